@@ -1166,7 +1166,8 @@ bool CPlayTest::StoreyUp(int frame)
     return true;
 }
 
-// Management, staff, hire, an OK button, and the new member placed in the room; three times.
+// Management, staff, hire, the cleaner's or the engineer's OK button, and the new member placed in the room; three
+// times.
 bool CPlayTest::HireStaff(int)
 {
     CInterface* ui = InterfaceGet();
@@ -1205,7 +1206,7 @@ bool CPlayTest::HireStaff(int)
         return false;
     case 4: {
         auto* hire = dynamic_cast<CStaffHirePanel*>(ui->m_pStaffHirePanel.get());
-        if (!hire || !WidgetCentre(hire, hire->GetFirstButton() + hired % 2, &x, &y)) {
+        if (!hire || !WidgetCentre(hire, hire->GetFirstButton() + (hired % 2 ? HIRE_ENGINEER : HIRE_CLEANER), &x, &y)) {
             Fail("the hire page has no OK button");
             return false;
         }

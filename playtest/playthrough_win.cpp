@@ -63,7 +63,7 @@ const BuildOrder kPlan[] = {
 };
 // The trades hired, as rows of the hire page, with the least starting funds that hire them: a cleaner in every
 // mall, and more cleaners with the shoppers a larger mall brings.
-constexpr int kCleaner = 0, kEngineer = 1, kGardener = 2, kGuard = 3;
+constexpr int kCleaner = HIRE_CLEANER, kGardener = HIRE_GARDENER, kEngineer = HIRE_ENGINEER, kGuard = HIRE_SECURITY;
 struct HireOrder {
     int row;
     uint32_t fromFunds;

@@ -11,6 +11,7 @@
 #include "engine/world/dynobject.h"
 #include "engine/world/level.h"
 #include "game/figures/spawner.h"
+#include "game/figures/staff.h"
 #include "ui/game/management_local.h"
 
 using namespace management;
@@ -24,13 +25,21 @@ constexpr const char* kJobPictures[] = {
     "./images/panels/staff/maint.png",
     "./images/panels/staff/security.png",
 };
-// The rows in the order of the per-category levels: template category and factory name text.
-constexpr const char* kRows[][2] = {
-    {"CLEANING", "cleaner"},
-    {"ENGINEER", "maintenance"},
-    {"GARDENER", "maintenance"},
-    {"SECURITY", "security"},
+// The rows in screen order: template category, factory name text, and the job's level among the statistics'
+// per-category levels, where the engineers' comes before the gardeners' (the row index would show the gardener
+// the engineer's level and wage).
+struct HireRowJob {
+    const char* category;
+    const char* factory;
+    size_t level;
 };
+constexpr HireRowJob kRows[] = {
+    {"CLEANING", "cleaner", kCleanerLevel},
+    {"GARDENER", "maintenance", kGardenerLevel},
+    {"ENGINEER", "maintenance", kEngineerLevel},
+    {"SECURITY", "security", kSecurityLevel},
+};
+static_assert(sizeof(kRows) / sizeof(kRows[0]) == HIRE_ROWS, "one job per hire row");
 constexpr int32_t kTextFont = 1;
 
 // A 16-bit unsigned number; anything else reads as 0.
@@ -73,8 +82,8 @@ void CStaffHirePanel::Build(const char* path, float x, float y, int32_t scaled)
 {
     CRowButtonPanel::Build(path, x, y, scaled);
     m_titleList = FindList(kJobTitlesList);
-    for (const auto& row : kRows)
-        AddHireEntry(row[0], row[1]);
+    for (const HireRowJob& row : kRows)
+        AddHireEntry(row.category, row.factory);
     AddPictures(m_jobImages, kJobPictures, scaled);
 }
 
@@ -132,7 +141,8 @@ void CStaffHirePanel::Render()
         DrawListText(kTextFont, m_titleList, entry->titleIndex, kHireTitleX, y);
         if (entry->imageIndex < m_jobImages.size())
             m_jobImages[entry->imageIndex]->Draw(kHirePictureX, y + kHirePictureDy);
-        const int32_t level = static_cast<int16_t>(CategoryLevel(stats, k));
+        const size_t job = k < HIRE_ROWS ? kRows[k].level : k;
+        const int32_t level = static_cast<int16_t>(CategoryLevel(stats, job));
         DrawNumber(kTextFont, level, kHireLevel.x, y, FERROX_ALIGN_RIGHT);
         DrawNumber(kTextFont, entry->baseWage + kHireWageStep * level, kHireWage.x, y, FERROX_ALIGN_RIGHT);
     }

@@ -186,6 +186,14 @@ void HireReadValues(const std::vector<std::string>& values, HireEntry* entry);
 enum StaffHireWidget : int32_t {
     HIRE_CLOSE = 1,
 };
+// The hire page's rows, top to bottom; row r's OK button is the page's first button + r.
+enum HireRow : uint16_t {
+    HIRE_CLEANER,
+    HIRE_GARDENER,
+    HIRE_ENGINEER,
+    HIRE_SECURITY,
+    HIRE_ROWS,
+};
 // The hire rows, in screen pixels: row k's baseline kHireRowY - kHireRowStep k, the job's title and picture, its
 // level and a new member's wage. The OK buttons stand in the panel, row k's at (kHireOkX, kHireOkY - kHireRowStep
 // k): on a panel opened on top of the main bar, beside their rows. The picture stands 9 pixels right of the rows'

@@ -2,9 +2,15 @@
 // recording twins; the statistics and the technology tree are set by each test.
 #include "ui/game/management.h"
 
+#include <fstream>
 #include <tuple>
 
+#include "engine/testsupport/objects.h"
+
 #include "engine/data/techtree.h"
+#include "engine/world/clumpext.h"
+#include "game/world/templates.h"
+#include "gfx/world/userdata.h"
 #include "ui/game/ingame_testing_local.h"
 #include "ui/game/popups.h"
 
@@ -716,6 +722,91 @@ TEST_F(ManagementTest, HireRowsWithoutTemplatesShowZerosAndHireNothing)
     Press(hire, hire->GetFirstButton() + 3);
     hire->HireStaff(9);
     EXPECT_FALSE(OnScreen("hire.png"));
+}
+
+// Each row hires the job its title names: the job's title, picture, level and wage, and its two templates, in the
+// page's order cleaner, gardener, engineer, guard; the levels come in the statistics' order cleaner, engineer,
+// gardener, guard.
+// The hire page over templates read from model files, with the plugins their models need.
+class HireJobsTest : public ManagementTest {
+protected:
+    void AttachPlugins() override
+    {
+        ASSERT_TRUE(GxWorldPluginAttach());
+        ASSERT_TRUE(GxUserDataPluginAttach());
+        ASSERT_EQ(1, AttachClumpExtension());
+    }
+};
+
+TEST_F(HireJobsTest, RowsShowAndHireTheirOwnJob)
+{
+    const struct {
+        const char* category;
+        const char* model;
+        uint16_t title;
+        const char* picture;
+        int level;
+        int wage;
+    } rows[] = {{"CLEANING", "cleaner", 0, "staff/clean.png", 1, 150 + 50},
+                {"GARDENER", "gardener", 2, "staff/maint.png", 3, 180 + 150},
+                {"ENGINEER", "engineer", 1, "staff/maint.png", 2, 200 + 100},
+                {"SECURITY", "security", 3, "staff/security.png", 4, 250 + 200}};
+    std::string text = "<TEMPLATES>\n";
+    for (const auto& row : rows) {
+        text += "<" + std::string(row.category) + ">\n<plans>\n";
+        for (const char* variant : {"_a", "_b"}) {
+            const std::string model = "models/" + std::string(row.model) + variant + ".gxs";
+            std::filesystem::create_directories("models");
+            GxClump* clump = FerroxTaggedClump({"body"});
+            ASSERT_NE(clump, nullptr);
+            const FerroxBytes bytes = FerroxClumpChunk(clump);
+            std::ofstream(model, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            GxClumpDestroy(clump);
+            text += "<plan>\n./" + model + "\n" + std::to_string(row.title) + "\n" +
+                    (row.picture == rows[0].picture   ? "0"
+                     : row.picture == rows[3].picture ? "2"
+                                                      : "1") +
+                    "\n" + std::to_string(row.wage - 50 * row.level) + "\n</plan>\n";
+        }
+        text += "</plans>\n</" + std::string(row.category) + ">\n";
+    }
+    text += "</TEMPLATES>\n";
+    CFerroxTagTree data;
+    ASSERT_EQ(data.LoadFromMemory(text.data(), text.size()), 1);
+    CDynamicObjectManager::Instance()->LoadObjectData(&data);
+    for (const char* picture : {"images/panels/staff/maint.png", "images/panels/staff/security.png"})
+        ASSERT_TRUE(UiPicture(14, 14, {200, 120, 0, 255}).Write(picture));
+    ASSERT_NO_FATAL_FAILURE(CreateWithFonts());
+    CStaffHirePanel* hire = Hire();
+    ASSERT_NE(hire, nullptr);
+    ASSERT_EQ(hire->GetEntries().size(), 4u);
+    stats->m_categories = {1, 2, 3, 4};
+    locale->texts.clear();
+    RenderOnly(hire);
+    ASSERT_EQ(locale->texts.size(), 4u);
+    for (uint16_t k = 0; k < 4; k++) {
+        const auto& row = rows[k];
+        const float y = 212.0f - 15.0f * k;
+        const HireEntry* entry = hire->GetEntries()[k].get();
+        for (CFerroxAssetSet* set : {entry->templateA, entry->templateB}) {
+            ASSERT_NE(set, nullptr) << row.category;
+            EXPECT_NE(std::string(GetTemplateModelName(set)).find(row.model), std::string::npos) << row.category;
+        }
+        EXPECT_NE(entry->templateA, entry->templateB) << row.category;
+        EXPECT_EQ(locale->texts[k].index, row.title) << row.category;
+        EXPECT_EQ(locale->texts[k].y, static_cast<int>(y)) << row.category;
+        bool pictured = false;
+        for (const UiDrawRecord& picture : DrawsOf(row.picture))
+            pictured |= picture.y == y - 7.0f;
+        EXPECT_TRUE(pictured) << row.category;
+        const std::vector<UiDrawRecord> level = TextsOf(std::to_string(row.level));
+        ASSERT_EQ(level.size(), 1u) << row.category;
+        EXPECT_EQ(level[0].y, y) << row.category;
+        const std::vector<UiDrawRecord> wage = TextsOf(std::to_string(row.wage));
+        ASSERT_EQ(wage.size(), 1u) << row.category;
+        EXPECT_EQ(wage[0].y, y) << row.category;
+    }
 }
 
 }  // namespace
