@@ -4,7 +4,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <locale>
 #include <sstream>
@@ -13,9 +12,8 @@
 
 namespace {
 
-// Significant digits of a float's text, and the most any float needs to be read back to its own bits.
+// Significant digits of a float's text.
 constexpr int kFloatDigits = 6;
-constexpr int kFloatRoundTripDigits = 9;
 
 template <typename T>
 std::string FormatInteger(T value)
@@ -125,35 +123,16 @@ std::string ToString<unsigned int>(unsigned int value)
     return FormatInteger(value);
 }
 
-namespace {
-
-// The general notation with the point shown, in the classic locale.
-std::string FormatFloat(float value, int digits)
-{
-    std::ostringstream stream;
-    stream.imbue(std::locale::classic());
-    stream.setf(std::ios::showpoint);
-    stream.precision(digits);
-    stream << value;
-    return stream.str();
-}
-
-bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof(float)) == 0; }
-
-}  // namespace
-
 template <>
 std::string ToString<float>(float value)
 {
-    std::string text = FormatFloat(value, kFloatDigits);
-    // Six digits name most numbers a save holds; the others take the few more that bring back the same bits.
-    float back = 0.0f;
-    for (int digits = kFloatDigits + 1; std::isfinite(value) && digits <= kFloatRoundTripDigits; ++digits) {
-        if (FromString<float>(text, back) && SameBits(back, value))
-            break;
-        text = FormatFloat(value, digits);
-    }
-    return text;
+    // The general notation with the point shown, in the classic locale.
+    std::ostringstream stream;
+    stream.imbue(std::locale::classic());
+    stream.setf(std::ios::showpoint);
+    stream.precision(kFloatDigits);
+    stream << value;
+    return stream.str();
 }
 
 template <>

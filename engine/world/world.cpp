@@ -480,6 +480,10 @@ void CFerroxWorld::Render(GxCamera* camera)
     RenderSkyBox(camera);
     SetRenderStates();
     GxWorldRender(m_pWorld);
+}
+
+void CFerroxWorld::RenderSecondPass()
+{
     if (m_pRegistry)
         m_pRegistry->FlushTranslucent();
 }

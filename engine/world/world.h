@@ -95,7 +95,10 @@ public:
     virtual void Update(float dt);
     virtual void SetRenderStates();
     virtual void RenderSkyBox(GxCamera* camera);
+    // The sky box and the graphics world; translucent atomics of registered models are only queued.
     virtual void Render(GxCamera* camera);
+    // The second pass: the translucent atomics queued by Render, nearest first. Every Render needs one.
+    void RenderSecondPass();
     // Builds the level from the file (an empty world without one) with the camera in it (none when null).
     // A world made before is released first. 1 when built.
     virtual int Create(const char* fileName, GxCamera* camera);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "engine/testsupport/objects.h"
@@ -95,6 +96,7 @@ protected:
         if (!GxCameraClear(camera, &blue, 3) || !GxCameraBeginUpdate(camera))
             return 0;
         world->Render(camera);
+        world->RenderSecondPass();
         GxCameraEndUpdate(camera);
         GxRaster* raster = camera->frameBuffer;
         const GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
@@ -124,6 +126,42 @@ TEST_F(WorldRender, SkyBoxSeenFromInsideCoversTheClear)
     ASSERT_NE(world.GetSkyBox(), nullptr);
     // A culled sky would leave the blue clear.
     EXPECT_EQ(Draw(&world), 0xFF0000u);
+}
+
+// A translucent model the camera stands in: the world pass only queues it, the second pass draws it.
+TEST_F(WorldRender, TranslucentModelsWaitForTheSecondPass)
+{
+    CSkyWorld world;
+    ASSERT_EQ(world.Create(nullptr, camera), 1);
+    GxClump* clump = GxClumpCreate();
+    GxFrame* root = GxFrameCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxAtomic* atomic = GxAtomicCreate();
+    GxMaterial* glass = GxMaterialCreate();
+    glass->color.alpha = 128;
+    GxGeometry* geometry = GxWorldTestBox(glass, glass, 3.0f);
+    ASSERT_TRUE(clump && root && frame && atomic && geometry);
+    GxClumpSetFrame(clump, root);
+    GxFrameAddChild(root, frame);
+    GxAtomicSetFrame(atomic, frame);
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxGeometryDestroy(geometry);
+    GxMaterialDestroy(glass);
+    GxClumpAddAtomic(clump, atomic);
+    std::unique_ptr<CFerroxComposite> model(FerroxModelFromClump("glass", clump));
+    GxClumpDestroy(clump);
+    ASSERT_NE(model, nullptr);
+    model->AddToWorld(&world);
+
+    GxRGBA blue = {0, 0, 255, 255};
+    ASSERT_TRUE(GxCameraClear(camera, &blue, 3) && GxCameraBeginUpdate(camera));
+    world.Render(camera);
+    EXPECT_EQ(world.GetRegistry()->GetQueue().size(), 1u);
+    world.RenderSecondPass();
+    EXPECT_TRUE(world.GetRegistry()->GetQueue().empty());
+    GxCameraEndUpdate(camera);
+    model->RemoveFromWorld();
+    GxWorldRemoveCamera(world.GetGraphicsWorld(), camera);
 }
 
 }  // namespace

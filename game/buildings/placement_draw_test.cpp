@@ -150,8 +150,8 @@ protected:
         GxFrameRotate(frame, &right, kLookDown, gxCOMBINEREPLACE);
         GxFrameTranslate(frame, &eye, gxCOMBINEPOSTCONCAT);
     }
-    // One frame as the game makes it (the objects updated, so that what was removed is gone; the world with its
-    // translucent flush; the floors; then the controller, or that alone), and the pixel in the middle.
+    // One frame as the game makes it (the objects updated, so that what was removed is gone; the world; the
+    // floors; the controller; the world's translucent pass; or the controller alone), and the pixel in the middle.
     Pixel Draw(bool controllerOnly = false)
     {
         manager->Update(0.0f);
@@ -164,6 +164,8 @@ protected:
             floors->Render();
         }
         controller->Render();
+        if (!controllerOnly)
+            level->GetWorld()->RenderSecondPass();
         GxCameraEndUpdate(camera);
         GxRaster* raster = camera->frameBuffer;
         const GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);

@@ -96,6 +96,7 @@ protected:
         if (camera->Clear(&black, 3) != 0 || camera->BeginUpdate() != 0)
             return -1;
         level->GetWorld()->Render(graphics);
+        level->GetWorld()->RenderSecondPass();
         camera->EndUpdate();
         GxRaster* raster = graphics->frameBuffer;
         const GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);

@@ -132,8 +132,6 @@ void CGame::Init()
     m_pickPoint = GxV3d{0.0f, 0.0f, 0.0f};
     m_scaledFrameTime = 0.0f;
     m_setUpFailed = 0;
-    for (int32_t& grade : m_unlocked)
-        grade = -1;
     SetState(kFirstState);
 }
 

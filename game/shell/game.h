@@ -99,7 +99,6 @@ constexpr uint16_t kGameLeaveQuestion = 36;
 // Technology ids are category x 1000 + index; messages 14 + category tell of an unlock.
 constexpr int32_t kGameTechCategoryStep = 1000;
 constexpr int16_t kGameUnlockMessageBase = 14;
-constexpr int32_t kGameStaffCategories = 4;
 // The tile command's value that keeps the current tile type.
 constexpr int32_t kGameKeepFloorTile = -1;
 // Texts of "InGameMessages" the front end shows with a file's path: a level whose world does not load (the
@@ -284,7 +283,6 @@ public:
     std::unique_ptr<CConditions> m_pConditions;
     std::unique_ptr<CSpawner> m_pSpawner;
     std::unique_ptr<CFloorManager> m_pFloorManager;
-    int32_t m_unlocked[kGameStaffCategories];  // highest grade unlocked per staff category, -1 for none
 
     float m_scaledFrameTime;  // the in-game frame's time after the speed factor
     int32_t m_setUpFailed;    // 1 when SetUpGame could not read the level list
@@ -304,7 +302,7 @@ private:
     // Hands the notices waiting for the front end to the shell.
     void PostFrontEndNotices();
     static void GradeStaff(int32_t category, int32_t grade);
-    static void RaiseCategoryLevel(int32_t k, int32_t grade);
+    static uint16_t* CategoryLevel(int32_t k);
     void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
     void MoveViewOneStorey(int up);
 

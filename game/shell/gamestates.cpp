@@ -477,6 +477,8 @@ void CGame::RenderLevel()
     PlaceSelectionIndicator();
     if (m_pPlacementController && world)
         m_pPlacementController->Render();
+    if (world)
+        world->RenderSecondPass();
     GetShell()->RenderInterface();
 }
 
@@ -683,8 +685,6 @@ void CGame::LeaveLevel()
     }
     if (m_pTechTree)
         m_pTechTree->Reset();
-    for (int32_t& grade : m_unlocked)
-        grade = -1;
     if (m_pConditions) {
         m_pConditions->Reset();
         if (CDynamicObjectManager* objects = CDynamicObjectManager::Peek())
@@ -880,17 +880,18 @@ void CGame::GradeStaff(int32_t category, int32_t grade)
     }
 }
 
-// The statistics' level of the category: what the contract and hire panels show, what new staff of the trade
-// are hired at and what the daily contract costs are reckoned from. It only rises.
-void CGame::RaiseCategoryLevel(int32_t k, int32_t grade)
+// The statistics' level of staff category k (0 cleaners ...): what the contract and hire panels show, what new
+// staff of the trade are hired at and what the daily contract costs are reckoned from. Null outside the table.
+uint16_t* CGame::CategoryLevel(int32_t k)
 {
     CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     if (!statistics || k < 0 || static_cast<size_t>(k) >= statistics->m_categories.size())
-        return;
-    uint16_t& level = statistics->m_categories[static_cast<size_t>(k)];
-    level = std::max(level, static_cast<uint16_t>(grade));
+        return nullptr;
+    return &statistics->m_categories[static_cast<size_t>(k)];
 }
 
+// The category's level is announced when the unlock passes it, and then becomes the unlock's grade: contracts
+// of a category complete in their order, and a loaded tree replays its unlocks in the order they came.
 void CGame::OnTechnologyUnlocked(uint16_t id)
 {
     CGame* game = Game();
@@ -898,19 +899,18 @@ void CGame::OnTechnologyUnlocked(uint16_t id)
         return;
     const int32_t category = id / kGameTechCategoryStep;
     const int32_t grade = id % kGameTechCategoryStep + 1;
-    // Staff categories count from 1 in the ids and from 0 in the table.
+    // Categories count from 1 in the ids and from 0 in the table.
     const int32_t k = category - 1;
-    const bool inTable = k >= 0 && k < kGameStaffCategories;
-    const int32_t highest = inTable ? game->m_unlocked[k] : -1;
+    uint16_t* level = CategoryLevel(k);
+    const int32_t highest = level ? *level : -1;
     if (grade > highest) {
         game->QueueMessage(static_cast<int16_t>(category + kGameUnlockMessageBase));
         AnnounceBuildable(game, id);
     }
     GradeStaff(category, grade);
-    RaiseCategoryLevel(k, grade);
-    if (inTable) {
+    if (level) {
         game->GetShell()->AdvanceContract(k);
-        game->m_unlocked[k] = grade;
+        *level = static_cast<uint16_t>(grade);
     }
 }
 

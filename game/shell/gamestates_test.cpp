@@ -363,8 +363,9 @@ TEST_F(GameStates, ASelectedShopperWhoWalksToAnotherFloorClosesItsCard)
     g_shopper = nullptr;
 }
 
-// Each unlock raises its category's level in the statistics, which every panel and new hire reads.
-TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndRaiseTheirCategoryLevel)
+// An unlock is told when its grade passes its category's level in the statistics, and the level then becomes
+// the unlock's grade, whatever it was.
+TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndSetTheirCategoryLevel)
 {
     CStatistics* stats = CDynamicObjectManager::Instance()->GetStatistics();
     stats->m_categories.assign(4, 0);
@@ -376,11 +377,10 @@ TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndRaiseTheirCategory
     EXPECT_EQ(15, notices.messages[0]);
     EXPECT_EQ(18, notices.messages[1]);
     EXPECT_EQ(23, notices.messages[2]);
-    EXPECT_EQ(1, game->m_unlocked[0]);
-    EXPECT_EQ(2, game->m_unlocked[3]);
     EXPECT_EQ((std::vector<uint16_t>{1, 0, 0, 2}), stats->m_categories);
-    CGame::OnTechnologyUnlocked(4000);  // an earlier contract of security lowers nothing
-    EXPECT_EQ(2, stats->m_categories[3]);
+    CGame::OnTechnologyUnlocked(4000);  // an earlier grade of security: not told, and the level follows it
+    EXPECT_EQ(3u, notices.messages.size());
+    EXPECT_EQ(1, stats->m_categories[3]);
     CDynamicObjectManager::DestroyInstance();
 }
 

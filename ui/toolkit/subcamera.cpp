@@ -132,6 +132,7 @@ void CFerroxSubCamera::Render(float, float)
     if (GxCameraBeginUpdate(m_pCamera)) {
         PreRender();
         m_pScene->Render(m_pCamera);
+        m_pScene->RenderSecondPass();
         GxCameraEndUpdate(m_pCamera);
     }
     game->BeginUpdate();
