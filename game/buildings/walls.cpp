@@ -77,6 +77,11 @@ bool NeedsEdge(const ScanSite& site, int a, int b)
     if ((!atB || IsWall(atB)) && IsWall(Occupant(below, b)))
         return true;
     CFerroxBlockMesh* lowest = Lowest(storey);
+    // The floor a storey carries over a door's outside entrance stands out beyond the wall line: it is walled
+    // round, or its open sides would drop to the street.
+    CDoorObject* door = dynamic_cast<CDoorObject*>(Occupant(lowest, a));
+    if (door && door->IsExtraEntranceCell(a))
+        return !atB || IsWall(atB);
     if (!Laid(lowest, a))
         return false;
     return IsWall(Occupant(below, b)) || IsDoorCell(Occupant(lowest, b), b);
