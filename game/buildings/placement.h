@@ -14,12 +14,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "game/buildings/building.h"
 #include "game/world/floors.h"
 
+class CFerroxCharacter;
 class CFerroxFile;
 class CFerroxObjectFactory;
 class CFerroxTagFile;
@@ -145,9 +147,12 @@ private:
     void EndDrag();
     // Ends the drag and hides the box until the pointer leaves the cell it is on.
     void ResetPointer();
-    bool HasStairsDown(CFerroxBlockMesh* storey) const;
-    // Shoppers and criminals on storeys that no stairs join to the ground any more leave the mall.
-    void LeaveCutOffStoreys();
+    // The cells of every storey from which a door can be reached along laid floor and stairs.
+    std::map<CFerroxBlockMesh*, std::vector<char>> DoorReach() const;
+    static bool IsWayCell(CFerroxBlockMesh* storey, int cell);
+    bool CanReachDoor(const std::map<CFerroxBlockMesh*, std::vector<char>>& reach, CFerroxCharacter* character) const;
+    // Shoppers and criminals inside the mall who can reach no door any more leave it: none is kept inside.
+    void LeaveWithoutWayOut();
     void ScanWalls(CFerroxBlockMesh* storey);
     // The pieces of the storey and of every storey above it, whose edges follow the walls and doors below.
     void RemoveWallsFrom(CFerroxBlockMesh* storey);

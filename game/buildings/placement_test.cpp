@@ -234,13 +234,15 @@ std::vector<std::pair<int, CFerroxBlockGrid*>> g_leftFrom;
 // Stairs demolished with one click: the well they opened upstairs is floored again with no rail round it, a
 // clearing refused under the floor above says why, and a shopper left upstairs with no stairs down leaves; one on
 // the ground stays.
-TEST_F(Placement, DemolishedStairsLeaveTheStoreyAboveWholeAndNoOneThere)
+TEST_F(Placement, DemolishedStairsAndDoorsLeaveNoOneWithoutAWayOut)
 {
     ASSERT_EQ(0, Lay(Cell(2, 2), Cell(20, 20)));
     BuildStoreys(2);
     CFerroxBlockMesh* upper = Ground()->GetUpper();
     ASSERT_EQ(0, PlaceAt("STAIRS", kStairsObjectFactoryName, Ground(), Cell(9, 8)));
     ASSERT_EQ(1u, manager->GetFloorRecord(0)->stairs.size());
+    ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(21, 10)));
+    ASSERT_EQ(1u, manager->GetFloorRecord(0)->doors.size());
     CStairs* stairs = dynamic_cast<CStairs*>(manager->GetFloorRecord(0)->stairs.front());
     ASSERT_NE(nullptr, stairs);
     std::vector<int> well;
@@ -291,7 +293,17 @@ TEST_F(Placement, DemolishedStairsLeaveTheStoreyAboveWholeAndNoOneThere)
         return std::count(g_leftFrom.begin(), g_leftFrom.end(), std::make_pair(cell, floor));
     };
     EXPECT_EQ(1, told(Cell(15, 15), upper)) << "the shopper upstairs leaves";
-    EXPECT_EQ(0, told(Cell(15, 15), Ground())) << "the one on the ground stays";
+    EXPECT_EQ(0, told(Cell(15, 15), Ground())) << "the one on the ground stays: the door is in reach";
+
+    // With the last door gone no one is kept inside: the one on the ground leaves too.
+    CBaseObject* door = dynamic_cast<CBaseObject*>(manager->GetFloorRecord(0)->doors.front());
+    const GxV3d atDoor = PointOf(Ground(), door->GetFirstCell());
+    controller->Update(atDoor, door);
+    controller->BeginDrag(atDoor);
+    controller->Update(atDoor, door);
+    ASSERT_EQ(0, controller->ClearArea(atDoor, door, nullptr));
+    EXPECT_TRUE(manager->GetFloorRecord(0)->doors.empty());
+    EXPECT_EQ(1, told(Cell(15, 15), Ground())) << "no door: the shopper on the ground leaves";
 
     // The ground under the floor above holds up what stands there: a bench upstairs refuses the clearing, and
     // the player is told why.
