@@ -101,11 +101,19 @@ void ClearedCell(int cell)
     CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
     if (!hooks.removeIfOnFloorCell || !manager)
         return;
+    const int cleared = cell & kCellIndexMask;
     for (const ObjectList* list : {&manager->GetShoppers(), &manager->GetCriminals(), &manager->GetCleaners(),
                                    &manager->GetSecurity(), &manager->GetMaintenance()}) {
         const ObjectList copy = *list;  // a character that leaves may leave its list
-        for (CFerroxObject* character : copy)
-            hooks.removeIfOnFloorCell(character, cell & kCellIndexMask, g_pClearing);
+        for (CFerroxObject* object : copy) {
+            // A character walking into the cell stands there already while its cell is still the one it left
+            // (it is read as the step begins): it leaves all the same.
+            CFerroxCharacter* character = dynamic_cast<CFerroxCharacter*>(object);
+            const GxV3d* at = character ? character->GetPosition() : nullptr;
+            const bool standing =
+                at && g_pClearing && character->GetBlockGrid() == g_pClearing && g_pClearing->GetCellAt(*at) == cleared;
+            hooks.removeIfOnFloorCell(object, standing ? character->m_currentCell : cleared, g_pClearing);
+        }
     }
 }
 

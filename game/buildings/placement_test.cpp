@@ -270,8 +270,22 @@ TEST_F(Placement, DemolishedStairsAndDoorsLeaveNoOneWithoutAWayOut)
         manager->AddObject(shopper);
         manager->AddToLists(shopper, 0);
     }
+    // One more, with a model to stand somewhere: it has stepped into cell (16, 15) while its cell, read as the
+    // step began, is still (16, 14).
+    CFerroxCharacter* walker = new CFerroxCharacter();
+    FerroxObjectDescriptor body = {};
+    body.assetSet = controller->GetWallTemplate(1);
+    body.modelMode = FERROX_MODEL_CLONE;
+    walker->Setup(&body);
+    ASSERT_NE(nullptr, walker->GetPosition());
+    const GxV3d stepped = PointOf(Ground(), Cell(16, 15));
+    walker->Translate(&stepped, 0);
+    walker->SetBlockGrid(Ground());
+    walker->m_currentCell = Cell(16, 14);
+    manager->AddObject(walker);
+    manager->AddToLists(walker, 0);
     CDynamicObjectManager::ResetClassHooks();
-    ASSERT_EQ(2u, manager->GetShoppers().size());
+    ASSERT_EQ(3u, manager->GetShoppers().size());
 
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
     const GxV3d at = PointOf(Ground(), well.front());
@@ -294,6 +308,15 @@ TEST_F(Placement, DemolishedStairsAndDoorsLeaveNoOneWithoutAWayOut)
     };
     EXPECT_EQ(1, told(Cell(15, 15), upper)) << "the shopper upstairs leaves";
     EXPECT_EQ(0, told(Cell(15, 15), Ground())) << "the one on the ground stays: the door is in reach";
+
+    // Clearing the cell a character has just stepped into takes it away with the floor: no one is left on it.
+    const GxV3d atWalker = PointOf(Ground(), Cell(16, 15));
+    controller->Update(atWalker);
+    controller->BeginDrag(atWalker);
+    controller->Update(atWalker);
+    controller->ClearArea(atWalker, nullptr, nullptr);
+    EXPECT_FALSE(Ground()->IsAreaTiled(Cell(16, 15), 1, 1));
+    EXPECT_EQ(1, told(Cell(16, 14), Ground())) << "the one standing there leaves, by where it stands";
 
     // With the last door gone no one is kept inside: the one on the ground leaves too.
     CBaseObject* door = dynamic_cast<CBaseObject*>(manager->GetFloorRecord(0)->doors.front());
