@@ -589,14 +589,16 @@ bool CRandomPlayer::Act(const RandomAction& action, int t)
                       {Widget(main, Fixed(MAIN_DEMOLISH)), Seen([pick](GxV3d* at) { return FigurePoint(pick, at); })});
     }
     case RANDOM_CLEAR_COLUMN: {
-        // A laid cell of the ground under laid floor upstairs, cleared with a few cells beside it.
+        // A laid cell of the ground under laid floor upstairs (for an odd b under an opening there), cleared with
+        // a few cells beside it.
         const int pick = action.a, span = action.b % (kMostDragWidth + 1);
-        auto cellOf = [pick]() {
+        const bool opening = action.b % 2 != 0;
+        auto cellOf = [pick, opening]() {
             CFerroxBlockMesh* ground = GroundStorey();
             std::vector<int> under;
             for (int cell = 0; ground && cell < ground->GetCellCount(); cell++) {
                 CFerroxBlockMesh* up = ground->GetUpper();
-                if (ground->IsAreaTiled(cell, 1, 1) && (!up || up->IsAreaTiled(cell, 1, 1)))
+                if (ground->IsAreaTiled(cell, 1, 1) && (!up || (up->IsAreaTiled(cell, 1, 1) != 0) != opening))
                     under.push_back(cell);
             }
             return under.empty() ? kNoCell : under[static_cast<size_t>(pick) % under.size()];

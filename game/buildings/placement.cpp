@@ -924,16 +924,24 @@ int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, C
             BuildingMessage(kClearRefusedMessage);
     } else if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0)) {
         const bool laid = AnyLaid(storey, m_dragStart, cell);
+        bool column = false;
         RemoveWallsFrom(storey);
         ClearFloorArea(storey, m_dragStart, cell);
         for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
-            if (m_pAreaBox->CanLayFloor(nullptr, up->GetUpper(), storey, 0))
-                ClearFloorArea(up, m_dragStart, cell);
+            if (!m_pAreaBox->CanLayFloor(nullptr, up->GetUpper(), storey, 0))
+                continue;
+            column = column || AnyLaid(up, m_dragStart, cell);
+            ClearFloorArea(up, m_dragStart, cell);
         }
         BuildWallsFrom(storey);
         LeaveWithoutWayOut();
-        if (laid)
+        // Floor taken up on storeys the player does not see is told each time.
+        if (column) {
+            BuildingMessage(kColumnClearedMessage);
+            m_toldCleared = 1;
+        } else if (laid) {
             TellOnce(kClearedNotRefundedMessage);
+        }
     }
     EndDrag();
     return 1;

@@ -45,6 +45,8 @@ constexpr int16_t kRemovedNotRefundedMessage = 45;
 constexpr int16_t kClearedNotRefundedMessage = 46;
 // Told when demolishing is refused floor that something stands on, here or on the storey above.
 constexpr int16_t kClearRefusedMessage = 47;
+// Told each time clearing takes up floor on the storeys above the one shown as well.
+constexpr int16_t kColumnClearedMessage = 49;
 
 class CPlacementController {
 public:

@@ -213,19 +213,27 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(4, 5)));
     EXPECT_NE(nullptr, Ground()->GetTile(Cell(5, 5)));
     EXPECT_EQ(kNoCell, controller->GetDragStart());
-    const std::vector<int16_t> told = {kRemovedNotRefundedMessage, kClearedNotRefundedMessage};
+    // Floor taken up on the storey above as well is told each time, with what is not paid back.
+    const std::vector<int16_t> told = {kRemovedNotRefundedMessage, kColumnClearedMessage, kColumnClearedMessage};
     EXPECT_EQ(told, notices.messages);
     // Bare ground: nothing to clear, nothing said.
     const size_t before = controller->GetPieces().size();
     EXPECT_EQ(1, click(Cell(25, 25), nullptr));
     EXPECT_EQ(before, controller->GetPieces().size());
     EXPECT_EQ(told, notices.messages);
-    // Told again in the next demolishing.
+    // The next demolishing, on the top storey: only that storey loses the tile, and the plain message says so.
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
-    EXPECT_EQ(1, click(Cell(11, 11), nullptr));
+    const GxV3d top = PointOf(upper, Cell(11, 11));
+    controller->Update(top);
+    controller->BeginDrag(top);
+    controller->Update(top);
+    EXPECT_EQ(1, controller->ClearArea(top, nullptr, nullptr));
+    EXPECT_EQ(nullptr, upper->GetTile(Cell(11, 11)));
+    EXPECT_NE(nullptr, Ground()->GetTile(Cell(11, 11)));
     EXPECT_EQ(kClearedNotRefundedMessage, notices.messages.back());
-    EXPECT_EQ(3u, notices.messages.size());
+    EXPECT_EQ(4u, notices.messages.size());
 }
 
 // The cells and storeys of the characters told to leave.
