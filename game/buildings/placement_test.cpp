@@ -388,3 +388,41 @@ TEST_F(Placement, CharactersSeeWhatBuildModeHolds)
 }
 
 }  // namespace
+
+// Clearing under floor upstairs follows one rule wherever it is done: a tile taken up on a storey goes on every
+// storey above it too, and the ground under an opening already cut upstairs clears like any other.
+TEST_F(Placement, ClearingUnderUpperStoreysFollowsOneRule)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
+    BuildStoreys(3);
+    CFerroxBlockMesh* first = Ground()->GetUpper();
+    CFerroxBlockMesh* second = first->GetUpper();
+    auto clear = [&](CFerroxBlockMesh* storey, int from, int to) {
+        controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+        controller->Update(PointOf(storey, from));
+        controller->BeginDrag(PointOf(storey, from));
+        controller->Update(PointOf(storey, to));
+        controller->ClearArea(PointOf(storey, to), nullptr, nullptr);
+        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    };
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
+    clear(first, Cell(6, 6), Cell(6, 6));
+    EXPECT_EQ(nullptr, first->GetTile(Cell(6, 6)));
+    EXPECT_EQ(nullptr, second->GetTile(Cell(6, 6))) << "the storey above loses it too";
+    EXPECT_NE(nullptr, Ground()->GetTile(Cell(6, 6)));
+    ASSERT_EQ(0, floors->GoToFloor(0, nullptr));
+    notices.Clear();
+    clear(Ground(), Cell(6, 6), Cell(6, 6));
+    EXPECT_EQ(nullptr, Ground()->GetTile(Cell(6, 6))) << "under the opening upstairs";
+    EXPECT_TRUE(std::find(notices.messages.begin(), notices.messages.end(), kClearRefusedMessage) ==
+                notices.messages.end());
+    // A rectangle half under the opening and half under floor upstairs: the same rule for every cell.
+    clear(Ground(), Cell(6, 5), Cell(7, 7));
+    for (int cell : {Cell(6, 5), Cell(7, 5), Cell(7, 6), Cell(6, 7), Cell(7, 7)}) {
+        EXPECT_EQ(nullptr, Ground()->GetTile(cell)) << cell;
+        EXPECT_EQ(nullptr, first->GetTile(cell)) << cell;
+        EXPECT_EQ(nullptr, second->GetTile(cell)) << cell;
+    }
+    EXPECT_TRUE(std::find(notices.messages.begin(), notices.messages.end(), kClearRefusedMessage) ==
+                notices.messages.end());
+}
