@@ -653,7 +653,8 @@ std::string CMallRules::CheckReach() const
         if (index < 0 || !storey->IsValidCell(cell, 1) || (!Laid(storey, cell) && !HoldsDoorOrStairs(storey, cell)))
             continue;
         if (!reach[static_cast<size_t>(index)][static_cast<size_t>(cell)])
-            return "a shopper inside at " + At(index, cell) + " can reach no door along the floor and stairs";
+            return "a shopper inside at " + At(index, cell) + " can reach no door along the floor and stairs (" +
+                   (shopper->m_presence == kPresenceInside ? "come in" : "never came in") + ")";
     }
     return std::string();
 }

@@ -754,6 +754,8 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
             AddCost(cells);
         }
         BuildWallsFrom(storey);
+        // Floor laid under someone outside, walled round with no door, would keep them.
+        LeaveWithoutWayOut();
         result = 0;
     }
     EndDrag();

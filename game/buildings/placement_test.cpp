@@ -292,8 +292,14 @@ TEST_F(Placement, DemolishedStairsAndDoorsLeaveNoOneWithoutAWayOut)
     walker->m_currentCell = Cell(16, 14);
     manager->AddObject(walker);
     manager->AddToLists(walker, 0);
+    // And one outside in the street.
+    CFerroxCharacter* outside = new CFerroxCharacter();
+    outside->SetBlockGrid(Ground());
+    outside->m_currentCell = Cell(25, 25);
+    manager->AddObject(outside);
+    manager->AddToLists(outside, 0);
     CDynamicObjectManager::ResetClassHooks();
-    ASSERT_EQ(3u, manager->GetShoppers().size());
+    ASSERT_EQ(4u, manager->GetShoppers().size());
 
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
     const GxV3d at = PointOf(Ground(), well.front());
@@ -325,6 +331,12 @@ TEST_F(Placement, DemolishedStairsAndDoorsLeaveNoOneWithoutAWayOut)
     controller->ClearArea(atWalker, nullptr, nullptr);
     EXPECT_FALSE(Ground()->IsAreaTiled(Cell(16, 15), 1, 1));
     EXPECT_EQ(1, told(Cell(16, 14), Ground())) << "the one standing there leaves, by where it stands";
+
+    // Outside, no one is kept: until floor laid round them, walled with no door, would keep them.
+    EXPECT_EQ(0, told(Cell(25, 25), Ground()));
+    ASSERT_EQ(0, Lay(Cell(24, 24), Cell(26, 26)));
+    EXPECT_EQ(1, told(Cell(25, 25), Ground())) << "floor laid under them, with no door: they leave";
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
 
     // With the last door gone no one is kept inside: the one on the ground leaves too.
     CBaseObject* door = dynamic_cast<CBaseObject*>(manager->GetFloorRecord(0)->doors.front());
