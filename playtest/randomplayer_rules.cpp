@@ -634,8 +634,8 @@ std::string CMallRules::CheckCharacters() const
     return std::string();
 }
 
-// Every shopper standing inside the mall (on floor, stairs or a door) can reach a door along laid floor and
-// stairs.
+// Every shopper inside the mall (come in, standing on floor, stairs or a door) can reach a door along laid floor
+// and stairs.
 std::string CMallRules::CheckReach() const
 {
     const std::vector<CFerroxBlockMesh*> storeys = Storeys();
@@ -645,7 +645,7 @@ std::string CMallRules::CheckReach() const
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
     for (CFerroxObject* object : objects ? objects->GetShoppers() : ObjectList()) {
         auto* shopper = dynamic_cast<CShopper*>(object);
-        if (!shopper || shopper->m_removeFlag || shopper->m_presence == kPresenceNone)
+        if (!shopper || shopper->m_removeFlag || shopper->m_presence != kPresenceInside)
             continue;
         auto* storey = dynamic_cast<CFerroxBlockMesh*>(shopper->GetBlockGrid());
         const int index = IndexOf(storeys, storey);
@@ -653,8 +653,7 @@ std::string CMallRules::CheckReach() const
         if (index < 0 || !storey->IsValidCell(cell, 1) || (!Laid(storey, cell) && !HoldsDoorOrStairs(storey, cell)))
             continue;
         if (!reach[static_cast<size_t>(index)][static_cast<size_t>(cell)])
-            return "a shopper inside at " + At(index, cell) + " can reach no door along the floor and stairs (" +
-                   (shopper->m_presence == kPresenceInside ? "come in" : "never came in") + ")";
+            return "a shopper inside at " + At(index, cell) + " can reach no door along the floor and stairs";
     }
     return std::string();
 }
