@@ -6,6 +6,7 @@
 
 #include "engine/application/app.h"
 #include "main/program.h"
+#include "playtest/keptsaves.h"
 #include "playtest/playtest.h"
 #include "playtest/playthrough.h"
 #include "playtest/randomplayer.h"
@@ -177,9 +178,13 @@ int main(int argc, char** argv)
     }
     UseHarnessDefaults(&options.game);
     CPlayThrough playThrough(options.playThrough, ProgramShell());
+    // The saves the runs make through the game's panels are filed in their own folders at the end, and the
+    // player's saves of those names are kept meanwhile.
+    CKeptSaves playThroughSaves(options.playThrough, {"run0", "run1", "run2"});
+    CKeptSaves randomPlayerSaves(options.randomPlayer, {"rpa", "rpb", "rpc"});
     if (!options.playThrough.empty()) {
         std::string error;
-        if (!playThrough.MakeFolder(&error)) {
+        if (!playThrough.MakeFolder(&error) || !playThroughSaves.SetAside(&error)) {
             std::fprintf(stderr, "mall: %s\n", error.c_str());
             return 2;
         }
@@ -208,7 +213,7 @@ int main(int argc, char** argv)
         std::string error;
         randomPlayer.UseSeed(static_cast<uint32_t>(options.randomSeed), options.randomActions);
         if ((!options.randomReplay.empty() && !randomPlayer.UseActionFile(options.randomReplay, &error)) ||
-            !randomPlayer.SkipRules(options.randomSkip, &error)) {
+            !randomPlayer.SkipRules(options.randomSkip, &error) || !randomPlayerSaves.SetAside(&error)) {
             std::fprintf(stderr, "mall: %s\n", error.c_str());
             return 2;
         }
@@ -217,6 +222,8 @@ int main(int argc, char** argv)
         FerroxSetWindowAlwaysInFront(true);
     }
     const int result = ProgramRun(options.game, MakeApp);
+    playThroughSaves.Finish();
+    randomPlayerSaves.Finish();
     g_pPlayThrough = nullptr;
     g_pPlayTest = nullptr;
     g_pRandomPlayer = nullptr;

@@ -2,7 +2,7 @@
 # The play-through test: authors the game's content into a folder of this run, plays London's first scenario
 # headless on a fixed 0.05 s clock, and checks the exit code, the screenshot folder the program made, the
 # screenshots at a few pixels and, in the full run, the two saves the options panel wrote (run1, and run2 after
-# loading run1).
+# loading run1), filed in the run's folder with a player's save of the same name kept in maps/.
 # Arguments: mkcontent, mall_playtest, the content texts folder, then --play-through, --play-through-quit (the
 # program quits with the level running, in a window when there is a display), --play-through-win (a mall built
 # to a plan plays until the scenario is won) or --repeat (the full run twice at 1024 x 768 in one content
@@ -54,7 +54,15 @@ check() {
 play() {
   local content=$1 how=$2
   local shots="$content.shots/run"
+  # A player's own save of a name the run saves under: the run leaves it as it was.
+  mkdir -p "$content/maps"
+  printf "a player's save\r\n" >"$content/maps/run1.fds"
   (cd "$content" && "$harness" "${@:3}" "$how" "$shots")
+  if [ "$(cat "$content/maps/run1.fds")" != "$(printf "a player's save\r\n")" ]; then
+    echo "play-through: the player's maps/run1.fds was not kept"
+    exit 1
+  fi
+  rm "$content/maps/run1.fds"
   local level=level
   if [ "$how" = --play-through-win ]; then level=mall; fi
   for shot in menu city $level; do
@@ -81,9 +89,10 @@ play() {
     check won "the end-game picture's frame" "$(pixel "$shots/won.bmp" 4 300)" "$(pixel "$shots/won.bmp" 400 450)"
   fi
   if [ "$how" = --play-through ]; then
-    for save in run1 run2; do
-      if [ ! -s "$content/maps/$save.fds" ]; then
-        echo "play-through: maps/$save.fds was not written"
+    # Its saves are filed in its own folder, none left in the player's.
+    for save in run0 run1 run2; do
+      if [ ! -s "$shots/$save.fds" ] || [ -e "$content/maps/$save.fds" ]; then
+        echo "play-through: $save.fds was not filed in the run's folder, out of maps/"
         exit 1
       fi
     done
@@ -102,16 +111,16 @@ if [ "$mode" != --repeat ]; then
   exit 0
 fi
 # Both runs in a mode other than 800 x 600, where the points the play-through clicks follow the screen; the second
-# in the folder of the first, where the saves it makes already stand and are overwritten.
+# in the folder of the first.
 sed -i -e '/^<VideoModeWidth>/{n;s/^[0-9]*/1024/}' -e '/^<VideoModeHeight>/{n;s/^[0-9]*/768/}' "$root/content/setup.xml"
 play "$root/content" --play-through --seed 777
 mkdir "$root/first"
-cp "$root/content/maps/"run*.fds "$root/first"
+cp "$root/content.shots/run/"run*.fds "$root/first"
 rm -rf "$root/content.shots"
 play "$root/content" --play-through --seed 777
 for save in run0 run1 run2; do
-  if ! cmp "$root/first/$save.fds" "$root/content/maps/$save.fds"; then
-    echo "play-through: maps/$save.fds differs between two runs with one seed"
+  if ! cmp "$root/first/$save.fds" "$root/content.shots/run/$save.fds"; then
+    echo "play-through: $save.fds differs between two runs with one seed"
     exit 1
   fi
 done

@@ -5,18 +5,29 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
 #include "engine/application/app.h"
+#include "engine/application/base.h"
+#include "engine/application/mouse.h"
+#include "engine/navigation/blockmesh.h"
 #include "engine/world/camera.h"
+#include "game/buildings/door.h"
 #include "game/buildings/placement.h"
+#include "game/figures/aichar.h"
 #include "game/shell/game.h"
 #include "game/shell/savecheck.h"
+#include "game/world/floors.h"
+#include "game/world/objectmgr.h"
+#include "game/world/statistics.h"
 #include "main/shell.h"
 #include "platform/win32/dialog_auto.h"
+#include "playtest/viewpoint.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
 #include "ui/game/buildmenu.h"
@@ -35,11 +46,17 @@ constexpr int kClickFrames = CPlayInput::kClickFrames;
 constexpr int kEnterBudget = 3000;  // frames to get into the level
 constexpr int kSettleFrames = 20;   // frames a new level or a load settles before the next action
 constexpr int kDragSteps = 6;
-constexpr int kMostTaps = 10;      // taps of one key action
-constexpr int kTapFrames = 3;      // a tap: the key down, up, and a frame before the next
-constexpr int kPhaseBudget = 900;  // frames for one phase of the round trip
-constexpr int kNameBudget = 200;   // frames to type a save's name
-constexpr int kPagesTried = 20;    // pages of the load panel looked through for a save
+constexpr int kMostTaps = 10;       // taps of one key action
+constexpr int kTapFrames = 3;       // a tap: the key down, up, and a frame before the next
+constexpr int kPhaseBudget = 900;   // frames for one phase of the round trip
+constexpr int kNameBudget = 200;    // frames to type a save's name
+constexpr int kPagesTried = 20;     // pages of the load panel looked through for a save
+constexpr float kPickSlack = 4.0f;  // pixels between the pointer and where its pick is seen
+constexpr int kDoorDragInward = 2;  // cells from a door's inside entrance where a drag over it starts
+constexpr int kMostDragWidth = 3;
+constexpr int kDoorPage = 13;  // the build menu's page of doors
+const char* const kWallPieceName = "wall";
+const char* const kWallCornerName = "wallNE";  // cells a drag over a door or a column spans beside its line
 const char* const kFirstSave = "rpa";
 const char* const kSecondSave = "rpb";
 const char* const kThirdSave = "rpc";
@@ -175,6 +192,7 @@ void CRandomPlayer::AfterFrame()
         return;
     }
     m_entering = 0;
+    LearnMirror();
     if (m_levelFrames++ < kSettleFrames)
         return;
     const std::string broken = m_rules.Check(m_pShell->GetLeaveCount());
@@ -311,6 +329,143 @@ bool CRandomPlayer::Drag(const RandomAction& action, int t, bool right)
     return t >= CPlayInput::kClickFrames - 1 + kDragSteps;
 }
 
+namespace {
+
+CFerroxBlockMesh* GroundStorey()
+{
+    CFloorManager* floors = Game() ? Game()->GetFloorManager() : nullptr;
+    return floors && !floors->GetBaseFloors().empty() ? floors->GetBaseFloors().front().get() : nullptr;
+}
+
+CFerroxBlockMesh* ShownStorey()
+{
+    CFloorManager* floors = Game() ? Game()->GetFloorManager() : nullptr;
+    CFerroxBlockMesh* ground = GroundStorey();
+    return ground && floors ? ground->GetLinked(floors->GetCurrentFloorIndex()) : nullptr;
+}
+
+bool CellPoint(CFerroxBlockMesh* storey, int cell, GxV3d* at)
+{
+    if (!storey || !storey->IsValidCell(cell, 1))
+        return false;
+    *at = {static_cast<float>(storey->GetCellWorldX(cell, 1)), storey->GetOrigin().y,
+           static_cast<float>(storey->GetCellWorldZ(cell, 1))};
+    return true;
+}
+
+// The cell `steps` cells on from `cell` the way from `from` to `to` goes (one of them a row or a column apart).
+int CellOn(CFerroxBlockMesh* storey, int cell, int from, int to, int steps)
+{
+    const int dr = storey->GetCellRow(to, 1) - storey->GetCellRow(from, 1);
+    const int dc = storey->GetCellColumn(to, 1) - storey->GetCellColumn(from, 1);
+    const int sr = dr > 0 ? 1 : dr < 0 ? -1 : 0, sc = dc > 0 ? 1 : dc < 0 ? -1 : 0;
+    return storey->GetCellIndex(storey->GetCellColumn(cell, 1) + sc * steps, storey->GetCellRow(cell, 1) + sr * steps,
+                                1);
+}
+
+// Door `pick` of the ground storey (modulo their count), or null.
+CDoorObject* DoorNumber(int pick)
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CFloorObjects* ground = objects ? objects->GetFloorRecord(0) : nullptr;
+    std::vector<CDoorObject*> doors;
+    for (CFerroxObject* object : ground ? ground->doors : ObjectList())
+        if (auto* door = dynamic_cast<CDoorObject*>(object); door && door->IsPlaced())
+            doors.push_back(door);
+    return doors.empty() ? nullptr : doors[static_cast<size_t>(pick) % doors.size()];
+}
+
+// Where character `pick` of the storey shown (modulo their count) stands; false with none there.
+bool FigurePoint(int pick, GxV3d* at)
+{
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    CFerroxBlockMesh* shown = ShownStorey();
+    if (!objects || !shown)
+        return false;
+    std::vector<CAICharacter*> seen;
+    for (const ObjectList* list : {&objects->GetShoppers(), &objects->GetCriminals(), &objects->GetCleaners(),
+                                   &objects->GetSecurity(), &objects->GetMaintenance()}) {
+        for (CFerroxObject* object : *list) {
+            auto* character = dynamic_cast<CAICharacter*>(object);
+            if (character && character->GetBlockGrid() == shown && character->GetPosition())
+                seen.push_back(character);
+        }
+    }
+    if (seen.empty())
+        return false;
+    *at = *seen[static_cast<size_t>(pick) % seen.size()]->GetPosition();
+    return true;
+}
+
+// Wall cell `pick` of the ground storey (modulo their count): an unlaid cell holding a straight wall piece.
+int WallCell(int pick)
+{
+    CFerroxBlockMesh* ground = GroundStorey();
+    std::vector<int> walls;
+    for (int cell = 0; ground && cell < ground->GetCellCount(); cell++) {
+        const char* name =
+            ground->IsAreaTiled(cell, 1, 1) ? nullptr : BuildingOccupantName(ground->GetBlock(cell)->m_pOccupant);
+        if (name && std::strstr(name, kWallPieceName) && !std::strstr(name, kWallCornerName))
+            walls.push_back(cell);
+    }
+    return walls.empty() ? kNoCell : walls[static_cast<size_t>(pick) % walls.size()];
+}
+
+}  // namespace
+
+void CRandomPlayer::LearnMirror()
+{
+    CFerroxMouse* mouse = FerroxGameMouse();
+    const GxV3d& pick = Game()->GetPickPoint();
+    if (m_mirror >= 0 || !mouse || mouse->GetPosition()->overInterface || pick.x == -1.0f)
+        return;
+    const float mx = mouse->GetPosition()->x, my = mouse->GetPosition()->y;
+    for (int mirror : {0, 1}) {
+        float x = 0.0f, y = 0.0f;
+        if (!ViewPoint(pick, mirror == 1, &x, &y))
+            continue;
+        const bool raw = std::fabs(x - mx) < kPickSlack && std::fabs(y - my) < kPickSlack;
+        const bool scaled = std::fabs(x - ScreenX(mx)) < kPickSlack && std::fabs(y - ScreenY(my)) < kPickSlack;
+        if (raw || scaled)
+            m_mirror = mirror;
+    }
+}
+
+CRandomPlayer::Target CRandomPlayer::Seen(std::function<bool(GxV3d*)> where)
+{
+    return [this, where](float* x, float* y) {
+        GxV3d at = {};
+        return m_mirror >= 0 && where(&at) && ViewPoint(at, m_mirror == 1, x, y);
+    };
+}
+
+std::vector<CRandomPlayer::Target> CRandomPlayer::FromGround(int t, std::vector<Target> targets)
+{
+    CInterface* ui = InterfaceGet();
+    CFloorManager* floors = Game()->GetFloorManager();
+    if (t == 0)
+        m_downs = floors ? floors->GetCurrentFloorIndex() : 0;
+    std::vector<Target> all(static_cast<size_t>(m_downs),
+                            Widget(Canvas(ui ? ui->m_pMainPanel.get() : nullptr), Fixed(MAIN_FLOOR_DOWN)));
+    all.insert(all.end(), targets.begin(), targets.end());
+    return all;
+}
+
+bool CRandomPlayer::ClicksThenDrag(int t, const std::vector<Target>& clicks, const Target& from, const Target& to)
+{
+    const int clickFrames = static_cast<int>(clicks.size()) * kClickFrames;
+    if (t < clickFrames)
+        return Clicks(t, clicks);
+    const int d = t - clickFrames;
+    if (d == 0) {
+        float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
+        if (!from(&x0, &y0) || !to(&x1, &y1))
+            return true;
+        m_drag = {RANDOM_DRAG, static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1), static_cast<int>(y1)};
+    }
+    return Drag(m_drag, d, false);
+}
+
 bool CRandomPlayer::Act(const RandomAction& action, int t)
 {
     CInterface* ui = InterfaceGet();
@@ -378,6 +533,88 @@ bool CRandomPlayer::Act(const RandomAction& action, int t)
                        })});
     case RANDOM_ROUND_TRIP:
         return RoundTrip(t);
+    case RANDOM_PLACE_DOOR: {
+        const int pick = action.a;
+        auto menus = [ui]() { return ui ? ui->m_pBuildMenu.get() : nullptr; };
+        return Clicks(
+            t, FromGround(t, {Widget(main, Fixed(MAIN_BUILD)),
+                              Widget([menus]() -> CFerroxCanvas* { return menus() ? menus()->GetRoot() : nullptr; },
+                                     [](CFerroxCanvas* canvas) { return AnyButton(canvas, kDoorPage); }),
+                              Widget([menus]() -> CFerroxCanvas* { return menus() ? menus()->GetOpenNode() : nullptr; },
+                                     [](CFerroxCanvas* canvas) { return AnyButton(canvas, 0); }),
+                              Seen([pick](GxV3d* at) { return CellPoint(GroundStorey(), WallCell(pick), at); })}));
+    }
+    case RANDOM_SHOT:
+        if (CFerroxCamera* camera = Game()->GetCamera())
+            camera->SaveScreenshot((m_folder + "/shot-" + std::to_string(action.a) + ".bmp").c_str(),
+                                   camera->GetWidth(), camera->GetHeight());
+        std::fprintf(stderr, "random player: shot %d of the mall:\n%s", action.a, CMallRules::Print().c_str());
+        if (const CStatistics* s =
+                CDynamicObjectManager::Peek() ? CDynamicObjectManager::Peek()->GetStatistics() : nullptr)
+            std::fprintf(stderr, "shoppers come %u, present %u\n", static_cast<unsigned>(s->m_shoppersCome),
+                         static_cast<unsigned>(s->m_shoppersPresent));
+        return true;
+    case RANDOM_DEMOLISH_DOOR: {
+        const int pick = action.a;
+        return Clicks(t, FromGround(t, {Widget(main, Fixed(MAIN_DEMOLISH)), Seen([pick](GxV3d* at) {
+                                            CDoorObject* door = DoorNumber(pick);
+                                            return door && CellPoint(GroundStorey(), door->GetFirstCell(), at);
+                                        })}));
+    }
+    case RANDOM_FLOOR_OVER_DOOR: {
+        // From inside the room, across the door, to the street beyond its way in, a few cells wide.
+        const int pick = action.a, tile = action.b;
+        auto menus = [ui]() { return ui ? ui->m_pBuildMenu.get() : nullptr; };
+        auto end = [pick, tile](bool start, GxV3d* at) {
+            CDoorObject* door = DoorNumber(pick);
+            CFerroxBlockMesh* ground = GroundStorey();
+            if (!door || !ground || door->GetExtraEntranceCount() < 1)
+                return false;
+            const int in = door->GetEntranceCell(0), out = door->GetExtraEntranceCell(0);
+            const int cell = start ? CellOn(ground, in, out, in, kDoorDragInward) : CellOn(ground, out, in, out, 1);
+            return CellPoint(ground, cell + (start ? 0 : tile % kMostDragWidth), at);
+        };
+        return ClicksThenDrag(
+            t,
+            FromGround(t, {Widget(main, Fixed(MAIN_BUILD)),
+                           Widget([menus]() -> CFerroxCanvas* { return menus() ? menus()->GetRoot() : nullptr; },
+                                  [](CFerroxCanvas* canvas) { return AnyButton(canvas, 0); }),
+                           Widget([menus]() -> CFerroxCanvas* { return menus() ? menus()->GetOpenNode() : nullptr; },
+                                  [tile](CFerroxCanvas* canvas) { return AnyButton(canvas, tile); })}),
+            Seen([end](GxV3d* at) { return end(true, at); }), Seen([end](GxV3d* at) { return end(false, at); }));
+    }
+    case RANDOM_DEMOLISH_FIGURE: {
+        const int pick = action.a;
+        return Clicks(t,
+                      {Widget(main, Fixed(MAIN_DEMOLISH)), Seen([pick](GxV3d* at) { return FigurePoint(pick, at); })});
+    }
+    case RANDOM_CLEAR_COLUMN: {
+        // A laid cell of the ground under laid floor upstairs (for an odd b under an opening there), cleared with
+        // a few cells beside it.
+        const int pick = action.a, span = action.b % (kMostDragWidth + 1);
+        const bool opening = action.b % 2 != 0;
+        auto cellOf = [pick, opening]() {
+            CFerroxBlockMesh* ground = GroundStorey();
+            std::vector<int> under;
+            for (int cell = 0; ground && cell < ground->GetCellCount(); cell++) {
+                CFerroxBlockMesh* up = ground->GetUpper();
+                if (ground->IsAreaTiled(cell, 1, 1) && (!up || (up->IsAreaTiled(cell, 1, 1) != 0) != opening))
+                    under.push_back(cell);
+            }
+            return under.empty() ? kNoCell : under[static_cast<size_t>(pick) % under.size()];
+        };
+        return ClicksThenDrag(t, FromGround(t, {Widget(main, Fixed(MAIN_DEMOLISH))}),
+                              Seen([cellOf](GxV3d* at) { return CellPoint(GroundStorey(), cellOf(), at); }),
+                              Seen([cellOf, span](GxV3d* at) {
+                                  CFerroxBlockMesh* ground = GroundStorey();
+                                  const int cell = cellOf();
+                                  return ground &&
+                                         CellPoint(ground,
+                                                   ground->GetCellIndex(ground->GetCellColumn(cell, 1) + span,
+                                                                        ground->GetCellRow(cell, 1) + span / 2, 1),
+                                                   at);
+                              }));
+    }
     default:
         return true;
     }

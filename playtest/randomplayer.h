@@ -22,6 +22,7 @@
 #include "playtest/randomplayer_rules.h"
 
 class CFerroxCanvas;
+struct GxV3d;
 class CProgramShell;
 
 class CRandomPlayer {
@@ -64,6 +65,15 @@ private:
     static IndexOf Fixed(int index);
     // The canvases that take the pointer now: the newest modal one alone, else every open normal one.
     std::vector<CFerroxCanvas*> OpenCanvases() const;
+    // The clicks, then a left drag between two points found as the drag begins; true once over or a point
+    // was not there.
+    bool ClicksThenDrag(int t, const std::vector<Target>& clicks, const Target& from, const Target& to);
+    // Floor-down presses down to the ground storey (counted as the action begins), then the targets.
+    std::vector<Target> FromGround(int t, std::vector<Target> targets);
+    // A point of the world where the player sees it; false off the view or before the view is known.
+    Target Seen(std::function<bool(GxV3d*)> where);
+    // Learns from the game's pick under the pointer whether the camera's right vector is mirrored.
+    void LearnMirror();
     bool RoundTrip(int t);
     // Phases of the round trip; each true once done.
     bool CloseModals(int t);
@@ -100,4 +110,7 @@ private:
     std::string m_savePath;    // the save being written
     std::string m_loadedPath;  // the save the mall was loaded back from
     WORD m_key = 0;
+    int m_mirror = -1;      // the camera's right vector: 0 as it is, 1 mirrored, -1 not known yet
+    int m_downs = 0;        // floor-down presses the action under way begins with
+    RandomAction m_drag{};  // the drag the action under way ends with
 };

@@ -11,14 +11,15 @@
 namespace {
 
 const char* const kVerbs[RANDOM_ACTION_KINDS] = {
-    "click", "right",    "drag",     "right-drag", "key",    "hold", "wheel",      "widget",
-    "build", "demolish", "floor-up", "floor-down", "answer", "hire", "round-trip",
+    "click",           "right",           "drag",         "right-drag", "key",    "hold", "wheel",      "widget",
+    "build",           "demolish",        "floor-up",     "floor-down", "answer", "hire", "round-trip", "demolish-door",
+    "floor-over-door", "demolish-figure", "clear-column", "door",       "shot",
 };
 constexpr size_t kMaxLine = 200;
 constexpr int kNumbers = 4;
 
 // How often each kind comes, in parts of the sum.
-constexpr int kWeights[RANDOM_ACTION_KINDS] = {24, 5, 14, 3, 12, 4, 3, 12, 14, 4, 3, 3, 4, 2, 1};
+constexpr int kWeights[RANDOM_ACTION_KINDS] = {24, 5, 14, 3, 12, 4, 3, 12, 14, 4, 3, 3, 4, 2, 1, 2, 2, 2, 2, 2, 0};
 // The keys a tap sends: Escape and the speed digits most, then the keys a name field takes.
 constexpr WORD kTapKeys[] = {VK_ESCAPE, VK_ESCAPE, VK_ESCAPE, '0', '1',     '2',      '3',
                              '0',       '3',       'A',       'Z', VK_BACK, VK_RETURN};
@@ -164,6 +165,11 @@ RandomAction CRandomActionMaker::Next()
         break;
     case RANDOM_WIDGET:
     case RANDOM_BUILD:
+    case RANDOM_DEMOLISH_DOOR:
+    case RANDOM_FLOOR_OVER_DOOR:
+    case RANDOM_DEMOLISH_FIGURE:
+    case RANDOM_CLEAR_COLUMN:
+    case RANDOM_PLACE_DOOR:
         action.a = Between(0, kMostWidget);
         action.b = Between(0, kMostWidget);
         if (action.kind == RANDOM_BUILD && Between(0, 99) < kFloorPagePercent)

@@ -24,6 +24,14 @@ enum RandomActionKind : int {
     RANDOM_ANSWER,      // yes (1) or no (2) on the open question
     RANDOM_HIRE,        // management, staff, hire and the hire page's first offer
     RANDOM_ROUND_TRIP,  // paused, saved, loaded back and saved again: the two saves must match
+    // Down to the ground storey first where they work there (each a floor-down press):
+    RANDOM_DEMOLISH_DOOR,    // demolition, and a click on door a (modulo the doors placed)
+    RANDOM_FLOOR_OVER_DOOR,  // floor tiles b, dragged from inside door a out past its way in
+    RANDOM_DEMOLISH_FIGURE,  // demolition, and a click on character a of the storey shown
+    RANDOM_CLEAR_COLUMN,     // demolition dragged over laid cell a of the ground under a laid storey (odd b: an
+                             // opening in it), b cells on
+    RANDOM_PLACE_DOOR,       // a door held and put on wall cell a of the ground (modulo the straight wall cells)
+    RANDOM_SHOT,             // the frame saved as shot-a.bmp in the run's folder and the mall printed (lists only)
     RANDOM_ACTION_KINDS
 };
 

@@ -1,6 +1,7 @@
 // The mall's rules read from the game's state; see playtest/randomplayer_rules.h.
 //
-// Sections: reading the mall; buildings; balance; modal canvases; walls; levels of detail; the check and print.
+// Sections: reading the mall; buildings; balance; modal canvases; walls; levels of detail; doors and characters;
+// the check and print.
 #include "playtest/randomplayer_rules.h"
 
 #include <algorithm>
@@ -15,6 +16,9 @@
 #include "game/buildings/placement.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
+#include "game/figures/aichar.h"
+#include "game/figures/shopper.h"
+#include "game/figures/spawner.h"
 #include "game/shell/game.h"
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
@@ -473,6 +477,205 @@ std::string CMallRules::CheckLevelsOfDetail() const
     return std::string();
 }
 
+// ---- doors and characters ----
+
+namespace {
+
+CFerroxBlockMesh* GroundOf(const std::vector<CFerroxBlockMesh*>& storeys)
+{
+    return storeys.empty() ? nullptr : storeys.front();
+}
+
+bool HoldsDoorOrStairs(CFerroxBlockMesh* storey, int cell)
+{
+    CFerroxBase* at = Occupant(storey, cell);
+    return dynamic_cast<CDoorObject*>(at) || dynamic_cast<CStairs*>(at);
+}
+
+// The unlaid cells of the ground storey that join the grid's border through unlaid cells: the street round the
+// mall. A hole in the floor is not outside.
+std::vector<char> Outside(CFerroxBlockMesh* ground)
+{
+    std::vector<char> outside(static_cast<size_t>(std::max(0, ground->GetCellCount())), 0);
+    const int stride = ground->GetRows();
+    const int lines = stride > 0 ? ground->GetCellCount() / stride : 0;
+    std::vector<int> open;
+    for (int cell = 0; cell < ground->GetCellCount(); cell++) {
+        const int row = cell % stride, line = cell / stride;
+        if ((row == 0 || row == stride - 1 || line == 0 || line == lines - 1) && !Laid(ground, cell)) {
+            outside[static_cast<size_t>(cell)] = 1;
+            open.push_back(cell);
+        }
+    }
+    while (!open.empty()) {
+        const int cell = open.back();
+        open.pop_back();
+        for (int next : Neighbours(ground, cell)) {
+            if (next < 0 || outside[static_cast<size_t>(next)] || Laid(ground, next))
+                continue;
+            outside[static_cast<size_t>(next)] = 1;
+            open.push_back(next);
+        }
+    }
+    return outside;
+}
+
+// Every character of the mall, staff too.
+std::vector<CAICharacter*> Characters()
+{
+    std::vector<CAICharacter*> characters;
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    if (!objects)
+        return characters;
+    for (const ObjectList* list : {&objects->GetShoppers(), &objects->GetCriminals(), &objects->GetCleaners(),
+                                   &objects->GetSecurity(), &objects->GetMaintenance()})
+        for (CFerroxObject* object : *list)
+            if (auto* character = dynamic_cast<CAICharacter*>(object))
+                characters.push_back(character);
+    return characters;
+}
+
+std::string Who(CAICharacter* character) { return dynamic_cast<CShopper*>(character) ? "a shopper" : "a character"; }
+
+// Each storey's cells from which a door is reached along laid floor and stairs: from the doors' cells over laid
+// cells and the cells stairs hold, and through stairs between the two storeys they hold cells on.
+std::vector<std::vector<char>> DoorReach(const std::vector<CFerroxBlockMesh*>& storeys)
+{
+    std::vector<std::vector<char>> reach;
+    for (CFerroxBlockMesh* storey : storeys)
+        reach.emplace_back(static_cast<size_t>(std::max(0, storey->GetCellCount())), 0);
+    std::vector<std::pair<int, int>> open;
+    auto visit = [&](int s, int cell) {
+        if (s < 0 || cell < 0 || reach[static_cast<size_t>(s)][static_cast<size_t>(cell)])
+            return;
+        CFerroxBlockMesh* storey = storeys[static_cast<size_t>(s)];
+        if (!Laid(storey, cell) && !HoldsDoorOrStairs(storey, cell))
+            return;
+        reach[static_cast<size_t>(s)][static_cast<size_t>(cell)] = 1;
+        open.push_back({s, cell});
+    };
+    CFerroxBlockMesh* ground = GroundOf(storeys);
+    for (int cell = 0; ground && cell < ground->GetCellCount(); cell++)
+        if (dynamic_cast<CDoorObject*>(Occupant(ground, cell)))
+            visit(0, cell);
+    while (!open.empty()) {
+        const auto [s, cell] = open.back();
+        open.pop_back();
+        CFerroxBlockMesh* storey = storeys[static_cast<size_t>(s)];
+        for (int next : Neighbours(storey, cell))
+            visit(s, next);
+        if (auto* stairs = dynamic_cast<CStairs*>(Occupant(storey, cell))) {
+            visit(IndexOf(storeys, stairs->GetFloor()), cell);
+            visit(IndexOf(storeys, stairs->GetUpperFloor()), cell);
+        }
+    }
+    return reach;
+}
+
+}  // namespace
+
+// Every door stands on the ground storey, with its ways in from outside off the floor and out in the street, and
+// its inside entrances on the floor.
+std::string CMallRules::CheckDoors() const
+{
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    CFerroxBlockMesh* ground = GroundOf(storeys);
+    if (!ground)
+        return std::string();
+    const std::vector<char> outside = Outside(ground);
+    for (CBaseObject* building : Buildings()) {
+        auto* door = dynamic_cast<CDoorObject*>(building);
+        if (!door)
+            continue;
+        if (door->GetFloor() != ground)
+            return "a door stands on storey " + std::to_string(IndexOf(storeys, door->GetFloor()));
+        for (int i = 0; i < door->GetExtraEntranceCount(); i++) {
+            const int cell = door->GetExtraEntranceCell(i);
+            if (!ground->IsValidCell(cell, 1) || Laid(ground, cell) || !outside[static_cast<size_t>(cell)])
+                return "the door at " + At(0, door->GetFirstCell()) + " has its way in from outside at " + At(0, cell) +
+                       ", which is not in the street";
+        }
+        for (int i = 0; i < door->GetEntranceCount() - door->GetExtraEntranceCount(); i++) {
+            const int cell = door->GetEntranceCell(i);
+            if (!ground->IsValidCell(cell, 1) || !Laid(ground, cell))
+                return "the door at " + At(0, door->GetFirstCell()) + " opens onto unlaid " + At(0, cell);
+        }
+    }
+    return std::string();
+}
+
+// Every character stands on a laid cell of its storey, or on a door's or stairs' cell, or is outside in the
+// street on its way in or out, or is leaving (about to be removed); a new member of staff still being placed
+// follows the pointer.
+std::string CMallRules::CheckCharacters() const
+{
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    CFerroxBlockMesh* ground = GroundOf(storeys);
+    if (!ground)
+        return std::string();
+    const std::vector<char> outside = Outside(ground);
+    CSpawner* spawner = Game() ? Game()->GetSpawner() : nullptr;
+    const CFerroxObject* placing = spawner ? spawner->GetStaffMember() : nullptr;
+    for (CAICharacter* character : Characters()) {
+        if (character->m_removeFlag || character == placing || character->m_presence == kPresenceNone)
+            continue;
+        auto* storey = dynamic_cast<CFerroxBlockMesh*>(character->GetBlockGrid());
+        const int index = IndexOf(storeys, storey);
+        const int cell = character->m_currentCell;
+        if (index < 0)
+            return Who(character) + " walks on no storey of the mall";
+        if (!storey->IsValidCell(cell, 1) || Laid(storey, cell) || HoldsDoorOrStairs(storey, cell))
+            continue;
+        if (index == 0 && outside[static_cast<size_t>(cell)])
+            continue;
+        return Who(character) + " stands on unlaid " + At(index, cell) +
+               (index == 0 ? ", a hole in the floor" : ", with nothing under it");
+    }
+    return std::string();
+}
+
+// Every shopper inside the mall (come in, standing on floor, stairs or a door) can reach a door along laid floor
+// and stairs.
+std::string CMallRules::CheckReach() const
+{
+    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
+    if (storeys.empty())
+        return std::string();
+    const std::vector<std::vector<char>> reach = DoorReach(storeys);
+    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
+    for (CFerroxObject* object : objects ? objects->GetShoppers() : ObjectList()) {
+        auto* shopper = dynamic_cast<CShopper*>(object);
+        if (!shopper || shopper->m_removeFlag || shopper->m_presence != kPresenceInside)
+            continue;
+        auto* storey = dynamic_cast<CFerroxBlockMesh*>(shopper->GetBlockGrid());
+        const int index = IndexOf(storeys, storey);
+        const int cell = shopper->m_currentCell;
+        if (index < 0 || !storey->IsValidCell(cell, 1) || (!Laid(storey, cell) && !HoldsDoorOrStairs(storey, cell)))
+            continue;
+        if (!reach[static_cast<size_t>(index)][static_cast<size_t>(cell)])
+            return "a shopper inside at " + At(index, cell) + " can reach no door along the floor and stairs";
+    }
+    return std::string();
+}
+
+// The count of shoppers come grows by no more than the shoppers that came in through a door since the last
+// frame: each passes from outside to inside.
+std::string CMallRules::CheckArrivals(const Frame& now) const
+{
+    if (now.came < m_last.came)
+        return "the shoppers come fell from " + std::to_string(m_last.came) + " to " + std::to_string(now.came);
+    int entered = 0;
+    for (const auto& shopper : now.presence) {
+        const auto before = m_last.presence.find(shopper.first);
+        const int was = before == m_last.presence.end() ? kPresenceNone : before->second;
+        entered += shopper.second == kPresenceInside && was != kPresenceInside;
+    }
+    if (now.came - m_last.came > entered)
+        return "the shoppers come rose by " + std::to_string(now.came - m_last.came) + " while " +
+               std::to_string(entered) + " came in";
+    return std::string();
+}
+
 // ---- the check and print ----
 
 bool CMallRules::Skip(const std::string& names, std::string* unknown)
@@ -525,6 +728,11 @@ CMallRules::Frame CMallRules::Read(int leaves) const
     frame.modal = ui && ui->GetStack().HasModal();
     frame.topModal = ui ? ui->GetStack().GetTopModal() : nullptr;
     frame.modalCount = ui ? ui->GetStack().GetModalCount() : 0;
+    for (CFerroxObject* object : objects ? objects->GetShoppers() : ObjectList())
+        if (auto* shopper = dynamic_cast<CShopper*>(object))
+            frame.presence[shopper] = shopper->m_presence;
+    if (const CStatistics* s = objects ? objects->GetStatistics() : nullptr)
+        frame.came = s->m_shoppersCome;
     return frame;
 }
 
@@ -545,6 +753,14 @@ std::string CMallRules::Check(int leaves)
         broken = "railings: " + broken;
     else if (Checks("lod") && (broken = CheckLevelsOfDetail()).size())
         broken = "lod: " + broken;
+    else if (Checks("doors") && (broken = CheckDoors()).size())
+        broken = "doors: " + broken;
+    else if (Checks("characters") && (broken = CheckCharacters()).size())
+        broken = "characters: " + broken;
+    else if (Checks("reach") && (broken = CheckReach()).size())
+        broken = "reach: " + broken;
+    else if (comparable && Checks("arrivals") && (broken = CheckArrivals(now)).size())
+        broken = "arrivals: " + broken;
     m_last = now;
     m_known = true;
     m_pressed = m_held;
@@ -572,6 +788,7 @@ std::string CMallRules::Print()
         print << building << "\n";
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
     print << "staff " << (objects ? objects->GetStaffCount() : 0) << "\n";
+
     if (const CStatistics* s = objects ? objects->GetStatistics() : nullptr)
         print << "accounts " << s->m_startingFunds << " " << s->m_chargesReceived << " " << s->m_yearlyBonuses << " "
               << s->m_rentExpense << " " << s->m_staffWages << " " << s->m_buildingCosts << " " << s->m_contractExpenses

@@ -2,8 +2,10 @@
 // the laid floor of their storey and share no cell; the balance moves only through what books it; nothing
 // changes the mall while a modal canvas stays open; wall pieces close every edge of the laid floor and stand
 // nowhere else, railings only round openings of upper floors (stair wells and holes cleared over floor below);
-// every object in the view has the geometry its level of detail picks. The checks only read; the player acts
-// through input alone.
+// every object in the view has the geometry its level of detail picks; doors stand on the ground storey's outer
+// edge with their way in off the floor; every character stands on floor, or outside on its way in or out; every
+// shopper inside can reach a door; and shoppers count as come only as they come in through a door. The checks
+// only read; the player acts through input alone.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +22,8 @@ public:
     // The rules by name, which a run may leave unchecked (a comma-separated list to Skip).
     // ("saves" is the player's own: a save loads back into the same mall, whose save keeps what a load keeps of
     // it, game/shell/savecheck.h; and a save of a loaded mall loads and saves to the same bytes.)
-    static constexpr const char* kRuleNames = "buildings,balance,modal,walls,railings,lod,saves";
+    static constexpr const char* kRuleNames =
+        "buildings,balance,modal,walls,railings,lod,saves,doors,characters,reach,arrivals";
     // False with the unknown name when the list names no rule.
     bool Skip(const std::string& names, std::string* unknown);
 
@@ -80,6 +83,8 @@ private:
         bool modal = false;
         CFerroxCanvas* topModal = nullptr;
         int modalCount = 0;
+        std::map<const void*, int> presence;  // each shopper's presence (outside, inside)
+        uint16_t came = 0;                    // the count of shoppers come
     };
 
     Frame Read(int leaves) const;
@@ -91,6 +96,10 @@ private:
     std::string CheckWalls() const;
     std::string CheckRailings() const;
     std::string CheckLevelsOfDetail() const;
+    std::string CheckDoors() const;
+    std::string CheckCharacters() const;
+    std::string CheckReach() const;
+    std::string CheckArrivals(const Frame& now) const;
 
     std::set<std::string> m_skipped;
     Frame m_last;

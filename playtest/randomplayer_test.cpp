@@ -24,7 +24,7 @@ std::vector<RandomAction> Made(uint32_t seed)
 
 }  // namespace
 
-// A seed makes the same actions every time, of every kind, on the screen; written as a list they read back the
+// A seed makes the same actions every time, of every kind but a saved frame, on the screen; written as a list they read back the
 // same, which is what a replay plays.
 TEST(RandomPlayerActions, ASeedsActionsRepeatAndReadBackFromTheirList)
 {
@@ -39,7 +39,7 @@ TEST(RandomPlayerActions, ASeedsActionsRepeatAndReadBackFromTheirList)
         list += RandomActionText(action) + "\r\n";
     }
     for (int kind = 0; kind < RANDOM_ACTION_KINDS; kind++)
-        EXPECT_TRUE(kinds[kind]) << "kind " << kind;
+        EXPECT_EQ(kind != RANDOM_SHOT, kinds[kind]) << "kind " << kind << " (a saved frame only in lists)";
     std::vector<RandomAction> read;
     std::string error;
     ASSERT_TRUE(RandomActionsParse(list, &read, &error)) << error;

@@ -389,7 +389,10 @@ int CBaseObject::CanClearFloor(CFerroxBlockMesh* below, CFerroxBlockMesh* above,
     if (!CanLayFloor(below, above, storey, 1))
         return 0;
     for (int cell : CoveredCells()) {
-        if (above && above->IsAreaFilled(cell, 1, 1, 0) && !above->IsAreaFilledWith(cell, 1, 1, 0, kBalconyName))
+        // Upstairs, the pieces round an opening, railings or walls, are built again after the clearing; only a
+        // building there holds the floor.
+        if (above && above->IsAreaFilled(cell, 1, 1, 0) && !above->IsAreaFilledWith(cell, 1, 1, 0, kBalconyName) &&
+            !above->IsAreaFilledWith(cell, 1, 1, 0, kWallName))
             return 0;
         if (m_pFloor && m_pFloor->IsAreaFilled(cell, 1, 1, 0) &&
             !m_pFloor->IsAreaFilledWith(cell, 1, 1, 0, kWallName) &&

@@ -381,12 +381,14 @@ TEST_F(BuildingSlotTest, StoreyFilterTestsClasses)
     const int outside = door.GetExtraEntranceCell(0);
     EXPECT_EQ(0, BuildingStoreyFilter(&atrium, Cell(5, 5), 0));
     EXPECT_EQ(1, BuildingStoreyFilter(&stairs, Cell(5, 5), 1));
-    // The floor above runs on over a door's entrance cells where the floor below does, never over the door.
+    // A door carries the floor above over its outside entrances only, laid below or not; not over its inside
+    // entrances or itself.
     const int inside = door.GetEntranceCell(0);
-    EXPECT_EQ(1, BuildingStoreyFilter(&door, inside, 0));
+    EXPECT_EQ(0, BuildingStoreyFilter(&door, inside, 0));
     EXPECT_EQ(1, BuildingStoreyFilter(&door, outside, 0));
-    EXPECT_EQ(0, BuildingStoreyFilter(&door, outside, 1));
+    EXPECT_EQ(1, BuildingStoreyFilter(&door, outside, 1));
     EXPECT_EQ(0, BuildingStoreyFilter(&door, Cell(5, 5), 0));
+    EXPECT_EQ(0, BuildingStoreyFilter(&door, Cell(5, 5), 1));
     CFerroxObject plain;
     EXPECT_EQ(1, BuildingStoreyFilter(&plain, Cell(1, 1), 0));
     EXPECT_EQ(0, BuildingStoreyFilter(&plain, Cell(1, 1), 1));

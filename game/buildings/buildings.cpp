@@ -123,10 +123,10 @@ int BuildingStoreyFilter(CFerroxBase* occupant, int cell, int flag)
 {
     if (dynamic_cast<CAtriumObject*>(occupant))
         return 0;
-    // A door stands in the wall line, off the floor: the floor above carries on over the cells in front of and
-    // behind it where the floor below does, never over the door itself.
+    // A door carries the floor above over its outside entrances only: a porch over the way in, which the walls
+    // close round (walls.cpp), and an opening over its inside entrances, which rails close round.
     if (CDoorObject* door = dynamic_cast<CDoorObject*>(occupant))
-        return flag == 0 && door->IsEntranceCell(cell) ? 1 : 0;
+        return door->IsExtraEntranceCell(cell);
     if (dynamic_cast<CStairs*>(occupant))
         return 1;
     return flag == 0 ? 1 : 0;

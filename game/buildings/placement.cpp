@@ -101,11 +101,19 @@ void ClearedCell(int cell)
     CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
     if (!hooks.removeIfOnFloorCell || !manager)
         return;
+    const int cleared = cell & kCellIndexMask;
     for (const ObjectList* list : {&manager->GetShoppers(), &manager->GetCriminals(), &manager->GetCleaners(),
                                    &manager->GetSecurity(), &manager->GetMaintenance()}) {
         const ObjectList copy = *list;  // a character that leaves may leave its list
-        for (CFerroxObject* character : copy)
-            hooks.removeIfOnFloorCell(character, cell & kCellIndexMask, g_pClearing);
+        for (CFerroxObject* object : copy) {
+            // A character walking into the cell stands there already while its cell is still the one it left
+            // (it is read as the step begins): it leaves all the same.
+            CFerroxCharacter* character = dynamic_cast<CFerroxCharacter*>(object);
+            const GxV3d* at = character ? character->GetPosition() : nullptr;
+            const bool standing =
+                at && g_pClearing && character->GetBlockGrid() == g_pClearing && g_pClearing->GetCellAt(*at) == cleared;
+            hooks.removeIfOnFloorCell(object, standing ? character->m_currentCell : cleared, g_pClearing);
+        }
     }
 }
 
@@ -156,6 +164,27 @@ bool AnyLaid(CFerroxBlockMesh* storey, int first, int last)
     for (int r = std::min(r0, r1); r <= std::max(r0, r1); r++) {
         for (int c = std::min(c0, c1); c <= std::max(c0, c1); c++) {
             if (storey->IsAreaTiled(storey->GetCellIndex(c, r, 1), 1, 1))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Whether floor laid over the rectangle would cover a door on the ground storey or its way in from outside: the
+// door would stand inside the mall. The cells inside it, its inside entrances, are laid already.
+bool CoversDoor(CFerroxBlockMesh* storey, int first, int last)
+{
+    if (storey->GetLower())
+        return false;
+    const int r0 = storey->GetCellRow(first, 1), r1 = storey->GetCellRow(last, 1);
+    const int c0 = storey->GetCellColumn(first, 1), c1 = storey->GetCellColumn(last, 1);
+    for (int r = std::min(r0, r1); r <= std::max(r0, r1); r++) {
+        for (int c = std::min(c0, c1); c <= std::max(c0, c1); c++) {
+            const int cell = storey->GetCellIndex(c, r, 1);
+            CDoorObject* door = storey->IsValidCell(cell, 1)
+                                    ? dynamic_cast<CDoorObject*>(storey->GetBlock(cell)->m_pOccupant)
+                                    : nullptr;
+            if (door && (door->IsExtraEntranceCell(cell) || !door->IsEntranceCell(cell)))
                 return true;
         }
     }
@@ -555,7 +584,8 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
     CFerroxBlockMesh* above = storey->GetUpper();
     GxRGBA colour;
     if (m_mode == PLACEMENT_LAY) {
-        const bool valid = m_pAreaBox->CanLayFloor(below, above, storey, 0) != 0;
+        const bool valid =
+            m_pAreaBox->CanLayFloor(below, above, storey, 0) != 0 && !CoversDoor(storey, start, m_dragEnd);
         colour = valid ? GxRGBA{0, kFull, 0, kBoxAlpha} : GxRGBA{kFull, 0, 0, kBoxAlpha};
     } else {
         const bool valid = m_pAreaBox->CanClearFloor(below, above, storey) != 0;
@@ -709,7 +739,8 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
     int result = 1;
     const int end = storey ? storey->GetCellAt(point) : kNoCell;
     if (storey && m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(end, 0) &&
-        m_pAreaBox->CanLayFloor(storey->GetLower(), storey->GetUpper(), storey, 0)) {
+        m_pAreaBox->CanLayFloor(storey->GetLower(), storey->GetUpper(), storey, 0) &&
+        !CoversDoor(storey, m_dragStart, end)) {
         const int32_t cells = m_pAreaBox->GetRows() * m_pAreaBox->GetColumns();
         RemoveWallsFrom(storey);
         SetFloorArea(storey, m_dragStart, end, nullptr, 1, 0);
@@ -723,6 +754,8 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
             AddCost(cells);
         }
         BuildWallsFrom(storey);
+        // Floor laid under someone outside, walled round with no door, would keep them.
+        LeaveWithoutWayOut();
         result = 0;
     }
     EndDrag();
@@ -782,56 +815,90 @@ void CPlacementController::RemoveBuilding(CBaseObject* building, CFerroxBlockMes
     const int last = own ? first + own->GetColumns() * (building->GetRows() - 1) + building->GetColumns() - 1 : first;
     RemoveWallsFrom(from);
     Manager()->RemoveObject(building, 1);
-    // The stairs opened their well in the storey above: it is floored again, and whoever is left up there with
-    // no stairs down leaves the mall.
+    // The stairs opened their well in the storey above: it is floored again.
     if (well) {
         CFerroxTileRecord* tile =
             m_pFloors && !m_pFloors->GetFloorTiles().empty() ? m_pFloors->GetFloorTiles().front().get() : nullptr;
         SetFloorArea(well, first, last, tile, 0, 1);
-        LeaveCutOffStoreys();
     }
+    // Whoever the removal cut off from every door (the last door gone, stairs gone) leaves the mall.
+    LeaveWithoutWayOut();
     ResetPointer();
     BuildWallsFrom(from);
     TellOnce(kRemovedNotRefundedMessage);
 }
 
-// Whether stairs join the storey to the one below it.
-bool CPlacementController::HasStairsDown(CFerroxBlockMesh* storey) const
+// Whether the shopper or criminal can walk to a door along laid floor and stairs: from any cell of its storey's
+// part of the mall that the doors' part reaches. One standing on bare ground is outside, on its way in or out.
+bool CPlacementController::CanReachDoor(const std::map<CFerroxBlockMesh*, std::vector<char>>& reach,
+                                        CFerroxCharacter* character) const
 {
-    CDynamicObjectManager* manager = Manager();
-    CFloorObjects* below = storey->GetLower() ? manager->GetFloorRecord(StoreyIndex(storey->GetLower())) : nullptr;
-    if (!below)
-        return false;
-    for (CFerroxObject* object : below->stairs) {
-        CStairs* stairs = dynamic_cast<CStairs*>(object);
-        if (stairs && stairs->IsPlaced() && stairs->GetUpperFloor() == storey)
-            return true;
-    }
-    return false;
+    CFerroxBlockMesh* storey = dynamic_cast<CFerroxBlockMesh*>(character->GetBlockGrid());
+    const int cell = character->m_currentCell;
+    const auto found = reach.find(storey);
+    if (!storey || !storey->IsValidCell(cell, 1) || found == reach.end())
+        return true;
+    if (!storey->GetLower() && !storey->IsAreaTiled(cell, 1, 1) && !IsWayCell(storey, cell))
+        return true;
+    return found->second[static_cast<size_t>(cell)] != 0;
 }
 
-void CPlacementController::LeaveCutOffStoreys()
+// A cell that is part of the way without floor of its own: a door's, or one stairs hold.
+bool CPlacementController::IsWayCell(CFerroxBlockMesh* storey, int cell)
+{
+    CFerroxBase* at = storey->GetBlock(cell)->m_pOccupant;
+    return dynamic_cast<CDoorObject*>(at) || dynamic_cast<CStairs*>(at);
+}
+
+std::map<CFerroxBlockMesh*, std::vector<char>> CPlacementController::DoorReach() const
+{
+    std::map<CFerroxBlockMesh*, std::vector<char>> reach;
+    std::vector<std::pair<CFerroxBlockMesh*, int>> open;
+    for (CFerroxBlockMesh* level = Ground(); level; level = level->GetUpper())
+        reach[level].assign(static_cast<size_t>(std::max(0, level->GetCellCount())), 0);
+    auto visit = [&](CFerroxBlockMesh* level, int cell) {
+        auto found = reach.find(level);
+        if (found == reach.end() || !level->IsValidCell(cell, 1) || found->second[static_cast<size_t>(cell)])
+            return;
+        if (!level->IsAreaTiled(cell, 1, 1) && !IsWayCell(level, cell))
+            return;
+        found->second[static_cast<size_t>(cell)] = 1;
+        open.push_back({level, cell});
+    };
+    CFerroxBlockMesh* ground = Ground();
+    for (int cell = 0; ground && cell < ground->GetCellCount(); cell++)
+        if (dynamic_cast<CDoorObject*>(ground->GetBlock(cell)->m_pOccupant))
+            visit(ground, cell);
+    while (!open.empty()) {
+        const auto [level, cell] = open.back();
+        open.pop_back();
+        const int stride = level->GetRows();
+        const int row = stride > 0 ? cell % stride : 0;
+        for (int next : {cell + stride, cell - stride, row + 1 < stride ? cell + 1 : -1, row > 0 ? cell - 1 : -1})
+            visit(level, next);
+        // Stairs hold the same cells on the storey they stand on and the one they lead up to.
+        if (CStairs* stairs = dynamic_cast<CStairs*>(level->GetBlock(cell)->m_pOccupant)) {
+            for (CFerroxBlockMesh* end : {dynamic_cast<CFerroxBlockMesh*>(stairs->GetFloor()), stairs->GetUpperFloor()})
+                if (end && end != level)
+                    visit(end, cell);
+        }
+    }
+    return reach;
+}
+
+void CPlacementController::LeaveWithoutWayOut()
 {
     const BuildingHooks& hooks = GetBuildingHooks();
-    CFerroxBlockMesh* ground = Ground();
-    if (!hooks.removeIfOnFloorCell || !ground)
-        return;
-    // A storey is cut off when a storey between it and the ground has no stairs down.
-    std::vector<CFerroxBlockMesh*> cut;
-    bool cutOff = false;
-    for (CFerroxBlockMesh* level = ground->GetUpper(); level; level = level->GetUpper()) {
-        cutOff = cutOff || !HasStairsDown(level);
-        if (cutOff)
-            cut.push_back(level);
-    }
     CDynamicObjectManager* manager = Manager();
+    if (!hooks.removeIfOnFloorCell || !manager || !Ground())
+        return;
+    const auto reach = DoorReach();
     for (const ObjectList* list : {&manager->GetShoppers(), &manager->GetCriminals()}) {
         const ObjectList copy = *list;
         for (CFerroxObject* object : copy) {
             CFerroxCharacter* character = dynamic_cast<CFerroxCharacter*>(object);
-            CFerroxBlockGrid* grid = character ? character->GetBlockGrid() : nullptr;
-            if (grid && std::find(cut.begin(), cut.end(), grid) != cut.end())
-                hooks.removeIfOnFloorCell(character, character->m_currentCell, grid);
+            if (character && !CanReachDoor(reach, character))
+                hooks.removeIfOnFloorCell(character, character->m_currentCell, character->GetBlockGrid());
         }
     }
 }
@@ -859,15 +926,24 @@ int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, C
             BuildingMessage(kClearRefusedMessage);
     } else if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0)) {
         const bool laid = AnyLaid(storey, m_dragStart, cell);
+        bool column = false;
         RemoveWallsFrom(storey);
         ClearFloorArea(storey, m_dragStart, cell);
         for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
-            if (m_pAreaBox->CanLayFloor(nullptr, up->GetUpper(), storey, 0))
-                ClearFloorArea(up, m_dragStart, cell);
+            if (!m_pAreaBox->CanLayFloor(nullptr, up->GetUpper(), storey, 0))
+                continue;
+            column = column || AnyLaid(up, m_dragStart, cell);
+            ClearFloorArea(up, m_dragStart, cell);
         }
         BuildWallsFrom(storey);
-        if (laid)
+        LeaveWithoutWayOut();
+        // Floor taken up on storeys the player does not see is told each time.
+        if (column) {
+            BuildingMessage(kColumnClearedMessage);
+            m_toldCleared = 1;
+        } else if (laid) {
             TellOnce(kClearedNotRefundedMessage);
+        }
     }
     EndDrag();
     return 1;

@@ -14,12 +14,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "game/buildings/building.h"
 #include "game/world/floors.h"
 
+class CFerroxCharacter;
 class CFerroxFile;
 class CFerroxObjectFactory;
 class CFerroxTagFile;
@@ -43,6 +45,8 @@ constexpr int16_t kRemovedNotRefundedMessage = 45;
 constexpr int16_t kClearedNotRefundedMessage = 46;
 // Told when demolishing is refused floor that something stands on, here or on the storey above.
 constexpr int16_t kClearRefusedMessage = 47;
+// Told each time clearing takes up floor on the storeys above the one shown as well.
+constexpr int16_t kColumnClearedMessage = 50;
 
 class CPlacementController {
 public:
@@ -145,9 +149,12 @@ private:
     void EndDrag();
     // Ends the drag and hides the box until the pointer leaves the cell it is on.
     void ResetPointer();
-    bool HasStairsDown(CFerroxBlockMesh* storey) const;
-    // Shoppers and criminals on storeys that no stairs join to the ground any more leave the mall.
-    void LeaveCutOffStoreys();
+    // The cells of every storey from which a door can be reached along laid floor and stairs.
+    std::map<CFerroxBlockMesh*, std::vector<char>> DoorReach() const;
+    static bool IsWayCell(CFerroxBlockMesh* storey, int cell);
+    bool CanReachDoor(const std::map<CFerroxBlockMesh*, std::vector<char>>& reach, CFerroxCharacter* character) const;
+    // Shoppers and criminals inside the mall who can reach no door any more leave it: none is kept inside.
+    void LeaveWithoutWayOut();
     void ScanWalls(CFerroxBlockMesh* storey);
     // The pieces of the storey and of every storey above it, whose edges follow the walls and doors below.
     void RemoveWallsFrom(CFerroxBlockMesh* storey);

@@ -213,19 +213,27 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(4, 5)));
     EXPECT_NE(nullptr, Ground()->GetTile(Cell(5, 5)));
     EXPECT_EQ(kNoCell, controller->GetDragStart());
-    const std::vector<int16_t> told = {kRemovedNotRefundedMessage, kClearedNotRefundedMessage};
+    // Floor taken up on the storey above as well is told each time, with what is not paid back.
+    const std::vector<int16_t> told = {kRemovedNotRefundedMessage, kColumnClearedMessage, kColumnClearedMessage};
     EXPECT_EQ(told, notices.messages);
     // Bare ground: nothing to clear, nothing said.
     const size_t before = controller->GetPieces().size();
     EXPECT_EQ(1, click(Cell(25, 25), nullptr));
     EXPECT_EQ(before, controller->GetPieces().size());
     EXPECT_EQ(told, notices.messages);
-    // Told again in the next demolishing.
+    // The next demolishing, on the top storey: only that storey loses the tile, and the plain message says so.
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
-    EXPECT_EQ(1, click(Cell(11, 11), nullptr));
+    const GxV3d top = PointOf(upper, Cell(11, 11));
+    controller->Update(top);
+    controller->BeginDrag(top);
+    controller->Update(top);
+    EXPECT_EQ(1, controller->ClearArea(top, nullptr, nullptr));
+    EXPECT_EQ(nullptr, upper->GetTile(Cell(11, 11)));
+    EXPECT_NE(nullptr, Ground()->GetTile(Cell(11, 11)));
     EXPECT_EQ(kClearedNotRefundedMessage, notices.messages.back());
-    EXPECT_EQ(3u, notices.messages.size());
+    EXPECT_EQ(4u, notices.messages.size());
 }
 
 // The cells and storeys of the characters told to leave.
@@ -234,13 +242,15 @@ std::vector<std::pair<int, CFerroxBlockGrid*>> g_leftFrom;
 // Stairs demolished with one click: the well they opened upstairs is floored again with no rail round it, a
 // clearing refused under the floor above says why, and a shopper left upstairs with no stairs down leaves; one on
 // the ground stays.
-TEST_F(Placement, DemolishedStairsLeaveTheStoreyAboveWholeAndNoOneThere)
+TEST_F(Placement, DemolishedStairsAndDoorsLeaveNoOneWithoutAWayOut)
 {
     ASSERT_EQ(0, Lay(Cell(2, 2), Cell(20, 20)));
     BuildStoreys(2);
     CFerroxBlockMesh* upper = Ground()->GetUpper();
     ASSERT_EQ(0, PlaceAt("STAIRS", kStairsObjectFactoryName, Ground(), Cell(9, 8)));
     ASSERT_EQ(1u, manager->GetFloorRecord(0)->stairs.size());
+    ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(21, 10)));
+    ASSERT_EQ(1u, manager->GetFloorRecord(0)->doors.size());
     CStairs* stairs = dynamic_cast<CStairs*>(manager->GetFloorRecord(0)->stairs.front());
     ASSERT_NE(nullptr, stairs);
     std::vector<int> well;
@@ -268,8 +278,28 @@ TEST_F(Placement, DemolishedStairsLeaveTheStoreyAboveWholeAndNoOneThere)
         manager->AddObject(shopper);
         manager->AddToLists(shopper, 0);
     }
+    // One more, with a model to stand somewhere: it has stepped into cell (16, 15) while its cell, read as the
+    // step began, is still (16, 14).
+    CFerroxCharacter* walker = new CFerroxCharacter();
+    FerroxObjectDescriptor body = {};
+    body.assetSet = controller->GetWallTemplate(1);
+    body.modelMode = FERROX_MODEL_CLONE;
+    walker->Setup(&body);
+    ASSERT_NE(nullptr, walker->GetPosition());
+    const GxV3d stepped = PointOf(Ground(), Cell(16, 15));
+    walker->Translate(&stepped, 0);
+    walker->SetBlockGrid(Ground());
+    walker->m_currentCell = Cell(16, 14);
+    manager->AddObject(walker);
+    manager->AddToLists(walker, 0);
+    // And one outside in the street.
+    CFerroxCharacter* outside = new CFerroxCharacter();
+    outside->SetBlockGrid(Ground());
+    outside->m_currentCell = Cell(25, 25);
+    manager->AddObject(outside);
+    manager->AddToLists(outside, 0);
     CDynamicObjectManager::ResetClassHooks();
-    ASSERT_EQ(2u, manager->GetShoppers().size());
+    ASSERT_EQ(4u, manager->GetShoppers().size());
 
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
     const GxV3d at = PointOf(Ground(), well.front());
@@ -291,7 +321,32 @@ TEST_F(Placement, DemolishedStairsLeaveTheStoreyAboveWholeAndNoOneThere)
         return std::count(g_leftFrom.begin(), g_leftFrom.end(), std::make_pair(cell, floor));
     };
     EXPECT_EQ(1, told(Cell(15, 15), upper)) << "the shopper upstairs leaves";
-    EXPECT_EQ(0, told(Cell(15, 15), Ground())) << "the one on the ground stays";
+    EXPECT_EQ(0, told(Cell(15, 15), Ground())) << "the one on the ground stays: the door is in reach";
+
+    // Clearing the cell a character has just stepped into takes it away with the floor: no one is left on it.
+    const GxV3d atWalker = PointOf(Ground(), Cell(16, 15));
+    controller->Update(atWalker);
+    controller->BeginDrag(atWalker);
+    controller->Update(atWalker);
+    controller->ClearArea(atWalker, nullptr, nullptr);
+    EXPECT_FALSE(Ground()->IsAreaTiled(Cell(16, 15), 1, 1));
+    EXPECT_EQ(1, told(Cell(16, 14), Ground())) << "the one standing there leaves, by where it stands";
+
+    // Outside, no one is kept: until floor laid round them, walled with no door, would keep them.
+    EXPECT_EQ(0, told(Cell(25, 25), Ground()));
+    ASSERT_EQ(0, Lay(Cell(24, 24), Cell(26, 26)));
+    EXPECT_EQ(1, told(Cell(25, 25), Ground())) << "floor laid under them, with no door: they leave";
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+
+    // With the last door gone no one is kept inside: the one on the ground leaves too.
+    CBaseObject* door = dynamic_cast<CBaseObject*>(manager->GetFloorRecord(0)->doors.front());
+    const GxV3d atDoor = PointOf(Ground(), door->GetFirstCell());
+    controller->Update(atDoor, door);
+    controller->BeginDrag(atDoor);
+    controller->Update(atDoor, door);
+    ASSERT_EQ(0, controller->ClearArea(atDoor, door, nullptr));
+    EXPECT_TRUE(manager->GetFloorRecord(0)->doors.empty());
+    EXPECT_EQ(1, told(Cell(15, 15), Ground())) << "no door: the shopper on the ground leaves";
 
     // The ground under the floor above holds up what stands there: a bench upstairs refuses the clearing, and
     // the player is told why.
@@ -345,3 +400,41 @@ TEST_F(Placement, CharactersSeeWhatBuildModeHolds)
 }
 
 }  // namespace
+
+// Clearing under floor upstairs follows one rule wherever it is done: a tile taken up on a storey goes on every
+// storey above it too, and the ground under an opening already cut upstairs clears like any other.
+TEST_F(Placement, ClearingUnderUpperStoreysFollowsOneRule)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
+    BuildStoreys(3);
+    CFerroxBlockMesh* first = Ground()->GetUpper();
+    CFerroxBlockMesh* second = first->GetUpper();
+    auto clear = [&](CFerroxBlockMesh* storey, int from, int to) {
+        controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+        controller->Update(PointOf(storey, from));
+        controller->BeginDrag(PointOf(storey, from));
+        controller->Update(PointOf(storey, to));
+        controller->ClearArea(PointOf(storey, to), nullptr, nullptr);
+        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    };
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
+    clear(first, Cell(6, 6), Cell(6, 6));
+    EXPECT_EQ(nullptr, first->GetTile(Cell(6, 6)));
+    EXPECT_EQ(nullptr, second->GetTile(Cell(6, 6))) << "the storey above loses it too";
+    EXPECT_NE(nullptr, Ground()->GetTile(Cell(6, 6)));
+    ASSERT_EQ(0, floors->GoToFloor(0, nullptr));
+    notices.Clear();
+    clear(Ground(), Cell(6, 6), Cell(6, 6));
+    EXPECT_EQ(nullptr, Ground()->GetTile(Cell(6, 6))) << "under the opening upstairs";
+    EXPECT_TRUE(std::find(notices.messages.begin(), notices.messages.end(), kClearRefusedMessage) ==
+                notices.messages.end());
+    // A rectangle half under the opening and half under floor upstairs: the same rule for every cell.
+    clear(Ground(), Cell(6, 5), Cell(7, 7));
+    for (int cell : {Cell(6, 5), Cell(7, 5), Cell(7, 6), Cell(6, 7), Cell(7, 7)}) {
+        EXPECT_EQ(nullptr, Ground()->GetTile(cell)) << cell;
+        EXPECT_EQ(nullptr, first->GetTile(cell)) << cell;
+        EXPECT_EQ(nullptr, second->GetTile(cell)) << cell;
+    }
+    EXPECT_TRUE(std::find(notices.messages.begin(), notices.messages.end(), kClearRefusedMessage) ==
+                notices.messages.end());
+}

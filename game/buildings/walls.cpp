@@ -77,6 +77,11 @@ bool NeedsEdge(const ScanSite& site, int a, int b)
     if ((!atB || IsWall(atB)) && IsWall(Occupant(below, b)))
         return true;
     CFerroxBlockMesh* lowest = Lowest(storey);
+    // The floor a storey carries over a door's outside entrance stands out beyond the wall line: it is walled
+    // round, or its open sides would drop to the street.
+    CDoorObject* door = dynamic_cast<CDoorObject*>(Occupant(lowest, a));
+    if (door && door->IsExtraEntranceCell(a))
+        return !atB || IsWall(atB);
     if (!Laid(lowest, a))
         return false;
     return IsWall(Occupant(below, b)) || IsDoorCell(Occupant(lowest, b), b);
@@ -203,6 +208,10 @@ void CPlacementController::MakePiece(CFerroxBlockMesh* storey, CFerroxAssetSet* 
     const GxV3d at = {0.5f * static_cast<float>(storey->GetCellWorldX(first, 1) + storey->GetCellWorldX(last, 1)),
                       storey->GetOrigin().y,
                       0.5f * static_cast<float>(storey->GetCellWorldZ(first, 1) + storey->GetCellWorldZ(last, 1))};
+    // The cells a piece holds are told apart by its name ("wall", "balc"), as the clear and lay tests read them:
+    // the piece carries its model's.
+    if (const char* name = BuildingOccupantName(piece))
+        piece->SetName(name);
     piece->Translate(&at, 0);
     piece->DisableCollision();
     // The model is stretched along the axis that the turn carries onto the run.

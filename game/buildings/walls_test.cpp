@@ -112,10 +112,13 @@ protected:
                std::to_string(edge.second / kMallSide) + "," + std::to_string(edge.second % kMallSide) + ")";
     }
     // Every outer edge closed by exactly one piece, and nothing else closed.
-    void ExpectClosedRooms(const char* layout, CFerroxBlockMesh* storey = nullptr)
+    // With `rails`, a rail closes an edge as a wall does.
+    void ExpectClosedRooms(const char* layout, CFerroxBlockMesh* storey = nullptr, bool rails = false)
     {
         storey = storey ? storey : Ground();
-        const std::map<Edge, int> closed = ClosedEdges(storey);
+        std::map<Edge, int> closed = ClosedEdges(storey);
+        for (const auto& rail : rails ? ClosedEdges(storey, true) : std::map<Edge, int>())
+            closed[rail.first] += rail.second;
         const std::set<Edge> outer = OuterEdges(storey);
         ASSERT_FALSE(outer.empty()) << layout;
         for (const Edge& edge : outer) {
@@ -281,13 +284,27 @@ TEST_F(Walls, DoorsTakeTheWallsPlaceWithADoorway)
     }
     EXPECT_EQ(2u, PiecesOn(Ground(), 4).size()) << "the edge is broken by the door";
 
-    // A storey above has the same outline, its walls running on over the doors, and no opening by them.
+    // A storey above has the same outline, its walls running on over the doors, but over each door's outside
+    // entrances it carries floor, walled round, and over its inside entrances none: an opening, railed round.
     BuildStoreys(2);
     CFerroxBlockMesh* upper = Ground()->GetUpper();
-    for (int cell = 0; cell < kMallSide * kMallSide; cell++)
-        EXPECT_EQ(Ground()->IsAreaTiled(cell, 1, 1), upper->IsAreaTiled(cell, 1, 1)) << cell;
-    ExpectClosedRooms("doors, upstairs", upper);
-    EXPECT_TRUE(ClosedEdges(upper, true).empty()) << "no rail upstairs";
+    int porch = 0;
+    std::set<int> openings;
+    for (int cell = 0; cell < kMallSide * kMallSide; cell++) {
+        CDoorObject* at = dynamic_cast<CDoorObject*>(Ground()->GetBlock(cell)->m_pOccupant);
+        const bool outside = at && at->IsExtraEntranceCell(cell);
+        const bool inside = at && !outside && at->IsEntranceCell(cell);
+        porch += outside;
+        if (inside)
+            openings.insert(cell);
+        EXPECT_EQ((Ground()->IsAreaTiled(cell, 1, 1) && !inside) || outside, upper->IsAreaTiled(cell, 1, 1) != 0)
+            << cell;
+    }
+    EXPECT_EQ(4, porch) << "two outside entrances a door";
+    EXPECT_EQ(4u, openings.size()) << "two inside entrances a door";
+    ExpectClosedRooms("doors, upstairs", upper, true);
+    for (const auto& rail : ClosedEdges(upper, true))
+        EXPECT_EQ(1u, openings.count(rail.first.second)) << "a rail away from the doors: " << Name(rail.first);
     CDoorObject* door = dynamic_cast<CDoorObject*>(manager->GetFloorRecord(0)->doors.front());
     controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
     CScalableObject* box = controller->GetAreaBox();

@@ -106,6 +106,9 @@ private:
     int SeekDoor();
     int LoseFromPatience(int32_t amount);
     void Footfall();
+    // Counts the shopper as come, the first time it passes a door inwards, with the count's milestones.
+    void Arrive();
 
     int32_t m_registered;
+    int32_t m_arrived;
 };

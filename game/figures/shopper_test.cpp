@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "game/buildings/door.h"
 #include "game/figures/aichar_test_local.h"
 
 namespace {
@@ -257,16 +258,38 @@ TEST_F(ShopperTest, PurchasesAndBags)
     EXPECT_TRUE(Shown(loaded, "bagr"));
 }
 
-TEST_F(ShopperTest, MilestoneShoppers)
+// Shoppers count as come when they pass a door inwards, once each, and the 100th and 1000th post their
+// messages; a shopper kept outside, or passing out again, counts for nothing.
+TEST_F(ShopperTest, ShoppersComeThroughADoorAndMilestones)
 {
+    CDoorObject door;
+    auto passDoor = [&door](CShopper* shopper) {
+        shopper->m_pTarget = &door;
+        shopper->CompleteVisit();
+        shopper->m_pTarget = nullptr;
+    };
     stats->m_shoppersCome = 99;
-    MakeShopper(Cell(8, 8));
+    CShopper* first = MakeShopper(Cell(8, 8));
+    EXPECT_EQ(99, stats->m_shoppersCome) << "spawned outside, not come";
+    EXPECT_TRUE(notices.messages.empty());
+    first->m_presence = kPresenceOutside;
+    passDoor(first);
+    EXPECT_EQ(100, stats->m_shoppersCome);
     EXPECT_EQ((std::vector<int16_t>{26}), notices.messages);
     ASSERT_EQ(1u, notices.samples.size());
     EXPECT_EQ(std::make_pair(6, 255), notices.samples[0]);
-    MakeShopper(Cell(8, 9));
+    passDoor(first);
+    EXPECT_EQ(kPresenceOutside, first->m_presence);
+    passDoor(first);
+    EXPECT_EQ(100, stats->m_shoppersCome) << "out and in again: come once";
+    CShopper* second = MakeShopper(Cell(8, 9));
+    second->m_presence = kPresenceOutside;
+    passDoor(second);
+    EXPECT_EQ(101, stats->m_shoppersCome);
     EXPECT_EQ(1u, notices.messages.size()) << "the 101st is nothing special";
     stats->m_shoppersCome = 999;
-    MakeShopper(Cell(8, 10));
+    CShopper* third = MakeShopper(Cell(8, 10));
+    third->m_presence = kPresenceOutside;
+    passDoor(third);
     EXPECT_EQ((std::vector<int16_t>{26, 28}), notices.messages);
 }

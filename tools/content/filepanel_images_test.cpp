@@ -26,7 +26,7 @@ constexpr int kFirstTooltip = 3;
 // Texts of each panel's own list: questions, heading, tooltips, button words, caption, the reasons a name is
 // refused (what it holds, or that it is empty).
 constexpr uint16_t kPanelTexts = 13;
-constexpr uint16_t kMessagesUsed = 50;  // "InGameMessages" up to the scenario whose parts were left out
+constexpr uint16_t kMessagesUsed = 51;  // "InGameMessages" up to the column cleared on the storeys above
 constexpr int kRows = kFilePanelRows;
 constexpr int kRowStep = static_cast<int>(kFilePanelRowStep);
 constexpr int kTip = 1;  // pixels a letter's tip may reach past its stripe
