@@ -163,7 +163,7 @@ void CShopper::Setup(const FerroxObjectDescriptor* descriptor)
 
 void CShopper::Arrive()
 {
-    CStatistics* stats = Statistics();
+    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     if (m_arrived || !stats)
         return;
     m_arrived = 1;
