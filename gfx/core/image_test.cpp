@@ -370,7 +370,10 @@ TEST_F(ImageFileTest, PathAndNameBuffersGrow)
 {
     ASSERT_TRUE(GxImageRegisterImageFormat("bmp", RecordingRead, nullptr));
     // A path longer than the first 256 bytes, and a candidate that with its spare bytes is too.
-    const std::string folder(150, 'd');
+    // The candidate, folder/stem.bmp under the test's root, is 251 bytes whatever the root's length.
+    constexpr size_t kCandidateLength = 251;
+    const std::string stem(62, 'n');
+    const std::string folder(kCandidateLength - root.size() - 2 - stem.size() - 4, 'd');
     const std::string directory = root + "/" + folder + "/";
     std::filesystem::create_directories(directory);
     std::string path;
@@ -379,7 +382,6 @@ TEST_F(ImageFileTest, PathAndNameBuffersGrow)
     path += directory;
     ASSERT_NE(GxImageSetPath(path.c_str()), nullptr);
     EXPECT_EQ(std::string(GxImageGetPath()), path);
-    const std::string stem(62, 'n');
     Touch(folder + "/" + stem + ".bmp");
     GxImage* image = NewImage(1, 1, 32);
     gReadResult = image;
