@@ -32,8 +32,8 @@ enum GxIm3DTransformFlags : GxUInt32 {
     gxIM3DVERTEXRGBA = 0x10,
 };
 
-// Largest batch: indexes are 16-bit, so vertex 65535 could never be named.
-constexpr GxInt32 gxIM3DMAXVERTICES = 65535;
+// Largest batch: 16-bit indexes name vertices 0 to 65535.
+constexpr GxInt32 gxIM3DMAXVERTICES = 65536;
 // An index at or beyond the batch's vertex count.
 constexpr GxInt32 gxERRIM3DBADINDEX = 51;
 

@@ -375,12 +375,10 @@ GxPipeline* GxPipelineCreate(void)
     return pipeline;
 }
 
-GxPipelineNode* GxPipelineNodeDestroy(GxPipelineNode* node, GxPipeline* pipeline)
+namespace {
+
+GxPipelineNode* ReleaseNode(GxPipelineNode* node, GxPipeline* pipeline)
 {
-    if (!node || !pipeline || node < pipeline->nodeArray || node >= pipeline->nodeArray + pipeline->nodeCount) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
     GxNodeDefinition* definition = node->definition;
     if (!pipeline->isLocked) {
         if (definition) {
@@ -437,14 +435,26 @@ GxPipelineNode* GxPipelineNodeDestroy(GxPipelineNode* node, GxPipeline* pipeline
     return node;
 }
 
+}  // namespace
+
+GxPipelineNode* GxPipelineNodeDestroy(GxPipelineNode* node, GxPipeline* pipeline)
+{
+    if (!node || !pipeline || node < pipeline->nodeArray || node >= pipeline->nodeArray + pipeline->nodeCount) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+        return nullptr;
+    }
+    return ReleaseNode(node, pipeline);
+}
+
 void GxPipelineDestroy(GxPipeline* pipeline)
 {
     if (!pipeline) {
         return;
     }
-    // Releasing the last node first keeps a locked pipeline from moving the others.
-    while (pipeline->nodeCount > 0) {
-        GxPipelineNodeDestroy(&pipeline->nodeArray[pipeline->nodeCount - 1], pipeline);
+    // Nodes go in array order: in place when unlocked, while a locked pipeline moves the next one to the front.
+    const GxUInt32 count = pipeline->nodeCount;
+    for (GxUInt32 i = 0; i < count; i++) {
+        ReleaseNode(&pipeline->nodeArray[pipeline->isLocked ? 0 : i], pipeline);
     }
     pipeline->nodeArray = nullptr;
     FreePacketTemplate(pipeline);
@@ -653,7 +663,6 @@ void GxPipelinePacketRelease(GxPipelinePacket* packet)
         cluster->currentData = nullptr;
         cluster->numAlloced = 0;
         cluster->numUsed = 0;
-        cluster->flags = 0;
     }
     packet->flags = 0;
 }

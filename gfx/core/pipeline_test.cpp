@@ -36,8 +36,10 @@ GxBool KindClose(GxNodeDefinition*)
     kindCloses++;
     return 1;
 }
-GxBool NodeClose(GxPipelineNode*)
+std::vector<std::string> closed;
+GxBool NodeClose(GxPipelineNode* node)
 {
+    closed.push_back(node->definition->name);
     nodeCloses++;
     return 1;
 }
@@ -54,6 +56,7 @@ protected:
     {
         ASSERT_TRUE(GxTestEngineStart());
         trace.clear();
+        closed.clear();
         kindOpens = kindCloses = nodeCloses = 0;
         failBody = 0;
         GxTestTakeError();
@@ -115,6 +118,15 @@ TEST_F(Pipeline, ChainRunsInOrderAndNodeFailureFailsTheRun)
     EXPECT_EQ(GxPipelineExecute(pipeline, nullptr, 1), nullptr);
     GxPipelineDestroy(pipeline);
     EXPECT_EQ(kindCloses, 3);
+
+    // Destroying an unlocked pipeline releases its nodes in array order.
+    pipeline = GxPipelineCreate();
+    GxPipelineLock(pipeline);
+    GxPipelineAddFragment(pipeline, nullptr, &a, &b, &c, nullptr);
+    ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
+    closed.clear();
+    GxPipelineDestroy(pipeline);
+    EXPECT_EQ(closed, (std::vector<std::string>{"A", "B", "C"}));
 }
 
 TEST_F(Pipeline, EditingFailuresAndEmptyPipelines)
@@ -287,6 +299,43 @@ GxBool AllocBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
     return block != nullptr;
 }
 }  // namespace
+
+TEST_F(Pipeline, PacketReleaseFreesOwnedDataAndKeepsClusterFlags)
+{
+    GxPipelineHeap* heap = GxPipelineGetHeap();
+    ASSERT_TRUE(GxPipelineHeapReset(heap));
+    const GxUInt32 freeSize = heap->freeBlocks[0].size;
+    GxPipeline owner = {};
+    owner.packetsMade = 2;
+    std::vector<char> memory(sizeof(GxPipelinePacket) + 2 * sizeof(GxPipelineCluster));
+    auto* packet = reinterpret_cast<GxPipelinePacket*>(memory.data());
+    packet->flags = 0x55;
+    packet->numClusters = 3;
+    packet->pipeline = &owner;
+    int external = 0;
+    void* owned = GxPipelineHeapAlloc(heap, 100);
+    void* idle = GxPipelineHeapAlloc(heap, 40);
+    packet->clusters[0] = {gxPIPELINECLUSTERINUSE, 4, owned, owned, 25, 20, nullptr};
+    packet->clusters[1] = {gxPIPELINECLUSTERINUSE | gxPIPELINECLUSTEREXTERNAL, 4, &external, &external, 1, 1, nullptr};
+    packet->clusters[2] = {0, 4, idle, idle, 10, 10, nullptr};
+    GxPipelinePacketRelease(packet);
+    EXPECT_EQ(owner.packetsMade, 1u);
+    EXPECT_EQ(packet->flags, 0);
+    for (int i = 0; i < 2; i++) {
+        const GxPipelineCluster& c = packet->clusters[i];
+        EXPECT_TRUE(c.data == nullptr && c.currentData == nullptr && c.numAlloced == 0 && c.numUsed == 0) << i;
+    }
+    // Cluster flags stay; a slot not in use is left alone.
+    EXPECT_EQ(packet->clusters[0].flags, gxPIPELINECLUSTERINUSE);
+    EXPECT_EQ(packet->clusters[1].flags, gxPIPELINECLUSTERINUSE | gxPIPELINECLUSTEREXTERNAL);
+    EXPECT_EQ(packet->clusters[2].data, idle);
+    EXPECT_EQ(packet->clusters[2].numUsed, 10u);
+    // Only the owned block went back to the heap: freeing the idle one rejoins the whole area.
+    EXPECT_NE(heap->freeBlocks[0].size, freeSize);
+    GxPipelineHeapFree(heap, idle);
+    ASSERT_EQ(heap->entriesUsed, 1u);
+    EXPECT_EQ(heap->freeBlocks[0].size, freeSize);
+}
 
 TEST_F(Pipeline, ExecuteResetsTheHeapOnlyWhenAsked)
 {

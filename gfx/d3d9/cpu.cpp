@@ -1,5 +1,6 @@
 // Processor feature tests, the floating-point modes after start and the SSE point and vector transforms.
 #include <cpuid.h>
+#include <x86intrin.h>
 #include <xmmintrin.h>
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 namespace {
 
 constexpr unsigned int flushToZero = 0x8000;
+constexpr unsigned long long eflagsID = 0x200000;
 constexpr unsigned int sseBits = (1u << 25) | (1u << 26);
 constexpr unsigned int sse2Bit = 1u << 26;
 constexpr unsigned int amd3DNowBit = 1u << 31;
@@ -25,8 +27,15 @@ struct Features {
 };
 Features features = {0, 0, 0};
 
-// Every 64-bit processor has CPUID, so the ID-flag probe of older processors is not needed.
-bool HaveCPUID() { return true; }
+// A processor has CPUID when the ID flag of EFLAGS can be flipped; the flags are put back either way.
+bool HaveCPUID()
+{
+    const unsigned long long saved = __readeflags();
+    __writeeflags(saved ^ eflagsID);
+    const bool changed = ((__readeflags() ^ saved) & eflagsID) != 0;
+    __writeeflags(saved);
+    return changed;
+}
 
 bool CPUID(unsigned int leaf, unsigned int* a, unsigned int* b, unsigned int* c, unsigned int* d)
 {
@@ -74,15 +83,19 @@ inline Rows LoadRows(const GxMatrix* m)
                 LoadRow(&m->pos.x, aligned)};
 }
 
-// Summed in the portable routines' order so both give the same bits.
+// A vector is z*at + (y*up + x*right).
 inline __m128 Vector(const Rows& r, const GxV3d* s)
 {
-    __m128 t = _mm_mul_ps(_mm_set1_ps(s->x), r.right);
-    t = _mm_add_ps(t, _mm_mul_ps(_mm_set1_ps(s->y), r.up));
-    return _mm_add_ps(t, _mm_mul_ps(_mm_set1_ps(s->z), r.at));
+    const __m128 xy = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(s->y), r.up), _mm_mul_ps(_mm_set1_ps(s->x), r.right));
+    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(s->z), r.at), xy);
 }
 
-inline __m128 Point(const Rows& r, const GxV3d* s) { return _mm_add_ps(Vector(r, s), r.pos); }
+// A point is (z*at + y*up) + (x*right + position).
+inline __m128 Point(const Rows& r, const GxV3d* s)
+{
+    const __m128 zy = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(s->z), r.at), _mm_mul_ps(_mm_set1_ps(s->y), r.up));
+    return _mm_add_ps(zy, _mm_add_ps(_mm_mul_ps(_mm_set1_ps(s->x), r.right), r.pos));
+}
 
 // x and y in one 8-byte store, z in a 4-byte one.
 inline void StorePair(GxV3d* d, __m128 v)

@@ -199,7 +199,8 @@ GxBool GxD3D9Im2DOpen(void);
 void GxD3D9Im2DClose(void);
 GxBool GxD3D9Im3DOpen(void);
 void GxD3D9Im3DClose(void);
-// Direct3D type of a primitive code (0 when unknown) and the primitives that n vertices or indexes make.
+// Direct3D type of a primitive code (0 when unknown) and the primitives that n vertices or indexes make; a point
+// list makes none, so nothing is drawn for it.
 D3DPRIMITIVETYPE GxD3D9PrimitiveType(GxInt32 primType);
 UINT GxD3D9PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n);
 // Writes count indexes into a ring index buffer of capacity entries at *position, or from its start with a

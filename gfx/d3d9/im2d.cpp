@@ -65,13 +65,14 @@ void* LockVertices(GxUInt32 count)
         im2D.nextVertex = base;
         return data;
     }
-    if (count > gxIM2DMAXVERTICES || !im2D.vertexBuffer) {
-        return nullptr;
-    }
     DWORD flags = kAppendLock;
     if (im2D.nextVertex + count > gxIM2DMAXVERTICES) {
         im2D.nextVertex = 0;
         flags = kDiscardLock;
+    }
+    // A batch larger than the whole buffer fails as its lock would.
+    if (count > gxIM2DMAXVERTICES || !im2D.vertexBuffer) {
+        return nullptr;
     }
     void* data = nullptr;
     if (FAILED(im2D.vertexBuffer->Lock(im2D.nextVertex * kStride, count * kStride, &data, flags))) {
@@ -121,33 +122,10 @@ GxBool PlaceVertices(const GxIm2DVertex* source, const GxUInt16* through, const 
     return 1;
 }
 
-// The render states the set-up changes, put back after the draw so callers find theirs unchanged.
-struct SavedStates {
-    GxUInt32 clipping;
-    GxUInt32 lighting;
-};
-
-SavedStates SaveStates(void)
-{
-    SavedStates saved = {0, 0};
-    GxD3D9GetRenderState(D3DRS_CLIPPING, &saved.clipping);
-    GxD3D9GetRenderState(D3DRS_LIGHTING, &saved.lighting);
-    return saved;
-}
-
-void RestoreStates(const SavedStates& saved)
-{
-    GxD3D9SetRenderState(D3DRS_CLIPPING, saved.clipping);
-    GxD3D9SetRenderState(D3DRS_LIGHTING, saved.lighting);
-}
-
 GxBool DrawPlaced(D3DPRIMITIVETYPE type, UINT count, GxUInt32 placed)
 {
-    IDirect3DDevice9* device = GxD3D9Device();
-    const SavedStates saved = SaveStates();
     GxD3D9Im2DSetupRender();
-    const HRESULT result = device->DrawPrimitive(type, im2D.nextVertex, count);
-    RestoreStates(saved);
+    const HRESULT result = GxD3D9Device()->DrawPrimitive(type, im2D.nextVertex, count);
     im2D.nextVertex += placed;
     return SUCCEEDED(result) ? 1 : 0;
 }
@@ -286,20 +264,19 @@ GxBool GxD3D9Im2DRenderIndexedPrimitive(GxInt32 primType, void* vertices, GxInt3
     if (!PlaceVertices(source, nullptr, nullptr, n)) {
         return 0;
     }
-    const GxUInt32 baseVertex = im2D.nextVertex;
-    im2D.nextVertex += n;
+    // A refused draw leaves the next vertex where it was: the next batch writes over these undrawn vertices.
     if (!im2D.indexBuffer || m > gxIM2DMAXINDICES) {
         return 0;
     }
+    const GxUInt32 baseVertex = im2D.nextVertex;
+    im2D.nextVertex += n;
     HRESULT result = GxD3D9WriteIndexRing(im2D.indexBuffer, gxIM2DMAXINDICES, &im2D.nextIndex, indices, m);
     if (FAILED(result)) {
         return 0;
     }
-    const SavedStates saved = SaveStates();
     GxD3D9Im2DSetupRender();
     GxD3D9SetIndices(im2D.indexBuffer);
     result = GxD3D9Device()->DrawIndexedPrimitive(type, static_cast<INT>(baseVertex), 0, n, im2D.nextIndex, count);
-    RestoreStates(saved);
     im2D.nextIndex += m;
     return SUCCEEDED(result) ? 1 : 0;
 }

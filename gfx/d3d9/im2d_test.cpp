@@ -85,13 +85,20 @@ TEST_P(Im2D, RenderersDrawThroughTheDeviceRecord)
 
     ASSERT_TRUE(record.fpIm2DRenderTriangle(vertices.data(), 64, 1, 2, 3));
     EXPECT_EQ(LastDraw()->draw.type, D3DPT_TRIANGLELIST);
+    const UINT triangleStart = LastDraw()->draw.startVertex;
 
-    // Point lists draw one point per vertex.
-    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, vertices.data(), 7));
-    EXPECT_EQ(LastDraw()->draw.type, D3DPT_POINTLIST);
-    EXPECT_EQ(LastDraw()->draw.primitiveCount, 7u);
+    // A point list, a polyline of one vertex and a strip of two make no primitive: nothing is drawn, the device's
+    // answer is returned, and their vertices still take their room in the buffer.
+    const size_t draws = Draws();
+    EXPECT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, vertices.data(), 7));
+    EXPECT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOLYLINE, vertices.data(), 1));
+    EXPECT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRISTRIP, vertices.data(), 2));
+    EXPECT_EQ(Draws(), draws);
     ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRIFAN, vertices.data(), 6));
     EXPECT_EQ(LastDraw()->draw.primitiveCount, 4u);
+    if (GetParam()) {
+        EXPECT_EQ(LastDraw()->draw.startVertex, triangleStart + 3 + 7 + 1 + 2);
+    }
 
     // As many indices as vertices: copied in index order, no index buffer.
     GxUInt16 quad[6] = {0, 1, 2, 2, 1, 3};
@@ -135,43 +142,78 @@ TEST_P(Im2D, SubRasterTargetsShiftTheVertices)
     EXPECT_EQ(vertices[1].x, 10.0f);  // the caller's array is left alone
 }
 
-TEST_P(Im2D, RenderStatesAreLeftAsTheyWere)
+// The set-up turns clipping and lighting off and leaves them so; the caller's engine render states stay untouched.
+TEST_P(Im2D, SetUpChangesClippingAndLightingOnly)
 {
     GxD3D9RenderStateSet(gxRENDERSTATESRCBLEND, reinterpret_cast<void*>(static_cast<intptr_t>(5)));
     GxD3D9RenderStateSet(gxRENDERSTATEZTESTENABLE, reinterpret_cast<void*>(static_cast<intptr_t>(0)));
     GxD3D9SetRenderState(D3DRS_LIGHTING, TRUE);
     GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
     ASSERT_TRUE(record.fpIm2DRenderTriangle(vertices.data(), 64, 0, 1, 2));
-    GxUInt32 value = 0;
+    GxUInt32 value = TRUE;
     GxD3D9GetRenderState(D3DRS_LIGHTING, &value);
-    EXPECT_EQ(value, static_cast<GxUInt32>(TRUE));
+    EXPECT_EQ(value, static_cast<GxUInt32>(FALSE));
+    value = TRUE;
     GxD3D9GetRenderState(D3DRS_CLIPPING, &value);
-    EXPECT_EQ(value, static_cast<GxUInt32>(TRUE));
+    EXPECT_EQ(value, static_cast<GxUInt32>(FALSE));
     GxInt32 engineValue = -1;
     GxD3D9RenderStateGet(gxRENDERSTATESRCBLEND, &engineValue);
     EXPECT_EQ(engineValue, 5);
     GxD3D9RenderStateGet(gxRENDERSTATEZTESTENABLE, &engineValue);
     EXPECT_EQ(engineValue, 0);
-    // The draw itself ran with lighting and clipping off.
     DWORD lighting = TRUE;
     device->GetRenderState(D3DRS_LIGHTING, &lighting);
     EXPECT_EQ(lighting, static_cast<DWORD>(FALSE));
+    // The next batch finds every state in place: nothing more reaches the device.
+    D3D9SoftClearLog(device);
+    ASSERT_TRUE(record.fpIm2DRenderTriangle(vertices.data(), 64, 0, 1, 2));
+    for (const D3D9SoftEvent& e : D3D9SoftLog(device)) {
+        EXPECT_FALSE(e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_RENDER) << "render state " << e.a;
+    }
+}
+
+// More than 10000 indices for a truly indexed draw are refused after the vertices were written, and the next
+// vertex index stays where it was; 10000 are drawn through the index buffer.
+TEST_P(Im2D, MoreIndicesThanTheIndexBufferHoldsAreRefused)
+{
+    std::vector<GxUInt16> indices(gxIM2DMAXINDICES + 1);
+    for (size_t i = 0; i < indices.size(); i++) {
+        indices[i] = static_cast<GxUInt16>(i % 64);
+    }
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
+    const UINT next = LastDraw()->draw.startVertex + 3;
+    const size_t draws = Draws();
+    const size_t uploads = D3D9SoftCount(device, D3D9SOFT_UPLOAD);
+    EXPECT_FALSE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 64, indices.data(),
+                                                     gxIM2DMAXINDICES + 1));
+    EXPECT_EQ(Draws(), draws);
+    EXPECT_GT(D3D9SoftCount(device, D3D9SOFT_UPLOAD), uploads) << "the vertices were written";
+    ASSERT_TRUE(
+        record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 64, indices.data(), gxIM2DMAXINDICES));
+    ASSERT_TRUE(LastDraw()->draw.indexed);
+    EXPECT_EQ(LastDraw()->draw.primitiveCount, static_cast<UINT>(gxIM2DMAXINDICES / 3));
+    if (GetParam()) {
+        EXPECT_EQ(LastDraw()->draw.baseVertexIndex, static_cast<INT>(next));
+    }
 }
 
 TEST_F(Im2DOwnBuffer, WrapsWithADiscard)
 {
     ASSERT_TRUE(GxD3D9Im2DHasOwnBuffer());
     std::vector<GxIm2DVertex> batch(gxIM2DMAXVERTICES - 3, vertices[0]);
-    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, vertices.data(), 3));
-    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, batch.data(), static_cast<GxInt32>(batch.size())));
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, batch.data(), static_cast<GxInt32>(batch.size())));
     EXPECT_EQ(LastDraw()->draw.startVertex, 3u);  // ends exactly at the last vertex
     ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, vertices.data(), 1));
-    EXPECT_EQ(LastDraw()->draw.startVertex, 0u);
     const D3D9SoftEvent* upload = D3D9SoftLast(device, D3D9SOFT_UPLOAD);
     ASSERT_NE(upload, nullptr);
+    EXPECT_EQ(upload->a, 0u);
     EXPECT_TRUE(upload->value & D3DLOCK_DISCARD);
+    // A batch larger than the buffer fails at its lock, which starts the buffer over.
     std::vector<GxIm2DVertex> tooMany(gxIM2DMAXVERTICES + 1, vertices[0]);
     EXPECT_FALSE(record.fpIm2DRenderPrimitive(gxPRIMTYPEPOINTLIST, tooMany.data(), gxIM2DMAXVERTICES + 1));
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
+    EXPECT_EQ(LastDraw()->draw.startVertex, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Buffers, Im2D, ::testing::Values(false, true));
@@ -191,4 +233,18 @@ TEST_P(Im2D, ImmediateModesComeBackAfterADeviceReset)
     EXPECT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPETRILIST, indices.data(), 30));
     EXPECT_TRUE(LastDraw()->draw.indexed || GetParam());
     GxIm3DEnd();
+}
+
+TEST_F(Im2DOwnBuffer, OpenFailsWhenTheVertexDeclarationCannotBeMade)
+{
+    GxD3D9Im2DClose();
+    const size_t destroyed = D3D9SoftCount(device, D3D9SOFT_DESTROY);
+    D3D9SoftFailCreates(device, 1, D3D9SOFT_FAIL_DECLARATIONS);
+    EXPECT_FALSE(GxD3D9Im2DOpen());
+    // The buffers made before the refusal are released again.
+    EXPECT_EQ(D3D9SoftCount(device, D3D9SOFT_DESTROY), destroyed + 2);
+    EXPECT_FALSE(GxD3D9Im2DHasOwnBuffer());
+    EXPECT_FALSE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
+    ASSERT_TRUE(GxD3D9Im2DOpen());
+    EXPECT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
 }

@@ -58,8 +58,6 @@ D3DPRIMITIVETYPE GxD3D9PrimitiveType(GxInt32 primType)
 UINT GxD3D9PrimitiveCount(D3DPRIMITIVETYPE type, GxUInt32 n)
 {
     switch (type) {
-    case D3DPT_POINTLIST:
-        return n;
     case D3DPT_LINELIST:
         return n / 2;
     case D3DPT_LINESTRIP:

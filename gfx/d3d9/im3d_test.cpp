@@ -104,10 +104,13 @@ TEST_F(Im3D, CountsLimitsAndBadCalls)
 {
     EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPETRILIST));
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DNOTRANSFORM);
-    std::vector<GxIm3DVertex> many(65536);
-    EXPECT_EQ(GxIm3DTransform(many.data(), 65536, nullptr, 0), nullptr);
+    std::vector<GxIm3DVertex> many(65537);
+    EXPECT_EQ(GxIm3DTransform(many.data(), 65537, nullptr, 0), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DTOOMANY);
-    EXPECT_EQ(GxIm3DTransform(many.data(), 65535, nullptr, 0), many.data());
+    EXPECT_EQ(GxIm3DTransform(many.data(), 65536, nullptr, 0), many.data());
+    const GxImVertexIndex last[3] = {65535, 0, 1};  // the last vertex of a full batch can be named
+    EXPECT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPETRILIST, last, 3));
+    EXPECT_EQ(LastDraw()->draw.primitiveCount, 1u);
     EXPECT_EQ(GxIm3DTransform(nullptr, 3, nullptr, 0), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
     EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPELINELIST));  // a refused transform leaves no stale batch

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "gfx/core/camera.h"
@@ -202,6 +203,17 @@ GxBool GxD3D9MatFXTextured(GxUInt32 flags) { return (flags & (gxGEOMETRYTEXTURED
 GxMaterialEffectsSlot* GxD3D9MatFXSlot(const GxMaterial* material, GxInt32 slotType)
 {
     return material ? GxMaterialEffectsGetSlot(material, slotType) : nullptr;
+}
+
+void GxD3D9MatFXOnePalette(const GxTexture* first, GxTexture* second)
+{
+    if (!first || !second || first == second || !first->raster || !second->raster) {
+        return;
+    }
+    const GxInt32 both = GxRasterGetFormat(first->raster) & GxRasterGetFormat(second->raster);
+    if (both & gxRASTERFORMATPAL8) {
+        GxD3D9RasterConvertFromPalette(second->raster);
+    }
 }
 
 GxUInt32 GxD3D9MatFXShininess(GxReal coef)
@@ -586,9 +598,8 @@ bool SinglePass(GxTexture* base, GxTexture* dual, GxInt32 src, GxInt32 dst)
     }
     if (pair(kOne, kOne)) {
         if (!base) {
-            // The dual texture alone on stage 0, so stage 1 adds it to the diffuse colour once.
+            // Stage 0 keeps its colour operation, so the sum is what the second pass would add to the first.
             GxD3D9SetTexture(dual, 0);
-            GxD3D9MatFXColour(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
             GxD3D9MatFXAlpha(0, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE);
             GxD3D9MatFXColour(1, D3DTOP_ADD, D3DTA_DIFFUSE, D3DTA_CURRENT);
             GxD3D9MatFXAlpha(1, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_CURRENT);
@@ -671,6 +682,7 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
     GxTexture* base = textured ? baseTexture : nullptr;
     GxD3D9MatFXStage0(textured, base);
     GxD3D9MatFXApplyTransform(baseTransform, 0);
+    GxD3D9MatFXOnePalette(baseTexture, dualTexture);
     const bool second = (flags & gxGEOMETRYTEXTURED2) != 0;
     if (state.caps.twoTextures && SinglePass(base, dualTexture, data.srcBlendMode, data.dstBlendMode)) {
         if (!second) {
@@ -701,11 +713,10 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
 namespace {
 
 constexpr GxInt32 kImageDepth = 32;
-constexpr GxUInt32 kChannels = 4;
-constexpr GxUInt32 kAlphaChannel = 3;
+constexpr GxInt32 kMipmapBits = gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP;
 
-// A raster's pixels as a 32-bit image of its size, or of width x height resampled; null when it cannot be read.
-GxImage* ImageOf(GxRaster* raster, GxInt32 width, GxInt32 height)
+// A raster's pixels as a 32-bit image; null when it cannot be read.
+GxImage* ImageOf(GxRaster* raster)
 {
     GxImage* image = GxImageCreate(raster->width, raster->height, kImageDepth);
     if (!image || !GxImageAllocatePixels(image) || !GxD3D9ImageGetFromRaster(image, raster, 0)) {
@@ -714,40 +725,68 @@ GxImage* ImageOf(GxRaster* raster, GxInt32 width, GxInt32 height)
         }
         return nullptr;
     }
-    if (image->width == width && image->height == height) {
-        return image;
-    }
-    GxImage* resampled = GxImageCreateResample(image, width, height);
-    GxImageDestroy(image);
-    return resampled;
+    return image;
 }
 
-// The base's colour (white without a base) with the bump map's brightness as alpha.
+// Opaque white of the given size, the colour of a bump map without a base.
+GxImage* WhiteImage(GxInt32 width, GxInt32 height)
+{
+    GxImage* image = GxImageCreate(width, height, kImageDepth);
+    if (!image || !GxImageAllocatePixels(image)) {
+        if (image) {
+            GxImageDestroy(image);
+        }
+        return nullptr;
+    }
+    for (GxInt32 y = 0; y < height; y++) {
+        memset(image->pixels + static_cast<size_t>(y) * image->stride, 0xFF, static_cast<size_t>(width) * 4);
+    }
+    return image;
+}
+
+// A texture raster of the format that suits the image, mipmapped when the source raster is, filled from it.
+GxRaster* RasterOf(GxImage* image, const GxRaster* source)
+{
+    GxRaster scratch = {};
+    if (!GxD3D9ImageFindRasterFormat(&scratch, image, gxRASTERTYPETEXTURE)) {
+        return nullptr;
+    }
+    GxInt32 format = GxRasterGetFormat(&scratch) | scratch.type;
+    if (GxRasterGetFormat(source) & gxRASTERFORMATMIPMAP) {
+        format |= kMipmapBits;
+    }
+    // The device may hold a smaller texture than the image.
+    GxImage* fitted = scratch.width == image->width && scratch.height == image->height
+                          ? image
+                          : GxImageCreateResample(image, scratch.width, scratch.height);
+    GxRaster* raster = fitted ? GxRasterCreate(scratch.width, scratch.height, scratch.depth, format) : nullptr;
+    if (raster && !GxD3D9RasterSetFromImage(raster, fitted, 0)) {
+        GxRasterDestroy(raster);
+        raster = nullptr;
+    }
+    if (fitted && fitted != image) {
+        GxImageDestroy(fitted);
+    }
+    return raster;
+}
+
+// The base's colour (white of the bump map's size without a base) under the bump map made a mask: the bump map is
+// resampled to the base's size, and its brightest channel becomes the alpha.
 GxTexture* Combine(GxTexture* base, GxTexture* bump)
 {
-    GxRaster* bumpRaster = bump->raster;
-    GxImage* height = ImageOf(bumpRaster, bumpRaster->width, bumpRaster->height);
-    GxImage* colour = height && base && base->raster ? ImageOf(base->raster, height->width, height->height) : nullptr;
-    GxRaster* raster = nullptr;
-    if (height && (colour || !base || !base->raster)) {
-        for (GxInt32 y = 0; y < height->height; y++) {
-            GxUInt8* out = height->pixels + static_cast<size_t>(y) * height->stride;
-            const GxUInt8* in = colour ? colour->pixels + static_cast<size_t>(y) * colour->stride : nullptr;
-            for (GxInt32 x = 0; x < height->width; x++, out += kChannels) {
-                const GxUInt32 brightness = (static_cast<GxUInt32>(out[0]) + out[1] + out[2]) / 3;
-                for (GxUInt32 c = 0; c < kAlphaChannel; c++) {
-                    out[c] = in ? in[x * kChannels + c] : 255;
-                }
-                out[kAlphaChannel] = static_cast<GxUInt8>(brightness);
-            }
-        }
-        raster = GxRasterCreate(height->width, height->height, kImageDepth, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-        if (raster && !GxD3D9RasterSetFromImage(raster, height, 0)) {
-            GxRasterDestroy(raster);
-            raster = nullptr;
-        }
+    const GxTexture* source = base && base->raster ? base : bump;
+    GxImage* mask = ImageOf(bump->raster);
+    GxImage* colour = !mask ? nullptr : source == base ? ImageOf(base->raster) : WhiteImage(mask->width, mask->height);
+    if (mask && colour && (mask->width != colour->width || mask->height != colour->height)) {
+        GxImage* resampled = GxImageCreateResample(mask, colour->width, colour->height);
+        GxImageDestroy(mask);
+        mask = resampled;
     }
-    for (GxImage* image : {height, colour}) {
+    GxRaster* raster = nullptr;
+    if (mask && colour && GxImageMakeMask(mask) && GxImageApplyMask(colour, mask)) {
+        raster = RasterOf(colour, source->raster);
+    }
+    for (GxImage* image : {mask, colour}) {
         if (image) {
             GxImageDestroy(image);
         }
@@ -756,8 +795,10 @@ GxTexture* Combine(GxTexture* base, GxTexture* bump)
     if (raster && !texture) {
         GxRasterDestroy(raster);
     }
+    // Filtering and both addressing modes as the source samples: one mode for both when they differ would wrap or
+    // clamp the combined texture where its source does not.
     if (texture) {
-        texture->filterAddressing = (base ? base : bump)->filterAddressing;
+        texture->filterAddressing = source->filterAddressing;
     }
     return texture;
 }
@@ -770,7 +811,7 @@ GxTexture* GxMaterialEffectsCreateBumpedTexture(GxTexture* baseTexture, GxTextur
         return baseTexture ? GxTextureAddRef(baseTexture) : nullptr;
     }
     for (const GxTexture* texture : {baseTexture, bumpTexture}) {
-        if (texture && texture->raster && GxD3D9RasterExtIsCompressed(GxD3D9RASTEREXTFromRaster(texture->raster))) {
+        if (texture && texture->raster && GxD3D9RasterIsCompressed(texture->raster)) {
             return nullptr;
         }
     }

@@ -167,6 +167,7 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
     const bool useBase = GxD3D9MatFXTextured(flags) && baseTexture;
     GxTexture* base = useBase ? baseTexture : nullptr;
     GxD3D9SetTexture(base, 0);
+    GxD3D9MatFXOnePalette(base, envTexture);
     GxD3D9MaterialEffectsCaps& caps = *GxD3D9MaterialEffectsGetCaps();
     const GxUInt32 alpha = material ? material->color.alpha : kOpaque;
     const bool alphaFree =

@@ -43,6 +43,8 @@ GxBool GxD3D9MatFXApplyTransform(const GxMatrix* matrix, GxUInt32 stage);
 GxBool GxD3D9MatFXTextured(GxUInt32 flags);
 // The material's slot of that type, or null (no record, or a record whose slots do not fit its type).
 GxMaterialEffectsSlot* GxD3D9MatFXSlot(const GxMaterial* material, GxInt32 slotType);
+// One pass samples one palette: when both textures are palettised and differ, the second becomes true colour.
+void GxD3D9MatFXOnePalette(const GxTexture* first, GxTexture* second);
 // Shininess of a coefficient: x 255 to the nearest integer, low 8 bits.
 GxUInt32 GxD3D9MatFXShininess(GxReal coef);
 // The environment routine's draw of the added pass (pass 1, or the second pass of pass 0).

@@ -7,6 +7,7 @@
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/matfx_local.h"
+#include "gfx/d3d9/raster.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/fx/fx.h"
 #include "platform/d3d9/d3d9_soft.h"
@@ -132,6 +133,41 @@ protected:
             textures.push_back(texture);
         }
         return texture;
+    }
+
+    // A palettised texture whose every pixel is palette entry 0, of the given colour.
+    GxTexture* PaletteTexture(GxUInt8 r, GxUInt8 g, GxUInt8 b)
+    {
+        GxRaster* raster = GxRasterCreate(2, 2, 0, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+        GxUInt8* palette = raster ? GxRasterLockPalette(raster, gxRASTERLOCKWRITE) : nullptr;
+        if (!palette) {
+            ADD_FAILURE() << "no palettised raster";
+            return nullptr;
+        }
+        palette[0] = r;
+        palette[1] = g;
+        palette[2] = b;
+        GxRasterUnlockPalette(raster);
+        GxUInt8* indexes = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+        if (indexes) {
+            std::memset(indexes, 0, static_cast<size_t>(raster->stride) * 2);
+            GxRasterUnlock(raster);
+        }
+        GxTexture* texture = GxTextureCreate(raster);
+        textures.push_back(texture);
+        return texture;
+    }
+    static bool Palettised(const GxTexture* texture)
+    {
+        return (GxRasterGetFormat(texture->raster) & gxRASTERFORMATPAL8) != 0;
+    }
+    // Blue, green, red of the raster's first pixel, read back through its lock.
+    static GxUInt32 FirstPixel(GxRaster* raster)
+    {
+        const GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+        const GxUInt32 bgr = pixels ? pixels[0] | pixels[1] << 8 | pixels[2] << 16 : 0;
+        GxRasterUnlock(raster);
+        return bgr;
     }
 };
 
@@ -331,6 +367,43 @@ TEST_F(MatFXTest, DualTextureSingleOrSecondPass)
     ExpectStagesLeftBehind("second pass");
 }
 
+// One pass samples one palette: over a palettised base, a different palettised dual or environment texture is drawn
+// in its palette's colours as true colour; the same texture twice, or an environment without a used base, keeps
+// its palette.
+TEST_F(MatFXTest, SecondPaletteOfAPassBecomesTrueColour)
+{
+    GxTexture* base = PaletteTexture(200, 100, 50);
+    GxMaterial* material = EffectBox(gxMATFXEFFECTDUAL, base);
+    GxMaterialEffectsSetDualTexture(material, base);
+    GxMaterialEffectsSetDualBlendModes(material, 9, 1);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_TRUE(Palettised(base)) << "one texture, one palette";
+
+    GxTexture* dual = PaletteTexture(10, 20, 30);
+    GxMaterialEffectsSetDualTexture(material, dual);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_EQ(Draws(), 2u);
+    EXPECT_TRUE(Palettised(base));
+    ASSERT_FALSE(Palettised(dual));
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(dual->raster)->d3dFormat, static_cast<GxUInt32>(D3DFMT_X8R8G8B8));
+    EXPECT_EQ(FirstPixel(dual->raster), 0x0A141Eu);
+
+    GxTexture* env = PaletteTexture(40, 40, 40);
+    GxMaterialEffectsSetType(material, gxMATFXEFFECTENVMAP);
+    GxMaterialEffectsSetEnvMapTexture(material, env);
+    GxMaterialEffectsSetEnvMapCoefficient(material, 0.5f, 0);
+    GxMaterialSetTexture(material, nullptr);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_TRUE(Palettised(env)) << "no base is used";
+    GxMaterialSetTexture(material, base);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_EQ(Draws(), 2u);
+    EXPECT_TRUE(Palettised(base));
+    ASSERT_FALSE(Palettised(env));
+    EXPECT_EQ(FirstPixel(env->raster), 0x282828u);
+    ExpectStagesLeftBehind("palettes");
+}
+
 // The plugin's combined bump texture: the base's colour with the bump map's brightness as alpha; the base alone
 // without a bump map.
 TEST_F(MatFXTest, BumpedTextureCarriesTheHeightInAlpha)
@@ -362,6 +435,53 @@ TEST_F(MatFXTest, BumpedTextureCarriesTheHeightInAlpha)
     GxTexture* alone = GxMaterialEffectsCreateBumpedTexture(base, nullptr);
     EXPECT_EQ(alone, base);
     GxTextureDestroy(alone);
+}
+
+// The combined texture has the base's size and mipmapping, takes the bump map's brightest channel as alpha, and
+// samples with the base's filtering and both of its addressing modes.
+TEST_F(MatFXTest, CombinedTextureFollowsTheBase)
+{
+    GxRaster* baseRaster = GxRasterCreate(2, 2, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888 | gxRASTERFORMATMIPMAP);
+    ASSERT_NE(baseRaster, nullptr);
+    for (GxInt32 level = 0; level < GxRasterGetNumLevels(baseRaster); level++) {
+        GxUInt8* pixels = GxRasterLock(baseRaster, static_cast<GxUInt8>(level), gxRASTERLOCKWRITE);
+        ASSERT_NE(pixels, nullptr);
+        memset(pixels, 0x80, static_cast<size_t>(baseRaster->stride) * baseRaster->height);
+        GxRasterUnlock(baseRaster);
+    }
+    GxTexture* base = GxTextureCreate(baseRaster);
+    textures.push_back(base);
+    base->filterAddressing = gxFILTERLINEAR | gxTEXTUREADDRESSWRAP << gxTEXTUREADDRESSUSHIFT |
+                             gxTEXTUREADDRESSCLAMP << gxTEXTUREADDRESSVSHIFT;
+    GxRaster* bumpRaster = GxRasterCreate(4, 4, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT888);
+    ASSERT_NE(bumpRaster, nullptr);
+    GxUInt8* pixels = GxRasterLock(bumpRaster, 0, gxRASTERLOCKWRITE);
+    ASSERT_NE(pixels, nullptr);
+    for (GxInt32 y = 0; y < 4; y++) {
+        for (GxInt32 x = 0; x < 4; x++) {
+            GxUInt8* p = pixels + y * bumpRaster->stride + x * 4;  // blue, green, red
+            p[0] = 60;
+            p[1] = 200;
+            p[2] = 30;
+        }
+    }
+    GxRasterUnlock(bumpRaster);
+    GxTexture* bump = GxTextureCreate(bumpRaster);
+    textures.push_back(bump);
+
+    GxTexture* combined = GxMaterialEffectsCreateBumpedTexture(base, bump);
+    ASSERT_NE(combined, nullptr);
+    textures.push_back(combined);
+    EXPECT_EQ(combined->raster->width, 2);
+    EXPECT_EQ(combined->raster->height, 2);
+    EXPECT_EQ(GxRasterGetFormat(combined->raster) & (gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP),
+              gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP);
+    EXPECT_EQ(combined->filterAddressing, base->filterAddressing);
+    const GxUInt8* texel = GxRasterLock(combined->raster, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(texel, nullptr);
+    EXPECT_EQ(texel[2], 0x80);
+    EXPECT_EQ(texel[3], 200);
+    GxRasterUnlock(combined->raster);
 }
 
 // ---------------------------------------------------------------------------------------------- on OpenGL
@@ -402,6 +522,21 @@ TEST_F(MatFXGl, EnvironmentMappedAndDualTexturedColours)
     GxD3D9MaterialEffectsGetCaps()->twoTextures = 0;
     ASSERT_TRUE(Render({60, 60, 60, 255}));
     EXPECT_TRUE(GxColourNear(At(32, 32), 100, 50, 25, 4));
+}
+
+// An additive dual texture without a base adds the dual texture lit by the diffuse colour, in one pass as in two.
+TEST_F(MatFXGl, AdditiveDualTextureWithoutABaseMatchesItsSecondPass)
+{
+    GxMaterial* material = EffectBox(gxMATFXEFFECTDUAL);
+    material->color = {100, 60, 20, 255};
+    atomics[0]->geometry->flags |= gxGEOMETRYMODULATEMATERIALCOLOR;
+    GxMaterialEffectsSetDualTexture(material, GreyTexture(128));
+    GxMaterialEffectsSetDualBlendModes(material, 2, 2);
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 150, 90, 30, 4));
+    GxD3D9MaterialEffectsGetCaps()->twoTextures = 0;
+    ASSERT_TRUE(Render({60, 60, 60, 255}));
+    EXPECT_TRUE(GxColourNear(At(32, 32), 150, 90, 30, 4));
 }
 
 // A flat height field embosses nothing: the emboss vertices drawn through the shader, and in the two blended

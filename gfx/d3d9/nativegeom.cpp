@@ -203,7 +203,7 @@ bool ParseInstance(const std::vector<GxUInt8>& bytes, const GxMaterialList* mate
     header->indexTotal = GxBytesGetU32(b + 56);
     header->vertexTotal = GxBytesGetU32(b + 60);
     if (header->meshCount != (bytes.size() - kHeaderBytes) / kMeshBytes || header->primitive == 0 ||
-        header->primitive > kMaxPrimitive || header->vertexTotal > kMaxVertices || header->indexTotal == 0) {
+        header->primitive > kMaxPrimitive || header->vertexTotal > kMaxVertices) {
         return false;
     }
     GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
@@ -224,10 +224,11 @@ bool ParseInstance(const std::vector<GxUInt8>& bytes, const GxMaterialList* mate
         }
         mesh.material = material == kNoMaterial ? nullptr : materials->materials[material];
         indexSum += mesh.indexCount;
+        // An unindexed mesh draws its vertex range in order: its primitives follow from its vertex count.
+        const GxUInt32 drawn = header->indexTotal ? mesh.indexCount : mesh.vertexCount;
         if (static_cast<uint64_t>(mesh.firstIndex) + mesh.indexCount > header->indexTotal ||
             static_cast<uint64_t>(mesh.firstVertex) + mesh.vertexCount > header->vertexTotal ||
-            mesh.primitiveCount !=
-                GxD3D9PrimitiveCount(static_cast<D3DPRIMITIVETYPE>(header->primitive), mesh.indexCount)) {
+            mesh.primitiveCount != GxD3D9PrimitiveCount(static_cast<D3DPRIMITIVETYPE>(header->primitive), drawn)) {
             return false;
         }
     }
@@ -320,18 +321,20 @@ bool ReadBody(Budget* budget, const NativeOwner& owner, GxResourceEntry** entryO
     if (!ElementsFit(elements, count, header) || !GxD3D9CreateVertexDeclaration(elements, &header->declaration)) {
         return false;
     }
-    if (!budget->Fits(static_cast<uint64_t>(header->indexTotal) * 2) ||
-        !GxD3D9IndexBufferCreate(header->indexTotal, &header->indexBuffer)) {
-        return false;
-    }
     void* locked = nullptr;
-    if (FAILED(header->indexBuffer->Lock(0, 0, &locked, 0))) {
-        return false;
-    }
-    const bool indicesRead = budget->Take(locked, header->indexTotal * 2);
-    header->indexBuffer->Unlock();
-    if (!indicesRead) {
-        return false;
+    if (header->indexTotal > 0) {
+        if (!budget->Fits(static_cast<uint64_t>(header->indexTotal) * 2) ||
+            !GxD3D9IndexBufferCreate(header->indexTotal, &header->indexBuffer)) {
+            return false;
+        }
+        if (FAILED(header->indexBuffer->Lock(0, 0, &locked, 0))) {
+            return false;
+        }
+        const bool indicesRead = budget->Take(locked, header->indexTotal * 2);
+        header->indexBuffer->Unlock();
+        if (!indicesRead) {
+            return false;
+        }
     }
     for (GxUInt32 s = 0; s < 2; s++) {
         GxUInt8 b[kStreamBytes];

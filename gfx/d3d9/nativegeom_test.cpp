@@ -144,3 +144,41 @@ TEST_F(NativeGeometry, TruncatedOrInconsistentDataIsRefused)
     }
     EXPECT_TRUE(Read(geometry, bytes));
 }
+
+// An instance without an index buffer writes no indices and reads back to one that draws unindexed.
+TEST_F(NativeGeometry, UnindexedInstanceReadsBackAndDrawsUnindexed)
+{
+    GxGeometry* geometry = NativeBox();
+    std::vector<GxUInt8> bytes = Write(geometry);
+    ASSERT_FALSE(bytes.empty());
+    // Rewrite the instance as unindexed: no index total, no indices, each mesh its own vertex range.
+    const GxUInt32 meshes = WordAt(bytes, kInstance + 4);
+    const GxUInt32 indexTotal = WordAt(bytes, kInstance + 56);
+    const size_t elements = kInstance + 64 + 36 * meshes;
+    const size_t indices = elements + 4 + 8 * WordAt(bytes, elements);
+    bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(indices),
+                bytes.begin() + static_cast<std::ptrdiff_t>(indices + 2 * indexTotal));
+    PutWordAt(&bytes, 4, static_cast<GxUInt32>(bytes.size() - kBody));
+    PutWordAt(&bytes, kInstance + 56, 0);
+    for (GxUInt32 m = 0; m < meshes; m++) {
+        const size_t mesh = kInstance + 64 + 36 * m;
+        PutWordAt(&bytes, mesh, 0);
+        PutWordAt(&bytes, mesh + 28, 0);
+        PutWordAt(&bytes, mesh + 32, WordAt(bytes, mesh + 24) / 3);  // triangles of the vertex range
+    }
+    GxResourceEntryFree(geometry->repEntry);
+    ASSERT_TRUE(Read(geometry, bytes));
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+    EXPECT_EQ(header->indexBuffer, nullptr);
+    EXPECT_EQ(Write(geometry), bytes);
+    D3D9SoftClearLog(gxD3D9State.device);
+    ASSERT_TRUE(Render());
+    size_t draws = 0;
+    for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
+        if (e.type == D3D9SOFT_DRAW) {
+            draws++;
+            EXPECT_FALSE(e.draw.indexed);
+        }
+    }
+    EXPECT_EQ(draws, meshes);
+}

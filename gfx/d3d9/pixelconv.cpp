@@ -50,8 +50,8 @@ GxUInt32 PackL8(const GxRGBA& c) { return Lum(c) * c.alpha / 255u; }
 GxUInt32 PackA8L8(const GxRGBA& c) { return static_cast<GxUInt32>(c.alpha) << 8 | Lum(c); }
 GxUInt32 PackV8U8(const GxRGBA& c) { return static_cast<GxUInt32>(c.green) << 8 | c.red; }
 GxUInt32 PackL6V5U5(const GxRGBA& c) { return (c.blue & 0xFCu) << 8 | (c.green & 0xF8u) << 2 | c.red >> 3; }
-// Scaled by 257 so that the high byte, which unpacking reads, gives the luminance back (255 stays white).
-GxUInt32 PackL16(const GxRGBA& c) { return ((30u * c.red + 59u * c.green + 11u * c.blue) * c.alpha / 25500u) * 257u; }
+// The 8-bit luminance scaled by 255, so unpacking (the high byte) reads back one step darker above black.
+GxUInt32 PackL16(const GxRGBA& c) { return ((30u * c.red + 59u * c.green + 11u * c.blue) * c.alpha / 25500u) * 255u; }
 
 PackFunc PackRule(GxUInt32 format)
 {
@@ -307,13 +307,12 @@ GxBool RasterToImage32(GxRaster* raster, GxImage* image)
     const GxRGBA* palette = reinterpret_cast<const GxRGBA*>(raster->palette);
     UnpackFunc unpack = nullptr;
     if (nibble != 0 && (depth == 4 || depth == 8)) {
-        // Luminance-like rasters without palette follow their own format (an A8 raster is not grey).
-        unpack = (palette == nullptr && depth == 8) ? UnpackRule(D3DFormatOf(raster)) : nullptr;
+        // Without a palette each byte is an opaque grey.
         for (GxInt32 y = 0; y < height; y++) {
             const GxUInt8* row = raster->pixels + static_cast<size_t>(y) * raster->stride;
             for (GxInt32 x = 0; x < width; x++) {
                 const GxUInt8 v = row[x];
-                PutColour(image, x, y, palette ? palette[v] : unpack ? unpack(v) : Rgba(v, v, v, 255));
+                PutColour(image, x, y, palette ? palette[v] : Rgba(v, v, v, 255));
             }
         }
         return 1;
@@ -328,7 +327,7 @@ GxBool RasterToImage32(GxRaster* raster, GxImage* image)
         if (unpack == nullptr) {
             return 1;
         }
-    } else if (depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32) {
+    } else if (nibble != 0 ? (depth == 24 || depth == 32) : (depth == 4 || depth == 8 || depth == 16 || depth == 32)) {
         unpack = UnpackRule(D3DFormatOf(raster));
         if (unpack == nullptr) {
             GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);

@@ -166,12 +166,15 @@ TEST(PixelConvColour, ThirtyTwoBitAndLuminanceRules)
     EXPECT_EQ(p, 0x44332211u);
     ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A2R10G10B10, 0x40000000u | (0x3FCu << 20), &c));
     EXPECT_TRUE(GxTestSameRGBA(c, {0xFF, 0, 0, 85}));
-    // White stays white through L16.
+    // L16 scales the luminance by 255: white packs to 0xFE01 and reads back one step darker.
     c = {255, 255, 255, 255};
     ASSERT_TRUE(GxD3D9PackPixel(D3DFMT_L16, &c, &p));
-    EXPECT_EQ(p, 0xFFFFu);
+    EXPECT_EQ(p, 0xFE01u);
     ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_L16, p, &c));
-    EXPECT_TRUE(GxTestSameRGBA(c, {255, 255, 255, 255}));
+    EXPECT_TRUE(GxTestSameRGBA(c, {254, 254, 254, 255}));
+    c = {200, 100, 50, 128};  // lum 124, scaled by alpha to 62
+    ASSERT_TRUE(GxD3D9PackPixel(D3DFMT_L16, &c, &p));
+    EXPECT_EQ(p, 62u * 255u);
     ASSERT_TRUE(GxD3D9UnpackPixel(D3DFMT_A4L4, 0x37, &c));
     EXPECT_TRUE(GxTestSameRGBA(c, {0x70, 0x70, 0x70, 0x30}));
     EXPECT_FALSE(GxD3D9UnpackPixel(D3DFMT_DXT1, 0, &c));
@@ -256,10 +259,21 @@ TEST_F(PixelConv, ExactRoundTripsThroughDirectFormats)
         Put(grey, i % 9, i / 9, {GxUInt8(i * 5), GxUInt8(i * 5), GxUInt8(i * 5), GxUInt8(255 - i)});
     }
     RoundTrip(RasterOf(9, 5, D3DFMT_A8L8), grey);
+    // L16 gives every grey above black back one step darker.
+    GxImage* darker = Image(9, 5, 32);
     for (GxInt32 i = 0; i < 45; i++) {
-        Put(grey, i % 9, i / 9, {GxUInt8(i * 5), GxUInt8(i * 5), GxUInt8(i * 5), 255});
+        const GxUInt8 g = GxUInt8(i * 5);
+        Put(grey, i % 9, i / 9, {g, g, g, 255});
+        const GxUInt8 back = GxUInt8(g ? g - 1 : 0);
+        Put(darker, i % 9, i / 9, {back, back, back, 255});
     }
-    RoundTrip(RasterOf(9, 5, D3DFMT_L16), grey);
+    GxRaster* l16 = RasterOf(9, 5, D3DFMT_L16);
+    ASSERT_TRUE(l16 && GxD3D9RasterSetFromImage(l16, grey, 0));
+    GxImage* back = Image(9, 5, 32);
+    ASSERT_TRUE(GxD3D9ImageGetFromRaster(back, l16, 0));
+    for (GxInt32 i = 0; i < 45; i++) {
+        ASSERT_TRUE(GxTestSameRGBA(Get(back, i % 9, i / 9), Get(darker, i % 9, i / 9))) << i;
+    }
 }
 
 TEST_F(PixelConv, EightBitAndPaletteRasters)

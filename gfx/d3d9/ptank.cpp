@@ -443,8 +443,7 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat*,
     GxD3D9SetVertexShader(nullptr);
     GxD3D9SetFVF(layout.fvf);
     GxD3D9SetTexture(texture, 0);
-    // The tank blends its own way; whatever blending was set before is put back after the draw, vertex alpha too.
-    const GxBool vertexAlpha = GxD3D9GetVertexAlpha();
+    // The tank blends its own way; the blend factors set before are put back after the draw.
     GxInt32 srcBlend = 0;
     GxInt32 dstBlend = 0;
     const bool blendChanged = tank->vertexAlphaBlend != 0;
@@ -471,7 +470,6 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat*,
         GxD3D9SetSrcBlend(static_cast<GxUInt32>(srcBlend));
         GxD3D9SetDestBlend(static_cast<GxUInt32>(dstBlend));
     }
-    GxD3D9SetVertexAlpha(vertexAlpha);
     driver.vertexBuffer = nullptr;
     return 1;
 }

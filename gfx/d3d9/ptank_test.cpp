@@ -118,7 +118,7 @@ void ExpectNear(const GxV3d& got, GxReal x, GxReal y, GxReal z)
     EXPECT_NEAR(got.z, z, 1e-5f);
 }
 
-TEST_F(TankTest, QuadFacesTheCameraAndBlendingIsPutBack)
+TEST_F(TankTest, QuadFacesTheCameraAndBlendFactorsArePutBack)
 {
     GxAtomic* tank = Tank(4, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR);
     ASSERT_NE(tank, nullptr);
@@ -146,6 +146,8 @@ TEST_F(TankTest, QuadFacesTheCameraAndBlendingIsPutBack)
     EXPECT_EQ(draw->fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_DIFFUSE));
     EXPECT_EQ(RenderStateAtDraw(device, D3DRS_ALPHABLENDENABLE), 1u);
     EXPECT_EQ(RenderStateAtDraw(device, D3DRS_DESTBLEND), static_cast<GxUInt32>(D3DBLEND_ONE));
+    // Matrix-form quads wind the other way round from camera-facing ones: neither kind may be culled.
+    EXPECT_EQ(RenderStateAtDraw(device, D3DRS_CULLMODE), static_cast<GxUInt32>(D3DCULL_NONE));
     // The camera sits at the origin unturned: the axes are (-1, 0, 0) and (0, 1, 0), halved by the size of 2.
     const std::vector<Corner> corners = DrawnCorners(draw);
     ASSERT_EQ(corners.size(), 4u);
@@ -157,8 +159,8 @@ TEST_F(TankTest, QuadFacesTheCameraAndBlendingIsPutBack)
         EXPECT_EQ(c.colour, 0x280A141Eu);
     }
 
-    // What was set before the tank is set again, vertex alpha included.
-    EXPECT_FALSE(GxD3D9GetVertexAlpha());
+    // The blend factors set before the tank are set again; vertex alpha stays as the tank set it.
+    EXPECT_TRUE(GxD3D9GetVertexAlpha());
     GxInt32 src = 0;
     GxInt32 dst = 0;
     GxD3D9RenderStateGet(gxRENDERSTATESRCBLEND, &src);

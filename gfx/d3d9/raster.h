@@ -111,6 +111,8 @@ IDirect3DSurface9* GxD3D9RasterGetSurface(const GxRaster* raster);
 GxBool GxD3D9IsDepthFormat(GxUInt32 format);
 // True for the five DXT codes only.
 GxBool GxD3D9IsDXTFormat(GxUInt32 format);
+// 1 when the raster's extension carries the compression flag (DXT1 to DXT5 rasters), else 0.
+GxBool GxD3D9RasterIsCompressed(const GxRaster* raster);
 // The z-buffer depth the device runs with: 16 or 32.
 GxInt32 GxD3D9ZBufferDepth(void);
 
@@ -136,6 +138,10 @@ GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt3
 GxBool GxD3D9TextureHasAlpha(const GxTexture* texture);
 GxBool GxD3D9RasterIsCubeTexture(const GxRaster* raster);
 GxRaster* GxD3D9RasterConvertToMipmapped(GxRaster* raster);
+// Expands a palettised texture raster in place to true colour (8888, or 888 for an opaque palette), every mip level
+// through its palette, and gives its palette back. Null, raster unchanged, when it is not an unlocked palettised 2D
+// texture or the device cannot hold the result.
+GxRaster* GxD3D9RasterConvertFromPalette(GxRaster* raster);
 
 // Rasters whose device objects live in default-pool memory, in list order (head first).
 struct GxD3D9RasterListNode {

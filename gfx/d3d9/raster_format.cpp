@@ -381,6 +381,11 @@ GxBool GxD3D9IsDXTFormat(GxUInt32 format)
            format == D3DFMT_DXT5;
 }
 
+GxBool GxD3D9RasterIsCompressed(const GxRaster* raster)
+{
+    return GxD3D9RasterExtIsCompressed(GxD3D9RASTEREXTFromConstRaster(raster)) ? 1 : 0;
+}
+
 GxInt32 GxD3D9ZBufferDepth(void)
 {
     switch (gxD3D9State.depthStencilFormat) {

@@ -339,6 +339,92 @@ TEST_F(D3D9Raster, ConversionToMipmapsKeepsTheFirstLevel)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 }
 
+// A palettised texture expanded to true colour: every level through its palette, opaque for an 888 palette and with
+// the palette's alpha for an 8888 one, its palette number freed and the raster off the device-memory list. Rasters
+// that are not unlocked palettised textures, and a device without the format, leave the raster as it was.
+TEST_F(D3D9Raster, PaletteConversionExpandsEveryLevel)
+{
+    GxRaster* raster = Make(8, 4, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888 | gxRASTERFORMATMIPMAP);
+    ASSERT_NE(raster, nullptr);
+    GxUInt8* palette = GxRasterLockPalette(raster, gxRASTERLOCKWRITE);
+    ASSERT_NE(palette, nullptr);
+    for (GxInt32 i = 0; i < 256; i++) {
+        GxUInt8* entry = palette + i * 4;  // red, green, blue, alpha
+        entry[0] = static_cast<GxUInt8>(i);
+        entry[1] = static_cast<GxUInt8>(255 - i);
+        entry[2] = static_cast<GxUInt8>(i / 2);
+        entry[3] = 7;
+    }
+    GxRasterUnlockPalette(raster);
+    const GxInt32 levels = GxRasterGetNumLevels(raster);
+    ASSERT_EQ(levels, 4);
+    for (GxInt32 level = 0; level < 2; level++) {
+        GxUInt8* pixels = GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKWRITE);
+        ASSERT_NE(pixels, nullptr);
+        for (GxInt32 y = 0; y < raster->height; y++) {
+            for (GxInt32 x = 0; x < raster->width; x++) {
+                pixels[y * raster->stride + x] = static_cast<GxUInt8>(level * 100 + y * 8 + x);
+            }
+        }
+        GxRasterUnlock(raster);
+    }
+    const GxUInt32 number = GxD3D9RASTEREXTFromRaster(raster)->palette->paletteNumber;
+
+    GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+    EXPECT_EQ(GxD3D9RasterConvertFromPalette(raster), nullptr) << "a locked raster";
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
+    GxRasterUnlock(raster);
+    D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_X8R8G8B8, true);
+    EXPECT_EQ(GxD3D9RasterConvertFromPalette(raster), nullptr) << "a device without the format";
+    D3D9SoftRefuseFormat(gxD3D9State.d3d, D3DFMT_X8R8G8B8, false);
+    GxTestTakeError();
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(raster)->d3dFormat, static_cast<GxUInt32>(D3DFMT_P8));
+    ASSERT_NE(GxD3D9RASTEREXTFromRaster(raster)->palette, nullptr);
+
+    ASSERT_EQ(GxD3D9RasterConvertFromPalette(raster), raster);
+    GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(raster);
+    EXPECT_EQ(ext->palette, nullptr);
+    EXPECT_EQ(ext->d3dFormat, static_cast<GxUInt32>(D3DFMT_X8R8G8B8));
+    EXPECT_EQ(ext->alpha, 0);
+    EXPECT_EQ(GxRasterGetFormat(raster) & (gxRASTERFORMATPAL8 | gxRASTERFORMATPIXELFORMATMASK), gxRASTERFORMAT888);
+    EXPECT_EQ(raster->depth, 32);
+    EXPECT_FALSE(Listed(raster));
+    EXPECT_EQ(GxRasterGetNumLevels(raster), levels);
+    const GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    const GxUInt8* p = pixels + 1 * raster->stride + 3 * 4;  // index 11: blue, green, red, alpha
+    EXPECT_EQ(p[0], 5);
+    EXPECT_EQ(p[1], 244);
+    EXPECT_EQ(p[2], 11);
+    EXPECT_EQ(p[3], 255);
+    GxRasterUnlock(raster);
+    pixels = GxRasterLock(raster, 1, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[1 * raster->stride + 2 * 4 + 2], 110);  // level 1, index 110
+    GxRasterUnlock(raster);
+    EXPECT_EQ(GxD3D9RasterConvertFromPalette(raster), nullptr) << "no palette left";
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
+
+    GxRaster* alpha = Make(2, 2, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT8888);
+    ASSERT_NE(alpha, nullptr);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(alpha)->palette->paletteNumber, number) << "the freed number comes back";
+    palette = GxRasterLockPalette(alpha, gxRASTERLOCKWRITE);
+    ASSERT_NE(palette, nullptr);
+    palette[3] = 7;
+    GxRasterUnlockPalette(alpha);
+    GxUInt8* indexes = GxRasterLock(alpha, 0, gxRASTERLOCKWRITE);
+    ASSERT_NE(indexes, nullptr);
+    std::memset(indexes, 0, static_cast<size_t>(alpha->stride) * 2);
+    GxRasterUnlock(alpha);
+    ASSERT_EQ(GxD3D9RasterConvertFromPalette(alpha), alpha);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(alpha)->d3dFormat, static_cast<GxUInt32>(D3DFMT_A8R8G8B8));
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(alpha)->alpha, 1);
+    pixels = GxRasterLock(alpha, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[3], 7);
+    GxRasterUnlock(alpha);
+}
+
 TEST_F(D3D9Raster, SubRasterLocksItsRectangleOnly)
 {
     GxRaster* owner = Make(64, 64, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888 | gxRASTERFORMATMIPMAP);
@@ -422,6 +508,7 @@ TEST_F(D3D9Raster, NativeCreationFromDirect3DFormats)
     ASSERT_NE(Keep(dxt1), nullptr);
     GxD3D9RasterExt* ext = GxD3D9RASTEREXTFromRaster(dxt1);
     EXPECT_EQ(ext->automipmap & 0xF0, 0x10);
+    EXPECT_EQ(GxD3D9RasterIsCompressed(dxt1), 1);
     EXPECT_EQ(ext->alpha, 0);
     EXPECT_EQ(GxRasterGetFormat(dxt1) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMAT565);
     EXPECT_EQ(dxt1->depth, 16);
@@ -435,6 +522,7 @@ TEST_F(D3D9Raster, NativeCreationFromDirect3DFormats)
     GxRaster* l8 = GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_L8, gxRASTERTYPETEXTURE);
     ASSERT_NE(Keep(l8), nullptr);
     EXPECT_EQ(GxD3D9RASTEREXTFromRaster(l8)->automipmap & 0xF0, 0);
+    EXPECT_EQ(GxD3D9RasterIsCompressed(l8), 0);
     EXPECT_EQ(GxRasterGetFormat(l8) & gxRASTERFORMATPIXELFORMATMASK, gxRASTERFORMATLUM8);
 
     // Formats the device does not take leave nothing behind.

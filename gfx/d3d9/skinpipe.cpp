@@ -696,9 +696,14 @@ void GxD3D9SkinPaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy
 {
     std::memset(remap, kNoSlot, kMaxPaletteIndex);
     if (skin->boneLimit) {
-        // Split data: each bone's slot in the palette window of the meshes that use it.
+        // Split data: each bone's slot in the palette window of the meshes that use it. A first entry beyond the
+        // hierarchy's nodes takes slot 0.
+        const GxUInt32 nodes = hierarchy ? static_cast<GxUInt32>(std::max(0, hierarchy->numNodes)) : 0;
         for (GxUInt32 bone = 0; bone < skin->numBones && bone < kMaxPaletteIndex; bone++) {
-            const GxUInt8 slot = skin->meshBoneRemapIndices[bone];
+            GxUInt8 slot = skin->meshBoneRemapIndices[bone];
+            if (bone == 0 && hierarchy && slot >= nodes) {
+                slot = 0;
+            }
             if (slot != gxSKINNOREMAP && slot < skinCaps.maxBones) {
                 remap[bone] = static_cast<GxUInt8>(kRegistersPerBone * slot);
             }

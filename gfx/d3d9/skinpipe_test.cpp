@@ -9,6 +9,7 @@
 #include "gfx/anim/anim.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/matfx.h"
+#include "gfx/d3d9/skin_local.h"
 #include "gfx/d3d9/skincpu.h"
 #include "gfx/d3d9/skininstance.h"
 #include "gfx/d3d9/skinpipe.h"
@@ -789,6 +790,30 @@ TEST_F(ShaderSkinPipeTest, LocalLightsFillTheBlockAndSpotsGoFirstWhenConstantsRu
     }
 }
 
+// A character scaled up twice sees a lamp's radius halved in its own space: the reciprocal radius doubles.
+TEST_F(ShaderSkinPipeTest, ScaledCharacterSeesTheLampRadiusInItsOwnSpace)
+{
+    ASSERT_TRUE(PoseTwoBones(0.0f));
+    GxLight* lamp = AddLight(gxLIGHTPOINT, 0.5f);
+    GxLinkRemove(&lamp->inWorld);
+    GxLinkInit(&lamp->inWorld);
+    lamp->radius = 4.0f;
+    const GxV3d at = {1.0f, 2.0f, 3.0f};
+    GxFrameTranslate(static_cast<GxFrame*>(lamp->object.object.parent), &at, gxCOMBINEREPLACE);
+    GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, true);
+    GxMatrix twice;
+    GxMatrixSetIdentity(&twice);
+    const GxV3d two = {2.0f, 2.0f, 2.0f};
+    GxMatrixScale(&twice, &two, gxCOMBINEREPLACE);
+    GxFrameTransform(static_cast<GxFrame*>(atomic->object.object.parent), &twice, gxCOMBINEPRECONCAT);
+    LampSector sector({lamp}, {atomic});
+    ASSERT_TRUE(Render());
+    ASSERT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+    float group[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER, group, 1)));
+    EXPECT_NEAR(group[0], 1.0f / 2.0f, 1e-5f);
+}
+
 // A point lamp held by two sectors the character stands in is one light of the block, not two.
 TEST_F(ShaderSkinPipeTest, LampReachedThroughTwoSectorsIsCountedOnce)
 {
@@ -1057,6 +1082,28 @@ TEST_F(ShaderSkinPipeTest, SkinTypesTakeTheirOwnPipelines)
     // The same skin under the first type's pipeline goes back to the shader.
     GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEATOMIC);
     EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(atomic));
+}
+
+// Split remap entries become three times their slot; a first entry beyond the hierarchy's nodes takes slot 0.
+TEST_F(ShaderSkinPipeTest, SplitRemapIndexesThePaletteRegisters)
+{
+    GxUInt8 table[4] = {6, 2, gxSKINNOREMAP, 5};
+    GxSkin skin = {};
+    skin.numBones = 4;
+    skin.boneLimit = 8;
+    skin.meshBoneRemapIndices = table;
+    GxAnimHierarchy hierarchy = {};
+    hierarchy.numNodes = 4;
+    GxUInt8 remap[256];
+    GxD3D9SkinPaletteRemap(&skin, &hierarchy, remap);
+    EXPECT_EQ(remap[0], 0);
+    EXPECT_EQ(remap[1], 6);
+    EXPECT_EQ(remap[2], 0);
+    EXPECT_EQ(remap[3], 15);
+    EXPECT_EQ(table[0], 6);  // the skin's own table is left as read
+    table[0] = 3;
+    GxD3D9SkinPaletteRemap(&skin, &hierarchy, remap);
+    EXPECT_EQ(remap[0], 9);
 }
 
 // A skin whose weights are missing is never blended: its instance still holds the rest pose, stream of its own

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/vscache_testing.h"
+#include "gfx/world/world_testing.h"
 #include "platform/d3d9/d3dx9.h"
 
 namespace {
@@ -217,6 +219,12 @@ TEST_F(VertexShaderCacheTest, OpenReadsTheDevice)
     gxD3D9State.caps.VS20Caps.DynamicFlowControlDepth = 24;
     GxD3D9VertexShaderCacheOpen();
     EXPECT_EQ(GxD3D9VertexShaderGetLevel(), gxD3D9VSLEVEL2X);
+    // A device without vertex shaders stops before the constant count, which keeps its value.
+    gxD3D9State.caps.VertexShaderVersion = 0;
+    gxD3D9State.caps.MaxVertexShaderConst = 8;
+    GxD3D9VertexShaderCacheOpen();
+    EXPECT_EQ(GxD3D9VertexShaderGetLevel(), gxD3D9VSLEVELNONE);
+    EXPECT_EQ(GxD3D9VertexShaderGetMaxConstants(), 256u);
 }
 
 TEST_F(VertexShaderCacheTest, MemoAndLeastRecentlyUsedReplacement)
@@ -228,33 +236,40 @@ TEST_F(VertexShaderCacheTest, MemoAndLeastRecentlyUsedReplacement)
     GxD3D9VertexShaderCacheGet(&a, &r);
     EXPECT_EQ(GxD3D9VertexShaderCacheGenerated() - before, 1u);  // a failed shader is asked for once too
 
-    // Fill the cache in descending key order, then touch the oldest so the second oldest is replaced.
+    // Stamps are render frames: the upper half is asked for in one frame, the lower half in the next.
+    GxWorldBumpRenderFrame();
     for (GxUInt32 n = gxD3D9VSCACHESIZE; n-- > 0;) {
+        if (n == gxD3D9VSCACHESIZE / 2 - 1) {
+            GxWorldBumpRenderFrame();
+        }
         const Descriptor d = Numbered(n);
         GxD3D9VertexShaderCacheGet(&d, &r);
     }
     EXPECT_EQ(GxD3D9VertexShaderCacheCount(), gxD3D9VSCACHESIZE);
     EXPECT_EQ(GxD3D9VertexShaderCacheGenerated() - before, gxD3D9VSCACHESIZE);
-    const Descriptor oldest = Numbered(3);  // asked for before the rest: touch it
+    // A later frame touches one of the upper half; the new entry then replaces the lowest key among the
+    // oldest stamps, which is the first entry of the upper half.
+    GxWorldBumpRenderFrame();
+    const Descriptor touched = Numbered(gxD3D9VSCACHESIZE / 2);
     const Descriptor newest = Numbered(gxD3D9VSCACHESIZE);
-    GxD3D9VertexShaderCacheGet(&oldest, &r);
+    GxD3D9VertexShaderCacheGet(&touched, &r);
     GxD3D9VertexShaderCacheGet(&newest, &r);
     EXPECT_EQ(GxD3D9VertexShaderCacheCount(), gxD3D9VSCACHESIZE);
-    GxUInt32 previous = 0;
-    bool sawOldest = false;
-    bool sawReplaced = false;
+    std::vector<GxUInt32> keys;
     for (GxUInt32 i = 0; i < GxD3D9VertexShaderCacheCount(); i++) {
-        const GxUInt32 key = GxD3D9VertexShaderCacheKey(i);
+        keys.push_back(GxD3D9VertexShaderCacheKey(i));
         if (i) {
-            EXPECT_LT(previous, key) << "entry " << i;
+            EXPECT_LT(keys[i - 1], keys[i]) << "entry " << i;
         }
-        previous = key;
-        const Descriptor replaced = Numbered(gxD3D9VSCACHESIZE - 1);  // the first of the descending fill
-        sawOldest |= key == GxD3D9VertexShaderDescriptorKey(&oldest);
-        sawReplaced |= key == GxD3D9VertexShaderDescriptorKey(&replaced);
     }
-    EXPECT_TRUE(sawOldest);
-    EXPECT_FALSE(sawReplaced);
+    const auto has = [&keys](GxUInt32 n) {
+        const Descriptor d = Numbered(n);
+        return std::find(keys.begin(), keys.end(), GxD3D9VertexShaderDescriptorKey(&d)) != keys.end();
+    };
+    EXPECT_TRUE(has(gxD3D9VSCACHESIZE / 2));
+    EXPECT_FALSE(has(gxD3D9VSCACHESIZE / 2 + 1));
+    EXPECT_TRUE(has(0));  // lower key, newer frame
+    EXPECT_TRUE(has(gxD3D9VSCACHESIZE));
     EXPECT_EQ(GxD3D9VertexShaderCacheGenerated() - before, gxD3D9VSCACHESIZE + 1);
 }
 

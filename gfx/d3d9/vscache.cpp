@@ -7,6 +7,7 @@
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/vscache_testing.h"
+#include "gfx/world/world.h"
 #include "platform/d3d9/d3dx9.h"
 
 namespace {
@@ -31,9 +32,6 @@ struct Cache {
     std::array<GxD3D9VertexShaderCacheEntry, gxD3D9VSCACHESIZE> entries;
     GxUInt32 count;
     GxUInt32 memo;
-    // Every lookup takes the next stamp, so the smallest stamp is the entry least recently asked for (a
-    // per-frame stamp would tie all entries of one frame).
-    GxUInt32 clock;
     GxInt32 level;
     GxUInt32 constants;
     bool wFog;
@@ -73,7 +71,8 @@ GxInt32 LevelFromCaps(D3DCAPS9& caps)
 
 GxD3D9VertexShaderCacheEntry* Found(GxD3D9VertexShaderCacheEntry* entry, GxD3D9VertexShaderRegisters* registers)
 {
-    entry->stamp = ++cache.clock;
+    // The render frame of the last use: the smallest stamp is the entry least recently drawn with.
+    entry->stamp = GxWorldGetRenderFrame();
     cache.memo = static_cast<GxUInt32>(entry - cache.entries.data());
     if (registers) {
         *registers = entry->registers;
@@ -86,9 +85,6 @@ GxD3D9VertexShaderCacheEntry* Found(GxD3D9VertexShaderCacheEntry* entry, GxD3D9V
 void GxD3D9VertexShaderCacheOpen(void)
 {
     Empty();
-    cache.clock = 0;
-    cache.level = gxD3D9VSLEVELNONE;
-    cache.constants = 0;
     D3DCAPS9& caps = gxD3D9State.caps;
     cache.wFog = (caps.RasterCaps & D3DPRASTERCAPS_WFOG) != 0;
     cache.level = LevelFromCaps(caps);

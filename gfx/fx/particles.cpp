@@ -323,15 +323,19 @@ GxReal WrapAngle(GxReal angle)
     return angle;
 }
 
-GxUInt8 Channel(GxReal value)
+// A colour channel as a byte, the value already whole. Biased colours can leave the byte range, or be no number at
+// all; a cast of either would be undefined.
+GxUInt8 ClampedChannel(GxReal whole)
 {
-    // Biased colours can leave the byte range, or be no number at all; a cast of either would be undefined.
-    const GxReal rounded = std::floor(value + 0.5f);
-    if (!(rounded >= 0.0f)) {
+    if (!(whole >= 0.0f)) {
         return 0;
     }
-    return static_cast<GxUInt8>(rounded > kMaxChannel ? kMaxChannel : rounded);
+    return static_cast<GxUInt8>(whole > kMaxChannel ? kMaxChannel : whole);
 }
+
+// The ageing colour is rounded to the nearest byte, the emitted one truncated.
+GxUInt8 Channel(GxReal value) { return ClampedChannel(std::floor(value + 0.5f)); }
+GxUInt8 TruncatedChannel(GxReal value) { return ClampedChannel(std::trunc(value)); }
 
 // ---------------------------------------------------------------------------------------------- tank property
 
@@ -406,7 +410,10 @@ bool TankPropertyCreateTank(GxParticleEmitter* e, const Offsets& o)
                 material->color = s->ptcleColor;
             }
         }
-        memcpy(record->cUV, s->ptcleUV, sizeof(record->cUV));
+        if (flags & gxPTANKDFLAGCNSVTX2TEXCOORDS) {
+            memcpy(record->cUV, s->ptcleUV, sizeof(record->cUV));
+            record->format.dataFlags |= gxPTANKDFLAGCNSVTX2TEXCOORDS;
+        }
         if (!(flags & gxPTANKDFLAGSIZE)) {
             record->cSize[0] = s->ptcleSize[0];
             record->cSize[1] = s->ptcleSize[1];
@@ -593,7 +600,8 @@ void EmitOne(GxParticleEmitter* e, const Offsets& o, GxParticleEmitterStd* s, Gx
         Put(t, kSlotSize, size, sizeof(size));
     }
     if (Writes(t, gxPTANKDFLAGCOLOR, t->emitFlags)) {
-        const GxRGBA c = {Channel(colour[0]), Channel(colour[1]), Channel(colour[2]), Channel(colour[3])};
+        const GxRGBA c = {TruncatedChannel(colour[0]), TruncatedChannel(colour[1]), TruncatedChannel(colour[2]),
+                          TruncatedChannel(colour[3])};
         Put(t, kSlotColour, &c, sizeof(c));
     }
     if (Writes(t, gxPTANKDFLAGVTX2TEXCOORDS, t->emitFlags)) {
@@ -1237,6 +1245,7 @@ GxParticleEmitter* GxParticleTankPropertyLinkTank(GxParticleEmitter* emitter, Gx
 
 void GxParticleTankPropertyCopy(GxParticleEmitterTank* dst, const GxParticleEmitterTank* src)
 {
+    dst->dataFlags = src->dataFlags;
     dst->platFlags = src->platFlags;
     dst->maxPCount = src->maxPCount;
     dst->updateFlags = src->updateFlags;

@@ -183,6 +183,28 @@ TEST_F(Particles, BiasedColoursClampAndStillParticlesStartAtTheEmitter)
     Done(atomic);
 }
 
+// The tank gets an emitted colour truncated and an aged one rounded to the nearest byte.
+TEST_F(Particles, EmittedColoursTruncateAgedOnesRound)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 2, 10.0f);
+    ASSERT_NE(atomic, nullptr);
+    auto* colour = static_cast<GxParticleEmitterColor*>(
+        GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR));
+    for (GxInt32 i = 0; i < 4; i++) {
+        colour->start[i] = colour->end[i] = 100.6f;
+    }
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    GxParticleTankLockStruct colours;
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &colours, gxPTANKDFLAGCOLOR, 0));
+    EXPECT_EQ(colours.data[0], 100);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &colours, gxPTANKDFLAGCOLOR, 0));
+    EXPECT_EQ(colours.data[0], 101);                   // aged
+    EXPECT_EQ(colours.data[2 * colours.stride], 100);  // emitted in the second update
+    Done(atomic);
+}
+
 }  // namespace
 
 namespace {
@@ -206,6 +228,42 @@ GxAtomic* ReadAtomicExtension(const std::vector<GxUInt8>& bytes, size_t length =
         return nullptr;
     }
     return atomic;
+}
+
+TEST_F(Particles, MatrixChunkIsOrthonormalisedOnWriteAndReadAsStored)
+{
+    GxMatrix m = {};
+    m.right = {2.0f, 0.0f, 0.0f};
+    m.up = {0.0f, 3.0f, 0.0f};
+    m.at = {0.0f, 0.0f, 4.0f};
+    m.pos = {1.0f, 2.0f, 3.0f};
+    m.flags = 3 | 0x20000;  // only the two low bits are stored
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([&m](GxStream* s) { return GxMatrixStreamWrite(&m, s) != nullptr; });
+    ASSERT_EQ(bytes.size(), 12 + GxMatrixStreamGetSize());
+    float stored[13];
+    memcpy(stored, bytes.data() + 24, sizeof(stored));
+    EXPECT_FLOAT_EQ(stored[0], 1.0f);  // the written copy is orthonormal
+    EXPECT_FLOAT_EQ(stored[4], 1.0f);
+    EXPECT_FLOAT_EQ(stored[9], 1.0f);
+    GxUInt32 flags;
+    memcpy(&flags, &stored[12], sizeof(flags));
+    EXPECT_EQ(flags, 3u);
+
+    // Reading takes the stored rows as they are, even when the flags call them orthonormal.
+    std::vector<GxUInt8> scaled = bytes;
+    const float two = 2.0f;
+    memcpy(scaled.data() + 24, &two, sizeof(two));
+    GxStream* stream = GxWorldTestOpen(scaled);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_TRUE(GxStreamFindChunk(stream, gxID_MATRIX, nullptr, nullptr));
+    GxMatrix* read = GxMatrixStreamRead(stream);
+    GxStreamClose(stream, nullptr);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->right.x, 2.0f);
+    EXPECT_EQ(read->pos.z, 3.0f);
+    EXPECT_EQ(read->flags, 3u);
+    GxMatrixDestroy(read);
 }
 
 TEST_F(Particles, StreamsReadBackIdenticalAndRefuseHostileTables)
@@ -413,6 +471,8 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
         static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
     tankProperty->srcBlend = 5;
     tankProperty->dstBlend = 6;
+    constexpr GxUInt32 kPlatform = 0x100;
+    tankProperty->platFlags = kPlatform;
     GxParticleUpdateData step = {0.1f};
     for (GxInt32 i = 0; i < 3; i++) {
         ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
@@ -443,10 +503,15 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
     EXPECT_EQ(cloneTank->tank, nullptr);
     EXPECT_EQ(cloneTank->srcBlend, 5);
     EXPECT_EQ(cloneTank->dstBlend, 6);
+    EXPECT_EQ(cloneTank->dataFlags, tankProperty->dataFlags);
+    EXPECT_NE(cloneTank->dataFlags, 0u);
     // The clone runs on its own: its own tank, the original's untouched.
     ASSERT_NE(GxParticleAtomicUpdate(copy, &step), nullptr);
     EXPECT_NE(cloneTank->tank, nullptr);
     EXPECT_NE(cloneTank->tank, tankProperty->tank);
+    // Linking keeps the platform flags, so a clone's tank is made like the original's.
+    EXPECT_EQ(GxParticleTankGet(tankProperty->tank)->platFlags, kPlatform);
+    EXPECT_EQ(GxParticleTankGet(cloneTank->tank)->platFlags, kPlatform);
     EXPECT_EQ(emitter->numPtcles, 12);
     // A property that has a tank keeps it.
     GxAtomic* spare = GxParticleTankCreate(4, gxPTANKDFLAGPOSITION, 0);

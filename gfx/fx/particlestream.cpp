@@ -392,11 +392,7 @@ GxMatrix* GxMatrixStreamRead(GxStream* stream)
     if (!matrix) {
         return nullptr;
     }
-    if ((m.flags & kMatrixTypeBits) == kMatrixTypeBits) {
-        GxMatrixOrthoNormalize(matrix, &m);
-    } else {
-        *matrix = m;
-    }
+    *matrix = m;
     return matrix;
 }
 

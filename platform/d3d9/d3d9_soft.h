@@ -83,7 +83,8 @@ enum {
     D3D9SOFT_FAIL_TEXTURES = 1,
     D3D9SOFT_FAIL_SURFACES = 2,
     D3D9SOFT_FAIL_BUFFERS = 4,
-    D3D9SOFT_FAIL_ALL = 7
+    D3D9SOFT_FAIL_DECLARATIONS = 8,
+    D3D9SOFT_FAIL_ALL = 15
 };
 
 // An entry object on the software back end whatever the environment says.

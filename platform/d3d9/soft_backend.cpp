@@ -53,7 +53,10 @@ public:
     }
     void DestroyBuffer(D3D9BufferData* buffer) override { Record(D3D9SOFT_DESTROY, D3D9SOFT_BUFFER, buffer); }
     void UploadBuffer(D3D9BufferData* buffer, UINT offset, UINT size, DWORD lockFlags) override;
-    HRESULT CreateDeclaration(D3D9DeclarationData* d) override { return Create(0, D3D9SOFT_DECLARATION, d); }
+    HRESULT CreateDeclaration(D3D9DeclarationData* d) override
+    {
+        return Create(D3D9SOFT_FAIL_DECLARATIONS, D3D9SOFT_DECLARATION, d);
+    }
     void DestroyDeclaration(D3D9DeclarationData* d) override { Record(D3D9SOFT_DESTROY, D3D9SOFT_DECLARATION, d); }
     HRESULT CreateShader(D3D9ShaderData* s) override { return Create(0, D3D9SOFT_SHADER, s); }
     void DestroyShader(D3D9ShaderData* s) override { Record(D3D9SOFT_DESTROY, D3D9SOFT_SHADER, s); }
