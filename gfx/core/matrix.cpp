@@ -364,14 +364,12 @@ GxMatrix* GxMatrixOrthoNormalize(GxMatrix* dst, const GxMatrix* src)
         at = NormalizedCross(right, up);
         up = NormalizedCross(at, right);
     }
-    // Flags come from the source: the destination may be uninitialised.
-    const GxUInt32 flags = (src->flags & ~gxMATRIXINTERNALIDENTITY) | gxMATRIXTYPEORTHONORMAL;
     const GxV3d pos = src->pos;
     dst->right = right;
     dst->up = up;
     dst->at = at;
     dst->pos = pos;
-    dst->flags = flags;
+    dst->flags = (dst->flags & ~gxMATRIXINTERNALIDENTITY) | gxMATRIXTYPEORTHONORMAL;
     return dst;
 }
 

@@ -456,15 +456,16 @@ TEST_F(MatrixTest, InvertOrthonormalGeneralSingularAndInPlace)
 TEST_F(MatrixTest, OrthoNormalizeKeepsTheLeastDisturbedAxis)
 {
     // Up is nearly orthogonal to at, so it is kept; the result is orthonormal and right-handed.
-    GxMatrix m = Make({1.0f, 0.3f, 0.1f}, {0.0f, 2.0f, 0.0f}, {0.0f, 0.05f, 1.0f}, {5, 6, 7}, 0x20000);
-    GxMatrix out;
+    // The result keeps the destination's own flag bits, less the identity bit.
+    GxMatrix m = Make({1.0f, 0.3f, 0.1f}, {0.0f, 2.0f, 0.0f}, {0.0f, 0.05f, 1.0f}, {5, 6, 7}, 0x20000 | 0x80);
+    GxMatrix out = Make({0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, 0x20000 | 0x40);
     GxMatrixOrthoNormalize(&out, &m);
     EXPECT_LT(GxMatrixNormalError(&out), 1e-4);
     EXPECT_LT(GxMatrixOrthogonalError(&out), 1e-4);
     EXPECT_NEAR(GxMatrixDeterminant(&out), 1.0f, 1e-3);
     EXPECT_NEAR(out.up.y, 1.0f, 1e-3);
     EXPECT_EQ(out.pos.z, 7.0f);
-    EXPECT_EQ(out.flags, GxUInt32(gxMATRIXTYPEORTHONORMAL));
+    EXPECT_EQ(out.flags, GxUInt32(0x40 | gxMATRIXTYPEORTHONORMAL));
 
     // In place, with a zero right axis: up is kept and right rebuilt.
     m = Make({0, 0, 0}, {0, 3, 0}, {0, 0, 2}, {0, 0, 0});
