@@ -542,4 +542,23 @@ TEST_F(MatrixTest, CreatedMatricesAreIdentityAndFreeListBacked)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 }
 
+// Single precision clears the precision bits and masks every exception, whatever else the word holds; restoring
+// gives back the word saved by the set, not the one a later force left.
+TEST(FPUControlWord, SinglePrecisionMasksExceptionsAndRestoresTheSavedWord)
+{
+    const GxUInt16 original = GxFPUGetControlWord();
+    GxFPUSetSinglePrecision();
+    const GxUInt16 single = GxFPUGetControlWord();
+    EXPECT_EQ(single & 0x0300, 0);
+    EXPECT_EQ(single & 0x003F, 0x003F);
+    EXPECT_EQ(single & ~0x033F, original & ~0x033F) << "other bits stay";
+    GxFPURestoreControlWord();
+    EXPECT_EQ(GxFPUGetControlWord(), original);
+    GxFPUSetSinglePrecision();
+    GxFPUForceSinglePrecision();
+    EXPECT_EQ(GxFPUGetControlWord(), single);
+    GxFPURestoreControlWord();
+    EXPECT_EQ(GxFPUGetControlWord(), original);
+}
+
 }  // namespace
