@@ -266,9 +266,9 @@ bool ReadMetrics1(Reader* r)
     GxChar line[kLineBytes + 1];
     GxChar name[kLineBytes + 1];
     GxChar mask[kLineBytes + 2];
-    // A file that ends before its page line or its baseline line was cut short.
+    // Without a page name the font has no texture and no glyphs.
     if (!r->lines.Read(line)) {
-        return false;
+        return true;
     }
     const int names = Scan(line, "%255s %255s", name, mask);
     if (names < 1) {
@@ -426,13 +426,13 @@ bool ReadMetrics2(Reader* r)
     GxChar mask[kLineBytes + 1];
     TextBytes text = {&r->lines};
     for (GxInt32 page = 0; page < gx2DFONTMAXPAGES; page++) {
-        // The pages end at the end of the file or at a line without a name; a font needs one page.
+        // The pages end at the end of the file or at a line without a name.
         if (!r->lines.Read(line)) {
-            return page > 0;
+            return true;
         }
         const int names = Scan(line, "%255s %255s", name, mask);
         if (names < 1) {
-            return page > 0;
+            return true;
         }
         GxInt32 baseline = 0;
         if (!ReadNumberLine(r, &baseline)) {
@@ -511,11 +511,8 @@ bool ReadMetrics3(Reader* r)
     font->baseline = 0.0f;
     font->showString = Gx2DFontShowOutlineString;
     GxChar line[kLineBytes + 1];
-    // A file that ends before its name line was cut short; an empty name line gives an empty font.
-    if (!r->lines.Read(line)) {
-        return false;
-    }
-    if (line[0] == '\n') {
+    // Without a name line (missing or empty) the font is empty.
+    if (!r->lines.Read(line) || line[0] == '\n') {
         return true;
     }
     GxInt32 open = 0;  // the character whose block is open, 0 for none

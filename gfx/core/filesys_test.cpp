@@ -292,10 +292,13 @@ TEST_F(FileSystemTest, ReadWriteSeekTellAndEof)
     EXPECT_TRUE(GxFileEof(file));
     EXPECT_EQ(GxFileSeek(file, 0, 0), 0);
     EXPECT_FALSE(GxFileEof(file));
-    // Bad origins and moves before the start fail and keep the position.
+    // A bad origin fails and keeps the position; a move before the start fails and leaves the file ended.
     EXPECT_EQ(GxFileSeek(file, 0, 3), -1);
-    EXPECT_EQ(GxFileSeek(file, -5, 1), -1);
     EXPECT_EQ(GxFileTell(file), 0);
+    EXPECT_EQ(GxFileSeek(file, -5, 1), -1);
+    EXPECT_EQ(GxFileTell(file), -1);
+    EXPECT_TRUE(GxFileEof(file));
+    EXPECT_EQ(GxFileSeek(file, 0, 0), 0);
     // Byte counts that overflow 32 bits, zero sizes and null buffers read nothing.
     EXPECT_EQ(GxFileRead(read, 0x10000, 0x10000, file), 0u);
     EXPECT_EQ(GxFileRead(read, 0, 4, file), 0u);

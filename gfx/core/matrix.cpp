@@ -164,10 +164,44 @@ GxMatrix* GxMatrixMultiplyX87(GxMatrix* dst, const GxMatrix* a, const GxMatrix* 
     return PortableMultiply(dst, a, b);
 }
 
-// This build never runs on the x87 unit, so there is no control word to set.
-void GxFPUSetSinglePrecision(void) {}
-void GxFPURestoreControlWord(void) {}
-void GxFPUForceSinglePrecision(void) {}
+namespace {
+
+// x87 control word: precision control in bits 8-9 (00 = 24-bit), exception masks in bits 0-5.
+constexpr GxUInt16 kPrecisionBits = 0x0300;
+constexpr GxUInt16 kExceptionMasks = 0x003F;
+GxUInt16 savedControlWord = 0;
+
+#if defined(__i386__) || defined(__x86_64__)
+GxUInt16 ReadControlWord()
+{
+    GxUInt16 word = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(word));
+    return word;
+}
+
+void WriteControlWord(GxUInt16 word) { __asm__ volatile("fldcw %0" : : "m"(word)); }
+#else
+// Without an x87 unit there is no control word: the value read back is the one last written.
+GxUInt16 controlWord = 0x037F;
+GxUInt16 ReadControlWord() { return controlWord; }
+void WriteControlWord(GxUInt16 word) { controlWord = word; }
+#endif
+
+GxUInt16 SinglePrecision(GxUInt16 word) { return static_cast<GxUInt16>((word & ~kPrecisionBits) | kExceptionMasks); }
+
+}  // namespace
+
+void GxFPUSetSinglePrecision(void)
+{
+    savedControlWord = ReadControlWord();
+    WriteControlWord(SinglePrecision(savedControlWord));
+}
+
+void GxFPURestoreControlWord(void) { WriteControlWord(savedControlWord); }
+
+void GxFPUForceSinglePrecision(void) { WriteControlWord(SinglePrecision(ReadControlWord())); }
+
+GxUInt16 GxFPUGetControlWord(void) { return ReadControlWord(); }
 
 GxMatrix* GxMatrixSetIdentity(GxMatrix* matrix)
 {
@@ -369,14 +403,12 @@ GxMatrix* GxMatrixOrthoNormalize(GxMatrix* dst, const GxMatrix* src)
         at = NormalizedCross(right, up);
         up = NormalizedCross(at, right);
     }
-    // Flags come from the source: the destination may be uninitialised.
-    const GxUInt32 flags = (src->flags & ~gxMATRIXINTERNALIDENTITY) | gxMATRIXTYPEORTHONORMAL;
     const GxV3d pos = src->pos;
     dst->right = right;
     dst->up = up;
     dst->at = at;
     dst->pos = pos;
-    dst->flags = flags;
+    dst->flags = (dst->flags & ~gxMATRIXINTERNALIDENTITY) | gxMATRIXTYPEORTHONORMAL;
     return dst;
 }
 

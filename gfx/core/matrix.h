@@ -73,10 +73,13 @@ GxV3d* GxV3dTransformPointsX87(GxV3d* dst, const GxV3d* src, GxInt32 count, cons
 GxV3d* GxV3dTransformVectorX87(GxV3d* dst, const GxV3d* src, const GxMatrix* matrix);
 GxV3d* GxV3dTransformVectorsX87(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix* matrix);
 GxMatrix* GxMatrixMultiplyX87(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b);
-// Floating-point mode switches: the build already computes in single precision, so these do nothing.
+// x87 mode switches: set saves the control word and selects 24-bit precision with every exception masked;
+// restore puts the saved word back; force selects the same mode without saving.
 void GxFPUSetSinglePrecision(void);
 void GxFPURestoreControlWord(void);
 void GxFPUForceSinglePrecision(void);
+// The x87 control word as it stands.
+GxUInt16 GxFPUGetControlWord(void);
 
 // A null routine restores the portable one.
 GxBool GxMatrixSetMultiplyFunction(GxMatrixMultiplyFunc routine);

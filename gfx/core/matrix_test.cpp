@@ -456,15 +456,16 @@ TEST_F(MatrixTest, InvertOrthonormalGeneralSingularAndInPlace)
 TEST_F(MatrixTest, OrthoNormalizeKeepsTheLeastDisturbedAxis)
 {
     // Up is nearly orthogonal to at, so it is kept; the result is orthonormal and right-handed.
-    GxMatrix m = Make({1.0f, 0.3f, 0.1f}, {0.0f, 2.0f, 0.0f}, {0.0f, 0.05f, 1.0f}, {5, 6, 7}, 0x20000);
-    GxMatrix out;
+    // The result keeps the destination's own flag bits, less the identity bit.
+    GxMatrix m = Make({1.0f, 0.3f, 0.1f}, {0.0f, 2.0f, 0.0f}, {0.0f, 0.05f, 1.0f}, {5, 6, 7}, 0x20000 | 0x80);
+    GxMatrix out = Make({0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, 0x20000 | 0x40);
     GxMatrixOrthoNormalize(&out, &m);
     EXPECT_LT(GxMatrixNormalError(&out), 1e-4);
     EXPECT_LT(GxMatrixOrthogonalError(&out), 1e-4);
     EXPECT_NEAR(GxMatrixDeterminant(&out), 1.0f, 1e-3);
     EXPECT_NEAR(out.up.y, 1.0f, 1e-3);
     EXPECT_EQ(out.pos.z, 7.0f);
-    EXPECT_EQ(out.flags, GxUInt32(gxMATRIXTYPEORTHONORMAL));
+    EXPECT_EQ(out.flags, GxUInt32(0x40 | gxMATRIXTYPEORTHONORMAL));
 
     // In place, with a zero right axis: up is kept and right rebuilt.
     m = Make({0, 0, 0}, {0, 3, 0}, {0, 0, 2}, {0, 0, 0});
@@ -539,6 +540,25 @@ TEST_F(MatrixTest, CreatedMatricesAreIdentityAndFreeListBacked)
     }
     EXPECT_FALSE(GxMatrixDestroy(nullptr));
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
+}
+
+// Single precision clears the precision bits and masks every exception, whatever else the word holds; restoring
+// gives back the word saved by the set, not the one a later force left.
+TEST(FPUControlWord, SinglePrecisionMasksExceptionsAndRestoresTheSavedWord)
+{
+    const GxUInt16 original = GxFPUGetControlWord();
+    GxFPUSetSinglePrecision();
+    const GxUInt16 single = GxFPUGetControlWord();
+    EXPECT_EQ(single & 0x0300, 0);
+    EXPECT_EQ(single & 0x003F, 0x003F);
+    EXPECT_EQ(single & ~0x033F, original & ~0x033F) << "other bits stay";
+    GxFPURestoreControlWord();
+    EXPECT_EQ(GxFPUGetControlWord(), original);
+    GxFPUSetSinglePrecision();
+    GxFPUForceSinglePrecision();
+    EXPECT_EQ(GxFPUGetControlWord(), single);
+    GxFPURestoreControlWord();
+    EXPECT_EQ(GxFPUGetControlWord(), original);
 }
 
 }  // namespace

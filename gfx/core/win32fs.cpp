@@ -339,7 +339,13 @@ GxBool GxWin32FileSeek(GxFile* file, GxInt32 offset, GxInt32 origin)
     if (!HasHandle(file) || origin < gxFSSEEKBEGIN || origin > gxFSSEEKEND)
         return 0;
     static const DWORD methods[] = {FILE_BEGIN, FILE_CURRENT, FILE_END};
-    bool moved = MoveTo(file, offset, methods[origin - gxFSSEEKBEGIN]);
+    // The position is the pointer's low word, so a refused move leaves 0xFFFFFFFF: the file reads as ended.
+    const DWORD low = SetFilePointer(file->handle, offset, nullptr, methods[origin - gxFSSEEKBEGIN]);
+    const bool moved = low != INVALID_SET_FILE_POINTER;
+    if (!moved)
+        KeepOSError();
+    file->posLow = low;
+    file->posHigh = 0;
     // A seek completes at once, asynchronous file or not.
     if (file->async && file->status == gxFILESTATUSBUSY && file->operation == gxFILEOPSEEK) {
         file->status = moved ? gxFILESTATUSREADY : gxFILESTATUSFAILED;

@@ -28,20 +28,13 @@ constexpr GxUInt8 kSectorType = 255;
 constexpr GxUInt32 kMaxElements = 6;
 constexpr GxReal kNormalScale = 1.0f / 128.0f;
 constexpr GxInt32 kRightsSize = 8;
+constexpr GxInt32 kRightsIDSize = 4;
 
 struct SectorGlue {
     GxInt32 usageOffset = -1;
     GxInt32 openInstances = 0;
 };
 SectorGlue glue;
-
-// Render-rights records read from sector and world streams; kept for the pipelines that claim them.
-struct RightsRecord {
-    GxUInt32 pluginID;
-    GxUInt32 data;
-};
-RightsRecord sectorRights = {0, 0};
-RightsRecord worldRights = {0, 0};
 
 // Asked with the engine's current world, which is null until a world is made current.
 GxLink* WorldGlobalLights(GxWorld* world) { return world ? &world->directionalLightList : nullptr; }
@@ -266,16 +259,69 @@ void* UsageCopy(void* destination, const void* source, GxInt32 offset, GxInt32)
     return destination;
 }
 
-GxStream* ReadRights(GxStream* stream, GxInt32 length, RightsRecord* record)
+// The plugin id, and the data word only when the chunk is 8 bytes long: a shorter record leaves the data as the
+// reader cleared it. Bytes past the record are skipped by the registry.
+GxStream* ReadRights(GxStream* stream, GxInt32 length, GxRightsRecord* record)
 {
-    GxUInt8 bytes[kRightsSize] = {};
-    if (length < 4 || length > kRightsSize ||
-        GxStreamRead(stream, bytes, static_cast<GxUInt32>(length)) != static_cast<GxUInt32>(length)) {
+    if (length < kRightsIDSize) {
         GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return nullptr;
     }
-    *record = RightsRecord{GxBytesGetU32(bytes), length == kRightsSize ? GxBytesGetU32(bytes + 4) : 0};
+    GxUInt8 bytes[kRightsSize] = {};
+    const GxUInt32 wanted = length == kRightsSize ? kRightsSize : kRightsIDSize;
+    if (GxStreamRead(stream, bytes, wanted) != wanted) {
+        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        return nullptr;
+    }
+    record->pluginID = GxBytesGetU32(bytes);
+    if (wanted == kRightsSize) {
+        record->extraData = GxBytesGetU32(bytes + kRightsIDSize);
+    }
     return stream;
+}
+
+GxStream* WriteRights(GxStream* stream, GxUInt32 pluginID, GxUInt32 data)
+{
+    GxUInt8 bytes[kRightsSize];
+    GxBytesPutU32(bytes, pluginID);
+    GxBytesPutU32(bytes + kRightsIDSize, data);
+    return GxStreamWrite(stream, bytes, kRightsSize);
+}
+
+GxStream* SectorRightsRead(GxStream* stream, GxInt32 length, void*, GxInt32, GxInt32)
+{
+    return GxD3D9SectorRenderRightsStreamRead(stream, length);
+}
+
+GxStream* SectorRightsWrite(GxStream* stream, GxInt32 length, const void* sector, GxInt32, GxInt32)
+{
+    return GxD3D9SectorRenderRightsStreamWrite(stream, length, static_cast<const GxWorldSector*>(sector));
+}
+
+GxInt32 SectorRightsSize(const void* sector, GxInt32, GxInt32)
+{
+    return GxD3D9SectorRenderRightsStreamSize(static_cast<const GxWorldSector*>(sector));
+}
+
+GxStream* WorldRightsRead(GxStream* stream, GxInt32 length, void*, GxInt32, GxInt32)
+{
+    return GxD3D9WorldRenderRightsStreamRead(stream, length);
+}
+
+// A world carries the plugin id and data of its sector pipeline, as an atomic does of its own.
+GxStream* WorldRightsWrite(GxStream* stream, GxInt32, const void* world, GxInt32, GxInt32)
+{
+    const GxPipeline* pipeline = static_cast<const GxWorld*>(world)->pipeline;
+    if (pipeline == nullptr) {
+        return nullptr;
+    }
+    return WriteRights(stream, pipeline->ownerPluginId, pipeline->pluginData);
+}
+
+GxInt32 WorldRightsSize(const void* world, GxInt32, GxInt32)
+{
+    const GxPipeline* pipeline = static_cast<const GxWorld*>(world)->pipeline;
+    return pipeline != nullptr && pipeline->ownerPluginId != 0 ? kRightsSize : 0;
 }
 
 GxStream* NativeRead(GxStream* stream, GxInt32, void* sector, GxInt32, GxInt32)
@@ -388,16 +434,29 @@ GxBool GxD3D9SectorPluginAttach(void)
         GxWorldSectorRegisterPluginStream(gxID_NATIVEDATA, NativeRead, NativeWrite, NativeSize) < 0) {
         return 0;
     }
-    auto sectorRead = [](GxStream* s, GxInt32 length, void*, GxInt32, GxInt32) {
-        return ReadRights(s, length, &sectorRights);
-    };
-    auto worldRead = [](GxStream* s, GxInt32 length, void*, GxInt32, GxInt32) {
-        return ReadRights(s, length, &worldRights);
-    };
-    auto noWrite = [](GxStream* s, GxInt32, const void*, GxInt32, GxInt32) { return s; };
-    auto noSize = [](const void*, GxInt32, GxInt32) { return 0; };
     return GxWorldSectorRegisterPlugin(0, gxID_RIGHTTORENDER, nullptr, nullptr, nullptr) >= 0 &&
-           GxWorldSectorRegisterPluginStream(gxID_RIGHTTORENDER, sectorRead, noWrite, noSize) >= 0 &&
+           GxWorldSectorRegisterPluginStream(gxID_RIGHTTORENDER, SectorRightsRead, SectorRightsWrite,
+                                             SectorRightsSize) >= 0 &&
            GxWorldRegisterPlugin(0, gxID_RIGHTTORENDER, nullptr, nullptr, nullptr) >= 0 &&
-           GxWorldRegisterPluginStream(gxID_RIGHTTORENDER, worldRead, noWrite, noSize) >= 0;
+           GxWorldRegisterPluginStream(gxID_RIGHTTORENDER, WorldRightsRead, WorldRightsWrite, WorldRightsSize) >= 0;
+}
+
+GxStream* GxD3D9WorldRenderRightsStreamRead(GxStream* stream, GxInt32 length)
+{
+    return ReadRights(stream, length, GxWorldGetPendingRights());
+}
+
+GxStream* GxD3D9SectorRenderRightsStreamRead(GxStream* stream, GxInt32 length)
+{
+    return ReadRights(stream, length, GxWorldSectorGetPendingRights());
+}
+
+GxStream* GxD3D9SectorRenderRightsStreamWrite(GxStream* stream, GxInt32, const GxWorldSector* sector)
+{
+    return WriteRights(stream, sector->renderRights.pluginID, sector->renderRights.extraData);
+}
+
+GxInt32 GxD3D9SectorRenderRightsStreamSize(const GxWorldSector* sector)
+{
+    return sector->renderRights.pluginID != 0 ? kRightsSize : 0;
 }

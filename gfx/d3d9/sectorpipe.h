@@ -27,5 +27,11 @@ GxUInt32 GxD3D9SectorGetUsageFlags(const GxWorldSector* sector);
 GxInt32 GxD3D9SectorNativeStreamSize(GxWorldSector* sector);
 GxStream* GxD3D9SectorNativeStreamWrite(GxStream* stream, GxWorldSector* sector);
 GxStream* GxD3D9SectorNativeStreamRead(GxStream* stream, GxWorldSector* sector);
+// The right-to-render records (0x1F) of worlds and sectors. Reading fills the world reader's pending record (the
+// data word only from an 8-byte chunk); a sector writes its own record, 8 bytes when its plugin id is not 0.
+GxStream* GxD3D9WorldRenderRightsStreamRead(GxStream* stream, GxInt32 length);
+GxStream* GxD3D9SectorRenderRightsStreamRead(GxStream* stream, GxInt32 length);
+GxStream* GxD3D9SectorRenderRightsStreamWrite(GxStream* stream, GxInt32 length, const GxWorldSector* sector);
+GxInt32 GxD3D9SectorRenderRightsStreamSize(const GxWorldSector* sector);
 // Null restores the platform pipeline.
 void GxD3D9SetDefaultSectorPipeline(struct GxPipeline* pipeline);

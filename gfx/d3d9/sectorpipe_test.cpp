@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gfx/core/bytes.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/core/plugin.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/lights.h"
 #include "gfx/testsupport/software_fixture.h"
@@ -179,6 +181,143 @@ TEST_F(SectorPipe, NativeSectorDataReadsBackTheSameAndRefusesDamage)
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
+}
+
+// A chunk of `type` around `body`, with the version the readers accept.
+std::vector<GxUInt8> Chunk(GxUInt32 type, const std::vector<GxUInt8>& body)
+{
+    constexpr GxUInt32 kVersion = 0x1C02000A;
+    std::vector<GxUInt8> out;
+    GxBytesAppend(&out, type);
+    GxBytesAppend(&out, static_cast<GxUInt32>(body.size()));
+    GxBytesAppend(&out, kVersion);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+std::vector<GxUInt8> Words(std::initializer_list<GxUInt32> words)
+{
+    std::vector<GxUInt8> out;
+    for (GxUInt32 w : words) {
+        GxBytesAppend(&out, w);
+    }
+    return out;
+}
+
+std::vector<GxUInt8> Join(std::initializer_list<std::vector<GxUInt8>> parts)
+{
+    std::vector<GxUInt8> out;
+    for (const auto& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+// A world of one empty atomic sector whose sector and world extensions each hold one rights body.
+std::vector<GxUInt8> WorldWithRights(const std::vector<GxUInt8>& sectorRights, const std::vector<GxUInt8>& worldRights)
+{
+    const GxUInt32 one = 0x3F800000;
+    const GxUInt32 minusOne = 0xBF800000;
+    const auto worldStruct = Words({1, 0, 0, 0, 0, 0, 0, 1, 0, 0, one, one, one, minusOne, minusOne, minusOne});
+    const auto sector = Join({Chunk(gxID_STRUCT, std::vector<GxUInt8>(44, 0)),
+                              Chunk(gxID_EXTENSION, Chunk(gxID_RIGHTTORENDER, sectorRights))});
+    return Chunk(gxID_WORLD, Join({Chunk(gxID_STRUCT, worldStruct), Chunk(gxID_MATLIST, Chunk(gxID_STRUCT, Words({0}))),
+                                   Chunk(gxID_ATOMICSECTOR, sector),
+                                   Chunk(gxID_EXTENSION, Chunk(gxID_RIGHTTORENDER, worldRights))}));
+}
+
+struct RightsCall {
+    void* object = nullptr;
+    GxUInt32 data = 0;
+};
+RightsCall sectorCall;
+RightsCall worldCall;
+
+// The world reader hands what a sector's and a world's rights chunks name to that plugin's rights callback, and
+// a sector writes back what it read; a 4-byte record carries no data word and leaves the pending one alone.
+TEST_F(SectorPipe, RightsChunksReachTheirPluginAndSectorsWriteThemBack)
+{
+    const GxUInt32 sectorPlugin = gxPLUGIND3D9USAGEFLAGS;
+    const GxUInt32 worldPlugin = gxID_RIGHTTORENDER;
+    ASSERT_GE(GxPluginRegistryAddPluginStreamRights(&gxWorldSectorTKList, sectorPlugin,
+                                                    [](void* object, GxInt32, GxInt32, GxUInt32 data) -> GxBool {
+                                                        sectorCall = RightsCall{object, data};
+                                                        return 1;
+                                                    }),
+              0);
+    ASSERT_GE(GxPluginRegistryAddPluginStreamRights(&gxWorldTKList, worldPlugin,
+                                                    [](void* object, GxInt32, GxInt32, GxUInt32 data) -> GxBool {
+                                                        worldCall = RightsCall{object, data};
+                                                        return 1;
+                                                    }),
+              0);
+    auto readWorld = [](const std::vector<GxUInt8>& bytes) {
+        sectorCall = worldCall = RightsCall{};
+        GxStream* stream = GxWorldTestOpen(bytes);
+        GxWorld* read = GxStreamFindChunk(stream, gxID_WORLD, nullptr, nullptr) ? GxWorldStreamRead(stream) : nullptr;
+        GxStreamClose(stream, nullptr);
+        return read;
+    };
+    world = readWorld(WorldWithRights(Words({sectorPlugin, 0xABC}), Words({worldPlugin, 0x123})));
+    ASSERT_NE(world, nullptr);
+    auto* sector = reinterpret_cast<GxWorldSector*>(world->rootSector);
+    EXPECT_EQ(sectorCall.object, sector);
+    EXPECT_EQ(sectorCall.data, 0xABCu);
+    EXPECT_EQ(worldCall.object, world);
+    EXPECT_EQ(worldCall.data, 0x123u);
+    EXPECT_EQ(GxD3D9SectorRenderRightsStreamSize(sector), 8);
+    EXPECT_EQ(GxWorldTestWrite([sector](GxStream* s) { return GxD3D9SectorRenderRightsStreamWrite(s, 8, sector); }),
+              Words({sectorPlugin, 0xABC}));
+    GxWorldDestroy(world);
+
+    // A sector record of 4 bytes names the plugin with the data the reader cleared; a record shorter than an id
+    // fails the read.
+    world = readWorld(WorldWithRights(Words({sectorPlugin}), Words({worldPlugin, 7})));
+    ASSERT_NE(world, nullptr);
+    EXPECT_EQ(sectorCall.object, world->rootSector);
+    EXPECT_EQ(sectorCall.data, 0u);
+    GxWorldDestroy(world);
+    world = nullptr;
+    EXPECT_EQ(readWorld(WorldWithRights({1, 2}, Words({worldPlugin}))), nullptr);
+    GxTestTakeError();
+
+    GxRightsRecord* pending = GxWorldSectorGetPendingRights();
+    *pending = GxRightsRecord{0, 77};
+    const std::vector<GxUInt8> idOnly = Words({sectorPlugin});
+    GxStream* stream = GxWorldTestOpen(idOnly);
+    EXPECT_NE(GxD3D9SectorRenderRightsStreamRead(stream, 4), nullptr);
+    GxStreamClose(stream, nullptr);
+    EXPECT_EQ(pending->pluginID, sectorPlugin);
+    EXPECT_EQ(pending->extraData, 77u) << "a 4-byte record leaves the data word";
+    *pending = GxRightsRecord{0, 0};
+
+    GxWorldSector empty = {};
+    EXPECT_EQ(GxD3D9SectorRenderRightsStreamSize(&empty), 0) << "no plugin id, no chunk";
+    GxPluginRegistryAddPluginStreamRights(&gxWorldSectorTKList, sectorPlugin, nullptr);
+    GxPluginRegistryAddPluginStreamRights(&gxWorldTKList, worldPlugin, nullptr);
+}
+
+// A world writes the plugin id and data of its sector pipeline, and nothing without one or with plugin id 0.
+TEST_F(SectorPipe, WorldRightsAreThoseOfItsSectorPipeline)
+{
+    const GxBBox bounds = {{1, 1, 1}, {-1, -1, -1}};
+    world = GxWorldCreate(&bounds);
+    ASSERT_NE(world, nullptr);
+    auto write = [this] {
+        return GxWorldTestWrite(
+            [this](GxStream* s) { return GxPluginRegistryWriteDataChunks(&gxWorldTKList, s, world) != nullptr; });
+    };
+    const std::vector<GxUInt8> none = Chunk(gxID_EXTENSION, {});
+    EXPECT_EQ(write(), none);
+    GxPipeline* pipeline = GxPipelineCreate();
+    ASSERT_NE(pipeline, nullptr);
+    world->pipeline = pipeline;
+    EXPECT_EQ(write(), none) << "plugin id 0 writes no chunk";
+    pipeline->ownerPluginId = 0x120;
+    pipeline->pluginData = 5;
+    EXPECT_EQ(write(), Chunk(gxID_EXTENSION, Chunk(gxID_RIGHTTORENDER, Words({0x120, 5}))));
+    world->pipeline = nullptr;
+    GxPipelineDestroy(pipeline);
 }
 
 }  // namespace

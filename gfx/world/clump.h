@@ -149,6 +149,12 @@ GxClump* GxClumpStreamRead(GxStream* stream);
 
 // ---- render rights ----
 
+// A right-to-render record: the plugin whose rights callback restores an object's pipeline, and its data word.
+struct GxRightsRecord {
+    GxUInt32 pluginID;
+    GxUInt32 extraData;
+};
+
 // The atomic right-to-render extension (0x1F): plugin id and data of the atomic's pipeline.
 GxStream* GxAtomicRightsStreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
 GxStream* GxAtomicRightsStreamWrite(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset, GxInt32 size);

@@ -165,8 +165,7 @@ std::vector<std::pair<size_t, size_t>> MaterialRuns(const std::vector<const GxMe
     std::vector<std::pair<size_t, size_t>> runs;
     for (size_t i = 0; i < sorted.size();) {
         size_t j = i + 1;
-        while (j < sorted.size() && sorted[j]->material == sorted[i]->material &&
-               sorted[j]->matIndex == sorted[i]->matIndex) {
+        while (j < sorted.size() && sorted[j]->material == sorted[i]->material) {
             j++;
         }
         runs.emplace_back(i, j);

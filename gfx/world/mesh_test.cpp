@@ -76,6 +76,15 @@ TEST_F(Mesh, ListsEmitTrianglesThatShareNoVertexFirst)
     const GxUInt16* i = GxMeshHeaderGetMeshes(header)[0].indices;
     EXPECT_EQ(std::vector<GxUInt16>(i, i + 9), (std::vector<GxUInt16>{0, 1, 2, 5, 6, 7, 2, 3, 4}));
     GxMeshHeaderDestroy(header);
+
+    // A material listed twice makes one mesh when its triangles sort together.
+    builder = GxMeshBuilderCreate(2);
+    GxMeshBuilderAddTriangle(builder, material, 0, 1, 2, 1, 0, 0, 0);
+    GxMeshBuilderAddTriangle(builder, material, 3, 4, 5, 0, 0, 0, 0);
+    header = GxMeshHeaderFromBuilder(builder, 0);
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->numMeshes, 1);
+    GxMeshHeaderDestroy(header);
     GxMaterialDestroy(material);
 
     // No triangles: the shared empty header, which destroying leaves alone.

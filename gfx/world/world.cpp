@@ -20,6 +20,9 @@ GxPluginRegistry gxWorldSectorTKList = GxPluginRegistryInitializer(sizeof(GxWorl
 GxRightsRecord gxWorldPendingRights = {0, 0};
 GxRightsRecord gxSectorPendingRights = {0, 0};
 
+GxRightsRecord* GxWorldGetPendingRights(void) { return &gxWorldPendingRights; }
+GxRightsRecord* GxWorldSectorGetPendingRights(void) { return &gxSectorPendingRights; }
+
 namespace {
 
 constexpr GxUInt32 kWorldHint = 0x3000B;
@@ -414,6 +417,7 @@ bool ReadSectorBody(Reader* r, GxWorldSector* sector, GxUInt32 version)
         return false;
     }
     if (gxSectorPendingRights.pluginID != 0) {
+        sector->renderRights = gxSectorPendingRights;
         GxPluginRegistryInvokeRights(&gxWorldSectorTKList, gxSectorPendingRights.pluginID, sector,
                                      gxSectorPendingRights.extraData);
     }

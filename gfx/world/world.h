@@ -71,7 +71,8 @@ struct GxWorldSector {
     GxBBox boundingBox;               // from the planes
     GxBBox tightBoundingBox;          // from the stream
     GxMeshHeader* mesh;
-    GxPipeline* pipeline;  // null: the world's sector pipeline
+    GxPipeline* pipeline;         // null: the world's sector pipeline
+    GxRightsRecord renderRights;  // as read from the sector's stream; written back with it
     GxUInt16 matListWindowBase;
     GxUInt16 numVertices;
     GxUInt16 numTriangles;
@@ -148,6 +149,11 @@ GxWorld* GxWorldSectorGetWorld(const GxWorldSector* sector);
 GxWorld* GxWorldForAllWorldSectors(GxWorld* world, GxWorldSectorCallBack callBack, void* data);
 // The engine's render frame, raised by every camera begin update of a world camera.
 GxUInt16 GxWorldGetRenderFrame(void);
+
+// The reader's pending right-to-render records: cleared before a world's or a sector's extensions are read and
+// handed to the recorded plugin's rights callback after them. The renderer's 0x1F readers fill them.
+GxRightsRecord* GxWorldGetPendingRights(void);
+GxRightsRecord* GxWorldSectorGetPendingRights(void);
 
 GxInt32 GxWorldRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
                               GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);

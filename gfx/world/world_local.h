@@ -7,6 +7,7 @@
 #include "gfx/core/bytes.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
+#include "gfx/world/clump.h"
 
 struct GxGeometry;
 
@@ -19,10 +20,6 @@ extern GxPluginRegistry gxClumpTKList;
 
 // Right-to-render record read from an atomic's extensions; the atomic reader clears it before them and
 // hands it to the recorded plugin after them.
-struct GxRightsRecord {
-    GxUInt32 pluginID;
-    GxUInt32 extraData;
-};
 extern GxRightsRecord gxAtomicPendingRights;
 
 // True when the stream can still deliver `bytes` (always true when it cannot tell).
