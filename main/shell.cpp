@@ -89,13 +89,6 @@ void CProgramShell::AdvanceContract(int32_t category)
         ui->AdvanceContract(static_cast<uint16_t>(category));
 }
 
-int16_t CProgramShell::BuildableNotice(int16_t category, uint16_t index)
-{
-    CInterface* ui = Interface();
-    auto* menus = ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
-    return menus ? menus->BuildableNotice(category, index) : -1;
-}
-
 void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world)
 {
     CInterface* ui = Interface();

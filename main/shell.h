@@ -34,7 +34,6 @@ public:
     void RenderInterface() override;
     void SetCursorValue(int16_t value) override;
     void AdvanceContract(int32_t category) override;
-    int16_t BuildableNotice(int16_t category, uint16_t index) override;
     void ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world) override;
     void AskLeave(void (*yes)()) override;
     int HasModal() override;

@@ -192,22 +192,6 @@ std::u16string CLocale::GetText(int16_t list, uint16_t index, bool* outOfRange) 
     return texts->texts[index];
 }
 
-uint16_t CLocale::KeepText(int16_t list, const std::u16string& text)
-{
-    if (list < 0 || static_cast<size_t>(list) >= m_lists.size())
-        return FERROX_NO_KEPT_TEXT;
-    FerroxTextList* texts = m_lists[static_cast<size_t>(list)].get();
-    for (size_t i = 0; i < texts->texts.size(); ++i) {
-        if (texts->texts[i] == text)
-            return static_cast<uint16_t>(i);
-    }
-    if (texts->kept >= kFerroxMostKeptTexts || texts->texts.size() >= FERROX_NO_KEPT_TEXT)
-        return FERROX_NO_KEPT_TEXT;
-    texts->texts.push_back(text);
-    ++texts->kept;
-    return static_cast<uint16_t>(texts->texts.size() - 1);
-}
-
 void CLocale::DrawText(CFerroxWideTextFont* font, int16_t list, uint16_t index, float x, int y, int highlight,
                        int alignment, float middleX, int scaled, const FerroxTextBox* box)
 {

@@ -13,11 +13,6 @@ class CFerroxTagTree;
 
 // Index FindTextList gives for a name no list contains (0xFFFF, negative as a signed index).
 constexpr int16_t FERROX_NO_TEXT_LIST = -1;
-// What KeepText gives when it keeps nothing.
-constexpr uint16_t FERROX_NO_KEPT_TEXT = 0xFFFF;
-// Texts made at run time that one list keeps at most: a few tooltips and notices, so a long game never grows the
-// catalogue without end.
-constexpr size_t kFerroxMostKeptTexts = 64;
 
 // The pattern with "%1" to "%9" replaced by the arguments of those numbers (none: nothing) and "%%" by "%", so
 // that each language orders the parts of a made text its own way.
@@ -45,8 +40,7 @@ protected:
 struct FerroxTextList {
     std::string name;  // the list node's name as the tree holds it
     uint8_t flag;
-    std::vector<std::u16string> texts;  // one per entry, in entry order, then the texts kept at run time
-    size_t kept = 0;                    // of them, made at run time
+    std::vector<std::u16string> texts;  // one per entry, in entry order
 };
 
 class CLocale : public CFerroxLocale {
@@ -77,11 +71,6 @@ public:
     // The text drawn for (list, index), diagnostics included; the alignment rule applies to it
     // regardless of a layout rectangle when set in outOfRange.
     std::u16string GetText(int16_t list, uint16_t index, bool* outOfRange = nullptr) const;
-    // Keeps a text made at run time (an unlock notice) in the list, after its entries,
-    // and gives its index, so that everything that draws texts by list and index draws it; a text the list
-    // holds already gives that entry's index. FERROX_NO_KEPT_TEXT for a missing list or one that keeps
-    // kFerroxMostKeptTexts already.
-    uint16_t KeepText(int16_t list, const std::u16string& text);
 
 private:
     void BuildList(const CFerroxTagNode* listNode);

@@ -131,25 +131,8 @@ TEST_F(Locale, DrawTextPassesArgumentsAndRealignsNearTheRightEdge)
     locale.DrawText(nullptr, 1, 0, 0.0f, 0, 0, 0, 0.0f, 0, nullptr);
 }
 
-TEST_F(Locale, MadeTextsAreKeptOnceAfterTheEntriesAndFormatted)
+TEST_F(Locale, PatternsAreFormatted)
 {
-    Load(0);
-    // A text made at run time follows the list's entries and draws like them; the same text keeps its index.
-    const uint16_t kept = locale.KeepText(1, u"Large tree: level 2");
-    EXPECT_EQ(4, kept);
-    EXPECT_EQ(kept, locale.KeepText(1, u"Large tree: level 2"));
-    EXPECT_EQ(0, locale.KeepText(1, u"London"));
-    locale.DrawText(&font, 1, kept, 0.0f, 0, 0, 0, 0.0f, 0, nullptr);
-    EXPECT_EQ(u"Large tree: level 2", font.lastText);
-    EXPECT_EQ(FERROX_NO_KEPT_TEXT, locale.KeepText(3, u"x"));
-    EXPECT_EQ(FERROX_NO_KEPT_TEXT, locale.KeepText(FERROX_NO_TEXT_LIST, u"x"));
-    // A list keeps only so many: the rest are refused, and the entries are never displaced.
-    for (size_t i = 1; i < kFerroxMostKeptTexts; i++)
-        EXPECT_NE(FERROX_NO_KEPT_TEXT, locale.KeepText(1, W(std::to_string(i))));
-    EXPECT_EQ(FERROX_NO_KEPT_TEXT, locale.KeepText(1, u"one too many"));
-    EXPECT_EQ(u"London", locale.GetText(1, 0));
-    EXPECT_EQ(u"Large tree: level 2", locale.GetText(1, kept));
-
     EXPECT_EQ(u"Grand arbre : niveau 2 (100 %)", FerroxFormatText(u"%2 : niveau %1 (100 %%)", {u"2", u"Grand arbre"}));
     // A number without an argument, a lone "%" and one at the end stay harmless.
     EXPECT_EQ(u"a  b% c%", FerroxFormatText(u"a %3 b% c%", {u"x"}));

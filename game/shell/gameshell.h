@@ -63,13 +63,6 @@ public:
     virtual void LeaveInterface() {}
     // A contract of staff category k (0 cleaners ...) completed.
     virtual void AdvanceContract(int32_t category) { (void)category; }
-    // The index of an in-game message naming the template of the build category as buildable now, or -1.
-    virtual int16_t BuildableNotice(int16_t category, uint16_t index)
-    {
-        (void)category;
-        (void)index;
-        return -1;
-    }
 
     // The front end: made and built once; rebuilt when the game is left; its canvases go when a game starts.
     virtual int CreateFrontEnd() { return 0; }

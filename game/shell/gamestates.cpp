@@ -820,35 +820,7 @@ int CGame::OnMouseButton(int32_t event)
     return 1;
 }
 
-namespace {
-
-// Each template whose last missing prerequisite is the technology becomes buildable with it: the interface
-// names it in a message. The prerequisite lists still hold the id while its unlock is announced.
-void AnnounceBuildable(CGame* game, uint16_t id)
-{
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    if (!objects)
-        return;
-    void* technology = FerroxTechIdToPointer(id);
-    const auto& categories = objects->GetCategories();
-    for (size_t c = 0; c < categories.size() && c <= static_cast<size_t>(INT16_MAX); c++) {
-        const std::vector<CFerroxAssetSet*>& templates = categories[c]->templates;
-        for (size_t i = 0; i < templates.size() && i <= UINT16_MAX; i++) {
-            CFerroxPtrList* needs = templates[i] ? templates[i]->GetPtrList() : nullptr;
-            if (!needs || needs->GetWorking().empty())
-                continue;
-            const std::vector<void*>& working = needs->GetWorking();
-            if (std::count(working.begin(), working.end(), technology) != static_cast<std::ptrdiff_t>(working.size()))
-                continue;
-            const int16_t message =
-                game->GetShell()->BuildableNotice(static_cast<int16_t>(c), static_cast<uint16_t>(i));
-            if (message >= 0)
-                game->QueueMessage(message);
-        }
-    }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 // Every staff member of the category takes the grade: 1 cleaners, 2 engineers, 3 gardeners (both of the
 // maintenance list, told apart by the kind), 4 security.
@@ -903,10 +875,8 @@ void CGame::OnTechnologyUnlocked(uint16_t id)
     const int32_t k = category - 1;
     uint16_t* level = CategoryLevel(k);
     const int32_t highest = level ? *level : -1;
-    if (grade > highest) {
+    if (grade > highest)
         game->QueueMessage(static_cast<int16_t>(category + kGameUnlockMessageBase));
-        AnnounceBuildable(game, id);
-    }
     GradeStaff(category, grade);
     if (level) {
         game->GetShell()->AdvanceContract(k);

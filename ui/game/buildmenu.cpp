@@ -53,8 +53,6 @@ int32_t ItemCount(const CFerroxCanvasNode* page)
     return static_cast<int32_t>(page->GetWidgetCount()) - kNonItemWidgets;
 }
 
-CLocale* Texts() { return dynamic_cast<CLocale*>(FerroxGameLocale()); }
-
 }  // namespace
 
 int16_t& BuildMenuCategoryCounter() { return g_categoryCounter; }
@@ -143,34 +141,6 @@ void CBuildCanvasManager::OnButtonHover(int32_t widgetId)
 {
     if (CFerroxInterface* game = FerroxGetGameInterface())
         game->SetTooltip(static_cast<uint16_t>(widgetId), m_tooltipList);
-}
-
-CFerroxCanvasNode* CBuildCanvasManager::FindCategory(CFerroxCanvasNode* page, int16_t category)
-{
-    if (!page || page->GetNodeId() == category)
-        return page;
-    for (size_t k = 0; page->GetChild(k); k++) {
-        if (CFerroxCanvasNode* found = FindCategory(page->GetChild(k), category))
-            return found;
-    }
-    return nullptr;
-}
-
-int16_t CBuildCanvasManager::BuildableNotice(int16_t category, uint16_t index)
-{
-    CFerroxCanvasNode* page = category >= 0 ? FindCategory(m_pRoot.get(), category) : nullptr;
-    CLocale* texts = Texts();
-    const int32_t button = index + 1;
-    if (!page || !texts || button + 1 >= static_cast<int32_t>(page->GetWidgetCount()))
-        return -1;
-    const int16_t messages = texts->FindTextList(kInGameMessagesList);
-    if (messages < 0)
-        return -1;
-    const std::u16string made =
-        FerroxFormatText(texts->GetText(messages, kBuildUnlockedMessage),
-                         {texts->GetText(m_tooltipList, static_cast<uint16_t>(page->GetWidget(button)->m_id))});
-    const uint16_t kept = texts->KeepText(messages, made);
-    return kept == FERROX_NO_KEPT_TEXT || kept > INT16_MAX ? -1 : static_cast<int16_t>(kept);
 }
 
 void CBuildCanvasManager::SetPosition(CFerroxTagTree* data, float x, float y)

@@ -25,8 +25,6 @@ constexpr const char* kBuildPanelNode = "panel";
 constexpr const char* kBuildPlansNode = "plans";
 // Text list of the items' tooltips, indexed by item id.
 constexpr const char* kBuildTooltipList = "build_tooltips";
-// The in-game message that names an item as buildable now.
-constexpr uint16_t kBuildUnlockedMessage = 44;
 // Category of menus without plans: their items do nothing.
 constexpr int16_t kBuildNoCategory = -1;
 constexpr int16_t kBuildFloorCategory = 0;
@@ -55,9 +53,6 @@ public:
     void Reset() override;
 
     int16_t GetTooltipList() const { return m_tooltipList; }
-    // The index of an in-game message, kept in the catalogue, that names the template's item as buildable now;
-    // -1 when no menu shows the template or the texts are missing.
-    int16_t BuildableNotice(int16_t category, uint16_t index);
 
 protected:
     // The game's commands for a template of a menu's category (never negative). buildmenu_test and
@@ -70,9 +65,6 @@ protected:
     virtual void StartFloorTilePlacement(int32_t tile);
 
 private:
-    // The page of a template category, searched from the page given; null when none has it.
-    static CFerroxCanvasNode* FindCategory(CFerroxCanvasNode* page, int16_t category);
-
     // Makes the menu of the "panel" node under the cursor, for the caller to give to the parent; null when its
     // value names no picture.
     std::unique_ptr<CFerroxCanvasNode> MakeMenu(CFerroxTagTree* data, CFerroxCanvasNode* parent, int16_t category);

@@ -312,14 +312,10 @@ TEST_F(BuildMenuTest, AvailabilityIsReadWhenMadeAndOnHover)
     EXPECT_TRUE(IsRed(ColourOf(shops, 1)));
 }
 
-TEST_F(BuildMenuTest, EveryHoverAsksForItsIdInTheBuildTooltipsAndAnUnlockNamesTheItem)
+TEST_F(BuildMenuTest, EveryHoverAsksForItsIdInTheBuildTooltips)
 {
-    std::string text = "<LANGUAGE>\n<InGameMessages>\n";
-    for (uint16_t k = 0; k <= kBuildUnlockedMessage; k++)
-        text += "<" + std::to_string(k) + ">\n" + (k == kBuildUnlockedMessage ? "Now: %1." : "m") + "\n</" +
-                std::to_string(k) + ">\n";
-    text += "</InGameMessages>\n<build_tooltips>\n<0>\nFloors\n</0>\n<1>\nShops\n</1>\n<2>\nTile\n</2>\n"
-            "<3>\nSmall\n</3>\n<4>\nLarge tree\n</4>\n<5>\nBig\n</5>\n</build_tooltips>\n</LANGUAGE>\n";
+    std::string text = "<LANGUAGE>\n<build_tooltips>\n<0>\nFloors\n</0>\n<1>\nShops\n</1>\n<2>\nTile\n</2>\n"
+                       "<3>\nSmall\n</3>\n<4>\nLarge tree\n</4>\n<5>\nBig\n</5>\n</build_tooltips>\n</LANGUAGE>\n";
     auto catalogue = std::make_unique<CLocale>();
     CFerroxTagTree texts;
     ASSERT_TRUE(texts.LoadFromMemory(text.data(), text.size()));
@@ -346,14 +342,6 @@ TEST_F(BuildMenuTest, EveryHoverAsksForItsIdInTheBuildTooltipsAndAnUnlockNamesTh
     shops->OnWidgetEvent(shops->GetWidgetCount() - 1, FERROX_WIDGET_OVER);
     EXPECT_EQ(Interface()->m_tooltipList, tooltips);
     EXPECT_LT(static_cast<int16_t>(Interface()->m_tooltipText), 0);
-
-    const int16_t notice = manager.BuildableNotice(1, 1);
-    ASSERT_GT(notice, static_cast<int16_t>(kBuildUnlockedMessage));
-    EXPECT_EQ(locale->GetText(locale->FindTextList(kInGameMessagesList), static_cast<uint16_t>(notice)),
-              u"Now: Large tree.");
-    EXPECT_EQ(manager.BuildableNotice(1, 1), notice);
-    EXPECT_EQ(manager.BuildableNotice(1, 3), -1);  // the back button
-    EXPECT_EQ(manager.BuildableNotice(9, 0), -1);
 }
 
 }  // namespace
