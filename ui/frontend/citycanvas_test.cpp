@@ -152,10 +152,7 @@ TEST_F(CityCanvasTest, GoalsOfTheFileFollowTheDescription)
 // however often it is read; whole, the same goals show.
 TEST_F(CityCanvasTest, ADamagedScenarioShowsNoGoalsAndIsNamedOnce)
 {
-    struct : CGameShell {
-        void ShowFrontEndNotice(int16_t message, const char* detail) override { told.emplace_back(message, detail); }
-        std::vector<std::pair<int16_t, std::string>> told;
-    } shell;
+    FrontNoticeShell shell;
     game->SetShell(&shell);
     WriteCities();
     const std::string goals = "<CONDITIONS>\r\n0\r\n2,1,500\r\n0,0,-20000\r\n</CONDITIONS>\r\n";
@@ -185,10 +182,7 @@ TEST_F(CityCanvasTest, ADamagedScenarioShowsNoGoalsAndIsNamedOnce)
 // the goals show.
 TEST_F(CityCanvasTest, TooManyGoalsOrARefusedValueNameTheScenario)
 {
-    struct : CGameShell {
-        void ShowFrontEndNotice(int16_t message, const char* detail) override { told.emplace_back(message, detail); }
-        std::vector<std::pair<int16_t, std::string>> told;
-    } shell;
+    FrontNoticeShell shell;
     game->SetShell(&shell);
     WriteCities();
     auto goals = [](size_t count) {

@@ -93,10 +93,7 @@ void CutInHalf(const std::string& path) { std::filesystem::resize_file(path, std
 // menu's button pictures (a white one, or one of two colours) is damaged as well.
 TEST_F(FrontEndTest, ADamagedMenuMapOrPictureIsToldAndTheMenuStillQuits)
 {
-    struct : CGameShell {
-        void ShowFrontEndNotice(int16_t message, const char* detail) override { told.emplace_back(message, detail); }
-        std::vector<std::pair<int16_t, std::string>> told;
-    } shell;
+    FrontNoticeShell shell;
     game->SetShell(&shell);
     WriteCities();
     const std::string map = "./images/mainmenu/mainmenu_p.png";

@@ -7,16 +7,24 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/application/app.h"
 #include "engine/testsupport/files.h"
 #include "engine/world/level.h"
+#include "game/shell/gameshell.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "gfx/world/world.h"
 #include "ui/frontend/frontend.h"
 #include "ui/toolkit/toolkit_testing.h"
+
+// A game shell that records the front end's notices: the message and the file it names.
+struct FrontNoticeShell : CGameShell {
+    void ShowFrontEndNotice(int16_t message, const char* detail) override { told.emplace_back(message, detail); }
+    std::vector<std::pair<int16_t, std::string>> told;
+};
 
 struct FrontTextDraw {
     int16_t list;
