@@ -634,8 +634,9 @@ std::string CMallRules::CheckCharacters() const
     return std::string();
 }
 
-// Every shopper inside the mall (come in, standing on floor, stairs or a door) can reach a door along laid floor
-// and stairs.
+// Every shopper inside the mall can reach a door along laid floor and stairs, or is on its way out along its
+// spawn path. One standing on laid floor, stairs or a door is inside whether or not it came in through a door:
+// the street round the mall is never laid.
 std::string CMallRules::CheckReach() const
 {
     const std::vector<CFerroxBlockMesh*> storeys = Storeys();
@@ -645,7 +646,8 @@ std::string CMallRules::CheckReach() const
     CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
     for (CFerroxObject* object : objects ? objects->GetShoppers() : ObjectList()) {
         auto* shopper = dynamic_cast<CShopper*>(object);
-        if (!shopper || shopper->m_removeFlag || shopper->m_presence != kPresenceInside)
+        if (!shopper || shopper->m_removeFlag || shopper->m_presence == kPresenceNone ||
+            shopper->GetState() == AI_STATE_LEAVE)
             continue;
         auto* storey = dynamic_cast<CFerroxBlockMesh*>(shopper->GetBlockGrid());
         const int index = IndexOf(storeys, storey);
@@ -653,7 +655,8 @@ std::string CMallRules::CheckReach() const
         if (index < 0 || !storey->IsValidCell(cell, 1) || (!Laid(storey, cell) && !HoldsDoorOrStairs(storey, cell)))
             continue;
         if (!reach[static_cast<size_t>(index)][static_cast<size_t>(cell)])
-            return "a shopper inside at " + At(index, cell) + " can reach no door along the floor and stairs";
+            return "a shopper inside at " + At(index, cell) + " can reach no door along the floor and stairs (" +
+                   (shopper->m_presence == kPresenceInside ? "came in" : "never came in") + ")";
     }
     return std::string();
 }

@@ -30,6 +30,9 @@ TEST_F(CriminalTest, LeavesAfterTheCrimesItCameFor)
 {
     CSpawner spawner;
     spawner.AddSpawnPoint(std::make_unique<CSpawnPoint>("spawn_1_a", &ground, SlotPath(Cell(15, 15), "spawn")));
+    // The spawn path ends in the street, off the laid floor.
+    const int street = ground.GetCellAt(spawner.GetSpawnPoints()[0]->spline->GetPoints()[3]);
+    ground.SetRangeTile(street, street, 1, nullptr);
     auto* shop = MakeShop(Cell(4, 4), 40, {"plain"});
     auto* facility = new Exposed<CPathableObject>();
     facility->Put(&ground, Cell(10, 4), 1, 1);

@@ -68,7 +68,8 @@ public:
     // Frees every spawn point, then Init.
     void Release();
     void AddSpawnPoint(std::unique_ptr<CSpawnPoint> point) override;
-    // A spawn point chosen at random; null for a non-zero flag or without spawn points.
+    // A spawn point chosen at random among those whose path ends off laid floor; null for a non-zero flag or
+    // without such a spawn point.
     CSpawnPoint* PickSpawnPoint(int flag, int unused = 0);
 
     // Takes the floor manager and world, and one record per template category named "SHOPPER".
