@@ -82,6 +82,15 @@ bool NeedsEdge(const ScanSite& site, int a, int b)
     CDoorObject* door = dynamic_cast<CDoorObject*>(Occupant(lowest, a));
     if (door && door->IsExtraEntranceCell(a))
         return !atB || IsWall(atB);
+    // Floor upstairs over no floor at all, as a door's porch left once the door goes, drops to the street: it is
+    // walled round, never railed.
+    if (!atB || IsWall(atB)) {
+        bool overFloor = false;
+        for (CFerroxBlockMesh* under = below; under && !overFloor; under = under->GetLower())
+            overFloor = Laid(under, b);
+        if (!overFloor)
+            return true;
+    }
     if (!Laid(lowest, a))
         return false;
     return IsWall(Occupant(below, b)) || IsDoorCell(Occupant(lowest, b), b);
