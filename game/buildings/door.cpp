@@ -6,6 +6,7 @@
 
 #include "engine/data/random.h"
 #include "engine/navigation/blockgrid.h"
+#include "engine/navigation/blockmesh.h"
 #include "game/world/objectmgr.h"
 
 namespace {
@@ -26,6 +27,23 @@ const float kOutsideDepth = -2.0f;
 const int kUnitsPerEntrance = 2;
 
 bool Contains(const char* text, const char* part) { return text && std::strstr(text, part) != nullptr; }
+
+// Whether the door leads from unlaid ground onto laid floor: every inside entrance laid, every outside one not.
+// Wall pieces of two edges side by side (an outer corner, a gap one cell wide) pass the wall test yet turn the
+// door to open onto nothing or onto floor.
+bool OpensOntoFloor(CDoorObject* door, CFerroxBlockGrid* floor)
+{
+    auto* storey = dynamic_cast<CFerroxBlockMesh*>(floor);
+    if (!storey)
+        return false;
+    const int inside = door->GetEntranceCount() - door->GetExtraEntranceCount();
+    for (int i = 0; i < door->GetEntranceCount(); i++) {
+        const int cell = door->GetEntranceCell(i);
+        if (!storey->IsValidCell(cell, 0) || (storey->IsAreaTiled(cell, 1, 1) != 0) != (i < inside))
+            return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -80,7 +98,7 @@ int CDoorObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh*)
         if (!Contains(name, kWallName) || Contains(name, kCornerName))
             return 0;
     }
-    return result;
+    return OpensOntoFloor(this, m_pFloor) ? result : 0;
 }
 
 void CDoorObject::TurnInPlace(float yaw)

@@ -33,11 +33,18 @@ protected:
     {
         BuildingTest::SetUp();
         door.Put(&ground, Cell(5, 5), 1, 2, 2, 2);
+        door.BuildEntrances();
     }
     void Wall(int cell, const char* name)
     {
         pieces.push_back(MakePiece(name));
         ground.AssignObject(cell, pieces.back().get(), 1, 1, 1);
+    }
+    // Takes up the floor under the door's ways in from outside, as it turns now: the street beyond the wall.
+    void Street()
+    {
+        for (int i = 0; i < door.GetExtraEntranceCount(); i++)
+            ground.SetRangeTile(door.GetExtraEntranceCell(i), door.GetExtraEntranceCell(i), 1, nullptr);
     }
     std::vector<std::unique_ptr<CFerroxObject>> pieces;
     Exposed<CDoorObject> door;
@@ -47,8 +54,14 @@ TEST_F(DoorWallTest, FitsOnlyOverGroundWalls)
 {
     Wall(Cell(5, 5), "wallS_a");
     Wall(Cell(5, 6), "wallS_b");
-    EXPECT_EQ(1, door.CanPlace(nullptr, nullptr));
+    EXPECT_EQ(0, door.CanPlace(nullptr, nullptr)) << "floor beyond the wall";
     EXPECT_FLOAT_EQ(180.0f, door.GetRotation()[1]);
+    Street();
+    EXPECT_EQ(1, door.CanPlace(nullptr, nullptr));
+    const int inside = door.GetEntranceCell(0);
+    ground.SetRangeTile(inside, inside, 1, nullptr);
+    EXPECT_EQ(0, door.CanPlace(nullptr, nullptr)) << "no floor inside: walls of two edges side by side";
+    ground.SetRangeTileEx(&tile, inside, inside, 1, 0, nullptr);
     CFerroxBlockMesh* above = AddStorey();
     EXPECT_EQ(0, door.CanPlace(&ground, above)) << "an upper storey";
     door.Put(&ground, Cell(5, 6), 1, 2, 2, 2);
@@ -69,6 +82,8 @@ TEST_F(DoorWallTest, TurnsToTheWallEvenWhenRefused)
     EXPECT_FLOAT_EQ(270.0f, door.GetRotation()[1]);
     Wall(Cell(5, 6), "wallW");
     door.Put(&ground, Cell(5, 6), 1, 1, 2, 2);
+    EXPECT_EQ(0, door.CanPlace(nullptr, nullptr));
+    Street();
     EXPECT_EQ(1, door.CanPlace(nullptr, nullptr));
     EXPECT_FLOAT_EQ(90.0f, door.GetRotation()[1]);
 }
