@@ -38,6 +38,12 @@ bool CKeptSaves::SetAside(std::string* error)
     const std::filesystem::path maps = kFilePanelMapsFolder;
     const std::filesystem::path kept = std::filesystem::path(m_folder) / kKeptFolder;
     std::error_code failure;
+    // The run's own saves go to the folder at the end: it stands before the run, or the run does not start.
+    std::filesystem::create_directories(m_folder, failure);
+    if (failure) {
+        *error = "the run's folder " + m_folder + " cannot be made";
+        return false;
+    }
     for (const std::string& file : m_files) {
         if (!std::filesystem::exists(maps / file, failure))
             continue;

@@ -76,8 +76,10 @@ while true; do
   if [ -n "$minutes" ] && [ $(($(date +%s) - start)) -ge $((minutes * 60)) ]; then
     break
   fi
+  # The harness makes the run's folder itself; the log stands beside it.
   run=$root/runs/$(basename "$current")
-  mkdir -p "$run"
+  log=$root/runs/$(basename "$current").log
+  mkdir -p "$root/runs"
   if [ ${#replays[@]} -gt 0 ]; then
     args=(--random-player-replay "$current" "$run")
   else
@@ -85,30 +87,37 @@ while true; do
   fi
   [ -n "$skip" ] && args+=(--random-player-skip "$skip")
   status=0
-  "$harness" "${args[@]}" >"$run/log" 2>&1 || status=$?
+  "$harness" "${args[@]}" >"$log" 2>&1 || status=$?
   played=$((played + 1))
-  line=$(grep '^random player:' "$run/log" | tail -n 1 || true)
+  line=$(grep '^random player:' "$log" | tail -n 1 || true)
   if [ $status -eq 0 ] && [ -n "$line" ]; then
     echo "$line"
     total_actions=$((total_actions + $(echo "$line" | sed -n 's/.*: \([0-9]*\) actions, .*/\1/p')))
     total_frames=$((total_frames + $(echo "$line" | sed -n 's/.*actions, \([0-9]*\) frames.*/\1/p')))
   else
     # A broken rule names the action and frame it came at.
-    broken=$(grep '^random player: .*: action [0-9]* (.*), frame [0-9]*:' "$run/log" | tail -n 1 || true)
+    broken=$(grep '^random player: .*: action [0-9]* (.*), frame [0-9]*:' "$log" | tail -n 1 || true)
     total_actions=$((total_actions + $(echo "$broken" | sed -n 's/.*: action \([0-9]*\) (.*/\1/p' | grep . || echo 0)))
     total_frames=$((total_frames + $(echo "$broken" | sed -n 's/.*), frame \([0-9]*\):.*/\1/p' | grep . || echo 0)))
     failed=$((failed + 1))
     failures="$failures $current"
     echo "random player: $current failed (exit $status)"
-    grep -v '^$' "$run/log" | tail -n 15
+    grep -v '^$' "$log" | tail -n 15
     if [ -f "$run/actions.txt" ]; then
       echo "random player: its actions ($(grep -vc '^#' "$run/actions.txt")):"
       tail -n 20 "$run/actions.txt"
     fi
     if [ -n "$keep" ]; then
-      mkdir -p "$keep" && cp -r "$run" "$keep/seed_$(basename "$current")" || true
+      mkdir -p "$keep/seed_$(basename "$current")" &&
+        cp -r "$run/." "$log" "$keep/seed_$(basename "$current")/" || true
     fi
   fi
 done
 echo "random player: $played runs, $total_actions actions, $total_frames frames; $((played - failed)) passed, $failed failed:${failures:- none}; $(($(date +%s) - start)) s"
+# The runs' saves went to their own folders: the player's save list holds none of them.
+left=$(ls maps 2>/dev/null | grep -E '^rp[abc]\.' || true)
+if [ -n "$left" ]; then
+  echo "random player: the runs left saves in the player's folder:" $left
+  exit 1
+fi
 [ $failed -eq 0 ]
