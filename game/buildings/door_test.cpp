@@ -1,6 +1,8 @@
 // Mall doors: entrances from the width, the wall fit test and turning, crossing cells.
 #include "game/buildings/door.h"
 
+#include <cstdlib>
+
 #include "game/buildings/building_testing.h"
 
 namespace {
@@ -40,11 +42,19 @@ protected:
         pieces.push_back(MakePiece(name));
         ground.AssignObject(cell, pieces.back().get(), 1, 1, 1);
     }
-    // Takes up the floor under the door's ways in from outside, as it turns now: the street beyond the wall.
+    // Takes up the floor from the door's ways in from outside, as it turns now, straight out to the grid's
+    // border: the street beyond the wall.
     void Street()
     {
-        for (int i = 0; i < door.GetExtraEntranceCount(); i++)
-            ground.SetRangeTile(door.GetExtraEntranceCell(i), door.GetExtraEntranceCell(i), 1, nullptr);
+        const int across = door.GetExtraEntranceCell(0) - door.GetEntranceCell(0);
+        const int step = std::abs(across) >= kTestSide ? (across > 0 ? kTestSide : -kTestSide) : (across > 0 ? 1 : -1);
+        for (int i = 0; i < door.GetExtraEntranceCount(); i++) {
+            const int start = door.GetExtraEntranceCell(i);
+            for (int cell = start; cell >= 0 && cell < kTestSide * kTestSide &&
+                                   (std::abs(step) > 1 || cell / kTestSide == start / kTestSide);
+                 cell += step)
+                ground.SetRangeTile(cell, cell, 1, nullptr);
+        }
     }
     std::vector<std::unique_ptr<CFerroxObject>> pieces;
     Exposed<CDoorObject> door;
@@ -64,6 +74,9 @@ TEST_F(DoorWallTest, FitsOnlyOverGroundWalls)
     ground.SetRangeTileEx(&tile, inside, inside, 1, 0, nullptr);
     CFerroxBlockMesh* above = AddStorey();
     EXPECT_EQ(0, door.CanPlace(&ground, above)) << "an upper storey";
+    const int outside = door.GetExtraEntranceCell(0);
+    ground.SetRangeTileEx(&tile, outside + (outside - inside) / 2, outside + (outside - inside) / 2, 1, 0, nullptr);
+    EXPECT_EQ(0, door.CanPlace(nullptr, nullptr)) << "the way in from outside cut off from the street";
     door.Put(&ground, Cell(5, 6), 1, 2, 2, 2);
     EXPECT_EQ(0, door.CanPlace(nullptr, nullptr)) << "one cell without a wall";
 }

@@ -170,8 +170,29 @@ bool AnyLaid(CFerroxBlockMesh* storey, int first, int last)
     return false;
 }
 
-// Whether floor laid over the rectangle would cover a door on the ground storey or its way in from outside: the
-// door would stand inside the mall. The cells inside it, its inside entrances, are laid already.
+// Whether floor laid over the rectangle would shut a door's way in from outside off from the street, which it
+// reached before: a courtyard walled round by floor. Doors already without a street stop no floor.
+bool CutsDoorOff(CFerroxBlockMesh* ground, int first, int last)
+{
+    std::vector<char> before, after;
+    for (int cell = 0; cell < ground->GetCellCount(); cell++) {
+        auto* door =
+            ground->IsValidCell(cell, 1) ? dynamic_cast<CDoorObject*>(ground->GetBlock(cell)->m_pOccupant) : nullptr;
+        if (!door || !door->IsExtraEntranceCell(cell))
+            continue;
+        if (before.empty()) {
+            before = DoorStreetCells(ground);
+            after = DoorStreetCells(ground, first, last);
+        }
+        if (before[static_cast<size_t>(cell)] && !after[static_cast<size_t>(cell)])
+            return true;
+    }
+    return false;
+}
+
+// Whether floor laid over the rectangle would cover a door on the ground storey or its way in from outside, or
+// cut that way in off from the street: the door would stand inside the mall. The cells inside it, its inside
+// entrances, are laid already.
 bool CoversDoor(CFerroxBlockMesh* storey, int first, int last)
 {
     if (storey->GetLower())
@@ -188,7 +209,7 @@ bool CoversDoor(CFerroxBlockMesh* storey, int first, int last)
                 return true;
         }
     }
-    return false;
+    return CutsDoorOff(storey, first, last);
 }
 
 }  // namespace

@@ -169,6 +169,32 @@ TEST_F(PlacementFit, DoorsGoInOnEverySide)
     EXPECT_EQ(4u, manager->GetFloorRecord(0)->doors.size());
 }
 
+// A door opens onto the street: floor that would close a courtyard round a door's way in is refused, and the
+// wall of a courtyard takes no door while the open wall beside it does.
+TEST_F(PlacementFit, DoorsOpenOntoTheStreet)
+{
+    ASSERT_EQ(0, Lay(Cell(kFirstRow, kFirstColumn), Cell(kLastRow, kLastColumn)));
+    Hold("DOORS", kDoorObjectFactoryName);
+    ASSERT_EQ(0, controller->PlaceHeldObject(OffCentre(Ground(), Cell(kLastRow, 8)), nullptr, 0));
+    CDoorObject* door = PlacedDoor();
+    ASSERT_NE(nullptr, door);
+    controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    // Arms of floor out from the wall either side of the way in, then rows across their ends.
+    ASSERT_EQ(0, Lay(Cell(kLastRow + 1, 6), Cell(kLastRow + 4, 6)));
+    ASSERT_EQ(0, Lay(Cell(kLastRow + 1, 11), Cell(kLastRow + 4, 11)));
+    EXPECT_EQ(1, Lay(Cell(kLastRow + 4, 7), Cell(kLastRow + 4, 10))) << "the row would close the courtyard";
+    EXPECT_EQ(0, Lay(Cell(kLastRow + 4, 7), Cell(kLastRow + 4, 9))) << "a gap left to the street";
+    EXPECT_TRUE(DoorStreetCells(Ground())[static_cast<size_t>(door->GetExtraEntranceCell(0))]);
+
+    // A closed courtyard on the other side: its wall takes no door, the open wall past it does.
+    ASSERT_EQ(0, Lay(Cell(kFirstRow - 4, 6), Cell(kFirstRow - 1, 6)));
+    ASSERT_EQ(0, Lay(Cell(kFirstRow - 4, 11), Cell(kFirstRow - 1, 11)));
+    ASSERT_EQ(0, Lay(Cell(kFirstRow - 4, 7), Cell(kFirstRow - 4, 10)));
+    Hold("DOORS", kDoorObjectFactoryName);
+    EXPECT_FALSE(GreenAt(OffCentre(Ground(), Cell(kFirstRow, 8)))) << "the courtyard's wall";
+    EXPECT_TRUE(GreenAt(OffCentre(Ground(), Cell(kFirstRow, 13)))) << "the street's wall";
+}
+
 // Doors stand only on the ground storey: the same walls upstairs never take one.
 TEST_F(PlacementFit, NoDoorUpstairs)
 {
