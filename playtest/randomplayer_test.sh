@@ -102,7 +102,7 @@ while true; do
     failed=$((failed + 1))
     failures="$failures $current"
     echo "random player: $current failed (exit $status)"
-    grep -v '^$' "$log" | tail -n 15
+    { grep -v '^$' "$log" || echo "random player: the run printed nothing"; } | tail -n 15
     if [ -f "$run/actions.txt" ]; then
       echo "random player: its actions ($(grep -vc '^#' "$run/actions.txt")):"
       tail -n 20 "$run/actions.txt"
