@@ -205,6 +205,7 @@ void CRandomPlayer::AfterFrame()
             m_pMaker =
                 std::make_unique<CRandomActionMaker>(m_seed, Game()->GetScreenWidth(), Game()->GetScreenHeight());
         m_actions.push_back(m_pMaker->Next());
+        LogAction();
     }
     if (Act(m_actions[m_action], m_t++))
         m_action++, m_t = 0;
@@ -812,6 +813,17 @@ bool CRandomPlayer::LoadBack(const std::string& name)
 }
 
 // ---- ending ----
+
+// Each action is written as it is made, so that a run that crashes leaves the list that led there; a broken
+// rule writes the list again with what broke.
+void CRandomPlayer::LogAction()
+{
+    const bool first = m_actions.size() == 1;
+    std::ofstream list(m_folder + "/" + kActionFile, std::ios::binary | (first ? std::ios::trunc : std::ios::app));
+    if (first)
+        list << "# " << m_source << ", as far as it was played\n";
+    list << RandomActionText(m_actions.back()) << "\n";
+}
 
 void CRandomPlayer::Broken(const std::string& what)
 {

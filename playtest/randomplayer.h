@@ -81,6 +81,7 @@ private:
     void CompareSaves(bool exact);
     bool LoadBack(const std::string& name);
     void NextStep();
+    void LogAction();
     void Broken(const std::string& what);
     void End(int code);
 

@@ -87,7 +87,8 @@ while true; do
   fi
   [ -n "$skip" ] && args+=(--random-player-skip "$skip")
   status=0
-  "$harness" "${args[@]}" >"$log" 2>&1 || status=$?
+  # A crash leaves a core where the system keeps them here; its stack is printed below.
+  (ulimit -c unlimited 2>/dev/null || true; exec "$harness" "${args[@]}") >"$log" 2>&1 || status=$?
   played=$((played + 1))
   line=$(grep '^random player:' "$log" | tail -n 1 || true)
   if [ $status -eq 0 ] && [ -n "$line" ]; then
@@ -103,6 +104,16 @@ while true; do
     failures="$failures $current"
     echo "random player: $current failed (exit $status)"
     { grep -v '^$' "$log" || echo "random player: the run printed nothing"; } | tail -n 15
+    for core in core core.*; do
+      [ -f "$core" ] || continue
+      if [ $status -ge 128 ] && command -v gdb >/dev/null 2>&1; then
+        echo "random player: the crash's stack:"
+        gdb -batch -ex "bt 40" "$harness" "$core" 2>/dev/null | grep '^#' || true
+      fi
+      rm -f "$core"
+    done
+    # A run that crashed never filed its saves: they are its own (this content folder holds no player's).
+    [ $status -lt 128 ] || rm -f maps/rpa.* maps/rpb.* maps/rpc.*
     if [ -f "$run/actions.txt" ]; then
       echo "random player: its actions ($(grep -vc '^#' "$run/actions.txt")):"
       tail -n 20 "$run/actions.txt"
