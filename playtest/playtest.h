@@ -40,6 +40,7 @@
 #include "platform/win32/windows.h"
 
 class CFerroxCanvas;
+class CFerroxFileIOCanvas;
 class CFerroxInterface;
 class CProgramShell;
 struct GxV3d;
@@ -157,6 +158,8 @@ private:
     // Those under the save panel's name field, where it tells why a name was refused.
     int ReasonPixels();
     bool ThumbnailShowsTheMall(const std::filesystem::path& path);
+    // The last steps of a file panel's check, from `phase` on: its close button pressed, then the panel gone.
+    bool CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, const std::string& which);
     // The load panel's thumbnail on screen has the colours of the save's picture.
     bool ThumbnailOnScreen();
     bool m_shifted = false;     // shift is held with the typed key

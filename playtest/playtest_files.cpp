@@ -405,13 +405,8 @@ bool CPlayTest::SaveCaseAsks(int)
         }
         m_phase = 7, m_count = 0;
         return false;
-    case 7:
-        if (ClickWidget(t, panel, FILE_PANEL_CLOSE, "the save panel has no close button"))
-            m_phase = 8, m_count = 0;
-        return false;
     default:
-        m_waiting = "the save panel closed";
-        return !Open(panel) && t > kShownFrames;
+        return CloseFilePanel(t, panel, 7, "the save panel");
     }
 }
 
@@ -467,14 +462,20 @@ bool CPlayTest::LoadPanelShows(int)
             Fail("the tooltip's picture was not written");
         m_phase = 5, m_count = 0;
         return false;
-    case 5:
-        if (ClickWidget(t, panel, FILE_PANEL_CLOSE, "the load panel has no close button"))
-            m_phase = 6, m_count = 0;
-        return false;
     default:
-        m_waiting = "the load panel closed";
-        return !Open(panel) && t > kShownFrames;
+        return CloseFilePanel(t, panel, 5, "the load panel");
     }
+}
+
+bool CPlayTest::CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, const std::string& which)
+{
+    if (m_phase == phase) {
+        if (ClickWidget(t, panel, FILE_PANEL_CLOSE, which + " has no close button"))
+            m_phase = phase + 1, m_count = 0;
+        return false;
+    }
+    m_waiting = which + " closed";
+    return !Open(panel) && t > kShownFrames;
 }
 
 bool CPlayTest::ThumbnailOnScreen()
