@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/win32/windows.h"
 #include "ui/game/filecanvas.h"
 
 namespace {
@@ -15,11 +16,10 @@ const char* const kKeptFolder = "kept";
 // Moves a file, replacing what the target held; false when it did not move.
 bool Move(const std::filesystem::path& from, const std::filesystem::path& to)
 {
-    std::error_code failure;
-    std::filesystem::rename(from, to, failure);
-    if (!failure)
+    if (MoveFileExA(from.string().c_str(), to.string().c_str(), MOVEFILE_REPLACE_EXISTING))
         return true;
     // Another file system: copied, then removed once the copy stands.
+    std::error_code failure;
     std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, failure);
     return !failure && std::filesystem::remove(from, failure) && !failure;
 }

@@ -13,6 +13,7 @@
 #include "engine/testsupport/files.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/image.h"
+#include "platform/testsupport/debugoutput.h"
 #include "platform/win32/winbase.h"
 
 namespace {

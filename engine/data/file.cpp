@@ -13,54 +13,6 @@ namespace {
 const size_t kReadAheadBytes = 64 * 1024;
 }  // namespace
 
-bool FerroxOpenReplacement(const char* name, FerroxReplacement* replacement)
-{
-    char temporary[gxFILEMAXPATH + 1];
-    if (!name || !replacement)
-        return false;
-    replacement->file = GxFileOpenTemporary(name, temporary, sizeof(temporary));
-    replacement->temporary = replacement->file ? temporary : "";
-    return replacement->file != nullptr;
-}
-
-bool FerroxCloseReplacement(FerroxReplacement* replacement, bool ok)
-{
-    if (!replacement || !replacement->file)
-        return false;
-    ok = GxFileCloseTemporary(replacement->file, replacement->temporary.c_str(), ok);
-    replacement->file = nullptr;
-    if (!ok)
-        replacement->temporary.clear();
-    return ok;
-}
-
-void FerroxDiscardReplacement(FerroxReplacement* replacement)
-{
-    if (!replacement || replacement->temporary.empty())
-        return;
-    GxFileRemove(replacement->temporary.c_str());
-    replacement->temporary.clear();
-}
-
-bool FerroxRenameReplacement(FerroxReplacement* replacement, const char* name)
-{
-    if (!replacement || replacement->temporary.empty())
-        return false;
-    const bool renamed = GxFileRenameTemporary(replacement->temporary.c_str(), name);
-    replacement->temporary.clear();
-    return renamed;
-}
-
-bool FerroxCommitReplacement(FerroxReplacement* replacement, const char* name, bool ok)
-{
-    if (!replacement || !replacement->file)
-        return false;
-    ok = GxFileCommitTemporary(replacement->file, replacement->temporary.c_str(), name, ok);
-    replacement->file = nullptr;
-    replacement->temporary.clear();
-    return ok;
-}
-
 namespace {
 
 bool EndsWith(const std::string& text, const std::string& end)
@@ -128,16 +80,12 @@ int CFerroxFile::Open(const char* name, int read)
     Close();
     if (read && !GxFileExists(name))
         return 1;
-    FerroxReplacement replacement;
-    GxFile* file = nullptr;
-    if (read)
-        file = GxFileOpen(name, "r");
-    else if (FerroxOpenReplacement(name, &replacement))
-        file = replacement.file;
+    char temporary[gxFILEMAXPATH + 1] = "";
+    GxFile* file = read ? GxFileOpen(name, "r") : GxFileOpenTemporary(name, temporary, sizeof(temporary));
     if (!file)
         return 1;
     m_pFile = file;
-    m_temporary = replacement.temporary;
+    m_temporary = temporary;
     m_mode = read ? 1 : 0;
     m_name = name;
     m_writeFailed = false;
@@ -158,9 +106,9 @@ int CFerroxFile::Close()
         GxFileClose(file);
         return 0;
     }
-    FerroxReplacement replacement = {file, m_temporary};
+    const std::string temporary = std::move(m_temporary);
     m_temporary.clear();
-    return FerroxCommitReplacement(&replacement, m_name.c_str(), !m_writeFailed) ? 0 : 1;
+    return GxFileCommitTemporary(file, temporary.c_str(), m_name.c_str(), !m_writeFailed) ? 0 : 1;
 }
 
 std::string& CFerroxFile::ReadLine(std::string& out)

@@ -71,23 +71,6 @@ protected:
     std::string m_temporary;  // while writing: the file's own name beside m_name
 };
 
-// Replacing a file safely, on any registered file system: the bytes go to a temporary opened beside
-// the name under a name of its own ("<name>.<16 hex digits>.tmp", GxFileOpenTemporary): created
-// exclusively, so two writers of one name never share it and no link planted there is followed.
-// FerroxCommitReplacement closes it (which flushes it) and, when ok is still true, renames it over the
-// name, else removes it (GxFileCommitTemporary and its halves). All return false on any failure, and the named file is untouched unless renamed.
-struct FerroxReplacement {
-    GxFile* file = nullptr;
-    std::string temporary;  // the temporary's name; empty once it was renamed or removed
-};
-bool FerroxOpenReplacement(const char* name, FerroxReplacement* replacement);
-bool FerroxCommitReplacement(FerroxReplacement* replacement, const char* name, bool ok);
-// The two halves of a commit, for files replaced together. Closing keeps the temporary only when
-// ok and the close succeeded (true); renaming removes it when the rename fails; discarding removes it.
-bool FerroxCloseReplacement(FerroxReplacement* replacement, bool ok);
-bool FerroxRenameReplacement(FerroxReplacement* replacement, const char* name);
-void FerroxDiscardReplacement(FerroxReplacement* replacement);
-
 // Removes the temporaries replacements of files in `folder` (a path ending in "/") left behind, for targets
 // whose names end in one of `targetEndings` (such as ".fds"), when last written before `before` (the listing's
 // seconds): what a run cut off while saving left. A temporary written since, which a running game may still

@@ -654,8 +654,9 @@ int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName, size_t m
         Fault(problem, "would be larger than " + std::to_string(maxBytes) + " bytes");
         return 0;
     }
-    FerroxReplacement file;
-    if (FerroxOpenReplacement(fileName, &file) && FerroxCommitReplacement(&file, fileName, WriteText(file.file, text)))
+    char temporary[gxFILEMAXPATH + 1];
+    GxFile* file = GxFileOpenTemporary(fileName, temporary, sizeof(temporary));
+    if (file && GxFileCommitTemporary(file, temporary, fileName, WriteText(file, text)))
         return 1;
     Fault(problem, "cannot be written");
     return 0;
@@ -694,25 +695,27 @@ int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
         WriteNodeSplit(child, tagsText, dataText);
     std::string dataName = std::string(prefix) + "_DATA.txt";
     std::string tagsName = std::string(prefix) + "_TAGS.xml";
-    FerroxReplacement data;
-    FerroxReplacement tags;
-    bool written = FerroxOpenReplacement(dataName.c_str(), &data) && FerroxOpenReplacement(tagsName.c_str(), &tags) &&
-                   WriteText(data.file, dataText) && WriteText(tags.file, tagsText);
-    bool dataReady = FerroxCloseReplacement(&data, written);
-    bool tagsReady = FerroxCloseReplacement(&tags, written && dataReady);
+    char dataTemporary[gxFILEMAXPATH + 1];
+    char tagsTemporary[gxFILEMAXPATH + 1];
+    GxFile* data = GxFileOpenTemporary(dataName.c_str(), dataTemporary, sizeof(dataTemporary));
+    GxFile* tags = data ? GxFileOpenTemporary(tagsName.c_str(), tagsTemporary, sizeof(tagsTemporary)) : nullptr;
+    const bool written = tags && WriteText(data, dataText) && WriteText(tags, tagsText);
+    const bool dataReady = data && GxFileCloseTemporary(data, dataTemporary, written);
+    const bool tagsReady = tags && GxFileCloseTemporary(tags, tagsTemporary, written && dataReady);
     if (!tagsReady) {
-        FerroxDiscardReplacement(&data);
+        if (dataReady)
+            GxFileRemove(dataTemporary);
         return 0;
     }
     std::string asideName = dataName + kAsideSuffix;
     bool hadData = GxFileExists(dataName.c_str());
     if (hadData && !GxFileRename(dataName.c_str(), asideName.c_str())) {
-        FerroxDiscardReplacement(&data);
-        FerroxDiscardReplacement(&tags);
+        GxFileRemove(dataTemporary);
+        GxFileRemove(tagsTemporary);
         return 0;
     }
-    bool dataDone = FerroxRenameReplacement(&data, dataName.c_str());
-    if (dataDone && FerroxRenameReplacement(&tags, tagsName.c_str())) {
+    const bool dataDone = GxFileRenameTemporary(dataTemporary, dataName.c_str());
+    if (dataDone && GxFileRenameTemporary(tagsTemporary, tagsName.c_str())) {
         if (hadData)
             GxFileRemove(asideName.c_str());
         return 1;
@@ -722,7 +725,8 @@ int CFerroxTagParser::WriteSplit(CFerroxTagNode* root, const char* prefix)
         GxFileRename(asideName.c_str(), dataName.c_str());
     else if (dataDone)
         GxFileRemove(dataName.c_str());
-    FerroxDiscardReplacement(&tags);
+    if (!dataDone)
+        GxFileRemove(tagsTemporary);
     return 0;
 }
 

@@ -3,16 +3,9 @@
 
 #include <string>
 
+#include "gfx/core/filesys.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "platform/win32/winbase.h"
-
-namespace {
-
-const char* const kPartSuffix = ".part";
-
-}  // namespace
-
 CFerroxTexDictionary::CFerroxTexDictionary() { Init(); }
 
 CFerroxTexDictionary::~CFerroxTexDictionary() { Destroy(); }
@@ -81,17 +74,14 @@ int CFerroxTexDictionary::SaveFile(const char* fileName)
 {
     if (!fileName || !m_pDictionary)
         return 0;
-    const std::string part = std::string(fileName) + kPartSuffix;
-    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, part.c_str());
-    if (!stream)
+    char temporary[gxFILEMAXPATH + 1];
+    GxFile* file = GxFileOpenTemporary(fileName, temporary, sizeof(temporary));
+    if (!file)
         return 0;
-    const bool written = GxTexDictionaryStreamWrite(m_pDictionary, stream) != nullptr;
-    const bool closed = GxStreamClose(stream, nullptr) != 0;
-    if (!written || !closed || !MoveFileExA(part.c_str(), fileName, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(part.c_str());
-        return 0;
-    }
-    return 1;
+    GxStream* stream = GxStreamOpen(gxSTREAMFILE, gxSTREAMWRITE, file);
+    const bool written = stream && GxTexDictionaryStreamWrite(m_pDictionary, stream) != nullptr;
+    const bool closed = stream && GxStreamClose(stream, nullptr) != 0;
+    return GxFileCommitTemporary(file, temporary, fileName, written && closed) ? 1 : 0;
 }
 
 int CFerroxTexDictionary::Create()

@@ -16,6 +16,7 @@
 #include "gfx/core/texture.h"
 #include "gfx/testsupport/driver_startup.h"
 #include "gfx/testsupport/software_fixture.h"
+#include "gfx/testsupport/temp_dir.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ TEST_F(TexDictionary, SavedFileLoadsBackAndBecomesCurrent)
     AddTexture(&original, "bricks");
     const std::string file = Path("level.gxs");
     ASSERT_EQ(1, original.SaveFile(file.c_str()));
-    EXPECT_FALSE(std::filesystem::exists(file + ".part"));
+    EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
 
     CFerroxTexDictionary loaded;
     ASSERT_EQ(1, loaded.LoadFile(file.c_str()));

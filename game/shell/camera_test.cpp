@@ -11,7 +11,7 @@
 #include "game/shell/camera.h"
 #include "game/shell/game_testing.h"
 #include "game/shell/input.h"
-#include "platform/win32/event_testing.h"
+#include "platform/testsupport/events.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// Test support: write failures counted down through the stand-in's write gate.
+// Test support: write failures counted down through the stand-in's write gate, and overlapped transfers held
+// back through its transfer gate.
 #include "platform/testsupport/filefaults.h"
 
 #include <atomic>
@@ -31,3 +32,26 @@ void StandInFailWritesAfter(LONG successes)
     writesBeforeFailure.store(successes);
     StandInSetWriteGate(AllowWrite);
 }
+
+namespace {
+
+std::atomic<bool> deferIo{false};
+
+bool HoldBack() { return deferIo.load(); }
+
+// The stand-in's completer, handed back when the gate is set.
+StandInIoCompleter Gate()
+{
+    static const StandInIoCompleter completer = StandInSetIoGate(HoldBack);
+    return completer;
+}
+
+}  // namespace
+
+void StandInDeferOverlappedIo(BOOL defer)
+{
+    deferIo.store(defer != FALSE);
+    Gate();
+}
+
+int StandInCompletePendingIo(void) { return Gate()(); }

@@ -1,5 +1,5 @@
-// Debug output, as a debugger would show it: to standard error only when MALL_DEBUG_OUTPUT is set (and not "0")
-// or a call enables it, so a running game stays quiet; an optional hook captures it.
+// Debug output, as a debugger would show it: to standard error only when MALL_DEBUG_OUTPUT is set (and not "0"),
+// so a running game stays quiet; a tap, where one is set, sees each string first and may decide instead.
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +10,8 @@
 namespace {
 // -1 until first use, then 0 or 1.
 std::atomic<int> enabled{-1};
-std::atomic<void (*)(const char*)> hook{nullptr};
+// Asked first when set; none in the game.
+std::atomic<StandInDebugTap> tap{nullptr};
 
 bool Enabled()
 {
@@ -26,16 +27,14 @@ bool Enabled()
 }
 }  // namespace
 
-void StandInSetDebugOutput(BOOL enable) { enabled.store(enable ? 1 : 0); }
-
-void StandInSetDebugOutputHook(void (*callback)(const char* text)) { hook.store(callback); }
+void StandInSetDebugTap(StandInDebugTap debugTap) { tap.store(debugTap); }
 
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString)
 {
     if (lpOutputString == nullptr)
         return;
-    if (void (*callback)(const char*) = hook.load())
-        callback(lpOutputString);
-    if (Enabled())
+    const StandInDebugTap debugTap = tap.load();
+    const int choice = debugTap ? debugTap(lpOutputString) : kDebugTapDefault;
+    if (choice == kDebugTapDefault ? Enabled() : choice != 0)
         std::fputs(lpOutputString, stderr);
 }

@@ -29,7 +29,8 @@ struct PendingIo {
     bool write;
 };
 
-std::atomic<bool> deferIo{false};
+// Asked before each overlapped transfer when set; none in the game.
+std::atomic<StandInIoGate> ioGate{nullptr};
 // Asked before each write when set; none in the game.
 std::atomic<StandInWriteGate> writeGate{nullptr};
 
@@ -131,7 +132,8 @@ BOOL TransferFile(HANDLE handle, void* buffer, DWORD size, LPDWORD done, LPOVERL
         overlapped->InternalHigh = 0;
     }
     KernelSignalEvent(overlapped->hEvent, false);
-    if (file->overlapped && deferIo.load()) {
+    const StandInIoGate gate = ioGate.load();
+    if (file->overlapped && gate && gate()) {
         std::lock_guard<std::mutex> guard(KernelLock());
         PendingList().push_back(PendingIo{file, buffer, size, offset, overlapped, write});
         SetLastError(ERROR_IO_PENDING);
@@ -187,11 +189,10 @@ void KernelCancelPendingIo(FileObject* file)
     }
 }
 
-void StandInDeferOverlappedIo(BOOL defer) { deferIo.store(defer != FALSE); }
+namespace {
 
-void StandInSetWriteGate(StandInWriteGate gate) { writeGate.store(gate); }
-
-int StandInCompletePendingIo(void)
+// Runs every transfer a gate held back.
+int CompletePendingIo()
 {
     std::vector<PendingIo> pending;
     {
@@ -202,6 +203,16 @@ int StandInCompletePendingIo(void)
         RunPending(io);
     return static_cast<int>(pending.size());
 }
+
+}  // namespace
+
+StandInIoCompleter StandInSetIoGate(StandInIoGate gate)
+{
+    ioGate.store(gate);
+    return CompletePendingIo;
+}
+
+void StandInSetWriteGate(StandInWriteGate gate) { writeGate.store(gate); }
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE)

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/win32/user_local.h"
+#include "platform/win32/win32_sdl.h"
 
 namespace {
 
@@ -301,6 +302,12 @@ int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym)
     if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24)
         return 0x7C + (sc - SDL_SCANCODE_F13);
     return 0;
+}
+
+int Win32VirtualKeyFromScanCode(int scanCode)
+{
+    const auto scan = static_cast<SDL_Scancode>(scanCode);
+    return UserVirtualKeyFromSDL(scan, SDL_GetKeyFromScancode(scan));
 }
 
 SDL_Scancode UserSDLFromVirtualKey(int vk, bool extended)

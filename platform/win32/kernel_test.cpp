@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/testsupport/debugoutput.h"
 #include "platform/testsupport/filefaults.h"
 #include "platform/win32/windows.h"
 

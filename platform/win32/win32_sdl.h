@@ -1,4 +1,4 @@
-// Platform-private bridge from the Win32 windowing stand-in to SDL: the SDL window of an HWND, and test hooks.
+// Platform-private bridge from the Win32 windowing stand-in to SDL: the SDL window of an HWND.
 #ifndef PLATFORM_WIN32_WIN32_SDL_H
 #define PLATFORM_WIN32_WIN32_SDL_H
 
@@ -13,8 +13,7 @@ SDL_Window* Win32GetSDLWindow(HWND hwnd);
 // overlaps the program's; a value already in the environment is kept. Every path that starts SDL video calls it.
 void Win32ChooseGlDriverOptions(void);
 
-// Tests: destroys every window without sending messages, and empties the
-// queue, the quit request, capture, clip, focus and key state.
-void Win32ResetForTests(void);
+// The virtual key the stand-in reads from an SDL scan code and the key it gives in the current layout; 0 for none.
+int Win32VirtualKeyFromScanCode(int scanCode);
 
 #endif

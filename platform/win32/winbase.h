@@ -51,8 +51,7 @@ DWORD WINAPI GetTickCount(void);
 ULONGLONG WINAPI GetTickCount64(void);
 void WINAPI Sleep(DWORD dwMilliseconds);
 
-// Debug output goes to standard error unless switched off (MALL_DEBUG_OUTPUT=0
-// in the environment, or StandInSetDebugOutput).
+// Debug output goes to standard error when MALL_DEBUG_OUTPUT is set in the environment (and not "0").
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 
 // C runtime names the callers use.
@@ -94,20 +93,22 @@ int _strnicmp(const char* a, const char* b, size_t n);
 char* _strupr(char* s);
 char* _strlwr(char* s);
 
-// Controls of the stand-in itself, for tests and headless runs.
-// Switches debug output to standard error on or off.
-void StandInSetDebugOutput(BOOL enable);
-// Also hands every debug string to hook (null removes it), even when output is off.
-void StandInSetDebugOutputHook(void (*hook)(const char* text));
-// With defer set, overlapped reads and writes stay pending (FALSE, ERROR_IO_PENDING)
-// until StandInCompletePendingIo or a waiting GetOverlappedResult completes them.
-void StandInDeferOverlappedIo(BOOL defer);
-// When a gate is set (null: none, as in the game), WriteFile asks it before each write and fails with
-// ERROR_DISK_FULL when it answers false. Tests set theirs through their support (platform/testsupport).
+// Seams of the stand-in itself: none is set in the game; tests set theirs through their support
+// (platform/testsupport).
+// A tap sees every debug string first and answers 1 to print it to standard error, 0 to keep it quiet, or
+// kDebugTapDefault to leave that to the environment (null: no tap).
+constexpr int kDebugTapDefault = -1;
+typedef int (*StandInDebugTap)(const char* text);
+void StandInSetDebugTap(StandInDebugTap tap);
+// When a gate is set, each overlapped read and write asks it first; one it holds back stays pending (FALSE,
+// ERROR_IO_PENDING) until a waiting GetOverlappedResult or CancelIo ends it, or the completer the call returns
+// runs every transfer still pending (and returns how many it ran).
+typedef bool (*StandInIoGate)(void);
+typedef int (*StandInIoCompleter)(void);
+StandInIoCompleter StandInSetIoGate(StandInIoGate gate);
+// When a gate is set, WriteFile asks it before each write and fails with ERROR_DISK_FULL when it answers false.
 typedef bool (*StandInWriteGate)(void);
 void StandInSetWriteGate(StandInWriteGate gate);
-// Completes every pending overlapped operation; returns how many it completed.
-int StandInCompletePendingIo(void);
 // Maps a Win32-style path to the Linux path it names (drive, separators, case).
 // Returns FALSE with the last error set when it cannot be mapped or does not fit.
 BOOL StandInMapPath(LPCSTR path, char* out, size_t outSize);

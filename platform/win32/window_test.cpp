@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/win32/gl_required_testing.h"
+#include "platform/win32/user_testing.h"
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/windows.h"
 

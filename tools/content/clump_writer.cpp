@@ -14,6 +14,7 @@
 #include "gfx/core/texture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
+#include "tools/content/content_file.h"
 #include "tools/content/spline_writer.h"
 
 namespace {
@@ -322,26 +323,17 @@ bool ContentModelFileWrite(const char* fileName, const std::vector<ContentImageT
         return false;
     }
     const std::vector<GxTOCEntry> entries = ContentModelTOC(dictionarySize);
-    // Written beside the old file and renamed over it, so a failed run never leaves half a model.
-    const std::string temporary = std::string(fileName) + ".new";
-    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMWRITE, temporary.c_str());
-    if (!stream) {
-        return false;
-    }
-    bool written = ContentTOCWrite(stream, entries) &&
-                   ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) &&
-                   GxStreamWrite(stream, clumpBytes.data(), static_cast<GxUInt32>(clumpBytes.size()));
-    for (const ContentSlotPath& slot : slots) {
-        written = written && ContentChunkGroupStartWrite(stream, slot.name.c_str()) &&
-                  ContentSplineWrite(stream, slot.name.c_str(), gxSPLINEOPEN, slot.points.data(),
-                                     static_cast<GxInt32>(slot.points.size())) &&
-                  ContentChunkGroupEndWrite(stream);
-    }
-    if (!GxStreamClose(stream, nullptr) || !written) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, fileName, error);
-    return !error;
+    // Written whole beside the old file and renamed over it, so a failed run never leaves half a model.
+    return ContentWriteFile(fileName, [&](GxStream* stream) {
+        bool written = ContentTOCWrite(stream, entries) &&
+                       ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) &&
+                       GxStreamWrite(stream, clumpBytes.data(), static_cast<GxUInt32>(clumpBytes.size()));
+        for (const ContentSlotPath& slot : slots) {
+            written = written && ContentChunkGroupStartWrite(stream, slot.name.c_str()) &&
+                      ContentSplineWrite(stream, slot.name.c_str(), gxSPLINEOPEN, slot.points.data(),
+                                         static_cast<GxInt32>(slot.points.size())) &&
+                      ContentChunkGroupEndWrite(stream);
+        }
+        return written;
+    });
 }

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "gfx/testsupport/png_writer.h"
+#include "tools/content/content_file.h"
 
 namespace fs = std::filesystem;
 
@@ -59,22 +60,9 @@ bool Layout(const std::vector<int>& widths, int cellHeight, int size, std::vecto
     return true;
 }
 
-// Writes bytes to a file beside `path`, then renames it into place.
-bool WriteReplacing(const fs::path& path, const std::string& bytes)
+bool WriteText(const fs::path& path, const std::string& text)
 {
-    const fs::path temporary = path.string() + ".new";
-    std::FILE* file = std::fopen(temporary.string().c_str(), "wb");
-    if (!file) {
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fclose(file) != 0 || !written) {
-        std::remove(temporary.string().c_str());
-        return false;
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    return !error;
+    return ContentWriteBytes(path.string().c_str(), text.data(), static_cast<unsigned>(text.size()));
 }
 
 }  // namespace
@@ -195,8 +183,10 @@ bool ContentWriteFont(const ContentFontSpec& spec, const std::string& dir, std::
     image.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
     image.rows = page.rgba;
     const std::vector<uint8_t> png = ContentPngEncode(image);
-    if (png.empty() || !WriteReplacing(fs::path(dir) / (pageName + ".png"), std::string(png.begin(), png.end())) ||
-        !WriteReplacing(fs::path(dir) / (std::string(spec.name) + ".met"), ContentFontMetricsText(page, pageName))) {
+    if (png.empty() ||
+        !ContentWriteBytes((fs::path(dir) / (pageName + ".png")).string().c_str(), png.data(),
+                           static_cast<unsigned>(png.size())) ||
+        !WriteText(fs::path(dir) / (std::string(spec.name) + ".met"), ContentFontMetricsText(page, pageName))) {
         *error = std::string("cannot write ") + spec.name + " into " + dir;
         return false;
     }

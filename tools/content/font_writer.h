@@ -37,7 +37,8 @@ bool ContentFontRasterise(const ContentFontSpec& spec, ContentFontPage* page, st
 // The ".met" text of a page named pageName.
 std::string ContentFontMetricsText(const ContentFontPage& page, const std::string& pageName);
 
-// Writes dir/<name>.met and dir/<name>_pg.png, each beside its final name first and then renamed.
+// Writes dir/<name>.met and dir/<name>_pg.png, each replacing its old self whole (ContentWriteBytes: the engine's
+// file system must be open).
 bool ContentWriteFont(const ContentFontSpec& spec, const std::string& dir, std::string* error);
 // Every interface font into dir.
 bool ContentWriteInterfaceFonts(const std::string& dir, std::string* error);

@@ -11,6 +11,7 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/d3d9/renderstate.h"
+#include "gfx/testsupport/temp_dir.h"
 #include "tools/content/font_writer.h"
 
 namespace fs = std::filesystem;
@@ -34,9 +35,9 @@ fs::path FreshDir(const char* stem)
 void OpenFonts(const char* stem, fs::path* dir)
 {
     *dir = FreshDir(stem);
+    ASSERT_TRUE(GxTestFileSystemOpen());
     std::string error;
     ASSERT_TRUE(ContentWriteInterfaceFonts(dir->string(), &error)) << error;
-    ASSERT_TRUE(GxTestFileSystemOpen());
     ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
     ASSERT_NE(Gx2DFontSetPath((dir->string() + "/").c_str()), nullptr);
 }
@@ -97,7 +98,7 @@ TEST_F(FontWriter, EveryInterfaceFontReadsBackWithEveryCode)
     // Page names are unique, as all fonts share one texture dictionary.
     EXPECT_TRUE(fs::exists(dir / "bigFont.met"));
     EXPECT_TRUE(fs::exists(dir / "bigFont_pg.png"));
-    EXPECT_FALSE(fs::exists(dir / "bigFont.met.new"));
+    EXPECT_TRUE(GxTestTemporariesIn(dir).empty());
 }
 
 // The same fonts drawn by the OpenGL back end: a line in each, white on black, read back.

@@ -1,5 +1,5 @@
 // The include check: every #include of the tree read against the modules, folders and links CMake declares.
-//   layercheck <table> <source tree>
+//   layercheck <table> <source tree> [map]
 // The table is the configure's (mall_write_layer_table in cmake/modules.cmake). A file may include:
 //   - headers of its own folder, and of the modules its library or programs link (a module's headers are the files
 //     of its folders; a test or fuzz program links what its target links, MALL_TEST_DEPS_* included, and a program
@@ -9,7 +9,10 @@
 //     header a library's source includes); what only tests, fuzz targets and tools compile may include every room
 //     of the module, as their programs may link above it;
 //   - no *_local.h of another folder: what folders share is a public header;
-//   - POSIX, SDL and GL headers only under platform/.
+//   - POSIX, SDL and GL headers only under platform/;
+//   - given the map (ARCHITECTURE.md), a library's file includes of a module the map's table of allowed headers
+//     covers only the headers the table lists for its module: the table names each header and the modules that
+//     include it, and covers every module it names and every module owning a header it lists.
 // Each break is printed as "file:line: rule: include"; the program fails when there is one.
 #include <algorithm>
 #include <cstdio>
@@ -42,6 +45,9 @@ const char* const kSkippedFolder = "corpus";
 
 using Names = std::set<std::string>;
 
+// The map's table of allowed headers starts under this heading row and runs while its lines are table rows.
+const char* const kAllowedHeading = "| Header | Included by | Why |";
+
 struct Table {
     std::map<std::string, std::string> owner;                    // folder -> the module whose sources it holds
     std::map<std::string, size_t> room;                          // folder -> its place in its module, from 0 up
@@ -49,6 +55,11 @@ struct Table {
     std::map<std::string, std::vector<std::string>> compiledBy;  // file -> the targets that compile it
     Names modules;
     Names roots;  // first folders of the tree that hold sources
+    // From the map: header -> the modules whose libraries may include it; the modules it holds to the list, and
+    // the modules whose headers it covers.
+    std::map<std::string, Names> allowed;
+    Names held;
+    Names covered;
 };
 
 struct Include {
@@ -121,6 +132,72 @@ bool ReadTable(const char* path, Table& table)
     }
     if (table.modules.empty()) {
         std::fprintf(stderr, "layercheck: %s declares no module\n", path);
+        return false;
+    }
+    return true;
+}
+
+std::string Trim(const std::string& text, const char* strip)
+{
+    const size_t first = text.find_first_not_of(strip);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(strip) - first + 1);
+}
+
+std::vector<std::string> Split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);)
+        parts.push_back(part);
+    return parts;
+}
+
+// One row of the allowed headers: "| `header` | module, module | why |".
+bool AddAllowedRow(Table& table, const std::string& line)
+{
+    const std::vector<std::string> cells = Split(line, '|');
+    if (cells.size() < 4)
+        return false;
+    const std::string header = Trim(cells[1], " `");
+    const auto owner = table.owner.find(Folder(header));
+    if (header.empty() || owner == table.owner.end())
+        return false;
+    table.covered.insert(owner->second);
+    for (const std::string& name : Split(cells[2], ',')) {
+        const std::string module = Trim(name, " `");
+        if (table.modules.count(module) == 0)
+            return false;
+        table.allowed[header].insert(module);
+        table.held.insert(module);
+    }
+    return true;
+}
+
+bool ReadMap(const char* path, Table& table)
+{
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "layercheck: cannot read the map %s\n", path);
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line) && Trim(line, " ") != kAllowedHeading) {}
+    if (!in) {
+        std::fprintf(stderr, "layercheck: %s has no table of allowed headers ('%s')\n", path, kAllowedHeading);
+        return false;
+    }
+    std::getline(in, line);  // the rule under the heading
+    while (std::getline(in, line) && !line.empty() && line[0] == '|') {
+        if (!AddAllowedRow(table, line)) {
+            std::fprintf(stderr, "layercheck: %s: a row that names no header of a module, or an unknown module: '%s'\n",
+                         path, line.c_str());
+            return false;
+        }
+    }
+    if (table.allowed.empty()) {
+        std::fprintf(stderr, "layercheck: %s: the table of allowed headers is empty\n", path);
         return false;
     }
     return true;
@@ -342,6 +419,18 @@ private:
         return m_table.room.at(folder) > m_table.room.at(owner->first) && IsLibraryFile(file, module);
     }
 
+    // A file of a library the map holds that includes a header of a module the map covers, and not one the map
+    // lists for that library.
+    bool OutsideTheMap(const std::string& file, const std::string& header, const std::string& module)
+    {
+        const auto owner = m_table.owner.find(Folder(file));
+        if (owner == m_table.owner.end() || owner->second == module || m_table.held.count(owner->second) == 0 ||
+            m_table.covered.count(module) == 0 || !IsLibraryFile(file, owner->second))
+            return false;
+        const auto allowed = m_table.allowed.find(header);
+        return allowed == m_table.allowed.end() || allowed->second.count(owner->second) == 0;
+    }
+
     // The targets, among those that compile the file, that do not link the module; empty when all do.
     Names Lacking(const std::string& file, const std::string& module)
     {
@@ -389,6 +478,12 @@ private:
             Report(file, include, "a header of " + folder + "/, a room above " + Folder(file) + "/");
             return;
         }
+        if (OutsideTheMap(file, header, owner->second)) {
+            Report(file, include,
+                   "a header of " + owner->second + " that the map does not list for " +
+                       m_table.owner.at(Folder(file)));
+            return;
+        }
         const Names lacking = Lacking(file, owner->second);
         if (lacking.size() == 1) {
             Report(file, include, "a header of " + owner->second + ", which " + Join(lacking) + " does not link");
@@ -430,12 +525,12 @@ std::vector<std::string> ListFiles(const Table& table, const fs::path& root)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: layercheck <table> <source tree>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: layercheck <table> <source tree> [map]\n");
         return kExitUsage;
     }
     Table table;
-    if (!ReadTable(argv[1], table)) {
+    if (!ReadTable(argv[1], table) || (argc == 4 && !ReadMap(argv[3], table))) {
         return kExitUsage;
     }
     const fs::path root(argv[2]);

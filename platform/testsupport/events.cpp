@@ -1,9 +1,10 @@
-// Test support: input events pushed onto SDL's queue.
-#include "platform/win32/event_testing.h"
+// Test support: input events pushed onto SDL's queue, as the devices deliver them.
+#include "platform/testsupport/events.h"
+
+#include <SDL.h>
 
 #include <cstring>
 
-#include "platform/win32/user_local.h"
 #include "platform/win32/win32_sdl.h"
 
 namespace {
@@ -13,7 +14,7 @@ SDL_Scancode ScanCodeOf(UINT virtualKey)
 {
     for (int code = SDL_SCANCODE_UNKNOWN + 1; code < SDL_NUM_SCANCODES; ++code) {
         const auto scan = static_cast<SDL_Scancode>(code);
-        if (UserVirtualKeyFromSDL(scan, SDL_GetKeyFromScancode(scan)) == static_cast<int>(virtualKey))
+        if (Win32VirtualKeyFromScanCode(code) == static_cast<int>(virtualKey))
             return scan;
     }
     return SDL_SCANCODE_UNKNOWN;
