@@ -22,8 +22,8 @@ public:
     virtual ~CFerroxFile();
 
     // read = 0: write a file that replaces any file of that name; otherwise the file must exist
-    // and is read. The lines written go to a temporary of their own beside it (FerroxOpenReplacement),
-    // renamed over the name by Close.
+    // and is read. The lines written go to a temporary of their own beside it (GxFileOpenTemporary),
+    // renamed over the name by Close. 0 when open, 1 when not.
     int Open(const char* name, int read);
     // For a written file: 0 only when every line, the flush and the close succeeded and the file
     // replaced its target; otherwise the target keeps its old content and the temporary is removed.

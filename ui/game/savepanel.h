@@ -1,6 +1,7 @@
 // The in-game save panel: the save-file browser whose button 6 saves the game and its thumbnail under the
 // typed name, asking before it replaces a save. The thumbnail is the picture of the mall the panel kept before
-// it covered it: the interface has it kept as each level frame is drawn.
+// it covered it: the interface has the game camera take it once, in the first level frame drawn while the panel is
+// open, and the panel keeps it until it closes.
 #pragma once
 
 #include "ui/game/filecanvas.h"
