@@ -53,8 +53,8 @@ protected:
         dir = fs::temp_directory_path() /
               ("font_metrics_test_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         std::string error;
-        ASSERT_TRUE(ContentWriteInterfaceFonts(dir.string(), &error)) << error;
         ASSERT_TRUE(GxTestFileSystemOpen());
+        ASSERT_TRUE(ContentWriteInterfaceFonts(dir.string(), &error)) << error;
         ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
     }
     void TearDown() override
