@@ -515,7 +515,7 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
     EXPECT_EQ(emitter->numPtcles, 12);
     // A property that has a tank keeps it.
     GxAtomic* spare = GxParticleTankCreate(4, gxPTANKDFLAGPOSITION, 0);
-    EXPECT_EQ(GxParticleTankPropertyLinkTank(clone, spare), nullptr);
+    EXPECT_EQ(GxPTankPropertyLinkTank(clone, spare), nullptr);
     GxTestTakeError();
     EXPECT_NE(cloneTank->tank, spare);
     GxParticleTankDestroy(spare);
@@ -547,15 +547,15 @@ TEST_F(Particles, EmitterTanksRecordTheirConstantsAndKeepTheFirstLink)
     EXPECT_FLOAT_EQ(GxFrameGetWorldMatrix(frame)->right.x, 1.0f);
     const GxParticleTank* record = GxParticleTankGet(made);
     const GxUInt32 recorded = gxPTANKDFLAGUSECENTER | gxPTANKDFLAGHIDEINACTIVE | gxPTANKDFLAGOWNBLEND;
-    EXPECT_EQ(record->format.dataFlags & recorded, recorded);
-    EXPECT_EQ(record->format.dataFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE), 0u);  // both per particle
+    EXPECT_EQ(record->cFlags & recorded, recorded);
+    EXPECT_EQ(record->cFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE), 0u);  // both per particle
     EXPECT_EQ(record->srcBlend, 2);
     EXPECT_EQ(record->dstBlend, 2);
     EXPECT_EQ(record->vertexAlphaBlend, 1);
 
     GxAtomic* second = GxParticleTankCreate(4, gxPTANKDFLAGPOSITION, 0);
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(GxParticleTankPropertyLinkTank(emitter, second), nullptr);
+    EXPECT_EQ(GxPTankPropertyLinkTank(emitter, second), nullptr);
     GxTestTakeError();
     EXPECT_EQ(TankOf(), made);
     GxParticleTankDestroy(second);
@@ -569,7 +569,7 @@ TEST_F(Particles, EmitterTanksRecordTheirConstantsAndKeepTheFirstLink)
     std->ptcleSize[0] = 3.0f;
     ASSERT_NE(GxParticleAtomicUpdate(plain, &step), nullptr);
     const GxParticleTank* constant = GxParticleTankGet(TankOf());
-    EXPECT_EQ(constant->format.dataFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE),
+    EXPECT_EQ(constant->cFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE),
               gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE);
     EXPECT_EQ(constant->cColor.blue, 30);
     EXPECT_FLOAT_EQ(constant->cSize[0], 3.0f);
