@@ -1003,9 +1003,7 @@ GxParticleEmitter* GxParticleStdEmitterClone(GxAtomic*, GxParticleEmitter* emitt
     copy(o.matrix, sizeof(GxParticleEmitterMatrix));
     copy(o.size, sizeof(GxParticleEmitterSize));
     copy(o.rotate, sizeof(GxParticleEmitter2DRotate));
-    if (auto* t = Prop<GxParticleEmitterTank>(emitter, o.tank)) {
-        GxPTankPropertyCopy(Prop<GxParticleEmitterTank>(clone, o.tank), t);
-    }
+    GxParticleTankPropertyCopy(clone, emitter);
     return emitter;
 }
 

@@ -486,9 +486,11 @@ GxUInt32 GxPTankPropertyStreamGetSize(const GxParticleEmitterTank* property);
 
 // The emitter-side steps of the plugin on the emitter's tank property; each returns the emitter, and an emitter
 // whose class has no tank property passes (null for the tank steps). Init sets the defaults; Destroy destroys the
-// property; CreateTank makes the tank when there is none yet; Lock locks its arrays.
+// property; Copy gives the clone the source's settings; CreateTank makes the tank when there is none yet; Lock locks
+// its arrays.
 GxParticleEmitter* GxParticleTankPropertyInit(GxParticleEmitter* emitter);
 GxParticleEmitter* GxParticleTankPropertyDestroy(GxParticleEmitter* emitter);
+GxParticleEmitter* GxParticleTankPropertyCopy(GxParticleEmitter* clone, GxParticleEmitter* source);
 GxParticleEmitter* GxParticleTankPropertyCreateTank(GxParticleEmitter* emitter);
 GxParticleEmitter* GxParticleTankPropertyLock(GxParticleEmitter* emitter);
 

@@ -250,6 +250,16 @@ GxParticleEmitter* GxParticleTankPropertyDestroy(GxParticleEmitter* emitter)
     return emitter;
 }
 
+GxParticleEmitter* GxParticleTankPropertyCopy(GxParticleEmitter* clone, GxParticleEmitter* source)
+{
+    GxParticleEmitterTank* to = TankProperty(clone);
+    const GxParticleEmitterTank* from = TankProperty(source);
+    if (to && from) {
+        GxPTankPropertyCopy(to, from);
+    }
+    return clone;
+}
+
 GxParticleEmitter* GxParticleTankPropertyCreateTank(GxParticleEmitter* emitter)
 {
     GxParticleEmitterTank* t = TankProperty(emitter);
