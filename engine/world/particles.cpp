@@ -21,7 +21,7 @@ constexpr GxReal kDirectionVariation = 0.15f;
 constexpr GxReal kParticleSize = 0.3f;
 constexpr GxReal kFullColour = 255.0f;
 constexpr GxUInt8 kOpaque = 255;
-// The tank's data flags get this bit when the effect chooses its own blending.
+// The tank's constant-data flags get this bit when the effect chooses its own blending.
 constexpr GxUInt32 kTankOwnBlend = 0x10000000;
 
 GxFrame* FrameOf(GxAtomic* atomic) { return static_cast<GxFrame*>(atomic->object.object.parent); }
@@ -149,7 +149,7 @@ int CFerroxStdParticle::SetBlendModes(int skip)
         tank->vertexAlphaBlend = 1;
         tank->srcBlend = source;
         tank->dstBlend = destination;
-        tank->format.dataFlags |= kTankOwnBlend;
+        tank->cFlags |= kTankOwnBlend;
     }
     return 1;
 }

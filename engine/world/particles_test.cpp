@@ -99,7 +99,7 @@ TEST_F(StdParticle, BlendIndexesReachTheTankMadeBeforeOrAfter)
     EXPECT_EQ(tank->srcBlend, kBlendSourceAlpha);
     EXPECT_EQ(tank->dstBlend, kBlendOne);
     EXPECT_EQ(tank->vertexAlphaBlend, 1);
-    EXPECT_NE(tank->format.dataFlags & 0x10000000u, 0u);
+    EXPECT_NE(tank->cFlags & 0x10000000u, 0u);
 
     // An index past the library's table leaves the blending alone.
     effect.m_sourceBlend = 40;

@@ -2,7 +2,8 @@
 // that feed the instancers (quads or point sprites in a dynamic vertex buffer, or the tank's own geometry), and
 // the draw with the tank's blending.
 //
-// Sections: driver state - vertex layout - locks and point instancers - geometry path - create - render - plugin.
+// Sections: driver state - vertex layout - locks - point instancers - geometry path - create - render - locks and
+// instancers - plugin.
 #include <cstring>
 
 #include "gfx/core/engine.h"
@@ -131,27 +132,6 @@ const GxMaterial* MaterialOf(const GxAtomic* atomic)
     return geometry && geometry->matList.numMaterials > 0 ? geometry->matList.materials[0] : nullptr;
 }
 
-GxBool LockQuads(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank, GxInt32 count)
-{
-    const GxMaterial* material = MaterialOf(atomic);
-    SetTextured(atomic, material && material->texture);
-    GxPTankQuadAxes(tank, &work->right, &work->up);
-    return LockVertices(work, atomic, tank, static_cast<GxUInt32>(count) * kCorners) ? 1 : 0;
-}
-
-GxBool LockPoints(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank, GxInt32 count)
-{
-    SetTextured(atomic, false);
-    return LockVertices(work, atomic, tank, static_cast<GxUInt32>(count)) ? 1 : 0;
-}
-
-void UnlockVertices(GxAtomic*, GxParticleTank*, GxPTankInstanceWork*)
-{
-    if (driver.vertexBuffer) {
-        GxD3D9DynamicVertexBufferUnlock(driver.vertexBuffer);
-    }
-}
-
 // ---------------------------------------------------------------------------------------------- point instancers
 
 // One vertex per particle: its position (moved by the pivot in x and y) and, for sized sprites, its width in the
@@ -179,20 +159,6 @@ GxUInt8* PointPositions(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxPar
     return dst;
 }
 
-GxUInt8* PointColours(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
-                      const GxPTankInstanceWork*)
-{
-    const GxParticleTankLockStruct& colours = tank->format.kinds[4];
-    for (GxInt32 i = 0; i < count; i++) {
-        GxRGBA c;
-        memcpy(&c, colours.data + static_cast<size_t>(i) * colours.stride, sizeof(c));
-        const GxUInt32 argb = GxPTankColorARGB(c);
-        memcpy(dst, &argb, sizeof(argb));
-        dst += stride;
-    }
-    return dst;
-}
-
 GxUInt8* PointConstantColour(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
                              const GxPTankInstanceWork*)
 {
@@ -204,24 +170,14 @@ GxUInt8* PointConstantColour(GxUInt8* dst, GxInt32 stride, GxInt32 count, const 
     return dst;
 }
 
-GxUInt8* PointNormals(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
-                      const GxPTankInstanceWork*)
-{
-    const GxParticleTankLockStruct& normals = tank->format.kinds[2];
-    for (GxInt32 i = 0; i < count; i++) {
-        memcpy(dst, normals.data + static_cast<size_t>(i) * normals.stride, sizeof(GxV3d));
-        dst += stride;
-    }
-    return dst;
-}
-
 GxPTankInstancer PickPointPositions(GxUInt32 flags)
 {
     const bool offset = (flags & gxPTANKDFLAGUSECENTER) != 0;
     if (flags & gxPTANKDFLAGSIZE) {
-        return offset ? PointPositions<true, true> : PointPositions<false, true>;
+        return offset ? GxD3D9ParticleTankInstancePointPositionsSizeOffset
+                      : GxD3D9ParticleTankInstancePointPositionsSize;
     }
-    return offset ? PointPositions<true, false> : PointPositions<false, false>;
+    return offset ? GxD3D9ParticleTankInstancePointPositionsOffset : GxD3D9ParticleTankInstancePointPositions;
 }
 
 // ---------------------------------------------------------------------------------------------- geometry path
@@ -331,9 +287,83 @@ void DrawPoints(const GxParticleTank* tank, GxInt32 count)
     GxD3D9SetRenderState(D3DRS_POINTSCALEENABLE, FALSE);
 }
 
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------- locks and instancers
+
+GxBool GxD3D9ParticleTankLockQuads(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank, GxInt32 count)
+{
+    const GxMaterial* material = MaterialOf(atomic);
+    SetTextured(atomic, material && material->texture);
+    GxPTankQuadAxes(tank, &work->right, &work->up);
+    return LockVertices(work, atomic, tank, static_cast<GxUInt32>(count) * kCorners) ? 1 : 0;
+}
+
+GxBool GxD3D9ParticleTankLockPoints(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank, GxInt32 count)
+{
+    SetTextured(atomic, false);
+    return LockVertices(work, atomic, tank, static_cast<GxUInt32>(count)) ? 1 : 0;
+}
+
+void GxD3D9ParticleTankUnlockVertices(GxAtomic*, GxParticleTank*, GxPTankInstanceWork*)
+{
+    if (driver.vertexBuffer) {
+        GxD3D9DynamicVertexBufferUnlock(driver.vertexBuffer);
+    }
+}
+
+GxUInt8* GxD3D9ParticleTankInstancePointPositions(GxUInt8* dst, GxInt32 stride, GxInt32 count,
+                                                  const GxParticleTank* tank, const GxPTankInstanceWork* work)
+{
+    return PointPositions<false, false>(dst, stride, count, tank, work);
+}
+
+GxUInt8* GxD3D9ParticleTankInstancePointPositionsOffset(GxUInt8* dst, GxInt32 stride, GxInt32 count,
+                                                        const GxParticleTank* tank, const GxPTankInstanceWork* work)
+{
+    return PointPositions<true, false>(dst, stride, count, tank, work);
+}
+
+GxUInt8* GxD3D9ParticleTankInstancePointPositionsSize(GxUInt8* dst, GxInt32 stride, GxInt32 count,
+                                                      const GxParticleTank* tank, const GxPTankInstanceWork* work)
+{
+    return PointPositions<false, true>(dst, stride, count, tank, work);
+}
+
+GxUInt8* GxD3D9ParticleTankInstancePointPositionsSizeOffset(GxUInt8* dst, GxInt32 stride, GxInt32 count,
+                                                            const GxParticleTank* tank, const GxPTankInstanceWork* work)
+{
+    return PointPositions<true, true>(dst, stride, count, tank, work);
+}
+
+GxUInt8* GxD3D9ParticleTankInstanceColours(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
+                                           const GxPTankInstanceWork*)
+{
+    const GxParticleTankLockStruct& colours = tank->format.kinds[4];
+    for (GxInt32 i = 0; i < count; i++) {
+        GxRGBA c;
+        memcpy(&c, colours.data + static_cast<size_t>(i) * colours.stride, sizeof(c));
+        const GxUInt32 argb = GxPTankColorARGB(c);
+        memcpy(dst, &argb, sizeof(argb));
+        dst += stride;
+    }
+    return dst;
+}
+
+GxUInt8* GxD3D9ParticleTankInstanceNormals(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
+                                           const GxPTankInstanceWork*)
+{
+    const GxParticleTankLockStruct& normals = tank->format.kinds[2];
+    for (GxInt32 i = 0; i < count; i++) {
+        memcpy(dst, normals.data + static_cast<size_t>(i) * normals.stride, sizeof(GxV3d));
+        dst += stride;
+    }
+    return dst;
+}
+
 // ---------------------------------------------------------------------------------------------- plugin
 
-GxBool Open(void)
+GxBool GxD3D9ParticleTankOpen(void)
 {
     // Nothing of an earlier device is usable on this one.
     driver = Driver{};
@@ -343,7 +373,7 @@ GxBool Open(void)
     return 1;
 }
 
-void Close(void)
+void GxD3D9ParticleTankClose(void)
 {
     if (driver.quadIndices) {
         driver.quadIndices->Release();
@@ -351,7 +381,13 @@ void Close(void)
     driver = Driver{};
 }
 
-}  // namespace
+void GxParticleTankSetInstancers(GxAtomic* atomic)
+{
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    GxPTankSelectInstancers(tank, &tank->instancers);
+    tank->instancers.setup = GxPTankInstanceSetup;
+    tank->instancers.finish = GxPTankInstanceFinish;
+}
 
 GxBool GxD3D9ParticleTankCreateCallback(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 capacity,
                                         GxUInt32 dataFlags, GxUInt32 platformFlags)
@@ -390,17 +426,18 @@ GxBool GxD3D9ParticleTankCreateCallback(GxAtomic* atomic, GxParticleTankFormat* 
     }
     tank->cColor = {0, 0, 0, 255};
     tank->platformState = points ? kStatePoints : 0;
-    GxPTankSelectInstancers(tank, &tank->instancers);
+    GxParticleTankSetInstancers(atomic);
     if (points) {
-        tank->instancers.setup = LockPoints;
-        tank->instancers.positions = PickPointPositions(format->dataFlags);
-        tank->instancers.normals = PointNormals;
-        tank->instancers.colors = (format->dataFlags & gxPTANKDFLAGCOLOR) ? PointColours : PointConstantColour;
+        tank->instancers.setup = GxD3D9ParticleTankLockPoints;
+        tank->instancers.positions = PickPointPositions(format->dataFlags | tank->cFlags);
+        tank->instancers.normals = GxD3D9ParticleTankInstanceNormals;
+        tank->instancers.colors =
+            (format->dataFlags & gxPTANKDFLAGCOLOR) ? GxD3D9ParticleTankInstanceColours : PointConstantColour;
         tank->instancers.texCoords = nullptr;
     } else {
-        tank->instancers.setup = LockQuads;
+        tank->instancers.setup = GxD3D9ParticleTankLockQuads;
     }
-    tank->instancers.finish = UnlockVertices;
+    tank->instancers.finish = GxD3D9ParticleTankUnlockVertices;
     return 1;
 }
 
@@ -424,7 +461,8 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat*,
     GxD3D9GetRenderState(D3DRS_SHADEMODE, &shadeMode);
     GxD3D9SetRenderState(D3DRS_LOCALVIEWER, FALSE);
     const GxMaterial* material = MaterialOf(atomic);
-    const GxTexture* texture = (geometry->flags & gxGEOMETRYTEXTURED) && material ? material->texture : nullptr;
+    // Point sprites take their texture coordinates from the device: their material's texture is drawn too.
+    const GxTexture* texture = material ? material->texture : nullptr;
     const GxUInt32 op = texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2;
     // Without lighting and without vertex colours the tank's constant colour comes in as the texture factor.
     if (!lighting && !(geometry->flags & gxGEOMETRYPRELIT)) {
@@ -484,7 +522,7 @@ GxBool GxPTankInstanceSetup(GxPTankInstanceWork* work, GxAtomic* atomic, GxParti
     const GxUInt32 flags = tank->format.dataFlags;
     GxMorphTarget& target = geometry->morphTarget[0];
     GxUInt16 lock = gxGEOMETRYLOCKVERTICES;
-    if (flags & gxPTANKDFLAGHIDEINACTIVE) {
+    if (tank->cFlags & gxPTANKDFLAGHIDEINACTIVE) {
         const GxV3d hidden = {gxPTANKHIDDENPOSITION, gxPTANKHIDDENPOSITION, gxPTANKHIDDENPOSITION};
         for (GxInt32 v = count * kCorners; v < vertices; v++) {
             target.verts[v] = hidden;
@@ -558,7 +596,7 @@ GxAtomic* GxD3D9ParticleTankUseGeometry(GxAtomic* atomic)
     }
     GxAtomicSetGeometry(atomic, geometry, 0);
     GxGeometryDestroy(geometry);  // the atomic holds it now
-    tank->format.dataFlags |= gxPTANKDFLAGHIDEINACTIVE;
+    tank->cFlags |= gxPTANKDFLAGHIDEINACTIVE;
     tank->instancers.setup = GxPTankInstanceSetup;
     tank->instancers.finish = GxPTankInstanceFinish;
     tank->callbacks.render = RenderGeometry;
@@ -571,7 +609,7 @@ GxBool GxD3D9ParticleTankPluginAttach(void)
 {
     static const GxParticleTankCallBackSet callbacks = {nullptr, GxD3D9ParticleTankCreateCallback,
                                                         GxParticleTankInstance, GxD3D9ParticleTankRenderCallback};
-    static const GxParticleTankDriverHooks hooks = {Open, Close};
+    static const GxParticleTankDriverHooks hooks = {GxD3D9ParticleTankOpen, GxD3D9ParticleTankClose};
     GxParticleTankSetDefaultCallbacks(&callbacks);
     GxParticleTankSetDriverHooks(&hooks);
     return GxParticleTankPluginAttach();

@@ -20,6 +20,36 @@ GxBool GxD3D9ParticleTankPluginAttach(void);
 GxBool GxD3D9ParticleTankCreateCallback(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 capacity,
                                         GxUInt32 dataFlags, GxUInt32 platformFlags);
 GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 count);
+// Engine open keeps the device's largest point size and whether it takes a size per vertex; close releases the shared
+// quad index buffer.
+GxBool GxD3D9ParticleTankOpen(void);
+void GxD3D9ParticleTankClose(void);
+
+// Installs the generic instancers for the tank's data flags with the geometry set-up and finish; the create callback
+// then puts the Direct3D locks and point instancers in their place.
+void GxParticleTankSetInstancers(GxAtomic* atomic);
+
+// The Direct3D set-ups lock `count` quads (four vertices each, axes from the tank or the camera, textured when the
+// material has a texture) or `count` points (untextured vertices) in a dynamic vertex buffer and describe its parts;
+// false when no space can be had. The finish unlocks it.
+GxBool GxD3D9ParticleTankLockQuads(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank, GxInt32 count);
+GxBool GxD3D9ParticleTankLockPoints(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank, GxInt32 count);
+void GxD3D9ParticleTankUnlockVertices(GxAtomic* atomic, GxParticleTank* tank, GxPTankInstanceWork* work);
+// Point instancers, one vertex per particle: the position (moved by the pivot in x and y for the offset forms) and,
+// for the size forms, the width in the point-size slot; the normal; the colour as an ARGB word.
+GxUInt8* GxD3D9ParticleTankInstancePointPositions(GxUInt8* dst, GxInt32 stride, GxInt32 count,
+                                                  const GxParticleTank* tank, const GxPTankInstanceWork* work);
+GxUInt8* GxD3D9ParticleTankInstancePointPositionsOffset(GxUInt8* dst, GxInt32 stride, GxInt32 count,
+                                                        const GxParticleTank* tank, const GxPTankInstanceWork* work);
+GxUInt8* GxD3D9ParticleTankInstancePointPositionsSize(GxUInt8* dst, GxInt32 stride, GxInt32 count,
+                                                      const GxParticleTank* tank, const GxPTankInstanceWork* work);
+GxUInt8* GxD3D9ParticleTankInstancePointPositionsSizeOffset(GxUInt8* dst, GxInt32 stride, GxInt32 count,
+                                                            const GxParticleTank* tank,
+                                                            const GxPTankInstanceWork* work);
+GxUInt8* GxD3D9ParticleTankInstanceNormals(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
+                                           const GxPTankInstanceWork* work);
+GxUInt8* GxD3D9ParticleTankInstanceColours(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
+                                           const GxPTankInstanceWork* work);
 
 // Chooses the instancers for the tank's data flags; the set-up and finish are the caller's.
 void GxPTankSelectInstancers(GxParticleTank* tank, GxPTankInstancers* table);

@@ -235,6 +235,97 @@ TEST_F(TankTest, PointSpritesCarryTheirSizeAndSwitchSpritesOffAfter)
     EXPECT_FALSE(GxD3D9GetVertexAlpha());
 }
 
+// A point-sprite tank draws its material's texture, modulated by the vertex colours, though its vertices carry no
+// texture coordinates: the device makes them across each sprite.
+TEST_F(TankTest, PointSpritesDrawTheirMaterialsTexture)
+{
+    GxAtomic* tank = GxParticleTankCreate(2, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR, gxPTANKPLATFORMPOINTSPRITES);
+    ASSERT_NE(tank, nullptr);
+    tanks.push_back(tank);
+    GxRaster* raster = GxRasterCreate(2, 2, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
+    ASSERT_NE(texture, nullptr);
+    GxMaterialSetTexture(tank->geometry->matList.materials[0], texture);
+    GxTextureDestroy(texture);  // the material holds it
+    Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
+    Put(tank, gxPTANKDFLAGCOLOR, 0, GxRGBA{10, 20, 30, 40});
+    ASSERT_TRUE(GxParticleTankSetCount(tank, 1));
+    IDirect3DDevice9* device = GxD3D9Device();
+    D3D9SoftClearLog(device);
+    ASSERT_TRUE(Draw(tank));
+    const D3D9SoftEvent* draw = D3D9SoftLast(device, D3D9SOFT_DRAW);
+    ASSERT_NE(draw, nullptr);
+    EXPECT_EQ(draw->draw.type, D3DPT_POINTLIST);
+    EXPECT_EQ(draw->fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_DIFFUSE));
+    EXPECT_NE(draw->texture0, nullptr);
+    GxUInt32 colourOp = D3DTOP_MODULATE;  // the device's own default for stage 0
+    for (const D3D9SoftEvent& e : D3D9SoftLog(device)) {
+        if (e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_TEXTURESTAGE && e.a == 0 && e.b == D3DTSS_COLOROP) {
+            colourOp = e.value;
+        }
+    }
+    EXPECT_EQ(colourOp, static_cast<GxUInt32>(D3DTOP_MODULATE));
+    EXPECT_FALSE(tank->geometry->flags & gxGEOMETRYTEXTURED);
+}
+
+// The point instancers write one vertex per particle: the position, moved by the pivot in the offset forms, the
+// width in the size slot after the normal, the normal itself, and the colour as an ARGB word.
+TEST_F(TankTest, PointInstancersWriteOneVertexPerParticle)
+{
+    GxAtomic* atomic = Tank(2, gxPTANKDFLAGPOSITION | gxPTANKDFLAGSIZE | gxPTANKDFLAGCOLOR | gxPTANKDFLAGNORMAL);
+    ASSERT_NE(atomic, nullptr);
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    tank->cPivot[0] = 1.0f;
+    tank->cPivot[1] = 2.0f;
+    Put(atomic, gxPTANKDFLAGPOSITION, 1, GxV3d{3.0f, 4.0f, 5.0f});
+    const GxReal size[2] = {6.0f, 7.0f};
+    GxParticleTankLockStruct lock;
+    ASSERT_TRUE(GxParticleTankLock(atomic, &lock, gxPTANKDFLAGSIZE, gxPTANKLOCKWRITE));
+    memcpy(lock.data + lock.stride, size, sizeof(size));
+    Put(atomic, gxPTANKDFLAGNORMAL, 1, GxV3d{0.0f, 0.0f, -1.0f});
+    Put(atomic, gxPTANKDFLAGCOLOR, 1, GxRGBA{10, 20, 30, 40});
+    constexpr GxInt32 kStride = 32;  // position, normal, size, colour
+    GxPTankInstanceWork work = {};
+    work.hasNormals = 1;
+    const auto vertex = [&](GxPTankInstancer instancer, GxInt32 at) {
+        std::vector<GxUInt8> out(2 * kStride, 0);
+        EXPECT_EQ(instancer(out.data() + at, kStride, 2, tank, &work), out.data() + at + 2 * kStride);
+        return std::vector<GxUInt8>(out.begin() + kStride, out.end());
+    };
+    GxV3d p;
+    GxReal width = 0.0f;
+    std::vector<GxUInt8> v = vertex(GxD3D9ParticleTankInstancePointPositions, 0);
+    memcpy(&p, v.data(), sizeof(p));
+    ExpectNear(p, 3.0f, 4.0f, 5.0f);
+    v = vertex(GxD3D9ParticleTankInstancePointPositionsOffset, 0);
+    memcpy(&p, v.data(), sizeof(p));
+    ExpectNear(p, 4.0f, 6.0f, 5.0f);
+    v = vertex(GxD3D9ParticleTankInstancePointPositionsSize, 0);
+    memcpy(&width, v.data() + 24, sizeof(width));
+    EXPECT_FLOAT_EQ(width, 6.0f);
+    v = vertex(GxD3D9ParticleTankInstancePointPositionsSizeOffset, 0);
+    memcpy(&p, v.data(), sizeof(p));
+    memcpy(&width, v.data() + 24, sizeof(width));
+    ExpectNear(p, 4.0f, 6.0f, 5.0f);
+    EXPECT_FLOAT_EQ(width, 6.0f);
+    v = vertex(GxD3D9ParticleTankInstanceNormals, 12);
+    memcpy(&p, v.data() + 12, sizeof(p));
+    ExpectNear(p, 0.0f, 0.0f, -1.0f);
+    v = vertex(GxD3D9ParticleTankInstanceColours, 28);
+    GxUInt32 argb = 0;
+    memcpy(&argb, v.data() + 28, sizeof(argb));
+    EXPECT_EQ(argb, 0x280A141Eu);
+
+    // The generic set for a plain tank: its quad instancers with the geometry set-up and finish.
+    GxParticleTankSetInstancers(atomic);
+    EXPECT_EQ(tank->instancers.setup, GxPTankInstanceSetup);
+    EXPECT_EQ(tank->instancers.finish, GxPTankInstanceFinish);
+    GxPTankInstancers chosen = {};
+    GxPTankSelectInstancers(tank, &chosen);
+    EXPECT_EQ(tank->instancers.positions, chosen.positions);
+    EXPECT_NE(tank->instancers.normals, nullptr);
+}
+
 // Runs a tank's positions instancer for its first particle with the camera's axes (-1, 0, 0) and (0, 1, 0).
 std::vector<GxV3d> Corners(GxParticleTank* tank)
 {

@@ -311,7 +311,7 @@ void GxPTankQuadAxes(const GxParticleTank* tank, GxV3d* right, GxV3d* up)
 
 void GxPTankSelectInstancers(GxParticleTank* tank, GxPTankInstancers* table)
 {
-    const GxUInt32 flags = tank->format.dataFlags;
+    const GxUInt32 flags = tank->format.dataFlags | tank->cFlags;
     table->positions = (flags & gxPTANKDFLAGUSECENTER) ? PickPositions<true>(flags) : PickPositions<false>(flags);
     if (flags & gxPTANKDFLAGVTX2TEXCOORDS) {
         table->texCoords = TexCoordsEach;

@@ -1,7 +1,7 @@
 // Standard particles: shared property tables, emitter and particle classes, emitters and their batches, the
 // per-emitter generator, emission and ageing written straight into particle tanks.
 //
-// Sections: generator - property tables - classes - emitters and batches - tank property - emission - update -
+// Sections: generator - property tables - classes - emitter access - tank writes - emission - update -
 // atomics and plugin.
 #include <algorithm>
 #include <cmath>
@@ -25,7 +25,6 @@ constexpr GxUInt32 kRandomMultiplier = 0x0BB38435u;
 constexpr GxUInt32 kRandomIncrement = 0x3619636Bu;
 constexpr GxReal kTwoToMinus32 = 2.3283064e-10f;
 constexpr GxReal kPi = 3.1415927f;
-constexpr GxReal kTankRotationEpsilon = 1e-5f;
 // Property blocks hold pointers: sizes round up so every block stays aligned for them.
 constexpr GxInt32 kSizeRound = static_cast<GxInt32>(alignof(void*));
 constexpr GxInt32 kKeyCountShift = 4;
@@ -60,19 +59,23 @@ constexpr PropertySpec kParticleProps[] = {
     {gxPRTSTDPARTICLEDATAFLAG2DROTATE, gxPRTSTDPROPERTYCODEPARTICLE2DROTATE, sizeof(GxParticle2DRotate)},
 };
 
-// Tank data bits in ascending order; the emitter's pointer arrays follow this order.
-constexpr GxUInt32 kTankBits[] = {gxPTANKDFLAGPOSITION, gxPTANKDFLAGCOLOR,    gxPTANKDFLAGSIZE,
-                                  gxPTANKDFLAGMATRIX,   gxPTANKDFLAG2DROTATE, gxPTANKDFLAGVTX2TEXCOORDS};
-enum TankSlot : GxInt32 {
-    kSlotPosition,
-    kSlotColour,
-    kSlotSize,
-    kSlotMatrix,
-    kSlotRotate,
-    kSlotUV,
-    kTankSlots
+// Offsets of the properties an emitter and its particle class carry (-1 for one the class lacks).
+struct Offsets {
+    GxInt32 std, colour, uv, size, tank, matrix, rotate;
+    GxInt32 pVelocity, pPosition, pColour, pUV, pSize, pRotate, pMatrix;
+    GxInt32 pSizeBytes;
 };
-static_assert(kTankSlots <= gxPTANKKINDS, "tank pointer arrays too small");
+constexpr Offsets kNoOffsets = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0};
+
+// The offsets of the emitter and particle class tables seen last. A null particle table stands for no particle
+// class, whose offsets are all -1.
+struct OffsetCache {
+    const GxParticlePropertyTable* emitterTable;
+    const GxParticlePropertyTable* particleTable;
+    Offsets offsets;
+};
+constexpr OffsetCache kEmptyCache = {nullptr, nullptr, kNoOffsets};
+OffsetCache cache = kEmptyCache;
 
 GxParticlePropertyTable* tables = nullptr;
 GxParticleClassBase* emitterClasses = nullptr;
@@ -176,6 +179,10 @@ void TableDestroy(GxParticlePropertyTable* table)
             *at = table->next;
             break;
         }
+    }
+    // A later table may take this one's address: the cache starts over.
+    if (cache.emitterTable == table || cache.particleTable == table) {
+        cache = kEmptyCache;
     }
     GxFree(table->allocation);
 }
@@ -281,35 +288,11 @@ GxBool ClassDestroy(GxParticleClassBase*& list, GxParticleClassBase* c)
 
 // ---------------------------------------------------------------------------------------------- emitter access
 
-// Offsets of the properties an emitter and its particle class carry, looked up once per update.
-struct Offsets {
-    GxInt32 std, colour, uv, size, tank, matrix, rotate;
-    GxInt32 pVelocity, pPosition, pColour, pUV, pSize, pRotate, pMatrix;
-    GxInt32 pSizeBytes;
-};
-
-Offsets LookUp(const GxParticleEmitter* e)
+// The cached offsets, refreshed by GxParticleEmitterCacheOffsets; every callback reads its properties through them.
+Offsets LookUp(GxParticleEmitter* e)
 {
-    const GxParticlePropertyTable* t = e->emtClass->propTab;
-    Offsets o = {};
-    o.std = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERSTANDARD);
-    o.colour = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR);
-    o.uv = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS);
-    o.size = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE);
-    o.tank = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPTANK);
-    o.matrix = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX);
-    o.rotate = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE);
-    const GxParticlePropertyTable* p = e->ptcleClass ? e->ptcleClass->propTab : nullptr;
-    const auto at = [p](GxInt32 id) { return p ? GxParticlePropertyGetOffset(p, id) : -1; };
-    o.pVelocity = at(gxPRTSTDPROPERTYCODEPARTICLEVELOCITY);
-    o.pPosition = at(gxPRTSTDPROPERTYCODEPARTICLEPOSITION);
-    o.pColour = at(gxPRTSTDPROPERTYCODEPARTICLECOLOR);
-    o.pUV = at(gxPRTSTDPROPERTYCODEPARTICLETEXCOORDS);
-    o.pSize = at(gxPRTSTDPROPERTYCODEPARTICLESIZE);
-    o.pRotate = at(gxPRTSTDPROPERTYCODEPARTICLE2DROTATE);
-    o.pMatrix = at(gxPRTSTDPROPERTYCODEPARTICLEMATRIX);
-    o.pSizeBytes = e->ptcleClass ? e->ptcleClass->objSize : 0;
-    return o;
+    GxParticleEmitterCacheOffsets(e);
+    return cache.offsets;
 }
 
 GxReal WrapAngle(GxReal angle)
@@ -337,113 +320,7 @@ GxUInt8 ClampedChannel(GxReal whole)
 GxUInt8 Channel(GxReal value) { return ClampedChannel(std::floor(value + 0.5f)); }
 GxUInt8 TruncatedChannel(GxReal value) { return ClampedChannel(std::trunc(value)); }
 
-// ---------------------------------------------------------------------------------------------- tank property
-
-void TankPropertyInit(GxParticleEmitterTank* t)
-{
-    memset(t, 0, sizeof(*t));
-    t->updateFlags = 0xFFFFFFFFu;
-    t->emitFlags = 0xFFFFFFFFu;
-    t->srcBlend = 2;
-    t->dstBlend = 2;
-    t->vtxAlphaBlend = 1;
-}
-
-// A tank goes with its frame.
-void DestroyTank(GxAtomic* tank)
-{
-    auto* frame = static_cast<GxFrame*>(tank->object.object.parent);
-    GxAtomicSetFrame(tank, nullptr);
-    GxParticleTankDestroy(tank);
-    if (frame) {
-        GxFrameDestroy(frame);
-    }
-}
-
-bool TankPropertyCreateTank(GxParticleEmitter* e, const Offsets& o)
-{
-    auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
-    auto* s = Prop<GxParticleEmitterStd>(e, o.std);
-    if (t->tank) {
-        return true;
-    }
-    GxUInt32 flags = o.matrix >= 0 ? gxPTANKDFLAGMATRIX : gxPTANKDFLAGPOSITION;
-    if (o.colour >= 0) {
-        flags |= gxPTANKDFLAGCOLOR;
-    }
-    if (s && s->texture) {
-        flags |= o.uv >= 0 ? gxPTANKDFLAGVTX2TEXCOORDS : gxPTANKDFLAGCNSVTX2TEXCOORDS;
-    }
-    if (o.size >= 0 && (flags & gxPTANKDFLAGPOSITION)) {
-        flags |= gxPTANKDFLAGSIZE;
-    }
-    t->updateFlags &= ~static_cast<GxUInt32>(gxPTANKDFLAGCNS2DROTATE);
-    if (flags & gxPTANKDFLAGPOSITION) {
-        if (o.rotate >= 0) {
-            flags |= gxPTANKDFLAG2DROTATE;
-        } else if (s && std::fabs(s->tankRotSpeed) > kTankRotationEpsilon) {
-            flags |= gxPTANKDFLAGCNS2DROTATE;
-            t->updateFlags |= gxPTANKDFLAGCNS2DROTATE;
-        }
-    }
-    GxAtomic* tank = GxParticleTankCreate(s ? s->maxPTank : 0, flags, t->platFlags);
-    if (!tank) {
-        return false;
-    }
-    // Particles are written in world space: the tank's own frame stays the identity.
-    GxFrame* frame = GxFrameCreate();
-    if (!frame) {
-        GxParticleTankDestroy(tank);
-        return false;
-    }
-    GxAtomicSetFrame(tank, frame);
-    GxParticleTank* record = GxParticleTankGet(tank);
-    record->cPivot[0] = record->cPivot[1] = 0.0f;
-    record->format.dataFlags |= gxPTANKDFLAGUSECENTER;
-    GxMaterial* material =
-        tank->geometry && tank->geometry->matList.numMaterials > 0 ? tank->geometry->matList.materials[0] : nullptr;
-    if (s) {
-        if (!(flags & gxPTANKDFLAGCOLOR)) {
-            record->cColor = s->ptcleColor;
-            record->format.dataFlags |= gxPTANKDFLAGCNSCOLOR;
-            if (material) {
-                material->color = s->ptcleColor;
-            }
-        }
-        if (flags & gxPTANKDFLAGCNSVTX2TEXCOORDS) {
-            memcpy(record->cUV, s->ptcleUV, sizeof(record->cUV));
-            record->format.dataFlags |= gxPTANKDFLAGCNSVTX2TEXCOORDS;
-        }
-        if (!(flags & gxPTANKDFLAGSIZE)) {
-            record->cSize[0] = s->ptcleSize[0];
-            record->cSize[1] = s->ptcleSize[1];
-            record->format.dataFlags |= gxPTANKDFLAGCNSSIZE;
-        }
-        // The tank draws the emitter's texture: without it on the material the quads come out untextured.
-        if (material && s->texture) {
-            GxMaterialSetTexture(material, s->texture);
-        }
-    }
-    if (!GxParticleTankPropertyLinkTank(e, tank)) {
-        DestroyTank(tank);
-        return false;
-    }
-    record->srcBlend = t->srcBlend;
-    record->dstBlend = t->dstBlend;
-    record->vertexAlphaBlend = t->vtxAlphaBlend;
-    record->format.dataFlags |= gxPTANKDFLAGOWNBLEND;
-    return true;
-}
-
-void TankPropertyLock(GxParticleEmitterTank* t)
-{
-    for (GxInt32 slot = 0; slot < kTankSlots; slot++) {
-        GxParticleTankLockStruct lock;
-        GxParticleTankLock(t->tank, &lock, kTankBits[slot], gxPTANKLOCKWRITE);
-        t->dataIn[slot] = t->dataOut[slot] = lock.data;
-        t->dataStride[slot] = lock.stride;
-    }
-}
+// ---------------------------------------------------------------------------------------------- tank writes
 
 bool Writes(const GxParticleEmitterTank* t, GxUInt32 bit, GxUInt32 which) { return (t->dataFlags & bit & which) != 0; }
 
@@ -456,8 +333,14 @@ void Put(GxParticleEmitterTank* t, GxInt32 slot, const void* value, size_t size)
 
 // ---------------------------------------------------------------------------------------------- emission
 
-GxParticleBatch* TakeBatch(GxParticleEmitter* e)
+}  // namespace
+
+GxParticleBatch* GxParticleBatchCreate(GxParticleEmitter* e)
 {
+    if (!e || !e->ptcleClass) {
+        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+        return nullptr;
+    }
     GxParticleBatch* batch = e->spareBatch;
     if (batch) {
         e->spareBatch = batch->next;
@@ -484,10 +367,18 @@ GxParticleBatch* TakeBatch(GxParticleEmitter* e)
     return GxParticleRunCallBacks(&GxParticleCallBackSet::batchCreate, e, batch, nullptr) ? batch : nullptr;
 }
 
+namespace {
+
+// Each component drawn with its bias, x first.
+GxV3d BiasedVector(GxUInt32* seed, const GxV3d& value, const GxV3d& bias)
+{
+    return {GxParticleRandomBias(seed, value.x, bias.x), GxParticleRandomBias(seed, value.y, bias.y),
+            GxParticleRandomBias(seed, value.z, bias.z)};
+}
+
 GxV3d BiasedDirection(GxUInt32* seed, const GxV3d& value, const GxV3d& bias)
 {
-    GxV3d d = {GxParticleRandomBias(seed, value.x, bias.x), GxParticleRandomBias(seed, value.y, bias.y),
-               GxParticleRandomBias(seed, value.z, bias.z)};
+    GxV3d d = BiasedVector(seed, value, bias);
     GxV3dNormalize(&d, &d);
     return d;
 }
@@ -524,21 +415,19 @@ void EmitOne(GxParticleEmitter* e, const Offsets& o, GxParticleEmitterStd* s, Gx
     base->life = 0.0f;
     base->oneOverLife = base->lifeSpan > 0.0f ? 1.0f / base->lifeSpan : 0.0f;
     base->flag = 0;
-    GxV3d position = {GxParticleRandomBias(seed, s->emtPos.x, s->emtPosBias.x),
-                      GxParticleRandomBias(seed, s->emtPos.y, s->emtPosBias.y),
-                      GxParticleRandomBias(seed, s->emtPos.z, s->emtPosBias.z)};
+    // Draws in this order: life, direction, speed, position. Particles without velocity draw no position and start
+    // at the emission position itself.
+    GxV3d position = s->emtPos;
     if (auto* velocity = Prop<GxV3d>(p, o.pVelocity)) {
-        GxV3d dir = {GxParticleRandomBias(seed, s->emtInitDir.x, s->emtInitDirBias.x),
-                     GxParticleRandomBias(seed, s->emtInitDir.y, s->emtInitDirBias.y),
-                     GxParticleRandomBias(seed, s->emtInitDir.z, s->emtInitDirBias.z)};
+        GxV3d dir = BiasedVector(seed, s->emtInitDir, s->emtInitDirBias);
         GxV3dNormalize(&dir, &dir);
         if (s->ltm) {
             GxV3dTransformVector(&dir, &dir, s->ltm);
         }
         const GxReal speed = GxParticleRandomBias(seed, s->emtInitVel, s->emtInitVelBias);
         *velocity = {dir.x * speed, dir.y * speed, dir.z * speed};
+        position = BiasedVector(seed, s->emtPos, s->emtPosBias);
     }
-    // Particles without velocity still start where the emitter puts them.
     if (s->ltm) {
         GxV3dTransformPoint(&position, &position, s->ltm);
     }
@@ -590,25 +479,25 @@ void EmitOne(GxParticleEmitter* e, const Offsets& o, GxParticleEmitterStd* s, Gx
         return;
     }
     if (Writes(t, gxPTANKDFLAGPOSITION, t->emitFlags)) {
-        Put(t, kSlotPosition, &position, sizeof(position));
+        Put(t, gxPARTICLESLOTPOSITION, &position, sizeof(position));
     }
     if (Writes(t, gxPTANKDFLAGMATRIX, t->emitFlags)) {
         const GxMatrix m = EmitMatrix(Prop<GxParticleEmitterMatrix>(e, o.matrix), seed, position, size);
-        Put(t, kSlotMatrix, &m, sizeof(m));
+        Put(t, gxPARTICLESLOTMATRIX, &m, sizeof(m));
     }
     if (Writes(t, gxPTANKDFLAGSIZE, t->emitFlags)) {
-        Put(t, kSlotSize, size, sizeof(size));
+        Put(t, gxPARTICLESLOTSIZE, size, sizeof(size));
     }
     if (Writes(t, gxPTANKDFLAGCOLOR, t->emitFlags)) {
         const GxRGBA c = {TruncatedChannel(colour[0]), TruncatedChannel(colour[1]), TruncatedChannel(colour[2]),
                           TruncatedChannel(colour[3])};
-        Put(t, kSlotColour, &c, sizeof(c));
+        Put(t, gxPARTICLESLOTCOLOUR, &c, sizeof(c));
     }
     if (Writes(t, gxPTANKDFLAGVTX2TEXCOORDS, t->emitFlags)) {
-        Put(t, kSlotUV, uv, sizeof(uv));
+        Put(t, gxPARTICLESLOTUV, uv, sizeof(uv));
     }
     if (Writes(t, gxPTANKDFLAG2DROTATE, t->emitFlags)) {
-        Put(t, kSlotRotate, &angle, sizeof(angle));
+        Put(t, gxPARTICLESLOTROTATE, &angle, sizeof(angle));
     }
 }
 
@@ -643,7 +532,7 @@ bool Emit(GxParticleEmitter* e, const Offsets& o)
     }
     GxParticleBatch* batch = NewestBatch(e);
     if (!batch || n > batch->maxPtcles - batch->numPtcles) {
-        if (!(batch = TakeBatch(e))) {
+        if (!(batch = GxParticleBatchCreate(e))) {
             return false;
         }
         if (n > batch->maxPtcles) {
@@ -712,20 +601,20 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
                 if (Writes(t, gxPTANKDFLAGPOSITION, t->updateFlags)) {
                     if (velocity) {
                         GxV3d prev;
-                        memcpy(&prev, t->dataIn[kSlotPosition], sizeof(prev));
+                        memcpy(&prev, t->dataIn[gxPARTICLESLOTPOSITION], sizeof(prev));
                         const GxV3d next = {prev.x + dt * velocity->x, prev.y + dt * velocity->y,
                                             prev.z + dt * velocity->z};
-                        Carry(t, kSlotPosition, next);
+                        Carry(t, gxPARTICLESLOTPOSITION, next);
                         const GxV3d d = {next.x - origin.x, next.y - origin.y, next.z - origin.z};
                         const GxReal distSq = GxV3dDotProduct(&d, &d);
                         e->radiusSq = distSq > e->radiusSq ? distSq : e->radiusSq;
                     } else {
-                        CopyEntry(t, kSlotPosition, sizeof(GxV3d));
+                        CopyEntry(t, gxPARTICLESLOTPOSITION, sizeof(GxV3d));
                     }
                 }
                 if (Writes(t, gxPTANKDFLAGMATRIX, t->updateFlags)) {
                     GxMatrix m;
-                    memcpy(&m, t->dataIn[kSlotMatrix], sizeof(m));
+                    memcpy(&m, t->dataIn[gxPARTICLESLOTMATRIX], sizeof(m));
                     if (ps) {
                         const GxReal sx = prevSize[0] != 0.0f ? ps->current[0] / prevSize[0] : 1.0f;
                         const GxReal sy = prevSize[1] != 0.0f ? ps->current[1] / prevSize[1] : 1.0f;
@@ -753,13 +642,13 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
                     const GxV3d d = {m.pos.x - origin.x, m.pos.y - origin.y, m.pos.z - origin.z};
                     const GxReal distSq = GxV3dDotProduct(&d, &d);
                     e->radiusSq = distSq > e->radiusSq ? distSq : e->radiusSq;
-                    Carry(t, kSlotMatrix, m);
+                    Carry(t, gxPARTICLESLOTMATRIX, m);
                 }
                 if (Writes(t, gxPTANKDFLAGSIZE, t->updateFlags)) {
                     if (ps) {
-                        Carry(t, kSlotSize, ps->current);
+                        Carry(t, gxPARTICLESLOTSIZE, ps->current);
                     } else {
-                        CopyEntry(t, kSlotSize, 2 * sizeof(GxReal));
+                        CopyEntry(t, gxPARTICLESLOTSIZE, 2 * sizeof(GxReal));
                     }
                 }
                 if (Writes(t, gxPTANKDFLAGCOLOR, t->updateFlags)) {
@@ -767,9 +656,9 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
                         const GxRGBA c = {
                             Channel(pc->start[0] + f * pc->delta[0]), Channel(pc->start[1] + f * pc->delta[1]),
                             Channel(pc->start[2] + f * pc->delta[2]), Channel(pc->start[3] + f * pc->delta[3])};
-                        Carry(t, kSlotColour, c);
+                        Carry(t, gxPARTICLESLOTCOLOUR, c);
                     } else {
-                        CopyEntry(t, kSlotColour, sizeof(GxRGBA));
+                        CopyEntry(t, gxPARTICLESLOTCOLOUR, sizeof(GxRGBA));
                     }
                 }
                 if (Writes(t, gxPTANKDFLAGVTX2TEXCOORDS, t->updateFlags)) {
@@ -778,19 +667,19 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
                         for (GxInt32 k = 0; k < 4; k++) {
                             uv[k] = pt->start[k] + f * pt->delta[k];
                         }
-                        Carry(t, kSlotUV, uv);
+                        Carry(t, gxPARTICLESLOTUV, uv);
                     } else {
-                        CopyEntry(t, kSlotUV, 4 * sizeof(GxReal));
+                        CopyEntry(t, gxPARTICLESLOTUV, 4 * sizeof(GxReal));
                     }
                 }
                 if (Writes(t, gxPTANKDFLAG2DROTATE, t->updateFlags)) {
                     if (auto* pr = Prop<GxParticle2DRotate>(p, o.pRotate)) {
-                        Carry(t, kSlotRotate, pr->start + f * pr->delta);
+                        Carry(t, gxPARTICLESLOTROTATE, pr->start + f * pr->delta);
                     } else {
-                        CopyEntry(t, kSlotRotate, sizeof(GxReal));
+                        CopyEntry(t, gxPARTICLESLOTROTATE, sizeof(GxReal));
                     }
                 }
-                for (GxInt32 slot = 0; slot < kTankSlots; slot++) {
+                for (GxInt32 slot = 0; slot < gxPARTICLETANKSLOTS; slot++) {
                     t->dataOut[slot] += t->dataStride[slot];
                 }
             }
@@ -800,7 +689,7 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
             kept++;
         }
         if (t) {
-            for (GxInt32 slot = 0; slot < kTankSlots; slot++) {
+            for (GxInt32 slot = 0; slot < gxPARTICLETANKSLOTS; slot++) {
                 t->dataIn[slot] += t->dataStride[slot];
             }
         }
@@ -839,19 +728,6 @@ void EndUpdate(GxParticleEmitter* e, const Offsets& o)
     s->emtEmitTime = s->clock + GxParticleRandomBias(&s->seed, s->emtEmitGap, s->emtEmitGapBias);
 }
 
-void FreeBatches(GxParticleEmitter* e)
-{
-    for (GxParticleBatch* batch = e->liveBatch; batch; batch = batch->next) {
-        GxParticleRunCallBacks(&GxParticleCallBackSet::batchDestroy, e, batch, nullptr);
-    }
-    for (GxParticleBatch** list : {&e->liveBatch, &e->spareBatch}) {
-        while (GxParticleBatch* batch = *list) {
-            *list = batch->next;
-            GxFree(batch);
-        }
-    }
-}
-
 // ---------------------------------------------------------------------------------------------- atomics and plugin
 
 void* AtomicConstruct(void* object, GxInt32, GxInt32)
@@ -860,7 +736,11 @@ void* AtomicConstruct(void* object, GxInt32, GxInt32)
     return object;
 }
 
-void* AtomicDestruct(void* object, GxInt32, GxInt32)
+void* ModuleOpen(void* instance, GxInt32, GxInt32) { return instance; }
+
+}  // namespace
+
+void* GxParticleAtomicDestructor(void* object, GxInt32, GxInt32)
 {
     GxParticleEmitter*& list = EmittersOf(static_cast<GxAtomic*>(object));
     while (GxParticleEmitter* e = list) {
@@ -871,7 +751,7 @@ void* AtomicDestruct(void* object, GxInt32, GxInt32)
 }
 
 // Copying a particle atomic gives the copy clones of its emitters, with their settings but no particles.
-void* AtomicCopy(void* dst, const void* src, GxInt32, GxInt32)
+void* GxParticleAtomicCopy(void* dst, const void* src, GxInt32, GxInt32)
 {
     auto* copy = static_cast<GxAtomic*>(dst);
     for (GxParticleEmitter* e = EmittersOf(static_cast<const GxAtomic*>(src)); e; e = e->next) {
@@ -884,9 +764,7 @@ void* AtomicCopy(void* dst, const void* src, GxInt32, GxInt32)
     return dst;
 }
 
-void* ModuleOpen(void* instance, GxInt32, GxInt32) { return instance; }
-
-void* ModuleClose(void* instance, GxInt32, GxInt32)
+void* GxParticlePluginClose(void* instance, GxInt32, GxInt32)
 {
     while (emitterClasses) {
         emitterClasses->refCount = 1;
@@ -900,10 +778,22 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
         tables->refCount = 1;
         TableDestroy(tables);
     }
+    cache = kEmptyCache;
     return instance;
 }
 
-}  // namespace
+void GxParticleEmitterFreeBatches(GxParticleEmitter* e)
+{
+    for (GxParticleBatch* batch = e->liveBatch; batch; batch = batch->next) {
+        GxParticleRunCallBacks(&GxParticleCallBackSet::batchDestroy, e, batch, nullptr);
+    }
+    for (GxParticleBatch** list : {&e->liveBatch, &e->spareBatch}) {
+        while (GxParticleBatch* batch = *list) {
+            *list = batch->next;
+            GxFree(batch);
+        }
+    }
+}
 
 GxInt32 GxParticleStoredPropertySize(bool emitter, GxInt32 id)
 {
@@ -930,11 +820,12 @@ GxReal GxParticleRandomBias(GxUInt32* state, GxReal value, GxReal bias)
 
 GxBool GxParticlePluginAttach(void)
 {
-    if (GxEngineRegisterPlugin(0, gxPLUGINPARTICLES, ModuleOpen, ModuleClose) < 0) {
+    if (GxEngineRegisterPlugin(0, gxPLUGINPARTICLES, ModuleOpen, GxParticlePluginClose) < 0) {
         return 0;
     }
+    cache = kEmptyCache;
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxParticleEmitter*), gxPLUGINPARTICLES, AtomicConstruct,
-                                          AtomicDestruct, AtomicCopy);
+                                          GxParticleAtomicDestructor, GxParticleAtomicCopy);
     GxPluginRegistryTrackOffset(&atomicOffset);
     return atomicOffset >= 0 &&
            GxAtomicRegisterPluginStream(gxPLUGINPARTICLES, GxParticleAtomicStreamRead, GxParticleAtomicStreamWrite,
@@ -1112,9 +1003,7 @@ GxParticleEmitter* GxParticleStdEmitterClone(GxAtomic*, GxParticleEmitter* emitt
     copy(o.matrix, sizeof(GxParticleEmitterMatrix));
     copy(o.size, sizeof(GxParticleEmitterSize));
     copy(o.rotate, sizeof(GxParticleEmitter2DRotate));
-    if (auto* t = Prop<GxParticleEmitterTank>(emitter, o.tank)) {
-        GxParticleTankPropertyCopy(Prop<GxParticleEmitterTank>(clone, o.tank), t);
-    }
+    GxParticleTankPropertyCopy(clone, emitter);
     return emitter;
 }
 
@@ -1171,6 +1060,36 @@ GxInt32 GxParticlePropertyGetOffset(const GxParticlePropertyTable* table, GxInt3
     return i < 0 ? -1 : table->propOffset[i];
 }
 
+GxParticleEmitter* GxParticleEmitterCacheOffsets(GxParticleEmitter* emitter)
+{
+    const GxParticlePropertyTable* t = emitter->emtClass->propTab;
+    Offsets& o = cache.offsets;
+    if (t != cache.emitterTable) {
+        cache.emitterTable = t;
+        o.std = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERSTANDARD);
+        o.colour = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTCOLOR);
+        o.uv = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTTEXCOORDS);
+        o.size = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTSIZE);
+        o.tank = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPTANK);
+        o.matrix = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX);
+        o.rotate = GxParticlePropertyGetOffset(t, gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE);
+    }
+    const GxParticlePropertyTable* p = emitter->ptcleClass ? emitter->ptcleClass->propTab : nullptr;
+    if (p != cache.particleTable) {
+        cache.particleTable = p;
+        const auto at = [p](GxInt32 id) { return p ? GxParticlePropertyGetOffset(p, id) : -1; };
+        o.pVelocity = at(gxPRTSTDPROPERTYCODEPARTICLEVELOCITY);
+        o.pPosition = at(gxPRTSTDPROPERTYCODEPARTICLEPOSITION);
+        o.pColour = at(gxPRTSTDPROPERTYCODEPARTICLECOLOR);
+        o.pUV = at(gxPRTSTDPROPERTYCODEPARTICLETEXCOORDS);
+        o.pSize = at(gxPRTSTDPROPERTYCODEPARTICLESIZE);
+        o.pRotate = at(gxPRTSTDPROPERTYCODEPARTICLE2DROTATE);
+        o.pMatrix = at(gxPRTSTDPROPERTYCODEPARTICLEMATRIX);
+        o.pSizeBytes = p ? p->propOffset[p->numProp] : 0;
+    }
+    return emitter;
+}
+
 void* GxParticleEmitterGetProperty(GxParticleEmitter* emitter, GxInt32 id)
 {
     return Prop<void>(emitter, GxParticlePropertyGetOffset(emitter->emtClass->propTab, id));
@@ -1192,67 +1111,45 @@ GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass,
         GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
         return nullptr;
     }
-    memset(e, 0, static_cast<size_t>(emitterClass->objSize));
-    e->next = nullptr;
-    e->emtClass = emitterClass;
-    emitterClass->refCount++;
-    if (auto* t = Prop<GxParticleEmitterTank>(e, LookUp(e).tank)) {
-        TankPropertyInit(t);
-    }
-    if (!GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::create, nullptr, e, data)) {
+    if (!GxParticleEmitterInit(e, emitterClass, data)) {
         GxParticleEmitterDestroy(e);
         return nullptr;
     }
     return e;
 }
 
-GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter)
+GxParticleEmitter* GxParticleEmitterInit(GxParticleEmitter* emitter, GxParticleEmitterClass* emitterClass, void* data)
 {
-    if (!emitter) {
-        return 0;
-    }
-    FreeBatches(emitter);
+    memset(emitter, 0, static_cast<size_t>(emitterClass->objSize));
+    emitter->emtClass = emitterClass;
+    emitterClass->refCount++;
+    GxParticleTankPropertyInit(emitter);
+    return GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::create, nullptr, emitter, data) ? emitter
+                                                                                                        : nullptr;
+}
+
+GxBool GxParticleEmitterDeinit(GxParticleEmitter* emitter)
+{
+    GxParticleEmitterFreeBatches(emitter);
     if (!GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::destroy, emitter->atomic, emitter, nullptr)) {
         return 0;
     }
-    if (auto* t = Prop<GxParticleEmitterTank>(emitter, LookUp(emitter).tank); t && t->tank) {
-        DestroyTank(t->tank);
-    }
-    GxParticleEmitterClassDestroy(emitter->emtClass);
-    GxParticleClassDestroy(emitter->ptcleClass);
-    GxFree(emitter);
+    GxParticleTankPropertyDestroy(emitter);
+    GxParticleEmitterClass* emitterClass = emitter->emtClass;
+    GxParticleClass* particleClass = emitter->ptcleClass;
+    memset(emitter, 0, sizeof(*emitter));
+    GxParticleEmitterClassDestroy(emitterClass);
+    GxParticleClassDestroy(particleClass);
     return 1;
 }
 
-GxParticleEmitter* GxParticleTankPropertyLinkTank(GxParticleEmitter* emitter, GxAtomic* tank)
+GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter)
 {
-    auto* t = static_cast<GxParticleEmitterTank*>(
-        emitter ? GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK) : nullptr);
-    GxParticleTank* record = GxParticleTankGet(tank);
-    if (!t || !record || t->tank) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
+    if (!emitter || !GxParticleEmitterDeinit(emitter)) {
+        return 0;
     }
-    t->tank = tank;
-    t->maxPCount = record->maxPCount;
-    t->dataFlags = record->format.dataFlags;
-    t->unused = 0;
-    t->numWritten = 0;
-    record->format.dataFlags |= gxPTANKDFLAGHIDEINACTIVE;
-    GxParticleTankSetCount(tank, 0);
-    return emitter;
-}
-
-void GxParticleTankPropertyCopy(GxParticleEmitterTank* dst, const GxParticleEmitterTank* src)
-{
-    dst->dataFlags = src->dataFlags;
-    dst->platFlags = src->platFlags;
-    dst->maxPCount = src->maxPCount;
-    dst->updateFlags = src->updateFlags;
-    dst->emitFlags = src->emitFlags;
-    dst->srcBlend = src->srcBlend;
-    dst->dstBlend = src->dstBlend;
-    dst->vtxAlphaBlend = src->vtxAlphaBlend;
+    GxFree(emitter);
+    return 1;
 }
 
 GxParticleEmitter* GxParticleEmitterClone(GxParticleEmitter* emitter)
@@ -1282,7 +1179,7 @@ GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter,
         GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
         return nullptr;
     }
-    FreeBatches(emitter);
+    GxParticleEmitterFreeBatches(emitter);
     emitter->numPtcles = 0;
     particleClass->refCount++;
     GxParticleClassDestroy(emitter->ptcleClass);
@@ -1298,7 +1195,7 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
     }
     const Offsets o = LookUp(e);
     auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
-    if ((e->flags & gxPRTSTDEMITTERFLAGACTIVE) && t && !TankPropertyCreateTank(e, o)) {
+    if ((e->flags & gxPRTSTDEMITTERFLAGACTIVE) && t && !GxParticleTankPropertyCreateTank(e)) {
         return nullptr;
     }
     GxParticleEmitterTank* tank = t && t->tank ? t : nullptr;
@@ -1310,7 +1207,7 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
     bool locked = false;
     if ((e->flags & gxPRTSTDEMITTERFLAGUPDATEPARTICLE) && e->liveBatch) {
         if (tank) {
-            TankPropertyLock(tank);
+            GxParticleTankPropertyLock(e);
             tank->numWritten = 0;
             locked = true;
         }
@@ -1334,8 +1231,8 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
         e->numPtcles = total;
     }
     if (tank && !locked) {
-        TankPropertyLock(tank);
-        for (GxInt32 slot = 0; slot < kTankSlots; slot++) {
+        GxParticleTankPropertyLock(e);
+        for (GxInt32 slot = 0; slot < gxPARTICLETANKSLOTS; slot++) {
             tank->dataIn[slot] += tank->dataStride[slot] * tank->numWritten;
             tank->dataOut[slot] += tank->dataStride[slot] * tank->numWritten;
         }

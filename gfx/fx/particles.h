@@ -36,10 +36,10 @@ enum GxParticleTankDataFlag : GxUInt32 {
     gxPTANKDFLAGARRAY = 0x10000000,
     gxPTANKDFLAGSTRUCTURE = 0x20000000,
 };
-// Instancing bit of a tank's data flags: the corners of particles past the drawn count are moved out of view.
+// Constant-data flags (GxParticleTank::cFlags), kept apart from the data flags whose bits they would collide with:
+// the corners of particles past the drawn count are moved out of view; the tank was given its colour, size and
+// texture coordinates as constants, applies its pivot offset, and blends its own way.
 constexpr GxUInt32 gxPTANKDFLAGHIDEINACTIVE = 0x800000;
-// Data-flag bits an emitter's tank records for its constants: the colour and the size the tank was given, and
-// blending of its own (which shares its bit with the array layout).
 constexpr GxUInt32 gxPTANKDFLAGCNSCOLOR = 0x2000;
 constexpr GxUInt32 gxPTANKDFLAGCNSSIZE = 0x4000;
 constexpr GxUInt32 gxPTANKDFLAGOWNBLEND = 0x10000000;
@@ -126,6 +126,7 @@ struct GxParticleTank {
     GxUInt32 lockFlags;
     GxUInt32 updateFlags;  // what must be instanced again
     GxUInt32 platFlags;
+    GxUInt32 cFlags;  // constant-data flags set by the tank's owner
     GxParticleTankFormat format;
     GxInt32 srcBlend;
     GxInt32 dstBlend;
@@ -149,6 +150,11 @@ struct GxParticleTankDriverHooks {
 void GxParticleTankSetDriverHooks(const GxParticleTankDriverHooks* hooks);
 
 GxBool GxParticleTankPluginAttach(void);
+// The atomic extension's destructor: frees the atomic's tank.
+void* GxParticleTankAtomicDestructor(void* object, GxInt32 offset, GxInt32 size);
+// Separate arrays, one per kind present, one after another in a single block aligned to 16; strides are the element
+// sizes. False when the block cannot be had.
+GxBool GxParticleTankAllocArrays(GxParticleTank* tank, GxInt32 capacity, GxUInt32 dataFlags);
 // The callbacks GxParticleTankCreate uses: the driver's create and render, the default instance callback.
 void GxParticleTankSetDefaultCallbacks(const GxParticleTankCallBackSet* callbacks);
 GxAtomic* GxParticleTankCreate(GxInt32 maxParticles, GxUInt32 dataFlags, GxUInt32 platFlags);
@@ -160,8 +166,10 @@ const GxParticleTankFormat* GxParticleTankGetFormat(const GxAtomic* atomic);
 GxBool GxParticleTankLock(GxAtomic* atomic, GxParticleTankLockStruct* out, GxUInt32 dataBit, GxUInt32 lockFlags);
 GxAtomic* GxParticleTankUnlock(GxAtomic* atomic);
 GxAtomic* GxParticleTankSetCount(GxAtomic* atomic, GxInt32 count);
-// The default instance callback: the tank's instancers in order (set-up, positions, texture coordinates, colours,
-// normals, finish), each part only when the set-up found it in the vertices.
+// Runs the tank's instancers in order (set-up, positions, texture coordinates, colours, normals, finish), each part
+// only when the set-up found it in the vertices. False when there is no set-up or it fails.
+GxBool GxPTankInstance(GxParticleTank* tank, GxAtomic* atomic, GxInt32 count);
+// The default instance callback: GxPTankInstance on the atomic's tank.
 GxBool GxParticleTankInstance(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 count, GxUInt32 changedFlags);
 // The atomic's render callback while it carries a tank.
 GxAtomic* GxParticleTankRender(GxAtomic* atomic);
@@ -390,6 +398,11 @@ struct GxParticleUpdateData {
 };
 
 GxBool GxParticlePluginAttach(void);
+// The engine module's close: destroys every class and table left.
+void* GxParticlePluginClose(void* instance, GxInt32 offset, GxInt32 size);
+// The atomic extension's destructor (destroys the atomic's emitters) and copy (clones them onto the copy).
+void* GxParticleAtomicDestructor(void* object, GxInt32 offset, GxInt32 size);
+void* GxParticleAtomicCopy(void* dst, const void* src, GxInt32 offset, GxInt32 size);
 GxParticleEmitterClass* GxParticleEmitterClassCreate(GxUInt32 flags);
 GxBool GxParticleEmitterClassDestroy(GxParticleEmitterClass* emitterClass);
 GxParticleClass* GxParticleClassCreate(GxUInt32 flags);
@@ -421,12 +434,22 @@ void* GxParticleEmitterGetProperty(GxParticleEmitter* emitter, GxInt32 id);
 
 GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void* data);
 GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter);
+// Initialises an allocated record of the class's size: a class reference, a cleared header and property area, the
+// tank property's defaults, then every create callback. Null when a create callback fails (GxParticleEmitterDeinit
+// then undoes what was done).
+GxParticleEmitter* GxParticleEmitterInit(GxParticleEmitter* emitter, GxParticleEmitterClass* emitterClass, void* data);
+// Frees the batches, runs the destroy callbacks (0 when one fails, the emitter kept as it is), destroys the tank
+// property and releases both classes, leaving the header cleared.
+GxBool GxParticleEmitterDeinit(GxParticleEmitter* emitter);
+// Each live batch gets its particle class's batch-destroy callbacks, then every batch, live or spare, is freed.
+void GxParticleEmitterFreeBatches(GxParticleEmitter* emitter);
+// An empty batch for the emitter's particle class, a spare one or a new one, appended to the live list as the newest
+// after its batch-create callbacks ran. Null when none can be had or a callback fails.
+GxParticleBatch* GxParticleBatchCreate(GxParticleEmitter* emitter);
+// Refreshes the plugin's cached property offsets when the emitter's class tables differ from the cached ones.
+GxParticleEmitter* GxParticleEmitterCacheOffsets(GxParticleEmitter* emitter);
 // A copy with the emitter's settings (texture shared, tank settings but never the tank itself) and no particles.
 GxParticleEmitter* GxParticleEmitterClone(GxParticleEmitter* emitter);
-// Gives the emitter's tank property an existing tank; fails when it has one already.
-GxParticleEmitter* GxParticleTankPropertyLinkTank(GxParticleEmitter* emitter, GxAtomic* tank);
-// Copies the settings of a tank property: flags, capacity and blending, not the tank.
-void GxParticleTankPropertyCopy(GxParticleEmitterTank* dst, const GxParticleEmitterTank* src);
 GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter, GxParticleClass* particleClass,
                                                      GxInt32 maxPtclePerBatch);
 GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* emitter, GxParticleUpdateData* data);
@@ -441,11 +464,44 @@ GxAtomic* GxParticleAtomicUpdate(GxAtomic* atomic, GxParticleUpdateData* data);
 GxAtomic* GxParticleAtomicRender(GxAtomic* atomic);
 GxParticleEmitter* GxParticleEmitterRender(GxAtomic* atomic, GxParticleEmitter* emitter, void* data);
 
+// ---------------------------------------------------------------------------------------------- tank property
+
+// The particle-tank property of an emitter: defaults (no tank, update and emission flags all set, additive blending
+// with vertex alpha), copy of the settings only, and destruction of the tank with its frame.
+void GxPTankPropertyInit(GxParticleEmitterTank* property);
+void GxPTankPropertyDestroy(GxParticleEmitterTank* property);
+void GxPTankPropertyCopy(GxParticleEmitterTank* dst, const GxParticleEmitterTank* src);
+// Locks every data array of the tank for writing, in ascending bit order: pointer as read and write pointer, stride,
+// and the bit in the locked mask (dataFlags). Null without a tank.
+GxParticleEmitterTank* GxPTankPropertyLockArrays(GxParticleEmitterTank* property);
+// Makes the emitter's tank from its properties and links it; with a tank already there only the pointer arrays are
+// cleared for it. Null on failure.
+GxParticleEmitter* GxPTankPropertyCreateTank(GxParticleEmitter* emitter);
+// Gives the emitter's tank property an existing tank; fails when it has one already.
+GxParticleEmitter* GxPTankPropertyLinkTank(GxParticleEmitter* emitter, GxAtomic* tank);
+// The property's stream form: update and emission flags, source and destination blend, vertex alpha (20 bytes).
+GxParticleEmitterTank* GxPTankPropertyStreamRead(GxStream* stream, GxParticleEmitterTank* property);
+const GxParticleEmitterTank* GxPTankPropertyStreamWrite(GxStream* stream, const GxParticleEmitterTank* property);
+GxUInt32 GxPTankPropertyStreamGetSize(const GxParticleEmitterTank* property);
+
+// The emitter-side steps of the plugin on the emitter's tank property; each returns the emitter, and an emitter
+// whose class has no tank property passes (null for the tank steps). Init sets the defaults; Destroy destroys the
+// property; Copy gives the clone the source's settings; CreateTank makes the tank when there is none yet; Lock locks
+// its arrays.
+GxParticleEmitter* GxParticleTankPropertyInit(GxParticleEmitter* emitter);
+GxParticleEmitter* GxParticleTankPropertyDestroy(GxParticleEmitter* emitter);
+GxParticleEmitter* GxParticleTankPropertyCopy(GxParticleEmitter* clone, GxParticleEmitter* source);
+GxParticleEmitter* GxParticleTankPropertyCreateTank(GxParticleEmitter* emitter);
+GxParticleEmitter* GxParticleTankPropertyLock(GxParticleEmitter* emitter);
+
 // The matrix chunk (0x0D): a struct chunk of the rows and the matrix's two low type bits; orthonormal matrices are
 // orthonormalised on writing and on reading. Read takes the stream at the struct chunk and returns a new matrix
 // (GxMatrixDestroy frees it).
 constexpr GxUInt32 gxID_MATRIX = 0x0D;
 GxUInt32 GxMatrixStreamGetSize(void);
+// GxMatrixStreamGetSize in the shape of a stream-size callback: the same 64 bytes whatever it is given (the UV
+// animation schemes size their custom record with it).
+GxUInt32 GxParticleMatrixStreamGetSize(const void* any);
 const GxMatrix* GxMatrixStreamWrite(const GxMatrix* matrix, GxStream* stream);
 GxMatrix* GxMatrixStreamRead(GxStream* stream);
 

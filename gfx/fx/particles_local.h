@@ -11,6 +11,20 @@ constexpr GxInt32 gxPARTICLEERRBADDATA = 1;
 // Properties of one class, its base property included.
 constexpr GxInt32 gxPARTICLEMAXPROPERTIES = 8;
 
+// The tank data an emitter writes, in ascending bit order; the tank property's pointer arrays follow this order.
+constexpr GxUInt32 gxPARTICLETANKBITS[] = {gxPTANKDFLAGPOSITION, gxPTANKDFLAGCOLOR,    gxPTANKDFLAGSIZE,
+                                           gxPTANKDFLAGMATRIX,   gxPTANKDFLAG2DROTATE, gxPTANKDFLAGVTX2TEXCOORDS};
+enum GxParticleTankSlot : GxInt32 {
+    gxPARTICLESLOTPOSITION,
+    gxPARTICLESLOTCOLOUR,
+    gxPARTICLESLOTSIZE,
+    gxPARTICLESLOTMATRIX,
+    gxPARTICLESLOTROTATE,
+    gxPARTICLESLOTUV,
+    gxPARTICLETANKSLOTS
+};
+static_assert(gxPARTICLETANKSLOTS <= gxPTANKKINDS, "tank pointer arrays too small");
+
 // A property's size as stream tables record it (the layout the files were written with).
 GxInt32 GxParticleStoredPropertySize(bool emitter, GxInt32 id);
 // The largest batch a stream may ask for.

@@ -241,6 +241,7 @@ TEST_F(Particles, MatrixChunkIsOrthonormalisedOnWriteAndReadAsStored)
     const std::vector<GxUInt8> bytes =
         GxWorldTestWrite([&m](GxStream* s) { return GxMatrixStreamWrite(&m, s) != nullptr; });
     ASSERT_EQ(bytes.size(), 12 + GxMatrixStreamGetSize());
+    EXPECT_EQ(GxParticleMatrixStreamGetSize(&m), 64u);
     float stored[13];
     memcpy(stored, bytes.data() + 24, sizeof(stored));
     EXPECT_FLOAT_EQ(stored[0], 1.0f);  // the written copy is orthonormal
@@ -515,7 +516,7 @@ TEST_F(Particles, SphereReachesTheFarthestParticleAndCopiesCloneTheEmitters)
     EXPECT_EQ(emitter->numPtcles, 12);
     // A property that has a tank keeps it.
     GxAtomic* spare = GxParticleTankCreate(4, gxPTANKDFLAGPOSITION, 0);
-    EXPECT_EQ(GxParticleTankPropertyLinkTank(clone, spare), nullptr);
+    EXPECT_EQ(GxPTankPropertyLinkTank(clone, spare), nullptr);
     GxTestTakeError();
     EXPECT_NE(cloneTank->tank, spare);
     GxParticleTankDestroy(spare);
@@ -547,15 +548,15 @@ TEST_F(Particles, EmitterTanksRecordTheirConstantsAndKeepTheFirstLink)
     EXPECT_FLOAT_EQ(GxFrameGetWorldMatrix(frame)->right.x, 1.0f);
     const GxParticleTank* record = GxParticleTankGet(made);
     const GxUInt32 recorded = gxPTANKDFLAGUSECENTER | gxPTANKDFLAGHIDEINACTIVE | gxPTANKDFLAGOWNBLEND;
-    EXPECT_EQ(record->format.dataFlags & recorded, recorded);
-    EXPECT_EQ(record->format.dataFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE), 0u);  // both per particle
+    EXPECT_EQ(record->cFlags & recorded, recorded);
+    EXPECT_EQ(record->cFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE), 0u);  // both per particle
     EXPECT_EQ(record->srcBlend, 2);
     EXPECT_EQ(record->dstBlend, 2);
     EXPECT_EQ(record->vertexAlphaBlend, 1);
 
     GxAtomic* second = GxParticleTankCreate(4, gxPTANKDFLAGPOSITION, 0);
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(GxParticleTankPropertyLinkTank(emitter, second), nullptr);
+    EXPECT_EQ(GxPTankPropertyLinkTank(emitter, second), nullptr);
     GxTestTakeError();
     EXPECT_EQ(TankOf(), made);
     GxParticleTankDestroy(second);
@@ -569,7 +570,7 @@ TEST_F(Particles, EmitterTanksRecordTheirConstantsAndKeepTheFirstLink)
     std->ptcleSize[0] = 3.0f;
     ASSERT_NE(GxParticleAtomicUpdate(plain, &step), nullptr);
     const GxParticleTank* constant = GxParticleTankGet(TankOf());
-    EXPECT_EQ(constant->format.dataFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE),
+    EXPECT_EQ(constant->cFlags & (gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE),
               gxPTANKDFLAGCNSCOLOR | gxPTANKDFLAGCNSSIZE);
     EXPECT_EQ(constant->cColor.blue, 30);
     EXPECT_FLOAT_EQ(constant->cSize[0], 3.0f);
@@ -692,3 +693,261 @@ TEST(ParticlesWithoutPlugin, AtomicsAnswerNothing)
     EXPECT_EQ(GxParticleAtomicUpdate(plain, &step), nullptr);
     GxAtomicDestroy(plain);
 }
+
+namespace {
+
+constexpr GxUInt32 kPlacedParticles = 0x42;  // velocity, position
+
+// Each new particle draws, after the emission's count: its life, its direction (x, y, z), its speed, then its
+// position (x, y, z), one generator step for each.
+TEST_F(Particles, EachParticleDrawsLifeDirectionSpeedThenPosition)
+{
+    GxAtomic* atomic = Fire(kPlacedParticles, 1, 2.0f);
+    ASSERT_NE(atomic, nullptr);
+    std->seed = 77;
+    std->emtPtcleLifeBias = 1.0f;
+    std->emtInitDir = {1.0f, 2.0f, 3.0f};
+    std->emtInitDirBias = {0.5f, 0.5f, 0.5f};
+    std->emtInitVel = 4.0f;
+    std->emtInitVelBias = 2.0f;
+    std->emtPos = {10.0f, 20.0f, 30.0f};
+    std->emtPosBias = {3.0f, 3.0f, 3.0f};
+    GxUInt32 state = 77;
+    GxParticleRandom(&state);  // the emission's count
+    const GxReal life = GxParticleRandomBias(&state, 2.0f, 1.0f);
+    GxV3d dir = {GxParticleRandomBias(&state, 1.0f, 0.5f), GxParticleRandomBias(&state, 2.0f, 0.5f),
+                 GxParticleRandomBias(&state, 3.0f, 0.5f)};
+    const GxReal speed = GxParticleRandomBias(&state, 4.0f, 2.0f);
+    const GxV3d pos = {GxParticleRandomBias(&state, 10.0f, 3.0f), GxParticleRandomBias(&state, 20.0f, 3.0f),
+                       GxParticleRandomBias(&state, 30.0f, 3.0f)};
+    GxV3dNormalize(&dir, &dir);
+
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_EQ(emitter->numPtcles, 1);
+    const GxUInt8* p = GxParticleBatchGetParticles(emitter->liveBatch);
+    const auto* base = reinterpret_cast<const GxParticleStandard*>(p);
+    EXPECT_FLOAT_EQ(base->lifeSpan, life);
+    GxV3d velocity;
+    GxV3d position;
+    memcpy(&velocity, p + GxParticlePropertyGetOffset(particleClass->propTab, gxPRTSTDPROPERTYCODEPARTICLEVELOCITY),
+           sizeof(velocity));
+    memcpy(&position, p + GxParticlePropertyGetOffset(particleClass->propTab, gxPRTSTDPROPERTYCODEPARTICLEPOSITION),
+           sizeof(position));
+    EXPECT_NEAR(velocity.x, dir.x * speed, 1e-5f);
+    EXPECT_NEAR(velocity.z, dir.z * speed, 1e-5f);
+    EXPECT_FLOAT_EQ(position.x, pos.x);
+    EXPECT_FLOAT_EQ(position.y, pos.y);
+    EXPECT_FLOAT_EQ(position.z, pos.z);
+    Done(atomic);
+}
+
+// Emitters of different classes on one atomic, updated in turn: each reads its own properties through the cache.
+TEST_F(Particles, OffsetCacheFollowsTheClassesOfEachEmitter)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 3, 10.0f, 8);
+    ASSERT_NE(atomic, nullptr);
+    GxParticleEmitter* fire = emitter;
+    GxParticleEmitterClass* plainClass =
+        GxParticleEmitterClassCreate(gxPRTSTDEMITTERDATAFLAGSTANDARD | gxPRTSTDEMITTERDATAFLAGPTANK);
+    GxParticleClass* movingClass = GxParticleClassCreate(gxPRTSTDPARTICLEDATAFLAGVELOCITY);
+    GxParticleEmitter* plain = GxParticleEmitterCreate(plainClass, nullptr);
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(GxParticleEmitterSetParticleClass(plain, movingClass, 4), nullptr);
+    ASSERT_NE(GxParticleAtomicAddEmitter(atomic, plain), nullptr);
+    auto* plainStd =
+        static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(plain, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    plainStd->maxPTank = 5;
+    plainStd->emtPtcleEmitCount = 2;
+    plainStd->emtPtcleLife = 10.0f;
+    GxParticleUpdateData step = {0.1f};
+    for (GxInt32 i = 0; i < 2; i++) {
+        ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    }
+    EXPECT_EQ(fire->numPtcles, 6);
+    EXPECT_EQ(plain->numPtcles, 4);
+    const auto* plainTank =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(plain, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    ASSERT_NE(plainTank->tank, nullptr);
+    EXPECT_EQ(GxParticleTankGet(plainTank->tank)->maxPCount, 5);
+    EXPECT_EQ(GxParticleTankGet(plainTank->tank)->pCount, 4);
+    EXPECT_EQ(GxParticleTankGet(TankOf())->pCount, 6);
+    GxParticleEmitterClassDestroy(plainClass);
+    GxParticleClassDestroy(movingClass);
+    Done(atomic);
+}
+
+int batchesMade = 0;
+int batchesDropped = 0;
+GxParticleBatch* CountBatchCreate(GxParticleEmitter*, GxParticleBatch* batch, void*)
+{
+    batchesMade++;
+    return batch;
+}
+GxParticleBatch* CountBatchDestroy(GxParticleEmitter*, GxParticleBatch* batch, void*)
+{
+    batchesDropped++;
+    return batch;
+}
+GxParticleEmitter* RefuseDestroy(GxAtomic*, GxParticleEmitter*, void*) { return nullptr; }
+
+// An emitter record initialised in place takes a class reference and the defaults, and gives them back when
+// deinitialised, tank and batches included; batches come from the spare list first and are made the newest.
+TEST_F(Particles, EmittersInitialiseInPlaceAndBatchesComeAndGo)
+{
+    emitterClass = GxParticleEmitterClassCreate(kFireEmitter);
+    particleClass = GxParticleClassCreate(kFireParticles);
+    GxParticleCallBackSet counting = {GxParticleStdUpdate, nullptr, CountBatchCreate, CountBatchDestroy, {}};
+    ASSERT_NE(GxParticleClassSetCallBacks(particleClass, &counting, 1), nullptr);
+    std::vector<uint64_t> record((static_cast<size_t>(emitterClass->objSize) + 7) / 8, 0xA5A5A5A5A5A5A5A5ull);
+    auto* e = reinterpret_cast<GxParticleEmitter*>(record.data());
+    ASSERT_EQ(GxParticleEmitterInit(e, emitterClass, nullptr), e);
+    EXPECT_EQ(emitterClass->refCount, 2);
+    EXPECT_EQ(e->liveBatch, nullptr);
+    const auto* t =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(e, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    EXPECT_EQ(t->tank, nullptr);
+    EXPECT_EQ(t->updateFlags, 0xFFFFFFFFu);
+    EXPECT_EQ(t->srcBlend, 2);
+    auto* s = static_cast<GxParticleEmitterStd*>(GxParticleEmitterGetProperty(e, gxPRTSTDPROPERTYCODEEMITTERSTANDARD));
+    EXPECT_EQ(s->seed, 1u);
+    EXPECT_EQ(s->emtPtcleEmitCount, 0);
+    s->maxPTank = 4;
+    ASSERT_NE(GxParticleEmitterSetParticleClass(e, particleClass, 4), nullptr);
+    EXPECT_EQ(GxParticleTankPropertyCreateTank(e), e);
+
+    batchesMade = batchesDropped = 0;
+    GxParticleBatch* first = GxParticleBatchCreate(e);
+    GxParticleBatch* second = GxParticleBatchCreate(e);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(e->liveBatch, first);
+    EXPECT_EQ(first->next, second);
+    EXPECT_EQ(batchesMade, 2);
+    // A batch given back to the spare list is the next one taken.
+    first->next = nullptr;
+    e->liveBatch = second;
+    e->spareBatch = first;
+    EXPECT_EQ(GxParticleBatchCreate(e), first);
+    EXPECT_EQ(e->spareBatch, nullptr);
+    EXPECT_EQ(second->next, first);
+    GxParticleEmitterFreeBatches(e);
+    EXPECT_EQ(batchesDropped, 2);
+    EXPECT_EQ(e->liveBatch, nullptr);
+    GxParticleBatchCreate(e);
+
+    // A destroy callback that fails keeps the emitter whole.
+    GxParticleEmitterCallBackSet refusing = emitterClass->emitterCallBacks[0];
+    refusing.destroy = RefuseDestroy;
+    ASSERT_NE(GxParticleEmitterClassSetCallBacks(emitterClass, &refusing, 1), nullptr);
+    EXPECT_EQ(GxParticleEmitterDeinit(e), 0);
+    EXPECT_EQ(e->emtClass, emitterClass);
+    GxParticleEmitterClassSetStdCallbacks(emitterClass);
+    batchesDropped = 0;
+    EXPECT_EQ(GxParticleEmitterDeinit(e), 1);
+    EXPECT_EQ(batchesDropped, 0);  // the failed call had freed them already
+    EXPECT_EQ(e->emtClass, nullptr);
+    EXPECT_EQ(e->ptcleClass, nullptr);
+    EXPECT_EQ(emitterClass->refCount, 1);
+    EXPECT_EQ(particleClass->refCount, 1);
+    GxParticleEmitterClassDestroy(emitterClass);
+    GxParticleClassDestroy(particleClass);
+}
+
+// The engine's close leaves no class or table behind, whoever still held them.
+TEST_F(Particles, PluginCloseDestroysWhatIsLeft)
+{
+    GxParticleClass* kept = GxParticleClassCreate(kFireParticles);
+    ASSERT_NE(GxParticleClassCreate(kFireParticles), nullptr);
+    ASSERT_NE(GxParticleEmitterClassCreate(kFireEmitter), nullptr);
+    EXPECT_EQ(kept->refCount, 2);
+    EXPECT_EQ(GxParticlePluginClose(nullptr, 0, 0), nullptr);
+    GxParticleClass* fresh = GxParticleClassCreate(kFireParticles);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(fresh->refCount, 1);
+    EXPECT_EQ(fresh->propTab->refCount, 1);
+    GxParticleClassDestroy(fresh);
+}
+
+}  // namespace
+
+namespace {
+
+// The tank property alone: defaults, a destroy without a tank, a linked tank locked array by array, the settings
+// copied without the tank, the stream form, and the emitter-side steps.
+TEST_F(Particles, TankPropertyLinksLocksCopiesAndStreams)
+{
+    GxParticleEmitterTank property;
+    memset(&property, 0x5A, sizeof(property));
+    GxPTankPropertyInit(&property);
+    EXPECT_EQ(property.tank, nullptr);
+    EXPECT_EQ(property.dataFlags, 0u);
+    EXPECT_EQ(property.emitFlags, 0xFFFFFFFFu);
+    EXPECT_EQ(property.dstBlend, 2);
+    EXPECT_EQ(property.vtxAlphaBlend, 1);
+    property.maxPCount = 9;
+    GxPTankPropertyDestroy(&property);
+    EXPECT_EQ(property.maxPCount, 0);
+    EXPECT_EQ(GxPTankPropertyLockArrays(&property), nullptr);
+
+    GxAtomic* atomic = Emitter(kFireEmitter, kFireParticles, 4, 4);
+    ASSERT_NE(atomic, nullptr);
+    auto* t =
+        static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
+    EXPECT_EQ(GxParticleTankPropertyLock(emitter), nullptr);  // no tank yet
+    GxAtomic* tank = GxParticleTankCreate(6, gxPTANKDFLAGPOSITION | gxPTANKDFLAGSIZE, 0);
+    ASSERT_NE(GxPTankPropertyLinkTank(emitter, tank), nullptr);
+    EXPECT_EQ(t->maxPCount, 6);
+    EXPECT_EQ(GxParticleTankGet(tank)->cFlags & gxPTANKDFLAGHIDEINACTIVE, gxPTANKDFLAGHIDEINACTIVE);
+    ASSERT_EQ(GxParticleTankPropertyLock(emitter), emitter);
+    EXPECT_EQ(t->dataFlags, static_cast<GxUInt32>(gxPTANKDFLAGPOSITION | gxPTANKDFLAGSIZE));
+    GxParticleTankLockStruct sizes;
+    ASSERT_TRUE(GxParticleTankLock(tank, &sizes, gxPTANKDFLAGSIZE, 0));
+    EXPECT_EQ(t->dataOut[gxPARTICLESLOTSIZE], sizes.data);
+    EXPECT_EQ(t->dataIn[gxPARTICLESLOTSIZE], sizes.data);
+    EXPECT_EQ(t->dataStride[gxPARTICLESLOTSIZE], 8);
+    EXPECT_EQ(t->dataOut[gxPARTICLESLOTCOLOUR], nullptr);
+    EXPECT_EQ(GxParticleTankGet(tank)->lockFlags, static_cast<GxUInt32>(gxPTANKDFLAGPOSITION | gxPTANKDFLAGSIZE));
+    // The emitter's step leaves a tank there alone; the property's own creation clears the arrays for it.
+    EXPECT_EQ(GxParticleTankPropertyCreateTank(emitter), emitter);
+    EXPECT_EQ(t->dataOut[gxPARTICLESLOTSIZE], sizes.data);
+    EXPECT_EQ(GxPTankPropertyCreateTank(emitter), emitter);
+    EXPECT_EQ(t->tank, tank);
+    EXPECT_EQ(t->dataOut[gxPARTICLESLOTSIZE], nullptr);
+
+    t->srcBlend = 5;
+    t->emitFlags = 0x3;
+    GxParticleEmitterTank copy;
+    GxPTankPropertyInit(&copy);
+    GxPTankPropertyCopy(&copy, t);
+    EXPECT_EQ(copy.tank, nullptr);
+    EXPECT_EQ(copy.maxPCount, 6);
+    EXPECT_EQ(copy.srcBlend, 5);
+    EXPECT_EQ(copy.emitFlags, 0x3u);
+
+    const std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([t](GxStream* s) { return GxPTankPropertyStreamWrite(s, t) != nullptr; });
+    ASSERT_EQ(bytes.size(), GxPTankPropertyStreamGetSize(t));
+    EXPECT_EQ(bytes.size(), 20u);
+    GxParticleEmitterTank back;
+    GxPTankPropertyInit(&back);
+    GxStream* stream = GxWorldTestOpen(bytes);
+    ASSERT_NE(GxPTankPropertyStreamRead(stream, &back), nullptr);
+    EXPECT_EQ(back.srcBlend, 5);
+    EXPECT_EQ(back.emitFlags, 0x3u);
+    EXPECT_EQ(GxPTankPropertyStreamRead(stream, &back), nullptr);  // nothing left
+    GxStreamClose(stream, nullptr);
+    GxTestTakeError();
+
+    ASSERT_EQ(GxParticleTankPropertyDestroy(emitter), emitter);
+    EXPECT_EQ(t->tank, nullptr);
+    EXPECT_EQ(t->maxPCount, 0);
+    GxParticleEmitterClass* bare = GxParticleEmitterClassCreate(gxPRTSTDEMITTERDATAFLAGSTANDARD);
+    GxParticleEmitter* tankless = GxParticleEmitterCreate(bare, nullptr);
+    EXPECT_EQ(GxParticleTankPropertyCreateTank(tankless), nullptr);
+    EXPECT_EQ(GxParticleTankPropertyInit(tankless), tankless);
+    GxParticleEmitterDestroy(tankless);
+    GxParticleEmitterClassDestroy(bare);
+    Done(atomic);
+}
+
+}  // namespace

@@ -20,7 +20,6 @@ constexpr GxUInt32 kWord = 4;
 constexpr GxUInt32 kClassBody = 8;
 constexpr GxUInt32 kTableHead = 8;
 constexpr GxUInt32 kStdBody = 152;
-constexpr GxUInt32 kTankBody = 20;
 constexpr GxUInt32 kFloatBlock16 = 64;
 constexpr GxUInt32 kFloatBlock8 = 32;
 constexpr GxUInt32 kFloatBlock4 = 16;
@@ -96,7 +95,7 @@ GxUInt32 PropertyBody(GxParticleEmitter* e, GxInt32 id)
     case gxPRTSTDPROPERTYCODEEMITTERPRT2DROTATE:
         return kFloatBlock4;
     case gxPRTSTDPROPERTYCODEEMITTERPTANK:
-        return kTankBody;
+        return GxPTankPropertyStreamGetSize(static_cast<GxParticleEmitterTank*>(p));
     case gxPRTSTDPROPERTYCODEEMITTERPRTMATRIX:
         return gxCHUNKHEADERSIZE + GxMatrixStreamGetSize() + kOrientationTail;
     default:
@@ -149,27 +148,6 @@ bool ReadStd(GxStream* s, GxParticleEmitterStd* p)
     return readVersion < kStreamVersion || Get(s, &p->tankRotSpeed, kWord);
 }
 
-bool WriteTank(GxStream* s, const GxParticleEmitterTank* t)
-{
-    const GxUInt32 words[5] = {t->updateFlags, t->emitFlags, static_cast<GxUInt32>(t->srcBlend),
-                               static_cast<GxUInt32>(t->dstBlend), static_cast<GxUInt32>(t->vtxAlphaBlend)};
-    return Put(s, words, sizeof(words));
-}
-
-bool ReadTank(GxStream* s, GxParticleEmitterTank* t)
-{
-    GxUInt32 words[5];
-    if (!Get(s, words, sizeof(words))) {
-        return false;
-    }
-    t->updateFlags = words[0];
-    t->emitFlags = words[1];
-    t->srcBlend = static_cast<GxInt32>(words[2]);
-    t->dstBlend = static_cast<GxInt32>(words[3]);
-    t->vtxAlphaBlend = static_cast<GxBool>(words[4]);
-    return true;
-}
-
 bool WriteOrientation(GxStream* s, const GxParticleEmitterMatrix* m)
 {
     return GxMatrixStreamWrite(&m->matrix, s) && Put(s, &m->at, 12 * kWord) && Put(s, &m->useMatrix, kWord);
@@ -198,7 +176,7 @@ bool WriteProperty(GxStream* s, GxParticleEmitter* e, GxInt32 id)
     case gxPRTSTDPROPERTYCODEEMITTERSTANDARD:
         return WriteStd(s, static_cast<GxParticleEmitterStd*>(p));
     case gxPRTSTDPROPERTYCODEEMITTERPTANK:
-        return WriteTank(s, static_cast<GxParticleEmitterTank*>(p));
+        return GxPTankPropertyStreamWrite(s, static_cast<GxParticleEmitterTank*>(p)) != nullptr;
     default:
         return Put(s, p, PropertyBody(e, id));
     }
@@ -213,7 +191,7 @@ bool ReadProperty(GxStream* s, GxParticleEmitter* e, GxInt32 id)
     case gxPRTSTDPROPERTYCODEEMITTERSTANDARD:
         return ReadStd(s, static_cast<GxParticleEmitterStd*>(p));
     case gxPRTSTDPROPERTYCODEEMITTERPTANK:
-        return ReadTank(s, static_cast<GxParticleEmitterTank*>(p));
+        return GxPTankPropertyStreamRead(s, static_cast<GxParticleEmitterTank*>(p)) != nullptr;
     default:
         return Get(s, p, PropertyBody(e, id));
     }
@@ -350,6 +328,8 @@ GxParticleEmitter* ReadEmitter(GxStream* s, GxAtomic* atomic)
 }  // namespace
 
 GxUInt32 GxMatrixStreamGetSize(void) { return gxCHUNKHEADERSIZE + kMatrixData; }
+
+GxUInt32 GxParticleMatrixStreamGetSize(const void*) { return GxMatrixStreamGetSize(); }
 
 const GxMatrix* GxMatrixStreamWrite(const GxMatrix* matrix, GxStream* stream)
 {

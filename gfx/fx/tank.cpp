@@ -60,40 +60,44 @@ GxUInt8* AlignUp(void* block)
     return reinterpret_cast<GxUInt8*>((address + kDataAlign - 1) & ~static_cast<uintptr_t>(kDataAlign - 1));
 }
 
-bool AllocData(GxParticleTank* tank, GxInt32 capacity, GxUInt32 flags)
+// Reserves `total` bytes plus room to align the start to 16; null when it cannot be had.
+GxUInt8* AllocBlock(GxParticleTank* tank, uint64_t total, GxUInt32 hint)
 {
-    GxParticleTankFormat& format = tank->format;
-    const bool interleaved = (flags & gxPTANKDFLAGSTRUCTURE) != 0;
-    uint64_t recordSize = 0;
-    uint64_t total = 0;
-    for (GxInt32 k = 0; k < gxPTANKKINDS; k++) {
-        if (flags & kKindBits[k]) {
-            recordSize += kKindSizes[k];
-            total += static_cast<uint64_t>(capacity) * kKindSizes[k];
-            format.numArrays++;
-        }
-    }
     total += kDataAlign;
     if (total > 0x7FFFFFFFu) {
         GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNOMEMORY);
-        return false;
+        return nullptr;
     }
-    tank->rawData = GxMalloc(static_cast<GxUInt32>(total), interleaved ? kInterleavedHint : kTankHint);
+    tank->rawData = GxMalloc(static_cast<GxUInt32>(total), hint);
     if (!tank->rawData) {
         GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNOMEMORY);
-        return false;
+        return nullptr;
     }
     memset(tank->rawData, 0, static_cast<size_t>(total));
-    GxUInt8* at = AlignUp(tank->rawData);
+    return AlignUp(tank->rawData);
+}
+
+// One record per particle holding every kind present, each kind at its offset in the record.
+bool AllocInterleaved(GxParticleTank* tank, GxInt32 capacity, GxUInt32 flags)
+{
+    GxParticleTankFormat& format = tank->format;
+    GxInt32 recordSize = 0;
     for (GxInt32 k = 0; k < gxPTANKKINDS; k++) {
-        if (!(flags & kKindBits[k])) {
-            continue;
-        }
-        format.kinds[k].data = at;
-        format.kinds[k].stride = interleaved ? static_cast<GxInt32>(recordSize) : kKindSizes[k];
-        at += interleaved ? kKindSizes[k] : static_cast<size_t>(capacity) * kKindSizes[k];
+        recordSize += (flags & kKindBits[k]) ? kKindSizes[k] : 0;
     }
-    format.stride = interleaved ? static_cast<GxInt32>(recordSize) : 0;
+    GxUInt8* at =
+        AllocBlock(tank, static_cast<uint64_t>(capacity) * static_cast<uint64_t>(recordSize), kInterleavedHint);
+    if (!at) {
+        return false;
+    }
+    for (GxInt32 k = 0; k < gxPTANKKINDS; k++) {
+        if (flags & kKindBits[k]) {
+            format.kinds[k] = {at, recordSize};
+            format.numArrays++;
+            at += kKindSizes[k];
+        }
+    }
+    format.stride = recordSize;
     return true;
 }
 
@@ -132,16 +136,6 @@ void* AtomicConstruct(void* object, GxInt32, GxInt32)
     return object;
 }
 
-void* AtomicDestruct(void* object, GxInt32, GxInt32)
-{
-    GxParticleTank*& tank = TankOf(static_cast<GxAtomic*>(object));
-    if (tank) {
-        FreeTank(tank);
-        tank = nullptr;
-    }
-    return object;
-}
-
 void* ModuleOpen(void* instance, GxInt32, GxInt32)
 {
     if (driverHooks.open && !driverHooks.open()) {
@@ -160,13 +154,45 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
 
 }  // namespace
 
+void* GxParticleTankAtomicDestructor(void* object, GxInt32, GxInt32)
+{
+    GxParticleTank*& tank = TankOf(static_cast<GxAtomic*>(object));
+    if (tank) {
+        FreeTank(tank);
+        tank = nullptr;
+    }
+    return object;
+}
+
+GxBool GxParticleTankAllocArrays(GxParticleTank* tank, GxInt32 capacity, GxUInt32 dataFlags)
+{
+    GxParticleTankFormat& format = tank->format;
+    uint64_t total = 0;
+    for (GxInt32 k = 0; k < gxPTANKKINDS; k++) {
+        total += (dataFlags & kKindBits[k]) ? static_cast<uint64_t>(capacity) * kKindSizes[k] : 0;
+    }
+    GxUInt8* at = AllocBlock(tank, total, kTankHint);
+    if (!at) {
+        return 0;
+    }
+    for (GxInt32 k = 0; k < gxPTANKKINDS; k++) {
+        if (dataFlags & kKindBits[k]) {
+            format.kinds[k] = {at, kKindSizes[k]};
+            format.numArrays++;
+            at += static_cast<size_t>(capacity) * kKindSizes[k];
+        }
+    }
+    format.stride = 0;
+    return 1;
+}
+
 GxBool GxParticleTankPluginAttach(void)
 {
     if (GxEngineRegisterPlugin(0, gxPLUGINPARTICLETANK, ModuleOpen, ModuleClose) < 0) {
         return 0;
     }
-    tankOffset =
-        GxAtomicRegisterPlugin(sizeof(GxParticleTank*), gxPLUGINPARTICLETANK, AtomicConstruct, AtomicDestruct, nullptr);
+    tankOffset = GxAtomicRegisterPlugin(sizeof(GxParticleTank*), gxPLUGINPARTICLETANK, AtomicConstruct,
+                                        GxParticleTankAtomicDestructor, nullptr);
     GxPluginRegistryTrackOffset(&tankOffset);
     return tankOffset >= 0 ? 1 : 0;
 }
@@ -216,7 +242,8 @@ GxAtomic* GxParticleTankCreateWithCallbacks(GxInt32 maxParticles, GxUInt32 dataF
         tank->format.dataFlags = dataFlags;
         made = callbacks->alloc(&tank->format, maxParticles, dataFlags) != nullptr;
     } else {
-        made = AllocData(tank, maxParticles, dataFlags);
+        made = (dataFlags & gxPTANKDFLAGSTRUCTURE) ? AllocInterleaved(tank, maxParticles, dataFlags)
+                                                   : GxParticleTankAllocArrays(tank, maxParticles, dataFlags) != 0;
     }
     tank->format.dataFlags = dataFlags;
     if (!made || (callbacks->create && !callbacks->create(atomic, &tank->format, maxParticles, dataFlags, platFlags))) {
@@ -305,15 +332,11 @@ GxAtomic* GxParticleTankRender(GxAtomic* atomic)
     return tank->savedRender ? tank->savedRender(atomic) : atomic;
 }
 
-GxBool GxParticleTankInstance(GxAtomic* atomic, GxParticleTankFormat*, GxInt32 count, GxUInt32)
+GxBool GxPTankInstance(GxParticleTank* tank, GxAtomic* atomic, GxInt32 count)
 {
-    GxParticleTank* tank = GxParticleTankGet(atomic);
-    if (!tank || !tank->instancers.setup) {
-        return 0;
-    }
     const GxPTankInstancers& table = tank->instancers;
     GxPTankInstanceWork work = {};
-    if (!table.setup(&work, atomic, tank, count)) {
+    if (!table.setup || !table.setup(&work, atomic, tank, count)) {
         return 0;
     }
     if (table.positions && work.hasPositions) {
@@ -332,6 +355,12 @@ GxBool GxParticleTankInstance(GxAtomic* atomic, GxParticleTankFormat*, GxInt32 c
         table.finish(atomic, tank, &work);
     }
     return 1;
+}
+
+GxBool GxParticleTankInstance(GxAtomic* atomic, GxParticleTankFormat*, GxInt32 count, GxUInt32)
+{
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    return tank ? GxPTankInstance(tank, atomic, count) : 0;
 }
 
 GxInt32 GxParticleTankSplitQuads(GxInt32 firstVertex, GxInt32 vertices, GxParticleTankDrawQuadsCallBack draw,

@@ -1,4 +1,5 @@
 // Particle tanks: flag normalisation, array layouts, locking, rendering through the callbacks and the quad split.
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -71,6 +72,43 @@ TEST_F(ParticleTank, EmptyTanksCallNothingAndCountsStayWithinCapacity)
     EXPECT_EQ(instances, 1);
     EXPECT_EQ(renders, 1);
     GxParticleTankDestroy(tank);
+}
+
+std::vector<char> ran;
+GxBool SetUpPositionsOnly(GxPTankInstanceWork* work, GxAtomic*, GxParticleTank*, GxInt32 count)
+{
+    ran.push_back('s');
+    work->hasPositions = count > 0;
+    return count > 0 ? 1 : 0;
+}
+GxUInt8* MarkPositions(GxUInt8* dst, GxInt32, GxInt32, const GxParticleTank*, const GxPTankInstanceWork*)
+{
+    ran.push_back('p');
+    return dst;
+}
+GxUInt8* MarkColours(GxUInt8* dst, GxInt32, GxInt32, const GxParticleTank*, const GxPTankInstanceWork*)
+{
+    ran.push_back('c');
+    return dst;
+}
+void MarkFinish(GxAtomic*, GxParticleTank*, GxPTankInstanceWork*) { ran.push_back('f'); }
+
+// The instance callback runs the tank's table: the set-up, the parts it found, the finish; a failed set-up ends it.
+TEST_F(ParticleTank, InstancingRunsTheTableThePartsTheSetUpFound)
+{
+    GxAtomic* atomic = GxParticleTankCreate(4, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCOLOR, 0);
+    ASSERT_NE(atomic, nullptr);
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    tank->instancers = {SetUpPositionsOnly, MarkPositions, nullptr, MarkColours, nullptr, MarkFinish};
+    ran.clear();
+    EXPECT_EQ(GxParticleTankInstance(atomic, &tank->format, 2, 0), 1);
+    EXPECT_EQ(std::string(ran.begin(), ran.end()), "spf");
+    ran.clear();
+    EXPECT_EQ(GxPTankInstance(tank, atomic, 0), 0);
+    EXPECT_EQ(std::string(ran.begin(), ran.end()), "s");
+    tank->instancers.setup = nullptr;
+    EXPECT_EQ(GxPTankInstance(tank, atomic, 2), 0);
+    GxParticleTankDestroy(atomic);
 }
 
 void Record(void* data, GxInt32 first, GxInt32 vertices, GxInt32 triangles)

@@ -10,6 +10,7 @@
 #include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
 #include "gfx/fx/fx.h"
+#include "gfx/fx/particles.h"
 #include "gfx/world/material.h"
 
 namespace {
@@ -21,8 +22,10 @@ constexpr GxReal kDegreesPerRadian = 57.295776f;
 constexpr GxReal kUVCentre = 0.5f;
 // A keyframe on the stream: time, six values and the previous keyframe's index.
 constexpr GxUInt32 kKeyFrameStreamSize = 32;
-// The custom record on the stream: the name and the eight channel numbers.
+// The custom record on the stream: the name and the eight channel numbers, 64 bytes as the matrix chunk's size
+// (GxParticleMatrixStreamGetSize) gives it.
 constexpr GxUInt32 kCustomStreamSize = gxUVANIMNAMELENGTH + gxUVANIMMAXNODES * sizeof(GxUInt32);
+static_assert(kCustomStreamSize == 64, "the custom record fills the size its stream callback gives");
 // Leading word written before the custom record.
 constexpr GxUInt32 kLeadWordSize = 4;
 constexpr GxUInt32 kChunkHeaderSize = 12;
@@ -238,7 +241,8 @@ GxBool KeyFramesWrite(const GxAnimation* animation, GxStream* stream)
 
 GxInt32 KeyFramesSize(const GxAnimation* animation)
 {
-    return static_cast<GxInt32>(animation->numFrames * kKeyFrameStreamSize + kCustomStreamSize + kLeadWordSize);
+    const GxUInt32 custom = GxParticleMatrixStreamGetSize(animation->customData);
+    return static_cast<GxInt32>(animation->numFrames * kKeyFrameStreamSize + custom + kLeadWordSize);
 }
 
 GxAnimInterpolatorInfo Scheme(GxInt32 typeID)
