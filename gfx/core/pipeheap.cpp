@@ -46,7 +46,9 @@ GxPipelineHeapBlockHeader* EndSentinel(GxPipelineHeapSuperBlock* superBlock)
     return reinterpret_cast<GxPipelineHeapBlockHeader*>(superBlock->area + superBlock->areaSize - kHeader);
 }
 
-GxPipelineHeapFreeEntry* NewFreeEntry(GxPipelineHeap* heap)
+}  // namespace
+
+GxPipelineHeapFreeEntry* GxPipelineHeapNewFreeEntry(GxPipelineHeap* heap)
 {
     if (heap->entriesUsed == heap->entriesAlloced) {
         const GxUInt32 capacity = heap->entriesAlloced + kFreeArrayGrowth;
@@ -66,6 +68,8 @@ GxPipelineHeapFreeEntry* NewFreeEntry(GxPipelineHeap* heap)
     return &heap->freeBlocks[heap->entriesUsed++];
 }
 
+namespace {
+
 // The last entry moves into the removed one's place.
 void RemoveFreeEntry(GxPipelineHeap* heap, GxPipelineHeapFreeEntry* entry)
 {
@@ -77,9 +81,12 @@ void RemoveFreeEntry(GxPipelineHeap* heap, GxPipelineHeapFreeEntry* entry)
     heap->entriesUsed--;
 }
 
-GxBool AddSuperBlock(GxPipelineHeapSuperBlock* superBlock, GxPipelineHeapBlockHeader* previousEnd, GxPipelineHeap* heap)
+}  // namespace
+
+GxBool GxPipelineHeapAddSuperBlock(GxPipelineHeapSuperBlock* superBlock, GxPipelineHeapSuperBlock* previous,
+                                   GxPipelineHeap* heap)
 {
-    GxPipelineHeapFreeEntry* entry = NewFreeEntry(heap);
+    GxPipelineHeapFreeEntry* entry = GxPipelineHeapNewFreeEntry(heap);
     if (!entry) {
         return 0;
     }
@@ -90,20 +97,29 @@ GxBool AddSuperBlock(GxPipelineHeapSuperBlock* superBlock, GxPipelineHeapBlockHe
     *end = GxPipelineHeapBlockHeader{block, nullptr, 0, nullptr};
     *block = GxPipelineHeapBlockHeader{start, end, superBlock->areaSize - 3 * kHeader, entry};
     *entry = GxPipelineHeapFreeEntry{block->size, block};
-    if (previousEnd) {
+    if (previous) {
+        GxPipelineHeapBlockHeader* previousEnd = EndSentinel(previous);
         previousEnd->next = start;
         start->prev = previousEnd;
     }
     return 1;
 }
 
-GxPipelineHeapBlockHeader* ChainEnd(GxPipelineHeap* heap)
+namespace {
+
+// The superblock laid out last: its end sentinel ends the chain of blocks.
+GxPipelineHeapSuperBlock* ChainEnd(GxPipelineHeap* heap)
 {
     GxPipelineHeapBlockHeader* block = heap->headBlock;
     while (block && block->next) {
         block = block->next;
     }
-    return block;
+    for (GxPipelineHeapSuperBlock* superBlock = heap->head; superBlock; superBlock = superBlock->next) {
+        if (EndSentinel(superBlock) == block) {
+            return superBlock;
+        }
+    }
+    return nullptr;
 }
 
 // A superblock big enough for a request that no free block can take.
@@ -117,7 +133,7 @@ GxPipelineHeapFreeEntry* GrowHeap(GxPipelineHeap* heap, GxUInt32 need)
     if (!superBlock) {
         return nullptr;
     }
-    if (!AddSuperBlock(superBlock, ChainEnd(heap), heap)) {
+    if (!GxPipelineHeapAddSuperBlock(superBlock, ChainEnd(heap), heap)) {
         GxFree(superBlock);
         return nullptr;
     }
@@ -198,19 +214,19 @@ GxBool GxPipelineHeapReset(GxPipelineHeap* heap)
     }
     heap->entriesUsed = 0;
     heap->headBlock = nullptr;
-    GxPipelineHeapBlockHeader* previousEnd = nullptr;
+    GxPipelineHeapSuperBlock* previous = nullptr;
     GxPipelineHeapSuperBlock* superBlock = heap->head->next;
     for (;;) {
         if (!superBlock) {
             superBlock = heap->head;
         }
-        if (!AddSuperBlock(superBlock, previousEnd, heap)) {
+        if (!GxPipelineHeapAddSuperBlock(superBlock, previous, heap)) {
             return 0;
         }
         if (!heap->headBlock) {
             heap->headBlock = StartSentinel(superBlock);
         }
-        previousEnd = EndSentinel(superBlock);
+        previous = superBlock;
         if (superBlock == heap->head) {
             break;
         }
@@ -290,7 +306,7 @@ void GxPipelineHeapFree(GxPipelineHeap* heap, void* payload)
             next->next->prev = block;
         }
     } else {
-        GxPipelineHeapFreeEntry* entry = NewFreeEntry(heap);
+        GxPipelineHeapFreeEntry* entry = GxPipelineHeapNewFreeEntry(heap);
         if (!entry) {
             return;  // stays in use until the next reset
         }

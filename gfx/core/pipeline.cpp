@@ -300,23 +300,23 @@ bool Editable(const GxPipeline* pipeline)
     return true;
 }
 
-void* PipelineModuleOpen(void* instance, GxInt32 offset, GxInt32)
+}  // namespace
+
+void* GxPipelineModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     moduleOffset = offset;
     memset(Block(), 0, sizeof(GxPipelineModuleBlock));
     return GxPipelineSystemOpen() ? instance : nullptr;
 }
 
-void* PipelineModuleClose(void* instance, GxInt32, GxInt32)
+void* GxPipelineModuleClose(void* instance, GxInt32, GxInt32)
 {
     GxPipelineSystemClose();
     return instance;
 }
 
-}  // namespace
-
-const GxCoreModule gxPipelineModule = {gxPLUGINPIPELINE, sizeof(GxPipelineModuleBlock), PipelineModuleOpen,
-                                       PipelineModuleClose};
+const GxCoreModule gxPipelineModule = {gxPLUGINPIPELINE, sizeof(GxPipelineModuleBlock), GxPipelineModuleOpen,
+                                       GxPipelineModuleClose};
 
 GxPipelineModuleBlock* GxPipelineGetModuleBlock(void) { return systemOpen ? Block() : nullptr; }
 

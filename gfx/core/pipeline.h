@@ -188,6 +188,10 @@ struct GxPipelineModuleBlock {
 // The module's block in the current engine instance (null before the module opened).
 GxPipelineModuleBlock* GxPipelineGetModuleBlock(void);
 
+// The pipeline module's open and close (engine module 0x409): the open clears the module's block and opens the
+// system (null when that fails).
+void* GxPipelineModuleOpen(void* instance, GxInt32 offset, GxInt32 size);
+void* GxPipelineModuleClose(void* instance, GxInt32 offset, GxInt32 size);
 GxBool GxPipelineSystemOpen(void);
 GxBool GxPipelineSystemClose(void);
 
@@ -261,6 +265,13 @@ void GxPipelineHeapDestroy(GxPipelineHeap* heap);
 GxBool GxPipelineHeapReset(GxPipelineHeap* heap);
 void* GxPipelineHeapAlloc(GxPipelineHeap* heap, GxUInt32 size);
 void GxPipelineHeapFree(GxPipelineHeap* heap, void* payload);
+// Lays a superblock's area out as start sentinel, one free block and end sentinel, chained after the end sentinel
+// of `previous` (none: the chain's start); 0 when the free-block array can not grow.
+GxBool GxPipelineHeapAddSuperBlock(GxPipelineHeapSuperBlock* superBlock, GxPipelineHeapSuperBlock* previous,
+                                   GxPipelineHeap* heap);
+// The next free-block array entry, counted; the array grows by 32 entries when full (its blocks re-pointed at the
+// moved entries). Null, with out of memory raised and the array as it was, when it can not grow.
+GxPipelineHeapFreeEntry* GxPipelineHeapNewFreeEntry(GxPipelineHeap* heap);
 
 // Frame-attached objects (atomics, cameras, lights).
 GxFramedObject* GxObjectSetFrame(GxFramedObject* object, GxFrame* frame);

@@ -102,9 +102,9 @@ GxBool ReadDesktopIntoCurrentMode(void)
 
 // Appends a full-screen mode unless one of that size and format is listed;
 // a duplicate only raises the listed entry's refresh rate.
-void AddFullScreenMode(const D3DDISPLAYMODE& mode, GxInt32 firstFullScreen, GxInt32 capacity)
+void AddFullScreenMode(const D3DDISPLAYMODE& mode, GxInt32 firstCompared, GxInt32 capacity)
 {
-    for (GxInt32 i = firstFullScreen; i < S().numModes; i++) {
+    for (GxInt32 i = firstCompared; i < S().numModes; i++) {
         GxD3D9DisplayMode& have = S().modes[i];
         if (have.width == mode.Width && have.height == mode.Height &&
             have.format == static_cast<GxUInt32>(mode.Format)) {
@@ -442,14 +442,15 @@ GxBool GxD3D9CreateDisplayModesList(void)
         IsListableFormat(static_cast<GxUInt32>(desktop.Format))) {
         S().modes[S().numModes++] = FromD3D(desktop, 0);
     }
-    // Full-screen entries are compared only with each other, never with the windowed entry.
-    const GxInt32 firstFullScreen = S().numModes;
+    // Duplicates are looked for from entry 1: entry 0 is the windowed mode, or the first full-screen mode when the
+    // desktop's format gives no windowed entry.
+    const GxInt32 firstCompared = 1;
     for (D3DFORMAT format : listedFormats) {
         const UINT count = S().d3d->GetAdapterModeCount(S().adapter, format);
         for (UINT i = 0; i < count; i++) {
             D3DDISPLAYMODE mode = {};
             if (SUCCEEDED(S().d3d->EnumAdapterModes(S().adapter, format, i, &mode))) {
-                AddFullScreenMode(mode, firstFullScreen, capacity);
+                AddFullScreenMode(mode, firstCompared, capacity);
             }
         }
     }

@@ -125,15 +125,17 @@ TEST_F(D3D9Device, ModeListKeepsEachSizeOnceAtItsHighestRate)
     EXPECT_EQ(Mode(3).width, 800);
     EXPECT_EQ(Mode(3).refRate, 75);
 
-    // A desktop format outside the table gives no windowed entry, and the
-    // first full-screen mode still takes part in the duplicate check.
+    // A desktop format outside the table gives no windowed entry: the first full-screen mode takes entry 0 and
+    // is left out of the duplicate checks, which start at entry 1.
     adapter.desktop = Fs(1024, 768, 60, D3DFMT_P8);
-    adapter.modes = {Fs(640, 480, 60), Fs(640, 480, 75), Fs(800, 600, 60)};
+    adapter.modes = {Fs(640, 480, 60), Fs(640, 480, 75), Fs(800, 600, 60), Fs(640, 480, 85)};
     ASSERT_TRUE(GxEngineSetSubSystem(0));
-    ASSERT_EQ(GxEngineGetNumVideoModes(), 2);
+    ASSERT_EQ(GxEngineGetNumVideoModes(), 3);
     EXPECT_EQ(Mode(0).flags, 1);
-    EXPECT_EQ(Mode(0).refRate, 75);
-    EXPECT_EQ(Mode(1).width, 800);
+    EXPECT_EQ(Mode(0).refRate, 60);
+    EXPECT_EQ(Mode(1).width, 640);
+    EXPECT_EQ(Mode(1).refRate, 85);
+    EXPECT_EQ(Mode(2).width, 800);
 }
 
 TEST_F(D3D9Device, RefreshCapTakesTheBestRateTheSizeOffers)

@@ -9,9 +9,7 @@
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/vertexbuffer.h"
 
-namespace {
-
-void* Im3DModuleOpen(void* instance, GxInt32 offset, GxInt32)
+void* GxIm3DOpen(void* instance, GxInt32 offset, GxInt32)
 {
     if (!GxIm3DContextOpen(offset, GxD3D9Im3DInstanceNodeGet(), GxD3D9Im3DSubmitNodeGet())) {
         return nullptr;
@@ -23,7 +21,7 @@ void* Im3DModuleOpen(void* instance, GxInt32 offset, GxInt32)
     return instance;
 }
 
-void* Im3DModuleClose(void* instance, GxInt32, GxInt32)
+void* GxIm3DClose(void* instance, GxInt32, GxInt32)
 {
     if (!GxIm3DContextIsOpen()) {
         return instance;
@@ -32,8 +30,6 @@ void* Im3DModuleClose(void* instance, GxInt32, GxInt32)
     GxIm3DContextClose();
     return instance;
 }
-
-}  // namespace
 
 D3DPRIMITIVETYPE GxD3D9PrimitiveType(GxInt32 primType)
 {
@@ -107,7 +103,7 @@ void GxD3D9SetStage0VertexColour(void)
     }
 }
 
-const GxCoreModule gxIm3DModule = {gxPLUGINIM3D, sizeof(GxIm3DModuleBlock), Im3DModuleOpen, Im3DModuleClose};
+const GxCoreModule gxIm3DModule = {gxPLUGINIM3D, sizeof(GxIm3DModuleBlock), GxIm3DOpen, GxIm3DClose};
 
 // ---- Direct3D side: device resources and the two nodes ----
 

@@ -9,6 +9,10 @@ struct GxNodeDefinition;
 
 // The module as the driver registers it with the engine (device.cpp).
 extern const GxCoreModule gxIm3DModule;
+// Its open builds the batch context's default pipelines, then the Direct3D resources (null, with nothing left
+// behind, when either fails); its close undoes both.
+void* GxIm3DOpen(void* instance, GxInt32 offset, GxInt32 size);
+void* GxIm3DClose(void* instance, GxInt32 offset, GxInt32 size);
 
 // Direct3D side: the node definitions of the two default pipelines.
 GxNodeDefinition* GxD3D9Im3DInstanceNodeGet(void);

@@ -710,101 +710,6 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
 
 // ---------------------------------------------------------------------------------------------- bumped texture
 
-namespace {
-
-constexpr GxInt32 kImageDepth = 32;
-constexpr GxInt32 kMipmapBits = gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP;
-
-// A raster's pixels as a 32-bit image; null when it cannot be read.
-GxImage* ImageOf(GxRaster* raster)
-{
-    GxImage* image = GxImageCreate(raster->width, raster->height, kImageDepth);
-    if (!image || !GxImageAllocatePixels(image) || !GxD3D9ImageGetFromRaster(image, raster, 0)) {
-        if (image) {
-            GxImageDestroy(image);
-        }
-        return nullptr;
-    }
-    return image;
-}
-
-// Opaque white of the given size, the colour of a bump map without a base.
-GxImage* WhiteImage(GxInt32 width, GxInt32 height)
-{
-    GxImage* image = GxImageCreate(width, height, kImageDepth);
-    if (!image || !GxImageAllocatePixels(image)) {
-        if (image) {
-            GxImageDestroy(image);
-        }
-        return nullptr;
-    }
-    for (GxInt32 y = 0; y < height; y++) {
-        memset(image->pixels + static_cast<size_t>(y) * image->stride, 0xFF, static_cast<size_t>(width) * 4);
-    }
-    return image;
-}
-
-// A texture raster of the format that suits the image, mipmapped when the source raster is, filled from it.
-GxRaster* RasterOf(GxImage* image, const GxRaster* source)
-{
-    GxRaster scratch = {};
-    if (!GxD3D9ImageFindRasterFormat(&scratch, image, gxRASTERTYPETEXTURE)) {
-        return nullptr;
-    }
-    GxInt32 format = GxRasterGetFormat(&scratch) | scratch.type;
-    if (GxRasterGetFormat(source) & gxRASTERFORMATMIPMAP) {
-        format |= kMipmapBits;
-    }
-    // The device may hold a smaller texture than the image.
-    GxImage* fitted = scratch.width == image->width && scratch.height == image->height
-                          ? image
-                          : GxImageCreateResample(image, scratch.width, scratch.height);
-    GxRaster* raster = fitted ? GxRasterCreate(scratch.width, scratch.height, scratch.depth, format) : nullptr;
-    if (raster && !GxD3D9RasterSetFromImage(raster, fitted, 0)) {
-        GxRasterDestroy(raster);
-        raster = nullptr;
-    }
-    if (fitted && fitted != image) {
-        GxImageDestroy(fitted);
-    }
-    return raster;
-}
-
-// The base's colour (white of the bump map's size without a base) under the bump map made a mask: the bump map is
-// resampled to the base's size, and its brightest channel becomes the alpha.
-GxTexture* Combine(GxTexture* base, GxTexture* bump)
-{
-    const GxTexture* source = base && base->raster ? base : bump;
-    GxImage* mask = ImageOf(bump->raster);
-    GxImage* colour = !mask ? nullptr : source == base ? ImageOf(base->raster) : WhiteImage(mask->width, mask->height);
-    if (mask && colour && (mask->width != colour->width || mask->height != colour->height)) {
-        GxImage* resampled = GxImageCreateResample(mask, colour->width, colour->height);
-        GxImageDestroy(mask);
-        mask = resampled;
-    }
-    GxRaster* raster = nullptr;
-    if (mask && colour && GxImageMakeMask(mask) && GxImageApplyMask(colour, mask)) {
-        raster = RasterOf(colour, source->raster);
-    }
-    for (GxImage* image : {mask, colour}) {
-        if (image) {
-            GxImageDestroy(image);
-        }
-    }
-    GxTexture* texture = raster ? GxTextureCreate(raster) : nullptr;
-    if (raster && !texture) {
-        GxRasterDestroy(raster);
-    }
-    // Filtering and both addressing modes as the source samples: one mode for both when they differ would wrap or
-    // clamp the combined texture where its source does not.
-    if (texture) {
-        texture->filterAddressing = source->filterAddressing;
-    }
-    return texture;
-}
-
-}  // namespace
-
 GxTexture* GxMaterialEffectsCreateBumpedTexture(GxTexture* baseTexture, GxTexture* bumpTexture)
 {
     if (!bumpTexture) {
@@ -815,5 +720,5 @@ GxTexture* GxMaterialEffectsCreateBumpedTexture(GxTexture* baseTexture, GxTextur
             return nullptr;
         }
     }
-    return bumpTexture->raster ? Combine(baseTexture, bumpTexture) : nullptr;
+    return GxMaterialEffectsCreateBumpTexture(baseTexture, bumpTexture);
 }

@@ -437,8 +437,8 @@ TEST_F(MatFXTest, BumpedTextureCarriesTheHeightInAlpha)
     GxTextureDestroy(alone);
 }
 
-// The combined texture has the base's size and mipmapping, takes the bump map's brightest channel as alpha, and
-// samples with the base's filtering and both of its addressing modes.
+// The combined texture has the base's size and mipmapping, takes the bump map's brightest channel as alpha, samples
+// with the base's filter mode and its addressing only when U and V agree, and is named from both textures.
 TEST_F(MatFXTest, CombinedTextureFollowsTheBase)
 {
     GxRaster* baseRaster = GxRasterCreate(2, 2, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888 | gxRASTERFORMATMIPMAP);
@@ -469,6 +469,9 @@ TEST_F(MatFXTest, CombinedTextureFollowsTheBase)
     GxTexture* bump = GxTextureCreate(bumpRaster);
     textures.push_back(bump);
 
+    GxTextureSetName(base, "wall");
+    GxTextureSetName(bump, "bumps");
+
     GxTexture* combined = GxMaterialEffectsCreateBumpedTexture(base, bump);
     ASSERT_NE(combined, nullptr);
     textures.push_back(combined);
@@ -476,7 +479,20 @@ TEST_F(MatFXTest, CombinedTextureFollowsTheBase)
     EXPECT_EQ(combined->raster->height, 2);
     EXPECT_EQ(GxRasterGetFormat(combined->raster) & (gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP),
               gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP);
-    EXPECT_EQ(combined->filterAddressing, base->filterAddressing);
+    EXPECT_EQ(combined->filterAddressing, static_cast<GxUInt32>(gxFILTERLINEAR));
+    EXPECT_STREQ(GxTextureGetName(combined), "wbaulmlps");
+    base->filterAddressing = gxFILTERLINEAR | gxTEXTUREADDRESSCLAMP << gxTEXTUREADDRESSUSHIFT |
+                             gxTEXTUREADDRESSCLAMP << gxTEXTUREADDRESSVSHIFT;
+    GxTexture* clamped = GxMaterialEffectsCreateBumpTexture(base, bump);
+    ASSERT_NE(clamped, nullptr);
+    textures.push_back(clamped);
+    EXPECT_EQ(clamped->filterAddressing, base->filterAddressing);
+    // Without a base: the bump map's size, white under its mask, named from the bump map alone.
+    GxTexture* alone = GxMaterialEffectsCreateBumpTexture(nullptr, bump);
+    ASSERT_NE(alone, nullptr);
+    textures.push_back(alone);
+    EXPECT_EQ(alone->raster->width, 4);
+    EXPECT_STREQ(GxTextureGetName(alone), "bbuummppss");
     const GxUInt8* texel = GxRasterLock(combined->raster, 0, gxRASTERLOCKREAD);
     ASSERT_NE(texel, nullptr);
     EXPECT_EQ(texel[2], 0x80);

@@ -348,7 +348,8 @@ bool ReadPalette(GxStream* stream, GxRaster* raster, GxUInt32* remaining)
     return read;
 }
 
-// One stored level: its size must be the locked level's own; levels the raster lacks are skipped.
+// One stored level, copied into the locked level as stored: a size beyond the level's own would write past it and
+// is refused; levels the raster lacks are skipped.
 bool ReadLevel(GxStream* stream, GxRaster* raster, GxInt32 level, GxInt32 rasterLevels, GxUInt32* remaining)
 {
     GxUInt32 size = 0;
@@ -369,7 +370,7 @@ bool ReadLevel(GxStream* stream, GxRaster* raster, GxInt32 level, GxInt32 raster
     const GxUInt32 expected =
         GxD3D9NativeTextureLevelSize(GxD3D9RasterExtIsCompressed(Ext(raster)), static_cast<GxUInt32>(raster->stride),
                                      static_cast<GxUInt32>(raster->height));
-    const bool read = size == expected && ReadExactly(stream, raster->pixels, size);
+    const bool read = size <= expected && ReadExactly(stream, raster->pixels, size);
     GxRasterUnlock(raster);
     return read;
 }

@@ -91,9 +91,11 @@ protected:
         return copy;
     }
 
-    // A native struct by hand: description, then `levelRecords` records of `levelBytes` per face.
+    // A native struct by hand: description, then `levelRecords` records of `levelBytes` per face (a quarter of
+    // that per level down, or the sizes of `levelSizes` when given).
     static Bytes Hand(GxUInt32 version, GxUInt32 format, GxUInt32 d3dFormat, GxUInt16 size, GxUInt8 levels,
-                      GxUInt8 flags, GxInt32 levelRecords, GxUInt32 levelBytes, GxInt32 faces)
+                      GxUInt8 flags, GxInt32 levelRecords, GxUInt32 levelBytes, GxInt32 faces,
+                      const std::vector<GxUInt32>& levelSizes = {})
     {
         Bytes body(88, 0);
         body[0] = 9;
@@ -110,6 +112,9 @@ protected:
         for (GxInt32 face = 0; face < faces; face++) {
             GxUInt32 bytes = levelBytes;
             for (GxInt32 level = 0; level < levelRecords; level++, bytes /= 4) {
+                if (!levelSizes.empty()) {
+                    bytes = levelSizes[static_cast<size_t>(level)];
+                }
                 const GxUInt8* p = reinterpret_cast<const GxUInt8*>(&bytes);
                 body.insert(body.end(), p, p + 4);
                 body.insert(body.end(), bytes, static_cast<GxUInt8>(face * 16 + level));
@@ -184,6 +189,22 @@ TEST_F(NativeTexture, CompressedAndPalettisedTextures)
     EXPECT_EQ(GxD3D9NativeTextureLevelSize(1, 128, 64), 16u * 128u);
 }
 
+TEST_F(NativeTexture, StoredLevelSizesUpToTheLevelsOwnAreCopiedAsStored)
+{
+    constexpr GxUInt32 mipmapped = gxRASTERFORMAT8888 | gxRASTERFORMATMIPMAP;
+    // Levels of 64, 16 and 4 bytes; level 1 stored with 8 of its 16.
+    GxTexture* texture = Read(Hand(gxLIBRARYVERSION, mipmapped, D3DFMT_A8R8G8B8, 4, 3, 1, 3, 64, 1, {64, 8, 4}));
+    ASSERT_NE(texture, nullptr);
+    GxUInt8* level1 = GxRasterLock(texture->raster, 1, gxRASTERLOCKREAD);
+    ASSERT_NE(level1, nullptr);
+    EXPECT_EQ(Bytes(level1, level1 + 8), Bytes(8, 1));
+    GxRasterUnlock(texture->raster);
+    GxTextureDestroy(texture);
+    // One byte more than the level holds is refused.
+    EXPECT_EQ(Read(Hand(gxLIBRARYVERSION, mipmapped, D3DFMT_A8R8G8B8, 4, 3, 1, 3, 64, 1, {64, 17, 4})), nullptr);
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+}
+
 TEST_F(NativeTexture, AutomaticMipmapsStoreOneLevel)
 {
     GxRaster* raster = GxD3D9RasterCreateFromD3DFormat(
@@ -238,8 +259,8 @@ TEST_F(NativeTexture, BadStructsAreRefusedWithoutLeaks)
     // Versions outside the window, before anything is made.
     EXPECT_EQ(Read(Hand(0x34000, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 64, 1)), nullptr);
     EXPECT_EQ(Read(Hand(0x37003, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 64, 1)), nullptr);
-    // A level size that is not the raster's own.
-    EXPECT_EQ(Read(Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 60, 1)), nullptr);
+    // A level size beyond the raster's own.
+    EXPECT_EQ(Read(Hand(gxLIBRARYVERSION, gxRASTERFORMAT8888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 68, 1)), nullptr);
     // A description the device makes differently (format word against Direct3D format).
     EXPECT_EQ(Read(Hand(gxLIBRARYVERSION, gxRASTERFORMAT888, D3DFMT_A8R8G8B8, 4, 1, 1, 1, 64, 1)), nullptr);
     // Another platform.

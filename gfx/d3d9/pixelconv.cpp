@@ -518,7 +518,9 @@ GxBool QuantiseInto(GxRaster* raster, const GxImage* image)
     return 1;
 }
 
-GxBool SetFromImage8(GxRaster* raster, const GxImage* image)
+}  // namespace
+
+GxBool GxD3D9RasterSetFromImage8(GxRaster* raster, const GxImage* image)
 {
     if (IsPalettised(raster)) {
         if (image->depth == 32) {
@@ -536,7 +538,7 @@ GxBool SetFromImage8(GxRaster* raster, const GxImage* image)
     return 1;
 }
 
-GxBool SetFromImage32(GxRaster* raster, const GxImage* image)
+GxBool GxD3D9RasterSetFromImage32(GxRaster* raster, const GxImage* image)
 {
     const GxInt32 nibble = Nibble(raster);
     PackFunc pack;
@@ -558,6 +560,8 @@ GxBool SetFromImage32(GxRaster* raster, const GxImage* image)
     return 1;
 }
 
+namespace {
+
 GxBool SetFromImage16(GxRaster* raster, const GxImage* image)
 {
     PackFunc pack = PackRule(D3DFormatOf(raster));
@@ -574,12 +578,12 @@ GxBool WriteByDepth(GxRaster* raster, const GxImage* image)
     switch (raster->depth) {
     case 4:
     case 8:
-        return SetFromImage8(raster, image);
+        return GxD3D9RasterSetFromImage8(raster, image);
     case 16:
         return SetFromImage16(raster, image);
     case 24:
     case 32:
-        return SetFromImage32(raster, image);
+        return GxD3D9RasterSetFromImage32(raster, image);
     case 64:
     case 128:
         return 1;

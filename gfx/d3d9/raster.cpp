@@ -59,8 +59,11 @@ GxUInt32 TextureLevels(const GxRaster* raster) { return (GxRasterGetFormat(raste
 
 DWORD AutoUsage(const GxD3D9RasterExt* ext) { return GxD3D9RasterExtAutoMipmaps(ext) ? D3DUSAGE_AUTOGENMIPMAP : 0; }
 
-GxBool CreateTexture(GxRaster* raster, GxD3D9RasterExt* ext)
+}  // namespace
+
+GxBool GxD3D9RasterCreateTexture(GxRaster* raster)
 {
+    GxD3D9RasterExt* ext = Ext(raster);
     const GxInt32 format = GxRasterGetFormat(raster);
     const GxInt32 nibble = PixelNibble(format);
     GxUInt32 d3dFormat = GxD3D9RasterFormatInfo[nibble].d3dFormat;
@@ -96,8 +99,9 @@ GxBool CreateTexture(GxRaster* raster, GxD3D9RasterExt* ext)
     return 1;
 }
 
-GxBool CreateCameraTexture(GxRaster* raster, GxD3D9RasterExt* ext)
+GxBool GxD3D9RasterCreateCameraTexture(GxRaster* raster)
 {
+    GxD3D9RasterExt* ext = Ext(raster);
     const GxInt32 format = GxRasterGetFormat(raster);
     if (format & (gxRASTERFORMATPAL8 | gxRASTERFORMATPAL4)) {
         RaiseDevice("gxRASTERTYPECAMERATEXTURE can not be palletized.");
@@ -124,8 +128,9 @@ GxBool CreateCameraTexture(GxRaster* raster, GxD3D9RasterExt* ext)
     return 1;
 }
 
-GxBool CreateZBuffer(GxRaster* raster, GxD3D9RasterExt* ext)
+GxBool GxD3D9RasterCreateZBuffer(GxRaster* raster)
 {
+    GxD3D9RasterExt* ext = Ext(raster);
     const GxUInt32 format = ChooseDepthFormat();
     ext->alpha = 0;
     GxInt32 clientWidth = 0;
@@ -147,6 +152,8 @@ GxBool CreateZBuffer(GxRaster* raster, GxD3D9RasterExt* ext)
     }
     return 1;
 }
+
+namespace {
 
 GxBool CreateCamera(GxRaster* raster, GxD3D9RasterExt* ext)
 {
@@ -175,13 +182,13 @@ GxBool MakeDeviceObject(GxRaster* raster, GxD3D9RasterExt* ext)
     switch (raster->type) {
     case gxRASTERTYPENORMAL:
     case gxRASTERTYPETEXTURE:
-        return dontAllocate ? 1 : CreateTexture(raster, ext);
+        return dontAllocate ? 1 : GxD3D9RasterCreateTexture(raster);
     case gxRASTERTYPEZBUFFER:
-        return dontAllocate ? 1 : CreateZBuffer(raster, ext);
+        return dontAllocate ? 1 : GxD3D9RasterCreateZBuffer(raster);
     case gxRASTERTYPECAMERA:
         return CreateCamera(raster, ext);
     case gxRASTERTYPECAMERATEXTURE:
-        return dontAllocate ? 1 : CreateCameraTexture(raster, ext);
+        return dontAllocate ? 1 : GxD3D9RasterCreateCameraTexture(raster);
     default:
         GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
         return 0;

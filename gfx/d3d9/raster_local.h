@@ -10,6 +10,14 @@ constexpr GxUInt32 gxD3D9RASTERLISTHINT = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIV
 // Creation flags above the raster type (gxRASTERDONTALLOCATE among them) kept in GxRaster::flags.
 constexpr GxInt32 gxD3D9RASTERFLAGSMASK = 0xF8;
 
+// The device object of a raster being created (its format already resolved), by type: a texture or cube texture
+// (types 0 and 4), a render-target texture (type 5) or a depth-stencil surface (type 1). Each raises its error and
+// returns 0 when refused, giving back a palette block it took; the caller lists a created object that a device
+// reset loses.
+GxBool GxD3D9RasterCreateTexture(GxRaster* raster);
+GxBool GxD3D9RasterCreateCameraTexture(GxRaster* raster);
+GxBool GxD3D9RasterCreateZBuffer(GxRaster* raster);
+
 namespace d3d9raster {
 
 inline GxD3D9RasterExt* Ext(GxRaster* raster) { return GxD3D9RASTEREXTFromRaster(raster); }

@@ -209,7 +209,9 @@ bool ClipCopy(GxRaster* source, const GxRect* rect, bool scaled, const Box& sour
     return !from->Empty() && !to->Empty();
 }
 
-GxBool CopySurface(GxRaster* source, const GxRect* rect, bool scaled)
+}  // namespace
+
+GxBool GxD3D9RasterCopySurface(GxRaster* source, const GxRect* rect, GxBool scaled)
 {
     if (GxD3D9Device() == nullptr) {
         return 0;
@@ -245,6 +247,8 @@ GxBool CopySurface(GxRaster* source, const GxRect* rect, bool scaled)
     }
     return SUCCEEDED(hr) ? 1 : 0;
 }
+
+namespace {
 
 // ---- textured quad ----
 
@@ -346,7 +350,9 @@ void CopyBackBufferToContext(void)
     to->Release();
 }
 
-GxBool RenderQuad(GxRaster* source, const GxRect* rect, bool scaled, bool blend)
+}  // namespace
+
+GxBool GxD3D9RasterRenderQuad(GxRaster* source, const GxRect* rect, GxBool scaled, GxBool blend)
 {
     if (GxD3D9Device() == nullptr) {
         return 0;
@@ -401,6 +407,8 @@ GxBool RenderQuad(GxRaster* source, const GxRect* rect, bool scaled, bool blend)
     }
     return drawn;
 }
+
+namespace {
 
 // ---- fills ----
 
@@ -518,7 +526,9 @@ GxBool ClearDevice(const Box& box, DWORD flags, D3DCOLOR colour)
     return SUCCEEDED(GxD3D9Device()->Clear(1, &rect, flags, colour, 1.0f, 0)) ? 1 : 0;
 }
 
-GxBool FillRect(const GxRect* rect, GxInt32 pixel)
+}  // namespace
+
+GxBool GxD3D9RasterFillRect(const GxRect* rect, GxInt32 pixel)
 {
     GxRaster* context = currentContext;
     if (context == nullptr || rect == nullptr || gxD3D9RasterExtOffset < 0 || GxD3D9Device() == nullptr) {
@@ -564,8 +574,6 @@ GxBool FillRect(const GxRect* rect, GxInt32 pixel)
     }
 }
 
-}  // namespace
-
 GxBool GxD3D9SetRasterContext(void* /*out*/, void* inOut, GxInt32 /*in*/)
 {
     currentContext = static_cast<GxRaster*>(inOut);
@@ -574,7 +582,7 @@ GxBool GxD3D9SetRasterContext(void* /*out*/, void* inOut, GxInt32 /*in*/)
 
 GxBool GxD3D9RasterClearRect(void* /*out*/, void* inOut, GxInt32 in)
 {
-    return FillRect(static_cast<const GxRect*>(inOut), in);
+    return GxD3D9RasterFillRect(static_cast<const GxRect*>(inOut), in);
 }
 
 GxBool GxD3D9RasterClear(void* /*out*/, void* /*inOut*/, GxInt32 in)
@@ -584,7 +592,7 @@ GxBool GxD3D9RasterClear(void* /*out*/, void* /*inOut*/, GxInt32 in)
         return 0;
     }
     const GxRect rect = {0, 0, currentContext->width, currentContext->height};
-    return FillRect(&rect, in);
+    return GxD3D9RasterFillRect(&rect, in);
 }
 
 GxBool GxD3D9RasterRenderGeneric(GxRaster* raster, const GxRect* rect, GxBool scaled, GxBool blend)
@@ -612,9 +620,9 @@ GxBool GxD3D9RasterRenderGeneric(GxRaster* raster, const GxRect* rect, GxBool sc
         return 1;
     }
     if (CameraLike(target) && textureSource) {
-        return RenderQuad(raster, rect, scaled != 0, blend != 0);
+        return GxD3D9RasterRenderQuad(raster, rect, scaled, blend);
     }
-    const GxBool copied = CopySurface(raster, rect, scaled != 0);
+    const GxBool copied = GxD3D9RasterCopySurface(raster, rect, scaled);
     if (!copied) {
         RaiseCombination();
     }

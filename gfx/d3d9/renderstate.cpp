@@ -352,13 +352,7 @@ GxBool SetStageZeroSampler(GxInt32 state, GxUInt32 value)
         }
         return 1;
     case gxRENDERSTATETEXTUREFILTER:
-        if (value > maxFilter) {
-            return 0;
-        }
-        if (stage.filterMode != value) {
-            SetStageFilter(0, value);
-        }
-        return 1;
+        return GxD3D9SetTextureFilterMode(value);
     default:  // border colour
         if (stage.borderColour != value) {
             SetStageBorder(0, value);
@@ -602,6 +596,17 @@ GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage)
     record.raster = raster;
     if (raster && gxD3D9RasterExtOffset >= 0 && GxD3D9RASTEREXTFromRaster(raster)->palette) {
         device->SetCurrentTexturePalette(GxD3D9RASTEREXTFromRaster(raster)->palette->paletteNumber);
+    }
+    return 1;
+}
+
+GxBool GxD3D9SetTextureFilterMode(GxUInt32 mode)
+{
+    if (mode > maxFilter) {
+        return 0;
+    }
+    if (caches.stages[0].filterMode != mode) {
+        SetStageFilter(0, mode);
     }
     return 1;
 }

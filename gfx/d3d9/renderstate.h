@@ -48,6 +48,9 @@ void GxD3D9RenderStateFlush(void);
 // 0-7, addressing U in bits 8-11 and addressing V in bits 12-15.
 GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage);
 GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage);
+// Engine state 9: stage 0's filter mode (0 to 6), sent as the minification, magnification and mip filters when it
+// changes; 0 for a mode outside the table.
+GxBool GxD3D9SetTextureFilterMode(GxUInt32 mode);
 // Binds a texture by its raster and filter-and-addressing field (raster null: no texture).
 GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt32 stage);
 GxRaster* GxD3D9GetTextureRaster(GxUInt32 stage);

@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr GxUInt32 kWorldPipelineOwner = 2;
 constexpr GxUInt8 kSectorType = 255;
 constexpr GxUInt32 kMaxElements = 6;
 constexpr GxReal kNormalScale = 1.0f / 128.0f;
@@ -203,50 +202,6 @@ static GxNodeDefinition SectorNodeDefinition()
 }
 GxNodeDefinition sectorNode = SectorNodeDefinition();
 
-GxPipeline* BuildSectorPipeline()
-{
-    GxPipeline* pipeline = GxPipelineCreate();
-    if (!pipeline) {
-        return nullptr;
-    }
-    pipeline->ownerPluginId = kWorldPipelineOwner;
-    if (!GxPipelineLock(pipeline) || !GxPipelineAddFragment(pipeline, nullptr, &sectorNode, nullptr) ||
-        !GxPipelineUnlock(pipeline)) {
-        GxPipelineDestroy(pipeline);
-        return nullptr;
-    }
-    return pipeline;
-}
-
-// Registered after the driver's world glue, whose open clears the default pipelines.
-void* ModuleOpen(void* instance, GxInt32, GxInt32)
-{
-    GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
-    GxPipeline* pipeline = block ? BuildSectorPipeline() : nullptr;
-    if (!pipeline) {
-        return nullptr;
-    }
-    block->platformSectorPipeline = block->currentSectorPipeline = pipeline;
-    GxD3D9SetWorldLightsQuery(WorldGlobalLights);
-    GxD3D9SetAtomicLocalLightsSetup(AtomicLocalLights);
-    glue.openInstances++;
-    return instance;
-}
-
-void* ModuleClose(void* instance, GxInt32, GxInt32)
-{
-    GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
-    if (block) {
-        block->currentSectorPipeline = nullptr;
-        GxPipelineDestroy(block->platformSectorPipeline);
-        block->platformSectorPipeline = nullptr;
-    }
-    GxD3D9SetWorldLightsQuery(nullptr);
-    GxD3D9SetAtomicLocalLightsSetup(nullptr);
-    glue.openInstances--;
-    return instance;
-}
-
 void* UsageConstruct(void* object, GxInt32 offset, GxInt32)
 {
     *reinterpret_cast<GxUInt32*>(static_cast<char*>(object) + offset) = 0;
@@ -391,6 +346,26 @@ void GxD3D9SectorLighting(void* object)
 
 GxNodeDefinition* GxD3D9WorldSectorAllInOneNodeGet(void) { return &sectorNode; }
 
+// The world's lights reach atomic lighting while a world driver instance is open.
+void* GxD3D9WorldModuleOpen(void* instance, GxInt32, GxInt32)
+{
+    GxD3D9SetWorldLightsQuery(WorldGlobalLights);
+    GxD3D9SetAtomicLocalLightsSetup(AtomicLocalLights);
+    glue.openInstances++;
+    return instance;
+}
+
+void* GxD3D9WorldModuleClose(void* instance, GxInt32, GxInt32)
+{
+    if (--glue.openInstances == 0) {
+        GxD3D9SetWorldLightsQuery(nullptr);
+        GxD3D9SetAtomicLocalLightsSetup(nullptr);
+    }
+    return instance;
+}
+
+GxInt32 GxD3D9WorldModuleOpenCount(void) { return glue.openInstances; }
+
 GxBool GxD3D9SectorSetUsageFlags(GxWorldSector* sector, GxUInt32 flags)
 {
     if (!sector || glue.usageOffset < 0) {
@@ -424,7 +399,7 @@ GxBool GxD3D9SectorPluginAttach(void)
     if (GxEngineGetPluginOffset(gxPLUGIND3D9USAGEFLAGS) < 0 && !GxD3D9WorldPluginAttach()) {
         return 0;
     }
-    if (GxEngineRegisterPlugin(0, gxPLUGIND3D9WORLDMODULE, ModuleOpen, ModuleClose) < 0) {
+    if (GxEngineRegisterPlugin(0, gxPLUGIND3D9WORLDMODULE, GxD3D9WorldModuleOpen, GxD3D9WorldModuleClose) < 0) {
         return 0;
     }
     glue.usageOffset = GxWorldSectorRegisterPlugin(sizeof(GxUInt32), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,

@@ -8,12 +8,12 @@
 
 namespace {
 
-struct FreeRange {
+struct GxD3D9VertexBufferFreeRange {
     GxUInt32 offset;
     GxUInt32 size;
     IDirect3DVertexBuffer9* vertexBuffer;
-    FreeRange* next;
-    FreeRange* prev;
+    GxD3D9VertexBufferFreeRange* next;
+    GxD3D9VertexBufferFreeRange* prev;
 };
 
 struct BufferNode {
@@ -21,19 +21,19 @@ struct BufferNode {
     BufferNode* next;
 };
 
-struct StrideList {
+struct GxD3D9VertexBufferStrideList {
     GxUInt32 stride;
-    FreeRange* freeRanges;
+    GxD3D9VertexBufferFreeRange* freeRanges;
     BufferNode* buffers;
-    StrideList* next;
+    GxD3D9VertexBufferStrideList* next;
 };
 
-struct DynamicRecord {
+struct GxD3D9DynamicVertexBufferRecord {
     GxUInt32 size;
     GxUInt32 inUse;
     IDirect3DVertexBuffer9* vertexBuffer;
     IDirect3DVertexBuffer9** owner;  // caller's variable, null when none
-    DynamicRecord* next;
+    GxD3D9DynamicVertexBufferRecord* next;
 };
 
 struct Slot {
@@ -43,8 +43,8 @@ struct Slot {
 };
 
 struct Manager {
-    StrideList* strides;
-    DynamicRecord* records;
+    GxD3D9VertexBufferStrideList* strides;
+    GxD3D9DynamicVertexBufferRecord* records;
     Slot slots[gxD3D9DYNAMICVERTEXBUFFERSLOTS];
     GxInt32 current;
     GxFreeList* strideFreeList;
@@ -72,9 +72,9 @@ D3DPOOL DynamicPool() { return HardwareTransform() ? D3DPOOL_DEFAULT : D3DPOOL_S
 
 GxUInt32 RoundUp(GxUInt32 value, GxUInt32 stride) { return (value + stride - 1) / stride * stride; }
 
-StrideList* FindStride(GxUInt32 stride)
+GxD3D9VertexBufferStrideList* FindStride(GxUInt32 stride)
 {
-    for (StrideList* list = manager.strides; list; list = list->next) {
+    for (GxD3D9VertexBufferStrideList* list = manager.strides; list; list = list->next) {
         if (list->stride == stride) {
             return list;
         }
@@ -82,7 +82,7 @@ StrideList* FindStride(GxUInt32 stride)
     return nullptr;
 }
 
-void UnlinkRange(StrideList* list, FreeRange* range)
+void UnlinkRange(GxD3D9VertexBufferStrideList* list, GxD3D9VertexBufferFreeRange* range)
 {
     if (range->prev) {
         range->prev->next = range->next;
@@ -95,9 +95,11 @@ void UnlinkRange(StrideList* list, FreeRange* range)
     GxFreeListFreeEntry(manager.rangeFreeList, range);
 }
 
-FreeRange* AddRange(StrideList* list, IDirect3DVertexBuffer9* buffer, GxUInt32 offset, GxUInt32 size)
+GxD3D9VertexBufferFreeRange* AddRange(GxD3D9VertexBufferStrideList* list, IDirect3DVertexBuffer9* buffer,
+                                      GxUInt32 offset, GxUInt32 size)
 {
-    auto* range = static_cast<FreeRange*>(GxFreeListAllocEntry(manager.rangeFreeList, sharedEntryHint));
+    auto* range =
+        static_cast<GxD3D9VertexBufferFreeRange*>(GxFreeListAllocEntry(manager.rangeFreeList, sharedEntryHint));
     if (!range) {
         return nullptr;
     }
@@ -114,10 +116,10 @@ FreeRange* AddRange(StrideList* list, IDirect3DVertexBuffer9* buffer, GxUInt32 o
 }
 
 // A free range of the same buffer that ends at offset or starts at end, other than skip.
-FreeRange* FindTouching(StrideList* list, IDirect3DVertexBuffer9* buffer, GxUInt32 offset, GxUInt32 end,
-                        const FreeRange* skip)
+GxD3D9VertexBufferFreeRange* FindTouching(GxD3D9VertexBufferStrideList* list, IDirect3DVertexBuffer9* buffer,
+                                          GxUInt32 offset, GxUInt32 end, const GxD3D9VertexBufferFreeRange* skip)
 {
-    for (FreeRange* range = list->freeRanges; range; range = range->next) {
+    for (GxD3D9VertexBufferFreeRange* range = list->freeRanges; range; range = range->next) {
         if (range == skip || range->vertexBuffer != buffer) {
             continue;
         }
@@ -128,9 +130,10 @@ FreeRange* FindTouching(StrideList* list, IDirect3DVertexBuffer9* buffer, GxUInt
     return nullptr;
 }
 
-bool OverlapsFreeRange(StrideList* list, IDirect3DVertexBuffer9* buffer, GxUInt32 offset, GxUInt32 end)
+bool OverlapsFreeRange(GxD3D9VertexBufferStrideList* list, IDirect3DVertexBuffer9* buffer, GxUInt32 offset,
+                       GxUInt32 end)
 {
-    for (FreeRange* range = list->freeRanges; range; range = range->next) {
+    for (GxD3D9VertexBufferFreeRange* range = list->freeRanges; range; range = range->next) {
         if (range->vertexBuffer == buffer && range->offset < end && offset < range->offset + range->size) {
             return true;
         }
@@ -138,7 +141,7 @@ bool OverlapsFreeRange(StrideList* list, IDirect3DVertexBuffer9* buffer, GxUInt3
     return false;
 }
 
-void MergeInto(FreeRange* range, GxUInt32 offset, GxUInt32 size)
+void MergeInto(GxD3D9VertexBufferFreeRange* range, GxUInt32 offset, GxUInt32 size)
 {
     if (range->offset + range->size != offset) {
         range->offset = offset;
@@ -146,7 +149,7 @@ void MergeInto(FreeRange* range, GxUInt32 offset, GxUInt32 size)
     range->size += size;
 }
 
-bool BufferBelongsTo(StrideList* list, IDirect3DVertexBuffer9* buffer)
+bool BufferBelongsTo(GxD3D9VertexBufferStrideList* list, IDirect3DVertexBuffer9* buffer)
 {
     for (BufferNode* node = list->buffers; node; node = node->next) {
         if (node->vertexBuffer == buffer) {
@@ -156,9 +159,9 @@ bool BufferBelongsTo(StrideList* list, IDirect3DVertexBuffer9* buffer)
     return false;
 }
 
-DynamicRecord* FindRecord(IDirect3DVertexBuffer9* buffer)
+GxD3D9DynamicVertexBufferRecord* FindRecord(IDirect3DVertexBuffer9* buffer)
 {
-    for (DynamicRecord* record = manager.records; record; record = record->next) {
+    for (GxD3D9DynamicVertexBufferRecord* record = manager.records; record; record = record->next) {
         if (record->vertexBuffer == buffer) {
             return record;
         }
@@ -166,7 +169,7 @@ DynamicRecord* FindRecord(IDirect3DVertexBuffer9* buffer)
     return nullptr;
 }
 
-void ReleaseRecordBuffer(DynamicRecord* record)
+void ReleaseRecordBuffer(GxD3D9DynamicVertexBufferRecord* record)
 {
     if (record->vertexBuffer) {
         record->vertexBuffer->Release();
@@ -230,16 +233,17 @@ GxBool GxD3D9CreateVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexB
     if (stride == 0 || size == 0 || !vertexBuffer || !offset || !manager.strideFreeList) {
         return 0;
     }
-    StrideList* list = FindStride(stride);
+    GxD3D9VertexBufferStrideList* list = FindStride(stride);
     if (!list) {
-        list = static_cast<StrideList*>(GxFreeListAllocEntry(manager.strideFreeList, sharedEntryHint));
+        list =
+            static_cast<GxD3D9VertexBufferStrideList*>(GxFreeListAllocEntry(manager.strideFreeList, sharedEntryHint));
         if (!list) {
             return 0;
         }
-        *list = StrideList{stride, nullptr, nullptr, manager.strides};
+        *list = GxD3D9VertexBufferStrideList{stride, nullptr, nullptr, manager.strides};
         manager.strides = list;
     }
-    FreeRange* range = list->freeRanges;
+    GxD3D9VertexBufferFreeRange* range = list->freeRanges;
     while (range && range->size < size) {
         range = range->next;
     }
@@ -282,7 +286,7 @@ GxBool GxD3D9CreateVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexB
 
 void GxD3D9DestroyVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9* vertexBuffer, GxUInt32 offset)
 {
-    StrideList* list = FindStride(stride);
+    GxD3D9VertexBufferStrideList* list = FindStride(stride);
     if (!list || !vertexBuffer || size == 0 || offset > 0xFFFFFFFFu - size) {
         return;
     }
@@ -291,14 +295,15 @@ void GxD3D9DestroyVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBu
     if (!BufferBelongsTo(list, vertexBuffer) || OverlapsFreeRange(list, vertexBuffer, offset, end)) {
         return;
     }
-    FreeRange* range = FindTouching(list, vertexBuffer, offset, end, nullptr);
+    GxD3D9VertexBufferFreeRange* range = FindTouching(list, vertexBuffer, offset, end, nullptr);
     if (!range) {
         AddRange(list, vertexBuffer, offset, size);
         return;
     }
     MergeInto(range, offset, size);
     for (;;) {
-        FreeRange* other = FindTouching(list, vertexBuffer, range->offset, range->offset + range->size, range);
+        GxD3D9VertexBufferFreeRange* other =
+            FindTouching(list, vertexBuffer, range->offset, range->offset + range->size, range);
         if (!other) {
             return;
         }
@@ -315,8 +320,8 @@ GxBool GxD3D9DynamicVertexBufferCreate(GxUInt32 size, IDirect3DVertexBuffer9** s
     if (!slot || size == 0 || !manager.recordFreeList) {
         return 0;
     }
-    DynamicRecord* smallest = nullptr;
-    for (DynamicRecord* record = manager.records; record; record = record->next) {
+    GxD3D9DynamicVertexBufferRecord* smallest = nullptr;
+    for (GxD3D9DynamicVertexBufferRecord* record = manager.records; record; record = record->next) {
         if (record->inUse) {
             continue;
         }
@@ -330,14 +335,15 @@ GxBool GxD3D9DynamicVertexBufferCreate(GxUInt32 size, IDirect3DVertexBuffer9** s
             smallest = record;
         }
     }
-    DynamicRecord* record = smallest;
+    GxD3D9DynamicVertexBufferRecord* record = smallest;
     if (record) {
         if (record->vertexBuffer) {
             record->vertexBuffer->Release();
             record->vertexBuffer = nullptr;
         }
     } else {
-        record = static_cast<DynamicRecord*>(GxFreeListAllocEntry(manager.recordFreeList, dynamicEntryHint));
+        record = static_cast<GxD3D9DynamicVertexBufferRecord*>(
+            GxFreeListAllocEntry(manager.recordFreeList, dynamicEntryHint));
         if (!record) {
             *slot = nullptr;
             return 0;
@@ -363,7 +369,7 @@ void GxD3D9DynamicVertexBufferDestroy(IDirect3DVertexBuffer9* vertexBuffer)
     if (!vertexBuffer) {
         return;
     }
-    DynamicRecord* record = FindRecord(vertexBuffer);
+    GxD3D9DynamicVertexBufferRecord* record = FindRecord(vertexBuffer);
     if (!record) {
         return;
     }
@@ -461,7 +467,7 @@ void GxD3D9DynamicVertexBuffersRelease(void)
     if (!HardwareTransform()) {
         return;
     }
-    for (DynamicRecord* record = manager.records; record; record = record->next) {
+    for (GxD3D9DynamicVertexBufferRecord* record = manager.records; record; record = record->next) {
         ReleaseRecordBuffer(record);
     }
 }
@@ -469,7 +475,7 @@ void GxD3D9DynamicVertexBuffersRelease(void)
 GxBool GxD3D9DynamicVertexBuffersRestore(void)
 {
     if (HardwareTransform()) {
-        for (DynamicRecord* record = manager.records; record; record = record->next) {
+        for (GxD3D9DynamicVertexBufferRecord* record = manager.records; record; record = record->next) {
             if (record->vertexBuffer) {
                 continue;
             }
@@ -487,10 +493,10 @@ GxBool GxD3D9DynamicVertexBuffersRestore(void)
 GxBool GxD3D9VertexBufferManagerOpen(void)
 {
     GxD3D9VertexBufferManagerClose();
-    manager.strideFreeList = GxFreeListCreate(sizeof(StrideList), 16, alignof(void*), listHint);
-    manager.rangeFreeList = GxFreeListCreate(sizeof(FreeRange), 100, alignof(void*), listHint);
+    manager.strideFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferStrideList), 16, alignof(void*), listHint);
+    manager.rangeFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferFreeRange), 100, alignof(void*), listHint);
     manager.nodeFreeList = GxFreeListCreate(sizeof(BufferNode), 100, alignof(void*), listHint);
-    manager.recordFreeList = GxFreeListCreate(sizeof(DynamicRecord), 42, alignof(void*), listHint);
+    manager.recordFreeList = GxFreeListCreate(sizeof(GxD3D9DynamicVertexBufferRecord), 42, alignof(void*), listHint);
     if (!manager.strideFreeList || !manager.rangeFreeList || !manager.nodeFreeList || !manager.recordFreeList) {
         GxD3D9VertexBufferManagerClose();
         return 0;
@@ -503,14 +509,14 @@ GxBool GxD3D9VertexBufferManagerOpen(void)
 void GxD3D9VertexBufferManagerClose(void)
 {
     ClearSlots();
-    while (DynamicRecord* record = manager.records) {
+    while (GxD3D9DynamicVertexBufferRecord* record = manager.records) {
         manager.records = record->next;
         ReleaseRecordBuffer(record);
         GxFreeListFreeEntry(manager.recordFreeList, record);
     }
-    while (StrideList* list = manager.strides) {
+    while (GxD3D9VertexBufferStrideList* list = manager.strides) {
         manager.strides = list->next;
-        while (FreeRange* range = list->freeRanges) {
+        while (GxD3D9VertexBufferFreeRange* range = list->freeRanges) {
             list->freeRanges = range->next;
             GxFreeListFreeEntry(manager.rangeFreeList, range);
         }
@@ -533,9 +539,9 @@ void GxD3D9VertexBufferManagerClose(void)
 
 GxInt32 GxD3D9VertexBufferGetFreeRanges(GxUInt32 stride, GxD3D9VertexBufferRange* ranges, GxInt32 max)
 {
-    StrideList* list = FindStride(stride);
+    GxD3D9VertexBufferStrideList* list = FindStride(stride);
     GxInt32 count = 0;
-    for (FreeRange* range = list ? list->freeRanges : nullptr; range; range = range->next) {
+    for (GxD3D9VertexBufferFreeRange* range = list ? list->freeRanges : nullptr; range; range = range->next) {
         if (ranges && count < max) {
             ranges[count] = GxD3D9VertexBufferRange{range->vertexBuffer, range->offset, range->size};
         }
@@ -560,7 +566,7 @@ GxInt32 GxD3D9DynamicVertexBufferCountRecords(GxInt32* inUse)
 {
     GxInt32 count = 0;
     GxInt32 used = 0;
-    for (DynamicRecord* record = manager.records; record; record = record->next) {
+    for (GxD3D9DynamicVertexBufferRecord* record = manager.records; record; record = record->next) {
         count++;
         used += record->inUse ? 1 : 0;
     }

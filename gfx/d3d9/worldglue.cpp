@@ -9,6 +9,7 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/lights.h"
+#include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/worldglue_local.h"
 
 namespace {
@@ -34,7 +35,6 @@ struct DynamicEntry {
 
 struct WorldGlue {
     GxInt32 geometryOffset = -1;
-    GxInt32 openInstances = 0;
     DynamicEntry* dynamic = nullptr;
     GxFreeList* dynamicEntries = nullptr;
     GxD3D9DeviceRestoreCallBack previousRestore = nullptr;
@@ -91,16 +91,11 @@ void* UsageDestruct(void* object, GxInt32 offset, GxInt32)
     return object;
 }
 
-void* EngineOpen(void* instance, GxInt32, GxInt32)
-{
-    glue.openInstances++;
-    return GxD3D9WorldPipelinesCreate() ? instance : nullptr;
-}
+void* EngineOpen(void* instance, GxInt32, GxInt32) { return GxD3D9WorldPipelinesCreate() ? instance : nullptr; }
 
 void* EngineClose(void* instance, GxInt32, GxInt32)
 {
     GxD3D9WorldPipelinesDestroy();
-    glue.openInstances--;
     return instance;
 }
 
@@ -220,19 +215,33 @@ GxBool GxD3D9WorldPipelinesCreate(void)
     block->platformAtomicPipeline = block->platformSectorPipeline = block->platformMaterialPipeline = nullptr;
     GxPipeline* material = BuildPipeline(&materialNode);
     GxPipeline* atomic = material ? BuildPipeline(GxD3D9AtomicAllInOneNodeGet()) : nullptr;
-    if (!atomic || !GxD3D9LightResourcesOpen()) {
+    if (atomic && !GxD3D9LightResourcesOpen()) {
+        GxPipelineDestroy(atomic);
+        atomic = nullptr;
+    }
+    GxPipeline* sector = atomic ? BuildPipeline(GxD3D9WorldSectorAllInOneNodeGet()) : nullptr;
+    if (!sector) {
+        if (atomic) {
+            GxD3D9LightResourcesClose();
+        }
         GxPipelineDestroy(atomic);
         GxPipelineDestroy(material);
         return 0;
     }
     block->platformMaterialPipeline = block->currentMaterialPipeline = block->genericMaterialPipeline = material;
     block->platformAtomicPipeline = block->currentAtomicPipeline = atomic;
+    block->platformSectorPipeline = block->currentSectorPipeline = sector;
     return 1;
 }
 
 void GxD3D9WorldPipelinesDestroy(void)
 {
     GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
+    if (block) {
+        block->currentSectorPipeline = nullptr;
+        GxPipelineDestroy(block->platformSectorPipeline);
+        block->platformSectorPipeline = nullptr;
+    }
     while (glue.dynamic) {
         DynamicPurge(glue.dynamic->geometry);
     }

@@ -195,4 +195,9 @@ GxMaterial* GxMaterialEffectsSetUVTransformMatrices(GxMaterial* material, GxMatr
 // The combined texture's name: the base's (else the bump map's) and the bump map's characters taken in turn.
 void GxMaterialEffectsBumpTextureName(const GxChar* baseName, const GxChar* bumpName,
                                       GxChar out[gxMATERIALEFFECTSBUMPNAMELENGTH + 1]);
+// A new texture of the base's size (the bump map's without a base): the base's colour (opaque white without one)
+// with the bump map's mask as alpha, mipmapped when the source (the base, else the bump map) is, sampled with the
+// source's filter mode and its addressing when U and V agree, named as above. Null when the device can not read or
+// make a raster.
+GxTexture* GxMaterialEffectsCreateBumpTexture(GxTexture* baseTexture, GxTexture* bumpMapTexture);
 GxAtomic* GxMaterialEffectsAtomicEnable(GxAtomic* atomic);

@@ -595,7 +595,6 @@ GxMaterial* GxMaterialEffectsSetBumpMapTexture(GxMaterial* material, GxTexture* 
     if (combined) {
         GxTextureAddRef(combined);
     } else if (driverHooks.makeBumpTexture && (combined = driverHooks.makeBumpTexture(base, bumpMapTexture))) {
-        GxTextureSetName(combined, name);
         if (dictionary) {
             GxTexDictionaryAddTexture(dictionary, combined);
         }
