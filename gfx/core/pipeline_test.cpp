@@ -290,6 +290,59 @@ TEST_F(Pipeline, HeapFreeKeepsTheBlockWhenTheFreeArrayCannotGrow)
     GxPipelineHeapDestroy(heap);
 }
 
+// A superblock is laid out as start sentinel, one free block and end sentinel, its start chained after the end of
+// the superblock before it; free-array entries are counted and their blocks follow the array when it moves.
+TEST_F(Pipeline, HeapSuperBlockLayoutAndFreeEntries)
+{
+    GxPipelineHeap* heap = GxPipelineHeapCreate(0);
+    ASSERT_NE(heap, nullptr);
+    alignas(128) static char area[256];
+    GxPipelineHeapSuperBlock extra = {area, sizeof(area), nullptr};
+    ASSERT_TRUE(GxPipelineHeapAddSuperBlock(&extra, heap->head, heap));
+    ASSERT_EQ(heap->entriesUsed, 2u);
+    auto* start = reinterpret_cast<GxPipelineHeapBlockHeader*>(area);
+    auto* block = start + 1;
+    auto* end = reinterpret_cast<GxPipelineHeapBlockHeader*>(area + sizeof(area)) - 1;
+    auto* previousEnd = reinterpret_cast<GxPipelineHeapBlockHeader*>(heap->head->area + heap->head->areaSize) - 1;
+    EXPECT_EQ(start->size, 0u);
+    EXPECT_EQ(start->prev, previousEnd);
+    EXPECT_EQ(previousEnd->next, start);
+    EXPECT_EQ(start->next, block);
+    EXPECT_EQ(block->prev, start);
+    EXPECT_EQ(block->next, end);
+    EXPECT_EQ(end->prev, block);
+    EXPECT_EQ(end->next, nullptr);
+    EXPECT_EQ(block->size, sizeof(area) - 96);
+    ASSERT_EQ(block->freeEntry, &heap->freeBlocks[1]);
+    EXPECT_EQ(heap->freeBlocks[1].size, sizeof(area) - 96);
+    EXPECT_EQ(heap->freeBlocks[1].block, block);
+
+    // Filling the array to its capacity, then one more: the array grows by 32 and every block points at its
+    // entry's new place.
+    GxPipelineHeapBlockHeader spare = {};
+    while (heap->entriesUsed < heap->entriesAlloced) {
+        GxPipelineHeapFreeEntry* entry = GxPipelineHeapNewFreeEntry(heap);
+        ASSERT_EQ(entry, &heap->freeBlocks[heap->entriesUsed - 1]);
+        *entry = GxPipelineHeapFreeEntry{0, &spare};
+    }
+    const GxUInt32 full = heap->entriesAlloced;
+    const auto saved = GxEngineInstance->memoryFuncs.gxRealloc;
+    GxEngineInstance->memoryFuncs.gxRealloc = FailingRealloc;
+    EXPECT_EQ(GxPipelineHeapNewFreeEntry(heap), nullptr);
+    GxEngineInstance->memoryFuncs.gxRealloc = saved;
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOMEMORY);
+    EXPECT_EQ(heap->entriesAlloced, full);
+    EXPECT_EQ(heap->entriesUsed, full);
+    GxPipelineHeapFreeEntry* grown = GxPipelineHeapNewFreeEntry(heap);
+    ASSERT_NE(grown, nullptr);
+    EXPECT_EQ(heap->entriesAlloced, full + 32);
+    EXPECT_EQ(heap->entriesUsed, full + 1);
+    EXPECT_EQ(grown, &heap->freeBlocks[full]);
+    EXPECT_EQ(block->freeEntry, &heap->freeBlocks[1]);
+    EXPECT_EQ(heap->freeBlocks[0].block->freeEntry, &heap->freeBlocks[0]);
+    GxPipelineHeapDestroy(heap);
+}
+
 namespace {
 std::vector<void*> heapBlocks;
 GxBool AllocBody(GxPipelineNode*, const GxPipelineExecutionParams* params)

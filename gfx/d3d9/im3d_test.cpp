@@ -186,3 +186,29 @@ TEST_F(Im3D, PipelinesCanBeReplacedAndRestored)
     EXPECT_EQ(GxIm3DSetTransformPipeline(nullptr), transform);
     GxPipelineDestroy(own);
 }
+
+// The module's close takes the batch context and its pipelines away; its open builds them again, one render
+// pipeline for every primitive type.
+TEST_F(Im3D, ModuleClosesAndOpensAgain)
+{
+    const GxInt32 offset = GxEngineGetPluginOffset(gxPLUGINIM3D);
+    ASSERT_GE(offset, 0);
+    void* instance = GxEngineInstance;
+    EXPECT_EQ(GxIm3DClose(instance, offset, 0), instance);
+    EXPECT_FALSE(GxIm3DContextIsOpen());
+    EXPECT_EQ(GxIm3DGetTransformPipeline(), nullptr);
+    GxTestTakeErrorCode();
+    ASSERT_EQ(GxIm3DOpen(instance, offset, 0), instance);
+    ASSERT_TRUE(GxIm3DContextIsOpen());
+    EXPECT_NE(GxIm3DGetTransformPipeline(), nullptr);
+    GxPipeline* render = GxIm3DGetRenderPipeline(gxPRIMTYPETRILIST);
+    ASSERT_NE(render, nullptr);
+    for (GxInt32 type : {gxPRIMTYPETRIFAN, gxPRIMTYPETRISTRIP, gxPRIMTYPELINELIST, gxPRIMTYPEPOLYLINE}) {
+        EXPECT_EQ(GxIm3DGetRenderPipeline(type), render) << type;
+    }
+    GxMatrix matrix;
+    GxMatrixSetIdentity(&matrix);
+    ASSERT_NE(GxIm3DTransform(vertices.data(), 3, &matrix, 0), nullptr);
+    EXPECT_TRUE(GxIm3DRenderPrimitive(gxPRIMTYPETRILIST));
+    EXPECT_EQ(Draws(), 1u);
+}

@@ -333,6 +333,44 @@ TEST_F(PixelConv, EightBitAndPaletteRasters)
     }
 }
 
+// The writers of locked 8-bit and 32-bit rasters: 888 opaque, 8888 with the image's alpha (each setting the raster's
+// alpha flag), luminance and alpha rasters by their Direct3D format.
+TEST_F(PixelConv, WritersOfLockedRastersPackByTheRastersFormat)
+{
+    GxImage* image = Image(2, 1, 32);
+    Put(image, 0, 0, {10, 20, 30, 40});
+    Put(image, 1, 0, {100, 100, 100, 255});
+    const auto pixel = [](const GxRaster* raster, GxInt32 x) {
+        GxUInt32 value = 0;
+        std::memcpy(&value, raster->pixels + x * (raster->depth / 8), static_cast<size_t>(raster->depth / 8));
+        return value;
+    };
+    struct Case {
+        GxRaster* raster;
+        GxUInt32 first, second;
+        GxUInt8 alpha;
+    };
+    const Case cases[] = {
+        {Raster(2, 1, gxRASTERTYPETEXTURE | gxRASTERFORMAT888), 0xFF0A141Eu, 0xFF646464u, 0},
+        {Raster(2, 1, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888), 0x280A141Eu, 0xFF646464u, 1},
+        {RasterOf(2, 1, D3DFMT_L8), (30u * 10 + 59u * 20 + 11u * 30) / 100 * 40 / 255, 100, 0},
+        {RasterOf(2, 1, D3DFMT_A8), 40, 255, 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(c.raster, nullptr);
+        ASSERT_NE(GxRasterLock(c.raster, 0, gxRASTERLOCKWRITE), nullptr);
+        const GxBool written = c.raster->depth == 32 ? GxD3D9RasterSetFromImage32(c.raster, image)
+                                                     : GxD3D9RasterSetFromImage8(c.raster, image);
+        EXPECT_TRUE(written) << c.raster->depth;
+        EXPECT_EQ(pixel(c.raster, 0), c.first) << c.raster->depth;
+        EXPECT_EQ(pixel(c.raster, 1), c.second) << c.raster->depth;
+        if (c.raster->depth == 32) {
+            EXPECT_EQ(GxD3D9RASTEREXTFromRaster(c.raster)->alpha, c.alpha);
+        }
+        GxRasterUnlock(c.raster);
+    }
+}
+
 TEST_F(PixelConv, ImageOfAnotherSizeIsResampled)
 {
     GxRaster* raster = Raster(64, 64, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);

@@ -166,6 +166,54 @@ TEST_F(D3D9Raster, EachTypeGetsItsDeviceObject)
     depth->Release();
 }
 
+// The creators by type, on rasters made without a device object: each gives the raster its own object, refuses what
+// its type can not hold, and leaves the listing of what a device loss takes to its caller.
+TEST_F(D3D9Raster, CreatorsMakeTheObjectOfTheirType)
+{
+    const auto unallocated = [this](GxInt32 width, GxInt32 flags) {
+        GxRaster* raster = Make(width, width, flags | gxRASTERDONTALLOCATE);
+        // Destroy releases the object only of a raster that was allocated.
+        if (raster) {
+            raster->flags &= ~gxRASTERDONTALLOCATE;
+        }
+        return raster;
+    };
+    GxRaster* texture = unallocated(32, gxRASTERTYPETEXTURE | gxRASTERFORMAT565 | gxRASTERFORMATMIPMAP);
+    ASSERT_NE(texture, nullptr);
+    ASSERT_EQ(GxD3D9RasterGetTexture(texture), nullptr);
+    ASSERT_TRUE(GxD3D9RasterCreateTexture(texture));
+    ASSERT_NE(GxD3D9RasterGetTexture(texture), nullptr);
+    EXPECT_EQ(GxD3D9RasterGetTexture(texture)->GetLevelCount(), 6u);
+    EXPECT_EQ(TexturePool(texture), D3DPOOL_MANAGED);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(texture)->d3dFormat, static_cast<GxUInt32>(D3DFMT_R5G6B5));
+
+    GxRaster* target = unallocated(64, gxRASTERTYPECAMERATEXTURE);
+    ASSERT_NE(target, nullptr);
+    ASSERT_TRUE(GxD3D9RasterCreateCameraTexture(target));
+    EXPECT_EQ(TexturePool(target), D3DPOOL_DEFAULT);
+    EXPECT_FALSE(Listed(target));
+
+    GxRaster* depth = unallocated(64, gxRASTERTYPEZBUFFER);
+    ASSERT_NE(depth, nullptr);
+    ASSERT_TRUE(GxD3D9RasterCreateZBuffer(depth));
+    ASSERT_NE(GxD3D9RasterGetSurface(depth), nullptr);
+    EXPECT_NE(GxD3D9RasterGetSurface(depth), gxD3D9State.defaultDepthStencil);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(depth)->alpha, 0);
+
+    // A palettised texture of a base other than 888 or 8888, and a palettised camera texture.
+    GxRaster* palettised = unallocated(16, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888 | gxRASTERFORMATPAL8);
+    ASSERT_NE(palettised, nullptr);
+    palettised->format = static_cast<GxUInt8>((gxRASTERFORMAT565 | gxRASTERFORMATPAL8) >> 8);
+    GxTestTakeErrorCode();
+    EXPECT_FALSE(GxD3D9RasterCreateTexture(palettised));
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(palettised)->palette, nullptr) << "the palette block went back";
+    palettised->format = static_cast<GxUInt8>((gxRASTERFORMAT888 | gxRASTERFORMATPAL8) >> 8);
+    EXPECT_FALSE(GxD3D9RasterCreateCameraTexture(palettised));
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
+    palettised->format = static_cast<GxUInt8>(gxRASTERFORMAT8888 >> 8);
+}
+
 TEST_F(D3D9Raster, RefusedRequests)
 {
     EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL4 | gxRASTERFORMAT888), nullptr);

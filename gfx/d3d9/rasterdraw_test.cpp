@@ -349,3 +349,46 @@ TEST_F(RasterDraw, SubRasterQuadSamplesItsOwnRectangle)
     EXPECT_EQ(v[2].emissiveColor, 0xFFFFFFFFu);
     EXPECT_FLOAT_EQ(v[2].rhw, 1.0f);
 }
+
+// The fill, the surface copy and the quad on their own, into the current context.
+TEST_F(RasterDraw, FillCopyAndQuadDrawIntoTheContext)
+{
+    GxRaster* target = Raster(4, 4, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    GxRaster* source = Raster(2, 2, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    ASSERT_TRUE(target && source);
+    Fill32(target, 0);
+    Fill32(source, 0x55000000);
+    Context(target);
+    const GxRect fill = {1, 0, 3, 1};
+    ASSERT_TRUE(GxD3D9RasterFillRect(&fill, static_cast<GxInt32>(0x11223344)));
+    const GxRect at = {2, 2, 0, 0};
+    ASSERT_TRUE(GxD3D9RasterCopySurface(source, &at, 0));
+    const std::vector<GxUInt32> pixels = Pixels32(target);
+    ASSERT_EQ(pixels.size(), 16u);
+    for (GxInt32 y = 0; y < 4; y++) {
+        for (GxInt32 x = 0; x < 4; x++) {
+            GxUInt32 want = static_cast<GxUInt32>(y * 16 + x);
+            if (y == 0 && x >= 1) {
+                want = 0x11223344u;
+            } else if (x >= 2 && y >= 2) {
+                want = 0x55000000u + static_cast<GxUInt32>((y - 2) * 16 + (x - 2));
+            }
+            EXPECT_EQ(pixels[y * 4 + x], want) << x << "," << y;
+        }
+    }
+
+    UseSpy();
+    GxRaster* camera = Raster(64, 48, gxRASTERTYPECAMERA);
+    ASSERT_NE(camera, nullptr);
+    Context(camera);
+    const GxRect corner = {3, 4, 0, 0};
+    ASSERT_TRUE(GxD3D9RasterRenderQuad(target, &corner, 0, 0));
+    EXPECT_EQ(spy.calls, 1);
+    EXPECT_EQ(spy.vertexAlpha, 0u) << "no blending asked";
+    EXPECT_EQ(spy.texture, target);
+    // Top-left, bottom-left, top-right, bottom-right.
+    EXPECT_FLOAT_EQ(spy.vertices[0].x, 3.0f);
+    EXPECT_FLOAT_EQ(spy.vertices[1].y, 8.0f);
+    EXPECT_FLOAT_EQ(spy.vertices[2].x, 7.0f);
+    EXPECT_FLOAT_EQ(spy.vertices[3].u, 1.0f);
+}

@@ -245,10 +245,18 @@ TEST_F(RenderStateTest, SamplersAreSentAtOnceAndOnlyWhenChanged)
                                              {0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR}};
     EXPECT_EQ(Events(D3D9_STATE_SAMPLER), filters);
 
+    // State 9 itself: the mip filter alone when only it changes, nothing for the same mode or one beyond the table.
     ClearLog();
-    EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATETEXTUREFILTER, V(3)));
+    EXPECT_TRUE(GxD3D9SetTextureFilterMode(3));
     const std::vector<StateEvent> mipOnly = {{0, D3DSAMP_MIPFILTER, D3DTEXF_POINT}};
     EXPECT_EQ(Events(D3D9_STATE_SAMPLER), mipOnly) << "min and mag filters did not change";
+    ClearLog();
+    EXPECT_TRUE(GxD3D9SetTextureFilterMode(3));
+    EXPECT_FALSE(GxD3D9SetTextureFilterMode(7));
+    EXPECT_EQ(Count(D3D9_STATE_SAMPLER), 0u);
+    GxUInt32 mode = 0;
+    GxD3D9RenderStateGet(gxRENDERSTATETEXTUREFILTER, &mode);
+    EXPECT_EQ(mode, 3u);
 
     ClearLog();
     GxD3D9SetSamplerState(3, D3DSAMP_ADDRESSW, D3DTADDRESS_CLAMP);

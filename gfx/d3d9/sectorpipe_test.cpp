@@ -93,6 +93,15 @@ TEST_F(SectorPipe, OpenInstallsTheSectorPipeline)
     ASSERT_NE(block, nullptr);
     ASSERT_NE(block->currentSectorPipeline, nullptr);
     EXPECT_EQ(block->currentSectorPipeline, block->platformSectorPipeline);
+    EXPECT_EQ(block->platformSectorPipeline->ownerPluginId, 2u);
+    // The world module counts its open instances and hands each back.
+    EXPECT_EQ(GxD3D9WorldModuleOpenCount(), 1);
+    GxInt32 instance = 0;
+    EXPECT_EQ(GxD3D9WorldModuleOpen(&instance, 0, 0), &instance);
+    EXPECT_EQ(GxD3D9WorldModuleOpenCount(), 2);
+    EXPECT_EQ(GxD3D9WorldModuleClose(&instance, 0, 0), &instance);
+    EXPECT_EQ(GxD3D9WorldModuleOpenCount(), 1);
+    EXPECT_EQ(block->currentSectorPipeline, block->platformSectorPipeline) << "counting leaves the pipelines alone";
     EXPECT_NE(
         GxPipelineFindNodeByName(block->currentSectorPipeline, "nodeD3D9WorldSectorAllInOne.csl", nullptr, nullptr),
         nullptr);
