@@ -22,6 +22,16 @@ extern GxPluginRegistry gxClumpTKList;
 // hands it to the recorded plugin after them.
 extern GxRightsRecord gxAtomicPendingRights;
 
+// The frame list and geometry list a clump's atomics name by index while the clump is written or read
+// (clumpstream.cpp).
+struct GxClumpWriteContext;
+struct GxClumpReadContext;
+// Writes one atomic chunk; a GxClumpForAllAtomics callback over a GxClumpWriteContext, whose ok flag it clears
+// (and returns null) on the first failure.
+GxAtomic* GxClumpAtomicStreamWrite(GxAtomic* atomic, void* context);
+// Reads the body of an atomic chunk inside a clump; null (the atomic destroyed) on failure.
+GxAtomic* GxClumpAtomicStreamRead(GxStream* stream, const GxClumpReadContext* context);
+
 // True when the stream can still deliver `bytes` (always true when it cannot tell).
 inline bool GxWorldStreamHolds(const GxStream* stream, uint64_t bytes)
 {
