@@ -240,7 +240,11 @@ GxUInt32 RecordFilterAddressing(GxUInt32 flags)
 
 // What reading one record left behind: a texture, a texture dropped after its record was read whole, or a stream
 // stopped somewhere inside the record.
-enum class RecordRead { kTexture, kDropped, kBroken };
+enum class RecordRead {
+    kTexture,
+    kDropped,
+    kBroken
+};
 
 RecordRead ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
 {

@@ -130,9 +130,8 @@ TEST_F(UserData, WorldSectorsReadAndWriteTheirUserData)
     EXPECT_EQ(GxStreamBytesLeft(stream), 0u);
     GxStreamClose(stream, nullptr);
     // The sector's extension data (its meshes among them) holds the user-data chunk as it was read.
-    const std::vector<GxUInt8> written = GxWorldTestWrite([sector](GxStream* s) {
-        return GxPluginRegistryWriteDataChunks(&gxWorldSectorTKList, s, sector) != nullptr;
-    });
+    const std::vector<GxUInt8> written = GxWorldTestWrite(
+        [sector](GxStream* s) { return GxPluginRegistryWriteDataChunks(&gxWorldSectorTKList, s, sector) != nullptr; });
     EXPECT_NE(std::search(written.begin(), written.end(), extension.begin() + gxCHUNKHEADERSIZE, extension.end()),
               written.end());
     GxWorldDestroy(world);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "gfx/core/bytes.h"
 #include "gfx/core/plugin.h"
@@ -17,6 +18,15 @@ extern GxPluginRegistry gxMaterialTKList;
 extern GxPluginRegistry gxLightTKList;
 extern GxPluginRegistry gxAtomicTKList;
 extern GxPluginRegistry gxClumpTKList;
+
+// Mesh sort keys of a material: the indices of its texture, raster and pipeline among the distinct ones of its
+// list, in order of first appearance.
+struct GxMaterialSortKeys {
+    GxUInt16 texture, raster, pipeline;
+};
+// Keys of every material of the list (geometry.cpp); the raster and pipeline scratch arrays take `keyHint`.
+// False, with the out-of-memory error, when a scratch array cannot be had.
+bool GxMaterialListSortKeys(const GxMaterialList* list, GxUInt32 keyHint, std::vector<GxMaterialSortKeys>* keys);
 
 // Right-to-render record read from an atomic's extensions; the atomic reader clears it before them and
 // hands it to the recorded plugin after them.
