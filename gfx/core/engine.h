@@ -105,6 +105,7 @@ enum GxStandardFunctionIndex {
     gxSTANDARDRASTERRENDERFAST = 19,
     gxSTANDARDRASTERSHOWRASTER = 20,
     gxSTANDARDCAMERACLEAR = 21,
+    gxSTANDARDSECTORORDER = 22,  // after a camera's visible sectors are listed: 1 when drawn front to back
     gxSTANDARDRASTERLOCKPALETTE = 23,
     gxSTANDARDRASTERUNLOCKPALETTE = 24,
     gxSTANDARDNATIVETEXTUREGETSIZE = 25,
