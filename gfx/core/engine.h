@@ -154,6 +154,8 @@ struct GxEngine {
     GxFreeListFreeFunc memoryFree;
     GxInt32 engineStatus;
     GxUInt32 resArenaInitSize;
+    // Advanced by each lighting pass; a light stamps it when taken, so one reached twice is taken once.
+    GxUInt16 lightFrameCounter;
 };
 
 // The current engine instance: a static one before open and after close.

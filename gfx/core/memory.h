@@ -36,6 +36,9 @@ void GxFreeListSetPreallocate(GxBool on);
 GxFreeList* GxFreeListCreate(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32 alignment, GxUInt32 hint);
 GxFreeList* GxFreeListCreateAndPreallocate(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32 alignment,
                                            GxInt32 numBlocksToPrealloc, GxFreeList* inPlaceSpace, GxUInt32 hint);
+// The second entry point of the same creation: forwards its arguments unchanged.
+GxFreeList* GxFreeListCreateAndPreallocateAlias(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32 alignment,
+                                                GxInt32 numBlocksToPrealloc, GxFreeList* inPlaceSpace, GxUInt32 hint);
 GxBool GxFreeListDestroy(GxFreeList* freeList);
 void* GxFreeListAlloc(GxFreeList* freeList, GxUInt32 hint);
 GxFreeList* GxFreeListFree(GxFreeList* freeList, void* entry);
