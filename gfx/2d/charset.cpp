@@ -29,7 +29,7 @@ constexpr GxInt32 kNumSavedStates = sizeof(kSavedStates) / sizeof(kSavedStates[0
 
 }  // namespace
 
-GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxRaster* charset, GxInt32 x, GxInt32 y,
+GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxCharset* charset, GxInt32 x, GxInt32 y,
                             GxIm2DVertex* vertices, GxUInt16* indices, GxInt32 firstIndex)
 {
     const GxCamera* camera = GxEngineInstance->curCamera;
@@ -46,11 +46,8 @@ GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxRaster* char
     GxInt32 pen = x;
     for (GxInt32 n = 0; n < length; n++, pen += gxCHARSETCHARWIDTH) {
         const GxInt32 code = static_cast<GxInt32>(static_cast<signed char>(string[n]));
-        // Codes below the set (bytes of 128 and more read as negative) have no cell inside the raster: nothing is
-        // drawn, but the pen still moves. Codes above the set take the blank cells behind the last character.
-        if (code < gxCHARSETFIRSTCODE) {
-            continue;
-        }
+        // Codes outside the set name cells outside the 91 characters: blank parts of the raster above it, texture
+        // coordinates before the raster's start below it (bytes of 128 and more read as negative).
         GxInt32 left = pen;
         GxInt32 top = y;
         GxInt32 right = pen + gxCHARSETCHARWIDTH;
@@ -101,7 +98,7 @@ GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxRaster* char
     return quads;
 }
 
-GxRaster* GxCharsetPrint(GxRaster* charset, const GxChar* string, GxInt32 x, GxInt32 y)
+GxCharset* GxCharsetPrint(GxCharset* charset, const GxChar* string, GxInt32 x, GxInt32 y)
 {
     const GxInt32 n = string ? static_cast<GxInt32>(strlen(string)) : 0;
     if (n == 0) {

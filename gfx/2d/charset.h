@@ -26,6 +26,6 @@ inline GxInt32 GxCharsetCellTop(GxInt32 code)
     return ((code - gxCHARSETFIRSTCODE) / gxCHARSETCELLSPERROW) * gxCHARSETCELLHEIGHT;
 }
 
-GxRaster* GxCharsetPrint(GxRaster* charset, const GxChar* string, GxInt32 x, GxInt32 y);
-GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxRaster* charset, GxInt32 x, GxInt32 y,
+GxCharset* GxCharsetPrint(GxCharset* charset, const GxChar* string, GxInt32 x, GxInt32 y);
+GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxCharset* charset, GxInt32 x, GxInt32 y,
                             GxIm2DVertex* vertices, GxUInt16* indices, GxInt32 firstIndex);

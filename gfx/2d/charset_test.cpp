@@ -59,7 +59,7 @@ protected:
     }
 
     GxCamera* camera = nullptr;
-    GxRaster* charset = nullptr;
+    GxCharset* charset = nullptr;
     std::vector<GxIm2DVertex> vertices;
     std::vector<GxUInt16> indices;
 };
@@ -87,12 +87,18 @@ TEST_F(Charset, QuadsTakeTheirCellsAndClipAtTheScreenEdges)
     EXPECT_FLOAT_EQ(vertices[2].x - vertices[0].x, 7.0f);
     EXPECT_FLOAT_EQ((vertices[2].u - vertices[0].u) * 128, 7.0f);
 
-    // Codes below the set (and bytes read as negative) draw nothing and still move the pen; a code above the
-    // set draws the blank cell behind the last character.
-    ASSERT_EQ(Build(std::string("A\x01\x80{B"), 0, 0), 3);
-    EXPECT_FLOAT_EQ(vertices[4].x, 24.0f);
-    EXPECT_FLOAT_EQ(vertices[4].u, (static_cast<GxReal>(GxCharsetCellLeft('{')) + 0.5f) / 128);
-    EXPECT_FLOAT_EQ(vertices[8].x, 32.0f);
+    // Every code draws a quad: cell i = code - 32 of a signed byte, laid out by truncating division, so codes
+    // below the set and bytes of 128 and more take coordinates before the raster's start; a code above the set
+    // draws the blank cell behind the last character.
+    ASSERT_EQ(Build(std::string("A\x01\x80{B"), 0, 0), 5);
+    EXPECT_FLOAT_EQ(vertices[4].x, 8.0f);
+    EXPECT_FLOAT_EQ(vertices[4].u, (-27.0f + 0.5f) / 128);  // i = -31: column -3, row -2
+    EXPECT_FLOAT_EQ(vertices[4].v, (-30.0f + 0.5f) / 128);
+    EXPECT_FLOAT_EQ(vertices[8].u, (-54.0f + 0.5f) / 128);  // 0x80 reads as -128: i = -160, column -6, row -11
+    EXPECT_FLOAT_EQ(vertices[8].v, (-165.0f + 0.5f) / 128);
+    EXPECT_FLOAT_EQ(vertices[12].x, 24.0f);
+    EXPECT_FLOAT_EQ(vertices[12].u, (static_cast<GxReal>(GxCharsetCellLeft('{')) + 0.5f) / 128);
+    EXPECT_FLOAT_EQ(vertices[16].x, 32.0f);
     EXPECT_EQ(Build("AB", 0, kScreenHeight), 0);
 }
 

@@ -16,16 +16,9 @@ constexpr GxReal kFlatnessFactor = 0.5f;  // half a pixel
 
 Gx2DBatchFunc batchFunc = nullptr;
 
-GxCamera* CameraEndUpdateHook(GxCamera* camera);
-
-// The end-update callback the hook stands in front of.
-GxCameraEndUpdateFunc savedEndUpdate = nullptr;
-
-GxCamera* CameraEndUpdateHook(GxCamera* camera) { return savedEndUpdate ? savedEndUpdate(camera) : camera; }
-
 void ClearDevice()
 {
-    Gx2DDeviceState& d = gx2D.device;
+    Gx2DDevice& d = gx2D.device;
     d.camera = nullptr;
     d.deviceValid = 0;
 }
@@ -38,7 +31,7 @@ void InvalidateAll()
 
 void RebuildDevice()
 {
-    Gx2DDeviceState& d = gx2D.device;
+    Gx2DDevice& d = gx2D.device;
     if (d.deviceValid) {
         return;
     }
@@ -81,7 +74,7 @@ GxBool CtmOpen()
         return 0;
     }
     GxMatrixSetIdentity(gx2D.ctm[0]);
-    Gx2DDeviceState& d = gx2D.device;
+    Gx2DDevice& d = gx2D.device;
     d.layerDepth = kDefaultLayerDepth;
     d.flatnessFactor = kFlatnessFactor;
     d.subdivisionDepth = gx2DSUBDIVISIONDEPTH;
@@ -120,7 +113,10 @@ GxBool Gx2DOpen(GxCamera* camera)
     if (gx2D.open) {
         return Gx2DDeviceSetCamera(camera);
     }
+    // A camera keeps the hook after a close, so the callback the hook stands in front of outlives the module.
+    const GxCameraEndUpdateFunc saved = gx2D.device.savedEndUpdate;
     gx2D = Gx2DModule{};
+    gx2D.device.savedEndUpdate = saved;
     if (!Gx2DPathModuleOpen() || !Gx2DBrushModuleOpen() || !Gx2DFontModuleOpen() || !CtmOpen()) {
         CtmClose();
         Gx2DFontModuleClose();
@@ -155,18 +151,24 @@ GxBool Gx2DDeviceSetCamera(GxCamera* camera)
     if (!raster) {
         return 0;
     }
-    Gx2DDeviceState& d = gx2D.device;
+    Gx2DDevice& d = gx2D.device;
     d.width = static_cast<GxReal>(raster->width);
     d.height = static_cast<GxReal>(raster->height);
     d.viewX2 = camera->viewWindow.x * 2.0f;
     d.viewY2 = camera->viewWindow.y * 2.0f;
-    if (camera->endUpdate != CameraEndUpdateHook && camera != d.camera) {
-        savedEndUpdate = camera->endUpdate;
-        camera->endUpdate = CameraEndUpdateHook;
+    if (camera->endUpdate != Gx2DCameraEndUpdateHook && camera != d.camera) {
+        d.savedEndUpdate = camera->endUpdate;
+        camera->endUpdate = Gx2DCameraEndUpdateHook;
     }
     d.camera = camera;
     d.deviceValid = 0;
     return 1;
+}
+
+GxCamera* Gx2DCameraEndUpdateHook(GxCamera* camera)
+{
+    const GxCameraEndUpdateFunc saved = gx2D.device.savedEndUpdate;
+    return saved ? saved(camera) : camera;
 }
 
 GxCamera* Gx2DDeviceGetCamera(void) { return gx2D.device.camera; }
@@ -184,7 +186,7 @@ GxBool Gx2DDeviceSetLayerDepth(GxReal depth)
 GxBool Gx2DDeviceGetPixelVectors(GxV2d* xStep, GxV2d* yStep, GxV2d* origin)
 {
     RebuildDevice();
-    const Gx2DDeviceState& d = gx2D.device;
+    const Gx2DDevice& d = gx2D.device;
     const GxReal depth = Gx2DDeviceDepth();
     *xStep = InverseVector(-d.viewX2 * depth / d.width, 0.0f);
     *yStep = InverseVector(0.0f, d.viewY2 * depth / d.height);
@@ -211,7 +213,7 @@ GxBool Gx2DDeviceGetClipPath(Gx2DPath* path)
 
 GxReal Gx2DDeviceGetFlatness(void)
 {
-    Gx2DDeviceState& d = gx2D.device;
+    Gx2DDevice& d = gx2D.device;
     if (!d.toleranceValid) {
         RebuildDevice();
         const GxReal pixel = d.width > 0.0f ? d.viewX2 / d.width : 0.0f;
@@ -225,7 +227,7 @@ GxReal Gx2DDeviceGetFlatness(void)
 GxMatrix* Gx2DCTMGetWorldMatrix(void)
 {
     RebuildDevice();
-    Gx2DDeviceState& d = gx2D.device;
+    Gx2DDevice& d = gx2D.device;
     GxFrame* frame = d.camera ? GxCameraGetFrame(d.camera) : nullptr;
     if (!frame) {
         return GxMatrixCopy(&d.world, &d.device);

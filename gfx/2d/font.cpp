@@ -8,7 +8,8 @@ namespace {
 
 constexpr GxInt32 kFontsPerBlock = 8;
 constexpr const GxChar* kDefaultFontPath = "fonts\\";
-// Glyph records are added this many at a time.
+// The glyph array starts with room for this many records and grows by the second figure when full.
+constexpr GxInt32 kGlyphsAtFirst = 256;
 constexpr GxInt32 kGlyphGrowth = 32;
 
 }  // namespace
@@ -116,7 +117,7 @@ GxBool Gx2DFontDestroy(Gx2DFont* font)
 Gx2DGlyph* Gx2DFontAddGlyph(Gx2DFont* font)
 {
     if (font->numGlyphs == font->glyphCapacity) {
-        const GxInt32 capacity = font->glyphCapacity + kGlyphGrowth;
+        const GxInt32 capacity = font->glyphCapacity == 0 ? kGlyphsAtFirst : font->glyphCapacity + kGlyphGrowth;
         void* grown = GxRealloc(font->glyphs, sizeof(Gx2DGlyph) * static_cast<size_t>(capacity),
                                 gx2DHINTFONTDATA | gxMEMHINTFLAGRESIZEABLE);
         if (!grown) {

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <string>
 
+#include "gfx/2d/font_local.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/stream.h"
@@ -110,6 +111,20 @@ TEST_F(Metrics2D, Metrics1GlyphsTakeTheirRectanglesFromTheLines)
     EXPECT_EQ(Gx2DFontGetGlyph(font, 'C'), nullptr);
     EXPECT_EQ(Gx2DFontGetGlyph(font, 0x263B), nullptr);
     EXPECT_EQ(font->pages[0]->refCount, 2);  // the dictionary's and the font's
+    Gx2DFontDestroy(font);
+}
+
+TEST_F(Metrics2D, GlyphArraysStartWith256RecordsAndGrowBy32Zeroed)
+{
+    Gx2DFont* font = Gx2DFontCreate();
+    ASSERT_NE(font, nullptr);
+    for (GxInt32 i = 0; i < 257; i++) {
+        Gx2DGlyph* glyph = Gx2DFontAddGlyph(font);
+        ASSERT_NE(glyph, nullptr);
+        EXPECT_EQ(glyph->texture, nullptr);
+        glyph->advance = 1.0f;
+        EXPECT_EQ(font->glyphCapacity, i < 256 ? 256 : 288) << i;
+    }
     Gx2DFontDestroy(font);
 }
 

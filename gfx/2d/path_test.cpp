@@ -54,6 +54,34 @@ TEST_F(Path2D, PixelVectorsAndClipPathFollowTheCameraAndTheTransform)
     EXPECT_TRUE(Gx2DDeviceSetLayerDepth(2.0f));
 }
 
+GxInt32 endedUpdates = 0;
+GxCamera* CountEndUpdate(GxCamera* camera)
+{
+    endedUpdates++;
+    return camera;
+}
+
+TEST_F(Path2D, DeviceCamerasEndTheirUpdateThroughTheHookEvenAfterReopening)
+{
+    EXPECT_EQ(camera->endUpdate, Gx2DCameraEndUpdateHook);
+    GxCamera* second = GxTestCameraCreate(kWidth, kHeight);
+    ASSERT_NE(second, nullptr);
+    second->endUpdate = CountEndUpdate;
+    endedUpdates = 0;
+    ASSERT_TRUE(Gx2DDeviceSetCamera(second));
+    EXPECT_EQ(second->endUpdate, Gx2DCameraEndUpdateHook);
+    EXPECT_EQ(Gx2DCameraEndUpdateHook(second), second);
+    EXPECT_EQ(endedUpdates, 1);
+    // The hook is never taken off, so the callback behind it outlives a close and an open.
+    Gx2DClose();
+    ASSERT_TRUE(Gx2DTestOpen(second));
+    EXPECT_EQ(GxCameraEndUpdate(second), second);
+    EXPECT_EQ(endedUpdates, 2);
+    Gx2DClose();
+    GxTestCameraDestroy(second);
+    ASSERT_TRUE(Gx2DTestOpen(camera));
+}
+
 TEST_F(Path2D, RectangleIsOneClosedSubpathWithMiteredSeam)
 {
     Gx2DPath* path = Gx2DPathCreate();

@@ -2,10 +2,9 @@
 #pragma once
 
 #include "gfx/2d/gx2d.h"
+#include "gfx/core/camera.h"
 #include "gfx/core/im3d.h"
 #include "gfx/core/memory.h"
-
-struct GxCamera;
 
 // Memory hints of the toolkit's blocks: a duration over the id of what the block belongs to.
 constexpr GxUInt32 gx2DID = 0x190;
@@ -29,7 +28,7 @@ constexpr GxInt32 gx2DBATCHVERTICES = 254;
 constexpr GxInt32 gx2DQUADSPERBATCH = 64;
 constexpr GxInt32 gx2DINDICESPERQUAD = 6;
 
-struct Gx2DDeviceState {
+struct Gx2DDevice {
     GxCamera* camera;
     GxReal width, height;   // frame-buffer raster size
     GxReal viewX2, viewY2;  // view window, doubled
@@ -41,12 +40,13 @@ struct Gx2DDeviceState {
     GxBool deviceValid;
     GxReal tolerance;
     GxBool toleranceValid;
-    GxMatrix world;  // the last result of Gx2DCTMGetWorldMatrix
+    GxMatrix world;                        // the last result of Gx2DCTMGetWorldMatrix
+    GxCameraEndUpdateFunc savedEndUpdate;  // the camera's callback that the hook stands in front of
 };
 
 struct Gx2DModule {
     GxBool open;
-    Gx2DDeviceState device;
+    Gx2DDevice device;
     GxMatrix* ctm[gx2DCTMSTACKDEPTH];
     GxInt32 ctmTop;
     GxUInt16 identityIndices[gx2DSCRATCHVERTICES];
@@ -62,6 +62,9 @@ struct Gx2DModule {
 };
 
 extern Gx2DModule gx2D;
+
+// The end-update callback a device camera is given: calls the camera's saved callback (it is never restored).
+GxCamera* Gx2DCameraEndUpdateHook(GxCamera* camera);
 
 // The depth user space is drawn at: 1.0 for a parallel camera, else the layer depth.
 GxReal Gx2DDeviceDepth(void);

@@ -197,8 +197,10 @@ GxBool GxAnimStdKeyFrameStreamWrite(const GxAnimation* animation, GxStream* stre
     for (GxInt32 k = 0; k < animation->numFrames; k++) {
         const GxAnimStdKeyFrame* f = &frames[k];
         const GxReal values[kStdFloats] = {f->time, f->q[0], f->q[1], f->q[2], f->q[3], f->t.x, f->t.y, f->t.z};
-        // A keyframe without a link names itself, which reads back as no link.
-        const GxInt32 index = f->prevFrame ? static_cast<GxInt32>(f->prevFrame - frames) : k;
+        // A keyframe without a link names itself. Keyframe 0 naming itself would mark an animation without nodes,
+        // so it names the keyframe after it instead.
+        const GxInt32 unlinked = (k == 0 && animation->numFrames > 1) ? 1 : k;
+        const GxInt32 index = f->prevFrame ? static_cast<GxInt32>(f->prevFrame - frames) : unlinked;
         const GxUInt32 offset = static_cast<GxUInt32>(index) * gxHANIMSTDKEYFRAMESTREAMSIZE;
         if (!GxStreamWriteReal(stream, values, sizeof(values)) || !GxAnimWriteUInt32(stream, offset)) {
             return 0;
@@ -566,8 +568,9 @@ GxStream* StreamRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
     }
     const auto flags = static_cast<GxInt32>(more[0]);
     const auto keySize = static_cast<GxInt32>(more[1]);
-    if (flags & ~gxHANIMHIERARCHYKNOWNFLAGS || flags & gxHANIMHIERARCHYSUBHIERARCHY) {
-        return Malformed("hierarchy flags unknown or a sub-hierarchy");
+    // Flag bits the update does not read are kept; a sub-hierarchy shares another's nodes and is never streamed.
+    if (flags & gxHANIMHIERARCHYSUBHIERARCHY) {
+        return Malformed("hierarchy streamed as a sub-hierarchy");
     }
     if (keySize < kMinStreamKeyFrameSize || keySize > kMaxStreamKeyFrameSize) {
         return Malformed("hierarchy keyframe size out of range");
@@ -584,10 +587,6 @@ GxStream* StreamRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
         if (!GxStreamReadInt32(stream, values, sizeof(values))) {
             GxAnimHierarchyDestroy(h);
             return nullptr;
-        }
-        if (values[2] & ~static_cast<GxUInt32>(gxHANIMPOPPARENTMATRIX | gxHANIMPUSHPARENTMATRIX)) {
-            GxAnimHierarchyDestroy(h);
-            return Malformed("hierarchy node flags other than push and pop");
         }
         h->pNodeInfo[i] = {static_cast<GxInt32>(values[0]), static_cast<GxInt32>(values[1]),
                            static_cast<GxInt32>(values[2]), nullptr};

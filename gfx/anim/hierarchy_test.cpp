@@ -6,6 +6,7 @@
 
 #include "gfx/anim/anim_local.h"
 #include "gfx/anim/anim_testing.h"
+#include "gfx/core/bytes.h"
 #include "gfx/core/frame.h"
 
 namespace {
@@ -166,17 +167,29 @@ TEST_F(HierarchyTest, ExtensionStreamsBackAndRefusesDamage)
     constexpr size_t kExtensionTail = 20 + 3 * 12;
     EXPECT_TRUE(std::equal(bytes.end() - kExtensionTail, bytes.end(), again.end() - kExtensionTail));
 
-    // Node flags are the last word of the stream's last node; anything beyond push and pop is refused.
-    std::vector<GxUInt8> damaged = bytes;
-    size_t at = 0;
-    for (size_t i = 0; i + 12 <= damaged.size(); i++) {
-        if (damaged[i] == 12 && damaged[i + 4] == 2 && damaged[i + 8] == 1) {
-            at = i + 8;
+    // Flag bits the update does not read travel with the hierarchy and its nodes; only a sub-hierarchy, which is
+    // never streamed, is refused.
+    // The last node's entry (id 12, index 2, flags 1) follows two others, the key size and the hierarchy flags.
+    size_t lastNode = 0;
+    for (size_t i = 0; i + 12 <= bytes.size(); i++) {
+        if (bytes[i] == 12 && bytes[i + 4] == 2 && bytes[i + 8] == 1) {
+            lastNode = i;
         }
     }
-    ASSERT_NE(at, 0u);
-    damaged[at] = 5;
-    EXPECT_EQ(ReadFrames(damaged), nullptr);
+    ASSERT_GE(lastNode, 32u);
+    const size_t flagsAt = lastNode - 2 * 12 - 8;
+    const size_t lastNodeFlagsAt = lastNode + 8;
+    std::vector<GxUInt8> extra = bytes;
+    GxBytesPutU32(&extra[flagsAt], gxHANIMHIERARCHYUPDATEMODELLINGMATRICES | 0x100);
+    GxBytesPutU32(&extra[lastNodeFlagsAt], 5);
+    GxFrame* kept = ReadFrames(extra);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(GxFrameGetAnimHierarchy(kept)->flags, gxHANIMHIERARCHYUPDATEMODELLINGMATRICES | 0x100);
+    EXPECT_EQ(GxFrameGetAnimHierarchy(kept)->pNodeInfo[2].flags, 5);
+    GxFrameDestroyHierarchy(kept);
+    std::vector<GxUInt8> sub = bytes;
+    GxBytesPutU32(&sub[flagsAt], gxHANIMHIERARCHYSUBHIERARCHY);
+    EXPECT_EQ(ReadFrames(sub), nullptr);
     GxAnimTestTakeError();
     GxFrameDestroyHierarchy(root);
     GxFrameDestroyHierarchy(back);

@@ -267,23 +267,20 @@ GxInt32 GxAnimationGetNumNodes(const GxAnimation* animation)
     if (animation->numFrames < 1) {
         return 0;
     }
-    // Node 0's second keyframe is the last of the first run of keyframes linking to keyframe 0: first keyframes
-    // stored with offset 0 link there too, and precede it. Keyframe 0's own link says nothing.
+    // The first keyframe after the first keyframes of all nodes is node 0's second, which follows keyframe 0.
     const void* first = FrameAt(animation, 0);
     const auto linksFirst = [&](GxInt32 i) {
         return reinterpret_cast<const GxAnimKeyFrameHeader*>(FrameAt(animation, i))->prevFrame == first;
     };
-    GxInt32 i = 1;
-    while (i < animation->numFrames && !linksFirst(i)) {
-        i++;
+    if (linksFirst(0)) {
+        return 0;
     }
-    if (i == animation->numFrames) {
-        return 0;  // links never return to keyframe 0: no whole node set
+    for (GxInt32 i = 1; i < animation->numFrames; i++) {
+        if (linksFirst(i)) {
+            return i;
+        }
     }
-    while (i + 1 < animation->numFrames && linksFirst(i + 1)) {
-        i++;
-    }
-    return i;
+    return 0;  // links never return to keyframe 0: no whole node set
 }
 
 GxAnimInterpolator* GxAnimInterpolatorCreate(GxInt32 numNodes, GxInt32 maxInterpKeyFrameSize)

@@ -119,9 +119,6 @@ void* GeometryDestruct(void* object, GxInt32, GxInt32)
     return object;
 }
 
-// A copied geometry gets no skin.
-void* GeometryCopy(void* dst, const void*, GxInt32, GxInt32) { return dst; }
-
 GxStream* GeometryRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
 {
     auto* geometry = static_cast<GxGeometry*>(object);
@@ -212,8 +209,9 @@ GxInt32 GeometrySize(const void* object, GxInt32, GxInt32)
     if (!skin) {
         return 0;
     }
+    // A native-form geometry's skin travels with the renderer's native data: no skin chunk of its own.
     if (geometry->flags & gxGEOMETRYNATIVE) {
-        return GxSkinGeometryStreamHeaderSize();
+        return 0;
     }
     return static_cast<GxInt32>(skin->numBones * sizeof(GxMatrix) + skin->numVertices * kPerVertexBytes +
                                 skin->numBoneIDs + kCountsSize) +
@@ -281,8 +279,6 @@ GxStream* AtomicRead(GxStream* stream, GxInt32 length, void* object, GxInt32, Gx
     GxSkinGeometrySetSkin(geometry, skin);
     return stream;
 }
-
-GxStream* AtomicWrite(GxStream* stream, GxInt32, const void*, GxInt32, GxInt32) { return stream; }
 
 GxInt32 AtomicSize(const void*, GxInt32, GxInt32) { return 0; }
 
@@ -390,13 +386,13 @@ GxBool GxSkinPluginAttach(void)
     atomicOffset =
         GxAtomicRegisterPlugin(sizeof(GxAnimHierarchy*), gxPLUGINSKIN, AtomicConstruct, AtomicDestruct, AtomicCopy);
     GxPluginRegistryTrackOffset(&atomicOffset);
-    geometryOffset =
-        GxGeometryRegisterPlugin(sizeof(GxSkin*), gxPLUGINSKIN, GeometryConstruct, GeometryDestruct, GeometryCopy);
+    geometryOffset = GxGeometryRegisterPlugin(sizeof(GxSkin*), gxPLUGINSKIN, GeometryConstruct, GeometryDestruct,
+                                              GxPluginNoOpCallback);  // a copied geometry gets no skin
     GxPluginRegistryTrackOffset(&geometryOffset);
     if (atomicOffset < 0 || geometryOffset < 0) {
         return 0;
     }
-    return GxAtomicRegisterPluginStream(gxPLUGINSKIN, AtomicRead, AtomicWrite, AtomicSize) >= 0 &&
+    return GxAtomicRegisterPluginStream(gxPLUGINSKIN, AtomicRead, GxPluginNoOpCallback, AtomicSize) >= 0 &&
            GxAtomicSetStreamAlwaysCallback(gxPLUGINSKIN, AtomicAlways) >= 0 &&
            GxAtomicSetStreamRightsCallback(gxPLUGINSKIN, AtomicRights) >= 0 &&
            GxGeometryRegisterPluginStream(gxPLUGINSKIN, GeometryRead, GeometryWrite, GeometrySize) >= 0;

@@ -144,9 +144,21 @@ TEST_F(SkinTest, ReaderRefusesBoneIndexesPastTheBonesAndDamagedSplitData)
     GxGeometryDestroy(geometry);
 }
 
-TEST_F(SkinTest, NativeHeaderCarriesItsTrueSizeAndRefusesOtherPlatforms)
+TEST_F(SkinTest, NativeFormGeometriesWriteNoSkinDataAndTheHeaderRefusesOtherPlatforms)
 {
     GxGeometry* geometry = SkinnedBox();
+    // In native form the skin's size callback gives 0: the geometry's extension data holds no skin chunk.
+    GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    const GxUInt32 withSkin = GxGeometryStreamGetSize(geometry);
+    geometry->flags |= gxGEOMETRYNATIVE;
+    const GxUInt32 nativeWithSkin = GxGeometryStreamGetSize(geometry);
+    GxSkinGeometrySetSkin(geometry, nullptr);
+    EXPECT_EQ(nativeWithSkin, GxGeometryStreamGetSize(geometry));
+    GxSkinGeometrySetSkin(geometry, skin);
+    geometry->flags &= ~gxGEOMETRYNATIVE;
+    EXPECT_EQ(GxGeometryStreamGetSize(geometry), withSkin);
+
+    // The renderer's header for the skin of a native geometry names its own size and platform.
     const std::vector<GxUInt8> bytes =
         GxWorldTestWrite([&](GxStream* s) { return GxSkinGeometryStreamWriteHeader(s, geometry) != nullptr; });
     ASSERT_EQ(bytes.size(), static_cast<size_t>(GxSkinGeometryStreamHeaderSize()));

@@ -301,9 +301,13 @@ bool ReadStruct(GxStream* stream, GxReal values[7], GxUInt32* projection)
     return true;
 }
 
-// The settings read from a stream go through the setters, so bad values are refused there.
+// The settings read from a stream go through the setters, so bad values are refused there. The clip planes are
+// judged by the stored projection: a parallel camera's near plane may lie at 0 or behind the camera.
 GxCamera* ApplyStreamSettings(GxCamera* camera, const GxReal values[7], GxUInt32 projection)
 {
+    if (projection == static_cast<GxUInt32>(gxPARALLEL)) {
+        camera->projectionType = gxPARALLEL;
+    }
     const GxV2d window = {values[0], values[1]};
     const GxV2d offset = {values[2], values[3]};
     if (!GxCameraSetViewWindow(camera, &window) || !GxCameraSetViewOffset(camera, &offset) ||
@@ -402,8 +406,8 @@ GxCamera* GxCameraBeginUpdate(GxCamera* camera)
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    // The device builds the view from the frame's world matrix: without a frame there is none.
-    if (GxCameraGetFrame(camera) == nullptr || camera->beginUpdate == nullptr) {
+    // A camera without a frame still runs its callback; the device refuses to build a view without one.
+    if (camera->beginUpdate == nullptr) {
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
@@ -493,8 +497,8 @@ GxCamera* SetClipPlane(GxCamera* camera, GxReal GxCamera::*plane, GxReal distanc
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    // A perspective near plane at 0 has no reciprocal.
-    if (!(distance > 0.0f) || !Finite(distance)) {
+    // A perspective camera divides by its clip distances; a parallel one takes any finite distance.
+    if (!Finite(distance) || (camera->projectionType != gxPARALLEL && !(distance > 0.0f))) {
         GxErrorRaise(0, gxERRINVALIDENUM);
         return nullptr;
     }

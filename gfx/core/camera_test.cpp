@@ -201,6 +201,14 @@ TEST_F(Camera, SettersRefuseValuesThatBreakTheProjection)
     ASSERT_EQ(GxCameraSetFarClipPlane(camera, 100.0f), camera);
     EXPECT_NEAR(ZOf(camera, 1.0f / 10.0f), 0.0001f, 1e-5f);
 
+    // Only a perspective camera divides by its clip distances: a parallel one takes a near plane at 0 or behind.
+    ASSERT_EQ(GxCameraSetProjection(camera, gxPARALLEL), camera);
+    EXPECT_EQ(GxCameraSetNearClipPlane(camera, 0.0f), camera);
+    EXPECT_EQ(GxCameraSetNearClipPlane(camera, -2.0f), camera);
+    EXPECT_NEAR(ZOf(camera, -2.0f), 0.0001f, 1e-5f);
+    EXPECT_EQ(GxCameraSetNearClipPlane(camera, nan), nullptr);
+    GxTestTakeErrorCode();
+
     const GxV2d window = {2.0f, 0.5f};
     ASSERT_EQ(GxCameraSetViewWindow(camera, &window), camera);
     EXPECT_FLOAT_EQ(camera->recipViewWindow.x, 0.5f);
@@ -299,11 +307,15 @@ TEST_F(Camera, UpdateBracketThroughTheDevice)
     EXPECT_EQ(GxCameraBeginUpdate(camera), nullptr);
     EXPECT_EQ(GxEngineInstance->curCamera, camera);
 
-    // Without a frame there is no view: the device is not asked.
+    // A camera without a frame runs its callback like any other: it becomes current and the device is asked
+    // (the device decides whether it can build a view).
     GxCamera* loose = Make();
     const size_t asked = fake.begins.size();
-    EXPECT_EQ(GxCameraBeginUpdate(loose), nullptr);
-    EXPECT_EQ(fake.begins.size(), asked);
+    fake.refuseBegin = false;
+    EXPECT_EQ(GxCameraBeginUpdate(loose), loose);
+    EXPECT_EQ(fake.begins.size(), asked + 1);
+    EXPECT_EQ(GxEngineInstance->curCamera, loose);
+    GxCameraEndUpdate(loose);
 
     // A destroyed camera does not stay current.
     GxCameraDestroy(camera);
@@ -341,10 +353,10 @@ TEST_F(Camera, ChunkRoundTripAndBadChunks)
     const GxV2d offset = {0.1f, -0.2f};
     GxCameraSetViewWindow(camera, &window);
     GxCameraSetViewOffset(camera, &offset);
-    GxCameraSetNearClipPlane(camera, 0.5f);
     GxCameraSetFarClipPlane(camera, 500.0f);
     GxCameraSetFogDistance(camera, 250.0f);
     GxCameraSetProjection(camera, gxPARALLEL);
+    ASSERT_EQ(GxCameraSetNearClipPlane(camera, 0.0f), camera);  // a parallel camera's near plane may be 0
 
     GxStream* out = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
     ASSERT_NE(out, nullptr);

@@ -171,10 +171,11 @@ void GxStreamDecodeLibraryStamp(GxUInt32 stamp, GxUInt32* version, GxUInt32* bui
 
 GxStream* GxStreamWriteChunkHeader(GxStream* stream, GxUInt32 type, GxUInt32 size, GxUInt32 version, GxUInt32 buildNum)
 {
+    const GxChunkHeader chunk = {type, size, GxStreamMakeLibraryStamp(version, buildNum)};
     GxUInt8 header[gxCHUNKHEADERSIZE];
-    GxBytesPutU32(header, type);
-    GxBytesPutU32(header + 4, size);
-    GxBytesPutU32(header + 8, GxStreamMakeLibraryStamp(version, buildNum));
+    GxBytesPutU32(header, chunk.type);
+    GxBytesPutU32(header + 4, chunk.length);
+    GxBytesPutU32(header + 8, chunk.libraryStamp);
     return GxStreamWrite(stream, header, gxCHUNKHEADERSIZE);
 }
 
@@ -186,12 +187,13 @@ GxBool GxStreamReadChunkHeader(GxStream* stream, GxUInt32* type, GxUInt32* lengt
         GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return 0;
     }
+    const GxChunkHeader chunk = {GxBytesGetU32(header), GxBytesGetU32(header + 4), GxBytesGetU32(header + 8)};
     GxUInt32 v, b;
-    GxStreamDecodeLibraryStamp(GxBytesGetU32(header + 8), &v, &b);
+    GxStreamDecodeLibraryStamp(chunk.libraryStamp, &v, &b);
     if (type != nullptr)
-        *type = GxBytesGetU32(header);
+        *type = chunk.type;
     if (length != nullptr)
-        *length = GxBytesGetU32(header + 4);
+        *length = chunk.length;
     if (version != nullptr)
         *version = v;
     if (buildNum != nullptr)

@@ -105,6 +105,7 @@ enum GxStandardFunctionIndex {
     gxSTANDARDRASTERRENDERFAST = 19,
     gxSTANDARDRASTERSHOWRASTER = 20,
     gxSTANDARDCAMERACLEAR = 21,
+    gxSTANDARDSECTORORDER = 22,  // after a camera's visible sectors are listed: 1 when drawn front to back
     gxSTANDARDRASTERLOCKPALETTE = 23,
     gxSTANDARDRASTERUNLOCKPALETTE = 24,
     gxSTANDARDNATIVETEXTUREGETSIZE = 25,
@@ -153,6 +154,8 @@ struct GxEngine {
     GxFreeListFreeFunc memoryFree;
     GxInt32 engineStatus;
     GxUInt32 resArenaInitSize;
+    // Advanced by each lighting pass; a light stamps it when taken, so one reached twice is taken once.
+    GxUInt16 lightFrameCounter;
 };
 
 // The current engine instance: a static one before open and after close.

@@ -130,7 +130,9 @@ bool ReadRows(GxStream* stream, GxImage* image, GxInt32 storedStride)
     return true;
 }
 
-void* ImageOpen(void* instance, GxInt32 offset, GxInt32)
+}  // namespace
+
+void* GxImageOpen(void* instance, GxInt32 offset, GxInt32)
 {
     imageModuleOffset = offset;
     auto* block = reinterpret_cast<GxImageModuleBlock*>(static_cast<char*>(instance) + offset);
@@ -165,7 +167,7 @@ void* ImageOpen(void* instance, GxInt32 offset, GxInt32)
     return instance;
 }
 
-void* ImageClose(void* instance, GxInt32 offset, GxInt32)
+void* GxImageClose(void* instance, GxInt32 offset, GxInt32)
 {
     auto* block = reinterpret_cast<GxImageModuleBlock*>(static_cast<char*>(instance) + offset);
     GxFree(block->nameBuffer);
@@ -181,8 +183,6 @@ void* ImageClose(void* instance, GxInt32 offset, GxInt32)
     return instance;
 }
 
-}  // namespace
-
 GxImageModuleBlock* GxImageBlock()
 {
     return static_cast<GxImageModuleBlock*>(GxCoreModuleBlock(imageModuleOffset, imageModuleInstances));
@@ -197,8 +197,8 @@ GxImageModuleBlock* GxImageBlockOrRaise()
     return block;
 }
 
-const GxCoreModule gxImageModule = {gxIMAGEPLUGINID, static_cast<GxInt32>(sizeof(GxImageModuleBlock)), ImageOpen,
-                                    ImageClose};
+const GxCoreModule gxImageModule = {gxIMAGEPLUGINID, static_cast<GxInt32>(sizeof(GxImageModuleBlock)), GxImageOpen,
+                                    GxImageClose};
 
 GxBool GxImageFileSizeAllowed(int64_t width, int64_t height, GxInt32 faces)
 {

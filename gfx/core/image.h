@@ -38,6 +38,10 @@ constexpr uint64_t gxIMAGEFILEMAXPIXELS = uint64_t{4096} * 4096;
 // True when a file's width x height (x faces) is within gxIMAGEFILEMAXPIXELS; both sides must be positive.
 GxBool GxImageFileSizeAllowed(int64_t width, int64_t height, GxInt32 faces);
 
+// Module callbacks (engine module 0x406): image and format free lists, search path, name buffer, gamma tables.
+void* GxImageOpen(void* instance, GxInt32 offset, GxInt32 size);
+void* GxImageClose(void* instance, GxInt32 offset, GxInt32 size);
+
 GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth);
 GxBool GxImageDestroy(GxImage* image);
 GxImage* GxImageAllocatePixels(GxImage* image);

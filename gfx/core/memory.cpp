@@ -11,6 +11,7 @@ namespace {
 
 constexpr GxUInt32 kBitmapWordBits = 64;
 constexpr GxUInt32 kInverseNewtonSteps = 5;  // 3 correct bits doubled five times covers 64
+constexpr GxInt32 kDefaultAlignment = 4;     // what an alignment of 0 asks for
 
 // A block: its two links, where its entries start, how many are in use, then the
 // usage bitmap (entry i is bit i % 64 of word i / 64), padding to the alignment, the entries.
@@ -220,6 +221,13 @@ GxFreeList* GxFreeListCreate(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32
     return GxFreeListCreateAndPreallocate(entrySize, entriesPerBlock, alignment, 1, nullptr, hint);
 }
 
+GxFreeList* GxFreeListCreateAndPreallocateAlias(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32 alignment,
+                                                GxInt32 numBlocksToPrealloc, GxFreeList* inPlaceSpace, GxUInt32 hint)
+{
+    return GxFreeListCreateAndPreallocate(entrySize, entriesPerBlock, alignment, numBlocksToPrealloc, inPlaceSpace,
+                                          hint);
+}
+
 GxFreeList* GxFreeListCreateAndPreallocate(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32 alignment,
                                            GxInt32 numBlocksToPrealloc, GxFreeList* inPlaceSpace, GxUInt32 hint)
 {
@@ -227,7 +235,7 @@ GxFreeList* GxFreeListCreateAndPreallocate(GxInt32 entrySize, GxInt32 entriesPer
         return nullptr;
     }
     if (alignment == 0) {
-        alignment = alignof(void*);
+        alignment = kDefaultAlignment;
     }
     // Keep a block's size well inside what a size_t and the u32 fields can hold.
     uint64_t roundedSize = (static_cast<uint64_t>(entrySize) + alignment - 1) / alignment * alignment;

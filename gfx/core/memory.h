@@ -36,6 +36,9 @@ void GxFreeListSetPreallocate(GxBool on);
 GxFreeList* GxFreeListCreate(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32 alignment, GxUInt32 hint);
 GxFreeList* GxFreeListCreateAndPreallocate(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32 alignment,
                                            GxInt32 numBlocksToPrealloc, GxFreeList* inPlaceSpace, GxUInt32 hint);
+// The second entry point of the same creation: forwards its arguments unchanged.
+GxFreeList* GxFreeListCreateAndPreallocateAlias(GxInt32 entrySize, GxInt32 entriesPerBlock, GxInt32 alignment,
+                                                GxInt32 numBlocksToPrealloc, GxFreeList* inPlaceSpace, GxUInt32 hint);
 GxBool GxFreeListDestroy(GxFreeList* freeList);
 void* GxFreeListAlloc(GxFreeList* freeList, GxUInt32 hint);
 GxFreeList* GxFreeListFree(GxFreeList* freeList, void* entry);
@@ -68,6 +71,9 @@ GxBool GxResourceEntryFree(GxResourceEntry* entry);
 GxResourceEntry* GxResourcesUseResEntry(GxResourceEntry* entry);
 void GxResourcesNewFrame(void);
 GxBool GxResourcesEmptyArena(void);
+// Module callbacks of the arena (engine module 0x40B): the heap of the instance's arena size, opened at GxEngineStart.
+void* GxResourcesOpen(void* instance, GxInt32 offset, GxInt32 size);
+void* GxResourcesClose(void* instance, GxInt32 offset, GxInt32 size);
 GxUInt32 GxResourcesGetArenaUsage(void);
 
 // Resource heap: first-fit blocks of 32-byte granularity inside one buffer.

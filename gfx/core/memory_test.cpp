@@ -193,9 +193,19 @@ TEST_F(FreeListTest, CreationRoundsAndRejectsBadArguments)
     EXPECT_EQ(gxFREELISTFLAGFREEBLOCKS, list->flags);
     GxFreeListDestroy(list);
 
-    GxFreeList* pointers = GxFreeListCreateAndPreallocate(12, 3, 0, 0, nullptr, 0x30001);
-    EXPECT_EQ(alignof(void*), pointers->alignment);
-    GxFreeListDestroy(pointers);
+    // Alignment 0 means 4; the second entry point creates the same list.
+    GxFreeList* unaligned = GxFreeListCreateAndPreallocate(10, 3, 0, 0, nullptr, 0x30001);
+    EXPECT_EQ(4u, unaligned->alignment);
+    EXPECT_EQ(12u, unaligned->entrySize);
+    GxFreeListDestroy(unaligned);
+    GxFreeList aliasRecord;
+    GxFreeList* alias = GxFreeListCreateAndPreallocateAlias(10, 3, 0, 1, &aliasRecord, 0x30001);
+    ASSERT_EQ(&aliasRecord, alias);
+    EXPECT_EQ(12u, alias->entrySize);
+    EXPECT_EQ(3u, alias->entriesPerBlock);
+    EXPECT_EQ(3u, alias->flags);
+    EXPECT_FALSE(GxLinkIsEmpty(&alias->blockList));
+    GxFreeListDestroy(alias);
 
     GxFreeList* sixteen = GxFreeListCreate(20, 5, 16, 0x30001);
     for (int i = 0; i < 5; i++) {

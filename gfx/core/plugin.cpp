@@ -172,6 +172,12 @@ GxBool ReadSubChunk(GxPluginRegistryEntry* entry, GxStream* stream, GxUInt32 len
 
 }  // namespace
 
+void* GxPluginNoOpCallback(void* object, GxInt32, GxInt32) { return object; }
+
+void* GxPluginNoOpCallback(void* dst, const void*, GxInt32, GxInt32) { return dst; }
+
+GxStream* GxPluginNoOpCallback(GxStream* stream, GxInt32, const void*, GxInt32, GxInt32) { return stream; }
+
 GxBool GxPluginRegistryOpen(void)
 {
     if (registryOpen) {

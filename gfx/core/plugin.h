@@ -21,6 +21,12 @@ struct GxPluginRegistry {
         static_cast<GxInt32>(size), static_cast<GxInt32>(size), static_cast<GxInt32>(maxSize), nullptr, nullptr \
     }
 
+// Extension callbacks that do nothing and return their first argument: a constructor or destructor that leaves
+// the extension as it is, a copy that leaves the destination's extension alone, a stream write of no data.
+void* GxPluginNoOpCallback(void* object, GxInt32 offset, GxInt32 size);
+void* GxPluginNoOpCallback(void* dst, const void* src, GxInt32 offset, GxInt32 size);
+GxStream* GxPluginNoOpCallback(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset, GxInt32 size);
+
 GxBool GxPluginRegistryOpen(void);
 GxBool GxPluginRegistryClose(void);
 

@@ -65,7 +65,9 @@ bool RectInsideParent(const GxRect* rect, const GxRaster* parent)
            static_cast<int64_t>(parent->offsetY) + bottom <= kMaxRasterSize;
 }
 
-void* RasterModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
+}  // namespace
+
+void* GxRasterOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
 {
     auto* block = reinterpret_cast<GxRasterModuleBlock*>(static_cast<char*>(instance) + offset);
     std::memset(block, 0, sizeof(*block));
@@ -93,7 +95,7 @@ void* RasterModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
     return instance;
 }
 
-void* RasterModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
+void* GxRasterClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
 {
     auto* block = reinterpret_cast<GxRasterModuleBlock*>(static_cast<char*>(instance) + offset);
     if (block->rasterFreeList != nullptr) {
@@ -109,9 +111,7 @@ void* RasterModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
     return instance;
 }
 
-}  // namespace
-
-const GxCoreModule gxRasterModule = {0x407, sizeof(GxRasterModuleBlock), RasterModuleOpen, RasterModuleClose};
+const GxCoreModule gxRasterModule = {0x407, sizeof(GxRasterModuleBlock), GxRasterOpen, GxRasterClose};
 
 GxRaster* GxRasterCreate(GxInt32 width, GxInt32 height, GxInt32 depth, GxInt32 flags)
 {
@@ -338,7 +338,7 @@ GxRaster* GxRasterShowRaster(GxRaster* raster, void* dev, GxUInt32 flags)
                                                                                                       : nullptr;
 }
 
-GxBool GxCharsetDestroy(GxRaster* charset)
+GxBool GxCharsetDestroy(GxCharset* charset)
 {
     if (charset == nullptr) {
         GxErrorRaise(gxPLUGINCHARSET, gxERRNULLARG);

@@ -90,6 +90,10 @@ struct GxRaster {
 // Deepest nesting of raster contexts, the built-in dummy entry included.
 constexpr GxInt32 gxRASTERCONTEXTSTACKSIZE = 10;
 
+// Module callbacks (engine module 0x407): the raster free list, the dummy raster and the context stack.
+void* GxRasterOpen(void* instance, GxInt32 offset, GxInt32 size);
+void* GxRasterClose(void* instance, GxInt32 offset, GxInt32 size);
+
 GxRaster* GxRasterCreate(GxInt32 width, GxInt32 height, GxInt32 depth, GxInt32 flags);
 GxBool GxRasterDestroy(GxRaster* raster);
 GxRaster* GxRasterSubRaster(GxRaster* raster, GxRaster* parent, const GxRect* rect);
@@ -108,9 +112,10 @@ GxRaster* GxRasterShowRaster(GxRaster* raster, void* dev, GxUInt32 flags);
 // The owner of a raster's pixels (follows the parent chain to its end).
 GxRaster* GxRasterGetParent(const GxRaster* raster);
 
-// The debug character set is a raster.
+// The debug character set is a raster holding the characters' cells.
+typedef GxRaster GxCharset;
 constexpr GxInt32 gxPLUGINCHARSET = 0x180;
-GxBool GxCharsetDestroy(GxRaster* charset);
+GxBool GxCharsetDestroy(GxCharset* charset);
 
 GxInt32 GxRasterRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,
                                GxPluginObjectDestructor destructor, GxPluginObjectCopy copy);

@@ -94,7 +94,9 @@ GxResourceEntry* AllocOutsideArena(GxUInt32 size)
     return entry;
 }
 
-void* ResourcesOpen(void* instance, GxInt32 offset, GxInt32)
+}  // namespace
+
+void* GxResourcesOpen(void* instance, GxInt32 offset, GxInt32)
 {
     resourcesModuleOffset = offset;
     ResourcesBlock* arena = Arena();
@@ -123,7 +125,7 @@ void* ResourcesOpen(void* instance, GxInt32 offset, GxInt32)
     return instance;
 }
 
-void* ResourcesClose(void* instance, GxInt32, GxInt32)
+void* GxResourcesClose(void* instance, GxInt32, GxInt32)
 {
     GxResourcesEmptyArena();
     ResourcesBlock* arena = Arena();
@@ -135,10 +137,8 @@ void* ResourcesClose(void* instance, GxInt32, GxInt32)
     return instance;
 }
 
-}  // namespace
-
-const GxCoreModule gxResourcesModule = {0x40B, static_cast<GxInt32>(sizeof(ResourcesBlock)), ResourcesOpen,
-                                        ResourcesClose};
+const GxCoreModule gxResourcesModule = {0x40B, static_cast<GxInt32>(sizeof(ResourcesBlock)), GxResourcesOpen,
+                                        GxResourcesClose};
 
 GxResourceEntry* GxResourceEntryAlloc(void* owner, GxResourceEntry** ownerRef, GxInt32 size,
                                       GxResourceDestroyCallBack destroyNotify)

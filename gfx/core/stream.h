@@ -68,7 +68,13 @@ struct GxStream {
 };
 
 // Chunk header as it lies on a stream: type, body size, library stamp (12 bytes, little-endian).
+struct GxChunkHeader {
+    GxUInt32 type;
+    GxUInt32 length;        // body bytes, not counting the header
+    GxUInt32 libraryStamp;  // GxStreamMakeLibraryStamp(version, build)
+};
 constexpr GxUInt32 gxCHUNKHEADERSIZE = 12;
+static_assert(sizeof(GxChunkHeader) == gxCHUNKHEADERSIZE, "a chunk header is three words without padding");
 
 // Chunk types owned by the stream module (the extension chunk 0x03 is in plugin.h).
 constexpr GxUInt32 gxID_STRUCT = 0x01;

@@ -238,7 +238,15 @@ GxUInt32 RecordFilterAddressing(GxUInt32 flags)
     return (flags & gxTEXTUREFILTERMASK) | (u << gxTEXTUREADDRESSUSHIFT) | (v << gxTEXTUREADDRESSVSHIFT);
 }
 
-bool ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
+// What reading one record left behind: a texture, a texture dropped after its record was read whole, or a stream
+// stopped somewhere inside the record.
+enum class RecordRead {
+    kTexture,
+    kDropped,
+    kBroken
+};
+
+RecordRead ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
 {
     GxChar name[gxTEXTURENAMELENGTH + 1] = {};
     GxChar mask[gxTEXTURENAMELENGTH + 1] = {};
@@ -247,31 +255,31 @@ bool ReadRecordTexture(GxStream* stream, GxTexDictionary* dictionary)
         GxStreamRead(stream, mask, gxTEXTURENAMELENGTH) != static_cast<GxUInt32>(gxTEXTURENAMELENGTH) ||
         GxStreamReadInt32(stream, header, sizeof(header)) == nullptr) {
         GxErrorRaise(gxPLUGINIMAGEDICTIONARY, gxERRREAD);
-        return false;
+        return RecordRead::kBroken;
     }
     const GxUInt32 flags = static_cast<GxUInt32>(header[1]);
     StoredLevels levels;
     if (!AllocateLevels(stream, &levels, header[0])) {
-        return false;
+        return RecordRead::kBroken;
     }
     if (!ReadLevelImages(stream, &levels)) {
         ReleaseLevels(&levels);
-        return false;
+        return RecordRead::kBroken;
     }
     GxRaster* raster = BuildRaster(&levels, flags & gxTEXTUREFILTERMASK);
     if (raster == nullptr) {
-        return false;
+        return RecordRead::kDropped;
     }
     GxTexture* texture = GxTextureCreate(raster);
     if (texture == nullptr) {
         GxRasterDestroy(raster);
-        return false;
+        return RecordRead::kDropped;
     }
     GxTextureSetName(texture, name);
     GxTextureSetMaskName(texture, mask);
     texture->filterAddressing = RecordFilterAddressing(flags);
     GxTexDictionaryAddTexture(dictionary, texture);
-    return true;
+    return RecordRead::kTexture;
 }
 
 // The texture chunk of the chunk layout: a texture without raster, or null after skipping what is left of it.
@@ -613,10 +621,11 @@ GxTexDictionary* GxTexDictionaryStreamReadImages(GxStream* stream)
     if (dictionary == nullptr) {
         return nullptr;
     }
-    // A failed texture leaves the stream somewhere inside its record, so the whole read fails.
+    // A texture whose raster or record the device refuses is dropped and the next record read; a stream stopped
+    // inside a record has lost its place, so the whole read fails.
     if (!chunkLayout) {
         for (GxInt32 i = 0; i < count; i++) {
-            if (!ReadRecordTexture(stream, dictionary)) {
+            if (ReadRecordTexture(stream, dictionary) == RecordRead::kBroken) {
                 GxTexDictionaryDestroy(dictionary);
                 return nullptr;
             }

@@ -55,7 +55,9 @@ void DestroyFreeLists(GxTextureModuleBlock* block)
     }
 }
 
-void* TextureModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
+}  // namespace
+
+void* GxTextureOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
 {
     GxTextureModuleBlock* block = BlockAt(instance, offset);
     std::memset(block, 0, sizeof(*block));
@@ -86,7 +88,7 @@ void* TextureModuleOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
     return instance;
 }
 
-void* TextureModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
+void* GxTextureClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
 {
     GxTextureModuleBlock* block = BlockAt(instance, offset);
     if (block->scratch != nullptr) {
@@ -107,9 +109,7 @@ void* TextureModuleClose(void* instance, GxInt32 offset, GxInt32 /*size*/)
     return instance;
 }
 
-}  // namespace
-
-const GxCoreModule gxTextureModule = {0x408, sizeof(GxTextureModuleBlock), TextureModuleOpen, TextureModuleClose};
+const GxCoreModule gxTextureModule = {0x408, sizeof(GxTextureModuleBlock), GxTextureOpen, GxTextureClose};
 
 // ---- module internals ----
 

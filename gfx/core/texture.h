@@ -75,6 +75,10 @@ constexpr GxInt32 gxTEXTURENAMEWORKLENGTH = 255;
 
 // ---- textures ----
 
+// Module callbacks (engine module 0x408): texture and dictionary free lists, the default dictionary and callbacks.
+void* GxTextureOpen(void* instance, GxInt32 offset, GxInt32 size);
+void* GxTextureClose(void* instance, GxInt32 offset, GxInt32 size);
+
 GxTexture* GxTextureCreate(GxRaster* raster);
 // Releases one reference; the last frees the texture and its raster.
 GxBool GxTextureDestroy(GxTexture* texture);

@@ -22,6 +22,7 @@ struct GxTextureTestCounts {
     GxInt32 textures = 0;
     GxInt32 rasters = 0;
     GxInt32 textureExtOffset = -1;
+    GxInt32 refuseRasters = 0;  // rasters still to refuse, as a device out of room would
 };
 inline GxTextureTestCounts gxTextureTestCounts;
 constexpr GxUInt32 gxTEXTURETESTPLUGIN = 0xFE01;
@@ -34,7 +35,15 @@ inline void* GxTextureTestConstruct(void* object, GxInt32 offset, GxInt32)
     return object;
 }
 inline void* GxTextureTestDestruct(void* object, GxInt32, GxInt32) { return gxTextureTestCounts.textures--, object; }
-inline void* GxRasterTestConstruct(void* object, GxInt32, GxInt32) { return gxTextureTestCounts.rasters++, object; }
+inline void* GxRasterTestConstruct(void* object, GxInt32, GxInt32)
+{
+    if (gxTextureTestCounts.refuseRasters > 0) {
+        gxTextureTestCounts.refuseRasters--;
+        return nullptr;
+    }
+    gxTextureTestCounts.rasters++;
+    return object;
+}
 inline void* GxRasterTestDestruct(void* object, GxInt32, GxInt32) { return gxTextureTestCounts.rasters--, object; }
 
 inline GxUInt32& GxTextureTestValue(GxTexture* texture)

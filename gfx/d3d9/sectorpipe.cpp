@@ -38,13 +38,12 @@ SectorGlue glue;
 // Asked with the engine's current world, which is null until a world is made current.
 GxLink* WorldGlobalLights(GxWorld* world) { return world ? &world->directionalLightList : nullptr; }
 
-GxUInt16 lightFrame = 0;  // raised per lit object, so a light reached through several sectors is set once
-
 // The local lights of the atomic's sectors that light atomics and reach its world bounding sphere.
 GxBool AtomicLocalLights(GxAtomic* atomic)
 {
     const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
-    const GxUInt16 frame = ++lightFrame;
+    // Raised per lit object, so a light reached through several sectors is set once.
+    const GxUInt16 frame = ++GxEngineInstance->lightFrameCounter;
     GxBool any = 0;
     for (GxLink* t = atomic->llWorldSectorsInAtomic.next; t != &atomic->llWorldSectorsInAtomic; t = t->next) {
         GxWorldSector* sector = GxTieFromAtomicLink(t)->worldSector;

@@ -84,25 +84,9 @@ GxClumpMembership* LightMembership(GxLight* light)
 
 void DestroyClumpContents(GxClump* clump)
 {
-    GxLink* link = clump->atomicList.next;
-    while (link != &clump->atomicList) {
-        GxLink* next = link->next;
-        GxAtomicDestroy(GxLinkGetData(link, GxAtomic, inClumpLink));
-        link = next;
-    }
-    GxLinkInit(&clump->atomicList);
-    while (!GxLinkIsEmpty(&clump->lightList)) {
-        GxLink* lightLink = clump->lightList.next;
-        GxLinkRemove(lightLink);
-        memset(lightLink, 0, sizeof(GxClumpMembership));
-        GxLightDestroy(LightOfLink(lightLink));
-    }
-    while (!GxLinkIsEmpty(&clump->cameraList)) {
-        GxLink* cameraLink = clump->cameraList.next;
-        GxLinkRemove(cameraLink);
-        memset(cameraLink, 0, sizeof(GxClumpMembership));
-        GxCameraDestroy(CameraOfLink(cameraLink));
-    }
+    GxClumpForAllAtomics(clump, GxClumpDestroyAtomicCallback, nullptr);
+    GxClumpForAllLights(clump, GxClumpDestroyLightCallback, nullptr);
+    GxClumpForAllCameras(clump, GxClumpDestroyCameraCallback, nullptr);
     auto* frame = static_cast<GxFrame*>(clump->object.parent);
     if (frame) {
         GxFrameDestroyHierarchy(frame);
@@ -112,7 +96,9 @@ void DestroyClumpContents(GxClump* clump)
 
 void CollectEntry(void* entry, void* data) { static_cast<std::vector<void*>*>(data)->push_back(entry); }
 
-void* ClumpModuleOpen(void* instance, GxInt32 offset, GxInt32)
+}  // namespace
+
+void* GxClumpModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     moduleOffset = offset;
     GxPluginRegistryTrackOffset(&moduleOffset);
@@ -133,7 +119,7 @@ void* ClumpModuleOpen(void* instance, GxInt32 offset, GxInt32)
     return instance;
 }
 
-void* ClumpModuleClose(void* instance, GxInt32, GxInt32)
+void* GxClumpModuleClose(void* instance, GxInt32, GxInt32)
 {
     ClumpModuleBlock* block = Block();
     if (!block) {
@@ -157,6 +143,8 @@ void* ClumpModuleClose(void* instance, GxInt32, GxInt32)
     moduleInstances--;
     return instance;
 }
+
+namespace {
 
 // The morph target sphere at index i, or null when the geometry has no such target.
 const GxSphere* TargetSphere(const GxGeometry* geometry, GxUInt32 i)
@@ -186,7 +174,8 @@ GxInt32 GxClumpLightMembershipOffset(void) { return lightMembershipOffset; }
 
 GxBool GxClumpPluginAttach(void)
 {
-    if (GxEngineRegisterPlugin(sizeof(ClumpModuleBlock), gxPLUGINCLUMPMODULE, ClumpModuleOpen, ClumpModuleClose) < 0) {
+    if (GxEngineRegisterPlugin(sizeof(ClumpModuleBlock), gxPLUGINCLUMPMODULE, GxClumpModuleOpen, GxClumpModuleClose) <
+        0) {
         return 0;
     }
     return GxClumpRegisterMembershipPlugins();
@@ -452,11 +441,8 @@ GxClump* GxClumpForAllAtomics(GxClump* clump, GxAtomicCallBack callBack, void* d
 GxInt32 GxClumpGetNumAtomics(GxClump* clump)
 {
     GxInt32 count = 0;
-    if (!clump) {
-        return 0;
-    }
-    for (GxLink* link = clump->atomicList.next; link != &clump->atomicList; link = link->next) {
-        count++;
+    if (clump) {
+        GxClumpForAllAtomics(clump, GxObjectCountCallback, &count);
     }
     return count;
 }
@@ -512,6 +498,30 @@ GxClump* GxClumpForAllCameras(GxClump* clump, GxCameraCallBack callBack, void* d
         link = next;
     }
     return clump;
+}
+
+GxAtomic* GxClumpDestroyAtomicCallback(GxAtomic* atomic, void*)
+{
+    GxAtomicDestroy(atomic);
+    return atomic;
+}
+
+GxLight* GxClumpDestroyLightCallback(GxLight* light, void*)
+{
+    GxClumpMembership* membership = LightMembership(light);
+    GxLinkRemove(&membership->inClumpLink);
+    memset(membership, 0, sizeof(*membership));
+    GxLightDestroy(light);
+    return light;
+}
+
+GxCamera* GxClumpDestroyCameraCallback(GxCamera* camera, void*)
+{
+    GxClumpMembership* membership = CameraMembership(camera);
+    GxLinkRemove(&membership->inClumpLink);
+    memset(membership, 0, sizeof(*membership));
+    GxCameraDestroy(camera);
+    return camera;
 }
 
 GxClump* GxClumpSetCallback(GxClump* clump, GxClumpCallBack callBack)

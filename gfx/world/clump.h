@@ -92,6 +92,9 @@ struct GxClump {
 
 // Module (engine plugin 0x504) and the membership extensions of cameras and lights; called before GxEngineOpen.
 GxBool GxClumpPluginAttach(void);
+// Module callbacks: the atomic and clump free lists; the close destroys every clump and atomic still alive.
+void* GxClumpModuleOpen(void* instance, GxInt32 offset, GxInt32 size);
+void* GxClumpModuleClose(void* instance, GxInt32 offset, GxInt32 size);
 GxBool GxClumpRegisterMembershipPlugins(void);
 // Extension offsets of the membership record in cameras and lights (-1 when not registered).
 GxInt32 GxClumpCameraMembershipOffset(void);
@@ -123,6 +126,17 @@ GxClump* GxClumpRemoveLight(GxClump* clump, GxLight* light);
 GxClump* GxClumpForAllLights(GxClump* clump, GxLightCallBack callBack, void* data);
 GxClump* GxClumpForAllCameras(GxClump* clump, GxCameraCallBack callBack, void* data);
 GxClump* GxClumpSetCallback(GxClump* clump, GxClumpCallBack callBack);
+// Iteration callbacks (each returns its object): destroy an atomic as GxAtomicDestroy does; unlink a light or
+// camera from its clump, zero its membership record and destroy it; count objects into the GxInt32 at `data`.
+GxAtomic* GxClumpDestroyAtomicCallback(GxAtomic* atomic, void* data);
+GxLight* GxClumpDestroyLightCallback(GxLight* light, void* data);
+GxCamera* GxClumpDestroyCameraCallback(GxCamera* camera, void* data);
+template <typename Object>
+Object* GxObjectCountCallback(Object* object, void* data)
+{
+    ++*static_cast<GxInt32*>(data);
+    return object;
+}
 // Copies atomics (frames and hierarchy included); lights and cameras stay with the source.
 GxClump* GxClumpClone(GxClump* clump);
 GxAtomic* GxAtomicClone(GxAtomic* atomic);

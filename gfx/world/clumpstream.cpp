@@ -23,20 +23,25 @@ constexpr GxUInt32 kLeastAtomicBytes = 3 * gxCHUNKHEADERSIZE + kAtomicStructSize
 constexpr GxUInt32 kLeastFramedEntryBytes = 3 * gxCHUNKHEADERSIZE + kIndexStructSize;
 constexpr GxUInt32 kLeastGeometryBytes = 4 * gxCHUNKHEADERSIZE + 16;
 
+}  // namespace
+
 // ---- write context and sizes ----
 
-struct WriteContext {
+struct GxClumpWriteContext {
+    GxStream* stream = nullptr;
     GxFrameList frames = {nullptr, 0};
     std::vector<GxGeometry*> geometries;  // distinct, in atomic-list order of first use
     bool ok = true;
 
-    ~WriteContext()
+    ~GxClumpWriteContext()
     {
         if (frames.frames) {
             GxFrameListDeinitialize(&frames);
         }
     }
 };
+
+namespace {
 
 GxAtomic* AtomicOfLink(GxLink* link) { return GxLinkGetData(link, GxAtomic, inClumpLink); }
 
@@ -50,7 +55,7 @@ GxCamera* CameraOfLink(GxLink* link)
     return reinterpret_cast<GxCamera*>(reinterpret_cast<char*>(link) - GxClumpCameraMembershipOffset());
 }
 
-bool BuildContext(GxClump* clump, WriteContext* context)
+bool BuildContext(GxClump* clump, GxClumpWriteContext* context)
 {
     auto* root = static_cast<GxFrame*>(clump->object.parent);
     if (!root) {
@@ -77,7 +82,7 @@ bool BuildContext(GxClump* clump, WriteContext* context)
     return true;
 }
 
-GxUInt32 GeometryListSize(const WriteContext& context)
+GxUInt32 GeometryListSize(const GxClumpWriteContext& context)
 {
     GxUInt32 size = gxCHUNKHEADERSIZE + kIndexStructSize;
     for (GxGeometry* geometry : context.geometries) {
@@ -86,7 +91,7 @@ GxUInt32 GeometryListSize(const WriteContext& context)
     return size;
 }
 
-GxUInt32 AtomicSize(const GxAtomic* atomic, const WriteContext& context)
+GxUInt32 AtomicSize(const GxAtomic* atomic, const GxClumpWriteContext& context)
 {
     GxUInt32 size = gxCHUNKHEADERSIZE + kAtomicStructSize + gxCHUNKHEADERSIZE +
                     static_cast<GxUInt32>(GxPluginRegistryGetSize(&gxAtomicTKList, atomic));
@@ -96,7 +101,7 @@ GxUInt32 AtomicSize(const GxAtomic* atomic, const WriteContext& context)
     return size;
 }
 
-GxUInt32 ClumpSize(GxClump* clump, const WriteContext& context)
+GxUInt32 ClumpSize(GxClump* clump, const GxClumpWriteContext& context)
 {
     GxUInt32 size = gxCHUNKHEADERSIZE + kClumpStructSize;
     size += gxCHUNKHEADERSIZE + static_cast<GxUInt32>(GxFrameListStreamGetSize(&context.frames));
@@ -114,18 +119,9 @@ GxUInt32 ClumpSize(GxClump* clump, const WriteContext& context)
     return size + gxCHUNKHEADERSIZE + static_cast<GxUInt32>(GxPluginRegistryGetSize(&gxClumpTKList, clump));
 }
 
-GxInt32 Count(const GxLink* head)
-{
-    GxInt32 n = 0;
-    for (const GxLink* link = head->next; link != head; link = link->next) {
-        n++;
-    }
-    return n;
-}
-
 // ---- writing ----
 
-bool FrameIndex(const WriteContext& context, const GxFramedObject* object, GxInt32* index)
+bool FrameIndex(const GxClumpWriteContext& context, const GxFramedObject* object, GxInt32* index)
 {
     const auto* frame = static_cast<const GxFrame*>(object->object.parent);
     if (!frame || !GxFrameListFindFrame(&context.frames, frame, index)) {
@@ -135,13 +131,16 @@ bool FrameIndex(const WriteContext& context, const GxFramedObject* object, GxInt
     return true;
 }
 
-void AtomicStreamWrite(const GxAtomic* atomic, GxStream* stream, WriteContext* context)
+}  // namespace
+
+GxAtomic* GxClumpAtomicStreamWrite(GxAtomic* atomic, void* data)
 {
+    auto* context = static_cast<GxClumpWriteContext*>(data);
     GxInt32 frameIndex = 0;
     GxInt32 geometryIndex = 0;
     if (!FrameIndex(*context, &atomic->object, &frameIndex)) {
         context->ok = false;
-        return;
+        return nullptr;
     }
     for (size_t i = 0; i < context->geometries.size(); i++) {
         if (context->geometries[i] == atomic->geometry) {
@@ -149,6 +148,7 @@ void AtomicStreamWrite(const GxAtomic* atomic, GxStream* stream, WriteContext* c
         }
     }
     const bool inline_ = context->geometries.empty() && atomic->geometry;
+    GxStream* stream = context->stream;
     context->ok = GxWorldWriteHeader(stream, gxID_ATOMIC, AtomicSize(atomic, *context)) &&
                   GxWorldWriteHeader(stream, gxID_STRUCT, kAtomicStructSize) &&
                   GxWorldWriteU32(stream, static_cast<GxUInt32>(frameIndex)) &&
@@ -156,7 +156,10 @@ void AtomicStreamWrite(const GxAtomic* atomic, GxStream* stream, WriteContext* c
                   GxWorldWriteU32(stream, atomic->object.object.flags) && GxWorldWriteU32(stream, 0) &&
                   (!inline_ || GxGeometryStreamWrite(atomic->geometry, stream)) &&
                   GxPluginRegistryWriteDataChunks(&gxAtomicTKList, stream, atomic);
+    return context->ok ? atomic : nullptr;
 }
+
+namespace {
 
 bool WriteIndexStruct(GxStream* stream, GxInt32 index)
 {
@@ -172,13 +175,17 @@ GxClump* GxClumpStreamWrite(GxClump* clump, GxStream* stream)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
-    WriteContext context;
+    GxClumpWriteContext context;
+    context.stream = stream;
     if (!BuildContext(clump, &context)) {
         return nullptr;
     }
-    const GxUInt32 counts[3] = {static_cast<GxUInt32>(GxClumpGetNumAtomics(clump)),
-                                static_cast<GxUInt32>(Count(&clump->lightList)),
-                                static_cast<GxUInt32>(Count(&clump->cameraList))};
+    GxInt32 numLights = 0;
+    GxInt32 numCameras = 0;
+    GxClumpForAllLights(clump, GxObjectCountCallback, &numLights);
+    GxClumpForAllCameras(clump, GxObjectCountCallback, &numCameras);
+    const GxUInt32 counts[3] = {static_cast<GxUInt32>(GxClumpGetNumAtomics(clump)), static_cast<GxUInt32>(numLights),
+                                static_cast<GxUInt32>(numCameras)};
     if (!GxWorldWriteHeader(stream, gxID_CLUMP, ClumpSize(clump, context)) ||
         !GxWorldWriteHeader(stream, gxID_STRUCT, kClumpStructSize) || !GxWorldWriteU32(stream, counts[0]) ||
         !GxWorldWriteU32(stream, counts[1]) || !GxWorldWriteU32(stream, counts[2]) ||
@@ -193,9 +200,7 @@ GxClump* GxClumpStreamWrite(GxClump* clump, GxStream* stream)
             return nullptr;
         }
     }
-    for (GxLink* link = clump->atomicList.next; context.ok && link != &clump->atomicList; link = link->next) {
-        AtomicStreamWrite(AtomicOfLink(link), stream, &context);
-    }
+    GxClumpForAllAtomics(clump, GxClumpAtomicStreamWrite, &context);
     if (!context.ok) {
         return nullptr;
     }
@@ -220,14 +225,12 @@ GxClump* GxClumpStreamWrite(GxClump* clump, GxStream* stream)
 
 // ---- reading atomics ----
 
-namespace {
-
-struct ReadContext {
+struct GxClumpReadContext {
     GxFrameList frames = {nullptr, 0};
     GxGeometry** geometries = nullptr;
     GxInt32 numGeometries = 0;
 
-    ~ReadContext()
+    ~GxClumpReadContext()
     {
         for (GxInt32 i = 0; i < numGeometries; i++) {
             GxGeometryDestroy(geometries[i]);
@@ -240,6 +243,8 @@ struct ReadContext {
         }
     }
 };
+
+namespace {
 
 bool ReadIndex(GxStream* stream, GxInt32 limit, GxInt32* index)
 {
@@ -255,8 +260,11 @@ bool ReadIndex(GxStream* stream, GxInt32 limit, GxInt32* index)
     return true;
 }
 
-GxAtomic* AtomicStreamRead(GxStream* stream, const ReadContext& context)
+}  // namespace
+
+GxAtomic* GxClumpAtomicStreamRead(GxStream* stream, const GxClumpReadContext* list)
 {
+    const GxClumpReadContext& context = *list;
     GxUInt32 length = 0;
     GxUInt8 record[kAtomicStructSize];
     if (!GxWorldFindStruct(stream, kAtomicStructSize, &length) || !GxWorldRead(stream, record, sizeof(record)) ||
@@ -301,7 +309,9 @@ GxAtomic* AtomicStreamRead(GxStream* stream, const ReadContext& context)
     return atomic;
 }
 
-bool ReadGeometryList(GxStream* stream, ReadContext* context)
+namespace {
+
+bool ReadGeometryList(GxStream* stream, GxClumpReadContext* context)
 {
     GxUInt32 length = 0;
     GxInt32 count = 0;
@@ -334,7 +344,7 @@ bool ReadGeometryList(GxStream* stream, ReadContext* context)
 }
 
 // The frame list must form one hierarchy under frame 0; frames outside it would belong to nobody.
-bool ReadFrames(GxStream* stream, ReadContext* context)
+bool ReadFrames(GxStream* stream, GxClumpReadContext* context)
 {
     GxUInt32 length = 0;
     if (!GxWorldFindChunk(stream, gxID_FRAMELIST, &length) ||
@@ -397,7 +407,7 @@ GxClump* GxClumpStreamRead(GxStream* stream)
     }
     bool ok = true;
     {
-        ReadContext context;
+        GxClumpReadContext context;
         ok = ReadFrames(stream, &context);
         if (ok) {
             GxClumpSetFrame(clump, context.frames.frames[0]);
@@ -405,7 +415,7 @@ GxClump* GxClumpStreamRead(GxStream* stream)
         ok = ok && ReadGeometryList(stream, &context);
         for (GxInt32 i = 0; ok && i < numAtomics; i++) {
             GxAtomic* atomic = nullptr;
-            ok = GxWorldFindChunk(stream, gxID_ATOMIC, nullptr) && (atomic = AtomicStreamRead(stream, context));
+            ok = GxWorldFindChunk(stream, gxID_ATOMIC, nullptr) && (atomic = GxClumpAtomicStreamRead(stream, &context));
             if (ok) {
                 GxClumpAddAtomic(clump, atomic);
             }

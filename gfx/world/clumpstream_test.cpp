@@ -312,3 +312,33 @@ TEST_F(ClumpStream, RightsChunkCallsThePluginBack)
     GxClumpDestroy(copy);
     GxClumpDestroy(made);
 }
+
+TEST_F(ClumpStream, IterationCallbacksCountAndDestroyTheClumpsObjects)
+{
+    GxLight* ambient = GxLightCreate(gxLIGHTAMBIENT);
+    GxClumpAddLight(clump, ambient);
+    GxInt32 counts[3] = {0, 0, 0};
+    GxClumpForAllAtomics(clump, GxObjectCountCallback, &counts[0]);
+    GxClumpForAllLights(clump, GxObjectCountCallback, &counts[1]);
+    GxClumpForAllCameras(clump, GxObjectCountCallback, &counts[2]);
+    EXPECT_EQ(counts[0], 3);
+    EXPECT_EQ(counts[1], 2);
+    EXPECT_EQ(counts[2], 1);
+
+    // Each destroy callback empties its list and releases what the objects held.
+    const GxInt32 refs = shared->refCount;
+    GxClumpForAllAtomics(clump, GxClumpDestroyAtomicCallback, nullptr);
+    GxClumpForAllLights(clump, GxClumpDestroyLightCallback, nullptr);
+    GxClumpForAllCameras(clump, GxClumpDestroyCameraCallback, nullptr);
+    EXPECT_TRUE(GxLinkIsEmpty(&clump->atomicList));
+    EXPECT_TRUE(GxLinkIsEmpty(&clump->lightList));
+    EXPECT_TRUE(GxLinkIsEmpty(&clump->cameraList));
+    EXPECT_EQ(shared->refCount, refs - 2);
+    // The frames stay with the clump, which still writes (an empty model).
+    const std::vector<GxUInt8> bytes = WriteClump(clump);
+    ASSERT_FALSE(bytes.empty());
+    GxClump* empty = ReadClump(bytes);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(GxClumpGetNumAtomics(empty), 0);
+    GxClumpDestroy(empty);
+}

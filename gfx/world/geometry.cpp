@@ -294,17 +294,14 @@ GxUInt16 KeyIndex(T* keys, GxInt32* count, T key)
     return static_cast<GxUInt16>((*count)++);
 }
 
-struct MaterialKeys {
-    GxUInt16 texture, raster, pipeline;
-};
+}  // namespace
 
-// Sort keys of every material: indices of its texture, raster and pipeline in order of first appearance.
-bool ComputeMaterialKeys(const GxMaterialList* list, std::vector<MaterialKeys>* keys)
+bool GxMaterialListSortKeys(const GxMaterialList* list, GxUInt32 keyHint, std::vector<GxMaterialSortKeys>* keys)
 {
     const size_t n = static_cast<size_t>(list->numMaterials);
     auto* textures = static_cast<GxTexture**>(GxMalloc(n * sizeof(GxTexture*), kScratchTextureHint));
-    auto* rasters = static_cast<GxRaster**>(GxMalloc(n * sizeof(GxRaster*), kScratchKeyHint));
-    auto* pipelines = static_cast<GxPipeline**>(GxMalloc(n * sizeof(GxPipeline*), kScratchKeyHint));
+    auto* rasters = static_cast<GxRaster**>(GxMalloc(n * sizeof(GxRaster*), keyHint));
+    auto* pipelines = static_cast<GxPipeline**>(GxMalloc(n * sizeof(GxPipeline*), keyHint));
     const bool ok = textures && rasters && pipelines;
     if (ok) {
         GxInt32 numTextures = 0;
@@ -328,6 +325,8 @@ bool ComputeMaterialKeys(const GxMaterialList* list, std::vector<MaterialKeys>* 
     }
     return ok;
 }
+
+namespace {
 
 // Every triangle must name existing vertices, and a material whenever the list has any.
 bool TrianglesValid(const GxGeometry* geometry)
@@ -366,8 +365,8 @@ GxGeometry* GxGeometryUnlock(GxGeometry* geometry)
         GxErrorRaise(gxPLUGINWORLD, gxERRBADMATERIALINDEX);
         return nullptr;
     }
-    std::vector<MaterialKeys> keys;
-    if (geometry->matList.numMaterials > 0 && !ComputeMaterialKeys(&geometry->matList, &keys)) {
+    std::vector<GxMaterialSortKeys> keys;
+    if (geometry->matList.numMaterials > 0 && !GxMaterialListSortKeys(&geometry->matList, kScratchKeyHint, &keys)) {
         return nullptr;
     }
     GxMeshBuilder* builder = GxMeshBuilderCreate(static_cast<GxUInt32>(geometry->numTriangles));
@@ -378,7 +377,7 @@ GxGeometry* GxGeometryUnlock(GxGeometry* geometry)
         const GxTriangle& t = geometry->triangles[i];
         const bool hasMaterial = !keys.empty();
         GxMaterial* material = hasMaterial ? geometry->matList.materials[t.matIndex] : nullptr;
-        const MaterialKeys key = hasMaterial ? keys[t.matIndex] : MaterialKeys{0, 0, 0};
+        const GxMaterialSortKeys key = hasMaterial ? keys[t.matIndex] : GxMaterialSortKeys{0, 0, 0};
         if (!GxMeshBuilderAddTriangle(builder, material, t.vertIndex[0], t.vertIndex[1], t.vertIndex[2], t.matIndex,
                                       key.texture, key.raster, key.pipeline)) {
             GxMeshBuilderDestroy(builder);

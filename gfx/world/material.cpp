@@ -536,7 +536,7 @@ GxLight* GxLightCreate(GxInt32 type)
     light->object.sync = LightSync;
     light->color = GxRGBAReal{1.0f, 1.0f, 1.0f, 1.0f};
     GxLinkInit(&light->worldSectorsInLight);
-    light->lightFrame = static_cast<GxUInt16>(~0u);
+    light->lightFrame = static_cast<GxUInt16>(GxEngineInstance->lightFrameCounter - 1);  // not yet taken
     GxPluginRegistryInitObject(&gxLightTKList, light);
     return light;
 }

@@ -101,7 +101,10 @@ TEST_F(Material, RightsChunkOnlyForPipelinesOfAPlugin)
 
 TEST_F(Material, LightsRoundTripWithTheirGreyFlag)
 {
+    // A new light carries the stamp just before the engine's light-frame counter: the next pass takes it.
+    GxEngineInstance->lightFrameCounter = 7;
     GxLight* light = GxLightCreate(gxLIGHTPOINT);
+    EXPECT_EQ(light->lightFrame, 6);
     EXPECT_FLOAT_EQ(GxLightGetConeAngle(light), 3.1415927f / 2);
     light->radius = 5.0f;
     light->minusCosAngle = -2.0f;

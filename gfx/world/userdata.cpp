@@ -1,4 +1,4 @@
-// User data: the extension shared by six object types, its copy and its stream (plugin 0x11F).
+// User data: the extension shared by seven object types, its copy and its stream (plugin 0x11F).
 #include "gfx/world/userdata.h"
 
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "gfx/core/texture.h"
 #include "gfx/world/geometry.h"
 #include "gfx/world/material.h"
+#include "gfx/world/world.h"
 #include "gfx/world/world_local.h"
 
 namespace {
@@ -403,7 +404,8 @@ GxBool GxUserDataPluginAttach(void)
 {
     if (GxEngineRegisterPlugin(0, gxPLUGINUSERDATA, GxCountingModuleOpen<&openCount>,
                                GxCountingModuleClose<&openCount>) < 0 ||
-        Register(GxGeometryRegisterPlugin, GxGeometryRegisterPluginStream) < 0) {
+        Register(GxGeometryRegisterPlugin, GxGeometryRegisterPluginStream) < 0 ||
+        Register(GxWorldSectorRegisterPlugin, GxWorldSectorRegisterPluginStream) < 0) {
         return 0;
     }
     frameOffset = Register(GxFrameRegisterPlugin, GxFrameRegisterPluginStream);

@@ -1,5 +1,5 @@
-// User data: named arrays of integers, floats or strings attached to frames, cameras, lights, materials,
-// textures and geometries, carried in their extension data (plugin 0x11F).
+// User data: named arrays of integers, floats or strings attached to geometries, world sectors, frames, cameras,
+// lights, materials and textures, carried in their extension data (plugin 0x11F).
 #pragma once
 
 #include "gfx/core/assert.h"
@@ -24,8 +24,8 @@ struct GxUserDataArray {
     void* data;  // numElements values, or for strings numElements owned pointers (null allowed)
 };
 
-// Engine plugin 0x11F and the extension on geometries, frames, cameras, lights, materials and textures;
-// called before GxEngineOpen. True only when every registration succeeded.
+// Engine plugin 0x11F and the extension on geometries, world sectors, frames, cameras, lights, materials and
+// textures, in that order; called before GxEngineOpen. True only when every registration succeeded.
 GxBool GxUserDataPluginAttach(void);
 
 GxInt32 GxFrameGetUserDataArrayCount(GxFrame* frame);

@@ -1,4 +1,5 @@
 // Tests of user data: counting, copying, and the stream with strings, nulls and bad input.
+#include <algorithm>
 #include <cstring>
 
 #include "gfx/core/bytes.h"
@@ -100,4 +101,38 @@ TEST_F(UserData, UnterminatedStringsAreTerminated)
     EXPECT_STREQ(GxUserDataArrayGetName(GxFrameGetUserDataArray(copy, 0)), "abcd");
     GxFrameDestroy(copy);
     GxFrameDestroy(frame);
+}
+
+TEST_F(UserData, WorldSectorsReadAndWriteTheirUserData)
+{
+    // An extension chunk holding one integer array "zone" = {7}.
+    const std::vector<GxUInt8> extension = GxWorldTestWrite([](GxStream* s) {
+        const GxUInt32 body[] = {1, 5, 0, 0, gxUSERDATAINT, 1, 7};
+        std::vector<GxUInt8> data(4 + 4 + 5 + 12);
+        GxBytesPutU32(&data[0], body[0]);
+        GxBytesPutU32(&data[4], body[1]);
+        std::memcpy(&data[8], "zone", 5);
+        GxBytesPutU32(&data[13], body[4]);
+        GxBytesPutU32(&data[17], body[5]);
+        GxBytesPutU32(&data[21], body[6]);
+        const auto size = static_cast<GxUInt32>(data.size());
+        return GxStreamWriteChunkHeader(s, gxID_EXTENSION, gxCHUNKHEADERSIZE + size, gxLIBRARYVERSION,
+                                        gxLIBRARYBUILD) &&
+               GxStreamWriteChunkHeader(s, gxPLUGINUSERDATA, size, gxLIBRARYVERSION, gxLIBRARYBUILD) &&
+               GxStreamWrite(s, data.data(), size);
+    });
+    const GxBBox box = {{1.0f, 1.0f, 1.0f}, {-1.0f, -1.0f, -1.0f}};
+    GxWorld* world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    GxWorldSector* sector = GxSectorAsAtomic(world->rootSector);
+    GxStream* stream = GxWorldTestOpen(extension);
+    ASSERT_NE(GxPluginRegistryReadDataChunks(&gxWorldSectorTKList, stream, sector), nullptr);
+    EXPECT_EQ(GxStreamBytesLeft(stream), 0u);
+    GxStreamClose(stream, nullptr);
+    // The sector's extension data (its meshes among them) holds the user-data chunk as it was read.
+    const std::vector<GxUInt8> written = GxWorldTestWrite(
+        [sector](GxStream* s) { return GxPluginRegistryWriteDataChunks(&gxWorldSectorTKList, s, sector) != nullptr; });
+    EXPECT_NE(std::search(written.begin(), written.end(), extension.begin() + gxCHUNKHEADERSIZE, extension.end()),
+              written.end());
+    GxWorldDestroy(world);
 }

@@ -29,6 +29,7 @@ constexpr GxUInt32 kWorldHint = 0x3000B;
 constexpr GxUInt32 kWorldListHint = 0x4000B;
 constexpr GxUInt32 kWorldRecordHint = 0x40507;
 constexpr GxInt32 kWorldRecordsPerBlock = 8;
+constexpr GxUInt32 kSortKeyHint = 0x10507;  // scratch arrays of the mesh sort keys
 constexpr GxUInt32 kWorldStructSize = 64;
 constexpr GxUInt32 kPlaneStructSize = 24;
 constexpr GxUInt32 kSectorStructSize = 44;
@@ -158,7 +159,7 @@ void CalcSectorBoxes(GxWorld* world)
     }
 }
 
-bool BuildSectorMesh(GxWorld* world, GxWorldSector* sector)
+bool BuildSectorMesh(GxWorld* world, GxWorldSector* sector, const std::vector<GxMaterialSortKeys>& keys)
 {
     if (sector->mesh) {
         return true;
@@ -175,8 +176,10 @@ bool BuildSectorMesh(GxWorld* world, GxWorldSector* sector)
         const GxTriangle& t = sector->triangles[i];
         const GxInt32 index = sector->matListWindowBase + t.matIndex;
         GxMaterial* material = GxMaterialListGetMaterial(&world->matList, index);
+        const bool keyed = index >= 0 && static_cast<size_t>(index) < keys.size();
+        const GxMaterialSortKeys key = keyed ? keys[static_cast<size_t>(index)] : GxMaterialSortKeys{0, 0, 0};
         if (!GxMeshBuilderAddTriangle(builder, material, t.vertIndex[0], t.vertIndex[1], t.vertIndex[2],
-                                      static_cast<GxUInt16>(index), 0, 0, 0)) {
+                                      static_cast<GxUInt16>(index), key.texture, key.raster, key.pipeline)) {
             GxMeshBuilderDestroy(builder);
             return false;
         }
@@ -187,14 +190,21 @@ bool BuildSectorMesh(GxWorld* world, GxWorldSector* sector)
 
 bool BuildMeshes(GxWorld* world)
 {
+    struct Build {
+        GxWorld* world;
+        std::vector<GxMaterialSortKeys> keys;
+    } build = {world, {}};
+    if (world->matList.numMaterials > 0 && !GxMaterialListSortKeys(&world->matList, kSortKeyHint, &build.keys)) {
+        return false;
+    }
     bool ok = true;
     GxWorldForAllWorldSectors(
         world,
         [](GxWorldSector* sector, void* data) -> GxWorldSector* {
-            auto* w = static_cast<GxWorld*>(data);
-            return BuildSectorMesh(w, sector) ? sector : nullptr;
+            const auto* b = static_cast<const Build*>(data);
+            return BuildSectorMesh(b->world, sector, b->keys) ? sector : nullptr;
         },
-        world);
+        &build);
     GxWorldForAllWorldSectors(
         world,
         [](GxWorldSector* sector, void* data) -> GxWorldSector* {

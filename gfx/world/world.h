@@ -38,6 +38,7 @@ constexpr GxInt32 gxERRBADWORLD = 8;               // with plugin id gxPLUGINWOR
 enum GxWorldFlag : GxUInt32 {
     gxWORLDSEPARATEPLANEVALUES = 0x40000000,  // planes carry their own left and right values
 };
+constexpr GxInt32 gxWORLDRENDERFRONTTOBACK = 1;
 constexpr GxInt32 gxWORLDRENDERBACKTOFRONT = 2;
 constexpr GxInt32 gxATOMICSECTORTYPE = -1;
 constexpr GxUInt8 gxWORLDONEBLOCK = 0x01;  // private flag: world, sectors and arrays are one allocation

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "gfx/core/bytes.h"
 #include "gfx/core/plugin.h"
@@ -18,9 +19,28 @@ extern GxPluginRegistry gxLightTKList;
 extern GxPluginRegistry gxAtomicTKList;
 extern GxPluginRegistry gxClumpTKList;
 
+// Mesh sort keys of a material: the indices of its texture, raster and pipeline among the distinct ones of its
+// list, in order of first appearance.
+struct GxMaterialSortKeys {
+    GxUInt16 texture, raster, pipeline;
+};
+// Keys of every material of the list (geometry.cpp); the raster and pipeline scratch arrays take `keyHint`.
+// False, with the out-of-memory error, when a scratch array cannot be had.
+bool GxMaterialListSortKeys(const GxMaterialList* list, GxUInt32 keyHint, std::vector<GxMaterialSortKeys>* keys);
+
 // Right-to-render record read from an atomic's extensions; the atomic reader clears it before them and
 // hands it to the recorded plugin after them.
 extern GxRightsRecord gxAtomicPendingRights;
+
+// The frame list and geometry list a clump's atomics name by index while the clump is written or read
+// (clumpstream.cpp).
+struct GxClumpWriteContext;
+struct GxClumpReadContext;
+// Writes one atomic chunk; a GxClumpForAllAtomics callback over a GxClumpWriteContext, whose ok flag it clears
+// (and returns null) on the first failure.
+GxAtomic* GxClumpAtomicStreamWrite(GxAtomic* atomic, void* context);
+// Reads the body of an atomic chunk inside a clump; null (the atomic destroyed) on failure.
+GxAtomic* GxClumpAtomicStreamRead(GxStream* stream, const GxClumpReadContext* context);
 
 // True when the stream can still deliver `bytes` (always true when it cannot tell).
 inline bool GxWorldStreamHolds(const GxStream* stream, uint64_t bytes)

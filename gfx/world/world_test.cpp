@@ -57,6 +57,42 @@ TEST_F(WorldObjects, CreatedWorldHasOneEmptySectorThatDrawsNothing)
     GxCameraDestroy(camera);
 }
 
+std::vector<GxInt32> sectorOrders;
+GxBool RecordSectorOrder(void* out, void* inOut, GxInt32 in)
+{
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(inOut, nullptr);
+    sectorOrders.push_back(in);
+    return 0;
+}
+
+TEST_F(WorldObjects, CameraSyncTellsTheDeviceTheSectorOrder)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    GxCamera* camera = GxCameraCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxObjectSetFrame(&camera->object, frame);
+    GxStandardFunc& entry = GxEngineInstance->stdFunc[gxSTANDARDSECTORORDER];
+    const GxStandardFunc saved = entry;
+    entry = RecordSectorOrder;
+    sectorOrders.clear();
+    GxFrameSetDirty(frame);
+    GxFrameSyncDirty();
+    EXPECT_TRUE(sectorOrders.empty()) << "a camera in no world lists no sectors";
+    GxWorldAddCamera(world, camera);
+    GxFrameSyncDirty();
+    world->renderOrder = gxWORLDRENDERFRONTTOBACK;
+    GxFrameSetDirty(frame);
+    GxFrameSyncDirty();
+    EXPECT_EQ(sectorOrders, (std::vector<GxInt32>{0, 1}));
+    entry = saved;
+    GxWorldDestroy(world);
+    GxCameraDestroy(camera);
+    GxFrameDestroy(frame);
+}
+
 TEST_F(WorldObjects, CopiesOfObjectsInAWorldEnterTheSameWorld)
 {
     const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};

@@ -508,8 +508,11 @@ GxFramedObject* CameraSync(GxFramedObject* object)
     if (ext->sync && !ext->sync(object)) {
         return nullptr;
     }
-    if (LiveWorld(ext)) {
+    if (GxWorld* world = LiveWorld(ext)) {
         BuildVisibleSectors(camera, ext);
+        if (GxStandardFunc order = GxEngineInstance->stdFunc[gxSTANDARDSECTORORDER]) {
+            order(nullptr, nullptr, world->renderOrder == gxWORLDRENDERFRONTTOBACK ? 1 : 0);
+        }
     }
     return object;
 }

@@ -126,8 +126,24 @@ TEST_F(ImageDictionary, BothLayoutsReadBack)
     EXPECT_EQ(gxTextureTestCounts.rasters, 0);
 }
 
-TEST_F(ImageDictionary, TruncatedAndBadRecordsFailTheWholeRead)
+TEST_F(ImageDictionary, RefusedTexturesAreDroppedAndBrokenRecordsFailTheRead)
 {
+    // A raster the device refuses drops its texture; the records after it are still read.
+    {
+        const std::vector<ContentImageTexture> textures = Sample();
+        const Bytes bytes = Written(
+            [&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, CONTENTIMAGEDICTIONARYRECORDS); });
+        gxTextureTestCounts.refuseRasters = 1;
+        GxTexDictionary* dictionary = ReadImages(bytes);
+        ASSERT_NE(dictionary, nullptr);
+        EXPECT_EQ(GxTexDictionaryGetNumTextures(dictionary), 2);
+        EXPECT_EQ(GxTexDictionaryFindNamedTexture(dictionary, "brick"), nullptr);
+        EXPECT_NE(GxTexDictionaryFindNamedTexture(dictionary, "sign"), nullptr);
+        GxTexDictionaryDestroy(dictionary);
+        EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+        GxTestTakeErrorCode();
+    }
+    // A record cut short leaves the stream inside it: nothing after it can be found, so the read fails.
     for (ContentImageDictionaryLayout layout : {CONTENTIMAGEDICTIONARYRECORDS, CONTENTIMAGEDICTIONARYCHUNKS}) {
         const std::vector<ContentImageTexture> textures = Sample();
         const Bytes bytes = Written([&](GxStream* s) { return ContentImageDictionaryWrite(s, textures, layout); });

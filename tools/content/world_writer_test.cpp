@@ -534,6 +534,37 @@ std::vector<GxUInt8> WithSectorExtension(std::vector<GxUInt8> bytes, const std::
     return bytes;
 }
 
+TEST_F(WorldFile, SectorMeshesAreSortedByTheMaterialsTextures)
+{
+    // Materials 0 and 2 share a texture: their meshes come together, before material 1's.
+    GxTexture* textures[2] = {GxTextureCreate(nullptr), GxTextureCreate(nullptr)};
+    const char* names[2] = {"shared", "other"};
+    for (int i = 0; i < 2; i++) {
+        GxTextureSetName(textures[i], names[i]);
+        GxTexDictionaryAddTexture(GxTexDictionaryGetCurrent(), textures[i]);
+    }
+    materials.push_back(GxMaterialCreate());
+    for (size_t i = 0; i < materials.size(); i++) {
+        GxMaterialSetTexture(materials[i], textures[i % 2 == 0 ? 0 : 1]);
+    }
+    ContentWorldMesh mesh;
+    for (GxUInt16 m = 0; m < 3; m++) {
+        const GxReal x0 = m * kCell, x1 = x0 + kCell;
+        const GxV3d corners[4] = {{x0, 0, 0}, {x0, 0, kCell}, {x1, 0, kCell}, {x1, 0, 0}};
+        ContentWorldAddQuad(&mesh, corners, GxV3d{0, 1, 0}, GxRGBA{200, 200, 200, 255}, m, 1.0f);
+    }
+    const ContentWorldPlan plan = {gxGEOMETRYPOSITIONS | gxGEOMETRYTEXTURED | gxGEOMETRYNORMALS,
+                                   GxBBox{{3 * kCell, 10, kCell}, {0, -10, 0}}, materials, 100};
+    world = Read(ContentWorldBytes(mesh, plan));
+    ASSERT_NE(world, nullptr);
+    GxMeshHeader* header = Sectors(world)[0]->mesh;
+    ASSERT_EQ(header->numMeshes, 3u);
+    const GxMesh* meshes = GxMeshHeaderGetMeshes(header);
+    EXPECT_STREQ(meshes[0].material->texture->name, "shared");
+    EXPECT_STREQ(meshes[1].material->texture->name, "shared");
+    EXPECT_STREQ(meshes[2].material->texture->name, "other");
+}
+
 TEST_F(WorldFile, SectorsKeepAStoredBinMeshAndRefuseADamagedOne)
 {
     // A strip world's sector builds strips; its extension then carries them.
