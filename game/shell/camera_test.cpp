@@ -122,7 +122,8 @@ TEST_F(GameCamera, HeightsFollowTheStoreyShownAndTheLockedModeIsNotHeld)
     EXPECT_FLOAT_EQ(-95.0f, Where().y);
 }
 
-TEST_F(GameCamera, TheViewGoesUpAndDownWithTheStoreyStraightAndWithinItsRange)
+// The view moves one storey with a plain move, not a clamped one: straight up or down by 4.0, whatever the height.
+TEST_F(GameCamera, TheViewGoesUpAndDownOneStoreyStraight)
 {
     Stand({50.0f, 20.0f, -50.0f}, 60.0f, 135.0f);
     floors.floor = 1;
@@ -135,15 +136,14 @@ TEST_F(GameCamera, TheViewGoesUpAndDownWithTheStoreyStraightAndWithinItsRange)
     game->CameraDown();
     EXPECT_FLOAT_EQ(20.0f, Where().y);
 
-    // At the top the view stays there; one storey down from the lowest height of storey 3 is storey 2's lowest.
     Stand({50.0f, 58.0f, -50.0f}, 60.0f, 0.0f);
     floors.floor = 4;
     game->CameraUp();
-    EXPECT_FLOAT_EQ(60.0f, Where().y);
-    Stand({50.0f, 17.0f, -50.0f}, 60.0f, 0.0f);
+    EXPECT_FLOAT_EQ(62.0f, Where().y);
+    Stand({50.0f, 7.0f, -50.0f}, 60.0f, 0.0f);
     floors.floor = 2;
     game->CameraDown();
-    EXPECT_FLOAT_EQ(13.0f, Where().y);
+    EXPECT_FLOAT_EQ(3.0f, Where().y);
 }
 
 // The application with its window on SDL's offscreen driver, the game's keyboard and mouse, and the pump of the
