@@ -335,20 +335,20 @@ bool CPlayTest::QuestionTakesClicks(int)
 }
 
 // With a shop held from the build menu, Escape asks to leave and the shop stays held; No takes the question away
-// and the shop is still held; a click on the build button (on the interface) drops it.
+// and the shop is still held. The demolish button closes the build menu, and a click on the speed button (on the
+// interface) ends demolishing.
 bool CPlayTest::EscapeTool(int)
 {
     CInterface* ui = InterfaceGet();
     CFerroxCanvasNodeManager* menus = ui ? ui->m_pBuildMenu.get() : nullptr;
-    const int t = m_count;
     switch (m_phase) {
     case 0:
         if (HoldBuildItem(m_count++, kShopPage, PLACEMENT_OBJECT, "shop"))
             m_phase = 1, m_count = 0;
         return false;
     case 1:
-        Tap(VK_ESCAPE, m_count++, 0);
-        if (t < kWaitFrames)
+        Tap(VK_ESCAPE, m_count, 0);
+        if (m_count++ < kWaitFrames)
             return false;
         if (!Holds(ui->m_pConfirmPanel.get()) || HeldMode() != PLACEMENT_OBJECT) {
             Fail("Escape with a shop held did not ask to leave with the shop still held");
@@ -364,13 +364,16 @@ bool CPlayTest::EscapeTool(int)
         }
         return false;
     case 3:
-        // The build button closes the page and reopens the root, then closes the menu; the first click drops the shop.
-        if (ClickWidget(ui->m_pMainPanel.get(), MAIN_BUILD) && (!menus || !menus->GetOpenNode()))
-            m_phase = 4;
+        m_waiting = "the demolish button";
+        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_DEMOLISH);
+        return false;
+    case 4:
+        m_waiting = "the speed button";
+        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_SPEED_1);
         return false;
     default:
-        if (HeldMode() != PLACEMENT_IDLE || Holds(ui->m_pConfirmPanel.get())) {
-            Fail("a click on the interface did not drop the shop");
+        if (HeldMode() != PLACEMENT_IDLE || (menus && menus->GetOpenNode()) || Holds(ui->m_pConfirmPanel.get())) {
+            Fail("the demolish and speed buttons did not leave the hand empty and the build menu closed");
             return false;
         }
         return true;
