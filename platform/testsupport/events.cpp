@@ -86,9 +86,4 @@ BOOL Win32TestPushMouseButton(HWND hwnd, UINT virtualKey, int x, int y, BOOL dow
     return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
 }
 
-void Win32TestRefuseWarps(BOOL refuse)
-{
-    User().refuseWarps = refuse != FALSE;
-    User().warpPending = false;
-    User().warpUnanswered = false;
-}
+void Win32TestRefuseWarps(BOOL refuse) { Win32SetDisplayWarps(refuse ? 0 : 1); }

@@ -325,6 +325,14 @@ int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym)
     return 0;
 }
 
+void Win32SetDisplayWarps(int warps)
+{
+    UserState& u = User();
+    u.refuseWarps = warps == 0;
+    u.warpPending = false;
+    u.warpUnanswered = false;
+}
+
 int Win32VirtualKeyFromScanCode(int scanCode)
 {
     const auto scan = static_cast<SDL_Scancode>(scanCode);

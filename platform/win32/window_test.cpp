@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/event_testing.h"
 #include "platform/win32/gl_required_testing.h"
 #include "platform/win32/user_testing.h"
 #include "platform/win32/win32_sdl.h"
@@ -586,7 +585,7 @@ TEST_F(WindowTest, EachWarpEchoesExactlyOnce)
 TEST_F(WindowTest, AfterAWarpTheDisplayRefusedThePointerGoesOnFromTheWarp)
 {
     HWND hwnd = MakeWindow(true);
-    Win32TestRefuseWarps(TRUE);
+    Win32SetDisplayWarps(0);
     POINT p = {50, 60};
     ClientToScreen(hwnd, &p);
     ASSERT_TRUE(SetCursorPos(p.x, p.y));
@@ -604,7 +603,7 @@ TEST_F(WindowTest, AfterAWarpTheDisplayRefusedThePointerGoesOnFromTheWarp)
     EXPECT_EQ(GET_Y_LPARAM(m[1].lParam), 57);
     EXPECT_EQ(GET_X_LPARAM(m[2].lParam), 57);
     EXPECT_EQ(GET_Y_LPARAM(m[3].lParam), 57);
-    Win32TestRefuseWarps(FALSE);
+    Win32SetDisplayWarps(1);
 
     ASSERT_TRUE(SetCursorPos(p.x + 10, p.y));
     PushMotion(hwnd, 60, 60);  // the display's report of the warp
