@@ -89,6 +89,31 @@ void CProgramShell::AdvanceContract(int32_t category)
         ui->AdvanceContract(static_cast<uint16_t>(category));
 }
 
+namespace {
+
+// Every page of the tree with the id asks its listener about each of its buttons again.
+void RefreshPages(CFerroxCanvasNodeManager* menus, CFerroxCanvasNode* node, int32_t page)
+{
+    if (!node)
+        return;
+    if (node->GetNodeId() == page) {
+        for (uint16_t index = 0; index < node->GetWidgetCount(); index++)
+            menus->RefreshButton(node, index);
+    }
+    for (size_t child = 0; node->GetChild(child); child++)
+        RefreshPages(menus, node->GetChild(child), page);
+}
+
+}  // namespace
+
+void CProgramShell::RefreshBuildPage(int32_t page)
+{
+    CInterface* ui = Interface();
+    CFerroxCanvasNodeManager* menus = ui ? ui->m_pBuildMenu.get() : nullptr;
+    if (menus)
+        RefreshPages(menus, menus->GetRoot(), page);
+}
+
 void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world)
 {
     CInterface* ui = Interface();
@@ -107,7 +132,8 @@ void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worl
 void CProgramShell::AskLeave(void (*yes)())
 {
     CInterface* ui = Interface();
-    if (!ui || !ui->m_pConfirmPanel)
+    // A question already open is not stacked a second time: one answer must close it.
+    if (!ui || !ui->m_pConfirmPanel || ui->GetStack().GetTopModal() == ui->m_pConfirmPanel.get())
         return;
     CFerroxLocale* locale = FerroxGameLocale();
     const int16_t list = locale ? locale->FindTextList(kInGameMessagesList) : kFerroxNoTextList;
@@ -118,12 +144,6 @@ int CProgramShell::HasModal()
 {
     CInterface* ui = Interface();
     return ui ? ui->GetStack().HasModal() : 0;
-}
-
-int CProgramShell::CloseTopPanel()
-{
-    CInterface* ui = Interface();
-    return ui ? ui->CloseTopPanel() : 0;
 }
 
 void CProgramShell::LeaveInterface()

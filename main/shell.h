@@ -34,10 +34,10 @@ public:
     void RenderInterface() override;
     void SetCursorValue(int16_t value) override;
     void AdvanceContract(int32_t category) override;
+    void RefreshBuildPage(int32_t page) override;
     void ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world) override;
     void AskLeave(void (*yes)()) override;
     int HasModal() override;
-    int CloseTopPanel() override;
     void LeaveInterface() override;
     int CreateFrontEnd() override;
     void UpdateFrontEnd(float frameTime) override;

@@ -43,6 +43,12 @@ const char kData[] =
 
 // The texts the start requires: one list is enough to start.
 const char kLanguage[] = "<LANGUAGE>\n<mainmenu>\n<0>\nLondon\nLondon\nLondres\n</0>\n</mainmenu>\n</LANGUAGE>\n";
+// A cursor picture of one pixel: without one the game does not start.
+const unsigned char kCursor[] = {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48,
+                                 0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00,
+                                 0x00, 0x1f, 0x15, 0xc4, 0x89, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x44, 0x41, 0x54, 0x78,
+                                 0xda, 0x63, 0x64, 0xf8, 0xcf, 0x50, 0x0f, 0x00, 0x03, 0x86, 0x01, 0x80, 0x5a, 0x34,
+                                 0x7d, 0x6b, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
 // Past the two start-up pictures of 4 s each, at 0.05 s a frame.
 constexpr int kFrames = 180;
 constexpr int kStepMilliseconds = 50;
@@ -102,6 +108,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     g_root = std::filesystem::temp_directory_path() / ("mall_startup_fuzz_" + std::to_string(seed()));
     std::filesystem::create_directories(g_root);
     std::ofstream((g_root / "language.xml").string(), std::ios::binary) << kLanguage;
+    std::ofstream((g_root / "cursor.png").string(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(kCursor), sizeof(kCursor));
     g_pShell = new CProgramShell();
     return 0;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Damaged settings, data and text files: each start with one stops with a message naming the file and what is wrong
-# with it and exits non-zero, the file is left byte for byte as it was, so a second start stops the same way;
-# once the authored file is back, the game starts to its main menu. Settings that cannot be saved start the game
-# unsaved.
+# Damaged settings and data files: each start with one stops with a message naming the file and what is wrong with
+# it and exits non-zero, the file is left byte for byte as it was, so a second start stops the same way; once the
+# authored file is back, the game starts to its main menu. A damaged or missing text file does not stop the start;
+# a missing cursor picture does. Settings that cannot be saved start the game unsaved.
 # Arguments: mkcontent, mall, the content texts folder, mall_playtest (which shows the main menu once restored).
 set -euo pipefail
 source "$(dirname "$0")/author_content.sh"
@@ -39,9 +39,6 @@ cases=(
   "data.xml:empty:holds no tag"
   "data.xml:data_cut:ends inside <"
   "data.xml:missing:is missing"
-  "language.xml:language_cut:ends inside <"
-  "language.xml:binary:holds control bytes"
-  "language.xml:missing:is missing"
 )
 
 fail() {
@@ -91,6 +88,34 @@ for i in "${!cases[@]}"; do
     fail "$file ($damage): the start after restoring the file failed"
   fi
 done
+# Texts cut, damaged or missing: the game starts all the same (its texts show the catalogue's diagnostics), and
+# the file stays as it was.
+for damage in language_cut binary missing; do
+  if [ "$damage" = missing ]; then
+    rm -f "$game/language.xml"
+  else
+    cp "$root/$damage" "$game/language.xml"
+  fi
+  start
+  if [ "$code" -ne 0 ] || grep -qE "cannot start|the game ends" "$root/err"; then
+    cat "$root/err"
+    fail "language.xml ($damage): the start stopped"
+  fi
+  if [ "$damage" = missing ]; then
+    [ ! -e "$game/language.xml" ] || fail "language.xml ($damage): the start made the file"
+  else
+    cmp -s "$root/$damage" "$game/language.xml" || fail "language.xml ($damage): the start changed the file"
+  fi
+done
+cp "$root/language.xml" "$game/language.xml"
+# Without its cursor picture the game does not start.
+mv "$game/cursor.png" "$root/cursor.png"
+start
+if [ "$code" -eq 0 ] || ! grep -qF "cannot start: the cursor picture cannot be read" "$root/err"; then
+  cat "$root/err"
+  fail "a start without the cursor picture did not stop and say so"
+fi
+mv "$root/cursor.png" "$game/cursor.png"
 # Settings at the size cap that the launcher's choices and CR LF line ends would take past it cannot be saved: a
 # headless start plays all the same, unsaved, and the file stays as it was.
 pad_settings() {

@@ -145,8 +145,6 @@ private:
     bool LoadPanelShows(int frame);
     // Names with accents typed as French and German keyboards type them, shown in the field and saved under them;
     // the load panel lists both and loads one.
-    bool SaveAccented(int frame);
-    bool LoadAccented(int frame);
     // Opens the save (or load) panel from the main bar's options over phases 0 and 1; true once the click went.
     bool OpenFilePanel(int t, bool save);
     // The centre of the load panel's row that lists save `name`; false when no row on its page lists it.
@@ -162,8 +160,7 @@ private:
     bool CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, const std::string& which);
     // The load panel's thumbnail on screen has the colours of the save's picture.
     bool ThumbnailOnScreen();
-    bool m_shifted = false;     // shift is held with the typed key
-    size_t m_accentedName = 0;  // the accented name being saved
+    bool m_shifted = false;  // shift is held with the typed key
     bool Escape(int frame);
     bool Leave(int frame);
     bool CloseWindow(int frame);

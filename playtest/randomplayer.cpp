@@ -623,7 +623,7 @@ bool CRandomPlayer::Act(const RandomAction& action, int t)
 
 // ---- the round trip ----
 
-// Escape until no modal canvas is open, the game paused, the mall saved, loaded back (it must be the same mall)
+// Every modal canvas closed, the game paused, the mall saved, loaded back (it must be the same mall)
 // and saved again: the second save keeps what a load keeps of the first (a load plans the figures' walks afresh,
 // game/shell/savecheck.h). That save loaded in turn must save to its own bytes. Then the game runs again.
 bool CRandomPlayer::RoundTrip(int t)
@@ -703,12 +703,18 @@ void CRandomPlayer::CompareSaves(bool exact)
         Broken("round trip: saving the loaded mall changed what a load keeps, at " + change + files);
 }
 
+// The newest modal canvas closes with its own button, one at a time: No for a question, close for a file panel.
 bool CRandomPlayer::CloseModals(int f)
 {
-    if (f % kTapFrames == 0 && !HasModal())
+    CInterface* ui = InterfaceGet();
+    CFerroxCanvas* top = ui ? ui->GetStack().GetTopModal() : nullptr;
+    const int t = f % (kClickFrames + kTapFrames);
+    if (t == 0 && !top)
         return true;
-    if (f % kTapFrames < 2)
-        m_input.Key(VK_ESCAPE, f % kTapFrames == 0);
+    if (!top)
+        return false;
+    const int close = top == ui->m_pConfirmPanel.get() ? CONFIRM_NO : FILE_PANEL_CLOSE;
+    Clicks(t, {Widget(Canvas(top), Fixed(close))});
     return false;
 }
 

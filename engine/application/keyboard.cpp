@@ -14,10 +14,6 @@ const int kScanCodeShift = 16;
 const int32_t kScanCodeMask = 0xFF;
 const SHORT kKeyHeldMask = static_cast<SHORT>(0xFF00);
 const float kArrowSpeed = 80.0f;
-// The key table names every key code up to this one; a character above it (a letter with an accent, which the
-// table cannot give) comes with its key's character message and is the key code itself.
-const WPARAM kLastTableCode = 0xB1;
-const WPARAM kNoKeyCode = FERROX_KEY_NONE;
 
 // Scan code -> engine key code pairs; every other code gives FERROX_KEY_NONE.
 struct KeyPair {
@@ -87,13 +83,6 @@ int32_t FerroxKeyCodeFromScanCode(int32_t scanCode)
     if (scanCode < 0 || scanCode >= kKeyTableSize)
         return FERROX_KEY_NONE;
     return Table().codes[scanCode];
-}
-
-int32_t FerroxTypedKeyCode(int32_t keyCode, int32_t shift)
-{
-    if (!shift || keyCode < 'a' || keyCode > 'z')
-        return keyCode;
-    return keyCode - 'a' + 'A';
 }
 
 CFerroxKeyboard::CFerroxKeyboard() { memset(&m_event, 0, sizeof(m_event)); }
@@ -168,19 +157,18 @@ int32_t CFerroxWin32Keyboard::GetScanCode(WPARAM, LPARAM lParam)
 int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->GetKeyboard() : nullptr;
-    if (!keyboard || (message == WM_CHAR && (wParam <= kLastTableCode || wParam >= kNoKeyCode)))
+    // Character messages carry nothing the key table does not: they are dropped.
+    if (!keyboard || (message != WM_KEYDOWN && message != WM_KEYUP))
         return 1;
     FerroxKeyEvent event;
     event.modifiers0 = GetKeyState(VK_CONTROL) & kKeyHeldMask;
     event.modifiers1 = GetKeyState(VK_SHIFT) & kKeyHeldMask;
     event.scanCode = GetScanCode(wParam, lParam);
-    event.keyCode = FerroxTypedKeyCode(FerroxKeyCodeFromScanCode(event.scanCode), event.modifiers1);
+    event.keyCode = FerroxKeyCodeFromScanCode(event.scanCode);
     event.virtualKey = static_cast<uint16_t>(wParam);
-    if (message == WM_CHAR)
-        event.keyCode = static_cast<int32_t>(wParam);
-    if (message == WM_KEYDOWN || message == WM_CHAR)
+    if (message == WM_KEYDOWN)
         keyboard->KeyDown(&event);
-    else if (message == WM_KEYUP)
+    else
         keyboard->KeyUp(&event);
     return 1;
 }

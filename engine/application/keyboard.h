@@ -24,9 +24,6 @@ enum FerroxKeyCode : int32_t {
 
 // The engine key code of a set-1 scan code (0x80 added for an extended key); 255 when unlisted.
 int32_t FerroxKeyCodeFromScanCode(int32_t scanCode);
-// The key code a key event carries: a letter typed with shift held is the capital, so that text keeps the case
-// the player typed; every other code is the table's.
-int32_t FerroxTypedKeyCode(int32_t keyCode, int32_t shift);
 
 class CFerroxKeyboard {
 public:

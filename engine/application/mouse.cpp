@@ -54,20 +54,13 @@ float ClampAxis(float* value, float limit)
 
 void ReleaseState(int32_t* state) { *state = FERROX_BUTTON_RELEASED; }
 
-// Adds a move's motion to the turn the camera has not applied yet, so that no move counts twice or is lost
-// when several come between frames; a turn the keyboard set is replaced.
-void AddTurn(CVantorCamera* camera, float dx, float dy)
+// A move's motion becomes the turn request: the camera applies the last one each frame.
+void SetTurn(CVantorCamera* camera, float dx, float dy)
 {
-    const bool pending = camera->m_mode == VANTOR_CAMERA_TURN && !camera->m_keepMotion;
-    camera->m_pitchInput = (pending ? camera->m_pitchInput : 0.0f) + dy;
-    camera->m_yawInput = (pending ? camera->m_yawInput : 0.0f) + dx;
+    camera->m_pitchInput = dy;
+    camera->m_yawInput = dx;
     camera->m_thirdInput = 0.0f;
     camera->m_keepMotion = 0;
-}
-
-bool IsDragging(const FerroxMousePosition* position)
-{
-    return position->right == FERROX_BUTTON_DOWN || position->middle == FERROX_BUTTON_DOWN;
 }
 
 }  // namespace
@@ -211,16 +204,13 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
         return &m_pos;
     int32_t mode = camera->m_mode;
     if (mode == VANTOR_CAMERA_TURN) {
-        AddTurn(camera, m_pos.dx, m_pos.dy);
+        SetTurn(camera, m_pos.dx, m_pos.dy);
     } else {
         const float width = static_cast<float>(ScreenWidth());
         const float height = static_cast<float>(ScreenHeight());
         const bool inside = m_pos.x >= kEdgeMargin && m_pos.x <= width - kEdgeMargin && m_pos.y >= kEdgeMargin &&
                             m_pos.y <= height - kEdgeMargin;
-        m_edgeGlide = 0;
-        // A button reaching into the margin is the interface's; a panel's face there still scrolls.
-        if (!inside && !m_pos.overButton) {
-            m_edgeGlide = 1;
+        if (!inside) {
             float motionX = 0.0f, motionZ = 0.0f;
             if (m_pos.x < kEdgeMargin) {
                 m_pos.x = kEdgeHold;
@@ -249,7 +239,7 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
         const FerroxKeyEvent* key = LastKey();
         if (key && key->modifiers0) {
             mode = VANTOR_CAMERA_TURN;
-            AddTurn(camera, m_pos.dx, m_pos.dy);
+            SetTurn(camera, m_pos.dx, m_pos.dy);
         } else if (key && key->modifiers1) {
             mode = VANTOR_CAMERA_RAISE;
             camera->m_motion[0] = 0.0f;
@@ -269,17 +259,6 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
         UpdateCursorRect();
     }
     return &m_pos;
-}
-
-void CVantorMouse::EndFrame()
-{
-    // A glide started at an edge stops once the interface finds the held cursor over one of its buttons.
-    CVantorCamera* camera = GameCamera();
-    if (m_edgeGlide && m_pos.overButton && camera && camera->m_mode == VANTOR_CAMERA_GLIDE) {
-        camera->StopMotion();
-        m_edgeGlide = 0;
-    }
-    CFerroxMouse::EndFrame();
 }
 
 int CVantorMouse::LeftButtonDown()
@@ -355,11 +334,7 @@ CFerroxWin32Mouse::CFerroxWin32Mouse() { Init(); }
 
 CFerroxWin32Mouse::~CFerroxWin32Mouse() {}
 
-void CFerroxWin32Mouse::Init()
-{
-    m_skipNextMove = 0;
-    m_pointer[0] = m_pointer[1] = 0.0f;
-}
+void CFerroxWin32Mouse::Init() { m_skipNextMove = 0; }
 
 int CFerroxWin32Mouse::ClipToWindow(HWND window, int fullScreen)
 {
@@ -401,33 +376,6 @@ void CFerroxWin32Mouse::SyncCursor(const FerroxMousePosition* position)
     ClipToWindow(window, g_pFerroxApp->IsFullScreen());
 }
 
-void CFerroxWin32Mouse::FollowButton(CFerroxMouse* mouse, float x, float y)
-{
-    // A button acts where its message says, also when the move that brought the pointer there was skipped.
-    const FerroxMousePosition* position = mouse->GetPosition();
-    if (static_cast<int>(position->x) != static_cast<int>(x) || static_cast<int>(position->y) != static_cast<int>(y))
-        SyncCursor(mouse->MoveTo(x, y));
-}
-
-void CFerroxWin32Mouse::DragTo(CFerroxMouse* mouse, float x, float y)
-{
-    // The pointer's own motion since the last message counts, and the system cursor is not put back: a warp the
-    // display refuses, or a pointer moved to absolute places, would otherwise count the drag from its start.
-    const float dx = x - m_pointer[0];
-    const float dy = y - m_pointer[1];
-    m_pointer[0] = x;
-    m_pointer[1] = y;
-    const FerroxMousePosition* position = mouse->GetPosition();
-    mouse->MoveTo(position->x + dx, position->y + dy);
-}
-
-void CFerroxWin32Mouse::EndDrag(CFerroxMouse* mouse)
-{
-    // The last button of the drag is up: the system cursor goes back to the game's one.
-    if (!IsDragging(mouse->GetPosition()))
-        SyncCursor(mouse->GetPosition());
-}
-
 int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CFerroxMouse* mouse = FerroxGameMouse();
@@ -436,23 +384,10 @@ int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     const float x = static_cast<float>(GET_X_LPARAM(lParam));
     const float y = static_cast<float>(GET_Y_LPARAM(lParam));
     HWND window = g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr;
-    const bool dragging = IsDragging(mouse->GetPosition());
-    if (message != WM_MOUSEMOVE && message != WM_MOUSEWHEEL) {
-        m_pointer[0] = x;
-        m_pointer[1] = y;
-        // During a drag the buttons act at the game's cursor, which the pointer left.
-        if (!dragging)
-            FollowButton(mouse, x, y);
-    }
     switch (message) {
     case WM_MOUSEMOVE:
-        // Every handled move warps the system cursor, whose echo is the next move: it is skipped.
         if (!m_skipNextMove) {
             m_skipNextMove = 1;
-            return 1;
-        }
-        if (dragging) {
-            DragTo(mouse, x, y);
             return 1;
         }
         SyncCursor(mouse->MoveTo(x, y));
@@ -476,12 +411,10 @@ int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_RBUTTONUP:
         ReleaseCapture();
         mouse->RightButtonUp();
-        EndDrag(mouse);
         return 1;
     case WM_MBUTTONUP:
         ReleaseCapture();
         mouse->MiddleButtonUp();
-        EndDrag(mouse);
         return 1;
     case WM_MOUSEWHEEL:
         mouse->SetWheel(GET_WHEEL_DELTA_WPARAM(wParam));

@@ -20,7 +20,6 @@ struct FerroxMousePosition {
     int32_t left, middle, right;
     int32_t wheel;
     int32_t overInterface;  // over a panel: clicks are the interface's
-    int32_t overButton;     // over a panel's button: the screen's edges do not scroll there
 };
 
 class CFerroxMouse {
@@ -60,8 +59,8 @@ protected:
     int32_t m_cursorRect[4];
 };
 
-// Drives the game camera from the mouse: scrolling at the screen edges wherever no button of the interface is
-// under the cursor, turning with the right or middle button or control, raising and lowering with shift or the wheel.
+// Drives the game camera from the mouse: scrolling at the screen edges, turning with the right or middle button or
+// control, raising and lowering with shift or the wheel.
 class CVantorMouse : public CFerroxMouse {
 public:
     FerroxMousePosition* MoveTo(float x, float y) override;
@@ -72,10 +71,6 @@ public:
     int MiddleButtonDown() override;
     int MiddleButtonUp() override;
     int SetWheel(int32_t value) override;
-    void EndFrame() override;
-
-private:
-    int32_t m_edgeGlide = 0;  // the camera glides because the cursor is held in an edge's margin
 };
 
 // Hands the queued mouse messages to the game's mouse and keeps the system cursor on the game's one.
@@ -92,12 +87,8 @@ public:
     int32_t GetSkipNextMove() const { return m_skipNextMove; }
 
 private:
+    // Puts the system cursor on the game's and clips it again; the warp's echo is the next move, skipped.
     void SyncCursor(const FerroxMousePosition* position);
-    void FollowButton(CFerroxMouse* mouse, float x, float y);
-    // A move while the right or middle button is held: the game's mouse moves by the pointer's own motion.
-    void DragTo(CFerroxMouse* mouse, float x, float y);
-    void EndDrag(CFerroxMouse* mouse);
 
     int32_t m_skipNextMove;
-    float m_pointer[2];  // where the last mouse message found the pointer, in client pixels
 };

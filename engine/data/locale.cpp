@@ -16,9 +16,8 @@ namespace {
 
 // Screen width used when no game object is there to ask: the virtual interface width.
 const int kDefaultScreenWidth = 800;
-// A text file's lists sit under this node; the file is held whole, so its size is capped as the settings' are.
+// A text file's lists sit under this node.
 const char* const kLanguageNode = "LANGUAGE";
-constexpr size_t kTextFileMaxBytes = FERROX_SETTINGS_MAX_BYTES;
 
 std::u16string FormatWide(const char* format, int value)
 {
@@ -128,9 +127,8 @@ void CLocale::LoadTextsFrom(const char* fileName)
     m_loadProblem.clear();
     const std::string name = fileName ? fileName : "";
     CFerroxTagTree tree;
-    std::string problem;
-    if (!tree.LoadWhole(fileName, kTextFileMaxBytes, &problem)) {
-        m_loadProblem = name + " " + problem;
+    if (!tree.Load(fileName)) {
+        m_loadProblem = name + " cannot be read";
         return;
     }
     if (!tree.FindNode(kLanguageNode, 1)) {

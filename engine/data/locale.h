@@ -57,10 +57,11 @@ public:
     virtual void ClearTexts();
     virtual void ExportTexts();
 
-    // The same, from and to the files named. A file that is missing, damaged or holds no "LANGUAGE" list loads
-    // no text and leaves the problem for GetLoadProblem.
+    // The same, from and to the files named. The file is read as any tag text (nodes left open stay, closing
+    // lines close whatever is open); one that is missing or holds no "LANGUAGE" list loads no text and leaves
+    // the problem for GetLoadProblem.
     void LoadTextsFrom(const char* fileName);
-    // What kept the last load of texts from reading its file ("./language.xml is missing"), or empty.
+    // What kept the last load of texts from finding its lists ("./language.xml cannot be read"), or empty.
     const std::string& GetLoadProblem() const { return m_loadProblem; }
     // Appends the lists of the "LANGUAGE" node of a loaded tree.
     void LoadTextsFromTree(CFerroxTagTree& tree);

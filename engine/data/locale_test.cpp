@@ -173,13 +173,13 @@ TEST_F(LocaleFiles, SettingsAndFilesAndExport)
     fromFile.LoadTextsFrom(language.c_str());
     EXPECT_EQ(u"Londres", fromFile.GetText(1, 0));
     EXPECT_EQ("", fromFile.GetLoadProblem());
-    // A missing, cut or foreign file loads no text and says which file and what is wrong with it.
+    // A missing or foreign file loads no text and says which file and what is wrong with it; every text then
+    // draws as an invalid list.
     const struct {
         const char* text;  // null: no file
         const char* problem;
     } damaged[] = {
-        {nullptr, " is missing"},
-        {"<LANGUAGE>\n<mainmenu>\n<0>\nLondon\n", " ends inside <0>"},
+        {nullptr, " cannot be read"},
         {"<DEBUG>\n</DEBUG>\n", " holds no LANGUAGE list"},
     };
     for (const auto& c : damaged) {
@@ -191,7 +191,17 @@ TEST_F(LocaleFiles, SettingsAndFilesAndExport)
         broken.LoadTextsFrom(path.c_str());
         EXPECT_EQ(0, broken.GetListCount());
         EXPECT_EQ(path + c.problem, broken.GetLoadProblem());
+        EXPECT_EQ(u"Invalid language vector. index 0", broken.GetText(0, 0));
     }
+    // A cut file keeps what it holds: nodes left open stay, and closing lines close whatever is open.
+    const std::string cut = Path("cut.xml");
+    WriteFile(cut, "<LANGUAGE>\n<mainmenu>\n<0>\nLondon\n</other>\n<1>\nParis\n");
+    CLocale tolerant;
+    tolerant.LoadTextsFrom(cut.c_str());
+    EXPECT_EQ("", tolerant.GetLoadProblem());
+    ASSERT_EQ(1, tolerant.GetListCount());
+    EXPECT_EQ(u"London", tolerant.GetText(0, 0));
+    EXPECT_EQ(u"Paris", tolerant.GetText(0, 1));
 
     // The catalogue is exported from language.xml in the working folder.
     const std::filesystem::path previous = std::filesystem::current_path();

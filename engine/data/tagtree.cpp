@@ -275,7 +275,6 @@ bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
     }
     piece.text = start;
     piece.lineEnd = lf != nullptr;
-    piece.lineDone = lf != nullptr;
     const char* nul = m_hasNul ? static_cast<const char*>(memchr(start, '\0', length)) : nullptr;
     if (nul) {
         length = static_cast<size_t>(nul - start);
@@ -287,8 +286,8 @@ bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
 
 namespace {
 
-// Longest line text that reads back as one piece.
-const size_t kMaxLineText = FERROX_TAG_LINE_BUFFER - 1;
+// Longest line text whose CR LF still ends in the same piece: a longer one reads back with an empty line after it.
+const size_t kMaxLineText = FERROX_TAG_LINE_BUFFER - 3;
 // Longest opening line whose CR LF still ends in the same piece, so that the name reads back with its LF.
 const size_t kMaxNameLine = FERROX_TAG_LINE_BUFFER - 3;
 
@@ -469,9 +468,7 @@ private:
     struct ReadState {
         CFerroxTagNode* current;
         unsigned skippedDepth;  // opening lines kept as values because the tree is too deep
-        // After a piece that did not end its line, a piece that is only the line end is not an empty value.
-        bool continued;
-        std::string* fault;  // a whole-file read's first fault; null for a read that takes what it finds
+        std::string* fault;     // a whole-file read's first fault; null for a read that takes what it finds
     };
     bool ReadBlocks(Tree tree, ReadState& state, GxFile* file, size_t maxBytes);
     void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
@@ -580,30 +577,26 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
 void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd)
 {
     FerroxTagPiece piece;
-    while (reader.NextWhole(piece, atEnd)) {
-        bool lineEndOnly = state.continued && piece.length == 0 && piece.lineEnd;
-        if (!lineEndOnly)
-            HandleLine(tree, state, piece);
-        state.continued = !piece.lineDone;
-    }
+    while (reader.NextWhole(piece, atEnd))
+        HandleLine(tree, state, piece);
 }
 
 void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
 {
-    ReadState state = {tree.root, 0, false, nullptr};
+    ReadState state = {tree.root, 0, nullptr};
     CFerroxTagPieceReader reader(text, size);
     HandlePieces(tree, state, reader, true);
 }
 
 bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
 {
-    ReadState state = {tree.root, 0, false, nullptr};
+    ReadState state = {tree.root, 0, nullptr};
     return ReadBlocks(tree, state, file, kMaxTagFileSize);
 }
 
 bool CFerroxTagParser::ReadWholeFile(Tree tree, GxFile* file, size_t maxBytes, std::string* fault)
 {
-    ReadState state = {tree.root, 0, false, fault};
+    ReadState state = {tree.root, 0, fault};
     if (!ReadBlocks(tree, state, file, maxBytes))
         return false;
     if (state.current->parent)

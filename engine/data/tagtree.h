@@ -182,7 +182,7 @@ public:
     // CR LF do not fit one line piece, or the deepest level reached).
     int AddChild(const char* name);
     // Appends a value line to the cursor node. 0 when refused: a value must be one line of at most
-    // FERROX_TAG_LINE_BUFFER - 1 bytes (a final LF allowed), must not start with "<" or "#", and
+    // FERROX_TAG_LINE_BUFFER - 3 bytes (a final LF allowed), must not start with "<" or "#", and
     // the cursor must not be the root, whose values are not written; so it reads back the same.
     int AddValue(const char* value);
     void DeleteCurrent();

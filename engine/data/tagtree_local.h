@@ -7,13 +7,12 @@
 
 #include "engine/data/tagtree.h"
 
-// One piece of a line: its visible bytes without the line end, whether the line end is visible
-// after them, and whether the piece took the line end from the text (also when a NUL hid it).
+// One piece of a line: its visible bytes without the line end, and whether the line end is visible
+// after them.
 struct FerroxTagPiece {
     const char* text;
     size_t length;
     bool lineEnd;
-    bool lineDone;
 };
 
 // Cuts text into pieces as the file layer's line reads do: at most FERROX_TAG_LINE_BUFFER - 1

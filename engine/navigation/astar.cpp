@@ -3,15 +3,19 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <typeinfo>
 
 #include "engine/data/debugdraw.h"
 #include "engine/navigation/blockgrid.h"
 #include "engine/world/spline.h"
+#include "gfx/core/memory.h"
 
 namespace {
 
-constexpr size_t kNodesPerBlock = 4096;
+// The node free list: 32 nodes a block, each living as long as its search.
+constexpr GxInt32 kNodesPerBlock = 32;
+constexpr GxUInt32 kNodeHint = gxMEMHINTDUROBJECT;
 // Generations live in the stamp bits above the state; past the last one every stamp is cleared.
 constexpr uint32_t kLastGeneration = 0xFFFFFFFFu >> 2;
 constexpr float kDebugLift = 0.1f;
@@ -40,7 +44,8 @@ constexpr uint32_t kAllDirections = 0xFFu;
 CFerroxAStar::CFerroxAStar()
 {
     m_generation = 1;
-    m_nodesUsed = 0;
+    m_pNodeList = nullptr;
+    m_nodeSession = 0;
     m_liveNodes = 0;
     Init();
 }
@@ -70,7 +75,9 @@ void CFerroxAStar::Init()
 void CFerroxAStar::Release()
 {
     Reset();
-    m_nodeBlocks.clear();
+    if (NodeListAlive())
+        GxFreeListDestroy(m_pNodeList);
+    m_pNodeList = nullptr;
     m_cells.clear();
     m_cells.shrink_to_fit();
     Init();
@@ -78,26 +85,35 @@ void CFerroxAStar::Release()
 
 CFerroxAStar::~CFerroxAStar() { CFerroxAStar::Release(); }
 
-FerroxAStarNode* CFerroxAStar::AllocNode()
+bool CFerroxAStar::NodeListAlive() const { return m_pNodeList && m_nodeSession == GxMemoryGetSession(); }
+
+bool CFerroxAStar::MakeNodeList()
 {
-    const size_t block = m_nodesUsed / kNodesPerBlock;
-    if (block == m_nodeBlocks.size()) {
-        // Left uninitialised: each node is set when it is taken.
-        m_nodeBlocks.emplace_back(new FerroxAStarNode[kNodesPerBlock]);
-    }
-    FerroxAStarNode* node = &m_nodeBlocks[block][m_nodesUsed % kNodesPerBlock];
-    m_nodesUsed++;
-    *node = FerroxAStarNode{};
-    m_liveNodes++;
-    return node;
+    if (NodeListAlive())
+        return true;
+    // A list of an earlier open of the memory went with it, and so did its nodes.
+    m_liveNodes = 0;
+    m_pNodeList = GxFreeListCreate(sizeof(FerroxAStarNode), kNodesPerBlock, alignof(FerroxAStarNode), kNodeHint);
+    m_nodeSession = GxMemoryGetSession();
+    return m_pNodeList != nullptr;
 }
 
-// The storage comes back with the others at the next Reset.
+FerroxAStarNode* CFerroxAStar::AllocNode()
+{
+    if (!MakeNodeList())
+        return nullptr;
+    void* entry = GxFreeListAlloc(m_pNodeList, kNodeHint);
+    if (entry == nullptr)
+        return nullptr;
+    m_liveNodes++;
+    return new (entry) FerroxAStarNode{};
+}
+
 void CFerroxAStar::FreeNode(FerroxAStarNode* node)
 {
-    if (node == nullptr) {
+    if (node == nullptr || !NodeListAlive())
         return;
-    }
+    GxFreeListFree(m_pNodeList, node);
     m_liveNodes--;
 }
 
@@ -118,11 +134,34 @@ void CFerroxAStar::NextGeneration()
     m_generation++;
 }
 
+// The open and closed nodes; once a path was built, which emptied the lists, the path from the start node; and
+// the goal node, which no list holds.
+void CFerroxAStar::FreeSearchNodes()
+{
+    for (const OpenEntry& entry : m_open)
+        FreeNode(CellNode(entry.cell));
+    for (FerroxAStarNode* node : m_closed)
+        FreeNode(node);
+    if (m_pathLength > 0) {
+        FerroxAStarNode* node = m_pStartNode;
+        while (node != nullptr && node != m_pGoalNode) {
+            FerroxAStarNode* next = node->child;
+            FreeNode(node);
+            node = next;
+        }
+    }
+    FreeNode(m_pGoalNode);
+}
+
 void CFerroxAStar::Reset()
 {
+    if (NodeListAlive()) {
+        FreeSearchNodes();
+        GxFreeListPurge(m_pNodeList);
+    } else {
+        m_liveNodes = 0;
+    }
     NextGeneration();
-    m_nodesUsed = 0;
-    m_liveNodes = 0;
     m_pGoalNode = nullptr;
     m_pStartNode = nullptr;
     m_open.clear();
@@ -130,18 +169,19 @@ void CFerroxAStar::Reset()
     m_closedCount = 0;
 }
 
+// What stays is the path: its nodes are linked by child, the last to the goal node, which no list holds.
 void CFerroxAStar::ReleaseUnusedNodes()
 {
-    // What stays is the path: its cell nodes from the start on, linked by child, and the goal node.
-    int32_t kept = 0;
-    for (FerroxAStarNode* node = m_pStartNode; node != nullptr && node != m_pGoalNode; node = node->child) {
-        kept++;
+    for (const OpenEntry& entry : m_open) {
+        FerroxAStarNode* node = CellNode(entry.cell);
+        if (node != nullptr && node->child == nullptr)
+            FreeNode(node);
     }
-    if (m_pGoalNode != nullptr) {
-        kept++;
+    for (FerroxAStarNode* node : m_closed) {
+        if (node != nullptr && node->child == nullptr)
+            FreeNode(node);
     }
     NextGeneration();
-    m_liveNodes = kept;
     m_open.clear();
     m_closed.clear();
     m_closedCount = 0;
@@ -169,6 +209,7 @@ void CFerroxAStar::SetCellCount(CFerroxBlockGrid* grid)
 int CFerroxAStar::SetGrid(CFerroxBlockGrid* grid)
 {
     Reset();
+    MakeNodeList();
     if (grid != nullptr) {
         SetCellCount(grid);
     }
@@ -194,6 +235,9 @@ int CFerroxAStar::Start(int startCell, int goalCell, CFerroxBlockGrid* grid, int
     m_pStartNode = AllocNode();
     m_pGoalNode = AllocNode();
     if (m_pStartNode == nullptr || m_pGoalNode == nullptr) {
+        // No list holds the start node yet; Reset gives the goal node back.
+        FreeNode(m_pStartNode);
+        m_pStartNode = nullptr;
         Reset();
         m_status = FERROX_ASTAR_FAILED;
         return m_status;
@@ -249,15 +293,14 @@ void CFerroxAStar::FoundGoal(FerroxAStarNode* current)
     m_status = FERROX_ASTAR_FOUND;
 }
 
+// A successor of a cell that has no node becomes its node; otherwise it goes back, and a cheaper route
+// updates the cell's node in place.
 void CFerroxAStar::ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s)
 {
     const uint32_t g = StepCost(s) + current->g;
     const int32_t cell = s->cell;
-    if (cell < 0 || cell >= m_cellCount) {
-        return;
-    }
-    // Successors are scratch records; only a cell seen for the first time takes a node.
-    Reach(current, cell, g);
+    if (cell < 0 || cell >= m_cellCount || !Reach(current, cell, g, s))
+        FreeNode(s);
 }
 
 // The moves of a plain grid (walkable below FERROX_BLOCK_BLOCKED, no corner cut) with this
@@ -287,24 +330,28 @@ void CFerroxAStar::ExpandPlain(FerroxAStarNode* current, const CFerroxBlock* blo
     const uint32_t g = current->g + kStepCost;
     for (int direction = 0; direction < kDirections; direction++) {
         if ((moves >> direction) & 1u) {
-            Reach(current, cell + m_offsets[direction], g);
+            Reach(current, cell + m_offsets[direction], g, nullptr);
         }
     }
 }
 
-// A cell already open or closed that is reached by a cheaper route takes the new route in
-// place: nodes it expanded keep pointing at it, so no parent link is ever left dangling.
-void CFerroxAStar::Reach(FerroxAStarNode* current, int32_t cell, uint32_t g)
+// A cell already open or closed that is reached by a cheaper route takes the new route in place: nodes it
+// expanded keep pointing at it, so no parent link is ever left dangling. A cell reached for the first time takes
+// the fresh node, or a new one; true when the fresh node was taken.
+bool CFerroxAStar::Reach(FerroxAStarNode* current, int32_t cell, uint32_t g, FerroxAStarNode* fresh)
 {
     FerroxAStarNode* existing = CellNode(cell);
     if (existing != nullptr && m_cells[cell].g <= g) {
-        return;
+        return false;
     }
     const int goalCell = m_pGoalNode->cell;
     if (existing == nullptr) {
-        FerroxAStarNode* s = m_ownRules ? CFerroxAStar::AllocNode() : AllocNode();
+        FerroxAStarNode* s = fresh;
         if (s == nullptr) {
-            return;
+            s = m_ownRules ? CFerroxAStar::AllocNode() : AllocNode();
+        }
+        if (s == nullptr) {
+            return false;
         }
         s->cell = cell;
         s->parent = current;
@@ -313,7 +360,7 @@ void CFerroxAStar::Reach(FerroxAStarNode* current, int32_t cell, uint32_t g)
         s->f = s->g + s->h;
         SetCell(cell, s, kOpen);
         PushOpen(s);
-        return;
+        return s == fresh;
     }
     if (CellState(cell) == kClosed) {
         // Struck out where it stands: the others keep their order and nothing is searched.
@@ -333,6 +380,7 @@ void CFerroxAStar::Reach(FerroxAStarNode* current, int32_t cell, uint32_t g)
     existing->f = existing->g + existing->h;
     PushOpen(existing);
     SetCell(cell, existing, kOpen);
+    return false;
 }
 
 int CFerroxAStar::Step()
@@ -402,23 +450,19 @@ int CFerroxAStar::IsGoal(FerroxAStarNode* node)
     return m_pGoalNode != nullptr && node->cell == m_pGoalNode->cell ? 1 : 0;
 }
 
+// A node for every move the grid allows; the parent's cell is among them and Step drops it.
 int CFerroxAStar::GetSuccessors(FerroxAStarNode* node, FerroxAStarNode*)
 {
     for (int direction = 0; direction < kDirections; direction++) {
-        FerroxAStarNode* successor = &m_scratch[m_successors.size()];
-        *successor = FerroxAStarNode{};
+        if (!m_pGrid->CanMove(direction, node->cell)) {
+            continue;
+        }
+        FerroxAStarNode* successor = AllocNode();
+        if (successor == nullptr) {
+            continue;
+        }
         successor->cell = node->cell + m_offsets[direction];
-        // A cell already reached at no greater cost would be dropped by Step anyway: leaving
-        // it out first changes nothing and spares the grid's move test.
-        if (successor->cell >= 0 && successor->cell < m_cellCount) {
-            const FerroxAStarNode* existing = CellNode(successor->cell);
-            if (existing != nullptr && existing->g <= StepCost(successor) + node->g) {
-                continue;
-            }
-        }
-        if (m_pGrid->CanMove(direction, node->cell)) {
-            AddSuccessor(successor);
-        }
+        AddSuccessor(successor);
     }
     return 1;
 }

@@ -9,6 +9,7 @@
 #include "engine/data/root.h"
 #include "gfx/core/assert.h"
 
+struct GxFreeList;
 class CFerroxBlock;
 class CFerroxBlockGrid;
 class CFerroxSpline;
@@ -40,15 +41,16 @@ public:
     void Release() override;
     ~CFerroxAStar() override;
 
-    // Gives back every node of the search (path nodes included); their storage is reused.
+    // Gives back every node of the search (path and goal nodes included) and purges the node list's empty blocks.
     virtual void Reset();
     virtual void ReleaseUnusedNodes();
     virtual int Step();
     // Returns the status: 1, or 3 when the grid or a cell cannot be searched. The per-cell tables
     // and the search limit follow the grid's cell count as it is at each start.
     virtual int Start(int startCell, int goalCell, CFerroxBlockGrid* grid, intptr_t ownerValue);
-    // A zeroed node from the finder's node pool; it lives until the next Reset at the latest.
+    // A zeroed node from the finder's node free list (made when there is none); null when none can be had.
     virtual FerroxAStarNode* AllocNode();
+    // Gives the node back to the free list.
     virtual void FreeNode(FerroxAStarNode* node);
     virtual void ClearMap();
     virtual intptr_t GetOwnerValue();
@@ -60,6 +62,7 @@ public:
     virtual FerroxAStarNode* GetStartNode();
     virtual FerroxAStarNode* GetGoalNode();
     virtual void AddSuccessor(FerroxAStarNode* node);
+    // Makes the node free list when there is none; with a grid, sizes the per-cell tables for it.
     virtual int SetGrid(CFerroxBlockGrid* grid);
     // Appends the path's cells (only the start cell before a path is built, none after a failure).
     virtual int GetPath(std::vector<int>& cells, int append);
@@ -75,7 +78,7 @@ public:
     std::vector<FerroxAStarNode*> GetOpenList() const;
     // The closed nodes in the order they were closed.
     std::vector<FerroxAStarNode*> GetClosedList() const;
-    // Nodes taken from the node pool and not yet given back.
+    // Nodes taken from the node free list and not yet given back.
     int GetLiveNodeCount() const { return m_liveNodes; }
 
 private:
@@ -84,7 +87,11 @@ private:
     void FoundGoal(FerroxAStarNode* current);
     void ExpandSuccessor(FerroxAStarNode* current, FerroxAStarNode* s);
     void ExpandPlain(FerroxAStarNode* current, const CFerroxBlock* blocks);
-    void Reach(FerroxAStarNode* current, int32_t cell, uint32_t g);
+    bool Reach(FerroxAStarNode* current, int32_t cell, uint32_t g, FerroxAStarNode* fresh);
+    // The free list of this open of the graphics core's memory: one of an earlier open went with its nodes.
+    bool NodeListAlive() const;
+    bool MakeNodeList();
+    void FreeSearchNodes();
     // The node of a cell in this search, or null.
     FerroxAStarNode* CellNode(int32_t cell) const
     {
@@ -155,8 +162,7 @@ private:
     std::vector<OpenEntry> m_open;
     // In closing order; a reopened node leaves a null behind (its index is in its spare field).
     std::vector<FerroxAStarNode*> m_closed;
-    std::vector<FerroxAStarNode*> m_successors;  // point into m_scratch
-    FerroxAStarNode m_scratch[8];
+    std::vector<FerroxAStarNode*> m_successors;  // filled by GetSuccessors for the node being expanded
     int32_t m_closedCount;
     FerroxAStarNode* m_pStartNode;
     FerroxAStarNode* m_pGoalNode;
@@ -176,8 +182,7 @@ private:
     }
     CellSlot& Slot(int32_t cell) { return const_cast<CellSlot&>(static_cast<const CFerroxAStar*>(this)->Slot(cell)); }
     uint32_t m_generation;
-    // Nodes are taken from fixed blocks in order and all given back at once by Reset.
-    std::vector<std::unique_ptr<FerroxAStarNode[]>> m_nodeBlocks;
-    size_t m_nodesUsed;
+    GxFreeList* m_pNodeList;
+    uint32_t m_nodeSession;  // the memory open the list belongs to
     int32_t m_liveNodes;
 };

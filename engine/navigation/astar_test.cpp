@@ -327,6 +327,40 @@ TEST_F(AStarTest, OwnRulesOnAPlainGridMatchTheGeneralRoute)
     calling.Release();
 }
 
+// Keeps the successors GetSuccessors hands it.
+class CollectingAStar : public CFerroxAStar {
+public:
+    void AddSuccessor(FerroxAStarNode* node) override { got.push_back(node); }
+    std::vector<FerroxAStarNode*> got;
+};
+
+// Successors are nodes of the finder's free list, one for every move the grid allows (no corner cut past the
+// blocked cell), whatever was reached already; each goes back with FreeNode.
+TEST_F(AStarTest, SuccessorsAreFreeListNodesForEveryMoveTheGridAllows)
+{
+    CollectingAStar collecting;
+    collecting.SetGrid(nullptr);
+    DrawnGrid d({"....", ".S#.", "....", "...."});
+    ASSERT_EQ(FERROX_ASTAR_STARTED, collecting.Start(d.start, d.start, &d.grid, 0));
+    const int ends = collecting.GetLiveNodeCount();
+    ASSERT_EQ(1, collecting.GetSuccessors(collecting.GetStartNode(), nullptr));
+    std::vector<int> cells;
+    for (FerroxAStarNode* node : collecting.got) {
+        cells.push_back(node->cell);
+        EXPECT_EQ(nullptr, node->parent);
+        EXPECT_EQ(nullptr, node->child);
+    }
+    // Directions 0 to 7 from cell 5: east is blocked, and so are the two diagonals beside it.
+    EXPECT_EQ((std::vector<int>{9, 8, 4, 0, 1}), cells);
+    EXPECT_EQ(ends + 5, collecting.GetLiveNodeCount());
+    for (FerroxAStarNode* node : collecting.got)
+        collecting.FreeNode(node);
+    EXPECT_EQ(ends, collecting.GetLiveNodeCount());
+    collecting.ClearMap();
+    EXPECT_EQ(0, collecting.GetLiveNodeCount());
+    collecting.Release();
+}
+
 TEST_F(AStarTest, AGridThatRefusesMovesIsAskedForEachOne)
 {
     NoEastGrid grid;

@@ -307,11 +307,12 @@ int CFerroxCameraImpl::Resize(const GxRect* rect, float viewSize)
     return 1;
 }
 
+// Post-concatenated, so in the parent's (world) space: (0, 4, 0) lifts a pitched view straight up.
 void CFerroxCameraImpl::Move(const GxV3d* delta)
 {
     GxFrame* frame = FrameOf(m_pCamera);
     if (frame && delta)
-        GxFrameTranslate(frame, delta, kCombinePre);
+        GxFrameTranslate(frame, delta, kCombinePost);
 }
 
 void CFerroxCameraImpl::Pitch(const GxV3d* pivot, float degrees)

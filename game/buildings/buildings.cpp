@@ -1,6 +1,7 @@
 // Registration of the building classes with the object manager and the storey filter's class tests.
 #include "game/buildings/buildings.h"
 
+#include "game/buildings/buildingfactories.h"
 #include "game/buildings/door.h"
 #include "game/buildings/facility.h"
 #include "game/buildings/scalable.h"
@@ -93,15 +94,15 @@ void RegisterBuildingClasses()
     SetBuildingHooks(building);
     CFloorManager::SetCellFilter(BuildingStoreyFilter);
 
-    SetObjectFactoryMaker(kScalableObjectFactoryName, MakeGameObjectFactory<CScalableObject>);
-    SetObjectFactoryMaker(kShopFactoryName, MakeGameObjectFactory<CShop>);
-    SetObjectFactoryMaker(kDoorObjectFactoryName, MakeGameObjectFactory<CDoorObject>);
-    SetObjectFactoryMaker(kStairsObjectFactoryName, MakeGameObjectFactory<CStairs>);
-    SetObjectFactoryMaker(kSceneryObjectFactoryName, MakeGameObjectFactory<CSceneryObject>);
-    SetObjectFactoryMaker(kUsableObjectFactoryName, MakeGameObjectFactory<CUsableObject>);
-    SetObjectFactoryMaker(kBaseObjectFactoryName, MakeGameObjectFactory<CBaseObject>);
-    SetObjectFactoryMaker(kPathableObjectFactoryName, MakeGameObjectFactory<CPathableObject>);
-    SetObjectFactoryMaker(kAtriumObjectFactoryName, MakeGameObjectFactory<CAtriumObject>);
+    SetObjectFactoryMaker(kScalableObjectFactoryName, MakeObjectFactoryOf<CScalableObjectFactory>);
+    SetObjectFactoryMaker(kShopFactoryName, MakeObjectFactoryOf<CShopFactory>);
+    SetObjectFactoryMaker(kDoorObjectFactoryName, MakeObjectFactoryOf<CDoorObjectFactory>);
+    SetObjectFactoryMaker(kStairsObjectFactoryName, MakeObjectFactoryOf<CStairsFactory>);
+    SetObjectFactoryMaker(kSceneryObjectFactoryName, MakeObjectFactoryOf<CSceneryObjectFactory>);
+    SetObjectFactoryMaker(kUsableObjectFactoryName, MakeObjectFactoryOf<CUsableObjectFactory>);
+    SetObjectFactoryMaker(kBaseObjectFactoryName, MakeObjectFactoryOf<CBaseObjectFactory>);
+    SetObjectFactoryMaker(kPathableObjectFactoryName, MakeObjectFactoryOf<CPathableObjectFactory>);
+    SetObjectFactoryMaker(kAtriumObjectFactoryName, MakeObjectFactoryOf<CAtriumObjectFactory>);
 
     ObjectClassHooks hooks = {};
     hooks.isOfKind[OBJECT_LIST_SHOPS] = IsOf<CShop>;

@@ -297,7 +297,7 @@ void CPlacementController::Release()
     m_pRecord.reset();
 }
 
-CFerroxAssetSet* CPlacementController::GetWallTemplate(int index) const
+CObjectTemplate* CPlacementController::GetWallTemplate(int index) const
 {
     return index >= 1 && index <= kWallTemplates ? m_wallTemplates[index - 1] : nullptr;
 }

@@ -20,6 +20,7 @@
 
 #include "game/buildings/building.h"
 #include "game/world/floors.h"
+#include "game/world/templates.h"
 
 class CFerroxCharacter;
 class CFerroxFile;
@@ -112,7 +113,7 @@ public:
     float GetHeldYaw() const { return m_heldYaw; }
     const CPlacementRecord* GetPlacementRecord() const { return m_pRecord.get(); }
     const std::vector<CFerroxObject*>& GetPieces() const { return m_pieces; }
-    CFerroxAssetSet* GetWallTemplate(int index) const;
+    CObjectTemplate* GetWallTemplate(int index) const;
     // The cursor value of the interface: the held object's cost, or -1.
     int16_t GetShownValue() const { return m_shownValue; }
 
@@ -178,7 +179,7 @@ private:
     int32_t m_dragStart;
     int32_t m_dragEnd;
     float m_heldYaw;
-    CFerroxAssetSet* m_wallTemplates[kWallTemplates];
+    CObjectTemplate* m_wallTemplates[kWallTemplates];
     CFerroxObject* m_pGround;
     std::vector<CFerroxObject*> m_pieces;
     CFerroxWorld* m_pWorld;

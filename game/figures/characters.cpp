@@ -4,6 +4,7 @@
 #include "game/buildings/building.h"
 #include "game/buildings/placement.h"
 #include "game/figures/criminal.h"
+#include "game/figures/figurefactories.h"
 #include "game/figures/shopper.h"
 #include "game/world/factories.h"
 #include "game/world/gamecontext.h"
@@ -58,8 +59,8 @@ CFerroxObject* HeldObject()
 
 void RegisterCharacterClasses()
 {
-    SetObjectFactoryMaker(kShopperFactoryName, MakeGameObjectFactory<CShopper>);
-    SetObjectFactoryMaker(kCriminalFactoryName, MakeGameObjectFactory<CCriminal>);
+    SetObjectFactoryMaker(kShopperFactoryName, MakeObjectFactoryOf<CShopperFactory>);
+    SetObjectFactoryMaker(kCriminalFactoryName, MakeObjectFactoryOf<CCriminalFactory>);
 
     ObjectClassHooks hooks = {};
     hooks.isOfKind[OBJECT_LIST_SHOPPERS] = IsOf<CShopper>;

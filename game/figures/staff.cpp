@@ -15,6 +15,7 @@
 #include "engine/navigation/blockgrid.h"
 #include "game/buildings/building.h"
 #include "game/figures/criminal.h"
+#include "game/figures/figurefactories.h"
 #include "game/world/factories.h"
 #include "game/world/gamecontext.h"
 #include "game/world/objectmgr.h"
@@ -700,9 +701,9 @@ int IsStaffOf(CFerroxObject* object)
 
 void RegisterStaffClasses()
 {
-    SetObjectFactoryMaker(kCleanerFactoryName, MakeGameObjectFactory<CCleaner>);
-    SetObjectFactoryMaker(kSecurityFactoryName, MakeGameObjectFactory<CSecurity>);
-    SetObjectFactoryMaker(kMaintenanceFactoryName, MakeGameObjectFactory<CMaintenance>);
+    SetObjectFactoryMaker(kCleanerFactoryName, MakeObjectFactoryOf<CCleanerFactory>);
+    SetObjectFactoryMaker(kSecurityFactoryName, MakeObjectFactoryOf<CSecurityFactory>);
+    SetObjectFactoryMaker(kMaintenanceFactoryName, MakeObjectFactoryOf<CMaintenanceFactory>);
     ObjectClassHooks hooks = {};
     hooks.isOfKind[OBJECT_LIST_CLEANERS] = IsStaffOf<CCleaner>;
     hooks.isOfKind[OBJECT_LIST_MAINTENANCE] = IsStaffOf<CMaintenance>;

@@ -57,15 +57,3 @@ void CCamera::MoveClamped(const GxV3d* delta)
     if (GetPosition()->y != before)
         ClampHeight();
 }
-
-void CCamera::Rise(float height)
-{
-    const GxV3d* position = GetPosition();
-    if (!position)
-        return;
-    // Straight up: a move along the camera's own up axis would also carry a pitched view over the ground.
-    GxV3d lifted = *position;
-    lifted.y += height;
-    SetPosition(&lifted);
-    ClampHeight();
-}

@@ -22,8 +22,6 @@ public:
     int Create(int width, int height, int withZRaster) override;
     // Moves level with the ground and straight up or down; a height change is held to the storey's range.
     void MoveClamped(const GxV3d* delta) override;
-    // Lifts (positive) or lowers the view by a height, held to the range of the storey now shown.
-    void Rise(float height);
 
     // 1 when the ground position lies in the rectangle.
     static int IsInsideBounds(const GxV3d* position);

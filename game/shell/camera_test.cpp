@@ -122,7 +122,8 @@ TEST_F(GameCamera, HeightsFollowTheStoreyShownAndTheLockedModeIsNotHeld)
     EXPECT_FLOAT_EQ(-95.0f, Where().y);
 }
 
-TEST_F(GameCamera, TheViewGoesUpAndDownWithTheStoreyStraightAndWithinItsRange)
+// The view moves one storey with a plain move, not a clamped one: straight up or down by 4.0, whatever the height.
+TEST_F(GameCamera, TheViewGoesUpAndDownOneStoreyStraight)
 {
     Stand({50.0f, 20.0f, -50.0f}, 60.0f, 135.0f);
     floors.floor = 1;
@@ -135,15 +136,14 @@ TEST_F(GameCamera, TheViewGoesUpAndDownWithTheStoreyStraightAndWithinItsRange)
     game->CameraDown();
     EXPECT_FLOAT_EQ(20.0f, Where().y);
 
-    // At the top the view stays there; one storey down from the lowest height of storey 3 is storey 2's lowest.
     Stand({50.0f, 58.0f, -50.0f}, 60.0f, 0.0f);
     floors.floor = 4;
     game->CameraUp();
-    EXPECT_FLOAT_EQ(60.0f, Where().y);
-    Stand({50.0f, 17.0f, -50.0f}, 60.0f, 0.0f);
+    EXPECT_FLOAT_EQ(62.0f, Where().y);
+    Stand({50.0f, 7.0f, -50.0f}, 60.0f, 0.0f);
     floors.floor = 2;
     game->CameraDown();
-    EXPECT_FLOAT_EQ(13.0f, Where().y);
+    EXPECT_FLOAT_EQ(3.0f, Where().y);
 }
 
 // The application with its window on SDL's offscreen driver, the game's keyboard and mouse, and the pump of the
@@ -253,10 +253,12 @@ TEST_F(InputRoad, AnArrowGlidesShiftArrowTurnsAndAScreenEdgeScrolls)
     EXPECT_FLOAT_EQ(scrolled.y, Where().y);  // turning does not move the eye
 }
 
-// The pointer is moved to absolute places, as a warp back that the display refuses or a scripted pointer leaves
-// it: each move of a drag turns the view by its own motion, 0.1 degree a pixel, and the cursor stays put.
-TEST_F(InputRoad, ADragTurnsByThePointersOwnMotion)
+// On a display that refuses the warp back, the device's pointer moves on from where it is: each move of a drag
+// turns the view by its own motion, 0.1 degree a pixel, the last move before a frame's update giving the turn,
+// and the cursor stays put.
+TEST_F(InputRoad, ADragTurnsByThePointersOwnMotionWhereTheDisplayRefusesTheWarp)
 {
+    Win32TestRefuseWarps(TRUE);
     Stand({100.0f, 20.0f, -100.0f}, 30.0f, 0.0f);
     Point(400, 300);
     Point(400, 300);
@@ -266,18 +268,19 @@ TEST_F(InputRoad, ADragTurnsByThePointersOwnMotion)
         Point(x, 300);
         camera->Update();
     }
+    EXPECT_NEAR(-5.0f, camera->GetYawTotal(), 1e-3f);
     for (int x = 460; x <= 500; x += 10)
-        Point(x, 300);  // moves between two frames all count
+        Point(x, 300);  // between two frames: the last move's motion is the turn
     camera->Update();
-    EXPECT_NEAR(-10.0f, camera->GetYawTotal(), 1e-3f);
+    EXPECT_NEAR(-6.0f, camera->GetYawTotal(), 1e-3f);
     EXPECT_FLOAT_EQ(400.0f, game->m_pMouse->GetPosition()->x);
     Point(500, 350);
     camera->Update();
     EXPECT_NEAR(35.0f, camera->GetPitchTotal(), 1e-3f);
-    EXPECT_NEAR(-10.0f, camera->GetYawTotal(), 1e-3f);
+    EXPECT_NEAR(-6.0f, camera->GetYawTotal(), 1e-3f);
     EXPECT_FLOAT_EQ(300.0f, game->m_pMouse->GetPosition()->y);
 
-    // Released away from the cursor: the cursor stays and the system one is put back on it.
+    // Released away from the cursor: the release comes where the system pointer is, on the cursor.
     Button(VK_RBUTTON, 500, 350, FALSE);
     EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
     EXPECT_FLOAT_EQ(400.0f, game->m_pMouse->GetPosition()->x);
@@ -291,8 +294,9 @@ TEST_F(InputRoad, ADragTurnsByThePointersOwnMotion)
     Button(VK_MBUTTON, 400, 300, TRUE);
     Point(380, 300);
     camera->Update();
-    EXPECT_NEAR(-8.0f, camera->GetYawTotal(), 1e-3f);
+    EXPECT_NEAR(-4.0f, camera->GetYawTotal(), 1e-3f);
     Button(VK_MBUTTON, 380, 300, FALSE);
+    Win32TestRefuseWarps(FALSE);
 }
 
 // The authored London level with its floors and placement controller handed to the game, whose view follows

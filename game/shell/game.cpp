@@ -173,7 +173,7 @@ void CGame::ReleaseGame()
 
 void CGame::QueueMessage(int16_t number)
 {
-    if (m_pNotices && !m_loadingGame)
+    if (m_pNotices)
         m_pNotices->QueueMessage(number);
 }
 
@@ -322,8 +322,9 @@ void CGame::MoveViewOneStorey(int up)
 {
     if (m_pPlacementController)
         m_pPlacementController->MoveGroundObject(up);
-    if (auto* camera = dynamic_cast<CCamera*>(m_pCamera.get()))
-        camera->Rise(up ? kStoreyHeight : -kStoreyHeight);
+    const GxV3d step = {0.0f, up ? kStoreyHeight : -kStoreyHeight, 0.0f};
+    if (m_pCamera)
+        m_pCamera->Move(&step);
 }
 
 void CGame::PlayDefaultSample() { PlaySample(kSoundDefaultSample, kSoundFullVolume); }

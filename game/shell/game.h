@@ -152,9 +152,6 @@ public:
     CFerroxObject* GetSelectedObject() override { return m_pSelectedObject; }
     // After a successful placement the next object of the same template follows the cursor.
     void ContinuePlacement();
-    // Ends what the player holds: placement, demolition or a member of staff being placed; false when nothing
-    // was held.
-    bool DropTool();
 
     // Engine callbacks, through the game the callbacks serve.
     static void OnKeyDown(const FerroxKeyEvent* event);
@@ -319,7 +316,6 @@ private:
     std::unique_ptr<CObjectManagerSeam> m_pObjectSeam;
     CGameSaveParts* m_pSaveParts = nullptr;
     std::unique_ptr<CGameSaveParts> m_pOwnSaveParts;  // what the set-up installs when nothing else is
-    int32_t m_loadingGame = 0;                        // 1 while LoadGame rebuilds the game
     // Front-end notices not yet shown (message, file), and the files already told of.
     std::vector<std::pair<int16_t, std::string>> m_frontEndNotices;
     std::set<std::string> m_toldFiles;

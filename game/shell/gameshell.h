@@ -54,15 +54,13 @@ public:
     virtual void AskLeave(void (*yes)()) { (void)yes; }
     // Whether a modal canvas (a question, a file panel, the end-game sequence) is open: it alone takes input.
     virtual int HasModal() { return 0; }
-    // Escape's first use: closes the topmost panel or question the player can close and returns 1; returns 1
-    // too, closing nothing, while a canvas the key does not close (the end-game sequence) holds the screen; 0
-    // when nothing is open.
-    virtual int CloseTopPanel() { return 0; }
     // Leaving a level: the panels close, every modal canvas comes off the stack, the message queue and history
     // are emptied and the end-game sequence is torn down.
     virtual void LeaveInterface() {}
     // A contract of staff category k (0 cleaners ...) completed.
     virtual void AdvanceContract(int32_t category) { (void)category; }
+    // A technology was gained: the build menu's pages of that id enable or disable their items anew.
+    virtual void RefreshBuildPage(int32_t page) { (void)page; }
 
     // The front end: made and built once; rebuilt when the game is left; its canvases go when a game starts.
     virtual int CreateFrontEnd() { return 0; }

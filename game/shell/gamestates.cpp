@@ -50,17 +50,14 @@ constexpr int kVirtualWidth = 800;
 constexpr int kVirtualHeight = 600;
 constexpr float kViewSize = 0.57735f;  // tan 30 degrees
 constexpr int kClearMode = 2;          // depth only: the sky box and the full-screen pictures cover the frame
-constexpr int kSplashClearMode = 3;    // colour too: a picture that did not load leaves no old frame behind
 constexpr int32_t kLanguageGerman = 1;
-// A pick point far off every storey's grid (a grid is at most a few thousand units a side).
-constexpr GxV3d kNoPickPoint = {-1.0e6f, 0.0f, 1.0e6f};
 const char* const kBrandSplash = "./images/loading/StoneArrow.png";
 const char* const kBrandSplashGerman = "./images/loading/BrightRidge.png";
 const char* const kLogoSplash = "./images/loading/graphics.png";
 const char* const kLoadingSplash = "./images/loading/loading.png";
 const char* const kLoadingSplashGerman = "./images/loading/loadingger.png";
 const char* const kGameDataFile = "./data.xml";
-// Digit keys 0 to 3 set the speed; Escape closes the top panel, else asks to leave.
+// Digit keys 0 to 3 set the speed; Escape asks to leave.
 constexpr int32_t kKeyDigitZero = 48;
 constexpr int32_t kSpeedKeys = 4;
 // The level's view: above its start point, pitched down and turned toward the plot.
@@ -185,20 +182,19 @@ int CGame::Create(HWND window, const char* name)
     if (!m_pLocale) {
         auto locale = std::make_unique<CLocale>();
         locale->LoadSettings();
-        // Without its texts the game has nothing to say: it stops as it does for a damaged data file.
-        if (!locale->GetLoadProblem().empty()) {
-            SetStartFailure(locale->GetLoadProblem());
-            return 0;
-        }
+        // Without its texts the game still starts: every text then shows the catalogue's diagnostic.
+        if (!locale->GetLoadProblem().empty())
+            std::fprintf(stderr, "mall: %s; texts show as invalid lists\n", locale->GetLoadProblem().c_str());
         m_pLocale = std::move(locale);
     }
     if (!m_pMouse) {
         auto owned = std::make_unique<CMouse>();
         CMouse* mouse = owned.get();
         m_pMouse = std::move(owned);
-        // The game plays without its cursor picture: the system's pointer shows instead.
-        if (!mouse->SetCallback(OnMouseButton))
-            std::fprintf(stderr, "mall: the cursor picture cannot be read\n");
+        if (!mouse->SetCallback(OnMouseButton)) {
+            SetStartFailure("the cursor picture cannot be read");
+            return 0;
+        }
     }
     if (!m_pKeyboard) {
         auto owned = std::make_unique<CKeyboard>();
@@ -241,7 +237,7 @@ void CGame::DrawSplash()
 {
     if (!m_pCamera)
         return;
-    m_pCamera->Clear(FerroxGetBackgroundColour(), kSplashClearMode);
+    m_pCamera->Clear(FerroxGetBackgroundColour(), kClearMode);
     if (m_pCamera->BeginUpdate() == 0) {
         if (m_pSplash && m_pCamera->PushRasterContext() == 0) {
             const GxRect screen = {0, 0, GetScreenWidth(), GetScreenHeight()};
@@ -435,9 +431,7 @@ void CGame::Pick()
     const FerroxMousePosition* mouse = m_pMouse->GetPosition();
     const GxV2d pixel = {mouse->x, mouse->y};
     CFerroxObject* ground = m_pPlacementController ? m_pPlacementController->GetGroundObject() : nullptr;
-    // The picker leaves the point as it was when the ray misses the ground (the pointer on the sky): the point
-    // then lies off every storey, so that build mode shows nothing where the pointer last met the ground.
-    m_pickPoint = kNoPickPoint;
+    // A ray that misses the ground leaves last frame's point.
     m_pPickedObject = m_pPicker->Pick(pixel, ground ? ground->GetModel() : nullptr, &m_pickPoint);
 }
 
@@ -722,33 +716,10 @@ void CGame::OnKeyDown(const FerroxKeyEvent* event)
 void CGame::OnKeyUp(const FerroxKeyEvent* event)
 {
     CGame* game = Game();
-    if (!game || !event || game->GetState() != kGameStateInGame || event->keyCode != FERROX_KEY_ESCAPE)
+    if (!game || !event || game->m_inputBlocked || game->GetState() != kGameStateInGame)
         return;
-    // A question or file panel takes the key first, as it takes every other input; then the tool in the
-    // player's hand goes; then an open panel closes; only with nothing left does the key ask to leave.
-    if (game->GetShell()->HasModal()) {
-        game->GetShell()->CloseTopPanel();
-        return;
-    }
-    if (game->DropTool())
-        return;
-    if (game->GetShell()->CloseTopPanel() || game->m_inputBlocked)
-        return;
-    game->GetShell()->AskLeave(OnConfirmLeave);
-}
-
-bool CGame::DropTool()
-{
-    const bool placing = m_pPlacementController && m_pPlacementController->GetMode() != PLACEMENT_IDLE;
-    const bool hiring = m_pSpawner && m_pSpawner->IsPlacing();
-    if (!placing && !hiring)
-        return false;
-    SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
-    if (m_pSpawner)
-        m_pSpawner->DropStaffPlacement();
-    m_pPickedObject = nullptr;
-    m_worldPress = 0;
-    return true;
+    if (event->keyCode == FERROX_KEY_ESCAPE)
+        game->GetShell()->AskLeave(OnConfirmLeave);
 }
 
 void CGame::OnConfirmLeave()
@@ -777,7 +748,7 @@ int CGame::OnMouseButton(int32_t event)
     switch (event) {
     case GAME_MOUSE_RIGHT_DOWN:
         if (mode == PLACEMENT_OBJECT)
-            placement->RotateHeldObject(1);
+            placement->RotateHeldObject(0);
         break;
     case GAME_MOUSE_LEFT_DOWN:
         game->m_worldPress = 0;
@@ -878,6 +849,7 @@ void CGame::OnTechnologyUnlocked(uint16_t id)
     if (grade > highest)
         game->QueueMessage(static_cast<int16_t>(category + kGameUnlockMessageBase));
     GradeStaff(category, grade);
+    game->GetShell()->RefreshBuildPage(category - 1);
     if (level) {
         game->GetShell()->AdvanceContract(k);
         *level = static_cast<uint16_t>(grade);

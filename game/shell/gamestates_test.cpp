@@ -37,14 +37,7 @@ public:
         leave = yes;
     }
     int HasModal() override { return modal; }
-    int CloseTopPanel() override
-    {
-        if (open == 0)
-            return held;
-        open--;
-        closed++;
-        return 1;
-    }
+    void RefreshBuildPage(int32_t page) override { refreshed.push_back(page); }
     int CreateFrontEnd() override
     {
         frontEnds++;
@@ -54,10 +47,8 @@ public:
     std::vector<int16_t> endGames;
     int asked = 0;
     void (*leave)() = nullptr;
-    int open = 0;   // panels and questions Escape closes, one a press
-    int held = 0;   // a canvas Escape does not close holds the screen
     int modal = 0;  // a question or file panel is open
-    int closed = 0;
+    std::vector<int32_t> refreshed;
     int frontEnds = 0;
 };
 
@@ -274,35 +265,28 @@ TEST_F(GameStates, ALossShowsItsFigureWithTheLosingSampleAndAWinOutranksALossInO
     }
 }
 
-TEST_F(GameStates, EscapeClosesTheOpenPanelsOneAPressThenAsksToLeaveOnlyInGame)
+// Escape asks to leave in game while input flows, whatever is open or held: a question or panel open, a tool in
+// the player's hand.
+TEST_F(GameStates, EscapeAsksToLeaveOnlyInGameWhileInputIsNotBlocked)
 {
     game->SetState(kGameStateFrontEnd);
-    shell.open = 1;
     Press(FERROX_KEY_ESCAPE);
     EXPECT_EQ(0, shell.asked);
-    EXPECT_EQ(0, shell.closed);
 
     game->SetState(kGameStateInGame);
-    shell.open = 2;
-    Press(FERROX_KEY_ESCAPE);
-    Press(FERROX_KEY_ESCAPE);
-    EXPECT_EQ(2, shell.closed);
-    EXPECT_EQ(0, shell.asked);
-    shell.held = 1;
-    Press(FERROX_KEY_ESCAPE);
-    EXPECT_EQ(0, shell.asked);
-    shell.held = 0;
-    // A file panel blocks the game's keys, and Escape still closes it, but asks nothing while they stay blocked.
     game->m_inputBlocked = 1;
-    shell.open = 1;
     Press(FERROX_KEY_ESCAPE);
-    Press(FERROX_KEY_ESCAPE);
-    EXPECT_EQ(3, shell.closed);
     EXPECT_EQ(0, shell.asked);
     game->m_inputBlocked = 0;
-
+    shell.modal = 1;
     Press(FERROX_KEY_ESCAPE);
-    ASSERT_EQ(1, shell.asked);
+    EXPECT_EQ(1, shell.asked);
+    shell.modal = 0;
+    // Only the release asks; the press does nothing of its own.
+    const FerroxKeyEvent escape = Key(FERROX_KEY_ESCAPE);
+    CGame::OnKeyDown(&escape);
+    EXPECT_EQ(1, shell.asked);
+
     ASSERT_NE(nullptr, shell.leave);
     shell.leave();
     EXPECT_EQ(kGameStateLeave, game->GetState());
@@ -311,18 +295,11 @@ TEST_F(GameStates, EscapeClosesTheOpenPanelsOneAPressThenAsksToLeaveOnlyInGame)
     EXPECT_EQ(kGameStateFrontEnd, game->GetState());
 }
 
-// A question takes Escape and the clicks: Escape answers it before anything else, and a click meant for the mall
-// under it selects nothing.
-TEST_F(GameStates, AnOpenQuestionTakesEscapeAndKeepsClicksFromTheMall)
+// A question takes the clicks: a click meant for the mall under it selects nothing.
+TEST_F(GameStates, AnOpenQuestionKeepsClicksFromTheMall)
 {
     game->SetState(kGameStateInGame);
     shell.modal = 1;
-    shell.open = 1;
-    Press(FERROX_KEY_ESCAPE);
-    EXPECT_EQ(1, shell.closed);
-    Press(FERROX_KEY_ESCAPE);
-    EXPECT_EQ(0, shell.asked);
-
     StandingObject shop;
     game->m_pPickedObject = &shop;
     CGame::OnMouseButton(GAME_MOUSE_LEFT_DOWN);
@@ -378,6 +355,8 @@ TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndSetTheirCategoryLe
     EXPECT_EQ(18, notices.messages[1]);
     EXPECT_EQ(23, notices.messages[2]);
     EXPECT_EQ((std::vector<uint16_t>{1, 0, 0, 2}), stats->m_categories);
+    // Each unlock refreshes the build menu's page of its category, known to the table or not.
+    EXPECT_EQ((std::vector<int32_t>{0, 0, 3, 8}), shell.refreshed);
     CGame::OnTechnologyUnlocked(4000);  // an earlier grade of security: not told, and the level follows it
     EXPECT_EQ(3u, notices.messages.size());
     EXPECT_EQ(1, stats->m_categories[3]);

@@ -272,7 +272,6 @@ int CGame::LoadGame(const char* path)
     const GameCalendar calendar = {m_startYear, m_startMonth, m_dayCounter};
     CStatistics* statistics = m_pSaveParts ? m_pSaveParts->GetStatistics() : nullptr;
     const std::unique_ptr<CStatistics> figures = statistics ? std::make_unique<CStatistics>(*statistics) : nullptr;
-    m_loadingGame = 1;
     if (m_pSaveParts)
         m_pSaveParts->LeaveLevel();
     int refused = 0;
@@ -281,7 +280,6 @@ int CGame::LoadGame(const char* path)
     else if (m_pLevelManager)
         m_pLevelManager->Load(&file);
     if (m_pSaveParts && !m_pSaveParts->StartLevel()) {
-        m_loadingGame = 0;
         file.Close();
         AbandonLevel();
         return kGameLoadLevelFailed;
@@ -301,7 +299,6 @@ int CGame::LoadGame(const char* path)
     }
     if (m_pTechTree)
         m_pTechTree->Load(&file);
-    m_loadingGame = 0;
     file.Close();
     if (dropped > 0 || refused > 0)
         std::fprintf(stderr, "mall: %s: %d objects and %d values of the save were left out\n", path, dropped, refused);

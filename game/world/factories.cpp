@@ -7,13 +7,20 @@ namespace {
 
 // Classes not built yet keep a null maker; their modules install one with SetObjectFactoryMaker.
 ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
-    {kScalableObjectFactoryName, nullptr}, {kShopperFactoryName, nullptr},
-    {kCriminalFactoryName, nullptr},       {kShopFactoryName, nullptr},
-    {kDoorObjectFactoryName, nullptr},     {kStairsObjectFactoryName, nullptr},
-    {kSceneryObjectFactoryName, nullptr},  {kUsableObjectFactoryName, nullptr},
-    {kCleanerFactoryName, nullptr},        {kSecurityFactoryName, nullptr},
-    {kMaintenanceFactoryName, nullptr},    {kFerroxObjectFactoryName, &MakeGameObjectFactory<CFerroxObject>},
-    {kBaseObjectFactoryName, nullptr},     {kPathableObjectFactoryName, nullptr},
+    {kScalableObjectFactoryName, nullptr},
+    {kShopperFactoryName, nullptr},
+    {kCriminalFactoryName, nullptr},
+    {kShopFactoryName, nullptr},
+    {kDoorObjectFactoryName, nullptr},
+    {kStairsObjectFactoryName, nullptr},
+    {kSceneryObjectFactoryName, nullptr},
+    {kUsableObjectFactoryName, nullptr},
+    {kCleanerFactoryName, nullptr},
+    {kSecurityFactoryName, nullptr},
+    {kMaintenanceFactoryName, nullptr},
+    {kFerroxObjectFactoryName, &MakeObjectFactoryOf<CGameObjectFactory<CFerroxObject>>},
+    {kBaseObjectFactoryName, nullptr},
+    {kPathableObjectFactoryName, nullptr},
     {kAtriumObjectFactoryName, nullptr},
 };
 

@@ -38,15 +38,22 @@ inline bool IsCharacterFactoryName(const std::string& name)
            name == kSecurityFactoryName || name == kMaintenanceFactoryName;
 }
 
-// Makes, sets up and (when the factory has a world) adds to the world one object of class T.
-// Every game factory is one of these: class CShopFactory : public CGameObjectFactory<CShop> {};
+// Makes, sets up and (when the factory has a world) adds to the world one object of class T. The game's
+// factory classes (buildings/buildingfactories.h, figures/figurefactories.h) are these, one per class.
 template <typename T>
 class CGameObjectFactory : public CFerroxObjectFactory {
 public:
     CGameObjectFactory() { SetName(kFerroxObjectFactoryName); }
     std::unique_ptr<CFerroxObject> CreateObject(const FerroxObjectDescriptor* descriptor) override
     {
-        auto object = std::make_unique<T>();
+        return Build<T>(descriptor);
+    }
+
+protected:
+    template <typename U>
+    std::unique_ptr<CFerroxObject> Build(const FerroxObjectDescriptor* descriptor)
+    {
+        auto object = std::make_unique<U>();
         object->Setup(descriptor);
         if (m_pWorld)
             object->AddToWorld(m_pWorld);
@@ -62,11 +69,11 @@ public:
 
 typedef std::unique_ptr<CFerroxObjectFactory> (*ObjectFactoryMaker)();
 
-// The maker of class T's factory, for its slot (plain world objects' factory: T = CFerroxObject).
-template <typename T>
-std::unique_ptr<CFerroxObjectFactory> MakeGameObjectFactory()
+// The maker of a factory of class F, for its slot.
+template <typename F>
+std::unique_ptr<CFerroxObjectFactory> MakeObjectFactoryOf()
 {
-    return std::make_unique<CGameObjectFactory<T>>();
+    return std::make_unique<F>();
 }
 
 struct ObjectFactoryEntry {

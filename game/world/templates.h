@@ -8,6 +8,9 @@
 
 class CFerroxAssetSet;
 
+// A template is an asset set: its models and animations, its parameter values and its prerequisite list.
+using CObjectTemplate = CFerroxAssetSet;
+
 // Block of the game data holding the templates, and the node names inside it.
 constexpr const char* kTemplatesBlock = "TEMPLATES";
 constexpr const char* kTemplatePlansNode = "plans";

@@ -29,6 +29,8 @@ GxFreeList freeListFreeListSpace;  // static record of the list of free lists
 GxFreeList* freeListFreeList = nullptr;
 GxBool preallocate = 1;
 GxBool memoryOpen = 0;
+// Counts the opens, so that a free list of an earlier open is told from one of this open.
+GxUInt32 memorySession = 0;
 
 void* DefaultMalloc(size_t size, GxUInt32) { return malloc(size); }
 void DefaultFree(void* block) { free(block); }
@@ -184,6 +186,7 @@ GxBool GxMemoryOpen(const GxMemoryFunctions* memFuncs)
     }
     GxLinkInit(&allFreeLists);
     memoryOpen = 1;
+    memorySession++;
     freeListFreeList = nullptr;
     GxFreeList* list = GxFreeListCreateAndPreallocate(sizeof(GxFreeList), 16, alignof(GxFreeList), 0,
                                                       &freeListFreeListSpace, gxMEMHINTDURGLOBAL);
@@ -213,6 +216,8 @@ void GxMemoryClose(void)
     }
     memoryOpen = 0;
 }
+
+GxUInt32 GxMemoryGetSession(void) { return memoryOpen ? memorySession : 0; }
 
 void GxFreeListSetPreallocate(GxBool on) { preallocate = on ? 1 : 0; }
 

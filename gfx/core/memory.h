@@ -30,6 +30,9 @@ struct GxFreeList {
 
 GxBool GxMemoryOpen(const GxMemoryFunctions* memFuncs);
 void GxMemoryClose(void);
+// Which open of the memory module is current: it changes at each open and is 0 while the module is closed, when
+// every free list it made is gone.
+GxUInt32 GxMemoryGetSession(void);
 
 void GxFreeListSetPreallocate(GxBool on);
 // Alignment 0 means 4; entries that hold pointers should pass alignof(void*).

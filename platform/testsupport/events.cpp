@@ -20,6 +20,9 @@ SDL_Scancode ScanCodeOf(UINT virtualKey)
     return SDL_SCANCODE_UNKNOWN;
 }
 
+// Where the pushed events left the device's pointer: a move carries its own motion from there.
+SDL_Point g_device = {0, 0};
+
 Uint32 WindowId(HWND hwnd)
 {
     SDL_Window* window = Win32GetSDLWindow(hwnd);
@@ -55,6 +58,9 @@ BOOL Win32TestPushMouseMove(HWND hwnd, int x, int y)
     event.motion.windowID = id;
     event.motion.x = x;
     event.motion.y = y;
+    event.motion.xrel = x - g_device.x;
+    event.motion.yrel = y - g_device.y;
+    g_device = {x, y};
     return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
 }
 
@@ -76,5 +82,8 @@ BOOL Win32TestPushMouseButton(HWND hwnd, UINT virtualKey, int x, int y, BOOL dow
     event.button.clicks = 1;
     event.button.x = x;
     event.button.y = y;
+    g_device = {x, y};
     return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
 }
+
+void Win32TestRefuseWarps(BOOL refuse) { Win32SetDisplayWarps(refuse ? 0 : 1); }

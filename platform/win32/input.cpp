@@ -229,7 +229,28 @@ bool IsWarpEcho(HWND target, int x, int y)
     }
     POINT p = {x, y};
     ClientToScreen(target, &p);
-    return p.x == u.warp.x && p.y == u.warp.y;
+    if (p.x != u.warp.x || p.y != u.warp.y)
+        return false;
+    u.warpUnanswered = false;
+    return true;
+}
+
+// Where a device's pointer event puts the Win32 pointer, in the target's client pixels. After a warp the display
+// did not report (it refused it), the device's pointer is not where the warp put the Win32 one: the Win32 pointer
+// goes on from there by the device's own motion, held to the clip, as it does after a warp on Win32.
+POINT PointerAt(HWND target, int x, int y, int xrel, int yrel)
+{
+    const UserState& u = User();
+    POINT p = {x, y};
+    if (!u.warpUnanswered || !u.cursorKnown)
+        return p;
+    p = {u.cursor.x + xrel, u.cursor.y + yrel};
+    if (u.clipActive) {
+        p.x = std::max(u.clip.left, std::min(p.x, u.clip.right - 1));
+        p.y = std::max(u.clip.top, std::min(p.y, u.clip.bottom - 1));
+    }
+    ScreenToClient(target, &p);
+    return p;
 }
 
 // The window whose client area holds a screen point.
@@ -302,6 +323,14 @@ int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym)
     if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24)
         return 0x7C + (sc - SDL_SCANCODE_F13);
     return 0;
+}
+
+void Win32SetDisplayWarps(int warps)
+{
+    UserState& u = User();
+    u.refuseWarps = warps == 0;
+    u.warpPending = false;
+    u.warpUnanswered = false;
 }
 
 int Win32VirtualKeyFromScanCode(int scanCode)
@@ -428,8 +457,9 @@ void UserTranslateMotion(const SDL_MouseMotionEvent& e)
     HWND target = MouseTarget(e.windowID, &x, &y);
     if (target == nullptr || IsWarpEcho(target, x, y))
         return;
-    RememberCursor(target, x, y);
-    UserPostMouseMove(target, UserMouseKeyFlags(), ClientLParam(x, y));
+    const POINT p = PointerAt(target, x, y, e.xrel, e.yrel);
+    RememberCursor(target, p.x, p.y);
+    UserPostMouseMove(target, UserMouseKeyFlags(), ClientLParam(p.x, p.y));
 }
 
 void UserTranslateButton(const SDL_MouseButtonEvent& e)
@@ -476,8 +506,9 @@ void UserTranslateButton(const SDL_MouseButtonEvent& e)
     // Double clicks only for classes that ask for them (the down id + 2 is its double-click id).
     if (down && e.clicks >= 2 && e.clicks % 2 == 0 && (w->classStyle & CS_DBLCLKS) != 0)
         msg += 2;
-    RememberCursor(target, x, y);
-    UserPost(target, msg, UserMouseKeyFlags() | (extra << 16), ClientLParam(x, y));
+    const POINT p = PointerAt(target, x, y, 0, 0);
+    RememberCursor(target, p.x, p.y);
+    UserPost(target, msg, UserMouseKeyFlags() | (extra << 16), ClientLParam(p.x, p.y));
 }
 
 void UserTranslateWheel(const SDL_MouseWheelEvent& e)
@@ -653,13 +684,14 @@ BOOL WINAPI SetCursorPos(int X, int Y)
     ScreenToClient(target, &p);
     // Our own move stands for the warp; whatever SDL reports of it is dropped.
     u.warpPending = true;
+    u.warpUnanswered = true;
     u.warp.x = X;
     u.warp.y = Y;
     u.warpTicks = SDL_GetTicks();
     UserWindow* top = w;
     while (top != nullptr && top->sdl == nullptr)
         top = UserFind(top->parent);
-    if (top != nullptr) {
+    if (top != nullptr && !u.refuseWarps) {
         POINT q = {X, Y};
         ScreenToClient(top->handle, &q);
         SDL_WarpMouseInWindow(top->sdl, q.x, q.y);

@@ -82,6 +82,9 @@ struct UserState {
     bool warpPending = false;
     POINT warp = {0, 0};
     Uint32 warpTicks = 0;
+    // The last warp was not reported: the display may have refused it, leaving the device's pointer elsewhere.
+    bool warpUnanswered = false;
+    bool refuseWarps = false;  // SetCursorPos leaves the display's pointer alone (Win32SetDisplayWarps)
     bool clipActive = false;
     RECT clip = {0, 0, 0, 0};
     unsigned char keyDown[256] = {};

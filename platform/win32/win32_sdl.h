@@ -16,4 +16,8 @@ void Win32ChooseGlDriverOptions(void);
 // The virtual key the stand-in reads from an SDL scan code and the key it gives in the current layout; 0 for none.
 int Win32VirtualKeyFromScanCode(int scanCode);
 
+// Whether SetCursorPos moves the display's pointer too (non-zero, as it starts) or leaves it where the device put
+// it, as a display that refuses warps does; either way no earlier warp waits for its report.
+void Win32SetDisplayWarps(int warps);
+
 #endif

@@ -579,6 +579,41 @@ TEST_F(WindowTest, EachWarpEchoesExactlyOnce)
     EXPECT_EQ(GetCapture(), nullptr);
 }
 
+// A warp the display does not make (no report of it comes) leaves the device's pointer elsewhere: the pointer
+// goes on from the warp by the device's own motion, and buttons come where it is. Once a warp is reported, the
+// device's positions count again.
+TEST_F(WindowTest, AfterAWarpTheDisplayRefusedThePointerGoesOnFromTheWarp)
+{
+    HWND hwnd = MakeWindow(true);
+    Win32SetDisplayWarps(0);
+    POINT p = {50, 60};
+    ClientToScreen(hwnd, &p);
+    ASSERT_TRUE(SetCursorPos(p.x, p.y));
+    SDL_Event e = Event(hwnd, SDL_MOUSEMOTION);
+    e.motion.x = 200;
+    e.motion.y = 200;
+    e.motion.xrel = 7;
+    e.motion.yrel = -3;
+    Push(e);
+    PushButton(hwnd, true, SDL_BUTTON_LEFT, 200, 200);
+    PushButton(hwnd, false, SDL_BUTTON_LEFT, 200, 200);
+    std::vector<MSG> m = Drain();
+    ASSERT_EQ(m.size(), 4u);  // the warp's own move, the device's move, the press and the release
+    EXPECT_EQ(GET_X_LPARAM(m[1].lParam), 57);
+    EXPECT_EQ(GET_Y_LPARAM(m[1].lParam), 57);
+    EXPECT_EQ(GET_X_LPARAM(m[2].lParam), 57);
+    EXPECT_EQ(GET_Y_LPARAM(m[3].lParam), 57);
+    Win32SetDisplayWarps(1);
+
+    ASSERT_TRUE(SetCursorPos(p.x + 10, p.y));
+    PushMotion(hwnd, 60, 60);  // the display's report of the warp
+    PushMotion(hwnd, 90, 95);
+    m = Drain();
+    ASSERT_FALSE(m.empty());
+    EXPECT_EQ(GET_X_LPARAM(m.back().lParam), 90);
+    EXPECT_EQ(GET_Y_LPARAM(m.back().lParam), 95);
+}
+
 // The engine's mouse glue ignores the move after each warp it makes, taking
 // it for the echo. With one real move per frame, every frame's move from the
 // second on must reach it, at the injected position.

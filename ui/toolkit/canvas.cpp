@@ -210,7 +210,6 @@ void CFerroxCanvas::Update()
             continue;
         }
         position->overInterface = 1;
-        position->overButton = 1;
         NotePointerArea(ui, widget);
         if (!m_pressed && position->left == kButtonDown) {
             m_pressedIndex = static_cast<int32_t>(i);

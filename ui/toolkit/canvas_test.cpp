@@ -207,7 +207,6 @@ TEST_F(RoutingTest, PressRepeatsWhileHeldAndStopsTheWalk)
     EXPECT_EQ(second->updates, 0);
     EXPECT_EQ(first->updates, 1);
     EXPECT_EQ(mouse->GetPosition()->overInterface, 1);
-    EXPECT_EQ(mouse->GetPosition()->overButton, 1);
 
     canvas.events.clear();
     canvas.Update();  // still held: over events, then the press again
@@ -223,7 +222,7 @@ TEST_F(RoutingTest, PressRepeatsWhileHeldAndStopsTheWalk)
     EXPECT_EQ(canvas.GetPressedIndex(), -1);
 }
 
-// The background takes clicks from the view but is no button: the screen's edges scroll over it.
+// The background takes clicks from the view but is no button.
 TEST_F(RoutingTest, BackgroundGetsNoEventsButMarksThePointerOverTheInterface)
 {
     PointAt(90.0f, 90.0f);
@@ -231,7 +230,6 @@ TEST_F(RoutingTest, BackgroundGetsNoEventsButMarksThePointerOverTheInterface)
     canvas.Update();
     EXPECT_EQ(canvas.events, (std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {2, 1}}));
     EXPECT_EQ(mouse->GetPosition()->overInterface, 1);
-    EXPECT_EQ(mouse->GetPosition()->overButton, 0);
     EXPECT_EQ(background->updates, 1);
 
     canvas.events.clear();

@@ -55,10 +55,8 @@ void CFerroxInterface::SetTooltip(uint16_t text, int16_t list)
 
 void CFerroxInterface::Update(float)
 {
-    // The canvases mark the buttons under the pointer again as they route it, noting them with the game's
-    // interface, which is another one while the front end runs.
-    if (CFerroxMouse* mouse = FerroxGameMouse())
-        mouse->GetPosition()->overButton = 0;
+    // The canvases note the buttons under the pointer again as they route it with the game's interface, which is
+    // another one while the front end runs.
     m_hasPointerArea = false;
     if (CFerroxInterface* routed = FerroxGetGameInterface())
         routed->m_hasPointerArea = false;
