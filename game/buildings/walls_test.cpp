@@ -341,14 +341,15 @@ TEST_F(Walls, DoorsTakeTheWallsPlaceAndKeepTheirCells)
             EXPECT_FALSE(gap->IsPlaced()) << "the door keeps its cells";
     EXPECT_EQ(2u, PiecesOn(Ground(), 3).size()) << "the edge is broken by the door";
 
-    // Floor upstairs may go over a door's outside entrances only: not over its own cells, nor those behind it.
+    // Floor upstairs goes over no cell of a door: not its own, not those behind it (inside entrances), and the
+    // ground beyond it carries none.
     BuildStoreys(2);
     CFerroxBlockMesh* upper = Ground()->GetUpper();
     CDoorObject* door = dynamic_cast<CDoorObject*>(manager->GetFloorRecord(0)->doors.front());
     controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
     CScalableObject* box = controller->GetAreaBox();
     box->SetDragArea(door->GetExtraEntranceCell(0), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
-    EXPECT_EQ(1, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "above the way in from outside";
+    EXPECT_EQ(0, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "above the way in from outside";
     box->SetDragArea(door->GetEntranceCell(0), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
     EXPECT_EQ(0, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "not above the cell behind the door";
     box->SetDragArea(door->GetFirstCell(), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
