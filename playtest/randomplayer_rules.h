@@ -18,8 +18,7 @@ public:
     // The rules by name, which a run may leave unchecked (a comma-separated list to Skip).
     // ("saves" is the player's own: a save loads back into the same mall, whose save keeps what a load keeps of
     // it, game/shell/savecheck.h; nothing a save holds is lost.)
-    static constexpr const char* kRuleNames =
-        "buildings,balance,modal,lod,saves";
+    static constexpr const char* kRuleNames = "buildings,balance,modal,lod,saves";
     // False with the unknown name when the list names no rule.
     bool Skip(const std::string& names, std::string* unknown);
 

@@ -339,8 +339,7 @@ int CBaseObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh*)
     if (!below)
         return 1;
     CFerroxBlockMesh* own = dynamic_cast<CFerroxBlockMesh*>(m_pFloor);
-    return own && own->IsAreaTiled(m_firstCell, m_rows, m_columns) &&
-                   below->IsAreaTiled(m_firstCell, m_rows, m_columns)
+    return own && own->IsAreaTiled(m_firstCell, m_rows, m_columns) && below->IsAreaTiled(m_firstCell, m_rows, m_columns)
                ? 1
                : 0;
 }

@@ -8,15 +8,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <utility>
 
-#include "engine/application/base.h"
 #include "engine/data/debugdraw.h"
 #include "engine/data/file.h"
 #include "engine/navigation/blockmesh.h"
 #include "engine/navigation/character.h"
 #include "engine/world/composite.h"
-#include "game/buildings/door.h"
 #include "game/buildings/objectsreader.h"
 #include "game/buildings/scalable.h"
 #include "game/buildings/shop.h"

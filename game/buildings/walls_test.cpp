@@ -149,7 +149,8 @@ protected:
             for (int r = 0; r < gap->GetRows(); r++)
                 for (int c = 0; c < gap->GetColumns(); c++) {
                     const int cell = gap->GetFirstCell() + r * kMallSide + c;
-                    EXPECT_TRUE(storey->IsAreaTiled(cell + kMallSide, 1, 1) || storey->IsAreaTiled(cell - kMallSide, 1, 1))
+                    EXPECT_TRUE(storey->IsAreaTiled(cell + kMallSide, 1, 1) ||
+                                storey->IsAreaTiled(cell - kMallSide, 1, 1))
                         << "a doorway piece away from the floor at " << cell;
                     cells.insert(cell);
                 }
