@@ -17,6 +17,7 @@
 #include "game/buildings/placement.h"
 #include "game/figures/spawner.h"
 #include "game/shell/game.h"
+#include "game/shell/savecheck.h"
 #include "game/shell/sound.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
@@ -695,12 +696,16 @@ void CPlayThrough::AfterFrame()
         std::string second;
         if (!ReadWhole(m_savePaths[0], &first) || !ReadWhole(m_savePaths[1], &second))
             return Fail("run1.fds or run2.fds cannot be read back");
-        if (first != second) {
-            std::fprintf(stderr, "play-through: run1.fds has %zu bytes, run2.fds %zu\n", first.size(), second.size());
+        // A load plans the figures' walks afresh; everything else a load keeps is saved again.
+        const std::string change = SavedGameChange(first, second, game->m_pFloorManager.get());
+        if (!change.empty()) {
+            std::fprintf(stderr, "play-through: run1.fds has %zu bytes, run2.fds %zu: %s\n", first.size(),
+                         second.size(), change.c_str());
             ReportDifferentLines(first, second);
-            return Fail("the game saved after loading run1 differs from run1");
+            return Fail("the game saved after loading run1 lost what a load keeps of run1");
         }
-        std::fprintf(stderr, "play-through: run1.fds and run2.fds are the same %zu bytes\n", first.size());
+        std::fprintf(stderr, "play-through: run2.fds keeps what a load keeps of run1 (%zu and %zu bytes)\n",
+                     first.size(), second.size());
         Next(kLeave);
         break;
     }

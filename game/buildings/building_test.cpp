@@ -375,7 +375,7 @@ TEST_F(BuildingSlotTest, RegisteredClassesJoinTheirLists)
         SetObjectFactoryMaker(name, nullptr);
 }
 
-// A new storey carries a cell above stairs and above a door's outside entrances, never above an atrium.
+// A new storey carries a cell above stairs, a shop and a door's outside entrances, never above an atrium.
 TEST_F(BuildingSlotTest, StoreyFilterTestsClasses)
 {
     CAtriumObject atrium;
@@ -394,6 +394,8 @@ TEST_F(BuildingSlotTest, StoreyFilterTestsClasses)
     EXPECT_EQ(1, BuildingStoreyFilter(&door, outside, 1));
     EXPECT_EQ(0, BuildingStoreyFilter(&door, Cell(5, 5), 0));
     EXPECT_EQ(0, BuildingStoreyFilter(&door, Cell(5, 5), 1));
+    CShop shop;
+    EXPECT_EQ(1, BuildingStoreyFilter(&shop, Cell(1, 1), 1)) << "a shop on bare ground";
     CFerroxObject plain;
     EXPECT_EQ(1, BuildingStoreyFilter(&plain, Cell(1, 1), 0));
     EXPECT_EQ(0, BuildingStoreyFilter(&plain, Cell(1, 1), 1));
