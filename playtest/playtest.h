@@ -298,7 +298,7 @@ private:
     int m_roomLast = -1;
     int m_stripFirst = -1;  // the strip that extends it
     int m_stripLast = -1;
-    int m_magenta = 0;         // magenta pixels seen while dragging
+    int m_magenta = 0;         // magenta pixels of the cell grid seen while dragging
     std::vector<long> m_seen;  // pixels kept to compare with a later frame
     std::vector<GxV3d> m_points;
 };

@@ -17,6 +17,7 @@
 #include "game/buildings/placement.h"
 #include "game/figures/spawner.h"
 #include "game/shell/game.h"
+#include "game/shell/savecheck.h"
 #include "game/shell/sound.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
@@ -587,11 +588,12 @@ void CPlayThrough::AfterFrame()
             return Fail("no game day passed");
         if (Balance() == m_startBalance)
             return Fail("the balance never moved");
-        // The room has no door: shoppers come to it and stay outside, and none counts as come in.
+        // The room has no door: shoppers come to it and count as come as they arrive, every one of them.
         if (CDynamicObjectManager::PeekStatistics() &&
             (CDynamicObjectManager::PeekStatistics()->m_shoppersPresent == 0 ||
-             CDynamicObjectManager::PeekStatistics()->m_shoppersCome != 0))
-            return Fail("no shopper came to the mall, or one counted as come in with no door");
+             CDynamicObjectManager::PeekStatistics()->m_shoppersCome <
+                 CDynamicObjectManager::PeekStatistics()->m_shoppersPresent))
+            return Fail("no shopper came to the mall, or one present was not counted as come");
         // The level as it is played: the shop built, shoppers in the mall, days gone by.
         if (!Screenshot("level.bmp"))
             return Fail("level.bmp was not written");
@@ -694,12 +696,16 @@ void CPlayThrough::AfterFrame()
         std::string second;
         if (!ReadWhole(m_savePaths[0], &first) || !ReadWhole(m_savePaths[1], &second))
             return Fail("run1.fds or run2.fds cannot be read back");
-        if (first != second) {
-            std::fprintf(stderr, "play-through: run1.fds has %zu bytes, run2.fds %zu\n", first.size(), second.size());
+        // A load plans the figures' walks afresh; everything else a load keeps is saved again.
+        const std::string change = SavedGameChange(first, second, game->m_pFloorManager.get());
+        if (!change.empty()) {
+            std::fprintf(stderr, "play-through: run1.fds has %zu bytes, run2.fds %zu: %s\n", first.size(),
+                         second.size(), change.c_str());
             ReportDifferentLines(first, second);
-            return Fail("the game saved after loading run1 differs from run1");
+            return Fail("the game saved after loading run1 lost what a load keeps of run1");
         }
-        std::fprintf(stderr, "play-through: run1.fds and run2.fds are the same %zu bytes\n", first.size());
+        std::fprintf(stderr, "play-through: run2.fds keeps what a load keeps of run1 (%zu and %zu bytes)\n",
+                     first.size(), second.size());
         Next(kLeave);
         break;
     }

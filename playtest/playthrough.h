@@ -1,7 +1,7 @@
 // A scripted play-through for headless runs: the main menu, London's first scenario, a room of floor laid in the
 // middle of the view and a shop built on it where the mouse finds a free cell, 3,000 frames at speed 3 (one in a
-// hundred drawn), then, paused, the options panel's save as "run1", its load of run1 and its save as "run2" (the two
-// files must be equal), then Escape, yes and quit. Input
+// hundred drawn), then, paused, the options panel's save as "run1", its load of run1 and its save as "run2" (run2
+// keeps what a load keeps of run1), then Escape, yes and quit. Input
 // goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
 // screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
 // short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing. The

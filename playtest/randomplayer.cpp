@@ -664,7 +664,7 @@ bool CRandomPlayer::RoundTrip(int t)
     case kSaveThird:
         next = SaveAs(m_phase == kSaveSecond ? kSecondSave : kThirdSave);
         if (next && m_rules.Checks("saves"))
-            CompareSaves(m_phase == kSaveThird);
+            CompareSaves();
         if (next)
             m_loadedPath = m_savePath;
         break;
@@ -682,9 +682,9 @@ bool CRandomPlayer::RoundTrip(int t)
     return true;
 }
 
-// The save just written against the one the mall was loaded from: keeping what a load keeps, or, for a mall
-// loaded from a save of a loaded mall, byte for byte.
-void CRandomPlayer::CompareSaves(bool exact)
+// The save just written against the one the mall was loaded from: it keeps what a load keeps. Lines a load plans
+// afresh may differ, also between saves of a mall loaded from a save of a loaded mall.
+void CRandomPlayer::CompareSaves()
 {
     std::string loaded, saved;
     if (!FileBytes(m_loadedPath, &loaded) || !FileBytes(m_savePath, &saved)) {
@@ -692,11 +692,6 @@ void CRandomPlayer::CompareSaves(bool exact)
         return;
     }
     const std::string files = " (" + m_loadedPath + ", " + m_savePath + ")";
-    if (exact) {
-        if (loaded != saved)
-            Broken("round trip: saving the mall loaded again gave other bytes than the save it came from" + files);
-        return;
-    }
     CGame* game = Game();
     const std::string change = SavedGameChange(loaded, saved, game ? game->m_pFloorManager.get() : nullptr);
     if (!change.empty())

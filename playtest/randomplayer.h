@@ -78,7 +78,7 @@ private:
     // Phases of the round trip; each true once done.
     bool CloseModals(int t);
     bool SaveAs(const std::string& name);
-    void CompareSaves(bool exact);
+    void CompareSaves();
     bool LoadBack(const std::string& name);
     void NextStep();
     void LogAction();

@@ -1,7 +1,6 @@
 // The mall's rules read from the game's state; see playtest/randomplayer_rules.h.
 //
-// Sections: reading the mall; buildings; balance; modal canvases; walls; levels of detail; doors and characters;
-// the check and print.
+// Sections: reading the mall; buildings; balance; modal canvases; levels of detail; the check and print.
 #include "playtest/randomplayer_rules.h"
 
 #include <algorithm>
@@ -31,11 +30,6 @@
 namespace {
 
 // ---- reading the mall ----
-
-// The wall templates: edges stand on the unlaid cell beside a laid one; railings on the unlaid cell of an
-// opening; the doorway piece over a door.
-constexpr int kEdgeNextRow = 4, kEdgePrevRow = 2, kEdgeNextColumn = 3, kEdgePrevColumn = 1;
-constexpr int kRailNextRow = 9, kRailPrevRow = 7, kRailNextColumn = 8, kRailPrevColumn = 6;
 
 CGame* Game() { return g_pGame; }
 
@@ -148,8 +142,8 @@ std::string At(int storey, int cell) { return "cell " + std::to_string(cell) + "
 
 // ---- buildings ----
 
-// Every building covers laid cells of its own storey (a door the unlaid cells of the wall line beside them), and
-// no cell holds two buildings (stairs hold their cells on the storey above too).
+// Every building covers cells of its storey's grid, and no cell holds two buildings (stairs hold their cells on
+// the storey above too): a cell's record names one object.
 std::string CMallRules::CheckBuildings() const
 {
     const std::vector<CFerroxBlockMesh*> storeys = Storeys();
@@ -162,20 +156,9 @@ std::string CMallRules::CheckBuildings() const
         const std::vector<int> cells = Covered(building);
         if (cells.empty())
             return Name(building) + " covers no cell of storey " + std::to_string(index);
-        const bool door = dynamic_cast<CDoorObject*>(building) != nullptr;
-        for (int cell : cells) {
+        for (int cell : cells)
             if (!storey->IsValidCell(cell, 0))
                 return Name(building) + " stands outside the mall's grid at " + At(index, cell);
-            if (!door && !Laid(storey, cell))
-                return Name(building) + " stands off the laid floor at " + At(index, cell);
-            if (door) {
-                const std::vector<int> around = Neighbours(storey, cell);
-                const bool beside = std::any_of(around.begin(), around.end(),
-                                                [&](int next) { return next >= 0 && Laid(storey, next); });
-                if (Laid(storey, cell) || !beside)
-                    return Name(building) + " is not in the wall line of the laid floor at " + At(index, cell);
-            }
-        }
         std::vector<std::pair<int, int>> held;
         for (int cell : cells)
             held.push_back({index, cell});
@@ -286,148 +269,6 @@ std::string CMallRules::CheckModal(const Frame& now) const
     return std::string();
 }
 
-// ---- walls ----
-
-namespace {
-
-// A cell of an upper storey that stairs from the storey below come up through.
-bool IsStairWell(CFerroxBlockMesh* storey, int cell)
-{
-    auto* stairs = dynamic_cast<CStairs*>(Occupant(storey, cell));
-    return storey->GetLower() && stairs && stairs->GetUpperFloor() == storey;
-}
-
-// An unlaid cell of an upper storey above laid floor on some storey below: a hole cleared upstairs.
-bool IsOpeningOverFloor(CFerroxBlockMesh* storey, int cell)
-{
-    if (!storey->IsValidCell(cell, 1) || Laid(storey, cell))
-        return false;
-    for (CFerroxBlockMesh* below = storey->GetLower(); below; below = below->GetLower())
-        if (Laid(below, cell))
-            return true;
-    return false;
-}
-
-// The step from the laid cell to the unlaid one that a piece of the template closes; 0 for no edge or rail.
-int EdgeStep(int wallTemplate, int stride, bool* rail)
-{
-    *rail = wallTemplate >= kRailPrevColumn;
-    switch (wallTemplate) {
-    case kEdgeNextRow:
-        return stride;
-    case kEdgePrevRow:
-        return -stride;
-    case kEdgeNextColumn:
-        return 1;
-    case kEdgePrevColumn:
-        return -1;
-    case kRailNextRow:
-        return -stride;
-    case kRailPrevRow:
-        return stride;
-    case kRailNextColumn:
-        return -1;
-    case kRailPrevColumn:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
-std::string EdgeText(const CMallRules::Edge& edge)
-{
-    return "the edge from laid cell " + std::to_string(edge.laid) + " to cell " + std::to_string(edge.unlaid) +
-           " of storey " + std::to_string(edge.storey);
-}
-
-}  // namespace
-
-// The pieces of every storey by the edge they close, walls and railings apart.
-void CMallRules::ReadPieces(std::map<Edge, int>* walls, std::map<Edge, int>* rails)
-{
-    CPlacementController* placement = Game() ? Game()->GetPlacementController() : nullptr;
-    if (!placement)
-        return;
-    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
-    for (CFerroxObject* object : placement->GetPieces()) {
-        auto* piece = dynamic_cast<CBaseObject*>(object);
-        auto* storey = piece ? dynamic_cast<CFerroxBlockMesh*>(piece->GetFloor()) : nullptr;
-        const int index = IndexOf(storeys, storey);
-        int wallTemplate = 0;
-        for (int t = 1; t <= kWallTemplates && piece; t++)
-            if (placement->GetWallTemplate(t) == piece->GetAssetSet())
-                wallTemplate = t;
-        bool rail = false;
-        const int step = index >= 0 ? EdgeStep(wallTemplate, storey->GetRows(), &rail) : 0;
-        if (step == 0)
-            continue;
-        for (int cell : Covered(piece))
-            (*(rail ? rails : walls))[{index, cell - step, cell}]++;
-    }
-}
-
-// Every edge from a laid cell to an unlaid one (outside the mall or a hole in its floor) has one piece, none where
-// a door stands in the unlaid cell or where stairs come up beside their landing, and no piece stands on any other
-// edge; a stair well is closed by a railing.
-std::string CMallRules::CheckWalls() const
-{
-    std::map<Edge, int> walls, rails;
-    ReadPieces(&walls, &rails);
-    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
-    std::set<Edge> wanted;
-    for (size_t s = 0; s < storeys.size(); s++) {
-        CFerroxBlockMesh* storey = storeys[s];
-        for (int cell = 0; cell < storey->GetCellCount(); cell++) {
-            if (!Laid(storey, cell))
-                continue;
-            for (int next : Neighbours(storey, cell)) {
-                if (next < 0 || Laid(storey, next) || dynamic_cast<CDoorObject*>(Occupant(storey, next)))
-                    continue;
-                // The way off the top of stairs stays open: their landing beside their well.
-                const Edge edge = {static_cast<int>(s), cell, next};
-                if (IsStairWell(storey, next) && Occupant(storey, cell) == Occupant(storey, next))
-                    continue;
-                wanted.insert(edge);
-                const int w = walls.count(edge) ? walls[edge] : 0;
-                const int r = rails.count(edge) ? rails[edge] : 0;
-                if (w + r != 1 || (w && IsStairWell(storey, next)))
-                    return EdgeText(edge) + " has " + std::to_string(w) + " walls and " + std::to_string(r) +
-                           " railings";
-            }
-        }
-    }
-    for (const auto* pieces : {&walls, &rails}) {
-        for (const auto& piece : *pieces) {
-            if (wanted.count(piece.first))
-                continue;
-            CFerroxBlockMesh* storey = storeys[static_cast<size_t>(piece.first.storey)];
-            const bool laid = storey->IsValidCell(piece.first.laid, 1) && Laid(storey, piece.first.laid);
-            const bool unlaid = storey->IsValidCell(piece.first.unlaid, 1) && !Laid(storey, piece.first.unlaid);
-            return std::string(pieces == &walls ? "a wall" : "a railing") + " stands on " + EdgeText(piece.first) +
-                   (laid && !unlaid ? ", between two laid cells"
-                    : laid          ? ""
-                                    : ", beside no laid cell");
-        }
-    }
-    return std::string();
-}
-
-// A railing stands only round an opening in the floor of an upper storey: a stair well, or a hole cleared there
-// through which floor further down shows. A railing on laid floor, on the ground or over no floor at all (outside
-// the mall, which a wall closes) is out of place.
-std::string CMallRules::CheckRailings() const
-{
-    std::map<Edge, int> walls, rails;
-    ReadPieces(&walls, &rails);
-    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
-    for (const auto& rail : rails) {
-        CFerroxBlockMesh* storey = storeys[static_cast<size_t>(rail.first.storey)];
-        if (!IsStairWell(storey, rail.first.unlaid) && !IsOpeningOverFloor(storey, rail.first.unlaid))
-            return "a railing stands on " + EdgeText(rail.first) + ", neither a stair well nor a hole over floor";
-    }
-    return std::string();
-}
-
 // ---- levels of detail ----
 
 // Every object of the mall drawn inside the view has the geometry its level of detail picks.
@@ -474,208 +315,6 @@ std::string CMallRules::CheckLevelsOfDetail() const
                        std::to_string(model->GetLevelCount());
         }
     }
-    return std::string();
-}
-
-// ---- doors and characters ----
-
-namespace {
-
-CFerroxBlockMesh* GroundOf(const std::vector<CFerroxBlockMesh*>& storeys)
-{
-    return storeys.empty() ? nullptr : storeys.front();
-}
-
-bool HoldsDoorOrStairs(CFerroxBlockMesh* storey, int cell)
-{
-    CFerroxBase* at = Occupant(storey, cell);
-    return dynamic_cast<CDoorObject*>(at) || dynamic_cast<CStairs*>(at);
-}
-
-// The unlaid cells of the ground storey that join the grid's border through unlaid cells: the street round the
-// mall. A hole in the floor is not outside.
-std::vector<char> Outside(CFerroxBlockMesh* ground)
-{
-    std::vector<char> outside(static_cast<size_t>(std::max(0, ground->GetCellCount())), 0);
-    const int stride = ground->GetRows();
-    const int lines = stride > 0 ? ground->GetCellCount() / stride : 0;
-    std::vector<int> open;
-    for (int cell = 0; cell < ground->GetCellCount(); cell++) {
-        const int row = cell % stride, line = cell / stride;
-        if ((row == 0 || row == stride - 1 || line == 0 || line == lines - 1) && !Laid(ground, cell)) {
-            outside[static_cast<size_t>(cell)] = 1;
-            open.push_back(cell);
-        }
-    }
-    while (!open.empty()) {
-        const int cell = open.back();
-        open.pop_back();
-        for (int next : Neighbours(ground, cell)) {
-            if (next < 0 || outside[static_cast<size_t>(next)] || Laid(ground, next))
-                continue;
-            outside[static_cast<size_t>(next)] = 1;
-            open.push_back(next);
-        }
-    }
-    return outside;
-}
-
-// Every character of the mall, staff too.
-std::vector<CAICharacter*> Characters()
-{
-    std::vector<CAICharacter*> characters;
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    if (!objects)
-        return characters;
-    for (const ObjectList* list : {&objects->GetShoppers(), &objects->GetCriminals(), &objects->GetCleaners(),
-                                   &objects->GetSecurity(), &objects->GetMaintenance()})
-        for (CFerroxObject* object : *list)
-            if (auto* character = dynamic_cast<CAICharacter*>(object))
-                characters.push_back(character);
-    return characters;
-}
-
-std::string Who(CAICharacter* character) { return dynamic_cast<CShopper*>(character) ? "a shopper" : "a character"; }
-
-// Each storey's cells from which a door is reached along laid floor and stairs: from the doors' cells over laid
-// cells and the cells stairs hold, and through stairs between the two storeys they hold cells on.
-std::vector<std::vector<char>> DoorReach(const std::vector<CFerroxBlockMesh*>& storeys)
-{
-    std::vector<std::vector<char>> reach;
-    for (CFerroxBlockMesh* storey : storeys)
-        reach.emplace_back(static_cast<size_t>(std::max(0, storey->GetCellCount())), 0);
-    std::vector<std::pair<int, int>> open;
-    auto visit = [&](int s, int cell) {
-        if (s < 0 || cell < 0 || reach[static_cast<size_t>(s)][static_cast<size_t>(cell)])
-            return;
-        CFerroxBlockMesh* storey = storeys[static_cast<size_t>(s)];
-        if (!Laid(storey, cell) && !HoldsDoorOrStairs(storey, cell))
-            return;
-        reach[static_cast<size_t>(s)][static_cast<size_t>(cell)] = 1;
-        open.push_back({s, cell});
-    };
-    CFerroxBlockMesh* ground = GroundOf(storeys);
-    for (int cell = 0; ground && cell < ground->GetCellCount(); cell++)
-        if (dynamic_cast<CDoorObject*>(Occupant(ground, cell)))
-            visit(0, cell);
-    while (!open.empty()) {
-        const auto [s, cell] = open.back();
-        open.pop_back();
-        CFerroxBlockMesh* storey = storeys[static_cast<size_t>(s)];
-        for (int next : Neighbours(storey, cell))
-            visit(s, next);
-        if (auto* stairs = dynamic_cast<CStairs*>(Occupant(storey, cell))) {
-            visit(IndexOf(storeys, stairs->GetFloor()), cell);
-            visit(IndexOf(storeys, stairs->GetUpperFloor()), cell);
-        }
-    }
-    return reach;
-}
-
-}  // namespace
-
-// Every door stands on the ground storey, with its ways in from outside off the floor and out in the street, and
-// its inside entrances on the floor.
-std::string CMallRules::CheckDoors() const
-{
-    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
-    CFerroxBlockMesh* ground = GroundOf(storeys);
-    if (!ground)
-        return std::string();
-    const std::vector<char> outside = Outside(ground);
-    for (CBaseObject* building : Buildings()) {
-        auto* door = dynamic_cast<CDoorObject*>(building);
-        if (!door)
-            continue;
-        if (door->GetFloor() != ground)
-            return "a door stands on storey " + std::to_string(IndexOf(storeys, door->GetFloor()));
-        for (int i = 0; i < door->GetExtraEntranceCount(); i++) {
-            const int cell = door->GetExtraEntranceCell(i);
-            if (!ground->IsValidCell(cell, 1) || Laid(ground, cell) || !outside[static_cast<size_t>(cell)])
-                return "the door at " + At(0, door->GetFirstCell()) + " has its way in from outside at " + At(0, cell) +
-                       ", which is not in the street";
-        }
-        for (int i = 0; i < door->GetEntranceCount() - door->GetExtraEntranceCount(); i++) {
-            const int cell = door->GetEntranceCell(i);
-            if (!ground->IsValidCell(cell, 1) || !Laid(ground, cell))
-                return "the door at " + At(0, door->GetFirstCell()) + " opens onto unlaid " + At(0, cell);
-        }
-    }
-    return std::string();
-}
-
-// Every character stands on a laid cell of its storey, or on a door's or stairs' cell, or is outside in the
-// street on its way in or out, or is leaving (about to be removed); a new member of staff still being placed
-// follows the pointer.
-std::string CMallRules::CheckCharacters() const
-{
-    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
-    CFerroxBlockMesh* ground = GroundOf(storeys);
-    if (!ground)
-        return std::string();
-    const std::vector<char> outside = Outside(ground);
-    CSpawner* spawner = Game() ? Game()->GetSpawner() : nullptr;
-    const CFerroxObject* placing = spawner ? spawner->GetStaffMember() : nullptr;
-    for (CAICharacter* character : Characters()) {
-        if (character->m_removeFlag || character == placing || character->m_presence == kPresenceNone)
-            continue;
-        auto* storey = dynamic_cast<CFerroxBlockMesh*>(character->GetBlockGrid());
-        const int index = IndexOf(storeys, storey);
-        const int cell = character->m_currentCell;
-        if (index < 0)
-            return Who(character) + " walks on no storey of the mall";
-        if (!storey->IsValidCell(cell, 1) || Laid(storey, cell) || HoldsDoorOrStairs(storey, cell))
-            continue;
-        if (index == 0 && outside[static_cast<size_t>(cell)])
-            continue;
-        return Who(character) + " stands on unlaid " + At(index, cell) +
-               (index == 0 ? ", a hole in the floor" : ", with nothing under it");
-    }
-    return std::string();
-}
-
-// Every shopper inside the mall can reach a door along laid floor and stairs, or is on its way out along its
-// spawn path. One standing on laid floor, stairs or a door is inside whether or not it came in through a door:
-// the street round the mall is never laid.
-std::string CMallRules::CheckReach() const
-{
-    const std::vector<CFerroxBlockMesh*> storeys = Storeys();
-    if (storeys.empty())
-        return std::string();
-    const std::vector<std::vector<char>> reach = DoorReach(storeys);
-    CDynamicObjectManager* objects = CDynamicObjectManager::Peek();
-    for (CFerroxObject* object : objects ? objects->GetShoppers() : ObjectList()) {
-        auto* shopper = dynamic_cast<CShopper*>(object);
-        if (!shopper || shopper->m_removeFlag || shopper->m_presence == kPresenceNone ||
-            shopper->GetState() == AI_STATE_LEAVE)
-            continue;
-        auto* storey = dynamic_cast<CFerroxBlockMesh*>(shopper->GetBlockGrid());
-        const int index = IndexOf(storeys, storey);
-        const int cell = shopper->m_currentCell;
-        if (index < 0 || !storey->IsValidCell(cell, 1) || (!Laid(storey, cell) && !HoldsDoorOrStairs(storey, cell)))
-            continue;
-        if (!reach[static_cast<size_t>(index)][static_cast<size_t>(cell)])
-            return "a shopper inside at " + At(index, cell) + " can reach no door along the floor and stairs (" +
-                   (shopper->m_presence == kPresenceInside ? "came in" : "never came in") + ")";
-    }
-    return std::string();
-}
-
-// The count of shoppers come grows by no more than the shoppers that came in through a door since the last
-// frame: each passes from outside to inside.
-std::string CMallRules::CheckArrivals(const Frame& now) const
-{
-    if (now.came < m_last.came)
-        return "the shoppers come fell from " + std::to_string(m_last.came) + " to " + std::to_string(now.came);
-    int entered = 0;
-    for (const auto& shopper : now.presence) {
-        const auto before = m_last.presence.find(shopper.first);
-        const int was = before == m_last.presence.end() ? kPresenceNone : before->second;
-        entered += shopper.second == kPresenceInside && was != kPresenceInside;
-    }
-    if (now.came - m_last.came > entered)
-        return "the shoppers come rose by " + std::to_string(now.came - m_last.came) + " while " +
-               std::to_string(entered) + " came in";
     return std::string();
 }
 
@@ -731,11 +370,6 @@ CMallRules::Frame CMallRules::Read(int leaves) const
     frame.modal = ui && ui->GetStack().HasModal();
     frame.topModal = ui ? ui->GetStack().GetTopModal() : nullptr;
     frame.modalCount = ui ? ui->GetStack().GetModalCount() : 0;
-    for (CFerroxObject* object : objects ? objects->GetShoppers() : ObjectList())
-        if (auto* shopper = dynamic_cast<CShopper*>(object))
-            frame.presence[shopper] = shopper->m_presence;
-    if (const CStatistics* s = objects ? objects->GetStatistics() : nullptr)
-        frame.came = s->m_shoppersCome;
     return frame;
 }
 
@@ -750,20 +384,8 @@ std::string CMallRules::Check(int leaves)
         broken = "balance: " + broken;
     else if (comparable && Checks("modal") && (broken = CheckModal(now)).size())
         broken = "modal: " + broken;
-    else if (Checks("walls") && (broken = CheckWalls()).size())
-        broken = "walls: " + broken;
-    else if (Checks("railings") && (broken = CheckRailings()).size())
-        broken = "railings: " + broken;
     else if (Checks("lod") && (broken = CheckLevelsOfDetail()).size())
         broken = "lod: " + broken;
-    else if (Checks("doors") && (broken = CheckDoors()).size())
-        broken = "doors: " + broken;
-    else if (Checks("characters") && (broken = CheckCharacters()).size())
-        broken = "characters: " + broken;
-    else if (Checks("reach") && (broken = CheckReach()).size())
-        broken = "reach: " + broken;
-    else if (comparable && Checks("arrivals") && (broken = CheckArrivals(now)).size())
-        broken = "arrivals: " + broken;
     m_last = now;
     m_known = true;
     m_pressed = m_held;

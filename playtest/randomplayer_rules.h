@@ -1,11 +1,7 @@
 // The mall's rules, read from the game's state after every frame of a random player's run: buildings stand on
-// the laid floor of their storey and share no cell; the balance moves only through what books it; nothing
-// changes the mall while a modal canvas stays open; wall pieces close every edge of the laid floor and stand
-// nowhere else, railings only round openings of upper floors (stair wells and holes cleared over floor below);
-// every object in the view has the geometry its level of detail picks; doors stand on the ground storey's outer
-// edge with their way in off the floor; every character stands on floor, or outside on its way in or out; every
-// shopper inside can reach a door; and shoppers count as come only as they come in through a door. The checks
-// only read; the player acts through input alone.
+// their storey's grid and share no cell; the balance moves only through what books it; nothing changes the mall
+// while a modal canvas stays open; every object in the view has the geometry its level of detail picks. The
+// checks only read; the player acts through input alone.
 #pragma once
 
 #include <cstdint>
@@ -21,9 +17,8 @@ class CMallRules {
 public:
     // The rules by name, which a run may leave unchecked (a comma-separated list to Skip).
     // ("saves" is the player's own: a save loads back into the same mall, whose save keeps what a load keeps of
-    // it, game/shell/savecheck.h; and a save of a loaded mall loads and saves to the same bytes.)
-    static constexpr const char* kRuleNames =
-        "buildings,balance,modal,walls,railings,lod,saves,doors,characters,reach,arrivals";
+    // it, game/shell/savecheck.h; nothing a save holds is lost.)
+    static constexpr const char* kRuleNames = "buildings,balance,modal,lod,saves";
     // False with the unknown name when the list names no rule.
     bool Skip(const std::string& names, std::string* unknown);
 
@@ -43,15 +38,6 @@ public:
     // The mall as text, independent of where its objects live in memory: storeys and their laid cells,
     // buildings, staff and the accounts. Two equal prints are one mall.
     static std::string Print();
-
-    // An edge between a laid cell and an unlaid one of a storey (an index of the storeys, ground ones first).
-    struct Edge {
-        int storey, laid, unlaid;
-        bool operator<(const Edge& other) const
-        {
-            return std::tie(storey, laid, unlaid) < std::tie(other.storey, other.laid, other.unlaid);
-        }
-    };
 
     // The rectangle a floor drag shows: its storey (an index of the storeys), corner rows and columns, and how
     // many storeys from it up a lay may copy it to.
@@ -83,8 +69,6 @@ private:
         bool modal = false;
         CFerroxCanvas* topModal = nullptr;
         int modalCount = 0;
-        std::map<const void*, int> presence;  // each shopper's presence (outside, inside)
-        uint16_t came = 0;                    // the count of shoppers come
     };
 
     Frame Read(int leaves) const;
@@ -92,14 +76,7 @@ private:
     std::string CheckBalance(const Frame& now) const;
     bool FloorLaid(const Frame& now, int64_t charged) const;
     std::string CheckModal(const Frame& now) const;
-    static void ReadPieces(std::map<Edge, int>* walls, std::map<Edge, int>* rails);
-    std::string CheckWalls() const;
-    std::string CheckRailings() const;
     std::string CheckLevelsOfDetail() const;
-    std::string CheckDoors() const;
-    std::string CheckCharacters() const;
-    std::string CheckReach() const;
-    std::string CheckArrivals(const Frame& now) const;
 
     std::set<std::string> m_skipped;
     Frame m_last;

@@ -7,7 +7,7 @@
 #   --seeds A-B | --seeds "A B C"   the seeds (default 1-); without an end, seeds run until the minutes are up
 #   --minutes M                     no new seed starts after M minutes (default: only the seeds given)
 #   --actions N                     actions per seed (default 1000)
-#   --skip RULE,...                 rules left unchecked (buildings, balance, modal, walls, railings, lod, saves)
+#   --skip RULE,...                 rules left unchecked (buildings, balance, modal, lod, saves)
 #   --keep FOLDER                   a failing seed's folder (actions.txt, broken.bmp, its log) is copied there
 #   --replay FILE                   plays the action list in FILE instead of seeds (may be given more than once)
 # Prints each seed's result and, at the end, the seeds, actions and frames played; fails when a seed failed.

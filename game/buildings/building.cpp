@@ -32,8 +32,6 @@ const GxUInt8 kRenderFlag = 0x04;
 const float kEffectHeightFactor = 1.3f;
 const char* const kFireEffect = "fire.prt";
 const char* const kFliesEffect = "flies.prt";
-const char* const kBalconyName = "balc";
-const char* const kWallName = "wall";
 const char* const kDoorDummy = "door";
 
 BuildingHooks g_buildingHooks = {};
@@ -336,12 +334,14 @@ int CBaseObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh*)
     if (!m_pFloor->IsAreaInside(m_firstCell, m_rows, m_columns, 0) ||
         !m_pFloor->IsAreaEmpty(m_firstCell, m_rows, m_columns, 0))
         return 0;
-    // A building stands inside the mall, on its floor, on the ground storey as on every other: on bare ground
-    // it would stand outside the walls, out of the shoppers' reach.
+    // Over a storey below, the building stands on laid floor there and on its own storey; the ground storey needs
+    // none.
+    if (!below)
+        return 1;
     CFerroxBlockMesh* own = dynamic_cast<CFerroxBlockMesh*>(m_pFloor);
-    if (!own || !own->IsAreaTiled(m_firstCell, m_rows, m_columns))
-        return 0;
-    return !below || below->IsAreaTiled(m_firstCell, m_rows, m_columns) ? 1 : 0;
+    return own && own->IsAreaTiled(m_firstCell, m_rows, m_columns) && below->IsAreaTiled(m_firstCell, m_rows, m_columns)
+               ? 1
+               : 0;
 }
 
 int CBaseObject::CanLayFloor(CFerroxBlockMesh* below, CFerroxBlockMesh* above, CFerroxBlockMesh* storey, int clearing)
@@ -363,9 +363,8 @@ int CBaseObject::CanLayFloor(CFerroxBlockMesh* below, CFerroxBlockMesh* above, C
                 return 0;
             if (stairs && stairs->GetUpperFloor() == above)
                 return 0;
-            // Not over a door's own cells; the cells before and behind it hold the door too.
             CDoorObject* door = dynamic_cast<CDoorObject*>(occupant);
-            if (door && !door->IsEntranceCell(cell))
+            if (door && !door->IsExtraEntranceCell(cell))
                 return 0;
         } else {
             CShop* shop = dynamic_cast<CShop*>(occupant);
@@ -389,10 +388,7 @@ int CBaseObject::CanClearFloor(CFerroxBlockMesh* below, CFerroxBlockMesh* above,
     if (!CanLayFloor(below, above, storey, 1))
         return 0;
     for (int cell : CoveredCells()) {
-        // Upstairs, the pieces round an opening, railings or walls, are built again after the clearing; only a
-        // building there holds the floor.
-        if (above && above->IsAreaFilled(cell, 1, 1, 0) && !above->IsAreaFilledWith(cell, 1, 1, 0, kBalconyName) &&
-            !above->IsAreaFilledWith(cell, 1, 1, 0, kWallName))
+        if (above && above->IsAreaFilled(cell, 1, 1, 0) && !above->IsAreaFilledWith(cell, 1, 1, 0, kBalconyName))
             return 0;
         if (m_pFloor && m_pFloor->IsAreaFilled(cell, 1, 1, 0) &&
             !m_pFloor->IsAreaFilledWith(cell, 1, 1, 0, kWallName) &&
@@ -565,10 +561,6 @@ int CPathableObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh* above)
     for (int32_t i = 0; i < static_cast<int32_t>(m_entrances.size()); i++) {
         const int32_t cell = CPathableObject::GetEntranceCell(i);
         if (!m_pFloor->IsValidCell(cell, 0) || !m_pFloor->IsAreaEmpty(cell, 1, 1, 0))
-            return 0;
-        // Shoppers come to the entrances over the mall's floor.
-        CFerroxBlockMesh* own = dynamic_cast<CFerroxBlockMesh*>(m_pFloor);
-        if (!own || !own->IsAreaTiled(cell, 1, 1))
             return 0;
         if (below && !below->IsAreaTiled(m_firstCell, m_rows, m_columns))
             return 0;

@@ -10,6 +10,10 @@
 struct GxAtomic;
 struct GxUserDataArray;
 
+// Generated pieces are told apart by their model's name: wall pieces and balcony rails.
+constexpr const char* kWallName = "wall";
+constexpr const char* kBalconyName = "balc";
+
 // Saved lines end so.
 constexpr const char* kBuildingLineEnd = "\r\n";
 

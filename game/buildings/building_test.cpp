@@ -98,6 +98,7 @@ TEST_F(BuildingFootprintTest, EntranceCellsByYaw)
 
 typedef BuildingTest BuildingPlaceTest;
 
+// Inside and empty everywhere; laid floor on both storeys only when a storey below is given.
 TEST_F(BuildingPlaceTest, FitNeedsInsideEmptyAndTiledCells)
 {
     CFerroxBlockMesh* above = AddStorey();
@@ -107,7 +108,11 @@ TEST_F(BuildingPlaceTest, FitNeedsInsideEmptyAndTiledCells)
     EXPECT_EQ(1, object.CanPlace(&ground, nullptr));
     above->SetRangeTile(Cell(5, 5), Cell(5, 5), 1, nullptr);
     EXPECT_EQ(0, object.CanPlace(&ground, nullptr)) << "an untiled cell on an upper storey";
-    EXPECT_EQ(0, object.CanPlace(nullptr, nullptr)) << "and on the ground storey: buildings stand on the floor";
+    EXPECT_EQ(1, object.CanPlace(nullptr, nullptr)) << "the ground storey needs no floor";
+    ground.SetRangeTile(Cell(4, 4), Cell(4, 4), 1, nullptr);
+    above->SetRangeTileEx(&tile, Cell(5, 5), Cell(5, 5), 1, 0, nullptr);
+    EXPECT_EQ(0, object.CanPlace(&ground, nullptr)) << "an untiled cell on the storey below";
+    ground.SetRangeTileEx(&tile, Cell(4, 4), Cell(4, 4), 1, 0, nullptr);
     object.Put(above, Cell(10, 10), 2, 2);
     EXPECT_EQ(1, object.CanPlace(nullptr, nullptr));
     auto piece = MakePiece("bench");
@@ -115,7 +120,7 @@ TEST_F(BuildingPlaceTest, FitNeedsInsideEmptyAndTiledCells)
     EXPECT_EQ(0, object.CanPlace(nullptr, nullptr)) << "a taken cell";
     object.Put(above, Cell(0, 4), 2, 2);
     EXPECT_EQ(0, object.CanPlace(nullptr, nullptr)) << "on the border";
-    // An entrance cell must be free too, and on the floor.
+    // An entrance cell must be valid and free too; on the ground storey it needs no floor.
     object.Put(&ground, Cell(8, 8), 2, 2);
     object.AddEntrance({0.0f, 1.0f});
     EXPECT_EQ(1, object.CanPlace(nullptr, nullptr));
@@ -124,7 +129,7 @@ TEST_F(BuildingPlaceTest, FitNeedsInsideEmptyAndTiledCells)
     ground.ClearArea(Cell(8, 7), 1, 1, 0, nullptr);
     EXPECT_EQ(1, object.CanPlace(nullptr, nullptr));
     ground.SetRangeTile(Cell(8, 7), Cell(8, 7), 1, nullptr);
-    EXPECT_EQ(0, object.CanPlace(nullptr, nullptr)) << "an entrance off the floor";
+    EXPECT_EQ(1, object.CanPlace(nullptr, nullptr)) << "an entrance off the floor";
 }
 
 // Placing takes the cells (blocked) and the entrance cells (walkable); release gives both back.
@@ -370,7 +375,7 @@ TEST_F(BuildingSlotTest, RegisteredClassesJoinTheirLists)
         SetObjectFactoryMaker(name, nullptr);
 }
 
-// A new storey carries a cell above stairs and above a door's outside entrances, never above an atrium.
+// A new storey carries a cell above stairs, a shop and a door's outside entrances, never above an atrium.
 TEST_F(BuildingSlotTest, StoreyFilterTestsClasses)
 {
     CAtriumObject atrium;
@@ -389,6 +394,8 @@ TEST_F(BuildingSlotTest, StoreyFilterTestsClasses)
     EXPECT_EQ(1, BuildingStoreyFilter(&door, outside, 1));
     EXPECT_EQ(0, BuildingStoreyFilter(&door, Cell(5, 5), 0));
     EXPECT_EQ(0, BuildingStoreyFilter(&door, Cell(5, 5), 1));
+    CShop shop;
+    EXPECT_EQ(1, BuildingStoreyFilter(&shop, Cell(1, 1), 1)) << "a shop on bare ground";
     CFerroxObject plain;
     EXPECT_EQ(1, BuildingStoreyFilter(&plain, Cell(1, 1), 0));
     EXPECT_EQ(0, BuildingStoreyFilter(&plain, Cell(1, 1), 1));

@@ -124,11 +124,12 @@ int BuildingStoreyFilter(CFerroxBase* occupant, int cell, int flag)
 {
     if (dynamic_cast<CAtriumObject*>(occupant))
         return 0;
-    // A door carries the floor above over its outside entrances only: a porch over the way in, which the walls
-    // close round (walls.cpp), and an opening over its inside entrances, which rails close round.
+    // A door carries the floor above over its outside entrances only.
     if (CDoorObject* door = dynamic_cast<CDoorObject*>(occupant))
         return door->IsExtraEntranceCell(cell);
-    if (dynamic_cast<CStairs*>(occupant))
+    // A shop always has floor above it, also standing on bare ground: placed again by a load it lays that floor,
+    // and the loaded mall would differ from the saved one.
+    if (dynamic_cast<CStairs*>(occupant) || dynamic_cast<CShop*>(occupant))
         return 1;
     return flag == 0 ? 1 : 0;
 }

@@ -1,13 +1,13 @@
 // Mall doors: entrances from the width, the wall fit test that turns the door, crossing cells.
 #include "game/buildings/door.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/data/random.h"
 #include "engine/navigation/blockgrid.h"
 #include "engine/navigation/blockmesh.h"
+#include "game/buildings/building_local.h"
 #include "game/world/objectmgr.h"
 
 namespace {
@@ -19,7 +19,6 @@ struct WallFacing {
 };
 const WallFacing kWallFacings[] = {
     {"wallN", kYawNorth}, {"wallE", kYawEast}, {"wallS", kYawSouth}, {"wallW", kYawWest}};
-const char* const kWallName = "wall";
 const char* const kCornerName = "wallNE";
 const GxV3d kUpAxis = {0.0f, 1.0f, 0.0f};
 // Model depth of the inside and outside entrance dummies, and the width each pair serves.
@@ -29,69 +28,7 @@ const int kUnitsPerEntrance = 2;
 
 bool Contains(const char* text, const char* part) { return text && std::strstr(text, part) != nullptr; }
 
-// Whether the door leads from the street onto laid floor: every inside entrance laid, every outside one on the
-// street. Wall pieces of two edges side by side (an outer corner, a gap one cell wide) pass the wall test yet
-// turn the door to open onto nothing or onto floor; the wall round a courtyard opens onto no street.
-bool OpensOntoFloor(CDoorObject* door, CFerroxBlockGrid* floor)
-{
-    auto* storey = dynamic_cast<CFerroxBlockMesh*>(floor);
-    if (!storey)
-        return false;
-    const int inside = door->GetEntranceCount() - door->GetExtraEntranceCount();
-    for (int i = 0; i < door->GetEntranceCount(); i++) {
-        const int cell = door->GetEntranceCell(i);
-        if (!storey->IsValidCell(cell, 0) || (storey->IsAreaTiled(cell, 1, 1) != 0) != (i < inside))
-            return false;
-    }
-    if (door->GetExtraEntranceCount() == 0)
-        return true;
-    const std::vector<char> street = DoorStreetCells(storey);
-    for (int i = 0; i < door->GetExtraEntranceCount(); i++)
-        if (!street[static_cast<size_t>(door->GetExtraEntranceCell(i))])
-            return false;
-    return true;
-}
-
 }  // namespace
-
-std::vector<char> DoorStreetCells(CFerroxBlockMesh* ground, int32_t first, int32_t last)
-{
-    const int count = std::max(0, static_cast<int>(ground->GetCellCount()));
-    const int stride = ground->GetRows();
-    std::vector<char> street(static_cast<size_t>(count), 0);
-    if (stride <= 0)
-        return street;
-    const int lines = count / stride;
-    const bool box = first >= 0 && last >= 0 && first < count && last < count;
-    const int x0 = std::min(first % stride, last % stride), x1 = std::max(first % stride, last % stride);
-    const int y0 = std::min(first / stride, last / stride), y1 = std::max(first / stride, last / stride);
-    auto open = [&](int cell) {
-        const int x = cell % stride, y = cell / stride;
-        if (box && x >= x0 && x <= x1 && y >= y0 && y <= y1)
-            return false;
-        return ground->IsValidCell(cell, 1) && !ground->IsAreaTiled(cell, 1, 1);
-    };
-    std::vector<int> pending;
-    for (int cell = 0; cell < count; cell++) {
-        const int x = cell % stride, y = cell / stride;
-        if ((x == 0 || x == stride - 1 || y == 0 || y == lines - 1) && open(cell)) {
-            street[static_cast<size_t>(cell)] = 1;
-            pending.push_back(cell);
-        }
-    }
-    while (!pending.empty()) {
-        const int cell = pending.back();
-        pending.pop_back();
-        const int x = cell % stride;
-        for (int next : {cell + stride, cell - stride, x + 1 < stride ? cell + 1 : -1, x > 0 ? cell - 1 : -1}) {
-            if (next < 0 || next >= count || street[static_cast<size_t>(next)] || !open(next))
-                continue;
-            street[static_cast<size_t>(next)] = 1;
-            pending.push_back(next);
-        }
-    }
-    return street;
-}
 
 CDoorObject::~CDoorObject() { CDoorObject::Release(); }
 
@@ -144,7 +81,7 @@ int CDoorObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh*)
         if (!Contains(name, kWallName) || Contains(name, kCornerName))
             return 0;
     }
-    return OpensOntoFloor(this, m_pFloor) ? result : 0;
+    return result;
 }
 
 void CDoorObject::TurnInPlace(float yaw)

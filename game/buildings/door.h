@@ -8,11 +8,6 @@
 
 class CFerroxBlockMesh;
 
-// The street round the ground storey: its unlaid cells joined to the grid's border, with the cells of the
-// rectangle from `first` to `last` (opposite corners, any order) counted as laid; kNoCell for no rectangle. One
-// flag per cell. A door's ways in from outside lie on it.
-std::vector<char> DoorStreetCells(CFerroxBlockMesh* ground, int32_t first = kNoCell, int32_t last = kNoCell);
-
 class CDoorObject : public CUsableObject {
 public:
     CDoorObject() = default;

@@ -22,7 +22,7 @@ protected:
         ASSERT_EQ(3, floors->GetBuiltFloors());
         ASSERT_EQ(0, PlaceAt("SHOP_FASHION", kShopFactoryName, Ground(), Cell(9, 9)));
         ASSERT_EQ(0, PlaceAt("SHOP_FASHION", kShopFactoryName, Ground(), Cell(9, 16)));
-        ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(25, 12)));
+        ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(12, 25)));
         ASSERT_EQ(0, PlaceAt("SCEN_PLANTS", kSceneryObjectFactoryName, Ground(), Cell(18, 8)));
         ASSERT_EQ(0, PlaceAt("FAC_PHONE", kUsableObjectFactoryName, Ground(), Cell(18, 12)));
         ASSERT_EQ(0, PlaceAt("ATRIUM", kAtriumObjectFactoryName, Ground(), Cell(16, 20)));

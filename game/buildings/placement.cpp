@@ -8,15 +8,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <utility>
 
-#include "engine/application/base.h"
 #include "engine/data/debugdraw.h"
 #include "engine/data/file.h"
 #include "engine/navigation/blockmesh.h"
 #include "engine/navigation/character.h"
 #include "engine/world/composite.h"
-#include "game/buildings/door.h"
 #include "game/buildings/objectsreader.h"
 #include "game/buildings/scalable.h"
 #include "game/buildings/shop.h"
@@ -43,8 +40,6 @@ constexpr float kBoxLift = 0.01f;
 // How far the box shown over a building stands out from its cells on each side.
 constexpr float kBuildingBoxMargin = 0.2f;
 constexpr float kQuarterTurn = 90.0f;
-// How many cells from the pointer a held door looks for a wall it fits.
-constexpr int kDoorReach = 2;
 constexpr GxV3d kUp = {0.0f, 1.0f, 0.0f};
 constexpr GxV3d kCursorBoxScale = {2.0f, 1.0f, 2.0f};
 constexpr uint8_t kBoxAlpha = 100;
@@ -156,62 +151,6 @@ bool IsBuilding(CFerroxObject* object)
     return dynamic_cast<CBaseObject*>(object) && !dynamic_cast<CScalableObject*>(object);
 }
 
-// Whether any cell of the rectangle between the two corner cells carries a floor tile.
-bool AnyLaid(CFerroxBlockMesh* storey, int first, int last)
-{
-    const int r0 = storey->GetCellRow(first, 1), r1 = storey->GetCellRow(last, 1);
-    const int c0 = storey->GetCellColumn(first, 1), c1 = storey->GetCellColumn(last, 1);
-    for (int r = std::min(r0, r1); r <= std::max(r0, r1); r++) {
-        for (int c = std::min(c0, c1); c <= std::max(c0, c1); c++) {
-            if (storey->IsAreaTiled(storey->GetCellIndex(c, r, 1), 1, 1))
-                return true;
-        }
-    }
-    return false;
-}
-
-// Whether floor laid over the rectangle would shut a door's way in from outside off from the street, which it
-// reached before: a courtyard walled round by floor. Doors already without a street stop no floor.
-bool CutsDoorOff(CFerroxBlockMesh* ground, int first, int last)
-{
-    std::vector<char> before, after;
-    for (int cell = 0; cell < ground->GetCellCount(); cell++) {
-        auto* door =
-            ground->IsValidCell(cell, 1) ? dynamic_cast<CDoorObject*>(ground->GetBlock(cell)->m_pOccupant) : nullptr;
-        if (!door || !door->IsExtraEntranceCell(cell))
-            continue;
-        if (before.empty()) {
-            before = DoorStreetCells(ground);
-            after = DoorStreetCells(ground, first, last);
-        }
-        if (before[static_cast<size_t>(cell)] && !after[static_cast<size_t>(cell)])
-            return true;
-    }
-    return false;
-}
-
-// Whether floor laid over the rectangle would cover a door on the ground storey or its way in from outside, or
-// cut that way in off from the street: the door would stand inside the mall. The cells inside it, its inside
-// entrances, are laid already.
-bool CoversDoor(CFerroxBlockMesh* storey, int first, int last)
-{
-    if (storey->GetLower())
-        return false;
-    const int r0 = storey->GetCellRow(first, 1), r1 = storey->GetCellRow(last, 1);
-    const int c0 = storey->GetCellColumn(first, 1), c1 = storey->GetCellColumn(last, 1);
-    for (int r = std::min(r0, r1); r <= std::max(r0, r1); r++) {
-        for (int c = std::min(c0, c1); c <= std::max(c0, c1); c++) {
-            const int cell = storey->GetCellIndex(c, r, 1);
-            CDoorObject* door = storey->IsValidCell(cell, 1)
-                                    ? dynamic_cast<CDoorObject*>(storey->GetBlock(cell)->m_pOccupant)
-                                    : nullptr;
-            if (door && (door->IsExtraEntranceCell(cell) || !door->IsEntranceCell(cell)))
-                return true;
-        }
-    }
-    return CutsDoorOff(storey, first, last);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -247,8 +186,6 @@ void CPlacementController::Init()
     m_pHeldTemplate = nullptr;
     m_pHeldFactory = nullptr;
     m_shownValue = kNoShownValue;
-    m_toldRemoved = 0;
-    m_toldCleared = 0;
     m_hiddenCell = kNoCell;
 }
 
@@ -353,8 +290,6 @@ int CPlacementController::SetMode(int32_t mode, CFerroxWorld* world, int drop, C
     }
     if (mode == PLACEMENT_LAY || mode == PLACEMENT_CLEAR)
         CreateBoxes();
-    if (mode != m_mode)
-        m_toldRemoved = m_toldCleared = 0;
     m_mode = mode;
     // The interface takes the value before the next draw: it follows the mode at once.
     m_shownValue = m_mode == PLACEMENT_OBJECT && m_pHeld ? static_cast<int16_t>(m_pHeld->GetValue()) : kNoShownValue;
@@ -470,38 +405,6 @@ void CPlacementController::MoveHeldObject(const GxV3d& point)
     }
 }
 
-GxV3d CPlacementController::HeldSpot(const GxV3d& point, CFerroxBlockMesh* storey)
-{
-    // The held object sits on the middle of the cell the pick found, so the box shows the very cells the fit
-    // test takes.
-    const GxV3d picked = m_pFloors->GetPickPoint();
-    if (!dynamic_cast<CDoorObject*>(m_pHeld))
-        return picked;
-    // A pointer resting on a wall meets the ground a little before or behind the wall's own cells, so a door
-    // takes the nearest spot within reach where it fits.
-    const int centre = m_pFloors->GetPickedCell();
-    std::vector<std::pair<float, int>> spots;
-    for (int dr = -kDoorReach; dr <= kDoorReach; dr++) {
-        for (int dc = -kDoorReach; dc <= kDoorReach; dc++) {
-            const int row = storey->GetCellRow(centre, 1) + dr, column = storey->GetCellColumn(centre, 1) + dc;
-            const int cell = storey->GetCellIndex(column, row, 0);
-            if (cell == kNoCell)
-                continue;
-            const float x = static_cast<float>(storey->GetCellWorldX(cell, 1)) - point.x;
-            const float z = static_cast<float>(storey->GetCellWorldZ(cell, 1)) - point.z;
-            spots.push_back({cell == centre ? -1.0f : x * x + z * z, cell});
-        }
-    }
-    std::sort(spots.begin(), spots.end());
-    for (const std::pair<float, int>& spot : spots) {
-        const GxV3d at = {static_cast<float>(storey->GetCellWorldX(spot.second, 1)), picked.y,
-                          static_cast<float>(storey->GetCellWorldZ(spot.second, 1))};
-        if (m_pHeld->SetGridPosition(at, storey) == 0 && HeldFits(at, storey))
-            return at;
-    }
-    return picked;
-}
-
 bool CPlacementController::HeldFits(const GxV3d& at, CFerroxBlockMesh* storey)
 {
     const float yaw = m_pHeld->GetRotation()[1];
@@ -542,7 +445,9 @@ void CPlacementController::Update(const GxV3d& point, CFerroxObject* picked)
         return;
     }
     if (m_mode == PLACEMENT_OBJECT && m_pHeld) {
-        const GxV3d at = HeldSpot(point, storey);
+        // The held object sits on the middle of the cell the pick found, so the box shows the very cells the fit
+        // test takes.
+        const GxV3d at = m_pFloors->GetPickPoint();
         if (m_pHeld->SetGridPosition(at, storey) != 0)
             return;
         MoveHeldObject(at);
@@ -605,8 +510,7 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
     CFerroxBlockMesh* above = storey->GetUpper();
     GxRGBA colour;
     if (m_mode == PLACEMENT_LAY) {
-        const bool valid =
-            m_pAreaBox->CanLayFloor(below, above, storey, 0) != 0 && !CoversDoor(storey, start, m_dragEnd);
+        const bool valid = m_pAreaBox->CanLayFloor(below, above, storey, 0) != 0;
         colour = valid ? GxRGBA{0, kFull, 0, kBoxAlpha} : GxRGBA{kFull, 0, 0, kBoxAlpha};
     } else {
         const bool valid = m_pAreaBox->CanClearFloor(below, above, storey) != 0;
@@ -642,8 +546,7 @@ void CPlacementController::Render()
     CFerroxBlockMesh* storey = CurrentStorey();
     GxV3d corner = {};
     int cellsX = 0, cellsZ = 0;
-    // The cell grid of the drag is a debugging aid: the area box shows the player the rectangle.
-    if (g_FerroxDebugSettings.GetSwitch(FERROX_DEBUG_DEBUGTXTONSCREEN) && GetDragOutline(&corner, &cellsX, &cellsZ))
+    if (GetDragOutline(&corner, &cellsX, &cellsZ))
         DrawDebugGrid(corner, cellsX, cellsZ, static_cast<float>(storey->GetCellSize()));
     if (m_mode != PLACEMENT_OBJECT || !m_pHeld)
         return;
@@ -672,7 +575,7 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
     CFerroxBlockMesh* storey = CurrentStorey();
     if (!storey)
         return 1;
-    const GxV3d at = HeldSpot(point, storey);
+    const GxV3d at = m_pFloors->GetPickPoint();
     if (m_pHeld->SetGridPosition(at, storey) != 0)
         return 1;
     // The whole footprint must lie on the grid before the object takes its cells.
@@ -760,8 +663,7 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
     int result = 1;
     const int end = storey ? storey->GetCellAt(point) : kNoCell;
     if (storey && m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(end, 0) &&
-        m_pAreaBox->CanLayFloor(storey->GetLower(), storey->GetUpper(), storey, 0) &&
-        !CoversDoor(storey, m_dragStart, end)) {
+        m_pAreaBox->CanLayFloor(storey->GetLower(), storey->GetUpper(), storey, 0)) {
         const int32_t cells = m_pAreaBox->GetRows() * m_pAreaBox->GetColumns();
         RemoveWallsFrom(storey);
         SetFloorArea(storey, m_dragStart, end, nullptr, 1, 0);
@@ -775,8 +677,6 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
             AddCost(cells);
         }
         BuildWallsFrom(storey);
-        // Floor laid under someone outside, walled round with no door, would keep them.
-        LeaveWithoutWayOut();
         result = 0;
     }
     EndDrag();
@@ -816,112 +716,15 @@ void CPlacementController::ShowOver(CBaseObject* building, CFerroxBlockMesh* sto
     SetColour(m_pAreaBox, {kFull, kFull, 0, kBoxAlpha});
 }
 
-void CPlacementController::TellOnce(int16_t message)
-{
-    int16_t* told = message == kRemovedNotRefundedMessage ? &m_toldRemoved : &m_toldCleared;
-    if (*told)
-        return;
-    *told = 1;
-    BuildingMessage(message);
-}
-
 void CPlacementController::RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey)
 {
     // The pieces of the building's own storey and those above follow: a door leaves a wall.
     CFerroxBlockMesh* own = dynamic_cast<CFerroxBlockMesh*>(building->GetFloor());
     CFerroxBlockMesh* from = own ? own : storey;
-    CStairs* stairs = dynamic_cast<CStairs*>(building);
-    CFerroxBlockMesh* well = stairs && stairs->IsPlaced() ? stairs->GetUpperFloor() : nullptr;
-    const int first = building->GetFirstCell();
-    const int last = own ? first + own->GetColumns() * (building->GetRows() - 1) + building->GetColumns() - 1 : first;
     RemoveWallsFrom(from);
     Manager()->RemoveObject(building, 1);
-    // The stairs opened their well in the storey above: it is floored again.
-    if (well) {
-        CFerroxTileRecord* tile =
-            m_pFloors && !m_pFloors->GetFloorTiles().empty() ? m_pFloors->GetFloorTiles().front().get() : nullptr;
-        SetFloorArea(well, first, last, tile, 0, 1);
-    }
-    // Whoever the removal cut off from every door (the last door gone, stairs gone) leaves the mall.
-    LeaveWithoutWayOut();
     ResetPointer();
     BuildWallsFrom(from);
-    TellOnce(kRemovedNotRefundedMessage);
-}
-
-// Whether the shopper or criminal can walk to a door along laid floor and stairs: from any cell of its storey's
-// part of the mall that the doors' part reaches. One standing on bare ground is outside, on its way in or out.
-bool CPlacementController::CanReachDoor(const std::map<CFerroxBlockMesh*, std::vector<char>>& reach,
-                                        CFerroxCharacter* character) const
-{
-    CFerroxBlockMesh* storey = dynamic_cast<CFerroxBlockMesh*>(character->GetBlockGrid());
-    const int cell = character->m_currentCell;
-    const auto found = reach.find(storey);
-    if (!storey || !storey->IsValidCell(cell, 1) || found == reach.end())
-        return true;
-    if (!storey->GetLower() && !storey->IsAreaTiled(cell, 1, 1) && !IsWayCell(storey, cell))
-        return true;
-    return found->second[static_cast<size_t>(cell)] != 0;
-}
-
-// A cell that is part of the way without floor of its own: a door's, or one stairs hold.
-bool CPlacementController::IsWayCell(CFerroxBlockMesh* storey, int cell)
-{
-    CFerroxBase* at = storey->GetBlock(cell)->m_pOccupant;
-    return dynamic_cast<CDoorObject*>(at) || dynamic_cast<CStairs*>(at);
-}
-
-std::map<CFerroxBlockMesh*, std::vector<char>> CPlacementController::DoorReach() const
-{
-    std::map<CFerroxBlockMesh*, std::vector<char>> reach;
-    std::vector<std::pair<CFerroxBlockMesh*, int>> open;
-    for (CFerroxBlockMesh* level = Ground(); level; level = level->GetUpper())
-        reach[level].assign(static_cast<size_t>(std::max(0, level->GetCellCount())), 0);
-    auto visit = [&](CFerroxBlockMesh* level, int cell) {
-        auto found = reach.find(level);
-        if (found == reach.end() || !level->IsValidCell(cell, 1) || found->second[static_cast<size_t>(cell)])
-            return;
-        if (!level->IsAreaTiled(cell, 1, 1) && !IsWayCell(level, cell))
-            return;
-        found->second[static_cast<size_t>(cell)] = 1;
-        open.push_back({level, cell});
-    };
-    CFerroxBlockMesh* ground = Ground();
-    for (int cell = 0; ground && cell < ground->GetCellCount(); cell++)
-        if (dynamic_cast<CDoorObject*>(ground->GetBlock(cell)->m_pOccupant))
-            visit(ground, cell);
-    while (!open.empty()) {
-        const auto [level, cell] = open.back();
-        open.pop_back();
-        const int stride = level->GetRows();
-        const int row = stride > 0 ? cell % stride : 0;
-        for (int next : {cell + stride, cell - stride, row + 1 < stride ? cell + 1 : -1, row > 0 ? cell - 1 : -1})
-            visit(level, next);
-        // Stairs hold the same cells on the storey they stand on and the one they lead up to.
-        if (CStairs* stairs = dynamic_cast<CStairs*>(level->GetBlock(cell)->m_pOccupant)) {
-            for (CFerroxBlockMesh* end : {dynamic_cast<CFerroxBlockMesh*>(stairs->GetFloor()), stairs->GetUpperFloor()})
-                if (end && end != level)
-                    visit(end, cell);
-        }
-    }
-    return reach;
-}
-
-void CPlacementController::LeaveWithoutWayOut()
-{
-    const BuildingHooks& hooks = GetBuildingHooks();
-    CDynamicObjectManager* manager = Manager();
-    if (!hooks.removeIfOnFloorCell || !manager || !Ground())
-        return;
-    const auto reach = DoorReach();
-    for (const ObjectList* list : {&manager->GetShoppers(), &manager->GetCriminals()}) {
-        const ObjectList copy = *list;
-        for (CFerroxObject* object : copy) {
-            CFerroxCharacter* character = dynamic_cast<CFerroxCharacter*>(object);
-            if (character && !CanReachDoor(reach, character))
-                hooks.removeIfOnFloorCell(character, character->m_currentCell, character->GetBlockGrid());
-        }
-    }
 }
 
 int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, CFerroxWorld* world)
@@ -940,31 +743,16 @@ int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, C
             return 0;
         }
     }
+    // Nothing is told: a refused clearing leaves the box in its refusing colour, and nothing is paid back.
     if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0) &&
-        !m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
-        // A refusal of floor the player sees laid says why.
-        if (AnyLaid(storey, m_dragStart, cell))
-            BuildingMessage(kClearRefusedMessage);
-    } else if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0)) {
-        const bool laid = AnyLaid(storey, m_dragStart, cell);
-        bool column = false;
+        m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
         RemoveWallsFrom(storey);
         ClearFloorArea(storey, m_dragStart, cell);
         for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
-            if (!m_pAreaBox->CanLayFloor(nullptr, up->GetUpper(), storey, 0))
-                continue;
-            column = column || AnyLaid(up, m_dragStart, cell);
-            ClearFloorArea(up, m_dragStart, cell);
+            if (m_pAreaBox->CanLayFloor(nullptr, up->GetUpper(), storey, 0))
+                ClearFloorArea(up, m_dragStart, cell);
         }
         BuildWallsFrom(storey);
-        LeaveWithoutWayOut();
-        // Floor taken up on storeys the player does not see is told each time.
-        if (column) {
-            BuildingMessage(kColumnClearedMessage);
-            m_toldCleared = 1;
-        } else if (laid) {
-            TellOnce(kClearedNotRefundedMessage);
-        }
     }
     EndDrag();
     return 1;

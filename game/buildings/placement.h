@@ -14,7 +14,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -40,14 +39,6 @@ enum PlacementMode : int32_t {
 constexpr int kWallTemplates = 10;
 // The shown value when nothing is held.
 constexpr int16_t kNoShownValue = -1;
-// "InGameMessages" texts telling the player that what is demolished is not paid back: a building removed, and
-// laid floor cleared. Each is told once while demolishing.
-constexpr int16_t kRemovedNotRefundedMessage = 45;
-constexpr int16_t kClearedNotRefundedMessage = 46;
-// Told when demolishing is refused floor that something stands on, here or on the storey above.
-constexpr int16_t kClearRefusedMessage = 47;
-// Told each time clearing takes up floor on the storeys above the one shown as well.
-constexpr int16_t kColumnClearedMessage = 50;
 
 class CPlacementController {
 public:
@@ -134,8 +125,6 @@ private:
     void DropHeldObject();
     void RemoveBoxes();
     void MoveHeldObject(const GxV3d& point);
-    // Where the held object stands with the pointer at the point.
-    GxV3d HeldSpot(const GxV3d& point, CFerroxBlockMesh* storey);
     // The fit test of the held object standing at the point, again after a turn the test itself made.
     bool HeldFits(const GxV3d& at, CFerroxBlockMesh* storey);
     void UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey, CFerroxObject* picked);
@@ -145,17 +134,9 @@ private:
     // The area box over the building's cells, a little wider so that it shows round the building's base.
     void ShowOver(CBaseObject* building, CFerroxBlockMesh* storey);
     void RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey);
-    // Tells the player once per demolishing what a removal pays back.
-    void TellOnce(int16_t message);
     void EndDrag();
     // Ends the drag and hides the box until the pointer leaves the cell it is on.
     void ResetPointer();
-    // The cells of every storey from which a door can be reached along laid floor and stairs.
-    std::map<CFerroxBlockMesh*, std::vector<char>> DoorReach() const;
-    static bool IsWayCell(CFerroxBlockMesh* storey, int cell);
-    bool CanReachDoor(const std::map<CFerroxBlockMesh*, std::vector<char>>& reach, CFerroxCharacter* character) const;
-    // Shoppers and criminals inside the mall who can reach no door any more leave it: none is kept inside.
-    void LeaveWithoutWayOut();
     void ScanWalls(CFerroxBlockMesh* storey);
     // The pieces of the storey and of every storey above it, whose edges follow the walls and doors below.
     void RemoveWallsFrom(CFerroxBlockMesh* storey);
@@ -186,8 +167,6 @@ private:
     CFerroxAssetSet* m_pHeldTemplate;
     CFerroxObjectFactory* m_pHeldFactory;
     int16_t m_shownValue;
-    int16_t m_toldRemoved;
-    int16_t m_toldCleared;
     int32_t m_hiddenCell;  // the cell where a building was just removed: no box there until the pointer leaves it
     FloorHooksImpl m_floorHooks;
 };

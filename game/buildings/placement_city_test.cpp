@@ -44,7 +44,7 @@ TEST_F(CityBuild, LondonBuildThenBerlinSwapsTheLandmark)
     EXPECT_NE(nullptr, Ground()->GetTile(Cell(10, 10)));
     EXPECT_FALSE(controller->GetPieces().empty()) << "walls around the new floor";
     notices.Clear();
-    EXPECT_EQ(0, Place(manager->FindTemplate("DOORS", 0), kDoorObjectFactoryName, Ground(), Cell(23, 12)));
+    EXPECT_EQ(0, Place(manager->FindTemplate("DOORS", 0), kDoorObjectFactoryName, Ground(), Cell(12, 23)));
     EXPECT_EQ(0, Place(manager->FindTemplate("SHOP_FASHION", 0), kShopFactoryName, Ground(), Cell(8, 8)));
     EXPECT_EQ(2u, notices.samples.size());
 

@@ -12,8 +12,6 @@ namespace {
 
 const char* const kUpDummy = "door_up";
 const char* const kDownDummy = "door_down";
-const char* const kBalconyName = "balc";
-const char* const kWallName = "wall";
 
 }  // namespace
 

@@ -1,9 +1,10 @@
 // The wall scans of the placement controller: edges along the outside of the laid cells, balcony rails around
-// openings of the storeys above, and the doorway pieces over doors; each run of cells that passes a scan's
-// test becomes one piece.
+// openings of the storeys above, and the doorway pieces where walls and doors border laid cells; each run of
+// cells that passes a scan's test becomes one piece.
 #include <cstring>
 
 #include "engine/navigation/blockmesh.h"
+#include "game/buildings/building_local.h"
 #include "game/buildings/door.h"
 #include "game/buildings/placement.h"
 #include "game/buildings/scalable.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr const char* kWallName = "wall";
 constexpr const char* kScalableFactoryText = "scalable";
 constexpr int kPieceModelMode = 2;
 constexpr GxV3d kUp = {0.0f, 1.0f, 0.0f};
@@ -21,9 +21,8 @@ constexpr GxV3d kUp = {0.0f, 1.0f, 0.0f};
 constexpr int kEdgeNextRow = 4, kEdgePrevRow = 2, kEdgeNextColumn = 3, kEdgePrevColumn = 1;
 constexpr int kBalconyNextRow = 9, kBalconyPrevRow = 7, kBalconyNextColumn = 8, kBalconyPrevColumn = 6;
 constexpr int kDoorGap = 5;
-// The doorway piece has its doorway on its +z edge; these yaws turn that edge to +x, -x, -z (the next column)
-// and +z (the previous one).
-constexpr float kFacingNextRow = 90.0f, kFacingPrevRow = 270.0f, kFacingNextColumn = 180.0f, kFacingPrevColumn = 0.0f;
+// Doorway pieces are turned a quarter about the up axis.
+constexpr float kGapTurn = 90.0f;
 constexpr float kNoTurn = -1.0f;
 
 CFerroxBase* Occupant(CFerroxBlockGrid* grid, int cell)
@@ -49,12 +48,11 @@ CFerroxBlockMesh* Lowest(CFerroxBlockMesh* storey)
     return storey;
 }
 
-// A cell of a door's own footprint, in the wall line: the cells before and behind it where the door's
-// entrances lie record the door too.
-bool IsDoorCell(CFerroxBase* occupant, int cell)
+// A door standing on the cell none of whose outside entrances lies there.
+bool IsDoorFlank(CFerroxBase* occupant, int cell)
 {
     CDoorObject* door = dynamic_cast<CDoorObject*>(occupant);
-    return door && !door->IsEntranceCell(cell);
+    return door && !door->IsExtraEntranceCell(cell);
 }
 
 // What the tests of one storey's scans share.
@@ -70,34 +68,17 @@ bool NeedsEdge(const ScanSite& site, int a, int b)
         return false;
     CFerroxBlockMesh* below = storey->GetLower();
     CFerroxBase* atB = Occupant(storey, b);
-    // On the ground every unlaid cell is outside the mall: a hole cut in its floor is walled round like its
-    // outline, so that no one walks across it.
-    if (!below)
-        return !atB || IsWall(atB);
-    if ((!atB || IsWall(atB)) && IsWall(Occupant(below, b)))
+    if ((!atB || IsWall(atB)) && (!below || IsWall(Occupant(below, b))))
         return true;
+    if (!below)
+        return false;
     CFerroxBlockMesh* lowest = Lowest(storey);
-    // The floor a storey carries over a door's outside entrance stands out beyond the wall line: it is walled
-    // round, or its open sides would drop to the street.
-    CDoorObject* door = dynamic_cast<CDoorObject*>(Occupant(lowest, a));
-    if (door && door->IsExtraEntranceCell(a))
-        return !atB || IsWall(atB);
-    // Floor upstairs over no floor at all, as a door's porch left once the door goes, drops to the street: it is
-    // walled round, never railed.
-    if (!atB || IsWall(atB)) {
-        bool overFloor = false;
-        for (CFerroxBlockMesh* under = below; under && !overFloor; under = under->GetLower())
-            overFloor = Laid(under, b);
-        if (!overFloor)
-            return true;
-    }
     if (!Laid(lowest, a))
         return false;
-    return IsWall(Occupant(below, b)) || IsDoorCell(Occupant(lowest, b), b);
+    return IsWall(Occupant(below, b)) || IsDoorFlank(Occupant(lowest, b), b);
 }
 
-// Where the unlaid cell a of an upper storey meets the laid cell b, the rail stands on a. A rail another side
-// of the opening put on a first does not stop this one, so the rails meet at the opening's corners.
+// Where the unlaid cell a of an upper storey meets the laid cell b, the rail stands on a.
 bool NeedsBalcony(const ScanSite& site, int a, int b)
 {
     CFerroxBlockMesh* storey = site.storey;
@@ -105,18 +86,16 @@ bool NeedsBalcony(const ScanSite& site, int a, int b)
         return false;
     CFerroxBase* atA = Occupant(storey, a);
     CFerroxBase* atB = Occupant(storey, b);
-    const bool freeA = !atA || dynamic_cast<CScalableObject*>(atA);
-    const bool allowed = (freeA && !atB) || (dynamic_cast<CStairs*>(atA) && !dynamic_cast<CStairs*>(atB)) ||
+    const bool allowed = (!atA && !atB) || (dynamic_cast<CStairs*>(atA) && !dynamic_cast<CStairs*>(atB)) ||
                          dynamic_cast<CScalableObject*>(atB);
     return allowed && !IsWall(atA);
 }
 
-// A door's cell on the ground storey beside a laid cell gets a doorway piece on the edge they share, in line
-// with the walls beside the door.
+// Where a wall piece or a door on the cell a borders the laid cell b, a doorway piece stands on a.
 bool NeedsDoorGap(const ScanSite& site, int a, int b)
 {
-    CFerroxBlockMesh* storey = site.storey;
-    return !storey->GetLower() && IsDoorCell(Occupant(storey, a), a) && Laid(storey, b);
+    CFerroxBase* atA = Occupant(site.storey, a);
+    return (IsWall(atA) || dynamic_cast<CDoorObject*>(atA)) && Laid(site.storey, b);
 }
 
 typedef bool (*WallTest)(const ScanSite& site, int a, int b);
@@ -139,10 +118,8 @@ const WallScan kScans[] = {
     {&NeedsBalcony, true, -1, true, kBalconyPrevRow, kNoTurn},
     {&NeedsBalcony, false, +1, true, kBalconyNextColumn, kNoTurn},
     {&NeedsBalcony, false, -1, true, kBalconyPrevColumn, kNoTurn},
-    {&NeedsDoorGap, true, +1, true, kDoorGap, kFacingNextRow},
-    {&NeedsDoorGap, true, -1, true, kDoorGap, kFacingPrevRow},
-    {&NeedsDoorGap, false, +1, true, kDoorGap, kFacingNextColumn},
-    {&NeedsDoorGap, false, -1, true, kDoorGap, kFacingPrevColumn},
+    {&NeedsDoorGap, true, +1, true, kDoorGap, kGapTurn},
+    {&NeedsDoorGap, true, -1, true, kDoorGap, kGapTurn},
 };
 
 // A piece takes its cells only where nothing but other pieces stands: a rail round a stairwell or a doorway
@@ -224,7 +201,7 @@ void CPlacementController::MakePiece(CFerroxBlockMesh* storey, CFerroxAssetSet* 
     piece->Translate(&at, 0);
     piece->DisableCollision();
     // The model is stretched along the axis that the turn carries onto the run.
-    const bool quarterTurn = yaw == kFacingNextRow || yaw == kFacingPrevRow;
+    const bool quarterTurn = yaw == kGapTurn;
     const float run = static_cast<float>(length);
     piece->SetScale(acrossRows != quarterTurn ? GxV3d{1.0f, 1.0f, run} : GxV3d{run, 1.0f, 1.0f});
     // Turned where it stands: the turn keeps the piece's position.

@@ -1,7 +1,8 @@
-// The wall scans on fixture layouts: every edge between the laid floor and the outside carries exactly one
-// piece, corners included, a hole cut in the ground floor is walled round like the outline, and no piece stands
-// between two laid cells; rails round the openings upstairs, doorway pieces over doors, runs joined into one
-// piece each.
+// The wall scans on fixture layouts: every edge between the laid floor and the outside carries exactly one wall
+// piece, a hole cut in the ground floor is walled round like the outline, and no piece stands between two laid
+// cells; rails round the openings upstairs, one a cell; doorway pieces, turned a quarter, where walls and doors
+// border laid cells across the rows; runs joined into one piece each.
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -37,9 +38,9 @@ protected:
         }
         return pieces;
     }
-    // The step from a piece's cells to the laid cells it closes: walls by the side of the room they close,
-    // doorway pieces by their turn, rails by the side of the opening they stand on.
-    static int StepToFloor(int wall, float yaw)
+    // The step from a piece's cells to the laid cells it closes: walls by the side of the room they close, rails
+    // by the side of the opening they stand on.
+    static int StepToFloor(int wall)
     {
         switch (wall) {
         case 6:  // balcS, on the opening's +z side
@@ -56,21 +57,19 @@ protected:
             return +kMallSide;
         case 3:  // wallN, beyond -z
             return -1;
-        case 4:  // wallE, beyond +x
+        default:  // wallE, beyond +x
             return -kMallSide;
-        default:
-            return yaw == 90.0f ? +kMallSide : yaw == 270.0f ? -kMallSide : yaw == 180.0f ? +1 : -1;
         }
     }
-    // How many wall and doorway pieces (or rails) close each edge of the storey.
+    // How many wall pieces (or rails) close each edge of the storey.
     std::map<Edge, int> ClosedEdges(CFerroxBlockMesh* storey, bool rails = false)
     {
         std::map<Edge, int> closed;
         for (CScalableObject* piece : PiecesOn(storey)) {
             const int wall = WallIndex(piece);
-            if (rails ? wall < 6 || wall > 9 : wall < 1 || wall > 5)
+            if (rails ? wall < 6 || wall > 9 : wall < 1 || wall > 4)
                 continue;
-            const int step = StepToFloor(wall, piece->GetRotation()[1]);
+            const int step = StepToFloor(wall);
             for (int r = 0; r < piece->GetRows(); r++)
                 for (int c = 0; c < piece->GetColumns(); c++) {
                     const int cell = piece->GetFirstCell() + r * kMallSide + c;
@@ -111,8 +110,8 @@ protected:
         return "(" + std::to_string(edge.first / kMallSide) + "," + std::to_string(edge.first % kMallSide) + ")-(" +
                std::to_string(edge.second / kMallSide) + "," + std::to_string(edge.second % kMallSide) + ")";
     }
-    // Every outer edge closed by exactly one piece, and nothing else closed.
-    // With `rails`, a rail closes an edge as a wall does.
+    // Every outer edge closed by exactly one piece, and nothing else closed; a door in the wall line stands in
+    // for the wall. With `rails`, a rail closes an edge as a wall does.
     void ExpectClosedRooms(const char* layout, CFerroxBlockMesh* storey = nullptr, bool rails = false)
     {
         storey = storey ? storey : Ground();
@@ -122,6 +121,8 @@ protected:
         const std::set<Edge> outer = OuterEdges(storey);
         ASSERT_FALSE(outer.empty()) << layout;
         for (const Edge& edge : outer) {
+            if (dynamic_cast<CDoorObject*>(storey->GetBlock(edge.second)->m_pOccupant))
+                continue;
             const auto found = closed.find(edge);
             EXPECT_EQ(1, found == closed.end() ? 0 : found->second) << layout << ": edge " << Name(edge);
         }
@@ -138,6 +139,38 @@ protected:
         controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
         return result;
     }
+    // The cells that doorway pieces were made over: each piece turned a quarter, every cell of it holding a wall
+    // piece or a door (its own piece once placed) and bordering laid floor across the rows.
+    std::set<int> GapCells(CFerroxBlockMesh* storey)
+    {
+        std::set<int> cells;
+        for (CScalableObject* gap : PiecesOn(storey, 5)) {
+            EXPECT_FLOAT_EQ(90.0f, gap->GetRotation()[1]);
+            for (int r = 0; r < gap->GetRows(); r++)
+                for (int c = 0; c < gap->GetColumns(); c++) {
+                    const int cell = gap->GetFirstCell() + r * kMallSide + c;
+                    EXPECT_TRUE(storey->IsAreaTiled(cell + kMallSide, 1, 1) ||
+                                storey->IsAreaTiled(cell - kMallSide, 1, 1))
+                        << "a doorway piece away from the floor at " << cell;
+                    cells.insert(cell);
+                }
+        }
+        return cells;
+    }
+    // The cells of the storey's wall runs across the rows: those beside laid floor on the next or previous row.
+    std::set<int> RowWallCells(CFerroxBlockMesh* storey)
+    {
+        std::set<int> cells;
+        for (CScalableObject* piece : PiecesOn(storey)) {
+            const int wall = WallIndex(piece);
+            if (wall != 2 && wall != 4)
+                continue;
+            for (int r = 0; r < piece->GetRows(); r++)
+                for (int c = 0; c < piece->GetColumns(); c++)
+                    cells.insert(piece->GetFirstCell() + r * kMallSide + c);
+        }
+        return cells;
+    }
 };
 
 // A rectangle, an L, a room extended by a strip dragged beside it and a room with holes cleared in it, each
@@ -146,9 +179,13 @@ TEST_F(Walls, EveryOuterEdgeCarriesOnePieceAndNoOtherEdgeAny)
 {
     ASSERT_EQ(0, Lay(Cell(3, 3), Cell(8, 8)));
     ExpectClosedRooms("rectangle");
-    EXPECT_EQ(4u, PiecesOn(Ground()).size()) << "one run a side";
+    EXPECT_EQ(6u, PiecesOn(Ground()).size()) << "one wall run a side, and a doorway run over each wall across the rows";
     for (CScalableObject* piece : PiecesOn(Ground()))
         EXPECT_FLOAT_EQ(6.0f, piece->GetScale().x * piece->GetScale().z);
+    EXPECT_EQ(RowWallCells(Ground()), GapCells(Ground()));
+    for (int cell : GapCells(Ground()))
+        EXPECT_NE(nullptr, std::strstr(BuildingOccupantName(Ground()->GetBlock(cell)->m_pOccupant), "wallNE"))
+            << "the doorway piece holds the cell, so no door goes there: " << cell;
 
     ASSERT_EQ(0, Lay(Cell(12, 3), Cell(19, 5)));
     ASSERT_EQ(0, Lay(Cell(17, 6), Cell(19, 10)));
@@ -164,6 +201,7 @@ TEST_F(Walls, EveryOuterEdgeCarriesOnePieceAndNoOtherEdgeAny)
     ExpectClosedRooms("room with holes");
     EXPECT_NE(nullptr, Ground()->GetBlock(Cell(27, 25))->m_pOccupant) << "a hole is walled round";
     EXPECT_FALSE(Ground()->GetBlock(Cell(31, 29))->IsWalkable()) << "no one walks across a hole";
+    EXPECT_EQ(RowWallCells(Ground()), GapCells(Ground()));
     // An opening cut through to the outside becomes part of the outline.
     ASSERT_EQ(1, Clear(Cell(27, 24), Cell(27, 20)));
     ExpectClosedRooms("room with a notch");
@@ -185,12 +223,13 @@ TEST_F(Walls, TheShownStoreyIsRebuiltWithThePointerOffTheGrid)
     controller->RemoveWalls(nullptr, 0, nullptr);
     EXPECT_EQ(0u, PiecesOn(Ground()).size());
     controller->BuildWalls(nullptr, 0, nullptr);
-    EXPECT_EQ(4u, PiecesOn(Ground()).size());
+    EXPECT_EQ(6u, PiecesOn(Ground()).size());
 }
 
-// Upstairs the edges stand above the walls below and an opening gets rails. Stairs open their well in the
-// storey directly above them only: rails on three sides of it there, the far end left open to walk off, and
-// the storey above that floored over the well, whether it was built before or after the stairs.
+// Upstairs the edges stand above the walls below and an opening gets rails, one a cell: a cell holding a rail
+// takes no second. Stairs open their well in the storey directly above them only: rails on three sides of it
+// there, the far end left open to walk off, and the storey above that floored over the well, whether it was
+// built before or after the stairs.
 TEST_F(Walls, UpstairsEdgesFollowTheWallsBelowAndStairwellsGetRailsOnlyAboveTheStairs)
 {
     ASSERT_EQ(0, Lay(Cell(5, 5), Cell(12, 14)));
@@ -202,16 +241,22 @@ TEST_F(Walls, UpstairsEdgesFollowTheWallsBelowAndStairwellsGetRailsOnlyAboveTheS
     controller->BuildWalls(nullptr, 0, upper);
     for (int wall = 1; wall <= 4; wall++)
         EXPECT_EQ(1u, PiecesOn(upper, wall).size()) << "edges above the walls below, AUX " << wall;
-    for (int wall = 6; wall <= 9; wall++)
-        EXPECT_EQ(1u, PiecesOn(upper, wall).size()) << "rails round the opening, AUX " << wall;
+    // The two scans across the rows rail the opening's cells first; the scans along the rows find them taken.
+    EXPECT_EQ(1u, PiecesOn(upper, 9).size());
+    EXPECT_EQ(1u, PiecesOn(upper, 7).size());
+    EXPECT_EQ(0u, PiecesOn(upper, 8).size());
+    EXPECT_EQ(0u, PiecesOn(upper, 6).size());
     std::map<Edge, int> railed = ClosedEdges(upper, true);
-    EXPECT_EQ(8u, railed.size()) << "every edge of the opening, corners included";
+    EXPECT_EQ(4u, railed.size());
+    std::set<int> railCells;
     for (const auto& entry : railed) {
         EXPECT_EQ(1, entry.second) << Name(entry.first);
         EXPECT_TRUE(upper->IsAreaTiled(entry.first.first, 1, 1) && !upper->IsAreaTiled(entry.first.second, 1, 1))
             << Name(entry.first);
+        railCells.insert(entry.first.second);
     }
-    EXPECT_EQ(4u, PiecesOn(Ground()).size()) << "the ground keeps its own";
+    EXPECT_EQ(4u, railCells.size()) << "every cell of the opening railed once";
+    EXPECT_EQ(6u, PiecesOn(Ground()).size()) << "the ground keeps its own";
 
     ASSERT_EQ(0, PlaceAt("STAIRS", kStairsObjectFactoryName, Ground(), Cell(9, 8)));
     ASSERT_EQ(1u, manager->GetFloorRecord(0)->stairs.size());
@@ -262,56 +307,54 @@ TEST_F(Walls, UpstairsEdgesFollowTheWallsBelowAndStairwellsGetRailsOnlyAboveTheS
     expectWell("rebuilt");
     controller->RemoveWalls(nullptr, 0, upper);
     EXPECT_EQ(0u, PiecesOn(upper).size());
-    EXPECT_EQ(4u, PiecesOn(Ground()).size());
+    EXPECT_EQ(6u, PiecesOn(Ground()).size());
 }
 
-// A door takes the wall's cells: a doorway piece stands on the edge the door shares with the floor, turned to
-// face the room, and the walls run on beside it, so the outline stays closed.
-TEST_F(Walls, DoorsTakeTheWallsPlaceWithADoorway)
+// A door takes the wall's cells and the walls run on beside it. Doorway pieces are made where the door and its
+// inside entrances border the floor across the rows, but a piece never takes a cell a door holds: the door keeps
+// its cells, and its way through stays open.
+TEST_F(Walls, DoorsTakeTheWallsPlaceAndKeepTheirCells)
 {
     ASSERT_EQ(0, Lay(Cell(5, 5), Cell(10, 14)));
-    ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(11, 10)));
+    ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(7, 15)));
     ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(7, 4)));
     ASSERT_EQ(2u, manager->GetFloorRecord(0)->doors.size());
     ExpectClosedRooms("doors");
-    const std::vector<CScalableObject*> gaps = PiecesOn(Ground(), 5);
-    ASSERT_EQ(2u, gaps.size()) << "one doorway a door";
-    for (CScalableObject* gap : gaps) {
-        EXPECT_FALSE(gap->IsPlaced()) << "the door keeps its cells";
-        CDoorObject* door = dynamic_cast<CDoorObject*>(Ground()->GetBlock(gap->GetFirstCell())->m_pOccupant);
+    for (CFerroxObject* object : manager->GetFloorRecord(0)->doors) {
+        CDoorObject* door = dynamic_cast<CDoorObject*>(object);
         ASSERT_NE(nullptr, door);
-        EXPECT_EQ(door->GetRows() * door->GetColumns(), gap->GetRows() * gap->GetColumns());
+        const int inside = door->GetEntranceCount() - door->GetExtraEntranceCount();
+        for (int i = 0; i < door->GetEntranceCount(); i++) {
+            const int cell = door->GetEntranceCell(i);
+            EXPECT_EQ(door, Ground()->GetBlock(cell)->m_pOccupant) << "entrance " << i;
+            EXPECT_TRUE(Ground()->GetBlock(cell)->IsWalkable()) << "entrance " << i;
+            if (i < inside)
+                EXPECT_EQ(1u, GapCells(Ground()).count(cell)) << "a doorway piece over the inside entrance " << i;
+        }
+        for (int i = 0; i < 2; i++) {
+            const int crossing = door->GetCrossingCell(i);
+            EXPECT_EQ(door, Ground()->GetBlock(crossing)->m_pOccupant);
+            EXPECT_TRUE(Ground()->GetBlock(crossing)->IsWalkable());
+        }
     }
-    EXPECT_EQ(2u, PiecesOn(Ground(), 4).size()) << "the edge is broken by the door";
+    for (CScalableObject* gap : PiecesOn(Ground(), 5))
+        if (dynamic_cast<CDoorObject*>(Ground()->GetBlock(gap->GetFirstCell())->m_pOccupant))
+            EXPECT_FALSE(gap->IsPlaced()) << "the door keeps its cells";
+    EXPECT_EQ(2u, PiecesOn(Ground(), 3).size()) << "the edge is broken by the door";
 
-    // A storey above has the same outline, its walls running on over the doors, but over each door's outside
-    // entrances it carries floor, walled round, and over its inside entrances none: an opening, railed round.
+    // Floor upstairs goes over no cell of a door: not its own, not those behind it (inside entrances), and the
+    // ground beyond it carries none.
     BuildStoreys(2);
     CFerroxBlockMesh* upper = Ground()->GetUpper();
-    int porch = 0;
-    std::set<int> openings;
-    for (int cell = 0; cell < kMallSide * kMallSide; cell++) {
-        CDoorObject* at = dynamic_cast<CDoorObject*>(Ground()->GetBlock(cell)->m_pOccupant);
-        const bool outside = at && at->IsExtraEntranceCell(cell);
-        const bool inside = at && !outside && at->IsEntranceCell(cell);
-        porch += outside;
-        if (inside)
-            openings.insert(cell);
-        EXPECT_EQ((Ground()->IsAreaTiled(cell, 1, 1) && !inside) || outside, upper->IsAreaTiled(cell, 1, 1) != 0)
-            << cell;
-    }
-    EXPECT_EQ(4, porch) << "two outside entrances a door";
-    EXPECT_EQ(4u, openings.size()) << "two inside entrances a door";
-    ExpectClosedRooms("doors, upstairs", upper, true);
-    for (const auto& rail : ClosedEdges(upper, true))
-        EXPECT_EQ(1u, openings.count(rail.first.second)) << "a rail away from the doors: " << Name(rail.first);
     CDoorObject* door = dynamic_cast<CDoorObject*>(manager->GetFloorRecord(0)->doors.front());
     controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
     CScalableObject* box = controller->GetAreaBox();
+    box->SetDragArea(door->GetExtraEntranceCell(0), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(0, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "above the way in from outside";
     box->SetDragArea(door->GetEntranceCell(0), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
-    EXPECT_EQ(1, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "floor may go above the cell behind a door";
+    EXPECT_EQ(0, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "not above the cell behind the door";
     box->SetDragArea(door->GetFirstCell(), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
-    EXPECT_EQ(0, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "but not above the door";
+    EXPECT_EQ(0, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "nor above the door";
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
 }
 

@@ -327,12 +327,9 @@ void CAICharacter::UpdateFindPath()
             return;
         }
         if (m_routeState != FERROX_ROUTE_READY) {
-            // A one-shot animation plays again while the search runs. Restarting leaves the finished flag set, and
-            // left so every step would restart it again: the figure would stand frozen on its first pose.
-            if (!IsAnimationLooped() && IsAnimationFinished()) {
+            // A one-shot animation that has ended is started again while the search runs.
+            if (!IsAnimationLooped() && IsAnimationFinished())
                 RestartAnimation();
-                SetAnimationFinished(0);
-            }
             return;
         }
     }

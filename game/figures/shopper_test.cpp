@@ -214,6 +214,11 @@ TEST_F(ShopperTest, LeavingPlans)
     EXPECT_EQ(1, shopper->ChooseTarget()) << "a leaving shopper keeps looking for stairs";
     EXPECT_EQ(SHOPPER_PLAN_STAIRS, shopper->m_plan);
     shopper->SetBlockGrid(&ground);
+
+    // Inside a mall whose doors are gone the shopper leaves through a spawn point, not looking for a door forever.
+    shopper->m_plan = SHOPPER_PLAN_DOOR;
+    EXPECT_EQ(0, shopper->ChooseTarget());
+    EXPECT_EQ(SHOPPER_PLAN_LEAVE, shopper->m_plan);
 }
 
 TEST_F(ShopperTest, FailuresCostPatience)
@@ -258,38 +263,27 @@ TEST_F(ShopperTest, PurchasesAndBags)
     EXPECT_TRUE(Shown(loaded, "bagr"));
 }
 
-// Shoppers count as come when they pass a door inwards, once each, and the 100th and 1000th post their
-// messages; a shopper kept outside, or passing out again, counts for nothing.
-TEST_F(ShopperTest, ShoppersComeThroughADoorAndMilestones)
+// Shoppers count as come as they register, before any door, and the 100th and 1000th post their messages;
+// passing a door counts for nothing.
+TEST_F(ShopperTest, ShoppersComeAsTheyRegisterAndMilestones)
 {
-    CDoorObject door;
-    auto passDoor = [&door](CShopper* shopper) {
-        shopper->m_pTarget = &door;
-        shopper->CompleteVisit();
-        shopper->m_pTarget = nullptr;
-    };
     stats->m_shoppersCome = 99;
     CShopper* first = MakeShopper(Cell(8, 8));
-    EXPECT_EQ(99, stats->m_shoppersCome) << "spawned outside, not come";
-    EXPECT_TRUE(notices.messages.empty());
-    first->m_presence = kPresenceOutside;
-    passDoor(first);
-    EXPECT_EQ(100, stats->m_shoppersCome);
+    EXPECT_EQ(100, stats->m_shoppersCome) << "spawned outside, come all the same";
     EXPECT_EQ((std::vector<int16_t>{26}), notices.messages);
     ASSERT_EQ(1u, notices.samples.size());
     EXPECT_EQ(std::make_pair(6, 255), notices.samples[0]);
-    passDoor(first);
-    EXPECT_EQ(kPresenceOutside, first->m_presence);
-    passDoor(first);
-    EXPECT_EQ(100, stats->m_shoppersCome) << "out and in again: come once";
-    CShopper* second = MakeShopper(Cell(8, 9));
-    second->m_presence = kPresenceOutside;
-    passDoor(second);
+    CDoorObject door;
+    first->m_presence = kPresenceOutside;
+    first->m_pTarget = &door;
+    first->CompleteVisit();
+    first->m_pTarget = nullptr;
+    EXPECT_EQ(kPresenceInside, first->m_presence);
+    EXPECT_EQ(100, stats->m_shoppersCome) << "coming in is not counted again";
+    MakeShopper(Cell(8, 9));
     EXPECT_EQ(101, stats->m_shoppersCome);
     EXPECT_EQ(1u, notices.messages.size()) << "the 101st is nothing special";
     stats->m_shoppersCome = 999;
-    CShopper* third = MakeShopper(Cell(8, 10));
-    third->m_presence = kPresenceOutside;
-    passDoor(third);
+    MakeShopper(Cell(8, 10));
     EXPECT_EQ((std::vector<int16_t>{26, 28}), notices.messages);
 }

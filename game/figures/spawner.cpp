@@ -44,18 +44,6 @@ void Remove(CFerroxObject* object)
         Manager()->RemoveObject(object, 0);
 }
 
-// Whether the spawn path ends off laid floor. Floor laid over its end would start characters inside the mall's
-// walls, past any door, and lead those leaving back in; the point is passed over until that floor goes.
-bool EndsInTheStreet(const std::unique_ptr<CSpawnPoint>& point)
-{
-    CFerroxBlockMesh* floor = point->floor;
-    CFerroxSpline* path = point->spline.get();
-    if (!floor || !path || path->GetPointCount() < 1 || !path->GetPoints())
-        return true;
-    const int cell = floor->GetCellAt(path->GetPoints()[path->GetPointCount() - 1]);
-    return !floor->IsValidCell(cell, 1) || !floor->IsAreaTiled(cell, 1, 1);
-}
-
 }  // namespace
 
 void SetSpawnerHooks(const SpawnerHooks& hooks)
@@ -113,13 +101,9 @@ CSpawnPoint* CSpawner::PickSpawnPoint(int flag, int)
 {
     if (flag != 0)
         return nullptr;
-    std::vector<CSpawnPoint*> open;
-    for (const std::unique_ptr<CSpawnPoint>& point : m_spawnPoints)
-        if (EndsInTheStreet(point))
-            open.push_back(point.get());
-    if (open.empty())
+    if (m_spawnPoints.empty())
         return nullptr;
-    return open[static_cast<size_t>(FerroxRand()) % open.size()];
+    return m_spawnPoints[static_cast<size_t>(FerroxRand()) % m_spawnPoints.size()].get();
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -190,12 +174,12 @@ void CSpawner::SpawnWave()
 }
 
 // A character of the factory on the base floor of the id, from the template the pick names once the manager and
-// a spawn point off laid floor are there, started at a random one of those; null when any of them is missing.
+// a spawn point are there, started at a random spawn point; null when any of them is missing.
 template <class Character, class PickTemplate>
 Character* CSpawner::Spawn(const char* factoryText, uint16_t floorId, PickTemplate pickTemplate)
 {
     CDynamicObjectManager* manager = Manager();
-    if (!manager || std::none_of(m_spawnPoints.begin(), m_spawnPoints.end(), EndsInTheStreet))
+    if (!manager || m_spawnPoints.empty())
         return nullptr;
     CFerroxObjectFactory* factory = manager->FindFactory(factoryText, m_pWorld);
     CFerroxBlockMesh* floor = m_pFloorManager ? m_pFloorManager->FindBaseFloor(floorId) : nullptr;

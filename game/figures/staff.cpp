@@ -437,8 +437,6 @@ int CCleaner::DoActivity()
     if (WorkOn()) {
         CountJob();
         m_pGrid->VacateCell(cell);
-        // Footfall counts again from nothing on a swept cell.
-        block->m_spare = 0;
         m_sweepCell = -1;
     }
     return 0;

@@ -174,8 +174,8 @@ TEST_F(StaffTest, DailyWages)
     EXPECT_EQ(0u, stats->m_staffWages) << "a member being moved is not at work";
 }
 
-// A hired cleaner finds litter near it, walks there and sweeps it: the cell is clean, its footfall counts
-// from nothing again, and the job is counted.
+// A hired cleaner finds litter near it, walks there and sweeps it: the cell is clean, its footfall is kept,
+// and the job is counted.
 TEST_F(StaffTest, CleanerSweepsLitter)
 {
     auto* cleaner = Hired<CCleaner>(Cell(5, 5));
@@ -185,7 +185,7 @@ TEST_F(StaffTest, CleanerSweepsLitter)
     for (int frame = 0; frame < kAIMaxFrames && ground.GetBlock(litter)->IsOccupied(); frame++)
         cleaner->Update(kAIFrame);
     EXPECT_FALSE(ground.GetBlock(litter)->IsOccupied());
-    EXPECT_EQ(0, ground.GetBlock(litter)->m_spare);
+    EXPECT_EQ(40, ground.GetBlock(litter)->m_spare);
     EXPECT_EQ(1, cleaner->GetRecord().jobs);
     EXPECT_EQ(1, stats->m_staffJobsDone);
     EXPECT_EQ(-1, cleaner->m_sweepCell);

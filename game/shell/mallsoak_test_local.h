@@ -123,7 +123,7 @@ protected:
     void BuildMall()
     {
         Lay(Cell(4, 4), Cell(22, 22));
-        EXPECT_EQ(0, Place("DOORS", kDoorObjectFactoryName, Cell(23, 12)));
+        EXPECT_EQ(0, Place("DOORS", kDoorObjectFactoryName, Cell(12, 23)));
         EXPECT_EQ(0, Place("SHOP_FASHION", kShopFactoryName, Cell(8, 8)));
         EXPECT_EQ(0, Place("SHOP_FOOD", kShopFactoryName, Cell(8, 16)));
         EXPECT_EQ(0, Place("FAC_SEATS", kUsableObjectFactoryName, Cell(16, 16)));

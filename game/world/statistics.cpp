@@ -140,10 +140,9 @@ void CStatistics::Init()
 void CStatistics::AddShopper(ShopperRecord* shopper)
 {
     m_shoppers.push_back(shopper);
+    m_shoppersCome++;
     m_shoppersPresent++;
 }
-
-uint16_t CStatistics::CountArrival() { return ++m_shoppersCome; }
 
 void CStatistics::RemoveShopper(ShopperRecord* shopper)
 {

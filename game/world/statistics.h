@@ -60,10 +60,8 @@ public:
     // Summed 16-bit dirt counts of the floor manager's storeys; 0 without a floor manager.
     virtual int32_t FloorDirtSum();
 
-    // Registers a shopper present; it counts as come only once it comes in (CountArrival).
+    // Registers a shopper: one more present and one more come.
     void AddShopper(ShopperRecord* shopper);
-    // One more shopper came in through a door; returns the count of shoppers come.
-    uint16_t CountArrival();
     void RemoveShopper(ShopperRecord* shopper);
     void AddStaff(StaffRecord* member);
     void RemoveStaff(StaffRecord* member);
