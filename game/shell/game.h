@@ -315,7 +315,7 @@ private:
     CGameSaveParts* m_pSaveParts = nullptr;
     std::unique_ptr<CGameSaveParts> m_pOwnSaveParts;  // what the set-up installs when nothing else is
     int32_t m_loadingGame = 0;                        // 1 while LoadGame rebuilds the game
-    std::set<std::string> m_toldFiles;  // the damaged files already told of
+    std::set<std::string> m_toldFiles;                // the damaged files already told of
 
     int32_t m_returnCity = -1;  // the city view a failed level goes back to; -1 for the main menu
 };

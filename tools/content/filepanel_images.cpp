@@ -148,8 +148,7 @@ bool ContentWriteFilePanels(const std::string& root, std::string* error)
         // The rows' lights replace the framed lights of plain buttons.
         for (int row = 0; row < kRows; row++) {
             const int button = kContentFilePanelButtons - kRows + row + 1;
-            if (!ContentWritePicture(dir + "/" + std::to_string(button) + "_s.png", ContentFilePanelRowLight(row),
-                                     error))
+            if (!ContentWriteButton(dir, button, ContentFilePanelRowLight(row), error))
                 return false;
         }
     }

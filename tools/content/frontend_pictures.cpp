@@ -1,6 +1,9 @@
 // Front-end pictures painted from layout tables, and the overlays in front of the 3D views.
 #include "tools/content/frontend_pictures.h"
 
+#include "tools/content/icon_painter.h"
+#include "tools/content/label_texts.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -61,8 +64,9 @@ ContentCanvasLayout MainMenu()
             {{kMiddle, 418, "London", CONTENT_LABEL_CENTRE, kButtonLabelScale},
              {kMiddle, 348, "Paris", CONTENT_LABEL_CENTRE, kButtonLabelScale},
              {kMiddle, 278, "Berlin", CONTENT_LABEL_CENTRE, kButtonLabelScale},
-             {kMiddle, 168, "Quit", CONTENT_LABEL_CENTRE, kButtonLabelScale},
-             {kMiddle, 500, "Mall", CONTENT_LABEL_CENTRE, kTitleScale, kTitleFont}}};
+
+             {kMiddle, 500, "Mall", CONTENT_LABEL_CENTRE, kTitleScale, kTitleFont}},
+            {CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_QUIT}};
 }
 
 ContentCanvasLayout City(const char* folder, const char* stem, const char* name, const uint8_t* panel)
@@ -74,18 +78,18 @@ ContentCanvasLayout City(const char* folder, const char* stem, const char* name,
         {600, 250, kInertSide, kInertSide},  // 4 none
         {620, 400, 140, 44},                 // 5 start
     };
-    ContentCanvasLayout layout = {folder,
-                                  stem,
-                                  kScreenWidth,
-                                  kScreenHeight,
-                                  {panel[0], panel[1], panel[2]},
-                                  buttons,
-                                  {buttons[0], buttons[1], buttons[2], buttons[4]},
-                                  {{560, 552, "Back", CONTENT_LABEL_CENTRE},
-                                   {530, 312, "<", CONTENT_LABEL_CENTRE},
-                                   {690, 312, ">", CONTENT_LABEL_CENTRE},
-                                   {690, 416, "Start", CONTENT_LABEL_CENTRE},
-                                   {560, 470, name, CONTENT_LABEL_CENTRE}}};
+    ContentCanvasLayout layout = {
+        folder,
+        stem,
+        kScreenWidth,
+        kScreenHeight,
+        {panel[0], panel[1], panel[2]},
+        buttons,
+        {buttons[0], buttons[1], buttons[2], buttons[4]},
+        {{530, 312, "<", CONTENT_LABEL_CENTRE},
+         {690, 312, ">", CONTENT_LABEL_CENTRE},
+         {560, 470, name, CONTENT_LABEL_CENTRE}},
+        {CONTENT_ICON_BACK, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_PLAY}};
     return layout;
 }
 
@@ -175,18 +179,19 @@ bool ContentWriteFrontEnd(const std::string& root, std::string* error)
             *error = "cannot make the folders under " + images;
         return false;
     }
-    // The German menu is a canvas of its own (the game asks for it by name): it keeps the same maps beside
-    // its picture, which the menu's writer paints with the rest of its languages.
+    // The German menu is a canvas of its own, which the game asks for by name: its words in German, the same maps
+    // beside it and the same buttons.
     const ContentCanvasLayout& menu = ContentMainMenuLayout();
-    if (!ContentWriteCanvas(menu, images + menu.folder, error) ||
+    const std::string german = images + menu.folder + "/" + kContentGermanMenu + ".png";
+    if (!ContentWriteCanvas(menu, images + menu.folder, error) || !ContentCheckLabels(menu, kContentGerman, error) ||
+        !ContentWritePicture(german, ContentPaletteImage(ContentCanvasBackground(menu, kContentGerman)), error) ||
         !ContentWriteCanvasMaps(menu, images + menu.folder, kContentGermanMenu, error))
         return false;
     const ContentPngImage inert = ContentBlankImage(kInertSide, kInertSide);
     for (int city = 0; city < 3; city++) {
         const ContentCanvasLayout& layout = ContentCityLayout(city);
         const std::string dir = images + layout.folder;
-        if (!ContentWriteCanvas(layout, dir, error) ||
-            !ContentWritePicture(dir + "/" + std::to_string(kCityInertButton + 1) + "_s.png", inert, error) ||
+        if (!ContentWriteCanvas(layout, dir, error) || !ContentWriteButton(dir, kCityInertButton + 1, inert, error) ||
             !ContentWritePicture(dir + "/overlay.png", ContentCityOverlay(), error))
             return false;
     }

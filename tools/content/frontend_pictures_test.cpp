@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "engine/data/utf.h"
+#include "game/shell/conditions.h"
 #include "tools/content/content_testing.h"
 #include "tools/content/interface_painter.h"
 #include "tools/content/scenario_writer.h"
-#include "game/shell/conditions.h"
 
 namespace {
 

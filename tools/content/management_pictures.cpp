@@ -90,7 +90,8 @@ ContentPngImage Shifted(const ContentPngImage& icon, int columns)
     for (uint32_t y = 0; y < icon.height; y++) {
         std::copy(icon.rows.begin() + static_cast<std::ptrdiff_t>(y * from),
                   icon.rows.begin() + static_cast<std::ptrdiff_t>((y + 1) * from),
-                  shifted.rows.begin() + static_cast<std::ptrdiff_t>(y * to + static_cast<size_t>(columns) * kChannels));
+                  shifted.rows.begin() +
+                      static_cast<std::ptrdiff_t>(y * to + static_cast<size_t>(columns) * kChannels));
     }
     return shifted;
 }
@@ -246,7 +247,7 @@ bool ContentWriteManagementPanels(const std::string& panelsDir, std::string* err
     const std::string finance = FolderOf(panelsDir, ContentFinanceLayout());
     const ContentPngImage inert = Filled(kInertSide, kInertSide, kOkColour, 0);
     for (int k = kContentFinanceFirstInert; k <= kContentFinanceLastInert; k++) {
-        if (!ContentWritePicture(finance + "/" + std::to_string(k) + "_s.png", inert, error))
+        if (!ContentWriteButton(finance, k, inert, error))
             return false;
     }
     const std::string staff = panelsDir + "/staff";

@@ -293,8 +293,8 @@ TEST_F(InGameInterfaceTest, CursorValueStandsAtThePointer)
         return TextsOf("1000");
     };
     ui->m_cursorValue = 1000;
-    for (const auto& [x, y, over] : {std::tuple{300.0f, 300.0f, 0}, std::tuple{795.0f, 595.0f, 0},
-                                     std::tuple{300.0f, 50.0f, 1}}) {
+    for (const auto& [x, y, over] :
+         {std::tuple{300.0f, 300.0f, 0}, std::tuple{795.0f, 595.0f, 0}, std::tuple{300.0f, 50.0f, 1}}) {
         const std::vector<UiDrawRecord> shown = drawnAt(x, y, over);
         ASSERT_EQ(shown.size(), 1u) << x << ", " << y;
         EXPECT_FLOAT_EQ(shown[0].x, x);

@@ -2,7 +2,6 @@
 // the 2D render set-up.
 #include "ui/toolkit/interface.h"
 
-
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
 #include "gfx/core/engine.h"
@@ -17,10 +16,7 @@ float ScreenHeight() { return g_pFerroxGame ? static_cast<float>(g_pFerroxGame->
 
 }  // namespace
 
-CFerroxInterface::CFerroxInterface()
-{
-    CFerroxInterface::Reset();
-}
+CFerroxInterface::CFerroxInterface() { CFerroxInterface::Reset(); }
 
 CFerroxInterface::~CFerroxInterface() = default;
 
