@@ -103,7 +103,6 @@ public:
 
 private:
     bool LevelRefused(int frame);
-    std::vector<long> m_band;  // the notice's band before the start
 
     // Steps: see the table in the .cpp.
     bool LauncherLanguagePage(int turn);
@@ -145,8 +144,6 @@ private:
     bool LoadPanelShows(int frame);
     // Names with accents typed as French and German keyboards type them, shown in the field and saved under them;
     // the load panel lists both and loads one.
-    bool SaveAccented(int frame);
-    bool LoadAccented(int frame);
     // Opens the save (or load) panel from the main bar's options over phases 0 and 1; true once the click went.
     bool OpenFilePanel(int t, bool save);
     // The centre of the load panel's row that lists save `name`; false when no row on its page lists it.
@@ -156,14 +153,12 @@ private:
     // Light pixels (text) of the last frame in a rectangle of screen pixels (bottom-up); -1 when unreadable.
     int LightPixels(int left, int bottom, int right, int top);
     // Those under the save panel's name field, where it tells why a name was refused.
-    int ReasonPixels();
     bool ThumbnailShowsTheMall(const std::filesystem::path& path);
     // The last steps of a file panel's check, from `phase` on: its close button pressed, then the panel gone.
     bool CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, const std::string& which);
     // The load panel's thumbnail on screen has the colours of the save's picture.
     bool ThumbnailOnScreen();
     bool m_shifted = false;     // shift is held with the typed key
-    size_t m_accentedName = 0;  // the accented name being saved
     bool Escape(int frame);
     bool Leave(int frame);
     bool CloseWindow(int frame);
@@ -242,7 +237,7 @@ public:
 private:
     std::vector<long> WidgetPixels(CFerroxCanvas* canvas, int index);
     // The pointer rests on the canvas's button; true once its tooltip shows on its plate, off the button.
-    bool TooltipBeside(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index);
+    bool TooltipAtPointer(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index);
     bool TooltipShown(int frame);
     bool TooltipGone(int frame);
     bool FinanceFloors(int frame);

@@ -24,19 +24,13 @@ namespace {
 
 constexpr const char* kRefusedName = "../evil";
 constexpr const char* kCasedName = "monCentre";
-// Names typed as a French and a German player type them.
-constexpr const char* kAccentedNames[] = {"\xC3\x89t\xC3\xA9 2004", "Gr\xC3\xB6\xC3\x9F"
-                                                                    "e"};
 constexpr const char* kUpperName = "MONCENTRE";
 constexpr int kTypingBudget = 200;               // frames for a name to reach the field
 constexpr unsigned char kFirstMultiByte = 0x80;  // a byte of a character written in more than one
 constexpr int kShownFrames = 4;                  // frames for a press's result to be drawn
 constexpr int kSavedFrames = 20;                 // frames after a save for the panel to be gone
-// Where the panel tells why a name was refused: under the name field, left of the buttons (panel pixels, bottom-up).
-constexpr int kReasonLeft = 24, kReasonRight = 280, kReasonBottom = 4, kReasonTop = 30;
-// A light pixel of drawn text, and how many of them make a line of words.
+// A light pixel of drawn text.
 constexpr int kLight = 200;
-constexpr int kLeastWords = 40;
 // The panel's and main bar's own colours, as their pictures are painted: the background, the list's stripes and
 // rim, a button's face; a thumbnail that holds them shows the interface.
 constexpr int kInterfaceColours[][3] = {{58, 70, 96}, {84, 98, 128},  {72, 85, 113},
@@ -181,14 +175,7 @@ int CPlayTest::LightPixels(int left, int bottom, int right, int top)
     return light;
 }
 
-int CPlayTest::ReasonPixels()
-{
-    CFerroxFileIOCanvas* panel = Panel(true);
-    const int x = static_cast<int>(panel->GetX()), y = static_cast<int>(panel->GetY());
-    return LightPixels(x + kReasonLeft, y + kReasonBottom, x + kReasonRight, y + kReasonTop);
-}
-
-// "../evil" typed and saved: nothing is written, the panel stays and says why under the name.
+// "../evil" typed and saved: nothing is written and the panel stays.
 bool CPlayTest::SaveRefused(int)
 {
     const int t = m_count++;
@@ -204,8 +191,6 @@ bool CPlayTest::SaveRefused(int)
             m_phase = 3, m_count = 0;
         return false;
     case 3:
-        if (t == 0)
-            m_before = ReasonPixels();
         if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
             m_phase = 4, m_count = 0;
         return false;
@@ -219,10 +204,6 @@ bool CPlayTest::SaveRefused(int)
         const std::filesystem::path maps = panel->FullPath("");
         if (std::filesystem::exists(maps / "../evil.fds") || std::filesystem::exists(maps / "evil.fds")) {
             Fail("a refused name was saved");
-            return false;
-        }
-        if (!panel->IsNameRefused() || ReasonPixels() < m_before + kLeastWords) {
-            Fail("the panel does not say why the name was refused");
             return false;
         }
         return true;
@@ -239,10 +220,6 @@ bool CPlayTest::SaveCased(int)
     case 0:
         if (!TypeName(t, kCasedName))
             return false;
-        if (panel->IsNameRefused() || ReasonPixels() >= kLeastWords) {
-            Fail("the reason for a refused name stays after the name changed");
-            return false;
-        }
         m_savePath = panel->FullPath(std::string(kCasedName) + ".fds");
         std::remove(m_savePath.c_str());
         std::remove(panel->FullPath(std::string(kCasedName) + ".bmp").c_str());
@@ -269,59 +246,6 @@ bool CPlayTest::SaveCased(int)
         return ThumbnailShowsTheMall(folder / (std::string(kCasedName) + ".bmp"));
     }
     }
-}
-
-// Each accented name typed into the field, drawn there as typed, and saved under that name.
-bool CPlayTest::SaveAccented(int)
-{
-    const int t = m_count++;
-    if (m_accentedName >= std::size(kAccentedNames))
-        return true;
-    const std::string typed = kAccentedNames[m_accentedName];
-    CFerroxFileIOCanvas* panel = Panel(true);
-    switch (m_phase) {
-    case 0:
-    case 1:
-        if (OpenFilePanel(t, true))
-            m_phase = 2, m_count = 0;
-        return false;
-    case 2:
-        if (!TypeName(t, typed))
-            return false;
-        if (DrawnAt(FerroxUtf8ToUtf16(typed)) < 0) {
-            Fail("the name field does not show \"" + typed + "\"");
-            return false;
-        }
-        if (!Screenshot(m_accentedName == 0 ? "save_panel_accented.bmp" : "save_panel_umlaut.bmp"))
-            Fail("the save panel's picture was not written");
-        m_savePath = panel->FullPath(typed + ".fds");
-        std::remove(m_savePath.c_str());
-        m_phase = 3, m_count = 0;
-        return false;
-    case 3:
-        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
-            m_phase = 4, m_count = 0;
-        return false;
-    default:
-        m_waiting = "the save " + m_savePath + " and the panel closed";
-        if (std::filesystem::exists(m_savePath) && !Open(panel) && t > kSavedFrames)
-            m_accentedName++, m_phase = 0, m_count = 0;
-        return false;
-    }
-}
-
-// The load panel lists both accented saves and loads the second.
-bool CPlayTest::LoadAccented(int)
-{
-    CFerroxFileIOCanvas* panel = Panel(false);
-    float x = 0.0f, y = 0.0f;
-    if (m_phase == 2 && m_count == 0 && !SaveRowCentre(panel, FerroxUtf8ToUtf16(kAccentedNames[0]), &x, &y)) {
-        Fail(std::string("the load panel does not list \"") + kAccentedNames[0] + "\"");
-        return false;
-    }
-    if (m_phase == 2 && m_count == 0 && !Screenshot("load_panel_accented.bmp"))
-        Fail("the load panel's picture was not written");
-    return LoadNamed(FerroxUtf8ToUtf16(kAccentedNames[1]));
 }
 
 bool CPlayTest::ThumbnailShowsTheMall(const std::filesystem::path& path)
