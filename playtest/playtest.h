@@ -158,7 +158,7 @@ private:
     bool CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, const std::string& which);
     // The load panel's thumbnail on screen has the colours of the save's picture.
     bool ThumbnailOnScreen();
-    bool m_shifted = false;     // shift is held with the typed key
+    bool m_shifted = false;  // shift is held with the typed key
     bool Escape(int frame);
     bool Leave(int frame);
     bool CloseWindow(int frame);

@@ -1,4 +1,4 @@
-// The play test's panel steps: a tooltip on its plate beside its button and gone with the pointer, the finance page's
+// The play test's panel steps: a tooltip at the pointer and gone with it, the finance page's
 // storeys from two storeys, Escape over a panel, a file panel and a question, and the view scrolled at the edges
 // beside and along the main bar at 800 x 600.
 #include <algorithm>
