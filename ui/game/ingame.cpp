@@ -29,7 +29,6 @@ namespace {
 constexpr const char* kGeneralTooltips = "general_tooltips";
 constexpr const char* kFontsNode = "FONTS";
 constexpr int16_t kNoCursorValue = -1;
-constexpr float kTooltipMiddleX = 400.0f;
 constexpr int32_t kCursorFont = 0;
 constexpr int32_t kTooltipFont = 3;
 constexpr int16_t kFirstMessage = 0;
@@ -438,6 +437,6 @@ void CInterface::Render()
         return;
     const std::string value = std::to_string(m_cursorValue);
     const std::u16string text(value.begin(), value.end());
-    font->DrawWideText(text.c_str(), mouseX, static_cast<int>(mouseY), 0, FERROX_ALIGN_LEFT, kTooltipMiddleX, 0,
+    font->DrawWideText(text.c_str(), mouseX, static_cast<int>(mouseY), 0, FERROX_ALIGN_LEFT, kFerroxTooltipMiddleX, 0,
                        nullptr);
 }
