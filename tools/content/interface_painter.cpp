@@ -125,7 +125,8 @@ void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labe
             for (int py = g->top; py < g->bottom; py++) {
                 for (int px = g->left; px < g->right; px++) {
                     const size_t at = (static_cast<size_t>(py) * page->size + px) * kChannels;
-                    if (page->rgba[at + 3] < kHalfCoverage)
+                    // The letter's own ink, not the rim round it: its light pixels.
+                    if (page->rgba[at + 3] < kHalfCoverage || page->rgba[at] < kHalfCoverage)
                         continue;
                     for (int sy = 0; sy < scale; sy++)
                         for (int sx = 0; sx < scale; sx++)
@@ -210,7 +211,8 @@ int ContentDigitHeight(int font)
         return 0;
     for (int py = zero->top; py < zero->bottom; py++)
         for (int px = zero->left; px < zero->right; px++)
-            if (page->rgba[(static_cast<size_t>(py) * page->size + px) * kChannels + 3] >= kInk)
+            if (const uint8_t* texel = &page->rgba[(static_cast<size_t>(py) * page->size + px) * kChannels];
+                texel[3] >= kInk && texel[0] >= kInk)  // the letter's ink, not its rim
                 return zero->bottom - py - page->baseline;
     return 0;
 }
