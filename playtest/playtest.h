@@ -238,6 +238,7 @@ private:
     std::vector<long> WidgetPixels(CFerroxCanvas* canvas, int index);
     // The pointer rests on the canvas's button; true once its tooltip shows on its plate, off the button.
     bool TooltipAtPointer(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index);
+    std::vector<long> TooltipPixels(int x, int y);
     bool TooltipShown(int frame);
     bool TooltipGone(int frame);
     bool FinanceFloors(int frame);

@@ -69,9 +69,28 @@ std::vector<long> CPlayTest::WidgetPixels(CFerroxCanvas* canvas, int index)
     return Pixels(left, top, static_cast<int>(rect[2]), static_cast<int>(rect[3]));
 }
 
-// The pointer rests on a canvas's button: before the tooltip's wait ran out (frame kTooltipLook) nothing light
-// stands right of the pointer's tip beyond what was there; once the tooltip shows, its text stands there, at the
-// pointer, on no plate. True once it does; false while the tooltip waits.
+// The pixels right of a pointer's tip at (x, y), top-down, where a tooltip's text stands.
+std::vector<long> CPlayTest::TooltipPixels(int x, int y)
+{
+    return Pixels(x, y - kTooltipRise, kTooltipTextWidth, kTooltipRise + kTooltipDescent);
+}
+
+namespace {
+
+// How many of two equal-sized blocks' pixels differ.
+int Changed(const std::vector<long>& a, const std::vector<long>& b)
+{
+    int changed = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); i++)
+        changed += a[i] != b[i] ? 1 : 0;
+    return changed;
+}
+
+}  // namespace
+
+// The pointer rests on a canvas's button: the pixels right of the pointer's tip are kept within the tooltip's wait
+// (frame kTooltipLook); once the tooltip shows, its text changes them, at the pointer, with no plate moving it
+// away. True once it does; false while the tooltip waits.
 bool CPlayTest::TooltipAtPointer(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index)
 {
     float x = 0.0f, y = 0.0f;
@@ -85,24 +104,22 @@ bool CPlayTest::TooltipAtPointer(int frame, const CFerroxInterface& ui, CFerroxC
     const FerroxMousePosition* at = mouse ? mouse->GetPosition() : nullptr;
     if (!at)
         return false;
-    const int left = static_cast<int>(at->x), baseline = ScreenH() - static_cast<int>(at->y);
-    const auto textPixels = [&] {
-        return LightPixels(left, baseline - kTooltipDescent, left + kTooltipTextWidth, baseline + kTooltipRise);
-    };
-    // Taken during the wait: a tooltip shown too early would leave nothing to add.
+    const int left = static_cast<int>(at->x), tip = static_cast<int>(at->y);
     if (frame == kTooltipLook)
-        m_before = textPixels();
+        m_pixels = TooltipPixels(left, tip);
     if (frame < kTooltipFrames)
         return false;
     if (ui.m_tooltipX != at->x || ui.m_tooltipY != static_cast<float>(ScreenH()) - at->y) {
         Fail("the tooltip is not drawn at the pointer");
         return false;
     }
-    m_area[0] = static_cast<float>(left), m_area[1] = static_cast<float>(baseline);
-    if (textPixels() < m_before + kTooltipLeastInk) {
+    const std::vector<long> shown = TooltipPixels(left, tip);
+    if (Changed(shown, m_pixels) < kTooltipLeastInk) {
         Fail("the tooltip's text does not show at the pointer");
         return false;
     }
+    m_pixels = shown;
+    m_area[0] = static_cast<float>(left), m_area[1] = static_cast<float>(tip);
     return true;
 }
 
@@ -126,10 +143,8 @@ bool CPlayTest::TooltipGone(int frame)
         Move(static_cast<float>(ScreenW()) / 2, static_cast<float>(ScreenH()) / 3);
     if (frame < kWaitFrames)
         return false;
-    const int left = static_cast<int>(m_area[0]), baseline = static_cast<int>(m_area[1]);
     if (!ui || ui->GetTooltipDelay() < kTooltipWait ||
-        LightPixels(left, baseline - kTooltipDescent, left + kTooltipTextWidth, baseline + kTooltipRise) >=
-            m_before + kTooltipLeastInk) {
+        Changed(TooltipPixels(static_cast<int>(m_area[0]), static_cast<int>(m_area[1])), m_pixels) < kTooltipLeastInk) {
         Fail("the tooltip stayed after the pointer left the bar");
         return false;
     }
