@@ -15,7 +15,7 @@ public:
     void Render(const float* rect, float x, float y) override { benchmark::DoNotOptimize(rect[0] + x + y); }
 
 protected:
-    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t) override { return nullptr; }
+    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t, int32_t) override { return nullptr; }
     bool CreateBrush() override { return true; }
 };
 

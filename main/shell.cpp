@@ -200,12 +200,6 @@ void CProgramShell::DestroyFrontEndCanvases()
         m_pFrontEnd->DestroyCanvases();
 }
 
-void CProgramShell::ShowFrontEndNotice(int16_t message, const char* detail)
-{
-    if (m_pFrontEnd)
-        m_pFrontEnd->ShowNotice(message, detail);
-}
-
 void CProgramShell::ShowCityView(int32_t level)
 {
     if (m_pFrontEnd)

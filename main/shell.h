@@ -44,7 +44,6 @@ public:
     void RenderFrontEnd() override;
     void BuildFrontEnd() override;
     void DestroyFrontEndCanvases() override;
-    void ShowFrontEndNotice(int16_t message, const char* detail) override;
     void ShowCityView(int32_t level) override;
     void Release() override;
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A level whose world file is cut or named as /dev/zero is never entered: the input-level run presses London's
-# start and must find London's view again with a notice over it, and standard error names the file. (An emptied
+# start and must find London's view again, and standard error names the file. (An emptied
 # or replaced world file fails the same stream read as a cut one.) In the first start a shop's model is cut too: the game tells which file and runs on.
 # Arguments: mkcontent, mall_playtest, the content texts folder.
 set -euo pipefail
@@ -62,4 +62,4 @@ for damage in cut devzero; do
   cp "$root/shop" "$game/$shop"
   cp "$root/setup.xml" "$game/setup.xml"
 done
-echo "broken level: every broken level led back to London's view with its notice"
+echo "broken level: every broken level led back to London's view"

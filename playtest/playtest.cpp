@@ -995,9 +995,9 @@ bool CPlayTest::Shop(int frame)
             Fail("no spot of the view took the shop");
             return false;
         }
-        // Held over the room's floor, before the first press: the price on its plate beside the pointer.
+        // Held over the room's floor, before the first press: the price at the pointer.
         if (m_count == kHeldPriceFrame && (ui->m_cursorValue < 0 || !Screenshot("held_price.bmp")))
-            Fail("the held shop shows no price beside the pointer");
+            Fail("the held shop shows no price at the pointer");
         Click(m_count++ % kSpotFrames, SpotX(spot, w), SpotY(spot, h, kShopTop));
         if (m_count % kSpotFrames == 0 && ShopCount() > 0)
             m_phase = 4, m_count = 0;

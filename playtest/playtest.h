@@ -103,7 +103,6 @@ public:
 
 private:
     bool LevelRefused(int frame);
-    std::vector<long> m_band;  // the notice's band before the start
 
     // Steps: see the table in the .cpp.
     bool LauncherLanguagePage(int turn);
@@ -154,7 +153,6 @@ private:
     // Light pixels (text) of the last frame in a rectangle of screen pixels (bottom-up); -1 when unreadable.
     int LightPixels(int left, int bottom, int right, int top);
     // Those under the save panel's name field, where it tells why a name was refused.
-    int ReasonPixels();
     bool ThumbnailShowsTheMall(const std::filesystem::path& path);
     // The last steps of a file panel's check, from `phase` on: its close button pressed, then the panel gone.
     bool CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, const std::string& which);
@@ -239,7 +237,8 @@ public:
 private:
     std::vector<long> WidgetPixels(CFerroxCanvas* canvas, int index);
     // The pointer rests on the canvas's button; true once its tooltip shows on its plate, off the button.
-    bool TooltipBeside(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index);
+    bool TooltipAtPointer(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index);
+    std::vector<long> TooltipPixels(int x, int y);
     bool TooltipShown(int frame);
     bool TooltipGone(int frame);
     bool FinanceFloors(int frame);

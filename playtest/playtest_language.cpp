@@ -13,7 +13,6 @@
 #include "playtest/playtest.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
-#include "ui/frontend/goals.h"
 #include "ui/game/buildmenu.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"
@@ -100,10 +99,8 @@ void CPlayTest::CheckTexts()
 
 int CPlayTest::DrawnAt(const std::u16string& part, size_t from) const
 {
-    // Flowed texts keep their marks with their words; the part is looked for either way.
-    const std::u16string flowed = FerroxKeepMarksWithWords(part);
     for (size_t k = from; k < m_drawn.size() && !part.empty(); k++) {
-        if (m_drawn[k].find(part) != std::u16string::npos || m_drawn[k].find(flowed) != std::u16string::npos)
+        if (m_drawn[k].find(part) != std::u16string::npos)
             return static_cast<int>(k);
     }
     return -1;
@@ -111,19 +108,18 @@ int CPlayTest::DrawnAt(const std::u16string& part, size_t from) const
 
 bool CPlayTest::DrewText(const std::u16string& part) const { return DrawnAt(part) >= 0; }
 
-// The main menu, its London button under the pointer: its tooltip comes in French, on its plate beside the
-// button, whose label stays in sight.
+// The main menu, its London button under the pointer: its tooltip comes in French, at the pointer.
 bool CPlayTest::LanguageMenu(int frame)
 {
     CFrontEnd* front = m_pShell->GetFrontEnd();
     if (!front || !front->GetMainMenu())
         return false;
     m_waiting = "the London button's tooltip in French";
-    return TooltipBeside(frame, *front, front->GetMainMenu(), MAIN_MENU_LONDON) &&
+    return TooltipAtPointer(frame, *front, front->GetMainMenu(), MAIN_MENU_LONDON) &&
            DrewText(CatalogueText("mainmenu", kLondonTooltip));
 }
 
-// London's first scenario: its page tells the goals its file holds, in French.
+// London's first scenario: its page shows its description, which states its goal, in French.
 bool CPlayTest::LanguageCity(int frame)
 {
     CFrontEnd* front = m_pShell->GetFrontEnd();
@@ -131,14 +127,14 @@ bool CPlayTest::LanguageCity(int frame)
     CLocale* texts = Texts();
     if (!london || !texts)
         return false;
-    if (london->GetWinConditions().empty()) {
-        Fail("London's first scenario sets no goal");
+    if (london->GetDescription() < 0) {
+        Fail("London's first scenario has no description");
         return false;
     }
-    const std::u16string goals = GoalSentences(*texts, texts->FindTextList(kGoalTextList), london->GetWinConditions(),
-                                               london->GetLoseConditions());
-    m_waiting = "London's goals in French: " + FerroxUtf16ToUtf8(goals);
-    return frame > kSettle && DrewText(goals);
+    const std::u16string told =
+        texts->GetText(texts->FindTextList("scenarios"), static_cast<uint16_t>(london->GetDescription()));
+    m_waiting = "London's description in French: " + FerroxUtf16ToUtf8(told);
+    return frame > kSettle && DrewText(told);
 }
 
 // The level, the build button under the pointer: the main bar's tooltip comes in French. The pointer then goes

@@ -1,4 +1,4 @@
-// The play test's panel steps: a tooltip on its plate beside its button and gone with the pointer, the finance page's
+// The play test's panel steps: a tooltip at the pointer and gone with it, the finance page's
 // storeys from two storeys, Escape over a panel, a file panel and a question, and the view scrolled at the edges
 // beside and along the main bar at 800 x 600.
 #include <algorithm>
@@ -23,6 +23,13 @@ constexpr int kWaitFrames = 4;        // for a press or a key to be taken and dr
 constexpr int kShopPage = 1;          // the build menu's root page of shops
 constexpr int kTooltipFrames = 20;    // 1 s at the fixed clock: past the tooltip's wait
 constexpr int kTooltipLook = 6;       // within the wait: the button lit, its tooltip not yet shown
+constexpr float kTooltipWait = 0.6f;  // the wait, back whole when nothing asks
+// A tooltip's text right of the pointer's tip: below its baseline by its descenders, above it by its capitals,
+// a short text wide; and the least of its light pixels that tells it is there.
+constexpr int kTooltipDescent = 4;
+constexpr int kTooltipRise = 12;
+constexpr int kTooltipTextWidth = 60;
+constexpr int kTooltipLeastInk = 20;
 constexpr int kEdgeFrames = 12;       // the pointer rests at an edge
 constexpr float kLeastScroll = 1.0f;  // world units the view must glide at an edge
 constexpr float kEdgeInset = 3.0f;    // pixels from the edge, inside the scrolling margin
@@ -64,10 +71,29 @@ std::vector<long> CPlayTest::WidgetPixels(CFerroxCanvas* canvas, int index)
     return Pixels(left, top, static_cast<int>(rect[2]), static_cast<int>(rect[3]));
 }
 
-// The pointer rests on a canvas's button: its pixels are kept at frame kTooltipLook, before the tooltip's wait
-// ran out; once the tooltip shows, its plate must stand off the button, drawn where the layout puts it, and
-// the button (its label) must look as it did. True once all holds; false while the tooltip waits.
-bool CPlayTest::TooltipBeside(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index)
+// The pixels right of a pointer's tip at (x, y), top-down, where a tooltip's text stands.
+std::vector<long> CPlayTest::TooltipPixels(int x, int y)
+{
+    return Pixels(x, y - kTooltipRise, kTooltipTextWidth, kTooltipRise + kTooltipDescent);
+}
+
+namespace {
+
+// How many of two equal-sized blocks' pixels differ.
+int Changed(const std::vector<long>& a, const std::vector<long>& b)
+{
+    int changed = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); i++)
+        changed += a[i] != b[i] ? 1 : 0;
+    return changed;
+}
+
+}  // namespace
+
+// The pointer rests on a canvas's button: the pixels right of the pointer's tip are kept within the tooltip's wait
+// (frame kTooltipLook); once the tooltip shows, its text changes them, at the pointer, with no plate moving it
+// away. True once it does; false while the tooltip waits.
+bool CPlayTest::TooltipAtPointer(int frame, const CFerroxInterface& ui, CFerroxCanvas* canvas, int index)
 {
     float x = 0.0f, y = 0.0f;
     if (!WidgetCentre(canvas, index, &x, &y)) {
@@ -76,39 +102,30 @@ bool CPlayTest::TooltipBeside(int frame, const CFerroxInterface& ui, CFerroxCanv
     }
     if (frame < 2)
         Move(x, y);
-    const CFerroxPlainBox& plate = ui.GetTooltipBox();
-    if (frame == kTooltipLook) {
-        if (plate.m_visible) {
-            Fail("the tooltip showed before the pointer had rested");
-            return false;
-        }
-        m_pixels = WidgetPixels(canvas, index);
-    }
-    if (frame < kTooltipFrames || !plate.m_visible)
+    CFerroxMouse* mouse = Game()->GetMouse();
+    const FerroxMousePosition* at = mouse ? mouse->GetPosition() : nullptr;
+    if (!at)
         return false;
-    const float* button = canvas->GetWidgetRect(index);
-    const float left = canvas->GetX() + button[0], bottom = canvas->GetY() + button[1];
-    if (plate.m_x < left + button[2] && plate.m_x + plate.m_width > left && plate.m_y < bottom + button[3] &&
-        plate.m_y + plate.m_height > bottom) {
-        Fail("the tooltip's plate covers the button it describes");
+    const int left = static_cast<int>(at->x), tip = static_cast<int>(at->y);
+    if (frame == kTooltipLook)
+        m_pixels = TooltipPixels(left, tip);
+    if (frame < kTooltipFrames)
+        return false;
+    if (ui.m_tooltipX != at->x || ui.m_tooltipY != static_cast<float>(ScreenH()) - at->y) {
+        Fail("the tooltip is not drawn at the pointer");
         return false;
     }
-    // The plate's face is drawn where the layout puts it, and the button under the pointer still shows whole.
-    m_area[0] = plate.m_x + 2.0f, m_area[1] = static_cast<float>(ScreenH()) - plate.m_y - 2.0f;
-    const FerroxColour fill = plate.GetFill();
-    m_before = static_cast<long>(fill.red) << 16 | static_cast<long>(fill.green) << 8 | fill.blue;
-    if (Pixel(static_cast<int>(m_area[0]), static_cast<int>(m_area[1])) != m_before) {
-        Fail("the tooltip's plate is not drawn beside the button");
+    const std::vector<long> shown = TooltipPixels(left, tip);
+    if (Changed(shown, m_pixels) < kTooltipLeastInk) {
+        Fail("the tooltip's text does not show at the pointer");
         return false;
     }
-    if (WidgetPixels(canvas, index) != m_pixels) {
-        Fail("the tooltip covers the label of the button it describes");
-        return false;
-    }
+    m_pixels = shown;
+    m_area[0] = static_cast<float>(left), m_area[1] = static_cast<float>(tip);
     return true;
 }
 
-// The pointer rests on the main bar's management button: its tooltip stands on the plate beside it.
+// The pointer rests on the main bar's management button: its tooltip stands at the pointer.
 bool CPlayTest::TooltipShown(int frame)
 {
     CInterface* ui = InterfaceGet();
@@ -117,10 +134,10 @@ bool CPlayTest::TooltipShown(int frame)
         return false;
     }
     m_waiting = "the management button's tooltip";
-    return TooltipBeside(frame, *ui, ui->m_pMainPanel.get(), MAIN_MANAGE);
+    return TooltipAtPointer(frame, *ui, ui->m_pMainPanel.get(), MAIN_MANAGE);
 }
 
-// The pointer leaves the bar: the tooltip goes with its plate at once.
+// The pointer leaves the bar: the tooltip goes at once, and its wait starts again.
 bool CPlayTest::TooltipGone(int frame)
 {
     CInterface* ui = InterfaceGet();
@@ -128,7 +145,8 @@ bool CPlayTest::TooltipGone(int frame)
         Move(static_cast<float>(ScreenW()) / 2, static_cast<float>(ScreenH()) / 3);
     if (frame < kWaitFrames)
         return false;
-    if (ui->GetTooltipBox().m_visible || Pixel(static_cast<int>(m_area[0]), static_cast<int>(m_area[1])) == m_before) {
+    if (!ui || ui->GetTooltipDelay() < kTooltipWait ||
+        Changed(TooltipPixels(static_cast<int>(m_area[0]), static_cast<int>(m_area[1])), m_pixels) < kTooltipLeastInk) {
         Fail("the tooltip stayed after the pointer left the bar");
         return false;
     }

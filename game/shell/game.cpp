@@ -182,14 +182,6 @@ void CGame::ReportDamagedFile(const char* path)
     if (!path || !*path || !m_toldFiles.insert(path).second)
         return;
     std::fprintf(stderr, "mall: %s cannot be read; the game goes on without it\n", path);
-    m_frontEndNotices.emplace_back(kGameDamagedFileMessage, path);
-}
-
-void CGame::PostFrontEndNotices()
-{
-    for (const std::pair<int16_t, std::string>& notice : m_frontEndNotices)
-        GetShell()->ShowFrontEndNotice(notice.first, notice.second.c_str());
-    m_frontEndNotices.clear();
 }
 
 // The level's world file is named, so that the player knows what to restore; the leave state then takes the game
@@ -202,7 +194,6 @@ void CGame::AbandonLevel()
         path.clear();
     std::fprintf(stderr, "mall: level %d (%s) cannot be loaded; back to its city view\n", static_cast<int>(level),
                  path.c_str());
-    m_frontEndNotices.emplace_back(kGameLevelFailedMessage, path);
     m_returnCity = level;
     m_gameFilePath.clear();
     SetState(kGameStateLeave);

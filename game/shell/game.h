@@ -101,10 +101,6 @@ constexpr int32_t kGameTechCategoryStep = 1000;
 constexpr int16_t kGameUnlockMessageBase = 14;
 // The tile command's value that keeps the current tile type.
 constexpr int32_t kGameKeepFloorTile = -1;
-// Texts of "InGameMessages" the front end shows with a file's path: a level whose world does not load (the
-// player is back in its city view), and a content file the game goes on without.
-constexpr int16_t kGameLevelFailedMessage = 42;
-constexpr int16_t kGameDamagedFileMessage = 43;
 // In-game: the scenario a level started with did not load, and nothing had named its file before.
 constexpr int16_t kGameDamagedScenarioMessage = 48;
 // In-game: parts of the scenario a level started with were left out, and nothing had named its file before.
@@ -136,7 +132,8 @@ public:
     // Builds the current level's world and puts the camera, the placement, the spawner and the sound in it; 0
     // when the level's world does not load (nothing is left of it).
     int StartLevel();
-    // A level that did not load: the player is told which file, and is taken back to the level's city view.
+    // A level that did not load: its file is named on the error stream, and the player is taken back to the
+    // level's city view.
     void AbandonLevel();
     // Takes the level down: objects, world, floors, interface panels; the front end can take over.
     void LeaveLevel();
@@ -168,7 +165,7 @@ public:
     CGameNotices* GetNotices() const { return m_pNotices; }
     void SetNotices(CGameNotices* notices) { m_pNotices = notices; }
     void QueueMessage(int16_t number) override;
-    // A content file that cannot be read: the player is told which, once, in the front end.
+    // A content file that cannot be read: named once on the error stream.
     void ReportDamagedFile(const char* path);
     void PlaySample(int32_t sample, int32_t volume) override;
     void PlaySoundManagerSample(int32_t sample, int32_t volume) override;
@@ -296,8 +293,6 @@ private:
     void StartSpawner(CFerroxWorld* world);
     void UpdateSpawner(float dt);
     void ReleaseGame();
-    // Hands the notices waiting for the front end to the shell.
-    void PostFrontEndNotices();
     static void GradeStaff(int32_t category, int32_t grade);
     static uint16_t* CategoryLevel(int32_t k);
     void SetPlacementMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory);
@@ -316,9 +311,7 @@ private:
     std::unique_ptr<CObjectManagerSeam> m_pObjectSeam;
     CGameSaveParts* m_pSaveParts = nullptr;
     std::unique_ptr<CGameSaveParts> m_pOwnSaveParts;  // what the set-up installs when nothing else is
-    // Front-end notices not yet shown (message, file), and the files already told of.
-    std::vector<std::pair<int16_t, std::string>> m_frontEndNotices;
-    std::set<std::string> m_toldFiles;
+    std::set<std::string> m_toldFiles;  // the damaged files already told of
     int32_t m_returnCity = -1;  // the city view a failed level goes back to; -1 for the main menu
 };
 

@@ -68,12 +68,6 @@ public:
     virtual void RenderFrontEnd() {}
     virtual void BuildFrontEnd() {}
     virtual void DestroyFrontEndCanvases() {}
-    // Shows the front end a notice: message n of "InGameMessages" followed by the detail (a file's path).
-    virtual void ShowFrontEndNotice(int16_t message, const char* detail)
-    {
-        (void)message;
-        (void)detail;
-    }
     // Shows the city view of a level in place of the main menu.
     virtual void ShowCityView(int32_t level) { (void)level; }
     // Deletes the front end and, when the program made it, the end-game sequence.

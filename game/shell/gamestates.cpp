@@ -290,7 +290,6 @@ void CGame::Update(float frameTime)
         }
         break;
     case kGameStateFrontEnd:
-        PostFrontEndNotices();
         GetShell()->UpdateFrontEnd(GetFrameTime());
         break;
     case kGameStateInGame:
@@ -325,7 +324,6 @@ void CGame::Update(float frameTime)
         if (m_returnCity >= 0)
             GetShell()->ShowCityView(m_returnCity);
         m_returnCity = -1;
-        PostFrontEndNotices();
         SetState(kGameStateFrontEnd);
         break;
     default:

@@ -76,8 +76,10 @@ GxImage* GxImageStreamRead(GxStream* stream);
 GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength);
 constexpr GxUInt32 gxID_IMAGE = 0x18;
 
-// Exchanging images with device rasters (GxImageSetFromRaster, GxRasterSetFromImage,
-// GxImageFindRasterFormat, GxRasterRead) arrives with the raster module.
+// The raster the device would make for the image with those raster flags: its size, depth and format word (format
+// byte << 8 | type byte). The image, or null when the device has no answer.
+GxImage* GxImageFindRasterFormat(GxImage* image, GxInt32 rasterFlags, GxInt32* width, GxInt32* height, GxInt32* depth,
+                                 GxInt32* format);
 
 // Palette quantiser: a 16-way colour tree over the top 6 bits of R, G, B and A.
 struct GxPaletteQuantizerNode;

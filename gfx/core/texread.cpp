@@ -361,19 +361,25 @@ GxImage* GxTextureImageFromRaster(GxImage* image, GxRaster* raster)
     return image;
 }
 
-bool GxTextureFindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
-                               GxInt32* format)
+GxImage* GxImageFindRasterFormat(GxImage* image, GxInt32 rasterFlags, GxInt32* width, GxInt32* height, GxInt32* depth,
+                                 GxInt32* format)
 {
     GxRaster scratch;
     std::memset(&scratch, 0, sizeof(scratch));
-    if (!GxEngineStandardCall(gxSTANDARDIMAGEFINDRASTERFORMAT, &scratch, image, flags)) {
-        return false;
+    if (!GxEngineStandardCall(gxSTANDARDIMAGEFINDRASTERFORMAT, &scratch, image, rasterFlags)) {
+        return nullptr;
     }
     *width = scratch.width;
     *height = scratch.height;
     *depth = scratch.depth;
     *format = (static_cast<GxInt32>(scratch.format) << kFormatCodeShift) | scratch.type;
-    return true;
+    return image;
+}
+
+bool GxTextureFindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
+                               GxInt32* format)
+{
+    return GxImageFindRasterFormat(image, flags, width, height, depth, format) != nullptr;
 }
 
 // ---- reading by name ----

@@ -265,9 +265,9 @@ bool ContentWriteBuildMenus(const std::string& textDir, const std::string& out, 
             !ContentWritePng((base + "_p.png").c_str(), ContentPaletteImage(ContentCanvasPlacementMap(layout))))
             return Fail(detail, "cannot write " + base);
         for (int k = 0; k < menu.buttons; k++) {
-            const std::string icon = folder + "/" + std::to_string(k + 1) + "_s.png";
-            if (!ContentWritePng(icon.c_str(), ContentPaletteImage(ContentBuildMenuIcon(menu, k, kIcon))))
-                return Fail(detail, "cannot write " + icon);
+            std::string failed;
+            if (!ContentWriteButton(folder, k + 1, ContentPaletteImage(ContentBuildMenuIcon(menu, k, kIcon)), &failed))
+                return Fail(detail, failed);
         }
     }
     return true;

@@ -29,7 +29,7 @@ constexpr int kCardHeadY = 30;
 // shopper came and the bags.
 std::vector<ContentUiLabel> ShopperHeads(int x, int y)
 {
-    return {{x + 56, y, "Age", CONTENT_LABEL_RIGHT},      {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
+    return {{x + 63, y, "Age", CONTENT_LABEL_RIGHT},      {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
             {x + 120, y, "Toilet", CONTENT_LABEL_CENTRE}, {x + 168, y, "Rest", CONTENT_LABEL_CENTRE},
             {x + 216, y, "Wait", CONTENT_LABEL_CENTRE},   {x + 244, y, "By"},
             {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
@@ -111,8 +111,7 @@ bool WriteCanvas(const ContentCanvasLayout& layout, const std::vector<int>& iner
     if (!ContentMakeFolder(folder, error) || !ContentWriteCanvas(layout, folder, error))
         return false;
     for (int k : inert) {
-        if (!ContentWritePicture(folder + "/" + std::to_string(k) + "_s.png",
-                                 ContentBlankImage(kContentInertSize, kContentInertSize), error))
+        if (!ContentWriteButton(folder, k, ContentBlankImage(kContentInertSize, kContentInertSize), error))
             return false;
     }
     return true;

@@ -50,7 +50,7 @@ TEST(CardPainter, TooltipListsInThreeLanguagesFoundByTheirOwnNames)
 {
     ContentExpectTextLists(
         ContentSourceText("language.xml"),
-        {{"staff", 7}, {"staffpopup", 3}, {"shoppers", 5}, {"shopperpopup", 1}, {"shoppopup", 3}, {"jobtitles", 4}});
+        {{"staff", 5}, {"staffpopup", 3}, {"shoppers", 5}, {"shopperpopup", 1}, {"shoppopup", 3}, {"jobtitles", 4}});
 }
 
 // A head `text` of the layout standing on x as the alignment puts it: the right end of a figure's column, the

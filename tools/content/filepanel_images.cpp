@@ -28,10 +28,11 @@ constexpr int kListFont = 0;  // the message font the browser draws with
 constexpr uint8_t kRowLight[3] = {255, 255, 255};
 constexpr uint8_t kRowLightAlpha = 72;
 constexpr int kRowBar = 2;
-// Hot-spot k shows text k of the panel's list: texts 0 to 2 are the panel's questions and heading, so buttons
-// 1 to 5 take hot-spots 3 to 7; the save (or load) and close buttons carry their words instead.
+// Hot-spot k shows text k of the panel's list: texts 0 to 2 are the panel's questions and title, so buttons
+// 1 to 7 take hot-spots 3 to 9. The first three are single pixels in the bottom-left corner: a colour missing
+// from the map would move the later ones down a text.
 constexpr int kFirstTooltip = 3;
-constexpr int kTooltipButtons = 5;
+constexpr int kTooltipButtons = 7;
 // The name field the panel draws: its text's left end and baseline, the widest text it keeps, and the box
 // painted round it with the caret's room, so that what the player types is seen to go into the field.
 constexpr int kNameFieldX = 38;
@@ -87,14 +88,16 @@ ContentCanvasLayout ContentFilePanelLayout(const char* stem)
             {382, 116, 40, 30},  // 3 delete
             {450, 234, 24, 24},  // 4 page back, beside the first row
             {450, 162, 24, 24},  // 5 page on, beside the last row
-            {290, 36, 88, 28},   // 6 load or save: its word is drawn by the panel in the player's language
-            {386, 36, 88, 28},   // 7 close: likewise
+            {290, 36, 88, 28},   // 6 load or save
+            {386, 36, 88, 28},   // 7 close
         },
         {},
         {},
-        {CONTENT_ICON_FOLDER_NEW, CONTENT_ICON_FOLDER_UP, CONTENT_ICON_DELETE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
+        {CONTENT_ICON_FOLDER_NEW, CONTENT_ICON_FOLDER_UP, CONTENT_ICON_DELETE, CONTENT_ICON_UP, CONTENT_ICON_DOWN,
+         load ? CONTENT_ICON_LOAD : CONTENT_ICON_SAVE, CONTENT_ICON_CLOSE},
     };
-    layout.hotSpots.assign(kFirstTooltip, ContentUiRect{0, 0, 0, 0});
+    for (int k = 0; k < kFirstTooltip; k++)
+        layout.hotSpots.push_back({k, 1, 1, 1});
     for (int k = 0; k < kTooltipButtons; k++)
         layout.hotSpots.push_back(layout.buttons[static_cast<size_t>(k)]);
     for (int row = 0; row < kRows; row++)
@@ -145,8 +148,7 @@ bool ContentWriteFilePanels(const std::string& root, std::string* error)
         // The rows' lights replace the framed lights of plain buttons.
         for (int row = 0; row < kRows; row++) {
             const int button = kContentFilePanelButtons - kRows + row + 1;
-            if (!ContentWritePicture(dir + "/" + std::to_string(button) + "_s.png", ContentFilePanelRowLight(row),
-                                     error))
+            if (!ContentWriteButton(dir, button, ContentFilePanelRowLight(row), error))
                 return false;
         }
     }

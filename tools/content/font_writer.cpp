@@ -1,6 +1,8 @@
 // Interface fonts: glyphs rasterised with FreeType into one page, written as a METRICS1 file and a PNG.
 #include "tools/content/font_writer.h"
 
+#include <algorithm>
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -63,6 +65,40 @@ bool Layout(const std::vector<int>& widths, int cellHeight, int size, std::vecto
 bool WriteText(const fs::path& path, const std::string& text)
 {
     return ContentWriteBytes(path.string().c_str(), text.data(), static_cast<unsigned>(text.size()));
+}
+
+// A dark rim one pixel round the ink of a cell, inside the cell's own share of the padding, so that the letters
+// read on light and dark alike: a rim pixel takes the darkest shade as far as its inked neighbours reach.
+void AddRim(const ContentFontGlyph& cell, int size, std::vector<unsigned char>* rgba)
+{
+    constexpr unsigned char kRim[3] = {16, 18, 26};
+    const int left = std::max(0, cell.left - kPadding), right = std::min(size, cell.right + kPadding);
+    const int top = std::max(0, cell.top - kPadding), bottom = std::min(size, cell.bottom + kPadding);
+    const int width = right - left;
+    std::vector<unsigned char> ink(static_cast<size_t>(width) * (bottom - top));
+    for (int y = top; y < bottom; y++)
+        for (int x = left; x < right; x++)
+            ink[static_cast<size_t>(y - top) * width + (x - left)] =
+                (*rgba)[(static_cast<size_t>(y) * size + x) * 4 + 3];
+    for (int y = top; y < bottom; y++) {
+        for (int x = left; x < right; x++) {
+            unsigned char around = 0;
+            for (int dy = -1; dy <= 1; dy++)
+                for (int dx = -1; dx <= 1; dx++) {
+                    const int nx = x + dx, ny = y + dy;
+                    if (nx >= left && nx < right && ny >= top && ny < bottom)
+                        around = std::max(around, ink[static_cast<size_t>(ny - top) * width + (nx - left)]);
+                }
+            unsigned char* pixel = &(*rgba)[(static_cast<size_t>(y) * size + x) * 4];
+            const unsigned char own = pixel[3];
+            if (around <= own)
+                continue;
+            // The letter's own coverage stays white over the rim's dark.
+            for (int c = 0; c < 3; c++)
+                pixel[c] = static_cast<unsigned char>((255 * own + kRim[c] * (around - own)) / around);
+            pixel[3] = around;
+        }
+    }
 }
 
 }  // namespace
@@ -156,6 +192,8 @@ bool ContentFontRasterise(const ContentFontSpec& spec, ContentFontPage* page, st
             }
         }
     }
+    for (const ContentFontGlyph& cell : cells)
+        AddRim(cell, size, &page->rgba);
     page->glyphs = cells;
     return true;
 }

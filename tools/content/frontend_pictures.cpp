@@ -1,6 +1,9 @@
 // Front-end pictures painted from layout tables, and the overlays in front of the 3D views.
 #include "tools/content/frontend_pictures.h"
 
+#include "tools/content/icon_painter.h"
+#include "tools/content/label_texts.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -13,34 +16,16 @@ constexpr int kMiddle = kScreenWidth / 2;
 constexpr int kButtonLabelScale = 2;
 constexpr int kTitleScale = 2;
 constexpr int kTitleFont = 3;  // bigFont
-constexpr uint8_t kOpaque = 255;
-// The city view: the top-left 464 x 390 of the screen.
-constexpr int kViewWidth = 464;
-constexpr int kViewHeight = 390;
-constexpr int kViewRim = 6;
-// Under the heading and number, drawn round x 400 at 300 and 270 from the bottom of the screen.
-constexpr int kPlateLeft = 330;
-constexpr int kPlateRight = 464;
-constexpr int kPlateBottom = 262;
-constexpr int kPlateTop = 334;
 constexpr int kInertSide = 2;
 constexpr int kCityInertButton = 3;  // button 4, counted from 0
-// The end-game overlay: a clear middle never below this alpha, rising to the frame.
+// The city overlay's side, and the end-game overlay's alpha.
+constexpr int kOverlaySide = 8;
 constexpr uint8_t kLeastAlpha = 8;
-constexpr uint8_t kVignetteAlpha = 96;
-constexpr int kEndFrame = 12;
-constexpr uint8_t kMessagePlateAlpha = 150;
-constexpr ContentUiRect kMessagePlate = {90, 190, 620, 170};
 
 // Sets a bottom-up pixel.
 void Put(ContentPngImage* image, int x, int y, const uint8_t* rgb, uint8_t alpha)
 {
     ContentPutPixel(image, x, static_cast<int>(image->height) - 1 - y, rgb, alpha);
-}
-
-bool Inside(const ContentUiRect& r, int x, int y)
-{
-    return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
 }
 
 ContentCanvasLayout MainMenu()
@@ -61,8 +46,9 @@ ContentCanvasLayout MainMenu()
             {{kMiddle, 418, "London", CONTENT_LABEL_CENTRE, kButtonLabelScale},
              {kMiddle, 348, "Paris", CONTENT_LABEL_CENTRE, kButtonLabelScale},
              {kMiddle, 278, "Berlin", CONTENT_LABEL_CENTRE, kButtonLabelScale},
-             {kMiddle, 168, "Quit", CONTENT_LABEL_CENTRE, kButtonLabelScale},
-             {kMiddle, 500, "Mall", CONTENT_LABEL_CENTRE, kTitleScale, kTitleFont}}};
+
+             {kMiddle, 500, "Mall", CONTENT_LABEL_CENTRE, kTitleScale, kTitleFont}},
+            {CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_QUIT}};
 }
 
 ContentCanvasLayout City(const char* folder, const char* stem, const char* name, const uint8_t* panel)
@@ -74,18 +60,18 @@ ContentCanvasLayout City(const char* folder, const char* stem, const char* name,
         {600, 250, kInertSide, kInertSide},  // 4 none
         {620, 400, 140, 44},                 // 5 start
     };
-    ContentCanvasLayout layout = {folder,
-                                  stem,
-                                  kScreenWidth,
-                                  kScreenHeight,
-                                  {panel[0], panel[1], panel[2]},
-                                  buttons,
-                                  {buttons[0], buttons[1], buttons[2], buttons[4]},
-                                  {{560, 552, "Back", CONTENT_LABEL_CENTRE},
-                                   {530, 312, "<", CONTENT_LABEL_CENTRE},
-                                   {690, 312, ">", CONTENT_LABEL_CENTRE},
-                                   {690, 416, "Start", CONTENT_LABEL_CENTRE},
-                                   {560, 470, name, CONTENT_LABEL_CENTRE}}};
+    ContentCanvasLayout layout = {
+        folder,
+        stem,
+        kScreenWidth,
+        kScreenHeight,
+        {panel[0], panel[1], panel[2]},
+        buttons,
+        {buttons[0], buttons[1], buttons[2], buttons[4]},
+        {{530, 312, "<", CONTENT_LABEL_CENTRE},
+         {690, 312, ">", CONTENT_LABEL_CENTRE},
+         {560, 470, name, CONTENT_LABEL_CENTRE}},
+        {CONTENT_ICON_BACK, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_PLAY}};
     return layout;
 }
 
@@ -117,50 +103,18 @@ const ContentCanvasLayout& ContentEndGameLayout()
     return layout;
 }
 
-ContentPngImage ContentCityOverlay()
-{
-    // The heading is drawn round x 400, near the view's right edge: the rim stands beside the view there, and
-    // the plate runs on to the edge.
-    const int width = kViewWidth + kViewRim;
-    ContentPngImage image = ContentBlankImage(width, kViewHeight);
-    const uint8_t rim[3] = {36, 36, 44};
-    const uint8_t plate[3] = {24, 24, 30};
-    // The overlay's y 0 is the view's bottom, 210 above the screen's.
-    const int viewBottom = kScreenHeight - kViewHeight;
-    const ContentUiRect plateArea = {kPlateLeft, kPlateBottom - viewBottom, kPlateRight - kPlateLeft,
-                                     kPlateTop - kPlateBottom};
-    for (int y = 0; y < kViewHeight; y++) {
-        for (int x = 0; x < width; x++) {
-            const bool edge = x < kViewRim || y < kViewRim || x >= kViewWidth || y >= kViewHeight - kViewRim;
-            if (edge)
-                Put(&image, x, y, rim, kOpaque);
-            else if (Inside(plateArea, x, y))
-                Put(&image, x, y, plate, kOpaque);
-        }
-    }
-    return image;
-}
+// The overlays keep their own size in every screen mode while the views grow with the screen: nothing on them
+// may frame a view. The city's is clear (the heading and number read by their rims); the end game's a faint
+// shade, so that any click on the picture lands on it.
+ContentPngImage ContentCityOverlay() { return ContentBlankImage(kOverlaySide, kOverlaySide); }
 
 ContentPngImage ContentEndGameOverlay()
 {
     ContentPngImage image = ContentBlankImage(kScreenWidth, kScreenHeight);
     const uint8_t shade[3] = {8, 8, 16};
-    const uint8_t frame[3] = {70, 60, 30};
-    const float halfW = kScreenWidth / 2.0f, halfH = kScreenHeight / 2.0f;
-    for (int y = 0; y < kScreenHeight; y++) {
-        for (int x = 0; x < kScreenWidth; x++) {
-            if (x < kEndFrame || y < kEndFrame || x >= kScreenWidth - kEndFrame || y >= kScreenHeight - kEndFrame) {
-                Put(&image, x, y, frame, kOpaque);
-                continue;
-            }
-            const float dx = (x - halfW) / halfW, dy = (y - halfH) / halfH;
-            const float reach = std::min(1.0f, (dx * dx + dy * dy) / 2.0f);
-            uint8_t alpha = static_cast<uint8_t>(kLeastAlpha + reach * (kVignetteAlpha - kLeastAlpha));
-            if (Inside(kMessagePlate, x, y))
-                alpha = std::max(alpha, kMessagePlateAlpha);
-            Put(&image, x, y, shade, alpha);
-        }
-    }
+    for (int y = 0; y < kScreenHeight; y++)
+        for (int x = 0; x < kScreenWidth; x++)
+            Put(&image, x, y, shade, kLeastAlpha);
     return image;
 }
 
@@ -175,18 +129,19 @@ bool ContentWriteFrontEnd(const std::string& root, std::string* error)
             *error = "cannot make the folders under " + images;
         return false;
     }
-    // The German menu is a canvas of its own (the game asks for it by name): it keeps the same maps beside
-    // its picture, which the menu's writer paints with the rest of its languages.
+    // The German menu is a canvas of its own, which the game asks for by name: its words in German, the same maps
+    // beside it and the same buttons.
     const ContentCanvasLayout& menu = ContentMainMenuLayout();
-    if (!ContentWriteCanvas(menu, images + menu.folder, error) ||
+    const std::string german = images + menu.folder + "/" + kContentGermanMenu + ".png";
+    if (!ContentWriteCanvas(menu, images + menu.folder, error) || !ContentCheckLabels(menu, kContentGerman, error) ||
+        !ContentWritePicture(german, ContentPaletteImage(ContentCanvasBackground(menu, kContentGerman)), error) ||
         !ContentWriteCanvasMaps(menu, images + menu.folder, kContentGermanMenu, error))
         return false;
     const ContentPngImage inert = ContentBlankImage(kInertSide, kInertSide);
     for (int city = 0; city < 3; city++) {
         const ContentCanvasLayout& layout = ContentCityLayout(city);
         const std::string dir = images + layout.folder;
-        if (!ContentWriteCanvas(layout, dir, error) ||
-            !ContentWritePicture(dir + "/" + std::to_string(kCityInertButton + 1) + "_s.png", inert, error) ||
+        if (!ContentWriteCanvas(layout, dir, error) || !ContentWriteButton(dir, kCityInertButton + 1, inert, error) ||
             !ContentWritePicture(dir + "/overlay.png", ContentCityOverlay(), error))
             return false;
     }

@@ -125,7 +125,8 @@ void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labe
             for (int py = g->top; py < g->bottom; py++) {
                 for (int px = g->left; px < g->right; px++) {
                     const size_t at = (static_cast<size_t>(py) * page->size + px) * kChannels;
-                    if (page->rgba[at + 3] < kHalfCoverage)
+                    // The letter's own ink, not the rim round it: its light pixels.
+                    if (page->rgba[at + 3] < kHalfCoverage || page->rgba[at] < kHalfCoverage)
                         continue;
                     for (int sy = 0; sy < scale; sy++)
                         for (int sx = 0; sx < scale; sx++)
@@ -210,7 +211,8 @@ int ContentDigitHeight(int font)
         return 0;
     for (int py = zero->top; py < zero->bottom; py++)
         for (int px = zero->left; px < zero->right; px++)
-            if (page->rgba[(static_cast<size_t>(py) * page->size + px) * kChannels + 3] >= kInk)
+            if (const uint8_t* texel = &page->rgba[(static_cast<size_t>(py) * page->size + px) * kChannels];
+                texel[3] >= kInk && texel[0] >= kInk)  // the letter's ink, not its rim
                 return zero->bottom - py - page->baseline;
     return 0;
 }
@@ -457,24 +459,31 @@ bool ContentWriteCanvasMaps(const ContentCanvasLayout& layout, const std::string
 
 bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& dir, std::string* error)
 {
+    // One picture serves every language.
     const std::string base = dir + "/" + layout.stem;
-    // A picture with words is painted once per language; one without serves them all.
-    for (int language = 0; language < kContentLanguageCount; language++) {
-        if (language > 0 && layout.labels.empty())
-            break;
-        if (!ContentCheckLabels(layout, language, error) ||
-            !ContentWritePicture(base + ContentLanguageSuffix(language) + ".png",
-                                 ContentPaletteImage(ContentCanvasBackground(layout, language)), error))
-            return false;
-    }
-    if (!ContentWriteCanvasMaps(layout, dir, layout.stem, error))
+    if (!ContentCheckLabels(layout, kContentEnglish, error) ||
+        !ContentWritePicture(base + ".png", ContentPaletteImage(ContentCanvasBackground(layout)), error) ||
+        !ContentWriteCanvasMaps(layout, dir, layout.stem, error))
         return false;
     for (size_t k = 0; k < layout.buttons.size(); k++) {
-        if (!ContentWritePicture(dir + "/" + std::to_string(k + 1) + "_s.png",
-                                 ContentCanvasButton(layout, static_cast<int>(k)), error))
+        if (!ContentWriteButton(dir, static_cast<int>(k) + 1, ContentCanvasButton(layout, static_cast<int>(k)), error))
             return false;
     }
     return true;
+}
+
+std::string ContentButtonFile(int number, bool withoutMap)
+{
+    constexpr int kTwoDigits = 10;
+    return (withoutMap && number < kTwoDigits ? "0" : "") + std::to_string(number) + "_s.png";
+}
+
+bool ContentWriteButton(const std::string& dir, int number, const ContentPngImage& picture, std::string* error)
+{
+    const std::string mapped = ContentButtonFile(number, false);
+    const std::string numbered = ContentButtonFile(number, true);
+    return ContentWritePicture(dir + "/" + mapped, picture, error) &&
+           (numbered == mapped || ContentWritePicture(dir + "/" + numbered, picture, error));
 }
 
 bool ContentWriteMainBar(const std::string& dir, std::string* error)

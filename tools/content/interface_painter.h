@@ -104,10 +104,15 @@ constexpr int kContentLabelGap = 4;
 // False with what is wrong.
 bool ContentCheckLabels(const ContentCanvasLayout& layout, int language, std::string* error);
 
-// Writes every picture of a layout into dir (the canvas's folder): the background, with words once per language
-// ("<stem>ger.png", "<stem>fre.png" beside it), the maps and the buttons. False with a message on the first
-// failure, a label that does not read in some language among them.
+// Writes every picture of a layout into dir (the canvas's folder): the background, which serves every language,
+// the maps and the buttons, each button both as "<k>_s.png" and, below 10, as "0<k>_s.png", the name a canvas
+// takes without its placement map. False with a message on the first failure, a label that does not read among
+// them.
 bool ContentWriteCanvas(const ContentCanvasLayout& layout, const std::string& dir, std::string* error);
+// The file of button `number`: as the placement map finds it, or as the canvas finds it without the map.
+std::string ContentButtonFile(int number, bool withoutMap);
+// Writes button `number` of a canvas in dir under both its names.
+bool ContentWriteButton(const std::string& dir, int number, const ContentPngImage& picture, std::string* error);
 // Writes the layout's placement and hot-spot maps into dir under the stem.
 bool ContentWriteCanvasMaps(const ContentCanvasLayout& layout, const std::string& dir, const std::string& stem,
                             std::string* error);

@@ -25,6 +25,7 @@ namespace {
 
 constexpr GxInt32 kTextureSize = 64;
 constexpr GxInt32 kTileBorder = 2;       // pixels of the darker joint round each ground tile
+constexpr GxInt32 kPavingBand = 8;       // cells between the plaza's bands of dark tiles
 constexpr GxReal kFacadeRepeat = 8.0f;   // units of wall one facade picture covers
 constexpr GxReal kStreetRepeat = 16.0f;  // units of street one picture covers
 constexpr GxReal kStreetWidth = 20.0f;   // between the grid and the first blocks
@@ -604,7 +605,9 @@ ContentWorldMesh ContentLevelMesh(GxInt32 city)
     for (GxInt32 c = 0; c < gxCONTENTLEVELCELLS; c++) {
         for (GxInt32 r = 0; r < gxCONTENTLEVELCELLS; r++) {
             const GxReal x = r * s, z = -c * s;
-            const auto material = static_cast<GxUInt16>((r + c) % 2 ? CONTENTLEVELTILEDARK : CONTENTLEVELTILELIGHT);
+            // Light paving, crossed by a band of dark tiles every kPavingBand cells.
+            const bool band = r % kPavingBand == 0 || c % kPavingBand == 0;
+            const auto material = static_cast<GxUInt16>(band ? CONTENTLEVELTILEDARK : CONTENTLEVELTILELIGHT);
             AddFlat(&mesh, x - half, z - half, x + half, z + half, gxCONTENTLEVELPLAZAY, material, s);
         }
     }

@@ -1,6 +1,7 @@
 // The management panels' pictures: layout tables, the small icons and the writer of their folders.
 #include "tools/content/management_pictures.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -76,10 +77,30 @@ ContentPngImage Lifted(ContentPngImage icon, int rows)
     return icon;
 }
 
-bool WriteIcons(const std::string& dir, const Icon* icons, size_t count, std::string* error, int lift = 0)
+// The icon right of that many clear columns.
+ContentPngImage Shifted(const ContentPngImage& icon, int columns)
+{
+    if (columns <= 0)
+        return icon;
+    ContentPngImage shifted = icon;
+    shifted.width = icon.width + static_cast<uint32_t>(columns);
+    shifted.rows.assign(static_cast<size_t>(shifted.width) * icon.height * kChannels, 0);
+    const size_t from = static_cast<size_t>(icon.width) * kChannels;
+    const size_t to = static_cast<size_t>(shifted.width) * kChannels;
+    for (uint32_t y = 0; y < icon.height; y++) {
+        std::copy(icon.rows.begin() + static_cast<std::ptrdiff_t>(y * from),
+                  icon.rows.begin() + static_cast<std::ptrdiff_t>((y + 1) * from),
+                  shifted.rows.begin() +
+                      static_cast<std::ptrdiff_t>(y * to + static_cast<size_t>(columns) * kChannels));
+    }
+    return shifted;
+}
+
+bool WriteIcons(const std::string& dir, const Icon* icons, size_t count, std::string* error, int lift = 0,
+                int shift = 0)
 {
     for (size_t k = 0; k < count; k++) {
-        const ContentPngImage icon = Lifted(IconImage(icons[k].colour, icons[k].picture), lift);
+        const ContentPngImage icon = Shifted(Lifted(IconImage(icons[k].colour, icons[k].picture), lift), shift);
         if (!ContentWritePicture(dir + "/" + icons[k].file, icon, error))
             return false;
     }
@@ -226,14 +247,14 @@ bool ContentWriteManagementPanels(const std::string& panelsDir, std::string* err
     const std::string finance = FolderOf(panelsDir, ContentFinanceLayout());
     const ContentPngImage inert = Filled(kInertSide, kInertSide, kOkColour, 0);
     for (int k = kContentFinanceFirstInert; k <= kContentFinanceLastInert; k++) {
-        if (!ContentWritePicture(finance + "/" + std::to_string(k) + "_s.png", inert, error))
+        if (!ContentWriteButton(finance, k, inert, error))
             return false;
     }
     const std::string staff = panelsDir + "/staff";
     return ContentWritePicture(FolderOf(panelsDir, ContentContractorsLayout()) + "/ok.png", ok, error) &&
            ContentWritePicture(FolderOf(panelsDir, ContentHireLayout()) + "/ok.png", ok, error) &&
            WriteIcons(finance, kShopCategoryIcons, sizeof(kShopCategoryIcons) / sizeof(kShopCategoryIcons[0]), error,
-                      kContentShopCategoryLift) &&
+                      kContentShopCategoryLift, kContentShopCategoryShift) &&
            ContentMakeFolder(staff, error) &&
            WriteIcons(staff, kJobIcons, sizeof(kJobIcons) / sizeof(kJobIcons[0]), error);
 }

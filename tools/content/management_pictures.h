@@ -12,9 +12,11 @@ const ContentCanvasLayout& ContentFinanceLayout(void);
 const ContentCanvasLayout& ContentContractorsLayout(void);
 const ContentCanvasLayout& ContentHireLayout(void);
 constexpr int kContentFinanceButtons = 14;
-// A shop line draws its category picture 16 pixels under its baseline: the pictures' icons stand over this many
-// clear rows, on the line's digits.
+// A shop line draws its category picture 16 pixels under its baseline and 365 left of its origin: the pictures'
+// icons stand over this many clear rows, on the line's digits, and right of this many clear columns, just before
+// the category number (437 right of the origin).
 constexpr int kContentShopCategoryLift = 14;
+constexpr int kContentShopCategoryShift = 365 + 410;
 // The width of the contracts' and the hire page's OK buttons.
 constexpr int kContentOkWidth = 20;
 constexpr int kContentFinanceFirstInert = 6;

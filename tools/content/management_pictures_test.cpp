@@ -50,14 +50,20 @@ TEST_F(ManagementPages, PagesBuildTheirButtonsAndIconsReadBack)
           "staff/maint.png", "staff/security.png", "contractors/ok.png", "hire/ok.png"}) {
         GxImage* image = GxImageRead((panels / icon).string().c_str());
         ASSERT_NE(image, nullptr) << icon;
-        // A shop category's icon stands over clear rows that lift it from under its line onto the line.
+        // A shop category's icon stands over clear rows that lift it from under its line onto the line, and right
+        // of clear columns that bring it from off the page to just before the category number.
         if (std::strstr(icon, "shopcat-") && image->depth == 32) {
-            const auto alpha = [image](int row) { return image->pixels[row * image->stride + 3]; };
+            const auto alpha = [image](int row, int column) {
+                return image->pixels[row * image->stride + column * 4 + 3];
+            };
+            const int left = kContentShopCategoryShift;
             EXPECT_EQ(image->height, 14 + kContentShopCategoryLift) << icon;
-            EXPECT_EQ(alpha(0), 255) << icon;
-            EXPECT_EQ(alpha(image->height - kContentShopCategoryLift - 1), 255) << icon;
-            EXPECT_EQ(alpha(image->height - kContentShopCategoryLift), 0) << icon;
-            EXPECT_EQ(alpha(image->height - 1), 0) << icon;
+            EXPECT_EQ(image->width, 14 + kContentShopCategoryShift) << icon;
+            EXPECT_EQ(alpha(0, left), 255) << icon;
+            EXPECT_EQ(alpha(0, left - 1), 0) << icon;
+            EXPECT_EQ(alpha(image->height - kContentShopCategoryLift - 1, image->width - 1), 255) << icon;
+            EXPECT_EQ(alpha(image->height - kContentShopCategoryLift, left), 0) << icon;
+            EXPECT_EQ(alpha(image->height - 1, left), 0) << icon;
         } else {
             EXPECT_FALSE(std::strstr(icon, "shopcat-")) << icon << " read at depth " << image->depth;
         }

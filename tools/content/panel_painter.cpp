@@ -41,7 +41,8 @@ const ContentCanvasLayout& ContentConfirmLayout(void)
         {70, 82, 104},
         {{20, 10, 60, 28}, {120, 10, 60, 28}},
         {{20, 10, 60, 28}, {120, 10, 60, 28}},
-        {{50, 18, "Yes", CONTENT_LABEL_CENTRE}, {150, 18, "No", CONTENT_LABEL_CENTRE}},
+        {},
+        {CONTENT_ICON_TICK, CONTENT_ICON_CLOSE},
     };
     return layout;
 }

@@ -19,7 +19,6 @@
 #include "gfx/core/filesys.h"
 #include "gfx/core/renderstate.h"
 #include "ui/frontend/frontend.h"
-#include "ui/frontend/goals.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/subcamera.h"
 
@@ -44,7 +43,6 @@ constexpr float kBoxLeft = 100.0f;
 constexpr float kBoxBottom = 50.0f;
 constexpr float kBoxWidth = 600.0f;
 constexpr float kBoxHeight = 150.0f;
-constexpr const char16_t* kParagraph = u"\n\n";
 
 std::u16string Decimal(int32_t value)
 {
@@ -136,10 +134,6 @@ void CCityCanvas::Init()
 {
     m_scenarioList = kFerroxNoTextList;
     m_messageList = kFerroxNoTextList;
-    m_goalList = kFerroxNoTextList;
-    m_win.clear();
-    m_lose.clear();
-    m_text.clear();
     m_description = -1;
     m_scenarioNumber = 1;
     m_scenarioPath.clear();
@@ -165,8 +159,6 @@ void CCityCanvas::Release()
     m_pOwnWorld.reset();
     CCityCanvas::Init();
 }
-
-std::unique_ptr<CFerroxSplineSubCamera> CCityCanvas::NewView() { return std::make_unique<CFerroxSplineSubCamera>(); }
 
 std::unique_ptr<CFerroxSpline> CCityCanvas::LoadPath(const char* model, const char* suffix)
 {
@@ -202,7 +194,7 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     FerroxWidgetRecord view = {};
     view.name = "";
     DescribeView(&view);
-    std::unique_ptr<CFerroxSplineSubCamera> camera = NewView();
+    auto camera = std::make_unique<CFerroxSplineSubCamera>();
     camera->Configure(&view);
     AddWidget(std::move(camera));
     m_viewIndex = GetWidgetCount() - 1;
@@ -218,56 +210,20 @@ void CCityCanvas::Create(const char* picture, const char* model, int32_t city, C
     AddWidget(std::move(image));
     m_overlayIndex = GetWidgetCount() - 1;
 
-    auto* background = dynamic_cast<CFerroxImage*>(GetWidget(0));
-    if (!background || !background->GetImpl() || background->GetImpl()->GetTiles().empty())
-        ReportUnread(picture);
-    // The lists first: the scenario's text is composed as it is read.
-    if (CFerroxLocale* locale = FerroxGameLocale()) {
-        m_scenarioList = locale->FindTextList(kScenarioTexts);
-        m_messageList = locale->FindTextList(kFrontEndMessageTexts);
-        m_goalList = locale->FindTextList(kGoalTextList);
-    }
     const std::string scenario = CityScenarioPath(GetWidget(0) ? GetWidget(0)->GetName() : picture, m_scenarioNumber);
     if (GxFileExists(scenario.c_str())) {
         m_scenarioPath = scenario;
-        ReadScenario(scenario);
+        CityReadDescription(scenario.c_str(), &m_description);
     }
 
     m_pMessageFont = std::make_unique<CFerroxFont>();
     m_pMessageFont->Load(kFrontEndMessageFont, 1, 1);
     m_pBigFont = std::make_unique<CFerroxFont>();
     m_pBigFont->Load(kBigFont, 1, 1);
-}
-
-// The file is read once: a damaged scenario, or one holding a value its load would refuse, is named, and shows no
-// goals. The page's text is composed here, not in every frame.
-void CCityCanvas::ReadScenario(const std::string& path)
-{
-    CityScenario scenario = CityReadScenario(path.c_str());
-    if (scenario.described)
-        m_description = scenario.description;
-    if (!scenario.whole) {
-        ReportUnread(path.c_str());
-        scenario.win.clear();
-        scenario.lose.clear();
+    if (CFerroxLocale* locale = FerroxGameLocale()) {
+        m_scenarioList = locale->FindTextList(kScenarioTexts);
+        m_messageList = locale->FindTextList(kFrontEndMessageTexts);
     }
-    m_win = std::move(scenario.win);
-    m_lose = std::move(scenario.lose);
-    ComposeText();
-}
-
-void CCityCanvas::ComposeText()
-{
-    m_text.clear();
-    const auto* texts = dynamic_cast<const CLocale*>(FerroxGameLocale());
-    if (!texts || m_description < 0)
-        return;
-    // The goals follow the description in its box, a blank line apart, so that the page says what wins and
-    // what loses the scenario in the numbers its file holds.
-    m_text = texts->GetText(m_scenarioList, static_cast<uint16_t>(m_description));
-    const std::u16string goals = GoalSentences(*texts, m_goalList, m_win, m_lose);
-    if (!goals.empty())
-        m_text += kParagraph + goals;
 }
 
 void CCityCanvas::DescribeView(FerroxWidgetRecord* record)
@@ -289,8 +245,6 @@ void CCityCanvas::DescribeOverlay(FerroxWidgetRecord* record)
     const float height = background ? background[3] : 0.0f;
     record->x = m_x;
     record->y = height / FerroxGetInterfaceScaleY() + m_y - kCityViewHeight;
-    // Scaled with the view it frames, so that it stays on the view in every screen mode.
-    record->scaled = 1;
 }
 
 // ---- Input ----
@@ -305,13 +259,7 @@ void CCityCanvas::StepScenario(int32_t step)
         return;
     m_scenarioPath = path;
     m_scenarioNumber = static_cast<int16_t>(number);
-    ReadScenario(path);
-}
-
-void CCityCanvas::ReportUnread(const char* path)
-{
-    if (g_pGame)
-        g_pGame->ReportDamagedFile(path);
+    CityReadDescription(path.c_str(), &m_description);
 }
 
 void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)
@@ -372,11 +320,6 @@ void CCityCanvas::Render()
     if (!locale || !m_pMessageFont)
         return;
     const FerroxTextBox box = {m_x + kBoxLeft, m_y + kBoxBottom, kBoxWidth, kBoxHeight};
-    if (!dynamic_cast<const CLocale*>(locale)) {
-        locale->DrawText(m_pMessageFont.get(), m_scenarioList, static_cast<uint16_t>(m_description), m_x,
-                         static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1, &box);
-        return;
-    }
-    m_pMessageFont->DrawWideText(m_text.c_str(), m_x, static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1,
-                                 &box);
+    locale->DrawText(m_pMessageFont.get(), m_scenarioList, static_cast<uint16_t>(m_description), m_x,
+                     static_cast<int>(m_y), 0, FERROX_ALIGN_LEFT, kTextMiddle, 1, &box);
 }

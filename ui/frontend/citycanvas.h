@@ -60,7 +60,7 @@ public:
     void Release() override;
     void OnWidgetEvent(int32_t index, int32_t event) override;
     void Update() override;
-    // The widgets; then, when a scenario was described, its heading, number, description and goals.
+    // The widgets; then, when a scenario was described, its heading, number and description.
     void Render() override;
 
     virtual void DescribeView(FerroxWidgetRecord* record);
@@ -74,8 +74,6 @@ public:
 
     int16_t GetDescription() const { return m_description; }
     int16_t GetScenarioNumber() const { return m_scenarioNumber; }
-    const std::vector<Condition>& GetWinConditions() const { return m_win; }
-    const std::vector<Condition>& GetLoseConditions() const { return m_lose; }
     const std::string& GetScenarioPath() const { return m_scenarioPath; }
     int32_t GetCity() const { return m_city; }
     int32_t GetViewIndex() const { return m_viewIndex; }
@@ -88,20 +86,11 @@ public:
 protected:
     // Steps to scenario number + step when its file exists.
     void StepScenario(int32_t step);
-    // A picture or scenario file that exists but cannot be read: the game tells the player once.
-    static void ReportUnread(const char* path);
-    // Reads the description index and the goals of the scenario file, and composes the page's text.
-    void ReadScenario(const std::string& path);
-    // The description and the goal sentences, as Render draws them.
-    void ComposeText();
     // Loads a camera path from the model path less its last four characters plus the suffix.
     static std::unique_ptr<CFerroxSpline> LoadPath(const char* model, const char* suffix);
-    // The 3D view Create adds, not yet configured.
-    virtual std::unique_ptr<CFerroxSplineSubCamera> NewView();
 
     int16_t m_scenarioList;
     int16_t m_messageList;
-    int16_t m_goalList;
     int16_t m_description;
     int16_t m_scenarioNumber;
     std::string m_scenarioPath;
@@ -115,8 +104,4 @@ protected:
     CFerroxWorld* m_pWorld;                     // the world the view shows: m_pOwnWorld, or the caller's, shared
     std::unique_ptr<CFerroxWorld> m_pOwnWorld;  // made here when no world was given
     CFrontEnd* m_pFrontEnd = nullptr;
-    // The scenario's conditions, told under its description.
-    std::vector<Condition> m_win;
-    std::vector<Condition> m_lose;
-    std::u16string m_text;
 };

@@ -109,14 +109,12 @@ TEST_F(CityCanvasTest, TextsAreDrawnOnlyWithADescription)
     }
 }
 
-// The scenario page tells the goals its file holds, under the description, and follows the chooser.
-TEST_F(CityCanvasTest, GoalsOfTheFileFollowTheDescription)
+// The description box holds the scenario's description alone, whatever goals its file holds, and follows the
+// chooser; a file whose later sections are damaged still shows its description, and the page names nothing.
+TEST_F(CityCanvasTest, TheBoxHoldsTheDescriptionAlone)
 {
     const char texts[] = "<LANGUAGE>\n<InGameMessages>\n</InGameMessages>\n"
-                         "<scenarios>\n<0>\nFirst.\n</0>\n<1>\nSecond.\n</1>\n</scenarios>\n<goals>\n"
-                         "<0>\nWin when %1.\n</0>\n<1>\nLose when %1.\n</1>\n<2>\nor\n</2>\n<3>\n1,000\n</3>\n"
-                         "<4>\nNo goal.\n</4>\n<5>\nbalance < %1\n</5>\n<6>\n</6>\n<7>\n</7>\n<8>\n</8>\n<9>\n</9>\n"
-                         "<10>\nmore than %1 came\n</10>\n</goals>\n</LANGUAGE>\n";
+                         "<scenarios>\n<0>\nFirst.\n</0>\n<1>\nSecond.\n</1>\n</scenarios>\n</LANGUAGE>\n";
     auto catalogue = std::make_unique<CLocale>();
     CFerroxTagTree tree;
     ASSERT_TRUE(tree.LoadFromMemory(texts, sizeof(texts) - 1));
@@ -124,94 +122,24 @@ TEST_F(CityCanvasTest, GoalsOfTheFileFollowTheDescription)
     game->m_pLocale = std::move(catalogue);
     WriteCities();
     WriteScenario("berlin1.fds", "<CONDITIONS>\r\n0\r\n2,1,500\r\n0,0,-20000\r\n</CONDITIONS>\r\n");
-    WriteScenario("berlin2.fds", "<CONDITIONS>\r\n1\r\n\r\n\r\n</CONDITIONS>\r\n");
-    WriteScenario("berlin3.fds", "<CONDITIONS>\r\n1\r\n");
-    std::vector<Condition> win = {{1, 1, 1}}, lose = win;
-    EXPECT_FALSE(CityReadGoals("./scenarios/berlin3.fds", &win, &lose));
-    EXPECT_TRUE(win.empty() && lose.empty());
+    WriteScenario("berlin2.fds", "<CONDITIONS>\r\n1\r\n2,1,500\r\n\r\n</CONDITIONS>\r\n<STATISTICS>\r\n25000\r\n");
 
     CCityCanvas city;
     city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
-    ASSERT_EQ(city.GetWinConditions().size(), 1u);
-    uiDrawRecords.clear();
-    city.Render();
-    EXPECT_TRUE(DrewText("First.\n\nWin when more than 500 came.\nLose when balance < -20,000."));
-    city.OnWidgetEvent(CITY_NEXT, FERROX_WIDGET_PRESSED);
-    uiDrawRecords.clear();
-    city.Render();
-    EXPECT_TRUE(DrewText("Second.\n\nNo goal."));
-    // A file cut short keeps the description shown, but no goals that are not its own.
-    city.OnWidgetEvent(CITY_NEXT, FERROX_WIDGET_PRESSED);
-    EXPECT_TRUE(city.GetWinConditions().empty());
-    uiDrawRecords.clear();
-    city.Render();
-    EXPECT_TRUE(DrewText("Second.\n\nNo goal."));
-}
-
-// A scenario cut after its goals, in a section the level start would refuse, shows no goals and is named once,
-// however often it is read; whole, the same goals show.
-TEST_F(CityCanvasTest, ADamagedScenarioShowsNoGoalsAndIsNamedOnce)
-{
-    FrontNoticeShell shell;
-    game->SetShell(&shell);
-    WriteCities();
-    const std::string goals = "<CONDITIONS>\r\n0\r\n2,1,500\r\n0,0,-20000\r\n</CONDITIONS>\r\n";
-    WriteScenario("berlin1.fds", goals + "<STATISTICS>\r\n25000\r\n");
-    for (int read = 0; read < 2; read++) {
-        CCityCanvas city;
-        city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
-        EXPECT_TRUE(city.GetWinConditions().empty());
-        EXPECT_TRUE(city.GetLoseConditions().empty());
-    }
-    game->SetState(kGameStateFrontEnd);
-    game->Update(0.01f);
-    EXPECT_EQ((std::vector<std::pair<int16_t, std::string>>{{kGameDamagedFileMessage, "./scenarios/berlin1.fds"}}),
-              shell.told);
-
-    WriteScenario("berlin1.fds", goals);
-    EXPECT_TRUE(CityScenarioWhole("./scenarios/berlin1.fds"));
-    CCityCanvas city;
-    city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
-    EXPECT_EQ(1u, city.GetWinConditions().size());
-    EXPECT_EQ(1u, city.GetLoseConditions().size());
-    game->SetShell(nullptr);
-}
-
-// The scenario holds more goals than a scenario may (a hundred thousand would be laid out in every frame), or a
-// value its load refuses (money below 0): the page names it and shows no goals, as for a damaged one. At the cap
-// the goals show.
-TEST_F(CityCanvasTest, TooManyGoalsOrARefusedValueNameTheScenario)
-{
-    FrontNoticeShell shell;
-    game->SetShell(&shell);
-    WriteCities();
-    auto goals = [](size_t count) {
-        std::string line;
-        for (size_t i = 0; i < count; i++)
-            line += std::string(i ? "," : "") + "2,1,500";
-        return "<CONDITIONS>\r\n0\r\n" + line + "\r\n0,0,-20000\r\n</CONDITIONS>\r\n";
+    const auto boxed = [] {
+        std::vector<std::string> texts;
+        for (const UiDrawRecord& record : uiDrawRecords)
+            if (record.boxed)
+                texts.push_back(record.picture);
+        return texts;
     };
-    std::string statistics = "<STATISTICS>\r\n-2147483648\r\n";
-    for (int line = 1; line < 16; line++)
-        statistics += "0\r\n";
-    statistics += "\r\n</STATISTICS>\r\n";
-    WriteScenario("berlin1.fds", goals(kConditionsMost + 1));
-    WriteScenario("berlin2.fds", goals(kConditionsMost));
-    WriteScenario("berlin3.fds", goals(1) + statistics);
-    CCityCanvas city;
-    city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
-    EXPECT_EQ(city.GetDescription(), 0);
-    EXPECT_TRUE(city.GetWinConditions().empty());
+    uiDrawRecords.clear();
+    city.Render();
+    EXPECT_EQ(boxed(), std::vector<std::string>{"First."});
     city.OnWidgetEvent(CITY_NEXT, FERROX_WIDGET_PRESSED);
-    EXPECT_EQ(city.GetWinConditions().size(), kConditionsMost);
-    city.OnWidgetEvent(CITY_NEXT, FERROX_WIDGET_PRESSED);
-    EXPECT_TRUE(city.GetWinConditions().empty());
-    game->SetState(kGameStateFrontEnd);
-    game->Update(0.01f);
-    EXPECT_EQ((std::vector<std::pair<int16_t, std::string>>{{kGameDamagedFileMessage, "./scenarios/berlin1.fds"},
-                                                            {kGameDamagedFileMessage, "./scenarios/berlin3.fds"}}),
-              shell.told);
-    game->SetShell(nullptr);
+    uiDrawRecords.clear();
+    city.Render();
+    EXPECT_EQ(boxed(), std::vector<std::string>{"Second."});
 }
 
 TEST_F(CityCanvasTest, CameraPathsLieBesideTheModel)
@@ -280,7 +208,8 @@ TEST_F(CityCanvasTest, PressOnTheViewOrOverlayOnlyConsumesTheClick)
 }
 
 // In a larger screen mode the overlay is scaled with the view it frames: its top edge stays on the view's.
-TEST_F(CityCanvasTest, TheOverlayScalesWithTheView)
+// The overlay is not scaled: its picture's own size, at the background's unscaled height less the view's.
+TEST_F(CityCanvasTest, TheOverlayKeepsItsPicturesSize)
 {
     WriteCities();
     ASSERT_TRUE(UiPicture(20, 20, {0, 0, 0, 128}).Write("images/scenario/Berlin/overlay.png"));
@@ -291,9 +220,10 @@ TEST_F(CityCanvasTest, TheOverlayScalesWithTheView)
     const CFerroxWidget* overlay = city.GetWidget(city.GetOverlayIndex());
     FerroxSetInterfaceScale(1.0f, 1.0f);
     ASSERT_NE(overlay, nullptr);
-    EXPECT_EQ(overlay->m_width, 40.0f);
-    EXPECT_EQ(overlay->m_y, 2.0f * (100.0f - kCityViewHeight));
+    EXPECT_EQ(overlay->m_width, 20.0f);
+    EXPECT_EQ(overlay->m_y, 100.0f - kCityViewHeight);
     EXPECT_EQ(overlay->m_x, view->m_x);
+    EXPECT_EQ(view->m_width, 2.0f * kCityViewWidth) << "the view is scaled";
 }
 
 TEST_F(CityCanvasTest, GivenWorldOutlivesTheCanvasAndAnOwnedOneGoesWithIt)

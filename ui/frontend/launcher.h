@@ -77,9 +77,6 @@ public:
 
     // How often a bitmap file was loaded since Reset (tests see that a same-language choice reloads nothing).
     int32_t m_bitmapLoads;
-    // When the help page could not be opened: what the main page tells instead, where the file is (Latin-1
-    // lines, as the dialog's font draws them).
-    std::vector<std::string> m_helpNotice;
 
 private:
     int OnInitDialog();
@@ -90,11 +87,8 @@ private:
     void LoadLanguageBitmaps(int language);
     void FillModeList(HWND combo);
     void OnAdapterChanged();
-    // False when the settings were to be saved and could not be.
+    // False when the settings were to be saved and could not be (told on the error stream).
     bool SaveSettings();
-    // Saves the settings and ends the dialog with result; when the save failed and the player was not yet told,
-    // the dialog stays and tells it instead, and the next press goes on unsaved.
-    void SaveAndEnd(INT_PTR result);
     void Repaint();
     void ShowCombos(bool show);
     int CurrentLanguage() const;
@@ -102,7 +96,6 @@ private:
     void OpenHelp();
 
     LauncherGame* m_pGame = nullptr;
-    bool m_saveFailureShown = false;
 };
 
 // What the game's ChooseVideoMode does: creates the launcher, resets it, sets its installed flag, runs it,

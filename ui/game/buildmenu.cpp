@@ -203,10 +203,7 @@ std::unique_ptr<CFerroxCanvasNode> CBuildCanvasManager::MakeMenu(CFerroxTagTree*
     auto menu = std::make_unique<CFerroxCanvasNode>();
     menu->Build(path.c_str(), 0.0f, 0.0f, 0);
     menu->SetNodeData(this, parent, category);
-    // A page without items (its picture missing) must not run the ids of later pages backwards.
-    const int32_t items = ItemCount(menu.get());
-    if (items > 0)
-        m_nextItemId = static_cast<uint16_t>(m_nextItemId + items);
+    m_nextItemId = static_cast<uint16_t>(m_nextItemId + ItemCount(menu.get()));
     if (category >= 0) {
         for (int32_t i = 1; i < static_cast<int32_t>(menu->GetWidgetCount()); i++) {
             if (!IsTemplateAvailable(category, static_cast<uint16_t>(i - 1)))

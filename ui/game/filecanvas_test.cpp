@@ -80,32 +80,42 @@ TEST_F(FileCanvasTest, TheNameFieldStaysShownAndOutOfTheCountedOperations)
     EXPECT_NE(panel->GetWidgetRect(field - 1), nullptr);
 }
 
-// "maps" is the top by its path: a folder inside it whose name holds "maps" is left upwards and deleted as any.
-TEST_F(FileCanvasTest, UpNeverLeavesMapsAndFollowsThePath)
+// A folder whose name holds "maps" is not left upwards, nor deleted when empty: "maps" and any folder so named.
+TEST_F(FileCanvasTest, UpAndEmptyDeleteStopAtAnyFolderNamedMaps)
 {
     Touch("maps/mapsold/sub/x.txt");
     std::filesystem::create_directories(start / "maps" / "mymaps");
+    std::filesystem::create_directories(start / "maps" / "other");
     panel->OpenMapsFolder();
     Press(FILE_PANEL_UP);
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
     Press(FILE_PANEL_FIRST_ROW);
     EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
     Press(FILE_PANEL_FIRST_ROW);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/sub/");
     Press(FILE_PANEL_UP);
     EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
-    Press(FILE_PANEL_UP);  // its name holds "maps"; it is not the top
-    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    Press(FILE_PANEL_UP);  // its name holds "maps"
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
+    panel->ReturnToStartFolder();
+    panel->OpenMapsFolder();
     Press(FILE_PANEL_FIRST_ROW + 1);
     EXPECT_EQ(panel->GetFolderPath(), "./maps/mymaps/");
     Press(FILE_PANEL_DELETE);
+    EXPECT_TRUE(notices.questions.empty()) << "an empty folder named for maps is kept";
+    Press(FILE_PANEL_UP);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/mymaps/");
+    panel->ReturnToStartFolder();
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_FIRST_ROW + 2);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/other/");
+    Press(FILE_PANEL_DELETE);
     Yes();
-    EXPECT_FALSE(Exists("maps/mymaps"));
+    EXPECT_FALSE(Exists("maps/other"));
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
-    Press(FILE_PANEL_FIRST_ROW);
-    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
     // A folder that is gone is not entered.
     panel->EnterFolder("missing");
-    EXPECT_EQ(panel->GetFolderPath(), "./maps/mapsold/");
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
 }
 
 TEST_F(FileCanvasTest, NewFolderIsEnteredAndBadOrClashingNamesChangeNothing)
@@ -124,14 +134,18 @@ TEST_F(FileCanvasTest, NewFolderIsEnteredAndBadOrClashingNamesChangeNothing)
     EXPECT_FALSE(Exists("maps/Edited"));
     EXPECT_EQ(panel->GetFolderPath(), "./maps/New/");
 
+    // A separator or a dot name is refused unasked; an empty name is asked about and makes nothing.
     for (const char* bad : {"a/b", "a\\b", ".", ".."}) {
         Type(bad);
         Press(FILE_PANEL_NEW_FOLDER);
-        EXPECT_TRUE(panel->IsNameRefused()) << bad;
+        EXPECT_EQ(notices.questions.size(), 1u) << bad;
     }
     Type("");
     Press(FILE_PANEL_NEW_FOLDER);
-    EXPECT_EQ(notices.questions.size(), 1u);
+    ASSERT_EQ(notices.questions.size(), 2u);
+    EXPECT_EQ(notices.questions[1].extra, "");
+    Yes();
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/New/");
 
     // A file in the way: the folder cannot be made, the path and the file stay.
     Touch("maps/New/clash", "keep");
@@ -304,18 +318,20 @@ TEST_F(FileCanvasTest, AListingIsBoundedAndEveryRowOfItIsSelectable)
     EXPECT_EQ(panel->GetNameText(), "s09999");
 }
 
-TEST(FileCanvasNames, SeparatorsAndDotNamesAreRefused)
+TEST(FileCanvasNames, SeparatorsAndDotNamesAreRefusedAndEmptyNamesAreNames)
 {
-    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\", "", " ", " \t "})
+    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\"})
         EXPECT_FALSE(FileCanvasNameAllowed(bad)) << bad;
-    for (const char* good : {"...", ".x", "a.b", " a",
+    for (const char* good : {"", " ", " \t ", "...", ".x", "a.b", " a",
                              "Gr\xc3\xb6\xc3\x9f"
                              "e"})
         EXPECT_TRUE(FileCanvasNameAllowed(good)) << good;
-    // A save without a name is never listed as a blank row.
+    // A save named ".fds" is listed with an empty name.
     FileEntry entry;
-    EXPECT_FALSE(FileCanvasClassify(u".fds", false, &entry));
-    EXPECT_FALSE(FileCanvasClassify(u" .fds", false, &entry));
+    ASSERT_TRUE(FileCanvasClassify(u".fds", false, &entry));
+    EXPECT_EQ(u"", entry.name);
+    ASSERT_TRUE(FileCanvasClassify(u" .fds", false, &entry));
+    EXPECT_EQ(u" ", entry.name);
     ASSERT_TRUE(FileCanvasClassify(u" a.fds", false, &entry));
     EXPECT_EQ(u" a", entry.name);
 }

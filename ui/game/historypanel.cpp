@@ -13,6 +13,8 @@ namespace {
 constexpr FerroxColour kBlue = {0, 0, 255, 255};
 constexpr int32_t kListFont = 2;
 constexpr int32_t kMonthsPerYear = 12;
+// Entry dates count months from January of this year, whatever year the game began in.
+constexpr int32_t kHistoryFirstYear = 2004;
 // Row i's date is right-aligned at (x + 105, y + 259 - 40 i); its message flows in a box below it.
 constexpr float kDateX = 105.0f;
 constexpr float kDateY = 259.0f;
@@ -95,7 +97,6 @@ void CMessageHistoryPanel::Render()
         return;
     CInterface* ui = InterfaceGet();
     CFerroxFont* font = ui ? ui->GetFont(kListFont) : nullptr;
-    const int32_t startYear = g_pGame ? g_pGame->GetStartYear() : kGameStartYear;
     CFerroxLocale* locale = FerroxGameLocale();
     const float x = m_x, y = m_y;
     for (int32_t i = 0; i < kHistoryPageSize; i++) {
@@ -106,7 +107,7 @@ void CMessageHistoryPanel::Render()
         const float row = kRowStep * static_cast<float>(i);
         if (entry->date >= 0 && font) {
             const std::string date = std::to_string(entry->date % kMonthsPerYear + 1) + "." +
-                                     std::to_string(startYear + entry->date / kMonthsPerYear);
+                                     std::to_string(kHistoryFirstYear + entry->date / kMonthsPerYear);
             font->DrawWideText(std::u16string(date.begin(), date.end()).c_str(), x + kDateX,
                                static_cast<int>(y + kDateY - row), 0, FERROX_ALIGN_RIGHT, kMiddleX, 0, nullptr);
         }

@@ -29,7 +29,6 @@ namespace {
 constexpr const char* kGeneralTooltips = "general_tooltips";
 constexpr const char* kFontsNode = "FONTS";
 constexpr int16_t kNoCursorValue = -1;
-constexpr float kTooltipMiddleX = 400.0f;
 constexpr int32_t kCursorFont = 0;
 constexpr int32_t kTooltipFont = 3;
 constexpr int16_t kFirstMessage = 0;
@@ -433,29 +432,11 @@ void CInterface::Render()
     const float mouseY = position ? screenHeight - position->y : 0.0f;
     StepTooltip(static_cast<int16_t>(m_tooltipText) >= 0 && m_fontCount > 0, GetFont(kTooltipFont), &m_tooltipDelay,
                 m_lastFrameTime, kInterfaceTooltipDelay);
-    // The cost follows the pointer over the 3D view only: over a panel it would cover the panel's tooltips.
-    if (m_cursorValue < 0 || (position && position->overInterface))
+    CFerroxFont* font = GetFont(kCursorFont);
+    if (m_cursorValue < 0 || !font)
         return;
-    if (CFerroxFont* font = GetFont(kCursorFont))
-        DrawCursorValue(font, mouseX, mouseY);
-}
-
-// The cost on its plate at the pointer; near the right and top edges both move back onto the screen.
-void CInterface::DrawCursorValue(CFerroxFont* font, float mouseX, float mouseY)
-{
     const std::string value = std::to_string(m_cursorValue);
     const std::u16string text(value.begin(), value.end());
-    const float width = font->GetStringWidth(text) + 2.0f * kFerroxTooltipMarginX;
-    const float height = font->GetHeight() + 2.0f * kFerroxTooltipMarginY;
-    const float screenWidth = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenWidth()) : 0.0f;
-    const float screenHeight = g_pFerroxGame ? static_cast<float>(g_pFerroxGame->GetScreenHeight()) : 0.0f;
-    const float x = std::max(0.0f, std::min(mouseX, screenWidth - width));
-    const float y = std::max(0.0f, std::min(mouseY, screenHeight - height));
-    m_costPlate.Place(x, y, width, height);
-    m_costPlate.m_visible = 1;
-    m_costPlate.Draw(0.0f, 0.0f);
-    // The text stands on its baseline, its descenders below it, as on a tooltip.
-    const float textY = y + kFerroxTooltipMarginY + font->GetDescent();
-    font->DrawWideText(text.c_str(), x + kFerroxTooltipMarginX, static_cast<int>(textY), 0, FERROX_ALIGN_LEFT,
-                       kTooltipMiddleX, 0, nullptr);
+    font->DrawWideText(text.c_str(), mouseX, static_cast<int>(mouseY), 0, FERROX_ALIGN_LEFT, kFerroxTooltipMiddleX, 0,
+                       nullptr);
 }

@@ -103,9 +103,7 @@ public:
     uint16_t m_fontCount;
     float m_tooltipDelay;
     float m_lastFrameTime;
-    int16_t m_cursorValue;  // drawn beside the pointer when not negative; the placement controller writes it
-    // The plate under the cost beside the pointer, the tooltips' own, so that it reads on light floors too.
-    CFerroxPlainBox m_costPlate{kFerroxTooltipFill, kFerroxTooltipRim};
+    int16_t m_cursorValue;  // drawn at the pointer when not negative; the placement controller writes it
 
     // The panels, deleted by Reset in its order once the stack has let go of them.
     std::unique_ptr<CFerroxCanvasNodeManager> m_pBuildMenu;
@@ -129,7 +127,6 @@ public:
 private:
     void LoadFonts(CFerroxTagTree* data);
     void UpdateSelection();
-    void DrawCursorValue(CFerroxFont* font, float mouseX, float mouseY);
     void OpenPopup(CSelectionPopup* popup, const void* record);
     void RemovePopups();
     // The panels CloseCanvases closes, the build page apart.

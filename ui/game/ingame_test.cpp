@@ -1,7 +1,9 @@
 // The in-game interface: making and tearing down the panels, fonts, tooltips and the selection popups.
 #include "ui/game/ingame_testing_local.h"
 
+#include <algorithm>
 #include <memory>
+#include <tuple>
 
 #include "engine/data/locale.h"
 
@@ -205,69 +207,55 @@ protected:
                 tips.push_back(record);
         return tips;
     }
-    const CFerroxPlainBox& Box() const { return ui->GetTooltipBox(); }
-    // The text lies on the plate, and the plate off the rectangle and on the screen.
-    void ExpectOnThePlateOff(const UiDrawRecord& text, const std::array<int32_t, 4>& button)
+    // The text alone, drawn where the pointer was (bottom-up): left-aligned from it, nothing else drawn.
+    void ExpectAt(const std::vector<UiDrawRecord>& shown, float x, float y)
     {
-        const CFerroxPlainBox& box = Box();
-        EXPECT_EQ(box.m_visible, 1);
-        EXPECT_GE(text.x, box.m_x + 2.0f);
-        EXPECT_LE(text.x + text.width, box.m_x + box.m_width - 2.0f);
-        EXPECT_GE(text.y, box.m_y);
-        EXPECT_LE(text.y + text.height * 0.75f, box.m_y + box.m_height);
-        const bool apart = box.m_x >= button[0] + button[2] || box.m_x + box.m_width <= button[0] ||
-                           box.m_y >= button[1] + button[3] || box.m_y + box.m_height <= button[1];
-        EXPECT_TRUE(apart) << "the plate covers what it describes";
-        EXPECT_GE(box.m_x, 0.0f);
-        EXPECT_LE(box.m_x + box.m_width, 800.0f);
-        EXPECT_LE(box.m_y + box.m_height, 600.0f);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_FLOAT_EQ(shown[0].x, x);
+        EXPECT_FLOAT_EQ(shown[0].y, y);
+        EXPECT_EQ(shown[0].alignment, FERROX_ALIGN_LEFT);
+        EXPECT_FALSE(shown[0].boxed);
     }
 };
 
-// The tooltip waits 0.6 s, then shows on its plate beside the pointer above the button it describes, stays
-// where it first showed while the pointer rests on the button, and goes the frame the pointer leaves; a request
-// left during the wait shows once when the wait runs out, still off its button; a press leaves it as it is.
-TEST_F(TooltipTest, WaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
+// The tooltip waits 0.6 s, then its text is drawn at the pointer, stays where it first showed while the pointer
+// rests on the button, and goes the frame the pointer leaves; a request left during the wait shows once when the
+// wait runs out, at the pointer then; a press leaves it as it is.
+TEST_F(TooltipTest, WaitsThenShowsAtThePointerAndGoesWithIt)
 {
     const std::array<int32_t, 4> manage = UiMainButton(MAIN_MANAGE);
     const float x = static_cast<float>(manage[0] + manage[2] / 2), y = static_cast<float>(manage[1] + manage[3] / 2);
     EXPECT_TRUE(Rest(x, y, 0).empty());
     EXPECT_TRUE(Rest(x, y, 0).empty());  // 0.5 s
-    EXPECT_EQ(Box().m_visible, 0);
     std::vector<UiDrawRecord> shown = Rest(x + 2.0f, y - 3.0f, 0);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].picture, "Manage the mall");
-    ExpectOnThePlateOff(shown[0], manage);
-    EXPECT_GE(Box().m_x, x + 2.0f) << "right of the pointer's tip";
-    const float anchored = Box().m_x;
-    shown = Rest(x + 10.0f, y + 5.0f, 0);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(Box().m_x, anchored);
+    ExpectAt(shown, x + 2.0f, y - 3.0f);
+    ExpectAt(Rest(x + 10.0f, y + 5.0f, 0), x + 2.0f, y - 3.0f);
 
-    // Hopping to another button shows its text at once, off that button.
+    // Hopping to another button shows its text at once, at the pointer.
     const std::array<int32_t, 4> speed = UiMainButton(MAIN_SPEED_1);
-    shown = Rest(static_cast<float>(speed[0] + 5), static_cast<float>(speed[1] + 5), 1);
+    const float sx = static_cast<float>(speed[0] + 5), sy = static_cast<float>(speed[1] + 5);
+    shown = Rest(sx, sy, 1);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].picture, "Speed");
-    ExpectOnThePlateOff(shown[0], speed);
+    ExpectAt(shown, sx, sy);
 
     // Leaving: gone at once. A request made during the next wait shows once when the wait runs out, at the
-    // pointer then and off the button that asked, and is gone the frame after.
+    // pointer then, and is gone the frame after.
     EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
-    EXPECT_EQ(Box().m_visible, 0);
     EXPECT_FLOAT_EQ(ui->GetTooltipDelay(), 0.6f);
     EXPECT_TRUE(Rest(x, y, 0).empty());
     EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
     shown = Rest(400.0f, 300.0f, -1);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].picture, "Manage the mall");
-    ExpectOnThePlateOff(shown[0], manage);
-    EXPECT_GE(Box().m_x, 400.0f);
+    ExpectAt(shown, 400.0f, 300.0f);
     for (int frame = 0; frame < 2; frame++)
         EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
 
     // A press leaves the tooltip as it is while the pointer rests on the button; it goes the first frame the
-    // pointer has left, so nothing of it stays over what the press opened.
+    // pointer has left.
     Rest(x, y, -1);
     Rest(x, y, 0, 1.0f);
     ASSERT_EQ(Rest(x, y, 0).size(), 1u);
@@ -276,15 +264,6 @@ TEST_F(TooltipTest, WaitsThenShowsOnAPlateOffItsButtonAndGoesWithThePointer)
     mouse->GetPosition()->left = FERROX_BUTTON_UP;
     EXPECT_EQ(Rest(x, y, 0).size(), 1u);
     EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
-    EXPECT_EQ(Box().m_visible, 0);
-
-    // At the screen's corner the plate stays whole on the screen: the same tooltip asked again stands where the
-    // pointer was in the last frame without a request.
-    Rest(795.0f, 595.0f, -1);
-    Rest(795.0f, 595.0f, 0, 1.0f);
-    shown = Rest(795.0f, 595.0f, 0);
-    ASSERT_EQ(shown.size(), 1u);
-    ExpectOnThePlateOff(shown[0], {795, 595, 1, 1});
 }
 
 // A hot-spot asks for its text while the pointer is found on it: under a question the main bar is not routed,
@@ -295,21 +274,17 @@ TEST_F(TooltipTest, AHotSpotUnderAQuestionAsksNothing)
     std::vector<UiDrawRecord> shown = Rest(710.0f, 65.0f, -1, 1.0f);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].picture, "Messages");
-    ExpectOnThePlateOff(shown[0], {700, 60, 30, 15});
     ui->GetStack().Push(ui->m_pConfirmPanel.get(), 1);
     for (int frame = 0; frame < 4; frame++)
         EXPECT_TRUE(Rest(710.0f, 65.0f, -1).empty());
     ui->GetStack().Remove(ui->m_pConfirmPanel.get());
 }
 
-// The cost beside the pointer: on its plate over the 3D view only, so that it reads on a white floor too, and
-// kept whole on the screen at its edges.
-TEST_F(InGameInterfaceTest, CursorValueStandsOnAPlateOnTheScreenAndOffThePanels)
+// The cost at the pointer whenever it is not negative, over the 3D view and over panels alike, unclamped at the
+// screen's edges, in font 0 with nothing under it.
+TEST_F(InGameInterfaceTest, CursorValueStandsAtThePointer)
 {
     CreateWithFonts();
-    ui->m_cursorValue = 1000;
-    const float width = 4 * CRecordingFontImpl::kCharWidth;
-    const CFerroxPlainBox& plate = ui->m_costPlate;
     auto drawnAt = [&](float x, float y, int32_t overInterface) {
         uiDrawRecords.clear();
         PointAt(x, y);
@@ -317,21 +292,26 @@ TEST_F(InGameInterfaceTest, CursorValueStandsOnAPlateOnTheScreenAndOffThePanels)
         ui->Render();
         return TextsOf("1000");
     };
-    std::vector<UiDrawRecord> shown = drawnAt(300.0f, 300.0f, 0);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(plate.m_visible, 1);
-    EXPECT_FLOAT_EQ(plate.m_x, 300.0f);
-    EXPECT_FLOAT_EQ(plate.m_y, 300.0f);
-    EXPECT_FLOAT_EQ(shown[0].x, 300.0f + kFerroxTooltipMarginX);
-    EXPECT_FLOAT_EQ(plate.m_width, width + 2.0f * kFerroxTooltipMarginX) << "the text inside its plate";
-    EXPECT_FLOAT_EQ(plate.m_height, CRecordingFontImpl::kHeight + 2.0f * kFerroxTooltipMarginY);
-    EXPECT_LT(plate.GetFill().red, 128) << "a dark plate under the white figures";
-    shown = drawnAt(795.0f, 595.0f, 0);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_FLOAT_EQ(plate.m_x + plate.m_width, 800.0f) << "pushed back from the right edge";
-    EXPECT_FLOAT_EQ(plate.m_y + plate.m_height, 600.0f) << "and from the top";
-    EXPECT_FLOAT_EQ(shown[0].x, plate.m_x + kFerroxTooltipMarginX);
-    EXPECT_TRUE(drawnAt(300.0f, 50.0f, 1).empty()) << "over a panel the panel's tooltips show instead";
+    ui->m_cursorValue = 1000;
+    for (const auto& [x, y, over] :
+         {std::tuple{300.0f, 300.0f, 0}, std::tuple{795.0f, 595.0f, 0}, std::tuple{300.0f, 50.0f, 1}}) {
+        const std::vector<UiDrawRecord> shown = drawnAt(x, y, over);
+        ASSERT_EQ(shown.size(), 1u) << x << ", " << y;
+        EXPECT_FLOAT_EQ(shown[0].x, x);
+        EXPECT_FLOAT_EQ(shown[0].y, y);
+        EXPECT_EQ(shown[0].alignment, FERROX_ALIGN_LEFT);
+    }
+    // 0 is a value too; -1 is none.
+    const auto atPointer = [] {
+        return std::count_if(uiDrawRecords.begin(), uiDrawRecords.end(),
+                             [](const UiDrawRecord& record) { return record.x == 300.0f && record.y == 300.0f; });
+    };
+    ui->m_cursorValue = 0;
+    drawnAt(300.0f, 300.0f, 0);
+    EXPECT_EQ(atPointer(), 1);
+    ui->m_cursorValue = -1;
+    drawnAt(300.0f, 300.0f, 0);
+    EXPECT_EQ(atPointer(), 0);
     mouse->GetPosition()->overInterface = 0;
 }
 

@@ -22,7 +22,7 @@ void CLoadPanel::BuildPanel(const char* path, float x, float y)
 void CLoadPanel::OnAct()
 {
     const std::string name = GetNameText();
-    if (!AcceptName(name))
+    if (!FileCanvasNameAllowed(name))
         return;
     // The path is fixed now: the folder and the file the player saw when answering.
     m_pendingPath = FullPath(name + kFilePanelSaveSuffix);

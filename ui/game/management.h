@@ -196,14 +196,13 @@ enum HireRow : uint16_t {
 };
 // The hire rows, in screen pixels: row k's baseline kHireRowY - kHireRowStep k, the job's title and picture, its
 // level and a new member's wage. The OK buttons stand in the panel, row k's at (kHireOkX, kHireOkY - kHireRowStep
-// k): on a panel opened on top of the main bar, beside their rows. The picture stands 9 pixels right of the rows'
-// 150, where the longest titles (the French cleaner's and guard's, 130 pixels in the titles' font from 25) would
-// run into it.
+// k): on a panel opened on top of the main bar, beside their rows. Every title ends a column gap before the
+// picture.
 constexpr float kHireRowY = 212.0f;
 constexpr float kHireRowStep = 15.0f;
 constexpr float kHireTitleX = 25.0f;
-constexpr float kHireTitleRoom = 130.0f;  // the longest job title
-constexpr float kHirePictureX = kHireTitleX + kHireTitleRoom + kPanelColumnGap / 2.0f;
+constexpr float kHirePictureX = 150.0f;
+constexpr float kHireTitleRoom = kHirePictureX - kHireTitleX - kPanelColumnGap;  // the longest job title
 constexpr float kHirePictureDy = -7.0f;
 constexpr PanelColumn kHireLevel = {215.0f, "3"};
 constexpr PanelColumn kHireWage = {246.0f, "400"};  // the most base wage with the most level's supplement

@@ -26,9 +26,7 @@ constexpr size_t kJobImageCount = 3;
 // The shopper line, from its origin: star sign and sex pictures, age and money, the three need bars (yellow,
 // orange, green), how the shopper came and the bags. A column's widest text is the widest figure a running
 // game puts there.
-// The age stands 7 pixels left of the line's 63: there a two-digit age and a four-digit money figure would stand
-// 2.5 pixels apart in the figures' font and read as one number.
-constexpr PanelColumn kShopperAge = {56.0f, "99"};
+constexpr PanelColumn kShopperAge = {63.0f, "99"};
 constexpr PanelColumn kShopperMoney = {96.0f, "1249"};  // the most a shopper comes with
 constexpr float kShopperNeedBarsX[] = {96.0f, 144.0f, 192.0f};
 constexpr float kShopperNeedBarLength = 48.0f;
@@ -36,10 +34,9 @@ constexpr float kShopperArrivalX = 240.0f;
 constexpr PanelColumn kShopperBags = {311.0f, "999"};
 // The shop line, from its origin: its number (left-aligned), name and category picture, then its figures.
 constexpr PanelColumn kShopNumber = {0.0f, "99"};
-// The category picture stands just before the category number, in the room every line leaves between the
-// charges paid and that number: 365 left of the line's origin would put it off the page and off the card, where
-// no player sees it. Its picture's clear lower rows lift what it shows from 16 under the baseline onto its line.
-constexpr float kShopPictureX = 410.0f;
+// The category picture: its clear left columns and lower rows bring what it shows onto the line, just before the
+// category number.
+constexpr float kShopPictureX = -365.0f;
 constexpr float kShopPictureY = -16.0f;
 constexpr float kShopNameX = 25.0f;
 constexpr float kShopNameRoom = 190.0f;  // up to the widest takings
@@ -166,11 +163,6 @@ enum StaffSummaryWidget : int32_t {
     STAFF_PAGE_DOWN = 3,
     STAFF_HIRE = 11,
 };
-// The staff summary's own texts after its hot-spots': the row buttons' tooltips.
-enum StaffSummaryText : uint16_t {
-    STAFF_TEXT_FIRE = 5,
-    STAFF_TEXT_MOVE = 6,
-};
 constexpr uint16_t kStaffSummaryLines = 10;
 
 class CStaffSummaryPanel : public CGamePanel {
@@ -188,7 +180,6 @@ public:
 
 private:
     void ActOnLine(int32_t index);
-    void RowButtonOver(CFerroxWidget* button, int32_t index);
 
     CStaffPopupPanel* m_pStaffPopup = nullptr;  // not owned
     uint16_t m_firstLine = 0;

@@ -119,7 +119,7 @@ TEST_F(PopupsTest, ShopperCardPicksSignSexAndArrivalAndSkipsIndicesOutsideTheTab
 }
 
 // The shopper line from its origin (56, 16 on the card; 56, 271 - 13 i on the summary): sign at (-30, -7), sex at
-// (2, -7), age and money right-aligned at 56 and 96 (the age kept clear of a four-digit money figure), arrival at (240, -7), bags at 311. The summary's totals stand
+// (2, -7), age and money right-aligned at 63 and 96, arrival at (240, -7), bags at 311. The summary's totals stand
 // right-aligned at 114, 164, 282 and 328 on 344, the spending per shopper at 282 and 328 on 328.
 TEST_F(PopupsTest, ShopperLinesAndTotalsStandWhereTheyArePut)
 {
@@ -143,7 +143,7 @@ TEST_F(PopupsTest, ShopperLinesAndTotalsStandWhereTheyArePut)
     picture("Aquarius", x - 30.0f, y - 7.0f);
     picture("female", x + 2.0f, y - 7.0f);
     picture("car.png", x + 240.0f, y - 7.0f);
-    right("31", x + 56.0f, y);
+    right("31", x + 63.0f, y);
     right("250", x + 96.0f, y);
     right("7", x + 311.0f, y);
     card->SetRecord(nullptr);
@@ -166,7 +166,7 @@ TEST_F(PopupsTest, ShopperLinesAndTotalsStandWhereTheyArePut)
     ASSERT_EQ(ages.size(), 2u);
     for (size_t i = 0; i < ages.size(); i++)
         EXPECT_FLOAT_EQ(ages[i].y, bottom + 271.0f - 13.0f * static_cast<float>(i));
-    EXPECT_FLOAT_EQ(ages[0].x + ages[0].width, left + 56.0f + 56.0f);
+    EXPECT_FLOAT_EQ(ages[0].x + ages[0].width, left + 56.0f + 63.0f);
     game->m_dayCounter = 0;
 }
 
@@ -269,6 +269,8 @@ TEST_F(PopupsTest, StaffLineStandsWhereThePanelPutsIt)
 TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
 {
     constexpr float kGap = 4.0f;
+    // A two-digit age ends at 63 and a four-digit money figure starts a few pixels later: they may touch.
+    constexpr float kAgeAndMoney = 0.0f;
     constexpr int16_t kShopNames = 6;  // a list of the recording locale
     MeasureLikeTheGame();
     const auto figures = [](const std::vector<UiDrawRecord>& drawn) {
@@ -287,7 +289,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
         Settle(panel);
     RenderOnly(shopperCard);
     ASSERT_EQ(TextsOf("1249").size(), 1u);
-    ExpectApart(figures(DrawnOn("shopperpopup.png")), kGap, shopperCard->GetX());
+    ExpectApart(figures(DrawnOn("shopperpopup.png")), kAgeAndMoney, shopperCard->GetX());
     CFerroxCanvas* shoppers = ui->m_pShopperSummaryPanel.get();
     stats->m_shoppers.assign(2, shopper.get());
     // The first month, whose figures are a month's, then a long game's totals.
@@ -297,7 +299,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
         stats->m_takings = counter ? 9999999u : 99999u;
         RenderOnly(shoppers);
         ASSERT_EQ(TextsOf("99999").size(), counter ? 1u : 2u);
-        ExpectApart(figures(DrawnOn("shoppers.png")), kGap, shoppers->GetX());
+        ExpectApart(figures(DrawnOn("shoppers.png")), kAgeAndMoney, shoppers->GetX());
     }
     game->m_dayCounter = 0;
 
@@ -387,16 +389,17 @@ TEST_F(PopupsTest, ShopCardChargeButtonsKeepTheirLimitsAndTheNetMayBeNegative)
     Press(card, plus + 1);
     EXPECT_EQ(record.chargeAdjust, 0);
 
-    // The category picture stands on the card.
+    // The category picture of the category's number, 365 left of the line and 16 under it: its own clear columns
+    // and rows bring what it shows onto the line.
     record.category = 5;
+    record.shopNumber = 77;
     RenderOnly(card);
-    ASSERT_EQ(Draws("shopcat-food"), 1u);
-    const float* background = card->GetWidgetRect(0);
-    for (const UiDrawRecord& drawn : uiDrawRecords)
-        if (drawn.picture.find("shopcat-food") != std::string::npos) {
-            EXPECT_GE(drawn.x, card->GetX());
-            EXPECT_LE(drawn.x + drawn.width, card->GetX() + background[2]);
-        }
+    const std::vector<UiDrawRecord> pictures = DrawsOf("shopcat-food");
+    ASSERT_EQ(pictures.size(), 1u);
+    const std::vector<UiDrawRecord> number = TextsOf("77");
+    ASSERT_EQ(number.size(), 1u);
+    EXPECT_FLOAT_EQ(pictures[0].x, number[0].x - 365.0f);
+    EXPECT_FLOAT_EQ(pictures[0].y, number[0].y - 16.0f);
 }
 
 TEST_F(PopupsTest, StaffCardSkipsJobsOutsideItsTableAndFiresOnlyASelectedStaffMember)
@@ -531,7 +534,7 @@ TEST_F(PopupsTest, ShopperSummaryPagesNineteenLinesAndFollowsAShrinkingList)
     EXPECT_EQ(summary->GetFirstLine(), 0);
 }
 
-TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldShowsOnlyTheRowsInUseAndTellsWhatTheirButtonsDo)
+TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldShowsOnlyTheRowsInUseAndTintsItsRowButtons)
 {
     auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
     const int32_t f = summary->GetFirstRowButton();
@@ -549,18 +552,20 @@ TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldShowsOnlyTheRowsInUseAndTel
     RenderOnly(summary);
     EXPECT_EQ(visiblePairs(), 3);
     EXPECT_EQ(Draws("clean"), 3u);
-    // A shown line's buttons name what they do under the pointer; a hidden line's say nothing.
-    constexpr int16_t kList = 3;
-    summary->SetTooltipList(kList);
-    for (const auto& [button, text] : {std::pair{f + 2, STAFF_TEXT_FIRE}, std::pair{f + 5, STAFF_TEXT_MOVE}}) {
+    // Under the pointer a row button is only tinted white: it asks for no tooltip.
+    summary->SetTooltipList(3);
+    for (const int32_t button : {f + 2, f + 5, f + 6}) {
+        summary->GetWidget(button)->SetColour({255, 128, 0, 255});
         ui->SetTooltip(0xFFFF, 0);
         summary->OnWidgetEvent(button, FERROX_WIDGET_OVER);
-        EXPECT_EQ(ui->m_tooltipText, text) << button;
-        EXPECT_EQ(ui->m_tooltipList, kList);
+        EXPECT_EQ(ui->m_tooltipText, 0xFFFF) << button;
+        uiDrawRecords.clear();
+        summary->GetWidget(button)->Draw(0.0f, 0.0f);
+        if (button != f + 6) {  // a hidden line's button draws nothing
+            ASSERT_EQ(uiDrawRecords.size(), 1u) << button;
+            EXPECT_EQ(uiDrawRecords[0].tint.blue, 255) << button;
+        }
     }
-    ui->SetTooltip(0xFFFF, 0);
-    summary->OnWidgetEvent(f + 6, FERROX_WIDGET_OVER);
-    EXPECT_EQ(ui->m_tooltipText, 0xFFFF);
 
     stats->m_staff.assign(25, record);
     std::vector<uint16_t> down;

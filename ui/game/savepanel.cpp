@@ -37,7 +37,7 @@ bool CSavePanel::WriteSave()
 void CSavePanel::OnAct()
 {
     const std::string name = GetNameText();
-    if (!AcceptName(name))
+    if (!FileCanvasNameAllowed(name))
         return;
     m_pendingPath = FullPath(name + kFilePanelSaveSuffix);
     s_pCurrent = this;

@@ -1,4 +1,4 @@
-// The save panel: new names, the overwrite question, failed saves and refused names.
+// The save panel: new and empty names, the overwrite question, failed saves and refused names.
 #include "ui/game/savepanel.h"
 
 #include <algorithm>
@@ -35,39 +35,21 @@ TEST_F(SavePanelTest, NewNameWritesGameAndThumbnailInTheFolderShownWithoutAQuest
     EXPECT_EQ(panel->GetFolderPath(), "./");
 }
 
-// A save without a name would be the hidden ".fds", listed as a blank row: refused, with a reason that says the
-// name is empty, and such a file left by something else is not listed.
-TEST_F(SavePanelTest, ABlankNameIsRefusedAndANamelessSaveIsNotListed)
+// An empty name saves to ".fds" with the picture ".bmp", listed with an empty name; blanks are a name too.
+TEST_F(SavePanelTest, AnEmptyNameSavesToDotFdsListedWithAnEmptyName)
 {
-    panel->OpenMapsFolder();
-    auto* locale = static_cast<UiTestLocale*>(game->m_pLocale.get());
-    const std::pair<int16_t, uint16_t> empty = {panel->GetTooltipList(), FILE_PANEL_TEXT_EMPTY_NAME};
-    const std::pair<int16_t, uint16_t> refused = {panel->GetTooltipList(), FILE_PANEL_TEXT_REFUSED_NAME};
-    auto said = [locale](const std::pair<int16_t, uint16_t>& text) {
-        return std::count(locale->drawn.begin(), locale->drawn.end(), text);
-    };
-    for (const char* blank : {"", "  "}) {
-        Type(blank);
+    for (const char* name : {"", "  "}) {
+        panel->OpenMapsFolder();
+        Type(name);
         Press(FILE_PANEL_ACT);
-        EXPECT_TRUE(panel->IsNameRefused()) << "'" << blank << "'";
-        // The reason says the name is empty, not what a name may not hold.
-        locale->drawn.clear();
-        panel->Render();
-        EXPECT_EQ(said(empty), 1) << "'" << blank << "'";
-        EXPECT_EQ(said(refused), 0) << "'" << blank << "'";
+        EXPECT_TRUE(notices.questions.empty()) << "'" << name << "'";
+        EXPECT_EQ(Read("maps/" + std::string(name) + ".fds"), "game") << "'" << name << "'";
+        EXPECT_EQ(BmpSize(start / "maps" / (std::string(name) + ".bmp")), std::make_pair(64, 64));
+        EXPECT_TRUE(Resumed());
     }
-    Type("a/b");
-    Press(FILE_PANEL_ACT);
-    locale->drawn.clear();
-    panel->Render();
-    EXPECT_EQ(said(empty), 0);
-    EXPECT_EQ(said(refused), 1);
-    EXPECT_TRUE(seam.saved.empty());
-    EXPECT_FALSE(Exists("maps/.fds"));
-    EXPECT_FALSE(Exists("maps/  .fds"));
-    Touch("maps/.fds", "game");
     panel->OpenMapsFolder();
-    EXPECT_TRUE(Names().empty());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"", "  "}));
+    EXPECT_EQ(panel->GetNameText(), "") << "the first save, selected, names itself";
 }
 
 TEST_F(SavePanelTest, ExistingNameAsksAndOnlyYesReplacesBoth)
@@ -152,28 +134,21 @@ TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
     EXPECT_TRUE(Resumed());
 }
 
-// A refused name writes nothing and keeps the panel open, which says why until the name changes.
-TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSavedAndThePanelSaysWhy)
+// A name that would leave the folder writes nothing and keeps the panel open; the next good name saves.
+TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSaved)
 {
     panel->OpenMapsFolder();
     for (const char* bad : {"../escape", "a/b", "a\\b", ".", ".."}) {
         Type(bad);
-        EXPECT_FALSE(panel->IsNameRefused()) << bad;
         Press(FILE_PANEL_ACT);
-        EXPECT_TRUE(panel->IsNameRefused()) << bad;
     }
     EXPECT_TRUE(seam.saved.empty());
     EXPECT_TRUE(notices.questions.empty());
     EXPECT_FALSE(Exists("escape.fds"));
     EXPECT_TRUE(FerroxGetGameInterface()->GetStack().Holds(panel.get()));
     EXPECT_FALSE(Resumed());
-    Type(".");  // the edited name is not the refused one
-    EXPECT_FALSE(panel->IsNameRefused());
-    Type("..");
-    EXPECT_TRUE(panel->IsNameRefused());
     Type("fine");
     Press(FILE_PANEL_ACT);
-    EXPECT_FALSE(panel->IsNameRefused());
     EXPECT_TRUE(Exists("maps/fine.fds"));
 }
 

@@ -130,7 +130,7 @@ void CStaffSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
     const bool rowButton = m_firstRowButton > 0 && index >= m_firstRowButton && index < m_widgetTotal;
     if (widget && event == FERROX_WIDGET_OVER) {
         if (rowButton)
-            RowButtonOver(widget, index);
+            widget->SetColour(kWhite);
         else
             widget->m_visible = 1;
     } else if (widget && event == FERROX_WIDGET_NOT_OVER) {
@@ -173,16 +173,6 @@ void CStaffSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
 }
 
 // A row button under the pointer lights up and tells what it does, when its line is shown.
-void CStaffSummaryPanel::RowButtonOver(CFerroxWidget* button, int32_t index)
-{
-    button->SetColour(kWhite);
-    CInterface* ui = InterfaceGet();
-    if (!button->m_visible || !ui || GetTooltipList() < 0)
-        return;
-    const bool fire = (index - m_firstRowButton) % kButtonsPerRow == 0;
-    ui->SetTooltip(fire ? STAFF_TEXT_FIRE : STAFF_TEXT_MOVE, GetTooltipList());
-}
-
 // The row button's line: its pair's member is fired (first button) or moved (second).
 void CStaffSummaryPanel::ActOnLine(int32_t index)
 {

@@ -14,7 +14,6 @@
 #include "engine/application/mouse.h"
 #include "engine/data/context.h"
 #include "engine/data/locale.h"
-#include "game/shell/game.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "platform/win32/windows.h"
@@ -33,10 +32,6 @@ constexpr size_t kPaletteIndices = 256;  // an 8-bit index, and a 4-bit one kept
 constexpr int kLastNumber = 99;
 constexpr int kTwoDigits = 10;
 constexpr int kButtonDown = FERROX_BUTTON_DOWN;
-// Labels of buttons laid without their map: the interface's font, dropped to sit on the button's middle.
-constexpr int32_t kLabelFont = 1;
-constexpr float kLabelDrop = 4.0f;
-constexpr float kHalf = 0.5f;
 
 uint32_t ColourKey(const uint8_t* rgba)
 {
@@ -48,16 +43,9 @@ bool IsWhite(const uint8_t* rgba)
     return rgba[0] == kWhiteChannel && rgba[1] == kWhiteChannel && rgba[2] == kWhiteChannel;
 }
 
-// A game file that is there and does not read is named to the player once.
-void ReportDamaged(const std::string& path)
-{
-    if (g_pGame && GxFileExists(path.c_str()))
-        g_pGame->ReportDamagedFile(path.c_str());
-}
-
-// Reads a map beside the background; null when there is none, or when it is damaged (told then, with
-// *damaged set).
-GxImage* ReadMap(const std::string& stem, const char* suffix, bool* damaged)
+// Reads a map beside the background; null when there is none or it does not read, which lays the canvas out as
+// without it.
+GxImage* ReadMap(const std::string& stem, const char* suffix)
 {
     const std::string path = stem + suffix;
     GxImage* map = GxImageRead(path.c_str());
@@ -65,9 +53,6 @@ GxImage* ReadMap(const std::string& stem, const char* suffix, bool* damaged)
         return map;
     if (map)
         GxImageDestroy(map);
-    *damaged = GxFileExists(path.c_str()) != 0;
-    if (*damaged)
-        ReportDamaged(path);
     return nullptr;
 }
 
@@ -178,13 +163,11 @@ void CFerroxCanvas::Update()
     FerroxMousePosition* position = mouse->GetPosition();
     const FerroxPoint point = {position->x - m_x, position->y + m_y};
 
-    CFerroxInterface* ui = FerroxGetGameInterface();
     m_hoveredHotSpot = kFerroxNoHotSpot;
     for (size_t i = 0; i < m_hotSpots.size(); i++) {
         if (m_hotSpots[i]->HitTest(&point)) {
             m_hoveredHotSpot = static_cast<uint16_t>(i);
             position->overInterface = 1;
-            NotePointerArea(ui, m_hotSpots[i].get());
             break;
         }
     }
@@ -210,7 +193,6 @@ void CFerroxCanvas::Update()
             continue;
         }
         position->overInterface = 1;
-        NotePointerArea(ui, widget);
         if (!m_pressed && position->left == kButtonDown) {
             m_pressedIndex = static_cast<int32_t>(i);
             m_pressedEvent = FERROX_WIDGET_PRESSED;
@@ -225,24 +207,10 @@ void CFerroxCanvas::Update()
         OnWidgetEvent(m_pressedIndex, m_pressedEvent);
 }
 
-void CFerroxCanvas::NotePointerArea(CFerroxInterface* ui, const CFerroxWidget* widget) const
-{
-    if (ui)
-        ui->AddPointerArea(m_x + widget->m_x, m_y + widget->m_y, widget->m_width, widget->m_height);
-}
-
 void CFerroxCanvas::Render()
 {
-    for (size_t i = 0; i < m_widgets.size(); i++) {
-        if (i == 1 && m_shownButtons > 0)
-            DrawButtonPlates();
-        // Only the buttons Build laid: widgets a panel adds after them keep their own visibility.
-        if (i > 0 && i <= m_shownButtons)
-            m_widgets[i]->m_visible = 1;
-        m_widgets[i]->Draw(m_x, m_y);
-    }
-    if (m_shownButtons > 0)
-        DrawButtonLabels();
+    for (const std::unique_ptr<CFerroxWidget>& widget : m_widgets)
+        widget->Draw(m_x, m_y);
     if (m_tooltipList >= 0 && static_cast<int16_t>(m_hoveredHotSpot) >= 0)
         ShowTooltip();
     // The hot-spot was found by the last update: a canvas that is not updated (under a modal one) asks for no
@@ -417,15 +385,7 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
         return;
     m_x = x;
     m_y = y;
-    m_buttonsAlwaysShown = false;
-    m_shownButtons = 0;
     AddWidget(FerroxMakeImage(path, 0.0f, 0.0f, scaled));
-    const CFerroxWidget* background = m_widgets.back().get();
-    // The buttons' own look is painted on the background: without it they are drawn always.
-    if (background->m_width <= 0.0f && GxFileExists(path)) {
-        ReportDamaged(path);
-        m_buttonsAlwaysShown = true;
-    }
 
     const std::string text = path;
     const size_t slash = text.rfind('/');
@@ -436,153 +396,81 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
     const std::string folder = slash == std::string::npos ? "" : text.substr(0, slash + 1);
     const std::string stem = text.substr(0, text.size() - kExtensionLength);
     GxImageSetPath(g_pFerroxGame ? g_pFerroxGame->GetImagePath() : "");
-
-    bool damagedMap = false;
-    if (GxImage* map = ReadMap(stem, "_h.png", &damagedMap)) {
-        for (const FerroxMapBlock& block : FerroxDecodeMap(map)) {
-            auto hotSpot = std::make_unique<CFerroxWidget>();
-            // A colour missing from the map leaves its hot-spot empty, so later ones keep their texts.
-            if (block.found) {
-                FerroxWidgetRecord area = {};
-                area.x = static_cast<float>(block.column);
-                area.y = static_cast<float>(block.bottom);
-                area.width = static_cast<float>(block.width);
-                area.height = static_cast<float>(block.height);
-                area.scaled = scaled;
-                hotSpot->Configure(&area);
-            }
-            m_hotSpots.push_back(std::move(hotSpot));
-        }
-        GxImageDestroy(map);
-    }
-
-    damagedMap = false;
-    if (GxImage* map = ReadMap(stem, "_p.png", &damagedMap)) {
+    BuildHotSpots(stem, scaled);
+    if (GxImage* map = ReadMap(stem, "_p.png")) {
         const std::string base = stem.substr(slash == std::string::npos ? 0 : slash + 1);
         if (CFerroxLocale* locale = FerroxGameLocale())
             m_tooltipList = locale->FindTextList(base.c_str());
-        std::vector<FerroxMapBlock> blocks = FerroxDecodeMap(map);
+        const std::vector<FerroxMapBlock> blocks = FerroxDecodeMap(map);
         GxImageDestroy(map);
-        for (size_t k = 0; k < blocks.size(); k++) {
-            if (!blocks[k].found)
-                continue;
-            const std::string file = FerroxFindNumberedFile(folder.c_str(), std::to_string(k + 1).c_str(), true);
-            if (file.empty())
-                continue;
-            const std::string name = folder + file;
-            // A button stands at its colour's first pixel: the top row of the block, counted bottom-up.
-            AddWidget(FerroxMakeImage(name.c_str(), static_cast<float>(blocks[k].column),
-                                      static_cast<float>(blocks[k].bottom + blocks[k].height), scaled));
-        }
-        // The folder names the canvas's buttons 1, 2, ...: a map that places fewer of them (a white picture, another
-        // picture in its place) leaves buttons no one can press, so it is damaged and they are laid without it.
-        const size_t laid = m_widgets.size() - 1;
-        if (!FerroxFindNumberedFile(folder.c_str(), std::to_string(laid + 1).c_str(), true).empty()) {
-            ReportDamaged(stem + "_p.png");
-            m_widgets.resize(1);
-            LayButtonColumn(folder, scaled, *background);
-        }
-    } else if (damagedMap) {
-        const std::string base = stem.substr(slash == std::string::npos ? 0 : slash + 1);
-        if (CFerroxLocale* locale = FerroxGameLocale())
-            m_tooltipList = locale->FindTextList(base.c_str());
-        LayButtonColumn(folder, scaled, *background);
+        LayMappedButtons(folder, blocks, scaled);
     } else {
-        float at = static_cast<float>(static_cast<int32_t>(x));
-        const float row = static_cast<float>(static_cast<int32_t>(y));
-        for (int n = 1; n <= kLastNumber; n++) {
-            if (n != kLastNumber)
-                at += m_widgets.back()->m_width;
-            std::string number = (n < kTwoDigits ? "0" : "") + std::to_string(n);
-            const std::string file = FerroxFindNumberedFile(folder.c_str(), number.c_str(), false);
-            if (file.empty()) {
-                if (n == kLastNumber)
-                    break;
-                n = kLastNumber - 1;
-                continue;
-            }
-            const std::string name = folder + file;
-            AddWidget(FerroxMakeImage(name.c_str(), at, row, scaled));
-        }
+        LayNumberedButtons(folder, x, y, scaled);
     }
     GxImageSetPath("");
     m_widgetCount = static_cast<uint16_t>(m_widgets.size());
-    if (m_buttonsAlwaysShown)
-        m_shownButtons = m_widgets.size() - 1;
 }
 
-// The buttons are pictures made to light over their painted selves: a plate under each keeps them and their labels
-// readable over whatever lies beside or under the canvas.
-void CFerroxCanvas::DrawButtonPlates()
+// Hot-spot k takes the k-th colour found in the map: a colour missing from it moves the later ones down one place
+// and leaves the last hot-spot unfilled.
+void CFerroxCanvas::BuildHotSpots(const std::string& stem, int32_t scaled)
 {
-    if (!m_pPlate) {
-        m_pPlate = std::make_unique<CFerroxPlainBox>(kFerroxTooltipFill, kFerroxTooltipRim);
-        m_pPlate->m_visible = 1;
-    }
-    for (size_t k = 1; k <= m_shownButtons && k < m_widgets.size(); k++) {
-        const CFerroxWidget* button = m_widgets[k].get();
-        m_pPlate->Place(button->m_x, button->m_y, button->m_width, button->m_height);
-        m_pPlate->Draw(m_x, m_y);
-    }
-}
-
-// Each label on its button's middle, in the interface's label font.
-void CFerroxCanvas::DrawButtonLabels() const
-{
-    CFerroxLocale* locale = FerroxGameLocale();
-    CFerroxInterface* ui = FerroxGetGameInterface();
-    CFerroxFont* font = ui ? ui->GetFont(kLabelFont) : nullptr;
-    const size_t labelled = ButtonsNamedByList(m_shownButtons);
-    if (!locale || !font)
+    GxImage* map = ReadMap(stem, "_h.png");
+    if (!map)
         return;
-    for (size_t k = 1; k <= labelled && k < m_widgets.size(); k++) {
-        const CFerroxWidget* button = m_widgets[k].get();
-        const float middle = m_x + button->m_x + button->m_width * kHalf;
-        const float y = m_y + button->m_y + button->m_height * kHalf - kLabelDrop;
-        locale->DrawText(font, m_tooltipList, static_cast<uint16_t>(k - 1), m_x + button->m_x, static_cast<int>(y), 0,
-                         FERROX_ALIGN_MIDDLE, middle, 0, nullptr);
+    const std::vector<FerroxMapBlock> blocks = FerroxDecodeMap(map);
+    GxImageDestroy(map);
+    for (size_t i = 0; i < blocks.size(); i++)
+        m_hotSpots.push_back(std::make_unique<CFerroxWidget>());
+    size_t next = 0;
+    for (const FerroxMapBlock& block : blocks) {
+        if (!block.found)
+            continue;
+        FerroxWidgetRecord area = {};
+        area.x = static_cast<float>(block.column);
+        area.y = static_cast<float>(block.bottom);
+        area.width = static_cast<float>(block.width);
+        area.height = static_cast<float>(block.height);
+        area.scaled = scaled;
+        m_hotSpots[next++]->Configure(&area);
     }
 }
 
-// The canvas's list names its buttons when it holds exactly one text a button, as the menus' lists do.
-size_t CFerroxCanvas::ButtonsNamedByList(size_t buttons) const
+// Button k at the first pixel of placement colour k, from the folder's first file of that number with "_s".
+void CFerroxCanvas::LayMappedButtons(const std::string& folder, const std::vector<FerroxMapBlock>& blocks,
+                                     int32_t scaled)
 {
-    auto* locale = dynamic_cast<CLocale*>(FerroxGameLocale());
-    if (!locale || m_tooltipList < 0 || buttons == 0)
-        return 0;
-    bool past = false;
-    bool last = false;
-    locale->GetText(m_tooltipList, static_cast<uint16_t>(buttons - 1), &last);
-    locale->GetText(m_tooltipList, static_cast<uint16_t>(buttons), &past);
-    return !last && past ? buttons : 0;
-}
-
-// Beside the background, clear of the texts the canvas draws on it, when the screen has room there; else over its
-// left edge.
-void CFerroxCanvas::LayButtonColumn(const std::string& folder, int32_t scaled, const CFerroxWidget& background)
-{
-    m_buttonsAlwaysShown = true;
-    std::vector<CFerroxImage*> column;
-    float height = 0.0f;
-    float width = 0.0f;
-    for (int n = 1; n < kLastNumber; n++) {
-        const std::string file = FerroxFindNumberedFile(folder.c_str(), std::to_string(n).c_str(), true);
+    for (size_t k = 0; k < blocks.size(); k++) {
+        if (!blocks[k].found)
+            continue;
+        const std::string file = FerroxFindNumberedFile(folder.c_str(), std::to_string(k + 1).c_str(), true);
         if (file.empty())
-            break;
+            continue;
         const std::string name = folder + file;
-        std::unique_ptr<CFerroxImage> image = FerroxMakeImage(name.c_str(), 0.0f, 0.0f, scaled);
-        column.push_back(image.get());
-        AddWidget(std::move(image));
-        height += column.back()->m_height;
-        width = std::max(width, column.back()->m_width);
+        // The colour's first pixel: the top row of the block, counted bottom-up.
+        AddWidget(FerroxMakeImage(name.c_str(), static_cast<float>(blocks[k].column),
+                                  static_cast<float>(blocks[k].bottom + blocks[k].height), scaled));
     }
-    const float screenWidth = g_pFerroxGameContext ? static_cast<float>(g_pFerroxGameContext->GetScreenWidth()) : 0.0f;
-    const float beside = background.m_x + background.m_width;
-    const float left = m_x + beside + width <= screenWidth ? beside : 0.0f;
-    float top = std::max(background.m_height, height);
-    for (CFerroxImage* image : column) {
-        top -= image->m_height;
-        image->m_x = left;
-        image->m_y = top;
+}
+
+// Without a placement map: the files "01", "02"... in a row from the canvas position, each after the widget laid
+// before it; at the first missing number only "99" is tried.
+void CFerroxCanvas::LayNumberedButtons(const std::string& folder, float x, float y, int32_t scaled)
+{
+    float at = static_cast<float>(static_cast<int32_t>(x));
+    const float row = static_cast<float>(static_cast<int32_t>(y));
+    for (int n = 1; n <= kLastNumber; n++) {
+        if (n != kLastNumber)
+            at += m_widgets.back()->m_width;
+        const std::string number = (n < kTwoDigits ? "0" : "") + std::to_string(n);
+        const std::string file = FerroxFindNumberedFile(folder.c_str(), number.c_str(), false);
+        if (file.empty()) {
+            if (n == kLastNumber)
+                break;
+            n = kLastNumber - 1;
+            continue;
+        }
+        const std::string name = folder + file;
+        AddWidget(FerroxMakeImage(name.c_str(), at, row, scaled));
     }
 }

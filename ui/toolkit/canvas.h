@@ -2,8 +2,7 @@
 // fonts, the interface base with its canvas stack and menu pages (animated textures live in the engine).
 //
 // The toolkit calls the engine's game base through g_pFerroxGame (its mouse, locale, camera, image path, last key,
-// click sound and the interface it holds), the game object only to name a damaged picture or map to the player
-// (g_pGame), and the graphics library's 2D toolkit and core; a canvas sets the mouse's over-interface flag while
+// click sound and the interface it holds) and the graphics library's 2D toolkit and core; a canvas sets the mouse's over-interface flag while
 // the pointer is over one of its widgets or hot-spots, which the game reads the next frame. The rooms above it
 // (ui/frontend, ui/game) also reach the game's operations, its object manager and its spawner (ARCHITECTURE.md,
 // the game shell). Nothing below calls into it: the engine's game base
@@ -22,6 +21,7 @@
 #include "ui/toolkit/widget.h"
 
 class CFerroxInterface;
+struct FerroxMapBlock;
 
 // Events a canvas raises for its widgets 1 and up each frame.
 enum FerroxWidgetEvent : int32_t {
@@ -52,10 +52,7 @@ public:
     virtual void Render();
     virtual void ShowTooltip();
     // Lays the canvas out from the background picture at path, its "_h.png" hot-spot map and its "_p.png"
-    // placement map (or the numbered files) in the same folder. A damaged picture or map is told to the player
-    // by name; when the placement map or the background is damaged, the buttons are always drawn (without
-    // their map in a column beside the background, or over its left edge), so that the canvas can still be used
-    // and left.
+    // placement map (or, without one that reads, the numbered files "01", "02"...) in the same folder.
     virtual void Build(const char* path, float x, float y, int32_t scaled);
 
     CFerroxWidget* GetWidget(int32_t index) const
@@ -76,9 +73,6 @@ public:
     int32_t GetPressedIndex() const { return m_pressedIndex; }
 
 protected:
-    // Tells the interface the pointer rests on the widget or hot-spot, so that tooltips keep off it.
-    void NotePointerArea(CFerroxInterface* ui, const CFerroxWidget* widget) const;
-
     std::vector<std::unique_ptr<CFerroxWidget>> m_widgets;
     uint16_t m_widgetCount;
     std::vector<std::unique_ptr<CFerroxWidget>> m_hotSpots;
@@ -88,21 +82,13 @@ protected:
     int32_t m_pressed;
     int32_t m_pressedIndex;
     int32_t m_pressedEvent;
-    // Buttons laid without their map or drawn over no background: shown whether or not the pointer is on them.
-    bool m_buttonsAlwaysShown = false;
-    // Buttons 1 to this many are always drawn, each on a plate; the texts of the canvas's list label them when it
-    // holds one a button.
-    size_t m_shownButtons = 0;
 
 private:
-    // Lays the numbered buttons "1", "2"... of the folder in a column from the top of the background down.
-    void LayButtonColumn(const std::string& folder, int32_t scaled, const CFerroxWidget& background);
-    size_t ButtonsNamedByList(size_t buttons) const;
-    void DrawButtonPlates();
-    void DrawButtonLabels() const;
+    void BuildHotSpots(const std::string& stem, int32_t scaled);
+    void LayMappedButtons(const std::string& folder, const std::vector<FerroxMapBlock>& blocks, int32_t scaled);
+    void LayNumberedButtons(const std::string& folder, float x, float y, int32_t scaled);
 
     float m_rect[4];
-    std::unique_ptr<CFerroxPlainBox> m_pPlate;
 };
 
 // The file of a button: the first name, in sorted order, that starts with number and then a non-digit

@@ -2,6 +2,7 @@
 #include "ui/toolkit/canvas.h"
 
 #include <algorithm>
+#include <fstream>
 #include <iterator>
 #include <memory>
 #include <utility>
@@ -70,7 +71,7 @@ TEST_F(CanvasTest, BuildPlacesButtonsInPaletteOrderAndHotSpotsInclusive)
         WriteButton(name);
     UiPicture hot = UiMap(200, 100, 3);
     hot.Block(5, 5, 10, 4, UiPaletteColour(0));
-    // Colour 1 is missing from the map: its hot-spot stays empty and colour 2 keeps its place.
+    // Colour 1 is missing from the map: colour 2 moves down into its place, and the last hot-spot stays unfilled.
     hot.Block(60, 70, 3, 2, UiPaletteColour(2));
     ASSERT_TRUE(hot.Write(Folder() + "base_h.png"));
 
@@ -93,9 +94,10 @@ TEST_F(CanvasTest, BuildPlacesButtonsInPaletteOrderAndHotSpotsInclusive)
     EXPECT_EQ(first->m_y, 5.0f);
     EXPECT_EQ(first->m_width, 9.0f);
     EXPECT_EQ(first->m_height, 3.0f);
-    EXPECT_EQ(canvas.GetHotSpot(1)->m_width, -1.0f);
-    EXPECT_EQ(canvas.GetHotSpot(2)->m_x, 60.0f);
-    EXPECT_EQ(canvas.GetHotSpot(2)->m_y, 70.0f);
+    EXPECT_EQ(canvas.GetHotSpot(1)->m_x, 60.0f);
+    EXPECT_EQ(canvas.GetHotSpot(1)->m_y, 70.0f);
+    for (float value : {canvas.GetHotSpot(2)->m_x, canvas.GetHotSpot(2)->m_y, canvas.GetHotSpot(2)->m_width})
+        EXPECT_EQ(value, -1.0f);
 
     // Edges of the block are inside, one past them is not.
     PointAt(14.0f, 8.0f);
@@ -106,9 +108,9 @@ TEST_F(CanvasTest, BuildPlacesButtonsInPaletteOrderAndHotSpotsInclusive)
     EXPECT_EQ(canvas.GetHoveredHotSpot(), kFerroxNoHotSpot);
     PointAt(62.0f, 71.0f);
     canvas.Update();
-    EXPECT_EQ(canvas.GetHoveredHotSpot(), 2);
+    EXPECT_EQ(canvas.GetHoveredHotSpot(), 1);
     canvas.Render();
-    EXPECT_EQ(Interface()->m_tooltipText, 2);
+    EXPECT_EQ(Interface()->m_tooltipText, 1);
     EXPECT_EQ(Interface()->m_tooltipList, 1);
     EXPECT_EQ(uiDrawRecords.size(), 4u);
     // Not updated since (under a modal canvas), it asks for no tooltip: the pointer may have left long ago.
@@ -141,19 +143,28 @@ TEST_F(CanvasTest, WhiteFirstPixelGivesNoHotSpotsAndTwelveButtonsKeepTheirNumber
     canvas.Release();
 }
 
+// Without a placement map, or with one that does not read (which is the same), the numbered files are laid in a
+// row, and nothing else is drawn with them.
 TEST_F(CanvasTest, NumberedFilesStopAtTheFirstGapThenTry99)
 {
     WriteBackground(100, 20);
-    for (const char* name : {"01_a.png", "02_b.png", "04_d.png", "99_z.png"})
+    for (const char* name : {"01_a.png", "02_b.png", "04_d.png", "99_z.png", "1_s.png"})
         WriteButton(name, 10, 20);
-    CFerroxCanvas canvas;
-    canvas.Build((Folder() + "base.png").c_str(), 3.7f, 5.2f, 0);
-    ASSERT_EQ(canvas.GetWidgetCount(), 4);
-    EXPECT_NE(std::string(canvas.GetWidget(3)->GetName()).find("99_z"), std::string::npos);
-    EXPECT_EQ(canvas.GetWidget(1)->m_x, 103.0f);  // the canvas x truncated, then the background's width
-    EXPECT_EQ(canvas.GetWidget(2)->m_x, 113.0f);
-    EXPECT_EQ(canvas.GetWidget(1)->m_y, 5.0f);
-    canvas.Release();
+    for (const bool damaged : {false, true}) {
+        if (damaged)
+            std::ofstream(Folder() + "base_p.png", std::ios::binary) << "\x89PNG\r\n\x1a\n cut short";
+        CFerroxCanvas canvas;
+        canvas.Build((Folder() + "base.png").c_str(), 3.7f, 5.2f, 0);
+        ASSERT_EQ(canvas.GetWidgetCount(), 4) << damaged;
+        EXPECT_NE(std::string(canvas.GetWidget(3)->GetName()).find("99_z"), std::string::npos);
+        EXPECT_EQ(canvas.GetWidget(1)->m_x, 103.0f);  // the canvas x truncated, then the background's width
+        EXPECT_EQ(canvas.GetWidget(2)->m_x, 113.0f);
+        EXPECT_EQ(canvas.GetWidget(1)->m_y, 5.0f);
+        uiDrawRecords.clear();
+        canvas.Render();
+        EXPECT_EQ(uiDrawRecords.size(), 4u) << "the background and the three buttons alone";
+        canvas.Release();
+    }
 }
 
 TEST_F(CanvasTest, MissingBackgroundIsAnImageThatIsNeverHit)

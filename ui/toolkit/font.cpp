@@ -28,16 +28,8 @@ constexpr const char16_t* kCaret = u" *";
 constexpr int32_t kFirstKeyName = 0x80;
 constexpr int32_t kLastKeyName = 0xB1;
 constexpr int32_t kNoKey = 0xFF;
-constexpr int32_t kLastWideCode = 0xFFFF;
-constexpr int32_t kFirstSurrogate = 0xD800;
-constexpr int32_t kLastSurrogate = 0xDFFF;
 constexpr GxUInt8 kNearestFilter = gxFILTERNEAREST;
 constexpr GxUInt8 kFontPageFilter = gxFILTERLINEAR;
-constexpr char16_t kSpace = u' ';
-constexpr char16_t kNoBreakSpace = u'\u00A0';
-constexpr char16_t kOpeningGuillemet = u'\u00AB';
-// Marks that keep the word before them, and the one that keeps the word after it.
-constexpr const char16_t* kMarksAfterWords = u"?!:;\u00BB";
 
 FerroxFontImplFactory g_fontFactory = nullptr;
 FerroxTextObserver g_textObserver = nullptr;
@@ -69,15 +61,6 @@ std::string ToolkitString(const Gx2DFont* font, const std::u16string& text)
     return bytes;
 }
 
-// Length of the last UTF-8 character of a non-empty text, so that erasing never leaves half a sequence.
-size_t LastCharacterLength(const std::string& text)
-{
-    size_t at = text.size() - 1;
-    while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
-        at--;
-    return text.size() - at;
-}
-
 }  // namespace
 
 // ---- Placement and conversion ----
@@ -92,20 +75,6 @@ float FerroxFontPlace(float x, float middleX, int32_t alignment, float width, fl
 }
 
 void FerroxSetFontImplFactory(FerroxFontImplFactory factory) { g_fontFactory = factory; }
-
-std::u16string FerroxKeepMarksWithWords(std::u16string text)
-{
-    for (size_t i = 0; i < text.size(); i++) {
-        if (text[i] != kSpace)
-            continue;
-        const bool beforeMark =
-            i + 1 < text.size() && std::u16string(kMarksAfterWords).find(text[i + 1]) != std::u16string::npos;
-        const bool afterOpening = i > 0 && text[i - 1] == kOpeningGuillemet;
-        if (beforeMark || afterOpening)
-            text[i] = kNoBreakSpace;
-    }
-    return text;
-}
 
 void FerroxSetTextObserver(FerroxTextObserver observer, void* context)
 {
@@ -207,16 +176,11 @@ void CFerroxFontImpl::DrawText(const char* text, float x, float y, int32_t highl
 void CFerroxFontImpl::DrawWideText(const char16_t* text, float x, float y, int32_t highlight, int32_t alignment,
                                    float middleX, int32_t scaled, const FerroxTextBox* box)
 {
-    std::u16string shown = text ? std::u16string(text) : std::u16string();
-    // Only a flowed text breaks lines; a font without the no-break space would draw none there.
-    if (box && HasNoBreakSpace())
-        shown = FerroxKeepMarksWithWords(std::move(shown));
+    const std::u16string shown = text ? std::u16string(text) : std::u16string();
     if (g_textObserver)
         g_textObserver(shown, g_textObserverContext);
     Show(shown, x, y, highlight, alignment, middleX, scaled, box);
 }
-
-bool CFerroxFontImpl::HasNoBreakSpace() { return m_pFont && Gx2DFontGetGlyph(m_pFont, kNoBreakSpace) != nullptr; }
 
 void CFerroxFontImpl::Show(const std::u16string& text, float x, float y, int32_t highlight, int32_t alignment,
                            float middleX, int32_t scaled, const FerroxTextBox* box)
@@ -323,15 +287,9 @@ void CFerroxTextField::Configure(const FerroxWidgetRecord* record)
 
 namespace {
 
-// The UTF-8 form of a typed key code; empty for the codes that name keys and for what is no character.
-std::string TypedText(int32_t key)
-{
-    if (key <= 0 || (key >= kFirstKeyName && key <= kLastKeyName) || key == kNoKey || key > kLastWideCode)
-        return {};
-    if (key >= kFirstSurrogate && key <= kLastSurrogate)
-        return {};
-    return FerroxUtf16ToUtf8(std::u16string(1, static_cast<char16_t>(key)));
-}
+// Whether a key code is typed into the text as one byte: codes below and above those that name keys, but not the
+// key table's "no such key" nor a code wider than a byte.
+bool Typed(int32_t key) { return key > 0 && (key < kFirstKeyName || key > kLastKeyName) && key < kNoKey; }
 
 }  // namespace
 
@@ -339,18 +297,17 @@ void CFerroxTextField::Update()
 {
     m_blink = (m_blink + 1) % kBlinkPeriod;
     const int32_t key = g_pFerroxGame ? g_pFerroxGame->GetLastKey()->keyCode : 0;
-    // Erasing and the width limit take a whole character: a part of one would leave the text invalid UTF-8.
     if (key == kFerroxKeyErase || key == kFerroxKeyBackspace) {
         if (!m_text.empty()) {
-            m_text.erase(m_text.size() - LastCharacterLength(m_text));
+            m_text.pop_back();
             Rebuild();
         }
-    } else if (const std::string typed = TypedText(key); !typed.empty()) {
-        m_text += typed;
+    } else if (Typed(key)) {
+        m_text.push_back(static_cast<char>(key));
         Rebuild();
     }
     if (m_maxWidth > 0.0f && !m_text.empty() && m_pFont && m_pFont->GetStringWidth(m_wide.c_str()) > m_maxWidth) {
-        m_text.erase(m_text.size() - LastCharacterLength(m_text));
+        m_text.pop_back();
         Rebuild();
     }
 }

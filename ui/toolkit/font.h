@@ -17,11 +17,6 @@ struct Gx2DBrush;
 // middle x.
 float FerroxFontPlace(float x, float middleX, int32_t alignment, float width, float unit);
 
-// The text with each space before "?", "!", ":", ";" or a closing guillemet, and after an opening one, made a
-// no-break space: flowed into a box, the mark then never stands alone at the start of a line (French sets
-// these marks apart from their word).
-std::u16string FerroxKeepMarksWithWords(std::u16string text);
-
 // Sees every text a font draws, as drawn, on the drawing thread; null stops it. Only the play test watches.
 typedef void (*FerroxTextObserver)(const std::u16string& text, void* context);
 void FerroxSetTextObserver(FerroxTextObserver observer, void* context);
@@ -51,8 +46,6 @@ public:
 protected:
     // Width of a UTF-16 text in pixels (0 without a font or a 2D camera).
     virtual float MeasureUtf16(const char16_t* text);
-    // Whether the font draws a no-break space; a font that lacks one keeps plain spaces.
-    virtual bool HasNoBreakSpace();
     // Draws one text; the recording twin replaces it.
     virtual void Show(const std::u16string& text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
                       int32_t scaled, const FerroxTextBox* box);

@@ -65,19 +65,15 @@ void See(const std::u16string& text, void* context)
     ++*static_cast<int*>(context);
 }
 
-TEST_F(RealFontTest, MarksKeepTheirWordOnlyInABoxAndOnlyWithANoBreakSpace)
+// A text is drawn as it is given, flowed or not; the observer sees each text once.
+TEST_F(RealFontTest, TextsAreDrawnAsGivenAndObservedOnce)
 {
-    EXPECT_EQ(u"Pardon\u00A0? \u00AB\u00A0Oui\u00A0\u00BB\u00A0! a\u00A0: b\u00A0; c\u00A0?d  x",
-              FerroxKeepMarksWithWords(u"Pardon ? \u00AB Oui \u00BB ! a : b ; c ?d  x"));
-    EXPECT_EQ(u" ", FerroxKeepMarksWithWords(u" "));
-
     int seen = 0;
     g_seen.clear();
     FerroxSetTextObserver(See, &seen);
     CFerroxFont font;
     ASSERT_EQ(font.Load((folder.string() + "/test").c_str(), 0, 0), 1);
     const FerroxTextBox box = {0.0f, 0.0f, 200.0f, 40.0f};
-    // This font has no no-break space: a flowed text keeps its spaces rather than lose them.
     font.DrawText("ab ?", 0.0f, 0.0f, 0, 0, 0.0f, 0, &box);
     FerroxSetTextObserver(nullptr, &seen);
     font.DrawText("ba ?", 0.0f, 0.0f, 0, 0, 0.0f, 0, &box);
@@ -141,9 +137,9 @@ TEST_F(TextFieldTest, CaretShowsTenFramesAndHidesTen)
     EXPECT_EQ(field.GetBlink(), 0);
 }
 
-// Codes below 0x80 join as themselves, codes above 0xB1 as their UTF-8 form; the key names between (but 0xA8,
-// which erases) and the table's "no key" 0xFF are ignored. Erasing takes a whole character.
-TEST_F(TextFieldTest, TypesCharactersInUtf8AndErasesWholeCharacters)
+// Codes below 0x80 and above 0xB1 join as one byte each; the key names between (but 0xA8, which erases) and the
+// table's "no key" 0xFF are ignored. Erasing takes one byte.
+TEST_F(TextFieldTest, TypesOneByteACodeAndErasesOneByte)
 {
     Type('c');
     Type(0x7E);
@@ -152,13 +148,13 @@ TEST_F(TextFieldTest, TypesCharactersInUtf8AndErasesWholeCharacters)
     Type(0x9F);
     Type(0xB1);
     EXPECT_EQ(field.GetText(), "abc~");
-    Type(0xC9);  // E acute
     Type(0xB2);  // the first code past the key names
-    Type(0xDF);  // sharp s
-    EXPECT_EQ(field.GetText(), "abc~\xC3\x89\xC2\xB2\xC3\x9F");
-    EXPECT_EQ(std::u16string(field.GetWideText()), u"abc~\u00C9\u00B2\u00DF");
+    Type(0xC3);
+    Type(0xA9);  // ignored: a key name's code
+    Type(0xFE);
+    EXPECT_EQ(field.GetText(), "abc~\xB2\xC3\xFE");
     Type(kFerroxKeyBackspace);
-    EXPECT_EQ(field.GetText(), "abc~\xC3\x89\xC2\xB2");
+    EXPECT_EQ(field.GetText(), "abc~\xB2\xC3");
     Type(kFerroxKeyErase);
     Type(kFerroxKeyErase);
     EXPECT_EQ(field.GetText(), "abc~");
@@ -169,7 +165,8 @@ TEST_F(TextFieldTest, TypesCharactersInUtf8AndErasesWholeCharacters)
     EXPECT_EQ(std::u16string(field.GetWideText()), u"");
 }
 
-TEST_F(TextFieldTest, WidthLimitCutsOneCharacterAFrameAndKeepsUtf8Whole)
+// A multi-byte text is cut byte by byte by erasing and by the width limit; what is left still converts.
+TEST_F(TextFieldTest, WidthLimitAndErasingCutOneByteAFrame)
 {
     field.SetMaxWidth(3 * CRecordingFontImpl::kCharWidth);
     field.SetText("abcde");
@@ -179,35 +176,16 @@ TEST_F(TextFieldTest, WidthLimitCutsOneCharacterAFrameAndKeepsUtf8Whole)
     EXPECT_EQ(field.GetText(), "abc");
     Type('x');  // added and cut again within the frame
     EXPECT_EQ(field.GetText(), "abc");
-    Type(0xE9);  // a two-byte character goes whole
-    EXPECT_EQ(field.GetText(), "abc");
-    field.SetText("ab\xE2\x82\xAC\xC3\xA9");  // a, b, euro sign, e acute
-    field.Update();
-    EXPECT_EQ(field.GetText(), "ab\xE2\x82\xAC");
 
     field.SetMaxWidth(0.0f);
     field.SetText("a\xC3\xA9\xE2\x82\xAC");  // a, e acute, euro sign
     EXPECT_EQ(std::u16string(field.GetWideText()), u"a\u00E9\u20AC");
     Type(kFerroxKeyErase);
-    EXPECT_EQ(field.GetText(), "a\xC3\xA9");
+    EXPECT_EQ(field.GetText(), "a\xC3\xA9\xE2\x82");
     Type(kFerroxKeyBackspace);
-    EXPECT_EQ(field.GetText(), "a");
-}
-
-TEST_F(TextFieldTest, FlowedTextsKeepTheirMarksAndEveryTextIsObserved)
-{
-    int seen = 0;
-    g_seen.clear();
-    FerroxSetTextObserver(See, &seen);
-    const FerroxTextBox box = {0.0f, 0.0f, 100.0f, 40.0f};
-    font->DrawText("Quitter ?", 0.0f, 0.0f, 0, 0, 0.0f, 0, &box);
-    font->DrawWideText(u"Quitter ?", 0.0f, 0, 0, 0, 0.0f, 0, nullptr);
-    field.Render(0.0f, 0.0f);
-    FerroxSetTextObserver(nullptr, nullptr);
-    EXPECT_EQ(seen, 3);
-    EXPECT_EQ(g_seen, (std::vector<std::u16string>{u"Quitter\u00A0?", u"Quitter ?", u"ab *"}));
-    ASSERT_EQ(uiDrawRecords.size(), 3u);
-    EXPECT_EQ(uiDrawRecords[0].picture, "Quitter\xA0?");  // what the flow was given
+    Type(kFerroxKeyBackspace);
+    EXPECT_EQ(field.GetText(), "a\xC3\xA9");
+    EXPECT_EQ(std::u16string(field.GetWideText()), u"a\u00E9");
 }
 
 TEST_F(TextFieldTest, FieldIsAlwaysHitAndDrawsNothingWithoutAFont)

@@ -1,5 +1,5 @@
-// Interface base: tooltip selection, the tooltip's fields frame by frame with its plate, reset and the 2D render
-// states.
+// Interface base: tooltip selection, the tooltip's fields frame by frame and where it is drawn, reset and the 2D
+// render states.
 #include "ui/toolkit/interface.h"
 
 #include <memory>
@@ -65,18 +65,20 @@ TEST_F(InterfaceTest, StackUpdatesAndDrawsOpenCanvases)
     canvas.Release();
 }
 
-// Draws text `index` of a list as "tip<index>" and counts the calls.
+// Draws text `index` of a list as "tip<index>" where it is asked to, and counts the calls and what they asked.
 class TipLocale : public UiTestLocale {
 public:
-    void DrawText(CFerroxWideTextFont* font, int16_t, uint16_t index, float, int, int highlight, int alignment,
+    void DrawText(CFerroxWideTextFont* font, int16_t, uint16_t index, float x, int y, int highlight, int alignment,
                   float middleX, int scaled, const FerroxTextBox* box) override
     {
         ++calls;
+        lastScaled = scaled;
         const std::string text = "tip" + std::to_string(index);
         const std::u16string wide(text.begin(), text.end());
-        font->DrawWideText(wide.c_str(), 0.0f, 0, highlight, alignment, middleX, scaled, box);
+        font->DrawWideText(wide.c_str(), x, y, highlight, alignment, middleX, scaled, box);
     }
     int calls = 0;
+    int lastScaled = -1;
 };
 
 // An interface whose frame ends with the tooltip's step, as the game's interfaces do, in a font of its own.
@@ -134,17 +136,19 @@ protected:
     {
         PointAt(x, y);
         ui->Update(seconds);
-        if (spot) {
-            ui->AddPointerArea(spot[0], spot[1], spot[2], spot[3]);
+        if (spot)
             ui->SetTooltip(text, kList);
-        }
         uiDrawRecords.clear();
         locale->calls = 0;
         ui->Render();
         std::vector<std::string> tips;
-        for (const UiDrawRecord& record : uiDrawRecords)
-            if (record.picture.rfind("tip", 0) == 0)
+        drawn.clear();
+        for (const UiDrawRecord& record : uiDrawRecords) {
+            if (record.picture.rfind("tip", 0) == 0) {
                 tips.push_back(record.picture);
+                drawn.push_back(record);
+            }
+        }
         EXPECT_EQ(static_cast<size_t>(locale->calls), tips.size()) << "the text is drawn once a frame";
         return tips;
     }
@@ -163,17 +167,19 @@ protected:
         EXPECT_FLOAT_EQ(ui->m_tooltipX, x);
         EXPECT_FLOAT_EQ(ui->m_tooltipY, y);
     }
-    // The plate shows right of the position and off the hot-spot.
-    void ExpectPlateBesideOff(float x, const float* spot) const
+    // The text alone, left-aligned from the tooltip position, unscaled and unboxed: nothing else is drawn.
+    void ExpectDrawnAt(float x, float y) const
     {
-        const CFerroxPlainBox& plate = ui->GetTooltipBox();
-        EXPECT_EQ(plate.m_visible, 1);
-        EXPECT_FLOAT_EQ(plate.m_x, x + kFerroxTooltipPointer);
-        const bool apart = plate.m_x >= spot[0] + spot[2] || plate.m_x + plate.m_width <= spot[0] ||
-                           plate.m_y >= spot[1] + spot[3] || plate.m_y + plate.m_height <= spot[1];
-        EXPECT_TRUE(apart) << "the plate covers the hot-spot";
+        ASSERT_EQ(drawn.size(), 1u);
+        EXPECT_EQ(uiDrawRecords.size(), 1u) << "a tooltip has no plate";
+        EXPECT_FLOAT_EQ(drawn[0].x, x);
+        EXPECT_FLOAT_EQ(drawn[0].y, y);
+        EXPECT_EQ(drawn[0].alignment, FERROX_ALIGN_LEFT);
+        EXPECT_FALSE(drawn[0].boxed);
+        EXPECT_EQ(locale->lastScaled, 0);
     }
 
+    std::vector<UiDrawRecord> drawn;
     TipLocale* locale = nullptr;
     TipInterface* ui = nullptr;
 };
@@ -195,22 +201,20 @@ TEST_F(TooltipSteps, ShortHoverThenTheDelayRunOutThenGone)
     EXPECT_TRUE(Frame(0.25f, 112.0f, 106.0f, kSpotA, 2).empty());
     EXPECT_FLOAT_EQ(ui->delay, 0.1f);
     ExpectRequest(2, kList);
-    EXPECT_EQ(ui->GetTooltipBox().m_visible, 0);
 
     EXPECT_EQ(Frame(0.25f, 114.0f, 107.0f, kSpotA, 2), std::vector<std::string>{"tip2"});
     EXPECT_FLOAT_EQ(ui->delay, -0.15f);
     ExpectRequest(kNone, TipInterface::kDefaultList);
     ExpectLast(2, kList);
     ExpectPosition(114.0f, 107.0f);
-    ExpectPlateBesideOff(114.0f, kSpotA);
+    ExpectDrawnAt(114.0f, 107.0f);
 
     EXPECT_EQ(Frame(0.25f, 120.0f, 110.0f, kSpotA, 2), std::vector<std::string>{"tip2"});
     ExpectPosition(114.0f, 107.0f);
-    ExpectPlateBesideOff(114.0f, kSpotA);
+    ExpectDrawnAt(114.0f, 107.0f);
     EXPECT_FLOAT_EQ(ui->delay, -0.15f);
 
     EXPECT_TRUE(Frame(0.25f, 300.0f, 300.0f).empty());
-    EXPECT_EQ(ui->GetTooltipBox().m_visible, 0);
     EXPECT_FLOAT_EQ(ui->delay, 0.6f);
     ExpectPosition(300.0f, 300.0f);
     ExpectLast(2, kList);
@@ -218,7 +222,7 @@ TEST_F(TooltipSteps, ShortHoverThenTheDelayRunOutThenGone)
 }
 
 // The pointer leaves during the delay: the request stays and is drawn once, at the pointer, when the delay runs
-// out, still off the hot-spot that asked; the next frame without a request starts the delay again.
+// out; the next frame without a request starts the delay again.
 TEST_F(TooltipSteps, LeavingDuringTheDelayDrawsOnceWhenItRunsOut)
 {
     EXPECT_TRUE(Frame(0.25f, 110.0f, 105.0f, kSpotA, 4).empty());
@@ -229,10 +233,9 @@ TEST_F(TooltipSteps, LeavingDuringTheDelayDrawsOnceWhenItRunsOut)
     ExpectRequest(kNone, TipInterface::kDefaultList);
     ExpectLast(4, kList);
     ExpectPosition(96.0f, 94.0f);
-    ExpectPlateBesideOff(96.0f, kSpotA);
+    ExpectDrawnAt(96.0f, 94.0f);
 
     EXPECT_TRUE(Frame(0.25f, 97.0f, 93.0f).empty());
-    EXPECT_EQ(ui->GetTooltipBox().m_visible, 0);
     EXPECT_FLOAT_EQ(ui->delay, 0.6f);
     ExpectPosition(97.0f, 93.0f);
 }
@@ -246,7 +249,7 @@ TEST_F(TooltipSteps, MovingBetweenHotSpotsAndTheSameTooltipAgain)
     EXPECT_EQ(Frame(0.05f, 210.0f, 108.0f, kSpotB, 3), std::vector<std::string>{"tip3"});
     ExpectLast(3, kList);
     ExpectPosition(210.0f, 108.0f);
-    ExpectPlateBesideOff(210.0f, kSpotB);
+    ExpectDrawnAt(210.0f, 108.0f);
 
     EXPECT_TRUE(Frame(0.25f, 195.0f, 95.0f).empty());
     ExpectPosition(195.0f, 95.0f);
@@ -255,7 +258,7 @@ TEST_F(TooltipSteps, MovingBetweenHotSpotsAndTheSameTooltipAgain)
     EXPECT_EQ(Frame(0.25f, 220.0f, 112.0f, kSpotB, 3), std::vector<std::string>{"tip3"});
     ExpectPosition(195.0f, 95.0f);
     ExpectLast(3, kList);
-    ExpectPlateBesideOff(195.0f, kSpotB);
+    ExpectDrawnAt(195.0f, 95.0f);
 }
 
 // A press leaves the tooltip as it is: drawn while the pointer rests on what asks for it, gone (the delay back at
@@ -267,7 +270,6 @@ TEST_F(TooltipSteps, APressLeavesTheTooltipAndLeavingPutsItAway)
     EXPECT_EQ(Frame(0.05f, 110.0f, 105.0f, kSpotA, 2), std::vector<std::string>{"tip2"});
     EXPECT_EQ(Frame(0.05f, 110.0f, 105.0f, kSpotA, 2), std::vector<std::string>{"tip2"});
     EXPECT_TRUE(Frame(0.05f, 300.0f, 300.0f).empty());
-    EXPECT_EQ(ui->GetTooltipBox().m_visible, 0);
     EXPECT_FLOAT_EQ(ui->delay, 0.6f);
     mouse->GetPosition()->left = FERROX_BUTTON_UP;
     EXPECT_TRUE(Frame(0.05f, 300.0f, 300.0f).empty());

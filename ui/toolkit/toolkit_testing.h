@@ -61,7 +61,7 @@ public:
     FerroxColour GetColour() const { return m_colour; }
 
 protected:
-    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t) override { return nullptr; }
+    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t, int32_t) override { return nullptr; }
     bool CreateBrush() override { return true; }
 
 private:
@@ -92,7 +92,6 @@ public:
     float GetHeight() override { return m_loaded ? kHeight : 0.0f; }
 
 protected:
-    bool HasNoBreakSpace() override { return m_loaded; }
     void Show(const std::u16string& text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
               int32_t, const FerroxTextBox* box) override
     {

@@ -33,9 +33,9 @@ constexpr int32_t kBytesPerPixel = 4;
 constexpr size_t kExtensionLength = 4;
 constexpr const char* kMaskSuffix = " alpha.bmp";
 constexpr FerroxColour kWhite = {255, 255, 255, 255};
-constexpr const char* kPictureExtension = ".png";
-// The names of the languages' own pictures, by language index (English is the picture itself).
-constexpr const char* kLanguageSuffixes[] = {"", "ger", "fre"};
+constexpr int32_t kWideDepth = 32;
+constexpr int32_t kNarrowDepth = 16;
+constexpr int32_t kNarrowBytes = 2;
 
 float g_scaleX = 1.0f;
 float g_scaleY = 1.0f;
@@ -48,12 +48,6 @@ struct ImagePathScope {
 };
 
 const char* GameImagePath() { return g_pFerroxGame ? g_pFerroxGame->GetImagePath() : ""; }
-
-int32_t GameLanguage()
-{
-    CFerroxLocale* locale = FerroxGameLocale();
-    return locale ? locale->GetLanguage() : 0;
-}
 
 // A new widget of the kind, configured from the record.
 template <typename T>
@@ -129,17 +123,6 @@ GxImage* ReadPicture(const FerroxWidgetRecord* record, const char* name)
 }  // namespace
 
 // ---- Scale factors and screen ----
-
-std::string FerroxLanguagePicture(const char* name, int32_t language)
-{
-    const std::string text = name ? name : "";
-    const size_t length = std::strlen(kPictureExtension);
-    if (language <= 0 || language >= static_cast<int32_t>(std::size(kLanguageSuffixes)) || text.size() <= length ||
-        text.compare(text.size() - length, length, kPictureExtension) != 0)
-        return text;
-    const std::string own = text.substr(0, text.size() - length) + kLanguageSuffixes[language] + kPictureExtension;
-    return GxFileExists(own.c_str()) ? own : text;
-}
 
 void FerroxSetInterfaceScale(float horizontal, float vertical)
 {
@@ -258,7 +241,7 @@ void CFerroxImageImpl::Load(const FerroxWidgetRecord* record, float* rect, const
     GxImage* picture = nullptr;
     {
         ImagePathScope scope(GameImagePath());
-        picture = ReadPicture(record, FerroxLanguagePicture(name, GameLanguage()).c_str());
+        picture = ReadPicture(record, name);
     }
     rect[0] = record->x * sx;
     rect[1] = record->y * sy;
@@ -322,14 +305,81 @@ void CopyTileRow(const GxImage* picture, const std::vector<uint8_t>& palette, in
     }
 }
 
+// The alpha the tile's format keeps, which the hit test reads: none (every pixel hits) without an alpha channel.
+void KeepFormatAlpha(int32_t format, std::vector<uint8_t>* alpha)
+{
+    constexpr uint8_t kTopBit = 0x80;
+    constexpr uint8_t kTopNibble = 0xF0;
+    if (format == gxRASTERFORMAT1555) {
+        for (uint8_t& a : *alpha)
+            a &= kTopBit;
+    } else if (format == gxRASTERFORMAT4444) {
+        for (uint8_t& a : *alpha)
+            a &= kTopNibble;
+    } else if (format != gxRASTERFORMAT8888) {
+        alpha->clear();
+    }
+}
+
 }  // namespace
 
-void CFerroxImageImpl::CutIntoTiles(const GxImage* picture, float sx, float sy)
+int32_t FerroxImageTileFormat(GxImage* picture)
+{
+    GxInt32 width = 0;
+    GxInt32 height = 0;
+    GxInt32 depth = 0;
+    GxInt32 format = 0;
+    if (!GxImageFindRasterFormat(picture, gxRASTERTYPETEXTURE, &width, &height, &depth, &format))
+        return gxRASTERFORMAT8888;
+    switch (format & gxRASTERFORMATPIXELFORMATMASK) {
+    case gxRASTERFORMAT1555:
+    case gxRASTERFORMAT565:
+    case gxRASTERFORMAT4444:
+    case gxRASTERFORMAT888:
+    case gxRASTERFORMAT555:
+        return format & gxRASTERFORMATPIXELFORMATMASK;
+    default:
+        // Palette pictures ask for their entries' format; a tile holds the colours themselves.
+        return gxRASTERFORMAT8888;
+    }
+}
+
+uint16_t FerroxImagePackPixel(const uint8_t* bgra, int32_t format)
+{
+    const uint32_t b = bgra[0];
+    const uint32_t g = bgra[1];
+    const uint32_t r = bgra[2];
+    const uint32_t a = bgra[3];
+    uint32_t packed = 0;
+    switch (format) {
+    case gxRASTERFORMAT1555:
+        packed = (a >> 7) << 15 | (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+        break;
+    case gxRASTERFORMAT4444:
+        packed = (a >> 4) << 12 | (r >> 4) << 8 | (g >> 4) << 4 | b >> 4;
+        break;
+    case gxRASTERFORMAT565:
+        packed = (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
+        break;
+    case gxRASTERFORMAT555:
+        packed = (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+        break;
+    default:
+        break;
+    }
+    // Pure black never reaches a texture: it is the colour key.
+    if (packed == 0 && (format == gxRASTERFORMAT565 || format == gxRASTERFORMAT555))
+        packed = 1;
+    return static_cast<uint16_t>(packed);
+}
+
+void CFerroxImageImpl::CutIntoTiles(GxImage* picture, float sx, float sy)
 {
     std::vector<int32_t> widths = FerroxImageTileSizes(picture->width);
     std::vector<int32_t> heights = FerroxImageTileSizes(picture->height);
     std::vector<uint8_t> bgra;
     const std::vector<uint8_t> palette = ConvertedPalette(picture);
+    const int32_t format = FerroxImageTileFormat(picture);
     int32_t column = 0;
     for (int32_t width : widths) {
         int32_t row = 0;
@@ -337,13 +387,15 @@ void CFerroxImageImpl::CutIntoTiles(const GxImage* picture, float sx, float sy)
             FerroxImageTile tile;
             tile.pixelWidth = width;
             tile.pixelHeight = height;
+            tile.format = format;
             tile.alpha.resize(static_cast<size_t>(width) * height);
             bgra.resize(static_cast<size_t>(width) * height * kBytesPerPixel);
             for (int32_t y = 0; y < height; y++) {
                 const size_t at = static_cast<size_t>(y) * width;
                 CopyTileRow(picture, palette, column, row + y, width, &bgra[at * kBytesPerPixel], &tile.alpha[at]);
             }
-            tile.texture = CreateTexture(bgra.data(), width, height);
+            KeepFormatAlpha(format, &tile.alpha);
+            tile.texture = CreateTexture(bgra.data(), width, height, format);
             tile.x = static_cast<float>(column) * sx;
             tile.y = static_cast<float>(picture->height - row - height) * sy;
             tile.width = static_cast<float>(width) * sx;
@@ -355,9 +407,10 @@ void CFerroxImageImpl::CutIntoTiles(const GxImage* picture, float sx, float sy)
     }
 }
 
-GxTexture* CFerroxImageImpl::CreateTexture(const uint8_t* bgra, int32_t width, int32_t height)
+GxTexture* CFerroxImageImpl::CreateTexture(const uint8_t* bgra, int32_t width, int32_t height, int32_t format)
 {
-    GxRaster* raster = GxRasterCreate(width, height, 32, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    const bool wide = format == gxRASTERFORMAT8888 || format == gxRASTERFORMAT888;
+    GxRaster* raster = GxRasterCreate(width, height, wide ? kWideDepth : kNarrowDepth, gxRASTERTYPETEXTURE | format);
     if (!raster)
         return nullptr;
     GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
@@ -365,9 +418,19 @@ GxTexture* CFerroxImageImpl::CreateTexture(const uint8_t* bgra, int32_t width, i
         GxRasterDestroy(raster);
         return nullptr;
     }
-    size_t rowBytes = static_cast<size_t>(width) * kBytesPerPixel;
-    for (int32_t y = 0; y < height; y++)
-        std::memcpy(pixels + static_cast<size_t>(y) * raster->stride, bgra + y * rowBytes, rowBytes);
+    const size_t rowPixels = static_cast<size_t>(width);
+    for (int32_t y = 0; y < height; y++) {
+        GxUInt8* row = pixels + static_cast<size_t>(y) * raster->stride;
+        const uint8_t* from = bgra + y * rowPixels * kBytesPerPixel;
+        if (wide) {
+            std::memcpy(row, from, rowPixels * kBytesPerPixel);
+            continue;
+        }
+        for (size_t x = 0; x < rowPixels; x++) {
+            const uint16_t packed = FerroxImagePackPixel(from + x * kBytesPerPixel, format);
+            std::memcpy(row + x * kNarrowBytes, &packed, kNarrowBytes);
+        }
+    }
     GxRasterUnlock(raster);
     GxTexture* texture = GxTextureCreate(raster);
     if (!texture) {
@@ -497,6 +560,9 @@ int CFerroxImageImpl::HitTest(const FerroxPoint* point, const float* rect)
         float fy = (tile.y + tile.height - up) / tile.height * static_cast<float>(tile.pixelHeight);
         int32_t px = std::min(static_cast<int32_t>(fx), tile.pixelWidth - 1);
         int32_t py = std::min(static_cast<int32_t>(fy), tile.pixelHeight - 1);
+        // A format without alpha is hit over its whole tile.
+        if (tile.alpha.empty())
+            return 1;
         return tile.alpha[static_cast<size_t>(py) * tile.pixelWidth + px] != 0 ? 1 : 0;
     }
     return 0;

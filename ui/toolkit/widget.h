@@ -71,7 +71,10 @@ struct FerroxImageTile {
     GxTexture* texture;
     float x, y, width, height;  // relative to the widget, bottom-up, already multiplied by the factors
     int32_t pixelWidth, pixelHeight;
-    std::vector<uint8_t> alpha;  // one byte a pixel, rows top to bottom: the hit test never reads back
+    int32_t format;  // the raster's pixel format (gxRASTERFORMAT8888...)
+    // One byte a pixel as the format keeps it, rows top to bottom, so the hit test never reads back; empty for a
+    // format without alpha, which is hit over the whole tile.
+    std::vector<uint8_t> alpha;
 };
 
 // Loads a picture into tiles and draws them through the 2D toolkit. The device side (texture and drawing)
@@ -98,8 +101,9 @@ public:
     int32_t IsScaled() const { return m_scaled; }
 
 protected:
-    // Makes the device texture of one tile from its converted pixels (blue, green, red, alpha; rows top down).
-    virtual GxTexture* CreateTexture(const uint8_t* bgra, int32_t width, int32_t height);
+    // Makes the device texture of one tile in the format from its converted pixels (blue, green, red, alpha; rows
+    // top down).
+    virtual GxTexture* CreateTexture(const uint8_t* bgra, int32_t width, int32_t height, int32_t format);
     virtual void DestroyTexture(GxTexture* texture);
     // Creates the brush; false when there is none to make.
     virtual bool CreateBrush();
@@ -113,7 +117,7 @@ protected:
     FerroxColour m_colour;
 
 private:
-    void CutIntoTiles(const GxImage* picture, float sx, float sy);
+    void CutIntoTiles(GxImage* picture, float sx, float sy);
 };
 
 // Cuts a length into tile sizes: 256 while 256 or more remain, then the largest power of two not above the rest.
@@ -121,6 +125,11 @@ std::vector<int32_t> FerroxImageTileSizes(int32_t length);
 // Converts one RGBA pixel to the 32-bit texture layout; opaque pure black keeps green 1 so it never reaches a
 // texture as the colour key.
 void FerroxImageConvertPixel(const uint8_t* rgba, uint8_t* bgra);
+// The pixel format of a picture's tiles: the one the device suits to it, 8888 when it gives none or a palette.
+int32_t FerroxImageTileFormat(GxImage* picture);
+// Packs a converted pixel (blue, green, red, alpha) into a 16-bit format from the high bits of each channel; a 565
+// or 555 pixel that would be zero is 1.
+uint16_t FerroxImagePackPixel(const uint8_t* bgra, int32_t format);
 
 // Chooses the implementation new images get; null restores the real one. Only tests install another.
 typedef CFerroxImageImpl* (*FerroxImageImplFactory)();
@@ -191,11 +200,6 @@ private:
 // `length`.
 std::unique_ptr<CFerroxImage> FerroxMakeImage(const char* picture, float x = 0.0f, float y = 0.0f, int32_t scaled = 0);
 std::unique_ptr<CFerroxBar> FerroxMakeBar(const char* picture, float length, int32_t scaled = 0);
-
-// The file an image named `name` shows in a language: a picture with words on it is painted once per language,
-// "<stem>ger.png" for German (1) and "<stem>fre.png" for French (2) beside the English "<stem>.png"; a name
-// without such a file beside it is shown as it is. The widget keeps the name it was given.
-std::string FerroxLanguagePicture(const char* name, int32_t language);
 
 // Ends the game mouse's press, so that a press acts once.
 void FerroxReleaseButton();

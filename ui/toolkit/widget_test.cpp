@@ -1,6 +1,7 @@
 // Widgets: rectangles, tiled pictures on the software device, pixel conversion, hit tests and bars.
 #include "ui/toolkit/widget.h"
 
+#include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/texture.h"
 #include "ui/toolkit/toolkit_testing.h"
@@ -55,6 +56,55 @@ TEST(WidgetBaseTest, OpaqueBlackKeepsGreenOne)
     EXPECT_EQ(out[1], 0);
     FerroxImageConvertPixel(colour, out);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 4), (std::vector<uint8_t>{30, 20, 10, 40}));
+}
+
+// 16-bit texels keep the high bits of each channel; a 565 or 555 texel that would be 0 is 1.
+TEST(WidgetBaseTest, SixteenBitPixelsKeepTheHighBits)
+{
+    const uint8_t bgra[4] = {0x1F, 0x84, 0xF8, 0x90};  // blue, green, red, alpha
+    EXPECT_EQ(FerroxImagePackPixel(bgra, gxRASTERFORMAT1555), 0x8000 | 0x1F << 10 | 0x10 << 5 | 0x03);
+    EXPECT_EQ(FerroxImagePackPixel(bgra, gxRASTERFORMAT4444), 0x9000 | 0xF << 8 | 0x8 << 4 | 0x1);
+    EXPECT_EQ(FerroxImagePackPixel(bgra, gxRASTERFORMAT565), 0x1F << 11 | 0x21 << 5 | 0x03);
+    EXPECT_EQ(FerroxImagePackPixel(bgra, gxRASTERFORMAT555), 0x1F << 10 | 0x10 << 5 | 0x03);
+    const uint8_t dark[4] = {7, 3, 7, 255};  // below every format's lowest step
+    EXPECT_EQ(FerroxImagePackPixel(dark, gxRASTERFORMAT565), 1);
+    EXPECT_EQ(FerroxImagePackPixel(dark, gxRASTERFORMAT555), 1);
+    EXPECT_EQ(FerroxImagePackPixel(dark, gxRASTERFORMAT1555), 0x8000);
+}
+
+// Tiles take the format the device suits to the picture: an opaque one has no alpha and is hit over its whole
+// tiles; one with clear pixels keeps them, and they are not hit.
+TEST_F(WidgetTest, TilesTakeTheFormatTheDeviceSuits)
+{
+    FerroxSetImageImplFactory(nullptr);
+    UiPicture opaque(8, 8, {9, 9, 9, 255});
+    UiPicture holed(8, 8, {9, 9, 9, 255});
+    holed.At(0, 0) = {0, 0, 0, 0};
+    ASSERT_TRUE(opaque.Write(Path("opaque.png")));
+    ASSERT_TRUE(holed.Write(Path("holed.png")));
+    for (const char* file : {"opaque.png", "holed.png"}) {
+        const std::string name = Path(file);
+        GxImage* picture = GxImageRead(name.c_str());
+        ASSERT_NE(picture, nullptr);
+        GxInt32 width = 0, height = 0, depth = 0, format = 0;
+        ASSERT_NE(GxImageFindRasterFormat(picture, gxRASTERTYPETEXTURE, &width, &height, &depth, &format), nullptr);
+        GxImageDestroy(picture);
+        FerroxWidgetRecord record = {};
+        record.name = name.c_str();
+        CFerroxImage image;
+        image.Configure(&record);
+        const std::vector<FerroxImageTile>& tiles = image.GetImpl()->GetTiles();
+        ASSERT_EQ(tiles.size(), 1u) << file;
+        EXPECT_EQ(tiles[0].format, format & gxRASTERFORMATPIXELFORMATMASK) << file;
+        const bool alpha = tiles[0].format == gxRASTERFORMAT8888 || tiles[0].format == gxRASTERFORMAT1555 ||
+                           tiles[0].format == gxRASTERFORMAT4444;
+        EXPECT_EQ(!tiles[0].alpha.empty(), alpha) << file;
+        EXPECT_EQ(alpha, std::string(file) == "holed.png") << file;
+        const FerroxPoint corner = At(0.5f, 7.5f);  // the top-left pixel
+        EXPECT_EQ(image.HitTest(&corner), alpha ? 0 : 1) << file;
+        const FerroxPoint middle = At(4.0f, 4.0f);
+        EXPECT_EQ(image.HitTest(&middle), 1) << file;
+    }
 }
 
 TEST_F(WidgetTest, RealImageCutsTwelveTexturedTiles)
@@ -184,29 +234,22 @@ TEST_F(WidgetTest, MissingPictureDrawsNothingAndIsNeverHit)
     EXPECT_TRUE(uiDrawRecords.empty());
 }
 
-TEST_F(WidgetTest, EachLanguageShowsItsOwnPictureWhenThereIsOne)
+// An image reads the picture it is given, in every language: another picture beside it is not read.
+TEST_F(WidgetTest, ImageReadsThePictureItIsGivenInEveryLanguage)
 {
     ASSERT_TRUE(UiPicture(4, 4, {1, 1, 1, 255}).Write(Path("words.png")));
     ASSERT_TRUE(UiPicture(6, 4, {1, 1, 1, 255}).Write(Path("wordsger.png")));
+    ASSERT_TRUE(UiPicture(8, 4, {1, 1, 1, 255}).Write(Path("wordsfre.png")));
     const std::string name = Path("words.png");
-    EXPECT_EQ(FerroxLanguagePicture(name.c_str(), 1), Path("wordsger.png"));
-    EXPECT_EQ(FerroxLanguagePicture(name.c_str(), 2), name);  // none painted: the English one
-    EXPECT_EQ(FerroxLanguagePicture(name.c_str(), 0), name);
-    EXPECT_EQ(FerroxLanguagePicture(name.c_str(), 7), name);
-    EXPECT_EQ(FerroxLanguagePicture(Path("words.bmp").c_str(), 1), Path("words.bmp"));
-    EXPECT_EQ(FerroxLanguagePicture(nullptr, 1), "");
-
-    // The image reads the game's language's picture and keeps the name it was given.
-    game->m_pLocale->SetLanguage(1);
     FerroxWidgetRecord record = {};
     record.name = name.c_str();
-    CFerroxImage image;
-    image.Configure(&record);
-    EXPECT_EQ(image.m_width, 6.0f);
-    EXPECT_STREQ(image.GetName(), name.c_str());
-    game->m_pLocale->SetLanguage(2);
-    image.Configure(&record);
-    EXPECT_EQ(image.m_width, 4.0f);
+    for (int32_t language : {0, 1, 2}) {
+        game->m_pLocale->SetLanguage(language);
+        CFerroxImage image;
+        image.Configure(&record);
+        EXPECT_EQ(image.m_width, 4.0f) << language;
+        EXPECT_STREQ(image.GetName(), name.c_str());
+    }
 }
 
 TEST_F(WidgetTest, TintReachesTheDraw)
