@@ -304,9 +304,9 @@ TEST_F(FileCanvasTest, AListingIsBoundedAndEveryRowOfItIsSelectable)
     EXPECT_EQ(panel->GetNameText(), "s09999");
 }
 
-TEST(FileCanvasNames, SeparatorsAndDotNamesAreRefused)
+TEST(FileCanvasNames, SeparatorsDotNamesAndWildcardsAreRefused)
 {
-    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\", "", " ", " \t "})
+    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\", "", " ", " \t ", "*", "a?", "*a*a*a*a*a*a"})
         EXPECT_FALSE(FileCanvasNameAllowed(bad)) << bad;
     for (const char* good : {"...", ".x", "a.b", " a",
                              "Gr\xc3\xb6\xc3\x9f"
