@@ -11,6 +11,7 @@
 
 #include "engine/data/file.h"
 #include "engine/data/random.h"
+#include "game/buildings/building.h"
 #include "game/buildings/objectsreader.h"
 #include "game/buildings/shop.h"
 #include "game/figures/aichar.h"
@@ -30,6 +31,8 @@ constexpr int kStuckFrames = 100;
 constexpr int kLitterCells = 4;
 // Game time in which every loaded figure is on its way again.
 constexpr float kWalkAgainSeconds = 20.0f;
+// Game time in which an engineer within reach of a broken facility has taken the job, and again has finished it.
+constexpr float kRepairSeconds = 300.0f;
 
 int Frames(float seconds) { return static_cast<int>(seconds / (kSoakFrame * kSoakSpeed)); }
 
@@ -355,6 +358,49 @@ TEST_F(WalkersSaved, AGameSavedMidWalkLoadsBackIntoTheSameMall)
     }
     for (size_t kind = 0; kind < walked.size(); kind++)
         EXPECT_TRUE(walked[kind]) << "figures of kind " << kind << " walk again after the load";
+}
+
+// A toilet broken beside a cash machine, with an engineer on its storey within reach: the engineer takes the job,
+// and a game saved and loaded while it walks there still gets the toilet repaired.
+TEST_F(WalkersSaved, AnEngineerRepairsAToiletBesideACashMachineThroughAReload)
+{
+    OpenLevel();
+    if (HasFatalFailure())
+        return;
+    BuildMall();
+    ASSERT_NE(nullptr, engineer);
+    game->SetSaveParts(this);
+    const int toiletCell = Cell(6, 12);
+    ASSERT_EQ(0, Place("FAC_TOILET", kUsableObjectFactoryName, toiletCell));
+    ASSERT_EQ(0, Place("FAC_CASH", kUsableObjectFactoryName, Cell(5, 13)));
+    auto toilet = [this, toiletCell]() -> CPathableObject* {
+        for (CFerroxObject* object : manager->GetFloorRecord(0)->usable) {
+            auto* facility = dynamic_cast<CPathableObject*>(object);
+            if (facility && facility->GetFirstCell() == toiletCell)
+                return facility;
+        }
+        return nullptr;
+    };
+    ASSERT_NE(nullptr, toilet());
+    ASSERT_EQ(1, toilet()->CreateEffects());
+    int frame = 0;
+    for (; frame < Frames(kRepairSeconds) && !(engineer->m_pTarget == toilet() && Walking(manager->GetMaintenance()));
+         frame++)
+        Frame();
+    ASSERT_EQ(toilet(), engineer->m_pTarget) << "the engineer takes the job";
+
+    SaveAs("repair.fds");
+    ASSERT_EQ(kGameLoadWhole, game->LoadGame(Path("repair.fds").c_str()));
+    ASSERT_NE(nullptr, toilet());
+    ASSERT_EQ(1, toilet()->IsEffectOn());
+    ASSERT_EQ(1u, manager->GetMaintenance().size());
+    auto* loaded = dynamic_cast<CStaff*>(manager->GetMaintenance().front());
+    ASSERT_NE(nullptr, loaded);
+    const uint16_t jobs = loaded->GetRecord().jobs;
+    for (frame = 0; frame < Frames(kRepairSeconds) && toilet()->IsEffectOn(); frame++)
+        Frame();
+    EXPECT_EQ(0, toilet()->IsEffectOn());
+    EXPECT_EQ(jobs + 1, loaded->GetRecord().jobs);
 }
 
 }  // namespace
