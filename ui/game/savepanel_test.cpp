@@ -182,7 +182,7 @@ TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSavedAndThePanelSaysWhy)
 TEST_F(SavePanelTest, WildcardsAreRefusedInANameAndAWildcardSaveListsAtOnce)
 {
     const std::string starred = "*a*a*a*a*a*a*a*a";
-    const std::string longName = std::string(200, 'a');
+    const std::string longName = std::string(100, 'a');
     Touch("maps/" + starred + ".fds", "starred");
     Touch("maps/" + longName + ".fds", "long");
     const auto begin = std::chrono::steady_clock::now();
