@@ -1,10 +1,12 @@
-// The play test's file-panel steps: a refused name and its reason, a name typed with shift saved as the key codes
-// give it with a picture of the mall beside it, and the load panel showing that save with its picture.
+// The play test's file-panel steps: a save named with wildcards that both panels list, a refused name and its
+// reason, a name typed with shift saved as the key codes give it with a picture of the mall beside it, and the load
+// panel showing that save with its picture.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -26,6 +28,9 @@ constexpr const char* kRefusedName = "../evil";
 constexpr const char* kCasedName = "monCentre";
 constexpr const char* kSavedName = "moncentre";
 constexpr const char* kUpperName = "MONCENTRE";
+// A save whose name holds the file system's wildcards, beside one with a long name: both panels list it at once.
+constexpr const char* kStarredName = "*a*a*a*a*a*a*a*a";
+constexpr size_t kLongNameLength = 100;
 constexpr int kTypingBudget = 200;  // frames for a name to reach the field
 constexpr int kShownFrames = 4;     // frames for a press's result to be drawn
 constexpr int kSavedFrames = 20;    // frames after a save for the panel to be gone
@@ -162,13 +167,22 @@ int CPlayTest::LightPixels(int left, int bottom, int right, int top)
     return light;
 }
 
-// "../evil" typed and saved: nothing is written and the panel stays.
+// "../evil" typed and saved: nothing is written and the panel stays. The save folder holds a save named with
+// wildcards from here on.
 bool CPlayTest::SaveRefused(int)
 {
     const int t = m_count++;
     CFerroxFileIOCanvas* panel = Panel(true);
     switch (m_phase) {
     case 0:
+        if (t == 0) {
+            const std::string maps = panel->FullPath(std::string(kFilePanelMapsFolder) + "/");
+            std::filesystem::create_directories(maps);
+            for (const std::string& name : {std::string(kStarredName), std::string(kLongNameLength, 'a')})
+                if (!std::ofstream(maps + name + ".fds").good())
+                    Fail("the save " + name + " was not written");
+        }
+        [[fallthrough]];
     case 1:
         if (OpenFilePanel(t, true))
             m_phase = 2, m_count = 0;
@@ -337,6 +351,10 @@ bool CPlayTest::LoadPanelShows(int)
             m_phase = 2, m_count = 0;
         return false;
     case 2: {
+        if (t == 0 && !SaveRowCentre(panel, u"*a*a*a*a*a*a*a*a", &x, &y)) {
+            Fail("the load panel does not list the save named with wildcards");
+            return false;
+        }
         if (!SaveRowCentre(panel, u"moncentre", &x, &y)) {
             Fail("the load panel does not list the save typed with shift");
             return false;

@@ -409,14 +409,18 @@ int CFerroxIOObject::Load(CFerroxFile* file)
         size_t end = line.find(kStateSeparator, start);
         if (end == std::string::npos)
             end = line.size();
-        float value = 0.0f;
-        if (end > start && FromString<float>(line.substr(start, end - start), value))
+        if (end > start) {
+            // A piece that is no finite number would leave the object where it was made, at the grid's corner.
+            float value = 0.0f;
+            if (!FromString<float>(line.substr(start, end - start), value))
+                return 1;
             values.push_back(value);
+        }
         start = end + 1;
     }
     // A short line would place the object from numbers that are not there.
     if (values.size() < kStateNumbers)
-        return 0;
+        return 1;
     RotateYaw(&kUpAxis, values[3], 0);
     // The position is set, not added to the zero the rotation left: the driver runs with results flushed to zero,
     // so a sum would turn a subnormal coordinate of the save into 0.

@@ -133,7 +133,8 @@ public:
     void Setup(const FerroxObjectDescriptor* descriptor) override;
     // Writes the model's name, the factory's name and the position-and-yaw line; 0.
     virtual int Save(CFerroxFile* file);
-    // Reads the position-and-yaw line; a line without four numbers leaves the object as it was. 0.
+    // Reads the position-and-yaw line: 0, or 1 when a piece is no finite number or fewer than four are there,
+    // which leaves the object as it was.
     virtual int Load(CFerroxFile* file);
 
     CFerroxAssetSet* GetAssetSet() const { return m_pAssetSet; }

@@ -219,12 +219,14 @@ TEST_F(Objects, StateLineIsWrittenAndReadBack)
     EXPECT_FLOAT_EQ(90.0f, loaded.GetRotation()[1]);
     EXPECT_NEAR(1.0f, GxFrameGetMatrix(loaded.GetModel()->GetFrame())->at.x, 1e-5f);
 
-    // A line with too few numbers, or with text where a number belongs, changes nothing.
-    for (const char* line : {"4.0,5.0,6.0\r\n", "4.0,five,6.0,30.0\r\n", "\r\n"}) {
+    // A line with too few numbers, or with text or no finite number where a number belongs, is refused and
+    // changes nothing.
+    for (const char* line : {"4.0,5.0,6.0\r\n", "4.0,five,6.0,30.0\r\n", "\r\n", "nan,0.0,0.0,0.0\r\n",
+                             "4.0,inf,6.0,30.0\r\n", "4.0,1e39,6.0,30.0\r\n", "4.0,x,5.0,6.0,30.0\r\n"}) {
         WriteBytes(path, FerroxBytes(line, line + std::strlen(line)));
         CFerroxFile shortFile;
         ASSERT_EQ(0, shortFile.Open(path.c_str(), 1));
-        EXPECT_EQ(0, loaded.Load(&shortFile));
+        EXPECT_EQ(1, loaded.Load(&shortFile)) << line;
         shortFile.Close();
         EXPECT_NEAR(1.0f, loaded.GetPosition()->x, 1e-5f) << line;
         EXPECT_FLOAT_EQ(90.0f, loaded.GetRotation()[1]) << line;

@@ -2,6 +2,7 @@
 #include "game/buildings/objectsreader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -23,6 +24,10 @@ namespace {
 // Characters are made with their own model copy, building objects with a clone of the pooled one.
 constexpr int kCharacterModelMode = 2;
 constexpr int kBuildingModelMode = 1;
+// The save writes six significant digits: a height this close to a storey's is that storey's.
+constexpr float kHeightTolerance = 0.01f;
+// Characters walk the streets around the grid, up to a grid's span beside it.
+constexpr float kStreetSpans = 1.0f;
 
 enum RecordLine {
     kLineNumber = 0,
@@ -150,8 +155,11 @@ private:
             return false;
         CFerroxIOObject* saved = dynamic_cast<CFerroxIOObject*>(object);
         if (character) {
-            if (saved)
-                saved->Load(m_file);
+            // A character that did not read, or stands where no storey or street is, is not brought back.
+            if (saved && (saved->Load(m_file) != 0 || !OnOrBesideStorey(saved, storey))) {
+                m_manager->RemoveObject(object, 1);
+                return false;
+            }
             return true;
         }
         CBaseObject* building = dynamic_cast<CBaseObject*>(object);
@@ -159,8 +167,7 @@ private:
             m_manager->RemoveObject(object, 1);
             return false;
         }
-        building->CFerroxIOObject::Load(m_file);
-        if (!Stand(building, storey)) {
+        if (building->CFerroxIOObject::Load(m_file) != 0 || !Stand(building, storey)) {
             m_manager->RemoveObject(object, 1);
             return false;
         }
@@ -188,7 +195,8 @@ private:
     static bool Stand(CBaseObject* building, CFerroxBlockMesh* storey)
     {
         const GxV3d* position = building->GetPosition();
-        if (!position || building->SetGridPosition(*position, storey) != 0)
+        if (!position || !(std::fabs(position->y - storey->GetOrigin().y) <= kHeightTolerance) ||
+            building->SetGridPosition(*position, storey) != 0)
             return false;
         const int first = building->GetFirstCell();
         const int rows = building->GetRows();
@@ -197,6 +205,24 @@ private:
             return false;
         CFerroxBlockMesh* upper = dynamic_cast<CStairs*>(building) ? storey->GetUpper() : nullptr;
         return !upper || upper->IsAreaEmpty(first, rows, columns, 1);
+    }
+
+    // On the storey's grid or the streets around it, and no higher or lower than the storeys its stairs reach.
+    static bool OnOrBesideStorey(CFerroxObject* character, CFerroxBlockMesh* storey)
+    {
+        const GxV3d* position = character->GetPosition();
+        if (!position)
+            return false;
+        const GxV3d& origin = storey->GetOrigin();
+        const float low = (storey->GetLower() ? storey->GetLower() : storey)->GetOrigin().y - kHeightTolerance;
+        const float high = (storey->GetUpper() ? storey->GetUpper() : storey)->GetOrigin().y + kHeightTolerance;
+        const float span = static_cast<float>(storey->GetRows() * storey->GetCellSize());
+        const float street = span * kStreetSpans;
+        // The grid runs from its origin along +x and -z; written so that a position that is no number fails.
+        const float across = position->x - origin.x;
+        const float down = origin.z - position->z;
+        return position->y >= low && position->y <= high && across >= -street && across <= span + street &&
+               down >= -street && down <= span + street;
     }
 
     void RaiseShopCounter()

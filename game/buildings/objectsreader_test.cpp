@@ -173,4 +173,34 @@ TEST_F(SavedObjects, ABrokenRecordCostsOnlyItself)
     EXPECT_EQ(saved, Save("again.fds"));
 }
 
+// A position that is no finite number, or a height no storey has, drops the record: the door is neither put at the
+// grid's corner nor left floating, and the load counts it among those left out.
+TEST_F(SavedObjects, APositionThatDoesNotReadOrFloatsDropsItsRecord)
+{
+    BuildMall();
+    if (HasFatalFailure())
+        return;
+    const size_t buildings = BuildingCount();
+    const std::string saved = Save("saved.fds");
+    const std::string doorLine = std::string(kDoorObjectFactoryName) + "\r\n";
+    const size_t position = saved.find(doorLine) + doorLine.size();
+    const size_t end = saved.find("\r\n", position);
+    const std::string line = saved.substr(position, end - position);
+    const size_t firstComma = line.find(','), secondComma = line.find(',', firstComma + 1);
+    const std::string x = line.substr(0, firstComma);
+    const std::string zYaw = line.substr(secondComma + 1);
+    for (const std::string& bad : {"nan," + line.substr(firstComma + 1), x + ",inf," + zYaw,
+                                   x + ",0.00000,3e38,0.00000", x + ",40.0000," + zYaw, x + ",2.00000," + zYaw}) {
+        std::string broken = saved;
+        broken.replace(position, end - position, bad);
+        FreshLevel();
+        EXPECT_EQ(1, Load("position.fds", broken)) << bad;
+        EXPECT_EQ(buildings - 1, BuildingCount()) << bad;
+        EXPECT_EQ(0u, manager->GetFloorRecord(0)->doors.size()) << bad;
+    }
+    FreshLevel();
+    EXPECT_EQ(0, Load("whole.fds", saved));
+    EXPECT_EQ(1u, manager->GetFloorRecord(0)->doors.size());
+}
+
 }  // namespace

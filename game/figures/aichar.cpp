@@ -833,7 +833,7 @@ bool CAICharacter::ReadFloat(CFerroxFile* file, float* out)
 
 int CAICharacter::Load(CFerroxFile* file)
 {
-    CFerroxIOObject::Load(file);
+    const bool placed = CFerroxIOObject::Load(file) == 0;
     int32_t cell = -1, state = 0, afterWalk = 0, targetCell = -1, phase = 0, slot = -1, presence = 0;
     float parameter = 0.0f;
     const bool read = ReadInt(file, INT32_MIN, INT32_MAX, &cell) && ReadInt(file, 0, AI_STATE_DONE, &state) &&
@@ -841,7 +841,7 @@ int CAICharacter::Load(CFerroxFile* file)
                       ReadInt(file, 0, UINT16_MAX, &phase) && ReadInt(file, INT16_MIN, INT16_MAX, &slot) &&
                       ReadFloat(file, &parameter) && ReadInt(file, 0, UINT16_MAX, &presence);
     // A character that cannot be read or placed again leaves rather than stand in an invalid cell.
-    if (!read || !HasCell(m_pGrid, cell, 0)) {
+    if (!placed || !read || !HasCell(m_pGrid, cell, 0)) {
         m_removeFlag = 1;
         return 1;
     }

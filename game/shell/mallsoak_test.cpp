@@ -11,6 +11,7 @@
 
 #include "engine/data/file.h"
 #include "engine/data/random.h"
+#include "game/buildings/building.h"
 #include "game/buildings/objectsreader.h"
 #include "game/buildings/shop.h"
 #include "game/figures/aichar.h"
@@ -30,6 +31,8 @@ constexpr int kStuckFrames = 100;
 constexpr int kLitterCells = 4;
 // Game time in which every loaded figure is on its way again.
 constexpr float kWalkAgainSeconds = 20.0f;
+// Game time in which an engineer within reach of a broken facility has taken the job, and again has finished it.
+constexpr float kRepairSeconds = 300.0f;
 
 int Frames(float seconds) { return static_cast<int>(seconds / (kSoakFrame * kSoakSpeed)); }
 
@@ -78,6 +81,41 @@ protected:
         EXPECT_EQ(0, floors->Save(&file));
         EXPECT_EQ(0, file.Close());
         return FileText(path);
+    }
+
+    // A character's record runs from its floor id, three lines above its factory's name, to the next record or the
+    // section's end.
+    static std::string Record(const std::string& saved, const char* factory)
+    {
+        size_t start = saved.find(std::string(factory) + "\r\n");
+        if (start == std::string::npos)
+            return std::string();
+        for (int line = 0; line < 3; ++line)
+            start = saved.rfind("\r\n", start - 3) + 2;
+        size_t end = saved.find(kObjectsSectionEndTag);
+        for (const char* other :
+             {kCriminalFactoryName, kCleanerFactoryName, kMaintenanceFactoryName, kSecurityFactoryName}) {
+            size_t next = saved.find(std::string(other) + "\r\n", start);
+            if (other == factory || next == std::string::npos)
+                continue;
+            for (int line = 0; line < 3; ++line)
+                next = saved.rfind("\r\n", next - 3) + 2;
+            end = std::min(end, next);
+        }
+        return saved.substr(start, end - start);
+    }
+    // Loads the records as an "<OBJECTS>" section into the running mall; the records left out.
+    int LoadRecords(const std::string& records)
+    {
+        {
+            std::ofstream out(Path("records.sav"), std::ios::binary | std::ios::trunc);
+            out << "<OBJECTS>\r\n" << records << "</OBJECTS>\r\n";
+        }
+        CFerroxTagFile file;
+        EXPECT_EQ(0, file.Open(Path("records.sav").c_str(), 1));
+        const int dropped = controller->LoadObjects(&file, level->GetWorld());
+        file.Close();
+        return dropped;
     }
 
     std::map<const CFerroxObject*, int> offGrid;
@@ -164,28 +202,8 @@ TEST_F(MallSoak, ALoadTakesNoMoreCharactersThanTheGameReaches)
     ASSERT_NE(nullptr, spawner->SpawnShopper("SHOPPER_ADULT", 0, kSpawnFloorId));
     Frame();
     const std::string shopperSaved = SaveMall("shopper.sav");
-    // A character's record runs from its floor id, three lines above its factory's name, to the next record or the
-    // section's end.
-    auto record = [](const std::string& saved, const char* factory) {
-        size_t start = saved.find(std::string(factory) + "\r\n");
-        if (start == std::string::npos)
-            return std::string();
-        for (int line = 0; line < 3; ++line)
-            start = saved.rfind("\r\n", start - 3) + 2;
-        size_t end = saved.find(kObjectsSectionEndTag);
-        for (const char* other :
-             {kCriminalFactoryName, kCleanerFactoryName, kMaintenanceFactoryName, kSecurityFactoryName}) {
-            size_t next = saved.find(std::string(other) + "\r\n", start);
-            if (other == factory || next == std::string::npos)
-                continue;
-            for (int line = 0; line < 3; ++line)
-                next = saved.rfind("\r\n", next - 3) + 2;
-            end = std::min(end, next);
-        }
-        return saved.substr(start, end - start);
-    };
-    const std::string shopper = record(shopperSaved, kShopperFactoryName);
-    const std::string member = record(staffSaved, kCleanerFactoryName);
+    const std::string shopper = Record(shopperSaved, kShopperFactoryName);
+    const std::string member = Record(staffSaved, kCleanerFactoryName);
     ASSERT_FALSE(shopper.empty());
     ASSERT_FALSE(member.empty());
     constexpr int kCopies = 310;
@@ -212,6 +230,43 @@ TEST_F(MallSoak, ALoadTakesNoMoreCharactersThanTheGameReaches)
               dropped);
     EXPECT_EQ(nullptr, Hire("CLEANING", kCleanerFactoryName, Cell(12, 12))) << "a full staff hires no one more";
     EXPECT_EQ(kStaffLimit, manager->GetStaffCount());
+}
+
+// A shopper whose position is no finite number, lies far beyond the streets or floats above every storey is left
+// out and counted; one in the street beside the grid, where shoppers come in, comes back.
+TEST_F(MallSoak, AShopperSavedWhereNoOneCanStandIsLeftOut)
+{
+    OpenLevel();
+    if (HasFatalFailure())
+        return;
+    BuildMall();
+    ASSERT_NE(nullptr, spawner->SpawnShopper("SHOPPER_ADULT", 0, kSpawnFloorId));
+    Frame();
+    const std::string shopper = Record(SaveMall("shopper.sav"), kShopperFactoryName);
+    ASSERT_FALSE(shopper.empty());
+    const std::string factoryLine = std::string(kShopperFactoryName) + "\r\n";
+    const size_t position = shopper.find(factoryLine) + factoryLine.size();
+    const size_t end = shopper.find("\r\n", position);
+    const std::string line = shopper.substr(position, end - position);
+    const size_t firstComma = line.find(','), secondComma = line.find(',', firstComma + 1);
+    const std::string y = line.substr(firstComma + 1, secondComma - firstComma - 1);
+    const std::string zYaw = line.substr(secondComma + 1);
+    auto placed = [&](const std::string& at) {
+        std::string record = shopper;
+        record.replace(position, end - position, at);
+        return record;
+    };
+    for (const std::string& bad : {"nan," + y + "," + zYaw, "1.00000,inf," + zYaw, "3e38," + y + "," + zYaw,
+                                   "-2000.00," + y + "," + zYaw, "1.00000,40.0000," + zYaw}) {
+        const size_t before = manager->GetShoppers().size();
+        EXPECT_EQ(1, LoadRecords(placed(bad))) << bad;
+        EXPECT_EQ(before, manager->GetShoppers().size()) << bad;
+    }
+    for (const std::string& good : {line, "-20.0000," + y + "," + zYaw}) {
+        const size_t before = manager->GetShoppers().size();
+        EXPECT_EQ(0, LoadRecords(placed(good))) << good;
+        EXPECT_EQ(before + 1, manager->GetShoppers().size()) << good;
+    }
 }
 
 // The game's own save and load over the mall: the level torn down and opened again, its floors, objects and
@@ -303,6 +358,49 @@ TEST_F(WalkersSaved, AGameSavedMidWalkLoadsBackIntoTheSameMall)
     }
     for (size_t kind = 0; kind < walked.size(); kind++)
         EXPECT_TRUE(walked[kind]) << "figures of kind " << kind << " walk again after the load";
+}
+
+// A toilet broken beside a cash machine, with an engineer on its storey within reach: the engineer takes the job,
+// and a game saved and loaded while it walks there still gets the toilet repaired.
+TEST_F(WalkersSaved, AnEngineerRepairsAToiletBesideACashMachineThroughAReload)
+{
+    OpenLevel();
+    if (HasFatalFailure())
+        return;
+    BuildMall();
+    ASSERT_NE(nullptr, engineer);
+    game->SetSaveParts(this);
+    const int toiletCell = Cell(6, 12);
+    ASSERT_EQ(0, Place("FAC_TOILET", kUsableObjectFactoryName, toiletCell));
+    ASSERT_EQ(0, Place("FAC_CASH", kUsableObjectFactoryName, Cell(5, 13)));
+    auto toilet = [this, toiletCell]() -> CPathableObject* {
+        for (CFerroxObject* object : manager->GetFloorRecord(0)->usable) {
+            auto* facility = dynamic_cast<CPathableObject*>(object);
+            if (facility && facility->GetFirstCell() == toiletCell)
+                return facility;
+        }
+        return nullptr;
+    };
+    ASSERT_NE(nullptr, toilet());
+    ASSERT_EQ(1, toilet()->CreateEffects());
+    int frame = 0;
+    for (; frame < Frames(kRepairSeconds) && !(engineer->m_pTarget == toilet() && Walking(manager->GetMaintenance()));
+         frame++)
+        Frame();
+    ASSERT_EQ(toilet(), engineer->m_pTarget) << "the engineer takes the job";
+
+    SaveAs("repair.fds");
+    ASSERT_EQ(kGameLoadWhole, game->LoadGame(Path("repair.fds").c_str()));
+    ASSERT_NE(nullptr, toilet());
+    ASSERT_EQ(1, toilet()->IsEffectOn());
+    ASSERT_EQ(1u, manager->GetMaintenance().size());
+    auto* loaded = dynamic_cast<CStaff*>(manager->GetMaintenance().front());
+    ASSERT_NE(nullptr, loaded);
+    const uint16_t jobs = loaded->GetRecord().jobs;
+    for (frame = 0; frame < Frames(kRepairSeconds) && toilet()->IsEffectOn(); frame++)
+        Frame();
+    EXPECT_EQ(0, toilet()->IsEffectOn());
+    EXPECT_EQ(jobs + 1, loaded->GetRecord().jobs);
 }
 
 }  // namespace

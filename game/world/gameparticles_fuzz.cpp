@@ -1,5 +1,6 @@
 // Fuzz target of the particle configuration reader: any bytes read, every value stays finite and in the range
-// the emitter takes, and a value line that did not read keeps its default.
+// the emitter takes, and a value line that did not read keeps its default. Counts and gaps are taken as written,
+// negative ones included (the emitter makes no particles then): a count holds what a short holds.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -22,8 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!std::isfinite(v))
             std::abort();
     }
+    const bool countsFit = config.perEmission >= INT16_MIN && config.perEmission <= INT16_MAX &&
+                           config.perEmissionVariation >= INT16_MIN && config.perEmissionVariation <= INT16_MAX;
     if (config.sourceBlend < 0 || config.sourceBlend > 10 || config.destinationBlend < 0 ||
-        config.destinationBlend > 10 || config.perEmission < 0 || config.emitGap < 0.0f ||
+        config.destinationBlend > 10 || !countsFit || !std::isfinite(config.emitGapVariation) ||
         config.startColour[2] > 255.0f || config.valueLinesRead > kParticleValueLines ||
         config.textureName.size() > kParticleHeaderLineBytes)
         std::abort();

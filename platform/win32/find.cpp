@@ -18,24 +18,32 @@ struct FindState {
     size_t next;
 };
 
-// Case-insensitive wildcard match, as the Windows file system matches names.
+bool SameLetter(char pattern, char name) { return pattern == '?' || _strnicmp(&pattern, &name, 1) == 0; }
+
+// Case-insensitive wildcard match, as the Windows file system matches names. Greedy, going back only to the last
+// '*': a later '*' can match anything an earlier one could, so the time stays bounded by the two lengths' product
+// whatever the pattern holds.
 bool Matches(const char* pattern, const char* name)
 {
-    if (*pattern == 0)
-        return *name == 0;
-    if (*pattern == '*') {
-        for (const char* at = name;; at++) {
-            if (Matches(pattern + 1, at))
-                return true;
-            if (*at == 0)
-                return false;
+    const char* afterStar = nullptr;
+    const char* starName = nullptr;
+    while (*name) {
+        if (*pattern == '*') {
+            afterStar = ++pattern;
+            starName = name;
+        } else if (*pattern && SameLetter(*pattern, *name)) {
+            pattern++;
+            name++;
+        } else if (afterStar) {
+            pattern = afterStar;
+            name = ++starName;
+        } else {
+            return false;
         }
     }
-    if (*name == 0)
-        return false;
-    if (*pattern != '?' && _strnicmp(pattern, name, 1) != 0)
-        return false;
-    return Matches(pattern + 1, name + 1);
+    while (*pattern == '*')
+        pattern++;
+    return *pattern == 0;
 }
 
 // The attributes Windows gives a found name: a link is judged by itself (a reparse point, a folder too when it leads

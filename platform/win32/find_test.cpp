@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -46,6 +47,31 @@ TEST(FindFileTest, MatchesInSortedOrder)
     EXPECT_EQ(_findfirst((folder + "missing/*.*").c_str(), &data), -1);
     EXPECT_EQ(_findnext(-1, &data), -1);
     EXPECT_EQ(_findclose(-1), -1);
+    std::filesystem::remove_all(dir);
+}
+
+// The matcher goes back only to the last '*': a pattern of many stars against a long name that nearly matches
+// answers at once, and stars and '?' still match as wildcards do.
+TEST(FindFileTest, ManyStarsMatchInTimeBoundedByTheLengths)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("ferrox_find_stars_" + std::to_string(std::random_device()()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string longName = std::string(100, 'a') + ".fds";
+    for (const std::string& name : {longName, std::string("*a*a.fds"), std::string("abcabd"), std::string("x")})
+        std::ofstream(dir / name) << "x";
+    const std::string folder = dir.string() + "/";
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(Find(folder + "*a*a*a*a*a*a*a*a*a*a*b.fds"), std::vector<std::string>{});
+    EXPECT_EQ(Find(folder + "*a*a*a*a*a*a*a*a*a*a.fds"), (std::vector<std::string>{longName}));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+    EXPECT_EQ(Find(folder + "*A*A.FDS"), (std::vector<std::string>{"*a*a.fds", longName}));
+    EXPECT_EQ(Find(folder + "*ab?"), (std::vector<std::string>{"abcabd"}));
+    EXPECT_EQ(Find(folder + "a*b*d"), (std::vector<std::string>{"abcabd"}));
+    EXPECT_EQ(Find(folder + "**x**"), (std::vector<std::string>{"x"}));
+    EXPECT_EQ(Find(folder + "x?"), std::vector<std::string>{});
+    EXPECT_EQ(Find(folder + "abc"), std::vector<std::string>{});
     std::filesystem::remove_all(dir);
 }
 

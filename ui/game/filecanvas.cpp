@@ -103,9 +103,10 @@ bool FileCanvasSameName(const std::u16string& a, const std::u16string& b)
            std::equal(a.begin(), a.end(), b.begin(), [&fold](char16_t x, char16_t y) { return fold(x) == fold(y); });
 }
 
+// Separators would reach another folder; the file system takes '*' and '?' as wildcards and refuses them in a name.
 bool FileCanvasNameAllowed(const std::string& name)
 {
-    return name.find_first_of("/\\") == std::string::npos && name != "." && name != "..";
+    return name.find_first_of("/\\*?") == std::string::npos && name != "." && name != "..";
 }
 
 // ---- Canvas ----
@@ -190,13 +191,15 @@ std::string CFerroxFileIOCanvas::CurrentFolderName() const
 
 std::u16string CFerroxFileIOCanvas::ResolveName(const std::string& path, bool* folder) const
 {
-    // The search matches without case and in sorted order: the name as written wins, else the first that differs
-    // from it only by case, which is the entry every open, rename, removal and new folder of the path reaches.
+    // The folder's names in sorted order: the name as written wins, else the first that differs from it only by
+    // case, which is the entry every open, rename, removal and new folder of the path reaches. The whole folder is
+    // listed so that a name holding '*' or '?' is compared, never read as a pattern.
     const std::u16string wide = Wide(path);
     const size_t slash = wide.rfind(u'/');
     const std::u16string leaf = slash == std::u16string::npos ? wide : wide.substr(slash + 1);
+    const std::u16string every = (slash == std::u16string::npos ? u"" : wide.substr(0, slash + 1)) + u"*.*";
     _wfinddata_t data;
-    intptr_t handle = _wfindfirst(wide.c_str(), &data);
+    intptr_t handle = _wfindfirst(every.c_str(), &data);
     if (handle == -1)
         return std::u16string();
     std::u16string found;

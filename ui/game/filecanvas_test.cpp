@@ -318,9 +318,9 @@ TEST_F(FileCanvasTest, AListingIsBoundedAndEveryRowOfItIsSelectable)
     EXPECT_EQ(panel->GetNameText(), "s09999");
 }
 
-TEST(FileCanvasNames, SeparatorsAndDotNamesAreRefusedAndEmptyNamesAreNames)
+TEST(FileCanvasNames, SeparatorsDotNamesAndWildcardsAreRefusedAndEmptyNamesAreNames)
 {
-    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\"})
+    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\", "*", "a?", "*a*a*a*a*a*a"})
         EXPECT_FALSE(FileCanvasNameAllowed(bad)) << bad;
     for (const char* good : {"", " ", " \t ", "...", ".x", "a.b", " a",
                              "Gr\xc3\xb6\xc3\x9f"

@@ -152,6 +152,29 @@ TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSaved)
     EXPECT_TRUE(Exists("maps/fine.fds"));
 }
 
+// The file system takes '*' and '?' for wildcards: a typed name holding one is refused and writes nothing, and a
+// save left under such a name lists, selects and is asked about by its own name at once, long names beside it.
+TEST_F(SavePanelTest, WildcardsAreRefusedInANameAndAWildcardSaveListsAtOnce)
+{
+    const std::string starred = "*a*a*a*a*a*a*a*a";
+    const std::string longName = std::string(100, 'a');
+    Touch("maps/" + starred + ".fds", "starred");
+    Touch("maps/" + longName + ".fds", "long");
+    const auto begin = std::chrono::steady_clock::now();
+    panel->OpenMapsFolder();
+    EXPECT_EQ(Names(), (std::vector<std::string>{starred, longName}));
+    EXPECT_EQ(panel->GetNameText(), starred);
+    for (const char* bad : {"*a*a*a*a*a*a", "a?"}) {
+        Type(bad);
+        Press(FILE_PANEL_ACT);
+        EXPECT_TRUE(panel->IsNameRefused()) << bad;
+    }
+    EXPECT_TRUE(seam.saved.empty());
+    EXPECT_TRUE(notices.questions.empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+    EXPECT_EQ(Read("maps/" + longName + ".fds"), "long");
+}
+
 // A save cut off by a crash leaves its temporaries; the save panel's listing clears those older than the program,
 // and only those: a save being written now, and the files of other names, stay.
 TEST_F(SavePanelTest, ItsListingClearsTemporariesEarlierRunsLeft)
