@@ -666,9 +666,10 @@ void SetWorldTransform(GxAtomic* atomic)
     GxD3D9SetRenderState(D3DRS_NORMALIZENORMALS, scaled ? TRUE : FALSE);
 }
 
-// The instance of an atomic: reused while its meshes are unchanged, its locked parts rewritten; made when there is
-// none. Null on failure.
-GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* callBacks)
+}  // namespace
+
+GxResourceEntry* GxD3D9AtomicInstanceGet(GxAtomic* atomic, GxD3D9InstanceCallBack instanceCallBack,
+                                         GxD3D9ReinstanceCallBack reinstanceCallBack)
 {
     GxGeometry* geometry = atomic->geometry;
     const bool own = geometry->numMorphTargets > 1;
@@ -683,8 +684,7 @@ GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* cal
             // Each instance keeps the stamp it was written from: several atomics' instances of one geometry
             // each learn of a lock, not only the first one drawn after it.
             const bool stale = header->lockStamp != geometry->lockStamp;
-            if ((stale || own) && callBacks->reinstanceCallBack &&
-                !callBacks->reinstanceCallBack(atomic, header, callBacks->instanceCallBack)) {
+            if ((stale || own) && reinstanceCallBack && !reinstanceCallBack(atomic, header, instanceCallBack)) {
                 GxResourceEntryFree(entry);
                 return nullptr;
             }
@@ -696,7 +696,7 @@ GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* cal
     // Locks so far are dated before the stamp the new instance is written from.
     GxD3D9GeometryPartsLockedSince(geometry, geometry->lockStamp);
     void* owner = own ? static_cast<void*>(atomic) : static_cast<void*>(geometry);
-    entry = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, slot, geometry->mesh, callBacks->instanceCallBack,
+    entry = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, slot, geometry->mesh, instanceCallBack,
                                  (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0,
                                  static_cast<GxUInt32>(geometry->numTriangles));
     if (entry) {
@@ -704,6 +704,8 @@ GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* cal
     }
     return entry;
 }
+
+namespace {
 
 GxBool AtomicAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams* params)
 {
@@ -713,7 +715,8 @@ GxBool AtomicAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
     if (!geometry || geometry->numVertices == 0 || !geometry->mesh || geometry->mesh->numMeshes == 0) {
         return 1;
     }
-    GxResourceEntry* entry = InstanceOf(atomic, callBacks);
+    GxResourceEntry* entry =
+        GxD3D9AtomicInstanceGet(atomic, callBacks->instanceCallBack, callBacks->reinstanceCallBack);
     if (!entry) {
         return (geometry->flags & gxGEOMETRYNATIVE) ? 1 : 0;
     }
@@ -751,8 +754,28 @@ GxNodeDefinition atomicNode = AtomicNodeDefinition();
 
 GxNodeDefinition* GxD3D9AtomicAllInOneNodeGet(void) { return &atomicNode; }
 
-GxD3D9AllInOneCallBacks* GxD3D9AllInOneGetCallBacks(GxPipeline* pipeline)
+namespace {
+
+GxD3D9AllInOneCallBacks* CallBacksOf(GxPipelineNode* node)
 {
-    GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, atomicNode.name, nullptr, nullptr);
-    return node ? static_cast<GxD3D9AllInOneCallBacks*>(node->privateBlock) : nullptr;
+    return static_cast<GxD3D9AllInOneCallBacks*>(node->privateBlock);
+}
+
+}  // namespace
+
+GxPipelineNode* GxD3D9AllInOneNodeSetInstanceCallback(GxPipelineNode* node, GxD3D9InstanceCallBack callBack)
+{
+    CallBacksOf(node)->instanceCallBack = callBack;
+    return node;
+}
+
+GxD3D9InstanceCallBack GxD3D9AllInOneNodeGetInstanceCallback(GxPipelineNode* node)
+{
+    return CallBacksOf(node)->instanceCallBack;
+}
+
+GxPipelineNode* GxD3D9AllInOneNodeSetRenderCallback(GxPipelineNode* node, GxD3D9RenderCallBack callBack)
+{
+    CallBacksOf(node)->renderCallBack = callBack;
+    return node;
 }

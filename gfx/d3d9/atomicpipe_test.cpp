@@ -85,7 +85,8 @@ TEST_F(AtomicPipe, DefaultPipelinesAndTheirReplacement)
     EXPECT_EQ(block->currentAtomicPipeline, block->platformAtomicPipeline);
     EXPECT_EQ(block->platformAtomicPipeline->ownerPluginId, 2u);
     ASSERT_NE(block->currentMaterialPipeline, nullptr);
-    EXPECT_NE(GxD3D9AllInOneGetCallBacks(block->platformAtomicPipeline), nullptr);
+    EXPECT_NE(GxPipelineFindNodeByName(block->platformAtomicPipeline, "nodeD3D9AtomicAllInOne.csl", nullptr, nullptr),
+              nullptr);
     GxPipeline* other = GxPipelineCreate();
     GxD3D9SetDefaultAtomicPipeline(other);
     EXPECT_EQ(block->currentAtomicPipeline, other);

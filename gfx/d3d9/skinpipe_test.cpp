@@ -234,7 +234,7 @@ TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
     ASSERT_TRUE(GxCameraBeginUpdate(camera));
     D3DMATRIX viewProj;
     GxD3D9VSSetWorldMatrix(nullptr);
-    GxD3D9GetWorldViewProjTransposed(&viewProj);
+    GxD3D9VSGetCombinedTransform(&viewProj);
     D3DXMATRIX expected;
     const D3DXMATRIX view(gxD3D9State.viewMatrix);
     const D3DXMATRIX projection(gxD3D9State.projectionMatrix);
@@ -249,7 +249,7 @@ TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
     world.pos = {1.0f, 2.0f, 3.0f};
     GxD3D9VSSetWorldMatrix(&world);
     D3DMATRIX withWorld;
-    GxD3D9GetWorldViewProjTransposed(&withWorld);
+    GxD3D9VSGetCombinedTransform(&withWorld);
     // Row 3 of world x view-projection is pos x VP + VP row 3; transposed it is column 3.
     for (int c = 0; c < 4; c++) {
         const float want =
@@ -664,16 +664,16 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
         auto* header = InstanceOf(geometry);
         GxD3D9VSSetWorldMatrix(GxFrameGetWorldMatrix(static_cast<GxFrame*>(processor->object.object.parent)));
         D3DMATRIX transform;
-        GxD3D9GetWorldViewProjTransposed(&transform);
+        GxD3D9VSGetCombinedTransform(&transform);
         // The processor's blend of the normals, in the character's space as the lights are (its frame only moves).
         const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
         const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
-        const GxMatrix* palette = GxD3D9SkinPaletteBuild(processor, skin, hierarchy, 0);
+        const GxMatrix* palette = GxD3D9SkinPaletteBuildSSE(processor, skin, hierarchy);
         ASSERT_NE(palette, nullptr);
         std::vector<GxV3d> positions(n);
         std::vector<GxV3d> normals(n);
-        GxD3D9SkinBlend(skin, palette, n, geometry->morphTarget[0].verts, positions.data(),
-                        geometry->morphTarget[0].normals, normals.data(), sizeof(GxV3d));
+        GxD3D9SkinBlendSSE(skin, palette, n, geometry->morphTarget[0].verts, positions.data(),
+                           geometry->morphTarget[0].normals, normals.data(), sizeof(GxV3d));
         GxV3d sunDirection = {};
         for (GxLight* light : lights) {
             if (light->object.object.subType == gxLIGHTDIRECTIONAL) {
@@ -995,7 +995,7 @@ TEST_F(ShaderSkinPipeTest, PaletteIsKeptPerSkin)
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     ASSERT_NE(skin, nullptr);
     GxD3D9SkinPaletteInvalidate();
-    const GxMatrix* first = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    const GxMatrix* first = GxD3D9SkinPaletteBuildSSE(atomic, skin, hierarchy);
     ASSERT_NE(first, nullptr);
     const GxV3d before = first[skin->boneIDs[0]].pos;
     std::vector<GxMatrix> shifted(skin->skinToBoneMatrices, skin->skinToBoneMatrices + skin->numBones);
@@ -1005,10 +1005,10 @@ TEST_F(ShaderSkinPipeTest, PaletteIsKeptPerSkin)
     GxSkin* other = GxSkinCreate();
     ASSERT_TRUE(other && GxSkinDataAllocate(other, skin->numBones, skin->numBoneIDs, skin->numVertices, skin->boneIDs,
                                             skin->vertexBoneWeights, skin->vertexBoneIndices, shifted.data()));
-    const GxMatrix* second = GxD3D9SkinPaletteBuild(atomic, other, hierarchy, 0);
+    const GxMatrix* second = GxD3D9SkinPaletteBuildSSE(atomic, other, hierarchy);
     ASSERT_NE(second, nullptr);
     EXPECT_GT(std::fabs(second[skin->boneIDs[0]].pos.y - before.y), 0.5f);
-    const GxMatrix* again = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    const GxMatrix* again = GxD3D9SkinPaletteBuildSSE(atomic, skin, hierarchy);
     EXPECT_FLOAT_EQ(again[skin->boneIDs[0]].pos.y, before.y);
     GxSkinDestroy(other);
 }
@@ -1175,10 +1175,9 @@ TEST_F(SkinPipeMemoryTest, EveryConstructionStepIsChecked)
             EXPECT_LE(GxTestLiveBlocks(), before) << "after " << k << " allocations";
             continue;
         }
-        GxD3D9AllInOneCallBacks* callBacks = GxD3D9AllInOneGetCallBacks(pipeline);
-        ASSERT_NE(callBacks, nullptr);
-        EXPECT_NE(callBacks->renderCallBack, nullptr);
-        EXPECT_NE(callBacks->instanceCallBack, nullptr);
+        GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
+        ASSERT_NE(node, nullptr);
+        EXPECT_NE(static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock)->renderCallBack, nullptr);
         GxPipelineDestroy(pipeline);
         break;
     }
