@@ -183,7 +183,8 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
     header->meshSerial = meshHeader->serialNum;
     header->meshCount = meshCount;
     GxMesh* meshes = GxMeshHeaderGetMeshes(meshHeader);
-    for (GxUInt32 m = 0; m < meshCount; m++) {
+    const bool indexed = !(meshHeader->flags & gxMESHHEADERUNINDEXED);
+    for (GxUInt32 m = 0; m < meshCount && indexed; m++) {
         header->indexTotal += meshes[m].numIndices;
     }
     header->primitive = PrimitiveOf(meshHeader->flags);
@@ -205,8 +206,15 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
     GxD3D9MeshInstance* out = GxD3D9InstanceMeshes(header);
     GxUInt32 written = 0;
     GxBool ok = 1;
+    GxUInt32 vertices = 0;  // unindexed meshes: the vertices of the meshes before
     for (GxUInt32 m = 0; m < meshCount && ok; m++) {
-        GxD3D9IndexRange(meshes[m].indices, meshes[m].numIndices, &out[m].vertexCount, &out[m].firstVertex);
+        if (indexed) {
+            GxD3D9IndexRange(meshes[m].indices, meshes[m].numIndices, &out[m].vertexCount, &out[m].firstVertex);
+        } else {
+            out[m].firstVertex = vertices;
+            out[m].vertexCount = meshes[m].numIndices;
+            vertices += meshes[m].numIndices;
+        }
         out[m].material = meshes[m].material;
         if (indices) {
             out[m].firstIndex = written;
@@ -216,8 +224,8 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
             out[m].indexCount = ok ? static_cast<GxUInt32>(count) : 0;
             written += out[m].indexCount;
         }
-        out[m].primitiveCount =
-            GxD3D9PrimitiveCount(static_cast<D3DPRIMITIVETYPE>(header->primitive), out[m].indexCount);
+        out[m].primitiveCount = GxD3D9PrimitiveCount(static_cast<D3DPRIMITIVETYPE>(header->primitive),
+                                                     indices ? out[m].indexCount : out[m].vertexCount);
     }
     if (indices) {
         header->indexBuffer->Unlock();

@@ -93,6 +93,10 @@ GxBool GxD3D9GeometrySetUsageFlags(GxGeometry* geometry, GxUInt32 flags);
 GxUInt32 GxD3D9GeometryGetUsageFlags(const GxGeometry* geometry);
 GxBool GxD3D9WorldPipelinesCreate(void);
 void GxD3D9WorldPipelinesDestroy(void);
+// The platform atomic pipeline (made current) with the light resources and the vertex-shader cache it uses;
+// Destroy also empties the dynamic-geometry list.
+GxBool GxD3D9AtomicPipelineCreate(void);
+void GxD3D9AtomicPipelineDestroy(void);
 // Null restores the platform pipeline.
 void GxD3D9SetDefaultAtomicPipeline(GxPipeline* pipeline);
 // Add counts one more user of the geometry's entry; Remove drops one and unlinks the entry with the last.

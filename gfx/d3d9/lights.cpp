@@ -8,6 +8,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
+#include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/renderstate.h"
@@ -259,9 +260,12 @@ GxBool GxD3D9LocalLightSetup(GxLight* light)
     return SetAndRecord(index, &d);
 }
 
-GxBool GxD3D9GlobalLightsSetup(GxLink* lights, GxUInt32 mask)
+GxBool GxD3D9WorldLightsSetup(GxUInt32 mask)
 {
     GxD3D9AmbientReset();
+    const GxD3D9WorldLightsQuery query = GxD3D9GetWorldLightsQuery();
+    GxWorld* world = GxEngineInstance->curWorld;
+    GxLink* lights = query && world ? query(world) : nullptr;
     GxBool used = 0;
     for (GxLink* link = lights ? lights->next : nullptr; link && link != lights; link = link->next) {
         GxLight* light = reinterpret_cast<GxLight*>(reinterpret_cast<char*>(link) - offsetof(GxLight, inWorld));

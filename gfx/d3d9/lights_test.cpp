@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/clump.h"
@@ -200,10 +201,20 @@ TEST_F(D3D9Lights, NoMoreLightsThanTheDeviceAllows)
     EXPECT_FALSE(Enabled(IndexOf(ls[2])));
 }
 
-TEST_F(D3D9Lights, GlobalLightsSumAmbientAndSetDirectional)
+// The current world's global lights, as the world-lights query hands them over.
+GxLink* worldLights = nullptr;
+GxLink* WorldLights(GxWorld*) { return worldLights; }
+
+TEST_F(D3D9Lights, WorldLightsSumAmbientAndSetDirectional)
 {
     GxLink list;
     GxLinkInit(&list);
+    GxLink empty;
+    GxLinkInit(&empty);
+    worldLights = &list;
+    GxD3D9SetWorldLightsQuery(WorldLights);
+    GxWorld* const saved = GxEngineInstance->curWorld;
+    GxEngineInstance->curWorld = reinterpret_cast<GxWorld*>(&empty);  // any world: the query ignores it
     GxLight* ambient1 = Make(gxLIGHTAMBIENT);
     GxLight* ambient2 = Make(gxLIGHTAMBIENT);
     GxLight* sun = Make(gxLIGHTDIRECTIONAL);
@@ -216,7 +227,7 @@ TEST_F(D3D9Lights, GlobalLightsSumAmbientAndSetDirectional)
     for (GxLight* light : {ambient1, ambient2, sun, sectorsOnly}) {
         GxLinkAddAfter(&list, &light->inWorld);
     }
-    ASSERT_TRUE(GxD3D9GlobalLightsSetup(&list, gxLIGHTLIGHTATOMICS));
+    ASSERT_TRUE(GxD3D9WorldLightsSetup(gxLIGHTLIGHTATOMICS));
     GxD3D9LightsEnable(1);
     EXPECT_TRUE(Enabled(IndexOf(sun)));
     EXPECT_EQ(DeviceLight(IndexOf(sun)).Type, D3DLIGHT_DIRECTIONAL);
@@ -228,13 +239,20 @@ TEST_F(D3D9Lights, GlobalLightsSumAmbientAndSetDirectional)
     gxD3D9State.device->GetMaterial(&material);
     EXPECT_FLOAT_EQ(material.Ambient.r, 0.75f);
     EXPECT_FLOAT_EQ(material.Ambient.g, 0.25f);
-    // Nothing that lights atomics: ambient off.
-    GxLink empty;
-    GxLinkInit(&empty);
-    EXPECT_FALSE(GxD3D9GlobalLightsSetup(&empty, gxLIGHTLIGHTATOMICS));
+    // Nothing that lights atomics, or no current world: ambient off.
+    worldLights = &empty;
+    EXPECT_FALSE(GxD3D9WorldLightsSetup(gxLIGHTLIGHTATOMICS));
     GxUInt32 ambientState = 1;
     GxD3D9GetRenderState(D3DRS_AMBIENT, &ambientState);
     EXPECT_EQ(ambientState, 0u);
+    worldLights = &list;
+    GxEngineInstance->curWorld = nullptr;
+    GxD3D9SetRenderState(D3DRS_AMBIENT, 1);
+    EXPECT_FALSE(GxD3D9WorldLightsSetup(gxLIGHTLIGHTATOMICS));
+    GxD3D9GetRenderState(D3DRS_AMBIENT, &ambientState);
+    EXPECT_EQ(ambientState, 0u);
+    GxEngineInstance->curWorld = saved;
+    GxD3D9SetWorldLightsQuery(nullptr);
     for (GxLight* light : {ambient1, ambient2, sun, sectorsOnly}) {
         GxLinkRemove(&light->inWorld);
     }

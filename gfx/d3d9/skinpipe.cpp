@@ -682,7 +682,6 @@ GxPipeline* GxD3D9SkinPipelineCreate(void) { return CreateTypePipeline(gxD3D9SKI
 
 GxBool GxSkinPipelinesCreate(GxUInt32 mask)
 {
-    GxD3D9VertexShaderCacheOpen();
     for (GxInt32 slot = 0; slot < static_cast<GxInt32>(std::size(kTypeMasks)); slot++) {
         if (!(mask & kTypeMasks[slot])) {
             continue;
@@ -705,7 +704,6 @@ GxBool GxSkinPipelinesDestroy(void)
             slot = nullptr;
         }
     }
-    GxD3D9VertexShaderCacheClose();
     return 1;
 }
 

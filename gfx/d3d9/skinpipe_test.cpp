@@ -49,7 +49,13 @@ GxD3D9InstanceHeader* InstanceOf(GxGeometry* geometry)
 }
 
 // Makes the skin pipelines of the types again, for the device's capabilities as they now stand.
-bool RebuildSkinPipelines(GxUInt32 types) { return GxSkinPipelinesDestroy() && GxSkinPipelinesCreate(types); }
+// After a change of the device's capabilities: the shader cache reads them when the atomic pipeline makes it.
+bool RebuildSkinPipelines(GxUInt32 types)
+{
+    GxD3D9VertexShaderCacheClose();
+    GxD3D9VertexShaderCacheOpen();
+    return GxSkinPipelinesDestroy() && GxSkinPipelinesCreate(types);
+}
 
 class SkinPipeTest : public GxAtomicPipeTest {
 protected:
