@@ -125,10 +125,16 @@ TEST_F(D3D9Lights, CopyGetsAnIndexOfItsOwn)
 
 TEST_F(D3D9Lights, LocalAndSpotSetUp)
 {
+    // A radius of 0 or a type without a position sets nothing, though each light has taken its index.
     GxLight* none = Make(gxLIGHTPOINT, 0.0f);
     EXPECT_FALSE(GxD3D9LocalLightSetup(none));
-    EXPECT_EQ(IndexOf(none), -1);
-    EXPECT_FALSE(GxD3D9LocalLightSetup(Make(gxLIGHTAMBIENT)));
+    EXPECT_EQ(IndexOf(none), 0);
+    GxLight* ambient = Make(gxLIGHTAMBIENT);
+    EXPECT_FALSE(GxD3D9LocalLightSetup(ambient));
+    EXPECT_EQ(IndexOf(ambient), 1);
+    GxD3D9LightsEnable(1);
+    EXPECT_FALSE(Enabled(0));
+    EXPECT_FALSE(Enabled(1));
 
     GxLight* point = Make(gxLIGHTPOINT, 4.0f);
     const GxV3d at = {1, 2, 3};
@@ -265,6 +271,7 @@ TEST_F(D3D9Lights, LightWithoutFrameIsNotSet)
     light->object.object.subType = gxLIGHTPOINT;
     light->radius = 5.0f;
     EXPECT_FALSE(GxD3D9LocalLightSetup(light));
-    EXPECT_EQ(IndexOf(light), -1);
+    GxD3D9LightsEnable(1);
+    EXPECT_FALSE(Enabled(IndexOf(light)));
     GxLightDestroy(light);
 }
