@@ -1090,6 +1090,105 @@ TEST_F(ShaderSkinPipeTest, SkinTypesTakeTheirOwnPipelines)
     EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(atomic));
 }
 
+// The node's callbacks as a caller finds them by the node's name.
+GxD3D9SkinNodeCallBacks* SkinNodeCallBacks(GxPipeline* pipeline)
+{
+    GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
+    return node ? static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock) : nullptr;
+}
+
+int meshRenders = 0;
+void CountingMeshRender(const GxD3D9InstanceHeader*, const GxD3D9MeshInstance* mesh,
+                        const GxD3D9VertexShaderDescriptor*, const GxD3D9VertexShaderRegisters*)
+{
+    meshRenders += mesh->shader != nullptr;
+}
+int ends = 0;
+void CountingEnd(GxAtomic*) { ends++; }
+int fixedRenders = 0;
+void CountingFixedRender(GxResourceEntry*, void*, GxUInt8 type, GxUInt32)
+{
+    fixedRenders += type == gxD3D9OBJECTATOMIC;
+}
+
+// The skin pipeline's one node carries the seven callbacks; the shader ones only where shaders can be used, never
+// in the effects pipeline. Replaced callbacks are the ones the node calls: the mesh render and the end of the
+// shader path with each mesh's shader set, the render callback of the processor path.
+TEST_F(ShaderSkinPipeTest, SkinNodeCallbacksAreFoundByNameAndReplaced)
+{
+    ASSERT_TRUE(RebuildSkinPipelines(1 | 2));
+    GxD3D9SkinNodeCallBacks* callBacks = SkinNodeCallBacks(GxD3D9SkinGetPipeline(0));
+    ASSERT_NE(callBacks, nullptr);
+    EXPECT_EQ(callBacks->renderCallBack, GxD3D9DefaultRenderCallback);
+    EXPECT_EQ(callBacks->lightingCallBack, GxD3D9AtomicLighting);
+    EXPECT_EQ(callBacks->descriptorSetup, GxD3D9SkinShaderDescriptorSetup);
+    EXPECT_EQ(callBacks->shaderLighting, GxD3D9SkinShaderLighting);
+    EXPECT_EQ(callBacks->shaderGet, GxD3D9SkinShaderGet);
+    EXPECT_EQ(callBacks->meshRender, GxD3D9SkinShaderMeshRender);
+    EXPECT_NE(callBacks->end, nullptr);
+    GxD3D9SkinNodeCallBacks* effects = SkinNodeCallBacks(GxD3D9SkinGetPipeline(1));
+    ASSERT_NE(effects, nullptr);
+    EXPECT_NE(effects->renderCallBack, nullptr);
+    EXPECT_EQ(effects->descriptorSetup, nullptr);
+    EXPECT_EQ(effects->meshRender, nullptr);
+
+    callBacks->meshRender = CountingMeshRender;
+    callBacks->end = CountingEnd;
+    meshRenders = ends = 0;
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    ASSERT_NE(atomic, nullptr);
+    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+    EXPECT_EQ(meshRenders, static_cast<int>(atomic->geometry->mesh->numMeshes));
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(GxD3D9InstanceMeshes(InstanceOf(atomic->geometry))[0].shader, nullptr);  // cleared after the draw
+
+    callBacks->renderCallBack = CountingFixedRender;
+    fixedRenders = 0;
+    GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader = 0;
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(fixedRenders, 1);
+
+    // No usable shaders: the node keeps the fixed-function callbacks only.
+    gxD3D9State.caps.VertexShaderVersion = 0;
+    ASSERT_TRUE(RebuildSkinPipelines(1));
+    callBacks = SkinNodeCallBacks(GxD3D9SkinGetPipeline(0));
+    ASSERT_NE(callBacks, nullptr);
+    EXPECT_NE(callBacks->renderCallBack, nullptr);
+    EXPECT_EQ(callBacks->shaderLighting, nullptr);
+    EXPECT_EQ(callBacks->end, nullptr);
+}
+
+// The shader path's palette holds three rows a bone, (right.c, up.c, at.c, pos.c), under its own key: the
+// processor's palette built right after it is rebuilt in its own layout.
+TEST_F(ShaderSkinPipeTest, ShaderPaletteRowsAndTheProcessorsKeyDiffer)
+{
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    ASSERT_NE(atomic, nullptr);
+    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    ASSERT_GT(skin->numBones, 0u);
+    std::vector<GxMatrix> expected(skin->numBones);
+    GxD3D9SkinPaletteMatrices(
+        expected.data(), GxFrameGetWorldMatrix(static_cast<GxFrame*>(atomic->object.object.parent)), skin, hierarchy);
+    GxD3D9SkinPaletteInvalidate();
+    const GxReal* rows = GxD3D9VSSetBonePalette(GxSkinGetPalette(), atomic, hierarchy);
+    ASSERT_NE(rows, nullptr);
+    for (GxUInt32 b = 0; b < skin->numBones; b++) {
+        const GxReal* r = rows + gxD3D9VSBONEFLOATS * b;
+        EXPECT_FLOAT_EQ(r[0], expected[b].right.x);
+        EXPECT_FLOAT_EQ(r[1], expected[b].up.x);
+        EXPECT_FLOAT_EQ(r[3], expected[b].pos.x);
+        EXPECT_FLOAT_EQ(r[7], expected[b].pos.y);
+        EXPECT_FLOAT_EQ(r[10], expected[b].at.z);
+    }
+    // Kept while the key holds, even when the buffer is spoiled; the processor's build replaces it.
+    GxSkinGetPalette()[0].right.x = 42.0f;
+    EXPECT_EQ(GxD3D9VSSetBonePalette(GxSkinGetPalette(), atomic, hierarchy)[0], 42.0f);
+    const GxMatrix* matrices = GxD3D9SkinPaletteBuildSSE(atomic, skin, hierarchy);
+    EXPECT_FLOAT_EQ(matrices[0].pos.y, expected[0].pos.y);
+    ASSERT_NE(expected[0].pos.y, 0.0f);  // the pose lifts the bone, so the layouts differ in this float
+    EXPECT_FLOAT_EQ(GxD3D9VSSetBonePalette(GxSkinGetPalette(), atomic, hierarchy)[7], expected[0].pos.y);
+}
+
 // Split remap entries become three times their slot; a first entry beyond the hierarchy's nodes takes slot 0.
 TEST_F(ShaderSkinPipeTest, SplitRemapIndexesThePaletteRegisters)
 {
