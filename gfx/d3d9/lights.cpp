@@ -271,8 +271,7 @@ GxBool GxD3D9WorldLightsSetup(GxUInt32 mask)
 {
     GxD3D9AmbientReset();
     const GxD3D9WorldLightsQuery query = GxD3D9GetWorldLightsQuery();
-    GxWorld* world = GxEngineInstance->curWorld;
-    GxLink* lights = query && world ? query(world) : nullptr;
+    GxLink* lights = query ? query(GxEngineInstance->curWorld) : nullptr;
     GxBool used = 0;
     for (GxLink* link = lights ? lights->next : nullptr; link && link != lights; link = link->next) {
         GxLight* light = reinterpret_cast<GxLight*>(reinterpret_cast<char*>(link) - offsetof(GxLight, inWorld));

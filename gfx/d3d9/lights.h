@@ -27,7 +27,8 @@ GxD3D9LightData* GxD3D9LightGetData(GxLight* light);
 GxBool GxD3D9LightResourcesOpen(void);
 void GxD3D9LightResourcesClose(void);
 
-// Sets up the current world's global lights (as the world-lights query gives them) whose flags meet mask:
+// Sets up the current world's global lights (as the world-lights query gives them for the current world, or for
+// none) whose flags meet mask:
 // directional lights as device lights, ambient ones into the ambient sum. Non-zero when any was used.
 GxBool GxD3D9WorldLightsSetup(GxUInt32 mask);
 // Non-zero when the light was set on the device.

@@ -521,7 +521,7 @@ GxReal* GxD3D9SkinShaderLighting(void* object, GxUInt8 type, GxD3D9SkinLightBloc
     const GxUInt32 flags = atomic ? static_cast<GxAtomic*>(object)->geometry->flags : (world ? world->flags : 0);
     const GxUInt32 mask = atomic ? gxLIGHTLIGHTATOMICS : gxLIGHTLIGHTWORLD;
     const GxD3D9WorldLightsQuery query = GxD3D9GetWorldLightsQuery();
-    GxLink* globals = query && world ? query(world) : nullptr;
+    GxLink* globals = query ? query(world) : nullptr;  // asked without a world too: a program's own lights
     if (!(flags & gxGEOMETRYLIGHT) || !globals) {
         return b->regs[BlockEnd(d)];
     }

@@ -1,4 +1,4 @@
-// The Direct3D 9 skin pipelines: one per skin type, built on the atomic all-in-one node, with its vertex-shader
+// The Direct3D 9 skin pipelines: one per skin type, each of one skin node, with its vertex-shader
 // path (compact weights and palette indices in the vertex, the palette in constants, a generated shader) and its
 // processor path (the pose blended into the instance's first stream, then the default render callback, or the
 // effects' one for skins with material effects). A skin takes the shader path when the device and the shader allow

@@ -1269,11 +1269,14 @@ protected:
 TEST_F(SkinPipeMemoryTest, EveryConstructionStepIsChecked)
 {
     int failures = 0;
-    for (int k = 0; k < 64; k++) {
+    // The first try has the block's growth at unlock fail, the others each allocation in turn.
+    for (int k = -1; k < 64; k++) {
         const long before = GxTestLiveBlocks();
         gxTestMemory.mallocFailAfter = k;
+        gxTestMemory.reallocFailures = k < 0 ? 1 : 0;
         GxPipeline* pipeline = GxD3D9SkinPipelineCreate();
         gxTestMemory.mallocFailAfter = -1;
+        gxTestMemory.reallocFailures = 0;
         GxTestTakeError();
         if (!pipeline) {
             failures++;
