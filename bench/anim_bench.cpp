@@ -157,8 +157,8 @@ void BM_SkinRigidBaseline(benchmark::State& state)
     GxMatrixUpdate(&m);
     for (auto _ : state) {
         for (GxInt32 i = 0; i < kSkinned; i++) {
-            GxD3D9SkinBlendSingleBone(kVertices, &m, crowd.positions.data(), &crowd.out[0], crowd.normals.data(),
-                                      &crowd.out[1], 2 * sizeof(GxV3d));
+            GxD3D9SkinBlendSingleBoneSSE(kVertices, &m, crowd.positions.data(), &crowd.out[0], crowd.normals.data(),
+                                         &crowd.out[1], 2 * sizeof(GxV3d));
         }
         benchmark::DoNotOptimize(crowd.out.data());
     }
@@ -175,8 +175,8 @@ void BM_SkinCrowdProcessor(benchmark::State& state)
     for (auto _ : state) {
         for (GxInt32 i = 0; i < kSkinned; i++) {
             GxD3D9SkinPaletteMatrices(palette.data(), nullptr, crowd.skins[i], crowd.crowd.hierarchies[i]);
-            GxD3D9SkinBlend(crowd.skins[i], palette.data(), kVertices, crowd.positions.data(), &crowd.out[0],
-                            crowd.normals.data(), &crowd.out[1], 2 * sizeof(GxV3d));
+            GxD3D9SkinBlendSSE(crowd.skins[i], palette.data(), kVertices, crowd.positions.data(), &crowd.out[0],
+                               crowd.normals.data(), &crowd.out[1], 2 * sizeof(GxV3d));
         }
         benchmark::DoNotOptimize(crowd.out.data());
     }

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr GxUInt32 kScratchHint = 0x30409;
-constexpr GxUInt32 kRuntimeHint = 0x1030409;
 constexpr GxUInt32 kNoSlot = 0xFFFFFFFFu;
 constexpr GxUInt32 kAllOutputs = 0xFFFFFFFFu;
 // Pointers live in the arena, so every piece keeps pointer alignment.
@@ -426,9 +424,11 @@ GxBool BuildRuntime(Resolver* r, GxUInt32 slotCount)
         total += NodeTablesSize(NodeAt(r, i), slotCount);
     }
     total += Pad(inputCount * sizeof(GxPipelineInput));
-    auto* block = static_cast<char*>(GxCalloc(1, total, kRuntimeHint));
+    // The tables follow the scratch work at the arena's bottom: what is left of the arena is zeroed first.
+    memset(scratchBottom, 0, static_cast<size_t>(scratchTop - scratchBottom));
+    auto* block = static_cast<char*>(GxPipelineScratchAllocBottom(static_cast<GxUInt32>(total)));
     if (!block) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        Fail(gxERRPIPELINESCRATCH);
         return 0;
     }
     auto* packet = reinterpret_cast<GxPipelinePacket*>(block);
@@ -498,6 +498,21 @@ size_t ScratchSize(GxUInt32 n, GxUInt32 d)
     const size_t entries = static_cast<size_t>(n) * d;
     return Pad(n * sizeof(ReqTable)) + n * Pad(d * sizeof(ReqEntry)) + entries * Pad(sizeof(Group)) +
            Pad((d + 1) * sizeof(GxClusterDefinition*)) + kAlign;
+}
+
+// Bytes of the run-time tables at most: every group may take a slot of its own.
+size_t RuntimeBound(const GxPipeline* pipeline, GxUInt32 d)
+{
+    const GxUInt32 n = pipeline->nodeCount;
+    const size_t slots = static_cast<size_t>(n) * d + 1;
+    size_t size = Pad(offsetof(GxPipelinePacket, clusters) + slots * sizeof(GxPipelineCluster)) +
+                  Pad(d * sizeof(GxPipelineClusterInfo)) + Pad(d * sizeof(GxPipelineInput));
+    for (GxUInt32 i = 0; i < n; i++) {
+        const GxNodeDefinition* definition = pipeline->nodeArray[i].definition;
+        size += Pad(slots * sizeof(GxPipelineClusterInfo*)) + Pad((slots + 1) * sizeof(GxUInt32)) +
+                Pad(definition->interestCount * sizeof(GxUInt32)) + Pad(definition->privateSize);
+    }
+    return size;
 }
 
 void CopyWord(char* to, const char* from) { memcpy(to, from, sizeof(GxUInt32)); }
@@ -577,19 +592,18 @@ GxUInt32 GxPipelineCountClusters(GxPipeline* pipeline)
     }
 }
 
-GxBool GxPipelineResolveClusters(GxPipeline* pipeline)
+size_t GxPipelineUnlockArenaSize(GxPipeline* pipeline)
+{
+    const GxUInt32 distinct = GxPipelineCountClusters(pipeline);
+    return ScratchSize(pipeline->nodeCount, distinct) + RuntimeBound(pipeline, distinct);
+}
+
+char* GxPipelineResolveClusters(GxPipeline* pipeline, char* bottom, char* top)
 {
     const GxUInt32 n = pipeline->nodeCount;
-    const GxUInt32 distinct = GxPipelineCountClusters(pipeline);
-    const size_t size = ScratchSize(n, distinct);
-    auto* region = static_cast<char*>(GxMalloc(size, kScratchHint));
-    if (!region) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return 0;
-    }
-    scratchBottom = region;
-    scratchTop = region + size;
-    Resolver resolver = {pipeline, nullptr, distinct, nullptr};
+    scratchBottom = bottom;
+    scratchTop = top;
+    Resolver resolver = {pipeline, nullptr, GxPipelineCountClusters(pipeline), nullptr};
     resolver.tables = static_cast<ReqTable*>(GxPipelineScratchAllocBottom(n * sizeof(ReqTable)));
     GxBool ok = resolver.tables != nullptr;
     if (ok) {
@@ -599,10 +613,10 @@ GxBool GxPipelineResolveClusters(GxPipeline* pipeline)
     if (ok) {
         ok = BuildRuntime(&resolver, AssignSlots(&resolver));
     }
+    char* used = ok ? scratchBottom : nullptr;
     scratchBottom = nullptr;
     scratchTop = nullptr;
-    GxFree(region);
-    return ok;
+    return used;
 }
 
 GxPipelineNode* GxPipelineFindNodeByName(GxPipeline* pipeline, const char* name, GxPipelineNode* startNode,

@@ -2,6 +2,7 @@
 #include "gfx/core/pipeline.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
 
 #include "gfx/core/core_local.h"
@@ -66,6 +67,82 @@ NodeWork* WorkArea(GxPipeline* pipeline, GxUInt32 index)
     return work + index;
 }
 
+// The locked layout's end of the output areas: the scratch arena of an unlock starts here.
+size_t OutputAreasEnd(GxUInt32 capacity)
+{
+    return capacity * (sizeof(GxPipelineNode) + gxPIPELINEMAXOUTPUTS * sizeof(GxUInt32));
+}
+
+template <typename T>
+void Rebase(T** pointer, uintptr_t from, size_t size, char* to)
+{
+    const auto at = reinterpret_cast<uintptr_t>(*pointer);
+    if (*pointer && at >= from && at - from < size) {
+        *pointer = reinterpret_cast<T*>(to + (at - from));
+    }
+}
+
+// Moves the node block to `size` bytes (its content kept up to the smaller size) and points every pointer into
+// it at the new place. 0, with the block unchanged, when the memory cannot be had.
+GxBool ResizeNodeBlock(GxPipeline* pipeline, size_t size)
+{
+    const auto from = reinterpret_cast<uintptr_t>(pipeline->nodeBlock);
+    const size_t oldSize = pipeline->nodeBlockSize;
+    auto* to = static_cast<char*>(GxRealloc(pipeline->nodeBlock, size, kNodeBlockHint));
+    if (!to) {
+        return 0;
+    }
+    pipeline->nodeBlock = to;
+    pipeline->nodeBlockSize = static_cast<GxUInt32>(size);
+    Rebase(&pipeline->nodeArray, from, oldSize, to);
+    Rebase(&pipeline->packetTemplate, from, oldSize, to);
+    Rebase(&pipeline->inputs, from, oldSize, to);
+    for (GxUInt32 i = 0; i < pipeline->nodeCount; i++) {
+        GxPipelineNode* node = &pipeline->nodeArray[i];
+        Rebase(&node->outputTargets, from, oldSize, to);
+        Rebase(&node->slotOutputMasks, from, oldSize, to);
+        Rebase(&node->privateBlock, from, oldSize, to);
+        Rebase(&node->interestSlots, from, oldSize, to);
+        Rebase(&node->orderWork, from, oldSize, to);
+        Rebase(&node->slotClusters, from, oldSize, to);
+        for (GxUInt32 slot = 0; node->slotClusters && slot < pipeline->slotCount; slot++) {
+            Rebase(&node->slotClusters[slot], from, oldSize, to);
+        }
+    }
+    return 1;
+}
+
+// Packs every node's outputs one after another right after the node records (an unlocked pipeline's layout).
+// Each lands at or before its 32-entry area, so the copies never overwrite outputs still to be moved.
+void PackOutputs(GxPipeline* pipeline)
+{
+    auto* packed = reinterpret_cast<GxUInt32*>(pipeline->nodeArray + pipeline->nodeCount);
+    for (GxUInt32 i = 0; i < pipeline->nodeCount; i++) {
+        GxPipelineNode* node = &pipeline->nodeArray[i];
+        memmove(packed, node->outputTargets, node->outputCount * sizeof(GxUInt32));
+        node->outputTargets = packed;
+        node->orderWork = nullptr;
+        packed += node->outputCount;
+    }
+}
+
+// Gives every node its 32-entry output area and its work record again (the locked layout); last node first, as
+// each area lies at or after the packed outputs it takes.
+void UnpackOutputs(GxPipeline* pipeline)
+{
+    for (GxUInt32 i = pipeline->nodeCount; i-- > 0;) {
+        GxPipelineNode* node = &pipeline->nodeArray[i];
+        GxUInt32* area = OutputArea(pipeline, i);
+        memmove(area, node->outputTargets, node->outputCount * sizeof(GxUInt32));
+        for (GxUInt32 k = node->outputCount; k < gxPIPELINEMAXOUTPUTS; k++) {
+            area[k] = gxPIPELINEUNCONNECTED;
+        }
+        node->outputTargets = area;
+        node->orderWork = WorkArea(pipeline, i);
+        *WorkArea(pipeline, i) = NodeWork{0, 0, 0};
+    }
+}
+
 void DefinitionRelease(GxNodeDefinition* definition)
 {
     if (definition->useCount == 0) {
@@ -86,13 +163,10 @@ void FreeNodePrivate(GxPipelineNode* node)
     node->interestSlots = nullptr;
 }
 
-// Frees the run-time block, which starts with the packet template.
+// Forgets the run-time tables; they live in the node block, which the next unlock reuses.
 void FreePacketTemplate(GxPipeline* pipeline)
 {
-    if (pipeline->packetTemplate) {
-        GxFree(pipeline->packetTemplate);
-        pipeline->packetTemplate = nullptr;
-    }
+    pipeline->packetTemplate = nullptr;
     for (GxUInt32 i = 0; i < pipeline->nodeCount && pipeline->nodeArray; i++) {
         FreeNodePrivate(&pipeline->nodeArray[i]);
     }
@@ -244,13 +318,14 @@ GxBool OpenNodes(GxPipeline* pipeline)
     return 0;
 }
 
+// A failed unlock leaves the pipeline locked with its nodes in their records and output areas.
 void UnlockFailed(GxPipeline* pipeline)
 {
     for (GxUInt32 i = 0; i < pipeline->nodeCount; i++) {
         FreeNodePrivate(&pipeline->nodeArray[i]);
-        pipeline->nodeArray[i].orderWork = WorkArea(pipeline, i);
     }
     FreePacketTemplate(pipeline);
+    UnpackOutputs(pipeline);
 }
 
 GxBool InitNode(GxPipeline* pipeline, GxNodeDefinition* definition)
@@ -539,13 +614,16 @@ GxPipeline* GxPipelineLock(GxPipeline* pipeline)
         }
         pipeline->nodeBlockSize = static_cast<GxUInt32>(size);
         pipeline->nodeArray = static_cast<GxPipelineNode*>(pipeline->nodeBlock);
+    } else if (pipeline->nodeBlockSize < size && !ResizeNodeBlock(pipeline, size)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        return nullptr;
     }
     pipeline->isLocked = 1;
     for (GxUInt32 i = 0; i < pipeline->nodeCount; i++) {
         NodeTearDown(&pipeline->nodeArray[i]);
-        pipeline->nodeArray[i].orderWork = WorkArea(pipeline, i);
     }
     FreePacketTemplate(pipeline);
+    UnpackOutputs(pipeline);
     return pipeline;
 }
 
@@ -628,17 +706,28 @@ GxPipeline* GxPipelineUnlock(GxPipeline* pipeline)
         pipeline->entryNode = entry;
         return nullptr;
     }
-    if (!GxPipelineResolveClusters(pipeline)) {
-        UnlockFailed(pipeline);
+    // One block for everything: the locked layout, then the unlock's scratch arena, whose bottom keeps the
+    // run-time tables when the block is cut back to what was used.
+    const size_t capacity = NodeCapacity();
+    const size_t needed = NodeBlockSize(capacity) + GxPipelineUnlockArenaSize(pipeline);
+    if (pipeline->nodeBlockSize < needed && !ResizeNodeBlock(pipeline, needed)) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
     }
-    for (GxUInt32 i = 0; i < pipeline->nodeCount; i++) {
-        pipeline->nodeArray[i].orderWork = nullptr;
+    PackOutputs(pipeline);
+    auto* block = static_cast<char*>(pipeline->nodeBlock);
+    char* used = GxPipelineResolveClusters(pipeline, block + OutputAreasEnd(capacity), block + pipeline->nodeBlockSize);
+    if (!used) {
+        UnlockFailed(pipeline);
+        return nullptr;
     }
     if (!OpenNodes(pipeline)) {
         UnlockFailed(pipeline);
         return nullptr;
     }
+    // Cut back once every node is set up, so a failure never has to grow the block again; a cut that cannot be
+    // had keeps the larger block.
+    ResizeNodeBlock(pipeline, static_cast<size_t>(used - block));
     pipeline->packetsMade = 0;
     pipeline->isLocked = 0;
     return pipeline;

@@ -522,6 +522,48 @@ TEST_F(Pipeline, ClustersFlowThroughSharedSlots)
     GxPipelineDestroy(pipeline);
 }
 
+// Everything an unlocked pipeline holds lives in its node block, cut back to what unlock used; locking grows it
+// to the locked layout again with the graph intact.
+TEST_F(Pipeline, UnlockedPipelineIsOneBlockCutToSize)
+{
+    NodeKind kindA("A", {&clusterX}, {gxCLUSTERDONTWANT}, {{gxCLUSTERVALID}});
+    NodeKind kindB("B", {&clusterX}, {gxCLUSTERREQUIRED}, {{gxCLUSTERNOCHANGE}});
+    GxPipeline* pipeline = GxPipelineCreate();
+    ASSERT_EQ(GxPipelineLock(pipeline), pipeline);
+    const GxUInt32 locked = pipeline->nodeBlockSize;
+    ASSERT_EQ(GxPipelineAddFragment(pipeline, nullptr, &kindA.definition, &kindB.definition, nullptr), pipeline);
+    ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
+    EXPECT_LT(pipeline->nodeBlockSize, locked);
+    const char* begin = static_cast<const char*>(pipeline->nodeBlock);
+    const char* end = begin + pipeline->nodeBlockSize;
+    const auto inside = [&](const void* p, size_t size) {
+        return static_cast<const char*>(p) >= begin && static_cast<const char*>(p) + size <= end;
+    };
+    EXPECT_TRUE(inside(pipeline->nodeArray, 2 * sizeof(GxPipelineNode)));
+    EXPECT_TRUE(inside(pipeline->packetTemplate, sizeof(GxPipelinePacket)));
+    for (GxUInt32 i = 0; i < 2; i++) {
+        const GxPipelineNode& node = pipeline->nodeArray[i];
+        EXPECT_TRUE(inside(node.outputTargets, node.outputCount * sizeof(GxUInt32)));
+        EXPECT_TRUE(inside(node.privateBlock, 6));
+        EXPECT_TRUE(inside(node.slotClusters[0], sizeof(GxPipelineClusterInfo)));
+    }
+    // Outputs packed right after the records.
+    EXPECT_EQ(pipeline->nodeArray[0].outputTargets, reinterpret_cast<GxUInt32*>(pipeline->nodeArray + 2));
+    EXPECT_EQ(pipeline->nodeArray[0].outputTargets[0], 1u);
+    EXPECT_EQ(GxPipelineExecute(pipeline, nullptr, 1), pipeline);
+    EXPECT_EQ(trace, (std::vector<std::string>{"A", "B"}));
+
+    ASSERT_EQ(GxPipelineLock(pipeline), pipeline);
+    EXPECT_EQ(pipeline->nodeBlockSize, locked);
+    ASSERT_EQ(GxPipelineAddFragment(pipeline, nullptr, &c, nullptr), pipeline);
+    ASSERT_EQ(GxPipelineConnectNodes(pipeline, 1, 0, 2), pipeline);
+    ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
+    trace.clear();
+    EXPECT_EQ(GxPipelineExecute(pipeline, nullptr, 1), pipeline);
+    EXPECT_EQ(trace, (std::vector<std::string>{"A", "B", "C"}));
+    GxPipelineDestroy(pipeline);
+}
+
 TEST_F(Pipeline, InvalidatedClustersAndBadInterests)
 {
     NodeKind spoiler("S", {&clusterX}, {gxCLUSTERDONTWANT}, {{gxCLUSTERINVALID}});

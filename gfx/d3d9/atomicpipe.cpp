@@ -183,7 +183,8 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
     header->meshSerial = meshHeader->serialNum;
     header->meshCount = meshCount;
     GxMesh* meshes = GxMeshHeaderGetMeshes(meshHeader);
-    for (GxUInt32 m = 0; m < meshCount; m++) {
+    const bool indexed = !(meshHeader->flags & gxMESHHEADERUNINDEXED);
+    for (GxUInt32 m = 0; m < meshCount && indexed; m++) {
         header->indexTotal += meshes[m].numIndices;
     }
     header->primitive = PrimitiveOf(meshHeader->flags);
@@ -205,8 +206,15 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
     GxD3D9MeshInstance* out = GxD3D9InstanceMeshes(header);
     GxUInt32 written = 0;
     GxBool ok = 1;
+    GxUInt32 vertices = 0;  // unindexed meshes: the vertices of the meshes before
     for (GxUInt32 m = 0; m < meshCount && ok; m++) {
-        GxD3D9IndexRange(meshes[m].indices, meshes[m].numIndices, &out[m].vertexCount, &out[m].firstVertex);
+        if (indexed) {
+            GxD3D9IndexRange(meshes[m].indices, meshes[m].numIndices, &out[m].vertexCount, &out[m].firstVertex);
+        } else {
+            out[m].firstVertex = vertices;
+            out[m].vertexCount = meshes[m].numIndices;
+            vertices += meshes[m].numIndices;
+        }
         out[m].material = meshes[m].material;
         if (indices) {
             out[m].firstIndex = written;
@@ -216,8 +224,8 @@ GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, G
             out[m].indexCount = ok ? static_cast<GxUInt32>(count) : 0;
             written += out[m].indexCount;
         }
-        out[m].primitiveCount =
-            GxD3D9PrimitiveCount(static_cast<D3DPRIMITIVETYPE>(header->primitive), out[m].indexCount);
+        out[m].primitiveCount = GxD3D9PrimitiveCount(static_cast<D3DPRIMITIVETYPE>(header->primitive),
+                                                     indices ? out[m].indexCount : out[m].vertexCount);
     }
     if (indices) {
         header->indexBuffer->Unlock();
@@ -666,9 +674,10 @@ void SetWorldTransform(GxAtomic* atomic)
     GxD3D9SetRenderState(D3DRS_NORMALIZENORMALS, scaled ? TRUE : FALSE);
 }
 
-// The instance of an atomic: reused while its meshes are unchanged, its locked parts rewritten; made when there is
-// none. Null on failure.
-GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* callBacks)
+}  // namespace
+
+GxResourceEntry* GxD3D9AtomicInstanceGet(GxAtomic* atomic, GxD3D9InstanceCallBack instanceCallBack,
+                                         GxD3D9ReinstanceCallBack reinstanceCallBack)
 {
     GxGeometry* geometry = atomic->geometry;
     const bool own = geometry->numMorphTargets > 1;
@@ -683,8 +692,7 @@ GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* cal
             // Each instance keeps the stamp it was written from: several atomics' instances of one geometry
             // each learn of a lock, not only the first one drawn after it.
             const bool stale = header->lockStamp != geometry->lockStamp;
-            if ((stale || own) && callBacks->reinstanceCallBack &&
-                !callBacks->reinstanceCallBack(atomic, header, callBacks->instanceCallBack)) {
+            if ((stale || own) && reinstanceCallBack && !reinstanceCallBack(atomic, header, instanceCallBack)) {
                 GxResourceEntryFree(entry);
                 return nullptr;
             }
@@ -696,7 +704,7 @@ GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* cal
     // Locks so far are dated before the stamp the new instance is written from.
     GxD3D9GeometryPartsLockedSince(geometry, geometry->lockStamp);
     void* owner = own ? static_cast<void*>(atomic) : static_cast<void*>(geometry);
-    entry = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, slot, geometry->mesh, callBacks->instanceCallBack,
+    entry = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, slot, geometry->mesh, instanceCallBack,
                                  (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0,
                                  static_cast<GxUInt32>(geometry->numTriangles));
     if (entry) {
@@ -704,6 +712,8 @@ GxResourceEntry* InstanceOf(GxAtomic* atomic, const GxD3D9AllInOneCallBacks* cal
     }
     return entry;
 }
+
+namespace {
 
 GxBool AtomicAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams* params)
 {
@@ -713,7 +723,8 @@ GxBool AtomicAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
     if (!geometry || geometry->numVertices == 0 || !geometry->mesh || geometry->mesh->numMeshes == 0) {
         return 1;
     }
-    GxResourceEntry* entry = InstanceOf(atomic, callBacks);
+    GxResourceEntry* entry =
+        GxD3D9AtomicInstanceGet(atomic, callBacks->instanceCallBack, callBacks->reinstanceCallBack);
     if (!entry) {
         return (geometry->flags & gxGEOMETRYNATIVE) ? 1 : 0;
     }
@@ -751,8 +762,28 @@ GxNodeDefinition atomicNode = AtomicNodeDefinition();
 
 GxNodeDefinition* GxD3D9AtomicAllInOneNodeGet(void) { return &atomicNode; }
 
-GxD3D9AllInOneCallBacks* GxD3D9AllInOneGetCallBacks(GxPipeline* pipeline)
+namespace {
+
+GxD3D9AllInOneCallBacks* CallBacksOf(GxPipelineNode* node)
 {
-    GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, atomicNode.name, nullptr, nullptr);
-    return node ? static_cast<GxD3D9AllInOneCallBacks*>(node->privateBlock) : nullptr;
+    return static_cast<GxD3D9AllInOneCallBacks*>(node->privateBlock);
+}
+
+}  // namespace
+
+GxPipelineNode* GxD3D9AllInOneNodeSetInstanceCallback(GxPipelineNode* node, GxD3D9InstanceCallBack callBack)
+{
+    CallBacksOf(node)->instanceCallBack = callBack;
+    return node;
+}
+
+GxD3D9InstanceCallBack GxD3D9AllInOneNodeGetInstanceCallback(GxPipelineNode* node)
+{
+    return CallBacksOf(node)->instanceCallBack;
+}
+
+GxPipelineNode* GxD3D9AllInOneNodeSetRenderCallback(GxPipelineNode* node, GxD3D9RenderCallBack callBack)
+{
+    CallBacksOf(node)->renderCallBack = callBack;
+    return node;
 }

@@ -16,6 +16,7 @@
 
 struct GxNodeDefinition;
 struct GxPipeline;
+struct GxPipelineNode;
 struct GxResourceEntry;
 struct GxMeshHeader;
 struct GxStream;
@@ -53,14 +54,21 @@ struct GxD3D9AllInOneCallBacks {
 };
 
 GxNodeDefinition* GxD3D9AtomicAllInOneNodeGet(void);
-// The callbacks of a pipeline's all-in-one node (null when it has none).
-GxD3D9AllInOneCallBacks* GxD3D9AllInOneGetCallBacks(GxPipeline* pipeline);
+// The callbacks of an atomic or world-sector all-in-one node of a pipeline (found with GxPipelineFindNodeByName).
+GxPipelineNode* GxD3D9AllInOneNodeSetInstanceCallback(GxPipelineNode* node, GxD3D9InstanceCallBack callBack);
+GxD3D9InstanceCallBack GxD3D9AllInOneNodeGetInstanceCallback(GxPipelineNode* node);
+GxPipelineNode* GxD3D9AllInOneNodeSetRenderCallback(GxPipelineNode* node, GxD3D9RenderCallBack callBack);
 
 // Instancing.
 GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, GxResourceEntry** slot,
                                       GxMeshHeader* meshHeader, GxD3D9InstanceCallBack instanceCallBack,
                                       GxBool instanceOnly, GxUInt32 triangleCount);
 void GxD3D9InstanceDestroy(GxResourceEntry* entry);
+// The atomic's instance (on its geometry, or on the atomic when the geometry morphs): reused while its meshes are
+// unchanged, its locked parts rewritten by the reinstance callback; made with the instance callback when there is
+// none. A native geometry's instance is used as read. Null on failure.
+GxResourceEntry* GxD3D9AtomicInstanceGet(GxAtomic* atomic, GxD3D9InstanceCallBack instanceCallBack,
+                                         GxD3D9ReinstanceCallBack reinstanceCallBack);
 GxBool GxD3D9AtomicInstance(void* atomic, GxD3D9InstanceHeader* header, GxBool reinstance);
 GxBool GxD3D9AtomicReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxD3D9InstanceCallBack callBack);
 void GxD3D9AtomicLighting(void* atomic);
@@ -85,6 +93,10 @@ GxBool GxD3D9GeometrySetUsageFlags(GxGeometry* geometry, GxUInt32 flags);
 GxUInt32 GxD3D9GeometryGetUsageFlags(const GxGeometry* geometry);
 GxBool GxD3D9WorldPipelinesCreate(void);
 void GxD3D9WorldPipelinesDestroy(void);
+// The platform atomic pipeline (made current) with the light resources and the vertex-shader cache it uses;
+// Destroy also empties the dynamic-geometry list.
+GxBool GxD3D9AtomicPipelineCreate(void);
+void GxD3D9AtomicPipelineDestroy(void);
 // Null restores the platform pipeline.
 void GxD3D9SetDefaultAtomicPipeline(GxPipeline* pipeline);
 // Add counts one more user of the geometry's entry; Remove drops one and unlinks the entry with the last.

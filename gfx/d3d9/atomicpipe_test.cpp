@@ -85,7 +85,8 @@ TEST_F(AtomicPipe, DefaultPipelinesAndTheirReplacement)
     EXPECT_EQ(block->currentAtomicPipeline, block->platformAtomicPipeline);
     EXPECT_EQ(block->platformAtomicPipeline->ownerPluginId, 2u);
     ASSERT_NE(block->currentMaterialPipeline, nullptr);
-    EXPECT_NE(GxD3D9AllInOneGetCallBacks(block->platformAtomicPipeline), nullptr);
+    EXPECT_NE(GxPipelineFindNodeByName(block->platformAtomicPipeline, "nodeD3D9AtomicAllInOne.csl", nullptr, nullptr),
+              nullptr);
     GxPipeline* other = GxPipelineCreate();
     GxD3D9SetDefaultAtomicPipeline(other);
     EXPECT_EQ(block->currentAtomicPipeline, other);
@@ -285,6 +286,59 @@ TEST_F(AtomicPipe, LongStripsBecomeASortedTriangleList)
     }
     EXPECT_LT(*std::max_element(indices.begin(), indices.begin() + 3), 3);
     EXPECT_GE(*std::min_element(indices.begin() + 3, indices.end()), 3);
+}
+
+// A mesh header flagged unindexed: each mesh draws its own run of vertices, one after the other, with plain
+// draws and no index buffer.
+TEST_F(AtomicPipe, UnindexedMeshesDrawTheirVertexRunsInOrder)
+{
+    GxMaterial* first = GxMaterialCreate();
+    GxMaterial* second = GxMaterialCreate();
+    GxGeometry* geometry = GxGeometryCreate(9, 3, gxGEOMETRYPOSITIONS);
+    ASSERT_NE(geometry, nullptr);
+    ASSERT_GE(GxMaterialListAppendMaterial(&geometry->matList, first), 0);
+    ASSERT_GE(GxMaterialListAppendMaterial(&geometry->matList, second), 0);
+    for (GxInt32 v = 0; v < 9; v++) {
+        geometry->morphTarget[0].verts[v] = GxV3d{static_cast<GxReal>(v % 3), static_cast<GxReal>(v / 3), 0.0f};
+    }
+    // Triangles in vertex order: the first on material 0, the other two on material 1.
+    for (GxInt32 t = 0; t < 3; t++) {
+        const GxUInt16 base = static_cast<GxUInt16>(3 * t);
+        const GxUInt16 tri[3] = {base, static_cast<GxUInt16>(base + 1), static_cast<GxUInt16>(base + 2)};
+        memcpy(geometry->triangles[t].vertIndex, tri, sizeof(tri));
+        geometry->triangles[t].matIndex = t == 0 ? 0 : 1;
+    }
+    GxMorphTargetCalcBoundingSphere(&geometry->morphTarget[0], &geometry->morphTarget[0].boundingSphere);
+    ASSERT_NE(GxGeometryUnlock(geometry), nullptr);
+    GxMaterialDestroy(first);
+    GxMaterialDestroy(second);
+    ASSERT_EQ(geometry->mesh->numMeshes, 2u);
+    geometry->mesh->flags |= gxMESHHEADERUNINDEXED;
+    GxAtomic* atomic = MakeAtomic(geometry);
+    D3D9SoftClearLog(gxD3D9State.device);
+    ASSERT_TRUE(Render());
+    GxD3D9InstanceHeader* header = HeaderOf(atomic->geometry->repEntry);
+    EXPECT_EQ(header->indexBuffer, nullptr);
+    EXPECT_EQ(header->indexTotal, 0u);
+    const GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
+    const GxMesh* source = GxMeshHeaderGetMeshes(geometry->mesh);
+    EXPECT_EQ(meshes[0].firstVertex, 0u);
+    EXPECT_EQ(meshes[1].firstVertex, source[0].numIndices);
+    std::vector<D3D9DrawCall> draws;
+    for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
+        if (e.type == D3D9SOFT_DRAW) {
+            draws.push_back(e.draw);
+        }
+        EXPECT_NE(e.type, D3D9SOFT_ERROR);
+    }
+    ASSERT_EQ(draws.size(), 2u);
+    for (GxUInt32 m = 0; m < 2; m++) {
+        EXPECT_EQ(meshes[m].vertexCount, source[m].numIndices);
+        EXPECT_EQ(meshes[m].primitiveCount, source[m].numIndices / 3);
+        EXPECT_FALSE(draws[m].indexed);
+        EXPECT_EQ(draws[m].startVertex, meshes[m].vertexBase);
+        EXPECT_EQ(draws[m].primitiveCount, meshes[m].primitiveCount);
+    }
 }
 
 TEST_F(AtomicPipe, ScaledFramesAreLitWithNormalisation)

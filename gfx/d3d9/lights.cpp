@@ -8,6 +8,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
+#include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/renderstate.h"
@@ -215,11 +216,14 @@ void GxD3D9AmbientAdd(const GxLight* light)
 GxBool GxD3D9DirectionalLightSetup(GxLight* light)
 {
     GxD3D9LightData* data = GxD3D9LightGetData(light);
-    const GxMatrix* matrix = data ? LightMatrix(light) : nullptr;
-    if (!matrix) {
+    if (!data) {
         return 0;
     }
     const GxInt32 index = AllocateIndex(data);
+    const GxMatrix* matrix = LightMatrix(light);
+    if (!matrix) {
+        return 0;
+    }
     module.directional.Diffuse = D3DCOLORVALUE{light->color.red, light->color.green, light->color.blue, 1.0f};
     module.directional.Direction = D3DVECTOR{matrix->at.x, matrix->at.y, matrix->at.z};
     return SetAndRecord(index, &module.directional);
@@ -228,12 +232,16 @@ GxBool GxD3D9DirectionalLightSetup(GxLight* light)
 GxBool GxD3D9LocalLightSetup(GxLight* light)
 {
     GxD3D9LightData* data = GxD3D9LightGetData(light);
-    const GxMatrix* matrix = data ? LightMatrix(light) : nullptr;
-    const GxUInt8 type = light ? light->object.object.subType : 0;
+    if (!data) {
+        return 0;
+    }
+    // The index comes first: a light keeps it even when nothing is set this time.
+    const GxInt32 index = AllocateIndex(data);
+    const GxMatrix* matrix = LightMatrix(light);
+    const GxUInt8 type = light->object.object.subType;
     if (!matrix || light->radius == 0.0f || (type != gxLIGHTPOINT && type != gxLIGHTSPOT && type != gxLIGHTSPOTSOFT)) {
         return 0;
     }
-    const GxInt32 index = AllocateIndex(data);
     const GxReal radius = light->radius;
     D3DLIGHT9& d = module.local;
     d.Diffuse = D3DCOLORVALUE{light->color.red, light->color.green, light->color.blue, 1.0f};
@@ -259,9 +267,11 @@ GxBool GxD3D9LocalLightSetup(GxLight* light)
     return SetAndRecord(index, &d);
 }
 
-GxBool GxD3D9GlobalLightsSetup(GxLink* lights, GxUInt32 mask)
+GxBool GxD3D9WorldLightsSetup(GxUInt32 mask)
 {
     GxD3D9AmbientReset();
+    const GxD3D9WorldLightsQuery query = GxD3D9GetWorldLightsQuery();
+    GxLink* lights = query ? query(GxEngineInstance->curWorld) : nullptr;
     GxBool used = 0;
     for (GxLink* link = lights ? lights->next : nullptr; link && link != lights; link = link->next) {
         GxLight* light = reinterpret_cast<GxLight*>(reinterpret_cast<char*>(link) - offsetof(GxLight, inWorld));

@@ -27,9 +27,10 @@ GxD3D9LightData* GxD3D9LightGetData(GxLight* light);
 GxBool GxD3D9LightResourcesOpen(void);
 void GxD3D9LightResourcesClose(void);
 
-// Sets up the lights of a list linked through GxLight::inWorld (a world's global lights) whose flags meet
-// mask: directional lights as device lights, ambient ones into the ambient sum. Non-zero when any was used.
-GxBool GxD3D9GlobalLightsSetup(GxLink* lights, GxUInt32 mask);
+// Sets up the current world's global lights (as the world-lights query gives them for the current world, or for
+// none) whose flags meet mask:
+// directional lights as device lights, ambient ones into the ambient sum. Non-zero when any was used.
+GxBool GxD3D9WorldLightsSetup(GxUInt32 mask);
 // Non-zero when the light was set on the device.
 GxBool GxD3D9DirectionalLightSetup(GxLight* light);
 GxBool GxD3D9LocalLightSetup(GxLight* light);

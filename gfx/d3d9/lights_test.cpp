@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/clump.h"
@@ -124,10 +125,16 @@ TEST_F(D3D9Lights, CopyGetsAnIndexOfItsOwn)
 
 TEST_F(D3D9Lights, LocalAndSpotSetUp)
 {
+    // A radius of 0 or a type without a position sets nothing, though each light has taken its index.
     GxLight* none = Make(gxLIGHTPOINT, 0.0f);
     EXPECT_FALSE(GxD3D9LocalLightSetup(none));
-    EXPECT_EQ(IndexOf(none), -1);
-    EXPECT_FALSE(GxD3D9LocalLightSetup(Make(gxLIGHTAMBIENT)));
+    EXPECT_EQ(IndexOf(none), 0);
+    GxLight* ambient = Make(gxLIGHTAMBIENT);
+    EXPECT_FALSE(GxD3D9LocalLightSetup(ambient));
+    EXPECT_EQ(IndexOf(ambient), 1);
+    GxD3D9LightsEnable(1);
+    EXPECT_FALSE(Enabled(0));
+    EXPECT_FALSE(Enabled(1));
 
     GxLight* point = Make(gxLIGHTPOINT, 4.0f);
     const GxV3d at = {1, 2, 3};
@@ -200,10 +207,20 @@ TEST_F(D3D9Lights, NoMoreLightsThanTheDeviceAllows)
     EXPECT_FALSE(Enabled(IndexOf(ls[2])));
 }
 
-TEST_F(D3D9Lights, GlobalLightsSumAmbientAndSetDirectional)
+// The current world's global lights, as the world-lights query hands them over.
+GxLink* worldLights = nullptr;
+GxLink* WorldLights(GxWorld*) { return worldLights; }
+
+TEST_F(D3D9Lights, WorldLightsSumAmbientAndSetDirectional)
 {
     GxLink list;
     GxLinkInit(&list);
+    GxLink empty;
+    GxLinkInit(&empty);
+    worldLights = &list;
+    GxD3D9SetWorldLightsQuery(WorldLights);
+    GxWorld* const saved = GxEngineInstance->curWorld;
+    GxEngineInstance->curWorld = reinterpret_cast<GxWorld*>(&empty);  // any world: the query ignores it
     GxLight* ambient1 = Make(gxLIGHTAMBIENT);
     GxLight* ambient2 = Make(gxLIGHTAMBIENT);
     GxLight* sun = Make(gxLIGHTDIRECTIONAL);
@@ -216,7 +233,7 @@ TEST_F(D3D9Lights, GlobalLightsSumAmbientAndSetDirectional)
     for (GxLight* light : {ambient1, ambient2, sun, sectorsOnly}) {
         GxLinkAddAfter(&list, &light->inWorld);
     }
-    ASSERT_TRUE(GxD3D9GlobalLightsSetup(&list, gxLIGHTLIGHTATOMICS));
+    ASSERT_TRUE(GxD3D9WorldLightsSetup(gxLIGHTLIGHTATOMICS));
     GxD3D9LightsEnable(1);
     EXPECT_TRUE(Enabled(IndexOf(sun)));
     EXPECT_EQ(DeviceLight(IndexOf(sun)).Type, D3DLIGHT_DIRECTIONAL);
@@ -229,12 +246,13 @@ TEST_F(D3D9Lights, GlobalLightsSumAmbientAndSetDirectional)
     EXPECT_FLOAT_EQ(material.Ambient.r, 0.75f);
     EXPECT_FLOAT_EQ(material.Ambient.g, 0.25f);
     // Nothing that lights atomics: ambient off.
-    GxLink empty;
-    GxLinkInit(&empty);
-    EXPECT_FALSE(GxD3D9GlobalLightsSetup(&empty, gxLIGHTLIGHTATOMICS));
+    worldLights = &empty;
+    EXPECT_FALSE(GxD3D9WorldLightsSetup(gxLIGHTLIGHTATOMICS));
     GxUInt32 ambientState = 1;
     GxD3D9GetRenderState(D3DRS_AMBIENT, &ambientState);
     EXPECT_EQ(ambientState, 0u);
+    GxEngineInstance->curWorld = saved;
+    GxD3D9SetWorldLightsQuery(nullptr);
     for (GxLight* light : {ambient1, ambient2, sun, sectorsOnly}) {
         GxLinkRemove(&light->inWorld);
     }
@@ -247,6 +265,7 @@ TEST_F(D3D9Lights, LightWithoutFrameIsNotSet)
     light->object.object.subType = gxLIGHTPOINT;
     light->radius = 5.0f;
     EXPECT_FALSE(GxD3D9LocalLightSetup(light));
-    EXPECT_EQ(IndexOf(light), -1);
+    GxD3D9LightsEnable(1);
+    EXPECT_FALSE(Enabled(IndexOf(light)));
     GxLightDestroy(light);
 }

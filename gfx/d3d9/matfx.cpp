@@ -240,14 +240,13 @@ GxPipeline* MakePipeline(GxNodeDefinition* node, GxD3D9InstanceCallBack instance
         return nullptr;
     }
     GxPipelineNode* found = GxPipelineFindNodeByName(pipeline, node->name, nullptr, nullptr);
-    auto* callBacks = found ? static_cast<GxD3D9AllInOneCallBacks*>(found->privateBlock) : nullptr;
-    if (!callBacks) {
+    if (!found) {
         GxPipelineDestroy(pipeline);
         return nullptr;
     }
-    *own = callBacks->instanceCallBack;
-    callBacks->instanceCallBack = instance;
-    callBacks->renderCallBack = GxMaterialEffectsRenderCallback;
+    *own = GxD3D9AllInOneNodeGetInstanceCallback(found);
+    GxD3D9AllInOneNodeSetInstanceCallback(found, instance);
+    GxD3D9AllInOneNodeSetRenderCallback(found, GxMaterialEffectsRenderCallback);
     return pipeline;
 }
 

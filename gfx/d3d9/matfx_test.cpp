@@ -711,11 +711,14 @@ TEST_F(MatFXMemory, FailedConstructionLeavesNothing)
 {
     GxMaterialEffectsPipelinesClose();
     int failures = 0;
-    for (int k = 0; k < 64; k++) {
+    // The first try has the first pipeline's block growth at unlock fail, the others each allocation in turn.
+    for (int k = -1; k < 64; k++) {
         const long before = GxTestLiveBlocks();
-        gxTestMemory.mallocFailAfter = k;
+        gxTestMemory.mallocFailAfter = k < 0 ? -1 : k;
+        gxTestMemory.reallocFailures = k < 0 ? 1 : 0;
         const GxBool opened = GxMaterialEffectsPipelinesOpen();
         gxTestMemory.mallocFailAfter = -1;
+        gxTestMemory.reallocFailures = 0;
         GxTestTakeError();
         if (!opened) {
             failures++;

@@ -333,7 +333,7 @@ void GxD3D9SectorLighting(void* object)
         GxD3D9LightsEnable(0);
         return;
     }
-    GxBool any = GxD3D9GlobalLightsSetup(&world->directionalLightList, gxLIGHTLIGHTWORLD);
+    GxBool any = GxD3D9WorldLightsSetup(gxLIGHTLIGHTWORLD);
     for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
         GxLight* light = GxLightTieFromSectorLink(l)->light;
         if (light->object.object.flags & gxLIGHTLIGHTWORLD) {

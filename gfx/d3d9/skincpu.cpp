@@ -3,9 +3,13 @@
 
 #include <emmintrin.h>
 
+#include <cstring>
+
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
+#include "gfx/d3d9/d3d9drv.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -14,12 +18,16 @@ namespace {
 struct PaletteKey {
     const GxAnimHierarchy* hierarchy;
     const GxSkin* skin;
-    GxUInt32 counter;
+    GxUInt32 stamp;
     const GxFrame* frame;
     bool valid;
 };
 
 PaletteKey paletteKey = {nullptr, nullptr, 0, nullptr, false};
+
+// The processor layouts' stamps: the render frame, with a bit above the 16-bit counter for the column layout so
+// neither layout is read as the other (the vertex-shader path stores the counter's complement).
+constexpr GxUInt32 kColumnLayoutStamp = 0x10000;
 
 // dst = a x b for affine matrices (row vectors) by the built-in product, whatever routine is installed, with
 // the spare words cleared.
@@ -28,20 +36,6 @@ inline void Affine(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
     GxMatrixMultiplyX87(dst, a, b);
     dst->flags = 0;
     dst->pad1 = dst->pad2 = dst->pad3 = 0;
-}
-
-inline void Point(const GxMatrix& m, const GxV3d& v, GxV3d* out, GxReal w)
-{
-    out->x += w * (v.x * m.right.x + v.y * m.up.x + v.z * m.at.x + m.pos.x);
-    out->y += w * (v.x * m.right.y + v.y * m.up.y + v.z * m.at.y + m.pos.y);
-    out->z += w * (v.x * m.right.z + v.y * m.up.z + v.z * m.at.z + m.pos.z);
-}
-
-inline void Vector(const GxMatrix& m, const GxV3d& v, GxV3d* out, GxReal w)
-{
-    out->x += w * (v.x * m.right.x + v.y * m.up.x + v.z * m.at.x);
-    out->y += w * (v.x * m.right.y + v.y * m.up.y + v.z * m.at.y);
-    out->z += w * (v.x * m.right.z + v.y * m.up.z + v.z * m.at.z);
 }
 
 inline GxV3d* At(void* base, GxUInt32 stride, GxUInt32 v)
@@ -106,6 +100,98 @@ void Blend(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const
     }
 }
 
+// The column layout's transforms: row c . (x, y, z, w).
+inline void ColumnPoint(const GxReal* m, const GxV3d& v, GxV3d* out, GxReal w)
+{
+    out->x += w * (m[0] * v.x + m[1] * v.y + m[2] * v.z + m[3]);
+    out->y += w * (m[4] * v.x + m[5] * v.y + m[6] * v.z + m[7]);
+    out->z += w * (m[8] * v.x + m[9] * v.y + m[10] * v.z + m[11]);
+}
+
+inline void ColumnVector(const GxReal* m, const GxV3d& v, GxV3d* out, GxReal w)
+{
+    out->x += w * (m[0] * v.x + m[1] * v.y + m[2] * v.z);
+    out->y += w * (m[4] * v.x + m[5] * v.y + m[6] * v.z);
+    out->z += w * (m[8] * v.x + m[9] * v.y + m[10] * v.z);
+}
+
+// The scalar blend: each used bone transforms the vertex and the weighted results are summed.
+template <GxUInt32 slots>
+void BlendColumns(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxReal* palette,
+                  const GxV3d* positionsIn, void* positionsOut, const GxV3d* normalsIn, void* normalsOut,
+                  GxUInt32 stride)
+{
+    const bool normals = normalsIn && normalsOut;
+    for (GxUInt32 v = 0; v < count; v++) {
+        const GxReal* w = &weights[v * gxSKINMAXWEIGHTS];
+        const GxUInt32 packed = indices[v];
+        GxUInt32 used = 1;
+        if (slots > 1 && w[0] < 1.0f) {
+            used = 2;
+            if (slots > 2 && w[2] > 0.0f) {
+                used = (w[3] > 0.0f) ? 4 : 3;
+            }
+        }
+        GxV3d p = {0.0f, 0.0f, 0.0f};
+        GxV3d n = {0.0f, 0.0f, 0.0f};
+        for (GxUInt32 k = 0; k < used; k++) {
+            const GxReal* m = palette + gxD3D9SKINBONEFLOATS * ((packed >> (8 * k)) & 0xFF);
+            const GxReal weight = used == 1 ? 1.0f : w[k];
+            ColumnPoint(m, positionsIn[v], &p, weight);
+            if (normals) {
+                ColumnVector(m, normalsIn[v], &n, weight);
+            }
+        }
+        *At(positionsOut, stride, v) = p;
+        if (normals) {
+            *At(normalsOut, stride, v) = n;
+        }
+    }
+}
+
+// Picks the routine for the skin's weights; `Routines` names the four of one layout.
+template <typename Palette, typename Routines>
+void BlendSkin(const GxSkin* skin, const Palette* palette, GxUInt32 count, const GxV3d* positionsIn, void* positionsOut,
+               const GxV3d* normalsIn, void* normalsOut, GxUInt32 stride)
+{
+    // Never past the skin's per-vertex arrays.
+    if (count > skin->numVertices) {
+        count = skin->numVertices;
+    }
+    const GxUInt32 weights = skin->maxNumWeightsForVertex;
+    const GxReal* w = skin->vertexBoneWeights;
+    const GxUInt32* i = skin->vertexBoneIndices;
+    if (weights >= 3) {
+        Routines::weights4(count, w, i, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+    } else if (weights == 2) {
+        Routines::weights2(count, w, i, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+    } else if (skin->numBoneIDs == 1) {
+        Routines::single(count, Routines::bone(palette, skin->boneIDs[0]), positionsIn, positionsOut, normalsIn,
+                         normalsOut, stride);
+    } else {
+        Routines::weights1(count, w, i, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+    }
+}
+
+struct ColumnRoutines {
+    static constexpr auto weights4 = GxD3D9SkinBlendWeights4;
+    static constexpr auto weights2 = GxD3D9SkinBlendWeights2;
+    static constexpr auto weights1 = GxD3D9SkinBlendWeights1;
+    static constexpr auto single = GxD3D9SkinBlendSingleBone;
+    static const GxReal* bone(const GxReal* palette, GxUInt32 b) { return palette + gxD3D9SKINBONEFLOATS * b; }
+};
+
+struct RowRoutines {
+    static constexpr auto weights4 = GxD3D9SkinBlendWeights4SSE;
+    static constexpr auto weights2 = GxD3D9SkinBlendWeights2SSE;
+    static constexpr auto weights1 = GxD3D9SkinBlendWeights1SSE;
+    static constexpr auto single = GxD3D9SkinBlendSingleBoneSSE;
+    static const GxMatrix* bone(const GxMatrix* palette, GxUInt32 b) { return palette + b; }
+};
+
+// The stamp of a processor layout in the palette key.
+GxUInt32 CurrentStamp(GxUInt32 layout) { return GxWorldGetRenderFrame() | layout; }
+
 }  // namespace
 
 GxUInt32 GxD3D9SkinPaletteCount(const GxSkin* skin, const GxAnimHierarchy* hierarchy)
@@ -116,7 +202,6 @@ GxUInt32 GxD3D9SkinPaletteCount(const GxSkin* skin, const GxAnimHierarchy* hiera
     }
     return count > gxSKINPALETTESIZE ? gxSKINPALETTESIZE : count;
 }
-
 void GxD3D9SkinPaletteMatrices(GxMatrix* palette, const GxMatrix* world, const GxSkin* skin,
                                const GxAnimHierarchy* hierarchy)
 {
@@ -153,81 +238,167 @@ void GxD3D9SkinPaletteMatrices(GxMatrix* palette, const GxMatrix* world, const G
     }
 }
 
-GxMatrix* GxD3D9SkinPaletteBuild(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy,
-                                 GxUInt32 counter)
+GxBool GxD3D9SkinPaletteKeyMatches(const GxAnimHierarchy* hierarchy, const GxSkin* skin, GxUInt32 stamp,
+                                   const GxFrame* frame)
+{
+    return paletteKey.valid && paletteKey.hierarchy == hierarchy && paletteKey.skin == skin &&
+           paletteKey.stamp == stamp && paletteKey.frame == frame;
+}
+
+void GxD3D9SkinPaletteKeyStore(const GxAnimHierarchy* hierarchy, const GxSkin* skin, GxUInt32 stamp,
+                               const GxFrame* frame)
+{
+    paletteKey = {hierarchy, skin, stamp, frame, true};
+}
+
+GxMatrix* GxD3D9SkinPaletteBuildSSE(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy)
 {
     GxMatrix* palette = GxSkinGetPalette();
     GxFrame* frame = GxFramedObjectGetFrame(&atomic->object);
-    if (!palette) {
-        return nullptr;
-    }
-    if (paletteKey.valid && paletteKey.hierarchy == hierarchy && paletteKey.skin == skin &&
-        paletteKey.counter == counter && paletteKey.frame == frame) {
+    const GxUInt32 stamp = CurrentStamp(0);
+    if (!palette || GxD3D9SkinPaletteKeyMatches(hierarchy, skin, stamp, frame)) {
         return palette;
     }
     GxD3D9SkinPaletteMatrices(palette, frame ? GxFrameGetWorldMatrix(frame) : nullptr, skin, hierarchy);
-    paletteKey = {hierarchy, skin, counter, frame, true};
+    GxD3D9SkinPaletteKeyStore(hierarchy, skin, stamp, frame);
     return palette;
+}
+
+GxReal* GxD3D9SkinPaletteBuild(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy)
+{
+    GxMatrix* buffer = GxSkinGetPalette();
+    GxFrame* frame = GxFramedObjectGetFrame(&atomic->object);
+    const GxUInt32 stamp = CurrentStamp(kColumnLayoutStamp);
+    auto* palette = reinterpret_cast<GxReal*>(buffer);
+    if (!buffer || GxD3D9SkinPaletteKeyMatches(hierarchy, skin, stamp, frame)) {
+        return palette;
+    }
+    // The row products first, each then turned into columns in place.
+    GxD3D9SkinPaletteMatrices(buffer, frame ? GxFrameGetWorldMatrix(frame) : nullptr, skin, hierarchy);
+    GxMatrix identity;
+    GxMatrixSetIdentity(&identity);
+    const GxUInt32 bones = skin->numBones < gxSKINPALETTESIZE ? skin->numBones : gxSKINPALETTESIZE;
+    for (GxUInt32 i = 0; i < bones; i++) {
+        const GxMatrix rows = buffer[i];
+        GxD3D9SkinMatrixMultiplyPalette(palette + gxD3D9SKINBONEFLOATS * i, &rows, &identity);
+    }
+    GxD3D9SkinPaletteKeyStore(hierarchy, skin, stamp, frame);
+    return palette;
+}
+
+void GxD3D9SkinMatrixMultiplyPalette(GxReal* out, const GxMatrix* a, const GxMatrix* b)
+{
+    GxMatrix product;
+    Affine(&product, a, b);
+    const GxReal columns[gxD3D9SKINCOLUMNFLOATS] = {product.right.x, product.up.x, product.at.x, product.pos.x,
+                                                    product.right.y, product.up.y, product.at.y, product.pos.y,
+                                                    product.right.z, product.up.z, product.at.z, product.pos.z};
+    memcpy(out, columns, sizeof(columns));
 }
 
 void GxD3D9SkinPaletteInvalidate(void) { paletteKey.valid = false; }
 
-void GxD3D9SkinBlendWeights4(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxMatrix* palette,
+void GxD3D9SkinBlendWeights4(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxReal* palette,
                              const GxV3d* positionsIn, void* positionsOut, const GxV3d* normalsIn, void* normalsOut,
                              GxUInt32 stride)
 {
-    Blend<4>(count, weights, indices, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+    BlendColumns<4>(count, weights, indices, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
 }
 
-void GxD3D9SkinBlendWeights2(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxMatrix* palette,
+void GxD3D9SkinBlendWeights2(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxReal* palette,
                              const GxV3d* positionsIn, void* positionsOut, const GxV3d* normalsIn, void* normalsOut,
                              GxUInt32 stride)
 {
-    Blend<2>(count, weights, indices, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+    BlendColumns<2>(count, weights, indices, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
 }
 
-void GxD3D9SkinBlendWeights1(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxMatrix* palette,
+void GxD3D9SkinBlendWeights1(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxReal* palette,
                              const GxV3d* positionsIn, void* positionsOut, const GxV3d* normalsIn, void* normalsOut,
                              GxUInt32 stride)
 {
-    Blend<1>(count, weights, indices, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+    BlendColumns<1>(count, weights, indices, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
 }
 
-void GxD3D9SkinBlendSingleBone(GxUInt32 count, const GxMatrix* matrix, const GxV3d* positionsIn, void* positionsOut,
+void GxD3D9SkinBlendSingleBone(GxUInt32 count, const GxReal* matrix, const GxV3d* positionsIn, void* positionsOut,
                                const GxV3d* normalsIn, void* normalsOut, GxUInt32 stride)
 {
     const bool normals = normalsIn && normalsOut;
     for (GxUInt32 v = 0; v < count; v++) {
         GxV3d p = {0.0f, 0.0f, 0.0f};
-        Point(*matrix, positionsIn[v], &p, 1.0f);
+        ColumnPoint(matrix, positionsIn[v], &p, 1.0f);
         *At(positionsOut, stride, v) = p;
         if (normals) {
             GxV3d n = {0.0f, 0.0f, 0.0f};
-            Vector(*matrix, normalsIn[v], &n, 1.0f);
+            ColumnVector(matrix, normalsIn[v], &n, 1.0f);
             *At(normalsOut, stride, v) = n;
         }
     }
 }
 
-void GxD3D9SkinBlend(const GxSkin* skin, const GxMatrix* palette, GxUInt32 count, const GxV3d* positionsIn,
+void GxD3D9SkinBlendWeights4SSE(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxMatrix* palette,
+                                const GxV3d* positionsIn, void* positionsOut, const GxV3d* normalsIn, void* normalsOut,
+                                GxUInt32 stride)
+{
+    Blend<4>(count, weights, indices, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+}
+
+void GxD3D9SkinBlendWeights2SSE(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxMatrix* palette,
+                                const GxV3d* positionsIn, void* positionsOut, const GxV3d* normalsIn, void* normalsOut,
+                                GxUInt32 stride)
+{
+    Blend<2>(count, weights, indices, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+}
+
+void GxD3D9SkinBlendWeights1SSE(GxUInt32 count, const GxReal* weights, const GxUInt32* indices, const GxMatrix* palette,
+                                const GxV3d* positionsIn, void* positionsOut, const GxV3d* normalsIn, void* normalsOut,
+                                GxUInt32 stride)
+{
+    Blend<1>(count, weights, indices, palette, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+}
+
+void GxD3D9SkinBlendSingleBoneSSE(GxUInt32 count, const GxMatrix* matrix, const GxV3d* positionsIn, void* positionsOut,
+                                  const GxV3d* normalsIn, void* normalsOut, GxUInt32 stride)
+{
+    Rows rows;
+    const float* f = &matrix->right.x;
+    for (GxInt32 i = 0; i < 4; i++) {
+        rows.r[i] = _mm_loadu_ps(f + 4 * i);
+    }
+    const bool normals = normalsIn && normalsOut;
+    for (GxUInt32 v = 0; v < count; v++) {
+        Store3(At(positionsOut, stride, v), Transform(rows, positionsIn[v], true));
+        if (normals) {
+            Store3(At(normalsOut, stride, v), Transform(rows, normalsIn[v], false));
+        }
+    }
+}
+
+void GxD3D9SkinBlend(const GxSkin* skin, const GxReal* palette, GxUInt32 count, const GxV3d* positionsIn,
                      void* positionsOut, const GxV3d* normalsIn, void* normalsOut, GxUInt32 stride)
 {
-    // Never past the skin's per-vertex arrays.
-    if (count > skin->numVertices) {
-        count = skin->numVertices;
+    BlendSkin<GxReal, ColumnRoutines>(skin, palette, count, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+}
+
+void GxD3D9SkinBlendSSE(const GxSkin* skin, const GxMatrix* palette, GxUInt32 count, const GxV3d* positionsIn,
+                        void* positionsOut, const GxV3d* normalsIn, void* normalsOut, GxUInt32 stride)
+{
+    BlendSkin<GxMatrix, RowRoutines>(skin, palette, count, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+}
+
+GxBool GxD3D9SkinBlendAtomic(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy, GxUInt32 count,
+                             const GxV3d* positionsIn, void* positionsOut, const GxV3d* normalsIn, void* normalsOut,
+                             GxUInt32 stride)
+{
+    if (GxCPUHaveSSE()) {
+        const GxMatrix* palette = GxD3D9SkinPaletteBuildSSE(atomic, skin, hierarchy);
+        if (palette) {
+            GxD3D9SkinBlendSSE(skin, palette, count, positionsIn, positionsOut, normalsIn, normalsOut, stride);
+        }
+        return palette != nullptr;
     }
-    const GxUInt32 weights = skin->maxNumWeightsForVertex;
-    if (weights >= 3) {
-        GxD3D9SkinBlendWeights4(count, skin->vertexBoneWeights, skin->vertexBoneIndices, palette, positionsIn,
-                                positionsOut, normalsIn, normalsOut, stride);
-    } else if (weights == 2) {
-        GxD3D9SkinBlendWeights2(count, skin->vertexBoneWeights, skin->vertexBoneIndices, palette, positionsIn,
-                                positionsOut, normalsIn, normalsOut, stride);
-    } else if (skin->numBoneIDs == 1) {
-        GxD3D9SkinBlendSingleBone(count, &palette[skin->boneIDs[0]], positionsIn, positionsOut, normalsIn, normalsOut,
-                                  stride);
-    } else {
-        GxD3D9SkinBlendWeights1(count, skin->vertexBoneWeights, skin->vertexBoneIndices, palette, positionsIn,
-                                positionsOut, normalsIn, normalsOut, stride);
+    const GxReal* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy);
+    if (palette) {
+        GxD3D9SkinBlend(skin, palette, count, positionsIn, positionsOut, normalsIn, normalsOut, stride);
     }
+    return palette != nullptr;
 }

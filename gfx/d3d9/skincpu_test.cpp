@@ -79,30 +79,65 @@ void ExpectNear(const GxV3d& v, GxReal x, GxReal y, GxReal z)
     EXPECT_NEAR(v.z, z, 1e-5f);
 }
 
-TEST_F(SkinCpuTest, QuarterTurnMovesEachVertexByItsWeightedBones)
-{
-    GxMatrix palette[gxSKINPALETTESIZE];
-    GxD3D9SkinPaletteMatrices(palette, nullptr, skin, hierarchy);
-    Vertex out[4];
-    GxD3D9SkinBlend(skin, palette, 4, positions, &out[0].position, normals, &out[0].normal, sizeof(Vertex));
-    ExpectNear(out[0].position, 0, 1, 0);   // bone 0 alone
-    ExpectNear(out[1].position, -2, 0, 0);  // bone 1 alone: (0, 2, 0) turned
-    ExpectNear(out[2].position, -1, 0, 0);  // half and half, both land on (-1, 0, 0)
-    ExpectNear(out[3].position, 0, 1, 0);   // fourth weight ignored: the third is 0
-    ExpectNear(out[0].normal, 0, 1, 0);
-    ExpectNear(out[1].normal, -1, 0, 0);
+// The packed routines read the row palette, the scalar ones the column palette made from it by the palette
+// product; each must give the hand-computed positions.
+struct Layouts {
+    GxMatrix rows[gxSKINPALETTESIZE];
+    GxReal columns[gxSKINPALETTESIZE * gxD3D9SKINBONEFLOATS];
+};
 
-    // Two weights: the same sums for vertices that use two bones.
-    skin->maxNumWeightsForVertex = 2;
-    Vertex two[4];
-    GxD3D9SkinBlend(skin, palette, 4, positions, &two[0].position, nullptr, nullptr, sizeof(Vertex));
-    ExpectNear(two[2].position, -1, 0, 0);
-    // One weight and one used bone: every vertex takes that bone.
-    skin->maxNumWeightsForVertex = 1;
-    skin->numBoneIDs = 1;
-    skin->boneIDs[0] = 1;
-    GxD3D9SkinBlend(skin, palette, 4, positions, &two[0].position, nullptr, nullptr, sizeof(Vertex));
-    ExpectNear(two[0].position, 0, 1, 0);  // (1, -1, 0) in bone 1's space, turned, plus its (-1, 0, 0)
+void Blend(const GxSkin* skin, const Layouts& p, bool packed, const GxV3d* positions, Vertex* out, const GxV3d* normals)
+{
+    GxV3d* outNormals = normals ? &out[0].normal : nullptr;
+    if (packed) {
+        GxD3D9SkinBlendSSE(skin, p.rows, 4, positions, &out[0].position, normals, outNormals, sizeof(Vertex));
+    } else {
+        GxD3D9SkinBlend(skin, p.columns, 4, positions, &out[0].position, normals, outNormals, sizeof(Vertex));
+    }
+}
+
+TEST_F(SkinCpuTest, QuarterTurnMovesEachVertexByItsWeightedBonesInBothLayouts)
+{
+    auto* p = new Layouts;
+    GxD3D9SkinPaletteMatrices(p->rows, nullptr, skin, hierarchy);
+    GxMatrix identity;
+    GxMatrixSetIdentity(&identity);
+    for (GxUInt32 i = 0; i < 2; i++) {
+        GxD3D9SkinMatrixMultiplyPalette(&p->columns[gxD3D9SKINBONEFLOATS * i], &p->rows[i], &identity);
+    }
+    for (const bool packed : {true, false}) {
+        SCOPED_TRACE(packed ? "packed" : "scalar");
+        skin->maxNumWeightsForVertex = 4;
+        skin->numBoneIDs = 2;
+        skin->boneIDs[0] = 0;
+        Vertex out[4];
+        Blend(skin, *p, packed, positions, out, normals);
+        ExpectNear(out[0].position, 0, 1, 0);   // bone 0 alone
+        ExpectNear(out[1].position, -2, 0, 0);  // bone 1 alone: (0, 2, 0) turned
+        ExpectNear(out[2].position, -1, 0, 0);  // half and half, both land on (-1, 0, 0)
+        ExpectNear(out[3].position, 0, 1, 0);   // fourth weight ignored: the third is 0
+        ExpectNear(out[0].normal, 0, 1, 0);
+        ExpectNear(out[1].normal, -1, 0, 0);
+        ExpectNear(out[2].normal, -1, 0, 0);
+
+        // Two weights: the same sums for vertices that use two bones.
+        skin->maxNumWeightsForVertex = 2;
+        Vertex two[4];
+        Blend(skin, *p, packed, positions, two, nullptr);
+        ExpectNear(two[2].position, -1, 0, 0);
+        // One weight: each vertex by its first bone alone.
+        skin->maxNumWeightsForVertex = 1;
+        Blend(skin, *p, packed, positions, two, nullptr);
+        ExpectNear(two[1].position, -2, 0, 0);
+        ExpectNear(two[2].position, -1, 0, 0);  // (0, 1, 0) by bone 0
+        // One weight and one used bone: every vertex takes that bone.
+        skin->numBoneIDs = 1;
+        skin->boneIDs[0] = 1;
+        Blend(skin, *p, packed, positions, two, normals);
+        ExpectNear(two[0].position, 0, 1, 0);  // (1, -1, 0) in bone 1's space, turned, plus its (-1, 0, 0)
+        ExpectNear(two[0].normal, 0, 1, 0);
+    }
+    delete p;
 }
 
 TEST_F(SkinCpuTest, WorldSpaceNodesAreBroughtBackByTheAtomicsInverse)

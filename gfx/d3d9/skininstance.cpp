@@ -483,8 +483,7 @@ void GxD3D9SkinBlendIntoInstance(GxAtomic* atomic, GxD3D9InstanceHeader* header,
         geometry->numMorphTargets < 1 || !geometry->morphTarget[0].verts || skin->numVertices < header->vertexTotal) {
         return;
     }
-    const GxMatrix* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
-    if (!palette) {
+    if (!GxSkinGetPalette()) {
         return;
     }
     char* base = LockStream(stream, header->vertexTotal);
@@ -493,8 +492,8 @@ void GxD3D9SkinBlendIntoInstance(GxAtomic* atomic, GxD3D9InstanceHeader* header,
     }
     const GxMorphTarget* target = &geometry->morphTarget[0];
     const bool normals = (stream.contents & gxD3D9STREAMNORMALS) && target->normals;
-    GxD3D9SkinBlend(skin, palette, header->vertexTotal, target->verts, base, normals ? target->normals : nullptr,
-                    normals ? base + kPositionSize : nullptr, stream.stride);
+    GxD3D9SkinBlendAtomic(atomic, skin, hierarchy, header->vertexTotal, target->verts, base,
+                          normals ? target->normals : nullptr, normals ? base + kPositionSize : nullptr, stream.stride);
     if (LocksWhole(stream)) {
         // The discarding lock lost the stream's other parts.
         const GxUInt32 rest = stream.contents & ~static_cast<GxUInt32>(gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS);

@@ -41,9 +41,8 @@ GxD3D9RenderCallBack effectsRenderCallBack = nullptr;  // null: the default rend
 constexpr GxUInt32 kShaderVersionMask = 0xFFFF;
 constexpr GxUInt32 kShaderVersion11 = 0x101;
 constexpr GxUInt32 kReservedConstants = 12;  // fixed part of every skin shader before the palette
-constexpr GxUInt32 kRegistersPerBone = 3;
+constexpr GxUInt32 kRegistersPerBone = gxD3D9VSREGISTERSPERBONE;
 constexpr GxUInt32 kMaxPaletteIndex = gxD3D9SKINPALETTEINDICES;
-constexpr GxReal kByteScale = 1.0f / 255.0f;
 
 GxD3D9SkinDeviceCaps skinCaps = {};
 
@@ -66,52 +65,24 @@ GxD3D9SkinDeviceCaps ReadCaps(const D3DCAPS9& caps)
 // ---- Vertex-shader path.
 
 constexpr GxUInt32 kFloatsPerRegister = 4;
-constexpr GxReal kLog2E = 1.442695f;
 constexpr GxUInt8 kNoSlot = 0;
 constexpr GxUInt32 kMaxFogMode = 3;  // engine fog types 1-3 are the descriptor's fog modes
+constexpr GxUInt8 kNoLast = 0xFF;    // no register uploaded yet for this atomic
 
-GxD3D9VertexShaderDescriptor DescriptorSetup(const GxAtomic* atomic, const GxSkin* skin)
-{
-    const GxGeometry* geometry = atomic->geometry;
-    GxD3D9VertexShaderDescriptor d{};
-    d.numTexCoords = static_cast<GxUInt8>(std::max(0, geometry->numTexCoordSets));
-    d.prelit = (geometry->flags & gxGEOMETRYPRELIT) ? 1 : 0;
-    d.normals = (geometry->flags & gxGEOMETRYNORMALS) ? 1 : 0;
-    d.normalizeNormals = d.normals;
-    d.modulateMaterial = (geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0;
-    d.numWeights = static_cast<GxUInt8>(std::max<GxUInt32>(1, skin->maxNumWeightsForVertex));
-    GxUInt32 fog = 0;
-    GxUInt32 fogType = 0;
-    if (GxD3D9RenderStateGet(gxRENDERSTATEFOGENABLE, &fog) && fog &&
-        GxD3D9RenderStateGet(gxRENDERSTATEFOGTYPE, &fogType) && fogType <= kMaxFogMode) {
-        d.fogMode = static_cast<GxUInt8>(fogType);
-    }
-    return d;
-}
+// ---- Shader lighting.
 
-// ---- Shader lighting: the light block from c4 (ambient, two registers per directional light, then the point
-// and spot lights in groups of four, each group led by a register of the lights' reciprocal radii).
-
-constexpr GxUInt32 kMaxLightsOfAKind = 15;  // a descriptor's light counts are four bits
-constexpr GxUInt32 kLightGroup = 4;
+constexpr GxUInt32 kMaxLightsOfAKind = gxD3D9SKINMAXLIGHTSOFAKIND;
+constexpr GxUInt32 kLightGroup = gxD3D9SKINLIGHTGROUP;
 constexpr GxUInt32 kDirectionalRegisters = 2;
 constexpr GxUInt32 kPointRegisters = 2;  // position, colour
 constexpr GxUInt32 kSpotRegisters = 4;   // position, direction, cone, colour
-constexpr GxUInt32 kMaxGroups = (kMaxLightsOfAKind + kLightGroup - 1) / kLightGroup;
-constexpr GxUInt32 kBlockRegisters = gxD3D9VSLIGHTSREGISTER +
-                                     (kDirectionalRegisters + kPointRegisters + kSpotRegisters) * kMaxLightsOfAKind +
-                                     2 * kMaxGroups;
 constexpr GxInt32 kRGB = 3;
 constexpr GxReal kHardCone = 999.9999f;     // cone scale of a hard edge
 constexpr GxReal kHardConeCosine = 0.999f;  // narrower cones than this are drawn hard
 constexpr GxReal kConeHalf = 0.5f;
-
-struct LightBlock {
-    GxReal regs[kBlockRegisters][kFloatsPerRegister];
-    GxD3D9VSLightColors unscaled;                // ambient and each light's colour before the material's coefficients
-    GxUInt32 colourRegister[gxD3D9VSMAXLIGHTS];  // where each light's colour goes: directional, point, then spot
-    GxUInt32 end;                                // one past the last register written
-};
+constexpr GxReal kUnitMin = 0.9f;
+constexpr GxReal kUnitMax = 1.1f;
+constexpr GxUInt32 kIdentityOrUnitAxes = 0x20001;
 
 GxUInt32 Groups(GxUInt32 lights) { return (lights + kLightGroup - 1) / kLightGroup; }
 
@@ -130,16 +101,12 @@ GxUInt32 BlockEnd(const GxD3D9VertexShaderDescriptor* d)
     return SpotBase(d) + Groups(d->numSpotLights) + kSpotRegisters * d->numSpotLights;
 }
 
-// A direction of world space in the atomic's object space, of unit length (the shader's normals are).
-GxV3d ObjectDirection(const GxMatrix* inverse, const GxV3d& at)
+// A light direction in object space, of unit length (the shader's normals are).
+GxV3d ObjectDirection(const GxV3d& at)
 {
-    GxV3d d = at;
-    if (inverse) {
-        d.x = at.x * inverse->right.x + at.y * inverse->up.x + at.z * inverse->at.x;
-        d.y = at.x * inverse->right.y + at.y * inverse->up.y + at.z * inverse->at.y;
-        d.z = at.x * inverse->right.z + at.y * inverse->up.z + at.z * inverse->at.z;
-    }
-    const GxReal length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    GxV3d d;
+    GxD3D9VSTransformDirection(&d, &at);
+    const GxReal length = std::sqrt(GxV3dDotProduct(&d, &d));
     if (length > 0.0f) {
         d.x /= length;
         d.y /= length;
@@ -148,27 +115,11 @@ GxV3d ObjectDirection(const GxMatrix* inverse, const GxV3d& at)
     return d;
 }
 
-GxV3d ObjectPoint(const GxMatrix* inverse, const GxV3d& at)
+GxV3d ObjectPoint(const GxV3d& at)
 {
-    if (!inverse) {
-        return at;
-    }
-    return GxV3d{at.x * inverse->right.x + at.y * inverse->up.x + at.z * inverse->at.x + inverse->pos.x,
-                 at.x * inverse->right.y + at.y * inverse->up.y + at.z * inverse->at.y + inverse->pos.y,
-                 at.x * inverse->right.z + at.y * inverse->up.z + at.z * inverse->at.z + inverse->pos.z};
-}
-
-// A world length in object space, by the inverse's largest axis scale (exact for uniform scales).
-GxReal ObjectRadius(const GxMatrix* inverse, GxReal radius)
-{
-    if (!inverse) {
-        return radius;
-    }
-    GxReal scale = 0.0f;
-    for (const GxV3d* axis : {&inverse->right, &inverse->up, &inverse->at}) {
-        scale = std::max(scale, std::sqrt(GxV3dDotProduct(axis, axis)));
-    }
-    return radius * scale;
+    GxV3d p;
+    GxD3D9VSTransformPoint(&p, &at);
+    return p;
 }
 
 void WriteRegister(GxReal* reg, const GxV3d& v)
@@ -179,9 +130,30 @@ void WriteRegister(GxReal* reg, const GxV3d& v)
     reg[3] = 0.0f;  // the zero of the shader's clamps
 }
 
-// The point and spot lights of the atomic's sectors that light atomics and reach its world bounding sphere,
-// each taken once however many sectors hold it.
-void LocalLights(const GxAtomic* atomic, std::vector<const GxLight*>* points, std::vector<const GxLight*>* spots)
+using LightList = std::vector<const GxLight*>;
+
+// Files a local light as a point or spot light, once, up to the block's room; `mask` the flag it must carry.
+void TakeLocalLight(const GxLight* light, GxUInt32 mask, LightList* points, LightList* spots)
+{
+    const GxUInt8 type = light->object.object.subType;
+    LightList* kind = type == gxLIGHTPOINT ? points : type == gxLIGHTSPOT || type == gxLIGHTSPOTSOFT ? spots : nullptr;
+    if (!kind || !light->object.object.parent || !(light->object.object.flags & mask) || light->radius <= 0.0f ||
+        kind->size() == kMaxLightsOfAKind || std::find(kind->begin(), kind->end(), light) != kind->end()) {
+        return;
+    }
+    kind->push_back(light);
+}
+
+bool Reaches(const GxLight* light, const GxSphere* sphere)
+{
+    const GxV3d& at = GxFrameGetWorldMatrix(static_cast<GxFrame*>(light->object.object.parent))->pos;
+    const GxV3d d = {at.x - sphere->center.x, at.y - sphere->center.y, at.z - sphere->center.z};
+    const GxReal reach = light->radius + sphere->radius;
+    return GxV3dDotProduct(&d, &d) < reach * reach;
+}
+
+// The point and spot lights of the atomic's sectors that light atomics and reach its world bounding sphere.
+void AtomicLocalLights(const GxAtomic* atomic, LightList* points, LightList* spots)
 {
     const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(const_cast<GxAtomic*>(atomic));
     auto* ties = const_cast<GxLink*>(&atomic->llWorldSectorsInAtomic);
@@ -189,26 +161,22 @@ void LocalLights(const GxAtomic* atomic, std::vector<const GxLight*>* points, st
         GxWorldSector* sector = GxTieFromAtomicLink(t)->worldSector;
         for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
             const GxLight* light = GxLightTieFromSectorLink(l)->light;
-            auto* frame = static_cast<GxFrame*>(light->object.object.parent);
-            const GxUInt8 type = light->object.object.subType;
-            std::vector<const GxLight*>* kind = type == gxLIGHTPOINT                             ? points
-                                                : type == gxLIGHTSPOT || type == gxLIGHTSPOTSOFT ? spots
-                                                                                                 : nullptr;
-            if (!kind || !frame || !(light->object.object.flags & gxLIGHTLIGHTATOMICS) || light->radius <= 0.0f ||
-                kind->size() == kMaxLightsOfAKind || std::find(kind->begin(), kind->end(), light) != kind->end()) {
-                continue;
-            }
-            const GxV3d& at = GxFrameGetWorldMatrix(frame)->pos;
-            const GxV3d d = {at.x - sphere->center.x, at.y - sphere->center.y, at.z - sphere->center.z};
-            const GxReal reach = light->radius + sphere->radius;
-            if (GxV3dDotProduct(&d, &d) < reach * reach) {
-                kind->push_back(light);
+            if (light->object.object.parent && Reaches(light, sphere)) {
+                TakeLocalLight(light, gxLIGHTLIGHTATOMICS, points, spots);
             }
         }
     }
 }
 
-void AddColour(LightBlock* b, const GxLight* light, GxUInt32 reg)
+// A sector's own local lights that light sectors, without a distance test.
+void SectorLocalLights(GxWorldSector* sector, LightList* points, LightList* spots)
+{
+    for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
+        TakeLocalLight(GxLightTieFromSectorLink(l)->light, gxLIGHTLIGHTWORLD, points, spots);
+    }
+}
+
+void AddColour(GxD3D9SkinLightBlock* b, const GxLight* light, GxUInt32 reg)
 {
     const GxUInt32 n = b->unscaled.numLights++;
     const GxReal colour[kFloatsPerRegister] = {light->color.red, light->color.green, light->color.blue, 0.0f};
@@ -219,8 +187,7 @@ void AddColour(LightBlock* b, const GxLight* light, GxUInt32 reg)
 // Lights from `base` in groups of four: per group a register of reciprocal radii, then `perLight` registers each,
 // which `write` fills from the light's frame matrix, given the first of them.
 template <typename Write>
-void WriteLightGroups(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights, GxUInt32 base,
-                      GxUInt32 perLight, Write write)
+void WriteLightGroups(GxD3D9SkinLightBlock* b, const LightList& lights, GxUInt32 base, GxUInt32 perLight, Write write)
 {
     GxUInt32 g = base;
     for (GxUInt32 first = 0; first < lights.size(); first += kLightGroup) {
@@ -228,7 +195,7 @@ void WriteLightGroups(LightBlock* b, const GxMatrix* toObject, const std::vector
         for (GxUInt32 k = 0; k < n; k++) {
             const GxLight* light = lights[first + k];
             const GxMatrix* m = GxFrameGetWorldMatrix(static_cast<GxFrame*>(light->object.object.parent));
-            b->regs[g][k] = 1.0f / ObjectRadius(toObject, light->radius);
+            b->regs[g][k] = 1.0f / GxD3D9VSTransformRadius(light->radius);
             write(light, m, g + 1 + perLight * k);
         }
         g += 1 + perLight * n;
@@ -236,91 +203,37 @@ void WriteLightGroups(LightBlock* b, const GxMatrix* toObject, const std::vector
 }
 
 // Point lights: position and colour each.
-void WritePointLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights, GxUInt32 base)
+void WritePointLights(GxD3D9SkinLightBlock* b, const LightList& lights, GxUInt32 base)
 {
-    WriteLightGroups(b, toObject, lights, base, kPointRegisters,
-                     [&](const GxLight* light, const GxMatrix* m, GxUInt32 p) {
-                         WriteRegister(b->regs[p], ObjectPoint(toObject, m->pos));
-                         AddColour(b, light, p + 1);
-                     });
+    WriteLightGroups(b, lights, base, kPointRegisters, [&](const GxLight* light, const GxMatrix* m, GxUInt32 p) {
+        WriteRegister(b->regs[p], ObjectPoint(m->pos));
+        AddColour(b, light, p + 1);
+    });
 }
 
 // Spot lights: position, direction, cone and colour each.
-void WriteSpotLights(LightBlock* b, const GxMatrix* toObject, const std::vector<const GxLight*>& lights, GxUInt32 base)
+void WriteSpotLights(GxD3D9SkinLightBlock* b, const LightList& lights, GxUInt32 base)
 {
-    WriteLightGroups(b, toObject, lights, base, kSpotRegisters,
-                     [&](const GxLight* light, const GxMatrix* m, GxUInt32 p) {
-                         WriteRegister(b->regs[p], ObjectPoint(toObject, m->pos));
-                         WriteRegister(b->regs[p + 1], ObjectDirection(toObject, m->at));
-                         const GxReal cs = std::cos(GxLightGetConeAngle(light));
-                         GxReal* cone = b->regs[p + 2];
-                         if (light->object.object.subType == gxLIGHTSPOT || cs >= kHardConeCosine) {
-                             cone[0] = kHardCone;
-                             cone[1] = -cs * kHardCone;
-                         } else {
-                             cone[0] = 1.0f / (1.0f - cs);
-                             cone[1] = -cs / (1.0f - cs);
-                         }
-                         cone[2] = kConeHalf;
-                         cone[3] = 0.0f;
-                         AddColour(b, light, p + 3);
-                     });
-}
-
-// Fills the ambient colour, the world's directional lights and the sectors' point and spot lights that light
-// atomics, and their counts in the descriptor.
-void ShaderLighting(const GxAtomic* atomic, const GxMatrix* world, GxD3D9VertexShaderDescriptor* d, LightBlock* b)
-{
-    d->numDirectionalLights = d->numPointLights = d->numSpotLights = 0;
-    b->unscaled = GxD3D9VSLightColors{};
-    b->unscaled.ambient[kRGB] = d->prelit ? 0.0f : 1.0f;
-    b->end = gxD3D9VSLIGHTSREGISTER;
-    const GxGeometry* geometry = atomic->geometry;
-    const GxD3D9WorldLightsQuery query = GxD3D9GetWorldLightsQuery();
-    GxLink* globals = query ? query(GxEngineInstance->curWorld) : nullptr;
-    if (!(geometry->flags & gxGEOMETRYLIGHT) || !globals) {
-        return;
-    }
-    GxMatrix inverse;
-    const GxMatrix* toObject = world && GxMatrixInvert(&inverse, world) ? &inverse : nullptr;
-    GxUInt32 count = 0;
-    for (GxLink* link = globals->next; link != globals; link = link->next) {
-        const GxLight* light =
-            reinterpret_cast<const GxLight*>(reinterpret_cast<const char*>(link) - offsetof(GxLight, inWorld));
-        if (!(light->object.object.flags & gxLIGHTLIGHTATOMICS)) {
-            continue;
+    WriteLightGroups(b, lights, base, kSpotRegisters, [&](const GxLight* light, const GxMatrix* m, GxUInt32 p) {
+        WriteRegister(b->regs[p], ObjectPoint(m->pos));
+        WriteRegister(b->regs[p + 1], ObjectDirection(m->at));
+        const GxReal cs = std::cos(GxLightGetConeAngle(light));
+        GxReal* cone = b->regs[p + 2];
+        if (light->object.object.subType == gxLIGHTSPOT || cs >= kHardConeCosine) {
+            cone[0] = kHardCone;
+            cone[1] = -cs * kHardCone;
+        } else {
+            cone[0] = 1.0f / (1.0f - cs);
+            cone[1] = -cs / (1.0f - cs);
         }
-        if (light->object.object.subType == gxLIGHTAMBIENT) {
-            b->unscaled.ambient[0] += light->color.red;
-            b->unscaled.ambient[1] += light->color.green;
-            b->unscaled.ambient[2] += light->color.blue;
-            continue;
-        }
-        if (light->object.object.subType != gxLIGHTDIRECTIONAL || !d->normals || count == kMaxLightsOfAKind) {
-            continue;
-        }
-        auto* frame = static_cast<GxFrame*>(light->object.object.parent);
-        const GxV3d at = frame ? GxFrameGetWorldMatrix(frame)->at : GxV3d{0.0f, 0.0f, 1.0f};
-        const GxUInt32 reg = gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * count;
-        WriteRegister(b->regs[reg], ObjectDirection(toObject, at));
-        AddColour(b, light, reg + 1);
-        count++;
-    }
-    d->numDirectionalLights = static_cast<GxUInt8>(count);
-    if (d->normals) {
-        std::vector<const GxLight*> points;
-        std::vector<const GxLight*> spots;
-        LocalLights(atomic, &points, &spots);
-        d->numPointLights = static_cast<GxUInt8>(points.size());
-        d->numSpotLights = static_cast<GxUInt8>(spots.size());
-        WritePointLights(b, toObject, points, PointBase(d));
-        WriteSpotLights(b, toObject, spots, SpotBase(d));
-    }
-    b->end = BlockEnd(d);
+        cone[2] = kConeHalf;
+        cone[3] = 0.0f;
+        AddColour(b, light, p + 3);
+    });
 }
 
 // Writes the colours scaled by a material's coefficients into the block.
-void ScaleLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
+void ScaleLightColors(GxD3D9SkinLightBlock* b, GxReal ambient, GxReal diffuse)
 {
     GxD3D9VSLightColors scaled;
     GxD3D9VSScaleLightColors(&scaled, &b->unscaled, ambient, diffuse);
@@ -331,19 +244,20 @@ void ScaleLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
 }
 
 // The same, then uploads c4 up to the block's end.
-void UploadLightColors(LightBlock* b, GxReal ambient, GxReal diffuse)
+void UploadLightColors(GxD3D9SkinLightBlock* b, GxUInt32 end, GxReal ambient, GxReal diffuse)
 {
     ScaleLightColors(b, ambient, diffuse);
     GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSAMBIENTREGISTER, b->regs[gxD3D9VSAMBIENTREGISTER],
-                                             b->end - gxD3D9VSAMBIENTREGISTER);
+                                             end - gxD3D9VSAMBIENTREGISTER);
 }
 
 // Drops spot, then point, then directional lights, then fog, until the shader's constants and the palette fit
 // the device. Lights go from the end of the last kind, so every light kept stays at its register. Non-zero when
-// they fit.
-GxBool FitConstants(GxD3D9VertexShaderDescriptor* d, const GxSkin* skin, LightBlock* b)
+// anything was dropped.
+GxBool FitConstants(GxD3D9VertexShaderDescriptor* d, const GxSkin* skin, GxD3D9SkinLightBlock* b)
 {
     const GxUInt32 palette = kRegistersPerBone * skin->paletteBones;
+    GxBool dropped = 0;
     while (GxD3D9VertexShaderGetNumConstants(d) + palette > skinCaps.maxConstants) {
         GxUInt8* kind = d->numSpotLights          ? &d->numSpotLights
                         : d->numPointLights       ? &d->numPointLights
@@ -355,49 +269,23 @@ GxBool FitConstants(GxD3D9VertexShaderDescriptor* d, const GxSkin* skin, LightBl
         } else if (d->fogMode) {
             d->fogMode = 0;
         } else {
-            return 0;
+            break;
         }
+        dropped = 1;
     }
-    b->end = BlockEnd(d);
-    return 1;
+    return dropped;
 }
 
-void UploadFog(GxUInt32 reg, GxUInt32 fogMode)
-{
-    GxReal fog[kFloatsPerRegister] = {0.0f, 0.0f, 0.0f, 1.0f};
-    if (fogMode == 1) {
-        const GxCamera* camera = GxEngineInstance->curCamera;
-        const GxReal range = camera ? camera->farPlane - camera->fogPlane : 0.0f;
-        if (range > 0.0f) {
-            fog[0] = -1.0f / range;
-            fog[1] = camera->farPlane / range;
-        }
-    } else {
-        GxReal density = 0.0f;
-        GxD3D9RenderStateGet(gxRENDERSTATEFOGDENSITY, &density);
-        fog[0] = density * kLog2E;
-    }
-    GxD3D9Device()->SetVertexShaderConstantF(reg, fog, 1);
-}
+// Palette rows of one bone from the shader layout's entry.
+const GxReal* BoneEntry(const GxReal* rows, GxUInt32 bone) { return rows + gxD3D9VSBONEFLOATS * bone; }
 
-// Palette rows of one bone: (right.c, up.c, at.c, pos.c) for c = x, y, z.
-void BoneRows(const GxMatrix& m, GxReal rows[kRegistersPerBone][kFloatsPerRegister])
+void UploadBone(const GxReal* rows, GxUInt32 bone, GxUInt32 reg)
 {
-    const GxReal made[kRegistersPerBone][kFloatsPerRegister] = {{m.right.x, m.up.x, m.at.x, m.pos.x},
-                                                                {m.right.y, m.up.y, m.at.y, m.pos.y},
-                                                                {m.right.z, m.up.z, m.at.z, m.pos.z}};
-    std::memcpy(rows, made, sizeof(made));
-}
-
-void UploadBone(const GxMatrix& m, GxUInt32 reg)
-{
-    GxReal rows[kRegistersPerBone][kFloatsPerRegister];
-    BoneRows(m, rows);
-    GxD3D9Device()->SetVertexShaderConstantF(reg, &rows[0][0], kRegistersPerBone);
+    GxD3D9Device()->SetVertexShaderConstantF(reg, BoneEntry(rows, bone), kRegistersPerBone);
 }
 
 // Every used bone at its slot (skins without split data); bones whose slots follow one another go up in one call.
-void UploadPalette(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base)
+void UploadPalette(const GxReal* rows, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base)
 {
     GxReal run[gxD3D9VSMAXCONSTANTS][kFloatsPerRegister];
     GxUInt32 first = 0;
@@ -420,14 +308,14 @@ void UploadPalette(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin
         if (count == 0) {
             first = reg;
         }
-        BoneRows(palette[bone], &run[count]);
+        std::memcpy(run[count], BoneEntry(rows, bone), sizeof(GxReal) * gxD3D9VSBONEFLOATS);
         count += kRegistersPerBone;
     }
     send();
 }
 
 // The bones of one mesh's runs at their slots of the mesh's palette window (split data).
-void UploadMeshRuns(const GxMatrix* palette, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base,
+void UploadMeshRuns(const GxReal* rows, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base,
                     GxUInt32 mesh)
 {
     if (mesh >= skin->numMeshes) {
@@ -439,149 +327,34 @@ void UploadMeshRuns(const GxMatrix* palette, GxUInt32 entries, const GxSkin* ski
         const GxUInt32 start = skin->meshBoneRLE[2 * r];
         const GxUInt32 count = skin->meshBoneRLE[2 * r + 1];
         for (GxUInt32 bone = start; bone < start + count && bone < entries && bone < kMaxPaletteIndex; bone++) {
-            UploadBone(palette[bone], base + remap[bone]);
+            UploadBone(rows, bone, base + remap[bone]);
         }
     }
 }
 
-void DrawMesh(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh)
+void SetStage0(GxUInt32 op)
 {
-    IDirect3DDevice9* device = GxD3D9Device();
-    if (mesh.primitiveCount == 0) {
-        return;
-    }
-    GxD3D9RenderStateFlush();
-    const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
-    if (header->indexBuffer) {
-        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount, mesh.firstIndex,
-                                     mesh.primitiveCount);
-    } else {
-        device->DrawPrimitive(primitive, mesh.vertexBase, mesh.primitiveCount);
-    }
+    GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, op);
+    GxD3D9SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, op);
+    GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
 }
 
-// Draws with the generated shader; 0 (nothing drawn) when the shader for the draw cannot be made.
-GxBool RenderShader(GxResourceEntry* entry, GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy,
-                    GxUInt32 flags)
+GxD3D9InstanceHeader* HeaderOf(const GxAtomic* atomic)
 {
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    if (!GxD3D9Device()) {
-        return 0;
-    }
-    auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
-    const GxMatrix* world = frame ? GxFrameGetWorldMatrix(frame) : nullptr;
-    GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
-    LightBlock block{};
-    ShaderLighting(atomic, world, &d, &block);
-    if (!FitConstants(&d, skin, &block)) {
-        return 0;
-    }
-    GxD3D9VertexShaderRegisters registers;
-    IDirect3DVertexShader9* shader = GxD3D9VertexShaderCacheGet(&d, &registers);
-    if (!shader || registers.bones == gxD3D9VSNOREGISTER) {
-        return 0;
-    }
-    GxD3D9VSSetWorldMatrix(world);
-    D3DMATRIX transform;
-    GxD3D9GetWorldViewProjTransposed(&transform);
-    // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients: one run.
-    std::memcpy(block.regs, &transform, sizeof(transform));
-    ScaleLightColors(&block, 1.0f, 1.0f);
-    GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, &block.regs[0][0],
-                                             block.end - gxD3D9VSTRANSFORMREGISTER);
-    GxReal lastAmbient = 1.0f;
-    GxReal lastDiffuse = 1.0f;
-    if (registers.fog != gxD3D9VSNOREGISTER) {
-        UploadFog(registers.fog, d.fogMode);
-    }
-    const GxMatrix* palette = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
-    if (!palette) {
-        return 0;
-    }
-    GxUInt8 remap[kMaxPaletteIndex];
-    GxD3D9SkinPaletteRemap(skin, hierarchy, remap);
-    const GxUInt32 entries = GxD3D9SkinPaletteCount(skin, hierarchy);
-    if (!skin->boneLimit) {
-        UploadPalette(palette, entries, skin, remap, registers.bones);
-    }
-    GxD3D9SetPixelShader(nullptr);
-    GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
-    GxD3D9SetInstanceBuffers(header);
-    GxD3D9SetVertexShader(shader);
-    GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
-    for (GxUInt32 m = 0; m < header->meshCount; m++) {
-        const auto* material = static_cast<const GxMaterial*>(meshes[m].material);
-        const GxRGBA white = {255, 255, 255, 255};
-        const GxRGBA colour = material ? material->color : white;
-        GxD3D9SetVertexAlpha(colour.alpha < white.alpha || meshes[m].hasVertexAlpha);
-        if (material &&
-            (material->surfaceProps.ambient != lastAmbient || material->surfaceProps.diffuse != lastDiffuse)) {
-            lastAmbient = material->surfaceProps.ambient;
-            lastDiffuse = material->surfaceProps.diffuse;
-            UploadLightColors(&block, lastAmbient, lastDiffuse);
-        }
-        if (registers.material != gxD3D9VSNOREGISTER) {
-            const GxReal c[kFloatsPerRegister] = {colour.red * kByteScale, colour.green * kByteScale,
-                                                  colour.blue * kByteScale, colour.alpha * kByteScale};
-            GxD3D9Device()->SetVertexShaderConstantF(registers.material, c, 1);
-        }
-        const GxTexture* texture = material && (flags & gxGEOMETRYTEXTURED) ? material->texture : nullptr;
-        GxD3D9SetTexture(texture, 0);
-        const GxUInt32 op = texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2;
-        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, op);
-        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, op);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-        if (skin->boneLimit) {
-            UploadMeshRuns(palette, entries, skin, remap, registers.bones, m);
-        }
-        DrawMesh(header, meshes[m]);
-    }
-    // The shader stays set: the next skin draws with it again, and every fixed-function draw sets its own (none).
-    return 1;
+    const GxGeometry* geometry = atomic->geometry;
+    const GxResourceEntry* entry = geometry->numMorphTargets > 1 ? atomic->repEntry : geometry->repEntry;
+    return entry ? reinterpret_cast<GxD3D9InstanceHeader*>(const_cast<GxResourceEntry*>(entry) + 1) : nullptr;
 }
 
-void SkinRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
-{
-    auto* atomic = static_cast<GxAtomic*>(object);
-    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    if (skin && hierarchy && skin->usesVertexShader) {
-        // Another atomic of the geometry may have left the processor layout.
-        if (GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 1) &&
-            RenderShader(entry, atomic, skin, hierarchy, flags)) {
-            return;
-        }
-        // The shader for this draw could not be made: the skin goes to the processor path for good.
-        skin->usesVertexShader = 0;
-    }
-    // A shader layout is never drawn by the fixed-function path: it is brought to the processor layout first.
-    if (!GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 0)) {
-        return;
-    }
-    if (skin && hierarchy && skin->vertexBoneWeights) {
-        GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
-    }
-    GxD3D9DefaultRenderCallback(entry, object, type, flags);
-}
+void EmptyEnd(GxAtomic*) {}
 
 // Material effects draw in passes of their own that the generated shader does not make: skins of the effects
 // pipeline are always blended on the processor and drawn by the effects' render callback.
 void SkinEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
 {
-    auto* atomic = static_cast<GxAtomic*>(object);
-    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    if (!GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 0)) {
-        return;
-    }
-    if (skin && hierarchy && skin->vertexBoneWeights) {
-        GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
-    }
     (effectsRenderCallBack ? effectsRenderCallBack : GxD3D9DefaultRenderCallback)(entry, object, type, flags);
 }
 
@@ -590,6 +363,21 @@ GxBool SkinReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxD3D9Inst
 {
     return GxD3D9SkinInstance(atomic, header, 1);
 }
+
+bool AxisNearUnit(const GxV3d& v)
+{
+    const GxReal squared = GxV3dDotProduct(&v, &v);
+    return squared >= kUnitMin && squared <= kUnitMax;
+}
+
+GxNodeDefinition SkinNodeDefinition()
+{
+    GxNodeDefinition definition = GxNodeDefinitionNamed(gxD3D9SKINNODENAME, GxD3D9SkinAtomicAllInOneNode);
+    definition.nodeOpen = GxD3D9SkinNodeInit;
+    definition.privateSize = sizeof(GxD3D9SkinNodeCallBacks);
+    return definition;
+}
+GxNodeDefinition skinNode = SkinNodeDefinition();
 
 GxPipeline* CreateTypePipeline(GxInt32 type)
 {
@@ -600,20 +388,19 @@ GxPipeline* CreateTypePipeline(GxInt32 type)
     }
     pipeline->ownerPluginId = gxPLUGINSKIN;
     pipeline->pluginData = static_cast<GxUInt32>(type);
-    if (!GxPipelineLock(pipeline) ||
-        !GxPipelineAddFragment(pipeline, nullptr, GxD3D9AtomicAllInOneNodeGet(), nullptr) ||
+    if (!GxPipelineLock(pipeline) || !GxPipelineAddFragment(pipeline, nullptr, &skinNode, nullptr) ||
         !GxPipelineUnlock(pipeline)) {
         GxPipelineDestroy(pipeline);
         return nullptr;
     }
-    GxD3D9AllInOneCallBacks* callBacks = GxD3D9AllInOneGetCallBacks(pipeline);
-    if (!callBacks) {
-        GxPipelineDestroy(pipeline);
-        return nullptr;
+    if (type == gxD3D9SKINTYPEEFFECTS) {
+        GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
+        auto* callBacks = static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock);
+        const GxD3D9LightingCallBack lighting = callBacks->lightingCallBack;
+        *callBacks = GxD3D9SkinNodeCallBacks{};
+        callBacks->renderCallBack = SkinEffectsRenderCallback;
+        callBacks->lightingCallBack = lighting;
     }
-    callBacks->renderCallBack = type == gxD3D9SKINTYPEEFFECTS ? SkinEffectsRenderCallback : SkinRenderCallback;
-    callBacks->instanceCallBack = GxD3D9SkinInstance;
-    callBacks->reinstanceCallBack = SkinReinstance;
     return pipeline;
 }
 
@@ -623,11 +410,278 @@ GxBool PipelinesDestroyHook(void) { return GxSkinPipelinesDestroy(); }
 
 }  // namespace
 
+GxNodeDefinition* GxD3D9SkinNodeGet(void) { return &skinNode; }
+
+GxBool GxD3D9SkinNodeInit(GxPipelineNode* node)
+{
+    auto* callBacks = static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock);
+    *callBacks = GxD3D9SkinNodeCallBacks{};
+    callBacks->renderCallBack = GxD3D9DefaultRenderCallback;
+    callBacks->lightingCallBack = GxD3D9AtomicLighting;
+    if (skinCaps.vertexShadersUsable) {
+        callBacks->descriptorSetup = GxD3D9SkinShaderDescriptorSetup;
+        callBacks->shaderLighting = GxD3D9SkinShaderLighting;
+        callBacks->shaderGet = GxD3D9SkinShaderGet;
+        callBacks->meshRender = GxD3D9SkinShaderMeshRender;
+        callBacks->end = EmptyEnd;
+    }
+    return 1;
+}
+
+GxBool GxD3D9SkinAtomicAllInOneNode(GxPipelineNode* node, const GxPipelineExecutionParams* params)
+{
+    auto* atomic = static_cast<GxAtomic*>(params->object);
+    const auto* callBacks = static_cast<const GxD3D9SkinNodeCallBacks*>(node->privateBlock);
+    GxGeometry* geometry = atomic ? atomic->geometry : nullptr;
+    if (!geometry || geometry->numVertices == 0 || !geometry->mesh || geometry->mesh->numMeshes == 0) {
+        return 1;
+    }
+    GxResourceEntry* entry = GxD3D9AtomicInstanceGet(atomic, GxD3D9SkinInstance, SkinReinstance);
+    if (!entry) {
+        return (geometry->flags & gxGEOMETRYNATIVE) ? 1 : 0;
+    }
+    if (geometry->flags & gxGEOMETRYINSTANCEONLY) {
+        return 1;
+    }
+    GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
+    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
+    const bool shaderCallBacks =
+        callBacks->descriptorSetup && callBacks->shaderLighting && callBacks->shaderGet && callBacks->meshRender;
+    if (skin && hierarchy && skin->usesVertexShader && shaderCallBacks) {
+        // Another atomic of the geometry may have left the processor layout.
+        if (GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 1) &&
+            GxD3D9SkinAtomicRenderShader(callBacks, atomic, geometry, skin, hierarchy)) {
+            return 1;
+        }
+        // The shader for this draw could not be made: the skin goes to the processor path for good.
+        skin->usesVertexShader = 0;
+    }
+    // A shader layout is never drawn by the fixed-function path: it is brought to the processor layout first.
+    if (!GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 0)) {
+        return 1;
+    }
+    if (skin && hierarchy && skin->vertexBoneWeights) {
+        GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
+    }
+    GxD3D9SkinAtomicRenderFixed(callBacks, entry, atomic, geometry->flags);
+    return 1;
+}
+
+void GxD3D9SkinAtomicRenderFixed(const GxD3D9SkinNodeCallBacks* callBacks, GxResourceEntry* entry, GxAtomic* atomic,
+                                 GxUInt32 flags)
+{
+    if (callBacks->lightingCallBack) {
+        callBacks->lightingCallBack(atomic);
+    }
+    auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    const GxMatrix* matrix = frame ? GxFrameGetWorldMatrix(frame) : nullptr;
+    GxD3D9SetTransformWorld(matrix);
+    GxUInt32 lighting = 0;
+    GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
+    bool normalise = false;
+    if (lighting && skinCaps.hardwareTransform) {
+        normalise = true;  // the blended normals are not renormalised
+    } else if (lighting && matrix && !(matrix->flags & kIdentityOrUnitAxes)) {
+        normalise = !AxisNearUnit(matrix->right) || !AxisNearUnit(matrix->up) || !AxisNearUnit(matrix->at);
+    }
+    GxD3D9SetRenderState(D3DRS_NORMALIZENORMALS, normalise ? TRUE : FALSE);
+    if (callBacks->renderCallBack) {
+        callBacks->renderCallBack(entry, atomic, gxD3D9OBJECTATOMIC, flags);
+    }
+}
+
+void GxD3D9SkinShaderDescriptorSetup(GxAtomic* atomic, GxUInt8, GxD3D9VertexShaderDescriptor* d)
+{
+    const GxGeometry* geometry = atomic->geometry;
+    const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    *d = GxD3D9VertexShaderDescriptor{};
+    d->numTexCoords = static_cast<GxUInt8>(std::max(0, geometry->numTexCoordSets));
+    d->prelit = (geometry->flags & gxGEOMETRYPRELIT) ? 1 : 0;
+    d->normals = (geometry->flags & gxGEOMETRYNORMALS) ? 1 : 0;
+    d->normalizeNormals = d->normals;
+    d->modulateMaterial = (geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0;
+    d->numWeights = static_cast<GxUInt8>(skin ? std::max<GxUInt32>(1, skin->maxNumWeightsForVertex) : 0);
+    GxUInt32 fog = 0;
+    GxUInt32 fogType = 0;
+    if (GxD3D9RenderStateGet(gxRENDERSTATEFOGENABLE, &fog) && fog &&
+        GxD3D9RenderStateGet(gxRENDERSTATEFOGTYPE, &fogType) && fogType <= kMaxFogMode) {
+        d->fogMode = static_cast<GxUInt8>(fogType);
+    }
+}
+
+GxReal* GxD3D9SkinShaderLighting(void* object, GxUInt8 type, GxD3D9SkinLightBlock* b, GxD3D9VertexShaderDescriptor* d)
+{
+    const bool atomic = type == gxD3D9OBJECTATOMIC;
+    d->numDirectionalLights = d->numPointLights = d->numSpotLights = 0;
+    b->unscaled = GxD3D9VSLightColors{};
+    b->unscaled.ambient[kRGB] = d->prelit ? 0.0f : 1.0f;
+    ScaleLightColors(b, 1.0f, 1.0f);
+    GxWorld* world = GxEngineInstance->curWorld;
+    const GxUInt32 flags = atomic ? static_cast<GxAtomic*>(object)->geometry->flags : (world ? world->flags : 0);
+    const GxUInt32 mask = atomic ? gxLIGHTLIGHTATOMICS : gxLIGHTLIGHTWORLD;
+    const GxD3D9WorldLightsQuery query = GxD3D9GetWorldLightsQuery();
+    GxLink* globals = query ? query(world) : nullptr;  // asked without a world too: a program's own lights
+    if (!(flags & gxGEOMETRYLIGHT) || !globals) {
+        return b->regs[BlockEnd(d)];
+    }
+    GxUInt32 count = 0;
+    for (GxLink* link = globals->next; link != globals; link = link->next) {
+        const GxLight* light =
+            reinterpret_cast<const GxLight*>(reinterpret_cast<const char*>(link) - offsetof(GxLight, inWorld));
+        if (!(light->object.object.flags & mask)) {
+            continue;
+        }
+        if (light->object.object.subType == gxLIGHTAMBIENT) {
+            b->unscaled.ambient[0] += light->color.red;
+            b->unscaled.ambient[1] += light->color.green;
+            b->unscaled.ambient[2] += light->color.blue;
+            continue;
+        }
+        if (light->object.object.subType != gxLIGHTDIRECTIONAL || !d->normals || count == kMaxLightsOfAKind) {
+            continue;
+        }
+        auto* frame = static_cast<GxFrame*>(light->object.object.parent);
+        const GxV3d at = frame ? GxFrameGetWorldMatrix(frame)->at : GxV3d{0.0f, 0.0f, 1.0f};
+        const GxUInt32 reg = gxD3D9VSLIGHTSREGISTER + kDirectionalRegisters * count;
+        WriteRegister(b->regs[reg], ObjectDirection(at));
+        AddColour(b, light, reg + 1);
+        count++;
+    }
+    d->numDirectionalLights = static_cast<GxUInt8>(count);
+    if (d->normals || !atomic) {
+        LightList points;
+        LightList spots;
+        if (atomic) {
+            AtomicLocalLights(static_cast<GxAtomic*>(object), &points, &spots);
+        } else {
+            SectorLocalLights(static_cast<GxWorldSector*>(object), &points, &spots);
+        }
+        d->numPointLights = static_cast<GxUInt8>(points.size());
+        d->numSpotLights = static_cast<GxUInt8>(spots.size());
+        WritePointLights(b, points, PointBase(d));
+        WriteSpotLights(b, spots, SpotBase(d));
+    }
+    ScaleLightColors(b, 1.0f, 1.0f);
+    return b->regs[BlockEnd(d)];
+}
+
+IDirect3DVertexShader9* GxD3D9SkinShaderGet(const GxD3D9MeshInstance*, const GxD3D9VertexShaderDescriptor* d,
+                                            GxD3D9VertexShaderRegisters* registers)
+{
+    return GxD3D9VertexShaderCacheGet(d, registers);
+}
+
+void GxD3D9SkinShaderMeshRender(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh,
+                                const GxD3D9VertexShaderDescriptor*, const GxD3D9VertexShaderRegisters*)
+{
+    GxD3D9SetPixelShader(nullptr);
+    const auto* material = static_cast<const GxMaterial*>(mesh->material);
+    const GxTexture* texture = material ? material->texture : nullptr;
+    GxD3D9SetTexture(texture, 0);
+    SetStage0(texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2);
+    GxD3D9SetVertexShader(static_cast<IDirect3DVertexShader9*>(mesh->shader));
+    if (mesh->primitiveCount == 0) {
+        return;
+    }
+    GxD3D9RenderStateFlush();
+    IDirect3DDevice9* device = GxD3D9Device();
+    const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
+    if (header->indexBuffer) {
+        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh->vertexBase), 0, mesh->vertexCount,
+                                     mesh->firstIndex, mesh->primitiveCount);
+    } else {
+        device->DrawPrimitive(primitive, mesh->vertexBase, mesh->primitiveCount);
+    }
+}
+
+GxBool GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAtomic* atomic, GxGeometry* geometry,
+                                    GxSkin* skin, const GxAnimHierarchy* hierarchy)
+{
+    GxD3D9InstanceHeader* header = HeaderOf(atomic);
+    GxMatrix* paletteBuffer = GxSkinGetPalette();
+    if (!GxD3D9Device() || !header || !paletteBuffer) {
+        return 0;
+    }
+    GxD3D9VertexShaderDescriptor d;
+    callBacks->descriptorSetup(atomic, gxD3D9OBJECTATOMIC, &d);
+    auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    GxD3D9VSSetWorldMatrix(frame ? GxFrameGetWorldMatrix(frame) : nullptr);
+    GxD3D9SkinLightBlock block{};
+    const GxReal* end = callBacks->shaderLighting(atomic, gxD3D9OBJECTATOMIC, &block, &d);
+    GxUInt32 blockEnd = static_cast<GxUInt32>((end - &block.regs[0][0]) / kFloatsPerRegister);
+    // The shader is the same for every mesh of the atomic: it is made and fitted to the constants before any
+    // mesh is drawn, so a shader that cannot be made leaves nothing half drawn.
+    GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
+    GxD3D9VertexShaderRegisters registers;
+    if (FitConstants(&d, skin, &block)) {
+        blockEnd = BlockEnd(&d);
+    }
+    if (GxD3D9VertexShaderGetNumConstants(&d) + kRegistersPerBone * skin->paletteBones > skinCaps.maxConstants ||
+        !callBacks->shaderGet(&meshes[0], &d, &registers) || registers.bones == gxD3D9VSNOREGISTER) {
+        return 0;
+    }
+    GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
+    D3DMATRIX transform;
+    GxD3D9VSGetCombinedTransform(&transform);
+    // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients: one run.
+    std::memcpy(block.regs, &transform, sizeof(transform));
+    ScaleLightColors(&block, 1.0f, 1.0f);
+    GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, &block.regs[0][0],
+                                             blockEnd - gxD3D9VSTRANSFORMREGISTER);
+    const GxReal* rows = GxD3D9VSSetBonePalette(paletteBuffer, atomic, hierarchy);
+    GxUInt8 remap[kMaxPaletteIndex];
+    GxD3D9SkinPaletteRemap(skin, hierarchy, remap);
+    const GxUInt32 entries = GxD3D9SkinPaletteCount(skin, hierarchy);
+    GxD3D9SetInstanceBuffers(header);
+    GxReal lastAmbient = 1.0f;
+    GxReal lastDiffuse = 1.0f;
+    GxUInt8 lastMaterialRegister = kNoLast;
+    GxUInt8 lastFogRegister = kNoLast;
+    GxUInt8 lastBones = kNoLast;
+    const GxRGBA white = {255, 255, 255, 255};
+    GxRGBA lastColour = meshes[0].material ? static_cast<const GxMaterial*>(meshes[0].material)->color : white;
+    for (GxUInt32 m = 0; m < header->meshCount; m++) {
+        const auto* material = static_cast<const GxMaterial*>(meshes[m].material);
+        const GxRGBA colour = material ? material->color : white;
+        GxD3D9SetVertexAlpha(colour.alpha < white.alpha || meshes[m].hasVertexAlpha);
+        meshes[m].shader = callBacks->shaderGet(&meshes[m], &d, &registers);
+        if (material &&
+            (material->surfaceProps.ambient != lastAmbient || material->surfaceProps.diffuse != lastDiffuse)) {
+            lastAmbient = material->surfaceProps.ambient;
+            lastDiffuse = material->surfaceProps.diffuse;
+            UploadLightColors(&block, blockEnd, lastAmbient, lastDiffuse);
+        }
+        if (registers.material != gxD3D9VSNOREGISTER &&
+            (registers.material != lastMaterialRegister || std::memcmp(&colour, &lastColour, sizeof(colour)))) {
+            GxD3D9VSSetMaterialColor(registers.material, &colour);
+            lastMaterialRegister = registers.material;
+            lastColour = colour;
+        }
+        if (registers.fog != gxD3D9VSNOREGISTER && registers.fog != lastFogRegister) {
+            GxD3D9VSSetFog(registers.fog, d.fogMode);
+            lastFogRegister = registers.fog;
+        }
+        if (skin->boneLimit) {
+            UploadMeshRuns(rows, entries, skin, remap, registers.bones, m);
+        } else if (registers.bones != lastBones) {
+            UploadPalette(rows, entries, skin, remap, registers.bones);
+            lastBones = registers.bones;
+        }
+        callBacks->meshRender(header, &meshes[m], &d, &registers);
+        meshes[m].shader = nullptr;
+    }
+    if (callBacks->end) {
+        callBacks->end(atomic);
+    }
+    (void)geometry;
+    return 1;
+}
+
 GxPipeline* GxD3D9SkinPipelineCreate(void) { return CreateTypePipeline(gxD3D9SKINTYPEATOMIC); }
 
 GxBool GxSkinPipelinesCreate(GxUInt32 mask)
 {
-    GxD3D9VertexShaderCacheOpen();
     for (GxInt32 slot = 0; slot < static_cast<GxInt32>(std::size(kTypeMasks)); slot++) {
         if (!(mask & kTypeMasks[slot])) {
             continue;
@@ -650,7 +704,6 @@ GxBool GxSkinPipelinesDestroy(void)
             slot = nullptr;
         }
     }
-    GxD3D9VertexShaderCacheClose();
     return 1;
 }
 
@@ -730,7 +783,8 @@ GxBool GxD3D9SkinShaderAvailable(const GxAtomic* atomic)
         return 0;
     }
     // A descriptor whose shader cannot be made keeps the processor layout from the start.
-    const GxD3D9VertexShaderDescriptor d = DescriptorSetup(atomic, skin);
+    GxD3D9VertexShaderDescriptor d;
+    GxD3D9SkinShaderDescriptorSetup(const_cast<GxAtomic*>(atomic), gxD3D9OBJECTATOMIC, &d);
     GxD3D9VertexShaderRegisters registers;
     return GxD3D9VertexShaderCacheGet(&d, &registers) != nullptr;
 }

@@ -1,4 +1,4 @@
-// The Direct3D 9 skin pipelines: one per skin type, built on the atomic all-in-one node, with its vertex-shader
+// The Direct3D 9 skin pipelines: one per skin type, each of one skin node, with its vertex-shader
 // path (compact weights and palette indices in the vertex, the palette in constants, a generated shader) and its
 // processor path (the pose blended into the instance's first stream, then the default render callback, or the
 // effects' one for skins with material effects). A skin takes the shader path when the device and the shader allow
@@ -12,11 +12,18 @@
 
 #include "gfx/core/gx.h"
 #include "gfx/d3d9/atomicpipe.h"
+#include "gfx/d3d9/vsbuilder.h"
+#include "gfx/d3d9/vsconstants.h"
 #include "platform/d3d9/d3d9.h"
 
 struct GxAtomic;
 struct GxPipeline;
 struct GxMatrix;
+struct GxGeometry;
+struct GxNodeDefinition;
+struct GxPipelineNode;
+struct GxPipelineExecutionParams;
+struct GxResourceEntry;
 
 constexpr GxInt32 gxD3D9SKINPIPELINESLOTS = 4;
 // Skin types: each has a pipeline in slot type - 1 when the skin module opens with its mask bit (1, 2, 4).
@@ -41,19 +48,67 @@ GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic);
 // allow it) or to the processor path from its next draw on. 1 when the shader path is taken.
 GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader);
 
-// Vertex-shader constants: the world matrix the constants are built for (null: the identity), and the
-// transposed world x view x projection (view x projection cached until the next camera update).
-void GxD3D9VSSetWorldMatrix(const GxMatrix* matrix);
-void GxD3D9GetWorldViewProjTransposed(D3DMATRIX* out);
+// The skin node "nodeD3D9SkinAtomicAllInOne.csl": it instances the skinned geometry, then draws through the
+// vertex-shader path (callbacks 3-7) or blends on the processor and draws with the fixed-function callbacks (1-2).
+// A caller finds the node by name (GxPipelineFindNodeByName) and reads or replaces the callbacks in its private
+// data. The shader callbacks are null on devices without usable vertex shaders and in the effects pipeline.
+constexpr const char* gxD3D9SKINNODENAME = "nodeD3D9SkinAtomicAllInOne.csl";
 
-// Light colours of the vertex-shader light block. The shader path scales them by each mesh's ambient and diffuse
-// coefficients from the unscaled colours, never by ratios of coefficients, so a coefficient of 0 neither divides
-// by zero nor loses the colours for the next mesh.
-constexpr GxUInt32 gxD3D9VSMAXLIGHTS = 45;  // 15 each of directional, point and spot lights
-struct GxD3D9VSLightColors {
-    GxReal ambient[4];
-    GxUInt32 numLights;
-    GxReal colors[gxD3D9VSMAXLIGHTS][4];
+// The shader path's constant staging area: c0-c3 the combined transform, then the light block from c4 (ambient,
+// directional lights, then point and spot lights in groups of four, each led by a register of reciprocal radii).
+constexpr GxUInt32 gxD3D9SKINMAXLIGHTSOFAKIND = 15;  // a descriptor's light counts are four bits
+constexpr GxUInt32 gxD3D9SKINLIGHTGROUP = 4;
+constexpr GxUInt32 gxD3D9SKINSTAGINGREGISTERS =
+    gxD3D9VSLIGHTSREGISTER + (2 + 2 + 4) * gxD3D9SKINMAXLIGHTSOFAKIND +
+    2 * ((gxD3D9SKINMAXLIGHTSOFAKIND + gxD3D9SKINLIGHTGROUP - 1) / gxD3D9SKINLIGHTGROUP);
+struct GxD3D9SkinLightBlock {
+    GxReal regs[gxD3D9SKINSTAGINGREGISTERS][4];
+    GxD3D9VSLightColors unscaled;                // ambient and each light's colour before the material's coefficients
+    GxUInt32 colourRegister[gxD3D9VSMAXLIGHTS];  // where each light's colour goes: directional, point, then spot
 };
-void GxD3D9VSScaleLightColors(GxD3D9VSLightColors* scaled, const GxD3D9VSLightColors* unscaled, GxReal ambient,
-                              GxReal diffuse);
+
+typedef void (*GxD3D9SkinDescriptorSetupCallBack)(GxAtomic* atomic, GxUInt8 type,
+                                                  GxD3D9VertexShaderDescriptor* descriptor);
+// Returns one past the last register of the light block.
+typedef GxReal* (*GxD3D9SkinShaderLightingCallBack)(void* object, GxUInt8 type, GxD3D9SkinLightBlock* block,
+                                                    GxD3D9VertexShaderDescriptor* descriptor);
+typedef IDirect3DVertexShader9* (*GxD3D9SkinShaderGetCallBack)(const GxD3D9MeshInstance* mesh,
+                                                               const GxD3D9VertexShaderDescriptor* descriptor,
+                                                               GxD3D9VertexShaderRegisters* registers);
+typedef void (*GxD3D9SkinShaderMeshRenderCallBack)(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh,
+                                                   const GxD3D9VertexShaderDescriptor* descriptor,
+                                                   const GxD3D9VertexShaderRegisters* registers);
+typedef void (*GxD3D9SkinEndCallBack)(GxAtomic* atomic);
+
+// The skin node's private data, in this order.
+struct GxD3D9SkinNodeCallBacks {
+    GxD3D9RenderCallBack renderCallBack;  // fixed-function draw after the processor blend
+    GxD3D9LightingCallBack lightingCallBack;
+    GxD3D9SkinDescriptorSetupCallBack descriptorSetup;
+    GxD3D9SkinShaderLightingCallBack shaderLighting;
+    GxD3D9SkinShaderGetCallBack shaderGet;
+    GxD3D9SkinShaderMeshRenderCallBack meshRender;
+    GxD3D9SkinEndCallBack end;
+};
+
+GxNodeDefinition* GxD3D9SkinNodeGet(void);
+// The node's set-up: installs the seven callbacks. Returns 1.
+GxBool GxD3D9SkinNodeInit(GxPipelineNode* node);
+// The node body: 1, or 0 when instancing fails.
+GxBool GxD3D9SkinAtomicAllInOneNode(GxPipelineNode* node, const GxPipelineExecutionParams* params);
+// The vertex-shader path; 0 (nothing drawn) when no shader can be made for the draw, so the caller blends instead.
+GxBool GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAtomic* atomic, GxGeometry* geometry,
+                                    GxSkin* skin, const GxAnimHierarchy* hierarchy);
+// The fixed-function draw after the processor blend: lighting, world transform and normalising, render callback.
+void GxD3D9SkinAtomicRenderFixed(const GxD3D9SkinNodeCallBacks* callBacks, GxResourceEntry* entry, GxAtomic* atomic,
+                                 GxUInt32 flags);
+// The shader callbacks the node installs. Type 1 is an atomic, any other a world sector.
+void GxD3D9SkinShaderDescriptorSetup(GxAtomic* atomic, GxUInt8 type, GxD3D9VertexShaderDescriptor* descriptor);
+GxReal* GxD3D9SkinShaderLighting(void* object, GxUInt8 type, GxD3D9SkinLightBlock* block,
+                                 GxD3D9VertexShaderDescriptor* descriptor);
+IDirect3DVertexShader9* GxD3D9SkinShaderGet(const GxD3D9MeshInstance* mesh,
+                                            const GxD3D9VertexShaderDescriptor* descriptor,
+                                            GxD3D9VertexShaderRegisters* registers);
+void GxD3D9SkinShaderMeshRender(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh,
+                                const GxD3D9VertexShaderDescriptor* descriptor,
+                                const GxD3D9VertexShaderRegisters* registers);

@@ -49,7 +49,13 @@ GxD3D9InstanceHeader* InstanceOf(GxGeometry* geometry)
 }
 
 // Makes the skin pipelines of the types again, for the device's capabilities as they now stand.
-bool RebuildSkinPipelines(GxUInt32 types) { return GxSkinPipelinesDestroy() && GxSkinPipelinesCreate(types); }
+// After a change of the device's capabilities: the shader cache reads them when the atomic pipeline makes it.
+bool RebuildSkinPipelines(GxUInt32 types)
+{
+    GxD3D9VertexShaderCacheClose();
+    GxD3D9VertexShaderCacheOpen();
+    return GxSkinPipelinesDestroy() && GxSkinPipelinesCreate(types);
+}
 
 class SkinPipeTest : public GxAtomicPipeTest {
 protected:
@@ -234,7 +240,7 @@ TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
     ASSERT_TRUE(GxCameraBeginUpdate(camera));
     D3DMATRIX viewProj;
     GxD3D9VSSetWorldMatrix(nullptr);
-    GxD3D9GetWorldViewProjTransposed(&viewProj);
+    GxD3D9VSGetCombinedTransform(&viewProj);
     D3DXMATRIX expected;
     const D3DXMATRIX view(gxD3D9State.viewMatrix);
     const D3DXMATRIX projection(gxD3D9State.projectionMatrix);
@@ -249,7 +255,7 @@ TEST_F(SkinPipeTest, CombinedTransformIsTheTransposedProduct)
     world.pos = {1.0f, 2.0f, 3.0f};
     GxD3D9VSSetWorldMatrix(&world);
     D3DMATRIX withWorld;
-    GxD3D9GetWorldViewProjTransposed(&withWorld);
+    GxD3D9VSGetCombinedTransform(&withWorld);
     // Row 3 of world x view-projection is pos x VP + VP row 3; transposed it is column 3.
     for (int c = 0; c < 4; c++) {
         const float want =
@@ -664,16 +670,16 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
         auto* header = InstanceOf(geometry);
         GxD3D9VSSetWorldMatrix(GxFrameGetWorldMatrix(static_cast<GxFrame*>(processor->object.object.parent)));
         D3DMATRIX transform;
-        GxD3D9GetWorldViewProjTransposed(&transform);
+        GxD3D9VSGetCombinedTransform(&transform);
         // The processor's blend of the normals, in the character's space as the lights are (its frame only moves).
         const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
         const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
-        const GxMatrix* palette = GxD3D9SkinPaletteBuild(processor, skin, hierarchy, 0);
+        const GxMatrix* palette = GxD3D9SkinPaletteBuildSSE(processor, skin, hierarchy);
         ASSERT_NE(palette, nullptr);
         std::vector<GxV3d> positions(n);
         std::vector<GxV3d> normals(n);
-        GxD3D9SkinBlend(skin, palette, n, geometry->morphTarget[0].verts, positions.data(),
-                        geometry->morphTarget[0].normals, normals.data(), sizeof(GxV3d));
+        GxD3D9SkinBlendSSE(skin, palette, n, geometry->morphTarget[0].verts, positions.data(),
+                           geometry->morphTarget[0].normals, normals.data(), sizeof(GxV3d));
         GxV3d sunDirection = {};
         for (GxLight* light : lights) {
             if (light->object.object.subType == gxLIGHTDIRECTIONAL) {
@@ -995,7 +1001,7 @@ TEST_F(ShaderSkinPipeTest, PaletteIsKeptPerSkin)
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     ASSERT_NE(skin, nullptr);
     GxD3D9SkinPaletteInvalidate();
-    const GxMatrix* first = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    const GxMatrix* first = GxD3D9SkinPaletteBuildSSE(atomic, skin, hierarchy);
     ASSERT_NE(first, nullptr);
     const GxV3d before = first[skin->boneIDs[0]].pos;
     std::vector<GxMatrix> shifted(skin->skinToBoneMatrices, skin->skinToBoneMatrices + skin->numBones);
@@ -1005,10 +1011,10 @@ TEST_F(ShaderSkinPipeTest, PaletteIsKeptPerSkin)
     GxSkin* other = GxSkinCreate();
     ASSERT_TRUE(other && GxSkinDataAllocate(other, skin->numBones, skin->numBoneIDs, skin->numVertices, skin->boneIDs,
                                             skin->vertexBoneWeights, skin->vertexBoneIndices, shifted.data()));
-    const GxMatrix* second = GxD3D9SkinPaletteBuild(atomic, other, hierarchy, 0);
+    const GxMatrix* second = GxD3D9SkinPaletteBuildSSE(atomic, other, hierarchy);
     ASSERT_NE(second, nullptr);
     EXPECT_GT(std::fabs(second[skin->boneIDs[0]].pos.y - before.y), 0.5f);
-    const GxMatrix* again = GxD3D9SkinPaletteBuild(atomic, skin, hierarchy, 0);
+    const GxMatrix* again = GxD3D9SkinPaletteBuildSSE(atomic, skin, hierarchy);
     EXPECT_FLOAT_EQ(again[skin->boneIDs[0]].pos.y, before.y);
     GxSkinDestroy(other);
 }
@@ -1082,6 +1088,105 @@ TEST_F(ShaderSkinPipeTest, SkinTypesTakeTheirOwnPipelines)
     // The same skin under the first type's pipeline goes back to the shader.
     GxSkinAtomicInitPipeline(atomic, gxD3D9SKINTYPEATOMIC);
     EXPECT_TRUE(GxD3D9SkinCanUseVertexShader(atomic));
+}
+
+// The node's callbacks as a caller finds them by the node's name.
+GxD3D9SkinNodeCallBacks* SkinNodeCallBacks(GxPipeline* pipeline)
+{
+    GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
+    return node ? static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock) : nullptr;
+}
+
+int meshRenders = 0;
+void CountingMeshRender(const GxD3D9InstanceHeader*, const GxD3D9MeshInstance* mesh,
+                        const GxD3D9VertexShaderDescriptor*, const GxD3D9VertexShaderRegisters*)
+{
+    meshRenders += mesh->shader != nullptr;
+}
+int ends = 0;
+void CountingEnd(GxAtomic*) { ends++; }
+int fixedRenders = 0;
+void CountingFixedRender(GxResourceEntry*, void*, GxUInt8 type, GxUInt32)
+{
+    fixedRenders += type == gxD3D9OBJECTATOMIC;
+}
+
+// The skin pipeline's one node carries the seven callbacks; the shader ones only where shaders can be used, never
+// in the effects pipeline. Replaced callbacks are the ones the node calls: the mesh render and the end of the
+// shader path with each mesh's shader set, the render callback of the processor path.
+TEST_F(ShaderSkinPipeTest, SkinNodeCallbacksAreFoundByNameAndReplaced)
+{
+    ASSERT_TRUE(RebuildSkinPipelines(1 | 2));
+    GxD3D9SkinNodeCallBacks* callBacks = SkinNodeCallBacks(GxD3D9SkinGetPipeline(0));
+    ASSERT_NE(callBacks, nullptr);
+    EXPECT_EQ(callBacks->renderCallBack, GxD3D9DefaultRenderCallback);
+    EXPECT_EQ(callBacks->lightingCallBack, GxD3D9AtomicLighting);
+    EXPECT_EQ(callBacks->descriptorSetup, GxD3D9SkinShaderDescriptorSetup);
+    EXPECT_EQ(callBacks->shaderLighting, GxD3D9SkinShaderLighting);
+    EXPECT_EQ(callBacks->shaderGet, GxD3D9SkinShaderGet);
+    EXPECT_EQ(callBacks->meshRender, GxD3D9SkinShaderMeshRender);
+    EXPECT_NE(callBacks->end, nullptr);
+    GxD3D9SkinNodeCallBacks* effects = SkinNodeCallBacks(GxD3D9SkinGetPipeline(1));
+    ASSERT_NE(effects, nullptr);
+    EXPECT_NE(effects->renderCallBack, nullptr);
+    EXPECT_EQ(effects->descriptorSetup, nullptr);
+    EXPECT_EQ(effects->meshRender, nullptr);
+
+    callBacks->meshRender = CountingMeshRender;
+    callBacks->end = CountingEnd;
+    meshRenders = ends = 0;
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    ASSERT_NE(atomic, nullptr);
+    EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+    EXPECT_EQ(meshRenders, static_cast<int>(atomic->geometry->mesh->numMeshes));
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(GxD3D9InstanceMeshes(InstanceOf(atomic->geometry))[0].shader, nullptr);  // cleared after the draw
+
+    callBacks->renderCallBack = CountingFixedRender;
+    fixedRenders = 0;
+    GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader = 0;
+    ASSERT_TRUE(Render());
+    EXPECT_EQ(fixedRenders, 1);
+
+    // No usable shaders: the node keeps the fixed-function callbacks only.
+    gxD3D9State.caps.VertexShaderVersion = 0;
+    ASSERT_TRUE(RebuildSkinPipelines(1));
+    callBacks = SkinNodeCallBacks(GxD3D9SkinGetPipeline(0));
+    ASSERT_NE(callBacks, nullptr);
+    EXPECT_NE(callBacks->renderCallBack, nullptr);
+    EXPECT_EQ(callBacks->shaderLighting, nullptr);
+    EXPECT_EQ(callBacks->end, nullptr);
+}
+
+// The shader path's palette holds three rows a bone, (right.c, up.c, at.c, pos.c), under its own key: the
+// processor's palette built right after it is rebuilt in its own layout.
+TEST_F(ShaderSkinPipeTest, ShaderPaletteRowsAndTheProcessorsKeyDiffer)
+{
+    GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
+    ASSERT_NE(atomic, nullptr);
+    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
+    ASSERT_GT(skin->numBones, 0u);
+    std::vector<GxMatrix> expected(skin->numBones);
+    GxD3D9SkinPaletteMatrices(
+        expected.data(), GxFrameGetWorldMatrix(static_cast<GxFrame*>(atomic->object.object.parent)), skin, hierarchy);
+    GxD3D9SkinPaletteInvalidate();
+    const GxReal* rows = GxD3D9VSSetBonePalette(GxSkinGetPalette(), atomic, hierarchy);
+    ASSERT_NE(rows, nullptr);
+    for (GxUInt32 b = 0; b < skin->numBones; b++) {
+        const GxReal* r = rows + gxD3D9VSBONEFLOATS * b;
+        EXPECT_FLOAT_EQ(r[0], expected[b].right.x);
+        EXPECT_FLOAT_EQ(r[1], expected[b].up.x);
+        EXPECT_FLOAT_EQ(r[3], expected[b].pos.x);
+        EXPECT_FLOAT_EQ(r[7], expected[b].pos.y);
+        EXPECT_FLOAT_EQ(r[10], expected[b].at.z);
+    }
+    // Kept while the key holds, even when the buffer is spoiled; the processor's build replaces it.
+    GxSkinGetPalette()[0].right.x = 42.0f;
+    EXPECT_EQ(GxD3D9VSSetBonePalette(GxSkinGetPalette(), atomic, hierarchy)[0], 42.0f);
+    const GxMatrix* matrices = GxD3D9SkinPaletteBuildSSE(atomic, skin, hierarchy);
+    EXPECT_FLOAT_EQ(matrices[0].pos.y, expected[0].pos.y);
+    ASSERT_NE(expected[0].pos.y, 0.0f);  // the pose lifts the bone, so the layouts differ in this float
+    EXPECT_FLOAT_EQ(GxD3D9VSSetBonePalette(GxSkinGetPalette(), atomic, hierarchy)[7], expected[0].pos.y);
 }
 
 // Split remap entries become three times their slot; a first entry beyond the hierarchy's nodes takes slot 0.
@@ -1164,21 +1269,23 @@ protected:
 TEST_F(SkinPipeMemoryTest, EveryConstructionStepIsChecked)
 {
     int failures = 0;
-    for (int k = 0; k < 64; k++) {
+    // The first try has the block's growth at unlock fail, the others each allocation in turn.
+    for (int k = -1; k < 64; k++) {
         const long before = GxTestLiveBlocks();
         gxTestMemory.mallocFailAfter = k;
+        gxTestMemory.reallocFailures = k < 0 ? 1 : 0;
         GxPipeline* pipeline = GxD3D9SkinPipelineCreate();
         gxTestMemory.mallocFailAfter = -1;
+        gxTestMemory.reallocFailures = 0;
         GxTestTakeError();
         if (!pipeline) {
             failures++;
             EXPECT_LE(GxTestLiveBlocks(), before) << "after " << k << " allocations";
             continue;
         }
-        GxD3D9AllInOneCallBacks* callBacks = GxD3D9AllInOneGetCallBacks(pipeline);
-        ASSERT_NE(callBacks, nullptr);
-        EXPECT_NE(callBacks->renderCallBack, nullptr);
-        EXPECT_NE(callBacks->instanceCallBack, nullptr);
+        GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
+        ASSERT_NE(node, nullptr);
+        EXPECT_NE(static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock)->renderCallBack, nullptr);
         GxPipelineDestroy(pipeline);
         break;
     }

@@ -315,10 +315,18 @@ GxBool GxD3D9VertexLayoutCreateDeclaration(const GxD3D9VertexLayout* layout, IDi
                                         static_cast<BYTE>(e.usage),  static_cast<BYTE>(e.usageIndex)};
     }
     std::sort(elements, elements + layout->count, [](const D3DVERTEXELEMENT9& a, const D3DVERTEXELEMENT9& b) {
-        return a.Stream != b.Stream ? a.Stream < b.Stream : a.Offset < b.Offset;
+        return GxD3D9VertexElementCompare(&a, &b) < 0;
     });
     elements[layout->count] = D3DVERTEXELEMENT9 D3DDECL_END();
     return GxD3D9CreateVertexDeclaration(elements, declaration);
+}
+
+GxInt32 GxD3D9VertexElementCompare(const D3DVERTEXELEMENT9* a, const D3DVERTEXELEMENT9* b)
+{
+    if (a->Stream != b->Stream) {
+        return static_cast<GxInt32>(a->Stream) - static_cast<GxInt32>(b->Stream);
+    }
+    return static_cast<GxInt32>(a->Offset) - static_cast<GxInt32>(b->Offset);
 }
 
 GxUInt32 GxD3D9PackedNormalType(void)

@@ -74,6 +74,8 @@ GxUInt32 GxD3D9TexCoordsBestType(const GxReal* src, GxUInt32 count);
 void GxD3D9IndexRange(const GxUInt16* indices, GxUInt32 count, GxUInt32* vertexCount, GxUInt32* firstVertex);
 // Strip to list without degenerate triangles, each index minus base; returns the indices written.
 GxUInt32 GxD3D9StripToList(GxUInt16* dst, const GxUInt16* src, GxUInt32 count, GxUInt32 base);
+// Negative, 0 or positive as element a sorts before, with or after b: by stream, then by offset.
+GxInt32 GxD3D9VertexElementCompare(const D3DVERTEXELEMENT9* a, const D3DVERTEXELEMENT9* b);
 // Negative, 0 or positive as triangle a sorts before, with or after b (by sorted indices).
 GxInt32 GxD3D9TriangleCompare(const GxUInt16* a, const GxUInt16* b);
 void GxD3D9SortTriangleList(GxUInt16* indices, GxUInt32 count);

@@ -237,6 +237,15 @@ TEST(VertexDecl, IndexListHelpers)
     GxUInt16 triangles[] = {5, 4, 9, 2, 1, 0, 4, 1, 0};
     GxD3D9SortTriangleList(triangles, 9);
     EXPECT_EQ(std::vector<GxUInt16>(triangles, triangles + 9), (std::vector<GxUInt16>{2, 1, 0, 4, 1, 0, 5, 4, 9}));
+
+    // Elements sort by stream, then offset, whatever their usage.
+    const D3DVERTEXELEMENT9 late = {0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0};
+    const D3DVERTEXELEMENT9 early = {0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_NORMAL, 0};
+    const D3DVERTEXELEMENT9 second = {1, 0, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0};
+    EXPECT_GT(GxD3D9VertexElementCompare(&late, &early), 0);
+    EXPECT_LT(GxD3D9VertexElementCompare(&early, &late), 0);
+    EXPECT_LT(GxD3D9VertexElementCompare(&late, &second), 0);
+    EXPECT_EQ(GxD3D9VertexElementCompare(&second, &second), 0);
 }
 
 TEST(VertexDecl, TexCoordTypeFollowsRangeAndCaps)

@@ -10,6 +10,7 @@
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/lights.h"
 #include "gfx/d3d9/sectorpipe.h"
+#include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/worldglue_local.h"
 
 namespace {
@@ -204,6 +205,42 @@ GxUInt32 GxD3D9GeometryPartsLockedSince(GxGeometry* geometry, GxUInt32 stamp)
     return parts;
 }
 
+GxBool GxD3D9AtomicPipelineCreate(void)
+{
+    GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
+    GxPipeline* atomic = block ? BuildPipeline(GxD3D9AtomicAllInOneNodeGet()) : nullptr;
+    if (!atomic) {
+        return 0;
+    }
+    block->platformAtomicPipeline = block->currentAtomicPipeline = atomic;
+    if (!GxD3D9LightResourcesOpen()) {
+        GxD3D9AtomicPipelineDestroy();
+        return 0;
+    }
+    GxD3D9VertexShaderCacheOpen();
+    return 1;
+}
+
+void GxD3D9AtomicPipelineDestroy(void)
+{
+    while (glue.dynamic) {
+        DynamicPurge(glue.dynamic->geometry);
+    }
+    if (glue.dynamicEntries) {
+        GxFreeListDestroy(glue.dynamicEntries);
+        glue.dynamicEntries = nullptr;
+    }
+    GxD3D9VertexShaderCacheClose();
+    GxD3D9LightResourcesClose();
+    GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
+    if (!block) {
+        return;
+    }
+    block->currentAtomicPipeline = nullptr;
+    GxPipelineDestroy(block->platformAtomicPipeline);
+    block->platformAtomicPipeline = nullptr;
+}
+
 GxBool GxD3D9WorldPipelinesCreate(void)
 {
     GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
@@ -214,22 +251,18 @@ GxBool GxD3D9WorldPipelinesCreate(void)
     block->genericAtomicPipeline = block->genericSectorPipeline = block->genericMaterialPipeline = nullptr;
     block->platformAtomicPipeline = block->platformSectorPipeline = block->platformMaterialPipeline = nullptr;
     GxPipeline* material = BuildPipeline(&materialNode);
-    GxPipeline* atomic = material ? BuildPipeline(GxD3D9AtomicAllInOneNodeGet()) : nullptr;
-    if (atomic && !GxD3D9LightResourcesOpen()) {
-        GxPipelineDestroy(atomic);
-        atomic = nullptr;
-    }
-    GxPipeline* sector = atomic ? BuildPipeline(GxD3D9WorldSectorAllInOneNodeGet()) : nullptr;
-    if (!sector) {
-        if (atomic) {
-            GxD3D9LightResourcesClose();
+    GxPipeline* sector = nullptr;
+    if (material && GxD3D9AtomicPipelineCreate()) {
+        sector = BuildPipeline(GxD3D9WorldSectorAllInOneNodeGet());
+        if (!sector) {
+            GxD3D9AtomicPipelineDestroy();
         }
-        GxPipelineDestroy(atomic);
+    }
+    if (!sector) {
         GxPipelineDestroy(material);
         return 0;
     }
     block->platformMaterialPipeline = block->currentMaterialPipeline = block->genericMaterialPipeline = material;
-    block->platformAtomicPipeline = block->currentAtomicPipeline = atomic;
     block->platformSectorPipeline = block->currentSectorPipeline = sector;
     return 1;
 }
@@ -242,20 +275,10 @@ void GxD3D9WorldPipelinesDestroy(void)
         GxPipelineDestroy(block->platformSectorPipeline);
         block->platformSectorPipeline = nullptr;
     }
-    while (glue.dynamic) {
-        DynamicPurge(glue.dynamic->geometry);
-    }
-    if (glue.dynamicEntries) {
-        GxFreeListDestroy(glue.dynamicEntries);
-        glue.dynamicEntries = nullptr;
-    }
-    GxD3D9LightResourcesClose();
+    GxD3D9AtomicPipelineDestroy();
     if (!block) {
         return;
     }
-    block->currentAtomicPipeline = nullptr;
-    GxPipelineDestroy(block->platformAtomicPipeline);
-    block->platformAtomicPipeline = nullptr;
     block->currentMaterialPipeline = block->genericMaterialPipeline = nullptr;
     GxPipelineDestroy(block->platformMaterialPipeline);
     block->platformMaterialPipeline = nullptr;

@@ -16,6 +16,7 @@ enum GxMeshHeaderFlag : GxUInt32 {
     gxMESHHEADERLINELIST = 0x04,
     gxMESHHEADERPOLYLINE = 0x08,
     gxMESHHEADERPOINTLIST = 0x10,
+    gxMESHHEADERUNINDEXED = 0x100,  // each mesh draws its run of vertices in order; its indices are not read
 };
 
 struct GxMesh {

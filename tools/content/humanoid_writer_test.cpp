@@ -159,8 +159,8 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
     GxD3D9SkinPaletteMatrices(palette.data(), nullptr, skin, hierarchy);
     const GxUInt32 n = static_cast<GxUInt32>(atomic->geometry->numVertices);
     std::vector<GxV3d> out(n);
-    GxD3D9SkinBlend(skin, palette.data(), n, atomic->geometry->morphTarget[0].verts, out.data(), nullptr, nullptr,
-                    sizeof(GxV3d));
+    GxD3D9SkinBlendSSE(skin, palette.data(), n, atomic->geometry->morphTarget[0].verts, out.data(), nullptr, nullptr,
+                       sizeof(GxV3d));
     for (GxUInt32 v = 0; v < n; v += 7) {
         const GxV3d& want = atomic->geometry->morphTarget[0].verts[v];
         EXPECT_NEAR(out[v].x, want.x, 1e-4f) << "vertex " << v;
@@ -173,8 +173,8 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
     GxAnimHierarchyUpdateMatrices(hierarchy);
     EXPECT_GT(std::fabs(hierarchy->pMatrixArray[CONTENTHUMANOIDBONES - 1].pos.z), 0.1f);
     GxD3D9SkinPaletteMatrices(palette.data(), nullptr, skin, hierarchy);
-    GxD3D9SkinBlend(skin, palette.data(), n, atomic->geometry->morphTarget[0].verts, out.data(), nullptr, nullptr,
-                    sizeof(GxV3d));
+    GxD3D9SkinBlendSSE(skin, palette.data(), n, atomic->geometry->morphTarget[0].verts, out.data(), nullptr, nullptr,
+                       sizeof(GxV3d));
     int heads = 0;
     int soles[2] = {};  // left (+x, swung back a quarter in), right
     for (GxUInt32 v = 0; v < n; v++) {
