@@ -69,8 +69,9 @@ constexpr uint32_t kClearColour = 0x6868BC;  // the level camera's clear colour 
 constexpr int kSettleFrames = 20;
 constexpr int kLevelFrames = 40;
 constexpr int kStateBudget = 600;
-constexpr int kHoldFrames = 12;   // arrow keys and the pointer at an edge
-constexpr int kRunBudget = 6000;  // speed-3 frames for shoppers to come
+constexpr int kHoldFrames = 12;       // arrow keys and the pointer at an edge
+constexpr int kRunBudget = 6000;      // speed-3 frames for shoppers to come
+constexpr int kMessageBudget = 3000;  // frames for two messages' turns on the main bar, in real time
 // Points of the ground for the room, in fractions of the screen: its corners lie in the lower middle of the
 // view, above the main bar and away from the edges where the pointer scrolls.
 // The camera looks along the ground's diagonal, so a level drag spans both of its axes.
@@ -224,7 +225,7 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"contracts", &CPlayTest::Contracts, 120},
         {"contract_done", &CPlayTest::ContractDone, 400},
         {"staff_level", &CPlayTest::StaffLevel, 120},
-        {"message_history", &CPlayTest::MessageHistory, 60},
+        {"message_history", &CPlayTest::MessageHistory, kMessageBudget},
         {"save_refused", &CPlayTest::SaveRefused, kStateBudget},
         {"save_cased", &CPlayTest::SaveCased, kStateBudget},
         {"save_case_asks", &CPlayTest::SaveCaseAsks, kStateBudget},

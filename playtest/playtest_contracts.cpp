@@ -185,14 +185,21 @@ bool CPlayTest::StaffLevel(int)
 }
 
 // The main bar's messages button opens the history on its newest messages: its lines are drawn newest first.
+// A message reaches the history once its time on the main bar is over, so two are waited for first.
 bool CPlayTest::MessageHistory(int)
 {
     CInterface* ui = InterfaceGet();
     CMessageHistoryPanel* history = ui->m_pHistoryPanel.get();
     if (m_phase == 0) {
+        m_waiting = "two messages to leave the main bar for the history";
+        if (history && history->GetEntries().size() >= 2)
+            m_phase = 1;
+        return false;
+    }
+    if (m_phase == 1) {
         m_waiting = "the message history";
         if (ClickWidget(ui->m_pMainPanel.get(), MAIN_MESSAGES) && Holds(history))
-            m_phase = 1;
+            m_phase = 2;
         return false;
     }
     if (m_count++ < kWaitFrames)
