@@ -311,8 +311,8 @@ private:
     std::unique_ptr<CObjectManagerSeam> m_pObjectSeam;
     CGameSaveParts* m_pSaveParts = nullptr;
     std::unique_ptr<CGameSaveParts> m_pOwnSaveParts;  // what the set-up installs when nothing else is
-    std::set<std::string> m_toldFiles;  // the damaged files already told of
-    int32_t m_returnCity = -1;  // the city view a failed level goes back to; -1 for the main menu
+    std::set<std::string> m_toldFiles;                // the damaged files already told of
+    int32_t m_returnCity = -1;                        // the city view a failed level goes back to; -1 for the main menu
 };
 
 // What a selected object is, for the popups that show its record.

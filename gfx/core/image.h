@@ -76,6 +76,15 @@ GxImage* GxImageStreamRead(GxStream* stream);
 GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength);
 constexpr GxUInt32 gxID_IMAGE = 0x18;
 
+// The device's exchange of images and rasters: a raster filled from a gamma-corrected image is marked so, and an
+// image filled from a marked raster is gamma-corrected. The target, or null when the device refuses.
+struct GxRaster;
+GxRaster* GxRasterSetFromImage(GxRaster* raster, GxImage* image);
+GxImage* GxImageSetFromRaster(GxImage* image, GxRaster* raster);
+// Reads an image file from the image path into a new raster of the format the device gives it (raster flags 0),
+// resampled when the device asks for another size; null when the file does not read or the device has no format.
+GxRaster* GxRasterRead(const GxChar* fileName);
+
 // The raster the device would make for the image with those raster flags: its size, depth and format word (format
 // byte << 8 | type byte). The image, or null when the device has no answer.
 GxImage* GxImageFindRasterFormat(GxImage* image, GxInt32 rasterFlags, GxInt32* width, GxInt32* height, GxInt32* depth,

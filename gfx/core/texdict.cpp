@@ -174,7 +174,7 @@ bool WriteRasterLevels(GxRaster* raster, StoredLevels* levels)
         if (GxRasterLock(raster, static_cast<GxUInt8>(i), gxRASTERLOCKWRITE) == nullptr) {
             return false;
         }
-        const bool filled = GxTextureRasterFromImage(raster, levels->images[i]) != nullptr;
+        const bool filled = GxRasterSetFromImage(raster, levels->images[i]) != nullptr;
         GxRasterUnlock(raster);
         if (!filled) {
             return false;

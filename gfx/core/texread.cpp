@@ -224,7 +224,7 @@ GxRaster* ReadBase(GxTextureModuleBlock* block, const GxChar* name, const GxChar
 // the raster is destroyed on failure.
 GxTexture* FillSingle(GxRaster* raster, GxImage* image, const GxChar* name, const GxChar* mask)
 {
-    const bool filled = PrepareLevels(raster, &image, 1) && GxTextureRasterFromImage(raster, image) != nullptr;
+    const bool filled = PrepareLevels(raster, &image, 1) && GxRasterSetFromImage(raster, image) != nullptr;
     GxImageDestroy(image);
     if (!filled) {
         GxRasterDestroy(raster);
@@ -268,7 +268,7 @@ bool WriteLevels(GxRaster* raster, GxImage** images, GxInt32 levels, const GxIma
 {
     for (GxInt32 level = 0; level < levels; level++) {
         if (GxRasterLock(raster, static_cast<GxUInt8>(level), kLockWriteNoFetch) != nullptr) {
-            const bool filled = GxTextureRasterFromImage(raster, images[level]) != nullptr;
+            const bool filled = GxRasterSetFromImage(raster, images[level]) != nullptr;
             GxRasterUnlock(raster);
             if (!filled) {
                 return false;
@@ -309,7 +309,7 @@ GxImage* BaseImage(GxRaster* raster, GxImage* image)
 {
     if (image == nullptr) {
         GxImage* base = NewImage(raster->width, raster->height, 32);
-        if (base != nullptr && GxTextureImageFromRaster(base, raster) == nullptr) {
+        if (base != nullptr && GxImageSetFromRaster(base, raster) == nullptr) {
             GxImageDestroy(base);
             return nullptr;
         }
@@ -339,7 +339,7 @@ bool GenerateLevels(GxRaster* raster, GxImage* given, GxImage** images, GxInt32 
 
 // ---- image and raster exchange through the device ----
 
-GxRaster* GxTextureRasterFromImage(GxRaster* raster, GxImage* image)
+GxRaster* GxRasterSetFromImage(GxRaster* raster, GxImage* image)
 {
     if (!GxEngineStandardCall(gxSTANDARDRASTERSETIMAGE, raster, image, 0)) {
         return nullptr;
@@ -350,7 +350,7 @@ GxRaster* GxTextureRasterFromImage(GxRaster* raster, GxImage* image)
     return raster;
 }
 
-GxImage* GxTextureImageFromRaster(GxImage* image, GxRaster* raster)
+GxImage* GxImageSetFromRaster(GxImage* image, GxRaster* raster)
 {
     if (!GxEngineStandardCall(gxSTANDARDIMAGEGETRASTER, image, raster, 0)) {
         return nullptr;
@@ -374,6 +374,31 @@ GxImage* GxImageFindRasterFormat(GxImage* image, GxInt32 rasterFlags, GxInt32* w
     *depth = scratch.depth;
     *format = (static_cast<GxInt32>(scratch.format) << kFormatCodeShift) | scratch.type;
     return image;
+}
+
+GxRaster* GxRasterRead(const GxChar* fileName)
+{
+    GxImage* image = GxImageRead(fileName);
+    if (image == nullptr) {
+        return nullptr;
+    }
+    GxInt32 width = 0, height = 0, depth = 0, format = 0;
+    if (GxImageFindRasterFormat(image, 0, &width, &height, &depth, &format) == nullptr) {
+        GxImageDestroy(image);
+        return nullptr;
+    }
+    if (width != image->width || height != image->height) {
+        GxImage* resampled = GxImageCreateResample(image, width, height);
+        GxImageDestroy(image);
+        image = resampled;
+    }
+    GxRaster* raster = image ? GxRasterCreate(width, height, depth, format) : nullptr;
+    if (raster != nullptr && GxRasterSetFromImage(raster, image) == nullptr) {
+        GxRasterDestroy(raster);
+        raster = nullptr;
+    }
+    GxImageDestroy(image);
+    return raster;
 }
 
 bool GxTextureFindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,

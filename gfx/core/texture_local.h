@@ -33,9 +33,6 @@ GxBool GxTextureNamesMatch(const GxChar* a, const GxChar* b);
 // Copies a name into a 32-byte field by the name rule (cut to 31 characters with an error).
 void GxTextureCopyName(GxChar* field, const GxChar* text);
 
-// The device's exchange of images and rasters; a raster filled from a gamma-corrected image is marked so, and back.
-GxRaster* GxTextureRasterFromImage(GxRaster* raster, GxImage* image);
-GxImage* GxTextureImageFromRaster(GxImage* image, GxRaster* raster);
 // The raster the device would make for an image: size, depth and format code (format << 8 | type).
 bool GxTextureFindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
                                GxInt32* format);

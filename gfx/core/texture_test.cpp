@@ -63,6 +63,30 @@ TEST_F(TextureRead, MissingFilesFailCleanly)
     EXPECT_EQ(gxTextureTestCounts.rasters, 0);
 }
 
+// A file read into a raster of the device's format, filled through the device and read back; gamma marks cross
+// both ways; a missing file gives nothing.
+TEST_F(TextureRead, RasterReadFillsARasterFromTheImagePath)
+{
+    ASSERT_TRUE(WriteSolidPng("cursor.png", 8, 8, kGreen));
+    GxRaster* raster = GxRasterRead("cursor.png");
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(raster->width, 8);
+    EXPECT_EQ(raster->height, 8);
+    EXPECT_EQ(Pixel(raster, 0, 3, 5).green, kGreen.green);
+    GxImage* back = SolidImage(8, 8, kWhite);
+    ASSERT_NE(back, nullptr);
+    raster->privateFlags |= gxRASTERGAMMACORRECTED;
+    ASSERT_EQ(GxImageSetFromRaster(back, raster), back);
+    EXPECT_NE(back->flags & gxIMAGEGAMMASET, 0u);
+    EXPECT_EQ(back->pixels[5 * back->stride + 3 * 4 + 1], kGreen.green);
+    raster->privateFlags = 0;
+    ASSERT_EQ(GxRasterSetFromImage(raster, back), raster);
+    EXPECT_NE(raster->privateFlags & gxRASTERGAMMACORRECTED, 0u);
+    GxImageDestroy(back);
+    GxRasterDestroy(raster);
+    EXPECT_EQ(GxRasterRead("nothing.png"), nullptr);
+}
+
 TEST_F(TextureRead, MipmapNames)
 {
     GxChar name[gxTEXTURENAMEBUFFER] = "wall";

@@ -27,10 +27,7 @@ void CFerroxInterface::SetTooltip(uint16_t text, int16_t list)
         m_tooltipList = list;
 }
 
-void CFerroxInterface::Update(float)
-{
-    m_stack.Update();
-}
+void CFerroxInterface::Update(float) { m_stack.Update(); }
 
 void CFerroxInterface::Render()
 {
