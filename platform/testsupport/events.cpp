@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/win32/win32_sdl.h"
@@ -86,4 +87,16 @@ BOOL Win32TestPushMouseButton(HWND hwnd, UINT virtualKey, int x, int y, BOOL dow
     return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
 }
 
-void Win32TestRefuseWarps(BOOL refuse) { Win32SetDisplayWarps(refuse ? 0 : 1); }
+namespace {
+
+std::atomic<bool> refusesWarps{false};
+
+bool TakesWarp() { return !refusesWarps.load(); }
+
+}  // namespace
+
+void Win32TestRefuseWarps(BOOL refuse)
+{
+    refusesWarps.store(refuse != FALSE);
+    Win32SetWarpGate(TakesWarp);
+}

@@ -325,10 +325,10 @@ int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym)
     return 0;
 }
 
-void Win32SetDisplayWarps(int warps)
+void Win32SetWarpGate(Win32WarpGate gate)
 {
     UserState& u = User();
-    u.refuseWarps = warps == 0;
+    u.warpGate = gate;
     u.warpPending = false;
     u.warpUnanswered = false;
 }
@@ -691,7 +691,7 @@ BOOL WINAPI SetCursorPos(int X, int Y)
     UserWindow* top = w;
     while (top != nullptr && top->sdl == nullptr)
         top = UserFind(top->parent);
-    if (top != nullptr && !u.refuseWarps) {
+    if (top != nullptr && (u.warpGate == nullptr || u.warpGate())) {
         POINT q = {X, Y};
         ScreenToClient(top->handle, &q);
         SDL_WarpMouseInWindow(top->sdl, q.x, q.y);

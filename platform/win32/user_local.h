@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_sdl.h"
 #include "platform/win32/winbase.h"
 #include "platform/win32/winuser.h"
 
@@ -84,7 +85,7 @@ struct UserState {
     Uint32 warpTicks = 0;
     // The last warp was not reported: the display may have refused it, leaving the device's pointer elsewhere.
     bool warpUnanswered = false;
-    bool refuseWarps = false;  // SetCursorPos leaves the display's pointer alone (Win32SetDisplayWarps)
+    Win32WarpGate warpGate = nullptr;  // asked whether the display takes a warp (Win32SetWarpGate); none in the game
     bool clipActive = false;
     RECT clip = {0, 0, 0, 0};
     unsigned char keyDown[256] = {};

@@ -16,8 +16,10 @@ void Win32ChooseGlDriverOptions(void);
 // The virtual key the stand-in reads from an SDL scan code and the key it gives in the current layout; 0 for none.
 int Win32VirtualKeyFromScanCode(int scanCode);
 
-// Whether SetCursorPos moves the display's pointer too (non-zero, as it starts) or leaves it where the device put
-// it, as a display that refuses warps does; either way no earlier warp waits for its report.
-void Win32SetDisplayWarps(int warps);
+// When a gate is set (none in the game), SetCursorPos asks it whether the display takes the warp; one it refuses
+// leaves the display's pointer where the device put it, as a display that refuses warps does. Setting it forgets any
+// warp still waiting for its report. Tests set theirs through their support (platform/testsupport/events.h).
+typedef bool (*Win32WarpGate)(void);
+void Win32SetWarpGate(Win32WarpGate gate);
 
 #endif

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/testsupport/events.h"
 #include "platform/win32/gl_required_testing.h"
 #include "platform/win32/user_testing.h"
 #include "platform/win32/win32_sdl.h"
@@ -585,7 +586,7 @@ TEST_F(WindowTest, EachWarpEchoesExactlyOnce)
 TEST_F(WindowTest, AfterAWarpTheDisplayRefusedThePointerGoesOnFromTheWarp)
 {
     HWND hwnd = MakeWindow(true);
-    Win32SetDisplayWarps(0);
+    Win32TestRefuseWarps(TRUE);
     POINT p = {50, 60};
     ClientToScreen(hwnd, &p);
     ASSERT_TRUE(SetCursorPos(p.x, p.y));
@@ -603,7 +604,7 @@ TEST_F(WindowTest, AfterAWarpTheDisplayRefusedThePointerGoesOnFromTheWarp)
     EXPECT_EQ(GET_Y_LPARAM(m[1].lParam), 57);
     EXPECT_EQ(GET_X_LPARAM(m[2].lParam), 57);
     EXPECT_EQ(GET_Y_LPARAM(m[3].lParam), 57);
-    Win32SetDisplayWarps(1);
+    Win32TestRefuseWarps(FALSE);
 
     ASSERT_TRUE(SetCursorPos(p.x + 10, p.y));
     PushMotion(hwnd, 60, 60);  // the display's report of the warp
