@@ -151,6 +151,7 @@ const ContentCanvasLayout& ContentShopperCardLayout(void)
         {{394, 10, 18, 16}},
         ShopperHeads(56, kCardHeadY),
         {CONTENT_ICON_CLOSE},
+        {},
     };
     return layout;
 }
@@ -176,6 +177,7 @@ const ContentCanvasLayout& ContentShopCardLayout(void)
          {492, kCardHeadY, "Sales", CONTENT_LABEL_RIGHT},
          {544, kCardHeadY, "Charge", CONTENT_LABEL_RIGHT}},
         {CONTENT_ICON_CLOSE},
+        {},
     };
     return layout;
 }
@@ -193,6 +195,7 @@ const ContentCanvasLayout& ContentStaffCardLayout(void)
         {{354, 10, 18, 16}, {288, 10, 24, 16}, {318, 10, 24, 16}},
         StaffHeads(23, kCardHeadY),
         {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, CONTENT_ICON_FIRE, CONTENT_ICON_MOVE},
+        {},
     };
     return layout;
 }
@@ -221,6 +224,7 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
         {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}, {70, 340, 96, 18}, {222, 322, 108, 36}},
         ShopperSummaryLabels(),
         {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
+        {},
     };
     return layout;
 }
@@ -248,6 +252,7 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
         {{354, 232, 20, 20}, {354, 130, 20, 24}, {354, 30, 20, 24}, {20, 8, 80, 20}, {152, 212, 116, 34}},
         StaffSummaryLabels(),
         {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
+        {},
     };
     return layout;
 }

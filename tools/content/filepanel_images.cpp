@@ -95,6 +95,7 @@ ContentCanvasLayout ContentFilePanelLayout(const char* stem)
         {},
         {CONTENT_ICON_FOLDER_NEW, CONTENT_ICON_FOLDER_UP, CONTENT_ICON_DELETE, CONTENT_ICON_UP, CONTENT_ICON_DOWN,
          load ? CONTENT_ICON_LOAD : CONTENT_ICON_SAVE, CONTENT_ICON_CLOSE},
+        {},
     };
     for (int k = 0; k < kFirstTooltip; k++)
         layout.hotSpots.push_back({k, 1, 1, 1});

@@ -48,7 +48,8 @@ ContentCanvasLayout MainMenu()
              {kMiddle, 278, "Berlin", CONTENT_LABEL_CENTRE, kButtonLabelScale},
 
              {kMiddle, 500, "Mall", CONTENT_LABEL_CENTRE, kTitleScale, kTitleFont}},
-            {CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_QUIT}};
+            {CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_QUIT},
+            {}};
 }
 
 ContentCanvasLayout City(const char* folder, const char* stem, const char* name, const uint8_t* panel)
@@ -71,7 +72,8 @@ ContentCanvasLayout City(const char* folder, const char* stem, const char* name,
         {{530, 312, "<", CONTENT_LABEL_CENTRE},
          {690, 312, ">", CONTENT_LABEL_CENTRE},
          {560, 470, name, CONTENT_LABEL_CENTRE}},
-        {CONTENT_ICON_BACK, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_PLAY}};
+        {CONTENT_ICON_BACK, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_NONE, CONTENT_ICON_PLAY},
+        {}};
     return layout;
 }
 
@@ -98,8 +100,8 @@ const ContentCanvasLayout& ContentCityLayout(int city)
 
 const ContentCanvasLayout& ContentEndGameLayout()
 {
-    static const ContentCanvasLayout layout = {"scenario",   "win-lose", kScreenWidth, kScreenHeight,
-                                               {40, 40, 48}, {},         {},           {}};
+    static const ContentCanvasLayout layout = {
+        "scenario", "win-lose", kScreenWidth, kScreenHeight, {40, 40, 48}, {}, {}, {}, {}, {}};
     return layout;
 }
 

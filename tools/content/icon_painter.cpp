@@ -241,6 +241,16 @@ bool Shape(ContentIcon icon, P p)
         return Box(p, 0.12f, 0.76f, 0.88f, 0.84f) || Box(p, 0.4f, 0.84f, 0.6f, 0.94f) ||
                Frame(p, 0.2f, 0.04f, 0.8f, 0.7f, 0.07f) || Box(p, 0.36f, 0.16f, 0.43f, 0.6f) ||
                Box(p, 0.57f, 0.16f, 0.64f, 0.6f);
+    case CONTENT_ICON_DATE:  // a calendar page: its binding, its rings and a grid of days
+        return Frame(p, 0.08f, 0.06f, 0.92f, 0.84f, 0.07f) || Box(p, 0.08f, 0.62f, 0.92f, 0.84f) ||
+               Box(p, 0.26f, 0.74f, 0.36f, 0.96f) || Box(p, 0.64f, 0.74f, 0.74f, 0.96f) ||
+               Box(p, 0.26f, 0.32f, 0.4f, 0.46f) || Box(p, 0.6f, 0.32f, 0.74f, 0.46f);
+    case CONTENT_ICON_RATING:  // a dial and its needle
+        return (Ring(p, 0.5f, 0.28f, 0.34f, 0.44f) && p.v >= 0.28f) || Box(p, 0.04f, 0.2f, 0.96f, 0.28f) ||
+               Stroke(p, {0.5f, 0.28f}, {0.74f, 0.62f}, 0.06f);
+    case CONTENT_ICON_STOREY:  // storeys stacked
+        return Box(p, 0.06f, 0.06f, 0.94f, 0.22f) || Box(p, 0.16f, 0.36f, 0.84f, 0.52f) ||
+               Box(p, 0.26f, 0.66f, 0.74f, 0.82f);
     default:
         return false;
     }

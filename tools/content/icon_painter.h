@@ -69,6 +69,10 @@ enum ContentIcon : int {
     CONTENT_ICON_FOLDER_NEW,
     CONTENT_ICON_FOLDER_UP,
     CONTENT_ICON_DELETE,
+    // Figures on the main bar.
+    CONTENT_ICON_DATE,
+    CONTENT_ICON_RATING,
+    CONTENT_ICON_STOREY,
     CONTENT_ICON_COUNT
 };
 

@@ -204,9 +204,9 @@ TEST(ButtonIcons, EveryBuildMenuButtonShowsItsCategoryAndTheRootsDiffer)
     EXPECT_EQ(roots.size(), static_cast<size_t>(menus[0].buttons - 1));
 }
 
-// The season picture ends before the widest date begins; the word "Floor" stays clear of the floor number; in
-// every language no label runs into a button, up to a figure at the widest the game holds or into the lowest
-// line of a message (labels against each other and buttons' frames: ContentCheckLabels).
+// The season picture ends before the widest date begins; the floor's icon stays clear of the floor number; no
+// figure's icon runs into a button, up to a figure at the widest the game holds or into the lowest line of a
+// message (icons against each other and buttons' frames: ContentCheckLabels).
 TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
 {
     const int dateWidth = ContentTextWidth(kFiguresFont, "12/2099");
@@ -232,38 +232,30 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
         {"season", {kContentSeasonX, 0, kContentSeasonWidth, 36}},
     };
     // A message flows down its box in the message font's cells, as many lines as the box holds whole; the lowest
-    // line's descenders reach the bottom of its cell. The labels, in the same font, reach up as high as its digits.
+    // line's descenders reach the bottom of its cell.
     const int cell = ContentLabelRect({0, 0, "Date"}).height;
     ASSERT_GT(cell, 0);
     const int lines = static_cast<int>(kMainPanelMessageBox.height) / cell;
     const int lowest = static_cast<int>(kMainPanelMessageBox.y + kMainPanelMessageBox.height) - lines * cell;
     const ContentUiRect message = {static_cast<int>(kMainPanelMessageBox.x), lowest,
                                    static_cast<int>(kMainPanelMessageBox.width), lines * cell};
-    bool floorLabel = false;
-    for (int language = 0; language < kContentLanguageCount; language++) {
-        for (size_t i = 0; i < bar.labels.size(); i++) {
-            // The word in the language, kept a space clear of the figures beside it.
-            ContentUiLabel label = bar.labels[i];
-            label.text = ContentLabelText(label.text, language);
-            ASSERT_NE(label.text, nullptr) << bar.labels[i].text;
-            const ContentUiRect area = ContentLabelRect(label);
-            ASSERT_GT(area.width, 0) << label.text;
-            const ContentUiRect room = {area.x - kContentLabelGap, area.y, area.width + 2 * kContentLabelGap,
-                                        area.height};
-            EXPECT_LE(area.x + area.width, bar.width) << label.text;
-            for (const auto& [name, figure] : figures)
-                EXPECT_FALSE(Overlap(room, figure)) << label.text << " against the " << name;
-            const ContentUiRect ink = {room.x, area.y, room.width, label.y + ContentDigitHeight(label.font) - area.y};
-            EXPECT_FALSE(Overlap(ink, message)) << label.text << " against the message's lowest line";
-            for (const ContentUiRect& button : bar.buttons)
-                EXPECT_FALSE(Overlap(area, button)) << label.text << " over a button";
-            if (std::strcmp(bar.labels[i].text, "Floor") == 0) {
-                floorLabel = true;
-                EXPECT_EQ(label.y, floorY) << "on the floor number's line";
-            }
-        }
+    ASSERT_FALSE(bar.marks.empty());
+    for (size_t i = 0; i < bar.marks.size(); i++) {
+        // The icon kept a space clear of the figures beside it.
+        const ContentUiRect area = bar.marks[i].place;
+        const ContentUiRect room = {area.x - kContentLabelGap, area.y, area.width + 2 * kContentLabelGap, area.height};
+        EXPECT_LE(area.x + area.width, bar.width) << "icon " << i;
+        for (const auto& [name, figure] : figures)
+            EXPECT_FALSE(Overlap(room, figure)) << "icon " << i << " against the " << name;
+        EXPECT_FALSE(Overlap(area, message)) << "icon " << i << " against the message's lowest line";
+        for (const ContentUiRect& button : bar.buttons)
+            EXPECT_FALSE(Overlap(area, button)) << "icon " << i << " over a button";
     }
-    EXPECT_TRUE(floorLabel);
+    // The floor's icon stands on the floor number's line, after it.
+    const ContentUiRect floor = bar.marks.back().place;
+    EXPECT_EQ(bar.marks.back().icon, CONTENT_ICON_STOREY);
+    EXPECT_TRUE(floor.y <= floorY && floor.y + floor.height > floorY + digits / 2);
+    EXPECT_GT(floor.x, kContentFloorRight);
 }
 
 // Under the pointer a main-menu button lights but its label still reads, in each language's menu; the title

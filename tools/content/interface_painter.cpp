@@ -139,6 +139,16 @@ void PaintLabels(ContentPngImage* image, const std::vector<ContentUiLabel>& labe
     }
 }
 
+// The marks' icons in the label colour.
+void PaintMarks(ContentPngImage* image, const std::vector<ContentUiMark>& marks)
+{
+    for (const ContentUiMark& mark : marks) {
+        const ContentUiRect& r = mark.place;
+        const int row = static_cast<int>(image->height) - (r.y + r.height);
+        ContentPaintIcon(image, r.x, row, r.width, r.height, mark.icon, kContentLabelColour);
+    }
+}
+
 // Button k's icon, when it has one, over the bottom-up rectangle.
 void PaintButtonIcon(ContentPngImage* image, const ContentCanvasLayout& layout, size_t k, const ContentUiRect& r,
                      const uint8_t* ink)
@@ -242,6 +252,9 @@ void ContentMapColour(int k, uint8_t* rgb)
 
 const ContentCanvasLayout& ContentMainBarLayout(void)
 {
+    // The figures' icons: a row above the figures, and the floor's after its number.
+    constexpr int kMarkSide = 20, kMarkY = 28, kMarkTop = kMarkY + kMarkSide;
+    constexpr int kFloorMarkY = kContentMainFiguresY + kContentFloorDy - 6, kFloorTipX = 680;
     static const ContentCanvasLayout layout = {
         "panels/main/base",
         "base",
@@ -274,21 +287,21 @@ const ContentCanvasLayout& ContentMainBarLayout(void)
             {652, 10, 24, 24},
             {750, 10, 24, 24},
             {652, 44, 32, 32},
-            {180, 12, 56, 20},  // date, right-aligned at 233
-            {290, 12, 80, 20},  // balance, at 366
-            {400, 12, 64, 20},  // shoppers, at 460
-            {488, 8, 64, 16},   // rating bar from 490
         },
-        {
-            {180, 31, "Date"},
-            {290, 31, "Balance"},
-            {400, 31, "Shoppers"},
-            {488, 31, "Rating"},
-            {kContentFloorLabelX, kContentMainFiguresY + kContentFloorDy, "Floor"},
-        },
+        {},
         {CONTENT_ICON_BUILD, CONTENT_ICON_MANAGE, CONTENT_ICON_OPTIONS, CONTENT_ICON_DEMOLISH, CONTENT_ICON_PAUSE,
          CONTENT_ICON_PLAY, CONTENT_ICON_FAST, CONTENT_ICON_FASTEST, CONTENT_ICON_FLOOR_DOWN, CONTENT_ICON_FLOOR_UP,
          CONTENT_ICON_MESSAGES},
+        // Each figure's icon stands over its left end; its tooltip covers both.
+        {
+            {{180, kMarkY, kMarkSide, kMarkSide}, CONTENT_ICON_DATE, {180, 12, 56, kMarkTop - 12}},
+            {{290, kMarkY, kMarkSide, kMarkSide}, CONTENT_ICON_CASH, {290, 12, 80, kMarkTop - 12}},
+            {{400, kMarkY, kMarkSide, kMarkSide}, CONTENT_ICON_SHOPPERS, {400, 12, 64, kMarkTop - 12}},
+            {{488, kMarkY, kMarkSide, kMarkSide}, CONTENT_ICON_RATING, {488, 8, 64, kMarkTop - 8}},
+            {{kContentFloorLabelX, kFloorMarkY, kMarkSide, kMarkSide},
+             CONTENT_ICON_STOREY,
+             {kFloorTipX, 12, kContentFloorLabelX + kMarkSide - kFloorTipX, kFloorMarkY + kMarkSide - 12}},
+        },
     };
     return layout;
 }
@@ -315,6 +328,7 @@ ContentPngImage ContentCanvasBackground(const ContentCanvasLayout& layout, int l
         PaintButtonIcon(&image, layout, k, r, kContentIconInk);
     }
     PaintLabels(&image, LanguageLabels(layout.labels, language));
+    PaintMarks(&image, layout.marks);
     return image;
 }
 
@@ -331,17 +345,28 @@ bool ContentCheckLabels(const ContentCanvasLayout& layout, int language, std::st
         if (!ContentLabelText(label.text, language))
             return fail(label.text, "has no form");
     }
-    const std::vector<ContentUiLabel> labels = LanguageLabels(layout.labels, language);
+    // Words and marks alike: the marks follow the labels, named by their icon's number.
+    std::vector<ContentUiLabel> labels = LanguageLabels(layout.labels, language);
+    std::vector<ContentUiRect> inks;
+    for (const ContentUiLabel& label : labels)
+        inks.push_back(InkRect(label));
+    std::vector<std::string> markNames;
+    for (const ContentUiMark& mark : layout.marks) {
+        markNames.push_back("icon " + std::to_string(mark.icon));
+        inks.push_back(mark.place);
+    }
+    for (const std::string& name : markNames)
+        labels.push_back({0, 0, name.c_str()});
     // Within the rims along the picture's top and bottom, a pixel clear of them.
     const ContentUiRect picture = Grown({0, 0, layout.width, layout.height}, 0, -kContentButtonFrame - 1);
     for (size_t i = 0; i < labels.size(); i++) {
-        const ContentUiRect ink = InkRect(labels[i]);
+        const ContentUiRect ink = inks[i];
         if (!Contains(picture, ink))
             return fail(labels[i].text, "runs off the picture or onto its rim");
         // Words side by side keep a space between them; rows of words a pixel.
         const ContentUiRect room = Grown(ink, kContentLabelGap, 1);
         for (size_t j = 0; j < i; j++) {
-            const ContentUiRect other = InkRect(labels[j]);
+            const ContentUiRect other = inks[j];
             if (Overlap(room, other))
                 return fail(labels[i].text, std::string("runs into \"") + labels[j].text + "\" (x " +
                                                 std::to_string(ink.x) + " to " + std::to_string(ink.x + ink.width) +
@@ -430,14 +455,23 @@ ContentPngImage ContentCanvasPlacementMap(const ContentCanvasLayout& layout)
     return map;
 }
 
+std::vector<ContentUiRect> ContentCanvasHotSpots(const ContentCanvasLayout& layout)
+{
+    std::vector<ContentUiRect> spots = layout.hotSpots;
+    for (const ContentUiMark& mark : layout.marks)
+        spots.push_back(mark.tip.width > 0 && mark.tip.height > 0 ? mark.tip : mark.place);
+    return spots;
+}
+
 ContentPngImage ContentCanvasHotSpotMap(const ContentCanvasLayout& layout)
 {
-    const int colours = static_cast<int>(layout.hotSpots.size());
+    const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(layout);
+    const int colours = static_cast<int>(spots.size());
     ContentPngImage map = Map(layout, colours);
     uint8_t rgb[3];
     for (int k = 0; k < colours; k++) {
         ContentMapColour(k, rgb);
-        Fill(&map, layout.hotSpots[static_cast<size_t>(k)], rgb);
+        Fill(&map, spots[static_cast<size_t>(k)], rgb);
     }
     return map;
 }
@@ -445,7 +479,8 @@ ContentPngImage ContentCanvasHotSpotMap(const ContentCanvasLayout& layout)
 bool ContentWriteCanvasMaps(const ContentCanvasLayout& layout, const std::string& dir, const std::string& stem,
                             std::string* error)
 {
-    if (layout.buttons.size() >= kPaletteLimit || layout.hotSpots.size() >= kPaletteLimit) {
+    const size_t spots = ContentCanvasHotSpots(layout).size();
+    if (layout.buttons.size() >= kPaletteLimit || spots >= kPaletteLimit) {
         if (error)
             *error = std::string("too many map colours in ") + layout.stem;
         return false;
@@ -453,7 +488,7 @@ bool ContentWriteCanvasMaps(const ContentCanvasLayout& layout, const std::string
     const std::string base = dir + "/" + stem;
     if (!ContentWritePicture(base + "_p.png", ContentPaletteImage(ContentCanvasPlacementMap(layout)), error))
         return false;
-    return layout.hotSpots.empty() ||
+    return spots == 0 ||
            ContentWritePicture(base + "_h.png", ContentPaletteImage(ContentCanvasHotSpotMap(layout)), error);
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gfx/testsupport/png_writer.h"
+#include "tools/content/icon_painter.h"
 
 // A rectangle in the canvas's bottom-up pixels: its bottom-left corner and size.
 struct ContentUiRect {
@@ -30,6 +31,15 @@ struct ContentUiLabel {
     int font = 0;  // index in ContentInterfaceFonts
 };
 
+// An icon painted in the label colour on a background, naming a figure without words, so that one picture
+// serves every language. Its tooltip area (the icon's box unless given: the icon with the figures it names)
+// becomes a hot-spot after the layout's own, so its text follows theirs in the canvas's tooltip list.
+struct ContentUiMark {
+    ContentUiRect place;  // the icon's box, bottom-up
+    ContentIcon icon;
+    ContentUiRect tip = {0, 0, 0, 0};
+};
+
 struct ContentCanvasLayout {
     const char* folder;  // under images/, e.g. "panels/main/base"
     const char* stem;    // background file stem, e.g. "base"
@@ -39,7 +49,11 @@ struct ContentCanvasLayout {
     std::vector<ContentUiRect> hotSpots;  // hot-spot k shows text k of the canvas's list
     std::vector<ContentUiLabel> labels;
     std::vector<int> icons;  // ContentIcon of button k + 1, painted on its picture and on its resting place
+    std::vector<ContentUiMark> marks;
 };
+
+// The canvas's hot-spots in their order: the layout's own, then one per mark.
+std::vector<ContentUiRect> ContentCanvasHotSpots(const ContentCanvasLayout& layout);
 
 // The panels' figures are drawn in interface font 2.
 constexpr int kContentFiguresFont = 2;
@@ -64,11 +78,12 @@ constexpr int kContentFloorRight = 697;
 constexpr int kContentFloorDy = 6;  // the floor number sits above the other figures
 // The season pictures' width: they end a label's gap before the widest date begins.
 constexpr int kContentSeasonWidth = 20;
-// The word "Floor" follows the floor number.
+// The floor's icon follows the floor number.
 constexpr int kContentFloorLabelX = kContentFloorRight + 5;
 
 // The main bar: 800 x 80, 11 buttons (build, manage, options, demolish, speeds 0-3, floor down, floor up,
-// messages) and a hot-spot over each button and over the date, balance, shoppers and rating figures.
+// messages), a hot-spot over each button, and an icon with its hot-spot over the date, balance, shoppers and rating
+// figures and after the floor's.
 const ContentCanvasLayout& ContentMainBarLayout(void);
 
 // Map colour k: distinct for every k below 64, never black or white.
@@ -100,8 +115,8 @@ bool ContentMakeFolder(const std::string& dir, std::string* error);
 constexpr int kContentButtonFrame = 2;
 constexpr int kContentLabelGap = 4;
 // Whether the layout's labels read in the language: every word has its form there, and none runs off the picture,
-// into or up to another, or over or up to a button's edge (a label lies wholly on a button or clear of its frame).
-// False with what is wrong.
+// into or up to another, or over or up to a button's edge (a label lies wholly on a button or clear of its frame);
+// marks keep the same rules against the labels, the buttons and each other. False with what is wrong.
 bool ContentCheckLabels(const ContentCanvasLayout& layout, int language, std::string* error);
 
 // Writes every picture of a layout into dir (the canvas's folder): the background, which serves every language,

@@ -53,25 +53,40 @@ TEST_F(InterfacePictures, MainBarBuildsElevenButtonsAndItsHotSpots)
             EXPECT_GE(button->m_y, kScrollMargin) << k;
             EXPECT_LE(button->m_x + button->m_width, 800.0f - kScrollMargin) << k;
         }
-        ASSERT_EQ(canvas.GetHotSpotCount(), layout.hotSpots.size());
-        for (size_t k = 0; k < layout.hotSpots.size(); k++) {
+        // The buttons' hot-spots, then one over each figure and its icon.
+        const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(layout);
+        ASSERT_EQ(spots.size(), layout.hotSpots.size() + layout.marks.size());
+        ASSERT_EQ(canvas.GetHotSpotCount(), spots.size());
+        for (size_t k = 0; k < spots.size(); k++) {
             const CFerroxWidget* spot = canvas.GetHotSpot(k);
-            EXPECT_EQ(spot->m_x, static_cast<float>(layout.hotSpots[k].x)) << k;
-            EXPECT_EQ(spot->m_y, static_cast<float>(layout.hotSpots[k].y)) << k;
-            EXPECT_EQ(spot->m_width, static_cast<float>(layout.hotSpots[k].width - 1)) << k;
-            EXPECT_EQ(spot->m_height, static_cast<float>(layout.hotSpots[k].height - 1)) << k;
+            EXPECT_EQ(spot->m_x, static_cast<float>(spots[k].x)) << k;
+            EXPECT_EQ(spot->m_y, static_cast<float>(spots[k].y)) << k;
+            EXPECT_EQ(spot->m_width, static_cast<float>(spots[k].width - 1)) << k;
+            EXPECT_EQ(spot->m_height, static_cast<float>(spots[k].height - 1)) << k;
+        }
+        for (size_t k = 0; k < layout.marks.size(); k++) {
+            const ContentUiRect& icon = layout.marks[k].place;
+            const CFerroxWidget* spot = canvas.GetHotSpot(layout.hotSpots.size() + k);
+            EXPECT_TRUE(spot->m_x <= icon.x && spot->m_y <= icon.y &&
+                        spot->m_x + spot->m_width >= icon.x + icon.width - 1 &&
+                        spot->m_y + spot->m_height >= icon.y + icon.height - 1)
+                << "the tooltip of icon " << k << " does not cover it";
         }
         canvas.Release();
     }
 }
 
-TEST(InterfacePainter, LabelsArePaintedInTheirBoxesInOneColour)
+// The figures' icons in the label colour, each inside its box, and nothing else in that colour.
+TEST(InterfacePainter, MarksArePaintedInTheirBoxesInOneColour)
 {
     const ContentCanvasLayout& layout = ContentMainBarLayout();
-    ASSERT_FALSE(layout.labels.empty());
+    ASSERT_FALSE(layout.marks.empty());
+    EXPECT_TRUE(layout.labels.empty());
+    std::string error;
+    EXPECT_TRUE(ContentCheckLabels(layout, kContentEnglish, &error)) << error;
     const ContentPngImage image = ContentCanvasBackground(layout);
     const int height = static_cast<int>(image.height);
-    std::vector<int> ink(layout.labels.size(), 0);
+    std::vector<int> ink(layout.marks.size(), 0);
     int stray = 0;
     for (int row = 0; row < height; row++) {
         for (int x = 0; x < static_cast<int>(image.width); x++) {
@@ -80,8 +95,8 @@ TEST(InterfacePainter, LabelsArePaintedInTheirBoxesInOneColour)
                 continue;
             const int y = height - 1 - row;
             bool inside = false;
-            for (size_t k = 0; k < layout.labels.size(); k++) {
-                const ContentUiRect box = ContentLabelRect(layout.labels[k]);
+            for (size_t k = 0; k < layout.marks.size(); k++) {
+                const ContentUiRect box = layout.marks[k].place;
                 if (x >= box.x && x < box.x + box.width && y >= box.y && y < box.y + box.height) {
                     ink[k]++;
                     inside = true;
@@ -91,8 +106,15 @@ TEST(InterfacePainter, LabelsArePaintedInTheirBoxesInOneColour)
         }
     }
     for (size_t k = 0; k < ink.size(); k++)
-        EXPECT_GT(ink[k], 10) << layout.labels[k].text;
+        EXPECT_GT(ink[k], 10) << "icon " << k;
     EXPECT_EQ(stray, 0);
+
+    // Marks keep clear of each other and of the buttons, as words do.
+    ContentCanvasLayout crowded = layout;
+    crowded.marks.push_back({{layout.marks[0].place.x + 2, layout.marks[0].place.y, 14, 14}, CONTENT_ICON_DATE});
+    EXPECT_FALSE(ContentCheckLabels(crowded, kContentEnglish, &error));
+    crowded.marks.back().place = {layout.buttons[0].x + 4, layout.buttons[0].y - 10, 14, 14};
+    EXPECT_FALSE(ContentCheckLabels(crowded, kContentEnglish, &error));
 }
 
 class InterfacePalette : public ContentFilesTest {};
@@ -142,7 +164,7 @@ namespace {
 // Every hot-spot of the main bar has its text in English, German and French.
 TEST(InterfacePainter, BaseListHoldsATooltipPerHotSpotInThreeLanguages)
 {
-    const auto hotSpots = static_cast<uint16_t>(ContentMainBarLayout().hotSpots.size());
+    const auto hotSpots = static_cast<uint16_t>(ContentCanvasHotSpots(ContentMainBarLayout()).size());
     ContentExpectTextLists(ContentSourceText("language.xml"), {{"base", hotSpots, false, 45}});
 }
 

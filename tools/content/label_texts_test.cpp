@@ -18,11 +18,11 @@ namespace {
 
 std::vector<ContentCanvasLayout> WordedLayouts()
 {
-    return {ContentMainBarLayout(),      ContentMessagesLayout(),  ContentFinanceLayout(),
-            ContentContractorsLayout(),  ContentHireLayout(),      ContentShopperCardLayout(),
-            ContentShopCardLayout(),     ContentStaffCardLayout(), ContentShopperSummaryLayout(),
-            ContentStaffSummaryLayout(), ContentMainMenuLayout(),  ContentCityLayout(0),
-            ContentCityLayout(1),        ContentCityLayout(2)};
+    return {ContentMessagesLayout(),  ContentFinanceLayout(),        ContentContractorsLayout(),
+            ContentHireLayout(),      ContentShopperCardLayout(),    ContentShopCardLayout(),
+            ContentStaffCardLayout(), ContentShopperSummaryLayout(), ContentStaffSummaryLayout(),
+            ContentMainMenuLayout(),  ContentCityLayout(0),          ContentCityLayout(1),
+            ContentCityLayout(2)};
 }
 
 TEST(PictureWords, EveryLabelReadsInEveryLanguage)
@@ -43,7 +43,7 @@ TEST(PictureWords, EveryLabelReadsInEveryLanguage)
 
 TEST(PictureWords, UnknownWordsOverlapsAndButtonEdgesAreRefused)
 {
-    ContentCanvasLayout layout = {"x", "x", 200, 60, {60, 60, 60}, {{100, 10, 60, 28}}, {}, {{10, 20, "Yes"}}, {}};
+    ContentCanvasLayout layout = {"x", "x", 200, 60, {60, 60, 60}, {{100, 10, 60, 28}}, {}, {{10, 20, "Yes"}}, {}, {}};
     std::string error;
     EXPECT_TRUE(ContentCheckLabels(layout, kContentFrench, &error)) << error;
     layout.labels = {{10, 20, "Gibberish"}};

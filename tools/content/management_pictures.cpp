@@ -182,6 +182,7 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
         },
         {CONTENT_ICON_CLOSE, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, 0, 0, 0, 0,
          0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
+        {},
     };
     return layout;
 }
@@ -208,6 +209,7 @@ const ContentCanvasLayout& ContentContractorsLayout(void)
          {312, kFar, "Time", CONTENT_LABEL_RIGHT},
          {315 + kContentOkWidth / 2, kNear, "Sign", CONTENT_LABEL_CENTRE}},
         {CONTENT_ICON_CLOSE},
+        {},
     };
     return layout;
 }
@@ -230,6 +232,7 @@ const ContentCanvasLayout& ContentHireLayout(void)
          {246, kFar, "Wage", CONTENT_LABEL_RIGHT},
          {255 + kContentOkWidth / 2, kNear, "Hire", CONTENT_LABEL_CENTRE}},
         {CONTENT_ICON_CLOSE},
+        {},
     };
     return layout;
 }

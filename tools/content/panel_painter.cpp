@@ -26,6 +26,7 @@ const ContentCanvasLayout& ContentOptionsLayout(void)
         {{12, 160, 156, 28}, {12, 124, 156, 28}, {12, 88, 156, 28}, {12, 52, 156, 28}, {12, 12, 156, 28}},
         {},
         {CONTENT_ICON_LOAD, CONTENT_ICON_SAVE, CONTENT_ICON_MUSIC, CONTENT_ICON_EFFECTS, CONTENT_ICON_QUIT},
+        {},
     };
     return layout;
 }
@@ -43,6 +44,7 @@ const ContentCanvasLayout& ContentConfirmLayout(void)
         {{20, 10, 60, 28}, {120, 10, 60, 28}},
         {},
         {CONTENT_ICON_TICK, CONTENT_ICON_CLOSE},
+        {},
     };
     return layout;
 }
@@ -61,6 +63,7 @@ const ContentCanvasLayout& ContentMessagesLayout(void)
         {{606, 250, 28, 28}, {606, 150, 28, 28}, {606, 40, 28, 28}},
         {{12, 277, "Messages"}},
         {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
+        {},
     };
     return layout;
 }
@@ -80,6 +83,7 @@ const ContentCanvasLayout& ContentManagementLayout(void)
         {},
         {},
         {CONTENT_ICON_FINANCE, CONTENT_ICON_SHOPPERS, CONTENT_ICON_STAFF, CONTENT_ICON_CONTRACT},
+        {},
     };
     return layout;
 }

@@ -66,7 +66,7 @@ ContentUiRect BottomUp(const Box& b, int height)
 
 ContentCanvasLayout Picture(int width, int height, const uint8_t* colour)
 {
-    ContentCanvasLayout layout = {"startup", "", width, height, {colour[0], colour[1], colour[2]}, {}, {}, {}};
+    ContentCanvasLayout layout = {"startup", "", width, height, {colour[0], colour[1], colour[2]}, {}, {}, {}, {}, {}};
     return layout;
 }
 
@@ -177,9 +177,7 @@ ContentPngImage ContentStartupImage(int file)
     if (file >= 6 && file <= 8)  // English, German, French highlighted
         return Labelled(kLanguageWidth, kLanguageHeight, kHighlight, kLanguageNames[file - 6], kLanguageLabelY);
     if (file >= 9 && file <= 11) {  // the tick of the chosen language
-        static const char* const kTicks[3] = {"* English", "* Deutsch",
-                                              "* Fran\xE7"
-                                              "ais"};
+        static const char* const kTicks[3] = {"* English", "* Deutsch", "* Fran\xE7\x61is"};
         return Labelled(kLanguageWidth, kLanguageHeight, kTicked, kTicks[file - 9], kLanguageLabelY);
     }
     return LanguagePicture(file - 1, kEnglish);
