@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/content/content_testing.h"
+#include "tools/content/label_texts.h"
 #include "ui/toolkit/imagemap.h"
 
 namespace {
