@@ -67,6 +67,20 @@ bool VerticalArrow(P p, float u, float tail, float tip)
 // A folder's outline with its tab, leaving room inside for a sign.
 bool Folder(P p) { return Frame(p, 0.04f, 0.06f, 0.96f, 0.66f, 0.07f) || Box(p, 0.04f, 0.66f, 0.42f, 0.78f); }
 
+// A banknote lying from v0 to v1: its rim and the coin-like mark in its middle.
+bool Banknote(P p, float v0, float v1)
+{
+    const float middle = (v0 + v1) / 2.0f, half = (v1 - v0) / 2.0f;
+    return Frame(p, 0.04f, v0, 0.96f, v1, 0.08f) || Disc(p, 0.5f, middle, half * 0.42f);
+}
+
+// A price tag pointing left, with its hole.
+bool Tag(P p)
+{
+    return (Box(p, 0.36f, 0.24f, 0.96f, 0.76f) || Triangle(p, {0.04f, 0.5f}, {0.36f, 0.76f}, {0.36f, 0.24f})) &&
+           !Disc(p, 0.34f, 0.5f, 0.08f);
+}
+
 bool Play(P p, float u0, float u1) { return Triangle(p, {u0, 0.2f}, {u0, 0.8f}, {u1, 0.5f}); }
 
 bool Gear(P p)
@@ -251,6 +265,59 @@ bool Shape(ContentIcon icon, P p)
     case CONTENT_ICON_STOREY:  // storeys stacked
         return Box(p, 0.06f, 0.06f, 0.94f, 0.22f) || Box(p, 0.16f, 0.36f, 0.84f, 0.52f) ||
                Box(p, 0.26f, 0.66f, 0.74f, 0.82f);
+    case CONTENT_ICON_INCOME:  // a plus over a banknote
+        return Banknote(p, 0.04f, 0.5f) || Box(p, 0.42f, 0.6f, 0.58f, 0.98f) || Box(p, 0.3f, 0.71f, 0.7f, 0.87f);
+    case CONTENT_ICON_EXPENSES:  // a minus over a banknote
+        return Banknote(p, 0.04f, 0.5f) || Box(p, 0.26f, 0.71f, 0.74f, 0.87f);
+    case CONTENT_ICON_TOTAL:  // the sum sign
+        return Box(p, 0.14f, 0.82f, 0.86f, 0.96f) || Box(p, 0.14f, 0.04f, 0.86f, 0.18f) ||
+               Stroke(p, {0.24f, 0.86f}, {0.56f, 0.5f}, 0.08f) || Stroke(p, {0.56f, 0.5f}, {0.24f, 0.14f}, 0.08f);
+    case CONTENT_ICON_MONTHLY:  // a stroke before a calendar page: per month
+        return Stroke(p, {0.06f, 0.06f}, {0.34f, 0.94f}, 0.07f) || Frame(p, 0.42f, 0.06f, 0.98f, 0.62f, 0.08f) ||
+               Box(p, 0.42f, 0.46f, 0.98f, 0.62f) || Box(p, 0.54f, 0.56f, 0.62f, 0.72f) ||
+               Box(p, 0.78f, 0.56f, 0.86f, 0.72f);
+    case CONTENT_ICON_CHARGE:
+        return Tag(p);
+    case CONTENT_ICON_BONUS:  // a cup with its handles on a foot
+        return (Disc(p, 0.5f, 0.62f, 0.28f) && p.v <= 0.62f) || Box(p, 0.22f, 0.62f, 0.78f, 0.94f) ||
+               (Ring(p, 0.22f, 0.74f, 0.08f, 0.16f) && p.u < 0.22f) ||
+               (Ring(p, 0.78f, 0.74f, 0.08f, 0.16f) && p.u > 0.78f) || Box(p, 0.44f, 0.14f, 0.56f, 0.36f) ||
+               Box(p, 0.24f, 0.04f, 0.76f, 0.16f);
+    case CONTENT_ICON_DRAW:  // a die
+        return Frame(p, 0.04f, 0.04f, 0.96f, 0.96f, 0.1f) || Disc(p, 0.32f, 0.32f, 0.1f) ||
+               Disc(p, 0.68f, 0.32f, 0.1f) || Disc(p, 0.32f, 0.68f, 0.1f) || Disc(p, 0.68f, 0.68f, 0.1f);
+    case CONTENT_ICON_STAKE:  // a coin on a stack of coins
+        return Stroke(p, {0.14f, 0.12f}, {0.66f, 0.12f}, 0.11f) || Stroke(p, {0.08f, 0.44f}, {0.5f, 0.44f}, 0.11f) ||
+               Ring(p, 0.74f, 0.74f, 0.07f, 0.22f);
+    case CONTENT_ICON_RENT:  // a key
+        return Ring(p, 0.24f, 0.5f, 0.1f, 0.22f) || Box(p, 0.44f, 0.43f, 0.96f, 0.57f) ||
+               Box(p, 0.7f, 0.22f, 0.8f, 0.43f) || Box(p, 0.86f, 0.28f, 0.96f, 0.43f);
+    case CONTENT_ICON_INTEREST:  // the percent sign
+        return Disc(p, 0.27f, 0.74f, 0.15f) || Disc(p, 0.73f, 0.26f, 0.15f) ||
+               Stroke(p, {0.18f, 0.06f}, {0.82f, 0.94f}, 0.07f);
+    case CONTENT_ICON_SHOP:  // a shop front under its awning: window and door
+        return Box(p, 0.02f, 0.64f, 0.98f, 0.86f) || Frame(p, 0.1f, 0.04f, 0.9f, 0.64f, 0.08f) ||
+               Box(p, 0.56f, 0.04f, 0.74f, 0.46f) || Box(p, 0.22f, 0.26f, 0.44f, 0.46f);
+    case CONTENT_ICON_BASE_RATING:  // a dial with its needle upright, on a plinth
+        return (Ring(p, 0.5f, 0.4f, 0.3f, 0.4f) && p.v >= 0.4f) || Box(p, 0.45f, 0.4f, 0.55f, 0.76f) ||
+               Box(p, 0.06f, 0.04f, 0.94f, 0.26f);
+    case CONTENT_ICON_DIRT:  // a stain and its splashes
+        return Disc(p, 0.44f, 0.42f, 0.26f) || Disc(p, 0.62f, 0.56f, 0.22f) || Disc(p, 0.36f, 0.6f, 0.16f) ||
+               Disc(p, 0.88f, 0.9f, 0.08f) || Disc(p, 0.1f, 0.12f, 0.08f) || Disc(p, 0.9f, 0.16f, 0.07f);
+    case CONTENT_ICON_NET:  // the equals sign: what remains
+        return Box(p, 0.1f, 0.58f, 0.9f, 0.76f) || Box(p, 0.1f, 0.24f, 0.9f, 0.42f);
+    case CONTENT_ICON_PAID:  // a price tag ticked off
+        return Tag({p.u * 1.4f, (p.v - 0.36f) * 1.6f}) || Stroke(p, {0.36f, 0.3f}, {0.54f, 0.1f}, 0.08f) ||
+               Stroke(p, {0.54f, 0.1f}, {0.94f, 0.56f}, 0.08f);
+    case CONTENT_ICON_KIND:  // four kinds of shape
+        return Box(p, 0.06f, 0.58f, 0.42f, 0.94f) || Disc(p, 0.76f, 0.76f, 0.18f) ||
+               Triangle(p, {0.04f, 0.06f}, {0.44f, 0.06f}, {0.24f, 0.44f}) || Box(p, 0.7f, 0.06f, 0.82f, 0.44f) ||
+               Box(p, 0.57f, 0.19f, 0.95f, 0.31f);
+    case CONTENT_ICON_SALES:  // a shopping trolley: handle, basket, wheels
+        return Box(p, 0.02f, 0.8f, 0.2f, 0.9f) || Stroke(p, {0.16f, 0.85f}, {0.3f, 0.3f}, 0.05f) ||
+               Triangle(p, {0.22f, 0.72f}, {0.96f, 0.72f}, {0.86f, 0.34f}) ||
+               Triangle(p, {0.22f, 0.72f}, {0.86f, 0.34f}, {0.32f, 0.34f}) || Box(p, 0.3f, 0.26f, 0.86f, 0.32f) ||
+               Disc(p, 0.38f, 0.12f, 0.09f) || Disc(p, 0.78f, 0.12f, 0.09f);
     default:
         return false;
     }

@@ -18,11 +18,10 @@ namespace {
 
 std::vector<ContentCanvasLayout> WordedLayouts()
 {
-    return {ContentMessagesLayout(),  ContentFinanceLayout(),        ContentContractorsLayout(),
-            ContentHireLayout(),      ContentShopperCardLayout(),    ContentShopCardLayout(),
-            ContentStaffCardLayout(), ContentShopperSummaryLayout(), ContentStaffSummaryLayout(),
-            ContentMainMenuLayout(),  ContentCityLayout(0),          ContentCityLayout(1),
-            ContentCityLayout(2)};
+    return {ContentContractorsLayout(),  ContentHireLayout(),      ContentShopperCardLayout(),
+            ContentShopCardLayout(),     ContentStaffCardLayout(), ContentShopperSummaryLayout(),
+            ContentStaffSummaryLayout(), ContentMainMenuLayout(),  ContentCityLayout(0),
+            ContentCityLayout(1),        ContentCityLayout(2)};
 }
 
 TEST(PictureWords, EveryLabelReadsInEveryLanguage)

@@ -116,11 +116,17 @@ std::string FolderOf(const std::string& panelsDir, const ContentCanvasLayout& la
 
 const ContentCanvasLayout& ContentFinanceLayout(void)
 {
-    // Figures sit right-aligned at the columns the page prints them, the incomes and the expenses under their
-    // titles. The income rows are named on their left, the expense rows on the right of their figures, the other figures headed above or named after them; shop lines
-    // run down from y 165 with their charge buttons at 509 and 557.
-    constexpr int kTitle = 352, kHead = 334;
-    constexpr int kIncome = 12, kExpenses = 220, kExpenseNames = 349, kBarNames = 468;
+    // Figures sit right-aligned at the columns the page prints them; icons name them, no words. The accounts' rows
+    // are named by an icon on their left (incomes) or right (expenses), their columns by an icon over the column;
+    // a row's tooltip covers its icon and figures. The other figures carry an icon beside or above them, the bars
+    // one after them. The shop lines run down from y 165, nine of them, 15 apart, with their charge buttons at 509
+    // and 557; each column's head icon stands over its right end with one tooltip over the whole column.
+    constexpr int kSide = 16, kSmall = 14, kHeadSide = 18, kTitleSide = 20;
+    constexpr int kHeadY = 331;
+    constexpr int kIncome = 12, kIncomeTipRight = 173, kExpenseNames = 349, kExpenseTipLeft = 229, kBarNames = 468;
+    constexpr int kExpenseTipWidth = kExpenseNames + kSide - kExpenseTipLeft;
+    constexpr int kBarsX = 400, kBarTipWidth = kBarNames + kSmall - kBarsX;
+    constexpr int kListHeadY = 179, kListBottom = 43, kListTip = kListHeadY + kSide - kListBottom;
     static const ContentCanvasLayout layout = {
         "panels/finance",
         "finance",
@@ -144,45 +150,55 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {612, 40, 24, 22},   // 14 list down
         },
         {{612, 340, 28, 22}, {559, 285, 34, 16}, {154, 216, 34, 16}, {612, 150, 24, 22}, {612, 40, 24, 22}},
-        {
-            {420, 352, "Finance"},
-            {kIncome, kTitle, "Income"},
-            {120, kHead, "Total", CONTENT_LABEL_RIGHT},
-            {172, kHead, "Month", CONTENT_LABEL_RIGHT},
-            {kIncome, 315, "All"},
-            {kIncome, 287, "Charges"},
-            {kIncome, 270, "Bonuses"},
-            {kIncome, 235, "Draw"},
-            {kIncome, 220, "Stake"},
-            {kExpenses, kTitle, "Expenses"},
-            {293, kHead, "Total", CONTENT_LABEL_RIGHT},
-            {345, kHead, "Month", CONTENT_LABEL_RIGHT},
-            {kExpenseNames, 315, "All"},
-            {kExpenseNames, 290, "Rent"},
-            {kExpenseNames, 273, "Wages"},
-            {kExpenseNames, 256, "Building"},
-            {kExpenseNames, 237, "Contracts"},
-            {kExpenseNames, 220, "Interest"},
-            {505, 320, "Date", CONTENT_LABEL_RIGHT},
-            {440, 305, "Shops", CONTENT_LABEL_RIGHT},
-            {555, 305, "Charge", CONTENT_LABEL_RIGHT},
-            {460, 270, "Decor", CONTENT_LABEL_RIGHT},
-            {508, 270, "Month", CONTENT_LABEL_RIGHT},
-            {593, 270, "Floors", CONTENT_LABEL_RIGHT},
-            {597, 230, "Base"},
-            {kBarNames, 225, "Rating"},
-            {kBarNames, 210, "Dirt"},
-            {50, 182, "Shop"},
-            {295, 182, "Takings", CONTENT_LABEL_RIGHT},
-            {350, 182, "Net", CONTENT_LABEL_RIGHT},
-            {405, 182, "Paid", CONTENT_LABEL_RIGHT},
-            {462, 182, "Kind", CONTENT_LABEL_RIGHT},
-            {500, 182, "Sales", CONTENT_LABEL_RIGHT},
-            {552, 182, "Charge", CONTENT_LABEL_RIGHT},
-        },
+        {},
         {CONTENT_ICON_CLOSE, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, CONTENT_ICON_MINUS, CONTENT_ICON_PLUS, 0, 0, 0, 0,
          0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
-        {},
+        {
+            {{410, 346, kTitleSide, kTitleSide}, CONTENT_ICON_FINANCE},
+            // The accounts' columns: totals so far and monthly averages, incomes then expenses.
+            {{120 - kHeadSide, kHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_TOTAL},
+            {{172 - kHeadSide, kHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_MONTHLY},
+            {{293 - kHeadSide, kHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_TOTAL},
+            {{345 - kHeadSide, kHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_MONTHLY},
+            // Incomes: all, charges, bonuses; the last draw's prizes and the stake.
+            {{kIncome, 311, kSide, kSide}, CONTENT_ICON_INCOME, {kIncome, 311, kIncomeTipRight - kIncome, kSide}},
+            {{kIncome, 283, kSide, kSide}, CONTENT_ICON_CHARGE, {kIncome, 283, kIncomeTipRight - kIncome, kSide}},
+            {{kIncome, 266, kSide, kSide}, CONTENT_ICON_BONUS, {kIncome, 266, kIncomeTipRight - kIncome, kSide}},
+            {{kIncome, 232, kSmall, kSmall}, CONTENT_ICON_DRAW, {kIncome, 232, 151 - kIncome, kSmall}},
+            {{kIncome, 217, kSmall, kSmall}, CONTENT_ICON_STAKE, {kIncome, 217, 151 - kIncome, kSmall}},
+            // Expenses: all, rent, wages, building, contracts, interest.
+            {{kExpenseNames, 311, kSide, kSide},
+             CONTENT_ICON_EXPENSES,
+             {kExpenseTipLeft, 311, kExpenseTipWidth, kSide}},
+            {{kExpenseNames, 286, kSide, kSide}, CONTENT_ICON_RENT, {kExpenseTipLeft, 286, kExpenseTipWidth, kSide}},
+            {{kExpenseNames, 269, kSide, kSide}, CONTENT_ICON_STAFF, {kExpenseTipLeft, 269, kExpenseTipWidth, kSide}},
+            {{kExpenseNames, 252, kSide, kSide}, CONTENT_ICON_BUILD, {kExpenseTipLeft, 252, kExpenseTipWidth, kSide}},
+            {{kExpenseNames, 233, kSide, kSide},
+             CONTENT_ICON_CONTRACT,
+             {kExpenseTipLeft, 233, kExpenseTipWidth, kSide}},
+            {{kExpenseNames, 216, kSide, kSide},
+             CONTENT_ICON_INTEREST,
+             {kExpenseTipLeft, 216, kExpenseTipWidth, kSide}},
+            // The date, the shops and the base charge; decor, its monthly average and the storeys; the base rating.
+            {{486, 316, kSide, kSide}, CONTENT_ICON_DATE, {486, 316, 80, kSide}},
+            {{424, 305, kSide, kSide}, CONTENT_ICON_SHOP, {394, 289, 47, 32}},
+            {{499, 287, kSide, kSide}, CONTENT_ICON_CHARGE, {499, 287, 58, kSide}},
+            {{444, 268, kSide, kSide}, CONTENT_ICON_DECOR, {418, 253, 43, 31}},
+            {{492, 268, kSide, kSide}, CONTENT_ICON_MONTHLY, {466, 253, 43, 31}},
+            {{555, 252, kSide, kSide}, CONTENT_ICON_STOREY, {555, 252, 39, kSide}},
+            {{597, 227, kSide, kSide}, CONTENT_ICON_BASE_RATING, {542, 227, 71, kSide}},
+            // The rating bar and the dirt's share of dirt and crime.
+            {{kBarNames, 221, kSmall, kSmall}, CONTENT_ICON_RATING, {kBarsX, 221, kBarTipWidth, kSmall}},
+            {{kBarNames, 206, kSmall, kSmall}, CONTENT_ICON_DIRT, {kBarsX, 206, kBarTipWidth, kSmall}},
+            // The shop lines' columns: shop, takings, net, paid, kind, sales, charge.
+            {{25, kListHeadY, kSide, kSide}, CONTENT_ICON_SHOP, {25, kListBottom, 214, kListTip}},
+            {{279, kListHeadY, kSide, kSide}, CONTENT_ICON_CASH, {240, kListBottom, 57, kListTip}},
+            {{334, kListHeadY, kSide, kSide}, CONTENT_ICON_NET, {298, kListBottom, 52, kListTip}},
+            {{389, kListHeadY, kSide, kSide}, CONTENT_ICON_PAID, {350, kListBottom, 56, kListTip}},
+            {{446, kListHeadY, kSide, kSide}, CONTENT_ICON_KIND, {434, kListBottom, 29, kListTip}},
+            {{484, kListHeadY, kSide, kSide}, CONTENT_ICON_SALES, {464, kListBottom, 37, kListTip}},
+            {{536, kListHeadY, kSide, kSide}, CONTENT_ICON_CHARGE, {503, kListBottom, 54, kListTip}},
+        },
     };
     return layout;
 }

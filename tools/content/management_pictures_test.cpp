@@ -73,9 +73,32 @@ TEST_F(ManagementPages, PagesBuildTheirButtonsAndIconsReadBack)
 
 TEST(ManagementPictures, ListsHaveOneTextPerRowInThreeLanguages)
 {
-    ContentExpectTextLists(
-        ContentSourceText("language.xml"),
-        {{"finance", 5}, {"hire", 1}, {"contractors", 1}, {"contractcategories", 4}, {"shopnames", 6}});
+    ContentExpectTextLists(ContentSourceText("language.xml"),
+                           {{"finance", static_cast<uint16_t>(ContentCanvasHotSpots(ContentFinanceLayout()).size())},
+                            {"hire", 1},
+                            {"contractors", 1},
+                            {"contractcategories", 4},
+                            {"shopnames", 6}});
+}
+
+// A tooltip starts at the pointer and runs right: over any point of a hot-spot of the finance page, which stands
+// at the screen's left edge, each text ends on an 800-pixel screen in every language.
+TEST(ManagementPictures, FinanceTooltipsEndOnTheScreen)
+{
+    static constexpr int kScreenWidth = 800, kTooltipFont = 1;
+    const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(ContentFinanceLayout());
+    ContentExpectTextLists(ContentSourceText("language.xml"), {{"finance", static_cast<uint16_t>(spots.size())}},
+                           [&spots](CLocale& locale, int32_t language) {
+                               const int16_t list = locale.FindTextList("finance");
+                               for (size_t k = 0; k < spots.size(); k++) {
+                                   std::string text;
+                                   for (char16_t c : locale.GetText(list, static_cast<uint16_t>(k)))
+                                       text += static_cast<char>(c < 0x100 ? c : '?');
+                                   const int width = ContentTextWidth(kTooltipFont, text.c_str());
+                                   EXPECT_LE(spots[k].x + spots[k].width + width, kScreenWidth)
+                                       << "text " << k << " in language " << language << ": " << width;
+                               }
+                           });
 }
 
 // A head `text` of the layout standing on x as the alignment puts it.
@@ -87,19 +110,89 @@ void ExpectHead(const ContentCanvasLayout& layout, const char* text, float x, in
     EXPECT_NE(head, layout.labels.end()) << layout.stem << " has no head \"" << text << "\" at " << x;
 }
 
-// The finance page, the contracts and the hire page head every column where the panels draw it; their names
-// start the rows, and the buttons beside the figures and rows stand after them, inside the pages.
-TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
+// A figure of the finance page at its widest, right-aligned on x (left-aligned when `left`), digits from y up.
+ContentUiRect FigureRect(float x, float y, const char* widest, bool left = false)
+{
+    const int width = ContentTextWidth(kContentFiguresFont, widest);
+    return {static_cast<int>(x) - (left ? 0 : width), static_cast<int>(y), width,
+            ContentDigitHeight(kContentFiguresFont)};
+}
+
+bool Overlap(const ContentUiRect& a, const ContentUiRect& b)
+{
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+bool Contains(const ContentUiRect& outer, const ContentUiRect& inner)
+{
+    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
+           inner.y + inner.height <= outer.y + outer.height;
+}
+
+// Everything the finance page draws over its picture, each figure at its widest: the accounts, the date and
+// the other figures, the two bars, and the nine shop lines with their category pictures.
+std::vector<std::pair<std::string, ContentUiRect>> FinanceFigures()
+{
+    std::vector<std::pair<std::string, ContentUiRect>> figures;
+    const auto add = [&figures](const std::string& name, const ContentUiRect& r) { figures.push_back({name, r}); };
+    for (float y : {315.0f, 287.0f, 270.0f}) {
+        add("income total " + std::to_string(y), FigureRect(kFinanceIncome.x, y, kFinanceIncome.widest));
+        add("income month " + std::to_string(y), FigureRect(kFinanceIncomeMonth.x, y, kFinanceIncomeMonth.widest));
+    }
+    for (float y : {235.0f, 220.0f})
+        add("draw " + std::to_string(y), FigureRect(kFinanceDrawn.x, y, kFinanceDrawn.widest));
+    for (float y : {315.0f, 290.0f, 273.0f, 256.0f, 237.0f, 220.0f}) {
+        add("expense total " + std::to_string(y), FigureRect(kFinanceExpenses.x, y, kFinanceExpenses.widest));
+        add("expense month " + std::to_string(y), FigureRect(kFinanceExpensesMonth.x, y, kFinanceExpensesMonth.widest));
+    }
+    add("date", FigureRect(kFinanceDate.x, 320.0f, kFinanceDate.widest));
+    add("shops", FigureRect(kFinanceShops.x, 291.0f, kFinanceShops.widest));
+    add("base charge", FigureRect(kFinanceCharge.x, 291.0f, kFinanceCharge.widest));
+    for (const PanelColumn& column : {kFinanceDecor, kFinanceDecorMonth, kFinanceFloors})
+        add(std::string("storeys line ") + std::to_string(column.x),
+            FigureRect(column.x, kFinanceFloorsY, column.widest));
+    add("base rating", FigureRect(kFinanceBase.x, kFinanceBaseY, kFinanceBase.widest));
+    for (float y : {kFinanceRatingBarY, kFinanceRatioBarY})
+        add("bar " + std::to_string(y),
+            {static_cast<int>(kFinanceBarsX), static_cast<int>(y), static_cast<int>(kFinanceBarLength), 1});
+    for (uint16_t k = 0; k < kFinanceRows; k++) {
+        const float x = kFinanceLineX, y = kFinanceLineY - kFinanceRowStep * k;
+        const std::string line = "line " + std::to_string(k) + " ";
+        add(line + "number", FigureRect(x + kShopNumber.x, y, kShopNumber.widest, true));
+        for (const PanelColumn& column : {kShopTakings, kShopNet, kShopPaid, kShopKind, kShopSales, kShopCharge})
+            add(line + column.widest, FigureRect(x + column.x, y, column.widest));
+        // The category picture stands just before the category number, on the line.
+        add(line + "category", {static_cast<int>(x) - static_cast<int>(-kShopPictureX) + kContentShopCategoryShift,
+                                static_cast<int>(y + kShopPictureY) + kContentShopCategoryLift, 14, 14});
+    }
+    return figures;
+}
+
+// Every figure of the finance page is named: each lies under one icon's tooltip, and no icon runs up to a figure
+// at its widest. The tooltips never cover one another nor the buttons' own, so each shows where it belongs.
+TEST(ManagementPictures, FinanceIconsNameEveryFigureAndKeepClearOfThem)
 {
     const ContentCanvasLayout& finance = ContentFinanceLayout();
-    for (const auto& [text, column] : {std::pair{"Total", kFinanceIncome}, std::pair{"Month", kFinanceIncomeMonth},
-                                       std::pair{"Total", kFinanceExpenses}, std::pair{"Month", kFinanceExpensesMonth}})
-        ExpectHead(finance, text, column.x);
-    ExpectHead(finance, "Shop", kFinanceLineX + kShopNameX, CONTENT_LABEL_LEFT);
-    for (const auto& [text, column] :
-         {std::pair{"Takings", kShopTakings}, std::pair{"Net", kShopNet}, std::pair{"Paid", kShopPaid},
-          std::pair{"Kind", kShopKind}, std::pair{"Sales", kShopSales}, std::pair{"Charge", kShopCharge}})
-        ExpectHead(finance, text, kFinanceLineX + column.x);
+    EXPECT_TRUE(finance.labels.empty());
+    std::string error;
+    EXPECT_TRUE(ContentCheckLabels(finance, kContentEnglish, &error)) << error;
+    ASSERT_GT(ContentDigitHeight(kContentFiguresFont), 0);
+    for (const auto& [name, figure] : FinanceFigures()) {
+        int named = 0;
+        for (size_t k = 0; k < finance.marks.size(); k++) {
+            const ContentUiMark& mark = finance.marks[k];
+            const ContentUiRect room = {mark.place.x - kContentLabelGap, mark.place.y - 1,
+                                        mark.place.width + 2 * kContentLabelGap, mark.place.height + 2};
+            EXPECT_FALSE(Overlap(room, figure)) << "icon " << k << " against " << name;
+            named += Contains(mark.tip, figure) ? 1 : 0;
+        }
+        EXPECT_EQ(named, 1) << name;
+    }
+    const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(finance);
+    for (size_t i = 0; i < spots.size(); i++)
+        for (size_t j = 0; j < i; j++)
+            EXPECT_FALSE(Overlap(spots[i], spots[j])) << "hot-spots " << j << " and " << i;
+
     // The list's own buttons stand after the lines' charge buttons; every button on the page.
     constexpr float kChargeButton = 14.0f;
     for (int32_t k : {FINANCE_LIST_UP, FINANCE_LIST_DOWN})
@@ -107,27 +200,12 @@ TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
                   kFinanceMinusX + kChargeButton + kPanelColumnGap);
     for (const ContentUiRect& button : finance.buttons)
         EXPECT_LE(button.x + button.width, finance.width);
+}
 
-    // The rating and dirt bars' names stand on the bars' lines just after them, clear in every language of the
-    // base rating's widest figure beside the rating's name and inside the page.
-    const float baseLeft =
-        kFinanceBase.x - static_cast<float>(ContentTextWidth(kContentFiguresFont, kFinanceBase.widest));
-    for (const auto& [word, barY] : {std::pair{"Rating", kFinanceRatingBarY}, std::pair{"Dirt", kFinanceRatioBarY}}) {
-        const char* text = word;
-        const auto name =
-            std::find_if(finance.labels.begin(), finance.labels.end(),
-                         [text](const ContentUiLabel& label) { return std::strcmp(label.text, text) == 0; });
-        ASSERT_NE(name, finance.labels.end()) << text;
-        EXPECT_EQ(name->x, static_cast<int>(kFinanceBarsX + kFinanceBarLength) + kContentLabelGap) << text;
-        EXPECT_EQ(name->y, static_cast<int>(barY)) << text;
-        for (int language = 0; language < kContentLanguageCount; language++) {
-            ContentUiLabel label = *name;
-            label.text = ContentLabelText(name->text, language);
-            const ContentUiRect area = ContentLabelRect(label);
-            EXPECT_LE(static_cast<float>(area.x + area.width + kContentLabelGap), baseLeft) << label.text;
-        }
-    }
-
+// The contracts and the hire page head every column where the panels draw it; their names start the rows, and
+// the buttons beside the rows stand after them, inside the pages.
+TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
+{
     // The contracts and the hire page stand on the main bar: their heads stand over the first row's digits, and
     // the column of the OK buttons is headed with what they do.
     const int bar = ContentMainBarLayout().height;
