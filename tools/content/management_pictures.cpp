@@ -122,11 +122,11 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
     // one after them. The shop lines run down from y 165, nine of them, 15 apart, with their charge buttons at 509
     // and 557; each column's head icon stands over its right end with one tooltip over the whole column.
     constexpr int kSide = 16, kSmall = 14, kHeadSide = 18, kTitleSide = 20;
-    constexpr int kHeadY = 331;
+    constexpr int kHeadY = 331, kAllY = 307;
     constexpr int kIncome = 12, kIncomeTipRight = 173, kExpenseNames = 349, kExpenseTipLeft = 229, kBarNames = 468;
     constexpr int kExpenseTipWidth = kExpenseNames + kSide - kExpenseTipLeft;
     constexpr int kBarsX = 400, kBarTipWidth = kBarNames + kSmall - kBarsX;
-    constexpr int kListHeadY = 179, kListBottom = 43, kListTip = kListHeadY + kSide - kListBottom;
+    constexpr int kListHeadY = 179, kListBottom = 43, kListTip = kListHeadY + kHeadSide - kListBottom;
     static const ContentCanvasLayout layout = {
         "panels/finance",
         "finance",
@@ -161,15 +161,17 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
             {{293 - kHeadSide, kHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_TOTAL},
             {{345 - kHeadSide, kHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_MONTHLY},
             // Incomes: all, charges, bonuses; the last draw's prizes and the stake.
-            {{kIncome, 311, kSide, kSide}, CONTENT_ICON_INCOME, {kIncome, 311, kIncomeTipRight - kIncome, kSide}},
+            {{kIncome, kAllY, kTitleSide, kTitleSide},
+             CONTENT_ICON_INCOME,
+             {kIncome, kAllY, kIncomeTipRight - kIncome, kTitleSide}},
             {{kIncome, 283, kSide, kSide}, CONTENT_ICON_CHARGE, {kIncome, 283, kIncomeTipRight - kIncome, kSide}},
             {{kIncome, 266, kSide, kSide}, CONTENT_ICON_BONUS, {kIncome, 266, kIncomeTipRight - kIncome, kSide}},
             {{kIncome, 232, kSmall, kSmall}, CONTENT_ICON_DRAW, {kIncome, 232, 151 - kIncome, kSmall}},
             {{kIncome, 217, kSmall, kSmall}, CONTENT_ICON_STAKE, {kIncome, 217, 151 - kIncome, kSmall}},
             // Expenses: all, rent, wages, building, contracts, interest.
-            {{kExpenseNames, 311, kSide, kSide},
+            {{kExpenseNames, kAllY, kTitleSide, kTitleSide},
              CONTENT_ICON_EXPENSES,
-             {kExpenseTipLeft, 311, kExpenseTipWidth, kSide}},
+             {kExpenseTipLeft, kAllY, kExpenseTipWidth + kTitleSide - kSide, kTitleSide}},
             {{kExpenseNames, 286, kSide, kSide}, CONTENT_ICON_RENT, {kExpenseTipLeft, 286, kExpenseTipWidth, kSide}},
             {{kExpenseNames, 269, kSide, kSide}, CONTENT_ICON_STAFF, {kExpenseTipLeft, 269, kExpenseTipWidth, kSide}},
             {{kExpenseNames, 252, kSide, kSide}, CONTENT_ICON_BUILD, {kExpenseTipLeft, 252, kExpenseTipWidth, kSide}},
@@ -180,24 +182,26 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
              CONTENT_ICON_INTEREST,
              {kExpenseTipLeft, 216, kExpenseTipWidth, kSide}},
             // The date, the shops and the base charge; decor, its monthly average and the storeys; the base rating.
-            {{486, 316, kSide, kSide}, CONTENT_ICON_DATE, {486, 316, 80, kSide}},
-            {{424, 305, kSide, kSide}, CONTENT_ICON_SHOP, {394, 289, 47, 32}},
+            {{484, 316, kHeadSide, kHeadSide}, CONTENT_ICON_DATE, {484, 316, 82, kHeadSide}},
+            {{422, 305, kHeadSide, kHeadSide}, CONTENT_ICON_SHOP, {394, 289, 47, 34}},
             {{499, 287, kSide, kSide}, CONTENT_ICON_CHARGE, {499, 287, 58, kSide}},
             {{444, 268, kSide, kSide}, CONTENT_ICON_DECOR, {418, 253, 43, 31}},
             {{492, 268, kSide, kSide}, CONTENT_ICON_MONTHLY, {466, 253, 43, 31}},
             {{555, 252, kSide, kSide}, CONTENT_ICON_STOREY, {555, 252, 39, kSide}},
-            {{597, 227, kSide, kSide}, CONTENT_ICON_BASE_RATING, {542, 227, 71, kSide}},
+            {{597, 226, kHeadSide, kHeadSide}, CONTENT_ICON_BASE_RATING, {542, 226, 73, kHeadSide}},
             // The rating bar and the dirt's share of dirt and crime.
             {{kBarNames, 221, kSmall, kSmall}, CONTENT_ICON_RATING, {kBarsX, 221, kBarTipWidth, kSmall}},
             {{kBarNames, 206, kSmall, kSmall}, CONTENT_ICON_DIRT, {kBarsX, 206, kBarTipWidth, kSmall}},
             // The shop lines' columns: shop, takings, net, paid, kind, sales, charge.
-            {{25, kListHeadY, kSide, kSide}, CONTENT_ICON_SHOP, {25, kListBottom, 214, kListTip}},
-            {{279, kListHeadY, kSide, kSide}, CONTENT_ICON_CASH, {240, kListBottom, 57, kListTip}},
-            {{334, kListHeadY, kSide, kSide}, CONTENT_ICON_NET, {298, kListBottom, 52, kListTip}},
-            {{389, kListHeadY, kSide, kSide}, CONTENT_ICON_PAID, {350, kListBottom, 56, kListTip}},
-            {{446, kListHeadY, kSide, kSide}, CONTENT_ICON_KIND, {434, kListBottom, 29, kListTip}},
-            {{484, kListHeadY, kSide, kSide}, CONTENT_ICON_SALES, {464, kListBottom, 37, kListTip}},
-            {{536, kListHeadY, kSide, kSide}, CONTENT_ICON_CHARGE, {503, kListBottom, 54, kListTip}},
+            {{25, kListHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_SHOP, {25, kListBottom, 214, kListTip}},
+            {{295 - kHeadSide, kListHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_CASH, {240, kListBottom, 57, kListTip}},
+            {{350 - kHeadSide, kListHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_NET, {298, kListBottom, 52, kListTip}},
+            {{405 - kHeadSide, kListHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_PAID, {350, kListBottom, 56, kListTip}},
+            {{462 - kHeadSide, kListHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_KIND, {434, kListBottom, 29, kListTip}},
+            {{500 - kHeadSide, kListHeadY, kHeadSide, kHeadSide}, CONTENT_ICON_SALES, {464, kListBottom, 37, kListTip}},
+            {{552 - kHeadSide, kListHeadY, kHeadSide, kHeadSide},
+             CONTENT_ICON_CHARGE,
+             {503, kListBottom, 54, kListTip}},
         },
     };
     return layout;
