@@ -53,7 +53,7 @@ const ContentCanvasLayout& ContentMessagesLayout(void)
 {
     // Rows: dates right-aligned at 105 on baselines 259 - 40 i, messages in (115, 244 - 40 i) 485 x 30; the
     // title's envelope stands above the first date, clear of it and of the rim.
-    constexpr int kTitleSide = 18;
+    constexpr int kTitleSide = 24;
     static const ContentCanvasLayout layout = {
         "panels/message",
         "messages",
@@ -64,7 +64,7 @@ const ContentCanvasLayout& ContentMessagesLayout(void)
         {{606, 250, 28, 28}, {606, 150, 28, 28}, {606, 40, 28, 28}},
         {},
         {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
-        {{{12, 272, kTitleSide, kTitleSide}, CONTENT_ICON_MESSAGES}},
+        {{{12, 266, kTitleSide, kTitleSide}, CONTENT_ICON_MESSAGES}},
     };
     return layout;
 }
