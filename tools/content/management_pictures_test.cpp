@@ -161,9 +161,11 @@ std::vector<std::pair<std::string, ContentUiRect>> FinanceFigures()
         add(line + "number", FigureRect(x + kShopNumber.x, y, kShopNumber.widest, true));
         for (const PanelColumn& column : {kShopTakings, kShopNet, kShopPaid, kShopKind, kShopSales, kShopCharge})
             add(line + column.widest, FigureRect(x + column.x, y, column.widest));
-        // The category picture stands just before the category number, on the line.
-        add(line + "category", {static_cast<int>(x) - static_cast<int>(-kShopPictureX) + kContentShopCategoryShift,
-                                static_cast<int>(y + kShopPictureY) + kContentShopCategoryLift, 14, 14});
+        // The category picture, 14 pixels square, stands just before the category number, on the line.
+        constexpr int kCategorySide = 14;
+        add(line + "category",
+            {static_cast<int>(x + kShopPictureX) + kContentShopCategoryShift,
+             static_cast<int>(y + kShopPictureY) + kContentShopCategoryLift, kCategorySide, kCategorySide});
     }
     return figures;
 }
@@ -188,6 +190,10 @@ TEST(ManagementPictures, FinanceIconsNameEveryFigureAndKeepClearOfThem)
         }
         EXPECT_EQ(named, 1) << name;
     }
+    // Over its icon a mark's own tooltip shows.
+    for (size_t k = 0; k < finance.marks.size(); k++)
+        EXPECT_TRUE(finance.marks[k].tip.width == 0 || Contains(finance.marks[k].tip, finance.marks[k].place))
+            << "icon " << k;
     const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(finance);
     for (size_t i = 0; i < spots.size(); i++)
         for (size_t j = 0; j < i; j++)
