@@ -350,11 +350,13 @@ const uint8_t* ContentBuildCategoryColour(int category)
     return kColours[category >= 0 && category < kCount ? category : kCount - 1];
 }
 
-void ContentPaintIcon(ContentPngImage* image, int x, int row, int width, int height, ContentIcon icon,
-                      const uint8_t* ink)
+namespace {
+
+void PaintIcon(ContentPngImage* image, int x, int row, int width, int height, ContentIcon icon, const uint8_t* ink,
+               float margin)
 {
     const int side = std::min(width, height);
-    const float inner = side * (1.0f - 2.0f * kMargin);
+    const float inner = side * (1.0f - 2.0f * margin);
     if (!image || icon == CONTENT_ICON_NONE || inner < 1.0f)
         return;
     // Measured from the rectangle's own corner, so that an icon reads the same pixels wherever it is painted.
@@ -374,4 +376,18 @@ void ContentPaintIcon(ContentPngImage* image, int x, int row, int width, int hei
             pixel[3] = kOpaque;
         }
     }
+}
+
+}  // namespace
+
+void ContentPaintIcon(ContentPngImage* image, int x, int row, int width, int height, ContentIcon icon,
+                      const uint8_t* ink)
+{
+    PaintIcon(image, x, row, width, height, icon, ink, kMargin);
+}
+
+void ContentPaintIconFilling(ContentPngImage* image, int x, int row, int width, int height, ContentIcon icon,
+                             const uint8_t* ink)
+{
+    PaintIcon(image, x, row, width, height, icon, ink, 0.0f);
 }

@@ -105,3 +105,7 @@ const uint8_t* ContentBuildCategoryColour(int category);
 // keeping a margin; the shape keeps its proportions and sits in the middle. Pixels outside stay as they are.
 void ContentPaintIcon(ContentPngImage* image, int x, int row, int width, int height, ContentIcon icon,
                       const uint8_t* ink);
+// The same without the margin: the icon fills the rectangle's shorter side, for icons standing on a panel
+// rather than on a button's face.
+void ContentPaintIconFilling(ContentPngImage* image, int x, int row, int width, int height, ContentIcon icon,
+                             const uint8_t* ink);

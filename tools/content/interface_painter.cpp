@@ -145,7 +145,7 @@ void PaintMarks(ContentPngImage* image, const std::vector<ContentUiMark>& marks)
     for (const ContentUiMark& mark : marks) {
         const ContentUiRect& r = mark.place;
         const int row = static_cast<int>(image->height) - (r.y + r.height);
-        ContentPaintIcon(image, r.x, row, r.width, r.height, mark.icon, kContentLabelColour);
+        ContentPaintIconFilling(image, r.x, row, r.width, r.height, mark.icon, kContentLabelColour);
     }
 }
 
@@ -252,8 +252,9 @@ void ContentMapColour(int k, uint8_t* rgb)
 
 const ContentCanvasLayout& ContentMainBarLayout(void)
 {
-    // The figures' icons: a row above the figures, and the floor's after its number.
-    constexpr int kMarkSide = 20, kMarkY = 28, kMarkTop = kMarkY + kMarkSide;
+    // The figures' icons: a row above the figures and under the message's lowest line, and the floor's after its
+    // number.
+    constexpr int kMarkSide = 14, kMarkY = 26, kMarkTop = kMarkY + kMarkSide;
     constexpr int kFloorMarkY = kContentMainFiguresY + kContentFloorDy - 6, kFloorTipX = 680;
     static const ContentCanvasLayout layout = {
         "panels/main/base",
