@@ -1,7 +1,8 @@
 // The game's camera: its ground rectangle and storey heights, the view following the storey shown, and the
 // whole input road from SDL events through the window, the input adapters and the game's keyboard and mouse
-// to the camera's motion.
+// to the camera's motion and the game's key record.
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "engine/application/app.h"
@@ -297,6 +298,21 @@ TEST_F(InputRoad, ADragTurnsByThePointersOwnMotionWhereTheDisplayRefusesTheWarp)
     EXPECT_NEAR(-4.0f, camera->GetYawTotal(), 1e-3f);
     Button(VK_MBUTTON, 380, 300, FALSE);
     Win32TestRefuseWarps(FALSE);
+}
+
+// A name typed one key a frame reaches the game's key record key by key, a letter pressed again after its release
+// too; the frame's update clears the record, so a frame without a press types nothing.
+TEST_F(InputRoad, EachKeyTypedInAFrameOfItsOwnIsThatFramesKey)
+{
+    ASSERT_EQ(0, static_cast<CKeyboard*>(game->m_pKeyboard.get())->SetCallbacks(CGame::OnKeyDown, CGame::OnKeyUp));
+    for (const char letter : std::string("essai")) {
+        const UINT key = static_cast<UINT>(letter - 'a' + 'A');
+        Key(key, TRUE);
+        EXPECT_EQ(letter, game->GetLastKey()->keyCode) << letter;
+        game->m_lastKey = FerroxKeyEvent();  // as the frame's update leaves it
+        Key(key, FALSE);
+        EXPECT_EQ(0, game->GetLastKey()->keyCode) << letter;
+    }
 }
 
 // The authored London level with its floors and placement controller handed to the game, whose view follows
