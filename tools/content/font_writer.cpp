@@ -121,7 +121,7 @@ const std::vector<ContentFontSpec>& ContentInterfaceFonts(void)
     static const std::vector<ContentFontSpec> fonts = {
         {"msgfont", "DejaVuSans.ttf", 12},
         {"tooltip", "DejaVuSans.ttf", 12},
-        {"figures", "DejaVuSans-Bold.ttf", 13},
+        {"figures", "DejaVuSansMono-Bold.ttf", 12},
         {"bigFont", "DejaVuSans-Bold.ttf", 22},
     };
     return fonts;

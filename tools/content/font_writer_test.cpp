@@ -91,7 +91,9 @@ TEST_F(FontWriter, EveryInterfaceFontReadsBackWithEveryCode)
             EXPECT_NE(Gx2DFontGetGlyph(font, code), nullptr) << spec.name << " " << code;
         }
         // Letters have width; the page is white with alpha as coverage.
-        EXPECT_GT(Gx2DFontGetGlyph(font, 'W')->advance, Gx2DFontGetGlyph(font, 'i')->advance);
+        const bool fixedWidth = std::string(spec.name) == "figures";
+        EXPECT_EQ(Gx2DFontGetGlyph(font, 'W')->advance > Gx2DFontGetGlyph(font, 'i')->advance, !fixedWidth)
+            << spec.name;
         EXPECT_GT(Gx2DFontGetStringWidth(font, kSample.data(), 1.0f), 5.0f);
         Gx2DFontDestroy(font);
     }
