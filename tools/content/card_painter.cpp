@@ -21,62 +21,155 @@ constexpr int kChargeButtonHeight = 12;
 constexpr const char* kStarSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capricorn", "Gemini", "Leo",
                                       "Libra",    "Pisces", "Sagittarius", "Scorpio",   "Taurus", "Virgo"};
 
-// The cards: one line of figures at about y 15 and the columns' names above it.
-constexpr int kCardHeight = 44;
-constexpr int kCardHeadY = 30;
+// Where the panels draw the lines and totals, from the canvas's corner (the lines' columns from the line's
+// origin): a column's right end and its widest figure. The tests hold these to the panels' own.
+struct PanelColumn {
+    float x;
+    const char* widest;
+};
+constexpr const char* kPanelWidestU16 = "65535";
+constexpr float kShopperCardLineX = 56.0f;
+constexpr float kShopperSummaryLineX = 56.0f;
+constexpr float kShopCardLineX = 17.0f;
+constexpr float kStaffCardLineX = 23.0f;
+constexpr float kStaffSummaryLineX = 28.0f;
+constexpr PanelColumn kShopperAge = {63.0f, "99"};
+constexpr PanelColumn kShopperMoney = {96.0f, "1249"};
+constexpr float kShopperNeedBarsX[] = {96.0f, 144.0f, 192.0f};
+constexpr float kShopperNeedBarLength = 48.0f;
+constexpr float kShopperArrivalX = 240.0f;
+constexpr PanelColumn kShopperBags = {311.0f, "999"};
+constexpr PanelColumn kShopTakings = {270.0f, "999999"};
+constexpr PanelColumn kShopNet = {325.0f, "-99999"};
+constexpr PanelColumn kShopPaid = {380.0f, "999999"};
+constexpr PanelColumn kShopKind = {437.0f, "5"};
+constexpr PanelColumn kShopSales = {475.0f, "9999"};
+constexpr PanelColumn kShopCharge = {527.0f, "2000"};
+constexpr float kShopCardPlusX = 500.0f;
+constexpr float kShopCardMinusX = 548.0f;
+constexpr PanelColumn kStaffLevel = {188.0f, "99"};
+constexpr PanelColumn kStaffWage = {219.0f, "999"};
+constexpr PanelColumn kStaffJobs = {252.0f, "999"};
+constexpr PanelColumn kShoppersCame = {114.0f, "99999"};
+constexpr PanelColumn kShoppersCameMonth = {164.0f, "99999"};
+constexpr PanelColumn kShoppersSpent = {282.0f, "9999999"};
+constexpr PanelColumn kShoppersSpentMonth = {328.0f, "99999"};
+constexpr PanelColumn kStaffCount = {102.0f, "999"};
+constexpr PanelColumn kStaffWages = {215.0f, "9999999"};
+constexpr PanelColumn kStaffWagesMonth = {265.0f, "99999"};
 
-// Column names over a shopper line whose figures start at x: age and money, the three need bars, how the
-// shopper came and the bags.
-std::vector<ContentUiLabel> ShopperHeads(int x, int y)
+// The cards: one line of figures at about y 15 and the columns' icons above it, each icon's tooltip covering
+// its column down to the card's foot.
+constexpr int kCardHeight = 50;
+constexpr int kCardHeadY = 29;
+constexpr int kCardFoot = 4;
+constexpr int kHeadSide = 18;
+// The summaries' totals are named by icons in the rows above and beside them, smaller where rows stand close.
+constexpr int kTotalSide = 14;
+constexpr int kTitleSide = 20;
+// The summaries' column tooltips reach down past their lowest line's pictures.
+constexpr int kSummaryFoot = 30;
+
+// A column's icon standing on y with its right end at `right`; its tooltip spans x from `left` to `end` (half
+// open), from `foot` up to the icon's top.
+ContentUiMark Head(ContentIcon icon, int right, int y, int left, int end, int foot, int side = kHeadSide)
 {
-    return {{x + 63, y, "Age", CONTENT_LABEL_RIGHT},      {x + 96, y, "Cash", CONTENT_LABEL_RIGHT},
-            {x + 120, y, "Toilet", CONTENT_LABEL_CENTRE}, {x + 168, y, "Rest", CONTENT_LABEL_CENTRE},
-            {x + 216, y, "Wait", CONTENT_LABEL_CENTRE},   {x + 244, y, "By"},
-            {x + 311, y, "Bags", CONTENT_LABEL_RIGHT}};
+    return {{right - side, y, side, side}, icon, {left, foot, end - left, y + side - foot}};
 }
 
-// Column names over a staff line whose title starts at x; the wage's name on a second row above the others, its
-// column standing too near the level's and the jobs' for three names side by side.
-constexpr int kStaffHeadRise = 13;
-std::vector<ContentUiLabel> StaffHeads(int x, int y)
+// The same, centred on a bar or picture at `middle`.
+ContentUiMark CentredHead(ContentIcon icon, int middle, int y, int left, int end, int foot)
 {
-    return {{x, y, "Job"},
-            {x + 188, y, "Level", CONTENT_LABEL_RIGHT},
-            {x + 219, y + kStaffHeadRise, "Wage", CONTENT_LABEL_RIGHT},
-            {x + 252, y, "Jobs", CONTENT_LABEL_RIGHT}};
+    return Head(icon, middle + kHeadSide / 2, y, left, end, foot);
 }
 
-std::vector<ContentUiLabel> ShopperSummaryLabels()
+// Column icons over shopper lines whose figures start at x: age and money, the three need bars, how the
+// shopper came and the bags; their tooltips reach down to `foot`.
+std::vector<ContentUiMark> ShopperHeads(int x, int y, int foot)
+{
+    constexpr int kBar = static_cast<int>(kShopperNeedBarLength);
+    const int bars = x + static_cast<int>(kShopperNeedBarsX[0]);
+    const int arrival = x + static_cast<int>(kShopperArrivalX);
+    const int age = x + static_cast<int>(kShopperAge.x), money = x + static_cast<int>(kShopperMoney.x);
+    const int bags = x + static_cast<int>(kShopperBags.x);
+    return {Head(CONTENT_ICON_AGE, age, y,
+                 age - ContentTextWidth(kContentFiguresFont, kShopperAge.widest) - kContentLabelGap, age + 1, foot),
+            Head(CONTENT_ICON_CASH, money, y, age + 1, money, foot),
+            CentredHead(CONTENT_ICON_TOILET, bars + kBar / 2, y, bars, bars + kBar, foot),
+            CentredHead(CONTENT_ICON_SEATS, bars + kBar * 3 / 2, y, bars + kBar, bars + 2 * kBar, foot),
+            CentredHead(CONTENT_ICON_PATIENCE, bars + kBar * 5 / 2, y, bars + 2 * kBar, arrival, foot),
+            Head(CONTENT_ICON_ARRIVAL, arrival + kHeadSide, y, arrival, arrival + kHeadSide + 2, foot),
+            Head(CONTENT_ICON_BAG, bags, y,
+                 bags - ContentTextWidth(kContentFiguresFont, kShopperBags.widest) - kContentLabelGap, bags + 1, foot)};
+}
+
+// Column icons over staff lines whose title starts at x: the job (title and picture), level, wage and jobs done.
+std::vector<ContentUiMark> StaffHeads(int x, int y, int foot)
+{
+    const int level = x + static_cast<int>(kStaffLevel.x), wage = x + static_cast<int>(kStaffWage.x);
+    const int jobs = x + static_cast<int>(kStaffJobs.x);
+    const auto left = [](int right, const PanelColumn& column) {
+        return right - ContentTextWidth(kContentFiguresFont, column.widest) - kContentLabelGap;
+    };
+    return {Head(CONTENT_ICON_JOB, x + kHeadSide, y, x, level - kHeadSide - 2, foot),
+            Head(CONTENT_ICON_LEVEL, level, y, level - kHeadSide - 1, level + 1, foot),
+            Head(CONTENT_ICON_WAGE, wage, y, level + 1, wage + 1, foot),
+            Head(CONTENT_ICON_TICK, jobs, y, left(jobs, kStaffJobs), jobs, foot)};
+}
+
+std::vector<ContentUiMark> ShopperSummaryMarks()
 {
     // Totals at 344 (came, per month, spent, per month) and 328 (spent per shopper, named before its widest
-    // figure, a 16-bit one right-aligned under the spending); lines from 271.
-    constexpr int kSpentRight = 282;
-    const int eachRight = kSpentRight - ContentTextWidth(kContentFiguresFont, "65535") - 2 * kContentLabelGap;
-    std::vector<ContentUiLabel> labels = {{12, 344, "Shoppers"},
-                                          {114, 358, "Came", CONTENT_LABEL_RIGHT},
-                                          {164, 358, "Month", CONTENT_LABEL_RIGHT},
-                                          {282, 358, "Spent", CONTENT_LABEL_RIGHT},
-                                          {328, 358, "Month", CONTENT_LABEL_RIGHT},
-                                          {eachRight, 328, "Each", CONTENT_LABEL_RIGHT}};
-    const std::vector<ContentUiLabel> heads = ShopperHeads(56, 286);
-    labels.insert(labels.end(), heads.begin(), heads.end());
-    return labels;
+    // figure, and per month): the shoppers who came named before their figure, the other columns headed in the
+    // row above, the figure per shopper named on its row. Lines from 271, headed at 284.
+    constexpr int kTotals = 344, kAverages = 328, kLeft = 12, kHeads = 355, kTop = 369;
+    const int came = static_cast<int>(kShoppersCame.x), cameMonth = static_cast<int>(kShoppersCameMonth.x);
+    const int spent = static_cast<int>(kShoppersSpent.x), spentMonth = static_cast<int>(kShoppersSpentMonth.x);
+    const int eachRight = spent - ContentTextWidth(kContentFiguresFont, kPanelWidestU16) - 2 * kContentLabelGap;
+    const int rowFoot = kTotals - 3, averagesFoot = kAverages - 3;
+    std::vector<ContentUiMark> marks = {
+        {{kLeft, rowFoot, kTitleSide, kTitleSide},
+         CONTENT_ICON_SHOPPERS,
+         {kLeft, rowFoot, came + 1 - kLeft, kTop - rowFoot}},
+        Head(CONTENT_ICON_MONTHLY, cameMonth, kHeads, came + 4, cameMonth + 1, rowFoot, kTotalSide),
+        Head(CONTENT_ICON_EXPENSES, spent, kHeads, cameMonth + 8, spent + 1, rowFoot, kTotalSide),
+        Head(CONTENT_ICON_MONTHLY, spentMonth, kHeads, spent + 3, spentMonth + 2, averagesFoot, kTotalSide),
+        Head(CONTENT_ICON_PER_SHOPPER, eachRight, kAverages - 2, eachRight - kTotalSide - kContentLabelGap, spent + 1,
+             averagesFoot, kTotalSide),
+    };
+    marks.back().tip.height = rowFoot - averagesFoot;
+    const std::vector<ContentUiMark> heads = ShopperHeads(static_cast<int>(kShopperSummaryLineX), 284, kSummaryFoot);
+    marks.insert(marks.end(), heads.begin(), heads.end());
+    return marks;
 }
 
-std::vector<ContentUiLabel> StaffSummaryLabels()
+std::vector<ContentUiMark> StaffSummaryMarks()
 {
-    // Totals at 230 (staff, wages, per month) and 215 (jobs done, per month), named after their figures; lines
-    // from 161.
-    constexpr int kTotalNames = 269;
-    std::vector<ContentUiLabel> labels = {{12, 246, "Staff"},
-                                          {12, 230, "Total"},
-                                          {kTotalNames, 230, "Wages"},
-                                          {kTotalNames, 215, "Jobs done"},
-                                          {265, 246, "Month", CONTENT_LABEL_RIGHT},
-                                          {60, 14, "Hire", CONTENT_LABEL_CENTRE}};
-    const std::vector<ContentUiLabel> heads = StaffHeads(28, 176);
-    labels.insert(labels.end(), heads.begin(), heads.end());
-    return labels;
+    // Totals at 230 (staff, wages, per month) and 215 (jobs done, per month): the staff named before their count,
+    // the wages and the jobs done after their figures, the monthly column headed above; lines from 161, headed at
+    // 174.
+    constexpr int kTotals = 230, kJobs = 215, kLeft = 12, kAfter = 269, kTop = 257;
+    const int count = static_cast<int>(kStaffCount.x), wages = static_cast<int>(kStaffWages.x);
+    const int month = static_cast<int>(kStaffWagesMonth.x);
+    const int figures = wages - ContentTextWidth(kContentFiguresFont, kStaffWages.widest) - kContentLabelGap;
+    const int rowsEnd = kAfter + kTotalSide + 2;
+    // The rows' tooltips stack: the jobs done's under the wages', under the monthly column's icon.
+    const int jobsFoot = kJobs - 4, wagesFoot = kTotals - 2, monthFoot = kTop - kTotalSide;
+    std::vector<ContentUiMark> marks = {
+        {{kLeft, kTotals - 2, kTitleSide, kTitleSide},
+         CONTENT_ICON_STAFF,
+         {kLeft, kTotals - 3, count + 2 - kLeft, kTitleSide + 2}},
+        {{kAfter, wagesFoot, kTotalSide, kTotalSide},
+         CONTENT_ICON_WAGE,
+         {figures, wagesFoot, rowsEnd - figures, monthFoot - wagesFoot}},
+        {{kAfter, kJobs - 2, kTotalSide, kTotalSide},
+         CONTENT_ICON_TICK,
+         {figures, jobsFoot, rowsEnd - figures, wagesFoot - jobsFoot}},
+        Head(CONTENT_ICON_MONTHLY, month, monthFoot, month - kTotalSide, month, monthFoot, kTotalSide),
+    };
+    const std::vector<ContentUiMark> heads = StaffHeads(static_cast<int>(kStaffSummaryLineX), 174, kSummaryFoot);
+    marks.insert(marks.end(), heads.begin(), heads.end());
+    return marks;
 }
 
 // An inert place k (0-based) in the bottom-left corner, clear of the others.
@@ -149,16 +242,23 @@ const ContentCanvasLayout& ContentShopperCardLayout(void)
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{394, 10, 18, 16}},
         {{394, 10, 18, 16}},
-        ShopperHeads(56, kCardHeadY),
-        {CONTENT_ICON_CLOSE},
         {},
+        {CONTENT_ICON_CLOSE},
+        ShopperHeads(static_cast<int>(kShopperCardLineX), kCardHeadY, kCardFoot),
     };
     return layout;
 }
 
 const ContentCanvasLayout& ContentShopCardLayout(void)
 {
-    // One shop line from (17, 15), its charge between the buttons at 500 and 548.
+    // One shop line from (17, 15), its charge between the buttons at 500 and 548: the number and name headed
+    // over the number, each figure over its right end; the tooltips stop short of the charge buttons'.
+    constexpr int kLine = static_cast<int>(kShopCardLineX);
+    const auto right = [](const PanelColumn& column) { return kLine + static_cast<int>(column.x); };
+    const auto left = [right](const PanelColumn& column) {
+        return right(column) - ContentTextWidth(kContentFiguresFont, column.widest);
+    };
+    const int plus = static_cast<int>(kShopCardPlusX), minus = static_cast<int>(kShopCardMinusX);
     static const ContentCanvasLayout layout = {
         "panels/shoppopup",
         "shoppopup",
@@ -167,35 +267,40 @@ const ContentCanvasLayout& ContentShopCardLayout(void)
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{576, 12, 18, 16}},
         {{576, 12, 18, 16},
-         {500, 10, kChargeButtonWidth, kChargeButtonHeight},
-         {548, 10, kChargeButtonWidth, kChargeButtonHeight}},
-        {{42, kCardHeadY, "Shop"},
-         {287, kCardHeadY, "Takings", CONTENT_LABEL_RIGHT},
-         {342, kCardHeadY, "Net", CONTENT_LABEL_RIGHT},
-         {397, kCardHeadY, "Paid", CONTENT_LABEL_RIGHT},
-         {454, kCardHeadY, "Kind", CONTENT_LABEL_RIGHT},
-         {492, kCardHeadY, "Sales", CONTENT_LABEL_RIGHT},
-         {544, kCardHeadY, "Charge", CONTENT_LABEL_RIGHT}},
-        {CONTENT_ICON_CLOSE},
+         {plus, 10, kChargeButtonWidth, kChargeButtonHeight},
+         {minus, 10, kChargeButtonWidth, kChargeButtonHeight}},
         {},
+        {CONTENT_ICON_CLOSE},
+        {
+            Head(CONTENT_ICON_SHOP, kLine + kHeadSide, kCardHeadY, kLine, left(kShopTakings), kCardFoot),
+            Head(CONTENT_ICON_CASH, right(kShopTakings), kCardHeadY, left(kShopTakings), right(kShopTakings) + 1,
+                 kCardFoot),
+            Head(CONTENT_ICON_NET, right(kShopNet), kCardHeadY, left(kShopNet), right(kShopNet) + 1, kCardFoot),
+            Head(CONTENT_ICON_PAID, right(kShopPaid), kCardHeadY, left(kShopPaid), right(kShopPaid) + 1, kCardFoot),
+            // The kind's picture stands just before its number.
+            Head(CONTENT_ICON_KIND, right(kShopKind), kCardHeadY, right(kShopKind) - kHeadSide - 16,
+                 right(kShopKind) + 1, kCardFoot),
+            Head(CONTENT_ICON_SALES, right(kShopSales), kCardHeadY, left(kShopSales), plus, kCardFoot),
+            Head(CONTENT_ICON_CHARGE, right(kShopCharge), kCardHeadY, plus + kChargeButtonWidth + 1, minus, kCardFoot),
+        },
     };
     return layout;
 }
 
 const ContentCanvasLayout& ContentStaffCardLayout(void)
 {
-    // One staff line from (23, 15), figures to 275; its names on two rows.
+    // One staff line from (23, 15), figures to 275, each column headed above it.
     static const ContentCanvasLayout layout = {
         "panels/staffpopup",
         "staffpopup",
         380,
-        kCardHeight + kStaffHeadRise,
+        kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{354, 10, 18, 16}, Inert(0), Inert(1), Inert(2), Inert(3), Inert(4), {288, 10, 24, 16}, {318, 10, 24, 16}},
         {{354, 10, 18, 16}, {288, 10, 24, 16}, {318, 10, 24, 16}},
-        StaffHeads(23, kCardHeadY),
-        {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, CONTENT_ICON_FIRE, CONTENT_ICON_MOVE},
         {},
+        {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, CONTENT_ICON_FIRE, CONTENT_ICON_MOVE},
+        StaffHeads(static_cast<int>(kStaffCardLineX), kCardHeadY, kCardFoot),
     };
     return layout;
 }
@@ -221,10 +326,10 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
          Inert(8),
          {396, 240, 20, 30},
          {396, 40, 20, 30}},
-        {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}, {70, 340, 96, 18}, {222, 322, 108, 36}},
-        ShopperSummaryLabels(),
-        {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
+        {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}},
         {},
+        {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
+        ShopperSummaryMarks(),
     };
     return layout;
 }
@@ -249,10 +354,10 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
          Inert(5),
          Inert(6),
          {20, 8, 80, 20}},
-        {{354, 232, 20, 20}, {354, 130, 20, 24}, {354, 30, 20, 24}, {20, 8, 80, 20}, {152, 212, 116, 34}},
-        StaffSummaryLabels(),
-        {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
+        {{354, 232, 20, 20}, {354, 130, 20, 24}, {354, 30, 20, 24}, {20, 8, 80, 20}},
         {},
+        {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_HIRE},
+        StaffSummaryMarks(),
     };
     return layout;
 }

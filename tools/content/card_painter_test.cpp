@@ -1,5 +1,5 @@
 // The cards' and summaries' pictures decode to the widgets the panels address, inert places are never hit,
-// and their tooltip lists are found by name in three languages.
+// their icons name every figure, and their tooltip lists are found by name in three languages.
 #include "tools/content/card_painter.h"
 
 #include <algorithm>
@@ -8,6 +8,8 @@
 
 #include "tools/content/content_testing.h"
 #include "tools/content/label_texts.h"
+#include "tools/content/management_pictures.h"
+#include "tools/content/marks_testing.h"
 #include "ui/game/popups.h"
 
 namespace {
@@ -45,22 +47,84 @@ TEST_F(CardPictures, EveryCanvasBuildsTheButtonsItsPanelAddressesAndInertPlacesA
         EXPECT_TRUE(std::filesystem::exists(dir / picture)) << picture;
 }
 
-// A name found by substring must not land on a longer list first ("staff" in "staffpopup").
+// A name found by substring must not land on a longer list first ("staff" in "staffpopup"); each canvas's list
+// holds a text for every hot-spot, its buttons' and its icons'.
 TEST(CardPainter, TooltipListsInThreeLanguagesFoundByTheirOwnNames)
 {
-    ContentExpectTextLists(
-        ContentSourceText("language.xml"),
-        {{"staff", 5}, {"staffpopup", 3}, {"shoppers", 5}, {"shopperpopup", 1}, {"shoppopup", 3}, {"jobtitles", 4}});
+    const auto count = [](const ContentCanvasLayout& layout) {
+        return static_cast<uint16_t>(ContentCanvasHotSpots(layout).size());
+    };
+    ContentExpectTextLists(ContentSourceText("language.xml"), {{"staff", count(ContentStaffSummaryLayout())},
+                                                               {"staffpopup", count(ContentStaffCardLayout())},
+                                                               {"shoppers", count(ContentShopperSummaryLayout())},
+                                                               {"shopperpopup", count(ContentShopperCardLayout())},
+                                                               {"shoppopup", count(ContentShopCardLayout())},
+                                                               {"jobtitles", 4}});
 }
 
-// A head `text` of the layout standing on x as the alignment puts it: the right end of a figure's column, the
-// middle of a bar or picture, the left end of a name.
-void ExpectHead(const ContentCanvasLayout& layout, const char* text, float x, int align = CONTENT_LABEL_RIGHT)
+// Where the cards draw a line's figures and pictures, and the summaries their first line and totals.
+constexpr float kShopperCardY = 16.0f;
+constexpr float kShopperFirstLineY = 271.0f;
+constexpr float kCardLineY = 15.0f;  // the shop and staff cards
+constexpr float kStaffFirstLineY = 161.0f;
+constexpr int kPicture = 16;
+constexpr int kPictureDy = -7;
+constexpr int kBarDy = -5;
+constexpr int kBarHeight = 6;
+constexpr int kShopPictureSide = 14;
+
+ContentFigure Picture(const std::string& what, float x, float y)
 {
-    const auto head = std::find_if(layout.labels.begin(), layout.labels.end(), [&](const ContentUiLabel& label) {
-        return std::strcmp(label.text, text) == 0 && label.x == static_cast<int>(x) && label.align == align;
-    });
-    EXPECT_NE(head, layout.labels.end()) << layout.stem << " has no head \"" << text << "\" at " << x;
+    return ContentFigureArea(what, {static_cast<int>(x), static_cast<int>(y) + kPictureDy, kPicture, kPicture});
+}
+
+// A shopper line at (x, y): its pictures, figures and bars.
+std::vector<ContentFigure> ShopperLine(float x, float y)
+{
+    std::vector<ContentFigure> line = {
+        Picture("star sign", x - 30.0f, y),
+        Picture("sex", x + 2.0f, y),
+        ContentFigureAt("age", x + kShopperAge.x, y, kShopperAge.widest),
+        ContentFigureAt("money", x + kShopperMoney.x, y, kShopperMoney.widest),
+        Picture("arrival", x + kShopperArrivalX, y),
+        ContentFigureAt("bags", x + kShopperBags.x, y, kShopperBags.widest),
+    };
+    const char* needs[] = {"toilet bar", "rest bar", "patience bar"};
+    for (size_t k = 0; k < 3; k++)
+        line.push_back(
+            ContentFigureArea(needs[k], {static_cast<int>(x + kShopperNeedBarsX[k]), static_cast<int>(y) + kBarDy,
+                                         static_cast<int>(kShopperNeedBarLength), kBarHeight}));
+    return line;
+}
+
+// Each column of a shopper line is named by its own icon.
+void ExpectShopperColumnsNamed(const ContentCanvasLayout& layout, const std::vector<ContentFigure>& line)
+{
+    const ContentIcon icons[] = {CONTENT_ICON_AGE,    CONTENT_ICON_CASH,  CONTENT_ICON_ARRIVAL, CONTENT_ICON_BAG,
+                                 CONTENT_ICON_TOILET, CONTENT_ICON_SEATS, CONTENT_ICON_PATIENCE};
+    for (size_t k = 0; k < 7; k++)
+        ContentExpectNamed(layout, icons[k], line[k + 2]);
+}
+
+// A staff line at (x, y): title, picture and figures.
+std::vector<ContentFigure> StaffLine(float x, float y)
+{
+    return {
+        ContentFigureArea("title", {static_cast<int>(x), static_cast<int>(y), static_cast<int>(kStaffTitleRoom),
+                                    ContentDigitHeight(kContentFiguresFont)}),
+        Picture("job", x + kStaffPictureX, y),
+        ContentFigureAt("level", x + kStaffLevel.x, y, kStaffLevel.widest),
+        ContentFigureAt("wage", x + kStaffWage.x, y, kStaffWage.widest),
+        ContentFigureAt("jobs done", x + kStaffJobs.x, y, kStaffJobs.widest),
+    };
+}
+
+void ExpectStaffColumnsNamed(const ContentCanvasLayout& layout, const std::vector<ContentFigure>& line)
+{
+    const ContentIcon icons[] = {CONTENT_ICON_JOB, CONTENT_ICON_JOB, CONTENT_ICON_LEVEL, CONTENT_ICON_WAGE,
+                                 CONTENT_ICON_TICK};
+    for (size_t k = 0; k < line.size(); k++)
+        ContentExpectNamed(layout, icons[k], line[k]);
 }
 
 // Each button of a card or summary stands after its lines' last figure.
@@ -70,66 +134,99 @@ void ExpectAfter(const ContentCanvasLayout& layout, const std::vector<size_t>& b
         EXPECT_GE(static_cast<float>(layout.buttons[k].x), lineEnd + kPanelColumnGap) << layout.stem << " " << k + 1;
 }
 
-// Every column of the cards and summaries is headed where the panels draw it, and their buttons stand after the
-// lines: the figures the game's fonts draw at their widest never meet a head or a button.
-TEST(CardPainter, HeadsStandOverTheirColumnsAndButtonsAfterTheLines)
+// The cards' words are icons: each figure, bar and picture the game draws at its widest is named by the icon
+// that says what it is, whose tooltip covers it; no icon meets a figure, a button or another icon, and the
+// buttons stand after the lines.
+TEST(CardPainter, IconsNameEveryColumnAndKeepClearOfTheFigures)
 {
-    constexpr float kByInset = 4.0f;
-    for (const auto& [layout, lineX] : {std::pair{&ContentShopperCardLayout(), kShopperCardLineX},
-                                        std::pair{&ContentShopperSummaryLayout(), kShopperSummaryLineX}}) {
-        ExpectHead(*layout, "Age", lineX + kShopperAge.x);
-        ExpectHead(*layout, "Cash", lineX + kShopperMoney.x);
-        const char* needs[] = {"Toilet", "Rest", "Wait"};
-        for (size_t k = 0; k < 3; k++)
-            ExpectHead(*layout, needs[k], lineX + kShopperNeedBarsX[k] + kShopperNeedBarLength / 2,
-                       CONTENT_LABEL_CENTRE);
-        // How the shopper came is headed from just inside its picture, clear of the last bar's head.
-        ExpectHead(*layout, "By", lineX + kShopperArrivalX + kByInset, CONTENT_LABEL_LEFT);
-        ExpectHead(*layout, "Bags", lineX + kShopperBags.x);
-    }
+    for (const ContentCanvasLayout* layout :
+         {&ContentShopperCardLayout(), &ContentShopCardLayout(), &ContentStaffCardLayout(),
+          &ContentShopperSummaryLayout(), &ContentStaffSummaryLayout()})
+        EXPECT_TRUE(layout->labels.empty()) << layout->stem << " carries words";
+
+    const std::vector<ContentFigure> card = ShopperLine(kShopperCardLineX, kShopperCardY);
+    ContentExpectMarksClear(ContentShopperCardLayout(), card);
+    ExpectShopperColumnsNamed(ContentShopperCardLayout(), card);
     ExpectAfter(ContentShopperCardLayout(), {0}, kShopperCardLineX + kShopperBags.x);
-    ExpectAfter(ContentShopperSummaryLayout(), {0, 10, 11}, kShopperSummaryLineX + kShopperBags.x);
+
+    // The summary: its first line and its totals; the column's tooltip also covers the lowest line.
     const ContentCanvasLayout& shoppers = ContentShopperSummaryLayout();
-    for (const auto& [text, column] : {std::pair{"Came", kShoppersCame}, std::pair{"Month", kShoppersCameMonth},
-                                       std::pair{"Spent", kShoppersSpent}, std::pair{"Month", kShoppersSpentMonth}})
-        ExpectHead(shoppers, text, column.x);
-    // The spending per shopper is named on its row, clear of its widest figure in every language.
-    const auto each = std::find_if(shoppers.labels.begin(), shoppers.labels.end(),
-                                   [](const ContentUiLabel& label) { return std::strcmp(label.text, "Each") == 0; });
-    ASSERT_NE(each, shoppers.labels.end());
-    const float figureLeft =
-        kShoppersSpent.x - static_cast<float>(ContentTextWidth(kContentFiguresFont, kPanelWidestU16));
-    for (int language = 0; language < kContentLanguageCount; language++) {
-        ContentUiLabel label = *each;
-        label.text = ContentLabelText(each->text, language);
-        const ContentUiRect area = ContentLabelRect(label);
-        EXPECT_LE(static_cast<float>(area.x + area.width + kContentLabelGap), figureLeft) << label.text;
-        EXPECT_EQ(label.y, 328) << "on the row of the spending per shopper";
+    std::vector<ContentFigure> summary = ShopperLine(kShopperSummaryLineX, kShopperFirstLineY);
+    const float lowest = kShopperFirstLineY - 13.0f * (kShopperSummaryLines - 1);
+    ExpectShopperColumnsNamed(shoppers, ShopperLine(kShopperSummaryLineX, lowest));
+    const std::vector<std::pair<ContentIcon, ContentFigure>> totals = {
+        {CONTENT_ICON_SHOPPERS, ContentFigureAt("shoppers", kShoppersCame.x, 344.0f, kShoppersCame.widest)},
+        {CONTENT_ICON_MONTHLY,
+         ContentFigureAt("shoppers a month", kShoppersCameMonth.x, 344.0f, kShoppersCameMonth.widest)},
+        {CONTENT_ICON_EXPENSES, ContentFigureAt("spending", kShoppersSpent.x, 344.0f, kShoppersSpent.widest)},
+        {CONTENT_ICON_MONTHLY,
+         ContentFigureAt("spending a month", kShoppersSpentMonth.x, 344.0f, kShoppersSpentMonth.widest)},
+        {CONTENT_ICON_PER_SHOPPER, ContentFigureAt("spending per shopper", kShoppersSpent.x, 328.0f, kPanelWidestU16)},
+        {CONTENT_ICON_MONTHLY,
+         ContentFigureAt("spending per shopper a month", kShoppersSpentMonth.x, 328.0f, kShoppersSpentMonth.widest)},
+    };
+    for (const auto& [icon, figure] : totals) {
+        ContentExpectNamed(shoppers, icon, figure);
+        summary.push_back(figure);
     }
+    ContentExpectMarksClear(shoppers, summary);
+    ExpectAfter(shoppers, {0, 10, 11}, kShopperSummaryLineX + kShopperBags.x);
 
-    for (const auto& [layout, lineX] : {std::pair{&ContentStaffCardLayout(), kStaffCardLineX},
-                                        std::pair{&ContentStaffSummaryLayout(), kStaffSummaryLineX}}) {
-        ExpectHead(*layout, "Job", lineX, CONTENT_LABEL_LEFT);
-        ExpectHead(*layout, "Level", lineX + kStaffLevel.x);
-        const auto wage = std::find_if(layout->labels.begin(), layout->labels.end(), [](const ContentUiLabel& label) {
-            return std::strcmp(label.text, "Wage") == 0;
-        });
-        ASSERT_NE(wage, layout->labels.end());
-        EXPECT_EQ(wage->x, static_cast<int>(lineX + kStaffWage.x));
-        ExpectHead(*layout, "Jobs", lineX + kStaffJobs.x);
-    }
+    const std::vector<ContentFigure> staffCard = StaffLine(kStaffCardLineX, kCardLineY);
+    ContentExpectMarksClear(ContentStaffCardLayout(), staffCard);
+    ExpectStaffColumnsNamed(ContentStaffCardLayout(), staffCard);
     ExpectAfter(ContentStaffCardLayout(), {0, 6, 7}, kStaffCardLineX + kStaffJobs.x);
-    ExpectAfter(ContentStaffSummaryLayout(), {0, 1, 2}, kStaffSummaryMoveX);
-    EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x);
-    ExpectHead(ContentStaffSummaryLayout(), "Month", kStaffWagesMonth.x);
 
+    const ContentCanvasLayout& staff = ContentStaffSummaryLayout();
+    std::vector<ContentFigure> staffSummary = StaffLine(kStaffSummaryLineX, kStaffFirstLineY);
+    ExpectStaffColumnsNamed(staff, StaffLine(kStaffSummaryLineX, kStaffFirstLineY - 13.0f * (kStaffSummaryLines - 1)));
+    const std::vector<std::pair<ContentIcon, ContentFigure>> staffTotals = {
+        {CONTENT_ICON_STAFF, ContentFigureAt("staff count", kStaffCount.x, 230.0f, kStaffCount.widest)},
+        {CONTENT_ICON_WAGE, ContentFigureAt("wages", kStaffWages.x, 230.0f, kStaffWages.widest)},
+        {CONTENT_ICON_WAGE, ContentFigureAt("wages a month", kStaffWagesMonth.x, 230.0f, kStaffWagesMonth.widest)},
+        {CONTENT_ICON_TICK, ContentFigureAt("jobs done", kStaffWages.x, 215.0f, kStaffWages.widest)},
+        {CONTENT_ICON_TICK, ContentFigureAt("jobs done a month", kStaffWagesMonth.x, 215.0f, kStaffWagesMonth.widest)},
+    };
+    for (const auto& [icon, figure] : staffTotals) {
+        ContentExpectNamed(staff, icon, figure);
+        staffSummary.push_back(figure);
+    }
+    ContentExpectMarksClear(staff, staffSummary);
+    ExpectAfter(staff, {0, 1, 2}, kStaffSummaryMoveX);
+    EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x);
+    // The monthly column is headed over its figures.
+    const auto month = std::find_if(staff.marks.begin(), staff.marks.end(),
+                                    [](const ContentUiMark& mark) { return mark.icon == CONTENT_ICON_MONTHLY; });
+    ASSERT_NE(month, staff.marks.end());
+    EXPECT_EQ(month->place.x + month->place.width, static_cast<int>(kStaffWagesMonth.x));
+    EXPECT_GT(month->place.y, 230 + ContentDigitHeight(kContentFiguresFont));
+
+    // The shop card: the number and name, each figure and the kind's picture before its number; the charge
+    // buttons' tooltips lie where the card puts the buttons, the close button after them.
     const ContentCanvasLayout& shop = ContentShopCardLayout();
-    ExpectHead(shop, "Shop", kShopCardLineX + kShopNameX, CONTENT_LABEL_LEFT);
-    for (const auto& [text, column] :
-         {std::pair{"Takings", kShopTakings}, std::pair{"Net", kShopNet}, std::pair{"Paid", kShopPaid},
-          std::pair{"Kind", kShopKind}, std::pair{"Sales", kShopSales}, std::pair{"Charge", kShopCharge}})
-        ExpectHead(shop, text, kShopCardLineX + column.x);
-    // The charge buttons' tooltips lie where the card puts the buttons; the close button after them.
+    const float x = kShopCardLineX, y = kCardLineY;
+    const std::vector<std::pair<ContentIcon, ContentFigure>> columns = {
+        {CONTENT_ICON_SHOP, ContentFigureAt("number", x + kShopNumber.x, y, kShopNumber.widest, true)},
+        {CONTENT_ICON_SHOP,
+         ContentFigureArea("name", {static_cast<int>(x + kShopNameX), static_cast<int>(y),
+                                    static_cast<int>(kShopNameRoom), ContentDigitHeight(kContentFiguresFont)})},
+        {CONTENT_ICON_CASH, ContentFigureAt("takings", x + kShopTakings.x, y, kShopTakings.widest)},
+        {CONTENT_ICON_NET, ContentFigureAt("net", x + kShopNet.x, y, kShopNet.widest)},
+        {CONTENT_ICON_PAID, ContentFigureAt("charges paid", x + kShopPaid.x, y, kShopPaid.widest)},
+        {CONTENT_ICON_KIND,
+         ContentFigureArea("kind's picture", {static_cast<int>(x + kShopPictureX) + kContentShopCategoryShift,
+                                              static_cast<int>(y + kShopPictureY) + kContentShopCategoryLift,
+                                              kShopPictureSide, kShopPictureSide})},
+        {CONTENT_ICON_KIND, ContentFigureAt("kind", x + kShopKind.x, y, kShopKind.widest)},
+        {CONTENT_ICON_SALES, ContentFigureAt("sales", x + kShopSales.x, y, kShopSales.widest)},
+        {CONTENT_ICON_CHARGE, ContentFigureAt("charge", x + kShopCharge.x, y, kShopCharge.widest)},
+    };
+    std::vector<ContentFigure> shopLine;
+    for (const auto& [icon, figure] : columns) {
+        ContentExpectNamed(shop, icon, figure);
+        shopLine.push_back(figure);
+    }
+    ContentExpectMarksClear(shop, shopLine);
     ASSERT_EQ(shop.hotSpots.size(), 3u);
     EXPECT_EQ(shop.hotSpots[1].x, static_cast<int>(kShopCardPlusX));
     EXPECT_EQ(shop.hotSpots[2].x, static_cast<int>(kShopCardMinusX));

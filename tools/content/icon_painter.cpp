@@ -104,6 +104,21 @@ bool Star(P p)
     return d <= 0.2f + 0.26f * a * a;
 }
 
+// A chevron pointing up, its lowest ends at v.
+bool Chevron(P p, float v)
+{
+    return Stroke(p, {0.12f, v}, {0.5f, v + 0.22f}, 0.07f) || Stroke(p, {0.5f, v + 0.22f}, {0.88f, v}, 0.07f);
+}
+
+// A person, centred on u: head and body.
+bool Person(P p, float u)
+{
+    return Disc(p, u, 0.78f, 0.16f) || Triangle(p, {u, 0.66f}, {u - 0.28f, 0.04f}, {u + 0.28f, 0.04f});
+}
+
+// The slash of "per", on the icon's left.
+bool Slash(P p) { return Stroke(p, {0.06f, 0.08f}, {0.3f, 0.92f}, 0.06f); }
+
 bool Shape(ContentIcon icon, P p)
 {
     switch (icon) {
@@ -318,6 +333,38 @@ bool Shape(ContentIcon icon, P p)
                Triangle(p, {0.22f, 0.72f}, {0.96f, 0.72f}, {0.86f, 0.34f}) ||
                Triangle(p, {0.22f, 0.72f}, {0.86f, 0.34f}, {0.32f, 0.34f}) || Box(p, 0.3f, 0.26f, 0.86f, 0.32f) ||
                Disc(p, 0.38f, 0.12f, 0.09f) || Disc(p, 0.78f, 0.12f, 0.09f);
+    case CONTENT_ICON_JOB:  // a spanner
+        return Stroke(p, {0.14f, 0.14f}, {0.56f, 0.56f}, 0.09f) ||
+               (Ring(p, 0.68f, 0.68f, 0.12f, 0.28f) && !(p.u > 0.62f && p.v > 0.62f && std::fabs(p.u - p.v) < 0.12f));
+    case CONTENT_ICON_LEVEL:  // rank chevrons
+        return Chevron(p, 0.08f) || Chevron(p, 0.38f) || Chevron(p, 0.68f);
+    case CONTENT_ICON_WAGE:  // a pile of coins
+        return Stroke(p, {0.2f, 0.12f}, {0.8f, 0.12f}, 0.08f) || Stroke(p, {0.26f, 0.34f}, {0.86f, 0.34f}, 0.08f) ||
+               Stroke(p, {0.16f, 0.56f}, {0.76f, 0.56f}, 0.08f) || Stroke(p, {0.24f, 0.78f}, {0.84f, 0.78f}, 0.08f);
+    case CONTENT_ICON_CLOCK:  // a dial and its hands
+        return Ring(p, 0.5f, 0.5f, 0.36f, 0.47f) || Box(p, 0.45f, 0.46f, 0.55f, 0.8f) ||
+               Box(p, 0.46f, 0.45f, 0.74f, 0.55f);
+    case CONTENT_ICON_SIGN:  // a pen over the line it signs
+        return Stroke(p, {0.36f, 0.36f}, {0.86f, 0.86f}, 0.1f) ||
+               Triangle(p, {0.14f, 0.2f}, {0.4f, 0.24f}, {0.2f, 0.44f}) || Box(p, 0.04f, 0.04f, 0.96f, 0.1f);
+    case CONTENT_ICON_HIRE:  // a person and a plus
+        return Person(p, 0.3f) || Box(p, 0.74f, 0.28f, 0.86f, 0.76f) || Box(p, 0.56f, 0.46f, 1.0f, 0.58f);
+    case CONTENT_ICON_PER_SHOPPER:  // a slash before a person: per shopper
+        return Slash(p) || Person(p, 0.7f);
+    case CONTENT_ICON_AGE:  // a birthday cake and its candles
+        return Box(p, 0.08f, 0.06f, 0.92f, 0.46f) || Box(p, 0.2f, 0.5f, 0.3f, 0.74f) ||
+               Box(p, 0.45f, 0.5f, 0.55f, 0.74f) || Box(p, 0.7f, 0.5f, 0.8f, 0.74f) || Disc(p, 0.25f, 0.86f, 0.07f) ||
+               Disc(p, 0.5f, 0.86f, 0.07f) || Disc(p, 0.75f, 0.86f, 0.07f);
+    case CONTENT_ICON_PATIENCE:  // an hourglass
+        return Box(p, 0.14f, 0.88f, 0.86f, 0.98f) || Box(p, 0.14f, 0.02f, 0.86f, 0.12f) ||
+               Triangle(p, {0.22f, 0.88f}, {0.78f, 0.88f}, {0.5f, 0.5f}) ||
+               Triangle(p, {0.22f, 0.12f}, {0.78f, 0.12f}, {0.5f, 0.5f});
+    case CONTENT_ICON_ARRIVAL:  // a signpost
+        return Box(p, 0.44f, 0.02f, 0.56f, 0.9f) || Box(p, 0.5f, 0.62f, 0.8f, 0.84f) ||
+               Triangle(p, {0.8f, 0.6f}, {0.8f, 0.86f}, {0.98f, 0.73f}) || Box(p, 0.2f, 0.3f, 0.5f, 0.52f) ||
+               Triangle(p, {0.2f, 0.28f}, {0.2f, 0.54f}, {0.02f, 0.41f});
+    case CONTENT_ICON_BAG:  // a carrier bag and its handle
+        return Box(p, 0.14f, 0.04f, 0.86f, 0.62f) || (Ring(p, 0.5f, 0.62f, 0.18f, 0.27f) && p.v > 0.62f);
     default:
         return false;
     }

@@ -18,10 +18,7 @@ namespace {
 
 std::vector<ContentCanvasLayout> WordedLayouts()
 {
-    return {ContentContractorsLayout(),  ContentHireLayout(),      ContentShopperCardLayout(),
-            ContentShopCardLayout(),     ContentStaffCardLayout(), ContentShopperSummaryLayout(),
-            ContentStaffSummaryLayout(), ContentMainMenuLayout(),  ContentCityLayout(0),
-            ContentCityLayout(1),        ContentCityLayout(2)};
+    return {ContentMainMenuLayout(), ContentCityLayout(0), ContentCityLayout(1), ContentCityLayout(2)};
 }
 
 TEST(PictureWords, EveryLabelReadsInEveryLanguage)

@@ -13,6 +13,8 @@ constexpr int kChannels = 4;
 constexpr int kInertSide = 2;
 constexpr int kIconSide = 14;
 constexpr int kOkHeight = 12;
+constexpr int kColumnHeadSide = 18;
+constexpr int kPageTitleSide = 20;
 constexpr uint8_t kOkColour[3] = {255, 255, 255};  // the panels tint it orange and white
 
 struct Icon {
@@ -105,6 +107,15 @@ bool WriteIcons(const std::string& dir, const Icon* icons, size_t count, std::st
             return false;
     }
     return true;
+}
+
+// A column's icon with its right end at `right`, standing on y; its tooltip spans x from `left` to `end` (half
+// open), from `foot` up to the icon's top.
+ContentUiMark ColumnHead(ContentIcon icon, int right, int y, int left, int end, int foot)
+{
+    return {{right - kColumnHeadSide, y, kColumnHeadSide, kColumnHeadSide},
+            icon,
+            {left, foot, end - left, y + kColumnHeadSide - foot}};
 }
 
 std::string FolderOf(const std::string& panelsDir, const ContentCanvasLayout& layout)
@@ -210,9 +221,10 @@ const ContentCanvasLayout& ContentFinanceLayout(void)
 const ContentCanvasLayout& ContentContractorsLayout(void)
 {
     // The page stands on the main bar, 80 high: its rows' baselines are 158, 143, 128 and 113 on it, the OK
-    // buttons at 315 on them. The heads stand on two lines over the figures' right ends, neighbouring columns on
-    // different lines, and the buttons' column is headed with what they do.
-    constexpr int kNear = 175, kFar = 189;
+    // buttons at 315 on them. Each column is headed by an icon over its right end (the names' over their start,
+    // the buttons' over their middle), its tooltip reaching down the column; the title's icon names the page.
+    constexpr int kHeads = 172, kFoot = 108;
+    constexpr int kLevel = 215, kPrice = 250, kWage = 280, kTime = 312, kOk = 315;
     static const ContentCanvasLayout layout = {
         "panels/contractors",
         "contractors",
@@ -221,23 +233,30 @@ const ContentCanvasLayout& ContentContractorsLayout(void)
         {58, 70, 96},
         {{344, 208, 28, 22}},
         {{344, 208, 28, 22}},
-        {{12, 214, "Contractors"},
-         {25, kNear, "Job"},
-         {215, kNear, "Level", CONTENT_LABEL_RIGHT},
-         {250, kFar, "Price", CONTENT_LABEL_RIGHT},
-         {280, kNear, "Wage", CONTENT_LABEL_RIGHT},
-         {312, kFar, "Time", CONTENT_LABEL_RIGHT},
-         {315 + kContentOkWidth / 2, kNear, "Sign", CONTENT_LABEL_CENTRE}},
-        {CONTENT_ICON_CLOSE},
         {},
+        {CONTENT_ICON_CLOSE},
+        {
+            {{12, 208, kPageTitleSide, kPageTitleSide}, CONTENT_ICON_CONTRACT},
+            ColumnHead(CONTENT_ICON_JOB, 25 + kColumnHeadSide, kHeads, 25, kLevel - kColumnHeadSide - 2, kFoot),
+            ColumnHead(CONTENT_ICON_LEVEL, kLevel, kHeads, kLevel - kColumnHeadSide - 1, kLevel + 1, kFoot),
+            ColumnHead(CONTENT_ICON_CHARGE, kPrice, kHeads, kLevel + 3, kPrice + 1, kFoot),
+            ColumnHead(CONTENT_ICON_WAGE, kWage, kHeads, kPrice + 4, kWage + 1, kFoot),
+            // The time's column also holds a running contract's bar, from the wage's right end.
+            ColumnHead(CONTENT_ICON_CLOCK, kTime, kHeads, kWage + 4, kTime + 1, kFoot),
+            ColumnHead(CONTENT_ICON_SIGN, kOk + kContentOkWidth / 2 + kColumnHeadSide / 2, kHeads,
+                       kOk + kContentOkWidth / 2 - kColumnHeadSide / 2, kOk + kContentOkWidth / 2 + kColumnHeadSide / 2,
+                       kHeads),
+        },
     };
     return layout;
 }
 
 const ContentCanvasLayout& ContentHireLayout(void)
 {
-    // As the contracts: rows at 132, 117, 102 and 87 on the page, the OK buttons at 255 on them.
-    constexpr int kNear = 149, kFar = 163;
+    // As the contracts: rows at 132, 117, 102 and 87 on the page, the OK buttons at 255 on them; the job's
+    // column holds its title and picture.
+    constexpr int kHeads = 146, kFoot = 78;
+    constexpr int kLevel = 215, kWage = 246, kOk = 255;
     static const ContentCanvasLayout layout = {
         "panels/hire",
         "hire",
@@ -246,13 +265,17 @@ const ContentCanvasLayout& ContentHireLayout(void)
         {58, 70, 96},
         {{284, 178, 28, 22}},
         {{284, 178, 28, 22}},
-        {{12, 184, "Hire staff"},
-         {25, kNear, "Job"},
-         {215, kNear, "Level", CONTENT_LABEL_RIGHT},
-         {246, kFar, "Wage", CONTENT_LABEL_RIGHT},
-         {255 + kContentOkWidth / 2, kNear, "Hire", CONTENT_LABEL_CENTRE}},
-        {CONTENT_ICON_CLOSE},
         {},
+        {CONTENT_ICON_CLOSE},
+        {
+            {{12, 178, kPageTitleSide, kPageTitleSide}, CONTENT_ICON_STAFF},
+            ColumnHead(CONTENT_ICON_JOB, 25 + kColumnHeadSide, kHeads, 25, kLevel - kColumnHeadSide - 2, kFoot),
+            ColumnHead(CONTENT_ICON_LEVEL, kLevel, kHeads, kLevel - kColumnHeadSide - 1, kLevel + 1, kFoot),
+            ColumnHead(CONTENT_ICON_WAGE, kWage, kHeads, kLevel + 3, kWage + 1, kFoot),
+            ColumnHead(CONTENT_ICON_HIRE, kOk + kContentOkWidth / 2 + kColumnHeadSide / 2, kHeads,
+                       kOk + kContentOkWidth / 2 - kColumnHeadSide / 2, kOk + kContentOkWidth / 2 + kColumnHeadSide / 2,
+                       kHeads),
+        },
     };
     return layout;
 }

@@ -8,6 +8,7 @@
 
 #include "tools/content/content_testing.h"
 #include "tools/content/label_texts.h"
+#include "tools/content/marks_testing.h"
 #include "ui/game/management.h"
 #include "ui/game/popups.h"
 
@@ -75,8 +76,6 @@ TEST(ManagementPictures, ListsHaveOneTextPerRowInThreeLanguages)
 {
     ContentExpectTextLists(ContentSourceText("language.xml"),
                            {{"finance", static_cast<uint16_t>(ContentCanvasHotSpots(ContentFinanceLayout()).size())},
-                            {"hire", 1},
-                            {"contractors", 1},
                             {"contractcategories", 4},
                             {"shopnames", 6}});
 }
@@ -99,15 +98,6 @@ TEST(ManagementPictures, FinanceTooltipsEndOnTheScreen)
                                        << "text " << k << " in language " << language << ": " << width;
                                }
                            });
-}
-
-// A head `text` of the layout standing on x as the alignment puts it.
-void ExpectHead(const ContentCanvasLayout& layout, const char* text, float x, int align = CONTENT_LABEL_RIGHT)
-{
-    const auto head = std::find_if(layout.labels.begin(), layout.labels.end(), [&](const ContentUiLabel& label) {
-        return std::strcmp(label.text, text) == 0 && label.x == static_cast<int>(x) && label.align == align;
-    });
-    EXPECT_NE(head, layout.labels.end()) << layout.stem << " has no head \"" << text << "\" at " << x;
 }
 
 // A figure of the finance page at its widest, right-aligned on x (left-aligned when `left`), digits from y up.
@@ -208,40 +198,85 @@ TEST(ManagementPictures, FinanceIconsNameEveryFigureAndKeepClearOfThem)
         EXPECT_LE(button.x + button.width, finance.width);
 }
 
-// The contracts and the hire page head every column where the panels draw it; their names start the rows, and
-// the buttons beside the rows stand after them, inside the pages.
-TEST(ManagementPictures, HeadsStandOverTheirColumnsAndButtonsAfterTheRows)
+// The contracts and the hire page stand on the main bar, so their rows are drawn that much higher than on the
+// page. Their words are icons: each column's icon over it names every row's figure, bar or picture with its
+// tooltip, no icon meets a figure or an OK button at its place, and the OK buttons stay inside the page.
+TEST(ManagementPictures, ContractsAndHireIconsNameTheirColumns)
 {
-    // The contracts and the hire page stand on the main bar: their heads stand over the first row's digits, and
-    // the column of the OK buttons is headed with what they do.
-    const int bar = ContentMainBarLayout().height;
-    const auto expectOverRows = [bar](const ContentCanvasLayout& page, float firstRow) {
-        const float digitsTop =
-            firstRow - static_cast<float>(bar) + static_cast<float>(ContentDigitHeight(kContentFiguresFont));
-        for (size_t k = 1; k < page.labels.size(); k++)
-            for (int language = 0; language < kContentLanguageCount; language++) {
-                ContentUiLabel label = page.labels[k];
-                label.text = ContentLabelText(label.text, language);
-                EXPECT_GT(static_cast<float>(ContentLabelRect(label).y), digitsTop) << label.text;
-            }
+    const float bar = static_cast<float>(ContentMainBarLayout().height);
+    constexpr int kBarDy = -5, kBarHeight = 6, kBarLength = 32, kPicture = 16, kOkHeight = 12;
+    const int ok = kContentOkWidth;
+    const auto name = [](const std::string& what, float x, float y, float room) {
+        return ContentFigureArea(what, {static_cast<int>(x), static_cast<int>(y), static_cast<int>(room),
+                                        ContentDigitHeight(kContentFiguresFont)});
     };
-    constexpr float kOkButton = static_cast<float>(kContentOkWidth);
+
     const ContentCanvasLayout& contracts = ContentContractorsLayout();
-    ExpectHead(contracts, "Job", kContractNameX, CONTENT_LABEL_LEFT);
-    for (const auto& [text, column] : {std::pair{"Level", kContractLevel}, std::pair{"Price", kContractPrice},
-                                       std::pair{"Wage", kContractWage}, std::pair{"Time", kContractTime}})
-        ExpectHead(contracts, text, column.x);
-    ExpectHead(contracts, "Sign", kContractOkX + kOkButton / 2.0f, CONTENT_LABEL_CENTRE);
-    expectOverRows(contracts, kContractRowY);
-    EXPECT_LE(kContractOkX + kOkButton, static_cast<float>(contracts.width));
+    EXPECT_TRUE(contracts.labels.empty());
+    std::vector<ContentFigure> drawn;
+    for (int k = 0; k < 4; k++) {
+        const float y = kContractRowY - bar - kContractRowStep * static_cast<float>(k);
+        const std::string row = " of row " + std::to_string(k);
+        const std::vector<std::pair<ContentIcon, ContentFigure>> columns = {
+            {CONTENT_ICON_JOB, name("category" + row, kContractNameX, y, kContractNameRoom)},
+            {CONTENT_ICON_LEVEL, ContentFigureAt("level" + row, kContractLevel.x, y, kContractLevel.widest)},
+            {CONTENT_ICON_CHARGE, ContentFigureAt("price" + row, kContractPrice.x, y, kContractPrice.widest)},
+            {CONTENT_ICON_CHARGE, ContentFigureAt("price's dash" + row, kContractPriceDashX, y, "-", true)},
+            {CONTENT_ICON_WAGE, ContentFigureAt("wage" + row, kContractWage.x, y, kContractWage.widest)},
+            {CONTENT_ICON_CLOCK, ContentFigureAt("time" + row, kContractTime.x, y, kContractTime.widest)},
+            {CONTENT_ICON_CLOCK, ContentFigureAt("time's dash" + row, kContractTimeDashX, y, "-", true)},
+        };
+        for (const auto& [icon, figure] : columns) {
+            ContentExpectNamed(contracts, icon, figure);
+            drawn.push_back(figure);
+        }
+        // A running contract's bar stands in the time's place.
+        drawn.push_back(ContentFigureArea(
+            "bar" + row, {static_cast<int>(kContractBarX), static_cast<int>(y) + kBarDy, kBarLength, kBarHeight}));
+        drawn.push_back(ContentFigureArea(
+            "OK button" + row,
+            {static_cast<int>(kContractOkX), static_cast<int>(kContractOkY - kContractRowStep * k), ok, kOkHeight}));
+    }
+    ContentExpectMarksClear(contracts, drawn);
+    const auto sign = std::find_if(contracts.marks.begin(), contracts.marks.end(),
+                                   [](const ContentUiMark& mark) { return mark.icon == CONTENT_ICON_SIGN; });
+    ASSERT_NE(sign, contracts.marks.end());
+    EXPECT_EQ(2 * sign->place.x + sign->place.width, 2 * static_cast<int>(kContractOkX) + ok) << "over the buttons";
+    EXPECT_LE(kContractOkX + static_cast<float>(ok), static_cast<float>(contracts.width));
 
     const ContentCanvasLayout& hire = ContentHireLayout();
-    ExpectHead(hire, "Job", kHireTitleX, CONTENT_LABEL_LEFT);
-    ExpectHead(hire, "Level", kHireLevel.x);
-    ExpectHead(hire, "Wage", kHireWage.x);
-    ExpectHead(hire, "Hire", kHireOkX + kOkButton / 2.0f, CONTENT_LABEL_CENTRE);
-    expectOverRows(hire, kHireRowY);
-    EXPECT_LE(kHireOkX + kOkButton, static_cast<float>(hire.width));
+    EXPECT_TRUE(hire.labels.empty());
+    drawn.clear();
+    for (int k = 0; k < HIRE_ROWS; k++) {
+        const float y = kHireRowY - bar - kHireRowStep * static_cast<float>(k);
+        const std::string row = " of row " + std::to_string(k);
+        const std::vector<std::pair<ContentIcon, ContentFigure>> columns = {
+            {CONTENT_ICON_JOB, name("title" + row, kHireTitleX, y, kHireTitleRoom)},
+            {CONTENT_ICON_JOB,
+             ContentFigureArea("picture" + row, {static_cast<int>(kHirePictureX), static_cast<int>(y + kHirePictureDy),
+                                                 kPicture, kPicture})},
+            {CONTENT_ICON_LEVEL, ContentFigureAt("level" + row, kHireLevel.x, y, kHireLevel.widest)},
+            {CONTENT_ICON_WAGE, ContentFigureAt("wage" + row, kHireWage.x, y, kHireWage.widest)},
+        };
+        for (const auto& [icon, figure] : columns) {
+            ContentExpectNamed(hire, icon, figure);
+            drawn.push_back(figure);
+        }
+        drawn.push_back(
+            ContentFigureArea("OK button" + row, {static_cast<int>(kHireOkX),
+                                                  static_cast<int>(kHireOkY - kHireRowStep * k), ok, kOkHeight}));
+    }
+    ContentExpectMarksClear(hire, drawn);
+    const auto take = std::find_if(hire.marks.begin(), hire.marks.end(),
+                                   [](const ContentUiMark& mark) { return mark.icon == CONTENT_ICON_HIRE; });
+    ASSERT_NE(take, hire.marks.end());
+    EXPECT_EQ(2 * take->place.x + take->place.width, 2 * static_cast<int>(kHireOkX) + ok) << "over the buttons";
+    EXPECT_LE(kHireOkX + static_cast<float>(ok), static_cast<float>(hire.width));
+
+    // Each page's list holds a text for every hot-spot: its close button's and its icons'.
+    ContentExpectTextLists(ContentSourceText("language.xml"),
+                           {{"hire", static_cast<uint16_t>(ContentCanvasHotSpots(hire).size())},
+                            {"contractors", static_cast<uint16_t>(ContentCanvasHotSpots(contracts).size())}});
 }
 
 }  // namespace
