@@ -273,10 +273,9 @@ TEST(ManagementPictures, ContractsAndHireIconsNameTheirColumns)
     EXPECT_EQ(2 * take->place.x + take->place.width, 2 * static_cast<int>(kHireOkX) + ok) << "over the buttons";
     EXPECT_LE(kHireOkX + static_cast<float>(ok), static_cast<float>(hire.width));
 
-    // Each page's list holds a text for every hot-spot: its close button's and its icons'.
-    ContentExpectTextLists(ContentSourceText("language.xml"),
-                           {{"hire", static_cast<uint16_t>(ContentCanvasHotSpots(hire).size())},
-                            {"contractors", static_cast<uint16_t>(ContentCanvasHotSpots(contracts).size())}});
+    // Each page's list holds a text for every hot-spot, its close button's and its icons', that ends on the screen.
+    ContentExpectTooltipsOnScreen(hire, "hire");
+    ContentExpectTooltipsOnScreen(contracts, "contractors");
 }
 
 }  // namespace

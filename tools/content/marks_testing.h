@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/content/content_testing.h"
 #include "tools/content/interface_painter.h"
 
 // A place the panel draws on, bottom-up: a figure at its widest, a bar or a picture. Its anchor is the part a
@@ -82,4 +83,25 @@ inline void ContentExpectNamed(const ContentCanvasLayout& layout, ContentIcon ic
         named = named ||
                 (layout.marks[k].icon == icon && ContentRectHolds(spots[layout.hotSpots.size() + k], figure.anchor));
     EXPECT_TRUE(named) << layout.stem << ": no icon " << icon << " names the " << figure.what;
+}
+
+// The canvas's tooltip list `list` holds a text for each of its hot-spots in every language, no more; a tooltip
+// starts at the pointer and runs right, so over any point of its hot-spot, the canvas standing at the screen's
+// left edge, each text ends on an 800-pixel screen.
+inline void ContentExpectTooltipsOnScreen(const ContentCanvasLayout& layout, const char* list)
+{
+    static constexpr int kScreenWidth = 800, kTooltipFont = 1;
+    const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(layout);
+    ContentExpectTextLists(ContentSourceText("language.xml"), {{list, static_cast<uint16_t>(spots.size())}},
+                           [&spots, list](CLocale& locale, int32_t language) {
+                               const int16_t texts = locale.FindTextList(list);
+                               for (size_t k = 0; k < spots.size(); k++) {
+                                   std::string text;
+                                   for (char16_t c : locale.GetText(texts, static_cast<uint16_t>(k)))
+                                       text += static_cast<char>(c < 0x100 ? c : '?');
+                                   const int width = ContentTextWidth(kTooltipFont, text.c_str());
+                                   EXPECT_LE(spots[k].x + spots[k].width + width, kScreenWidth)
+                                       << list << " text " << k << " in language " << language;
+                               }
+                           });
 }
