@@ -11,19 +11,8 @@ struct Word {
 };
 
 const Word kWords[] = {
-    // Main bar.
-    {{"Date", "Datum", "Date"}},
-    {{"Balance", "Kontostand", "Solde"}},
-    {{"Rating", "Ruf", "Note"}},
-    {{"Floor", "Etage", "Étage"}},
-    // Files and questions.
-    {{"Name", "Name", "Nom"}},
-    {{"Folder", "Ordner", "Dossier"}},
-    {{"Load", "Laden", "Charger"}},
-    {{"Save", "Speichern", "Sauver"}},
+    // Questions.
     {{"Close", "Schließen", "Fermer"}},
-    {{"Load a game", "Spiel laden", "Charger une partie"}},
-    {{"Save the game", "Spiel speichern", "Sauvegarder la partie"}},
     {{"Yes", "Ja", "Oui"}},
     {{"No", "Nein", "Non"}},
     // Front end.
@@ -32,8 +21,6 @@ const Word kWords[] = {
     {{"Paris", "Paris", "Paris"}},
     {{"Berlin", "Berlin", "Berlin"}},
     {{"Quit", "Beenden", "Quitter"}},
-    {{"Back", "Zurück", "Retour"}},
-    {{"Start", "Starten", "Lancer"}},
     {{"<", "<", "<"}},
     {{">", ">", ">"}},
 };
