@@ -21,6 +21,7 @@
 #include "tools/content/interface_painter.h"
 #include "tools/content/label_texts.h"
 #include "tools/content/management_pictures.h"
+#include "tools/content/marks_testing.h"
 #include "tools/content/panel_painter.h"
 #include "tools/content/templates_writer.h"
 #include "ui/game/panels.h"
@@ -84,11 +85,6 @@ void ExpectCanvasIcons(const ContentCanvasLayout& layout, bool restingIcons)
         const int row = static_cast<int>(background.height) - (r.y + r.height);
         EXPECT_EQ(Ink(background, r.x, row, r.width, r.height), ink) << what << " rests as it lights";
     }
-}
-
-bool Overlap(const ContentUiRect& a, const ContentUiRect& b)
-{
-    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
 }
 
 // Every icon is a shape of its own: seen at a button's size, no two paint the same pixels.
@@ -168,7 +164,7 @@ TEST(ButtonIcons, LabelsKeepApartAndOnTheirPictures)
                 const ContentUiRect b = ContentLabelRect(layout->labels[j]);
                 // Cells may share their padding rows; the letters themselves must not meet.
                 const ContentUiRect inner = {b.x, b.y + 2, b.width, b.height - 4};
-                EXPECT_FALSE(Overlap({a.x, a.y + 2, a.width, a.height - 4}, inner))
+                EXPECT_FALSE(ContentRectsOverlap({a.x, a.y + 2, a.width, a.height - 4}, inner))
                     << what << " runs into '" << layout->labels[j].text << "'";
             }
         }
@@ -246,10 +242,10 @@ TEST(ButtonIcons, MainBarPicturesLabelsAndFiguresKeepApart)
         const ContentUiRect room = {area.x - kContentLabelGap, area.y, area.width + 2 * kContentLabelGap, area.height};
         EXPECT_LE(area.x + area.width, bar.width) << "icon " << i;
         for (const auto& [name, figure] : figures)
-            EXPECT_FALSE(Overlap(room, figure)) << "icon " << i << " against the " << name;
-        EXPECT_FALSE(Overlap(area, message)) << "icon " << i << " against the message's lowest line";
+            EXPECT_FALSE(ContentRectsOverlap(room, figure)) << "icon " << i << " against the " << name;
+        EXPECT_FALSE(ContentRectsOverlap(area, message)) << "icon " << i << " against the message's lowest line";
         for (const ContentUiRect& button : bar.buttons)
-            EXPECT_FALSE(Overlap(area, button)) << "icon " << i << " over a button";
+            EXPECT_FALSE(ContentRectsOverlap(area, button)) << "icon " << i << " over a button";
     }
     // The floor's icon stands on the floor number's line, after it.
     const ContentUiRect floor = bar.marks.back().place;

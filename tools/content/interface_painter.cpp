@@ -347,39 +347,37 @@ bool ContentCheckLabels(const ContentCanvasLayout& layout, int language, std::st
             return fail(label.text, "has no form");
     }
     // Words and marks alike: the marks follow the labels, named by their icon's number.
-    std::vector<ContentUiLabel> labels = LanguageLabels(layout.labels, language);
-    std::vector<ContentUiRect> inks;
-    for (const ContentUiLabel& label : labels)
-        inks.push_back(InkRect(label));
-    std::vector<std::string> markNames;
-    for (const ContentUiMark& mark : layout.marks) {
-        markNames.push_back("icon " + std::to_string(mark.icon));
-        inks.push_back(mark.place);
-    }
-    for (const std::string& name : markNames)
-        labels.push_back({0, 0, name.c_str()});
+    struct Placed {
+        std::string name;
+        ContentUiRect ink;
+    };
+    std::vector<Placed> placed;
+    for (const ContentUiLabel& label : LanguageLabels(layout.labels, language))
+        placed.push_back({label.text, InkRect(label)});
+    for (const ContentUiMark& mark : layout.marks)
+        placed.push_back({"icon " + std::to_string(mark.icon), mark.place});
     // Within the rims along the picture's top and bottom, a pixel clear of them.
     const ContentUiRect picture = Grown({0, 0, layout.width, layout.height}, 0, -kContentButtonFrame - 1);
-    for (size_t i = 0; i < labels.size(); i++) {
-        const ContentUiRect ink = inks[i];
+    for (size_t i = 0; i < placed.size(); i++) {
+        const ContentUiRect& ink = placed[i].ink;
+        const char* name = placed[i].name.c_str();
         if (!Contains(picture, ink))
-            return fail(labels[i].text, "runs off the picture or onto its rim");
+            return fail(name, "runs off the picture or onto its rim");
         // Words side by side keep a space between them; rows of words a pixel.
         const ContentUiRect room = Grown(ink, kContentLabelGap, 1);
         for (size_t j = 0; j < i; j++) {
-            const ContentUiRect other = inks[j];
+            const ContentUiRect& other = placed[j].ink;
             if (Overlap(room, other))
-                return fail(labels[i].text, std::string("runs into \"") + labels[j].text + "\" (x " +
-                                                std::to_string(ink.x) + " to " + std::to_string(ink.x + ink.width) +
-                                                " against " + std::to_string(other.x) + " to " +
-                                                std::to_string(other.x + other.width) + ")");
+                return fail(name, "runs into \"" + placed[j].name + "\" (x " + std::to_string(ink.x) + " to " +
+                                      std::to_string(ink.x + ink.width) + " against " + std::to_string(other.x) +
+                                      " to " + std::to_string(other.x + other.width) + ")");
         }
         // A word on a button stays within its face; one beside it keeps the space off the frame round it.
         for (const ContentUiRect& button : layout.buttons) {
             if (Contains(button, ink))
                 continue;
             if (Overlap(room, Grown(button, kContentButtonFrame, kContentButtonFrame)))
-                return fail(labels[i].text, "runs over a button's edge");
+                return fail(name, "runs over a button's edge");
         }
     }
     return true;

@@ -80,114 +80,68 @@ TEST(ManagementPictures, ListsHaveOneTextPerRowInThreeLanguages)
                             {"shopnames", 6}});
 }
 
-// A tooltip starts at the pointer and runs right: over any point of a hot-spot of the finance page, which stands
-// at the screen's left edge, each text ends on an 800-pixel screen in every language.
-TEST(ManagementPictures, FinanceTooltipsEndOnTheScreen)
-{
-    static constexpr int kScreenWidth = 800, kTooltipFont = 1;
-    const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(ContentFinanceLayout());
-    ContentExpectTextLists(ContentSourceText("language.xml"), {{"finance", static_cast<uint16_t>(spots.size())}},
-                           [&spots](CLocale& locale, int32_t language) {
-                               const int16_t list = locale.FindTextList("finance");
-                               for (size_t k = 0; k < spots.size(); k++) {
-                                   std::string text;
-                                   for (char16_t c : locale.GetText(list, static_cast<uint16_t>(k)))
-                                       text += static_cast<char>(c < 0x100 ? c : '?');
-                                   const int width = ContentTextWidth(kTooltipFont, text.c_str());
-                                   EXPECT_LE(spots[k].x + spots[k].width + width, kScreenWidth)
-                                       << "text " << k << " in language " << language << ": " << width;
-                               }
-                           });
-}
-
-// A figure of the finance page at its widest, right-aligned on x (left-aligned when `left`), digits from y up.
-ContentUiRect FigureRect(float x, float y, const char* widest, bool left = false)
-{
-    const int width = ContentTextWidth(kContentFiguresFont, widest);
-    return {static_cast<int>(x) - (left ? 0 : width), static_cast<int>(y), width,
-            ContentDigitHeight(kContentFiguresFont)};
-}
-
-bool Overlap(const ContentUiRect& a, const ContentUiRect& b)
-{
-    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
-}
-
-bool Contains(const ContentUiRect& outer, const ContentUiRect& inner)
-{
-    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
-           inner.y + inner.height <= outer.y + outer.height;
-}
-
 // Everything the finance page draws over its picture, each figure at its widest: the accounts, the date and
 // the other figures, the two bars, and the nine shop lines with their category pictures.
-std::vector<std::pair<std::string, ContentUiRect>> FinanceFigures()
+std::vector<ContentFigure> FinanceFigures()
 {
-    std::vector<std::pair<std::string, ContentUiRect>> figures;
-    const auto add = [&figures](const std::string& name, const ContentUiRect& r) { figures.push_back({name, r}); };
+    std::vector<ContentFigure> figures;
+    const auto add = [&figures](const std::string& name, const PanelColumn& column, float y, bool left = false) {
+        figures.push_back(ContentFigureAt(name, column.x, y, column.widest, left));
+    };
     for (float y : {315.0f, 287.0f, 270.0f}) {
-        add("income total " + std::to_string(y), FigureRect(kFinanceIncome.x, y, kFinanceIncome.widest));
-        add("income month " + std::to_string(y), FigureRect(kFinanceIncomeMonth.x, y, kFinanceIncomeMonth.widest));
+        add("income total " + std::to_string(y), kFinanceIncome, y);
+        add("income month " + std::to_string(y), kFinanceIncomeMonth, y);
     }
     for (float y : {235.0f, 220.0f})
-        add("draw " + std::to_string(y), FigureRect(kFinanceDrawn.x, y, kFinanceDrawn.widest));
+        add("draw " + std::to_string(y), kFinanceDrawn, y);
     for (float y : {315.0f, 290.0f, 273.0f, 256.0f, 237.0f, 220.0f}) {
-        add("expense total " + std::to_string(y), FigureRect(kFinanceExpenses.x, y, kFinanceExpenses.widest));
-        add("expense month " + std::to_string(y), FigureRect(kFinanceExpensesMonth.x, y, kFinanceExpensesMonth.widest));
+        add("expense total " + std::to_string(y), kFinanceExpenses, y);
+        add("expense month " + std::to_string(y), kFinanceExpensesMonth, y);
     }
-    add("date", FigureRect(kFinanceDate.x, 320.0f, kFinanceDate.widest));
-    add("shops", FigureRect(kFinanceShops.x, 291.0f, kFinanceShops.widest));
-    add("base charge", FigureRect(kFinanceCharge.x, 291.0f, kFinanceCharge.widest));
+    add("date", kFinanceDate, 320.0f);
+    add("shops", kFinanceShops, 291.0f);
+    add("base charge", kFinanceCharge, 291.0f);
     for (const PanelColumn& column : {kFinanceDecor, kFinanceDecorMonth, kFinanceFloors})
-        add(std::string("storeys line ") + std::to_string(column.x),
-            FigureRect(column.x, kFinanceFloorsY, column.widest));
-    add("base rating", FigureRect(kFinanceBase.x, kFinanceBaseY, kFinanceBase.widest));
+        add(std::string("storeys line ") + std::to_string(column.x), column, kFinanceFloorsY);
+    add("base rating", kFinanceBase, kFinanceBaseY);
     for (float y : {kFinanceRatingBarY, kFinanceRatioBarY})
-        add("bar " + std::to_string(y),
-            {static_cast<int>(kFinanceBarsX), static_cast<int>(y), static_cast<int>(kFinanceBarLength), 1});
+        figures.push_back(
+            ContentFigureArea("bar " + std::to_string(y), {static_cast<int>(kFinanceBarsX), static_cast<int>(y),
+                                                           static_cast<int>(kFinanceBarLength), 1}));
     for (uint16_t k = 0; k < kFinanceRows; k++) {
         const float x = kFinanceLineX, y = kFinanceLineY - kFinanceRowStep * k;
         const std::string line = "line " + std::to_string(k) + " ";
-        add(line + "number", FigureRect(x + kShopNumber.x, y, kShopNumber.widest, true));
+        add(line + "number", {x + kShopNumber.x, kShopNumber.widest}, y, true);
         for (const PanelColumn& column : {kShopTakings, kShopNet, kShopPaid, kShopKind, kShopSales, kShopCharge})
-            add(line + column.widest, FigureRect(x + column.x, y, column.widest));
+            add(line + column.widest, {x + column.x, column.widest}, y);
         // The category picture, 14 pixels square, stands just before the category number, on the line.
         constexpr int kCategorySide = 14;
-        add(line + "category",
-            {static_cast<int>(x + kShopPictureX) + kContentShopCategoryShift,
-             static_cast<int>(y + kShopPictureY) + kContentShopCategoryLift, kCategorySide, kCategorySide});
+        figures.push_back(
+            ContentFigureArea(line + "category", {static_cast<int>(x + kShopPictureX) + kContentShopCategoryShift,
+                                                  static_cast<int>(y + kShopPictureY) + kContentShopCategoryLift,
+                                                  kCategorySide, kCategorySide}));
     }
     return figures;
 }
 
-// Every figure of the finance page is named: each lies under one icon's tooltip, and no icon runs up to a figure
-// at its widest. The tooltips never cover one another nor the buttons' own, so each shows where it belongs.
+// Every figure of the finance page is named: each lies whole under exactly one icon's tooltip, and no icon runs
+// up to a figure at its widest. The tooltips never cover one another nor the buttons' own, so each shows where it
+// belongs, and each ends on the screen.
 TEST(ManagementPictures, FinanceIconsNameEveryFigureAndKeepClearOfThem)
 {
     const ContentCanvasLayout& finance = ContentFinanceLayout();
     EXPECT_TRUE(finance.labels.empty());
-    std::string error;
-    EXPECT_TRUE(ContentCheckLabels(finance, kContentEnglish, &error)) << error;
     ASSERT_GT(ContentDigitHeight(kContentFiguresFont), 0);
-    for (const auto& [name, figure] : FinanceFigures()) {
-        int named = 0;
-        for (size_t k = 0; k < finance.marks.size(); k++) {
-            const ContentUiMark& mark = finance.marks[k];
-            const ContentUiRect room = {mark.place.x - kContentLabelGap, mark.place.y - 1,
-                                        mark.place.width + 2 * kContentLabelGap, mark.place.height + 2};
-            EXPECT_FALSE(Overlap(room, figure)) << "icon " << k << " against " << name;
-            named += Contains(mark.tip, figure) ? 1 : 0;
-        }
-        EXPECT_EQ(named, 1) << name;
-    }
-    // Over its icon a mark's own tooltip shows.
-    for (size_t k = 0; k < finance.marks.size(); k++)
-        EXPECT_TRUE(finance.marks[k].tip.width == 0 || Contains(finance.marks[k].tip, finance.marks[k].place))
-            << "icon " << k;
+    const std::vector<ContentFigure> figures = FinanceFigures();
+    ContentExpectMarksClear(finance, figures);
+    ContentExpectTooltipsOnScreen(finance, "finance");
     const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(finance);
-    for (size_t i = 0; i < spots.size(); i++)
-        for (size_t j = 0; j < i; j++)
-            EXPECT_FALSE(Overlap(spots[i], spots[j])) << "hot-spots " << j << " and " << i;
+    for (const ContentFigure& figure : figures) {
+        int named = 0;
+        for (size_t k = finance.hotSpots.size(); k < spots.size(); k++)
+            named += ContentRectHolds(spots[k], figure.area) ? 1 : 0;
+        EXPECT_EQ(named, 1) << figure.what;
+    }
 
     // The list's own buttons stand after the lines' charge buttons; every button on the page.
     constexpr float kChargeButton = 14.0f;
