@@ -21,8 +21,9 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 MALL_D3D9_BACKEND=software build/release/tools/mkcontent tools/content/text content
 
-# Start the game in its root, passing the arguments on (--frames N --screenshot FILE.bmp for a headless
-# run). A relative screenshot name is taken from where run.sh was called.
+# Start the game in its root. The game reads no options: given any, the harness runs it with them
+# (--frames N --screenshot FILE.bmp for a headless run, or one of its runs, README.md). A relative screenshot name
+# is taken from where run.sh was called; the harness's folders are taken from content/, where it runs.
 args=()
 while [ $# -gt 0 ]; do
   if [ "$1" = "--screenshot" ] && [ $# -gt 1 ]; then
@@ -36,13 +37,12 @@ while [ $# -gt 0 ]; do
     shift
   fi
 done
-# The test harness's runs (README.md) go to the harness, which takes the game's options too; their folders are
-# taken from content/, where it runs.
-program=mall
-for arg in "${args[@]}"; do
-  case $arg in
-    --play-through* | --play-test* | --random-player* | --scenario) program=mall_playtest ;;
-  esac
-done
 cd content
-exec "../build/release/$program" "${args[@]}"
+if [ ${#args[@]} -gt 0 ]; then
+  exec ../build/release/mall_playtest "${args[@]}"
+fi
+if [ "${SDL_VIDEODRIVER:-}" = offscreen ]; then
+  echo "run.sh: no display: the game runs headless, unseen, in its main menu until interrupted (Ctrl+C);" \
+    "./run.sh --frames 300 --step-ms 50 --screenshot menu.bmp saves a picture of it instead" >&2
+fi
+exec ../build/release/mall

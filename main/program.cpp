@@ -2,7 +2,6 @@
 #include "main/program.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "engine/application/app.h"
 #include "engine/data/startup.h"
@@ -12,10 +11,6 @@
 #include "main/shell.h"
 
 namespace {
-
-constexpr long kMaxFrames = 1000000;
-constexpr long kMaxStepMilliseconds = 1000;
-constexpr long kMaxSeed = 0x7FFFFFFF;
 
 ProgramOptions g_options;
 CFerroxApp* (*g_makeApp)() = nullptr;
@@ -48,7 +43,7 @@ void UseFixedStep(int milliseconds)
     FerroxSetFixedStep(milliseconds);
     // The characters' path searches measure their time budget on the fixed clock too, which stands still within a
     // frame: a search then never depends on how fast the machine runs it.
-    FerroxCharacterSetClock(FerroxFixedStepSeconds);
+    FerroxCharacterSetClock(FerroxFixedStepMilliseconds);
     // The music plays on the wall clock: choosing its next track from the game's generator would make the run's
     // draws depend on it, so a run on the fixed clock keeps its track.
     CSoundManager::s_shuffleOff = 1;
@@ -64,41 +59,6 @@ bool ScreenshotWritten(const std::string& path)
 }
 
 }  // namespace
-
-bool ProgramParseNumber(const char* text, long limit, int* out)
-{
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (!end || *end || value <= 0 || value > limit)
-        return false;
-    *out = static_cast<int>(value);
-    return true;
-}
-
-ProgramOptionRead ProgramParseOption(int argc, char** argv, int* index, ProgramOptions* options)
-{
-    const std::string arg = argv[*index];
-    if (*index + 1 >= argc)
-        return arg == "--frames" || arg == "--step-ms" || arg == "--seed" || arg == "--screenshot"
-                   ? ProgramOptionRead::kBad
-                   : ProgramOptionRead::kUnknown;
-    const char* value = argv[*index + 1];
-    bool good = true;
-    if (arg == "--frames")
-        good = ProgramParseNumber(value, kMaxFrames, &options->frames);
-    else if (arg == "--step-ms")
-        good = ProgramParseNumber(value, kMaxStepMilliseconds, &options->stepMilliseconds);
-    else if (arg == "--seed")
-        good = ProgramParseNumber(value, kMaxSeed, &options->seed);
-    else if (arg == "--screenshot")
-        options->screenshot = value;
-    else
-        return ProgramOptionRead::kUnknown;
-    ++*index;
-    return good ? ProgramOptionRead::kRead : ProgramOptionRead::kBad;
-}
-
-const char* ProgramOptionsUsage() { return "[--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]"; }
 
 CProgramShell* ProgramShell()
 {

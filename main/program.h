@@ -1,9 +1,9 @@
 // The game's start-up, shared by the game's entry point (main/mall_main.cpp) and the harness program over it
-// (playtest/): the game's own options and one run of the game with the application the entry point makes.
+// (playtest/): one run of the game with the application the entry point makes.
 //
 // Owns: the program's shell (main/shell.h) for the run, and the application and game singletons while the run
 // lasts. May call: the interface, the game, the engine and the driver, as the rest of the program. One thread;
-// the options are read once, before the run.
+// the options are given once, before the run.
 #pragma once
 
 #include <string>
@@ -11,27 +11,13 @@
 class CFerroxApp;
 class CProgramShell;
 
-// The options of the game itself; a harness adds its own.
+// How one run of the game goes. The game itself runs with the defaults; a harness sets them.
 struct ProgramOptions {
     int frames = 0;            // frames to run, then end; 0 runs until quit
     std::string screenshot;    // where the last frame is saved, as a BMP
     int stepMilliseconds = 0;  // a fixed frame time in place of the clock
     int seed = 0;              // the random generator's seed; 0: the clock's
 };
-
-// What ProgramParseOption made of an argument.
-enum class ProgramOptionRead {
-    kRead,     // one of the game's options, with its value
-    kUnknown,  // not the game's: the caller may know it
-    kBad,      // the game's, with a missing or bad value
-};
-
-// Reads a whole decimal number in 1..limit; false for anything else.
-bool ProgramParseNumber(const char* text, long limit, int* out);
-// Reads the option at argv[*index] with its value, leaving *index on the last argument read.
-ProgramOptionRead ProgramParseOption(int argc, char** argv, int* index, ProgramOptions* options);
-// The usage line of the game's own options, without the program's name.
-const char* ProgramOptionsUsage();
 
 // The shell the run gives the game; lives as long as the program.
 CProgramShell* ProgramShell();

@@ -3,7 +3,7 @@
 // floor tiles, sound lists, the interface's fonts and build menus): the input less its first byte becomes
 // ./setup.xml (first byte even) or ./data.xml (odd) of a temporary game root that holds small whole copies of the
 // other files (and of ./language.xml), and the program starts headless on the software device on a fixed clock up to
-// its main menu. A file that does not read whole stops the start and is left as it was.
+// its main menu. A data file that does not read whole stops the game's set-up and is left as it was.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "engine/application/app.h"
+#include "engine/application/base.h"
 #include "engine/data/startup.h"
 #include "gfx/core/engine.h"
 #include "gfx/d3d9/d3d9drv.h"
@@ -72,12 +73,20 @@ CFerroxApp* AppInstance()
     return g_pFerroxApp;
 }
 
+// A failed start leaves the game and an engine that did not start; the next input starts afresh without them.
 void AppDestroy()
 {
     const char* failure = g_pFerroxApp ? g_pFerroxApp->GetStartFailure() : nullptr;
     g_startFailure = failure ? failure : "";
+    const bool failed = g_pFerroxGame != nullptr;
+    if (failed)
+        g_pShell->DestroyGame();
     delete g_pFerroxApp;
     g_pFerroxApp = nullptr;
+    if (failed && GxEngineInstance) {
+        GxEngineClose();
+        GxEngineTerm();
+    }
 }
 
 CFerroxGame* GameInstance(CFerroxGame** out) { return g_pShell->MakeGame(out, 0); }
@@ -131,8 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Write("./setup.xml", kSetup, sizeof(kSetup) - 1);
     FerroxSetFixedStep(kStepMilliseconds);
     const FerroxProgram program = {AppInstance, AppDestroy, GameInstance, GameDestroy};
-    // A start that stopped on the file (it does not read whole) wrote nothing over it. A start that stopped later,
-    // past the launcher, may have saved the player's choices in a settings file that read whole.
+    // A start that stopped on the file wrote nothing over it. A start that went past the launcher may have saved
+    // the player's choices in the settings file.
     const bool stopped = FerroxWinMain(program, nullptr, nullptr) != 0;
     if (stopped && g_startFailure.rfind(std::string(name) + " ", 0) == 0 && Read(name) != input)
         std::abort();

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Damaged settings and data files: each start with one stops with a message naming the file and what is wrong with
-# it and exits non-zero, the file is left byte for byte as it was, so a second start stops the same way; once the
-# authored file is back, the game starts to its main menu. A damaged or missing text file does not stop the start;
-# a missing cursor picture does. Settings that cannot be saved start the game unsaved.
-# Arguments: mkcontent, mall, the content texts folder, mall_playtest (which shows the main menu once restored).
+# Damaged settings, data and text files. A settings file is read as far as it reads: one that lost its last line
+# starts the game and plays, and no damaged one stops the start on its own. A data file cut, emptied or missing
+# stops the game's set-up with a message naming the file and what is wrong with it, exit code non-zero, the file
+# left byte for byte as it was; once the authored file is back, the game starts to its main menu. A damaged or
+# missing text file does not stop the start; a missing cursor picture does. Settings that cannot be saved start
+# the game unsaved.
+# Arguments: mkcontent, mall_playtest, the content texts folder.
 set -euo pipefail
 source "$(dirname "$0")/author_content.sh"
 mkcontent=$1
-mall=$2
+harness=$2
 texts=$3
-harness=$4
 root=$(mktemp -d "${TMPDIR:-/tmp}/mall_damaged.XXXXXX")
 trap 'rm -rf "$root"' EXIT
 export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen}
@@ -20,22 +21,15 @@ cp "$game/setup.xml" "$root/setup.xml"
 cp "$game/data.xml" "$root/data.xml"
 cp "$game/language.xml" "$root/language.xml"
 
-# The damaged files: name, a file with the damage, the fault the game must name.
-half=$(($(wc -c <"$root/setup.xml") / 2))
-head -c "$half" "$root/setup.xml" >"$root/setup_cut"
 : >"$root/empty"
 printf 'TAGS\001\002\377\376\000\033binary\r\n\200\201' >"$root/binary"
 awk 'BEGIN { for (i = 0; i < 200000; i++) print "<t>" }' >"$root/nested"
 # Under the tag reader's own 64 MiB cap, far over what a settings file holds.
 head -c 66000000 /dev/zero | tr '\0' 'a' >"$root/huge"
+sed '$d' "$root/setup.xml" >"$root/setup_lastline"
 head -c "$(($(wc -c <"$root/data.xml") / 2))" "$root/data.xml" >"$root/data_cut"
 head -c "$(($(wc -c <"$root/language.xml") / 2))" "$root/language.xml" >"$root/language_cut"
 cases=(
-  "setup.xml:empty:holds no tag"
-  "setup.xml:setup_cut:ends inside <"
-  "setup.xml:binary:holds control bytes"
-  "setup.xml:nested:nests tags deeper than 255 levels"
-  "setup.xml:huge:is larger than 4194304 bytes"
   "data.xml:empty:holds no tag"
   "data.xml:data_cut:ends inside <"
   "data.xml:missing:is missing"
@@ -49,7 +43,7 @@ fail() {
 # One start of the game in its root, with any further options: the exit code and standard error.
 start() {
   set +e
-  (cd "$game" && "$mall" --frames 200 --step-ms 50 "$@") >"$root/out" 2>"$root/err"
+  (cd "$game" && "$harness" --frames 200 --step-ms 50 "$@") >"$root/out" 2>"$root/err"
   code=$?
   set -e
 }
@@ -68,7 +62,7 @@ for i in "${!cases[@]}"; do
   for attempt in first second; do
     start
     [ "$code" -ne 0 ] || fail "$file ($damage): the $attempt start exited 0"
-    grep -qF "cannot start: ./$file $fault" "$root/err" || {
+    grep -qF "./$file $fault; the game ends" "$root/err" || {
       cat "$root/err"
       fail "$file ($damage): the $attempt start did not say './$file $fault'"
     }
@@ -88,6 +82,25 @@ for i in "${!cases[@]}"; do
     fail "$file ($damage): the start after restoring the file failed"
   fi
 done
+# A settings file that lost its last line: the game starts and plays, with a picture of its last frame.
+cp "$root/setup_lastline" "$game/setup.xml"
+rm -f "$root/played.bmp"
+start --screenshot "$root/played.bmp"
+if [ "$code" -ne 0 ] || [ ! -s "$root/played.bmp" ] || grep -qE "cannot start|the game ends" "$root/err"; then
+  cat "$root/err"
+  fail "setup.xml without its last line: the start stopped (exit $code)"
+fi
+# Damaged settings do not stop the start by themselves: whatever follows, nothing names the settings file as the
+# reason and the program ends by itself.
+for damage in empty binary nested huge; do
+  cp "$root/$damage" "$game/setup.xml"
+  start
+  if [ "$code" -gt 1 ] || grep -qF "cannot start: ./setup.xml" "$root/err"; then
+    cat "$root/err"
+    fail "setup.xml ($damage): the start stopped on the settings file (exit $code)"
+  fi
+done
+cp "$root/setup.xml" "$game/setup.xml"
 # Texts cut, damaged or missing: the game starts all the same (its texts show the catalogue's diagnostics), and
 # the file stays as it was.
 for damage in language_cut binary missing; do
@@ -150,4 +163,4 @@ mkdir "$root/shots"
   fail "the start after restoring the files failed"
 }
 [ -s "$root/shots/menu.bmp" ] || fail "the main menu was not shown after restoring the files"
-echo "damaged settings: every damaged start stopped untouched, and restored the game reached its main menu"
+echo "damaged settings: damaged settings started, damaged data stopped untouched, and restored the game reached its main menu"

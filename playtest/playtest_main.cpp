@@ -1,7 +1,9 @@
 // The harness program: the game run by the scripted play-through, the input-level play test or the random player,
-// each of which wraps the game's frame through the application here. The game itself is main/mall_main.cpp.
+// each of which wraps the game's frame through the application here, or run as it is for a number of frames, with
+// a picture of the last. The game itself is main/mall_main.cpp, which reads no options.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "engine/application/app.h"
@@ -37,6 +39,21 @@ CPlayThrough* g_pPlayThrough = nullptr;
 CPlayTest* g_pPlayTest = nullptr;
 CRandomPlayer* g_pRandomPlayer = nullptr;
 
+// A headless run that nobody watches and that has no end of its own draws at most this often, not as fast as a
+// core allows.
+constexpr DWORD kPacedFrameMilliseconds = 33;
+bool g_paced = false;
+DWORD g_frameStart = 0;
+
+// Waits out the rest of a paced frame.
+void Pace()
+{
+    const DWORD spent = GetTickCount() - g_frameStart;
+    if (spent < kPacedFrameMilliseconds)
+        Sleep(kPacedFrameMilliseconds - spent);
+    g_frameStart = GetTickCount();
+}
+
 // The harness's application: the game's frame between the running harness's turns.
 class CPlayTestApp : public CFerroxApp {
 public:
@@ -53,17 +70,60 @@ public:
             g_pPlayTest->AfterFrame();
         if (g_pRandomPlayer)
             g_pRandomPlayer->AfterFrame();
+        if (g_paced)
+            Pace();
     }
 };
 
 CFerroxApp* MakeApp() { return new CPlayTestApp(); }
 
+constexpr long kMaxFrames = 1000000;
+constexpr long kMaxStepMilliseconds = 1000;
 constexpr long kMaxSeed = 0x7FFFFFFF;
 constexpr long kMaxScenario = 99;
 constexpr long kMaxModeSide = 16384;
 constexpr long kMaxRandomActions = 10000000;
 constexpr int kPlayThroughStepMilliseconds = 50;
 constexpr int kPlayThroughSeed = 20040101;
+
+// Reads a whole decimal number in 1..limit; false for anything else.
+bool ParseNumber(const char* text, long limit, int* out)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (!end || *end || value <= 0 || value > limit)
+        return false;
+    *out = static_cast<int>(value);
+    return true;
+}
+
+// Reads the run option at argv[*index] (frames, screenshot, fixed step, seed) with its value, leaving *index on
+// the value; false for an unknown option or a missing or bad value.
+bool ParseRunOption(int argc, char** argv, int* index, ProgramOptions* options)
+{
+    const std::string arg = argv[*index];
+    if (*index + 1 >= argc)
+        return false;
+    const char* value = argv[*index + 1];
+    bool good = true;
+    if (arg == "--frames")
+        good = ParseNumber(value, kMaxFrames, &options->frames);
+    else if (arg == "--step-ms")
+        good = ParseNumber(value, kMaxStepMilliseconds, &options->stepMilliseconds);
+    else if (arg == "--seed")
+        good = ParseNumber(value, kMaxSeed, &options->seed);
+    else if (arg == "--screenshot")
+        options->screenshot = value;
+    else
+        return false;
+    ++*index;
+    return good;
+}
+
+bool IsRunOption(const std::string& arg)
+{
+    return arg == "--frames" || arg == "--step-ms" || arg == "--seed" || arg == "--screenshot";
+}
 
 // Reads the harness option at argv[*i] with its values, leaving *i on the last one read; false for an unknown
 // option or a bad value.
@@ -84,8 +144,7 @@ bool ParseHarnessOption(int argc, char** argv, int* index, Options* options)
         for (int k = 0; k < 3; k++)
             if (city == cities[k])
                 options->city = k + 1;
-        if (options->city == 0 || !ProgramParseNumber(argv[++i], kMaxScenario, &options->scenario) ||
-            options->scenario < 1)
+        if (options->city == 0 || !ParseNumber(argv[++i], kMaxScenario, &options->scenario) || options->scenario < 1)
             return false;
     } else if (arg == "--play-test" && i + 1 < argc) {
         options->playTest = argv[++i];
@@ -93,9 +152,8 @@ bool ParseHarnessOption(int argc, char** argv, int* index, Options* options)
         // WxH: the mode run of that mode.
         const std::string mode = argv[++i];
         const size_t x = mode.find('x');
-        if (x == std::string::npos ||
-            !ProgramParseNumber(mode.substr(0, x).c_str(), kMaxModeSide, &options->playTestWidth) ||
-            !ProgramParseNumber(mode.substr(x + 1).c_str(), kMaxModeSide, &options->playTestHeight))
+        if (x == std::string::npos || !ParseNumber(mode.substr(0, x).c_str(), kMaxModeSide, &options->playTestWidth) ||
+            !ParseNumber(mode.substr(x + 1).c_str(), kMaxModeSide, &options->playTestHeight))
             return false;
         options->playTestModeOnly = true;
         options->playTest = argv[++i];
@@ -103,14 +161,14 @@ bool ParseHarnessOption(int argc, char** argv, int* index, Options* options)
         options->playTestBrokenLevel = true;
         options->playTest = argv[++i];
     } else if (arg == "--random-player" && i + 2 < argc) {
-        if (!ProgramParseNumber(argv[++i], kMaxSeed, &options->randomSeed))
+        if (!ParseNumber(argv[++i], kMaxSeed, &options->randomSeed))
             return false;
         options->randomPlayer = argv[++i];
     } else if (arg == "--random-player-replay" && i + 2 < argc) {
         options->randomReplay = argv[++i];
         options->randomPlayer = argv[++i];
     } else if (arg == "--random-player-actions" && i + 1 < argc) {
-        if (!ProgramParseNumber(argv[++i], kMaxRandomActions, &options->randomActions))
+        if (!ParseNumber(argv[++i], kMaxRandomActions, &options->randomActions))
             return false;
     } else if (arg == "--random-player-skip" && i + 1 < argc) {
         options->randomSkip = argv[++i];
@@ -120,26 +178,49 @@ bool ParseHarnessOption(int argc, char** argv, int* index, Options* options)
     return true;
 }
 
-// The game's options and the harness's; one harness must be named.
+bool NamesAHarness(const Options& options)
+{
+    return !options.playThrough.empty() || !options.playTest.empty() || !options.randomPlayer.empty();
+}
+
+// The run's options and the harness's; without a harness named, the game runs as it is under the run's options.
 bool ParseOptions(int argc, char** argv, Options* options)
 {
     for (int i = 1; i < argc; ++i) {
-        const ProgramOptionRead read = ProgramParseOption(argc, argv, &i, &options->game);
-        if (read == ProgramOptionRead::kBad)
-            return false;
-        if (read == ProgramOptionRead::kUnknown && !ParseHarnessOption(argc, argv, &i, options))
+        const bool read = IsRunOption(argv[i]) ? ParseRunOption(argc, argv, &i, &options->game)
+                                               : ParseHarnessOption(argc, argv, &i, options);
+        if (!read)
             return false;
     }
-    return !options->playThrough.empty() || !options->playTest.empty() || !options->randomPlayer.empty();
+    return true;
 }
 
-// A harness runs on a fixed clock of 0.05 s frames and a fixed seed unless given others.
-void UseHarnessDefaults(ProgramOptions* game)
+// A harness runs on a fixed clock of 0.05 s frames and a fixed seed unless given others; the game run as it is
+// keeps the clock's.
+void UseHarnessDefaults(const Options& options, ProgramOptions* game)
 {
+    if (!NamesAHarness(options))
+        return;
     if (!game->stepMilliseconds)
         game->stepMilliseconds = kPlayThroughStepMilliseconds;
     if (!game->seed)
         game->seed = kPlayThroughSeed;
+}
+
+// Without a display nothing can be seen of a run without an end: say so, say how a headless run is used, and
+// pace it.
+void NoticeHeadlessRun(const Options& options)
+{
+    if (Win32HasDisplay() || options.game.frames > 0 || NamesAHarness(options))
+        return;
+    std::fprintf(stderr,
+                 "mall: no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set, or SDL_VIDEODRIVER is\n"
+                 "mall: offscreen): the game runs headless, unseen, in its main menu until interrupted (Ctrl+C).\n"
+                 "mall: for a picture of a headless run, give the frames to run and a file for the last one,\n"
+                 "mall: --frames N --screenshot FILE.bmp, with --step-ms MS for frames of a fixed length:\n"
+                 "mall: --frames 300 --step-ms 50 --screenshot menu.bmp shows the main menu 15 s in.\n");
+    g_paced = true;
+    g_frameStart = GetTickCount();
 }
 
 // The play-through's exit code from the game's.
@@ -166,17 +247,16 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr,
-                     "usage: mall_playtest %s\n"
-                     "            --play-through[-quit|-win] FOLDER [--scenario london|paris|berlin N] |\n"
-                     "            --play-test FOLDER | --play-test-mode WxH FOLDER |\n"
-                     "            --play-test-broken-level FOLDER |\n"
-                     "            --random-player SEED FOLDER | --random-player-replay FILE FOLDER\n"
-                     "            [--random-player-actions N] [--random-player-skip RULE,...]\n",
-                     ProgramOptionsUsage());
+        std::fprintf(stderr, "usage: mall_playtest [--frames N] [--screenshot FILE.bmp] [--step-ms MS] [--seed N]\n"
+                             "            [--play-through[-quit|-win] FOLDER [--scenario london|paris|berlin N] |\n"
+                             "            --play-test FOLDER | --play-test-mode WxH FOLDER |\n"
+                             "            --play-test-broken-level FOLDER |\n"
+                             "            --random-player SEED FOLDER | --random-player-replay FILE FOLDER\n"
+                             "            [--random-player-actions N] [--random-player-skip RULE,...]]\n");
         return 2;
     }
-    UseHarnessDefaults(&options.game);
+    UseHarnessDefaults(options, &options.game);
+    NoticeHeadlessRun(options);
     CPlayThrough playThrough(options.playThrough, ProgramShell());
     // The saves the runs make through the game's panels are filed in their own folders at the end, and the
     // player's saves of those names are kept meanwhile.

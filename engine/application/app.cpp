@@ -5,6 +5,7 @@
 // procedure; teardown; entry sequence.
 #include "engine/application/app.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +49,8 @@ const GxInt32 kMaxOpenFiles = 10;
 const char* const kFileSystemName = "KFS";
 // Start directories carry a drive prefix ("C:") whose two characters name the file system's device.
 const size_t kDeviceNameLength = 2;
+// The start directory is read into a buffer of this many characters, and the file systems open on one no longer.
+const int kMaxStartDirectory = 260;
 const GxUInt32 kRefreshRate = 85;
 const GxInt32 kVideoModeExclusive = 0x1;
 const float kFirstFrameTime = 0.001f;
@@ -171,10 +174,7 @@ void FerroxSetFixedStep(int milliseconds)
     g_platform.queryPerformanceCounter = fixed ? FixedStepCounter : kRealPlatform.queryPerformanceCounter;
 }
 
-double FerroxFixedStepSeconds()
-{
-    return static_cast<double>(g_fixedStepClock) / static_cast<double>(kFixedStepTicksPerSecond);
-}
+uint32_t FerroxFixedStepMilliseconds() { return static_cast<uint32_t>(g_fixedStepClock); }
 
 void FerroxSetWindowAlwaysInFront(bool on)
 {
@@ -182,6 +182,25 @@ void FerroxSetWindowAlwaysInFront(bool on)
 }
 
 // ---- window ----
+
+ATOM RegisterWindowClass(HINSTANCE instance)
+{
+    WNDCLASSA wc = {};
+    wc.style = kClassStyle;
+    wc.lpfnWndProc = WindowProcThunk;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = kFerroxWindowClass;
+    return RegisterClassA(&wc);
+}
+
+HWND CreateAppWindow(HINSTANCE instance)
+{
+    RECT rect = {0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRect(&rect, kWindowStyle, FALSE);
+    return CreateWindowExA(0, kFerroxWindowClass, nullptr, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
+}
 
 CFerroxWindow::CFerroxWindow() { Init(); }
 
@@ -198,24 +217,14 @@ void CFerroxWindow::Init()
 HWND CFerroxWindow::Create(HINSTANCE instance)
 {
     m_hInstance = instance;
-    WNDCLASSA wc = {};
-    wc.style = kClassStyle;
-    wc.lpfnWndProc = WindowProcThunk;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = kFerroxWindowClass;
-    if (!RegisterClassA(&wc))
+    if (!RegisterWindowClass(instance))
         return nullptr;
-    RECT rect = {0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRect(&rect, kWindowStyle, FALSE);
-    m_hWnd = CreateWindowExA(0, kFerroxWindowClass, nullptr, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                             rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
+    m_hWnd = CreateAppWindow(instance);
     if (!m_hWnd) {
         UnregisterClassA(kFerroxWindowClass, instance);
         return nullptr;
     }
-    // No length limit: the directory is taken whole, however deep it lies.
-    char* directory = _getcwd(nullptr, 0);
+    char* directory = _getcwd(nullptr, kMaxStartDirectory);
     if (directory) {
         m_startDirectory = directory;
         m_hasStartDirectory = true;
@@ -314,11 +323,12 @@ int CFerroxApp::Create(HINSTANCE instance)
 int CFerroxApp::OpenFileSystems()
 {
     const char* directory = m_pWindow ? m_pWindow->GetStartDirectory() : nullptr;
-    if (!directory || strlen(directory) < kDeviceNameLength)
+    const size_t length = directory ? strlen(directory) : 0;
+    if (length < 1 || length > static_cast<size_t>(kMaxStartDirectory))
         return 0;
     if (!GxFileSystemManagerOpen(kMaxFileSystems))
         return 0;
-    const std::string device(directory, kDeviceNameLength);
+    const std::string device(directory, std::min(length, kDeviceNameLength));
     GxFileSystem* files = GxWin32FileSystemCreate(kMaxOpenFiles, device.c_str(), kFileSystemName);
     if (!files)
         return 0;
@@ -405,8 +415,8 @@ int CFerroxApp::Start()
         return Fail("the graphics engine does not initialise");
     m_engineLevel = kEngineInitialised;
     OpenFileSystems();
-    if (!ReadSettingsFiles())
-        return 0;
+    g_FerroxDebugSettings.Load(kDataFile);
+    ReadSetupTree();
     ReadDebugFile(g_pFerroxSetupTree);
     if (!AttachPlugins())
         return Fail("a graphics plugin does not attach");
@@ -470,21 +480,13 @@ void FitWindowToClient(HWND window, int width, int height)
     SetWindowPos(window, nullptr, x, y, outerWidth, outerHeight, kKeepOrderFlags);
 }
 
-// A damaged file stops the start before anything could save over it; the message names the file and its fault.
-int CFerroxApp::ReadSettingsFiles()
+// Whatever the file holds is read as far as it reads: a missing file leaves an empty tree, which every reader of a
+// key takes for its defaults and which is never saved (it did not load).
+void CFerroxApp::ReadSetupTree()
 {
-    std::string problem;
-    CFerroxTagTree data;
-    if (!data.LoadWhole(kDataFile, FERROX_SETTINGS_MAX_BYTES, &problem))
-        return Fail(std::string(kDataFile) + " " + problem);
-    g_FerroxDebugSettings.Read(&data);
     m_pSetupTree = std::make_unique<CFerroxTagTree>();
     g_pFerroxSetupTree = m_pSetupTree.get();
-    // A missing settings file leaves an empty tree, which every reader of a key takes for its defaults and
-    // which is never saved (it did not load).
-    if (!g_pFerroxSetupTree->LoadWhole(kSetupFile, FERROX_SETTINGS_MAX_BYTES, &problem) && GxFileExists(kSetupFile))
-        return Fail(std::string(kSetupFile) + " " + problem);
-    return 1;
+    g_pFerroxSetupTree->Load(kSetupFile);
 }
 
 void ShowAppWindow(HWND window, int fullScreen)
@@ -675,9 +677,10 @@ void CFerroxApp::Stop()
     m_pSetupTree.reset();
     if (m_engineLevel >= kEngineInitialised)
         CloseFileSystems();
-    if (m_engineLevel >= kEngineStarted)
-        P().engineStop();
-    // A start that failed half-way closes what it opened, so nothing is left open at exit.
+    // An engine that never started stays as the failed start left it.
+    if (!m_started)
+        return;
+    P().engineStop();
     CloseEngine();
     m_started = 0;
 }
@@ -705,20 +708,20 @@ int FerroxWinMain(const FerroxProgram& program, HINSTANCE instance, HINSTANCE pr
         return 0;
     }
     program.gameInstance(&app->m_pGame);
-    int result = 0;
-    if (app->Start()) {
-        result = app->Run();
-        // A game that cannot set itself up ends its first frames: that start failed too.
-        if (app->m_pGame && app->m_pGame->GetStartFailure()) {
-            fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->m_pGame->GetStartFailure());
-            result = 1;
-        }
-    } else if (app->GetStartFailure()) {
-        fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->GetStartFailure());
+    if (!app->Start()) {
+        // The game is left as the failed start left it; the application goes.
+        const int result = app->GetStartFailure() ? 1 : 0;
+        if (result)
+            fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->GetStartFailure());
+        program.appDestroy();
+        return result;
+    }
+    int result = app->Run();
+    // A game that cannot set itself up ends its first frames: that start failed too.
+    if (app->m_pGame && app->m_pGame->GetStartFailure()) {
+        fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->m_pGame->GetStartFailure());
         result = 1;
     }
-    // The game goes before the application also after a failed start: the engine it holds objects of is
-    // still there, and nothing is left behind.
     program.gameDestroy();
     program.appDestroy();
     return result;

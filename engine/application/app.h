@@ -34,7 +34,7 @@ public:
     virtual ~CFerroxWindow();
 
     HWND GetHandle() const { return m_hWnd; }
-    // The working directory at creation, of any length; null before Create.
+    // The working directory at creation; null before Create.
     const char* GetStartDirectory() const { return m_hasStartDirectory ? m_startDirectory.c_str() : nullptr; }
 
     HINSTANCE m_hInstance;
@@ -111,12 +111,12 @@ private:
     void DiscardWaitingInput();
     void EndLimitedFrame();
     int Fail(const std::string& step);
-    // Reads ./data.xml (debug switches) and ./setup.xml (the settings tree); 0 when either is damaged.
-    int ReadSettingsFiles();
+    // Loads ./setup.xml into the settings tree, published as g_pFerroxSetupTree.
+    void ReadSetupTree();
 
     // The settings tree read at start-up, published as g_pFerroxSetupTree until Stop.
     std::unique_ptr<CFerroxTagTree> m_pSetupTree;
-    // How far the graphics engine came, so a failed start leaves nothing open.
+    // How far the graphics engine came, so that closing it undoes only what was done.
     int32_t m_engineLevel;
     int m_frameLimit;
     int m_framesRun;
@@ -135,8 +135,8 @@ const char* FerroxGetDebugFileName();
 // Frames of a fixed length: the main loop's clock starts again at 0 and each frame is `milliseconds` later than the
 // one before (0: the real clock).
 void FerroxSetFixedStep(int milliseconds);
-// The fixed-step clock's time so far, in seconds.
-double FerroxFixedStepSeconds();
+// The fixed-step clock's time so far, in milliseconds.
+uint32_t FerroxFixedStepMilliseconds();
 // Attaches the application's graphics plugins in start-up's order, between engine init and open; 0 on the first
 // that fails.
 int FerroxAttachGraphicsPlugins();
@@ -150,8 +150,13 @@ void ShowAppWindow(HWND window, int fullScreen);
 // screen.
 void FitWindowToClient(HWND window, int width, int height);
 
+// The game window's class and the window itself, hidden, with an 800 x 600 client area; 0 when either fails.
+ATOM RegisterWindowClass(HINSTANCE instance);
+HWND CreateAppWindow(HINSTANCE instance);
+
 // The program's entry sequence over its two singletons: create the application and its window, create the
-// game, start, run, and tear both down. Returns 0 at once when a previous instance is given.
+// game, start, run, and tear both down. Returns 0 at once when a previous instance is given. A failed start
+// destroys the application only: the game stays as the start left it until the program ends.
 struct FerroxProgram {
     CFerroxApp* (*appInstance)();
     void (*appDestroy)();

@@ -300,13 +300,22 @@ TEST_F(App, StartRunsItsStepsInOrderAndTeardownClosesAll)
     EXPECT_EQ(nullptr, g_pFerroxSetupTree);
 }
 
-// Each step that fails makes Start return 0; teardown then closes exactly what had been opened.
-TEST_F(App, AFailureAtAnyStepLeavesNothingOpen)
+// Each step that fails makes Start return 0. Only a failed mode choice or engine start closes the engine itself;
+// teardown stops and closes it only once it started, so a start that failed before leaves it as it was.
+TEST_F(App, AFailedStartClosesTheEngineOnlyOnceItsStepsSaySo)
 {
-    const char* const failing[] = {"engineInit",  "LOD atomics",          "clump extension", "standard particles",
-                                   "engineOpen",  "setSubSystem",         "setVideoMode",    "ChooseVideoMode",
-                                   "engineStart", "registerImageFormats", "gameCreate"};
-    for (const char* step : failing) {
+    const std::vector<std::string> none;
+    const std::vector<std::string> closed = {"engineClose", "engineTerm"};
+    const std::vector<std::string> stopped = {"engineStop", "engineClose", "engineTerm"};
+    const std::pair<const char*, const std::vector<std::string>*> failing[] = {
+        {"engineInit", &none},      {"LOD atomics", &none},
+        {"clump extension", &none}, {"standard particles", &none},
+        {"engineOpen", &none},      {"setSubSystem", &closed},
+        {"setVideoMode", &closed},  {"ChooseVideoMode", &closed},
+        {"engineStart", &closed},   {"registerImageFormats", &stopped},
+        {"gameCreate", &stopped},
+    };
+    for (const auto& [step, closes] : failing) {
         SCOPED_TRACE(step);
         g_calls.clear();
         g_failAt = step;
@@ -322,21 +331,18 @@ TEST_F(App, AFailureAtAnyStepLeavesNothingOpen)
         } else
             EXPECT_NE(nullptr, app->GetStartFailure());
         DeleteApp(app);
-        int opens = 0, closes = 0;
-        for (const std::string& call : g_calls) {
-            opens += call == "engineInit" || call == "engineOpen" || call == "engineStart";
-            closes += call == "engineTerm" || call == "engineClose" || call == "engineStop";
-        }
+        std::vector<std::string> closing;
+        for (const std::string& call : g_calls)
+            if (call == "engineStop" || call == "engineClose" || call == "engineTerm")
+                closing.push_back(call);
+        EXPECT_EQ(*closes, closing);
         // A plugin that fails stops start-up there: no later plugin attaches and the engine is not opened.
         const auto failed = std::find(g_calls.begin(), g_calls.end(), g_failAt);
         ASSERT_NE(g_calls.end(), failed);
         if (std::find(std::begin(kPlugins), std::end(kPlugins), g_failAt) != std::end(kPlugins)) {
             for (auto call = failed + 1; call != g_calls.end(); ++call)
-                EXPECT_TRUE(*call == "closeFileSystems" || *call == "engineTerm") << *call;
+                EXPECT_EQ("closeFileSystems", *call);
         }
-        // A failing open call opened nothing.
-        const bool failedOpen = g_failAt == "engineInit" || g_failAt == "engineOpen" || g_failAt == "engineStart";
-        EXPECT_EQ(opens - (failedOpen ? 1 : 0), closes);
     }
 }
 
@@ -370,37 +376,43 @@ TEST_F(App, StartReadsTheDebugFileNameAndSwitches)
     EXPECT_EQ(0, g_pFerroxSetupTree->IsLoaded());
 }
 
-// A damaged settings or data file, or no data file, stops the start before the engine opens, naming the file and
-// what is wrong with it; the file is left as it was.
-TEST_F(App, ADamagedSettingsOrDataFileStopsTheStartUntouched)
+// The settings file is read as far as it reads and the data file's switches as far as they are found: a settings
+// file cut short, one of bytes no text has, a data file without tags or none at all do not stop the start, and
+// neither file is written.
+TEST_F(App, DamagedSettingsOrDataFilesDoNotStopTheStart)
 {
     struct Case {
         const char* file;
         std::string text;  // empty: the file is removed
-        const char* failure;
     };
+    const std::string cut = "<Level_Data>\n<0>\n./models/levels/London/london.gxs\n</0>\n";
     const Case cases[] = {
-        {"setup.xml", std::string("<Debug_Data>\n<DebugFile>\n") + std::string("\x01\xff\x00garbage", 11),
-         "./setup.xml holds control bytes, which no text has"},
-        {"setup.xml", "<Level_Data>\n<0>\n./models/levels/London/london.gxs\n</0>\n",
-         "./setup.xml ends inside <Level_Data>"},
-        {"data.xml", " \n", "./data.xml holds no tag"},
-        {"data.xml", "", "./data.xml is missing"},
+        {"setup.xml", cut},
+        {"setup.xml", std::string("<Debug_Data>\n<DebugFile>\n") + std::string("\x01\xff\x00garbage", 11)},
+        {"data.xml", " \n"},
+        {"data.xml", ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.failure);
+        SCOPED_TRACE(c.text);
         WriteFile("setup.xml", "<Game_Data>\n</Game_Data>\n");
-        WriteFile("data.xml", kData);
+        WriteFile("data.xml", "<DEBUG>\n<clumpload>\n0\n</clumpload>\n</DEBUG>\n");
         if (c.text.empty())
             std::filesystem::remove(c.file);
         else
             WriteFile(c.file, c.text);
-        g_calls.clear();
+        g_FerroxDebugSettings.SetDefaults();
         TestApp* app = MakeApp();
-        EXPECT_EQ(0, app->Start());
-        ASSERT_NE(nullptr, app->GetStartFailure());
-        EXPECT_EQ(std::string(c.failure), app->GetStartFailure());
-        EXPECT_EQ(g_calls.end(), std::find(g_calls.begin(), g_calls.end(), "engineOpen"));
+        EXPECT_EQ(1, app->Start()) << app->GetStartFailure();
+        ASSERT_NE(nullptr, g_pFerroxSetupTree);
+        if (c.text == cut) {
+            // What was read before the cut is there.
+            ASSERT_TRUE(g_pFerroxSetupTree->FindNode("Level_Data", 1));
+            ASSERT_TRUE(g_pFerroxSetupTree->FindChild("0"));
+            EXPECT_STREQ("./models/levels/London/london.gxs", g_pFerroxSetupTree->GetValue(0));
+        }
+        // A data file without its switches leaves their defaults.
+        if (std::string(c.file) == "data.xml")
+            EXPECT_EQ(1, g_FerroxDebugSettings.GetSwitch(FERROX_DEBUG_CLUMPLOAD));
         app->Release();
         EXPECT_EQ(!c.text.empty(), Exists(c.file));
         EXPECT_EQ(c.text, ReadFile(c.file));
@@ -445,15 +457,18 @@ TEST_F(App, EntrySequenceTearsDownAfterEveryOutcome)
     EXPECT_EQ(1, appDestroyed);
     EXPECT_EQ(0, gameMade);
 
-    // A failed start still deletes the game before the application, and ends the program with 1.
+    // A failed start deletes the application and leaves the game; the program ends with 1.
     g_failAt = "engineStart";
     EXPECT_EQ(1, FerroxWinMain(program, nullptr, nullptr));
-    EXPECT_EQ(1, gameDestroyed);
+    EXPECT_EQ(0, gameDestroyed);
     EXPECT_EQ(2, appDestroyed);
+    EXPECT_NE(nullptr, g_pFerroxGame);
+    delete g_pFerroxGame;
+    FerroxSetGame(nullptr);
 
     g_failAt.clear();
     EXPECT_EQ(0, FerroxWinMain(program, nullptr, nullptr));
-    EXPECT_EQ(2, gameDestroyed);
+    EXPECT_EQ(1, gameDestroyed);
     EXPECT_EQ(nullptr, g_pFerroxApp);
 }
 
@@ -506,31 +521,48 @@ TEST_F(App, QuitDuringTheFirstFrameEndsRunBeforeTheLoop)
     EXPECT_EQ(1u, g_passes.size());  // no pass ran
 }
 
-// The start directory is taken whole however deep it lies, and the file systems open on it.
-TEST(AppPaths, StartDirectoryHasNoLengthLimit)
+namespace {
+
+// A folder under `base` whose path is `length` characters long.
+std::filesystem::path FolderOfLength(std::filesystem::path base, size_t length)
+{
+    const size_t kPart = 100;
+    while (length - base.string().size() > kPart + 50)
+        base /= std::string(kPart, 'd');
+    return base / std::string(length - base.string().size() - 1, 'e');
+}
+
+}  // namespace
+
+// The file systems open on a start directory of at most 260 characters, its drive's two included, and not on a
+// longer one: the start then goes on without them.
+TEST(AppPaths, FileSystemsOpenOnAStartDirectoryOfAtMost260Characters)
 {
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::path deep = std::filesystem::temp_directory_path() / ("ferrox_deep_start_" + FerroxTestRunTag());
-    std::filesystem::remove_all(deep);
-    const std::filesystem::path root = deep;
-    for (int i = 0; i < 8; ++i)
-        deep /= std::string(40, static_cast<char>('a' + i));
-    std::filesystem::create_directories(deep);
-    std::filesystem::current_path(deep);
-    {
-        GxTestEngine engine(InitialisedEngine());
-        GX_ASSERT_ENGINE_STARTED(engine);
-        CFerroxApp app;
-        g_pFerroxApp = &app;
-        ASSERT_EQ(1, app.Create(nullptr));
-        ASSERT_NE(nullptr, app.GetWindowObject()->GetStartDirectory());
-        EXPECT_GT(strlen(app.GetWindowObject()->GetStartDirectory()), 320u);
-        EXPECT_EQ(1, app.OpenFileSystems());
-        app.CloseFileSystems();
-        app.Release();
-        g_pFerroxApp = nullptr;
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("ferrox_deep_start_" + FerroxTestRunTag());
+    std::filesystem::remove_all(root);
+    const size_t kDrive = 2;  // "C:" before the path
+    for (const size_t length : {size_t{260}, size_t{261}}) {
+        SCOPED_TRACE(length);
+        const std::filesystem::path deep = FolderOfLength(root, length - kDrive);
+        std::filesystem::create_directories(deep);
+        std::filesystem::current_path(deep);
+        {
+            GxTestEngine engine(InitialisedEngine());
+            GX_ASSERT_ENGINE_STARTED(engine);
+            CFerroxApp app;
+            g_pFerroxApp = &app;
+            ASSERT_EQ(1, app.Create(nullptr));
+            ASSERT_NE(nullptr, app.GetWindowObject()->GetStartDirectory());
+            EXPECT_EQ(length, strlen(app.GetWindowObject()->GetStartDirectory()));
+            EXPECT_EQ(length <= 260 ? 1 : 0, app.OpenFileSystems());
+            app.CloseFileSystems();
+            app.Release();
+            g_pFerroxApp = nullptr;
+        }
+        std::filesystem::current_path(previous);
     }
-    std::filesystem::current_path(previous);
     std::filesystem::remove_all(root);
 }
 
@@ -613,7 +645,7 @@ TEST(AppClock, FixedStepFramesStartAtZeroAndTheRealClockComesBack)
         ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceCounter(&counter));
         ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceCounter(&counter));
         EXPECT_EQ(100, counter.QuadPart);
-        EXPECT_DOUBLE_EQ(0.1, FerroxFixedStepSeconds());
+        EXPECT_EQ(100u, FerroxFixedStepMilliseconds());
     }
     FerroxSetFixedStep(0);
     EXPECT_EQ(real.queryPerformanceCounter, FerroxGetAppPlatform().queryPerformanceCounter);

@@ -41,22 +41,15 @@ constexpr int kDebugColumn = 5;
 constexpr int kDebugRow = 50;
 constexpr int kDebugLineSize = 128;
 
-double PerformanceClock()
-{
-    LARGE_INTEGER frequency, counter;
-    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 || !QueryPerformanceCounter(&counter)) {
-        return 0;
-    }
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+uint32_t TickCount() { return GetTickCount(); }
 
-FerroxCharacterClock g_clock = PerformanceClock;
+FerroxCharacterClock g_clock = TickCount;
 
 const GxV3d kUp = {0, 1, 0};
 
 }  // namespace
 
-void FerroxCharacterSetClock(FerroxCharacterClock clock) { g_clock = clock != nullptr ? clock : PerformanceClock; }
+void FerroxCharacterSetClock(FerroxCharacterClock clock) { g_clock = clock != nullptr ? clock : TickCount; }
 
 // ---- Life cycle.
 
@@ -65,7 +58,8 @@ CFerroxCharacter::CFerroxCharacter() : m_tintCount(0), m_speed(kBaseSpeed) { CFe
 void CFerroxCharacter::Init()
 {
     m_drawnThisFrame = 0;
-    m_pHead = nullptr;
+    m_head = {};
+    m_headMaterials.clear();
     m_pColour = nullptr;
     m_wardrobeChoice = 0;
     m_walkOffset = {0, 0, 0};
@@ -267,10 +261,10 @@ int CFerroxCharacter::Search(float budget)
         m_searchWait -= m_lastTimeStep;
         return 0;
     }
-    const double started = g_clock();
+    const uint32_t started = g_clock();
     int result = FERROX_ASTAR_SEARCHING;
     while ((result = PathFinder()->Step()) == FERROX_ASTAR_SEARCHING) {
-        if (budget > 0 && g_clock() - started > budget) {
+        if (budget > 0 && static_cast<float>(g_clock() - started) > budget) {
             m_searchWait = std::max(budget * kSearchWaitBudgets, m_lastTimeStep);
             FerroxDebugOutput(kSearchOverrunMessage);
             return 0;
@@ -358,7 +352,7 @@ void CFerroxCharacter::Update(float dt)
 namespace {
 
 // Appends each material of a part to the list in data, once.
-GxMaterial* CollectPartMaterial(GxMaterial* material, void* data)
+GxMaterial* CollectPartCallback(GxMaterial* material, void* data)
 {
     auto* items = static_cast<std::vector<void*>*>(data);
     if (material != nullptr && std::find(items->begin(), items->end(), material) == items->end()) {
@@ -367,12 +361,26 @@ GxMaterial* CollectPartMaterial(GxMaterial* material, void* data)
     return material;
 }
 
-// Dresses an untagged body: its textured materials wear the texture of the wardrobe item.
+// What the skin of an untagged body is made from: the character's head and its wardrobe item.
+struct FerroxSkin {
+    const FerroxPartData* head;
+    const GxMaterial* item;
+};
+
+bool IsHeadMaterial(const FerroxPartData* head, const GxMaterial* material)
+{
+    const auto* materials = head != nullptr ? static_cast<const std::vector<void*>*>(head->data) : nullptr;
+    return materials != nullptr && std::find(materials->begin(), materials->end(), material) != materials->end();
+}
+
+// Dresses an untagged body: its textured materials wear the texture of the wardrobe item; the head's own
+// materials keep theirs.
 GxMaterial* DressSkin(GxMaterial* material, void* data)
 {
-    const auto* item = static_cast<GxMaterial*>(data);
+    const auto* skin = static_cast<const FerroxSkin*>(data);
+    const GxMaterial* item = skin->item;
     if (material != nullptr && item != nullptr && item->texture != nullptr && material->texture != nullptr &&
-        material->texture != item->texture) {
+        material->texture != item->texture && !IsHeadMaterial(skin->head, material)) {
         GxMaterialSetTexture(material, item->texture);
     }
     return material;
@@ -545,7 +553,7 @@ FerroxDressPlans* CFerroxCharacter::DressPlans()
     return m_pDressPlans.get();
 }
 
-GxAtomic* CFerroxCharacter::RenderCallback(GxAtomic* atomic)
+GxAtomic* CFerroxCharacter::CharacterRenderCallback(GxAtomic* atomic)
 {
     auto* character = dynamic_cast<CFerroxCharacter*>(GetClumpOwner(atomic->clump));
     const GxUserDataArray* userData = FrameUserData(atomic);
@@ -557,14 +565,16 @@ GxAtomic* CFerroxCharacter::RenderCallback(GxAtomic* atomic)
                             character->DressPlans());
     }
     if (userData == nullptr && !character->m_wardrobeItems.empty() && atomic->geometry != nullptr) {
-        FerroxPartData skin = {kSkinPart, atomic, DressSkin, character->GetWardrobeItem()};
+        FerroxSkin dress = {&character->m_head, static_cast<const GxMaterial*>(character->GetWardrobeItem())};
+        FerroxPartData skin = {kSkinPart, atomic, DressSkin, &dress};
         character->ApplyPartMaterials(&skin);
     }
     character->m_drawnThisFrame = 1;
     CFerroxComposite* model = character->GetModel();
     const GxAtomicCallBackRender own = model != nullptr ? model->GetRenderCallback() : nullptr;
     // The model's callback is this one when the character installed it.
-    const GxAtomicCallBackRender draw = own != nullptr && own != RenderCallback ? own : GxAtomicDefaultRenderCallback;
+    const GxAtomicCallBackRender draw =
+        own != nullptr && own != CharacterRenderCallback ? own : GxAtomicDefaultRenderCallback;
     return DrawAtDetail(atomic, CFerroxComposite::LODSelect(atomic), draw, character->DressPlans());
 }
 
@@ -575,7 +585,7 @@ void CFerroxCharacter::Setup(const FerroxObjectDescriptor* descriptor)
     }
     FerroxObjectDescriptor own = *descriptor;
     if (own.renderCallback == nullptr) {
-        own.renderCallback = RenderCallback;
+        own.renderCallback = CharacterRenderCallback;
     }
     m_pGrid = own.grid;
     CFerroxIOObject::Setup(&own);
@@ -586,12 +596,14 @@ void CFerroxCharacter::Setup(const FerroxObjectDescriptor* descriptor)
     m_pColour->blue = odd ? kColourLow : kColourHigh;
     if (m_pModel != nullptr) {
         m_pModel->SetClumpOwner(this);
-        m_pHead = ChooseRandomPart(kHeadPart, kHeadVariantCount, nullptr);
+        m_headMaterials.clear();
+        m_head = {kHeadPart, nullptr, CollectPartCallback, &m_headMaterials};
+        ChooseRandomPart(kHeadPart, kHeadVariantCount, &m_head);
     }
     m_wardrobeChoice = static_cast<uint8_t>(FerroxRand() % kWardrobeChoices);
     if (m_pModel != nullptr && m_pModel->FindPart(kWardrobePart) != nullptr) {
         std::vector<void*> items;
-        FerroxPartData wardrobe = {kWardrobePart, nullptr, CollectPartMaterial, &items};
+        FerroxPartData wardrobe = {kWardrobePart, nullptr, CollectPartCallback, &items};
         ApplyPartMaterials(&wardrobe);
         m_wardrobeItems = items;
     }

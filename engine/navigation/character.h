@@ -33,8 +33,8 @@ struct FerroxTintRecord {
     FerroxColour colour;
 };
 
-// The clock the search budget is measured with, in seconds; null restores the performance counter.
-typedef double (*FerroxCharacterClock)(void);
+// The clock the search budget is measured with: a tick count in milliseconds; null restores the system's.
+typedef uint32_t (*FerroxCharacterClock)(void);
 void FerroxCharacterSetClock(FerroxCharacterClock clock);
 
 class CFerroxCharacter : public CFerroxIOObject {
@@ -66,7 +66,8 @@ public:
     virtual void SetBlockGrid(CFerroxBlockGrid* grid);
     virtual CFerroxBlockGrid* GetBlockGrid();
     // Settles a route request over calls: 1 once the route state is ready or failed, 0 while searching. The
-    // budget is the real time, in seconds, one call may search for; 0 or less means no limit.
+    // budget is compared with the milliseconds of the tick count one call has searched for; 0 or less means no
+    // limit. A search over its budget waits the larger of ten budgets and a frame, counted down in frame time.
     virtual int StepPath(int fromCell, int toCell, float budget, intptr_t ownerValue);
     // Walks greedily towards the target, appending each cell entered to the route; returns where it stopped.
     virtual int TraceStraightPath(int fromCell, int toCell);
@@ -86,7 +87,9 @@ public:
     std::vector<FerroxTintRecord> m_tints;
     uint16_t m_tintCount;
     int32_t m_drawnThisFrame;
-    GxAtomic* m_pHead;
+    // The head variant chosen, with the list of its materials that CollectPartCallback gathered.
+    FerroxPartData m_head;
+    std::vector<void*> m_headMaterials;
     std::unique_ptr<FerroxColour> m_pColour;
     // How the lighter levels of detail of the character's atomics take its tints (made at the first far draw).
     std::unique_ptr<FerroxDressPlans> m_pDressPlans;
@@ -114,7 +117,9 @@ private:
     int StartRequest(int fromCell, int toCell, intptr_t ownerValue);
     int Search(float budget);
     CFerroxAStar* PathFinder();
-    static GxAtomic* RenderCallback(GxAtomic* atomic);
+    // Draws the character's atomics: dresses an untagged body in the skin of its head and wardrobe item, marks the
+    // character drawn and picks the level of detail.
+    static GxAtomic* CharacterRenderCallback(GxAtomic* atomic);
 
     float m_speed;
 };

@@ -118,17 +118,13 @@ TEST_F(AICharacterTest, SteppingPauseAndDecision)
 
 namespace {
 
-double g_clockNow = 0.0;
-// Each reading is a second later: any budget runs out at once.
-double SlowClock()
-{
-    g_clockNow += 1.0;
-    return g_clockNow;
-}
+uint32_t g_clockNow = 0;
+// Each reading is a millisecond later: any budget below one runs out at once.
+uint32_t SlowClock() { return ++g_clockNow; }
 
 }  // namespace
 
-// The frame's 2.5 ms of search are shared by the shoppers and criminals present; with nobody present the
+// The frame's search budget is shared by the shoppers and criminals present; with nobody present the
 // search runs to its end in one step.
 TEST_F(AICharacterTest, SearchBudgetSharedByWalkersPresent)
 {

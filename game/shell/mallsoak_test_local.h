@@ -25,20 +25,17 @@
 constexpr unsigned kSoakSeed = 20261207;
 constexpr float kSoakFrame = 0.05f;
 constexpr float kSoakSpeed = 3.0f;
-// The path clock moves this much each time it is read, so a search budget ends after the same steps every run.
-constexpr double kSoakClockStep = 1.0e-5;
+// The path clock's tick count moves on by a millisecond every this many readings, so a search budget ends after
+// the same steps every run.
+constexpr uint32_t kSoakReadsPerTick = 250;
 
-inline double& SoakClockNow()
+inline uint32_t& SoakClockNow()
 {
-    static double now = 0.0;
-    return now;
+    static uint32_t reads = 0;
+    return reads;
 }
 
-inline double SoakClock()
-{
-    SoakClockNow() += kSoakClockStep;
-    return SoakClockNow();
-}
+inline uint32_t SoakClock() { return ++SoakClockNow() / kSoakReadsPerTick; }
 
 class MallSoakTest : public CityLevelTest {
 protected:
@@ -50,7 +47,7 @@ protected:
     }
     void SetUp() override
     {
-        SoakClockNow() = 0.0;
+        SoakClockNow() = 0;
         FerroxCharacterSetClock(SoakClock);
         FerroxSrand(kSoakSeed);
         CityLevelTest::SetUp();
