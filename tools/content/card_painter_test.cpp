@@ -143,6 +143,7 @@ TEST(CardPainter, IconsNameEveryColumnAndKeepClearOfTheFigures)
 
     const std::vector<ContentFigure> card = ShopperLine(kShopperCardLineX, kShopperCardY);
     ContentExpectMarksClear(ContentShopperCardLayout(), card);
+    ContentExpectFiguresApart({card[2], card[3], card[5]});
     ExpectShopperColumnsNamed(ContentShopperCardLayout(), card);
     ExpectAfter(ContentShopperCardLayout(), {0}, kShopperCardLineX + kShopperBags.x);
 
@@ -167,10 +168,12 @@ TEST(CardPainter, IconsNameEveryColumnAndKeepClearOfTheFigures)
         summary.push_back(figure);
     }
     ContentExpectMarksClear(shoppers, summary);
+    ContentExpectFiguresApart({summary.end() - 6, summary.end()});
     ExpectAfter(shoppers, {0, 10, 11}, kShopperSummaryLineX + kShopperBags.x);
 
     const std::vector<ContentFigure> staffCard = StaffLine(kStaffCardLineX, kCardLineY);
     ContentExpectMarksClear(ContentStaffCardLayout(), staffCard);
+    ContentExpectFiguresApart({staffCard.begin() + 2, staffCard.end()});
     ExpectStaffColumnsNamed(ContentStaffCardLayout(), staffCard);
     ExpectAfter(ContentStaffCardLayout(), {0, 6, 7}, kStaffCardLineX + kStaffJobs.x);
 
@@ -189,6 +192,7 @@ TEST(CardPainter, IconsNameEveryColumnAndKeepClearOfTheFigures)
         staffSummary.push_back(figure);
     }
     ContentExpectMarksClear(staff, staffSummary);
+    ContentExpectFiguresApart({staffSummary.end() - 5, staffSummary.end()});
     ExpectAfter(staff, {0, 1, 2}, kStaffSummaryMoveX);
     EXPECT_GE(kStaffSummaryFireX, kStaffSummaryLineX + kStaffJobs.x);
     // The monthly column is headed over its figures.
@@ -224,6 +228,7 @@ TEST(CardPainter, IconsNameEveryColumnAndKeepClearOfTheFigures)
         shopLine.push_back(figure);
     }
     ContentExpectMarksClear(shop, shopLine);
+    ContentExpectFiguresApart({shopLine[2], shopLine[3], shopLine[4], shopLine[6], shopLine[7], shopLine[8]});
     ASSERT_EQ(shop.hotSpots.size(), 3u);
     EXPECT_EQ(shop.hotSpots[1].x, static_cast<int>(kShopCardPlusX));
     EXPECT_EQ(shop.hotSpots[2].x, static_cast<int>(kShopCardMinusX));

@@ -134,6 +134,11 @@ TEST(ManagementPictures, FinanceIconsNameEveryFigureAndKeepClearOfThem)
     ASSERT_GT(ContentDigitHeight(kContentFiguresFont), 0);
     const std::vector<ContentFigure> figures = FinanceFigures();
     ContentExpectMarksClear(finance, figures);
+    std::vector<ContentFigure> numbers;
+    std::copy_if(figures.begin(), figures.end(), std::back_inserter(numbers), [](const ContentFigure& figure) {
+        return figure.what.rfind("bar ", 0) != 0 && figure.what.find("category") == std::string::npos;
+    });
+    ContentExpectFiguresApart(numbers);
     ContentExpectTooltipsOnScreen(finance, "finance");
     const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(finance);
     for (const ContentFigure& figure : figures) {
@@ -184,6 +189,7 @@ TEST(ManagementPictures, ContractsAndHireIconsNameTheirColumns)
             ContentExpectNamed(contracts, icon, figure);
             drawn.push_back(figure);
         }
+        ContentExpectFiguresApart({columns[1].second, columns[2].second, columns[4].second, columns[5].second});
         // A running contract's bar stands in the time's place.
         drawn.push_back(ContentFigureArea(
             "bar" + row, {static_cast<int>(kContractBarX), static_cast<int>(y) + kBarDy, kBarLength, kBarHeight}));

@@ -48,6 +48,19 @@ inline bool ContentRectHolds(const ContentUiRect& outer, const ContentUiRect& in
            inner.y + inner.height <= outer.y + outer.height;
 }
 
+// Figures drawn side by side, each at its widest, keep a label's gap between them: right-aligned columns whose
+// digits met would read as one number.
+inline void ContentExpectFiguresApart(const std::vector<ContentFigure>& figures)
+{
+    for (size_t k = 0; k < figures.size(); k++)
+        for (size_t j = 0; j < k; j++) {
+            const ContentUiRect& a = figures[j].area;
+            const ContentUiRect& b = figures[k].area;
+            const ContentUiRect room = {a.x - kContentLabelGap, a.y, a.width + 2 * kContentLabelGap, a.height};
+            EXPECT_FALSE(ContentRectsOverlap(room, b)) << "the " << figures[j].what << " meets the " << figures[k].what;
+        }
+}
+
 // The layout's icons read in every language's picture (inside it, clear of its buttons and of each other), each
 // stands a label's gap beside and a pixel above or below every figure, each tooltip area covers its icon, and
 // no two hot-spots share a pixel, so that a place under the pointer shows one text.

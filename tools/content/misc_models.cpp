@@ -210,6 +210,18 @@ Pixels PlasterPixels()
     });
 }
 
+// The doorway pieces, on which no door goes: dark red brick in pale mortar, far from the plain walls' plaster.
+Pixels BrickPixels()
+{
+    constexpr GxInt32 kCourse = 16, kBrick = 32, kMortar = 2;
+    return Paint(kModelTextureSize, [](GxInt32 x, GxInt32 y) {
+        const GxInt32 offset = (y / kCourse) % 2 ? kBrick / 2 : 0;
+        if (y % kCourse < kMortar || (x + offset) % kBrick < kMortar)
+            return Shade({196, 190, 176, 255}, Speckle(x, y, 19, 4));
+        return Shade({132, 52, 40, 255}, Speckle(x, y, 20, 8));
+    });
+}
+
 Pixels RailPixels()
 {
     return Paint(kModelTextureSize, [](GxInt32 x, GxInt32 y) {
@@ -523,6 +535,7 @@ bool Balcony(ContentModel* model, Side side)
 
 // The door-gap piece: two posts and a lintel along the +z edge, leaving a doorway; it stands on a door's cell,
 // turned so that this edge is the one the door shares with the floor, and lines up with the walls beside it.
+// A door refuses it, so it is brick where the walls that take a door are plaster.
 bool DoorGapPiece(ContentModel* model)
 {
     const GxReal h = kCell * 0.5f, t = kWallThickness * 0.5f, post = kPostWidth * 0.5f;
@@ -532,7 +545,7 @@ bool DoorGapPiece(ContentModel* model)
         {{h - post, kWallHeight * 0.5f, h}, {post, kWallHeight * 0.5f, t}, 0},
         {{0, kDoorwayHeight + lintel * 0.5f, h}, {h - kPostWidth, lintel * 0.5f, t}, 0},
     };
-    return BoxesModel(model, "wall_plaster", PlasterPixels(), boxes);
+    return BoxesModel(model, "wall_brick", BrickPixels(), boxes);
 }
 
 // The unused tenth piece: a low kerb round the cell.

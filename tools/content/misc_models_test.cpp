@@ -14,6 +14,7 @@
 #include "engine/testsupport/files.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
+#include "gfx/core/raster.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
@@ -141,6 +142,26 @@ std::vector<std::vector<std::string>> TextureNames(GxClump* clump)
     return names;
 }
 
+// The mean colour of the first material's texture.
+GxRGBA MeanColour(GxClump* clump)
+{
+    const GxTexture* texture = Atomics(clump).front()->geometry->matList.materials[0]->texture;
+    GxRaster* raster = texture ? GxTextureGetRaster(texture) : nullptr;
+    const GxUInt8* bits = raster ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
+    if (!bits)
+        return {0, 0, 0, 0};
+    std::uint64_t sum[3] = {0, 0, 0};
+    for (GxInt32 y = 0; y < raster->height; y++) {
+        const auto* row = reinterpret_cast<const GxUInt32*>(bits + static_cast<size_t>(y) * raster->stride);
+        for (GxInt32 x = 0; x < raster->width; x++)
+            for (int c = 0; c < 3; c++)
+                sum[c] += (row[x] >> (16 - 8 * c)) & 0xFF;
+    }
+    GxRasterUnlock(raster);
+    const std::uint64_t n = static_cast<std::uint64_t>(raster->width) * raster->height;
+    return {static_cast<GxUInt8>(sum[0] / n), static_cast<GxUInt8>(sum[1] / n), static_cast<GxUInt8>(sum[2] / n), 255};
+}
+
 TEST_F(ObjectModels, EveryModelReadsBackWithItsTexturesFromItsOwnDictionary)
 {
     for (const std::string& path : ContentObjectModelPaths()) {
@@ -226,6 +247,20 @@ TEST_F(ObjectModels, HelperPiecesStandWhereThePlacementCodeExpects)
     EXPECT_FLOAT_EQ(-1.0f, b.lo.x);
     EXPECT_FLOAT_EQ(1.0f, b.hi.x);
     EXPECT_FLOAT_EQ(4.0f, b.hi.y);
+    // A door takes any wall piece but this one, so on screen it stands apart from them: the walls share one
+    // texture, and the gap piece's is another whose colour is far from theirs.
+    ReadModel wall;
+    Read("./models/aux/wallS.gxs", &wall);
+    ASSERT_FALSE(HasFatalFailure());
+    for (const char side : std::string("WNE")) {
+        ReadModel other;
+        Read(std::string("./models/aux/wall") + side + ".gxs", &other);
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(TextureNames(wall.clump), TextureNames(other.clump)) << side;
+    }
+    EXPECT_NE(TextureNames(wall.clump)[0][0], TextureNames(gap.clump)[0][0]);
+    const GxRGBA plaster = MeanColour(wall.clump), brick = MeanColour(gap.clump);
+    EXPECT_GT(std::abs(plaster.green - brick.green) + std::abs(plaster.blue - brick.blue), 120);
 }
 
 TEST_F(ObjectModels, GroundRingAndDebrisHaveTheirSizes)
