@@ -132,8 +132,7 @@ void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worl
 void CProgramShell::AskLeave(void (*yes)())
 {
     CInterface* ui = Interface();
-    // A question already open is not stacked a second time: one answer must close it.
-    if (!ui || !ui->m_pConfirmPanel || ui->GetStack().GetTopModal() == ui->m_pConfirmPanel.get())
+    if (!ui || !ui->m_pConfirmPanel)
         return;
     CFerroxLocale* locale = FerroxGameLocale();
     const int16_t list = locale ? locale->FindTextList(kInGameMessagesList) : kFerroxNoTextList;

@@ -438,7 +438,7 @@ bool CPlayTest::EscapeFilePanel(int)
     }
 }
 
-// Escape with the leave question open asks no second question; No takes it away; the next Escape asks again.
+// Escape with the leave question open asks it again, on top; each No takes one away; the next Escape asks again.
 bool CPlayTest::EscapeQuestion(int)
 {
     CInterface* ui = InterfaceGet();
@@ -448,24 +448,28 @@ bool CPlayTest::EscapeQuestion(int)
         Tap(VK_ESCAPE, m_count++, 0);
         if (t < kWaitFrames)
             return false;
-        if (!Holds(ui->m_pConfirmPanel.get()) || ui->GetStack().GetModalCount() != 1) {
-            Fail("Escape over the leave question did not leave it the one question open");
+        if (!Holds(ui->m_pConfirmPanel.get()) || ui->GetStack().GetModalCount() != 2) {
+            Fail("Escape over the leave question did not ask it again");
             return false;
         }
         m_phase = 1, m_count = 0;
         return false;
     case 1:
+    case 3:
         m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
         return false;
     case 2:
+    case 4: {
         if (m_count++ < kWaitFrames)
             return false;
-        if (Holds(ui->m_pConfirmPanel.get())) {
-            Fail("No did not take the leave question away");
+        const int left = m_phase == 2 ? 1 : 0;
+        if (ui->GetStack().GetModalCount() != left || Holds(ui->m_pConfirmPanel.get()) != (left == 1)) {
+            Fail("No did not take one leave question away");
             return false;
         }
-        m_phase = 3, m_count = 0;
+        m_phase += 1, m_count = 0;
         return false;
+    }
     default:
         Tap(VK_ESCAPE, m_count++, 0);
         if (t < kWaitFrames)

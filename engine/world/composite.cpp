@@ -155,6 +155,13 @@ GxClump* RecordClump(const FerroxModelRecord* record)
 
 }  // namespace
 
+GxAtomic* HideAtomicCallback(GxAtomic* atomic, void*)
+{
+    if (atomic)
+        atomic->object.object.flags &= static_cast<GxUInt8>(~gxATOMICRENDER);
+    return atomic;
+}
+
 FerroxWorldAccess& FerroxGetWorldAccess()
 {
     static FerroxWorldAccess access = {};

@@ -32,6 +32,10 @@ struct FerroxWorldAccess {
 };
 FerroxWorldAccess& FerroxGetWorldAccess();
 
+// An atomic callback that stops the atomic being drawn (dummies that only mark a point of the model); returns
+// the atomic, so that a clump walk goes on.
+GxAtomic* HideAtomicCallback(GxAtomic* atomic, void* data);
+
 // What SetupLOD builds a model from: a clump chunk body on a stream, or copies of the pooled source models.
 struct FerroxLODSetup {
     const char* name;

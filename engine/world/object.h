@@ -93,6 +93,8 @@ public:
     static GxClump* AdvanceHierarchyCallback(GxClump* clump, void* data);
 
     CFerroxComposite* GetModel() const { return m_pModel; }
+    // The object an interface shows for this one: the object itself.
+    CFerroxObject* GetLinkedObject() { return this; }
     float GetAnimationTimer() const { return m_animTimer; }
     void SetAnimationTimer(float seconds) { m_animTimer = seconds; }
     float GetLastTimeStep() const { return m_lastTimeStep; }

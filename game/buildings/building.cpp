@@ -27,7 +27,6 @@ namespace {
 
 const char* const kLineEnd = "\r\n";
 const GxV3d kUpAxis = {0.0f, 1.0f, 0.0f};
-const GxUInt8 kRenderFlag = 0x04;
 // Effects stand above the model's frame by this factor of its height.
 const float kEffectHeightFactor = 1.3f;
 const char* const kFireEffect = "fire.prt";
@@ -516,7 +515,7 @@ void CPathableObject::FindEntrances(GxAtomic* atomic, GxUserDataArray* array)
     if (!Contains(BuildingDummyTag(array), kDoorDummy) || !BuildingDummyPosition(atomic, &position))
         return;
     AddEntrance(EntranceFromDummy(position));
-    BuildingHideDummy(atomic);
+    HideAtomicCallback(atomic, nullptr);
 }
 
 const char* BuildingDummyTag(GxUserDataArray* array)
@@ -534,8 +533,6 @@ bool BuildingDummyPosition(GxAtomic* atomic, GxV3d* position)
     *position = GxFrameGetMatrix(frame)->pos;
     return true;
 }
-
-void BuildingHideDummy(GxAtomic* atomic) { atomic->object.object.flags &= static_cast<GxUInt8>(~kRenderFlag); }
 
 int32_t BuildingCellFromFloat(float cell)
 {

@@ -38,7 +38,5 @@ inline void WriteBuildingLine(CFerroxFile* file, int value)
 const char* BuildingDummyTag(GxUserDataArray* array);
 // The dummy's position in the model; false when its atomic has no frame.
 bool BuildingDummyPosition(GxAtomic* atomic, GxV3d* position);
-// Entrance dummies are not drawn.
-void BuildingHideDummy(GxAtomic* atomic);
 // A cell index from a sum formed in floating point; -1 when it is no whole number of the int range.
 int32_t BuildingCellFromFloat(float cell);

@@ -6,6 +6,7 @@
 
 #include "engine/data/random.h"
 #include "engine/navigation/blockmesh.h"
+#include "engine/world/composite.h"
 #include "game/buildings/building_local.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
@@ -199,7 +200,7 @@ void CAtriumObject::FindEntrances(GxAtomic* atomic, GxUserDataArray* array)
     if (!tag || !std::strstr(tag, kFreeDummy) || !BuildingDummyPosition(atomic, &position))
         return;
     AddFreePoint(SecondEntranceFromDummy(position));
-    BuildingHideDummy(atomic);
+    HideAtomicCallback(atomic, nullptr);
 }
 
 int CAtriumObject::CanPlace(CFerroxBlockMesh* below, CFerroxBlockMesh* above)

@@ -37,8 +37,6 @@ constexpr int kOwnModelMode = 2;
 constexpr float kParkedHeight = -50.0f;
 constexpr float kHoverHeight = 1.15f;
 constexpr float kBoxLift = 0.01f;
-// How far the box shown over a building stands out from its cells on each side.
-constexpr float kBuildingBoxMargin = 0.2f;
 constexpr float kQuarterTurn = 90.0f;
 constexpr GxV3d kUp = {0.0f, 1.0f, 0.0f};
 constexpr GxV3d kCursorBoxScale = {2.0f, 1.0f, 2.0f};
@@ -186,7 +184,6 @@ void CPlacementController::Init()
     m_pHeldTemplate = nullptr;
     m_pHeldFactory = nullptr;
     m_shownValue = kNoShownValue;
-    m_hiddenCell = kNoCell;
 }
 
 void CPlacementController::Create(CFloorManager* floors, CFerroxWorld* world)
@@ -198,8 +195,7 @@ void CPlacementController::Create(CFloorManager* floors, CFerroxWorld* world)
     // Objects are filed by the storey they stand on; without a seam every storey would be record 0.
     if (!CDynamicObjectManager::GetSeam())
         CDynamicObjectManager::SetSeam(&g_floorIndexSeam);
-    for (int i = 0; i < kWallTemplates; i++)
-        m_wallTemplates[i] = manager->FindTemplate(kWallCategory, static_cast<uint16_t>(i + 1));
+    LoadWallTemplates();
     BuildingHooks hooks = {};
     hooks.setFloorArea = &HookSetFloorArea;
     hooks.clearFloorArea = &HookClearFloorArea;
@@ -232,6 +228,13 @@ void CPlacementController::Release()
     if (CDynamicObjectManager::GetSeam() == &g_floorIndexSeam)
         CDynamicObjectManager::SetSeam(nullptr);
     m_pRecord.reset();
+}
+
+void CPlacementController::LoadWallTemplates()
+{
+    CDynamicObjectManager* manager = Manager();
+    for (int i = 0; i < kWallTemplates; i++)
+        m_wallTemplates[i] = manager->FindTemplate(kWallCategory, static_cast<uint16_t>(i + 1));
 }
 
 CObjectTemplate* CPlacementController::GetWallTemplate(int index) const
@@ -405,15 +408,8 @@ void CPlacementController::MoveHeldObject(const GxV3d& point)
     }
 }
 
-bool CPlacementController::HeldFits(const GxV3d& at, CFerroxBlockMesh* storey)
+bool CPlacementController::HeldFits(CFerroxBlockMesh* storey)
 {
-    const float yaw = m_pHeld->GetRotation()[1];
-    if (m_pHeld->CanPlace(storey->GetLower(), storey->GetUpper()))
-        return true;
-    // A door turns to the wall under it while it is tested; the turned footprint is tested at once.
-    if (m_pHeld->GetRotation()[1] == yaw || m_pHeld->SetGridPosition(at, storey) != 0)
-        return false;
-    MoveHeldObject(at);
     return m_pHeld->CanPlace(storey->GetLower(), storey->GetUpper()) != 0;
 }
 
@@ -432,7 +428,7 @@ int CPlacementController::RotateHeldObject(int direction)
 // ---------------------------------------------------------------------------------------------------------
 // Frames
 
-void CPlacementController::Update(const GxV3d& point, CFerroxObject* picked)
+void CPlacementController::Update(const GxV3d& point)
 {
     if (!m_pFloors)
         return;
@@ -445,13 +441,10 @@ void CPlacementController::Update(const GxV3d& point, CFerroxObject* picked)
         return;
     }
     if (m_mode == PLACEMENT_OBJECT && m_pHeld) {
-        // The held object sits on the middle of the cell the pick found, so the box shows the very cells the fit
-        // test takes.
-        const GxV3d at = m_pFloors->GetPickPoint();
-        if (m_pHeld->SetGridPosition(at, storey) != 0)
+        if (m_pHeld->SetGridPosition(point, storey) != 0)
             return;
-        MoveHeldObject(at);
-        const bool fits = HeldFits(at, storey);
+        MoveHeldObject(point);
+        const bool fits = HeldFits(storey);
         const GxRGBA colour = {static_cast<uint8_t>(fits ? 0 : kFull), static_cast<uint8_t>(fits ? kFull : 0), 0,
                                kBoxAlpha};
         SetColour(m_pAreaBox, colour);
@@ -460,10 +453,10 @@ void CPlacementController::Update(const GxV3d& point, CFerroxObject* picked)
         return;
     }
     if (m_mode == PLACEMENT_LAY || m_mode == PLACEMENT_CLEAR)
-        UpdateDrag(point, storey, picked);
+        UpdateDrag(point, storey);
 }
 
-void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey, CFerroxObject* picked)
+void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey)
 {
     Translate(m_pCursorBox, {0.0f, kParkedHeight, 0.0f}, 0);
     m_dragEnd = storey->GetCellAt(point);
@@ -474,18 +467,6 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
     }
     if (!m_pAreaBox)
         return;
-    if (m_mode == PLACEMENT_CLEAR && m_dragStart == kNoCell && m_dragEnd == m_hiddenCell) {
-        Translate(m_pAreaBox, {0.0f, kParkedHeight, 0.0f}, 0);
-        return;
-    }
-    m_hiddenCell = kNoCell;
-    // Demolishing, the pointer on a building shows that building: a click there removes it.
-    if (m_mode == PLACEMENT_CLEAR && (m_dragStart == kNoCell || m_dragStart == m_dragEnd)) {
-        if (CBaseObject* building = RemovableAt(picked, storey, m_dragEnd)) {
-            ShowOver(building, storey);
-            return;
-        }
-    }
     const int start = m_dragStart != kNoCell ? m_dragStart : m_dragEnd;
     const int n = storey->GetCellSize();
     // The box is counted from the middle of the cell under the pointer.
@@ -575,8 +556,7 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
     CFerroxBlockMesh* storey = CurrentStorey();
     if (!storey)
         return 1;
-    const GxV3d at = m_pFloors->GetPickPoint();
-    if (m_pHeld->SetGridPosition(at, storey) != 0)
+    if (m_pHeld->SetGridPosition(point, storey) != 0)
         return 1;
     // The whole footprint must lie on the grid before the object takes its cells.
     if (!storey->IsAreaInside(m_pHeld->GetFirstCell(), m_pHeld->GetRows(), m_pHeld->GetColumns(), 1))
@@ -584,9 +564,9 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
     if (world)
         m_pWorld = world;
     if (!skipChecks) {
-        if (!HeldFits(at, storey))
+        if (!HeldFits(storey))
             return 1;
-        MoveHeldObject(at);
+        MoveHeldObject(point);
         RemoveWallsFrom(storey);
     }
     if (!m_pRecord)
@@ -629,15 +609,6 @@ void CPlacementController::EndDrag()
     m_dragStart = kNoCell;
     m_dragEnd = kNoCell;
     ResetScale(m_pAreaBox);
-}
-
-void CPlacementController::ResetPointer()
-{
-    // The box showed the building just removed: left at the pointer it would look like a remnant of it, so it
-    // stays out of sight until the pointer moves to another cell.
-    m_hiddenCell = m_dragEnd;
-    EndDrag();
-    Translate(m_pAreaBox, {0.0f, kParkedHeight, 0.0f}, 0);
 }
 
 int CPlacementController::BeginDrag(const GxV3d& point)
@@ -700,22 +671,6 @@ CBaseObject* CPlacementController::RemovableAt(CFerroxObject* picked, CFerroxBlo
     return nullptr;
 }
 
-void CPlacementController::ShowOver(CBaseObject* building, CFerroxBlockMesh* storey)
-{
-    const float n = static_cast<float>(storey->GetCellSize());
-    const int first = building->GetFirstCell();
-    const float rows = static_cast<float>(building->GetRows());
-    const float columns = static_cast<float>(building->GetColumns());
-    // Rows run along +x and columns along -z from the first cell.
-    const GxV3d at = {static_cast<float>(storey->GetCellWorldX(first, 1)) + (rows - 1.0f) * n * 0.5f,
-                      storey->GetOrigin().y + kBoxLift,
-                      static_cast<float>(storey->GetCellWorldZ(first, 1)) - (columns - 1.0f) * n * 0.5f};
-    m_pAreaBox->ResetScale();
-    m_pAreaBox->SetScale({rows * n + 2.0f * kBuildingBoxMargin, 1.0f, columns * n + 2.0f * kBuildingBoxMargin});
-    m_pAreaBox->Translate(&at, 0);
-    SetColour(m_pAreaBox, {kFull, kFull, 0, kBoxAlpha});
-}
-
 void CPlacementController::RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey)
 {
     // The pieces of the building's own storey and those above follow: a door leaves a wall.
@@ -723,7 +678,7 @@ void CPlacementController::RemoveBuilding(CBaseObject* building, CFerroxBlockMes
     CFerroxBlockMesh* from = own ? own : storey;
     RemoveWallsFrom(from);
     Manager()->RemoveObject(building, 1);
-    ResetPointer();
+    EndDrag();
     BuildWallsFrom(from);
 }
 

@@ -1,7 +1,6 @@
 // The placement controller: build mode. It holds one object from a template and puts it into the mall
 // (mode 1), lays floor tiles over a dragged rectangle (mode 2) or clears one (mode 3), always on the floor
-// manager's current storey, showing translucent boxes that turn green or red with validity (while demolishing,
-// the box covers the building a click would remove). It keeps the generated wall pieces (walls along the
+// manager's current storey, showing translucent boxes that turn green or red with validity. It keeps the generated wall pieces (walls along the
 // outside of the laid floor, rails round openings upstairs, doorways over doors) in step with every change,
 // from the storey changed up, and loads and saves the "<OBJECTS>" section.
 //
@@ -55,12 +54,12 @@ public:
     // operations of the building seam.
     void Create(CFloorManager* floors, CFerroxWorld* world);
     void Release();
+    // Templates 1 to 10 of the first "AUX" category, as the level's city has them.
+    void LoadWallTemplates();
 
     // Drops what the mode held, then starts the new one; 0.
     int SetMode(int32_t mode, CFerroxWorld* world, int drop, CFerroxAssetSet* set, CFerroxObjectFactory* factory);
-    // `picked` is the object under the pointer, if any: while demolishing, the box shows the building a click
-    // would remove.
-    void Update(const GxV3d& point, CFerroxObject* picked = nullptr);
+    void Update(const GxV3d& point);
     void Render();
     int RotateHeldObject(int direction);
     // 0 placed, 1 refused.
@@ -71,8 +70,7 @@ public:
     int BeginDrag(const GxV3d& point);
     // 0 laid, 1 refused.
     int LayFloorArea(const GxV3d& point, CFerroxWorld* world);
-    // A click that did not move removes the building the box showed (picked, or standing on the cell at the
-    // point); otherwise the dragged rectangle's floor is cleared. 0 when an object was removed, 1 otherwise.
+    // A click that did not move removes the picked building, or the one standing on the cell at the point; otherwise the dragged rectangle's floor is cleared. 0 when an object was removed, 1 otherwise.
     int ClearArea(const GxV3d& point, CFerroxObject* picked, CFerroxWorld* world);
     // Lays the rectangle between the cells (tile null: the current tile type), then frees its cells; 0.
     int SetFloorArea(CFerroxBlockMesh* storey, int first, int last, CFerroxTileRecord* tile, int includeOccupied,
@@ -125,18 +123,14 @@ private:
     void DropHeldObject();
     void RemoveBoxes();
     void MoveHeldObject(const GxV3d& point);
-    // The fit test of the held object standing at the point, again after a turn the test itself made.
-    bool HeldFits(const GxV3d& at, CFerroxBlockMesh* storey);
-    void UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey, CFerroxObject* picked);
+    // The held object's fit test where it stands (a door turns to the wall under it as it is tested).
+    bool HeldFits(CFerroxBlockMesh* storey);
+    void UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey);
     // The building a demolishing click at the cell removes: the picked one, else the one standing on the cell;
     // only buildings of the storey (or stairs reaching it), never generated pieces. Null for none.
     CBaseObject* RemovableAt(CFerroxObject* picked, CFerroxBlockMesh* storey, int cell);
-    // The area box over the building's cells, a little wider so that it shows round the building's base.
-    void ShowOver(CBaseObject* building, CFerroxBlockMesh* storey);
     void RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey);
     void EndDrag();
-    // Ends the drag and hides the box until the pointer leaves the cell it is on.
-    void ResetPointer();
     void ScanWalls(CFerroxBlockMesh* storey);
     // The pieces of the storey and of every storey above it, whose edges follow the walls and doors below.
     void RemoveWallsFrom(CFerroxBlockMesh* storey);
@@ -167,6 +161,5 @@ private:
     CFerroxAssetSet* m_pHeldTemplate;
     CFerroxObjectFactory* m_pHeldFactory;
     int16_t m_shownValue;
-    int32_t m_hiddenCell;  // the cell where a building was just removed: no box there until the pointer leaves it
     FloorHooksImpl m_floorHooks;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/navigation/blockmesh.h"
+#include "engine/world/composite.h"
 #include "engine/world/spline.h"
 #include "game/buildings/building_local.h"
 #include "game/world/objectmgr.h"
@@ -12,6 +13,13 @@ namespace {
 
 const char* const kUpDummy = "door_up";
 const char* const kDownDummy = "door_down";
+
+// The slot's path begins on the cell of the storey.
+bool SlotStartsAt(const CUserSlot* slot, CFerroxBlockGrid* storey, int32_t cell)
+{
+    return slot->spline && slot->spline->GetPointCount() >= 1 &&
+           storey->GetCellAt(slot->spline->GetPoints()[0]) == cell;
+}
 
 }  // namespace
 
@@ -63,7 +71,7 @@ void CStairs::FindEntrances(GxAtomic* atomic, GxUserDataArray* array)
         AddUpperEntrance(SecondEntranceFromDummy(position));
     else
         return;
-    BuildingHideDummy(atomic);
+    HideAtomicCallback(atomic, nullptr);
 }
 
 int32_t CStairs::GetUpperEntranceCell(int32_t index)
@@ -110,22 +118,17 @@ int CStairs::Place(CPlacementRecord* record)
     }
     if (!CUsableObject::Place(record))
         return 0;
-    for (const std::unique_ptr<CUserSlot>& slot : m_userSlots) {
-        if (!slot->spline || slot->spline->GetPointCount() < 1)
-            continue;
-        const GxV3d start = slot->spline->GetPoints()[0];
-        for (int32_t i = 0; i < static_cast<int32_t>(m_entrances.size()); i++)
-            if (m_pFloor->GetCellAt(start) == CPathableObject::GetEntranceCell(i))
-                m_links.push_back(std::make_unique<CStairsLink>(start, m_pUpperFloor, slot->spline->Clone()));
-    }
-    for (const std::unique_ptr<CUserSlot>& slot : m_userSlots) {
-        if (!slot->spline || slot->spline->GetPointCount() < 1)
-            continue;
-        const GxV3d start = slot->spline->GetPoints()[0];
-        for (int32_t i = 0; i < static_cast<int32_t>(m_extraEntrances.size()); i++)
-            if (m_pUpperFloor->GetCellAt(start) == GetUpperEntranceCell(i))
-                m_links.push_back(std::make_unique<CStairsLink>(start, m_pFloor, slot->spline->Clone()));
-    }
+    // Entrance by entrance, each with every slot: a character takes the first link that leaves its storey.
+    for (int32_t i = 0; i < static_cast<int32_t>(m_entrances.size()); i++)
+        for (const std::unique_ptr<CUserSlot>& slot : m_userSlots)
+            if (SlotStartsAt(slot.get(), m_pFloor, CPathableObject::GetEntranceCell(i)))
+                m_links.push_back(
+                    std::make_unique<CStairsLink>(slot->spline->GetPoints()[0], m_pUpperFloor, slot->spline->Clone()));
+    for (int32_t i = 0; i < static_cast<int32_t>(m_extraEntrances.size()); i++)
+        for (const std::unique_ptr<CUserSlot>& slot : m_userSlots)
+            if (SlotStartsAt(slot.get(), m_pUpperFloor, GetUpperEntranceCell(i)))
+                m_links.push_back(
+                    std::make_unique<CStairsLink>(slot->spline->GetPoints()[0], m_pFloor, slot->spline->Clone()));
     m_pUpperFloor->PlaceObject(m_firstCell, this, m_rows, m_columns, 0);
     for (int32_t i = 0; i < static_cast<int32_t>(m_extraEntrances.size()); i++)
         m_pUpperFloor->PlaceObject(GetUpperEntranceCell(i), this, 1, 1, 0);

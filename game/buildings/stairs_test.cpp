@@ -89,6 +89,29 @@ TEST_F(StairsTest, PlacementLinksAndRelease)
     EXPECT_EQ(1, ground.IsAreaEmpty(Cell(3, 4), 4, 1, 0));
 }
 
+// Links are made entrance by entrance: a character on the storey takes the path of the first entrance, whatever
+// the order of the slots.
+TEST_F(StairsTest, LinksFollowTheEntrancesOrder)
+{
+    AddStorey();
+    Exposed<CStairs> stairs;
+    stairs.Put(&ground, Cell(4, 4), 2, 2);
+    stairs.AddEntrance({-1.0f, 0.0f});
+    stairs.AddEntrance({-1.0f, 1.0f});
+    const int first = stairs.GetEntranceCell(0);
+    const int second = stairs.GetEntranceCell(1);
+    ASSERT_NE(kNoCell, first);
+    ASSERT_NE(kNoCell, second);
+    ASSERT_NE(first, second);
+    stairs.AddUserSlot(PathFrom(&ground, second));
+    stairs.AddUserSlot(PathFrom(&ground, first));
+    ASSERT_EQ(1, stairs.Place(nullptr));
+    ASSERT_EQ(2u, stairs.GetLinks().size());
+    CStairsLink* link = stairs.GetStairsLink(&ground);
+    ASSERT_NE(nullptr, link);
+    EXPECT_EQ(first, ground.GetCellAt(link->position));
+}
+
 TEST_F(StairsTest, LinksToOneStoreyOnly)
 {
     AddStorey();

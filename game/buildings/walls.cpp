@@ -153,9 +153,9 @@ void CPlacementController::ScanWalls(CFerroxBlockMesh* storey)
         const int outerCount = scan.rows ? rowCount : stride;
         const int innerCount = scan.rows ? stride : rowCount;
         const int step = scan.rows ? scan.direction * stride : scan.direction;
+        // Both directions stop at the second last line: no piece stands on the grid's far border line.
         const int outerFirst = scan.direction > 0 ? 0 : 1;
-        const int outerLast = scan.direction > 0 ? outerCount - 2 : outerCount - 1;
-        for (int outer = outerFirst; outer <= outerLast; outer++) {
+        for (int outer = outerFirst; outer <= outerCount - 2; outer++) {
             int runStart = -1;
             for (int inner = 0; inner <= innerCount; inner++) {
                 const int a = scan.rows ? outer * stride + inner : outer + inner * stride;

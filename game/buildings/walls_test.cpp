@@ -214,6 +214,19 @@ TEST_F(Walls, EveryOuterEdgeCarriesOnePieceAndNoOtherEdgeAny)
     ExpectClosedRooms("rebuilt");
 }
 
+// A room reaching the last rows and columns inside the border is walled round on the border, and no scan puts a
+// doorway piece there: the scans stop at the second last line in both directions.
+TEST_F(Walls, NoDoorwayOnTheFarBorder)
+{
+    const int last = kMallSide - 2;
+    ASSERT_EQ(0, Lay(Cell(last - 8, last - 6), Cell(last, last)));
+    ExpectClosedRooms("room at the far border");
+    std::set<int> rows;
+    for (int cell : GapCells(Ground()))
+        rows.insert(cell / kMallSide);
+    EXPECT_EQ(std::set<int>{last - 9}, rows) << "doorways over the near wall only";
+}
+
 // The storey buttons rebuild the shown storey's walls wherever the pointer is, also off the grid.
 TEST_F(Walls, TheShownStoreyIsRebuiltWithThePointerOffTheGrid)
 {

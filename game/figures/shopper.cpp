@@ -402,11 +402,9 @@ int CShopper::SeekDoor()
 {
     CObjectQuery query = NearestQuery(kObjectKindDoor);
     FindTarget(&query);
-    // Without a door the shopper leaves through a spawn point: looking for one again would keep it forever.
-    if (!m_pTarget) {
-        m_plan = SHOPPER_PLAN_LEAVE;
-        return 0;
-    }
+    // Without a door in reach the shopper keeps looking for one.
+    if (!m_pTarget)
+        return 1;
     if (GetLevelNumber() == 0) {
         m_plan = SHOPPER_PLAN_LEAVE;
         return 0;

@@ -350,18 +350,15 @@ void CSpawner::DropStaffPlacement()
     if (m_pStaff && !m_moving) {
         Remove(m_pStaff);
     } else if (CStaff* member = dynamic_cast<CStaff*>(m_pStaff)) {
-        // A moved member that is dropped goes back to work where it stands, or at its post when it stands
-        // where no member may.
+        // A moved member that is dropped stays where it last stood and goes back to work there; it keeps its
+        // post when it stands where no member may be posted.
         CFerroxBlockMesh* floor = dynamic_cast<CFerroxBlockMesh*>(member->m_pGrid);
         const GxV3d* at = member->GetPosition();
-        int cell = floor && at ? floor->GetCellAt(*at) : -1;
-        if (!IsStaffCell(floor, cell)) {
-            cell = member->m_postCell;
-            GxV3d post = {};
-            if (floor && floor->GetCellPosition(cell, &post, 1))
-                member->Translate(&post, 0);
-        }
+        const int cell = floor && at ? floor->GetCellAt(*at) : -1;
+        const int16_t post = member->m_postCell;
         member->Assign(floor, cell);
+        if (!IsStaffCell(floor, cell))
+            member->m_postCell = post;
     }
     m_pStaff = nullptr;
     Remove(m_pCursorBox);

@@ -302,7 +302,7 @@ TEST_F(StaffPlacementTest, HireFollowsThePointerUntilPlaced)
 }
 
 // Build mode or a new placement drops an unplaced hire; a moved member is assigned where it is placed, and
-// one whose move is dropped goes back to work where it stands.
+// one whose move is dropped stays where it stands and goes back to work there.
 TEST_F(StaffPlacementTest, DroppingAndMoving)
 {
     const size_t before = Cleaners();
@@ -341,4 +341,19 @@ TEST_F(StaffPlacementTest, DroppingAndMoving)
     EXPECT_EQ(before + 1, Cleaners()) << "a moved member is never removed";
     EXPECT_EQ(1, member->m_hired) << "back at work";
     EXPECT_EQ(floor->GetCellAt(*member->GetPosition()), member->m_currentCell);
+    const int16_t post = member->m_postCell;
+
+    // Dropped over the border, where no member is posted, it stays there all the same and keeps its post.
+    member->BeginMove();
+    spawner.BeginStaffMove(member);
+    Pick(Cell(0, 6));
+    spawner.Update(0.1f);
+    const GxV3d stood = *member->GetPosition();
+    spawner.DropStaffPlacement();
+    EXPECT_FLOAT_EQ(stood.x, member->GetPosition()->x) << "no jump to the post";
+    EXPECT_FLOAT_EQ(stood.z, member->GetPosition()->z);
+    EXPECT_EQ(1, member->m_hired);
+    EXPECT_EQ(0, member->m_moving);
+    EXPECT_EQ(floor->GetCellAt(stood), member->m_currentCell);
+    EXPECT_EQ(post, member->m_postCell);
 }

@@ -377,14 +377,15 @@ int CCleaner::FindLitter(int start, int maximumLeg)
         const int repeats = leg == longest ? kLastLegRepeats : kLegRepeats;
         for (int r = 0; r < repeats; r++) {
             for (int step = 0; step < leg; step++) {
-                // The spiral runs on past the grid's edges and looks only at the cells inside, so it covers the
-                // same square around the start whichever way it turns first.
-                x += stepX[direction];
-                y += stepY[direction];
+                // A move that would leave the grid is not made: the walk stays on the cell it reached.
+                const int nextX = x + stepX[direction];
+                const int nextY = y + stepY[direction];
+                if (nextX >= 0 && nextX < rows && nextY >= 0 && nextY < columns) {
+                    x = nextX;
+                    y = nextY;
+                }
                 const int cell = m_pGrid->GetCellIndex(x, y, 1);
-                if (cell < 0)
-                    continue;
-                if (!m_pGrid->IsValidCell(cell, 0))
+                if (cell < 0 || !m_pGrid->IsValidCell(cell, 0))
                     continue;
                 CFerroxBlock* block = m_pGrid->GetBlock(cell);
                 // Another cleaner's reserved cell is skipped.

@@ -202,21 +202,28 @@ TEST_F(StaffTest, FindLitter)
     EXPECT_EQ(-1, cleaner->FindLitter(Cell(5, 5), 2)) << "out of reach";
     ground.GetBlock(Cell(5, 8))->SetState(FERROX_BLOCK_RESERVED);
     EXPECT_EQ(-1, cleaner->FindLitter(Cell(5, 5), 10)) << "reserved by another cleaner";
-    // Within reach the litter is found from anywhere, whichever way the spiral starts (seeds 3, 1, 5 and 4
-    // start it in directions 0 to 3).
-    ground.OccupyCell(Cell(14, 1));
+    // Within reach the litter is found whichever way the spiral starts (seeds 3, 1, 5 and 4 start it in
+    // directions 0 to 3).
+    ground.OccupyCell(Cell(9, 6));
     for (uint32_t seed : {3u, 1u, 5u, 4u}) {
-        for (int start : {Cell(1, 14), Cell(0, 0), Cell(15, 15), Cell(14, 2)}) {
+        for (int start : {Cell(8, 8), Cell(6, 9), Cell(10, 5)}) {
             FerroxSrand(seed);
-            EXPECT_EQ(Cell(14, 1), cleaner->FindLitter(start, 40)) << start << " seed " << seed;
+            EXPECT_EQ(Cell(9, 6), cleaner->FindLitter(start, 8)) << start << " seed " << seed;
         }
     }
     // Cells at the start of the next rows are not neighbours of a row's end.
-    ground.VacateCell(Cell(14, 1));
+    ground.VacateCell(Cell(9, 6));
     for (int row = 2; row < 10; row++)
         ground.OccupyCell(Cell(row, 1));
     for (int round = 0; round < 16; round++)
         EXPECT_EQ(-1, cleaner->FindLitter(Cell(5, 14), 6)) << round;
+    // From the corner, first turned outwards (seed 5), the walk makes no move off the grid and goes on along
+    // its edges: the third leg reaches two cells in.
+    for (int row = 2; row < 10; row++)
+        ground.VacateCell(Cell(row, 1));
+    ground.OccupyCell(Cell(2, 2));
+    FerroxSrand(5);
+    EXPECT_EQ(Cell(2, 2), cleaner->FindLitter(Cell(0, 0), 2));
 }
 
 // Moving or firing a cleaner in the middle of a job gives its cell back as plain litter.

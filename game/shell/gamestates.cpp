@@ -412,7 +412,7 @@ void CGame::UpdateInGame()
         m_pTechTree->Update(scaled);
     Pick();
     if (m_pPlacementController && GetWorld()) {
-        m_pPlacementController->Update(m_pickPoint, m_pPickedObject);
+        m_pPlacementController->Update(m_pickPoint);
         GetShell()->SetCursorValue(m_pPlacementController->GetShownValue());
     }
     if (m_pMouse)
@@ -602,6 +602,8 @@ int CGame::StartLevel()
         m_pFloorManager->CreateDebris();
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
     objects->SwapCityTemplates();
+    if (m_pPlacementController)
+        m_pPlacementController->LoadWallTemplates();
     if (m_pConditions)
         m_pConditions->SetStatistics(objects->GetStatistics());
     if (m_pSoundManager) {

@@ -50,7 +50,8 @@ bool HasControlByte(const std::string& line)
 }
 
 // Reads a save or scenario through to its end, one line held at a time, and says what keeps it from loading
-// whole. Every reader seeks the first line holding its tag, so a tag may stand on its own tag lines only.
+// whole. Every reader seeks the first line holding its tag, so a tag may stand on its own tag lines only; the
+// order of the sections and lines outside them do not matter.
 class GameFileScan {
 public:
     explicit GameFileScan(bool needsTechTree) : m_needsTechTree(needsTechTree) {}
@@ -87,8 +88,9 @@ private:
         }
         if (opened != kNoSection)
             return Open(opened);
+        // Text between sections is read by no one.
         if (m_open == kNoSection)
-            return line.find_first_not_of(" \t") == std::string::npos ? "" : "holds text outside every section";
+            return "";
         ++m_lines;
         return "";
     }
@@ -97,8 +99,7 @@ private:
     {
         if (m_open != kNoSection)
             return std::string("opens ") + kSectionTags[section] + " inside " + kSectionTags[m_open];
-        if (m_seen[section])
-            return std::string("holds ") + kSectionTags[section] + " twice";
+        // A section written again is checked as the first: its reader takes the first.
         m_seen[section] = true;
         m_open = section;
         m_lines = 0;

@@ -1,7 +1,10 @@
 // The game's level manager: the game's world, the game type, and the "<LEVEL>" section.
 #include "game/world/levelmanager.h"
 
+#include <cctype>
+#include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "engine/application/base.h"
@@ -21,6 +24,30 @@ std::string WithoutLineEnd(const char* value)
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text;
+}
+
+// The numbers from 0 to `highest` whose decimal text some child's name contains.
+std::set<int> NumbersNamed(const CFerroxTagNode* block, int highest)
+{
+    std::set<int> numbers;
+    for (const CFerroxTagNode* child : block->children) {
+        const std::string& name = child->name;
+        for (size_t first = 0; first < name.size(); first++) {
+            if (!std::isdigit(static_cast<unsigned char>(name[first])))
+                continue;
+            // A number's text starts with no 0 unless it is 0.
+            int64_t value = 0;
+            for (size_t i = first; i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])); i++) {
+                value = value * 10 + (name[i] - '0');
+                if (value > highest)
+                    break;
+                numbers.insert(static_cast<int>(value));
+                if (name[first] == '0')
+                    break;
+            }
+        }
+    }
+    return numbers;
 }
 
 }  // namespace
@@ -80,14 +107,15 @@ bool CLevelManager::LoadLevel(CFerroxFile* file)
     int total = -1;
     if (!setup->FindChild(kLevelTotalNode) || !FromString<int>(WithoutLineEnd(setup->GetValue(0)), total))
         return true;
-    // No level number can exceed the entries the block has.
-    const int entries = static_cast<int>(block->children.size());
-    for (int n = total < entries ? total : entries; n >= 0; n--) {
+    // Only the numbers some entry's name holds can be found: those, from the total down, stand for the whole
+    // count, which may be far larger than the block.
+    const std::set<int> numbers = NumbersNamed(block, total);
+    for (auto n = numbers.rbegin(); n != numbers.rend(); ++n) {
         setup->SetCursor(block);
-        if (!setup->FindChild(std::to_string(n).c_str()))
+        if (!setup->FindChild(std::to_string(*n).c_str()))
             continue;
         if (WithoutLineEnd(setup->GetValue(0)).find(saved) != std::string::npos) {
-            m_level = n;
+            m_level = *n;
             return true;
         }
     }

@@ -137,7 +137,7 @@ void CDynamicObjectManager::LoadCategories(CFerroxTagTree* tree, const std::stri
 
 namespace {
 
-// A model file that reads yet gives no model (an emptied one) is as damaged as one that does not read.
+// A model file that reads yet gives no model (an emptied one) is told as damaged, as one cut short is.
 bool HoldsModel(const std::vector<std::unique_ptr<CFerroxAssetSet>>& sets)
 {
     for (const std::unique_ptr<CFerroxAssetSet>& set : sets) {
@@ -172,14 +172,16 @@ int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAs
         if (!fileName.empty() && fileName.back() == '\n')
             fileName.pop_back();
         loader.SetTarget(m_pModelPool.get(), m_pAnimPool.get(), fileName.c_str());
-        const bool read = stream.Read(fileName.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk) && stream.Process(&loader);
-        // Grouped either way, so that a bad file's assets never join the next plan's sets.
-        loader.GroupAssets();
-        std::vector<std::unique_ptr<CFerroxAssetSet>> sets = loader.TakeAssetSets();
-        if (!read || !HoldsModel(sets)) {
+        // A file that does not open gives no template; one cut short or without a model gives what it held.
+        if (!stream.Read(fileName.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk)) {
             m_unreadFiles.push_back(fileName);
             continue;
         }
+        const bool read = stream.Process(&loader) != 0;
+        loader.GroupAssets();
+        std::vector<std::unique_ptr<CFerroxAssetSet>> sets = loader.TakeAssetSets();
+        if (!read || !HoldsModel(sets))
+            m_unreadFiles.push_back(fileName);
         const CFerroxTagNode* needs = ChildNamed(plan, kTemplatePrerequisitesNode);
         const std::vector<std::string> ids = ValueTexts(needs);
         for (std::unique_ptr<CFerroxAssetSet>& set : sets) {

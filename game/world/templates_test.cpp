@@ -84,35 +84,48 @@ TEST_F(Templates, GroupsPrefixCategoriesAndEmptyPlansCountForIndices)
     const std::string lamp = Model("models/lamp.gxs");
     const std::string emptied = Path("models/emptied.gxs");
     WriteBytes(emptied, {});
+    // A file cut in its second model keeps its first.
+    const std::string cut = Path("models/cut.gxs");
+    GxClump* clump = FerroxTaggedClump({"body"});
+    ASSERT_NE(nullptr, clump);
+    FerroxBytes bytes = FerroxClumpChunk(clump);
+    GxClumpDestroy(clump);
+    const FerroxBytes second = bytes;
+    bytes.insert(bytes.end(), second.begin(), second.begin() + static_cast<long>(second.size() / 2));
+    WriteBytes(cut, bytes);
     Load("<OTHER>\n<plans>\n</plans>\n</OTHER>\n<TEMPLATES>\n<OFFICE>\n" +
-         Category("FURNITURE",
-                  Plan(desk) + "<plan>\n</plan>\n" + Plan(Path("models/missing.gxs")) + Plan(emptied) + Plan(lamp)) +
+         Category("FURNITURE", Plan(desk) + "<plan>\n</plan>\n" + Plan(Path("models/missing.gxs")) + Plan(emptied) +
+                                   Plan(cut, {"7"}) + Plan(lamp)) +
          "</OFFICE>\n" + Category("AUX", Plan(lamp)) + "</TEMPLATES>\n");
 
     ASSERT_EQ(2u, manager->GetCategories().size()) << "only the TEMPLATES block is read";
     EXPECT_EQ("OFFICEFURNITURE", manager->GetCategories()[0]->name);
     EXPECT_EQ("AUX", manager->GetCategories()[1]->name);
-    // The missing file and the emptied one give no template, and are kept for the game to tell; the empty plan
-    // gives one without a model.
-    EXPECT_EQ((std::vector<std::string>{Path("models/missing.gxs"), emptied}), manager->GetUnreadFiles());
-    ASSERT_EQ(3u, manager->GetCategories()[0]->templates.size());
+    // The missing file gives no template; the emptied one and the empty plan give one without a model, the cut
+    // one a template of what it held. The damaged files are kept for the game to tell.
+    EXPECT_EQ((std::vector<std::string>{Path("models/missing.gxs"), emptied, cut}), manager->GetUnreadFiles());
+    ASSERT_EQ(5u, manager->GetCategories()[0]->templates.size());
     EXPECT_EQ(desk, ModelOf(0, 0));
     EXPECT_EQ("", ModelOf(0, 1));
-    EXPECT_EQ(lamp, ModelOf(0, 2));
+    EXPECT_EQ("", ModelOf(0, 2));
+    ASSERT_EQ(1u, manager->GetTemplate(0, 3)->GetModels().size()) << "the model read whole before the cut";
+    EXPECT_EQ(cut, ModelOf(0, 3));
+    EXPECT_EQ(lamp, ModelOf(0, 4));
     EXPECT_EQ(0, IsTemplateAvailable(manager->GetTemplate(0, 1))) << "no prerequisite list: not available";
-    EXPECT_EQ(nullptr, manager->GetTemplate(0, 3));
+    EXPECT_EQ(nullptr, manager->GetTemplate(0, 5));
     EXPECT_EQ(nullptr, manager->GetTemplate(2, 0));
 
-    EXPECT_EQ(manager->GetTemplate(0, 2), manager->FindTemplate("FURNITURE", 2)) << "own name alone finds it";
+    EXPECT_EQ(manager->GetTemplate(0, 4), manager->FindTemplate("FURNITURE", 4)) << "own name alone finds it";
     EXPECT_EQ(manager->GetTemplate(0, 0), manager->FindTemplate("", 0)) << "empty text: the first category";
     EXPECT_EQ(manager->GetTemplate(1, 0), manager->FindTemplate("AUX", 0));
     EXPECT_EQ(nullptr, manager->FindTemplate("AUX", 1));
     EXPECT_EQ(nullptr, manager->FindTemplate("aux", 0)) << "names match case-sensitively";
-    EXPECT_EQ(manager->GetTemplate(0, 2), manager->FindTemplateByModel("lamp")) << "the empty plan is skipped";
+    EXPECT_EQ(manager->GetTemplate(0, 4), manager->FindTemplateByModel("lamp"))
+        << "templates without a model are skipped";
     EXPECT_EQ(nullptr, manager->FindTemplateByModel("chair"));
     // A model named twice is read once: the second naming is a record of its own on the same model.
-    EXPECT_EQ(3u, manager->GetModelPool()->GetCount());
-    EXPECT_EQ(manager->GetTemplate(0, 2)->GetModels()[0]->asset, manager->GetTemplate(1, 0)->GetModels()[0]->asset);
+    EXPECT_EQ(4u, manager->GetModelPool()->GetCount());
+    EXPECT_EQ(manager->GetTemplate(0, 4)->GetModels()[0]->asset, manager->GetTemplate(1, 0)->GetModels()[0]->asset);
 
     // An object sharing a pooled model is still alive when the manager goes: it goes before the pools.
     FerroxObjectDescriptor descriptor = {};
