@@ -118,6 +118,10 @@ GxAnimation* GxAnimationStreamRead(GxStream* stream);
 GxBool GxAnimationStreamWrite(const GxAnimation* animation, GxStream* stream);
 GxInt32 GxAnimationStreamGetSize(const GxAnimation* animation);
 GxInt32 GxAnimationGetNumNodes(const GxAnimation* animation);
+// The keyframe index a stream stores as keyframe k's link: its previous keyframe's, or its own when it has none.
+// Keyframe 0 without a link names keyframe 1 instead, since keyframe 0 following itself marks an animation without
+// nodes.
+GxInt32 GxAnimationLinkIndex(const GxAnimation* animation, GxInt32 k);
 // Keyframe i of an animation.
 inline void* GxAnimationGetFrame(const GxAnimation* animation, GxInt32 i)
 {

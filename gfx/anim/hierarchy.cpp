@@ -197,11 +197,8 @@ GxBool GxAnimStdKeyFrameStreamWrite(const GxAnimation* animation, GxStream* stre
     for (GxInt32 k = 0; k < animation->numFrames; k++) {
         const GxAnimStdKeyFrame* f = &frames[k];
         const GxReal values[kStdFloats] = {f->time, f->q[0], f->q[1], f->q[2], f->q[3], f->t.x, f->t.y, f->t.z};
-        // A keyframe without a link names itself. Keyframe 0 naming itself would mark an animation without nodes,
-        // so it names the keyframe after it instead.
-        const GxInt32 unlinked = (k == 0 && animation->numFrames > 1) ? 1 : k;
-        const GxInt32 index = f->prevFrame ? static_cast<GxInt32>(f->prevFrame - frames) : unlinked;
-        const GxUInt32 offset = static_cast<GxUInt32>(index) * gxHANIMSTDKEYFRAMESTREAMSIZE;
+        const GxUInt32 offset =
+            static_cast<GxUInt32>(GxAnimationLinkIndex(animation, k)) * gxHANIMSTDKEYFRAMESTREAMSIZE;
         if (!GxStreamWriteReal(stream, values, sizeof(values)) || !GxAnimWriteUInt32(stream, offset)) {
             return 0;
         }

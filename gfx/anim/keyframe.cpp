@@ -283,6 +283,16 @@ GxInt32 GxAnimationGetNumNodes(const GxAnimation* animation)
     return 0;  // links never return to keyframe 0: no whole node set
 }
 
+GxInt32 GxAnimationLinkIndex(const GxAnimation* animation, GxInt32 k)
+{
+    const auto* previous =
+        static_cast<const GxUInt8*>(reinterpret_cast<const GxAnimKeyFrameHeader*>(FrameAt(animation, k))->prevFrame);
+    if (previous == nullptr) {
+        return (k == 0 && animation->numFrames > 1) ? 1 : k;
+    }
+    return static_cast<GxInt32>((previous - FrameAt(animation, 0)) / animation->interpInfo->animKeyFrameSize);
+}
+
 GxAnimInterpolator* GxAnimInterpolatorCreate(GxInt32 numNodes, GxInt32 maxInterpKeyFrameSize)
 {
     if (numNodes < 0 || maxInterpKeyFrameSize < static_cast<GxInt32>(sizeof(GxAnimInterpFrameHeader)) ||

@@ -379,6 +379,10 @@ bool Editable(const GxPipeline* pipeline)
 
 void* GxPipelineModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
+    // A second open leaves the open module's block, heap and free list as they are.
+    if (systemOpen) {
+        return nullptr;
+    }
     moduleOffset = offset;
     memset(Block(), 0, sizeof(GxPipelineModuleBlock));
     return GxPipelineSystemOpen() ? instance : nullptr;

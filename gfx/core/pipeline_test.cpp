@@ -76,6 +76,16 @@ TEST_F(Pipeline, ModuleOpensOnceWithTheDefaultRenderStates)
     ASSERT_NE(heap, nullptr);
     EXPECT_FALSE(GxPipelineSystemOpen());
     EXPECT_EQ(GxPipelineGetHeap(), heap);
+    // A second module open fails and leaves the open module's block as it was.
+    GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
+    GxFreeList* freeList = block->pipelineFreeList;
+    const GxInt32 offset = static_cast<GxInt32>(reinterpret_cast<char*>(block) - GxEngineGetModuleBlock(0));
+    EXPECT_EQ(GxPipelineModuleOpen(GxEngineInstance, offset, sizeof(GxPipelineModuleBlock)), nullptr);
+    EXPECT_EQ(block->pipelineFreeList, freeList);
+    EXPECT_EQ(GxPipelineGetHeap(), heap);
+    GxPipeline* pipeline = GxPipelineCreate();
+    ASSERT_NE(pipeline, nullptr);
+    GxPipelineDestroy(pipeline);
     const GxUInt32 expected[11] = {7, 2, 5, 6, 0, 1, 1, 2, 0xFFFFFFFFu, 0, 0xFFFFFFFFu};
     GxUInt32 copy[11] = {};
     ASSERT_EQ(GxRenderStateVectorGetDefault(copy), copy);

@@ -84,7 +84,7 @@ TEST_F(AtomicPipe, DefaultPipelinesAndTheirReplacement)
     ASSERT_NE(block->platformAtomicPipeline, nullptr);
     EXPECT_EQ(block->currentAtomicPipeline, block->platformAtomicPipeline);
     EXPECT_EQ(block->platformAtomicPipeline->ownerPluginId, 2u);
-    ASSERT_NE(block->currentMaterialPipeline, nullptr);
+    EXPECT_EQ(block->platformMaterialPipeline, nullptr) << "the material pipeline is a placeholder";
     EXPECT_NE(GxPipelineFindNodeByName(block->platformAtomicPipeline, "nodeD3D9AtomicAllInOne.csl", nullptr, nullptr),
               nullptr);
     GxPipeline* other = GxPipelineCreate();

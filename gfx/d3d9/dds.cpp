@@ -306,12 +306,8 @@ bool ReadLevel(GxStream* stream, GxRaster* raster, GxUInt32 level, GxUInt32 form
 bool ReadFace(GxStream* stream, GxRaster* raster, const Header& h, GxUInt32 format, bool* dxtAlpha)
 {
     const GxUInt32 fileLevels = FileLevels(h);
+    // Levels the raster holds beyond the file's keep whatever the device made them with.
     const GxInt32 rasterLevels = GxRasterGetNumLevels(raster);
-    if (rasterLevels < 1 || static_cast<GxUInt32>(rasterLevels) > fileLevels) {
-        // The texture would keep levels the file does not have.
-        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
-        return false;
-    }
     for (GxUInt32 level = 0; level < fileLevels; level++) {
         const LevelShape shape = ShapeOf(format, Level(h.width, level), Level(h.height, level));
         if (level < static_cast<GxUInt32>(rasterLevels)) {
@@ -359,7 +355,7 @@ GxUInt32 DeviceLevels(const Header& h, bool cube)
 GxRaster* CreateBare(const Header& h, GxUInt32 format, GxInt32 rasterFormat, bool cube)
 {
     const GxUInt32 levels = DeviceLevels(h, cube);
-    const GxInt32 mip = levels > 1 ? gxRASTERFORMATMIPMAP : 0;
+    const GxInt32 mip = HasMipmaps(h) ? gxRASTERFORMATMIPMAP : 0;
     GxRaster* raster = GxRasterCreate(static_cast<GxInt32>(h.width), static_cast<GxInt32>(h.height), 0,
                                       gxRASTERTYPETEXTURE | gxRASTERDONTALLOCATE | rasterFormat | mip);
     if (raster == nullptr || GxD3D9Device() == nullptr) {

@@ -328,12 +328,16 @@ TEST_F(DDSRead, MipmapsAndMissingLevels)
     EXPECT_EQ(Level(uneven, 0, 32, 2), std::vector<GxUInt8>(tall.data.begin(), tall.data.begin() + 64));
     EXPECT_EQ(Level(uneven, 1, 16, 1), tallLevel1);
 
-    // An uncompressed file that lists fewer levels than the texture has is refused.
+    // An uncompressed file that lists fewer levels than the texture holds fills the levels it lists.
     ContentDds argb = ArgbFile(8, 8, Gradient(8, 8, true));
     ContentDdsSetMipmaps(&argb, 2);
     const std::vector<GxUInt8> half = ArgbFile(4, 4, Gradient(4, 4, true)).data;
     argb.data.insert(argb.data.end(), half.begin(), half.end());
-    EXPECT_EQ(Read(ContentDdsBytes(argb)), nullptr);
+    GxRaster* partial = Read(ContentDdsBytes(argb));
+    ASSERT_NE(partial, nullptr);
+    EXPECT_EQ(GxRasterGetNumLevels(partial), 4);
+    EXPECT_EQ(Level(partial, 0, 32, 8), std::vector<GxUInt8>(argb.data.begin(), argb.data.begin() + 256));
+    EXPECT_EQ(Level(partial, 1, 16, 4), half);
 }
 
 TEST_F(DDSRead, CubeMapsReadEveryFace)
@@ -362,6 +366,19 @@ TEST_F(DDSRead, CubeMapsReadEveryFace)
         EXPECT_EQ(Level(raster, 0, 8, 1), faces[f]) << "face " << f;
     }
     ext->cube = 0x01;
+
+    // A device without mipmap filtering for cubes keeps the top levels only; the raster is still a mipmapped one.
+    const DWORD filterCaps = gxD3D9State.caps.CubeTextureFilterCaps;
+    gxD3D9State.caps.CubeTextureFilterCaps &=
+        ~static_cast<DWORD>(D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MIPFLINEAR);
+    GxRaster* topOnly = Read(ContentDdsBytes(cube));
+    gxD3D9State.caps.CubeTextureFilterCaps = filterCaps;
+    ASSERT_NE(topOnly, nullptr);
+    EXPECT_EQ(GxRasterGetNumLevels(topOnly), 1);
+    EXPECT_EQ(GxRasterGetFormat(topOnly) & gxRASTERFORMATMIPMAP, gxRASTERFORMATMIPMAP);
+    GxD3D9RASTEREXTFromRaster(topOnly)->cube = GxUInt8(0x01 | 5 << 4);
+    EXPECT_EQ(Level(topOnly, 0, 8, 1), faces[5]);
+    GxD3D9RASTEREXTFromRaster(topOnly)->cube = 0x01;
 
     // Without cube-texture support for the code the cube map is refused, not converted.
     Refuse(D3DFMT_DXT1);

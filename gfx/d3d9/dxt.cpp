@@ -142,7 +142,8 @@ GxBool Decode(Kind kind, GxInt32 width, GxInt32 height, GxUInt8* pixels, const G
             if (kind == kDXT1) {
                 transparent = DecodeColour(blocks, false, keep, &block) || transparent;
             } else {
-                // Colour halves of DXT2 to DXT5 blocks always use four colours.
+                // Colour halves of DXT2 to DXT5 blocks always use four colours, whatever the order of the end
+                // points, as the device decodes them: the three-colour mode and its extra entry belong to DXT1.
                 DecodeColour(blocks + 8, true, keep, &block);
                 if (kind == kDXT3) {
                     ExplicitAlpha(blocks, &block);

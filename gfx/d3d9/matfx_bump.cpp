@@ -382,14 +382,13 @@ void WithShader(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32
     GxD3D9SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
     const auto* material = static_cast<const GxMaterial*>(mesh->material);
     const GxMaterialEffectsSlot* env = envTexture ? GxD3D9MatFXSlot(material, gxMATFXSLOTENVMAP) : nullptr;
-    IDirect3DPixelShader9* bumpEnv = GxD3D9MatFXShader(gxD3D9MATFXBUMPENVSHADER);
+    IDirect3DPixelShader9* bumpEnv = GxD3D9MatFXShader(BumpEnvShader);
     if (env && bumpEnv && GxD3D9MatFXShininess(env->data.envMap.coef) != 0) {
         const GxMaterialEffectsEnvMap& data = env->data.envMap;
         GxMaterialEffectsSetupEnvMapStage(envTexture, 2, static_cast<GxFrame*>(data.frame));
         IDirect3DPixelShader9* shader = bumpEnv;
         if (data.useFrameBufferAlpha) {
-            shader = GxD3D9MatFXShader(GxD3D9TextureHasAlpha(envTexture) ? gxD3D9MATFXBUMPENVALPHASHADER
-                                                                         : gxD3D9MATFXBUMPENVOPAQUESHADER);
+            shader = GxD3D9MatFXShader(GxD3D9TextureHasAlpha(envTexture) ? BumpEnvAlphaShader : BumpEnvOpaqueShader);
         }
         GxD3D9SetPixelShader(shader);
         const float c0[4] = {data.coef, data.coef, data.coef, data.coef};
@@ -401,7 +400,7 @@ void WithShader(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32
         GxD3D9SetTextureStageState(2, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
         GxD3D9SetTextureStageState(2, D3DTSS_TEXCOORDINDEX, 2);
     } else {
-        GxD3D9SetPixelShader(GxD3D9MatFXShader(gxD3D9MATFXBUMPSHADER));
+        GxD3D9SetPixelShader(GxD3D9MatFXShader(BumpShader));
         GxD3D9MatFXDrawFrom(header, mesh, base);
     }
     GxD3D9SetPixelShader(nullptr);
@@ -441,8 +440,8 @@ void GxMaterialEffectsRenderBumpMap(GxD3D9InstanceHeader* header, GxD3D9MeshInst
     GxD3D9SetFVF(gxD3D9EMBOSSFVF);
     GxD3D9SetStreamSource(0, buffer, 0, sizeof(GxD3D9EmbossVertex));
     GxD3D9SetVertexShader(static_cast<IDirect3DVertexShader9*>(mesh->shader));
-    const bool bumpEnv = GxD3D9MatFXShader(gxD3D9MATFXBUMPENVSHADER) != nullptr;
-    if ((!envTexture || !bumpEnv) && !GxD3D9MatFXShader(gxD3D9MATFXBUMPSHADER)) {
+    const bool bumpEnv = GxD3D9MatFXShader(BumpEnvShader) != nullptr;
+    if ((!envTexture || !bumpEnv) && !GxD3D9MatFXShader(BumpShader)) {
         FixedFunction(header, mesh, base);
     } else {
         WithShader(header, mesh, base, source, envTexture);

@@ -178,7 +178,7 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
             single =
                 caps.multiplyAdd || (shine == kFullShine && (!useBase || caps.envAddValidated || caps.validateEnvAdd));
         } else {
-            shader = GxD3D9MatFXShader(gxD3D9MATFXENVSHADER) != nullptr;
+            shader = GxD3D9MatFXShader(EnvShader) != nullptr;
         }
     }
     if (shader) {
@@ -187,7 +187,7 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
             device->SetPixelShaderConstantF(0, c0, 1);
         }
         const GxUInt32 stage = useBase ? 1 : 0;
-        IDirect3DPixelShader9* ps = GxD3D9MatFXShader(useBase ? gxD3D9MATFXENVSHADER : gxD3D9MATFXENVSHADERNOBASE);
+        IDirect3DPixelShader9* ps = GxD3D9MatFXShader(useBase ? EnvShader : EnvShaderNoBase);
         GxMaterialEffectsSetupEnvMapStage(envTexture, stage, frame);
         GxD3D9SetPixelShader(ps);
         GxD3D9MatFXDraw(header, mesh);

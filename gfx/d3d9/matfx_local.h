@@ -7,12 +7,12 @@
 
 // The effects' pixel shaders, in the order they are made.
 enum GxD3D9MatFXShader : GxInt32 {
-    gxD3D9MATFXBUMPSHADER = 0,
-    gxD3D9MATFXENVSHADER,
-    gxD3D9MATFXENVSHADERNOBASE,
-    gxD3D9MATFXBUMPENVSHADER,
-    gxD3D9MATFXBUMPENVALPHASHADER,
-    gxD3D9MATFXBUMPENVOPAQUESHADER,
+    BumpShader = 0,
+    EnvShader,
+    EnvShaderNoBase,
+    BumpEnvShader,
+    BumpEnvAlphaShader,
+    BumpEnvOpaqueShader,
     gxD3D9MATFXSHADERS
 };
 

@@ -441,7 +441,7 @@ GxBool GxD3D9ParticleTankCreateCallback(GxAtomic* atomic, GxParticleTankFormat* 
     return 1;
 }
 
-GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat*, GxInt32 count)
+GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 count)
 {
     GxParticleTank* tank = GxParticleTankGet(atomic);
     GxGeometry* geometry = atomic->geometry;
@@ -464,8 +464,9 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat*,
     // Point sprites take their texture coordinates from the device: their material's texture is drawn too.
     const GxTexture* texture = material ? material->texture : nullptr;
     const GxUInt32 op = texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2;
-    // Without lighting and without vertex colours the tank's constant colour comes in as the texture factor.
-    if (!lighting && !(geometry->flags & gxGEOMETRYPRELIT)) {
+    // Without lighting and without per-particle colour the tank's constant colour comes in as the texture factor.
+    const GxUInt32 dataFlags = format ? format->dataFlags : tank->format.dataFlags;
+    if (!lighting && !(dataFlags & gxPTANKDFLAGCOLOR)) {
         GxD3D9SetRenderState(D3DRS_TEXTUREFACTOR, GxPTankColorARGB(tank->cColor));
         GxD3D9SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
         Stage0(op, D3DTA_TFACTOR);
@@ -473,10 +474,6 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat*,
         Stage0(op, D3DTA_DIFFUSE);
     }
     GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
-    // Quads of the matrix form wind the other way round from the camera-facing ones: neither may be culled.
-    GxUInt32 cullMode = 0;
-    GxD3D9GetRenderState(D3DRS_CULLMODE, &cullMode);
-    GxD3D9SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     GxD3D9SetPixelShader(nullptr);
     GxD3D9SetVertexShader(nullptr);
     GxD3D9SetFVF(layout.fvf);
@@ -503,7 +500,6 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat*,
         GxParticleTankSplitQuads(static_cast<GxInt32>(driver.firstVertex), count * kCorners, DrawQuadBatch, nullptr);
     }
     GxD3D9SetRenderState(D3DRS_SHADEMODE, shadeMode);
-    GxD3D9SetRenderState(D3DRS_CULLMODE, cullMode);
     if (blendChanged) {
         GxD3D9SetSrcBlend(static_cast<GxUInt32>(srcBlend));
         GxD3D9SetDestBlend(static_cast<GxUInt32>(dstBlend));

@@ -111,6 +111,21 @@ GxUInt32 RenderStateAtDraw(IDirect3DDevice9* device, GxUInt32 state)
     return value;
 }
 
+// The value a stage-0 state had when the first draw of the log was made.
+GxUInt32 StageStateAtDraw(IDirect3DDevice9* device, GxUInt32 state)
+{
+    GxUInt32 value = 0;
+    for (const D3D9SoftEvent& e : D3D9SoftLog(device)) {
+        if (e.type == D3D9SOFT_DRAW) {
+            break;
+        }
+        if (e.type == D3D9SOFT_STATE && e.kind == D3D9_STATE_TEXTURESTAGE && e.a == 0 && e.b == state) {
+            value = e.value;
+        }
+    }
+    return value;
+}
+
 void ExpectNear(const GxV3d& got, GxReal x, GxReal y, GxReal z)
 {
     EXPECT_NEAR(got.x, x, 1e-5f);
@@ -146,8 +161,8 @@ TEST_F(TankTest, QuadFacesTheCameraAndBlendFactorsArePutBack)
     EXPECT_EQ(draw->fvf, static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_DIFFUSE));
     EXPECT_EQ(RenderStateAtDraw(device, D3DRS_ALPHABLENDENABLE), 1u);
     EXPECT_EQ(RenderStateAtDraw(device, D3DRS_DESTBLEND), static_cast<GxUInt32>(D3DBLEND_ONE));
-    // Matrix-form quads wind the other way round from camera-facing ones: neither kind may be culled.
-    EXPECT_EQ(RenderStateAtDraw(device, D3DRS_CULLMODE), static_cast<GxUInt32>(D3DCULL_NONE));
+    // The draw leaves the cull mode as the scene set it.
+    EXPECT_NE(RenderStateAtDraw(device, D3DRS_CULLMODE), static_cast<GxUInt32>(D3DCULL_NONE));
     // The camera sits at the origin unturned: the axes are (-1, 0, 0) and (0, 1, 0), halved by the size of 2.
     const std::vector<Corner> corners = DrawnCorners(draw);
     ASSERT_EQ(corners.size(), 4u);
@@ -167,6 +182,27 @@ TEST_F(TankTest, QuadFacesTheCameraAndBlendFactorsArePutBack)
     GxD3D9RenderStateGet(gxRENDERSTATEDESTBLEND, &dst);
     EXPECT_EQ(src, D3DBLEND_SRCALPHA);
     EXPECT_EQ(dst, D3DBLEND_INVSRCALPHA);
+}
+
+// Unlit particles without a colour of their own take the tank's constant colour as the texture factor, corner
+// colours or not.
+TEST_F(TankTest, UnlitTankWithoutParticleColoursDrawsItsConstantColour)
+{
+    GxAtomic* tank = Tank(4, gxPTANKDFLAGPOSITION | gxPTANKDFLAGVTXCOLOR);
+    ASSERT_NE(tank, nullptr);
+    GxParticleTank* record = GxParticleTankGet(tank);
+    record->cColor = {10, 20, 30, 40};
+    Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
+    ASSERT_TRUE(GxParticleTankSetCount(tank, 1));
+    GxD3D9SetRenderState(D3DRS_LIGHTING, FALSE);
+    IDirect3DDevice9* device = GxD3D9Device();
+    D3D9SoftClearLog(device);
+    ASSERT_TRUE(Draw(tank));
+    ASSERT_EQ(D3D9SoftCount(device, D3D9SOFT_DRAW), 1u);
+    EXPECT_EQ(StageStateAtDraw(device, D3DTSS_COLORARG2), static_cast<GxUInt32>(D3DTA_TFACTOR));
+    EXPECT_EQ(StageStateAtDraw(device, D3DTSS_ALPHAARG2), static_cast<GxUInt32>(D3DTA_TFACTOR));
+    EXPECT_EQ(RenderStateAtDraw(device, D3DRS_TEXTUREFACTOR), 0x280A141Eu);
+    EXPECT_EQ(RenderStateAtDraw(device, D3DRS_SHADEMODE), static_cast<GxUInt32>(D3DSHADE_FLAT));
 }
 
 TEST_F(TankTest, LargeTanksDrawInBatchesAndEmptyOnesNotAtAll)
@@ -375,6 +411,19 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     const std::vector<GxV3d> mc = Corners(GxParticleTankGet(matrix));
     ExpectNear(mc[0], 1.0f, -0.5f, 3.0f);
     ExpectNear(mc[3], 1.0f, 0.5f, 3.0f);
+
+    // Constant orientation takes the default quad ahead of the size and rotation forms: the particle's own size and
+    // turn are not applied.
+    GxAtomic* fixed = Tank(1, gxPTANKDFLAGPOSITION | gxPTANKDFLAGCNSMATRIX | gxPTANKDFLAG2DROTATE | gxPTANKDFLAGSIZE);
+    ASSERT_NE(fixed, nullptr);
+    GxParticleTankGet(fixed)->cSize[0] = GxParticleTankGet(plain)->cSize[0];
+    GxParticleTankGet(fixed)->cSize[1] = GxParticleTankGet(plain)->cSize[1];
+    Put(fixed, gxPTANKDFLAGSIZE, 0, size);
+    Put(fixed, gxPTANKDFLAG2DROTATE, 0, 1.5707964f);
+    const std::vector<GxV3d> f = Corners(GxParticleTankGet(fixed));
+    for (size_t c = 0; c < 4; c++) {
+        ExpectNear(f[c], a[c].x, a[c].y, a[c].z);
+    }
 
     // Two texture-coordinate pairs (left, top) and (right, bottom) go bottom-left, bottom-right, top-right, top-left.
     GxAtomic* textured = Tank(1, gxPTANKDFLAGPOSITION | gxPTANKDFLAGVTX2TEXCOORDS);

@@ -261,6 +261,10 @@ GxPTankInstancer PickPositions(GxUInt32 flags)
     if (flags & gxPTANKDFLAGMATRIX) {
         return MatrixPositions<kOffset>;
     }
+    // A tank of constant orientation takes the default quad on the constant matrix's axes.
+    if (flags & gxPTANKDFLAGCNSMATRIX) {
+        return Positions<false, false, kOffset>;
+    }
     const bool size = (flags & gxPTANKDFLAGSIZE) != 0;
     const bool rotate = (flags & gxPTANKDFLAG2DROTATE) != 0;
     if (size && rotate) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gfx/core/image.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
 #include "gfx/core/texture.h"
@@ -430,12 +431,12 @@ GxBool GxD3D9RasterPluginAttach(void)
     return gxD3D9RasterExtOffset >= 0;
 }
 
-GxBool GxD3D9RasterCreate(void* /*out*/, void* inOut, GxInt32 flags)
+namespace {
+
+// Resolves the format and makes the device object of a raster for the flags; `cube` is the cube nibble the new
+// object takes.
+GxBool CreateRaster(GxRaster* raster, GxInt32 flags, GxUInt8 cube)
 {
-    auto* raster = static_cast<GxRaster*>(inOut);
-    if (!ArgumentsGiven(raster != nullptr && gxD3D9RasterExtOffset >= 0)) {
-        return 0;
-    }
     GxD3D9RasterExt* ext = Ext(raster);
     raster->type = static_cast<GxUInt8>(flags & gxRASTERTYPEMASK);
     raster->flags = static_cast<GxUInt8>(flags & gxD3D9RASTERFLAGSMASK);
@@ -443,6 +444,7 @@ GxBool GxD3D9RasterCreate(void* /*out*/, void* inOut, GxInt32 flags)
     raster->palette = nullptr;
     std::memset(ext, 0, sizeof(*ext));
     ext->lockedMipLevel = gxD3D9NOLOCKEDLEVEL;
+    ext->cube = cube;
     GxInt32 format = flags & gxRASTERFORMATMASK;
     if (!ResolveFormat(raster, ext, &format)) {
         return 0;
@@ -466,6 +468,53 @@ GxBool GxD3D9RasterCreate(void* /*out*/, void* inOut, GxInt32 flags)
         return 0;
     }
     return CreateDeviceObject(raster, ext);
+}
+
+// The format a raster converted for mipmapping takes: 32 bits on a deep display when the device holds it for a
+// raster of this kind, else 16 bits.
+GxInt32 MipmapFormat(const GxRaster* raster, const GxD3D9RasterExt* ext)
+{
+    const bool cube = GxD3D9RasterExtIsCube(ext);
+    const bool target = raster->type == gxRASTERTYPECAMERATEXTURE;
+    const auto holds = [&](GxUInt32 format) {
+        if (target) {
+            return cube ? GxD3D9CheckRenderTargetCubeFormat(format) : GxD3D9CheckRenderTargetFormat(format);
+        }
+        return cube ? GxD3D9CheckCubeTextureFormat(format) : GxD3D9CheckTextureFormat(format);
+    };
+    const bool deep = DisplayDepth() > 16;
+    if (!ext->alpha) {
+        return deep && holds(D3DFMT_X8R8G8B8) ? gxRASTERFORMAT888 : gxRASTERFORMAT565;
+    }
+    if (deep && holds(D3DFMT_A8R8G8B8)) {
+        return gxRASTERFORMAT8888;
+    }
+    return holds(D3DFMT_A4R4G4B4) ? gxRASTERFORMAT4444 : gxRASTERFORMAT1555;
+}
+
+// The raster's level 0 as a new 32-bit image, or null.
+GxImage* Level0Image(GxRaster* raster)
+{
+    GxImage* image = GxImageCreate(raster->width, raster->height, 32);
+    if (image == nullptr) {
+        return nullptr;
+    }
+    if (GxImageAllocatePixels(image) == nullptr || !GxD3D9ImageGetFromRaster(image, raster, 0)) {
+        GxImageDestroy(image);
+        return nullptr;
+    }
+    return image;
+}
+
+}  // namespace
+
+GxBool GxD3D9RasterCreate(void* /*out*/, void* inOut, GxInt32 flags)
+{
+    auto* raster = static_cast<GxRaster*>(inOut);
+    if (!ArgumentsGiven(raster != nullptr && gxD3D9RasterExtOffset >= 0)) {
+        return 0;
+    }
+    return CreateRaster(raster, flags, 0);
 }
 
 GxBool GxD3D9RasterDestroy(void* /*out*/, void* inOut, GxInt32 /*in*/)
@@ -625,59 +674,23 @@ GxBool GxD3D9RasterIsCubeTexture(const GxRaster* raster)
 
 GxRaster* GxD3D9RasterConvertToMipmapped(GxRaster* raster)
 {
-    // The Direct3D format stays the same, so the level-0 pixels are carried over byte for byte.
-    if (raster == nullptr || raster->parent != raster || raster->pixels != nullptr ||
-        (raster->type != gxRASTERTYPENORMAL && raster->type != gxRASTERTYPETEXTURE)) {
+    if (raster == nullptr || gxD3D9RasterExtOffset < 0 || raster->parent != raster || raster->pixels != nullptr ||
+        !TextureType(raster->type)) {
         GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
         return nullptr;
     }
     GxD3D9RasterExt* ext = Ext(raster);
-    if (ext->palette != nullptr || GxD3D9RasterExtIsCompressed(ext) || GxD3D9RasterExtIsCube(ext) ||
-        ext->texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
+    GxD3D9RasterExtSetFace(ext, 0);
+    GxImage* image = Level0Image(raster);
+    if (image == nullptr) {
         return nullptr;
     }
-    GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
-    if (pixels == nullptr) {
-        return nullptr;
-    }
-    const GxInt32 rowBytes = raster->width * (raster->depth / 8);
-    const GxInt32 rows = raster->height;
-    const GxInt32 stride = raster->stride;
-    auto* copy = static_cast<GxUInt8*>(GxMalloc(static_cast<size_t>(rowBytes) * static_cast<size_t>(rows),
-                                                gxMEMHINTDURFUNCTION | gxD3D9MEMHINTDRIVER));
-    if (copy == nullptr) {
-        GxRasterUnlock(raster);
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return nullptr;
-    }
-    for (GxInt32 y = 0; y < rows; y++) {
-        std::memcpy(copy + static_cast<size_t>(y) * rowBytes, pixels + static_cast<size_t>(y) * stride,
-                    static_cast<size_t>(rowBytes));
-    }
-    GxRasterUnlock(raster);
+    const GxInt32 format = MipmapFormat(raster, ext);
+    const auto cube = static_cast<GxUInt8>(ext->cube & gxD3D9RASTERCUBEMASK);
     UnbindFromStages(raster);
-    ReleaseTexture(ext);
-    raster->format |= static_cast<GxUInt8>((gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP) >> 8);
-    if (GxD3D9CheckAutoMipmapFormat(ext->d3dFormat)) {
-        ext->automipmap |= gxD3D9RASTERAUTOMIPMAP;
-    }
-    GxRaster* result = nullptr;
-    if (SUCCEEDED(MakeTexture(raster, ext, 0, AutoUsage(ext), ext->d3dFormat, D3DPOOL_MANAGED))) {
-        GxUInt8* target = GxRasterLock(raster, 0, gxRASTERLOCKWRITE | gxRASTERLOCKNOFETCH);
-        if (target != nullptr) {
-            const GxInt32 copyRows = std::min(rows, raster->height);
-            const GxInt32 copyBytes = std::min(rowBytes, raster->stride);
-            for (GxInt32 y = 0; y < copyRows; y++) {
-                std::memcpy(target + static_cast<size_t>(y) * raster->stride, copy + static_cast<size_t>(y) * rowBytes,
-                            static_cast<size_t>(copyBytes));
-            }
-            GxRasterUnlock(raster);
-            result = raster;
-        }
-    } else {
-        RaiseDevice("Failed to create texture.");
-    }
-    GxFree(copy);
-    return result;
+    DestroyDeviceObject(raster, ext);
+    const GxInt32 flags = raster->type | format | gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP;
+    const bool made = CreateRaster(raster, flags, cube) && GxD3D9RasterSetFromImage(raster, image, 0);
+    GxImageDestroy(image);
+    return made ? raster : nullptr;
 }

@@ -137,6 +137,9 @@ HRESULT GxD3D9RasterMakeTexture(GxRaster* raster, GxUInt32 levels, DWORD usage, 
 GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt32 format, GxInt32 flags);
 GxBool GxD3D9TextureHasAlpha(const GxTexture* texture);
 GxBool GxD3D9RasterIsCubeTexture(const GxRaster* raster);
+// Makes a texture-like raster (texture, cube or camera texture, palettised or not) mipmapped with device-built
+// levels: level 0 goes through a 32-bit image into a raster re-created in the 32- or 16-bit format the display and
+// device allow. Null when the raster is locked, of another type, or can not be read or re-created.
 GxRaster* GxD3D9RasterConvertToMipmapped(GxRaster* raster);
 // Expands a palettised texture raster in place to true colour (8888, or 888 for an opaque palette), every mip level
 // through its palette, and gives its palette back. Null, raster unchanged, when it is not an unlocked palettised 2D

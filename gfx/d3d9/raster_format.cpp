@@ -214,7 +214,8 @@ GxInt32 ChooseGivenTextureFormat(GxInt32 format)
     }
 }
 
-// Camera textures follow the z-buffer's depth: 16-bit requests with a 16-bit one, 32-bit with a 32-bit one.
+// Camera textures follow the z-buffer's depth: a 32-bit request is narrowed with a 16-bit one, a 16-bit request
+// widened with a 32-bit one.
 GxInt32 ChooseCameraTextureFormat(GxInt32 pixel)
 {
     const bool shallow = GxD3D9ZBufferDepth() == 16;
@@ -225,7 +226,7 @@ GxInt32 ChooseCameraTextureFormat(GxInt32 pixel)
     if (shallow) {
         if (pixel == gxRASTERFORMAT8888) {
             chosen = gxRASTERFORMAT4444;
-        } else if (pixel != gxRASTERFORMAT4444 && pixel != gxRASTERFORMAT1555) {
+        } else if (GxD3D9RasterFormatInfo[PixelNibble(pixel)].depth == 32) {
             chosen = gxRASTERFORMAT565;
         }
         if (chosen == gxRASTERFORMAT4444 && !GxD3D9CheckRenderTargetFormat(D3DFMT_A4R4G4B4)) {

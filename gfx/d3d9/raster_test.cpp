@@ -6,6 +6,7 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
+#include "gfx/core/image.h"
 #include "gfx/d3d9/raster_local.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "platform/testsupport/softdevice.h"
@@ -257,6 +258,24 @@ TEST_F(D3D9Raster, FormatChoiceFollowsTheDevice)
     EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPECAMERA, 0), gxRASTERFORMAT8888);
     EXPECT_EQ(GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT4444),
               GxD3D9ZBufferDepth() == 16 ? gxRASTERFORMAT4444 : gxRASTERFORMAT8888);
+    // Camera textures follow the z-buffer: a 16-bit one narrows only 32-bit requests, a 32-bit one widens 16-bit
+    // requests.
+    const D3DFORMAT zFormat = gxD3D9State.depthStencilFormat;
+    gxD3D9State.depthStencilFormat = D3DFMT_D16;
+    const GxInt32 with16[] = {
+        GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT555),
+        GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT1555),
+        GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT888),
+        GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT8888),
+    };
+    gxD3D9State.depthStencilFormat = D3DFMT_D24S8;
+    const GxInt32 widened = GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT555);
+    gxD3D9State.depthStencilFormat = zFormat;
+    EXPECT_EQ(with16[0], gxRASTERFORMAT555);
+    EXPECT_EQ(with16[1], gxRASTERFORMAT1555);
+    EXPECT_EQ(with16[2], gxRASTERFORMAT565);
+    EXPECT_EQ(with16[3], gxRASTERFORMAT4444);
+    EXPECT_EQ(widened, gxRASTERFORMAT888);
     GxD3D9RasterChooseFormat(3, 0);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 
@@ -356,30 +375,102 @@ TEST_F(D3D9Raster, LockUnlockLevelsAndPitch)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRRASTERLOCK);
 }
 
-// A plain texture converted for mipmapping keeps its level-0 pixels and has the device build the levels below; a
-// raster of another type is refused.
+// A raster converted for mipmapping carries its level 0 over through a 32-bit image into a raster re-created with
+// device-built levels, in the format the display depth and the device allow for its kind. Palettised, camera-texture
+// and cube rasters are converted too; a z-buffer is refused.
 TEST_F(D3D9Raster, ConversionToMipmapsKeepsTheFirstLevel)
 {
-    GxRaster* raster = Make(16, 8, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
-    ASSERT_NE(raster, nullptr);
-    ASSERT_EQ(GxRasterGetNumLevels(raster), 1);
-    GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
-    ASSERT_NE(pixels, nullptr);
-    for (GxInt32 y = 0; y < 8; y++) {
-        std::memset(pixels + y * raster->stride, y + 1, 16 * 4);
-    }
-    GxRasterUnlock(raster);
-    ASSERT_EQ(GxD3D9RasterConvertToMipmapped(raster), raster);
-    EXPECT_EQ(GxRasterGetFormat(raster) & (gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP),
-              gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP);
+    constexpr GxInt32 kMipmapBits = gxRASTERFORMATMIPMAP | gxRASTERFORMATAUTOMIPMAP;
+    // Level 0 as R, G, B, A bytes.
+    const auto level0 = [](GxRaster* raster) {
+        std::vector<GxUInt8> bytes;
+        GxImage* image = GxImageCreate(raster->width, raster->height, 32);
+        if (image && GxImageAllocatePixels(image) && GxD3D9ImageGetFromRaster(image, raster, 0)) {
+            for (GxInt32 y = 0; y < image->height; y++) {
+                const GxUInt8* row = image->pixels + static_cast<size_t>(y) * image->stride;
+                bytes.insert(bytes.end(), row, row + image->width * 4);
+            }
+        }
+        GxImageDestroy(image);
+        return bytes;
+    };
+    const auto fill = [](GxRaster* raster, GxInt32 bytesPerTexel) {
+        GxUInt8* pixels = GxRasterLock(raster, 0, gxRASTERLOCKWRITE);
+        ASSERT_NE(pixels, nullptr);
+        for (GxInt32 y = 0; y < raster->height; y++) {
+            for (GxInt32 x = 0; x < raster->width * bytesPerTexel; x++) {
+                pixels[y * raster->stride + x] = static_cast<GxUInt8>(37 * y + 11 * x + 5);
+            }
+        }
+        GxRasterUnlock(raster);
+    };
+
+    // An opaque 16-bit texture on a 32-bit display comes back 888.
+    GxRaster* plain = Make(16, 8, gxRASTERTYPETEXTURE | gxRASTERFORMAT565);
+    ASSERT_NE(plain, nullptr);
+    fill(plain, 2);
+    const std::vector<GxUInt8> plainBefore = level0(plain);
+    ASSERT_EQ(GxD3D9RasterConvertToMipmapped(plain), plain);
+    EXPECT_EQ(GxRasterGetFormat(plain), gxRASTERFORMAT888 | kMipmapBits);
+    EXPECT_EQ(plain->depth, 32);
     D3DSURFACE_DESC desc = {};
-    GxD3D9RasterGetTexture(raster)->GetLevelDesc(0, &desc);
+    GxD3D9RasterGetTexture(plain)->GetLevelDesc(0, &desc);
     EXPECT_NE(desc.Usage & D3DUSAGE_AUTOGENMIPMAP, 0u) << "the device builds the levels below";
-    pixels = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
-    ASSERT_NE(pixels, nullptr);
-    EXPECT_EQ(pixels[0], 1);
-    EXPECT_EQ(pixels[7 * raster->stride + 63], 8);
-    GxRasterUnlock(raster);
+    EXPECT_EQ(level0(plain), plainBefore);
+
+    // On a 16-bit display a texture with alpha comes back 4444.
+    GxRaster* shallow = Make(8, 8, gxRASTERTYPETEXTURE | gxRASTERFORMAT8888);
+    ASSERT_NE(shallow, nullptr);
+    const GxInt32 displayDepth = gxD3D9State.currentDepth;
+    gxD3D9State.currentDepth = 16;
+    GxRaster* converted = GxD3D9RasterConvertToMipmapped(shallow);
+    gxD3D9State.currentDepth = displayDepth;
+    ASSERT_EQ(converted, shallow);
+    EXPECT_EQ(GxRasterGetFormat(shallow), gxRASTERFORMAT4444 | kMipmapBits);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(shallow)->d3dFormat, static_cast<GxUInt32>(D3DFMT_A4R4G4B4));
+
+    // A palettised texture leaves its palette and the device-memory list.
+    GxRaster* palettised = Make(8, 4, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    ASSERT_NE(palettised, nullptr);
+    GxUInt8* palette = GxRasterLockPalette(palettised, gxRASTERLOCKWRITE);
+    ASSERT_NE(palette, nullptr);
+    for (GxInt32 i = 0; i < 256 * 4; i++) {
+        palette[i] = i % 4 == 3 ? 255 : static_cast<GxUInt8>(i * 7);  // an opaque palette
+    }
+    GxRasterUnlockPalette(palettised);
+    fill(palettised, 1);
+    const std::vector<GxUInt8> palettisedBefore = level0(palettised);
+    ASSERT_EQ(GxD3D9RasterConvertToMipmapped(palettised), palettised);
+    EXPECT_EQ(GxRasterGetFormat(palettised), gxRASTERFORMAT888 | kMipmapBits);
+    EXPECT_EQ(GxD3D9RASTEREXTFromRaster(palettised)->palette, nullptr);
+    EXPECT_FALSE(Listed(palettised));
+    EXPECT_EQ(level0(palettised), palettisedBefore);
+
+    // A camera texture stays a render target in default memory, listed for a device loss.
+    GxRaster* target = Make(16, 16, gxRASTERTYPECAMERATEXTURE | gxRASTERFORMAT565);
+    ASSERT_NE(target, nullptr);
+    fill(target, 2);
+    const std::vector<GxUInt8> targetBefore = level0(target);
+    ASSERT_EQ(GxD3D9RasterConvertToMipmapped(target), target);
+    EXPECT_EQ(target->type, gxRASTERTYPECAMERATEXTURE);
+    EXPECT_EQ(GxRasterGetFormat(target) & kMipmapBits, kMipmapBits);
+    EXPECT_EQ(TexturePool(target), D3DPOOL_DEFAULT);
+    EXPECT_TRUE(Listed(target));
+    EXPECT_EQ(level0(target), targetBefore);
+
+    // A cube texture stays a cube.
+    GxRaster* cube = Make(8, 8, gxRASTERTYPETEXTURE | gxRASTERDONTALLOCATE | gxRASTERFORMAT8888);
+    ASSERT_NE(cube, nullptr);
+    GxD3D9RasterExt* cubeExt = GxD3D9RASTEREXTFromRaster(cube);
+    cubeExt->cube = gxD3D9RASTERCUBE;
+    ASSERT_TRUE(SUCCEEDED(GxD3D9RasterMakeTexture(cube, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED)));
+    cube->flags &= static_cast<GxUInt8>(~gxRASTERDONTALLOCATE);
+    cubeExt->d3dFormat = D3DFMT_A8R8G8B8;
+    cubeExt->alpha = 1;
+    ASSERT_EQ(GxD3D9RasterConvertToMipmapped(cube), cube);
+    EXPECT_TRUE(GxD3D9RasterIsCubeTexture(cube));
+    EXPECT_NE(GxD3D9RasterGetCubeTexture(cube), nullptr);
+    EXPECT_EQ(GxRasterGetFormat(cube), gxRASTERFORMAT8888 | kMipmapBits);
 
     GxRaster* z = Make(16, 16, gxRASTERTYPEZBUFFER);
     ASSERT_NE(z, nullptr);

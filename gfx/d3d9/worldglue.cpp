@@ -108,10 +108,6 @@ void RestoreDevice(void)
     GxD3D9WorldDeviceRestore();
 }
 
-GxBool MaterialPlaceholderBody(GxPipelineNode*, const GxPipelineExecutionParams*) { return 1; }
-
-GxNodeDefinition materialNode = GxNodeDefinitionNamed("nodeD3D9MaterialPlaceholder.csl", MaterialPlaceholderBody);
-
 GxPipeline* BuildPipeline(GxNodeDefinition* definition)
 {
     GxPipeline* pipeline = GxPipelineCreate();
@@ -241,6 +237,8 @@ void GxD3D9AtomicPipelineDestroy(void)
     block->platformAtomicPipeline = nullptr;
 }
 
+GxBool GxReturnTrue(void) { return 1; }
+
 GxBool GxD3D9WorldPipelinesCreate(void)
 {
     GxPipelineModuleBlock* block = GxPipelineGetModuleBlock();
@@ -250,19 +248,16 @@ GxBool GxD3D9WorldPipelinesCreate(void)
     block->currentAtomicPipeline = block->currentSectorPipeline = block->currentMaterialPipeline = nullptr;
     block->genericAtomicPipeline = block->genericSectorPipeline = block->genericMaterialPipeline = nullptr;
     block->platformAtomicPipeline = block->platformSectorPipeline = block->platformMaterialPipeline = nullptr;
-    GxPipeline* material = BuildPipeline(&materialNode);
     GxPipeline* sector = nullptr;
-    if (material && GxD3D9AtomicPipelineCreate()) {
+    if (GxReturnTrue() && GxD3D9AtomicPipelineCreate()) {
         sector = BuildPipeline(GxD3D9WorldSectorAllInOneNodeGet());
         if (!sector) {
             GxD3D9AtomicPipelineDestroy();
         }
     }
     if (!sector) {
-        GxPipelineDestroy(material);
         return 0;
     }
-    block->platformMaterialPipeline = block->currentMaterialPipeline = block->genericMaterialPipeline = material;
     block->platformSectorPipeline = block->currentSectorPipeline = sector;
     return 1;
 }
@@ -276,12 +271,6 @@ void GxD3D9WorldPipelinesDestroy(void)
         block->platformSectorPipeline = nullptr;
     }
     GxD3D9AtomicPipelineDestroy();
-    if (!block) {
-        return;
-    }
-    block->currentMaterialPipeline = block->genericMaterialPipeline = nullptr;
-    GxPipelineDestroy(block->platformMaterialPipeline);
-    block->platformMaterialPipeline = nullptr;
 }
 
 void GxD3D9SetDefaultAtomicPipeline(GxPipeline* pipeline)

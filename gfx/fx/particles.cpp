@@ -1003,7 +1003,9 @@ GxParticleEmitter* GxParticleStdEmitterClone(GxAtomic*, GxParticleEmitter* emitt
     copy(o.matrix, sizeof(GxParticleEmitterMatrix));
     copy(o.size, sizeof(GxParticleEmitterSize));
     copy(o.rotate, sizeof(GxParticleEmitter2DRotate));
-    GxParticleTankPropertyCopy(clone, emitter);
+    if (auto* tank = Prop<GxParticleEmitterTank>(emitter, o.tank)) {
+        GxPTankPropertyCopy(Prop<GxParticleEmitterTank>(clone, o.tank), tank);
+    }
     return emitter;
 }
 
@@ -1123,7 +1125,9 @@ GxParticleEmitter* GxParticleEmitterInit(GxParticleEmitter* emitter, GxParticleE
     memset(emitter, 0, static_cast<size_t>(emitterClass->objSize));
     emitter->emtClass = emitterClass;
     emitterClass->refCount++;
-    GxParticleTankPropertyInit(emitter);
+    if (auto* tank = Prop<GxParticleEmitterTank>(emitter, LookUp(emitter).tank)) {
+        GxPTankPropertyInit(tank);
+    }
     return GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::create, nullptr, emitter, data) ? emitter
                                                                                                         : nullptr;
 }
@@ -1134,7 +1138,9 @@ GxBool GxParticleEmitterDeinit(GxParticleEmitter* emitter)
     if (!GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::destroy, emitter->atomic, emitter, nullptr)) {
         return 0;
     }
-    GxParticleTankPropertyDestroy(emitter);
+    if (auto* tank = Prop<GxParticleEmitterTank>(emitter, LookUp(emitter).tank)) {
+        GxPTankPropertyDestroy(tank);
+    }
     GxParticleEmitterClass* emitterClass = emitter->emtClass;
     GxParticleClass* particleClass = emitter->ptcleClass;
     memset(emitter, 0, sizeof(*emitter));
@@ -1195,7 +1201,7 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
     }
     const Offsets o = LookUp(e);
     auto* t = Prop<GxParticleEmitterTank>(e, o.tank);
-    if ((e->flags & gxPRTSTDEMITTERFLAGACTIVE) && t && !GxParticleTankPropertyCreateTank(e)) {
+    if ((e->flags & gxPRTSTDEMITTERFLAGACTIVE) && t && !GxPTankPropertyCreateTank(e)) {
         return nullptr;
     }
     GxParticleEmitterTank* tank = t && t->tank ? t : nullptr;
@@ -1207,7 +1213,7 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
     bool locked = false;
     if ((e->flags & gxPRTSTDEMITTERFLAGUPDATEPARTICLE) && e->liveBatch) {
         if (tank) {
-            GxParticleTankPropertyLock(e);
+            GxPTankPropertyLockArrays(tank);
             tank->numWritten = 0;
             locked = true;
         }
@@ -1231,7 +1237,7 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
         e->numPtcles = total;
     }
     if (tank && !locked) {
-        GxParticleTankPropertyLock(e);
+        GxPTankPropertyLockArrays(tank);
         for (GxInt32 slot = 0; slot < gxPARTICLETANKSLOTS; slot++) {
             tank->dataIn[slot] += tank->dataStride[slot] * tank->numWritten;
             tank->dataOut[slot] += tank->dataStride[slot] * tank->numWritten;

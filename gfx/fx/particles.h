@@ -484,24 +484,11 @@ GxParticleEmitterTank* GxPTankPropertyStreamRead(GxStream* stream, GxParticleEmi
 const GxParticleEmitterTank* GxPTankPropertyStreamWrite(GxStream* stream, const GxParticleEmitterTank* property);
 GxUInt32 GxPTankPropertyStreamGetSize(const GxParticleEmitterTank* property);
 
-// The emitter-side steps of the plugin on the emitter's tank property; each returns the emitter, and an emitter
-// whose class has no tank property passes (null for the tank steps). Init sets the defaults; Destroy destroys the
-// property; Copy gives the clone the source's settings; CreateTank makes the tank when there is none yet; Lock locks
-// its arrays.
-GxParticleEmitter* GxParticleTankPropertyInit(GxParticleEmitter* emitter);
-GxParticleEmitter* GxParticleTankPropertyDestroy(GxParticleEmitter* emitter);
-GxParticleEmitter* GxParticleTankPropertyCopy(GxParticleEmitter* clone, GxParticleEmitter* source);
-GxParticleEmitter* GxParticleTankPropertyCreateTank(GxParticleEmitter* emitter);
-GxParticleEmitter* GxParticleTankPropertyLock(GxParticleEmitter* emitter);
-
 // The matrix chunk (0x0D): a struct chunk of the rows and the matrix's two low type bits; orthonormal matrices are
 // orthonormalised on writing and on reading. Read takes the stream at the struct chunk and returns a new matrix
 // (GxMatrixDestroy frees it).
 constexpr GxUInt32 gxID_MATRIX = 0x0D;
 GxUInt32 GxMatrixStreamGetSize(void);
-// GxMatrixStreamGetSize in the shape of a stream-size callback: the same 64 bytes whatever it is given (the UV
-// animation schemes size their custom record with it).
-GxUInt32 GxParticleMatrixStreamGetSize(const void* any);
 const GxMatrix* GxMatrixStreamWrite(const GxMatrix* matrix, GxStream* stream);
 GxMatrix* GxMatrixStreamRead(GxStream* stream);
 

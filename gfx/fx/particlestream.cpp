@@ -329,8 +329,6 @@ GxParticleEmitter* ReadEmitter(GxStream* s, GxAtomic* atomic)
 
 GxUInt32 GxMatrixStreamGetSize(void) { return gxCHUNKHEADERSIZE + kMatrixData; }
 
-GxUInt32 GxParticleMatrixStreamGetSize(const void*) { return GxMatrixStreamGetSize(); }
-
 const GxMatrix* GxMatrixStreamWrite(const GxMatrix* matrix, GxStream* stream)
 {
     GxMatrix m = *matrix;

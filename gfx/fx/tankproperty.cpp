@@ -202,6 +202,7 @@ GxParticleEmitter* GxPTankPropertyLinkTank(GxParticleEmitter* emitter, GxAtomic*
     t->tank = tank;
     t->maxPCount = record->maxPCount;
     t->dataFlags = record->format.dataFlags;
+    t->platFlags = 0;
     t->unused = 0;
     t->numWritten = 0;
     ClearArrays(t);
@@ -233,44 +234,3 @@ const GxParticleEmitterTank* GxPTankPropertyStreamWrite(GxStream* stream, const 
 }
 
 GxUInt32 GxPTankPropertyStreamGetSize(const GxParticleEmitterTank*) { return kStreamWords * sizeof(GxUInt32); }
-
-GxParticleEmitter* GxParticleTankPropertyInit(GxParticleEmitter* emitter)
-{
-    if (GxParticleEmitterTank* t = TankProperty(emitter)) {
-        GxPTankPropertyInit(t);
-    }
-    return emitter;
-}
-
-GxParticleEmitter* GxParticleTankPropertyDestroy(GxParticleEmitter* emitter)
-{
-    if (GxParticleEmitterTank* t = TankProperty(emitter)) {
-        GxPTankPropertyDestroy(t);
-    }
-    return emitter;
-}
-
-GxParticleEmitter* GxParticleTankPropertyCopy(GxParticleEmitter* clone, GxParticleEmitter* source)
-{
-    GxParticleEmitterTank* to = TankProperty(clone);
-    const GxParticleEmitterTank* from = TankProperty(source);
-    if (to && from) {
-        GxPTankPropertyCopy(to, from);
-    }
-    return clone;
-}
-
-GxParticleEmitter* GxParticleTankPropertyCreateTank(GxParticleEmitter* emitter)
-{
-    GxParticleEmitterTank* t = TankProperty(emitter);
-    if (!t) {
-        return nullptr;
-    }
-    return t->tank ? emitter : GxPTankPropertyCreateTank(emitter);
-}
-
-GxParticleEmitter* GxParticleTankPropertyLock(GxParticleEmitter* emitter)
-{
-    GxParticleEmitterTank* t = TankProperty(emitter);
-    return t && GxPTankPropertyLockArrays(t) ? emitter : nullptr;
-}

@@ -23,7 +23,7 @@ constexpr GxReal kUVCentre = 0.5f;
 // A keyframe on the stream: time, six values and the previous keyframe's index.
 constexpr GxUInt32 kKeyFrameStreamSize = 32;
 // The custom record on the stream: the name and the eight channel numbers, 64 bytes as the matrix chunk's size
-// (GxParticleMatrixStreamGetSize) gives it.
+// (GxMatrixStreamGetSize) gives it.
 constexpr GxUInt32 kCustomStreamSize = gxUVANIMNAMELENGTH + gxUVANIMMAXNODES * sizeof(GxUInt32);
 static_assert(kCustomStreamSize == 64, "the custom record fills the size its stream callback gives");
 // Leading word written before the custom record.
@@ -210,8 +210,12 @@ GxAnimation* KeyFramesRead(GxStream* stream, GxAnimation* animation)
         GxUVAnimKeyFrame* f = &frames[k];
         f->time = values[0];
         memcpy(f->uv, &values[1], sizeof(f->uv));
-        // Only a link to an earlier keyframe can be right; anything else reads as no link.
-        f->prevFrame = index < static_cast<GxUInt32>(k) ? &frames[index] : nullptr;
+        // Links are checked against the keyframe order when the animation is bound.
+        if (index >= static_cast<GxUInt32>(animation->numFrames)) {
+            Refuse("UV keyframe link beyond the keyframes");
+            return nullptr;
+        }
+        f->prevFrame = &frames[index];
     }
     return animation;
 }
@@ -230,8 +234,7 @@ GxBool KeyFramesWrite(const GxAnimation* animation, GxStream* stream)
         GxReal values[1 + gxUVANIMVALUES];
         values[0] = f->time;
         memcpy(&values[1], f->uv, sizeof(f->uv));
-        // A keyframe without a link names itself, which reads back as no link.
-        const auto index = static_cast<GxUInt32>(f->prevFrame ? f->prevFrame - frames : k);
+        const auto index = static_cast<GxUInt32>(GxAnimationLinkIndex(animation, k));
         if (!GxStreamWriteReal(stream, values, sizeof(values)) || !GxStreamWriteInt32(stream, &index, sizeof(index))) {
             return 0;
         }
@@ -241,7 +244,7 @@ GxBool KeyFramesWrite(const GxAnimation* animation, GxStream* stream)
 
 GxInt32 KeyFramesSize(const GxAnimation* animation)
 {
-    const GxUInt32 custom = GxParticleMatrixStreamGetSize(animation->customData);
+    const GxUInt32 custom = GxMatrixStreamGetSize();
     return static_cast<GxInt32>(animation->numFrames * kKeyFrameStreamSize + custom + kLeadWordSize);
 }
 

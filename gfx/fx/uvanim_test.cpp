@@ -206,6 +206,56 @@ TEST_F(UVAnim, DictionariesReadBackIdenticalAndRefuseEveryTruncation)
     GxUVAnimDictionaryDestroy(dictionary);
 }
 
+// Stored links name keyframes as first + index x 32, whichever way they point. An unlinked keyframe 0 is written
+// naming keyframe 1, so an animation read back counts the nodes it was written with.
+TEST_F(UVAnim, KeyframeLinksNameKeyframesByIndex)
+{
+    constexpr GxInt32 kNodes = 2;
+    GxAnimation* animation = GxAnimationCreate(gxUVANIMLINEARKEYFRAMETYPEID, 2 * kNodes, 0, 1.0f);
+    ASSERT_NE(animation, nullptr);
+    GxUVAnimCustomData* custom = GxUVAnimGetCustomData(animation);
+    strncpy(custom->name, "pair", gxUVANIMNAMELENGTH - 1);
+    custom->refCount = 1;
+    auto* frames = static_cast<GxUVAnimKeyFrame*>(animation->pFrames);
+    for (GxInt32 k = 0; k < 2 * kNodes; k++) {
+        frames[k].prevFrame = k < kNodes ? nullptr : &frames[k - kNodes];
+        frames[k].time = k < kNodes ? 0.0f : 1.0f;
+    }
+    ASSERT_EQ(GxAnimationGetNumNodes(animation), kNodes);
+    GxUVAnimDictionary* dictionary = GxUVAnimDictionaryCreate();
+    GxUVAnimDictionaryAddEntry(dictionary, animation);
+    GxUVAnimDestroy(animation);
+    std::vector<GxUInt8> bytes = WriteDictionary(dictionary);
+    GxUVAnimDictionaryDestroy(dictionary);
+    // Keyframe k's link is the last word of its 32 bytes, the keyframes ending the stream.
+    const auto linkAt = [&bytes](GxInt32 k) { return bytes.size() - (2 * kNodes - k) * 32 + 28; };
+    GxUInt32 firstLink = 0;
+    memcpy(&firstLink, &bytes[linkAt(0)], sizeof(firstLink));
+    EXPECT_EQ(firstLink, 1u);
+
+    GxUVAnimDictionary* read = ReadDictionary(bytes);
+    ASSERT_NE(read, nullptr);
+    GxAnimation* back = read->entries[0];
+    frames = static_cast<GxUVAnimKeyFrame*>(back->pFrames);
+    EXPECT_EQ(GxAnimationGetNumNodes(back), kNodes);
+    EXPECT_EQ(frames[2].prevFrame, &frames[0]);
+    EXPECT_EQ(frames[3].prevFrame, &frames[1]);
+    GxUVAnimDictionaryDestroy(read);
+
+    // Keyframe 0 stored naming itself follows itself; a link to a later keyframe is kept as stored.
+    const GxUInt32 self = 0;
+    const GxUInt32 later = 3;
+    memcpy(&bytes[linkAt(0)], &self, sizeof(self));
+    memcpy(&bytes[linkAt(1)], &later, sizeof(later));
+    read = ReadDictionary(bytes);
+    ASSERT_NE(read, nullptr);
+    frames = static_cast<GxUVAnimKeyFrame*>(read->entries[0]->pFrames);
+    EXPECT_EQ(frames[0].prevFrame, &frames[0]);
+    EXPECT_EQ(frames[1].prevFrame, &frames[3]);
+    EXPECT_EQ(GxAnimationGetNumNodes(read->entries[0]), 0);
+    GxUVAnimDictionaryDestroy(read);
+}
+
 TEST_F(UVAnim, ReadersRefuseHostileCountsLinksAndNames)
 {
     GxUVAnimDictionary* dictionary = GxUVAnimDictionaryCreate();
@@ -221,16 +271,15 @@ TEST_F(UVAnim, ReadersRefuseHostileCountsLinksAndNames)
     memcpy(&counted[24], &huge, sizeof(huge));
     EXPECT_EQ(ReadDictionary(counted), nullptr);
 
-    // A previous-keyframe index past the keyframes reads as no link, never as a pointer beyond them.
+    // A previous-keyframe index past the last keyframe fails the read.
     std::vector<GxUInt8> linked = bytes;
-    const GxUInt32 wild = 0x7FFFFFF;
     const size_t lastLink = linked.size() - 4;
-    memcpy(&linked[lastLink], &wild, sizeof(wild));
-    GxUVAnimDictionary* read = ReadDictionary(linked);
-    ASSERT_NE(read, nullptr);
-    auto* frames = static_cast<GxUVAnimKeyFrame*>(read->entries[0]->pFrames);
-    EXPECT_EQ(frames[1].prevFrame, nullptr);
-    GxUVAnimDictionaryDestroy(read);
+    for (const GxUInt32 wild : {2u, 0x7FFFFFFu}) {
+        memcpy(&linked[lastLink], &wild, sizeof(wild));
+        EXPECT_EQ(ReadDictionary(linked), nullptr) << wild;
+    }
+    EXPECT_EQ(GxTestTakeErrorCode(), gxUVANIMERRBADDATA);
+    GxUVAnimDictionary* read = nullptr;
 
     // A stored name that fills all 32 bytes is still found, and the comparison stops there.
     std::vector<GxUInt8> named = bytes;
