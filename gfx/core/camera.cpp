@@ -464,7 +464,7 @@ GxCamera* GxCameraSetViewWindow(GxCamera* camera, const GxV2d* viewWindow)
         return nullptr;
     }
     // A zero or non-finite window has no reciprocal and would poison the view matrix.
-    if (!(viewWindow->x > 0.0f) || !(viewWindow->y > 0.0f) || !Finite(viewWindow->x) || !Finite(viewWindow->y)) {
+    if (viewWindow->x == 0.0f || viewWindow->y == 0.0f || !Finite(viewWindow->x) || !Finite(viewWindow->y)) {
         GxErrorRaise(0, gxERRINVALIDENUM);
         return nullptr;
     }
@@ -497,8 +497,8 @@ GxCamera* SetClipPlane(GxCamera* camera, GxReal GxCamera::*plane, GxReal distanc
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    // A perspective camera divides by its clip distances; a parallel one takes any finite distance.
-    if (!Finite(distance) || (camera->projectionType != gxPARALLEL && !(distance > 0.0f))) {
+    // A non-finite distance would poison the frustum; the z scale keeps its values while 1/distance is not finite.
+    if (!Finite(distance)) {
         GxErrorRaise(0, gxERRINVALIDENUM);
         return nullptr;
     }

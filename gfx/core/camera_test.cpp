@@ -176,7 +176,7 @@ TEST_F(Camera, DefaultsAndZRangeFromTheDevice)
     EXPECT_NEAR(ZOf(camera, 20.0f), 0.99995f, 1e-5f);
 }
 
-TEST_F(Camera, SettersRefuseValuesThatBreakTheProjection)
+TEST_F(Camera, SettersRefuseOnlyValuesWithoutAProjection)
 {
     GxCamera* camera = Make();
     EXPECT_EQ(GxCameraSetProjection(camera, 3), nullptr);
@@ -184,16 +184,27 @@ TEST_F(Camera, SettersRefuseValuesThatBreakTheProjection)
     EXPECT_EQ(camera->projectionType, gxPERSPECTIVE);
 
     const GxReal nan = std::numeric_limits<GxReal>::quiet_NaN();
+    const GxReal inf = std::numeric_limits<GxReal>::infinity();
     const GxV2d zero = {0.0f, 1.0f};
     const GxV2d notANumber = {nan, 1.0f};
     EXPECT_EQ(GxCameraSetViewWindow(camera, &zero), nullptr);
     EXPECT_EQ(GxCameraSetViewWindow(camera, &notANumber), nullptr);
-    EXPECT_EQ(GxCameraSetNearClipPlane(camera, 0.0f), nullptr);
-    EXPECT_EQ(GxCameraSetFarClipPlane(camera, -1.0f), nullptr);
+    EXPECT_EQ(GxCameraSetNearClipPlane(camera, nan), nullptr);
+    EXPECT_EQ(GxCameraSetFarClipPlane(camera, inf), nullptr);
     EXPECT_EQ(GxCameraSetViewOffset(camera, &notANumber), nullptr);
     EXPECT_FLOAT_EQ(camera->viewWindow.x, 1.0f);
     EXPECT_FLOAT_EQ(camera->nearPlane, 0.05f);
-    EXPECT_TRUE(std::isfinite(camera->zScale));
+    EXPECT_FLOAT_EQ(camera->farPlane, 10.0f);
+    GxTestTakeErrorCode();
+
+    // A perspective near plane at 0 is stored; 1/0 has no z scale, so the last one stays.
+    const GxReal scale = camera->zScale;
+    ASSERT_EQ(GxCameraSetNearClipPlane(camera, 0.0f), camera);
+    EXPECT_FLOAT_EQ(camera->nearPlane, 0.0f);
+    EXPECT_FLOAT_EQ(camera->zScale, scale);
+    ASSERT_EQ(GxCameraSetNearClipPlane(camera, -2.0f), camera);
+    EXPECT_NEAR(ZOf(camera, -0.5f), 0.0001f, 1e-5f);
+    EXPECT_NEAR(ZOf(camera, 0.1f), 0.9999f, 1e-5f);
 
     // Near equal to far for a moment keeps finite values until far moves on.
     ASSERT_EQ(GxCameraSetNearClipPlane(camera, 10.0f), camera);
@@ -201,18 +212,15 @@ TEST_F(Camera, SettersRefuseValuesThatBreakTheProjection)
     ASSERT_EQ(GxCameraSetFarClipPlane(camera, 100.0f), camera);
     EXPECT_NEAR(ZOf(camera, 1.0f / 10.0f), 0.0001f, 1e-5f);
 
-    // Only a perspective camera divides by its clip distances: a parallel one takes a near plane at 0 or behind.
     ASSERT_EQ(GxCameraSetProjection(camera, gxPARALLEL), camera);
-    EXPECT_EQ(GxCameraSetNearClipPlane(camera, 0.0f), camera);
     EXPECT_EQ(GxCameraSetNearClipPlane(camera, -2.0f), camera);
     EXPECT_NEAR(ZOf(camera, -2.0f), 0.0001f, 1e-5f);
-    EXPECT_EQ(GxCameraSetNearClipPlane(camera, nan), nullptr);
-    GxTestTakeErrorCode();
 
-    const GxV2d window = {2.0f, 0.5f};
+    // A negative window mirrors the view.
+    const GxV2d window = {2.0f, -0.5f};
     ASSERT_EQ(GxCameraSetViewWindow(camera, &window), camera);
     EXPECT_FLOAT_EQ(camera->recipViewWindow.x, 0.5f);
-    EXPECT_FLOAT_EQ(camera->recipViewWindow.y, 2.0f);
+    EXPECT_FLOAT_EQ(camera->recipViewWindow.y, -2.0f);
 }
 
 TEST_F(Camera, PerspectiveViewMatrixFrustumAndBox)

@@ -52,29 +52,18 @@ void PngReadData(png_structp png, png_bytep data, size_t length)
 }
 
 // Image depth for the file's colour type after the transforms asked for it; 0 when unknown.
-GxInt32 SetTransforms(png_structp png, png_infop info, int colourType, int bitDepth)
+GxInt32 SetTransforms(png_structp png, int colourType, int bitDepth)
 {
     png_set_strip_16(png);
     switch (colourType) {
     case PNG_COLOR_TYPE_GRAY:
-        // A 16-bit key names one 16-bit level, which an 8-bit palette cannot single out: such
-        // images become RGBA, the key matched before the samples are cut to 8 bits.
-        if (bitDepth == 16 && png_get_valid(png, info, PNG_INFO_tRNS)) {
-            png_set_tRNS_to_alpha(png);
-            png_set_gray_to_rgb(png);
-            return 32;
-        }
-        // Only the grey bits: expanding transparency too would add an alpha byte per pixel.
+        // Only the grey bits: a transparency key is not taken, the grey image stays opaque.
         if (bitDepth < 8) {
             png_set_expand_gray_1_2_4_to_8(png);
         }
         return 8;
     case PNG_COLOR_TYPE_RGB:
-        if (png_get_valid(png, info, PNG_INFO_tRNS)) {
-            png_set_tRNS_to_alpha(png);
-        } else {
-            png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-        }
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
         return 32;
     case PNG_COLOR_TYPE_PALETTE:
         if (bitDepth < 8) {
@@ -92,7 +81,7 @@ GxInt32 SetTransforms(png_structp png, png_infop info, int colourType, int bitDe
     }
 }
 
-void FillPalette(png_structp png, png_infop info, GxImage* image, int colourType, int bitDepth)
+void FillPalette(png_structp png, png_infop info, GxImage* image, int colourType)
 {
     const GxInt32 entries = 1 << image->depth;
     for (GxInt32 i = 0; i < entries; ++i) {
@@ -106,22 +95,15 @@ void FillPalette(png_structp png, png_infop info, GxImage* image, int colourType
             image->palette[i] = GxRGBA{colours[i].red, colours[i].green, colours[i].blue, 255};
         }
     }
-    if (!png_get_valid(png, info, PNG_INFO_tRNS)) {
+    // Only a palette file's transparency gives alpha; grey files keep 255.
+    if (colourType != PNG_COLOR_TYPE_PALETTE || !png_get_valid(png, info, PNG_INFO_tRNS)) {
         return;
     }
     png_bytep alphas = nullptr;
     int numAlphas = 0;
-    png_color_16p transparent = nullptr;
-    png_get_tRNS(png, info, &alphas, &numAlphas, &transparent);
-    if (colourType == PNG_COLOR_TYPE_PALETTE && alphas) {
-        for (GxInt32 i = 0; i < numAlphas && i < entries; ++i) {
-            image->palette[i].alpha = alphas[i];
-        }
-    } else if (colourType == PNG_COLOR_TYPE_GRAY && transparent && bitDepth <= 8) {
-        // The one transparent grey level, scaled as the grey expansion scales it.
-        const GxInt32 top = (1 << bitDepth) - 1;
-        const GxInt32 level = (transparent->gray & top) * 255 / top;
-        image->palette[level].alpha = 0;
+    png_get_tRNS(png, info, &alphas, &numAlphas, nullptr);
+    for (GxInt32 i = 0; alphas && i < numAlphas && i < entries; ++i) {
+        image->palette[i].alpha = alphas[i];
     }
 }
 
@@ -171,7 +153,7 @@ bool Decode(PngRead* s)
         GxErrorRaise(gxPLUGINPNG, gxERRENDOFSTREAM);
         return false;
     }
-    const GxInt32 depth = SetTransforms(s->png, s->info, colourType, bitDepth);
+    const GxInt32 depth = SetTransforms(s->png, colourType, bitDepth);
     if (depth == 0) {
         return false;
     }
@@ -195,7 +177,7 @@ bool Decode(PngRead* s)
         s->rows[y] = s->image->pixels + static_cast<size_t>(y) * s->image->stride;
     }
     if (s->image->palette) {
-        FillPalette(s->png, s->info, s->image, colourType, bitDepth);
+        FillPalette(s->png, s->info, s->image, colourType);
     }
     png_read_image(s->png, s->rows);
     png_read_end(s->png, nullptr);

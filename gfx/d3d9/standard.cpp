@@ -406,13 +406,15 @@ void GxD3D9BuildProjectionMatrix(const GxCamera* camera, D3DMATRIX* p)
     p->_32 = camera->viewOffset.y * camera->recipViewWindow.y;
     p->_41 = -p->_31;
     p->_42 = -p->_32;
+    // Equal clip distances leave no depth range: every depth maps to 0 rather than to infinity.
     const GxReal depth = camera->farPlane - camera->nearPlane;
+    const bool range = depth != 0.0f;
     if (camera->projectionType == gxPARALLEL) {
-        p->_33 = 1.0f / depth;
+        p->_33 = range ? 1.0f / depth : 0.0f;
         p->_34 = 0.0f;
         p->_44 = 1.0f;
     } else {
-        p->_33 = camera->farPlane / depth;
+        p->_33 = range ? camera->farPlane / depth : 0.0f;
         p->_34 = 1.0f;
         p->_44 = 0.0f;
     }

@@ -103,6 +103,15 @@ TEST(D3D9StandardMatrices, ProjectionByCameraType)
     EXPECT_FLOAT_EQ(p._43, -1.1f);
     EXPECT_EQ(p._34, 1.0f);
     EXPECT_EQ(p._44, 0.0f);
+
+    // Near equal to far: no depth range, and still a finite matrix for either type.
+    camera.farPlane = camera.nearPlane;
+    for (GxInt32 type : {gxPERSPECTIVE, gxPARALLEL}) {
+        camera.projectionType = type;
+        GxD3D9BuildProjectionMatrix(&camera, &p);
+        EXPECT_EQ(p._33, 0.0f) << type;
+        EXPECT_EQ(p._43, 0.0f) << type;
+    }
 }
 
 TEST(D3D9StandardClearFlags, StencilFollowsTheDepthFormat)

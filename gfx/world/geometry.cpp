@@ -296,34 +296,49 @@ GxUInt16 KeyIndex(T* keys, GxInt32* count, T key)
 
 }  // namespace
 
-bool GxMaterialListSortKeys(const GxMaterialList* list, GxUInt32 keyHint, std::vector<GxMaterialSortKeys>* keys)
+GxMeshBuilder* GxMeshBuilderAddListTriangles(GxMeshBuilder* builder, const GxMaterialList* list,
+                                             const GxTriangle* triangles, GxUInt32 count, GxInt32 base,
+                                             GxUInt32 keyHint)
 {
-    const size_t n = static_cast<size_t>(list->numMaterials);
-    auto* textures = static_cast<GxTexture**>(GxMalloc(n * sizeof(GxTexture*), kScratchTextureHint));
-    auto* rasters = static_cast<GxRaster**>(GxMalloc(n * sizeof(GxRaster*), keyHint));
-    auto* pipelines = static_cast<GxPipeline**>(GxMalloc(n * sizeof(GxPipeline*), keyHint));
-    const bool ok = textures && rasters && pipelines;
-    if (ok) {
-        GxInt32 numTextures = 0;
-        GxInt32 numRasters = 0;
-        GxInt32 numPipelines = 0;
-        keys->resize(n);
-        for (size_t i = 0; i < n; i++) {
-            const GxMaterial* material = list->materials[i];
-            GxRaster* raster = material->texture ? material->texture->raster : nullptr;
-            (*keys)[i].texture = KeyIndex(textures, &numTextures, material->texture);
-            (*keys)[i].raster = KeyIndex(rasters, &numRasters, raster);
-            (*keys)[i].pipeline = KeyIndex(pipelines, &numPipelines, material->pipeline);
-        }
-    } else {
+    const size_t n = static_cast<size_t>(std::max(0, list->numMaterials));
+    GxTexture** textures = nullptr;
+    GxRaster** rasters = nullptr;
+    GxPipeline** pipelines = nullptr;
+    if (n > 0) {
+        textures = static_cast<GxTexture**>(GxMalloc(n * sizeof(GxTexture*), kScratchTextureHint));
+        rasters = static_cast<GxRaster**>(GxMalloc(n * sizeof(GxRaster*), keyHint));
+        pipelines = static_cast<GxPipeline**>(GxMalloc(n * sizeof(GxPipeline*), keyHint));
+    }
+    GxMeshBuilder* result = builder;
+    if (n > 0 && (!textures || !rasters || !pipelines)) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
+        result = nullptr;
+    }
+    GxInt32 numTextures = 0;
+    GxInt32 numRasters = 0;
+    GxInt32 numPipelines = 0;
+    for (GxUInt32 i = 0; result && i < count; i++) {
+        const GxTriangle& t = triangles[i];
+        const GxInt32 index = base + t.matIndex;
+        GxMaterial* material = index >= 0 && static_cast<size_t>(index) < n ? list->materials[index] : nullptr;
+        GxUInt16 texture = 0;
+        GxUInt16 raster = 0;
+        GxUInt16 pipeline = 0;
+        if (material) {
+            // Each array holds at most one entry per material, so the distinct values always fit.
+            texture = KeyIndex(textures, &numTextures, material->texture);
+            raster = KeyIndex(rasters, &numRasters, material->texture ? material->texture->raster : nullptr);
+            pipeline = KeyIndex(pipelines, &numPipelines, material->pipeline);
+        }
+        result = GxMeshBuilderAddTriangle(builder, material, t.vertIndex[0], t.vertIndex[1], t.vertIndex[2],
+                                          static_cast<GxUInt16>(index), texture, raster, pipeline);
     }
     for (void* scratch : {static_cast<void*>(textures), static_cast<void*>(rasters), static_cast<void*>(pipelines)}) {
         if (scratch) {
             GxFree(scratch);
         }
     }
-    return ok;
+    return result;
 }
 
 namespace {
@@ -365,24 +380,14 @@ GxGeometry* GxGeometryUnlock(GxGeometry* geometry)
         GxErrorRaise(gxPLUGINWORLD, gxERRBADMATERIALINDEX);
         return nullptr;
     }
-    std::vector<GxMaterialSortKeys> keys;
-    if (geometry->matList.numMaterials > 0 && !GxMaterialListSortKeys(&geometry->matList, kScratchKeyHint, &keys)) {
-        return nullptr;
-    }
     GxMeshBuilder* builder = GxMeshBuilderCreate(static_cast<GxUInt32>(geometry->numTriangles));
     if (!builder) {
         return nullptr;
     }
-    for (GxInt32 i = 0; i < geometry->numTriangles; i++) {
-        const GxTriangle& t = geometry->triangles[i];
-        const bool hasMaterial = !keys.empty();
-        GxMaterial* material = hasMaterial ? geometry->matList.materials[t.matIndex] : nullptr;
-        const GxMaterialSortKeys key = hasMaterial ? keys[t.matIndex] : GxMaterialSortKeys{0, 0, 0};
-        if (!GxMeshBuilderAddTriangle(builder, material, t.vertIndex[0], t.vertIndex[1], t.vertIndex[2], t.matIndex,
-                                      key.texture, key.raster, key.pipeline)) {
-            GxMeshBuilderDestroy(builder);
-            return nullptr;
-        }
+    if (!GxMeshBuilderAddListTriangles(builder, &geometry->matList, geometry->triangles,
+                                       static_cast<GxUInt32>(geometry->numTriangles), 0, kScratchKeyHint)) {
+        GxMeshBuilderDestroy(builder);
+        return nullptr;
     }
     GxMeshHeader* header = GxMeshHeaderFromBuilder(builder, (geometry->flags & gxGEOMETRYTRISTRIP) != 0);
     if (!header) {

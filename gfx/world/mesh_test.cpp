@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <random>
+#include <string>
 
 #include "gfx/core/bytes.h"
 #include "gfx/core/raster.h"
@@ -139,6 +140,65 @@ TEST_F(Mesh, TransparentMaterialsSortAfterOpaqueOnes)
     GxMaterialDestroy(glass);
     GxMaterialDestroy(decal);
     GxMaterialDestroy(wall);
+}
+
+// Sort keys number the textures, rasters and pipelines in the order the triangles first use their materials,
+// whatever the list's order; a sector's triangles index the world's list from its window's base.
+TEST_F(Mesh, ListTrianglesKeyMaterialsInOrderOfFirstUse)
+{
+    GxRaster rasters[3] = {};
+    GxTexture textures[3] = {};
+    GxPipeline* pipelines[3] = {reinterpret_cast<GxPipeline*>(&rasters[0]), nullptr,
+                                reinterpret_cast<GxPipeline*>(&rasters[2])};
+    GxMaterialList list;
+    GxMaterialListInitialize(&list);
+    std::vector<GxMaterial*> materials;
+    for (int i = 0; i < 3; i++) {
+        textures[i].raster = &rasters[i];
+        materials.push_back(GxMaterialCreate());
+        materials[i]->texture = &textures[i];
+        materials[i]->pipeline = pipelines[i];
+        ASSERT_EQ(GxMaterialListAppendMaterial(&list, materials[i]), i);
+    }
+    for (GxInt32 base : {0, 1}) {
+        // Materials 2, 1, 2 from the list's window.
+        const GxUInt16 last = static_cast<GxUInt16>(2 - base);
+        const GxUInt16 middle = static_cast<GxUInt16>(1 - base);
+        GxTriangle triangles[3] = {};
+        const GxUInt16 uses[3] = {last, middle, last};
+        for (int t = 0; t < 3; t++) {
+            triangles[t].vertIndex[0] = 0;
+            triangles[t].vertIndex[1] = 1;
+            triangles[t].vertIndex[2] = 2;
+            triangles[t].matIndex = uses[t];
+        }
+        GxMeshBuilder* builder = GxMeshBuilderCreate(3);
+        ASSERT_EQ(GxMeshBuilderAddListTriangles(builder, &list, triangles, 3, base, 0x10507), builder);
+        ASSERT_EQ(builder->count, 3u);
+        const GxUInt16 expected[3][3] = {{2, 0, 0}, {1, 1, 1}, {2, 0, 0}};  // material index, then each key
+        for (int t = 0; t < 3; t++) {
+            const GxMeshBuilderEntry& e = builder->entries[t];
+            SCOPED_TRACE("base " + std::to_string(base) + " triangle " + std::to_string(t));
+            EXPECT_EQ(e.material, materials[expected[t][0]]);
+            EXPECT_EQ(e.matIndex, expected[t][0]);
+            EXPECT_EQ(e.textureKey, expected[t][1]);
+            EXPECT_EQ(e.rasterKey, expected[t][2]);
+            EXPECT_EQ(e.pipelineKey, expected[t][1]);
+        }
+        // The first material used draws first.
+        GxMeshHeader* header = GxMeshHeaderFromBuilder(builder, 0);
+        ASSERT_NE(header, nullptr);
+        EXPECT_EQ(GxMeshHeaderGetMeshes(header)[0].material, materials[2]);
+        GxMeshHeaderDestroy(header);
+    }
+    for (GxMaterial* material : materials) {
+        material->texture = nullptr;
+        material->pipeline = nullptr;
+    }
+    GxMaterialListDestroy(&list);
+    for (GxMaterial* material : materials) {
+        GxMaterialDestroy(material);
+    }
 }
 
 TEST_F(Mesh, StripsAndListsCoverExactlyTheTriangles)

@@ -159,7 +159,7 @@ void CalcSectorBoxes(GxWorld* world)
     }
 }
 
-bool BuildSectorMesh(GxWorld* world, GxWorldSector* sector, const std::vector<GxMaterialSortKeys>& keys)
+bool BuildSectorMesh(GxWorld* world, GxWorldSector* sector)
 {
     if (sector->mesh) {
         return true;
@@ -172,17 +172,10 @@ bool BuildSectorMesh(GxWorld* world, GxWorldSector* sector, const std::vector<Gx
     if (!builder) {
         return false;
     }
-    for (GxUInt32 i = 0; i < sector->numTriangles; i++) {
-        const GxTriangle& t = sector->triangles[i];
-        const GxInt32 index = sector->matListWindowBase + t.matIndex;
-        GxMaterial* material = GxMaterialListGetMaterial(&world->matList, index);
-        const bool keyed = index >= 0 && static_cast<size_t>(index) < keys.size();
-        const GxMaterialSortKeys key = keyed ? keys[static_cast<size_t>(index)] : GxMaterialSortKeys{0, 0, 0};
-        if (!GxMeshBuilderAddTriangle(builder, material, t.vertIndex[0], t.vertIndex[1], t.vertIndex[2],
-                                      static_cast<GxUInt16>(index), key.texture, key.raster, key.pipeline)) {
-            GxMeshBuilderDestroy(builder);
-            return false;
-        }
+    if (!GxMeshBuilderAddListTriangles(builder, &world->matList, sector->triangles, sector->numTriangles,
+                                       sector->matListWindowBase, kSortKeyHint)) {
+        GxMeshBuilderDestroy(builder);
+        return false;
     }
     sector->mesh = GxMeshHeaderFromBuilder(builder, (world->flags & gxGEOMETRYTRISTRIP) != 0);
     return sector->mesh != nullptr;
@@ -190,21 +183,13 @@ bool BuildSectorMesh(GxWorld* world, GxWorldSector* sector, const std::vector<Gx
 
 bool BuildMeshes(GxWorld* world)
 {
-    struct Build {
-        GxWorld* world;
-        std::vector<GxMaterialSortKeys> keys;
-    } build = {world, {}};
-    if (world->matList.numMaterials > 0 && !GxMaterialListSortKeys(&world->matList, kSortKeyHint, &build.keys)) {
-        return false;
-    }
     bool ok = true;
     GxWorldForAllWorldSectors(
         world,
         [](GxWorldSector* sector, void* data) -> GxWorldSector* {
-            const auto* b = static_cast<const Build*>(data);
-            return BuildSectorMesh(b->world, sector, b->keys) ? sector : nullptr;
+            return BuildSectorMesh(static_cast<GxWorld*>(data), sector) ? sector : nullptr;
         },
-        &build);
+        world);
     GxWorldForAllWorldSectors(
         world,
         [](GxWorldSector* sector, void* data) -> GxWorldSector* {

@@ -11,6 +11,9 @@
 #include "gfx/world/clump.h"
 
 struct GxGeometry;
+struct GxMaterialList;
+struct GxMeshBuilder;
+struct GxTriangle;
 
 // The registries of the world objects; their plugins extend them by registration.
 extern GxPluginRegistry gxGeometryTKList;
@@ -19,14 +22,14 @@ extern GxPluginRegistry gxLightTKList;
 extern GxPluginRegistry gxAtomicTKList;
 extern GxPluginRegistry gxClumpTKList;
 
-// Mesh sort keys of a material: the indices of its texture, raster and pipeline among the distinct ones of its
-// list, in order of first appearance.
-struct GxMaterialSortKeys {
-    GxUInt16 texture, raster, pipeline;
-};
-// Keys of every material of the list (geometry.cpp); the raster and pipeline scratch arrays take `keyHint`.
-// False, with the out-of-memory error, when a scratch array cannot be had.
-bool GxMaterialListSortKeys(const GxMaterialList* list, GxUInt32 keyHint, std::vector<GxMaterialSortKeys>* keys);
+// Adds the triangles to the builder, each with its material (list entry `base` + its material index; none outside
+// the list) and its sort keys: the indices of the material's texture, raster and pipeline among the distinct ones
+// of the materials the triangles use, in order of first appearance (geometry.cpp). The texture scratch array takes
+// hint 0x10006, the raster and pipeline ones `keyHint`. Null, with the out-of-memory error, when a scratch array
+// or the builder's room cannot be had.
+GxMeshBuilder* GxMeshBuilderAddListTriangles(GxMeshBuilder* builder, const GxMaterialList* list,
+                                             const GxTriangle* triangles, GxUInt32 count, GxInt32 base,
+                                             GxUInt32 keyHint);
 
 // Right-to-render record read from an atomic's extensions; the atomic reader clears it before them and
 // hands it to the recorded plugin after them.

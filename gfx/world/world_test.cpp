@@ -57,6 +57,23 @@ TEST_F(WorldObjects, CreatedWorldHasOneEmptySectorThatDrawsNothing)
     GxCameraDestroy(camera);
 }
 
+// A new atomic was last rendered in the frame before the current one, also when the counter has wrapped to 0,
+// so the world render never takes it for one already drawn this frame.
+TEST_F(WorldObjects, NewAtomicsWereLastRenderedTheFrameBefore)
+{
+    while (GxWorldGetRenderFrame() != 0) {
+        GxWorldBumpRenderFrame();
+    }
+    GxAtomic* wrapped = GxAtomicCreate();
+    EXPECT_EQ(wrapped->renderFrame, 0xFFFF);
+    GxWorldBumpRenderFrame();
+    GxWorldBumpRenderFrame();
+    GxAtomic* later = GxAtomicCreate();
+    EXPECT_EQ(later->renderFrame, 1);
+    GxAtomicDestroy(wrapped);
+    GxAtomicDestroy(later);
+}
+
 std::vector<GxInt32> sectorOrders;
 GxBool RecordSectorOrder(void* out, void* inOut, GxInt32 in)
 {

@@ -357,6 +357,7 @@ void* AtomicConstruct(void* object, GxInt32 offset, GxInt32)
     ext->tiedWorld = nullptr;
     ext->sync = atomic->object.sync;
     atomic->object.sync = AtomicSync;
+    atomic->renderFrame = static_cast<GxUInt16>(GxWorldGetRenderFrame() - 1);  // not yet rendered
     return object;
 }
 
