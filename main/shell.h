@@ -3,9 +3,8 @@
 //
 // The program library (main/, without the entry point of mall_main.cpp; its start-up in main/program.h) links
 // every module below it: the game asks the interface through this shell, which
-// CProgramShell::MakeGame hands to the game before the application creates it; the interface calls the game's
-// operations itself (game/shell/game.h), and the object manager, the spawner and the mouse's over-interface flag
-// where its panels need them (ARCHITECTURE.md, the game shell), and the launcher is run with the record the shell fills from the
+// CProgramShell::MakeGame hands to the game before the application creates it; the interface calls the game and
+// the engine itself, through the headers the table of ARCHITECTURE.md (the game shell) lists, and the launcher is run with the record the shell fills from the
 // application (LauncherGame, ui/frontend/launcher.h). Threading: one thread, the main loop's. Ownership: the
 // shell owns the front end and outlives the game it made; the game's base owns the in-game interface the shell
 // makes for it.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fails when a program holds a name that test support declares: the test support folders' headers are read for
-# every function, class, struct and global they declare at file scope, and the program's symbols searched for each.
+# Fails when a program holds a name that test support declares: the test support folders' headers and every
+# *_testing.h of the tree are read for each function, class, struct and global they declare at file scope, and the
+# program's symbols searched for each as a name of its own (a member of that name in another class is not it).
 #   scripts/test_hooks.sh <program> <source tree>
 set -euo pipefail
 program=$1
@@ -10,8 +11,11 @@ names=$(mktemp)
 trap 'rm -f "$names"' EXIT
 # Declarations at file scope, outside every brace (a class's members are caught through its own name, and helpers
 # inside a namespace are the header's own).
-find "$source_dir"/platform/testsupport "$source_dir"/gfx/testsupport "$source_dir"/engine/testsupport \
-     "$source_dir"/game/testsupport -name '*.h' -print0 |
+{
+  find "$source_dir"/platform/testsupport "$source_dir"/gfx/testsupport "$source_dir"/engine/testsupport \
+       "$source_dir"/game/testsupport -name '*.h' -print0
+  find "$source_dir" -path "$source_dir/build" -prune -o -name '*_testing.h' -print0
+} |
   xargs -0 awk '
     FNR == 1 { depth = 0 }
     { line = $0; sub(/\/\/.*/, "", line) }
@@ -32,7 +36,9 @@ if [ "$count" -lt 20 ]; then
   echo "test_hooks: only $count names read from the test support headers; the reading is broken" >&2
   exit 2
 fi
-found=$(nm -C "$program" | grep -o -w -F -f "$names" | sort -u || true)
+# A name counts where it begins a symbol's qualified name or stands alone in it, never after "::".
+pattern="(?<![A-Za-z0-9_:])($(paste -sd'|' "$names"))(?![A-Za-z0-9_])"
+found=$(nm -C "$program" | sed 's/^[0-9a-fA-F ]* [A-Za-z] //' | grep -o -P "$pattern" | sort -u || true)
 if [ -n "$found" ]; then
   echo "test_hooks: $program holds names that test support declares:"
   printf '  %s\n' $found

@@ -357,7 +357,7 @@ TEST(Utf, AccentsSurrogatesAndMalformedBytes)
     EXPECT_EQ(u"a\uFFFDb", FerroxUtf8ToUtf16("a\xC3"
                                              "b"));
     EXPECT_EQ(u"\uFFFD\uFFFD", FerroxUtf8ToUtf16("\xC0\xAF"));
-    EXPECT_EQ(u"\uFFFD", FerroxUtf8ToUtf16("\xED\xA0\x80"));
+    EXPECT_EQ(u"\uFFFD\uFFFD\uFFFD", FerroxUtf8ToUtf16("\xED\xA0\x80"));
     EXPECT_EQ(u"\uFFFD\uFFFD", FerroxUtf8ToUtf16("\x80\xFF"));
     EXPECT_EQ(u"x\uFFFD", FerroxUtf8ToUtf16(std::string("x\xE2\x82")));
     EXPECT_EQ("\xEF\xBF\xBD"

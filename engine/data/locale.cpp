@@ -10,7 +10,7 @@
 #include "engine/data/context.h"
 #include "engine/data/root.h"
 #include "engine/data/tagtree.h"
-#include "engine/data/utf.h"
+#include "platform/win32/windows.h"
 
 namespace {
 
@@ -19,11 +19,23 @@ const int kDefaultScreenWidth = 800;
 // A text file's lists sit under this node.
 const char* const kLanguageNode = "LANGUAGE";
 
+// A catalogue text from its UTF-8 value, converted whole up to its terminating zero.
+std::u16string WideText(const char* text)
+{
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    if (units <= 0)
+        return std::u16string();
+    std::u16string wide(static_cast<size_t>(units), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], units);
+    wide.pop_back();  // the terminator
+    return wide;
+}
+
 std::u16string FormatWide(const char* format, int value)
 {
     char buffer[256];
     std::snprintf(buffer, sizeof(buffer), format, value);
-    return FerroxUtf8ToUtf16(buffer, strlen(buffer));
+    return WideText(buffer);
 }
 
 // A decimal 32-bit integer after optional blanks; false when the text holds none or it does not fit.
@@ -103,7 +115,7 @@ void CLocale::BuildList(const CFerroxTagNode* listNode)
         bool hasValue = m_language >= 0 && static_cast<size_t>(m_language) < entry->values.size();
         if (found == wanted && hasValue) {
             const CFerroxTagValue& text = entry->values[static_cast<size_t>(m_language)];
-            list->texts.push_back(FerroxUtf8ToUtf16(text.c_str(), text.size()));
+            list->texts.push_back(WideText(text.c_str()));
             ++n;
             continue;
         }
@@ -115,7 +127,7 @@ void CLocale::BuildList(const CFerroxTagNode* listNode)
             diagnostic = "incorrect tag number. LIST:" + list->name + ", FOUND:" + found + ", WANTED:" + wanted +
                          ", LANGUAGE:" + std::to_string(m_language);
         }
-        list->texts.push_back(FerroxUtf8ToUtf16(diagnostic));
+        list->texts.push_back(WideText(diagnostic.c_str()));
         ++n;
     }
     m_lists.push_back(std::move(list));

@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <string>
 
-// Decodes UTF-8; malformed or overlong sequences and surrogate code points become U+FFFD.
+// Decodes UTF-8 as the platform's MultiByteToWideChar with CP_UTF8 does: a byte that starts no well-formed sequence,
+// and each longest start of one that breaks off, becomes U+FFFD.
 std::u16string FerroxUtf8ToUtf16(const char* text, size_t length);
 std::u16string FerroxUtf8ToUtf16(const std::string& text);
 // Encodes UTF-16; an unpaired surrogate becomes U+FFFD.

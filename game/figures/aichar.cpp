@@ -893,6 +893,13 @@ int CAICharacter::Load(CFerroxFile* file)
         m_pathParam = 0.0f;
         state = AI_STATE_PAUSE;
     }
+    // The grid's rim holds no cell a character stands on: one placed there would be left out of every save.
+    const GxV3d* at = GetPosition();
+    const int32_t standing = at ? m_pGrid->GetCellAt(*at) : -1;
+    if (standing >= 0 && !HasCell(m_pGrid, standing, 0)) {
+        m_removeFlag = 1;
+        return 1;
+    }
     SetState(static_cast<uint8_t>(state));
     return 0;
 }

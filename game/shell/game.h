@@ -4,10 +4,9 @@
 // manager (game/shell/sound.h) and the object manager with its factories and templates (game/world/objectmgr.h,
 // game/world/factories.h, game/world/templates.h). It calls the engine (engine/*), the graphics library below its
 // driver and, for sound, platform/fmod;
-// the interface above reaches it through the operations of CGame below and of the engine's game base, and where its
-// panels' work needs them through the object manager (factories, templates, statistics, removing a member of
-// staff), the spawner (hiring and moving staff) and the engine mouse's over-interface flag, which its canvases set
-// and the game reads the next frame (ARCHITECTURE.md, the game shell). The game
+// the interface above reaches it through the operations of CGame below and the other game headers the table of
+// ARCHITECTURE.md (the game shell) lists for it, each where a panel's work needs it (saved games, sound,
+// conditions, the object manager and its statistics, shops, shoppers, staff, the spawner). The game
 // reaches the interface through two seams: the shell (CGameShell, game/shell/gameshell.h), which the program
 // installs and through which the states and the frame make, update, draw and leave the interface; and the notice
 // seam (CGameNotices, game/world/gamecontext.h), which the in-game interface installs to be told messages,

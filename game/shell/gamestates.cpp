@@ -791,8 +791,6 @@ int CGame::OnMouseButton(int32_t event)
     return 1;
 }
 
-namespace {}  // namespace
-
 // Every staff member of the category takes the grade: 1 cleaners, 2 engineers, 3 gardeners (both of the
 // maintenance list, told apart by the kind), 4 security.
 void CGame::GradeStaff(int32_t category, int32_t grade)

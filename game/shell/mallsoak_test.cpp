@@ -232,7 +232,8 @@ TEST_F(MallSoak, ALoadTakesNoMoreCharactersThanTheGameReaches)
     EXPECT_EQ(kStaffLimit, manager->GetStaffCount());
 }
 
-// A shopper whose position is no finite number, lies far beyond the streets or floats above every storey is left
+// A shopper whose position is no finite number, lies far beyond the streets, floats above every storey or on the
+// grid's rim, where no one stands and no save would keep it (a position that reads as 0, or flushes to it), is left
 // out and counted; one in the street beside the grid, where shoppers come in, comes back.
 TEST_F(MallSoak, AShopperSavedWhereNoOneCanStandIsLeftOut)
 {
@@ -256,8 +257,9 @@ TEST_F(MallSoak, AShopperSavedWhereNoOneCanStandIsLeftOut)
         record.replace(position, end - position, at);
         return record;
     };
-    for (const std::string& bad : {"nan," + y + "," + zYaw, "1.00000,inf," + zYaw, "3e38," + y + "," + zYaw,
-                                   "-2000.00," + y + "," + zYaw, "1.00000,40.0000," + zYaw}) {
+    for (const std::string& bad :
+         {"nan," + y + "," + zYaw, "1.00000,inf," + zYaw, "3e38," + y + "," + zYaw, "-2000.00," + y + "," + zYaw,
+          "1.00000,40.0000," + zYaw, std::string("0x1p6,0,-0x1p6,0"), std::string("1e-45,0,-1e-45,0")}) {
         const size_t before = manager->GetShoppers().size();
         EXPECT_EQ(1, LoadRecords(placed(bad))) << bad;
         EXPECT_EQ(before, manager->GetShoppers().size()) << bad;

@@ -5,9 +5,34 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GX_FREELIST_POISON 1
+#endif
+#endif
+#if !defined(GX_FREELIST_POISON) && defined(__SANITIZE_ADDRESS__)
+#define GX_FREELIST_POISON 1
+#endif
+#ifdef GX_FREELIST_POISON
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace {
+
+// Under AddressSanitizer a free entry is poisoned, so a use after its return is reported where it happens, and an
+// entry returned twice stops the program; elsewhere both cost nothing.
+#ifdef GX_FREELIST_POISON
+void Poison(const void* entry, size_t size) { ASAN_POISON_MEMORY_REGION(entry, size); }
+void Unpoison(const void* entry, size_t size) { ASAN_UNPOISON_MEMORY_REGION(entry, size); }
+void FreedTwice() { GxAssertFailed(__FILE__, __LINE__, "entry in use", "a free-list entry is returned twice"); }
+#else
+void Poison(const void*, size_t) {}
+void Unpoison(const void*, size_t) {}
+void FreedTwice() {}
+#endif
 
 constexpr GxUInt32 kBitmapWordBits = 64;
 constexpr GxUInt32 kInverseNewtonSteps = 5;  // 3 correct bits doubled five times covers 64
@@ -64,6 +89,8 @@ size_t BlockSize(const GxFreeList* list)
            static_cast<size_t>(list->entriesPerBlock) * list->entrySize + list->alignment - 1;
 }
 
+size_t EntriesSize(const GxFreeList* list) { return static_cast<size_t>(list->entriesPerBlock) * list->entrySize; }
+
 FreeListBlock* NewBlock(GxFreeList* list, GxUInt32 hint)
 {
     auto* block = static_cast<FreeListBlock*>(GxMalloc(BlockSize(list), hint));
@@ -82,8 +109,16 @@ FreeListBlock* NewBlock(GxFreeList* list, GxUInt32 hint)
     block->data = reinterpret_cast<GxUInt8*>((end + align - 1) / align * align);
     block->used = 0;
     block->reserved = 0;
+    Poison(block->data, EntriesSize(list));
     GxLinkAddAfter(&list->blockList, &block->link);
     return block;
+}
+
+// A block goes back to the memory functions whole and unpoisoned: they may hand its bytes out again.
+void FreeBlock(const GxFreeList* list, FreeListBlock* block)
+{
+    Unpoison(block->data, EntriesSize(list));
+    GxFree(block);
 }
 
 void FreeAllBlocks(GxFreeList* list)
@@ -91,7 +126,7 @@ void FreeAllBlocks(GxFreeList* list)
     GxLink* cur = list->blockList.next;
     while (cur != &list->blockList) {
         GxLink* next = cur->next;
-        GxFree(cur);
+        FreeBlock(list, reinterpret_cast<FreeListBlock*>(cur));
         cur = next;
     }
     GxLinkInit(&list->blockList);
@@ -140,7 +175,7 @@ inline uint64_t EntryIndex(const GxFreeList* list, const FreeListBlock* block, u
 __attribute__((noinline)) GxFreeList* ReleaseBlock(GxFreeList* list, FreeListBlock* block)
 {
     GxLinkRemove(&block->link);
-    GxFree(block);
+    FreeBlock(list, block);
     if (list->lastFreeBlock == block) {
         list->lastFreeBlock = nullptr;
     }
@@ -169,6 +204,7 @@ __attribute__((noinline)) void* AllocInNewBlock(GxFreeList* list, GxUInt32 hint)
     StoreWord(bitmap, 0, LoadWord(bitmap, 0) | 1);
     block->used = 1;
     list->lastFreeBlock = block;
+    Unpoison(block->data, list->entrySize);
     return block->data;
 }
 
@@ -316,7 +352,9 @@ void* GxFreeListAlloc(GxFreeList* freeList, GxUInt32 hint)
         StoreWord(bitmap, word, bits | (uint64_t(1) << bit));
         block->used++;
         freeList->lastFreeBlock = block;
-        return block->data + static_cast<size_t>(word * kBitmapWordBits + bit) * freeList->entrySize;
+        GxUInt8* entry = block->data + static_cast<size_t>(word * kBitmapWordBits + bit) * freeList->entrySize;
+        Unpoison(entry, freeList->entrySize);
+        return entry;
     }
     return AllocInNewBlock(freeList, hint);
 }
@@ -345,9 +383,11 @@ GxFreeList* GxFreeListFree(GxFreeList* freeList, void* entry)
     const uint64_t mask = uint64_t(1) << (index % kBitmapWordBits);
     const uint64_t bits = LoadWord(bitmap, word);
     if (!(bits & mask)) {
+        FreedTwice();
         return nullptr;
     }
     StoreWord(bitmap, word, bits & ~mask);
+    Poison(entry, freeList->entrySize);
     freeList->lastFreeBlock = block;
     if (--block->used == 0 && (freeList->flags & gxFREELISTFLAGFREEBLOCKS)) {
         return ReleaseBlock(freeList, block);
@@ -385,7 +425,7 @@ GxInt32 GxFreeListPurge(GxFreeList* freeList)
         GxLinkRemove(cur);
         auto* block = reinterpret_cast<FreeListBlock*>(cur);
         if (block->used == 0) {
-            GxFree(block);
+            FreeBlock(freeList, block);
             freed++;
         } else {
             GxLinkAddAfter(&freeList->blockList, cur);

@@ -6,11 +6,13 @@
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/vsbuilder.h"
-#include "gfx/d3d9/vscache_testing.h"
+#include "gfx/d3d9/vscache_local.h"
 #include "gfx/world/world.h"
 #include "platform/d3d9/d3dx9.h"
 
 namespace {
+
+GxD3D9VertexShaderCacheState& cache = gxD3D9VertexShaderCache;
 
 constexpr GxUInt32 kEmptyKey = 0xFFFFFFFFu;  // no descriptor packs to this
 constexpr DWORD kAssembleFlags = 4;
@@ -20,26 +22,6 @@ constexpr DWORD kVersion2 = 0x200;
 constexpr DWORD kVersion1 = 0x100;
 constexpr DWORD kNormalisedDeclTypes =
     D3DDTCAPS_UBYTE4N | D3DDTCAPS_SHORT2N | D3DDTCAPS_SHORT4N | D3DDTCAPS_USHORT2N | D3DDTCAPS_USHORT4N;
-
-struct GxD3D9VertexShaderCacheEntry {
-    GxUInt32 key;
-    GxUInt32 stamp;
-    IDirect3DVertexShader9* shader;
-    GxD3D9VertexShaderRegisters registers;
-};
-
-struct Cache {
-    std::array<GxD3D9VertexShaderCacheEntry, gxD3D9VSCACHESIZE> entries;
-    GxUInt32 count;
-    GxUInt32 memo;
-    GxInt32 level;
-    GxUInt32 constants;
-    bool wFog;
-};
-
-Cache cache;
-GxUInt32 generated = 0;
-GxD3D9VertexShaderAssembler assembler = D3DXAssembleShader;
 
 constexpr GxD3D9VertexShaderRegisters kNoRegisters = {
     gxD3D9VSNOREGISTER, gxD3D9VSNOREGISTER, gxD3D9VSNOREGISTER,
@@ -82,6 +64,8 @@ GxD3D9VertexShaderCacheEntry* Found(GxD3D9VertexShaderCacheEntry* entry, GxD3D9V
 
 }  // namespace
 
+GxD3D9VertexShaderCacheState gxD3D9VertexShaderCache = {{}, 0, 0, 0, 0, false, 0, D3DXAssembleShader};
+
 void GxD3D9VertexShaderCacheOpen(void)
 {
     Empty();
@@ -111,15 +95,15 @@ GxUInt32 GxD3D9VertexShaderGetMaxConstants(void) { return cache.constants; }
 IDirect3DVertexShader9* GxD3D9VertexShaderGenerate(const GxD3D9VertexShaderDescriptor* descriptor,
                                                    GxD3D9VertexShaderRegisters* registers)
 {
-    generated++;
+    cache.generated++;
     const GxD3D9VertexShaderTarget target = {cache.level, cache.wFog, cache.constants};
     const std::string text = GxD3D9VertexShaderWriteText(descriptor, &target, registers);
     if (text.empty()) {
         return nullptr;
     }
     ID3DXBuffer* tokens = nullptr;
-    if (FAILED(assembler(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, kAssembleFlags, &tokens,
-                         nullptr)) ||
+    if (FAILED(cache.assemble(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, kAssembleFlags, &tokens,
+                              nullptr)) ||
         !tokens) {
         if (tokens) {
             tokens->Release();
@@ -169,15 +153,4 @@ IDirect3DVertexShader9* GxD3D9VertexShaderCacheGet(const GxD3D9VertexShaderDescr
     cache.count++;
     Found(at, registers);
     return shader;
-}
-
-GxUInt32 GxD3D9VertexShaderCacheCount(void) { return cache.count; }
-
-GxUInt32 GxD3D9VertexShaderCacheKey(GxUInt32 index) { return index < cache.count ? cache.entries[index].key : 0; }
-
-GxUInt32 GxD3D9VertexShaderCacheGenerated(void) { return generated; }
-
-void GxD3D9VertexShaderSetAssembler(GxD3D9VertexShaderAssembler function)
-{
-    assembler = function ? function : D3DXAssembleShader;
 }

@@ -1,15 +1,20 @@
-// Test access to the vertex-shader cache's entries.
+// Test access to the vertex-shader cache's entries, compiled only into the tests that include it.
 #pragma once
 
-#include "gfx/core/gx.h"
-#include "platform/d3d9/d3dx9.h"
+#include "gfx/d3d9/vscache_local.h"
 
-GxUInt32 GxD3D9VertexShaderCacheCount(void);
-GxUInt32 GxD3D9VertexShaderCacheKey(GxUInt32 index);
+inline GxUInt32 GxD3D9VertexShaderCacheCount(void) { return gxD3D9VertexShaderCache.count; }
+
+inline GxUInt32 GxD3D9VertexShaderCacheKey(GxUInt32 index)
+{
+    return index < gxD3D9VertexShaderCache.count ? gxD3D9VertexShaderCache.entries[index].key : 0;
+}
+
 // Shaders generated since the program started (null ones included).
-GxUInt32 GxD3D9VertexShaderCacheGenerated(void);
+inline GxUInt32 GxD3D9VertexShaderCacheGenerated(void) { return gxD3D9VertexShaderCache.generated; }
+
 // Replaces the utility library's assembler (null restores it), so tests choose which texts assemble.
-typedef HRESULT (*GxD3D9VertexShaderAssembler)(const char* source, UINT length, const D3DXMACRO* defines,
-                                               LPD3DXINCLUDE include, DWORD flags, LPD3DXBUFFER* shader,
-                                               LPD3DXBUFFER* errors);
-void GxD3D9VertexShaderSetAssembler(GxD3D9VertexShaderAssembler function);
+inline void GxD3D9VertexShaderSetAssembler(GxD3D9VertexShaderAssembler function)
+{
+    gxD3D9VertexShaderCache.assemble = function ? function : D3DXAssembleShader;
+}

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/windows.h"
+#include "platform/win32/kernel_local.h"
 
 namespace {
 
@@ -96,7 +96,7 @@ intptr_t _findfirst(const char* pattern, struct _finddata_t* data)
         errno = EINVAL;
         return -1;
     }
-    std::string text = pattern;
+    const std::string text = KernelFileSystemName(pattern);
     size_t slash = text.find_last_of("/\\");
     auto* state = new FindState();
     state->folder = slash == std::string::npos ? "" : text.substr(0, slash + 1);
@@ -109,7 +109,7 @@ intptr_t _findfirst(const char* pattern, struct _finddata_t* data)
     DIR* dir = StandInMapPath(folder, mapped, sizeof(mapped)) ? opendir(mapped) : nullptr;
     if (dir) {
         while (dirent* entry = readdir(dir)) {
-            if (Matches(mask.c_str(), entry->d_name))
+            if (Matches(mask.c_str(), entry->d_name) && KernelIsUtf8(entry->d_name))
                 state->names.push_back(entry->d_name);
         }
         closedir(dir);

@@ -1,6 +1,7 @@
 // Keyboard and mouse input: SDL events to key and mouse messages, key state, cursor position, warp, clip and capture.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "platform/win32/user_local.h"
 #include "platform/win32/win32_sdl.h"
@@ -270,30 +271,6 @@ HWND WindowAt(int x, int y)
     return nullptr;
 }
 
-// Decodes one character of at most `size` bytes; broken sequences give U+FFFD.
-size_t DecodeUtf8(const unsigned char* s, size_t size, char32_t* out)
-{
-    unsigned char c = s[0];
-    int length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (length == 0) {
-        *out = 0xFFFD;
-        return 1;
-    }
-    char32_t value = length == 1 ? c : c & (0x7F >> length);
-    for (int i = 1; i < length; ++i) {
-        if (static_cast<size_t>(i) >= size || (s[i] & 0xC0) != 0x80) {
-            *out = 0xFFFD;
-            return static_cast<size_t>(i);
-        }
-        value = (value << 6) | (s[i] & 0x3F);
-    }
-    static const char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < kMinimum[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        value = 0xFFFD;
-    *out = value;
-    return static_cast<size_t>(length);
-}
-
 // Notches (or fractions of them from precise wheels) in 120ths, within a SHORT.
 int WheelDelta(Sint32 notches, float precise)
 {
@@ -411,21 +388,12 @@ void UserTranslateText(const SDL_TextInputEvent& e)
     // Each character carries the lParam of the key that typed it, so that an
     // auto-repeated key also types characters marked as repeats.
     LPARAM lParam = w->lastKeyLParam & ~static_cast<LPARAM>(0x80000000u);
-    const unsigned char* s = reinterpret_cast<const unsigned char*>(e.text);
-    size_t limit = sizeof e.text;
-    size_t i = 0;
-    while (i < limit && s[i] != 0) {
-        char32_t c;
-        size_t used = DecodeUtf8(s + i, limit - i, &c);
-        i += used;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            UserPost(target, WM_CHAR, 0xD800 + (c >> 10), lParam);
-            UserPost(target, WM_CHAR, 0xDC00 + (c & 0x3FF), lParam);
-        } else {
-            UserPost(target, WM_CHAR, static_cast<WPARAM>(c), lParam);
-        }
-    }
+    // One UTF-16 unit a character: a character outside the basic plane comes as its two surrogates.
+    const int length = static_cast<int>(strnlen(e.text, sizeof e.text));
+    char16_t units[sizeof e.text];
+    const int count = length > 0 ? MultiByteToWideChar(CP_UTF8, 0, e.text, length, units, length) : 0;
+    for (int i = 0; i < count; i++)
+        UserPost(target, WM_CHAR, static_cast<WPARAM>(units[i]), lParam);
 }
 
 WPARAM UserMouseKeyFlags()

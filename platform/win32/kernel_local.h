@@ -53,6 +53,11 @@ void KernelCancelPendingIo(FileObject* file);
 
 // Maps a Win32-style path to a Linux path (see StandInMapPath).
 bool KernelMapPath(const char* path, std::string& out);
+// The name the file system holds for a narrow name: its UTF-16 form back in UTF-8, so that bytes that are not UTF-8
+// name the file their U+FFFD names (text.cpp).
+std::string KernelFileSystemName(const char* name);
+// Whether a name on disk is well-formed UTF-8, the only names a call can reach.
+bool KernelIsUtf8(const char* name);
 // The Win32 error code for an errno value; `path` refines ENOENT into
 // ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND.
 DWORD KernelErrorFromErrno(int error, const std::string* path = nullptr);

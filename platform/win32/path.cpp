@@ -104,14 +104,15 @@ bool KernelMapPath(const char* path, std::string& out)
         SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }
-    const char* rest = path;
-    if (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+    const std::string name = KernelFileSystemName(path);
+    const char* rest = name.c_str();
+    if (std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':') {
         // Only the one drive exists.
-        if (std::toupper(static_cast<unsigned char>(path[0])) != 'C') {
+        if (std::toupper(static_cast<unsigned char>(name[0])) != 'C') {
             SetLastError(ERROR_PATH_NOT_FOUND);
             return false;
         }
-        rest = path + 2;
+        rest += 2;
     }
     std::string native;
     if (!IsSeparator(rest[0])) {

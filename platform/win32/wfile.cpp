@@ -1,6 +1,6 @@
 // Wide-character file calls of the C runtime (_wfindfirst, _wfindnext, _wmkdir, _wrmdir, _wremove) over the
-// narrow search and POSIX. The platform cannot call the engine's text conversion, so it keeps its own strict
-// one here: a name converts only when it is well formed, so a wide name never reaches a different file.
+// narrow search and POSIX, through the stand-in's own conversion: a wide name converts only when it is well formed,
+// so it never reaches a different file.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,87 +12,23 @@
 
 namespace {
 
-constexpr char16_t kHighFirst = 0xD800;
-constexpr char16_t kLowFirst = 0xDC00;
-constexpr char16_t kLowLast = 0xDFFF;
-constexpr char32_t kSurrogateBase = 0x10000;
-
-// UTF-16 to UTF-8; false on an unpaired surrogate.
+// UTF-16 to UTF-8; false on an unpaired surrogate, which names no file.
 bool ToUtf8(const char16_t* text, std::string& out)
 {
-    out.clear();
-    for (const char16_t* p = text; *p; p++) {
-        char32_t code = *p;
-        if (code >= kHighFirst && code <= kLowLast) {
-            if (code >= kLowFirst || p[1] < kLowFirst || p[1] > kLowLast)
-                return false;
-            code = kSurrogateBase + ((code - kHighFirst) << 10) + (p[1] - kLowFirst);
-            p++;
-        }
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
+    const int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return false;
+    out.assign(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, &out[0], bytes, nullptr, nullptr);
+    out.pop_back();  // the terminator
     return true;
 }
 
-// UTF-8 to UTF-16 into a buffer of capacity units (terminator included); false when malformed, overlong, a
-// surrogate, or too long.
+// UTF-8 to UTF-16 into a buffer of capacity units (terminator included); false when it does not fit. The narrow
+// search lists only UTF-8 names.
 bool ToUtf16(const char* text, char16_t* out, size_t capacity)
 {
-    size_t n = 0;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p) {
-        char32_t code;
-        int extra;
-        if (*p < 0x80) {
-            code = *p;
-            extra = 0;
-        } else if ((*p & 0xE0) == 0xC0) {
-            code = *p & 0x1F;
-            extra = 1;
-        } else if ((*p & 0xF0) == 0xE0) {
-            code = *p & 0x0F;
-            extra = 2;
-        } else if ((*p & 0xF8) == 0xF0) {
-            code = *p & 0x07;
-            extra = 3;
-        } else {
-            return false;
-        }
-        p++;
-        for (int i = 0; i < extra; i++, p++) {
-            if ((*p & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (*p & 0x3F);
-        }
-        static const char32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
-        if (code < kSmallest[extra] || code > 0x10FFFF || (code >= kHighFirst && code <= kLowLast))
-            return false;
-        size_t units = code >= kSurrogateBase ? 2 : 1;
-        if (n + units + 1 > capacity)
-            return false;
-        if (units == 2) {
-            out[n++] = static_cast<char16_t>(kHighFirst + ((code - kSurrogateBase) >> 10));
-            out[n++] = static_cast<char16_t>(kLowFirst + ((code - kSurrogateBase) & 0x3FF));
-        } else {
-            out[n++] = static_cast<char16_t>(code);
-        }
-    }
-    out[n] = 0;
-    return true;
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, out, static_cast<int>(capacity)) > 0;
 }
 
 // Copies a narrow match into the wide record; false when its name does not convert.
@@ -108,8 +44,12 @@ bool Widen(const _finddata_t& narrow, _wfinddata_t* data)
 bool MapWide(const char16_t* path, std::string& mapped)
 {
     std::string narrow;
-    if (!path || !ToUtf8(path, narrow) || narrow.empty()) {
-        errno = path && narrow.empty() ? ENOENT : EINVAL;
+    if (!path || !ToUtf8(path, narrow)) {
+        errno = EINVAL;
+        return false;
+    }
+    if (narrow.empty()) {
+        errno = ENOENT;
         return false;
     }
     char buffer[MAX_PATH * 4];

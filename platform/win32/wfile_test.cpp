@@ -61,6 +61,43 @@ TEST_F(WideFileTest, NonAsciiNamesRoundTripAndUndecodableOnesAreSkipped)
     EXPECT_FALSE(fs::exists(dir / fs::path(names[2])));
 }
 
+// A narrow name that is not UTF-8 (the text field types a byte per Latin-1 letter) names the file its UTF-16 form
+// names: the narrow and the wide calls find, list, replace and remove the same file, and one that came on disk under
+// the raw bytes is reached by neither.
+TEST_F(WideFileTest, NarrowNamesThatAreNotUtf8NameTheFileTheirWideFormNames)
+{
+    const std::string narrowBase = dir.string() + "/";
+    std::ofstream(dir / "caf\xE9.fds") << "raw";
+    const std::string typed = narrowBase + "caf\xE9.fds";
+    const std::u16string wide = base + u"caf\uFFFD.fds";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(typed.c_str()));
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileA(typed.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+
+    HANDLE file = CreateFileA(typed.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    EXPECT_TRUE(fs::exists(dir / "caf\xEF\xBF\xBD.fds"));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(typed.c_str()));
+    std::vector<std::u16string> listed = List();
+    EXPECT_NE(std::find(listed.begin(), listed.end(), u"caf\uFFFD.fds"), listed.end());
+    EXPECT_EQ(listed.size(), 3u);  // ".", ".." and the one written; the raw name is not listed
+    _finddata_t narrow;
+    const intptr_t search = _findfirst((narrowBase + "caf\xE9.*").c_str(), &narrow);
+    ASSERT_NE(search, -1);
+    EXPECT_STREQ("caf\xEF\xBF\xBD.fds", narrow.name);
+    EXPECT_EQ(-1, _findnext(search, &narrow));
+    _findclose(search);
+
+    const std::string renamed = narrowBase + "t\xE9mp";
+    std::ofstream(dir / "t\xEF\xBF\xBDmp") << "new";
+    EXPECT_TRUE(MoveFileExA(renamed.c_str(), typed.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(_wremove(wide.c_str()), 0);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(typed.c_str()));
+    EXPECT_TRUE(fs::exists(dir / "caf\xE9.fds"));  // the raw one was never touched
+    EXPECT_FALSE(DeleteFileA(typed.c_str()));
+}
+
 TEST_F(WideFileTest, MalformedNamesFailWithoutTouchingAnything)
 {
     const char16_t lone[] = {u'a', 0xD800, u'b', 0};

@@ -7,7 +7,8 @@
 #include "platform/win32/wintypes.h"
 
 // Files. Paths use drive "C:" for the root of the Linux tree; '\\' and '/'
-// both separate; a name not found as written is matched without case.
+// both separate; a name not found as written is matched without case. A name names the file its UTF-16 form
+// names (MultiByteToWideChar, CP_UTF8): bytes that are not UTF-8 stand for U+FFFD, as they do in the wide calls.
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
@@ -54,11 +55,27 @@ void WINAPI Sleep(DWORD dwMilliseconds);
 // Debug output goes to standard error when MALL_DEBUG_OUTPUT is set in the environment (and not "0").
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 
+// Text between UTF-8 and UTF-16: CP_UTF8 is the one code page. A length of -1 takes the text up to and with its
+// terminating zero, which is then converted and counted too; a length of 0 fails (ERROR_INVALID_PARAMETER). A byte
+// that starts no well-formed sequence, and each longest start of one that breaks off, becomes U+FFFD, and an
+// unpaired surrogate becomes U+FFFD; with MB_ERR_INVALID_CHARS or WC_ERR_INVALID_CHARS either fails instead
+// (ERROR_NO_UNICODE_TRANSLATION). An output size of 0 asks for the size needed; otherwise the result is the units
+// or bytes written, 0 when they do not fit (ERROR_INSUFFICIENT_BUFFER). The default-character arguments must be
+// null.
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_ERR_INVALID_CHARS 0x00000080
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               char16_t* lpWideCharStr, int cchWideChar);
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const char16_t* lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
+
 // C runtime names the callers use.
 // Current directory as "C:\\dir\\sub"; a null buffer is allocated with malloc
 // (at least maxlen bytes); null with errno ERANGE when the buffer is too small.
 // File search of the C runtime: matches of "*" and "?" within one folder, taken in sorted name order.
-// "*.*" matches every name, with or without a dot. Returns -1 (errno ENOENT) when nothing matches.
+// "*.*" matches every name, with or without a dot. Returns -1 (errno ENOENT) when nothing matches. A name on disk
+// that is not UTF-8 is never listed, as no name reaches it.
 // attrib is _A_SUBDIR for a folder and 0 for a plain file; a link is described by itself (its own size and time)
 // with FILE_ATTRIBUTE_REPARSE_POINT, plus _A_SUBDIR when it leads to a folder; anything else (a pipe, a device)
 // has FILE_ATTRIBUTE_DEVICE.
@@ -74,7 +91,7 @@ int _findnext(intptr_t handle, struct _finddata_t* data);
 int _findclose(intptr_t handle);
 char* _getcwd(char* buffer, int maxlen);
 // Wide forms: UTF-16 names over the same calls. A name that is not well-formed UTF-16 (an unpaired surrogate)
-// fails with EINVAL; a listed name that is not UTF-8 on disk is skipped, as it could never be opened again.
+// fails with EINVAL.
 // _findclose ends a wide search too.
 struct _wfinddata_t {
     unsigned attrib;

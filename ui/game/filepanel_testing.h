@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/data/file.h"
 #include "engine/data/utf.h"
 #include "engine/testsupport/files.h"
 #include "gfx/core/image.h"
@@ -45,9 +46,12 @@ public:
         saved.push_back(path);
         if (failSaves)
             return 0;
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << content;
-        return out.good() ? 1 : 0;
+        // Through the engine's file, as the game writes: the file layer decides which file a name is.
+        CFerroxFile file;
+        if (file.Open(path, 0) != 0)
+            return 0;
+        file.WriteLine(content);
+        return file.Close() == 0 ? 1 : 0;
     }
     int LoadGame(const char* path)
     {

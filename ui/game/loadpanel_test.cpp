@@ -32,6 +32,25 @@ TEST_F(LoadPanelTest, LoadOpensTheListedFileOfTheFolderEnteredByItsRow)
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
 }
 
+// A save written under a typed name that is not UTF-8 is listed, and that name typed again loads it: the path handed
+// to the game opens the file the listing showed.
+TEST_F(LoadPanelTest, ASaveNamedWithBytesThatAreNotUtf8IsListedAndLoadsByThatName)
+{
+    ASSERT_EQ(1, seam.SaveGame((start / "maps" / "caf\xE9.fds").string().c_str()));
+    panel->OpenMapsFolder();
+    ASSERT_EQ(Names(), (std::vector<std::string>{"caf\xEF\xBF\xBD"}));
+    Type("caf\xE9");
+    Press(FILE_PANEL_ACT);
+    Yes();
+    ASSERT_EQ(seam.loaded.size(), 1u);
+    CFerroxFile file;
+    ASSERT_EQ(0, file.Open(seam.loaded[0].c_str(), 1));
+    std::string line;
+    file.ReadLine(line);
+    file.Close();
+    EXPECT_EQ(line, "game");
+}
+
 TEST_F(LoadPanelTest, TypedNameWinsAndNoChangesNothing)
 {
     Touch("maps/a.fds");

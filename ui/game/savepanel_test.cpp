@@ -93,6 +93,44 @@ TEST_F(SavePanelTest, ANameDifferingOnlyByCaseAsksBeforeItReplacesThatSave)
     EXPECT_EQ(Names(), (std::vector<std::string>{"run1"}));
 }
 
+// The name field takes a Latin-1 letter as one byte, which is not UTF-8: such a name is one save throughout, written
+// and listed under its U+FFFD form, asked about before it is replaced and deleted by its row; a file that came on
+// disk under the raw bytes is reached by nothing.
+TEST_F(SavePanelTest, ANameThatIsNotUtf8IsListedAskedAboutAndDeletedAsTheSaveItWrote)
+{
+    Touch("maps/caf\xE9.fds", "raw");
+    Touch("maps/caf\xE9.bmp", "raw picture");
+    panel->OpenMapsFolder();
+    EXPECT_TRUE(Names().empty());
+    Type("caf\xE9");
+    Press(FILE_PANEL_ACT);
+    EXPECT_TRUE(notices.questions.empty());
+    EXPECT_EQ(Read("maps/caf\xEF\xBF\xBD.fds"), "game");
+    EXPECT_EQ(BmpSize(start / "maps" / "caf\xEF\xBF\xBD.bmp"), std::make_pair(64, 64));
+
+    panel->OpenMapsFolder();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"caf\xEF\xBF\xBD"}));
+    Type("caf\xE9");
+    seam.content = "again";
+    Press(FILE_PANEL_ACT);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    EXPECT_EQ(notices.questions[0].text, kSavePanelOverwriteQuestion);
+    EXPECT_EQ(Read("maps/caf\xEF\xBF\xBD.fds"), "game");
+    Yes();
+    EXPECT_EQ(Read("maps/caf\xEF\xBF\xBD.fds"), "again");
+    notices.questions.clear();
+
+    panel->OpenMapsFolder();
+    Press(FILE_PANEL_DELETE);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    Yes();
+    EXPECT_TRUE(Names().empty());
+    EXPECT_FALSE(Exists("maps/caf\xEF\xBF\xBD.fds"));
+    EXPECT_FALSE(Exists("maps/caf\xEF\xBF\xBD.bmp"));
+    EXPECT_EQ(Read("maps/caf\xE9.fds"), "raw");
+    EXPECT_EQ(Read("maps/caf\xE9.bmp"), "raw picture");
+}
+
 // The panel closes whether or not the save was written; a failed one is told and writes no picture, so an older
 // save keeps its own.
 TEST_F(SavePanelTest, FailedSaveClosesThePanelWritesNoThumbnailAndTellsThePlayer)
@@ -125,7 +163,7 @@ TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
     panel->OpenMapsFolder();
     Press(FILE_PANEL_ACT);
     {
-        FerroxFailWritesAfter failing(0);
+        FerroxFailWritesAfter failing(1);  // the game's one write goes through, the picture's fail
         Yes();
     }
     EXPECT_EQ(Read("maps/old.fds"), "game");
