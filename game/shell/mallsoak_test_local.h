@@ -108,6 +108,8 @@ protected:
         spawner->BeginStaffHire(set, manager->FindFactory(factory, nullptr));
         CStaff* member = dynamic_cast<CStaff*>(spawner->GetStaffMember());
         floors->UpdatePick(At(Ground(), cell));
+        // A frame with the pointer there brings the member to the cell before the click puts it down.
+        spawner->Update(0.0f);
         spawner->PlaceStaff();
         if (spawner->GetStaffMember()) {
             spawner->DropStaffPlacement();
