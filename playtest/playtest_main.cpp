@@ -226,6 +226,9 @@ void NoticeHeadlessRun(const Options& options)
 // The play-through's exit code from the game's.
 int PlayThroughResult(const Options& options, const CPlayThrough& playThrough, int result)
 {
+    // No run named: the game ran as it is, and its own exit code stands.
+    if (options.playThrough.empty())
+        return result;
     if (options.quitInLevel && !playThrough.QuitFromLevel()) {
         std::fprintf(stderr, "mall: the game ended before its level opened (exit code %d)\n", result);
         return result != 0 ? result : 1;
