@@ -432,7 +432,7 @@ GxBool GxD3D9SkinAtomicAllInOneNode(GxPipelineNode* node, const GxPipelineExecut
     if (skinned && !skin->usesVertexShader && skin->vertexBoneWeights) {
         GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
     }
-    // atomic->interpolator.flags &= ~kInterpolatorDirty;
+    atomic->interpolator.flags &= ~kInterpolatorDirty;
     if (skinned && skin->usesVertexShader) {
         GxD3D9SkinAtomicRenderShader(callBacks, atomic, geometry, skin, hierarchy);
     } else {
@@ -568,8 +568,8 @@ void GxD3D9SkinShaderMeshRender(const GxD3D9InstanceHeader* header, const GxD3D9
     }
 }
 
-void GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAtomic* atomic, GxGeometry*,
-                                  GxSkin* skin, const GxAnimHierarchy* hierarchy)
+void GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAtomic* atomic, GxGeometry*, GxSkin* skin,
+                                  const GxAnimHierarchy* hierarchy)
 {
     GxD3D9InstanceHeader* header = HeaderOf(atomic);
     GxMatrix* paletteBuffer = GxSkinGetPalette();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "gfx/anim/anim.h"
@@ -572,6 +573,16 @@ GxAtomic* BlendedCharacter(ShaderSkinPipeTest& test, GxAnimHierarchy* hierarchy,
     return atomic;
 }
 
+// Takes the atomics drawn so far out of the draws until it goes (TearDown destroys them all the same).
+struct SetAside {
+    std::vector<GxAtomic*>* drawn;
+    std::vector<GxAtomic*> held;
+    explicit SetAside(std::vector<GxAtomic*>* atomics) : drawn(atomics), held(std::move(*atomics)) { drawn->clear(); }
+    ~SetAside() { drawn->insert(drawn->end(), held.begin(), held.end()); }
+    SetAside(const SetAside&) = delete;
+    SetAside& operator=(const SetAside&) = delete;
+};
+
 // A world sector holding local lights, tied by hand to the atomics that stand in it; the ties are undone when it
 // goes, before the atomics are.
 struct LampSector {
@@ -631,6 +642,8 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
         lamps.push_back(lamp);
     }
     for (const int pass : {0, 1, 2, 3}) {
+        // Each pass draws its own two characters only: an earlier pass's shader character would draw shaded too.
+        const SetAside earlier(&atomics);
         const bool lit = pass > 0;
         const bool split = pass == 2;
         const bool local = pass == 3;
@@ -685,6 +698,10 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
         // The lamp in the character's space (its frame only moves).
         const GxV3d& origin = GxFrameGetWorldMatrix(static_cast<GxFrame*>(processor->object.object.parent))->pos;
         const GxV3d lamp = {lampAt.x - origin.x, lampAt.y - origin.y, lampAt.z - origin.z};
+        // Shaded vertices are numbered in the shader's stream: from its range's first vertex when it is bound whole.
+        const auto* shaderHeader = InstanceOf(shader->geometry);
+        const GxD3D9VertexStream& shaderStream = shaderHeader->streams[0];
+        const GxUInt32 shaderFirst = shaderHeader->streamOffsets ? 0 : shaderStream.offset / shaderStream.stride;
         GxUInt32 compared = 0;
         GxUInt32 litByTheSun = 0;
         GxUInt32 litByTheLamp = 0;
@@ -692,9 +709,9 @@ TEST_F(ShaderSkinPipeTest, GeneratedShaderBlendsLikeTheProcessor)
             if (e.type != D3D9SOFT_DRAW || e.shaded.empty()) {
                 continue;
             }
-            // The shader path binds its streams at their offsets: shaded vertices are numbered from the first.
             for (GxUInt32 i = 0; i < e.shaded.size(); i++) {
-                const GxUInt32 v = e.shadedFirst + i;
+                ASSERT_GE(e.shadedFirst + i, shaderFirst);
+                const GxUInt32 v = e.shadedFirst + i - shaderFirst;
                 ASSERT_LT(v, n);
                 const D3D9VertexShaderOutput& out = e.shaded[i];
                 const GxV3d p = StreamPosition(header, v);
@@ -907,6 +924,8 @@ TEST_F(ShaderSkinPipeTest, TwoWeightsTakeTheDevicesCompactType)
     gxD3D9State.caps.DeclTypes = full;
 }
 
+constexpr GxInt32 kInterpolationDirty = 0x1;  // bit 0 of an atomic's interpolator flags
+
 // A palette larger than the constants hold: the processor blends into a stream of its own (positions and normals),
 // the prelit colours wait in a pooled stream, and each draw moves the vertices.
 TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
@@ -915,7 +934,18 @@ TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
     gxD3D9State.caps.MaxVertexShaderConst = 16;  // one bone past the fixed registers
     ASSERT_TRUE(RebuildSkinPipelines(1));
     GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f);
+    EXPECT_TRUE(atomic->interpolator.flags & kInterpolationDirty);
+    D3D9SoftSetLogging(gxD3D9State.device, true);
+    D3D9SoftClearLog(gxD3D9State.device);
     ASSERT_TRUE(Render());
+    D3D9SoftSetLogging(gxD3D9State.device, false);
+    EXPECT_FALSE(atomic->interpolator.flags & kInterpolationDirty) << "the draw clears it";
+    // The first fill leaves the stream of its own to the blend: it is written once, by the blend's discarding lock.
+    size_t discarded = 0;
+    for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
+        discarded += e.type == D3D9SOFT_UPLOAD && (e.value & D3DLOCK_DISCARD) ? 1 : 0;
+    }
+    EXPECT_EQ(discarded, 1u);
     GxGeometry* geometry = atomic->geometry;
     EXPECT_EQ(GxSkinGeometryGetSkin(geometry)->usesVertexShader, 0u);
     auto* header = InstanceOf(geometry);
@@ -1154,9 +1184,26 @@ TEST_F(ShaderSkinPipeTest, SplitRemapIndexesThePaletteRegisters)
 }
 
 // A skin whose weights are missing is never blended: its instance still holds the rest pose, stream of its own
-// included, and it never takes the shader path.
+// included, and it never takes the shader path. So does a skin without a hierarchy whose changing colours give it
+// a stream of its own.
 TEST_F(ShaderSkinPipeTest, SkinWithoutWeightsShowsItsRestPose)
 {
+    {
+        GxAtomic* still = UnlitSkinnedAtomic();
+        GxSkinAtomicSetHierarchy(still, nullptr);
+        GxAnimHierarchyDestroy(hierarchy);
+        hierarchy = nullptr;
+        ASSERT_TRUE(GxD3D9GeometrySetUsageFlags(still->geometry, gxD3D9STREAMPRELIT));
+        ASSERT_TRUE(Render());
+        auto* header = InstanceOf(still->geometry);
+        EXPECT_EQ(header->streams[0].pooled, 0u);
+        EXPECT_TRUE(header->streams[0].contents & gxD3D9STREAMPOSITIONS);
+        EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, still->geometry->morphTarget[0].verts[7].y);
+        atomics.clear();
+        GxFrame* frame = static_cast<GxFrame*>(still->object.object.parent);
+        GxAtomicDestroy(still);
+        GxFrameDestroy(frame);
+    }
     // Hardware transform without shaders: the processor path's stream of its own.
     gxD3D9State.caps.PixelShaderVersion = 0;
     ASSERT_TRUE(RebuildSkinPipelines(1));
