@@ -507,7 +507,12 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawDrawsWithNone)
     GxD3D9VertexShaderSetAssembler(AssembleNothing);
     GxD3D9VertexShaderCacheClose();
     GxD3D9VertexShaderCacheOpen();
-    ASSERT_TRUE(Render());
+    D3D9SoftSetLogging(gxD3D9State.device, true);
+    D3D9SoftClearLog(gxD3D9State.device);
+    const bool rendered = Render();
+    D3D9SoftSetLogging(gxD3D9State.device, false);
+    ASSERT_TRUE(rendered);
+    EXPECT_GT(D3D9SoftCount(gxD3D9State.device, D3D9SOFT_DRAW), 0u) << "the draw is made all the same";
     EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
     EXPECT_TRUE(GxD3D9SkinInstanceIsShaderLayout(InstanceOf(atomic->geometry)));
     IDirect3DVertexShader9* current = nullptr;
