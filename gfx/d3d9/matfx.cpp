@@ -19,7 +19,6 @@
 #include "gfx/d3d9/raster.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/sectorpipe.h"
-#include "gfx/d3d9/skinpipe.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/geometry.h"
 #include "gfx/world/world.h"
@@ -326,8 +325,6 @@ GxBool GxD3D9MaterialEffectsPluginAttach(void)
                                                        GxMaterialEffectsAtomicSetPipeline,
                                                        GxMaterialEffectsSectorSetPipeline, MakeBumpTextureHook};
     GxMaterialEffectsSetDriverHooks(&hooks);
-    // Skins with effects blend on the processor, then draw through the effects routines.
-    GxD3D9SkinSetEffectsRenderCallback(GxMaterialEffectsRenderCallback);
     return GxMaterialEffectsPluginAttach();
 }
 

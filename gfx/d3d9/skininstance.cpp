@@ -363,6 +363,29 @@ char* LockStream(GxD3D9VertexStream& stream, GxUInt32 vertexTotal)
     return static_cast<char*>(data);
 }
 
+// The parts of the first fill: everything for the shader layout; the processor layout's own parts, less those of a
+// stream 0 of its own, which the blend writes each frame. A skin the blend never moves (no hierarchy, no weights)
+// keeps them, so that it shows its rest pose.
+GxUInt32 FirstFillParts(const GxAtomic* atomic, const GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy)
+{
+    if (header->skinLayout & kLayoutShader) {
+        return gxD3D9SKINALLPARTS;
+    }
+    const GxGeometry* geometry = atomic->geometry;
+    GxUInt32 parts = gxD3D9STREAMPOSITIONS;
+    parts |= (geometry->flags & gxGEOMETRYNORMALS) ? gxD3D9STREAMNORMALS : 0;
+    parts |= (geometry->flags & gxGEOMETRYPRELIT) ? gxD3D9STREAMPRELIT : 0;
+    for (GxInt32 k = 0; k < geometry->numTexCoordSets && k < gxMAXTEXCOORDSETS; k++) {
+        parts |= gxD3D9STREAMTEXCOORDS0 << k;
+    }
+    const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    const bool blended = skin && hierarchy && skin->vertexBoneWeights;
+    if (blended && header->streams[0].buffer && !header->streams[0].pooled) {
+        parts &= ~header->streams[0].contents;
+    }
+    return parts;
+}
+
 }  // namespace
 
 GxBool GxD3D9SkinUseStaticBuffer(const GxAtomic* atomic)
@@ -431,7 +454,7 @@ GxBool GxD3D9SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool rei
     const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
     if (reinstance) {
         if (!(header->skinLayout & kLayoutSkin)) {
-            return 1;  // another pipeline's instance: the draw rebuilds it for its path
+            return 1;  // another pipeline's instance: nothing of it is the skin's to rewrite
         }
         const GxUInt32 parts = GxD3D9GeometryPartsLockedSince(geometry, header->lockStamp) & gxD3D9SKINALLPARTS;
         return parts ? GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, parts) : 1;
@@ -447,9 +470,7 @@ GxBool GxD3D9SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool rei
     if (!GxD3D9SkinVertexDeclarationCreate(atomic, header, hierarchy != nullptr)) {
         return 0;
     }
-    // Everything, stream 0 of the processor layout too: a skin the blend cannot move still shows its rest pose.
-    const GxUInt32 parts = gxD3D9SKINALLPARTS;
-    return GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, parts);
+    return GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, FirstFillParts(atomic, header, hierarchy));
 }
 
 GxBool GxD3D9SkinInstanceSetPath(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 #include "gfx/anim/anim.h"
@@ -31,12 +30,12 @@
 
 namespace {
 
-// Module-open mask bits and the skin type of the pipeline each creates (its slot is the type less one).
-constexpr GxUInt32 kTypeMasks[] = {1, 2, 4};
-constexpr GxInt32 kFirstType = gxD3D9SKINTYPEATOMIC;
+// The module-open mask bit that makes the skinned-atomic pipeline; the other bits make nothing.
+constexpr GxUInt32 kAtomicPipelineMask = 0x1;
+constexpr GxUInt32 kPipelineData = 1;  // the pipeline's plugin data, written in an atomic's render rights
+constexpr GxInt32 kInterpolatorDirty = 0x1;
 
-GxPipeline* slots[gxD3D9SKINPIPELINESLOTS] = {};
-GxD3D9RenderCallBack effectsRenderCallBack = nullptr;  // null: the default render callback
+GxPipeline* slots[gxD3D9SKINPIPELINESLOTS] = {};  // slot 0: the default skin pipeline
 
 constexpr GxUInt32 kShaderVersionMask = 0xFFFF;
 constexpr GxUInt32 kShaderVersion11 = 0x101;
@@ -351,13 +350,6 @@ GxD3D9InstanceHeader* HeaderOf(const GxAtomic* atomic)
 
 void EmptyEnd(GxAtomic*) {}
 
-// Material effects draw in passes of their own that the generated shader does not make: skins of the effects
-// pipeline are always blended on the processor and drawn by the effects' render callback.
-void SkinEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
-{
-    (effectsRenderCallBack ? effectsRenderCallBack : GxD3D9DefaultRenderCallback)(entry, object, type, flags);
-}
-
 // Skins are rewritten from their rest pose and locked parts only: morph targets past the first are not read.
 GxBool SkinReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxD3D9InstanceCallBack)
 {
@@ -379,7 +371,7 @@ GxNodeDefinition SkinNodeDefinition()
 }
 GxNodeDefinition skinNode = SkinNodeDefinition();
 
-GxPipeline* CreateTypePipeline(GxInt32 type)
+GxPipeline* CreatePipeline(void)
 {
     skinCaps = ReadCaps(*GxD3D9GetCaps());
     GxPipeline* pipeline = GxPipelineCreate();
@@ -387,19 +379,11 @@ GxPipeline* CreateTypePipeline(GxInt32 type)
         return nullptr;
     }
     pipeline->ownerPluginId = gxPLUGINSKIN;
-    pipeline->pluginData = static_cast<GxUInt32>(type);
+    pipeline->pluginData = kPipelineData;
     if (!GxPipelineLock(pipeline) || !GxPipelineAddFragment(pipeline, nullptr, &skinNode, nullptr) ||
         !GxPipelineUnlock(pipeline)) {
         GxPipelineDestroy(pipeline);
         return nullptr;
-    }
-    if (type == gxD3D9SKINTYPEEFFECTS) {
-        GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
-        auto* callBacks = static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock);
-        const GxD3D9LightingCallBack lighting = callBacks->lightingCallBack;
-        *callBacks = GxD3D9SkinNodeCallBacks{};
-        callBacks->renderCallBack = SkinEffectsRenderCallback;
-        callBacks->lightingCallBack = lighting;
     }
     return pipeline;
 }
@@ -436,35 +420,24 @@ GxBool GxD3D9SkinAtomicAllInOneNode(GxPipelineNode* node, const GxPipelineExecut
     if (!geometry || geometry->numVertices == 0 || !geometry->mesh || geometry->mesh->numMeshes == 0) {
         return 1;
     }
+    // Instancing, or the parts locked since the instance was written.
     GxResourceEntry* entry = GxD3D9AtomicInstanceGet(atomic, GxD3D9SkinInstance, SkinReinstance);
     if (!entry) {
-        return (geometry->flags & gxGEOMETRYNATIVE) ? 1 : 0;
-    }
-    if (geometry->flags & gxGEOMETRYINSTANCEONLY) {
-        return 1;
+        return 0;
     }
     GxSkin* skin = GxSkinGeometryGetSkin(geometry);
     const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    const bool shaderCallBacks =
-        callBacks->descriptorSetup && callBacks->shaderLighting && callBacks->shaderGet && callBacks->meshRender;
-    if (skin && hierarchy && skin->usesVertexShader && shaderCallBacks) {
-        // Another atomic of the geometry may have left the processor layout.
-        if (GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 1) &&
-            GxD3D9SkinAtomicRenderShader(callBacks, atomic, geometry, skin, hierarchy)) {
-            return 1;
-        }
-        // The shader for this draw could not be made: the skin goes to the processor path for good.
-        skin->usesVertexShader = 0;
-    }
-    // A shader layout is never drawn by the fixed-function path: it is brought to the processor layout first.
-    if (!GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, 0)) {
-        return 1;
-    }
-    if (skin && hierarchy && skin->vertexBoneWeights) {
+    const bool skinned = skin && hierarchy;
+    if (skinned && !skin->usesVertexShader && skin->vertexBoneWeights) {
         GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
     }
-    GxD3D9SkinAtomicRenderFixed(callBacks, entry, atomic, geometry->flags);
+    atomic->interpolator.flags &= ~kInterpolatorDirty;
+    if (skinned && skin->usesVertexShader) {
+        GxD3D9SkinAtomicRenderShader(callBacks, atomic, geometry, skin, hierarchy);
+    } else {
+        GxD3D9SkinAtomicRenderFixed(callBacks, entry, atomic, geometry->flags);
+    }
     return 1;
 }
 
@@ -595,13 +568,13 @@ void GxD3D9SkinShaderMeshRender(const GxD3D9InstanceHeader* header, const GxD3D9
     }
 }
 
-GxBool GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAtomic* atomic, GxGeometry* geometry,
-                                    GxSkin* skin, const GxAnimHierarchy* hierarchy)
+void GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAtomic* atomic, GxGeometry*, GxSkin* skin,
+                                  const GxAnimHierarchy* hierarchy)
 {
     GxD3D9InstanceHeader* header = HeaderOf(atomic);
     GxMatrix* paletteBuffer = GxSkinGetPalette();
     if (!GxD3D9Device() || !header || !paletteBuffer) {
-        return 0;
+        return;
     }
     GxD3D9VertexShaderDescriptor d;
     callBacks->descriptorSetup(atomic, gxD3D9OBJECTATOMIC, &d);
@@ -610,8 +583,7 @@ GxBool GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, Gx
     GxD3D9SkinLightBlock block{};
     const GxReal* end = callBacks->shaderLighting(atomic, gxD3D9OBJECTATOMIC, &block, &d);
     GxUInt32 blockEnd = static_cast<GxUInt32>((end - &block.regs[0][0]) / kFloatsPerRegister);
-    // The shader is the same for every mesh of the atomic: it is made and fitted to the constants before any
-    // mesh is drawn, so a shader that cannot be made leaves nothing half drawn.
+    // The shader is the same for every mesh of the atomic: it is fitted to the constants before any mesh is drawn.
     GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     GxD3D9VertexShaderRegisters registers;
     if (FitConstants(&d, skin, &block)) {
@@ -619,7 +591,13 @@ GxBool GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, Gx
     }
     if (GxD3D9VertexShaderGetNumConstants(&d) + kRegistersPerBone * skin->paletteBones > skinCaps.maxConstants ||
         !callBacks->shaderGet(&meshes[0], &d, &registers) || registers.bones == gxD3D9VSNOREGISTER) {
-        return 0;
+        // No shader for this draw: the meshes are drawn all the same, with none and no constants to place.
+        GxD3D9SetInstanceBuffers(header);
+        for (GxUInt32 m = 0; m < header->meshCount; m++) {
+            meshes[m].shader = nullptr;
+            callBacks->meshRender(header, &meshes[m], &d, &registers);
+        }
+        return;
     }
     GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
     D3DMATRIX transform;
@@ -674,26 +652,18 @@ GxBool GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, Gx
     if (callBacks->end) {
         callBacks->end(atomic);
     }
-    (void)geometry;
-    return 1;
 }
 
-GxPipeline* GxD3D9SkinPipelineCreate(void) { return CreateTypePipeline(gxD3D9SKINTYPEATOMIC); }
+GxPipeline* GxD3D9SkinPipelineCreate(void) { return CreatePipeline(); }
 
 GxBool GxSkinPipelinesCreate(GxUInt32 mask)
 {
-    for (GxInt32 slot = 0; slot < static_cast<GxInt32>(std::size(kTypeMasks)); slot++) {
-        if (!(mask & kTypeMasks[slot])) {
-            continue;
-        }
-        slots[slot] = CreateTypePipeline(kFirstType + slot);
-        if (!slots[slot]) {
-            GxSkinPipelinesDestroy();
-            return 0;
-        }
-    }
     GxD3D9SkinPaletteInvalidate();
-    return 1;
+    if (!(mask & kAtomicPipelineMask)) {
+        return 1;
+    }
+    slots[0] = CreatePipeline();
+    return slots[0] != nullptr;
 }
 
 GxBool GxSkinPipelinesDestroy(void)
@@ -707,16 +677,11 @@ GxBool GxSkinPipelinesDestroy(void)
     return 1;
 }
 
-// The pipeline of the skin's type; a type whose pipeline was not made (its plugin is missing) takes the first.
-GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type)
+GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32)
 {
-    const GxInt32 slot = type - kFirstType;
-    const bool made = slot >= 0 && slot < gxD3D9SKINPIPELINESLOTS && slots[slot];
-    atomic->pipeline = made ? slots[slot] : slots[0];
+    atomic->pipeline = slots[0];
     return atomic;
 }
-
-void GxD3D9SkinSetEffectsRenderCallback(GxD3D9RenderCallBack callBack) { effectsRenderCallBack = callBack; }
 
 GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot)
 {
@@ -733,10 +698,8 @@ GxBool GxD3D9SkinPluginAttach(void)
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    const bool effects = atomic->pipeline && atomic->pipeline->ownerPluginId == gxPLUGINSKIN &&
-                         atomic->pipeline->pluginData == gxD3D9SKINTYPEEFFECTS;
     // Split data upload each mesh's bones into the window its table gives.
-    return skinCaps.vertexShadersUsable && skin && !effects &&
+    return skinCaps.vertexShadersUsable && skin &&
            (!skin->boneLimit || (atomic->geometry->mesh && skin->numMeshes == atomic->geometry->mesh->numMeshes)) &&
            skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= gxD3D9SKINMAXWEIGHTS;
 }
@@ -795,7 +758,12 @@ GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader)
     if (!skin) {
         return 0;
     }
+    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
     skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
-    skin->usesVertexShader = shader && GxSkinAtomicGetHierarchy(atomic) && GxD3D9SkinShaderAvailable(atomic) ? 1 : 0;
+    skin->usesVertexShader = shader && hierarchy && GxD3D9SkinShaderAvailable(atomic) ? 1 : 0;
+    // The draws never change an instance's layout: the selection rebuilds the instance for its path.
+    if (GxD3D9InstanceHeader* header = HeaderOf(atomic)) {
+        GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, skin->usesVertexShader);
+    }
     return skin->usesVertexShader;
 }

@@ -1,9 +1,8 @@
-// The Direct3D 9 skin pipelines: one per skin type, each of one skin node, with its vertex-shader
-// path (compact weights and palette indices in the vertex, the palette in constants, a generated shader) and its
-// processor path (the pose blended into the instance's first stream, then the default render callback, or the
-// effects' one for skins with material effects). A skin takes the shader path when the device and the shader allow
-// it at instancing; a shader that cannot be made at a draw sends the skin to the processor path, its instance to
-// the processor layout.
+// The Direct3D 9 skin pipeline: one pipeline of one skin node for every skinned atomic whatever its skin type,
+// with its vertex-shader path (compact weights and palette indices in the vertex, the palette in constants, a
+// generated shader) and its processor path (the pose blended into the instance's first stream, then the default
+// render callback). A skin takes the shader path when the device and the shader allow it at instancing; the
+// instance keeps the layout of that path (a shader that cannot be made at a draw draws the meshes with none).
 //
 // GxD3D9SkinPluginAttach replaces GxSkinPluginAttach for programs that draw through this driver: it hands the
 // skin plugin the driver's pipeline hooks, then attaches it (after the world objects and the hierarchy plugin,
@@ -25,33 +24,29 @@ struct GxPipelineNode;
 struct GxPipelineExecutionParams;
 struct GxResourceEntry;
 
-constexpr GxInt32 gxD3D9SKINPIPELINESLOTS = 4;
-// Skin types: each has a pipeline in slot type - 1 when the skin module opens with its mask bit (1, 2, 4).
-constexpr GxInt32 gxD3D9SKINTYPEATOMIC = 1;   // skinned atomics
-constexpr GxInt32 gxD3D9SKINTYPEEFFECTS = 2;  // skinned atomics with material effects: processor path always
-constexpr GxInt32 gxD3D9SKINTYPE3 = 3;        // skinned atomics of plugin 0x12E: drawn as type 1
+constexpr GxInt32 gxD3D9SKINPIPELINESLOTS = 4;  // only slot 0, the default skin pipeline, is used
+constexpr GxInt32 gxD3D9SKINTYPEATOMIC = 1;     // skinned atomics; every skin type draws through slot 0
 
 GxBool GxD3D9SkinPluginAttach(void);
 GxBool GxSkinPipelinesCreate(GxUInt32 mask);
 GxBool GxSkinPipelinesDestroy(void);
+// Gives the atomic the default skin pipeline; the type is not used.
 GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type);
 // Null when a construction step fails (nothing is left behind).
 GxPipeline* GxD3D9SkinPipelineCreate(void);
 GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot);
-// The render callback of the material-effects skin pipeline after the processor blend (null: the default one).
-void GxD3D9SkinSetEffectsRenderCallback(GxD3D9RenderCallBack callBack);
 // The atomic may be drawn by a generated vertex shader: the device has shaders and its palette fits the constants.
 // The shader lights with the world's ambient and directional lights and the point and spot lights of the
 // atomic's sectors that reach it; split data upload per mesh.
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic);
 // Sends a skinned atomic's skin to the shader path (when `shader` is set and the device, its palette and the shader
-// allow it) or to the processor path from its next draw on. 1 when the shader path is taken.
+// allow it) or to the processor path, rebuilding its instance for that path. 1 when the shader path is taken.
 GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader);
 
 // The skin node "nodeD3D9SkinAtomicAllInOne.csl": it instances the skinned geometry, then draws through the
 // vertex-shader path (callbacks 3-7) or blends on the processor and draws with the fixed-function callbacks (1-2).
 // A caller finds the node by name (GxPipelineFindNodeByName) and reads or replaces the callbacks in its private
-// data. The shader callbacks are null on devices without usable vertex shaders and in the effects pipeline.
+// data. The shader callbacks are null on devices without usable vertex shaders.
 constexpr const char* gxD3D9SKINNODENAME = "nodeD3D9SkinAtomicAllInOne.csl";
 
 // The shader path's constant staging area: c0-c3 the combined transform, then the light block from c4 (ambient,
@@ -96,9 +91,9 @@ GxNodeDefinition* GxD3D9SkinNodeGet(void);
 GxBool GxD3D9SkinNodeInit(GxPipelineNode* node);
 // The node body: 1, or 0 when instancing fails.
 GxBool GxD3D9SkinAtomicAllInOneNode(GxPipelineNode* node, const GxPipelineExecutionParams* params);
-// The vertex-shader path; 0 (nothing drawn) when no shader can be made for the draw, so the caller blends instead.
-GxBool GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAtomic* atomic, GxGeometry* geometry,
-                                    GxSkin* skin, const GxAnimHierarchy* hierarchy);
+// The vertex-shader path. Without a shader for the draw the meshes are drawn with none.
+void GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAtomic* atomic, GxGeometry* geometry,
+                                  GxSkin* skin, const GxAnimHierarchy* hierarchy);
 // The fixed-function draw after the processor blend: lighting, world transform and normalising, render callback.
 void GxD3D9SkinAtomicRenderFixed(const GxD3D9SkinNodeCallBacks* callBacks, GxResourceEntry* entry, GxAtomic* atomic,
                                  GxUInt32 flags);
