@@ -469,8 +469,8 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
         return;
     const int start = m_dragStart != kNoCell ? m_dragStart : m_dragEnd;
     const int n = storey->GetCellSize();
-    // The box is counted from the middle of the cell under the pointer.
-    m_pAreaBox->Translate(&m_pFloors->GetPickPoint(), 0);
+    // The box follows the pointer's point, as the held object does; the rectangle of cells comes from the cells.
+    m_pAreaBox->Translate(&point, 0);
     m_pAreaBox->ResetScale();
     int dx = storey->GetCellWorldX(m_dragEnd, 0) - storey->GetCellWorldX(start, 0);
     int dz = storey->GetCellWorldZ(m_dragEnd, 0) - storey->GetCellWorldZ(start, 0);

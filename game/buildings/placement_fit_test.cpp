@@ -292,10 +292,13 @@ TEST_F(PlacementFit, DragOutlineCoversTheLaidCells)
         const GxV3d first = PointOf(Ground(), Cell(6, 7));
         EXPECT_FLOAT_EQ(first.x - kMallCell / 2, outline.x) << "the outline starts at the first cell's outer corner";
         EXPECT_FLOAT_EQ(first.z + kMallCell / 2, outline.z);
-        // The green box stands over the same cells.
+        // The green box spans the same cells, moved with the pointer off the middle of its cell.
         CScalableObject* box = controller->GetAreaBox();
-        EXPECT_FLOAT_EQ(first.x + (cellsX - 1) * kMallCell * 0.5f, box->GetPosition()->x);
-        EXPECT_FLOAT_EQ(first.z - (cellsZ - 1) * kMallCell * 0.5f, box->GetPosition()->z);
+        const GxV3d pointer = OffCentre(Ground(), corner[1]), middle = PointOf(Ground(), corner[1]);
+        EXPECT_FLOAT_EQ(first.x + (cellsX - 1) * kMallCell * 0.5f + pointer.x - middle.x, box->GetPosition()->x);
+        EXPECT_FLOAT_EQ(first.z - (cellsZ - 1) * kMallCell * 0.5f + pointer.z - middle.z, box->GetPosition()->z);
+        EXPECT_FLOAT_EQ(static_cast<float>(cellsX * kMallCell), box->GetScale().x);
+        EXPECT_FLOAT_EQ(static_cast<float>(cellsZ * kMallCell), box->GetScale().z);
         ASSERT_EQ(0, controller->LayFloorArea(OffCentre(Ground(), corner[1]), nullptr));
         int laid = 0;
         for (int row = 1; row < kMallSide - 1; row++)

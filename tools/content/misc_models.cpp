@@ -34,8 +34,8 @@ constexpr GxReal kWallHeight = kStoreyHeight;
 constexpr GxReal kWallThickness = 0.2f;
 constexpr GxReal kRailHeight = 1.0f;
 constexpr GxReal kRailThickness = 0.1f;
-constexpr GxReal kPostWidth = 0.2f;
 constexpr GxReal kDoorwayHeight = 2.4f;
+constexpr GxReal kFacingProud = 0.05f;  // how far the brick of a wall that takes no door stands out
 constexpr GxReal kGroundNear = -10.0f;  // the ground reaches past the 64 x 64 grid on every side
 constexpr GxReal kGroundFar = 138.0f;
 constexpr GxReal kGroundRepeat = 37.0f;  // one paving picture per 4 units
@@ -533,19 +533,15 @@ bool Balcony(ContentModel* model, Side side)
     return BoxesModel(model, "balcony_rail", RailPixels(), {SideSlab(side, kRailHeight, kRailThickness)});
 }
 
-// The door-gap piece: two posts and a lintel along the +z edge, leaving a doorway; it stands on a door's cell,
-// turned so that this edge is the one the door shares with the floor, and lines up with the walls beside it.
-// A door refuses it, so it is brick where the walls that take a door are plaster.
+// The door-gap piece marks the walls that take no door: a brick band over the whole cell from doorway height up,
+// a little proud of a wall on either edge and over its top. The scans turn it the same way whichever side the
+// floor is on, so it covers both edges; over a door's way in it is a lintel that leaves the passage open.
 bool DoorGapPiece(ContentModel* model)
 {
-    const GxReal h = kCell * 0.5f, t = kWallThickness * 0.5f, post = kPostWidth * 0.5f;
-    const GxReal lintel = kWallHeight - kDoorwayHeight;
-    const std::vector<ContentBox> boxes = {
-        {{-h + post, kWallHeight * 0.5f, h}, {post, kWallHeight * 0.5f, t}, 0},
-        {{h - post, kWallHeight * 0.5f, h}, {post, kWallHeight * 0.5f, t}, 0},
-        {{0, kDoorwayHeight + lintel * 0.5f, h}, {h - kPostWidth, lintel * 0.5f, t}, 0},
-    };
-    return BoxesModel(model, "wall_brick", BrickPixels(), boxes);
+    const GxReal h = kCell * 0.5f;
+    const GxReal depth = h + kWallThickness * 0.5f + kFacingProud;
+    const GxReal top = kWallHeight + kFacingProud, half = (top - kDoorwayHeight) * 0.5f;
+    return BoxesModel(model, "wall_brick", BrickPixels(), {{{0, kDoorwayHeight + half, 0}, {h, half, depth}, 0}});
 }
 
 // The unused tenth piece: a low kerb round the cell.
