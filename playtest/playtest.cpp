@@ -160,9 +160,13 @@ bool CPlayTest::ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
 // ---- the step tables ----
 
 CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width, int height, bool modeOnly)
-    : m_folder(std::filesystem::absolute(folder).string()), m_pShell(shell), m_width(width), m_height(height),
-      m_modeOnly(modeOnly)
+    : m_folder(folder), m_pShell(shell), m_width(width), m_height(height), m_modeOnly(modeOnly)
 {
+    // Pictures go to the folder named at the start, whatever the file panels make the working directory.
+    std::error_code unknown;
+    const std::filesystem::path absolute = std::filesystem::absolute(m_folder, unknown);
+    if (!m_folder.empty() && !unknown)
+        m_folder = absolute.string();
     const Step launcher[] = {
         {"launcher_language_page", &CPlayTest::LauncherLanguagePage, 60},
         {"launcher_french", &CPlayTest::LauncherFrench, 60},
