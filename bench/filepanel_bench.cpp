@@ -85,7 +85,8 @@ void Listing(benchmark::State& state, bool selectEach)
     if (!scene)
         return;
     BenchPanel panel;
-    panel.SetStartFolder(scene->start);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(scene->start);
     panel.OpenMapsFolder();
     for (auto _ : state) {
         panel.ListFolder();
@@ -94,6 +95,7 @@ void Listing(benchmark::State& state, bool selectEach)
         benchmark::DoNotOptimize(panel.GetThumbnail());
     }
     state.counters["entries"] = static_cast<double>(panel.GetEntries().size());
+    std::filesystem::current_path(before);
 }
 
 void BM_ListingReadingEveryThumbnail(benchmark::State& state) { Listing(state, true); }

@@ -131,7 +131,9 @@ if [ "$code" -eq 0 ] || ! grep -qF "cannot start: the cursor picture cannot be r
 fi
 mv "$root/cursor.png" "$game/cursor.png"
 # Settings at the size cap that the launcher's choices and CR LF line ends would take past it cannot be saved: a
-# headless start plays all the same, unsaved, and the file stays as it was.
+# headless start plays all the same, unsaved, tells the debug output (shown on standard error) and the file stays as
+# it was.
+export MALL_DEBUG_OUTPUT=1
 pad_settings() {
   room=$(($1 - $(wc -c <"$root/setup.xml") - 21))
   line=$(printf '%099d' 0 | tr 0 p)
@@ -156,6 +158,7 @@ for size in 4194303 4194304; do
   fi
   cmp -s "$root/padded" "$game/setup.xml" || fail "settings of $size bytes were changed by a start"
 done
+unset MALL_DEBUG_OUTPUT
 cp "$root/setup.xml" "$game/setup.xml"
 # Restored, the game runs to its main menu and shows it.
 mkdir "$root/shots"

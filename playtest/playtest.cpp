@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "engine/application/app.h"
@@ -161,6 +162,11 @@ bool CPlayTest::ScreenPoint(const GxV3d& point, bool mirror, float* x, float* y)
 CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width, int height, bool modeOnly)
     : m_folder(folder), m_pShell(shell), m_width(width), m_height(height), m_modeOnly(modeOnly)
 {
+    // Pictures go to the folder named at the start, whatever the file panels make the working directory.
+    std::error_code unknown;
+    const std::filesystem::path absolute = std::filesystem::absolute(m_folder, unknown);
+    if (!m_folder.empty() && !unknown)
+        m_folder = absolute.string();
     const Step launcher[] = {
         {"launcher_language_page", &CPlayTest::LauncherLanguagePage, 60},
         {"launcher_french", &CPlayTest::LauncherFrench, 60},
@@ -232,6 +238,9 @@ CPlayTest::CPlayTest(const std::string& folder, CProgramShell* shell, int width,
         {"save", &CPlayTest::Save, kStateBudget},
         {"load_panel", &CPlayTest::LoadPanelShows, kStateBudget},
         {"load", &CPlayTest::Load, kStateBudget},
+        {"save_in_folder", &CPlayTest::SaveInFolder, kStateBudget},
+        {"load_from_folder", &CPlayTest::LoadFromFolder, kStateBudget},
+        {"delete_in_folder", &CPlayTest::DeleteInFolder, kStateBudget},
         {"stairs_removed", &CPlayTest::StairsRemoved, 300},
         {"escape_file_panel", &CPlayTest::EscapeFilePanel, 100},
         {"escape", &CPlayTest::Escape, kStateBudget},
@@ -1316,7 +1325,7 @@ bool CPlayTest::Save(int)
             return false;
         }
         if (text == name) {
-            m_savePath = panel->FullPath(name + ".fds");
+            m_savePath = (std::filesystem::current_path() / (name + ".fds")).string();  // the folder browsed
             std::remove(m_savePath.c_str());
             m_phase = 3, m_count = 0;
             return false;
@@ -1340,7 +1349,7 @@ bool CPlayTest::Save(int)
 bool CPlayTest::Load(int) { return LoadNamed(u"playtest"); }
 
 // The options panel's load, the saved game's row, the load button and yes; the level comes back.
-bool CPlayTest::LoadNamed(const std::u16string& name)
+bool CPlayTest::LoadNamed(const std::u16string& name, const std::string& folder)
 {
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
@@ -1358,6 +1367,16 @@ bool CPlayTest::LoadNamed(const std::u16string& name)
     case 2: {
         if (!panel) {
             Fail("there is no load panel");
+            return false;
+        }
+        // The folder's row makes it the working directory, the folder browsed.
+        if (!folder.empty() && !WorkingIn(std::string(kFilePanelMapsFolder) + "/" + folder)) {
+            if (!FolderRowCentre(panel, std::u16string(folder.begin(), folder.end()), &x, &y)) {
+                Fail("the load panel does not list the folder " + folder);
+                return false;
+            }
+            if (Click(t, x, y))
+                m_count = 0;
             return false;
         }
         if (!SaveRowCentre(panel, name, &x, &y)) {

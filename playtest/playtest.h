@@ -133,8 +133,9 @@ private:
     bool Contracts(int frame);
     bool Save(int frame);
     bool Load(int frame);
-    // Loads the save listed as `name` through the options and load panels and the question; true back in the level.
-    bool LoadNamed(const std::u16string& name);
+    // Loads the save listed as `name` through the options and load panels and the question, after entering the
+    // sub-folder `folder` of "maps" by its row when one is given; true back in the level.
+    bool LoadNamed(const std::u16string& name, const std::string& folder = "");
 
     // File-panel steps (playtest_files.cpp): a refused name, a name typed with shift and its save's picture, the
     // same name in capitals asking before it replaces that save, the load panel showing that save.
@@ -142,6 +143,16 @@ private:
     bool SaveCased(int frame);
     bool SaveCaseAsks(int frame);
     bool LoadPanelShows(int frame);
+    // A folder made in the save panel and a save in it; its load from the load panel after browsing into it; the
+    // save and then the folder deleted there. Each time a panel closes the working directory is the start folder
+    // again, and the game still reads its content.
+    bool SaveInFolder(int frame);
+    bool LoadFromFolder(int frame);
+    bool DeleteInFolder(int frame);
+    // The centre of a panel's row that lists the folder `name`; false when no row on its page lists it.
+    bool FolderRowCentre(CFerroxFileIOCanvas* panel, const std::u16string& name, float* x, float* y);
+    // Whether the working directory is the start folder followed by `relative` ("" for the start folder itself).
+    bool WorkingIn(const std::string& relative);
     // Names with accents typed as French and German keyboards type them, shown in the field and saved under them;
     // the load panel lists both and loads one.
     // Opens the save (or load) panel from the main bar's options over phases 0 and 1; true once the click went.
@@ -153,7 +164,7 @@ private:
     // Light pixels (text) of the last frame in a rectangle of screen pixels (bottom-up); -1 when unreadable.
     int LightPixels(int left, int bottom, int right, int top);
     // Those under the save panel's name field, where it tells why a name was refused.
-    bool ThumbnailShowsTheMall(const std::filesystem::path& path);
+    bool ThumbnailShowsTheScreen(const std::filesystem::path& path);
     // The last steps of a file panel's check, from `phase` on: its close button pressed, then the panel gone.
     bool CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, const std::string& which);
     // The load panel's thumbnail on screen has the colours of the save's picture.
@@ -282,7 +293,8 @@ private:
     int m_count = 0;
     int m_phase = 0;
     std::string m_savePath;
-    std::string m_waiting;  // what the step waits for, told when its budget runs out
+    std::filesystem::path m_startFolder;  // the working directory the file steps began in
+    std::string m_waiting;                // what the step waits for, told when its budget runs out
     CPlayInput m_input;
     WORD m_key = 0;                    // the key a step holds down
     bool m_inCity = false;             // London's view is shown

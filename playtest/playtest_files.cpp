@@ -1,6 +1,6 @@
-// The play test's file-panel steps: a save named with wildcards that both panels list, a refused name and its
-// reason, a name typed with shift saved as the key codes give it with a picture of the mall beside it, and the load
-// panel showing that save with its picture.
+// The play test's file-panel steps: a save named with wildcards that both panels list, a refused name, a name typed
+// with shift saved as the key codes give it with a picture of the screen beside it, the load panel showing that save
+// with its picture, and a folder made, saved into, loaded from and deleted with its save through the panels.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -34,6 +34,11 @@ constexpr size_t kLongNameLength = 100;
 constexpr int kTypingBudget = 200;  // frames for a name to reach the field
 constexpr int kShownFrames = 4;     // frames for a press's result to be drawn
 constexpr int kSavedFrames = 20;    // frames after a save for the panel to be gone
+// The folder the folder steps make under "maps", and the save they make in it.
+constexpr const char* kFolderName = "ptfolder";
+constexpr const char16_t* kFolderNameWide = u"ptfolder";
+constexpr const char* kFolderSave = "insub";
+constexpr const char16_t* kFolderSaveWide = u"insub";
 // A light pixel of drawn text.
 constexpr int kLight = 200;
 // The panel's and main bar's own colours, as their pictures are painted: the background, the list's stripes and
@@ -42,9 +47,9 @@ constexpr int kInterfaceColours[][3] = {{58, 70, 96}, {84, 98, 128},  {72, 85, 1
                                         {30, 38, 56}, {98, 110, 136}, {70, 82, 104}};
 constexpr int kColourTolerance = 6;
 // Where the panel and the main bar stand in the 64 x 64 picture of a 1024 x 768 frame (top-down rows), and the
-// share of their pixels allowed to match an interface colour by chance.
+// share of their pixels at least in an interface colour when the picture shows them.
 constexpr int kPanelPictureRight = 30, kPanelPictureTop = 32;
-constexpr int kMostInterfaceShare = 10;  // percent
+constexpr int kLeastInterfaceShare = 30;  // percent
 // Thumbnails are drawn at (200, 160) of the screen (bottom-up), 64 pixels a side; a drawn pixel may differ from the
 // file's by its filtering.
 constexpr int kThumbnailX = 200, kThumbnailY = 160;
@@ -176,7 +181,9 @@ bool CPlayTest::SaveRefused(int)
     switch (m_phase) {
     case 0:
         if (t == 0) {
-            const std::string maps = panel->FullPath(std::string(kFilePanelMapsFolder) + "/");
+            // The file steps begin here, with no file panel open: the start folder.
+            m_startFolder = std::filesystem::current_path();
+            const std::string maps = (m_startFolder / kFilePanelMapsFolder).string() + "/";
             std::filesystem::create_directories(maps);
             for (const std::string& name : {std::string(kStarredName), std::string(kLongNameLength, 'a')})
                 if (!std::ofstream(maps + name + ".fds").good())
@@ -202,7 +209,7 @@ bool CPlayTest::SaveRefused(int)
             Fail("the panel closed on a refused name");
             return false;
         }
-        const std::filesystem::path maps = panel->FullPath("");
+        const std::filesystem::path maps = std::filesystem::current_path();  // the folder browsed
         if (std::filesystem::exists(maps / "../evil.fds") || std::filesystem::exists(maps / "evil.fds")) {
             Fail("a refused name was saved");
             return false;
@@ -212,7 +219,7 @@ bool CPlayTest::SaveRefused(int)
 }
 
 // "monCentre" typed with shift for its capital: shift gives no capital, so the save is written as "moncentre", and
-// its picture is the mall without the panel or the main bar.
+// its picture is the screen at the moment of saving, the panel on it.
 bool CPlayTest::SaveCased(int)
 {
     const int t = m_count++;
@@ -221,9 +228,10 @@ bool CPlayTest::SaveCased(int)
     case 0:
         if (!TypeName(t, kCasedName))
             return false;
-        m_savePath = panel->FullPath(std::string(kSavedName) + ".fds");
+        // The panel browses by the working directory.
+        m_savePath = (std::filesystem::current_path() / (std::string(kSavedName) + ".fds")).string();
         std::remove(m_savePath.c_str());
-        std::remove(panel->FullPath(std::string(kSavedName) + ".bmp").c_str());
+        std::remove((std::filesystem::current_path() / (std::string(kSavedName) + ".bmp")).string().c_str());
         m_phase = 1, m_count = 0;
         return false;
     case 1:
@@ -244,12 +252,12 @@ bool CPlayTest::SaveCased(int)
             Fail("the name typed with shift kept a capital the key codes do not give");
             return false;
         }
-        return ThumbnailShowsTheMall(folder / (std::string(kSavedName) + ".bmp"));
+        return ThumbnailShowsTheScreen(folder / (std::string(kSavedName) + ".bmp"));
     }
     }
 }
 
-bool CPlayTest::ThumbnailShowsTheMall(const std::filesystem::path& path)
+bool CPlayTest::ThumbnailShowsTheScreen(const std::filesystem::path& path)
 {
     GxImage* image = GxImageReadBMP(path.string().c_str());
     if (!image || image->depth != 32 || image->width != kFilePanelThumbnailSide) {
@@ -274,9 +282,9 @@ bool CPlayTest::ThumbnailShowsTheMall(const std::filesystem::path& path)
         }
     }
     GxImageDestroy(image);
-    if (interface * 100 > seen * kMostInterfaceShare) {
-        Fail("the save's picture shows the interface (" + std::to_string(interface) + " of " + std::to_string(seen) +
-             " pixels in its colours)");
+    if (interface * 100 < seen * kLeastInterfaceShare) {
+        Fail("the save's picture does not show the panel on the screen (" + std::to_string(interface) + " of " +
+             std::to_string(seen) + " pixels in its colours)");
         return false;
     }
     return true;
@@ -289,7 +297,7 @@ bool CPlayTest::SaveCaseAsks(int)
     const int t = m_count++;
     CFerroxFileIOCanvas* panel = Panel(true);
     CInterface* ui = InterfaceGet();
-    const std::string cased = panel->FullPath(std::string(kSavedName) + ".fds");
+    const std::string cased = (m_startFolder / kFilePanelMapsFolder / kSavedName).string() + ".fds";
     switch (m_phase) {
     case 0:
     case 1:
@@ -407,7 +415,7 @@ bool CPlayTest::CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, con
 
 bool CPlayTest::ThumbnailOnScreen()
 {
-    const std::string path = Panel(false)->FullPath(std::string(kSavedName) + ".bmp");
+    const std::string path = std::string(kSavedName) + ".bmp";  // in the folder browsed
     GxImage* image = GxImageReadBMP(path.c_str());
     if (!image || image->depth != 32) {
         GxImageDestroy(image);
@@ -421,4 +429,186 @@ bool CPlayTest::ThumbnailOnScreen()
     const GxUInt8 rgb[3] = {static_cast<GxUInt8>(shown >> 16), static_cast<GxUInt8>(shown >> 8),
                             static_cast<GxUInt8>(shown)};
     return shown >= 0 && NearColour(rgb, file, kThumbnailTolerance);
+}
+
+bool CPlayTest::WorkingIn(const std::string& relative)
+{
+    std::error_code unknown;
+    return std::filesystem::equivalent(std::filesystem::current_path(), m_startFolder / relative, unknown);
+}
+
+bool CPlayTest::FolderRowCentre(CFerroxFileIOCanvas* panel, const std::u16string& name, float* x, float* y)
+{
+    const std::vector<FileEntry>& entries = panel ? panel->GetEntries() : std::vector<FileEntry>();
+    for (size_t i = 0; i < entries.size(); i++) {
+        if (entries[i].kind != FILE_ENTRY_FOLDER || entries[i].name != name)
+            continue;
+        const int row = static_cast<int>(i) - panel->GetFirstVisible();
+        return row >= 0 && row < kFilePanelRows && WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, x, y);
+    }
+    return false;
+}
+
+// A folder made in the save panel is entered and becomes the working directory; a save there lands in it with the
+// screen's picture, and once the panel closed the working directory is the start folder again.
+bool CPlayTest::SaveInFolder(int)
+{
+    const int t = m_count++;
+    CFerroxFileIOCanvas* panel = Panel(true);
+    CInterface* ui = InterfaceGet();
+    const std::string inFolder = std::string(kFilePanelMapsFolder) + "/" + kFolderName;
+    switch (m_phase) {
+    case 0:
+        if (t == 0) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_startFolder / inFolder, ignored);  // an earlier run's
+        }
+        [[fallthrough]];
+    case 1:
+        if (OpenFilePanel(t, true))
+            m_phase = 2, m_count = 0;
+        return false;
+    case 2:
+        if (TypeName(t, kFolderName))
+            m_phase = 3, m_count = 0;
+        return false;
+    case 3:
+        if (ClickWidget(t, panel, FILE_PANEL_NEW_FOLDER, "the save panel has no new-folder button"))
+            m_phase = 4, m_count = 0;
+        return false;
+    case 4:
+        if (ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_YES, "the new folder asked no question"))
+            m_phase = 5, m_count = 0;
+        return false;
+    case 5:
+        if (t < kShownFrames)
+            return false;
+        if (!WorkingIn(inFolder) || panel->GetFolderPath() != "./" + inFolder + "/") {
+            Fail("the new folder is not the folder browsed (" + panel->GetFolderPath() + ")");
+            return false;
+        }
+        m_phase = 6, m_count = 0;
+        return false;
+    case 6:
+        if (TypeName(t, kFolderSave))
+            m_phase = 7, m_count = 0;
+        return false;
+    case 7:
+        if (t == 0 && !Screenshot("save_in_folder_panel.bmp"))
+            Fail("the save panel's picture was not written");
+        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
+            m_phase = 8, m_count = 0;
+        return false;
+    default: {
+        const std::filesystem::path saved = m_startFolder / inFolder / (std::string(kFolderSave) + ".fds");
+        m_waiting = "the save " + saved.string() + " and the panel closed";
+        if (!std::filesystem::exists(saved) || Open(panel) || t < kSavedFrames)
+            return false;
+        if (!WorkingIn("")) {
+            Fail("the save panel closed away from the start folder");
+            return false;
+        }
+        return ThumbnailShowsTheScreen(saved.parent_path() / (std::string(kFolderSave) + ".bmp"));
+    }
+    }
+}
+
+// The load panel enters the folder by its row and loads the save there: the load reads it from the start folder,
+// and the level comes back with its content read by the game's own paths; the working directory is the start
+// folder again.
+bool CPlayTest::LoadFromFolder(int)
+{
+    if (!LoadNamed(kFolderSaveWide, kFolderName))
+        return false;
+    if (!WorkingIn("")) {
+        Fail("the load left the working directory away from the start folder");
+        return false;
+    }
+    return true;
+}
+
+// In the folder, the save is deleted (its picture with it), then the folder, empty now, from inside: the panel is
+// back in "maps", and closed, in the start folder.
+bool CPlayTest::DeleteInFolder(int)
+{
+    const int t = m_count++;
+    CFerroxFileIOCanvas* panel = Panel(false);
+    CInterface* ui = InterfaceGet();
+    const std::string inFolder = std::string(kFilePanelMapsFolder) + "/" + kFolderName;
+    const std::filesystem::path folder = m_startFolder / inFolder;
+    float x = 0.0f, y = 0.0f;
+    switch (m_phase) {
+    case 0:
+    case 1:
+        if (OpenFilePanel(t, false))
+            m_phase = 2, m_count = 0;
+        return false;
+    case 2:
+        // The folder's row makes it the working directory.
+        if (WorkingIn(inFolder)) {
+            m_phase = 3, m_count = 0;
+            return false;
+        }
+        if (!FolderRowCentre(panel, kFolderNameWide, &x, &y)) {
+            Fail("the load panel does not list the folder made");
+            return false;
+        }
+        if (Click(t, x, y))
+            m_count = 0;
+        return false;
+    case 3:
+        if (!SaveRowCentre(panel, kFolderSaveWide, &x, &y)) {
+            Fail("the load panel does not list the save in the folder");
+            return false;
+        }
+        if (Click(t, x, y))
+            m_phase = 4, m_count = 0;
+        return false;
+    case 4:
+        if (ClickWidget(t, panel, FILE_PANEL_DELETE, "the load panel has no delete button"))
+            m_phase = 5, m_count = 0;
+        return false;
+    case 5:
+        if (ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_YES, "the delete asked no question"))
+            m_phase = 6, m_count = 0;
+        return false;
+    case 6:
+        if (t < kShownFrames)
+            return false;
+        if (std::filesystem::exists(folder / (std::string(kFolderSave) + ".fds")) ||
+            std::filesystem::exists(folder / (std::string(kFolderSave) + ".bmp")) || !panel->GetEntries().empty()) {
+            Fail("the save and its picture were not deleted");
+            return false;
+        }
+        m_phase = 7, m_count = 0;
+        return false;
+    case 7:
+        if (ClickWidget(t, panel, FILE_PANEL_DELETE, "the load panel has no delete button"))
+            m_phase = 8, m_count = 0;
+        return false;
+    case 8:
+        if (ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_YES, "the empty folder's delete asked no question"))
+            m_phase = 9, m_count = 0;
+        return false;
+    case 9:
+        if (t < kShownFrames)
+            return false;
+        if (std::filesystem::exists(folder) || !WorkingIn(kFilePanelMapsFolder) ||
+            panel->GetFolderPath() != "./maps/") {
+            Fail("the empty folder was not deleted from inside with the panel back in maps");
+            return false;
+        }
+        if (!Screenshot("delete_in_folder_panel.bmp"))
+            Fail("the load panel's picture was not written");
+        m_phase = 10, m_count = 0;
+        return false;
+    default:
+        if (!CloseFilePanel(t, panel, 10, "the load panel"))
+            return false;
+        if (!WorkingIn("")) {
+            Fail("the load panel closed away from the start folder");
+            return false;
+        }
+        return true;
+    }
 }

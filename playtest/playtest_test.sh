@@ -21,7 +21,7 @@ root=$(mktemp -d "${TMPDIR:-/tmp}/mall_playtest.XXXXXX")
 # MALL_PLAY_TEST_KEEP=FOLDER keeps all the screenshots there, also of a failed run.
 kept="*language_* *launcher_mode* *walls* *demolish* *third_storey* *stairs_removed* *shop_front* *finance_floors*
   *escape* *contract_done* *staff_level* *message_history* *save_cased* save_panel* load_panel_accented* shoppers_panel* held_price*
-  *ending_won.bmp *ending_bankrupt*"
+  *ending_won.bmp *ending_bankrupt* *_in_folder*"
 build=$(pwd)
 keep() {
   if [ "$run" = full ] && [ -d "$root/shots" ]; then

@@ -651,7 +651,8 @@ void CPlayThrough::AfterFrame()
                          panel ? panel->GetNameText().c_str() : "", name.c_str());
             return Fail("typing did not reach the save panel's name field");
         }
-        m_savePaths[m_fileRound == 0 ? 0 : 1] = panel->FullPath(name + ".fds");
+        // The panel browses by the working directory.
+        m_savePaths[m_fileRound == 0 ? 0 : 1] = (std::filesystem::current_path() / (name + ".fds")).string();
         // A save of an earlier run would be overwritten only after a question: the run starts without it.
         std::remove(m_savePaths[m_fileRound == 0 ? 0 : 1].c_str());
         Next(kPressAct);

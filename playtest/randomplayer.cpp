@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -741,7 +742,7 @@ bool CRandomPlayer::SaveAs(const std::string& name)
         if (t % 2 == 1)
             return m_input.Key(m_key, false), false;
         if (text == name) {
-            m_savePath = panel->FullPath(name + kSaveExtension);
+            m_savePath = (std::filesystem::current_path() / (name + kSaveExtension)).string();  // the folder browsed
             std::remove(m_savePath.c_str());
             NextStep();
             return false;

@@ -1,4 +1,4 @@
-// Wide-character file calls of the C runtime (_wfindfirst, _wfindnext, _wmkdir, _wrmdir, _wremove) over the
+// Wide-character file calls of the C runtime (_wfindfirst, _wfindnext, _wchdir, _wmkdir, _wrmdir, _wremove) over the
 // narrow search and POSIX, through the stand-in's own conversion: a wide name converts only when it is well formed,
 // so it never reaches a different file.
 #include <sys/stat.h>
@@ -102,6 +102,14 @@ int _wfindnext(intptr_t handle, struct _wfinddata_t* data)
         return 0;
     errno = ENOENT;
     return -1;
+}
+
+int _wchdir(const char16_t* path)
+{
+    std::string mapped;
+    if (!MapWide(path, mapped))
+        return -1;
+    return chdir(mapped.c_str()) == 0 ? 0 : -1;
 }
 
 int _wmkdir(const char16_t* path)

@@ -127,4 +127,23 @@ TEST_F(WideFileTest, FoldersAndFilesKeepTheirOwnCalls)
     EXPECT_EQ(_wfindnext(-1, nullptr), -1);
 }
 
+// The working directory moves into a folder, relative or absolute, "..", or a folder named in another case; a name
+// that is no folder leaves it where it was.
+TEST_F(WideFileTest, TheWorkingDirectoryMovesIntoFoldersOnly)
+{
+    const fs::path before = fs::current_path();
+    fs::create_directories(dir / "Maps" / "sub");
+    std::ofstream(dir / "Maps" / "a.fds") << "x";
+    ASSERT_EQ(_wchdir((base + u"maps").c_str()), 0);
+    EXPECT_EQ(fs::current_path(), fs::canonical(dir / "Maps"));
+    EXPECT_EQ(_wchdir(u"sub"), 0);
+    EXPECT_EQ(_wchdir(u".."), 0);
+    EXPECT_EQ(fs::current_path(), fs::canonical(dir / "Maps"));
+    EXPECT_EQ(_wchdir(u"a.fds"), -1);
+    EXPECT_EQ(_wchdir(u"missing"), -1);
+    EXPECT_EQ(_wchdir(nullptr), -1);
+    EXPECT_EQ(fs::current_path(), fs::canonical(dir / "Maps"));
+    fs::current_path(before);
+}
+
 }  // namespace

@@ -101,7 +101,9 @@ struct _wfinddata_t {
 };
 intptr_t _wfindfirst(const char16_t* pattern, struct _wfinddata_t* data);
 int _wfindnext(intptr_t handle, struct _wfinddata_t* data);
-// 0 on success, -1 with errno set (EEXIST, ENOENT, ENOTEMPTY, EACCES...). _wremove removes files only.
+// 0 on success, -1 with errno set (EEXIST, ENOENT, ENOTEMPTY, EACCES...). _wremove removes files only; _wchdir
+// makes the folder the process's working directory, which every relative path is then taken from.
+int _wchdir(const char16_t* path);
 int _wmkdir(const char16_t* path);
 int _wrmdir(const char16_t* path);
 int _wremove(const char16_t* path);

@@ -158,6 +158,8 @@ protected:
     }
     void TearDown() override
     {
+        if (!working.empty())
+            std::filesystem::current_path(working);
         if (game) {
             game->m_pStartDirectory = nullptr;
             CGame::DestroyInstance(nullptr);
@@ -171,7 +173,10 @@ protected:
         locale->SetLanguage(language);
         locale->LoadTextsFromTree(tree);
         game->m_pLocale = std::move(locale);
-        panel->SetStartFolder(startText);
+        // The panel browses from the working directory it is built in.
+        if (working.empty())
+            working = std::filesystem::current_path();
+        std::filesystem::current_path(dir);
         panel->BuildPanel((dir / "images" / "panels" / "save" / "save.png").string().c_str(), 0.0f, 0.0f);
         EXPECT_EQ(panel->OpenMapsFolder(), 1);
         game->m_pMouse->GetPosition()->x = 700.0f;
@@ -197,6 +202,7 @@ protected:
     }
 
     std::string text;
+    std::filesystem::path working;
     CFerroxTagTree tree;
     std::string startText;
     CGame* game = nullptr;

@@ -14,7 +14,6 @@
 #include "engine/world/spline.h"
 #include "engine/world/world.h"
 #include "game/shell/game.h"
-#include "game/shell/savegame.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/renderstate.h"
@@ -39,6 +38,8 @@ constexpr uint16_t kHeadingText = 38;
 constexpr float kHeadingY = 300.0f;
 constexpr float kNumberDrop = 30.0f;
 constexpr float kTextMiddle = 400.0f;
+// The description box is given in virtual units: the scaled flow multiplies it by the interface scale factors, and
+// a box given already scaled would be scaled twice and end past the right edge of a 1024 x 768 screen.
 constexpr float kBoxLeft = 100.0f;
 constexpr float kBoxBottom = 50.0f;
 constexpr float kBoxWidth = 600.0f;
@@ -81,47 +82,18 @@ std::string CityScenarioPath(const char* picture, int32_t number)
     return kScenarioFolder + name + std::to_string(number) + kScenarioExtension;
 }
 
-CityScenario CityReadScenario(const char* path)
-{
-    CityScenario scenario;
-    CFerroxTagFile file;
-    // Every check below reads these bytes, whatever is renamed over the path meanwhile.
-    if (!path || file.Open(path, 1) != 0 || !file.Hold(kGameFileMaxBytes))
-        return scenario;
-    const bool sound = GameFileProblem(&file, false).empty();
-    if (file.SeekTag(kConditionsTag) == 0) {
-        std::string line;
-        scenario.described = ParseShort(file.ReadLine(line), &scenario.description);
-    }
-    CConditions conditions;
-    scenario.goals = conditions.Load(&file) != 0;
-    if (scenario.goals) {
-        scenario.win = conditions.GetWin();
-        scenario.lose = conditions.GetLose();
-    }
-    scenario.whole = sound && scenario.goals && scenario.described && GameFileRefusedValues(&file) == 0;
-    file.Close();
-    return scenario;
-}
-
-bool CityReadGoals(const char* path, std::vector<Condition>* win, std::vector<Condition>* lose)
-{
-    CityScenario scenario = CityReadScenario(path);
-    *win = std::move(scenario.win);
-    *lose = std::move(scenario.lose);
-    return scenario.goals;
-}
-
-bool CityScenarioWhole(const char* path) { return CityReadScenario(path).whole; }
-
 bool CityReadDescription(const char* path, int16_t* index)
 {
-    if (!index)
+    CFerroxTagFile file;
+    if (!index || !path || file.Open(path, 1) != 0)
         return false;
-    const CityScenario scenario = CityReadScenario(path);
-    if (scenario.described)
-        *index = scenario.description;
-    return scenario.described;
+    bool read = false;
+    if (file.SeekTag(kConditionsTag) == 0) {
+        std::string line;
+        read = ParseShort(file.ReadLine(line), index);
+    }
+    file.Close();
+    return read;
 }
 
 // ---- Lifecycle ----

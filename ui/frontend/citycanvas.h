@@ -8,9 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "game/shell/conditions.h"
 #include "ui/toolkit/canvas.h"
 
 class CFerroxFont;
@@ -34,22 +32,9 @@ constexpr float kCityViewHeight = 390.0f;
 
 // The scenario file of a canvas picture and number: "./scenarios/" + the picture's base name + number + ".fds".
 std::string CityScenarioPath(const char* picture, int32_t number);
-// What the city page takes from a scenario file, all from one read of it into memory.
-struct CityScenario {
-    bool described = false;  // the signed 16-bit number on the line after "<CONDITIONS>" was read
-    int16_t description = -1;
-    bool goals = false;  // a "<CONDITIONS>" section was read whole: its lists, at most kConditionsMost each
-    std::vector<Condition> win, lose;
-    // It would load whole: every section whole (GameFileProblem), described, its goals read, and no value its load
-    // refuses (GameFileRefusedValues).
-    bool whole = false;
-};
-CityScenario CityReadScenario(const char* path);
-// The description index alone; false (index unchanged) when the file, the tag or a number in range is missing.
+// The description index: the signed 16-bit number on the line after "<CONDITIONS>"; false (index unchanged)
+// when the file, the tag or a number in range is missing.
 bool CityReadDescription(const char* path, int16_t* index);
-bool CityScenarioWhole(const char* path);
-// The win and lose conditions alone; false (both emptied) when the file or a whole section is missing.
-bool CityReadGoals(const char* path, std::vector<Condition>* win, std::vector<Condition>* lose);
 
 class CCityCanvas : public CFerroxCanvas {
 public:

@@ -96,6 +96,17 @@ TEST_F(CityCanvasTest, TextsAreDrawnOnlyWithADescription)
     EXPECT_EQ(locale->draws[1].index, 5);
     EXPECT_TRUE(locale->draws[1].boxed);
     EXPECT_TRUE(DrewText("1"));
+    // The box is in virtual units in every mode: the scaled flow scales it once (RealFontTest.AScaledFlowScalesItsBoxOnce).
+    FerroxSetInterfaceScale(1.28f, 1.28f);
+    locale->draws.clear();
+    city.Render();
+    FerroxSetInterfaceScale(1.0f, 1.0f);
+    ASSERT_EQ(locale->draws.size(), 2u);
+    const FerroxTextBox& box = locale->draws[1].box;
+    EXPECT_EQ(box.x, 100.0f);
+    EXPECT_EQ(box.y, 50.0f);
+    EXPECT_EQ(box.width, 600.0f);
+    EXPECT_EQ(box.height, 150.0f);
     // The number stands below the heading by 30 units of the vertical scale.
     for (float scale : {1.0f, 2.0f}) {
         FerroxSetInterfaceScale(1.0f, scale);

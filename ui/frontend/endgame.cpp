@@ -20,6 +20,7 @@ constexpr const char* kTargetPath = "_fspl2.gxs";
 constexpr const char* kEndGameTexts = "endgamemessages";
 constexpr float kViewExtent = 400.0f;
 constexpr float kTextMiddle = 400.0f;
+// The message box is given in virtual units: the scaled flow multiplies it by the interface scale factors once.
 constexpr float kBoxLeft = 100.0f;
 constexpr float kBoxBottom = 200.0f;
 constexpr float kBoxWidth = 600.0f;

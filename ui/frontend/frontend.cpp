@@ -53,15 +53,9 @@ bool FrontEndButtonPressed(CFerroxWidget* widget, int32_t event)
 
 void CMainMenu::Create(const char* path)
 {
-    // The picture's own list comes with its placement map; a list set before stays.
-    const int16_t before = m_tooltipList;
+    // A placement map sets the picture's own list; "mainmenu" only when the canvas has none after that.
     Build(path, 0.0f, 0.0f, 1);
-    // The buttons' pictures light only under the pointer, from the first frame on.
-    for (int32_t k = 1; k < GetWidgetCount(); k++)
-        GetWidget(k)->m_visible = 0;
-    if (before >= 0)
-        m_tooltipList = before;
-    else if (m_tooltipList < 0 && FerroxGameLocale())
+    if (m_tooltipList < 0 && FerroxGameLocale())
         m_tooltipList = FerroxGameLocale()->FindTextList(kMenuTextList);
 }
 

@@ -29,11 +29,22 @@ TEST_F(FrontEndTest, MainMenuPictureFollowsTheLanguage)
     front.Build();
     EXPECT_STREQ(front.GetMainMenu()->GetWidget(0)->GetName(), kFrontEndMenuPictureGerman);
     EXPECT_EQ(front.GetMainMenu()->GetWidgetCount(), 5);
-    // The first frame shows the labels of the background, not the lit buttons over them.
+    // The buttons show as built until the first update finds the pointer off them.
+    for (int32_t k = 1; k < 5; k++)
+        EXPECT_EQ(front.GetMainMenu()->GetWidget(k)->m_visible, 1) << k;
+    PointAt(799.0f, 599.0f);
+    front.Update(0.1f);
     for (int32_t k = 1; k < 5; k++)
         EXPECT_EQ(front.GetMainMenu()->GetWidget(k)->m_visible, 0) << k;
     // The German picture has no list of its own name: it takes "mainmenu".
     EXPECT_EQ(front.GetMainMenu()->GetTooltipList(), locale->FindTextList("mainmenu"));
+    // A list set before Create gives way to the one the placement map's lookup leaves.
+    for (const char* picture : {kFrontEndMenuPicture, kFrontEndMenuPictureGerman}) {
+        CMainMenu menu;
+        menu.SetTooltipList(locale->FindTextList("general_tooltips"));
+        menu.Create(picture);
+        EXPECT_EQ(menu.GetTooltipList(), locale->FindTextList("mainmenu")) << picture;
+    }
 
     locale->SetLanguage(2);
     front.Build();

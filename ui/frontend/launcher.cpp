@@ -220,9 +220,6 @@ int CLauncherDialog::Run(LauncherGame* game)
     }
     std::copy(std::begin(kRects), std::end(kRects), std::begin(m_rects));
     m_page = kLauncherPageMain;
-    // What the engine uses now stands until the player picks something else, also when no dialog appears.
-    m_currentAdapter = std::max<GxInt32>(0, GxEngineGetCurrentSubSystem());
-    m_selectedMode = GxEngineGetCurrentVideoMode();
     const INT_PTR result = DialogBoxParamA(game->instance, MAKEINTRESOURCEA(kDialogTemplate), game->window, DialogProc,
                                            reinterpret_cast<LPARAM>(this));
     return static_cast<int>(result);
@@ -461,7 +458,7 @@ void CLauncherDialog::OpenHelp()
     std::error_code unknown;
     const std::filesystem::path folder = std::filesystem::current_path(unknown);
     const std::string path = (unknown ? std::string(".") : folder.string()) + kHelpPages[KnownLanguage(language)];
-    std::fprintf(stderr, "launcher: the help page could not be opened: %s\n", path.c_str());
+    OutputDebugStringA(("launcher: the help page could not be opened: " + path + "\n").c_str());
 }
 
 void CLauncherDialog::SetLanguage(int language)
@@ -521,8 +518,9 @@ bool CLauncherDialog::SaveSettings()
     std::string problem;
     if (tree->SaveWithin(m_pGame->setupFile, FERROX_SETTINGS_MAX_BYTES, &problem))
         return true;
-    std::fprintf(stderr, "launcher: the settings were not saved: %s %s, and it stays as it was\n", m_pGame->setupFile,
-                 problem.c_str());
+    OutputDebugStringA(("launcher: the settings were not saved: " + std::string(m_pGame->setupFile) + " " + problem +
+                        ", and it stays as it was\n")
+                           .c_str());
     return false;
 }
 

@@ -14,10 +14,15 @@
 #include "gfx/core/image.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/testsupport/temp_dir.h"
+#include "platform/testsupport/debugoutput.h"
 #include "platform/win32/dialog_auto.h"
 #include "ui/frontend/launcher.h"
 
 namespace {
+
+// What the launcher told the debugger output.
+std::string g_told;
+void Tell(const char* text) { g_told += text; }
 
 D3DDISPLAYMODE Fs(UINT w, UINT h, D3DFORMAT format = D3DFMT_X8R8G8B8) { return D3DDISPLAYMODE{w, h, 60, format}; }
 
@@ -103,9 +108,12 @@ protected:
         GxD3D9TestInstallAdapter(&cards);
         Win32DialogSetAutomatic(TRUE);
         Win32DialogSetStepHook(&Launcher::Hook, this);
+        g_told.clear();
+        StandInSetDebugOutputHook(Tell);
     }
     void TearDown() override
     {
+        StandInSetDebugOutputHook(nullptr);
         Win32DialogSetStepHook(nullptr, nullptr);
         Win32DialogSetScript(nullptr);
         Win32DialogSetAutomatic(FALSE);
@@ -270,16 +278,20 @@ TEST_F(Launcher, ChangingTheAdapterRefillsTheModes)
     EXPECT_EQ(mode, ModeIndex(1280, 1024, 32));
 }
 
-TEST_F(Launcher, WithNoModeListedTheEnginesModeStandsAndIsSaved)
+// The dialog starts from what Reset gives: adapter 0 and mode 0, which stands when no mode is listed.
+TEST_F(Launcher, WithNoModeListedModeZeroStandsAndIsSaved)
 {
     cards.modes = {Fs(640, 480), Fs(512, 384)};
     GxEngineSetSubSystem(0);
-    const GxInt32 current = GxEngineGetCurrentVideoMode();
+    ASSERT_TRUE(GxEngineSetVideoMode(1));
+    ASSERT_EQ(GxEngineGetCurrentVideoMode(), 1);
+    const GxInt32 current = 0;
     GxVideoMode info = {};
     ASSERT_NE(GxEngineGetVideoModeInfo(&info, current), nullptr);
     ASSERT_EQ(Run(kEnglish800x600x32, kPlay), 1);
     EXPECT_TRUE(steps.front().modes.empty());
     EXPECT_EQ(steps.front().selectedMode, current);
+    EXPECT_EQ(steps.front().adapter, 0);
     EXPECT_EQ(mode, current);
     CFerroxTagTree saved;
     ASSERT_TRUE(saved.Load("./setup.xml"));
@@ -345,17 +357,16 @@ TEST_F(Launcher, LanguageGoesIntoTheFirstLanguageNodeOrNowhere)
     EXPECT_STREQ(saved.GetValue(0), "keep");
 }
 
-// Help leaves the page as it is: a page that does not open is named on the error stream, with where it is;
+// Help leaves the page as it is: a page that does not open is named on the debugger output, with where it is;
 // choosing another language keeps the chosen mode.
-TEST_F(Launcher, HelpTellsTheErrorStreamWhereThePageIs)
+TEST_F(Launcher, HelpTellsTheDebuggerOutputWhereThePageIs)
 {
     std::string french = kEnglish800x600x32;
     french.replace(french.find("<Language>\r\n0"), std::strlen("<Language>\r\n0"), "<Language>\r\n2");
     // Help, the last mode, the language page, English, quit.
-    testing::internal::CaptureStderr();
     const int result =
         Run(french.c_str(), "click 400 360\nselect 1001 2\nclick 400 400\nclick 130 95\nclick 400 430\n");
-    const std::string told = testing::internal::GetCapturedStderr();
+    const std::string told = g_told;
     EXPECT_EQ(result, 0);
     ASSERT_EQ(steps.size(), 5u);
     EXPECT_EQ(steps[0].modes,
@@ -377,9 +388,9 @@ TEST_F(Launcher, HelpTellsTheErrorStreamWhereThePageIs)
     const char* path = std::getenv("PATH");
     const std::string savedPath = path != nullptr ? path : "";
     setenv("PATH", dir.c_str(), 1);
-    testing::internal::CaptureStderr();
+    g_told.clear();
     EXPECT_EQ(Run(kEnglish800x600x32, "click 400 360\nclick 400 430\n"), 0);
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = g_told;
     setenv("PATH", savedPath.c_str(), 1);
     ASSERT_EQ(steps.size(), 2u);
     EXPECT_TRUE(steps[1].onlyPicture);
@@ -388,10 +399,9 @@ TEST_F(Launcher, HelpTellsTheErrorStreamWhereThePageIs)
 
 TEST_F(Launcher, QuitSavesHelpStaysUninstallDoesNothing)
 {
-    testing::internal::CaptureStderr();
     // Help, uninstall, quit.
     const int result = Run(kEnglish800x600x32, "click 400 360\nclick 400 330\nclick 400 430\n");
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = g_told;
     EXPECT_EQ(result, 0);
     ASSERT_EQ(steps.size(), 3u);
     EXPECT_NE(err.find("/help/eng/Help.htm"), std::string::npos) << err;
@@ -468,13 +478,13 @@ TEST_F(Launcher, ASettingsFileAtTheCapIsSavedWithinItOrKept)
         EXPECT_TRUE(startsFromIt()) << "size " << size;
     }
     // Without a mode index the launcher adds one, and LF lines grow by their CRs: neither fits. The press is told
-    // on standard error and plays at once, unsaved.
+    // on the debugger output and plays at once, unsaved.
     const std::string noIndex = PaddedSettings(settings + language, FERROX_SETTINGS_MAX_BYTES, "\r\n");
     const std::string bare = PaddedSettings(settings + index + language, FERROX_SETTINGS_MAX_BYTES, "\n");
     for (const std::string& full : {noIndex, bare}) {
-        testing::internal::CaptureStderr();
+        g_told.clear();
         EXPECT_EQ(Run(full.c_str(), kPlay), 1);
-        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string err = g_told;
         EXPECT_NE(err.find("./setup.xml would be larger than 4194304 bytes"), std::string::npos) << err;
         EXPECT_EQ(steps.size(), 1u) << "the first press plays";
         EXPECT_TRUE(ReadText("setup.xml") == full);

@@ -2,12 +2,12 @@
 #include "ui/game/filecanvas.h"
 
 #include <algorithm>
-#include <ctime>
 #include <utility>
 
-#include "engine/data/file.h"
 #include "engine/data/locale.h"
+#include "engine/data/path.h"
 #include "engine/data/utf.h"
+#include "engine/world/camera.h"
 #include "game/shell/game.h"
 #include "game/shell/savegame.h"
 #include "gfx/core/image.h"
@@ -32,9 +32,6 @@ constexpr int32_t kThumbnailMostSide = 4 * kFilePanelThumbnailSide;
 constexpr float kThumbnailX = 200.0f;
 constexpr float kThumbnailY = 160.0f;
 constexpr float kRowBoxWidth = 400.0f;
-
-// Set as the program starts: a temporary written before it was left by an earlier run.
-const long long g_programStart = static_cast<long long>(std::time(nullptr));
 
 bool IsDotName(const std::u16string& name) { return name == u"." || name == u".."; }
 
@@ -71,12 +68,11 @@ bool FileCanvasEntryBefore(const FileEntry& a, const FileEntry& b)
     return a.name < b.name;
 }
 
-std::vector<FileEntry> FileCanvasList(const std::string& folder)
+std::vector<FileEntry> FileCanvasList()
 {
     std::vector<FileEntry> entries;
-    const std::u16string pattern = Wide(folder + "*.*");
     _wfinddata_t data;
-    intptr_t handle = _wfindfirst(pattern.c_str(), &data);
+    intptr_t handle = _wfindfirst(u"*.*", &data);
     if (handle == -1)
         return entries;
     do {
@@ -89,13 +85,6 @@ std::vector<FileEntry> FileCanvasList(const std::string& folder)
     return entries;
 }
 
-long long FileCanvasProgramStart() { return g_programStart; }
-
-int FileCanvasClearTemporaries(const std::string& folder, long long before)
-{
-    return FerroxRemoveStaleTemporaries(folder, {kFilePanelSaveSuffix, kFilePanelThumbnailSuffix}, before);
-}
-
 bool FileCanvasSameName(const std::u16string& a, const std::u16string& b)
 {
     auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
@@ -103,16 +92,12 @@ bool FileCanvasSameName(const std::u16string& a, const std::u16string& b)
            std::equal(a.begin(), a.end(), b.begin(), [&fold](char16_t x, char16_t y) { return fold(x) == fold(y); });
 }
 
-// Separators would reach another folder; the file system takes '*' and '?' as wildcards and refuses them in a name.
-bool FileCanvasNameAllowed(const std::string& name)
-{
-    return name.find_first_of("/\\*?") == std::string::npos && name != "." && name != "..";
-}
+// A separator would write or remove in another folder than the one shown.
+bool FileCanvasNameAllowed(const std::string& name) { return name.find_first_of("/\\") == std::string::npos; }
 
 // ---- Canvas ----
 
-CFerroxFileIOCanvas::CFerroxFileIOCanvas()
-    : m_startFolder("."), m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0), m_clearsTemporaries(0)
+CFerroxFileIOCanvas::CFerroxFileIOCanvas() : m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0)
 {
     CFerroxFileIOCanvas::Init();
 }
@@ -161,6 +146,7 @@ void CFerroxFileIOCanvas::Build(const char* path, float x, float y, int32_t scal
     // Past the widget count: drawing and input reach it, the counted operations do not.
     m_nameFieldIndex = static_cast<int16_t>(m_widgetCount);
     m_widgets.emplace_back(field);
+    m_startFolder = GetWorkingDirectory();
     m_folderPath = kRootPath;
 }
 
@@ -175,40 +161,23 @@ std::string CFerroxFileIOCanvas::GetNameText() const
     return field ? field->GetText() : std::string();
 }
 
-std::string CFerroxFileIOCanvas::FullPath(const std::string& name) const
-{
-    return m_startFolder + "/" + m_folderPath.substr(std::string(kRootPath).size()) + name;
-}
-
-std::string CFerroxFileIOCanvas::CurrentFolderName() const
-{
-    std::string path = m_folderPath;
-    if (!path.empty() && path.back() == '/')
-        path.pop_back();
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::u16string CFerroxFileIOCanvas::ResolveName(const std::string& path, bool* folder) const
+std::u16string CFerroxFileIOCanvas::ResolveName(const std::string& name, bool* folder) const
 {
     // The folder's names in sorted order: the name as written wins, else the first that differs from it only by
-    // case, which is the entry every open, rename, removal and new folder of the path reaches. The whole folder is
-    // listed so that a name holding '*' or '?' is compared, never read as a pattern.
-    const std::u16string wide = Wide(path);
-    const size_t slash = wide.rfind(u'/');
-    const std::u16string leaf = slash == std::u16string::npos ? wide : wide.substr(slash + 1);
-    const std::u16string every = (slash == std::u16string::npos ? u"" : wide.substr(0, slash + 1)) + u"*.*";
+    // case, which is the entry every open, removal and new folder of the name reaches. The whole folder is listed
+    // so that a name holding '*' or '?' is compared, never read as a pattern.
+    const std::u16string leaf = Wide(name);
     _wfinddata_t data;
-    intptr_t handle = _wfindfirst(every.c_str(), &data);
+    intptr_t handle = _wfindfirst(u"*.*", &data);
     if (handle == -1)
         return std::u16string();
     std::u16string found;
     bool foundFolder = false;
     do {
-        const std::u16string name = data.name;
-        const bool exact = name == leaf;
-        if (exact || (found.empty() && FileCanvasSameName(name, leaf))) {
-            found = name;
+        const std::u16string listed = data.name;
+        const bool exact = listed == leaf;
+        if (exact || (found.empty() && FileCanvasSameName(listed, leaf))) {
+            found = listed;
             foundFolder = (data.attrib & _A_SUBDIR) != 0;
         }
         if (exact)
@@ -220,21 +189,17 @@ std::u16string CFerroxFileIOCanvas::ResolveName(const std::string& path, bool* f
     return found;
 }
 
-bool CFerroxFileIOCanvas::FileExists(const std::string& path) const
+bool CFerroxFileIOCanvas::FileExists(const std::string& name) const
 {
     bool folder = false;
-    return !ResolveName(path, &folder).empty() && !folder;
+    return !ResolveName(name, &folder).empty() && !folder;
 }
 
 int CFerroxFileIOCanvas::OpenMapsFolder()
 {
-    m_folderPath = kRootPath;
-    std::vector<FileEntry> top = FileCanvasList(FullPath(""));
-    const std::u16string maps = Wide(kFilePanelMapsFolder);
-    const bool present = std::any_of(top.begin(), top.end(), [&maps](const FileEntry& entry) {
-        return entry.kind == FILE_ENTRY_FOLDER && entry.name == maps;
-    });
-    if (!present && _wmkdir(Wide(FullPath(kFilePanelMapsFolder)).c_str()) != 0) {
+    bool folder = false;
+    const bool present = !ResolveName(kFilePanelMapsFolder, &folder).empty() && folder;
+    if (!present && _wmkdir(Wide(kFilePanelMapsFolder).c_str()) != 0) {
         if (CFerroxInterface* game = FerroxGetGameInterface())
             game->GetStack().Remove(this);
         if (g_pGame)
@@ -245,44 +210,44 @@ int CFerroxFileIOCanvas::OpenMapsFolder()
     return 1;
 }
 
-void CFerroxFileIOCanvas::EnterFolder(const std::string& name) { ChangeFolder(Wide(name)); }
+void CFerroxFileIOCanvas::EnterFolder(const std::string& name)
+{
+    ChangeFolder(Wide(name));
+    m_folderPath += name + "/";
+}
 
-void CFerroxFileIOCanvas::ChangeFolder(const std::u16string& name)
+int CFerroxFileIOCanvas::ChangeFolder(const std::u16string& name)
 {
     if (CFerroxTextField* field = GetNameField())
         field->SetText("");
-    if (name == u"..") {
-        std::string path = m_folderPath.substr(0, m_folderPath.size() - 1);
-        size_t slash = path.rfind('/');
-        if (slash != std::string::npos)
-            m_folderPath = path.substr(0, slash + 1);
-    } else if (!name.empty() && !IsDotName(name) && name.find_first_of(u"/\\") == std::u16string::npos) {
-        std::vector<FileEntry> here = FileCanvasList(FullPath(""));
-        const bool present = std::any_of(here.begin(), here.end(), [&name](const FileEntry& entry) {
-            return entry.kind == FILE_ENTRY_FOLDER && entry.name == name;
-        });
-        if (present)
-            m_folderPath += FerroxUtf16ToUtf8(name) + "/";
-    }
+    const int changed = _wchdir(name.c_str()) == 0 ? 1 : 0;
     ListFolder();
+    return changed;
+}
+
+void CFerroxFileIOCanvas::FollowFolder(const std::u16string& name)
+{
+    if (name != u"..") {
+        m_folderPath += FerroxUtf16ToUtf8(name) + "/";
+        return;
+    }
+    const size_t slash = m_folderPath.rfind('/', m_folderPath.size() - 2);
+    if (m_folderPath.size() > std::string(kRootPath).size() && slash != std::string::npos)
+        m_folderPath.erase(slash + 1);
 }
 
 void CFerroxFileIOCanvas::ListFolder()
 {
     m_selected = -1;
-    if (m_clearsTemporaries)
-        FileCanvasClearTemporaries(FullPath(""), FileCanvasProgramStart());
-    m_entries = FileCanvasList(FullPath(""));
+    m_entries = FileCanvasList();
     m_firstVisible = 0;
     std::vector<FileEntry>::iterator save = std::find_if(
         m_entries.begin(), m_entries.end(), [](const FileEntry& entry) { return entry.kind == FILE_ENTRY_SAVE; });
     m_hasSaves = save != m_entries.end() ? 1 : 0;
-    // Only the first save's thumbnail is read: a folder of hundreds of saves lists at the cost of one picture.
+    // The first save in display order is the one selected: only its thumbnail is read, so a folder of hundreds of
+    // saves lists at the cost of one picture. A folder without saves leaves the thumbnail shown as it was.
     if (m_hasSaves)
         SelectEntry(static_cast<int16_t>(save - m_entries.begin()), 0);
-    else {
-        m_pThumbnail.reset();
-    }
 }
 
 void CFerroxFileIOCanvas::SelectEntry(int16_t index, int32_t browseOnly)
@@ -299,11 +264,11 @@ void CFerroxFileIOCanvas::SelectEntry(int16_t index, int32_t browseOnly)
         const std::string name = FerroxUtf16ToUtf8(entry.name);
         if (CFerroxTextField* field = GetNameField())
             field->SetText(name.c_str());
-        ShowThumbnail(FullPath(name + kFilePanelThumbnailSuffix));
+        ShowThumbnail(name + kFilePanelThumbnailSuffix);
         return;
     }
-    if (!browseOnly)
-        ChangeFolder(entry.name);
+    if (!browseOnly && ChangeFolder(entry.name))
+        FollowFolder(entry.name);
     m_selected = -1;
 }
 
@@ -325,9 +290,8 @@ void CFerroxFileIOCanvas::ShowThumbnail(const std::string& path)
 void CFerroxFileIOCanvas::SaveThumbnail(const std::string& path, int32_t width, int32_t height)
 {
     m_pThumbnail.reset();
-    // A picture that could not be written leaves any older one on disk, but it is not shown as this one.
-    if (WriteThumbnail(path, width, height))
-        ShowThumbnail(path);
+    WriteThumbnail(path, width, height);
+    ShowThumbnail(path);
 }
 
 int CFerroxFileIOCanvas::SaveGameFile(const std::string& path) { return g_pGame ? g_pGame->SaveGame(path.c_str()) : 0; }
@@ -337,19 +301,16 @@ int CFerroxFileIOCanvas::LoadGameFile(const std::string& path)
     return g_pGame ? g_pGame->LoadGame(path.c_str()) : kGameLoadRefused;
 }
 
-int CFerroxFileIOCanvas::WriteThumbnail(const std::string&, int32_t, int32_t) { return 0; }
+int CFerroxFileIOCanvas::WriteThumbnail(const std::string& path, int32_t width, int32_t height)
+{
+    CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->GetCamera() : nullptr;
+    return camera && camera->SaveScreenshot(path.c_str(), width, height) == 0 ? 1 : 0;
+}
 
 void CFerroxFileIOCanvas::ReturnToStartFolder()
 {
     m_folderPath = kRootPath;
-    if (CFerroxTextField* field = GetNameField())
-        field->SetText("");
-    // The panel is leaving: forget the listing rather than list the start folder.
-    m_entries.clear();
-    m_selected = -1;
-    m_firstVisible = 0;
-    m_hasSaves = 0;
-    m_pThumbnail.reset();
+    ChangeFolder(Wide(m_startFolder));
 }
 
 void CFerroxFileIOCanvas::Close()
@@ -412,7 +373,7 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
         FerroxReleaseButton();
         const std::string name = GetNameText();
         // Saves stay under "maps": no folder whose name holds it is left upwards or removed.
-        const bool inMaps = CurrentFolderName().find(kFilePanelMapsFolder) != std::string::npos;
+        const bool inMaps = GetWorkingDirectoryName().find(kFilePanelMapsFolder) != std::string::npos;
         if (index == FILE_PANEL_NEW_FOLDER) {
             if (FileCanvasNameAllowed(name)) {
                 m_pendingName = Wide(name);
@@ -420,9 +381,10 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
                 Ask(MakeFolderConfirmed, FILE_PANEL_TEXT_NEW_FOLDER, m_tooltipList, 0, m_question.c_str());
             }
         } else if (index == FILE_PANEL_UP) {
-            if (!inMaps)
-                ChangeFolder(u"..");
+            if (!inMaps && ChangeFolder(u".."))
+                FollowFolder(u"..");
         } else if (index == FILE_PANEL_DELETE) {
+            // The selected entry is the one deleted, the one the question names, whatever the field holds since.
             if (m_selected >= 0 && static_cast<size_t>(m_selected) < m_entries.size()) {
                 m_pendingName = m_entries[static_cast<size_t>(m_selected)].name;
                 m_pendingKind = FILE_ENTRY_SAVE;
@@ -431,7 +393,6 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
                     Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, m_question.c_str());
             } else if (m_entries.empty() && !inMaps) {
                 m_pendingKind = FILE_ENTRY_FOLDER;
-                m_pendingPath = m_folderPath;
                 Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, nullptr);
             }
         } else if (index == FILE_PANEL_PAGE_BACK) {
@@ -462,18 +423,9 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
 void CFerroxFileIOCanvas::MakeFolderConfirmed()
 {
     CFerroxFileIOCanvas* panel = s_pAsking;
-    if (!panel || panel->m_pendingName.empty())
-        return;
-    // A name the folder already holds, in any case, is that entry: a folder is entered, a file is left alone.
-    bool folder = false;
-    const std::u16string held = panel->ResolveName(panel->FullPath(FerroxUtf16ToUtf8(panel->m_pendingName)), &folder);
-    if (!held.empty()) {
-        if (folder)
-            panel->ChangeFolder(held);
-        return;
-    }
-    if (_wmkdir(Wide(panel->FullPath(FerroxUtf16ToUtf8(panel->m_pendingName))).c_str()) == 0)
-        panel->ChangeFolder(panel->m_pendingName);
+    // A name the folder already holds, in any case, is not made: nothing happens.
+    if (panel && _wmkdir(panel->m_pendingName.c_str()) == 0)
+        panel->EnterFolder(FerroxUtf16ToUtf8(panel->m_pendingName));
 }
 
 void CFerroxFileIOCanvas::DeleteConfirmed()
@@ -484,17 +436,20 @@ void CFerroxFileIOCanvas::DeleteConfirmed()
     if (panel->m_pendingKind == FILE_ENTRY_SAVE) {
         const std::string stem = FerroxUtf16ToUtf8(panel->m_pendingName);
         for (const char* suffix : {kFilePanelSaveSuffix, kFilePanelThumbnailSuffix}) {
-            const std::string path = panel->FullPath(stem + suffix);
-            if (panel->FileExists(path))
-                _wremove(Wide(path).c_str());
+            const std::string name = stem + suffix;
+            if (panel->FileExists(name))
+                _wremove(Wide(name).c_str());
         }
         panel->ListFolder();
         return;
     }
-    if (panel->m_pendingKind != FILE_ENTRY_FOLDER || panel->m_pendingPath != panel->m_folderPath)
+    if (panel->m_pendingKind != FILE_ENTRY_FOLDER)
         return;
-    const std::string folder = panel->CurrentFolderName();
-    panel->ChangeFolder(u"..");
-    _wrmdir(Wide(panel->FullPath(folder)).c_str());
+    const std::string folder = GetWorkingDirectoryName();
+    // Only from the folder above is the name the one just left.
+    if (!panel->ChangeFolder(u".."))
+        return;
+    panel->FollowFolder(u"..");
+    _wrmdir(Wide(folder).c_str());
     panel->ListFolder();
 }

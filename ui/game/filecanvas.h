@@ -2,11 +2,13 @@
 // folder under the start folder's "maps", the selected save's 64 x 64 thumbnail, a one-line name field and the
 // folder buttons (new folder, up, delete, paging, close).
 //
-// Browsing never changes the process's working directory: the canvas keeps the folder it shows as a path
-// relative to its start folder, and every listing, thumbnail, save, load and delete is made under it. File calls
-// go through the platform's wide (UTF-16) stand-ins; the name field holds UTF-8. The panels call the game's
-// operations (g_pGame: save, load, resume) and ask and tell through its notice seam (questions and messages).
-// Single-threaded; a panel owns its font, thumbnail and entries.
+// Browsing changes the process's working directory: opening enters "maps", and every way of leaving returns to the
+// start folder taken when the canvas was built, so the game's relative paths meet another folder only while a file
+// panel is open (the game is paused then; its sounds and fonts are read by the start folder's absolute path). The
+// folder path follows the working directory from the start folder, for the load. File calls go through the
+// platform's wide (UTF-16) stand-ins; the name field holds UTF-8. The panels call the game's operations (g_pGame:
+// save, load, resume) and ask and tell through its notice seam (questions and messages). Single-threaded; a panel
+// owns its font, thumbnail and entries.
 #pragma once
 
 #include <cstdint>
@@ -35,15 +37,9 @@ bool FileCanvasEntryBefore(const FileEntry& a, const FileEntry& b);
 // Most entries a listing holds: every row stays selectable through the panel's 16-bit indices, and a folder of
 // millions of names takes no more memory or time than this many. The first found, in name order, are kept.
 constexpr size_t kFileCanvasMostEntries = 10000;
-// The sorted entries of folder (a path ending in "/"), at most kFileCanvasMostEntries; empty when it cannot be read.
-std::vector<FileEntry> FileCanvasList(const std::string& folder);
-// Removes the temporaries that saves and thumbnails of folder (a path ending in "/") are written to before they
-// replace their files (FerroxRemoveStaleTemporaries) and that were last written before `before`, in the
-// listing's seconds: what a run cut off while saving left. Returns how many went.
-int FileCanvasClearTemporaries(const std::string& folder, long long before);
-// When the running program started, in the listing's seconds.
-long long FileCanvasProgramStart();
-// A name the panels may hand to the file system: no separator, not "." or ".."; an empty one names ".fds".
+// The sorted entries of the working directory, at most kFileCanvasMostEntries; empty when it cannot be read.
+std::vector<FileEntry> FileCanvasList();
+// A name the panels may write or remove by: no separator, which would reach another folder.
 bool FileCanvasNameAllowed(const std::string& name);
 // Whether two names are one to the file system: equal but for the case of the letters A to Z.
 bool FileCanvasSameName(const std::u16string& a, const std::u16string& b);
@@ -91,29 +87,29 @@ public:
     // Button 6: load or save.
     virtual void OnAct() = 0;
 
-    // Starts browsing in "maps", making it when missing; when it cannot be made the panel takes itself off the
-    // canvas stack, the game resumes and 0 is returned.
+    // Starts browsing in "maps" of the start folder, making it when missing: without it the listing would show the
+    // start folder while a load looks in "maps". When it cannot be made the panel takes itself off the canvas
+    // stack, the game resumes and 0 is returned.
     int OpenMapsFolder();
-    // Enters a sub-folder of the one shown (UTF-8 or UTF-16 name); ".." goes up. A folder that does not exist
-    // leaves the path as it was. Either way the name field is emptied and the folder listed again.
+    // Enters a folder of the one shown (UTF-8 name) and adds it to the folder path.
     void EnterFolder(const std::string& name);
-    void ChangeFolder(const std::u16string& name);
+    // Makes the named folder (relative or absolute; ".." goes up) the working directory, emptying the name field,
+    // and lists the working directory; 1 when the directory changed.
+    int ChangeFolder(const std::u16string& name);
     void ListFolder();
     void SelectEntry(int16_t index, int32_t browseOnly);
     void ShowThumbnail(const std::string& path);
+    // Back to the start folder, listed, with the folder path "./".
     void ReturnToStartFolder();
     // Leaves the panel: start folder, off the stack, the game resumes.
     void Close();
-    // Writes the thumbnail of a save just written and shows it; when it cannot be written, none is shown.
+    // Has the game camera write its current frame at width x height to path and shows it.
     void SaveThumbnail(const std::string& path, int32_t width, int32_t height);
 
-    // The folder the relative paths start from; "." (the working directory) unless set.
-    void SetStartFolder(const std::string& folder) { m_startFolder = folder; }
+    // The working directory when the canvas was built.
     const std::string& GetStartFolder() const { return m_startFolder; }
-    // "./", then each folder entered and "/".
+    // "./", then each folder entered and "/": the browsed folder from the start folder.
     const std::string& GetFolderPath() const { return m_folderPath; }
-    // start folder + folder path + name.
-    std::string FullPath(const std::string& name) const;
     const std::vector<FileEntry>& GetEntries() const { return m_entries; }
     int16_t GetSelected() const { return m_selected; }
     uint16_t GetFirstVisible() const { return m_firstVisible; }
@@ -123,20 +119,20 @@ public:
     std::string GetNameText() const;
 
 protected:
-    // The game's save and load (a GameLoadResult), and the picture written beside a save, 1 when written: by
-    // default the game's operations, and no picture. The save panel writes the mall's picture; the file panels'
-    // tests (filepanel_testing.h) write and read files of their own, and fail on request, without a level.
+    // The game's save and load (a GameLoadResult), and the camera's picture written beside a save, 1 when written:
+    // by default the game's operations. The file panels' tests (filepanel_testing.h) write and read files of their
+    // own, and fail on request, without a level.
     virtual int SaveGameFile(const std::string& path);
     virtual int LoadGameFile(const std::string& path);
     virtual int WriteThumbnail(const std::string& path, int32_t width, int32_t height);
 
-    // The last component of the folder path.
-    std::string CurrentFolderName() const;
-    // The entry of the folder that path's last component names, as the file system resolves it for every call
-    // (the name as written, else one that differs only by case); empty when there is none. *folder tells its kind.
-    std::u16string ResolveName(const std::string& path, bool* folder) const;
-    // Whether a save or picture written at path would replace a file.
-    bool FileExists(const std::string& path) const;
+    // The folder path follows a change of the working directory made by a row or a button.
+    void FollowFolder(const std::u16string& name);
+    // The entry of the working directory that name names, as the file system resolves it for every call (the name
+    // as written, else one that differs only by case); empty when there is none. *folder tells its kind.
+    std::u16string ResolveName(const std::string& name, bool* folder) const;
+    // Whether a file of the working directory has that name.
+    bool FileExists(const std::string& name) const;
     // Asks through the game's notices with this panel as the one the answer acts on.
     void Ask(void (*yes)(), uint16_t text, int16_t list, int32_t closeBoth, const char* extra);
     static int16_t MessageList();
@@ -159,8 +155,6 @@ protected:
     int32_t m_pendingKind;
     std::string m_pendingPath;
     std::string m_question;
-    // Each listing first clears the temporaries earlier runs left (the save panel).
-    int32_t m_clearsTemporaries;
 
     // The panel whose question is open.
     static CFerroxFileIOCanvas* s_pAsking;

@@ -17,25 +17,32 @@ TEST_F(FileCanvasTest, ListingOrdersFiltersAndSelectsTheFirstSave)
         Touch(name);
     ASSERT_EQ(seam.SaveScreenshot((start / "maps" / "A.bmp").string().c_str(), 64, 64), 1);
     ASSERT_EQ(panel->OpenMapsFolder(), 1);
+    EXPECT_EQ(Here(), "maps");
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
     EXPECT_EQ(Names(), (std::vector<std::string>{"A", "a", "b", "0", "a.b"}));
     EXPECT_EQ(panel->HasSaves(), 1);
     EXPECT_EQ(panel->GetSelected(), 0);
     EXPECT_EQ(panel->GetNameText(), "A");
     ASSERT_NE(panel->GetThumbnail(), nullptr);
-    EXPECT_EQ(std::string(panel->GetThumbnail()->GetName()), panel->FullPath("A.bmp"));
+    EXPECT_EQ(std::string(panel->GetThumbnail()->GetName()), "A.bmp");
 
-    // A folder is entered by its full name; one with no saves selects nothing and empties the field.
+    // A folder is entered by its full name and becomes the working directory; the way back up too.
     Press(FILE_PANEL_FIRST_ROW + 4);
+    EXPECT_EQ(Here(), "maps/a.b");
     EXPECT_EQ(panel->GetFolderPath(), "./maps/a.b/");
     EXPECT_EQ(Names(), (std::vector<std::string>{"inner"}));
     Press(FILE_PANEL_UP);
+    EXPECT_EQ(Here(), "maps");
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    EXPECT_EQ(panel->GetNameText(), "A");
+    // One with no saves selects nothing and empties the field; the last thumbnail stays shown.
     Press(FILE_PANEL_FIRST_ROW + 3);
     EXPECT_EQ(panel->GetFolderPath(), "./maps/0/");
     EXPECT_TRUE(panel->GetEntries().empty());
     EXPECT_EQ(panel->GetSelected(), -1);
     EXPECT_EQ(panel->GetNameText(), "");
-    EXPECT_EQ(panel->GetThumbnail(), nullptr);
+    ASSERT_NE(panel->GetThumbnail(), nullptr);
+    EXPECT_EQ(std::string(panel->GetThumbnail()->GetName()), "A.bmp");
 }
 
 TEST_F(FileCanvasTest, PagingStopsAtBothEndsAndAnEmptyRowClearsTheSelection)
@@ -112,13 +119,11 @@ TEST_F(FileCanvasTest, UpAndEmptyDeleteStopAtAnyFolderNamedMaps)
     Press(FILE_PANEL_DELETE);
     Yes();
     EXPECT_FALSE(Exists("maps/other"));
-    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
-    // A folder that is gone is not entered.
-    panel->EnterFolder("missing");
+    EXPECT_EQ(Here(), "maps");
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
 }
 
-TEST_F(FileCanvasTest, NewFolderIsEnteredAndBadOrClashingNamesChangeNothing)
+TEST_F(FileCanvasTest, NewFolderIsEnteredAndOneThatCannotBeMadeChangesNothing)
 {
     panel->OpenMapsFolder();
     Type("New");
@@ -133,19 +138,24 @@ TEST_F(FileCanvasTest, NewFolderIsEnteredAndBadOrClashingNamesChangeNothing)
     EXPECT_TRUE(std::filesystem::is_directory(start / "maps" / "New"));
     EXPECT_FALSE(Exists("maps/Edited"));
     EXPECT_EQ(panel->GetFolderPath(), "./maps/New/");
+    EXPECT_EQ(Here(), "maps/New");
 
-    // A separator or a dot name is refused unasked; an empty name is asked about and makes nothing.
-    for (const char* bad : {"a/b", "a\\b", ".", ".."}) {
+    // A separator would make a folder elsewhere: refused unasked. Empty and dot names are asked about, and as no
+    // new folder can be made by them, nothing happens.
+    for (const char* bad : {"a/b", "a\\b", "../x"}) {
         Type(bad);
         Press(FILE_PANEL_NEW_FOLDER);
         EXPECT_EQ(notices.questions.size(), 1u) << bad;
     }
-    Type("");
-    Press(FILE_PANEL_NEW_FOLDER);
-    ASSERT_EQ(notices.questions.size(), 2u);
-    EXPECT_EQ(notices.questions[1].extra, "");
-    Yes();
-    EXPECT_EQ(panel->GetFolderPath(), "./maps/New/");
+    for (const char* none : {"", ".", ".."}) {
+        Type(none);
+        Press(FILE_PANEL_NEW_FOLDER);
+        EXPECT_EQ(notices.questions.back().extra, none);
+        Yes();
+        EXPECT_EQ(panel->GetFolderPath(), "./maps/New/") << none;
+        EXPECT_EQ(Here(), "maps/New") << none;
+    }
+    EXPECT_EQ(notices.questions.size(), 4u);
 
     // A file in the way: the folder cannot be made, the path and the file stay.
     Touch("maps/New/clash", "keep");
@@ -164,6 +174,8 @@ TEST_F(FileCanvasTest, DeleteRemovesTheShownEntryOrTheEmptyFolder)
     std::filesystem::create_directories(start / "maps" / "empty");
     panel->OpenMapsFolder();
     EXPECT_EQ(panel->GetNameText(), "a");
+    // The field edited after selecting: the selected save goes, the one the question names, and the save the field
+    // names, which the player never confirmed, stays.
     Type("b");
     Press(FILE_PANEL_DELETE);
     ASSERT_EQ(notices.questions.size(), 1u);
@@ -202,23 +214,36 @@ TEST_F(FileCanvasTest, DeleteRemovesTheShownEntryOrTheEmptyFolder)
     EXPECT_TRUE(Exists("maps"));
 }
 
-TEST_F(FileCanvasTest, ADotNamedSaveIsNeverDeleted)
+// A save named "." is the plain file "..fds": deleting it removes that file and its picture "..bmp", nothing more.
+TEST_F(FileCanvasTest, ADotNamedSaveIsThePlainFileItNames)
 {
-    Touch("maps/..fds");  // listed as a save named "."
+    Touch("maps/..fds");
+    Touch("maps/..bmp");
     Touch("maps/.bmp");
+    Touch("maps/x.fds");
     panel->OpenMapsFolder();
-    ASSERT_EQ(Names(), (std::vector<std::string>{"."}));
+    ASSERT_EQ(Names(), (std::vector<std::string>{".", "x"}));
     Press(FILE_PANEL_DELETE);
-    EXPECT_TRUE(notices.questions.empty());
-    EXPECT_TRUE(Exists("maps/..fds"));
+    ASSERT_EQ(notices.questions.size(), 1u);
+    EXPECT_EQ(notices.questions[0].extra, ".");
+    Yes();
+    EXPECT_FALSE(Exists("maps/..fds"));
+    EXPECT_FALSE(Exists("maps/..bmp"));
+    EXPECT_TRUE(Exists("maps/.bmp"));
+    EXPECT_TRUE(Exists("maps/x.fds"));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"x"}));
 }
 
+// Without "maps" the panel would list the start folder while a load looks in "maps": a save made there could not be
+// loaded. "maps" is made and browsed.
 TEST_F(FileCanvasTest, MapsIsMadeWhenMissingAndAPanelThatCannotMakeItDoesNotOpen)
 {
     std::filesystem::remove_all(start / "maps");
     EXPECT_EQ(panel->OpenMapsFolder(), 1);
     EXPECT_TRUE(std::filesystem::is_directory(start / "maps"));
+    EXPECT_EQ(Here(), "maps");
     EXPECT_FALSE(Resumed());
+    panel->ReturnToStartFolder();
 
     std::filesystem::remove_all(start / "maps");
     Touch("maps", "not a folder");
@@ -239,30 +264,28 @@ TEST_F(FileCanvasTest, CloseReturnsToTheStartAndResumes)
     mouse->GetPosition()->left = 1;
     FerroxGetGameInterface()->GetStack().Update();
     EXPECT_TRUE(Resumed());
+    EXPECT_EQ(Here(), ".");
     EXPECT_EQ(panel->GetFolderPath(), "./");
     EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 0);
     EXPECT_NE(mouse->GetPosition()->left, 1);  // the press was taken: it acts once
 }
 
-// A name that differs only by case names the folder or file the file system takes for it: New folder enters the
-// folder there, Delete removes the pair it names, and neither makes a second entry.
-TEST_F(FileCanvasTest, NewFolderAndDeleteResolveANameAsTheFileSystemDoes)
+// A name the folder already holds, as written or in another case, is no new folder: the make fails and nothing
+// happens, the existing folder is not entered and a file in the way stays.
+TEST_F(FileCanvasTest, ANewFolderOfAnExistingNameMakesNothing)
 {
     Touch("maps/Sub/x.fds");
     Touch("maps/notes", "kept");
     panel->OpenMapsFolder();
-    Type("SUB");
-    Press(FILE_PANEL_NEW_FOLDER);
-    Yes();
-    EXPECT_EQ(panel->GetFolderPath(), "./maps/Sub/");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"x"}));
-    Press(FILE_PANEL_UP);
-    Type("NOTES");  // a file in the way stays
-    Press(FILE_PANEL_NEW_FOLDER);
-    Yes();
-    EXPECT_EQ(panel->GetFolderPath(), "./maps/");
+    for (const char* name : {"Sub", "SUB", "NOTES"}) {
+        Type(name);
+        Press(FILE_PANEL_NEW_FOLDER);
+        Yes();
+        EXPECT_EQ(panel->GetFolderPath(), "./maps/") << name;
+        EXPECT_EQ(Here(), "maps") << name;
+    }
     EXPECT_EQ(Read("maps/notes"), "kept");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Sub"}));
+    EXPECT_EQ(Names(), std::vector<std::string>{"Sub"});
 }
 
 // A picture beside a save that declares far more than the 64 x 64 the game writes is not read: the row shows no
@@ -318,11 +341,11 @@ TEST_F(FileCanvasTest, AListingIsBoundedAndEveryRowOfItIsSelectable)
     EXPECT_EQ(panel->GetNameText(), "s09999");
 }
 
-TEST(FileCanvasNames, SeparatorsDotNamesAndWildcardsAreRefusedAndEmptyNamesAreNames)
+TEST(FileCanvasNames, SeparatorsAreRefusedAndEveryOtherNameIsAName)
 {
-    for (const char* bad : {"a/b", "a\\b", ".", "..", "/", "x\\", "*", "a?", "*a*a*a*a*a*a"})
+    for (const char* bad : {"a/b", "a\\b", "/", "x\\", "../x"})
         EXPECT_FALSE(FileCanvasNameAllowed(bad)) << bad;
-    for (const char* good : {"", " ", " \t ", "...", ".x", "a.b", " a",
+    for (const char* good : {"", " ", " \t ", ".", "..", "...", ".x", "a.b", " a", "*", "a?", "*a*a*a*a*a*a",
                              "Gr\xc3\xb6\xc3\x9f"
                              "e"})
         EXPECT_TRUE(FileCanvasNameAllowed(good)) << good;

@@ -1,5 +1,5 @@
 // Pixels on the OpenGL back end at 800 x 600: the save panel's list and selection as drawn, and the thumbnail a
-// save writes: the picture of the mall kept before the panel covered it.
+// save writes: the frame on the screen at the moment of saving.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -43,9 +43,13 @@ protected:
         game->m_pStartDirectory = startText.c_str();
         game->SetNotices(&notices);
         FilePanelWritePictures(start / "panel", "save");
+        workingFolder = std::filesystem::current_path();
+        std::filesystem::current_path(start);
     }
     void TearDown() override
     {
+        if (!workingFolder.empty())
+            std::filesystem::current_path(workingFolder);
         if (game) {
             game->SetNotices(nullptr);
             game->m_pStartDirectory = nullptr;
@@ -63,6 +67,7 @@ protected:
     }
 
     std::filesystem::path start;
+    std::filesystem::path workingFolder;
     std::string startText;
     CGame* game = nullptr;
     FilePanelTestNotices notices;
@@ -71,7 +76,6 @@ protected:
 TEST_F(FilePanelDraw, FolderRowsAreRedAndTheSelectedRowButtonIsTinted)
 {
     CSavePanel panel;
-    panel.SetStartFolder(start.string());
     panel.BuildPanel((start / "panel" / "save.png").string().c_str(), 0.0f, 0.0f);
     ASSERT_EQ(panel.OpenMapsFolder(), 1);
     ASSERT_EQ(panel.GetEntries().size(), 4u);
@@ -112,26 +116,19 @@ TEST_F(FilePanelDraw, FolderRowsAreRedAndTheSelectedRowButtonIsTinted)
     panel.Release();
 }
 
-// The thumbnail shows the mall as the frame held it when the panel kept its picture, not the panel drawn over it
-// since; a panel closed and opened again keeps a new one.
-TEST_F(FilePanelDraw, ThumbnailIsTheMallKeptBeforeThePanelCoveredIt)
+// The thumbnail is the camera's frame at the moment of saving, 64 x 64; a save under the same name writes the frame
+// of its own moment.
+TEST_F(FilePanelDraw, ThumbnailIsTheFrameAtTheMomentOfSaving)
 {
     CSavePanel panel;
-    panel.SetStartFolder(start.string());
     panel.BuildPanel((start / "panel" / "save.png").string().c_str(), 0.0f, 0.0f);
     const GxRGBA colours[2] = {{20, 160, 240, 255}, {230, 90, 10, 255}};
-    const GxRGBA covering = {250, 250, 250, 255};
-    auto drawFrame = [this](GxRGBA colour) {
+    for (int shot = 0; shot < 2; shot++) {
+        ASSERT_EQ(panel.OpenMapsFolder(), 1);
+        GxRGBA colour = colours[shot];
         ASSERT_NE(GxCameraClear(camera, &colour, 3), nullptr);
         ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);
         ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
-    };
-    for (int shot = 0; shot < 2; shot++) {
-        ASSERT_EQ(panel.OpenMapsFolder(), 1);
-        ASSERT_NO_FATAL_FAILURE(drawFrame(colours[shot]));
-        panel.KeepScenePicture(true);
-        ASSERT_NO_FATAL_FAILURE(drawFrame(covering));
-        panel.KeepScenePicture(true);  // kept once: later frames show the panel
         panel.GetNameField()->SetText("shot");
         panel.OnWidgetEvent(FILE_PANEL_ACT, FERROX_WIDGET_PRESSED);
         if (shot == 1)
@@ -147,7 +144,6 @@ TEST_F(FilePanelDraw, ThumbnailIsTheMallKeptBeforeThePanelCoveredIt)
         EXPECT_NEAR(middle[2], colours[shot].blue, 2) << shot;
         GxImageDestroy(thumbnail);
         EXPECT_GT(std::filesystem::file_size(start / "maps" / "shot.fds"), 0u) << "the game's own save";
-        panel.KeepScenePicture(false);
     }
     panel.Release();
 }

@@ -1,6 +1,6 @@
-// Test support of the file panels: a start folder per test and run, the panel pictures painted on the fly, panels
-// whose saves, loads and thumbnails are files of the test's own (or fail on request), and a notice seam that
-// records questions and messages.
+// Test support of the file panels: a start folder per test and run, made the working directory while the test runs,
+// the panel pictures painted on the fly, panels whose saves, loads and thumbnails are files of the test's own (or
+// fail on request), and a notice seam that records questions and messages.
 #pragma once
 
 #include <filesystem>
@@ -56,6 +56,7 @@ public:
     int LoadGame(const char* path)
     {
         loaded.push_back(path);
+        loadedFrom.push_back(std::filesystem::current_path());
         return loadResult;
     }
     int SaveScreenshot(const char* path, int32_t width, int32_t height)
@@ -70,6 +71,7 @@ public:
         return written ? 1 : 0;
     }
     std::vector<std::string> saved, loaded;
+    std::vector<std::filesystem::path> loadedFrom;  // the working directory of each load
     std::string content = "game";
     bool failSaves = false;
     int loadResult = 1;
@@ -134,7 +136,7 @@ protected:
         const std::string stem = Stem();
         FilePanelWritePictures(start / "panel", stem);
         panel = std::make_unique<FilePanelUnderTest<TPanel>>(&seam);
-        panel->SetStartFolder(start.string());
+        std::filesystem::current_path(start);
         panel->BuildPanel((start / "panel" / (stem + ".png")).string().c_str(), 0.0f, 0.0f);
         FerroxGetGameInterface()->GetStack().Push(panel.get(), 1);
         // As the options panel leaves the game while a file panel is open.
@@ -143,8 +145,7 @@ protected:
     }
     void TearDown() override
     {
-        // Browsing never moves the process.
-        EXPECT_EQ(std::filesystem::current_path(), workingFolder);
+        std::filesystem::current_path(workingFolder);
         FerroxGetGameInterface()->GetStack().Clear();
         panel.reset();
         g_pGame->SetNotices(nullptr);
@@ -164,6 +165,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     bool Exists(const std::string& relative) { return std::filesystem::exists(start / relative); }
+    // The working directory, from the start folder ("" at the start folder itself).
+    std::string Here() { return std::filesystem::relative(std::filesystem::current_path(), start).generic_string(); }
     void Press(int32_t index) { panel->OnWidgetEvent(index, FERROX_WIDGET_PRESSED); }
     void Type(const std::string& name) { panel->GetNameField()->SetText(name.c_str()); }
     std::vector<std::string> Names()

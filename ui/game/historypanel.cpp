@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/data/locale.h"
+#include "game/shell/game.h"
 #include "ui/game/ingame.h"
 #include "ui/toolkit/font.h"
 
@@ -13,8 +14,6 @@ namespace {
 constexpr FerroxColour kBlue = {0, 0, 255, 255};
 constexpr int32_t kListFont = 2;
 constexpr int32_t kMonthsPerYear = 12;
-// Entry dates count months from January of this year, whatever year the game began in.
-constexpr int32_t kHistoryFirstYear = 2004;
 // Row i's date is right-aligned at (x + 105, y + 259 - 40 i); its message flows in a box below it.
 constexpr float kDateX = 105.0f;
 constexpr float kDateY = 259.0f;
@@ -106,8 +105,10 @@ void CMessageHistoryPanel::Render()
         const HistoryEntry* entry = m_entries[static_cast<size_t>(number)].get();
         const float row = kRowStep * static_cast<float>(i);
         if (entry->date >= 0 && font) {
+            // Months since January of the game's start year, as the main bar counts them.
+            const int32_t startYear = g_pGame ? g_pGame->GetStartYear() : kGameStartYear;
             const std::string date = std::to_string(entry->date % kMonthsPerYear + 1) + "." +
-                                     std::to_string(kHistoryFirstYear + entry->date / kMonthsPerYear);
+                                     std::to_string(startYear + entry->date / kMonthsPerYear);
             font->DrawWideText(std::u16string(date.begin(), date.end()).c_str(), x + kDateX,
                                static_cast<int>(y + kDateY - row), 0, FERROX_ALIGN_RIGHT, kMiddleX, 0, nullptr);
         }

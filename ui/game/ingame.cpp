@@ -237,9 +237,6 @@ void CInterface::ClearData()
     // A new game offers each category's first contract again.
     if (auto* contracts = dynamic_cast<CContractsPanel*>(m_pContractsPanel.get()))
         contracts->LoadContracts();
-    // The mall's picture outlives no level, nor the graphics engine its image came from.
-    if (auto* save = dynamic_cast<CSavePanel*>(m_pSavePanel.get()))
-        save->KeepScenePicture(false);
 }
 
 void CInterface::AdvanceContract(uint16_t category)
@@ -421,9 +418,6 @@ void CInterface::Update(float frameTime)
 
 void CInterface::Render()
 {
-    // The mall is drawn and the interface not yet: the picture a save writes beside it.
-    if (auto* save = dynamic_cast<CSavePanel*>(m_pSavePanel.get()))
-        save->KeepScenePicture(m_stack.Holds(save));
     CFerroxInterface::Render();
     CFerroxMouse* mouse = FerroxGameMouse();
     const FerroxMousePosition* position = mouse ? mouse->GetPosition() : nullptr;

@@ -266,17 +266,20 @@ TEST_F(TooltipTest, WaitsThenShowsAtThePointerAndGoesWithIt)
     EXPECT_TRUE(Rest(400.0f, 300.0f, -1).empty());
 }
 
-// A hot-spot asks for its text while the pointer is found on it: under a question the main bar is not routed,
-// and its hot-spot asks nothing however long the pointer rests there.
-TEST_F(TooltipTest, AHotSpotUnderAQuestionAsksNothing)
+// Under a question the main bar is not routed: it keeps the hot-spot its last update found, and that hot-spot
+// still asks for its text every frame the bar is drawn.
+TEST_F(TooltipTest, AHotSpotUnderAQuestionKeepsAsking)
 {
     EXPECT_TRUE(Rest(710.0f, 65.0f, -1).empty());
     std::vector<UiDrawRecord> shown = Rest(710.0f, 65.0f, -1, 1.0f);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].picture, "Messages");
     ui->GetStack().Push(ui->m_pConfirmPanel.get(), 1);
-    for (int frame = 0; frame < 4; frame++)
-        EXPECT_TRUE(Rest(710.0f, 65.0f, -1).empty());
+    for (int frame = 0; frame < 4; frame++) {
+        shown = Rest(710.0f, 65.0f, -1);
+        ASSERT_EQ(shown.size(), 1u) << frame;
+        EXPECT_EQ(shown[0].picture, "Messages");
+    }
     ui->GetStack().Remove(ui->m_pConfirmPanel.get());
 }
 

@@ -1,8 +1,10 @@
 // The load panel: the load question and the load.
 #include "ui/game/loadpanel.h"
 
+#include "engine/data/utf.h"
 #include "game/shell/game.h"
 #include "game/shell/savegame.h"
+#include "platform/win32/windows.h"
 
 CLoadPanel* CLoadPanel::s_pCurrent = nullptr;
 
@@ -21,11 +23,6 @@ void CLoadPanel::BuildPanel(const char* path, float x, float y)
 
 void CLoadPanel::OnAct()
 {
-    const std::string name = GetNameText();
-    if (!FileCanvasNameAllowed(name))
-        return;
-    // The path is fixed now: the folder and the file the player saw when answering.
-    m_pendingPath = FullPath(name + kFilePanelSaveSuffix);
     s_pCurrent = this;
     Ask(LoadConfirmed, kLoadPanelQuestion, MessageList(), 1, nullptr);
 }
@@ -35,8 +32,11 @@ void CLoadPanel::LoadConfirmed()
     CLoadPanel* panel = s_pCurrent;
     if (!panel)
         return;
+    // The typed name as it stands, in the folder browsed, from the start folder.
+    const std::string path = panel->m_folderPath + panel->GetNameText() + kFilePanelSaveSuffix;
+    _wchdir(FerroxUtf8ToUtf16(panel->m_startFolder).c_str());
     // A refused load leaves the running game as it was; either way the player is told what did not load.
-    const int16_t message = GameLoadMessage(panel->LoadGameFile(panel->m_pendingPath));
+    const int16_t message = GameLoadMessage(panel->LoadGameFile(path));
     if (g_pGame) {
         if (message >= 0)
             g_pGame->QueueMessage(message);

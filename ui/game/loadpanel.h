@@ -12,7 +12,7 @@ public:
     // Builds at (x, y) unscaled and becomes the panel the load answer acts on.
     void BuildPanel(const char* path, float x, float y);
     void OnAct() override;
-    // The yes answer: loads the save named when the question was asked, tells the player when the save was
+    // The yes answer: loads the name field's save from the folder browsed, tells the player when the save was
     // refused or left objects out, then leaves the panel.
     static void LoadConfirmed();
 

@@ -22,10 +22,13 @@ TEST_F(LoadPanelTest, LoadOpensTheListedFileOfTheFolderEnteredByItsRow)
     EXPECT_EQ(notices.questions[0].closeBoth, 1);
     EXPECT_TRUE(seam.loaded.empty());
     Yes();
+    // The folder path and the name, read from the start folder.
     ASSERT_EQ(seam.loaded.size(), 1u);
-    EXPECT_EQ(std::filesystem::path(seam.loaded[0]), std::filesystem::path(start.string() + "/maps/sub/game.fds"));
+    EXPECT_EQ(seam.loaded[0], "./maps/sub/game.fds");
+    EXPECT_TRUE(std::filesystem::equivalent(seam.loadedFrom[0], start));
     EXPECT_TRUE(Resumed());
     EXPECT_EQ(panel->GetFolderPath(), "./");
+    EXPECT_EQ(Here(), ".");
 
     // Reopened, it starts in "maps" again.
     panel->OpenMapsFolder();
@@ -64,7 +67,7 @@ TEST_F(LoadPanelTest, TypedNameWinsAndNoChangesNothing)
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
     Yes();
     ASSERT_EQ(seam.loaded.size(), 1u);
-    EXPECT_EQ(std::filesystem::path(seam.loaded[0]).filename(), "other.fds");
+    EXPECT_EQ(seam.loaded[0], "./maps/other.fds");
 }
 
 TEST_F(LoadPanelTest, AnAnswerAfterThePanelWentActsOnNothing)
@@ -83,22 +86,24 @@ TEST_F(LoadPanelTest, AnAnswerAfterThePanelWentActsOnNothing)
     EXPECT_FALSE(Exists("maps/new"));
 }
 
-TEST_F(LoadPanelTest, NamesThatLeaveTheFolderAreNeverAsked)
+// The name field's text is used unchanged: the game's load decides what a name that finds no save gives.
+TEST_F(LoadPanelTest, TheNameIsUsedUnchanged)
 {
-    panel->OpenMapsFolder();
-    for (const char* bad : {"../secret", "a\\b", ".", ".."}) {
-        Type(bad);
+    for (const std::string name : {"../secret", "a\\b", ".", "..", "*"}) {
+        panel->OpenMapsFolder();
+        Type(name);
         Press(FILE_PANEL_ACT);
+        Yes();
+        ASSERT_FALSE(seam.loaded.empty());
+        EXPECT_EQ(seam.loaded.back(), "./maps/" + name + ".fds");
     }
-    EXPECT_TRUE(notices.questions.empty());
-    EXPECT_TRUE(seam.loaded.empty());
+    EXPECT_EQ(seam.loaded.size(), 5u);
 }
 
 // The player is told when a save was refused (the running game stays) or left objects out.
 TEST_F(LoadPanelTest, ARefusedOrPartLoadTellsThePlayer)
 {
     Touch("maps/game.fds");
-    panel->OpenMapsFolder();
     const int results[] = {kGameLoadWhole, kGameLoadRefused, kGameLoadDropped};
     const std::vector<int16_t> told[] = {{}, {kGameLoadRefusedMessage}, {kGameLoadDroppedMessage}};
     for (int i = 0; i < 3; i++) {

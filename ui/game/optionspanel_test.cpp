@@ -24,19 +24,20 @@ protected:
         CreateWithFonts();
         start = std::filesystem::temp_directory_path() / ("ferrox_options_" + FerroxTestRunTag());
         std::filesystem::create_directories(start);
+        workingFolder = std::filesystem::current_path();
+        std::filesystem::current_path(start);
         auto load = std::make_unique<CLoadPanel>();
         load->Init();
-        load->SetStartFolder(start.string());
         ui->m_pLoadPanel = std::move(load);
         auto save = std::make_unique<CSavePanel>();
         save->Init();
-        save->SetStartFolder(start.string());
         ui->m_pSavePanel = std::move(save);
         game->m_gameSpeed = 2.0f;
     }
     void TearDown() override
     {
         std::error_code ignored;
+        std::filesystem::current_path(workingFolder, ignored);
         std::filesystem::remove_all(start, ignored);
         UiGameTest::TearDown();
     }
@@ -46,6 +47,7 @@ protected:
         Click(40.0f, kAbove + 20.0f + 30.0f * static_cast<float>(k - 1));
     }
     std::filesystem::path start;
+    std::filesystem::path workingFolder;
 };
 
 TEST_F(OptionsFileTest, LoadAndSavePauseTheGameAndOpenTheirPanelInTheSavesFolder)
@@ -59,22 +61,22 @@ TEST_F(OptionsFileTest, LoadAndSavePauseTheGameAndOpenTheirPanelInTheSavesFolder
         EXPECT_EQ(2.0f, game->m_resumeSpeed);
         EXPECT_EQ(1, game->m_inputBlocked);
         EXPECT_TRUE(std::filesystem::is_directory(start / kFilePanelMapsFolder));
+        EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), start / kFilePanelMapsFolder));
         EXPECT_EQ("./maps/", static_cast<CFerroxFileIOCanvas*>(panel)->GetFolderPath());
         // Only the main bar stays beneath it.
         EXPECT_EQ(1, ui->GetStack().GetNormalCount());
         ui->GetStack().Remove(panel);
         game->Resume();
+        std::filesystem::current_path(start);
     }
 }
 
 TEST_F(OptionsFileTest, ASavesFolderThatCannotBeMadeClosesThePanelAndResumes)
 {
-    // A file where the start folder should be: nothing can be made inside it.
-    const std::filesystem::path blocked = start / "blocked";
-    std::FILE* file = std::fopen(blocked.string().c_str(), "wb");
+    // A file where the saves folder should be.
+    std::FILE* file = std::fopen((start / kFilePanelMapsFolder).string().c_str(), "wb");
     ASSERT_NE(nullptr, file);
     std::fclose(file);
-    static_cast<CFerroxFileIOCanvas*>(ui->m_pLoadPanel.get())->SetStartFolder(blocked.string());
     Press(OPTIONS_LOAD);
     EXPECT_EQ(0, ui->GetStack().GetModalCount());
     EXPECT_EQ(2.0f, game->m_gameSpeed);

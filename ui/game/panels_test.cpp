@@ -403,11 +403,11 @@ TEST_F(HistoryTest, NewestFirstSixToAPageWithTheirDates)
     Press(HISTORY_OLDER);
     EXPECT_EQ(history->GetScroll(), 0);
 
-    // Dates count from January 2004, whatever year the game began in.
+    // Dates count from January of the game's start year, as the main bar's do.
     g_pGame->m_startYear = 2006;
     EXPECT_EQ(Rows(), (std::vector<uint16_t>{5, 4, 3, 2, 1, 0}));
-    EXPECT_EQ(TextsOf("3.2005").size(), 1u);
-    EXPECT_TRUE(TextsOf("3.2007").empty());
+    EXPECT_EQ(TextsOf("3.2007").size(), 1u);
+    EXPECT_TRUE(TextsOf("3.2005").empty());
     g_pGame->m_startYear = kGameStartYear;
 
     Press(HISTORY_CLOSE);

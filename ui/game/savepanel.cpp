@@ -1,15 +1,13 @@
 // The save panel: the save, its thumbnail and the overwrite question.
 #include "ui/game/savepanel.h"
 
-#include "engine/world/camera.h"
+#include "engine/data/file.h"
 #include "game/shell/game.h"
-#include "gfx/core/image.h"
 
 CSavePanel* CSavePanel::s_pCurrent = nullptr;
 
 CSavePanel::~CSavePanel()
 {
-    KeepScenePicture(false);
     // An answer arriving after the panel went acts on nothing.
     if (s_pCurrent == this)
         s_pCurrent = nullptr;
@@ -39,13 +37,16 @@ void CSavePanel::OnAct()
     const std::string name = GetNameText();
     if (!FileCanvasNameAllowed(name))
         return;
-    m_pendingPath = FullPath(name + kFilePanelSaveSuffix);
+    // In the working directory, the folder browsed.
+    m_pendingPath = name + kFilePanelSaveSuffix;
     s_pCurrent = this;
-    if (!FileExists(m_pendingPath)) {
+    CFerroxFile existing;
+    if (existing.Open(m_pendingPath.c_str(), 1) != 0) {
         WriteSave();
         Close();
         return;
     }
+    existing.Close();
     // A yes closes the question and the panel together.
     Ask(SaveConfirmed, kSavePanelOverwriteQuestion, MessageList(), 1, nullptr);
 }
@@ -59,30 +60,4 @@ void CSavePanel::SaveConfirmed()
     if (g_pGame)
         g_pGame->Resume();
     panel->ReturnToStartFolder();
-}
-
-void CSavePanel::KeepScenePicture(bool open)
-{
-    if (open && !m_pScene) {
-        CFerroxCamera* camera = g_pFerroxGame ? g_pFerroxGame->GetCamera() : nullptr;
-        m_pScene = camera ? camera->TakePicture(kFilePanelThumbnailSide, kFilePanelThumbnailSide) : nullptr;
-        return;
-    }
-    if (!open && m_pScene) {
-        GxImageDestroy(m_pScene);
-        m_pScene = nullptr;
-    }
-}
-
-int CSavePanel::WriteThumbnail(const std::string& path, int32_t width, int32_t height)
-{
-    if (!m_pScene)
-        return 0;
-    GxImage* sized = m_pScene;
-    if (m_pScene->width != width || m_pScene->height != height)
-        sized = GxImageCreateResample(m_pScene, width, height);
-    const bool written = sized && GxImageWriteBMP(sized, path.c_str()) != nullptr;
-    if (sized && sized != m_pScene)
-        GxImageDestroy(sized);
-    return written ? 1 : 0;
 }

@@ -213,9 +213,6 @@ void CFerroxCanvas::Render()
         widget->Draw(m_x, m_y);
     if (m_tooltipList >= 0 && static_cast<int16_t>(m_hoveredHotSpot) >= 0)
         ShowTooltip();
-    // The hot-spot was found by the last update: a canvas that is not updated (under a modal one) asks for no
-    // tooltip until the pointer is found over it again.
-    m_hoveredHotSpot = kFerroxNoHotSpot;
 }
 
 void CFerroxCanvas::ShowTooltip()

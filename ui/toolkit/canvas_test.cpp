@@ -113,7 +113,12 @@ TEST_F(CanvasTest, BuildPlacesButtonsInPaletteOrderAndHotSpotsInclusive)
     EXPECT_EQ(Interface()->m_tooltipText, 1);
     EXPECT_EQ(Interface()->m_tooltipList, 1);
     EXPECT_EQ(uiDrawRecords.size(), 4u);
-    // Not updated since (under a modal canvas), it asks for no tooltip: the pointer may have left long ago.
+    // Not updated since (under a modal canvas), it keeps the hot-spot its last update found and asks again.
+    Interface()->m_tooltipText = kFerroxNoHotSpot;
+    canvas.Render();
+    EXPECT_EQ(Interface()->m_tooltipText, 1);
+    PointAt(15.0f, 8.0f);
+    canvas.Update();
     Interface()->m_tooltipText = kFerroxNoHotSpot;
     canvas.Render();
     EXPECT_EQ(Interface()->m_tooltipText, kFerroxNoHotSpot);

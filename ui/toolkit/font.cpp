@@ -164,8 +164,6 @@ float CFerroxFontImpl::GetStringWidth(const std::u16string& text) { return Measu
 
 float CFerroxFontImpl::GetHeight() { return m_pFont ? m_fontHeight * m_scaleY : 0.0f; }
 
-float CFerroxFontImpl::GetDescent() { return m_pFont ? m_pFont->baseline * GetHeight() : 0.0f; }
-
 void CFerroxFontImpl::DrawText(const char* text, float x, float y, int32_t highlight, int32_t alignment, float middleX,
                                int32_t scaled, const FerroxTextBox* box)
 {
@@ -241,8 +239,6 @@ float CFerroxFont::GetStringWidth(const char16_t* text) { return m_pImpl->GetStr
 float CFerroxFont::GetStringWidth(const char* text) { return m_pImpl->GetStringWidth(text); }
 float CFerroxFont::GetStringWidth(const std::u16string& text) { return m_pImpl->GetStringWidth(text); }
 float CFerroxFont::GetHeight() { return m_pImpl->GetHeight(); }
-
-float CFerroxFont::GetDescent() { return m_pImpl->GetDescent(); }
 
 int CFerroxFont::Load(const char* path, int32_t scaled, int32_t nearest)
 {

@@ -35,8 +35,6 @@ public:
     virtual float GetStringWidth(const std::u16string& text);
     // Height of a line in pixels; 0 for a font that loaded nothing.
     virtual float GetHeight();
-    // The part of that height below the baseline the text is drawn on.
-    virtual float GetDescent();
     // Reads the font named by path ("folder/name"); 0 when nothing was loaded.
     virtual int Load(const char* path, int32_t scaled, int32_t nearest);
     virtual void Release();
@@ -78,7 +76,6 @@ public:
     virtual float GetStringWidth(const char* text);
     virtual float GetStringWidth(const std::u16string& text);
     virtual float GetHeight();
-    virtual float GetDescent();
     virtual int Load(const char* path, int32_t scaled, int32_t nearest);
 
     CFerroxFontImpl* GetImpl() const { return m_pImpl.get(); }

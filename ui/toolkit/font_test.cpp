@@ -1,6 +1,7 @@
 // Fonts and the text field: real metrics through the 2D toolkit, placement, the caret, typing and erasing.
 #include "ui/toolkit/font.h"
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -79,6 +80,41 @@ TEST_F(RealFontTest, TextsAreDrawnAsGivenAndObservedOnce)
     font.DrawText("ba ?", 0.0f, 0.0f, 0, 0, 0.0f, 0, &box);
     EXPECT_EQ(seen, 1);
     EXPECT_EQ(g_seen, std::vector<std::u16string>{u"ab ?"});
+}
+
+// Where the flowed lines end on the screen: each line's glyphs run from 0 in units of the font's height, from the
+// box's left edge, and a scaled text is scaled by the interface factor as a whole.
+float RightmostPixel(float left, float fontHeight, float scale)
+{
+    float widest = 0.0f;
+    for (const Gx2DTestBatch& batch : gx2DTestBatches)
+        for (const GxIm3DVertex& vertex : batch.vertices)
+            widest = std::max(widest, vertex.objVertex.x);
+    return (left + widest * fontHeight) * scale;
+}
+
+// A scaled text flows in a box the interface scale factors scale with it: at 1024 x 768 (factors 1.28) a box given
+// 600 x the factor wide from x 100 ends past the screen's right edge, one given 600 wide inside it.
+TEST_F(RealFontTest, AScaledFlowScalesItsBoxOnce)
+{
+    constexpr float kScale = 1024.0f / 800.0f;
+    CFerroxFont font;
+    ASSERT_EQ(font.Load((folder.string() + "/test").c_str(), 0, 0), 1);
+    std::string words;
+    for (int i = 0; i < 80; i++)
+        words += "ab ";
+    FerroxSetInterfaceScale(kScale, kScale);
+    const FerroxTextBox scaledTwice = {100.0f, 50.0f, 600.0f * kScale, 150.0f * kScale};
+    font.DrawText(words.c_str(), 100.0f, 50.0f, 0, FERROX_ALIGN_LEFT, 400.0f, 1, &scaledTwice);
+    const float height = font.GetHeight();
+    ASSERT_GT(height, 0.0f);
+    EXPECT_GT(RightmostPixel(100.0f, height, kScale), 1024.0f);
+    gx2DTestBatches.clear();
+    const FerroxTextBox virtualUnits = {100.0f, 50.0f, 600.0f, 150.0f};
+    font.DrawText(words.c_str(), 100.0f, 50.0f, 0, FERROX_ALIGN_LEFT, 400.0f, 1, &virtualUnits);
+    FerroxSetInterfaceScale(1.0f, 1.0f);
+    EXPECT_GT(RightmostPixel(100.0f, height, kScale), 800.0f);
+    EXPECT_LE(RightmostPixel(100.0f, height, kScale), 1024.0f);
 }
 
 TEST(FontPlaceTest, ThreeAlignments)

@@ -16,7 +16,6 @@
 #include "engine/application/mouse.h"
 #include "engine/data/locale.h"
 #include "gfx/2d/brush.h"
-#include "gfx/2d/path.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
@@ -656,58 +655,6 @@ void CFerroxBar::Render(float parentX, float parentY)
         return;
     }
     CFerroxImage::Render(parentX, parentY);
-}
-
-// ---- Plain box ----
-
-CFerroxPlainBox::CFerroxPlainBox(FerroxColour fill, FerroxColour rim) : m_fill(fill), m_rim(rim) {}
-
-CFerroxPlainBox::~CFerroxPlainBox()
-{
-    if (m_pBrush)
-        Gx2DBrushDestroy(m_pBrush);
-}
-
-void CFerroxPlainBox::Place(float x, float y, float width, float height)
-{
-    m_x = x;
-    m_y = y;
-    m_width = width;
-    m_height = height;
-}
-
-void CFerroxPlainBox::Render(float parentX, float parentY)
-{
-    constexpr float kRim = 1.0f;
-    if (!Gx2DDeviceGetCamera() || m_width <= 2.0f * kRim || m_height <= 2.0f * kRim)
-        return;
-    if (!m_pBrush && !(m_pBrush = Gx2DBrushCreate()))
-        return;
-    GxV2d xStep = {1.0f, 0.0f};
-    GxV2d yStep = {0.0f, 1.0f};
-    GxV2d origin = {0.0f, 0.0f};
-    Gx2DCTMPush();
-    Gx2DCTMSetIdentity();
-    Gx2DDeviceGetPixelVectors(&xStep, &yStep, &origin);
-    const float sizeX = std::sqrt(xStep.x * xStep.x + xStep.y * xStep.y);
-    const float sizeY = std::sqrt(yStep.x * yStep.x + yStep.y * yStep.y);
-    const float x = (parentX + m_x) * sizeX, y = (parentY + m_y) * sizeY;
-    const float width = m_width * sizeX, height = m_height * sizeY;
-    Fill(x, y, width, height, m_rim);
-    Fill(x + kRim * sizeX, y + kRim * sizeY, width - 2.0f * kRim * sizeX, height - 2.0f * kRim * sizeY, m_fill);
-    Gx2DCTMPop();
-}
-
-void CFerroxPlainBox::Fill(float x, float y, float width, float height, FerroxColour colour)
-{
-    Gx2DPath* path = Gx2DScratchPathGet();
-    if (!path)
-        return;
-    const GxRGBA c = {colour.red, colour.green, colour.blue, colour.alpha};
-    Gx2DBrushSetRGBA(m_pBrush, &c, &c, &c, &c);
-    Gx2DPathEmpty(path);
-    Gx2DPathRect(path, x, y, width, height);
-    Gx2DPathFill(path, m_pBrush);
 }
 
 std::unique_ptr<CFerroxImage> FerroxMakeImage(const char* picture, float x, float y, int32_t scaled)

@@ -174,28 +174,6 @@ public:
     int32_t m_rightAnchored;
 };
 
-// A flat rectangle of one colour inside a one-pixel rim of another: the plate a tooltip is written on. It draws
-// through the 2D toolkit only while one is open.
-class CFerroxPlainBox : public CFerroxWidget {
-public:
-    CFerroxPlainBox(FerroxColour fill, FerroxColour rim);
-    CFerroxPlainBox(const CFerroxPlainBox&) = delete;
-    CFerroxPlainBox& operator=(const CFerroxPlainBox&) = delete;
-    ~CFerroxPlainBox() override;
-    void Render(float parentX, float parentY) override;
-
-    // Places the box: x, y its bottom-left corner, bottom-up.
-    void Place(float x, float y, float width, float height);
-    FerroxColour GetFill() const { return m_fill; }
-
-private:
-    void Fill(float x, float y, float width, float height, FerroxColour colour);
-
-    FerroxColour m_fill;
-    FerroxColour m_rim;
-    Gx2DBrush* m_pBrush = nullptr;
-};
-
 // Pictures a canvas or panel makes for itself: an image of `picture` at (x, y), and a bar whose full length is
 // `length`.
 std::unique_ptr<CFerroxImage> FerroxMakeImage(const char* picture, float x = 0.0f, float y = 0.0f, int32_t scaled = 0);
