@@ -34,8 +34,8 @@ constexpr GxReal kWallHeight = kStoreyHeight;
 constexpr GxReal kWallThickness = 0.2f;
 constexpr GxReal kRailHeight = 1.0f;
 constexpr GxReal kRailThickness = 0.1f;
+constexpr GxReal kPostWidth = 0.2f;
 constexpr GxReal kDoorwayHeight = 2.4f;
-constexpr GxReal kFacingProud = 0.05f;  // how far the brick of a wall that takes no door stands out
 constexpr GxReal kGroundNear = -10.0f;  // the ground reaches past the 64 x 64 grid on every side
 constexpr GxReal kGroundFar = 138.0f;
 constexpr GxReal kGroundRepeat = 37.0f;  // one paving picture per 4 units
@@ -210,7 +210,7 @@ Pixels PlasterPixels()
     });
 }
 
-// The doorway pieces, on which no door goes: dark red brick in pale mortar, far from the plain walls' plaster.
+// The walls no door goes into: dark red brick in pale mortar, far from the plain walls' plaster.
 Pixels BrickPixels()
 {
     constexpr GxInt32 kCourse = 16, kBrick = 32, kMortar = 2;
@@ -522,10 +522,14 @@ Side Opposite(Side side) { return static_cast<Side>((side + 2) % 4); }
 
 // A wall piece stands on the cell beyond the laid floor and is named after the side of the room it closes: its
 // slab runs along the edge it shares with the floor, the cell's side opposite its name. Centred on that edge,
-// the slabs of two sides meeting at a corner overlap there.
+// the slabs of two sides meeting at a corner overlap there. The east and west walls are the ones the door-gap
+// pieces stand on, which no door takes: they are brick, so the player sees which walls take a door (plaster).
 bool WallPiece(ContentModel* model, Side side)
 {
-    return BoxesModel(model, "wall_plaster", PlasterPixels(), {EdgeSlab(Opposite(side), kWallHeight, kWallThickness)});
+    const ContentBox slab = EdgeSlab(Opposite(side), kWallHeight, kWallThickness);
+    if (side == kEast || side == kWest)
+        return BoxesModel(model, "wall_brick", BrickPixels(), {slab});
+    return BoxesModel(model, "wall_plaster", PlasterPixels(), {slab});
 }
 
 bool Balcony(ContentModel* model, Side side)
@@ -533,15 +537,18 @@ bool Balcony(ContentModel* model, Side side)
     return BoxesModel(model, "balcony_rail", RailPixels(), {SideSlab(side, kRailHeight, kRailThickness)});
 }
 
-// The door-gap piece marks the walls that take no door: a brick band over the whole cell from doorway height up,
-// a little proud of a wall on either edge and over its top. The scans turn it the same way whichever side the
-// floor is on, so it covers both edges; over a door's way in it is a lintel that leaves the passage open.
+// The door-gap piece: two posts and a lintel along the +z edge, leaving a doorway; it stands on the brick walls'
+// cells and on a door's, turned so that this edge is the one shared with the floor, and lines up with the walls.
 bool DoorGapPiece(ContentModel* model)
 {
-    const GxReal h = kCell * 0.5f;
-    const GxReal depth = h + kWallThickness * 0.5f + kFacingProud;
-    const GxReal top = kWallHeight + kFacingProud, half = (top - kDoorwayHeight) * 0.5f;
-    return BoxesModel(model, "wall_brick", BrickPixels(), {{{0, kDoorwayHeight + half, 0}, {h, half, depth}, 0}});
+    const GxReal h = kCell * 0.5f, t = kWallThickness * 0.5f, post = kPostWidth * 0.5f;
+    const GxReal lintel = kWallHeight - kDoorwayHeight;
+    const std::vector<ContentBox> boxes = {
+        {{-h + post, kWallHeight * 0.5f, h}, {post, kWallHeight * 0.5f, t}, 0},
+        {{h - post, kWallHeight * 0.5f, h}, {post, kWallHeight * 0.5f, t}, 0},
+        {{0, kDoorwayHeight + lintel * 0.5f, h}, {h - kPostWidth, lintel * 0.5f, t}, 0},
+    };
+    return BoxesModel(model, "wall_brick", BrickPixels(), boxes);
 }
 
 // The unused tenth piece: a low kerb round the cell.

@@ -237,34 +237,29 @@ TEST_F(ObjectModels, HelperPiecesStandWhereThePlacementCodeExpects)
             EXPECT_FLOAT_EQ(acrossX ? b.hi.z : 1.0f, b.hi.z) << path;
         }
     }
-    // The door-gap piece shows on the wall it stands with, whichever edge of its cell that wall is on: it covers
-    // both edges, proud of the wall's two faces and over its top, and spans the cell along the wall. Over a door's
-    // way in it leaves the passage open beneath it.
+    // The door-gap piece lines up with the walls: astride the +z edge, across the whole cell.
     ReadModel gap;
     Read("./models/aux/wallNE.gxs", &gap);
     ASSERT_FALSE(HasFatalFailure());
     const Bounds b = BodyBounds(gap.clump);
-    const GxReal wallFace = 1.1f;  // a wall's faces stand 0.1 either side of the edge it straddles
-    EXPECT_LT(b.lo.z, -wallFace);
-    EXPECT_GT(b.hi.z, wallFace);
+    EXPECT_LT(b.lo.z, 1.0f);
+    EXPECT_GT(b.hi.z, 1.0f);
     EXPECT_FLOAT_EQ(-1.0f, b.lo.x);
     EXPECT_FLOAT_EQ(1.0f, b.hi.x);
-    EXPECT_GT(b.hi.y, 4.0f);
-    const GxReal passage = 2.0f;  // taller than a figure
-    EXPECT_GE(b.lo.y, passage);
-    // A door takes any wall piece but this one, so on screen it stands apart from them: the walls share one
-    // texture, and the gap piece's is another whose colour is far from theirs.
-    ReadModel wall;
-    Read("./models/aux/wallS.gxs", &wall);
+    EXPECT_FLOAT_EQ(4.0f, b.hi.y);
+    // A door takes the cells of the south and north walls and none of the east and west ones, where the gap
+    // pieces stand: those walls and the gap piece share one texture, the others another far from it in colour.
+    const auto wall = [&](char side, ReadModel* piece) {
+        Read(std::string("./models/aux/wall") + side + ".gxs", piece);
+    };
+    ReadModel south, north, east, west;
+    wall('S', &south), wall('N', &north), wall('E', &east), wall('W', &west);
     ASSERT_FALSE(HasFatalFailure());
-    for (const char side : std::string("WNE")) {
-        ReadModel other;
-        Read(std::string("./models/aux/wall") + side + ".gxs", &other);
-        ASSERT_FALSE(HasFatalFailure());
-        EXPECT_EQ(TextureNames(wall.clump), TextureNames(other.clump)) << side;
-    }
-    EXPECT_NE(TextureNames(wall.clump)[0][0], TextureNames(gap.clump)[0][0]);
-    const GxRGBA plaster = MeanColour(wall.clump), brick = MeanColour(gap.clump);
+    EXPECT_EQ(TextureNames(south.clump), TextureNames(north.clump));
+    EXPECT_EQ(TextureNames(east.clump), TextureNames(west.clump));
+    EXPECT_EQ(TextureNames(east.clump), TextureNames(gap.clump));
+    EXPECT_NE(TextureNames(south.clump), TextureNames(east.clump));
+    const GxRGBA plaster = MeanColour(south.clump), brick = MeanColour(east.clump);
     EXPECT_GT(std::abs(plaster.green - brick.green) + std::abs(plaster.blue - brick.blue), 120);
 }
 
