@@ -3,6 +3,16 @@
 
 #include "gfx/core/engine.h"
 
+// Free-list entries are poisoned while free when the build runs under AddressSanitizer.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GX_FREELIST_POISON 1
+#endif
+#endif
+#if !defined(GX_FREELIST_POISON) && defined(__SANITIZE_ADDRESS__)
+#define GX_FREELIST_POISON 1
+#endif
+
 // The core's modules in registration order (the driver's own modules register between the name
 // records and the resources); each is defined beside the code of its module.
 extern const GxCoreModule gxErrorModule;       // 0x40F error.cpp

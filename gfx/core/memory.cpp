@@ -8,14 +8,6 @@
 #include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define GX_FREELIST_POISON 1
-#endif
-#endif
-#if !defined(GX_FREELIST_POISON) && defined(__SANITIZE_ADDRESS__)
-#define GX_FREELIST_POISON 1
-#endif
 #ifdef GX_FREELIST_POISON
 #include <sanitizer/asan_interface.h>
 #endif

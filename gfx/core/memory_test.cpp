@@ -7,18 +7,10 @@
 #include <set>
 #include <vector>
 
+#include "gfx/core/core_local.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/memory.h"
 #include "gfx/testsupport/engine_gtest.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define FREE_LIST_POISONED 1
-#endif
-#endif
-#if !defined(FREE_LIST_POISONED) && defined(__SANITIZE_ADDRESS__)
-#define FREE_LIST_POISONED 1
-#endif
 
 namespace {
 
@@ -134,7 +126,7 @@ TEST_F(FreeListTest, FreeRefusesPointersThatAreNotItsEntries)
     EXPECT_EQ(nullptr, GxFreeListFree(list, foreign));
     EXPECT_EQ(nullptr, GxFreeListFree(list, nullptr));
     EXPECT_EQ(list, GxFreeListFree(list, entries[2]));
-#ifndef FREE_LIST_POISONED
+#ifndef GX_FREELIST_POISON
     EXPECT_EQ(nullptr, GxFreeListFree(list, entries[2]));  // already free
 #endif
     // Every address around the block but the starts of its entries in use is refused.
@@ -156,7 +148,7 @@ TEST_F(FreeListTest, FreeRefusesPointersThatAreNotItsEntries)
 // its neighbours and the entry handed out again stay usable.
 TEST_F(FreeListTest, AnEntryTouchedOrReturnedAgainAfterItsReturnStopsTheProgram)
 {
-#ifndef FREE_LIST_POISONED
+#ifndef GX_FREELIST_POISON
     GTEST_SKIP() << "free entries are poisoned only under AddressSanitizer";
 #else
     GxFreeList* list = GxFreeListCreate(16, 4, 8, 0x30001);
