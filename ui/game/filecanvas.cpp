@@ -212,8 +212,9 @@ int CFerroxFileIOCanvas::OpenMapsFolder()
 
 void CFerroxFileIOCanvas::EnterFolder(const std::string& name)
 {
-    ChangeFolder(Wide(name));
-    m_folderPath += name + "/";
+    const std::u16string wide = Wide(name);
+    if (ChangeFolder(wide))
+        FollowFolder(wide);
 }
 
 int CFerroxFileIOCanvas::ChangeFolder(const std::u16string& name)
