@@ -696,6 +696,19 @@ void CFerroxApp::Release()
 
 // ---- entry sequence ----
 
+namespace {
+
+// Names a failed start's reason on standard error; 1 when there was one, 0 when not.
+int TellStartFailure(const char* reason)
+{
+    if (!reason)
+        return 0;
+    fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, reason);
+    return 1;
+}
+
+}  // namespace
+
 int FerroxWinMain(const FerroxProgram& program, HINSTANCE instance, HINSTANCE previous)
 {
     if (previous)
@@ -710,18 +723,14 @@ int FerroxWinMain(const FerroxProgram& program, HINSTANCE instance, HINSTANCE pr
     program.gameInstance(&app->m_pGame);
     if (!app->Start()) {
         // The game is left as the failed start left it; the application goes.
-        const int result = app->GetStartFailure() ? 1 : 0;
-        if (result)
-            fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->GetStartFailure());
+        const int result = TellStartFailure(app->GetStartFailure());
         program.appDestroy();
         return result;
     }
     int result = app->Run();
     // A game that cannot set itself up ends its first frames: that start failed too.
-    if (app->m_pGame && app->m_pGame->GetStartFailure()) {
-        fprintf(stderr, "%s: cannot start: %s\n", kFerroxWindowClass, app->m_pGame->GetStartFailure());
+    if (app->m_pGame && TellStartFailure(app->m_pGame->GetStartFailure()))
         result = 1;
-    }
     program.gameDestroy();
     program.appDestroy();
     return result;
