@@ -566,7 +566,10 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
     if (!skipChecks) {
         if (!HeldFits(storey))
             return 1;
-        MoveHeldObject(point);
+        // The placed object stands on its picked cell's point: a load finds its cells again from where it stands,
+        // and from a point past the middle of the cell an even-sized object's half-cell offset would reach the
+        // next cell over.
+        MoveHeldObject(m_pFloors->GetPickPoint());
         RemoveWallsFrom(storey);
     }
     if (!m_pRecord)

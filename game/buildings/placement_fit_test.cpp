@@ -272,6 +272,48 @@ TEST_F(PlacementFit, ARefusedPlacementNeverCharges)
     }
 }
 
+// A building placed with the pointer near its cell's far corner, where an even-sized object's half-cell offset
+// reaches the next cell, stands where a load, which finds its cells again from its position, finds the same cells.
+TEST_F(PlacementFit, APlacedBuildingStandsWhereALoadFindsItsCells)
+{
+    ASSERT_EQ(0, Lay(Cell(kFirstRow, kFirstColumn), Cell(kLastRow, kLastColumn)));
+    const struct {
+        const char* category;
+        const char* factory;
+    } kinds[] = {{"FAC_SEATS", kUsableObjectFactoryName}, {"SCEN_PLANTS", kSceneryObjectFactoryName}};
+    const float half = kMallCell * 0.5f, near = kMallCell * 0.45f;
+    for (const auto& kind : kinds) {
+        Hold(kind.category, kind.factory);
+        if (HasFatalFailure())
+            return;
+        GxV3d corner = {};
+        int spot = kNoCell;
+        for (int row = kFirstRow + 1; row < kLastRow && spot == kNoCell; row++) {
+            for (int column = kFirstColumn + 1; column < kLastColumn && spot == kNoCell; column++) {
+                const int cell = Cell(row, column);
+                for (float dx : {-near, near}) {
+                    for (float dz : {-near, near}) {
+                        GxV3d at = PointOf(Ground(), cell);
+                        at.x += dx;
+                        at.z += dz;
+                        const GxV3d offset = {at.x + half, at.y, at.z - half};
+                        if (spot == kNoCell && Ground()->GetCellAt(at) == cell && Ground()->GetCellAt(offset) != cell &&
+                            GreenAt(at) && GreenAt(at))
+                            corner = at, spot = cell;
+                    }
+                }
+            }
+        }
+        ASSERT_NE(kNoCell, spot) << kind.category;
+        CBaseObject* held = controller->GetHeldObject();
+        ASSERT_EQ(0, controller->PlaceHeldObject(corner, nullptr, 0)) << kind.category;
+        const int first = held->GetFirstCell();
+        EXPECT_EQ(0, held->SetGridPosition(*held->GetPosition(), Ground())) << kind.category;
+        EXPECT_EQ(first, held->GetFirstCell()) << kind.category << " would load one cell over";
+        controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    }
+}
+
 // The dragged rectangle: the tiles laid are exactly the cells between the two corners, and the outline drawn
 // while dragging covers those cells and nothing else, in every direction of the drag.
 TEST_F(PlacementFit, DragOutlineCoversTheLaidCells)
