@@ -56,7 +56,7 @@ void ResetSpawnerHooks() { g_spawnerHooks = SpawnerHooks{}; }
 
 CSpawner* CSpawner::GetInstance() { return g_pInstance; }
 
-CSpawner::CSpawner() : m_pStaff(nullptr), m_placing(0), m_pCursorBox(nullptr), m_moving(0)
+CSpawner::CSpawner() : m_pStaff(nullptr), m_placing(0), m_pCursorBox(nullptr), m_moving(0), m_pMovedFrom(nullptr)
 {
     Init();
     g_pInstance = this;
@@ -81,6 +81,7 @@ void CSpawner::Init()
     m_placing = 0;
     m_pCursorBox = nullptr;
     m_moving = 0;
+    m_pMovedFrom = nullptr;
 }
 
 void CSpawner::Release()
@@ -270,6 +271,7 @@ void CSpawner::BeginStaffMove(CStaff* member)
     CFerroxBlockMesh* floor = m_pFloorManager ? m_pFloorManager->GetCurrentFloor() : nullptr;
     m_pPlacement->floorObject = floor;
     m_pStaff = member;
+    m_pMovedFrom = member ? member->m_pGrid : nullptr;
     m_moving = 1;
     m_placing = 1;
     if (floor)
@@ -350,14 +352,14 @@ void CSpawner::DropStaffPlacement()
     if (m_pStaff && !m_moving) {
         Remove(m_pStaff);
     } else if (CStaff* member = dynamic_cast<CStaff*>(m_pStaff)) {
-        // A moved member that is dropped stays where it last stood and goes back to work there; it keeps its
-        // post when it stands where no member may be posted.
+        // A moved member that is dropped stays where it last stood and goes back to work there. It keeps its
+        // post, unless it now stands on another storey, where the old post's cell number means another place.
         CFerroxBlockMesh* floor = dynamic_cast<CFerroxBlockMesh*>(member->m_pGrid);
         const GxV3d* at = member->GetPosition();
         const int cell = floor && at ? floor->GetCellAt(*at) : -1;
         const int16_t post = member->m_postCell;
         member->Assign(floor, cell);
-        if (!IsStaffCell(floor, cell))
+        if (member->m_pGrid == m_pMovedFrom)
             member->m_postCell = post;
     }
     m_pStaff = nullptr;

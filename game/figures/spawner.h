@@ -15,6 +15,7 @@
 
 #include "game/world/world.h"
 
+class CFerroxBlockGrid;
 class CFerroxBlockMesh;
 class CFerroxObject;
 class CFerroxObjectFactory;
@@ -118,4 +119,5 @@ private:
     int32_t m_placing;
     CFerroxObject* m_pCursorBox;
     int32_t m_moving;
+    CFerroxBlockGrid* m_pMovedFrom;  // the storey a moved member stood on when its move began
 };

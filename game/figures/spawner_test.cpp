@@ -342,6 +342,7 @@ TEST_F(StaffPlacementTest, DroppingAndMoving)
     EXPECT_EQ(1, member->m_hired) << "back at work";
     EXPECT_EQ(floor->GetCellAt(*member->GetPosition()), member->m_currentCell);
     const int16_t post = member->m_postCell;
+    EXPECT_EQ(Cell(9, 9), post) << "dropped on its own storey, it keeps its post";
 
     // Dropped over the border, where no member is posted, it stays there all the same and keeps its post.
     member->BeginMove();
@@ -356,4 +357,31 @@ TEST_F(StaffPlacementTest, DroppingAndMoving)
     EXPECT_EQ(0, member->m_moving);
     EXPECT_EQ(floor->GetCellAt(stood), member->m_currentCell);
     EXPECT_EQ(post, member->m_postCell);
+}
+
+// A moved member dropped on another storey takes the cell it stands on there as its post: the old post's cell
+// number would name another place on that storey.
+TEST_F(StaffPlacementTest, DroppedOnAnotherStoreyItIsPostedWhereItStands)
+{
+    spawner.BeginStaffHire(model->GetAssetSet(), factory);
+    CStaff* member = dynamic_cast<CStaff*>(spawner.GetStaffMember());
+    ASSERT_NE(nullptr, member);
+    Pick(Cell(4, 4));
+    spawner.Update(0.1f);
+    spawner.PlaceStaff();
+    ASSERT_EQ(Cell(4, 4), member->m_postCell);
+
+    floors.AddFloor();
+    ASSERT_EQ(1, floors.GetCurrentFloorIndex());
+    member->BeginMove();
+    spawner.BeginStaffMove(member);
+    Pick(Cell(8, 5));
+    spawner.Update(0.1f);
+    ASSERT_EQ(floor->GetUpper(), member->m_pGrid);
+    spawner.DropStaffPlacement();
+    const int stood = floor->GetUpper()->GetCellAt(*member->GetPosition());
+    ASSERT_NE(Cell(4, 4), stood);
+    EXPECT_EQ(1, member->m_hired);
+    EXPECT_EQ(stood, member->m_currentCell);
+    EXPECT_EQ(stood, member->m_postCell);
 }
