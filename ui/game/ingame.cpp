@@ -12,6 +12,7 @@
 #include "engine/data/locale.h"
 #include "engine/data/tagtree.h"
 #include "engine/data/utf.h"
+#include "engine/world/object.h"
 #include "ui/frontend/endgame.h"
 #include "ui/game/buildmenu.h"
 #include "ui/game/loadpanel.h"
@@ -384,7 +385,7 @@ void CInterface::UpdateSelection()
         return;
     }
     const void* record = nullptr;
-    switch (g_classifier(selected, &record)) {
+    switch (g_classifier(selected->GetLinkedObject(), &record)) {
     case INTERFACE_SELECTION_SHOPPER:
         OpenPopup(m_pShopperPopup.get(), record);
         break;

@@ -132,7 +132,11 @@ void RenderCard(Card* card, void (Card::*draw)(const Record*, float, float), flo
 }
 
 // The staff member the game's selection stands for, or null when it is anything else.
-CStaff* SelectedStaff() { return g_pGame ? PopupAsStaff(g_pGame->GetSelectedObject()) : nullptr; }
+CStaff* SelectedStaff()
+{
+    CFerroxObject* selected = g_pGame ? g_pGame->GetSelectedObject() : nullptr;
+    return selected ? PopupAsStaff(selected->GetLinkedObject()) : nullptr;
+}
 
 // The staff card's buttons act on the game's selection: when it is no longer a staff member nothing is removed.
 // Either way every panel closes.
