@@ -126,7 +126,6 @@ void CAICharacter::Init()
 void CAICharacter::Release()
 {
     ReleaseSlot();
-    CFerroxCharacter::Release();
     CAICharacter::Init();
 }
 

@@ -70,7 +70,7 @@ class CAICharacter : public CFerroxCharacter, public CFerroxFSM {
 public:
     CAICharacter();
     void Init() override;
-    // Gives back a held user slot, drops the path, then Init.
+    // Gives back a held user slot, then Init.
     void Release() override;
     ~CAICharacter() override;
 

@@ -163,9 +163,8 @@ void CStaff::TakeTemplateValues(CFerroxAssetSet* set)
             *fields[i] = static_cast<uint16_t>(value);
     }
     float seconds = 0.0f;
-    // A job of no length (or a bad one) would never end its reservation: the default stands.
-    if (kValueWorkTime < values.size() && FromString<float>(values[kValueWorkTime], seconds) &&
-        std::isfinite(seconds) && seconds > 0.0f)
+    // A job length that is no number would never end its reservation: the default stands.
+    if (kValueWorkTime < values.size() && FromString<float>(values[kValueWorkTime], seconds) && std::isfinite(seconds))
         m_workTime = seconds;
     m_workTimer = m_workTime;
 }
@@ -173,7 +172,6 @@ void CStaff::TakeTemplateValues(CFerroxAssetSet* set)
 void CStaff::Hire(const FerroxObjectDescriptor* record)
 {
     m_hired = 1;
-    m_moving = 0;
     m_presence = kPresenceOutside;
     Register();
     m_postCell = static_cast<int16_t>(m_currentCell);
@@ -344,7 +342,7 @@ void CCleaner::BeginMove()
 
 void CCleaner::UpdateAI(float dt)
 {
-    if (m_hired && m_pGrid && m_currentCell != m_previousCell && m_pGrid->IsValidCell(m_currentCell, 0)) {
+    if (m_hired && m_pGrid && m_currentCell != m_previousCell && m_pGrid->IsValidCell(m_currentCell, 1)) {
         CFerroxBlock* block = m_pGrid->GetBlock(m_currentCell);
         if (block->IsOccupied() && !block->IsReserved()) {
             // Stepping onto litter sweeps it at once.
