@@ -121,6 +121,9 @@ TEST_F(StaffTest, HireTakesTemplateAndTradeLevel)
     cleaner->Release();
     EXPECT_FALSE(Registered(cleaner));
     EXPECT_EQ(5, stats->m_staffCount) << "released once";
+
+    EXPECT_FLOAT_EQ(0.0f, Hired<CCleaner>(Cell(10, 10), {"0", "0", "100", "0"})->m_workTime) << "a job of no length";
+    EXPECT_FLOAT_EQ(kDefaultWorkTime, Hired<CCleaner>(Cell(10, 11), {"0", "0", "100", "nan"})->m_workTime);
 }
 
 // A job of 10 s takes 10 s at grade 0 and half at grade 1; no grade works and reaches as grade 0.
@@ -189,6 +192,17 @@ TEST_F(StaffTest, CleanerSweepsLitter)
     EXPECT_EQ(1, cleaner->GetRecord().jobs);
     EXPECT_EQ(1, stats->m_staffJobsDone);
     EXPECT_EQ(-1, cleaner->m_sweepCell);
+}
+
+// A cleaner that steps onto litter sets about sweeping it at once, on the grid's border ring as well.
+TEST_F(StaffTest, CleanerSteppingOntoLitterSweepsIt)
+{
+    auto* cleaner = Hired<CCleaner>(Cell(0, 5));
+    cleaner->m_previousCell = Cell(1, 5);
+    ground.GetBlock(Cell(0, 5))->SetState(FERROX_BLOCK_OCCUPIED);
+    cleaner->UpdateAI(kAIStepSeconds / 2);
+    EXPECT_EQ(AI_STATE_ACT, cleaner->GetNextState());
+    EXPECT_EQ(Cell(0, 5), cleaner->m_targetCell);
 }
 
 // The spiral finds plain litter within reach, never another cleaner's reserved cell, and nothing past the
