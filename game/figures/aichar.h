@@ -119,7 +119,6 @@ public:
     CFerroxBlockMesh* GetFloorMesh();
     // Gives back the held user slot, once; nothing when none is held.
     void ReleaseSlot();
-    int HoldsSlot() const { return m_holdsSlot; }
     // The wander offset for two draws of -15 to 15: both below 4 in size pushes the larger out to 4.
     static void SpreadWanderOffset(int* a, int* b);
     // The search budget of one path step, in seconds: the shared frame budget over the walkers present,

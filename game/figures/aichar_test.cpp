@@ -186,7 +186,6 @@ TEST_F(AIVisitTest, DirtyObjectIsNotUsed)
     auto* walker = AtShop<CAICharacter>(shop);
     EXPECT_EQ(1, walker->VisitTarget());
     EXPECT_EQ(0, shop->GetUsedSlots());
-    EXPECT_EQ(0, walker->HoldsSlot());
 }
 
 // A path without an action ends the visit at its end; an action lasts 10 s and the path is walked back.
@@ -262,7 +261,6 @@ TEST_F(AIVisitTest, RemovalOfTheTarget)
     manager->RemoveObject(shop, 1);
     EXPECT_EQ(1, inside->m_removeFlag);
     EXPECT_EQ(nullptr, inside->m_pTarget);
-    EXPECT_EQ(0, inside->HoldsSlot());
     EXPECT_EQ(0, walking->m_removeFlag);
     EXPECT_EQ(nullptr, walking->m_pTarget);
     walking->HandleEvent(99);
@@ -314,7 +312,6 @@ TEST_F(AIVisitTest, SaveLoadSaveInEveryPhase)
         ASSERT_FALSE(first.empty());
         auto* loaded = Make<CShopper>(Cell(0, 0));
         EXPECT_EQ(0, LoadInto(loaded, first, "first.txt"));
-        EXPECT_EQ(0, loaded->HoldsSlot());
         EXPECT_EQ(shop, loaded->m_pTarget) << "the entrance's occupant is the target";
         loaded->HandleEvent(99);
         EXPECT_EQ(AI_STATE_FIND_PATH, loaded->GetState());
