@@ -188,6 +188,17 @@ TEST_F(AIVisitTest, DirtyObjectIsNotUsed)
     EXPECT_EQ(0, shop->GetUsedSlots());
 }
 
+// A slot without a path (a model that names none) goes back at once, and the visit ends as without a slot.
+TEST_F(AIVisitTest, SlotWithoutAPathIsGivenBack)
+{
+    auto* shop = MakeShop(Cell(4, 4), 10, {});
+    shop->AddUserSlot(nullptr);
+    auto* walker = AtShop<CAICharacter>(shop);
+    EXPECT_EQ(1, walker->VisitTarget());
+    EXPECT_EQ(0, shop->GetUsedSlots());
+    EXPECT_EQ(kVisitStart, walker->m_visitPhase);
+}
+
 // A path without an action ends the visit at its end; an action lasts 10 s and the path is walked back.
 // Either way the slot is free again afterwards.
 TEST_F(AIVisitTest, SlotPathsPlainAndWithAction)
