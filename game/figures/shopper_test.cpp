@@ -5,6 +5,7 @@
 #include <set>
 
 #include "game/buildings/door.h"
+#include "game/buildings/facility.h"
 #include "game/figures/aichar_test_local.h"
 
 namespace {
@@ -263,6 +264,31 @@ TEST_F(ShopperTest, PurchasesAndBags)
     EXPECT_EQ(0, loaded->m_record.M);
     EXPECT_TRUE(Shown(loaded, "bagy"));
     EXPECT_TRUE(Shown(loaded, "bagr"));
+}
+
+// Amounts beyond the 16-bit figures: a purchase larger than the signed amount a shop books is booked at the
+// largest it takes rather than as a refund, and money from a cash machine stops at the largest sum it holds.
+TEST_F(ShopperTest, LargeSumsStopAtTheirLimits)
+{
+    auto* shop = MakeShop(Cell(4, 4), 40000, {"plain"});
+    CShopper* shopper = MakeShopper(shop->GetEntranceCell(0));
+    shopper->m_pTarget = shop;
+    shopper->m_record.M = 50000;
+    shopper->CompleteVisit();
+    EXPECT_EQ(static_cast<uint32_t>(INT16_MAX), static_cast<uint32_t>(shop->GetRecord().takingsTotal));
+    EXPECT_EQ(10000, shopper->m_record.M);
+
+    struct CashMachine : CUsableObject {
+        CashMachine()
+        {
+            m_usableKind = 1;
+            m_usePrice = 60000;
+        }
+    } machine;
+    shopper->m_pTarget = &machine;
+    shopper->CompleteVisit();
+    shopper->m_pTarget = nullptr;
+    EXPECT_EQ(UINT16_MAX, shopper->m_record.M);
 }
 
 // Shoppers count as come as they register, before any door, and the 100th and 1000th post their messages;
