@@ -394,6 +394,13 @@ TEST_F(AIVisitTest, LoadPlacesOrRemoves)
     auto* cut = Make<CAICharacter>(Cell(0, 0));
     EXPECT_EQ(1, LoadInto(cut, text.substr(0, text.size() / 2), "cut.txt"));
     EXPECT_EQ(1, cut->m_removeFlag);
+    // A state the machine has no handler for would hold the character for good.
+    std::string stuck = text;
+    const size_t state = stuck.find(cellLine) + cellLine.size();
+    stuck.replace(state, stuck.find("\r\n", state) - state, "50");
+    auto* held = Make<CAICharacter>(Cell(0, 0));
+    EXPECT_EQ(1, LoadInto(held, stuck, "stuck.txt"));
+    EXPECT_EQ(1, held->m_removeFlag);
 }
 
 // A storey no base floor of the floor manager leads to counts as the ground floor.
