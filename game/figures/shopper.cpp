@@ -347,7 +347,7 @@ int CShopper::WeighShops()
 
 int CShopper::ChooseShop()
 {
-    if (!m_candidates.empty() && m_candidateWeight > 0) {
+    if (!m_candidates.empty()) {
         const int wanted = FerroxRand() % m_candidateWeight + 1;
         int sum = 0;
         for (const ShopperCandidate& candidate : m_candidates) {
