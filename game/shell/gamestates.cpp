@@ -505,9 +505,9 @@ int CGame::SetUpGame()
     if (!m_pPlacementController)
         m_pPlacementController = std::make_unique<CPlacementController>();
     m_pGameData = std::make_unique<CFerroxTagTree>();
-    std::string problem;
-    if (!m_pGameData->LoadWhole(kGameDataFile, FERROX_SETTINGS_MAX_BYTES, &problem)) {
-        std::fprintf(stderr, "mall: %s %s; the game ends\n", kGameDataFile, problem.c_str());
+    // Without its data the game has no templates, fonts or menus to play with.
+    if (!m_pGameData->Load(kGameDataFile)) {
+        std::fprintf(stderr, "mall: %s is missing or cannot be read; the game ends\n", kGameDataFile);
         return 0;
     }
     if (!m_pTechTree) {
