@@ -181,10 +181,8 @@ int CGame::Create(HWND window, const char* name)
         return 0;
     if (!m_pLocale) {
         auto locale = std::make_unique<CLocale>();
-        locale->LoadSettings();
         // Without its texts the game still starts: every text then shows the catalogue's diagnostic.
-        if (!locale->GetLoadProblem().empty())
-            std::fprintf(stderr, "mall: %s; texts show as invalid lists\n", locale->GetLoadProblem().c_str());
+        locale->LoadSettings();
         m_pLocale = std::move(locale);
     }
     if (!m_pMouse) {
