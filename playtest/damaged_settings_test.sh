@@ -64,7 +64,7 @@ for i in "${!cases[@]}"; do
   for attempt in first second; do
     start
     [ "$code" -ne 0 ] || fail "$file ($damage): the $attempt start exited 0"
-    # A cut file names the element it ends inside, whichever that is.
+    # The message names the file and why it stops.
     grep -q "\./$file $fault[^;]*; the game ends" "$root/err" || {
       cat "$root/err"
       fail "$file ($damage): the $attempt start did not say './$file $fault'"

@@ -16,7 +16,7 @@
 constexpr unsigned FERROX_TAG_MAX_DEPTH = 255;
 // Read buffer of one piece of a line: at most FERROX_TAG_LINE_BUFFER - 1 bytes a piece.
 constexpr size_t FERROX_TAG_LINE_BUFFER = 1024;
-// Largest settings or data file (setup.xml, data.xml) read whole: many times what either holds.
+// Largest settings file (setup.xml) the launcher writes: many times what it holds.
 constexpr size_t FERROX_SETTINGS_MAX_BYTES = 4u << 20;
 
 // One bit for each pair of adjacent bytes of a text: a name can contain a search text only

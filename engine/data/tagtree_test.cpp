@@ -489,6 +489,11 @@ TEST_F(TagTreeFiles, MissingOrUnwritableFilesFail)
     EXPECT_EQ(0, tree.Load(Path("missing.xml").c_str()));
     ASSERT_NE(nullptr, tree.GetRoot());
     EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
+    // A file past 64 MiB is not read at all: the tree keeps only its root.
+    WriteFile(Path("huge.xml"), "<A>\n" + std::string((64u << 20) - 3, 'a'));
+    EXPECT_EQ(0, tree.Load(Path("huge.xml").c_str()));
+    EXPECT_EQ(0, tree.IsLoaded());
+    EXPECT_TRUE(tree.GetRoot()->children.empty());
     EXPECT_EQ(0, tree.Save(Path("no/such/dir/out.xml").c_str()));
     EXPECT_EQ(0, tree.SaveSplit(Path("no/such/dir/lang").c_str()));
 }
