@@ -96,6 +96,20 @@ TEST_F(Locale, NegativeOrTooHighLanguagesAreMissingTranslations)
     EXPECT_EQ(u"London", locale.GetText(1, 0));
 }
 
+// List indices are signed 16-bit: lists past them are not loaded, so the count never wraps.
+TEST_F(Locale, ListsPastTheSignedIndexAreNotLoaded)
+{
+    std::string text = "<LANGUAGE>\n";
+    for (int i = 0; i <= 0x10000; ++i)
+        text += "<l" + std::to_string(i) + ">\n<0>\nx\n</0>\n</l>\n";
+    CFerroxTagTree tree;
+    tree.LoadFromMemory(text.data(), text.size());
+    CLocale many;
+    many.LoadTextsFromTree(tree);
+    EXPECT_EQ(0x7FFF, many.GetListCount());
+    EXPECT_EQ(u"x", many.GetText(0x7FFE, 0));
+}
+
 TEST_F(Locale, FindTextListTakesTheFirstNameContainingTheText)
 {
     Load(0);
