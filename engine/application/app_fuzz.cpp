@@ -111,7 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     g_FerroxDebugSettings.SetDefaults();
     FuzzGame game;
-    FuzzApp app;
+    // One application for every input: each stop closes the file systems, so the host's would go with a
+    // destroyed one's final stop.
+    static FuzzApp app;
     g_pFerroxApp = &app;
     app.m_pGame = &game;
     app.Create(nullptr);
