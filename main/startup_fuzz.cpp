@@ -3,7 +3,7 @@
 // floor tiles, sound lists, the interface's fonts and build menus): the input less its first byte becomes
 // ./setup.xml (first byte even) or ./data.xml (odd) of a temporary game root that holds small whole copies of the
 // other files (and of ./language.xml), and the program starts headless on the software device on a fixed clock up to
-// its main menu. A data file that does not read whole stops the game's set-up and is left as it was.
+// its main menu. A data file is read as far as it reads; one that cannot be read stops the set-up, left as it was.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Damaged settings, data and text files. A settings file is read as far as it reads: one that lost its last line
-# starts the game and plays, and no damaged one stops the start on its own. A data file cut, emptied or missing
-# stops the game's set-up with a message naming the file and what is wrong with it, exit code non-zero, the file
-# left byte for byte as it was; once the authored file is back, the game starts to its main menu. A damaged or
+# starts the game and plays, and no damaged one stops the start on its own. A data file is read as far as it reads
+# too: one cut, emptied or with closing lines naming other tags and text outside every tag starts the game, left
+# byte for byte as it was; a missing one stops the game's set-up with a message naming the file, exit code
+# non-zero; once the authored file is back, the game starts to its main menu. A damaged or
 # missing text file does not stop the start; a missing cursor picture does. Settings that cannot be saved start
 # the game unsaved.
 # Arguments: mkcontent, mall_playtest, the content texts folder.
@@ -29,10 +30,11 @@ head -c 66000000 /dev/zero | tr '\0' 'a' >"$root/huge"
 sed '$d' "$root/setup.xml" >"$root/setup_lastline"
 head -c "$(($(wc -c <"$root/data.xml") / 2))" "$root/data.xml" >"$root/data_cut"
 head -c "$(($(wc -c <"$root/language.xml") / 2))" "$root/language.xml" >"$root/language_cut"
+# Closing lines that name another tag than the one they close, and text outside every tag.
+awk 'NR == 1 { print "loose text" } /^<\/SFX>/ { print "</MUSIC>"; next } { print } END { print "after the end" }' \
+  "$root/data.xml" >"$root/data_misnamed"
 cases=(
-  "data.xml:empty:holds no tag"
-  "data.xml:data_cut:ends inside <"
-  "data.xml:missing:is missing"
+  "data.xml:missing:is missing or cannot be read"
 )
 
 fail() {
@@ -62,7 +64,7 @@ for i in "${!cases[@]}"; do
   for attempt in first second; do
     start
     [ "$code" -ne 0 ] || fail "$file ($damage): the $attempt start exited 0"
-    # A cut file names the element it ends inside, whichever that is.
+    # The message names the file and why it stops.
     grep -q "\./$file $fault[^;]*; the game ends" "$root/err" || {
       cat "$root/err"
       fail "$file ($damage): the $attempt start did not say './$file $fault'"
@@ -83,6 +85,19 @@ for i in "${!cases[@]}"; do
     fail "$file ($damage): the start after restoring the file failed"
   fi
 done
+# A data file emptied, cut, or with misnamed closing lines and loose text: the game starts with what it reads, to
+# a picture of its last frame, and the file stays as it was.
+for damage in empty data_cut data_misnamed; do
+  cp "$root/$damage" "$game/data.xml"
+  rm -f "$root/played.bmp"
+  start --screenshot "$root/played.bmp"
+  if [ "$code" -ne 0 ] || [ ! -s "$root/played.bmp" ] || grep -qE "cannot start|the game ends" "$root/err"; then
+    cat "$root/err"
+    fail "data.xml ($damage): the start stopped (exit $code)"
+  fi
+  cmp -s "$root/$damage" "$game/data.xml" || fail "data.xml ($damage): the start changed the file"
+done
+cp "$root/data.xml" "$game/data.xml"
 # A settings file that lost its last line: the game starts and plays, with a picture of its last frame.
 cp "$root/setup_lastline" "$game/setup.xml"
 rm -f "$root/played.bmp"
@@ -167,4 +182,4 @@ mkdir "$root/shots"
   fail "the start after restoring the files failed"
 }
 [ -s "$root/shots/menu.bmp" ] || fail "the main menu was not shown after restoring the files"
-echo "damaged settings: damaged settings started, damaged data stopped untouched, and restored the game reached its main menu"
+echo "damaged settings: damaged settings and data started, missing data stopped untouched, and restored the game reached its main menu"

@@ -544,8 +544,7 @@ int CFerroxApp::Run()
     Tick(kFirstFrameTime);
     if (m_quit)
         return 0;
-    const float ticksPerSecond = static_cast<float>(frequency.QuadPart);
-    const float reciprocal = ticksPerSecond > 0.0f ? 1.0f / ticksPerSecond : 0.0f;
+    const float reciprocal = 1.0f / static_cast<float>(frequency.QuadPart);
     while (!m_quit) {
         LARGE_INTEGER now = {};
         P().queryPerformanceCounter(&now);
@@ -675,8 +674,7 @@ void CFerroxApp::Stop()
 {
     g_pFerroxSetupTree = nullptr;
     m_pSetupTree.reset();
-    if (m_engineLevel >= kEngineInitialised)
-        CloseFileSystems();
+    CloseFileSystems();
     // An engine that never started stays as the failed start left it.
     if (!m_started)
         return;

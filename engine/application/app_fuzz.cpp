@@ -1,7 +1,7 @@
 // Fuzz target of the settings and data files the application reads at start-up: the input less its first byte
 // becomes ./setup.xml (first byte even) or ./data.xml (odd) of a folder of the run's own, beside a whole copy of
 // the other (or, beside a data file and with the first byte's second bit set, no settings file), and the
-// application starts on a stand-in graphics engine. A file that does not read whole stops the start with a reason
+// application starts on a stand-in graphics engine. Only the file under test may stop the start, with a reason
 // naming it; either way the file is left as it was and nothing of the start stays behind.
 #include <cstdlib>
 #include <cstring>
@@ -111,7 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     g_FerroxDebugSettings.SetDefaults();
     FuzzGame game;
-    FuzzApp app;
+    // One application for every input: each stop closes the file systems, so the host's would go with a
+    // destroyed one's final stop.
+    static FuzzApp app;
     g_pFerroxApp = &app;
     app.m_pGame = &game;
     app.Create(nullptr);

@@ -301,7 +301,8 @@ TEST_F(App, StartRunsItsStepsInOrderAndTeardownClosesAll)
 }
 
 // Each step that fails makes Start return 0. Only a failed mode choice or engine start closes the engine itself;
-// teardown stops and closes it only once it started, so a start that failed before leaves it as it was.
+// teardown stops and closes it only once it started, so a start that failed before leaves it as it was; the file
+// systems close whatever the start reached.
 TEST_F(App, AFailedStartClosesTheEngineOnlyOnceItsStepsSaySo)
 {
     const std::vector<std::string> none;
@@ -336,6 +337,8 @@ TEST_F(App, AFailedStartClosesTheEngineOnlyOnceItsStepsSaySo)
             if (call == "engineStop" || call == "engineClose" || call == "engineTerm")
                 closing.push_back(call);
         EXPECT_EQ(*closes, closing);
+        // The file systems close at every stop, however far the start came.
+        EXPECT_NE(g_calls.end(), std::find(g_calls.begin(), g_calls.end(), "closeFileSystems"));
         // A plugin that fails stops start-up there: no later plugin attaches and the engine is not opened.
         const auto failed = std::find(g_calls.begin(), g_calls.end(), g_failAt);
         ASSERT_NE(g_calls.end(), failed);

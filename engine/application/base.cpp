@@ -122,10 +122,8 @@ void CFerroxGame::Update(float frameTime)
         m_times[1] = 0.0f;
         return;
     }
-    // A time that is not below the limit (NaN included) becomes the limit; a negative one counts as none.
-    float time = frameTime < kMaxFrameTime ? frameTime : kMaxFrameTime;
-    if (time < 0.0f)
-        time = 0.0f;
+    // A time that is not below the limit (NaN included) becomes the limit.
+    const float time = frameTime < kMaxFrameTime ? frameTime : kMaxFrameTime;
     m_times[0] = time;
     m_times[1] += time;
 }

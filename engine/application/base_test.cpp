@@ -32,8 +32,10 @@ TEST(FerroxGame, UpdateClampsFrameTimeAndSkipsAFrame)
     EXPECT_EQ(0.0f, game.GetGameTime());
     game.Update(0.01f);
     EXPECT_FLOAT_EQ(0.01f, game.GetGameTime());
-    game.Update(-1.0f);
-    EXPECT_FLOAT_EQ(0.01f, game.GetGameTime());
+    // Only a time above the limit is clamped.
+    game.Update(-0.005f);
+    EXPECT_FLOAT_EQ(-0.005f, game.GetFrameTime());
+    EXPECT_FLOAT_EQ(0.005f, game.GetGameTime());
 }
 
 // The image path needs a started graphics engine.

@@ -72,12 +72,17 @@ TEST_F(LineFile, ReadLineWithinRefusesALongLineWithoutHoldingIt)
 TEST_F(LineFile, ANulByteCutsItsLineButNeverJoinsTwo)
 {
     std::string path = Path("nul.txt");
-    WriteFile(path, std::string("ab\0cd\r\nef\r\n", 11));
+    // In a line longer than one read piece too: its rest never reads as a line of its own.
+    std::string longLine(300, 'g');
+    longLine[10] = '\0';
+    WriteFile(path, std::string("ab\0cd\r\nef\r\n", 11) + longLine + "\r\nhi\r\n");
     CFerroxFile file;
     ASSERT_EQ(0, file.Open(path.c_str(), 1));
     std::string line;
     EXPECT_EQ("ab", file.ReadLine(line));
     EXPECT_EQ("ef", file.ReadLine(line));
+    EXPECT_EQ(std::string(10, 'g'), file.ReadLine(line));
+    EXPECT_EQ("hi", file.ReadLine(line));
 }
 
 TEST_F(LineFile, OpenAndWriteFollowTheFileConvention)

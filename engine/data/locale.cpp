@@ -52,26 +52,20 @@ bool ParseInt32(const char* text, int32_t& value)
     return true;
 }
 
-}  // namespace
-
-std::u16string FerroxFormatText(const std::u16string& pattern, const std::vector<std::u16string>& arguments)
+// An entry's number as its name holds it: without a leading "<", then a final LF, then a final ">".
+std::string EntryNumber(const std::string& name)
 {
-    std::u16string text;
-    text.reserve(pattern.size());
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        const char16_t next = i + 1 < pattern.size() ? pattern[i + 1] : u'\0';
-        if (pattern[i] != u'%' || next < u'1' || next > u'9') {
-            text.push_back(pattern[i]);
-            i += pattern[i] == u'%' && next == u'%' ? 1 : 0;
-            continue;
-        }
-        const size_t number = static_cast<size_t>(next - u'1');
-        if (number < arguments.size())
-            text += arguments[number];
-        ++i;
-    }
-    return text;
+    std::string number = name;
+    if (!number.empty() && number.front() == '<')
+        number.erase(number.begin());
+    if (!number.empty() && number.back() == '\n')
+        number.pop_back();
+    if (!number.empty() && number.back() == '>')
+        number.pop_back();
+    return number;
 }
+
+}  // namespace
 
 int CFerroxLocale::LoadSettings()
 {
@@ -108,7 +102,7 @@ void CLocale::BuildList(const CFerroxTagNode* listNode)
     list->flag = 0;
     unsigned n = 0;
     for (const CFerroxTagNode* entry : listNode->children) {
-        std::string found = FerroxTagNameText(entry->name);
+        std::string found = EntryNumber(entry->name);
         std::string wanted = std::to_string(n);
         std::string diagnostic;
         // A negative language never reads a value: it is a missing translation.
@@ -136,17 +130,8 @@ void CLocale::BuildList(const CFerroxTagNode* listNode)
 
 void CLocale::LoadTextsFrom(const char* fileName)
 {
-    m_loadProblem.clear();
-    const std::string name = fileName ? fileName : "";
     CFerroxTagTree tree;
-    if (!tree.Load(fileName)) {
-        m_loadProblem = name + " cannot be read";
-        return;
-    }
-    if (!tree.FindNode(kLanguageNode, 1)) {
-        m_loadProblem = name + " holds no " + kLanguageNode + " list";
-        return;
-    }
+    tree.Load(fileName);
     LoadTextsFromTree(tree);
 }
 
@@ -170,11 +155,7 @@ int CLocale::ExportTextsFrom(const char* fileName, const char* prefix)
     return tree.SaveSplit(prefix);
 }
 
-void CLocale::ExportTexts()
-{
-    if (!ExportTextsFrom("./language.xml", "./language"))
-        FerroxDebugOutput("The text catalogue could not be written to ./language_TAGS.xml and ./language_DATA.txt\n");
-}
+void CLocale::ExportTexts() { ExportTextsFrom("./language.xml", "./language"); }
 
 int16_t CLocale::FindTextList(const char* name)
 {

@@ -14,10 +14,6 @@ class CFerroxTagTree;
 // Index FindTextList gives for a name no list contains (0xFFFF, negative as a signed index).
 constexpr int16_t FERROX_NO_TEXT_LIST = -1;
 
-// The pattern with "%1" to "%9" replaced by the arguments of those numbers (none: nothing) and "%%" by "%", so
-// that each language orders the parts of a made text its own way.
-std::u16string FerroxFormatText(const std::u16string& pattern, const std::vector<std::u16string>& arguments);
-
 class CFerroxLocale {
 public:
     CFerroxLocale() : m_language(0) {}
@@ -58,11 +54,8 @@ public:
     virtual void ExportTexts();
 
     // The same, from and to the files named. The file is read as any tag text (nodes left open stay, closing
-    // lines close whatever is open); one that is missing or holds no "LANGUAGE" list loads no text and leaves
-    // the problem for GetLoadProblem.
+    // lines close whatever is open); one that is missing or holds no "LANGUAGE" list loads no text.
     void LoadTextsFrom(const char* fileName);
-    // What kept the last load of texts from finding its lists ("./language.xml cannot be read"), or empty.
-    const std::string& GetLoadProblem() const { return m_loadProblem; }
     // Appends the lists of the "LANGUAGE" node of a loaded tree.
     void LoadTextsFromTree(CFerroxTagTree& tree);
     // 1 when both files were written whole; 0 leaves any earlier files as they were.
@@ -78,5 +71,4 @@ private:
 
     std::vector<std::unique_ptr<FerroxTextList>> m_lists;
     uint16_t m_listCount;
-    std::string m_loadProblem;
 };

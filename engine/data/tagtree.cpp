@@ -269,8 +269,6 @@ bool CFerroxTagPieceReader::Next(FerroxTagPiece& piece)
             --length;
     } else {
         length = take;
-        if (take > 1 && start[take - 1] == '\r')
-            --length;
         m_pos += length;
     }
     piece.text = start;
@@ -288,8 +286,6 @@ namespace {
 
 // Longest line text whose CR LF still ends in the same piece: a longer one reads back with an empty line after it.
 const size_t kMaxLineText = FERROX_TAG_LINE_BUFFER - 3;
-// Longest opening line whose CR LF still ends in the same piece, so that the name reads back with its LF.
-const size_t kMaxNameLine = FERROX_TAG_LINE_BUFFER - 3;
 
 // Appended to the old data file's name while a split save replaces it.
 const char kAsideSuffix[] = ".old";
@@ -461,62 +457,22 @@ public:
     int WriteSplit(CFerroxTagNode* root, const char* prefix);
     void WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data);
 
-    // As ReadFile, for a file that must be whole: the first fault found goes to *fault and ends the read.
-    bool ReadWholeFile(Tree tree, GxFile* file, size_t maxBytes, std::string* fault);
-
 private:
     struct ReadState {
         CFerroxTagNode* current;
         unsigned skippedDepth;  // opening lines kept as values because the tree is too deep
-        std::string* fault;     // a whole-file read's first fault; null for a read that takes what it finds
     };
-    bool ReadBlocks(Tree tree, ReadState& state, GxFile* file, size_t maxBytes);
     void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
     void HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd);
 };
 
 namespace {
 
-bool Faulted(const std::string* fault) { return fault && !fault->empty(); }
-
-void Fault(std::string* fault, const std::string& text)
+void Fault(std::string* problem, const std::string& text)
 {
-    if (fault && fault->empty())
-        *fault = text;
+    if (problem)
+        *problem = text;
 }
-
-bool IsBlank(const char* text, size_t length)
-{
-    for (size_t i = 0; i < length; ++i) {
-        if (text[i] != ' ' && text[i] != '\t')
-            return false;
-    }
-    return true;
-}
-
-// A byte below the space other than tab, CR and LF, or DEL: no text file has one.
-bool HasControlByte(const char* bytes, size_t size)
-{
-    for (size_t i = 0; i < size; ++i) {
-        const unsigned char byte = static_cast<unsigned char>(bytes[i]);
-        if ((byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n') || byte == 0x7F)
-            return true;
-    }
-    return false;
-}
-
-// The name between the brackets of an opening ("<Name>") or closing ("</Name>") line, blanks after it dropped.
-std::string_view BracketName(std::string_view line, size_t prefix)
-{
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-        line.remove_suffix(1);
-    line.remove_prefix(std::min(prefix, line.size()));
-    if (!line.empty() && line.back() == '>')
-        line.remove_suffix(1);
-    return line;
-}
-
-std::string OpeningText(const CFerroxTagNode* node) { return "<" + std::string(BracketName(node->name, 1)) + ">"; }
 
 }  // namespace
 
@@ -555,21 +511,13 @@ void CFerroxTagParser::HandleLine(Tree tree, ReadState& state, const FerroxTagPi
     }
     if (opening) {
         ++state.skippedDepth;
-        Fault(state.fault, "nests tags deeper than " + std::to_string(FERROX_TAG_MAX_DEPTH) + " levels");
     } else if (closing && state.skippedDepth > 0) {
         --state.skippedDepth;
     } else if (closing) {
-        const std::string_view name = BracketName(std::string_view(line, length), 2);
-        if (!state.current->parent)
-            Fault(state.fault, "closes </" + std::string(name) + "> without opening it");
-        else if (name != BracketName(state.current->name, 1))
-            Fault(state.fault, "closes " + OpeningText(state.current) + " with </" + std::string(name) + ">");
         // More closing lines than opening ones: the root stays current.
         if (state.current->parent)
             state.current = state.current->parent;
         return;
-    } else if (!state.current->parent && !IsBlank(line, length)) {
-        Fault(state.fault, "holds text outside every tag");
     }
     state.current->values.push_back(CFerroxTagValue::Kept(tree.text.Keep(line, length), length));
 }
@@ -583,48 +531,26 @@ void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPiece
 
 void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
 {
-    ReadState state = {tree.root, 0, nullptr};
+    ReadState state = {tree.root, 0};
     CFerroxTagPieceReader reader(text, size);
     HandlePieces(tree, state, reader, true);
 }
 
 bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
 {
-    ReadState state = {tree.root, 0, nullptr};
-    return ReadBlocks(tree, state, file, kMaxTagFileSize);
-}
-
-bool CFerroxTagParser::ReadWholeFile(Tree tree, GxFile* file, size_t maxBytes, std::string* fault)
-{
-    ReadState state = {tree.root, 0, fault};
-    if (!ReadBlocks(tree, state, file, maxBytes))
-        return false;
-    if (state.current->parent)
-        Fault(fault, "ends inside " + OpeningText(state.current));
-    else if (tree.root->children.empty())
-        Fault(fault, "holds no tag");
-    return !Faulted(fault);
-}
-
-// False past maxBytes, or once a whole-file read found a fault.
-bool CFerroxTagParser::ReadBlocks(Tree tree, ReadState& state, GxFile* file, size_t maxBytes)
-{
+    ReadState state = {tree.root, 0};
     char block[kReadBlock];
     size_t held = 0;
     size_t total = 0;
     for (;;) {
         size_t got = GxFileRead(block + held, 1, kReadBlock - held, file);
         total += got;
-        if (total > maxBytes)
+        if (total > kMaxTagFileSize)
             return false;
-        if (state.fault && HasControlByte(block + held, got))
-            Fault(state.fault, "holds control bytes, which no text has");
         held += got;
         // A piece still short of its line end waits for the next block, unless the file has ended.
         CFerroxTagPieceReader reader(block, held);
         HandlePieces(tree, state, reader, got == 0);
-        if (Faulted(state.fault))
-            return false;
         if (got == 0)
             return true;
         held -= reader.GetPosition();
@@ -775,50 +701,27 @@ void CFerroxTagTree::Clear()
     Init();
 }
 
-int CFerroxTagTree::Load(const char* fileName) { return LoadFile(fileName, kMaxTagFileSize, nullptr); }
-
-int CFerroxTagTree::LoadWhole(const char* fileName, size_t maxBytes, std::string* problem)
-{
-    std::string fault;
-    if (LoadFile(fileName, std::min(maxBytes, kMaxTagFileSize), &fault))
-        return 1;
-    if (problem)
-        *problem = fault;
-    return 0;
-}
-
-int CFerroxTagTree::LoadFile(const char* fileName, size_t maxBytes, std::string* fault)
+int CFerroxTagTree::Load(const char* fileName)
 {
     Clear();
     CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
     m_pParser->CreateRoot(tree);
     m_pCursor = m_pRoot;
-    if (!fileName && fault) {
-        Fault(fault, "has no name");
-        return 0;
-    }
     if (!fileName) {
         m_loaded = true;
         return 1;
     }
-    if (!GxFileExists(fileName)) {
-        Fault(fault, "is missing");
+    if (!GxFileExists(fileName))
         return 0;
-    }
     GxFile* file = GxFileOpen(fileName, "r");
-    if (!file) {
-        Fault(fault, "cannot be opened");
+    if (!file)
         return 0;
-    }
     // Too large a file is refused before anything of it is read.
     uint64_t size = (static_cast<uint64_t>(file->sizeHigh) << 32) | file->sizeLow;
     // The file's bytes are cut into pieces by the same rules as the file layer's line reads.
-    bool complete = size <= maxBytes &&
-                    (fault ? m_pParser->ReadWholeFile(tree, file, maxBytes, fault) : m_pParser->ReadFile(tree, file));
+    bool complete = size <= kMaxTagFileSize && m_pParser->ReadFile(tree, file);
     GxFileClose(file);
     if (!complete) {
-        if (!Faulted(fault))
-            Fault(fault, "is larger than " + std::to_string(maxBytes) + " bytes");
         Clear();
         m_pParser->CreateRoot(tree);
         m_pCursor = m_pRoot;
@@ -929,21 +832,14 @@ const char* CFerroxTagTree::GetValue(size_t index)
 
 int CFerroxTagTree::AddChild(const char* name)
 {
+    // A node one level below the deepest would wrap its depth to the root's.
     if (!m_pCursor || !name || !*name || m_pCursor->depth >= FERROX_TAG_MAX_DEPTH)
-        return 0;
-    // "</..." would be written as a closing line and the node lost on reading.
-    if (name[0] == '/' || (name[0] == '<' && name[1] == '/'))
-        return 0;
-    // A line end would cut the name on writing; the opening line must fit one line piece.
-    if (strcspn(name, "\r\n") != strlen(name))
         return 0;
     std::string shaped = name;
     if (shaped.front() != '<')
         shaped.insert(shaped.begin(), '<');
     if (shaped.back() != '>')
         shaped += '>';
-    if (shaped.size() > kMaxNameLine)
-        return 0;
     shaped += '\n';
     CFerroxTagNode* node = m_pPool->Make(std::move(shaped), static_cast<uint8_t>(m_pCursor->depth + 1), m_pCursor);
     AppendChild(m_pCursor, node);
@@ -954,14 +850,7 @@ int CFerroxTagTree::AddChild(const char* name)
 
 int CFerroxTagTree::AddValue(const char* value)
 {
-    // The root's values are never written.
-    if (!m_pCursor || !value || !m_pCursor->parent)
-        return 0;
-    // A value that would be read back as a node, a comment or several lines would corrupt the file.
-    size_t length = strlen(value);
-    size_t lineEnd = strcspn(value, "\r\n");
-    bool oneLine = lineEnd == length || (lineEnd == length - 1 && value[lineEnd] == '\n');
-    if (value[0] == '<' || value[0] == '#' || !oneLine || lineEnd > kMaxLineText)
+    if (!m_pCursor || !value)
         return 0;
     m_pCursor->values.push_back(CFerroxTagValue(value));
     return 1;

@@ -16,7 +16,7 @@
 constexpr unsigned FERROX_TAG_MAX_DEPTH = 255;
 // Read buffer of one piece of a line: at most FERROX_TAG_LINE_BUFFER - 1 bytes a piece.
 constexpr size_t FERROX_TAG_LINE_BUFFER = 1024;
-// Largest settings or data file (setup.xml, data.xml) read whole: many times what either holds.
+// Largest settings file (setup.xml) the launcher writes: many times what it holds.
 constexpr size_t FERROX_SETTINGS_MAX_BYTES = 4u << 20;
 
 // One bit for each pair of adjacent bytes of a text: a name can contain a search text only
@@ -142,27 +142,21 @@ public:
     CFerroxTagTree& operator=(const CFerroxTagTree&) = delete;
 
     void Init();
-    // Reads a tag text file; with no name only the root is made. 0 when the file is missing or
-    // unreadable (the root still exists and holds the cursor). A tree already loaded is cleared first.
+    // Reads a tag text file; with no name only the root is made. 0 when the file is missing, unreadable or
+    // larger than 64 MiB (the root still exists and holds the cursor). A tree already loaded is cleared first.
     int Load(const char* fileName);
     // Reads tag text held in memory, by the same rules as a file.
     int LoadFromMemory(const char* text, size_t size);
-    // Reads a file that must be a whole tag text, as the settings and data files are: 0, with only the root
-    // left and *problem saying what is wrong ("is missing", "ends inside <Level_Data>"...), when the file is
-    // missing or unreadable, larger than maxBytes, holds no tag, holds control bytes no text has, holds text
-    // outside every tag, nests deeper than the tree keeps, closes a tag it did not open or ends inside one.
-    int LoadWhole(const char* fileName, size_t maxBytes, std::string* problem);
-    // 1 when the last load read its file or text (LoadWhole: read it whole); 0 before any and after one that
-    // failed. Only a tree that loaded may be saved over its file.
+    // 1 when the last load read its file or text; 0 before any and after one that failed. Only a tree that
+    // loaded may be saved over its file.
     int IsLoaded() const { return m_loaded ? 1 : 0; }
     // Write every child subtree of the root; 0 when the file cannot be made or any write fails.
     // The text goes to a temporary file beside the target, which replaces the target only when whole.
     // Every line ends with CR LF (a value that ends with its own LF keeps it). A text larger than Load reads
     // is not written.
     int Save(const char* fileName);
-    // As Save, but a text larger than maxBytes is not written either (the file stays as it was), so that
-    // a file read whole within that cap is never replaced by one the next read refuses. 0, with *problem
-    // saying why ("would be larger than 4194304 bytes", "cannot be written"), when nothing was written.
+    // As Save, but a text larger than maxBytes is not written either (the file stays as it was). 0, with
+    // *problem saying why ("would be larger than 4194304 bytes", "cannot be written"), when nothing was written.
     int SaveWithin(const char* fileName, size_t maxBytes, std::string* problem);
     // "<prefix>_TAGS.xml" and the first values in "<prefix>_DATA.txt", replaced the same way.
     int SaveSplit(const char* prefix);
@@ -177,13 +171,10 @@ public:
     CFerroxTagValues* GetValues();
     // Value line index of the cursor node, or null when it has no such value.
     const char* GetValue(size_t index);
-    // New child of the cursor named "<name>" plus LF; the cursor stays. 0 when refused (no cursor,
-    // an empty name, one starting with "/", one holding a CR or LF, one whose bracketed line and
-    // CR LF do not fit one line piece, or the deepest level reached).
+    // New child of the cursor named "<name>" plus LF ("<" and ">" added when missing); the cursor stays.
+    // 0 without a cursor, without a name, or below the deepest level a depth holds.
     int AddChild(const char* name);
-    // Appends a value line to the cursor node. 0 when refused: a value must be one line of at most
-    // FERROX_TAG_LINE_BUFFER - 3 bytes (a final LF allowed), must not start with "<" or "#", and
-    // the cursor must not be the root, whose values are not written; so it reads back the same.
+    // Appends a copy of the value to the cursor node's values. 0 without a cursor or a value.
     int AddValue(const char* value);
     void DeleteCurrent();
 
@@ -195,8 +186,6 @@ public:
 
 private:
     void Clear();
-    // A null fault: the read takes what it finds; else the file must be whole and *fault gets what is not.
-    int LoadFile(const char* fileName, size_t maxBytes, std::string* fault);
 
     std::unique_ptr<CFerroxTagParser> m_pParser;
     std::unique_ptr<CFerroxTagNodePool> m_pPool;

@@ -1,5 +1,4 @@
-// Fuzz target of the tag-tree reader: file and memory reading must agree, a file read whole agrees with them or
-// is refused with a reason, and every operation stays safe.
+// Fuzz target of the tag-tree reader: file and memory reading must agree, and every operation stays safe.
 #include <cstdlib>
 #include <string>
 
@@ -57,16 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fromMemory.LoadFromMemory(reinterpret_cast<const char*>(data), size);
     if (FerroxTagNodeDump(fromFile.GetRoot()) != FerroxTagNodeDump(fromMemory.GetRoot()))
         std::abort();
-
-    // A file read whole gives the tree the lenient read gives; one refused leaves only the root and says why.
-    CFerroxTagTree whole;
-    std::string problem;
-    if (whole.LoadWhole(g_input.c_str(), FERROX_SETTINGS_MAX_BYTES, &problem)) {
-        if (!problem.empty() || FerroxTagNodeDump(whole.GetRoot()) != FerroxTagNodeDump(fromFile.GetRoot()))
-            std::abort();
-    } else if (problem.empty() || !whole.GetRoot()->children.empty() || whole.IsLoaded()) {
-        std::abort();
-    }
 
     // Searches and edits with a name taken from the input.
     std::string text(reinterpret_cast<const char*>(data), size < 4 ? size : 4);

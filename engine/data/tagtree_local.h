@@ -16,8 +16,8 @@ struct FerroxTagPiece {
 };
 
 // Cuts text into pieces as the file layer's line reads do: at most FERROX_TAG_LINE_BUFFER - 1
-// bytes, ending after the first LF, a CR directly before that LF dropped, a CR that ends a
-// partial piece left for the next, and a NUL byte ending the visible text.
+// bytes, ending after the first LF, a CR directly before that LF dropped (a CR that ends a piece
+// without its LF stays in it), and a NUL byte ending the visible text.
 class CFerroxTagPieceReader {
 public:
     // Text without a NUL, the usual kind, is searched for one once instead of line by line.

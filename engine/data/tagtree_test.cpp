@@ -79,9 +79,10 @@ TEST(TagTreeRead, LongLinesAreSplitIntoPiecesOf1023Bytes)
     LoadText(tree, "<A>\n" + longValue + "\n" + exact + "\n" + exactCrlf + "\r\n" + crSplit + "\r\nlast\n" + longName +
                        "\n</A>\n");
     CFerroxTagNode* a = Child(tree.GetRoot(), 0);
-    // A line that fills a piece (its CR counted) leaves its line end to the next piece, an empty value.
+    // A line that fills a piece leaves its line end to the next piece, an empty value; a CR that is a piece's last
+    // byte stays in it, since its LF is not among the bytes read.
     EXPECT_EQ((std::vector<std::string>{longValue.substr(0, 1023), longValue.substr(1023), exact, "", exactCrlf, "",
-                                        crSplit, "", "last"}),
+                                        crSplit + "\r", "", "last"}),
               Texts(a->values));
     // The rest of a long opening line is a value of the node it opened.
     CFerroxTagNode* named = Child(a, 0);
@@ -89,6 +90,16 @@ TEST(TagTreeRead, LongLinesAreSplitIntoPiecesOf1023Bytes)
     EXPECT_EQ(1023u, named->name.size());
     ASSERT_EQ(1u, named->values.size());
     EXPECT_EQ(std::string(1100 - 1022, 'n') + ">", named->values[0]);
+}
+
+// A CR is dropped only before an LF: a last line ending in a lone CR keeps it, and so does a line with a CR inside.
+TEST(TagTreeRead, ALoneCrStaysInItsLine)
+{
+    CFerroxTagTree tree;
+    LoadText(tree, "<A>\na\rb\r\r\nlast\r");
+    EXPECT_EQ("0[root]1[<A>\n]{a\rb\r}{last\r}", FerroxTagNodeDump(tree.GetRoot()));
+    LoadText(tree, "<A>\r");
+    EXPECT_EQ("0[root]1[<A>\r]", FerroxTagNodeDump(tree.GetRoot()));
 }
 
 TEST(TagTreeRead, ANulByteEndsTheVisibleLineOnly)
@@ -235,30 +246,41 @@ TEST(TagTreeEdit, AddChildShapesNamesAndDeleteCurrentUnregisters)
     EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
 }
 
-TEST(TagTreeEdit, WhatCouldNotBeReadBackIsRefused)
+class TagTreeFiles : public FerroxTestFiles {};
+
+// Names and values are appended as given, whatever they hold; the writer then writes them by its rules.
+TEST_F(TagTreeFiles, AddChildAndAddValueAppendWhatTheyAreGiven)
 {
     CFerroxTagTree tree;
     tree.Load(nullptr);
-    EXPECT_EQ(0, tree.AddChild("/x"));
-    EXPECT_EQ(0, tree.AddChild("</x>"));
-    EXPECT_EQ(0, tree.AddChild("a\nb"));
-    EXPECT_EQ(0, tree.AddChild("a\r"));
-    EXPECT_EQ(0, tree.AddChild(std::string(1020, 'n').c_str()));
-    EXPECT_EQ(0, tree.AddValue("at the root"));
+    ASSERT_EQ(1, tree.AddValue("at the root"));
+    EXPECT_EQ(1u, tree.GetRoot()->values.size());
+    ASSERT_EQ(1, tree.AddChild("/x"));
+    ASSERT_EQ(1, tree.AddChild("a\nb"));
+    const std::string longName(1100, 'n');
+    ASSERT_EQ(1, tree.AddChild(longName.c_str()));
+    EXPECT_EQ("</x>\n", tree.GetRoot()->children[0]->name);
+    EXPECT_EQ("<a\nb>\n", tree.GetRoot()->children[1]->name);
+    EXPECT_EQ("<" + longName + ">\n", tree.GetRoot()->children[2]->name);
     ASSERT_EQ(1, tree.AddChild("V"));
     ASSERT_TRUE(tree.FindChild("V"));
-    EXPECT_EQ(0, tree.AddValue(std::string(1022, 'v').c_str()));
-    EXPECT_EQ(0, tree.AddValue(std::string(1500, 'v').c_str()));
-    EXPECT_EQ(0, tree.AddValue("<x>"));
-    EXPECT_EQ(0, tree.AddValue("#x"));
-    EXPECT_EQ(0, tree.AddValue("a\nb"));
-    EXPECT_EQ(0, tree.AddValue("a\r"));
-    EXPECT_EQ(1, tree.AddValue(" <x>"));
-    EXPECT_EQ(1, tree.AddValue("ends with LF\n"));
-    EXPECT_EQ(1, tree.AddValue(""));
-    EXPECT_EQ(3u, tree.GetCursor()->values.size());
-    EXPECT_TRUE(tree.GetCursor()->children.empty());
-    EXPECT_EQ(1u, tree.GetRoot()->children.size());
+    const std::string longValue(1500, 'v');
+    for (const std::string& value : {longValue, std::string("<x>"), std::string("#x"), std::string("a\nb")})
+        ASSERT_EQ(1, tree.AddValue(value.c_str()));
+    EXPECT_EQ((std::vector<std::string>{longValue, "<x>", "#x", "a\nb"}), Texts(tree.GetCursor()->values));
+    EXPECT_EQ(0, tree.AddValue(nullptr));
+
+    // The root's value is not written; the rest is written as it stands, by the writer's rules.
+    CFerroxTagTree written;
+    written.Load(nullptr);
+    ASSERT_EQ(1, written.AddValue("at the root"));
+    ASSERT_EQ(1, written.AddChild("a\nb"));
+    ASSERT_TRUE(written.FindChild(nullptr));
+    ASSERT_EQ(1, written.AddValue("<x>"));
+    ASSERT_EQ(1, written.AddValue("c\nd"));
+    const std::string out = Path("added.xml");
+    ASSERT_EQ(1, written.Save(out.c_str()));
+    EXPECT_EQ("<a\r\n<x>\r\nc\nd\r\n</a\r\n", ReadFile(out));
 }
 
 TEST(TagTreeEdit, OperationsWithoutARootFailQuietly)
@@ -271,8 +293,6 @@ TEST(TagTreeEdit, OperationsWithoutARootFailQuietly)
     EXPECT_EQ(nullptr, tree.GetValues());
     tree.DeleteCurrent();
 }
-
-class TagTreeFiles : public FerroxTestFiles {};
 
 // Child searches over many children find the first name holding the text, wherever it stands.
 TEST(TagTreeSearch, FindChildAmongManyTakesTheFirstMatch)
@@ -360,8 +380,8 @@ TEST_F(TagTreeFiles, WritesCrLfLinesAndReadsBackWhatItWrote)
     EXPECT_TRUE(Temporaries().empty());
 }
 
-// Names and values at the longest a line piece holds are accepted and come back whole.
-TEST_F(TagTreeFiles, LongestAcceptedNamesAndValuesReadBackUnchanged)
+// Names and values at the longest a line piece holds come back whole.
+TEST_F(TagTreeFiles, LongestNamesAndValuesOfOnePieceReadBackUnchanged)
 {
     CFerroxTagTree tree;
     tree.Load(nullptr);
@@ -428,7 +448,7 @@ TEST_F(TagTreeFiles, PiecesMatchTheFileLayersLineReads)
     }
     CFerroxTagTree tree;
     ASSERT_EQ(1, tree.Load(Path("t0.xml").c_str()));
-    EXPECT_EQ("0[root]1[<A>\n]{" + std::string(1022, 'a') + "}{}{" + std::string(1023, 'b') + "}{}",
+    EXPECT_EQ("0[root]1[<A>\n]{" + std::string(1022, 'a') + "\r}{}{" + std::string(1023, 'b') + "}{}",
               FerroxTagNodeDump(tree.GetRoot()));
 }
 
@@ -469,59 +489,26 @@ TEST_F(TagTreeFiles, MissingOrUnwritableFilesFail)
     EXPECT_EQ(0, tree.Load(Path("missing.xml").c_str()));
     ASSERT_NE(nullptr, tree.GetRoot());
     EXPECT_EQ(tree.GetRoot(), tree.GetCursor());
+    // A file past 64 MiB is not read at all: the tree keeps only its root.
+    WriteFile(Path("huge.xml"), "<A>\n" + std::string((64u << 20) - 3, 'a'));
+    EXPECT_EQ(0, tree.Load(Path("huge.xml").c_str()));
+    EXPECT_EQ(0, tree.IsLoaded());
+    EXPECT_TRUE(tree.GetRoot()->children.empty());
     EXPECT_EQ(0, tree.Save(Path("no/such/dir/out.xml").c_str()));
     EXPECT_EQ(0, tree.SaveSplit(Path("no/such/dir/lang").c_str()));
 }
 
-// A settings or data file must be whole: each fault a damaged one shows is named, and the tree keeps only its root.
-TEST_F(TagTreeFiles, WholeLoadsNameWhatIsWrongWithADamagedFile)
+// Malformed text is read as far as it goes: a closing line closes whatever is open, whatever it names; a node
+// left open at the end stays; text outside every tag belongs to the root; extra closing lines change nothing.
+TEST_F(TagTreeFiles, DamagedTextIsReadAsFarAsItGoes)
 {
-    const std::string whole = "# settings\r\n<Game_Data>\r\n<Language>\r\n1\r\n</Language>\r\n</Game_Data>\r\n\r\n";
-    std::string nested;
-    for (int i = 0; i < 300; ++i)
-        nested += "<n" + std::to_string(i) + ">\n";
-    struct Case {
-        std::string text;
-        const char* problem;
-    };
-    const Case cases[] = {
-        {"", "holds no tag"},
-        {"\r\n  \r\n# only a comment\r\n", "holds no tag"},
-        {whole.substr(0, whole.size() / 2), "ends inside <Language>"},
-        {whole.substr(0, whole.find("</Game_Data>")), "ends inside <Game_Data>"},
-        {"<Game_Data>\r\n" + std::string("\x01\x9b\0\r\n", 5) + "</Game_Data>\r\n",
-         "holds control bytes, which no text has"},
-        {nested, "nests tags deeper than 255 levels"},
-        {"<A>\n</A>\n</B>\n", "closes </B> without opening it"},
-        {"<A>\n<B>\n</A>\n</B>\n", "closes <B> with </A>"},
-        {"stray\n<A>\n</A>\n", "holds text outside every tag"},
-    };
-    for (const Case& c : cases) {
-        WriteFile(Path("setup.xml"), c.text);
-        CFerroxTagTree tree;
-        std::string problem;
-        EXPECT_EQ(0, tree.LoadWhole(Path("setup.xml").c_str(), FERROX_SETTINGS_MAX_BYTES, &problem)) << c.problem;
-        EXPECT_EQ(c.problem, problem);
-        EXPECT_EQ(0, tree.IsLoaded());
-        ASSERT_NE(nullptr, tree.GetRoot());
-        EXPECT_TRUE(tree.GetRoot()->children.empty()) << c.problem;
-        // The lenient reader takes what it finds in the same file.
-        EXPECT_EQ(1, tree.Load(Path("setup.xml").c_str()));
-        EXPECT_EQ(1, tree.IsLoaded());
-    }
-
+    WriteFile(Path("data.xml"), "stray\r\n<A>\r\n<B>\r\n1\r\n</A>\r\n2\r\n</B>\r\n</C>\r\n<D>\r\n<E>\r\n3");
     CFerroxTagTree tree;
-    std::string problem;
-    EXPECT_EQ(0, tree.LoadWhole(Path("missing.xml").c_str(), FERROX_SETTINGS_MAX_BYTES, &problem));
-    EXPECT_EQ("is missing", problem);
-    // Past the cap nothing is read; the cap is the caller's.
-    WriteFile(Path("setup.xml"), whole);
-    EXPECT_EQ(0, tree.LoadWhole(Path("setup.xml").c_str(), whole.size() - 1, &problem));
-    EXPECT_EQ("is larger than " + std::to_string(whole.size() - 1) + " bytes", problem);
-    ASSERT_EQ(1, tree.LoadWhole(Path("setup.xml").c_str(), whole.size(), &problem));
+    ASSERT_EQ(1, tree.Load(Path("data.xml").c_str()));
     EXPECT_EQ(1, tree.IsLoaded());
-    ASSERT_TRUE(tree.FindNode("Language", 1));
-    EXPECT_STREQ("1", tree.GetValue(0));
+    EXPECT_EQ("0[root]{stray}1[<A>\n]{2}2[<B>\n]{1}1[<D>\n]2[<E>\n]{3}", FerroxTagNodeDump(tree.GetRoot()));
+    ASSERT_TRUE(tree.FindNode("E", 1));
+    EXPECT_STREQ("3", tree.GetValue(0));
 }
 
 // A save that cannot write everything reports failure and leaves the files it would replace as they were.

@@ -181,10 +181,8 @@ int CGame::Create(HWND window, const char* name)
         return 0;
     if (!m_pLocale) {
         auto locale = std::make_unique<CLocale>();
-        locale->LoadSettings();
         // Without its texts the game still starts: every text then shows the catalogue's diagnostic.
-        if (!locale->GetLoadProblem().empty())
-            std::fprintf(stderr, "mall: %s; texts show as invalid lists\n", locale->GetLoadProblem().c_str());
+        locale->LoadSettings();
         m_pLocale = std::move(locale);
     }
     if (!m_pMouse) {
@@ -505,9 +503,9 @@ int CGame::SetUpGame()
     if (!m_pPlacementController)
         m_pPlacementController = std::make_unique<CPlacementController>();
     m_pGameData = std::make_unique<CFerroxTagTree>();
-    std::string problem;
-    if (!m_pGameData->LoadWhole(kGameDataFile, FERROX_SETTINGS_MAX_BYTES, &problem)) {
-        std::fprintf(stderr, "mall: %s %s; the game ends\n", kGameDataFile, problem.c_str());
+    // Without its data the game has no templates, fonts or menus to play with.
+    if (!m_pGameData->Load(kGameDataFile)) {
+        std::fprintf(stderr, "mall: %s is missing or cannot be read; the game ends\n", kGameDataFile);
         return 0;
     }
     if (!m_pTechTree) {

@@ -340,10 +340,6 @@ char* GxFileGets(char* buffer, GxInt32 n, GxFile* file)
             GxFileSeek(file, -static_cast<GxInt32>(beyond), 1);
         return buffer;
     }
-    // A CR that ends a partial line may be the first half of CR LF: leave it
-    // for the next call, which then sees the pair whole.
-    if (got > 1 && buffer[got - 1] == '\r' && GxFileSeek(file, -1, 1) == 0)
-        got -= 1;
     buffer[got] = '\0';
     return buffer;
 }

@@ -414,7 +414,8 @@ TEST_F(Launcher, QuitSavesHelpStaysUninstallDoesNothing)
     EXPECT_NE(ReadText("setup.xml").find("<ModeIndex>"), std::string::npos);
 }
 
-// Only a settings tree that loaded is saved: a missing file is not made, a damaged one is left as it was.
+// Only a settings tree that loaded is saved: a missing file is not made, and a tree whose load failed never
+// replaces the file there.
 TEST_F(Launcher, ATreeThatDidNotLoadIsNeverSaved)
 {
     // Without a language the language page comes first: German, then play.
@@ -426,8 +427,7 @@ TEST_F(Launcher, ATreeThatDidNotLoadIsNeverSaved)
     const std::string cut = std::string(kEnglish800x600x32).substr(0, std::strlen(kEnglish800x600x32) / 2);
     WriteText("setup.xml", cut);
     CFerroxTagTree tree;
-    std::string problem;
-    ASSERT_EQ(0, tree.LoadWhole("./setup.xml", FERROX_SETTINGS_MAX_BYTES, &problem));
+    ASSERT_EQ(0, tree.Load("./missing.xml"));
     game.setup = &tree;
     Win32DialogSetScript(script);
     EXPECT_EQ(LauncherChooseVideoMode(&game, 0, &adapter, &mode), 1);
@@ -467,8 +467,7 @@ TEST_F(Launcher, ASettingsFileAtTheCapIsSavedWithinItOrKept)
     const std::string index = "<ModeIndex>\r\n" + std::to_string(chosen) + "\n</ModeIndex>\r\n";
     const auto startsFromIt = [] {
         CFerroxTagTree started;
-        std::string problem;
-        return started.LoadWhole("./setup.xml", FERROX_SETTINGS_MAX_BYTES, &problem) == 1;
+        return started.Load("./setup.xml") == 1 && started.FindNode("Language", 1) == 1;
     };
     for (size_t size : {FERROX_SETTINGS_MAX_BYTES - 1, FERROX_SETTINGS_MAX_BYTES}) {
         const std::string text = PaddedSettings(settings + index + language, size, "\r\n");
