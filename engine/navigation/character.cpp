@@ -360,13 +360,10 @@ void CFerroxCharacter::Update(float dt)
 
 namespace {
 
-// Appends each material of a part to the list in data, once.
+// Appends each material of a part offered to the list in data.
 GxMaterial* CollectPartCallback(GxMaterial* material, void* data)
 {
-    auto* items = static_cast<std::vector<void*>*>(data);
-    if (material != nullptr && std::find(items->begin(), items->end(), material) == items->end()) {
-        items->push_back(material);
-    }
+    static_cast<std::vector<void*>*>(data)->push_back(material);
     return material;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -256,12 +257,48 @@ TEST_F(Character, SearchStopsWithinItsBudgetAndResumes)
     EXPECT_EQ(reference.GetRouteCells(), walker.GetRouteCells());
 }
 
-// Dressing: one head variant shown, the wardrobe items of the model's wardrobe part with a choice that wraps
-// over however many there are, and none at all (nor a crash) on a model without parts.
+// The atomic of the clump whose frame is tagged with the name, or null.
+GxAtomic* TaggedAtomic(GxClump* clump, const char* tag)
+{
+    struct Search {
+        const char* tag;
+        GxAtomic* found;
+    } search = {tag, nullptr};
+    GxClumpForAllAtomics(
+        clump,
+        [](GxAtomic* atomic, void* data) -> GxAtomic* {
+            auto* s = static_cast<Search*>(data);
+            auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+            const GxUserDataArray* array = frame != nullptr && GxFrameGetUserDataArrayCount(frame) > 0
+                                               ? GxFrameGetUserDataArray(frame, 0)
+                                               : nullptr;
+            if (array != nullptr && std::strcmp(GxUserDataArrayGetString(array, 0), s->tag) == 0) {
+                s->found = atomic;
+            }
+            return atomic;
+        },
+        &search);
+    return search.found;
+}
+
+// Dressing: one head variant shown, every material the wardrobe part offers as a wardrobe item, repeats included,
+// with a choice that wraps over however many there are, and none at all (nor a crash) on a model without parts.
 TEST_F(Character, DressedFromTheModelsParts)
 {
+    GxClump* clump = FerroxCharacterClump({"head1", "head2", "head3", "wardrobe"});
+    ASSERT_NE(nullptr, clump);
+    GxAtomic* wardrobe = TaggedAtomic(clump, "wardrobe");
+    ASSERT_NE(nullptr, wardrobe);
+    // The wardrobe's material list: its box's material twice, then a second one.
+    GxMaterialList* list = &wardrobe->geometry->matList;
+    ASSERT_EQ(1, list->numMaterials);
+    GxMaterial* second = GxMaterialCreate();
+    ASSERT_EQ(1, GxMaterialListAppendMaterial(list, list->materials[0]));
+    ASSERT_EQ(2, GxMaterialListAppendMaterial(list, second));
+    GxMaterialDestroy(second);
     CFerroxCharacter dressed;
-    ModelFor(dressed, nullptr, {"head1", "head2", "head3", "wardrobe"});
+    SetupFromClump(clump, dressed, FERROX_MODEL_CLONE);
+    ASSERT_NE(nullptr, dressed.GetModel());
     int shown = 0;
     for (const char* tag : {"head1", "head2", "head3"}) {
         GxAtomic* head = dressed.GetModel()->FindPart(tag);
@@ -277,10 +314,12 @@ TEST_F(Character, DressedFromTheModelsParts)
         }
     }
     EXPECT_EQ(1, shown);
-    ASSERT_EQ(1u, dressed.m_wardrobeItems.size()) << "the wardrobe box has one material";
+    ASSERT_EQ(3u, dressed.m_wardrobeItems.size()) << "every material offered";
+    EXPECT_EQ(dressed.m_wardrobeItems[0], dressed.m_wardrobeItems[1]);
+    EXPECT_NE(dressed.m_wardrobeItems[1], dressed.m_wardrobeItems[2]);
     for (uint8_t choice = 0; choice < 4; choice++) {
         dressed.m_wardrobeChoice = choice;
-        EXPECT_EQ(dressed.m_wardrobeItems[0], dressed.GetWardrobeItem());
+        EXPECT_EQ(dressed.m_wardrobeItems[choice % 3], dressed.GetWardrobeItem());
     }
     EXPECT_TRUE(dressed.GetSpeed() >= 1.0f && dressed.GetSpeed() <= 1.5f) << dressed.GetSpeed();
 
