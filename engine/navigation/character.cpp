@@ -325,8 +325,8 @@ int CFerroxCharacter::AdvanceOnPath(float dt)
         RotateYaw(&kUp, kTurnAround, 1);
     }
     matrix->up = kUp;
-    GxFrameSetDirty(frame);
     if (m_backwards ? t > 0 : t < 1) {
+        GxFrameSetDirty(frame);
         m_pathParam = t;
         return 0;
     }

@@ -19,6 +19,7 @@
 #include "engine/world/composite.h"
 #include "engine/world/spline.h"
 #include "gfx/core/engine_testing.h"
+#include "gfx/core/frame.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"
@@ -518,10 +519,18 @@ TEST_F(Character, PathEndsAndWaypointsAhead)
     drawn.grid.GetBlock(walker.GetRouteCells()[ahead])->SetState(FERROX_BLOCK_BLOCKED);
     EXPECT_EQ(0, walker.IsNextWaypointWalkable());
 
-    // Passing the end in one big step: the end is reported, the parameter starts again and the walker stands.
-    walker.m_pathParam = 0.98f;
+    // A step along the path flags the model's frame for update; passing the end in one big step does not: the
+    // end is reported, the parameter starts again and the walker stands.
+    GxFrame* frame = walker.GetModel()->GetFrame();
+    walker.m_pathParam = 0.5f;
     walker.m_movementMode = FERROX_MOVE_FOLLOWING;
+    GxFrameSyncDirty();
+    walker.Update(kFrame);
+    EXPECT_NE(0, GxFrameIsDirty(frame));
+    walker.m_pathParam = 0.98f;
+    GxFrameSyncDirty();
     walker.Update(100.0f);
+    EXPECT_EQ(0, GxFrameIsDirty(frame));
     EXPECT_EQ(FERROX_MOVE_STANDING, walker.m_movementMode);
     EXPECT_EQ(0.0f, walker.m_pathParam);
 
