@@ -165,6 +165,11 @@ TEST_F(Character, RequestsThatSettleAtOnce)
     EXPECT_EQ(here, walker.m_reachedCell);
     EXPECT_EQ(nullptr, walker.GetPathSpline());
 
+    // Without a grid there is nowhere to walk: the request fails.
+    CFerroxCharacter nowhere;
+    EXPECT_EQ(1, nowhere.StepPath(here, here, 0, 0));
+    EXPECT_EQ(FERROX_ROUTE_FAILED, nowhere.m_routeState);
+
     // A blocked or missing cell fails at once.
     walker.m_routeState = FERROX_ROUTE_IDLE;
     EXPECT_EQ(1, walker.StepPath(here, drawn.Cell(1, 4), 0, 0));
@@ -518,6 +523,13 @@ TEST_F(Character, PathEndsAndWaypointsAhead)
     const int ahead = walker.GetPathSpline()->GetPointIndex(0.3f, 0);
     drawn.grid.GetBlock(walker.GetRouteCells()[ahead])->SetState(FERROX_BLOCK_BLOCKED);
     EXPECT_EQ(0, walker.IsNextWaypointWalkable());
+    // Past the end of the path (a parameter read back from a save may stand anywhere) the point ahead lies past
+    // the spline's points: nothing to walk onto.
+    drawn.grid.GetBlock(walker.GetRouteCells().back())->SetState(FERROX_BLOCK_BLOCKED);
+    walker.m_pathParam = 0.99f;
+    EXPECT_EQ(0, walker.IsNextWaypointWalkable());
+    walker.m_pathParam = 1.5f;
+    EXPECT_EQ(1, walker.IsNextWaypointWalkable());
 
     // A step along the path flags the model's frame for update; passing the end in one big step does not: the
     // end is reported, the parameter starts again and the walker stands.
