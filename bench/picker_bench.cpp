@@ -10,6 +10,7 @@
 #include "engine/world/clumpext.h"
 #include "engine/world/composite.h"
 #include "engine/world/picker.h"
+#include "engine/world/picker_testing.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
@@ -177,7 +178,7 @@ void BM_PickerPick(benchmark::State& state)
         state.SkipWithError("scene not built");
         return;
     }
-    CFerroxPicker picker;
+    FerroxLinePicker picker;
     g_graphicsWorld = scene.world;
     FerroxGetWorldAccess().graphicsWorld = GraphicsWorld;
     picker.SetScene(kWorld, nullptr);

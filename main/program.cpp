@@ -43,7 +43,7 @@ void UseFixedStep(int milliseconds)
     FerroxSetFixedStep(milliseconds);
     // The characters' path searches measure their time budget on the fixed clock too, which stands still within a
     // frame: a search then never depends on how fast the machine runs it.
-    FerroxCharacterSetClock(FerroxFixedStepMilliseconds);
+    FerroxCharacterSetClock(FerroxFixedStepSeconds);
     // The music plays on the wall clock: choosing its next track from the game's generator would make the run's
     // draws depend on it, so a run on the fixed clock keeps its track.
     CSoundManager::s_shuffleOff = 1;

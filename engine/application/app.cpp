@@ -174,7 +174,10 @@ void FerroxSetFixedStep(int milliseconds)
     g_platform.queryPerformanceCounter = fixed ? FixedStepCounter : kRealPlatform.queryPerformanceCounter;
 }
 
-uint32_t FerroxFixedStepMilliseconds() { return static_cast<uint32_t>(g_fixedStepClock); }
+double FerroxFixedStepSeconds()
+{
+    return static_cast<double>(g_fixedStepClock) / static_cast<double>(kFixedStepTicksPerSecond);
+}
 
 void FerroxSetWindowAlwaysInFront(bool on)
 {

@@ -135,8 +135,8 @@ const char* FerroxGetDebugFileName();
 // Frames of a fixed length: the main loop's clock starts again at 0 and each frame is `milliseconds` later than the
 // one before (0: the real clock).
 void FerroxSetFixedStep(int milliseconds);
-// The fixed-step clock's time so far, in milliseconds.
-uint32_t FerroxFixedStepMilliseconds();
+// The fixed-step clock's time so far, in seconds.
+double FerroxFixedStepSeconds();
 // Attaches the application's graphics plugins in start-up's order, between engine init and open; 0 on the first
 // that fails.
 int FerroxAttachGraphicsPlugins();

@@ -648,7 +648,7 @@ TEST(AppClock, FixedStepFramesStartAtZeroAndTheRealClockComesBack)
         ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceCounter(&counter));
         ASSERT_TRUE(FerroxGetAppPlatform().queryPerformanceCounter(&counter));
         EXPECT_EQ(100, counter.QuadPart);
-        EXPECT_EQ(100u, FerroxFixedStepMilliseconds());
+        EXPECT_DOUBLE_EQ(0.1, FerroxFixedStepSeconds());
     }
     FerroxSetFixedStep(0);
     EXPECT_EQ(real.queryPerformanceCounter, FerroxGetAppPlatform().queryPerformanceCounter);

@@ -78,10 +78,10 @@ public:
     std::vector<FerroxAStarNode*> GetOpenList() const;
     // The closed nodes in the order they were closed.
     std::vector<FerroxAStarNode*> GetClosedList() const;
-    // Nodes taken from the node free list and not yet given back.
-    int GetLiveNodeCount() const { return m_liveNodes; }
 
 private:
+    friend struct FerroxAStarTesting;
+
     void SetCellCount(CFerroxBlockGrid* grid);
     void FreeCellNode(FerroxAStarNode* node);
     void FoundGoal(FerroxAStarNode* current);

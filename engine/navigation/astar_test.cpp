@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/data/random.h"
+#include "engine/navigation/astar_testing.h"
 #include "engine/navigation/blockgrid.h"
 #include "engine/testsupport/graphics.h"
 #include "engine/world/spline.h"
@@ -106,12 +107,12 @@ TEST_F(AStarTest, TrivialSearchesAndStatuses)
     EXPECT_EQ(2, finder.GetPath(route, 1));
     EXPECT_EQ((std::vector<int>{99, 5, 10}), route);
     finder.ClearMap();
-    EXPECT_EQ(0, finder.GetLiveNodeCount());
+    EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(finder));
     EXPECT_EQ(nullptr, finder.GetGoalNode());
     EXPECT_EQ(FERROX_ASTAR_FAILED, finder.Start(-1, 3, &d.grid, 0));
     EXPECT_EQ(FERROX_ASTAR_FAILED, finder.Start(3, 16, &d.grid, 0));
     EXPECT_EQ(FERROX_ASTAR_FAILED, finder.Start(3, 5, nullptr, 0));
-    EXPECT_EQ(0, finder.GetLiveNodeCount());
+    EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(finder));
 }
 
 TEST_F(AStarTest, StraightLineAndAroundAWall)
@@ -153,7 +154,7 @@ TEST_F(AStarTest, UnreachableGoalFailsOrGivesUpAndLeavesNoPath)
 {
     DrawnGrid room({"######", "#S.#..", "####..", "......", "...G..", "......"});
     EXPECT_EQ(FERROX_ASTAR_FAILED, Search(finder, room.grid, room.start, room.goal));
-    EXPECT_EQ(0, finder.GetLiveNodeCount());
+    EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(finder));
     std::vector<int> cells = {1, 2};
     EXPECT_EQ(0, finder.GetPath(cells, 0));
     EXPECT_TRUE(cells.empty());
@@ -163,7 +164,7 @@ TEST_F(AStarTest, UnreachableGoalFailsOrGivesUpAndLeavesNoPath)
                     "......#G#.", "......###.", ".........."});
     EXPECT_EQ(FERROX_ASTAR_GAVEUP, Search(finder, cage.grid, cage.start, cage.goal));
     EXPECT_EQ(0, finder.GetPath(cells, 0));
-    EXPECT_EQ(0, finder.GetLiveNodeCount());
+    EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(finder));
     EXPECT_EQ(FERROX_ASTAR_FAILED, finder.Step());
 }
 
@@ -243,7 +244,7 @@ TEST_F(AStarTest, ReopenedNodesKeepEveryParentLinkValid)
             ExpectLegal(grid, path);
         }
         finder.ClearMap();
-        ASSERT_EQ(0, finder.GetLiveNodeCount());
+        ASSERT_EQ(0, FerroxAStarTesting::LiveNodes(finder));
     }
     EXPECT_GT(reopenedSearches, 0);
 }
@@ -284,7 +285,7 @@ TEST_F(AStarTest, AGridCreatedAgainIsSearchedAtItsNewSize)
     ASSERT_EQ(FERROX_ASTAR_GAVEUP, expected);
     EXPECT_EQ(expected, Search(finder, grid, 7, 35));
     EXPECT_EQ(fresh.GetStepCount(), finder.GetStepCount());
-    EXPECT_EQ(0, finder.GetLiveNodeCount());
+    EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(finder));
     fresh.Release();
 }
 
@@ -342,7 +343,7 @@ TEST_F(AStarTest, SuccessorsAreFreeListNodesForEveryMoveTheGridAllows)
     collecting.SetGrid(nullptr);
     DrawnGrid d({"....", ".S#.", "....", "...."});
     ASSERT_EQ(FERROX_ASTAR_STARTED, collecting.Start(d.start, d.start, &d.grid, 0));
-    const int ends = collecting.GetLiveNodeCount();
+    const int ends = FerroxAStarTesting::LiveNodes(collecting);
     ASSERT_EQ(1, collecting.GetSuccessors(collecting.GetStartNode(), nullptr));
     std::vector<int> cells;
     for (FerroxAStarNode* node : collecting.got) {
@@ -352,12 +353,12 @@ TEST_F(AStarTest, SuccessorsAreFreeListNodesForEveryMoveTheGridAllows)
     }
     // Directions 0 to 7 from cell 5: east is blocked, and so are the two diagonals beside it.
     EXPECT_EQ((std::vector<int>{9, 8, 4, 0, 1}), cells);
-    EXPECT_EQ(ends + 5, collecting.GetLiveNodeCount());
+    EXPECT_EQ(ends + 5, FerroxAStarTesting::LiveNodes(collecting));
     for (FerroxAStarNode* node : collecting.got)
         collecting.FreeNode(node);
-    EXPECT_EQ(ends, collecting.GetLiveNodeCount());
+    EXPECT_EQ(ends, FerroxAStarTesting::LiveNodes(collecting));
     collecting.ClearMap();
-    EXPECT_EQ(0, collecting.GetLiveNodeCount());
+    EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(collecting));
     collecting.Release();
 }
 
@@ -372,6 +373,19 @@ TEST_F(AStarTest, AGridThatRefusesMovesIsAskedForEachOne)
     finder.ClearMap();
 }
 
+// A second SetGrid keeps the one node list: the nodes of a search under way go back to the list they came from.
+TEST_F(AStarTest, SetGridAgainKeepsItsNodeList)
+{
+    DrawnGrid d({"....", ".S..", "....", "...G"});
+    ASSERT_EQ(FERROX_ASTAR_STARTED, finder.Start(d.start, d.goal, &d.grid, 0));
+    ASSERT_EQ(FERROX_ASTAR_SEARCHING, finder.Step());
+    finder.SetGrid(nullptr);
+    EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(finder));
+    EXPECT_EQ(FERROX_ASTAR_FOUND, Search(finder, d.grid, d.start, d.goal));
+    finder.ClearMap();
+    EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(finder));
+}
+
 TEST_F(AStarTest, TenThousandSearchesLeaveNoNodeBehind)
 {
     DrawnGrid d({"..........", ".S...#....", ".....#....", ".....#..G.", ".....#....", "..........", "..........",
@@ -384,7 +398,7 @@ TEST_F(AStarTest, TenThousandSearchesLeaveNoNodeBehind)
             finder.ClearMap();
         }
         if (i % 2 == 0 || status != FERROX_ASTAR_FOUND) {
-            ASSERT_EQ(0, finder.GetLiveNodeCount()) << i;
+            ASSERT_EQ(0, FerroxAStarTesting::LiveNodes(finder)) << i;
         }
     }
 }

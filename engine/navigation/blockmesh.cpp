@@ -360,23 +360,21 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerr
     }
     std::string line;
     file->ReadLine(line);  // "<MESH>"
-    CFerroxBlockMesh* current = nullptr;
-    int storeys = 0;
+    CFerroxBlockMesh* current = this;
+    int storeys = 1;
+    bool read = false;
     bool endOfBlock = false;
-    while (!endOfBlock && !file->IsEof() && storeys < FERROX_MAX_STOREYS) {
+    while (!endOfBlock && !file->IsEof()) {
         file->ReadLine(line);
         if (line.find("</MESH>") != std::string::npos) {
             break;
         }
         float height = 0;
-        if (!FromString<float>(line, height)) {
-            continue;
-        }
-        if (current == nullptr) {
-            current = this;  // the first mesh of the block is always the ground
-        } else {
+        FromString<float>(line, height);
+        // A height of 0 goes on reading into the mesh read last; any other makes the storey above it.
+        if (height != 0) {
             // A whole grid is made for a storey: a few bytes of height alone do not justify it.
-            if (file->GetBytesLeft() < kShortestStoreyBytes) {
+            if (storeys >= FERROX_MAX_STOREYS || file->GetBytesLeft() < kShortestStoreyBytes) {
                 break;
             }
             auto owned = std::make_unique<CFerroxBlockMesh>();
@@ -387,9 +385,10 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerr
             current->m_pUpper = upper;
             upper->m_pLower = current;
             current = upper;
+            storeys++;
         }
-        storeys++;
         current->ReadBody(file, fromText, defaultTile, &endOfBlock);
+        read = true;
     }
-    return current != nullptr ? 1 : 0;
+    return read ? 1 : 0;
 }

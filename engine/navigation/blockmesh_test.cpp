@@ -130,8 +130,16 @@ TEST_F(BlockMeshTest, TwoStoreysReadBackIdentical)
     DropStoreys(loaded);
 }
 
-TEST_F(BlockMeshTest, LoadTakesTheGroundFirstAndRefusesBadInput)
+TEST_F(BlockMeshTest, LoadChainsAStoreyAtEachNonZeroHeightAndRefusesBadInput)
 {
+    // A height of 0 reads on into the mesh read last: no storey is made for it.
+    CFerroxBlockMesh flat;
+    ASSERT_EQ(1, flat.Create(3, 3, {0, 0, 0}, 2, 0));
+    ASSERT_EQ(1, LoadText(flat, "<MESH>\r\n0.00000\r\n<SUBMESH>\r\n1,9\r\n\r\n</SUBMESH>\r\n"
+                                "0.00000\r\n<SUBMESH>\r\n3,9\r\n\r\n</SUBMESH>\r\n</MESH>\r\n"));
+    EXPECT_EQ(nullptr, flat.GetUpper());
+    EXPECT_EQ(&gTiles[2], flat.GetTile(4));
+
     CFerroxBlockMesh mesh;
     ASSERT_EQ(1, mesh.Create(3, 3, {0, 0, 0}, 2, 0));
     // A storey written at height 4 has blocked holes where it has no tile.

@@ -41,15 +41,24 @@ constexpr int kDebugColumn = 5;
 constexpr int kDebugRow = 50;
 constexpr int kDebugLineSize = 128;
 
-uint32_t TickCount() { return GetTickCount(); }
+// The tick count's whole milliseconds would let a search budget below one run until the tick moves on, however
+// many searches share the frame: the budget is measured in seconds on the performance counter.
+double PerformanceClock()
+{
+    LARGE_INTEGER frequency, counter;
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 || !QueryPerformanceCounter(&counter)) {
+        return 0;
+    }
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
 
-FerroxCharacterClock g_clock = TickCount;
+FerroxCharacterClock g_clock = PerformanceClock;
 
 const GxV3d kUp = {0, 1, 0};
 
 }  // namespace
 
-void FerroxCharacterSetClock(FerroxCharacterClock clock) { g_clock = clock != nullptr ? clock : TickCount; }
+void FerroxCharacterSetClock(FerroxCharacterClock clock) { g_clock = clock != nullptr ? clock : PerformanceClock; }
 
 // ---- Life cycle.
 
@@ -261,10 +270,10 @@ int CFerroxCharacter::Search(float budget)
         m_searchWait -= m_lastTimeStep;
         return 0;
     }
-    const uint32_t started = g_clock();
+    const double started = g_clock();
     int result = FERROX_ASTAR_SEARCHING;
     while ((result = PathFinder()->Step()) == FERROX_ASTAR_SEARCHING) {
-        if (budget > 0 && static_cast<float>(g_clock() - started) > budget) {
+        if (budget > 0 && g_clock() - started > budget) {
             m_searchWait = std::max(budget * kSearchWaitBudgets, m_lastTimeStep);
             FerroxDebugOutput(kSearchOverrunMessage);
             return 0;
@@ -316,8 +325,8 @@ int CFerroxCharacter::AdvanceOnPath(float dt)
         RotateYaw(&kUp, kTurnAround, 1);
     }
     matrix->up = kUp;
-    GxFrameSetDirty(frame);
     if (m_backwards ? t > 0 : t < 1) {
+        GxFrameSetDirty(frame);
         m_pathParam = t;
         return 0;
     }
@@ -351,13 +360,10 @@ void CFerroxCharacter::Update(float dt)
 
 namespace {
 
-// Appends each material of a part to the list in data, once.
+// Appends each material of a part offered to the list in data.
 GxMaterial* CollectPartCallback(GxMaterial* material, void* data)
 {
-    auto* items = static_cast<std::vector<void*>*>(data);
-    if (material != nullptr && std::find(items->begin(), items->end(), material) == items->end()) {
-        items->push_back(material);
-    }
+    static_cast<std::vector<void*>*>(data)->push_back(material);
     return material;
 }
 

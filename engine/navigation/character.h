@@ -33,8 +33,8 @@ struct FerroxTintRecord {
     FerroxColour colour;
 };
 
-// The clock the search budget is measured with: a tick count in milliseconds; null restores the system's.
-typedef uint32_t (*FerroxCharacterClock)(void);
+// The clock the search budget is measured with, in seconds; null restores the performance counter.
+typedef double (*FerroxCharacterClock)(void);
 void FerroxCharacterSetClock(FerroxCharacterClock clock);
 
 class CFerroxCharacter : public CFerroxIOObject {
@@ -66,8 +66,8 @@ public:
     virtual void SetBlockGrid(CFerroxBlockGrid* grid);
     virtual CFerroxBlockGrid* GetBlockGrid();
     // Settles a route request over calls: 1 once the route state is ready or failed, 0 while searching. The
-    // budget is compared with the milliseconds of the tick count one call has searched for; 0 or less means no
-    // limit. A search over its budget waits the larger of ten budgets and a frame, counted down in frame time.
+    // budget is the real time, in seconds, one call may search for; 0 or less means no limit. A search over its
+    // budget waits the larger of ten budgets and a frame, counted down in frame time.
     virtual int StepPath(int fromCell, int toCell, float budget, intptr_t ownerValue);
     // Walks greedily towards the target, appending each cell entered to the route; returns where it stopped.
     virtual int TraceStraightPath(int fromCell, int toCell);

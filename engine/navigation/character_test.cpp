@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "engine/world/composite.h"
 #include "engine/world/spline.h"
 #include "gfx/core/engine_testing.h"
+#include "gfx/core/frame.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/spline.h"
 #include "gfx/fx/fx.h"
@@ -54,10 +56,14 @@ const std::vector<std::string> kWall = {
     "....#...", "....#...", "....#...", "....#...", "....#...", "....#...", "........", "........",
 };
 
-// A tick count that moves on by a millisecond every few readings.
-uint32_t g_fakeReads = 0;
-uint32_t g_fakeReadsPerTick = 1;
-uint32_t FakeClock() { return ++g_fakeReads / g_fakeReadsPerTick; }
+// A clock that moves on by a fixed step, in seconds, at each reading.
+double g_fakeNow = 0;
+double g_fakeStep = 0;
+double FakeClock()
+{
+    g_fakeNow += g_fakeStep;
+    return g_fakeNow;
+}
 
 // Consecutive route cells are neighbours and no cell appears twice.
 void ExpectWalkable(CFerroxBlockGrid& grid, const std::vector<int>& cells)
@@ -159,6 +165,11 @@ TEST_F(Character, RequestsThatSettleAtOnce)
     EXPECT_EQ(here, walker.m_reachedCell);
     EXPECT_EQ(nullptr, walker.GetPathSpline());
 
+    // Without a grid there is nowhere to walk: the request fails.
+    CFerroxCharacter nowhere;
+    EXPECT_EQ(1, nowhere.StepPath(here, here, 0, 0));
+    EXPECT_EQ(FERROX_ROUTE_FAILED, nowhere.m_routeState);
+
     // A blocked or missing cell fails at once.
     walker.m_routeState = FERROX_ROUTE_IDLE;
     EXPECT_EQ(1, walker.StepPath(here, drawn.Cell(1, 4), 0, 0));
@@ -218,9 +229,9 @@ TEST_F(Character, DetourJoinsTheStraightWalkAndTheSearch)
     EXPECT_TRUE(stuck.GetRouteCells().empty());
 }
 
-// The budget is compared with whole milliseconds of the tick count: a budget of half a millisecond lets the search
-// step on until the tick count moves, three steps with a tick every four readings; the search then waits ten
-// budgets or a frame, resumes and ends with the unbudgeted route.
+// The budget is real time in seconds, not whole milliseconds of a tick count: half a millisecond with steps of a
+// fifth of one stops the search after three steps; the search then waits ten budgets or a frame, resumes and ends
+// with the unbudgeted route.
 TEST_F(Character, SearchStopsWithinItsBudgetAndResumes)
 {
     DrawnGrid drawn(kWall);
@@ -229,8 +240,8 @@ TEST_F(Character, SearchStopsWithinItsBudgetAndResumes)
     const int from = drawn.Cell(2, 0), to = drawn.Cell(2, 7);
     ASSERT_EQ(1, reference.StepPath(from, to, 0, 0));
 
-    g_fakeReads = 0;
-    g_fakeReadsPerTick = 4;
+    g_fakeNow = 0;
+    g_fakeStep = 0.0002;
     FerroxCharacterSetClock(FakeClock);
     CFerroxCharacter walker;
     ModelFor(walker, &drawn.grid);
@@ -241,14 +252,6 @@ TEST_F(Character, SearchStopsWithinItsBudgetAndResumes)
     ASSERT_NE(nullptr, walker.GetPathFinder());
     EXPECT_EQ(3, walker.GetPathFinder()->GetStepCount());
     EXPECT_FLOAT_EQ(budget * 10, walker.m_searchWait);
-    // Under a tick count standing still the whole search runs in one call.
-    g_fakeReadsPerTick = 1000000;
-    CFerroxCharacter still;
-    ModelFor(still, &drawn.grid);
-    PlaceAt(still, drawn.grid, from);
-    EXPECT_EQ(1, still.StepPath(from, to, budget, 0));
-    EXPECT_EQ(reference.GetRouteCells(), still.GetRouteCells());
-    g_fakeReadsPerTick = 4;
 
     int calls = 1;
     while (walker.StepPath(from, to, budget, 0) == 0 && calls < 1000) {
@@ -260,12 +263,48 @@ TEST_F(Character, SearchStopsWithinItsBudgetAndResumes)
     EXPECT_EQ(reference.GetRouteCells(), walker.GetRouteCells());
 }
 
-// Dressing: one head variant shown, the wardrobe items of the model's wardrobe part with a choice that wraps
-// over however many there are, and none at all (nor a crash) on a model without parts.
+// The atomic of the clump whose frame is tagged with the name, or null.
+GxAtomic* TaggedAtomic(GxClump* clump, const char* tag)
+{
+    struct Search {
+        const char* tag;
+        GxAtomic* found;
+    } search = {tag, nullptr};
+    GxClumpForAllAtomics(
+        clump,
+        [](GxAtomic* atomic, void* data) -> GxAtomic* {
+            auto* s = static_cast<Search*>(data);
+            auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+            const GxUserDataArray* array = frame != nullptr && GxFrameGetUserDataArrayCount(frame) > 0
+                                               ? GxFrameGetUserDataArray(frame, 0)
+                                               : nullptr;
+            if (array != nullptr && std::strcmp(GxUserDataArrayGetString(array, 0), s->tag) == 0) {
+                s->found = atomic;
+            }
+            return atomic;
+        },
+        &search);
+    return search.found;
+}
+
+// Dressing: one head variant shown, every material the wardrobe part offers as a wardrobe item, repeats included,
+// with a choice that wraps over however many there are, and none at all (nor a crash) on a model without parts.
 TEST_F(Character, DressedFromTheModelsParts)
 {
+    GxClump* clump = FerroxCharacterClump({"head1", "head2", "head3", "wardrobe"});
+    ASSERT_NE(nullptr, clump);
+    GxAtomic* wardrobe = TaggedAtomic(clump, "wardrobe");
+    ASSERT_NE(nullptr, wardrobe);
+    // The wardrobe's material list: its box's material twice, then a second one.
+    GxMaterialList* list = &wardrobe->geometry->matList;
+    ASSERT_EQ(1, list->numMaterials);
+    GxMaterial* second = GxMaterialCreate();
+    ASSERT_EQ(1, GxMaterialListAppendMaterial(list, list->materials[0]));
+    ASSERT_EQ(2, GxMaterialListAppendMaterial(list, second));
+    GxMaterialDestroy(second);
     CFerroxCharacter dressed;
-    ModelFor(dressed, nullptr, {"head1", "head2", "head3", "wardrobe"});
+    SetupFromClump(clump, dressed, FERROX_MODEL_CLONE);
+    ASSERT_NE(nullptr, dressed.GetModel());
     int shown = 0;
     for (const char* tag : {"head1", "head2", "head3"}) {
         GxAtomic* head = dressed.GetModel()->FindPart(tag);
@@ -281,10 +320,12 @@ TEST_F(Character, DressedFromTheModelsParts)
         }
     }
     EXPECT_EQ(1, shown);
-    ASSERT_EQ(1u, dressed.m_wardrobeItems.size()) << "the wardrobe box has one material";
+    ASSERT_EQ(3u, dressed.m_wardrobeItems.size()) << "every material offered";
+    EXPECT_EQ(dressed.m_wardrobeItems[0], dressed.m_wardrobeItems[1]);
+    EXPECT_NE(dressed.m_wardrobeItems[1], dressed.m_wardrobeItems[2]);
     for (uint8_t choice = 0; choice < 4; choice++) {
         dressed.m_wardrobeChoice = choice;
-        EXPECT_EQ(dressed.m_wardrobeItems[0], dressed.GetWardrobeItem());
+        EXPECT_EQ(dressed.m_wardrobeItems[choice % 3], dressed.GetWardrobeItem());
     }
     EXPECT_TRUE(dressed.GetSpeed() >= 1.0f && dressed.GetSpeed() <= 1.5f) << dressed.GetSpeed();
 
@@ -482,11 +523,26 @@ TEST_F(Character, PathEndsAndWaypointsAhead)
     const int ahead = walker.GetPathSpline()->GetPointIndex(0.3f, 0);
     drawn.grid.GetBlock(walker.GetRouteCells()[ahead])->SetState(FERROX_BLOCK_BLOCKED);
     EXPECT_EQ(0, walker.IsNextWaypointWalkable());
+    // Past the end of the path (a parameter read back from a save may stand anywhere) the point ahead lies past
+    // the spline's points: nothing to walk onto.
+    drawn.grid.GetBlock(walker.GetRouteCells().back())->SetState(FERROX_BLOCK_BLOCKED);
+    walker.m_pathParam = 0.99f;
+    EXPECT_EQ(0, walker.IsNextWaypointWalkable());
+    walker.m_pathParam = 1.5f;
+    EXPECT_EQ(1, walker.IsNextWaypointWalkable());
 
-    // Passing the end in one big step: the end is reported, the parameter starts again and the walker stands.
-    walker.m_pathParam = 0.98f;
+    // A step along the path flags the model's frame for update; passing the end in one big step does not: the
+    // end is reported, the parameter starts again and the walker stands.
+    GxFrame* frame = walker.GetModel()->GetFrame();
+    walker.m_pathParam = 0.5f;
     walker.m_movementMode = FERROX_MOVE_FOLLOWING;
+    GxFrameSyncDirty();
+    walker.Update(kFrame);
+    EXPECT_NE(0, GxFrameIsDirty(frame));
+    walker.m_pathParam = 0.98f;
+    GxFrameSyncDirty();
     walker.Update(100.0f);
+    EXPECT_EQ(0, GxFrameIsDirty(frame));
     EXPECT_EQ(FERROX_MOVE_STANDING, walker.m_movementMode);
     EXPECT_EQ(0.0f, walker.m_pathParam);
 

@@ -96,7 +96,6 @@ void ReadClipPlanes(GxCamera* camera)
         farClip = kDefaultFar;
     // A near plane at or behind the eye, or a far plane not beyond it, makes no projection.
     if (nearClip <= 0.0f || farClip <= nearClip) {
-        FerroxDebugOutput("setup.xml: Game_Data clip planes unusable; using the defaults\n");
         nearClip = kDefaultNear;
         farClip = kDefaultFar;
     }
@@ -491,7 +490,6 @@ void CFerroxCamera::ResetRotation()
         return;
     const GxV3d up = {0.0f, 1.0f, 0.0f};
     GxMatrixRotate(&frame->modelling, &up, 0.0f, kCombineReplace);
-    GxFrameSetDirty(frame);
 }
 
 void CFerroxCamera::MoveOnGround(const GxV3d* delta, int (*validator)(const GxV3d* position))

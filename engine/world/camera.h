@@ -89,9 +89,6 @@ public:
     GxCamera* CreateSubCamera(const GxRect* rect);
     // Writes the frame buffer resampled to width x height as a BMP; 0 when written, 1 when not.
     int SaveScreenshot(const char* fileName, int width, int height);
-    // The frame buffer as it stands, resampled to width x height as SaveScreenshot writes it; null on failure.
-    // The caller destroys the image.
-    GxImage* TakePicture(int width, int height);
     GxCamera* GetGraphicsCamera() const { return m_pImpl->m_pCamera; }
 
 protected:
@@ -99,6 +96,11 @@ protected:
     float m_pitchTotal;
     float m_yawTotal;
     float m_rollTotal;
+
+private:
+    // The frame buffer as it stands, resampled to width x height as SaveScreenshot writes it; null on failure.
+    // The caller destroys the image.
+    GxImage* TakePicture(int width, int height);
 };
 
 typedef int (*VantorMoveValidator)(const GxV3d* position);

@@ -22,13 +22,13 @@ public:
     // owner of the nearest model hit (null when none is hit or the model has no owner). When the ray meets the chosen
     // model, its nearest point goes to outPoint; otherwise outPoint keeps its value.
     CFerroxObject* Pick(const GxV2d& pixel, CFerroxComposite* chosen, GxV3d* outPoint);
-    // The same along a line given in world space.
-    CFerroxObject* PickLine(const GxLine& line, CFerroxComposite* chosen, GxV3d* outPoint);
 
     // The clump of the nearest hit of the latest pick; null when nothing was hit.
     GxClump* GetPickedClump() const { return m_pPickedClump; }
-    const GxV3d& GetRayStart() const { return m_rayStart; }
-    const GxV3d& GetRayEnd() const { return m_rayEnd; }
+
+protected:
+    // Pick along a line given in world space.
+    CFerroxObject* PickLine(const GxLine& line, CFerroxComposite* chosen, GxV3d* outPoint);
 
 private:
     GxV3d m_rayStart;

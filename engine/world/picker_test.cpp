@@ -1,5 +1,6 @@
 // The ray picker over boxes in a world: the nearest object, the chosen model's own point, and misses.
 #include "engine/world/picker.h"
+#include "engine/world/picker_testing.h"
 
 #include <algorithm>
 #include <vector>
@@ -87,7 +88,7 @@ protected:
     std::optional<GxTestEngine> engine;
     GxWorld* world = nullptr;
     std::vector<GxClump*> clumps;
-    CFerroxPicker picker;
+    FerroxLinePicker picker;
     FerroxWorldAccess m_savedAccess = {};
 };
 

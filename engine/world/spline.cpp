@@ -12,6 +12,7 @@
 namespace {
 
 constexpr float kDebugLift = 0.1f;
+constexpr float kMaxIndex = 1.0e9f;
 
 float Clamp01(float t)
 {
@@ -136,12 +137,10 @@ float CFerroxSpline::GetSegmentLength(float t)
 int CFerroxSpline::GetPointIndex(float t, int backwards)
 {
     const int n = GetPointCount();
-    if (n < 2) {
-        return 0;
-    }
-    const int i = static_cast<int>(Clamp01(t) / (1.0f / (n - 1)));
-    const int index = backwards ? i : i + 1;
-    return std::min(index, n - 1);
+    const float segments = t / (1.0f / static_cast<float>(n - 1));
+    // A parameter read from a file may be anything: the index stays one an int can hold.
+    const int i = std::isnan(segments) ? 0 : static_cast<int>(std::clamp(segments, -kMaxIndex, kMaxIndex));
+    return backwards ? i : i + 1;
 }
 
 int CFerroxSpline::GetPointCount() { return m_pSpline != nullptr ? GxSplineGetNumControlPoints(m_pSpline) : 0; }

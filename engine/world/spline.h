@@ -24,7 +24,8 @@ public:
     // t is held inside 0..1.
     virtual void FindMatrix(float t, GxMatrix* matrix);
     virtual float GetSegmentLength(float t);
-    // Index of the control point ahead (or, backwards, behind) at t; always a valid index.
+    // Index of the control point ahead (or, backwards, behind) at t, t not held: past the ends it lies beyond the
+    // points.
     virtual int GetPointIndex(float t, int backwards);
     virtual int GetPointCount();
     virtual const GxV3d* GetPoints();

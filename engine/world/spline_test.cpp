@@ -44,10 +44,13 @@ TEST_F(FerroxSplineTest, IndexAndSegmentLengthAtKnownParameters)
     EXPECT_FLOAT_EQ(1.0f, spline.GetSegmentLength(0.0f));
     EXPECT_FLOAT_EQ(2.0f, spline.GetSegmentLength(0.3f));
     EXPECT_FLOAT_EQ(3.0f, spline.GetSegmentLength(0.6f));
-    // Parameters from a loaded path may lie outside 0..1: held at the ends, never past the last point.
-    EXPECT_EQ(4, spline.GetPointIndex(1.0f, 0));
-    EXPECT_EQ(4, spline.GetPointIndex(7.5f, 0));
-    EXPECT_EQ(1, spline.GetPointIndex(-3.0f, 0));
+    // The index is not held to the points: at the end the point ahead lies past the last one, and parameters
+    // from a loaded path may lie anywhere.
+    EXPECT_EQ(5, spline.GetPointIndex(1.0f, 0));
+    EXPECT_EQ(4, spline.GetPointIndex(1.0f, 1));
+    EXPECT_EQ(31, spline.GetPointIndex(7.5f, 0));
+    EXPECT_EQ(-11, spline.GetPointIndex(-3.0f, 0));
+    EXPECT_EQ(1000000000, spline.GetPointIndex(1.0e30f, 1));
     EXPECT_FLOAT_EQ(4.0f, spline.GetSegmentLength(3.0f));
     EXPECT_FLOAT_EQ(1.0f, spline.GetSegmentLength(-1.0f));
 
@@ -66,7 +69,8 @@ TEST_F(FerroxSplineTest, TooFewPointsNeverDivideByZero)
     CFerroxSpline empty;
     EXPECT_EQ(0, empty.GetPointCount());
     EXPECT_EQ(0.0f, empty.GetSegmentLength(0.5f));
-    EXPECT_EQ(0, empty.GetPointIndex(0.5f, 0));
+    EXPECT_EQ(1, empty.GetPointIndex(0.5f, 0));
+    EXPECT_EQ(0, empty.GetPointIndex(0.5f, 1));
     EXPECT_EQ(0, empty.Translate({1, 0, 0}));
     GxMatrix m;
     GxMatrixSetIdentity(&m);

@@ -1,7 +1,7 @@
 // A click on a placed building, on the authored London level headless on the software device: the ray down
 // through the shop picks the shop itself, the click makes it the selection, and the selection names the shop's
 // record, which the interface's shop card shows.
-#include "engine/world/picker.h"
+#include "engine/world/picker_testing.h"
 #include "game/buildings/citylevel_testing.h"
 #include "game/buildings/shop.h"
 #include "game/shell/game.h"
@@ -60,7 +60,7 @@ protected:
         // The graphics core ties moved models to the world's sectors when frames are synced, as a drawn frame
         // does.
         GxFrameSyncDirty();
-        CFerroxPicker picker;
+        FerroxLinePicker picker;
         picker.SetScene(level->GetWorld(), nullptr);
         const GxLine line = {{at.x, kRayTop, at.z}, {at.x, kRayBottom, at.z}};
         GxV3d point = {};

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/world/picker.h"
+#include "engine/world/picker_testing.h"
 #include "game/buildings/placement_testing.h"
 #include "game/shell/camera.h"
 #include "game/world/levelmanager.h"
@@ -153,7 +153,7 @@ TEST_F(SelectionMarker, TheRingLiesUnderTheSelectedShopperAndNowhereElse)
     EXPECT_NEAR(shopper.at.x, marker->GetPosition()->x, 1e-4f);
     EXPECT_NEAR(shopper.at.z, marker->GetPosition()->z, 1e-4f);
     // A click on the ring never finds the ring (the level's own ground is no model the picker tests).
-    CFerroxPicker picker;
+    FerroxLinePicker picker;
     picker.SetScene(level->GetWorld(), camera);
     const float onRing = shopper.at.x + kRingRadius;
     const GxLine down = {{onRing, 10.0f, shopper.at.z}, {onRing, -10.0f, shopper.at.z}};

@@ -233,7 +233,7 @@ float CAICharacter::PathBudget()
     const int32_t walkers = static_cast<int32_t>(stats->m_shoppersPresent) +
                             static_cast<int32_t>(static_cast<uint16_t>(stats->m_criminalsPresent));
     // Nobody present: the search is not limited (the engine reads 0 as no limit).
-    return walkers > 0 ? kPathBudget / static_cast<float>(walkers) : 0.0f;
+    return walkers > 0 ? kPathBudgetSeconds / static_cast<float>(walkers) : 0.0f;
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -53,9 +53,8 @@ constexpr float kAIStepSeconds = 0.01f;
 constexpr float kAIPauseSeconds = 2.0f;
 // Seconds a slot action (sitting, phoning) lasts.
 constexpr float kSlotActionSeconds = 10.0f;
-// The path-search budget shared by all shoppers and criminals present, compared with milliseconds of the tick
-// count: a search runs until the tick count moves on.
-constexpr float kPathBudget = 0.0025f;
+// Real time, in seconds, the path searches of all shoppers and criminals present may take per frame.
+constexpr float kPathBudgetSeconds = 0.0025f;
 
 // Seams to modules the characters cannot link.
 struct AICharacterHooks {

@@ -2,6 +2,7 @@
 // visits and their slots, removals under the character, and its saved lines.
 #include "game/figures/aichar.h"
 
+#include "engine/navigation/astar.h"
 #include "game/figures/aichar_test_local.h"
 #include "game/figures/shopper.h"
 #include "game/world/floors.h"
@@ -118,14 +119,20 @@ TEST_F(AICharacterTest, SteppingPauseAndDecision)
 
 namespace {
 
-uint32_t g_clockNow = 0;
-// Each reading is a millisecond later: any budget below one runs out at once.
-uint32_t SlowClock() { return ++g_clockNow; }
+// Each reading is 1/8192 s later, a fraction of a millisecond.
+constexpr double kClockStep = 1.0 / 8192.0;
+double g_clockNow = 0.0;
+double FineClock()
+{
+    g_clockNow += kClockStep;
+    return g_clockNow;
+}
 
 }  // namespace
 
-// The frame's search budget is shared by the shoppers and criminals present; with nobody present the
-// search runs to its end in one step.
+// The frame's 2.5 ms of search are shared by the shoppers and criminals present, measured in seconds: among four
+// walkers a search stops after 0.625 ms, six readings of the fine clock, among eight after three; with nobody
+// present the search runs to its end in one step.
 TEST_F(AICharacterTest, SearchBudgetSharedByWalkersPresent)
 {
     EXPECT_EQ(0.0f, CAICharacter::PathBudget());
@@ -136,13 +143,23 @@ TEST_F(AICharacterTest, SearchBudgetSharedByWalkersPresent)
     // A wall the straight walk cannot pass.
     for (int row = 0; row < 13; row++)
         ground.GetBlock(Cell(row, 10))->SetState(FERROX_BLOCK_BLOCKED);
-    FerroxCharacterSetClock(SlowClock);
+    FerroxCharacterSetClock(FineClock);
     auto* walker = Make<CAICharacter>(Cell(5, 5));
     walker->m_presence = kPresenceInside;
     walker->m_targetCell = Cell(5, 14);
     Force(walker, AI_STATE_FIND_PATH);
     walker->UpdateState();
     EXPECT_EQ(FERROX_ROUTE_SEARCHING, walker->m_routeState) << "a shared budget runs out";
+    ASSERT_NE(nullptr, walker->GetPathFinder());
+    EXPECT_EQ(6, walker->GetPathFinder()->GetStepCount());
+    stats->m_shoppersPresent = 7;
+    auto* crowded = Make<CAICharacter>(Cell(5, 5));
+    crowded->m_presence = kPresenceInside;
+    crowded->m_targetCell = Cell(5, 14);
+    Force(crowded, AI_STATE_FIND_PATH);
+    crowded->UpdateState();
+    ASSERT_NE(nullptr, crowded->GetPathFinder());
+    EXPECT_EQ(3, crowded->GetPathFinder()->GetStepCount()) << "the more walkers, the less search each";
     // A one-shot animation that has ended is restarted while the search runs; its finished flag stays.
     walker->PlayAnimation("pause", 0, 0.0f);
     walker->SetAnimationFinished(1);

@@ -173,7 +173,7 @@ TEST_F(MallSoak, SameSeedSavesTheSameMall)
     std::string saved[2];
     for (int run = 0; run < 2; run++) {
         FerroxSrand(kSoakSeed);
-        SoakClockNow() = 0;
+        SoakClockNow() = 0.0;
         g_shopCounter = 0;  // shop numbers run on across games in one process
         OpenLevel();
         if (HasFatalFailure())

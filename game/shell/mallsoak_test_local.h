@@ -25,17 +25,20 @@
 constexpr unsigned kSoakSeed = 20261207;
 constexpr float kSoakFrame = 0.05f;
 constexpr float kSoakSpeed = 3.0f;
-// The path clock's tick count moves on by a millisecond every this many readings, so a search budget ends after
-// the same steps every run.
-constexpr uint32_t kSoakReadsPerTick = 250;
+// The path clock moves this much each time it is read, so a search budget ends after the same steps every run.
+constexpr double kSoakClockStep = 1.0e-5;
 
-inline uint32_t& SoakClockNow()
+inline double& SoakClockNow()
 {
-    static uint32_t reads = 0;
-    return reads;
+    static double now = 0.0;
+    return now;
 }
 
-inline uint32_t SoakClock() { return ++SoakClockNow() / kSoakReadsPerTick; }
+inline double SoakClock()
+{
+    SoakClockNow() += kSoakClockStep;
+    return SoakClockNow();
+}
 
 class MallSoakTest : public CityLevelTest {
 protected:
@@ -47,7 +50,7 @@ protected:
     }
     void SetUp() override
     {
-        SoakClockNow() = 0;
+        SoakClockNow() = 0.0;
         FerroxCharacterSetClock(SoakClock);
         FerroxSrand(kSoakSeed);
         CityLevelTest::SetUp();
