@@ -544,9 +544,6 @@ int CFerroxWorld::Create(const char* fileName, GxCamera* camera)
     m_splines.clear();
     for (const std::unique_ptr<CFerroxObject>& object : m_staticObjects)
         object->AddToWorld(this);
-    // The placed models' dictionaries were made current while they loaded; the level's is current again.
-    if (m_pTexDictionary && !m_pTexDictionary->IsEmpty())
-        m_pTexDictionary->MakeCurrent();
     return 1;
 }
 
