@@ -1,6 +1,8 @@
 // Debug drawing: the vertex lists of lines, circles and grids, and the render states around them.
 #include "engine/data/debugdraw.h"
 
+#include "engine/data/debugdraw_local.h"
+
 #include <cmath>
 
 #include "gfx/core/engine.h"
@@ -19,7 +21,7 @@ GxIm3DVertex MakeVertex(const GxV3d& position, GxUInt32 color)
     return v;
 }
 
-// World positions, opaque: no matrix, vertex alpha stays off.
+// World positions, opaque: no matrix, vertex alpha stays off. An empty list is refused by the transform.
 void DrawDebugVertices(std::vector<GxIm3DVertex>& vertices, GxInt32 primType)
 {
     BeginDebugDraw();
@@ -73,19 +75,17 @@ std::vector<GxIm3DVertex> BuildDebugLineVertices(const GxV3d* points, int count,
 void DrawDebugLines(const GxV3d* points, int count, float height)
 {
     std::vector<GxIm3DVertex> vertices = BuildDebugLineVertices(points, count, height);
-    if (vertices.size() < 2) {
-        return;
-    }
     DrawDebugVertices(vertices, gxPRIMTYPEPOLYLINE);
 }
 
 std::unique_ptr<GxV3d[]> MakeDebugCircle(const GxV3d& midpoint, float radius, int count)
 {
-    if (count < 2) {
+    // No points at all leave no first point to repeat.
+    if (count < 1) {
         return nullptr;
     }
     auto points = std::make_unique<GxV3d[]>(count);
-    const double step = 360.0 / (count - 1);
+    const double step = count > 1 ? 360.0 / (count - 1) : 0.0;
     for (int i = 0; i < count - 1; i++) {
         const double angle = i * step * kPi / 180.0;
         points[i] = {static_cast<GxReal>(midpoint.x + std::cos(angle) * radius), midpoint.y,
@@ -122,8 +122,5 @@ std::vector<GxIm3DVertex> BuildDebugGridVertices(const GxV3d& origin, int column
 void DrawDebugGrid(const GxV3d& origin, int columns, int rows, float cellSize, const GxRGBA& color)
 {
     std::vector<GxIm3DVertex> vertices = BuildDebugGridVertices(origin, columns, rows, cellSize, color);
-    if (vertices.empty()) {
-        return;
-    }
     DrawDebugVertices(vertices, gxPRIMTYPELINELIST);
 }

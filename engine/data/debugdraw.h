@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "gfx/core/gx.h"
 #include "gfx/core/im3d.h"
@@ -18,23 +17,14 @@ constexpr intptr_t FERROX_BLEND_INVSRCALPHA = 6;
 // A render-state value as GxRenderStateSet takes it.
 inline void* FerroxStateValue(intptr_t value) { return reinterpret_cast<void*>(value); }
 
-// The vertex colour word: alpha in the top byte, then red, green, blue.
-GxUInt32 FerroxPackColor(const GxRGBA& color);
-
 void BeginDebugDraw();
 void EndDebugDraw();
 
-// Vertices of the polyline through the points, each lifted by height.
-std::vector<GxIm3DVertex> BuildDebugLineVertices(const GxV3d* points, int count, float height);
 // Draws in world space through immediate-mode 3D, between BeginDebugDraw and EndDebugDraw.
 void DrawDebugLines(const GxV3d* points, int count, float height);
 
-// Count points on a horizontal circle, the last repeating the first. Null for fewer than two points.
+// Count points on a horizontal circle, the last repeating the first. Null for no points.
 std::unique_ptr<GxV3d[]> MakeDebugCircle(const GxV3d& midpoint, float radius, int count);
 
-// Line-list vertices of a grid of columns x rows cells: (columns + rows + 2) x 2; none when that is
-// more than one immediate-mode batch holds.
-std::vector<GxIm3DVertex> BuildDebugGridVertices(const GxV3d& origin, int columns, int rows, float cellSize,
-                                                 const GxRGBA& color);
 void DrawDebugGrid(const GxV3d& origin, int columns, int rows, float cellSize,
                    const GxRGBA& color = GxRGBA{255, 0, 255, 255});

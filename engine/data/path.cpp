@@ -14,6 +14,18 @@ constexpr int kMaxDirectory = 512;
 // Memory hint of a path copy.
 constexpr GxUInt32 kHintPath = 0x10000;
 
+// The model file's folder followed by the texture folder; empty when the path has no separator.
+std::string MakeTexturePath(const char* modelPath)
+{
+    if (!modelPath)
+        return std::string();
+    const std::string path(modelPath);
+    const size_t last = path.find_last_of("\\/");
+    if (last == std::string::npos)
+        return std::string();
+    return path.substr(0, last + 1) + FERROX_TEXTURE_FOLDER;
+}
+
 }  // namespace
 
 std::string GetWorkingDirectory()
@@ -48,17 +60,6 @@ void FreePath(char* copy)
 {
     if (copy)
         GxFree(copy);
-}
-
-std::string MakeTexturePath(const char* modelPath)
-{
-    if (!modelPath)
-        return std::string();
-    const std::string path(modelPath);
-    const size_t last = path.find_last_of("\\/");
-    if (last == std::string::npos)
-        return std::string();
-    return path.substr(0, last + 1) + FERROX_TEXTURE_FOLDER;
 }
 
 int SetTexturePath(const char* modelPath)

@@ -17,9 +17,6 @@ std::string GetWorkingDirectoryName();
 char* DuplicatePath(const char* path);
 void FreePath(char* copy);
 
-// The model file's folder (up to its last "\\" or "/") followed by FERROX_TEXTURE_FOLDER; empty when the path
-// has no separator.
-std::string MakeTexturePath(const char* modelPath);
-// Sets the image search path to MakeTexturePath (modelPath): 1, or 0 when the path has no separator or the
-// search path cannot be set.
+// Sets the image search path to the model file's folder (up to its last "\\" or "/") followed by
+// FERROX_TEXTURE_FOLDER: 1, or 0 when the path has no separator or the search path cannot be set.
 int SetTexturePath(const char* modelPath);

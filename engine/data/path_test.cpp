@@ -69,10 +69,11 @@ TEST_F(PathTest, DuplicatePathTurnsSeparators)
 // The folder up to the later of the two separators, then "textures/"; a bare name leaves the search path alone.
 TEST_F(PathTest, TexturePathIsTheTexturesFolderBesideTheModel)
 {
-    EXPECT_EQ("models\\shop/textures/", MakeTexturePath("models\\shop/unit.gxs"));
-    EXPECT_EQ("models/shop\\textures/", MakeTexturePath("models/shop\\unit.gxs"));
-    EXPECT_EQ("", MakeTexturePath("unit.gxs"));
-    EXPECT_EQ("", MakeTexturePath(nullptr));
+    ASSERT_EQ(1, SetTexturePath("models\\shop/unit.gxs"));
+    EXPECT_STREQ("models\\shop/textures/", GxImageGetPath());
+    ASSERT_EQ(1, SetTexturePath("models/shop\\unit.gxs"));
+    EXPECT_STREQ("models/shop\\textures/", GxImageGetPath());
+    EXPECT_EQ(0, SetTexturePath(nullptr));
     ASSERT_EQ(1, SetTexturePath("./models/levels/London/london.gxs"));
     EXPECT_STREQ("./models/levels/London/textures/", GxImageGetPath());
     EXPECT_EQ(0, SetTexturePath("unit.gxs"));

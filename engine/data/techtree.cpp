@@ -11,6 +11,9 @@
 
 namespace {
 
+// The range of the 16-bit seconds count.
+constexpr float kSecondsRange = 65536.0f;
+
 // A decimal 16-bit number after optional blanks; false for anything else or a value above 65535.
 bool ParseU16(const char* text, uint16_t& value)
 {
@@ -113,7 +116,7 @@ std::unique_ptr<FerroxTechCategory> CFerroxTechTree::CreateCategory() { return s
 
 void CFerroxTechTree::AddListener(CFerroxPtrList* listener)
 {
-    if (listener && std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+    if (listener)
         m_listeners.push_back(listener);
 }
 
@@ -151,8 +154,7 @@ FerroxTechEntry* CFerroxTechTree::FindEntry(uint16_t id)
 
 int CFerroxTechTree::Activate(FerroxTechEntry* entry)
 {
-    // An entry started twice would be stepped and completed twice.
-    if (!entry || entry->state != FERROX_TECH_WAITING)
+    if (!entry)
         return 0;
     entry->state = FERROX_TECH_DEVELOPING;
     m_active.push_back(entry);
@@ -162,6 +164,7 @@ int CFerroxTechTree::Activate(FerroxTechEntry* entry)
 
 int CFerroxTechTree::Complete(FerroxTechEntry* entry)
 {
+    // A saved id listed twice, or an entry both completed and in development, would unlock and list twice.
     if (entry->state == FERROX_TECH_COMPLETE)
         return 0;
     auto it = std::find(m_active.begin(), m_active.end(), entry);
@@ -186,12 +189,11 @@ int CFerroxTechTree::Complete(FerroxTechEntry* entry)
 
 void CFerroxTechTree::Update(float dt)
 {
-    if (std::isfinite(dt) && dt > 0.0f)
-        m_time += dt;
+    m_time += dt;
     if (m_time >= 1.0f) {
-        float whole = std::floor(m_time);
-        float room = static_cast<float>(0xFFFF - m_seconds);
-        m_seconds = static_cast<uint16_t>(m_seconds + static_cast<uint16_t>(std::min(whole, room)));
+        // The seconds count wraps as a 16-bit number does; the whole part is taken modulo its range first.
+        const float whole = std::fmod(std::floor(m_time), kSecondsRange);
+        m_seconds = static_cast<uint16_t>(m_seconds + static_cast<uint32_t>(whole));
         m_time = 0.0f;
     }
     if (m_activeCount > m_seconds)
@@ -199,8 +201,7 @@ void CFerroxTechTree::Update(float dt)
     // A snapshot, because completions take entries out of the active list.
     std::vector<FerroxTechEntry*> stepping = m_active;
     for (FerroxTechEntry* entry : stepping) {
-        if (entry->progress < 0xFFFF)
-            ++entry->progress;
+        ++entry->progress;
         if (entry->progress >= entry->duration)
             Complete(entry);
     }
@@ -282,7 +283,8 @@ int CFerroxTechTree::Load(CFerroxTagFile* file)
     if (!file || file->SeekTag("<TECHTREE>") != 0)
         return 0;
     std::string line;
-    // Only unfinished entries complete and only waiting ones start, so a repeated load or id changes nothing twice.
+    // Only unfinished entries complete and only waiting ones start, so a repeated id, or one both completed and
+    // in development, changes nothing twice.
     for (int32_t id : ParseU16Line(file->ReadLine(line))) {
         FerroxTechEntry* entry = id >= 0 ? FindEntry(static_cast<uint16_t>(id)) : nullptr;
         if (entry)
@@ -293,7 +295,7 @@ int CFerroxTechTree::Load(CFerroxTagFile* file)
         if (pairs[i] < 0 || pairs[i + 1] < 0)
             continue;
         FerroxTechEntry* entry = FindEntry(static_cast<uint16_t>(pairs[i]));
-        if (entry && Activate(entry))
+        if (entry && entry->state == FERROX_TECH_WAITING && Activate(entry))
             entry->progress = static_cast<uint16_t>(pairs[i + 1]);
     }
     return 1;

@@ -49,7 +49,8 @@ public:
     // A waiting entry with every number 0 and no prerequisites.
     virtual std::unique_ptr<FerroxTechEntry> CreateEntry();
     virtual std::unique_ptr<FerroxTechCategory> CreateCategory();
-    // Lists of waiting technology ids; each is told of completions and refilled at Reset until removed.
+    // Lists of waiting technology ids; each is told of completions and refilled at Reset until removed (a list
+    // that goes away is removed first, or the tree would reach it freed).
     virtual void AddListener(CFerroxPtrList* listener);
     void RemoveListener(CFerroxPtrList* listener);
     virtual void Reset();
@@ -57,7 +58,8 @@ public:
     virtual int Load(CFerroxTagFile* file);
     virtual int Save(CFerroxFile* file);
     virtual FerroxTechEntry* FindEntry(uint16_t id);
-    // Puts a waiting entry into development; 0 (nothing changed) for any other entry.
+    // Puts the entry into development whatever its state; 0 only for no entry. The caller offers an entry
+    // only when it is waiting with no prerequisites left.
     virtual int Activate(FerroxTechEntry* entry);
     virtual int LoadTechnologies(CFerroxTagTree* tree, FerroxTechUnlockCallback callback);
     virtual void Update(float dt);

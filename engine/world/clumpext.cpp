@@ -52,14 +52,17 @@ void* Copy(void* dst, const void* src, GxInt32 offset, GxInt32)
     return dst;
 }
 
-// The words are pointers of the running program: they are written as zeros, and words read from a stream
-// are consumed and dropped, so that no file can plant an object pointer in a clump.
-GxStream* StreamWrite(GxStream* stream, GxInt32, const void*, GxInt32, GxInt32)
+// The two words, each as a 32-bit number.
+GxStream* StreamWrite(GxStream* stream, GxInt32, const void* clump, GxInt32 offset, GxInt32)
 {
-    const GxUInt32 words[kStreamWords] = {0, 0};
+    const ClumpExtension* extension = ExtensionOf(const_cast<void*>(clump), offset);
+    const GxUInt32 words[kStreamWords] = {static_cast<GxUInt32>(reinterpret_cast<uintptr_t>(extension->owner)),
+                                          static_cast<GxUInt32>(reinterpret_cast<uintptr_t>(extension->composite))};
     return GxStreamWriteInt32(stream, words, kStreamSize);
 }
 
+// The words are pointers of the running program: words read from a stream are consumed and dropped, so that
+// no file can plant an object pointer in a clump.
 GxStream* StreamRead(GxStream* stream, GxInt32 length, void*, GxInt32, GxInt32)
 {
     if (length < static_cast<GxInt32>(kStreamSize) || !GxStreamCanSupply(stream, kStreamSize)) {

@@ -83,9 +83,9 @@ TEST_F(ClumpExtension, NewClumpsAreEmptyAndClonesCarryBothWords)
     EXPECT_EQ(0, SetClumpComposite(nullptr, kComposite));
 }
 
-// The words name objects of the running program: a written clump carries zeros, and a read clump names
-// nothing, whatever its file says.
-TEST_F(ClumpExtension, StreamsCarryNoPointers)
+// A written clump carries the two words; a read clump names nothing, whatever its file says, for the words
+// name objects of the running program.
+TEST_F(ClumpExtension, StreamsCarryTheWordsOutButNotIn)
 {
     GxClump* clump = NewClump();
     ASSERT_NE(nullptr, clump);
@@ -99,8 +99,9 @@ TEST_F(ClumpExtension, StreamsCarryNoPointers)
     ASSERT_EQ(kFerroxClumpExtensionID, GxBytesGetU32(&bytes[sub]));
     ASSERT_EQ(kStreamSize, GxBytesGetU32(&bytes[sub + 4]));
     ASSERT_EQ(gxID_EXTENSION, GxBytesGetU32(&bytes[sub - kChunkHeader]));
-    EXPECT_EQ(0u, GxBytesGetU32(&bytes[sub + kChunkHeader]));
-    EXPECT_EQ(0u, GxBytesGetU32(&bytes[sub + kChunkHeader + 4]));
+    EXPECT_EQ(static_cast<GxUInt32>(reinterpret_cast<uintptr_t>(kObject)), GxBytesGetU32(&bytes[sub + kChunkHeader]));
+    EXPECT_EQ(static_cast<GxUInt32>(reinterpret_cast<uintptr_t>(kComposite)),
+              GxBytesGetU32(&bytes[sub + kChunkHeader + 4]));
 
     // Words planted in a file are read past and dropped.
     GxBytesPutU32(&bytes[sub + kChunkHeader], 0xDEADBEEFu);

@@ -263,7 +263,6 @@ int CFerroxComposite::SetupLOD(const FerroxLODSetup* setup)
             return 0;
         m_clumps.push_back(clump);
         m_pClump = clump;
-        CollectAnimatedMaterials(clump);
         SetClumpComposite(this);
         return 1;
     }
@@ -593,9 +592,8 @@ int CFerroxComposite::Load(const char* fileName)
 {
     if (!fileName)
         return 0;
-    // Textures the file does not hold are read from the textures folder beside it, also for a bare file name.
-    if (!SetTexturePath(fileName))
-        GxImageSetPath(FERROX_TEXTURE_FOLDER);
+    // Textures the file does not hold are read from the textures folder beside it.
+    SetTexturePath(fileName);
     GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, fileName);
     if (!stream)
         return 0;
@@ -626,21 +624,17 @@ void CFerroxComposite::LoadEntry(const char* fileName, const GxTOCEntry* entry, 
         return;
     GxUInt32 type = 0, length = 0;
     if (!GxStreamCanSupply(stream, entry->offset) || (entry->offset && !GxStreamSkip(stream, entry->offset)) ||
-        !GxStreamReadChunkHeader(stream, &type, &length, nullptr, nullptr) || type != entry->id ||
-        !IsReadOnLoad(type) || !spans->Claim(entry->offset, length)) {
+        !GxStreamReadChunkHeader(stream, &type, &length, nullptr, nullptr) || !IsReadOnLoad(type) ||
+        !spans->Claim(entry->offset, length)) {
         GxStreamClose(stream, nullptr);
         return;
     }
     switch (type) {
     case kFerroxChunkClump:
-        // Only the first clump becomes the model's; a second would be lost.
-        if (!m_pClump) {
-            GxClump* clump = ReadClump(stream);
-            if (clump) {
-                m_clumps.push_back(clump);
-                m_pClump = clump;
-                CollectAnimatedMaterials(clump);
-            }
+        // Each clump read becomes the model's; one read before stays among the clumps the model frees.
+        if (GxClump* clump = ReadClump(stream)) {
+            m_clumps.push_back(clump);
+            m_pClump = clump;
         }
         break;
     case kFerroxChunkImageDictionary:

@@ -5,7 +5,10 @@
 
 #include "gfx/core/assert.h"
 
-CFerroxDynamicObjectManager::CFerroxDynamicObjectManager() : m_count(0), m_queuedCount(0), m_inPass(false) { Init(); }
+CFerroxDynamicObjectManager::CFerroxDynamicObjectManager() : m_count(0), m_queuedCount(0), m_updating(), m_inPass(false)
+{
+    Init();
+}
 
 CFerroxDynamicObjectManager::~CFerroxDynamicObjectManager()
 {
@@ -15,23 +18,25 @@ CFerroxDynamicObjectManager::~CFerroxDynamicObjectManager()
     m_queuedCount = 0;
 }
 
+bool CFerroxDynamicObjectManager::IsUpdating(Position position) const { return m_inPass && position == m_updating; }
+
 void CFerroxDynamicObjectManager::DeleteAll()
 {
-    if (m_inPass) {
-        for (auto position = m_objects.begin(); position != m_objects.end(); ++position)
-            Queue(position);
-        return;
+    // Deleted in list order, then the entries go. An entry is emptied before its object is deleted, so a
+    // destructor that asks the manager finds no deleted object. The object whose update runs is kept to the
+    // end of the pass: its update has not returned yet.
+    for (auto position = m_objects.begin(); position != m_objects.end(); ++position) {
+        if (!IsUpdating(position))
+            position->reset();
     }
-    // A queued position would outlive its entry: drop the queue with the objects.
+    for (auto position = m_objects.begin(); position != m_objects.end();)
+        position = IsUpdating(position) ? std::next(position) : m_objects.erase(position);
+    m_count = static_cast<uint32_t>(m_objects.size());
+    // A queued position would outlive its entry: the queue goes with the objects.
     m_removals.clear();
     m_queuedCount = 0;
-    // Unlinked before deletion, so a destructor that asks the manager about its object finds it gone.
-    while (!m_objects.empty()) {
-        std::unique_ptr<CFerroxObject> object = std::move(m_objects.front());
-        m_objects.pop_front();
-        m_count--;
-    }
-    m_count = 0;
+    if (m_inPass && !m_objects.empty())
+        Queue(m_updating);
 }
 
 CFerroxObject* CFerroxDynamicObjectManager::CreateObject(CFerroxObjectFactory* factory,
@@ -71,7 +76,8 @@ void CFerroxDynamicObjectManager::RemoveObject(CFerroxObject* object, int atOnce
                      [object](const std::unique_ptr<CFerroxObject>& held) { return held.get() == object; });
     if (!object || position == m_objects.end())
         return;
-    if (atOnce && !m_inPass) {
+    // The object whose update runs is deleted after the pass, whatever was asked: its update has not returned.
+    if (atOnce && !IsUpdating(position)) {
         Unlink(position);
         return;
     }
@@ -89,12 +95,11 @@ void CFerroxDynamicObjectManager::Queue(Position position)
 
 void CFerroxDynamicObjectManager::Update(float dt)
 {
-    // The end is tested after every step: objects appended by an update are updated in this pass. While
-    // the pass runs, removals are only queued, so no object is deleted under a running update.
+    // The end is tested after every step: objects appended by an update are updated in this pass.
     GX_ASSERT(!m_inPass, "an object's update does not start another update pass");
     m_inPass = true;
-    for (auto position = m_objects.begin(); position != m_objects.end(); ++position)
-        (*position)->Update(dt);
+    for (m_updating = m_objects.begin(); m_updating != m_objects.end(); ++m_updating)
+        (*m_updating)->Update(dt);
     m_inPass = false;
     while (!m_removals.empty())
         Unlink(m_removals.front());

@@ -36,13 +36,13 @@ public:
     void Release() override { DeleteAll(); }
     ~CFerroxDynamicObjectManager() override;
 
-    // Deletes every object; queued removals of them are dropped. During Update's pass every object is
-    // queued instead.
+    // Deletes every object; queued removals of them are dropped. During Update's pass the object being
+    // updated is deleted after the pass.
     virtual void DeleteAll();
     // The factory's object, appended to the list; null when the factory made none.
     virtual CFerroxObject* CreateObject(CFerroxObjectFactory* factory, const FerroxObjectDescriptor* descriptor);
     // atOnce 0: deleted after the next Update's pass (a second request changes nothing); otherwise now,
-    // except during the pass, which no deletion interrupts. An object that is not managed is ignored.
+    // except the object being updated, deleted after the pass. An object that is not managed is ignored.
     virtual void RemoveObject(CFerroxObject* object, int atOnce);
     virtual void Update(float dt);
     virtual void RegisterFactories() {}
@@ -58,10 +58,12 @@ private:
     typedef std::list<std::unique_ptr<CFerroxObject>>::iterator Position;
     void Unlink(Position position);
     void Queue(Position position);
+    bool IsUpdating(Position position) const;
 
     std::list<std::unique_ptr<CFerroxObject>> m_objects;
     uint32_t m_count;
     std::list<Position> m_removals;
     uint32_t m_queuedCount;
+    Position m_updating;  // the entry whose update runs, while m_inPass
     bool m_inPass;
 };

@@ -27,7 +27,7 @@ bool FerroxLevelPath(CFerroxTagTree* setup, int32_t level, std::string* path)
     if (!value)
         return false;
     *path = value;
-    while (!path->empty() && (path->back() == '\n' || path->back() == '\r'))
+    if (!path->empty() && path->back() == '\n')
         path->pop_back();
     return true;
 }

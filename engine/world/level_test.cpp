@@ -82,6 +82,8 @@ TEST_F(LevelManager, MissingBlockOrEntriesOrWorldGiveNoLevel)
     EXPECT_TRUE(FerroxLevelPath(&setup, 5, &path));
     EXPECT_EQ(path, "./five.gxs");
     EXPECT_FALSE(FerroxLevelPath(nullptr, 0, &path));
+    Settings("<Level_Data>\n<1>\n</1>\n</Level_Data>\n");
+    EXPECT_EQ(manager.Create(), 0);  // an entry without a path
 }
 
 TEST_F(LevelManager, UpdateReachesTheWorldAndUnloadDeletesItOnce)

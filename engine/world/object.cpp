@@ -337,8 +337,8 @@ void CFerroxObject::DisableRender()
 
 GxAtomic* CFerroxObject::ChooseRandomPart(const char* name, int count, FerroxPartData* materialData)
 {
-    // Variants are numbered from 1 to count - 1.
-    if (!m_pModel || count < 2)
+    // Variants are numbered from 1 to count - 1: a count of 1 leaves none to divide among.
+    if (!m_pModel || count == 1)
         return nullptr;
     const int variant = FerroxRand() % (count - 1) + 1;
     GxAtomic* part = m_pModel->ShowPartVariant(name, kCollisionFlag | kRenderFlag, variant);
@@ -422,13 +422,7 @@ int CFerroxIOObject::Load(CFerroxFile* file)
     if (values.size() < kStateNumbers)
         return 1;
     RotateYaw(&kUpAxis, values[3], 0);
-    // The position is set, not added to the zero the rotation left: the driver runs with results flushed to zero,
-    // so a sum would turn a subnormal coordinate of the save into 0.
-    GxFrame* frame = m_pModel ? m_pModel->GetFrame() : nullptr;
-    if (!frame)
-        return 0;
-    GxMatrix placement = *GxFrameGetMatrix(frame);
-    placement.pos = {values[0], values[1], values[2]};
-    GxFrameTransform(frame, &placement, gxCOMBINEREPLACE);
+    const GxV3d position = {values[0], values[1], values[2]};
+    Translate(&position, 2);
     return 0;
 }

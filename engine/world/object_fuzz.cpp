@@ -99,10 +99,12 @@ void ExerciseSet(CFerroxAssetSet* set, Factory* factory)
         descriptor.assetSet = set;
         descriptor.factory = factory;
         descriptor.modelMode = mode;
-        // The state a line gives is the state saved, and loaded again it saves the same text.
-        const std::string first = LoadAndSave(descriptor, g_line);
-        WriteStateLine(first);
-        if (LoadAndSave(descriptor, g_line) != first)
+        // A saved state, loaded, saves the same text again. Its first load may change it once: the position is
+        // added to the zero a turn leaves, which turns -0 into 0 and a subnormal into 0 under flush to zero.
+        WriteStateLine(LoadAndSave(descriptor, g_line));
+        const std::string loaded = LoadAndSave(descriptor, g_line);
+        WriteStateLine(loaded);
+        if (LoadAndSave(descriptor, g_line) != loaded)
             std::abort();
         Exercise(descriptor);
     }

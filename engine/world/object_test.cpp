@@ -269,6 +269,8 @@ TEST_F(Objects, PartsAreChosenHiddenAndGathered)
         EXPECT_EQ(head, data.part);
         EXPECT_EQ(head->geometry->matList.materials[0], seen.back());
     }
+    // One variant counted leaves none to choose from: nothing is divided by zero.
+    EXPECT_EQ(nullptr, woman.ChooseRandomPart("head", 1, &data));
     FerroxPartData body = {"body", nullptr, data.materialCallback, &seen};
     woman.ApplyPartMaterials(&body);
     EXPECT_EQ(own->FindPart("body"), body.part);

@@ -86,11 +86,11 @@ void CFerroxStdParticle::Init()
 
 GxTexture* CFerroxStdParticle::Create(const char* textureName, const char* maskName)
 {
-    Destroy();
     m_pEmitterClass = GxParticleEmitterClassCreate(kFerroxParticleEmitterFlags);
     m_pParticleClass = GxParticleClassCreate(kFerroxParticleClassFlags);
     m_pAtomic = m_pEmitterClass && m_pParticleClass ? GxParticleAtomicCreate(m_pEmitterClass, nullptr) : nullptr;
     GxFrame* frame = m_pAtomic ? GxFrameCreate() : nullptr;
+    // Without its classes, atomic or frame the effect is not made: nothing below may reach a null one.
     if (!frame) {
         Destroy();
         return nullptr;

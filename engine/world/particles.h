@@ -33,7 +33,7 @@ public:
 
     virtual void Render();
     // Builds the effect with its defaults and reads its texture; the texture, or null when it could not be read
-    // (the effect then draws untextured). A second Create first destroys the first effect.
+    // (the effect then draws untextured).
     virtual GxTexture* Create(const char* textureName, const char* maskName);
     virtual void Destroy();
 

@@ -107,15 +107,4 @@ TEST_F(StdParticle, BlendIndexesReachTheTankMadeBeforeOrAfter)
     EXPECT_EQ(tank->srcBlend, kBlendSourceAlpha);
 }
 
-TEST_F(StdParticle, SecondCreateReplacesTheFirstEffect)
-{
-    const GxInt32 before = spark->refCount;
-    CFerroxStdParticle effect;
-    effect.Create("spark", nullptr);
-    Emit(&effect);
-    effect.Create("spark", nullptr);
-    EXPECT_EQ(spark->refCount, before + 2);
-    EXPECT_EQ(effect.GetTank()->tank, nullptr);
-}
-
 }  // namespace

@@ -31,11 +31,9 @@ int CFerroxTexDictionary::ReadFromStream(GxStream* stream)
     if (m_pDictionary)
         GxTexDictionaryDestroy(m_pDictionary);
     m_pDictionary = stream ? GxTexDictionaryStreamRead(stream) : nullptr;
-    // The held dictionary is gone either way: a failed read leaves the object empty.
-    if (!m_pDictionary) {
-        m_empty = 1;
+    // The held dictionary is gone either way; a failed read leaves the flag as it was.
+    if (!m_pDictionary)
         return 0;
-    }
     m_empty = 0;
     return 1;
 }
@@ -45,11 +43,9 @@ int CFerroxTexDictionary::ReadImagesFromStream(GxStream* stream)
     if (m_pDictionary)
         GxTexDictionaryDestroy(m_pDictionary);
     m_pDictionary = stream ? GxTexDictionaryStreamReadImages(stream) : nullptr;
-    // The held dictionary is gone either way: a failed read leaves the object empty.
-    if (!m_pDictionary) {
-        m_empty = 1;
+    // The held dictionary is gone either way; a failed read leaves the flag as it was.
+    if (!m_pDictionary)
         return 0;
-    }
     m_empty = 0;
     return 1;
 }

@@ -95,6 +95,17 @@ TEST_F(TexDictionary, FilesWithoutADictionaryKeepTheOneHeld)
     EXPECT_EQ(0, held.LoadFile(good.c_str()));
     EXPECT_EQ(nullptr, held.GetDictionary());
     EXPECT_EQ(1, held.IsEmpty());
+    // A failed read leaves the flag as the last read set it, the dictionary gone.
+    CFerroxTexDictionary whole;
+    AddTexture(&whole, "whole");
+    const std::string wholeFile = Path("whole.gxs");
+    ASSERT_EQ(1, whole.SaveFile(wholeFile.c_str()));
+    CFerroxTexDictionary read;
+    ASSERT_EQ(1, read.LoadFile(wholeFile.c_str()));
+    ASSERT_EQ(0, read.IsEmpty());
+    EXPECT_EQ(0, read.LoadFile(good.c_str()));
+    EXPECT_EQ(nullptr, read.GetDictionary());
+    EXPECT_EQ(0, read.IsEmpty());
 }
 
 TEST_F(TexDictionary, AFailedSaveLeavesTheOldFile)

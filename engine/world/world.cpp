@@ -297,8 +297,9 @@ int CFerroxWorld::LoadChunk(CFerroxStream<CFerroxWorld>* stream)
     const char* group = stream->GetGroupName();
     switch (stream->GetChunkHeader().type) {
     case gxID_WORLD:
+        // A later world chunk replaces an earlier one; nothing has joined the earlier one yet.
         if (m_pWorld)
-            return 1;
+            GxWorldDestroy(m_pWorld);
         m_pWorld = GxWorldStreamRead(body);
         return m_pWorld ? 1 : 0;
     case kFerroxChunkSpline: {
@@ -320,6 +321,7 @@ int CFerroxWorld::LoadChunk(CFerroxStream<CFerroxWorld>* stream)
         const FerroxLODSetup setup = {group, body, nullptr, 0, nullptr, nullptr};
         if (!model->SetupLOD(&setup))
             return 1;
+        model->CollectAnimatedMaterials(model->GetClump());
         (sky ? m_pSkyBox : m_pObjects) = std::move(model);
         return 1;
     }
@@ -542,9 +544,6 @@ int CFerroxWorld::Create(const char* fileName, GxCamera* camera)
     m_splines.clear();
     for (const std::unique_ptr<CFerroxObject>& object : m_staticObjects)
         object->AddToWorld(this);
-    // The placed models' dictionaries were made current while they loaded; the level's is current again.
-    if (m_pTexDictionary && !m_pTexDictionary->IsEmpty())
-        m_pTexDictionary->MakeCurrent();
     return 1;
 }
 

@@ -173,6 +173,16 @@ TEST_F(World, EmptyWorldSpansAHundredEachWayAndTakesTheCameraWhenThereIsOne)
     EXPECT_NE(later.GetRegistry(), nullptr);
 }
 
+// A level file that holds no world, or no file at all, is no level: Create says so rather than go on without one.
+TEST_F(World, ALevelWithoutAWorldIsNotCreated)
+{
+    const std::string level = WriteLevel({{"objects", {"plain"}}});
+    CFerroxWorld world;
+    EXPECT_EQ(world.Create(level.c_str(), camera), 0);
+    EXPECT_EQ(world.GetGraphicsWorld(), nullptr);
+    EXPECT_EQ(world.Create(Path("missing.gxs").c_str(), camera), 0);
+}
+
 TEST_F(World, SecondCreateFreesTheFirstLevelEvenWhenTheSubclassReleasesNothing)
 {
     const std::string bench = WriteModel("shop/bench.gxs", {"seat"});

@@ -4,6 +4,8 @@
 
 #include <fstream>
 #include <memory>
+#include <random>
+#include <string>
 
 #include "engine/data/file.h"
 #include "engine/data/tagtree.h"
@@ -121,6 +123,73 @@ TEST_F(LevelManager, SparseLevelsAndAHugeTotalFindEveryLevelThereIs)
     Use("<Level_Data>\n<0>\n./a.gxs\n</0>\n<7>\n./g.gxs\n</7>\n<total>\n6\n</total>\n</Level_Data>\n");
     SaveLevel("./g.gxs");
     EXPECT_EQ(LoadLevel(2), 2);
+}
+
+// A block of `entries` entries after the three levels, each named by `digits` random digits.
+std::string DigitNamedBlock(size_t entries, size_t digits, const char* total, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string text = "<Level_Data>\n<0>\n./models/levels/London/london.gxs\n</0>\n<1>\n"
+                       "./models/levels/Berlin/berlin.gxs\n</1>\n<2>\n./models/levels/Paris/paris.gxs\n</2>\n";
+    for (size_t entry = 0; entry < entries; entry++) {
+        std::string name;
+        for (size_t i = 0; i < digits; i++)
+            name += static_cast<char>('0' + random() % 10);
+        text += "<" + name + ">\n./x" + std::to_string(entry % 7) + ".gxs\n</" + name + ">\n";
+    }
+    return text + "<total>\n" + total + "\n</total>\n</Level_Data>\n";
+}
+
+// The scan as it reads: from the total down to 0, the first child whose name holds the number's text.
+int ScanFromTotal(CFerroxTagTree* setup, int total, const std::string& saved, int current)
+{
+    setup->FindNode("Level_Data", 1);
+    CFerroxTagNode* block = setup->GetCursor();
+    for (int n = total; n >= 0; n--) {
+        setup->SetCursor(block);
+        if (!setup->FindChild(std::to_string(n).c_str()))
+            continue;
+        std::string path = setup->GetValue(0) ? setup->GetValue(0) : "";
+        if (!path.empty() && path.back() == '\n')
+            path.pop_back();
+        if (path.find(saved) != std::string::npos)
+            return n;
+    }
+    return current;
+}
+
+// Entries named by long runs of digits under the highest total: the level is found in the time the block's size
+// allows (every number a name holds once), not one search of the block for each number up to the total.
+TEST_F(LevelManager, ALevelListOfLongDigitNamesLoadsInTheTimeItsSizeAllows)
+{
+    const std::string text = DigitNamedBlock(1000, 1000, "2147483647", 83);
+    ASSERT_GT(text.size(), 2000000u);
+    Use(text);
+    SaveLevel("./models/levels/Paris/paris.gxs");
+    EXPECT_EQ(LoadLevel(0), 2);
+    SaveLevel("./models/levels/Rome/rome.gxs");
+    EXPECT_EQ(LoadLevel(1), 1);
+    // Paths a seventh of the long names share: a ten-digit number one of them holds first.
+    SaveLevel("./x3.gxs");
+    const int level = LoadLevel(0);
+    EXPECT_GE(level, 1000000000);
+    setup.FindNode("Level_Data", 1);
+    ASSERT_TRUE(setup.FindChild(std::to_string(level).c_str()));
+    EXPECT_STREQ(setup.GetValue(0), "./x3.gxs");
+}
+
+// The same level as the scan that tries every number from the total down, names with leading zeros and numbers
+// held by several names included.
+TEST_F(LevelManager, ThePickedLevelIsTheOneTheScanFromTheTotalFinds)
+{
+    for (const char* total : {"0", "7", "99", "4321", "20000"}) {
+        Use(DigitNamedBlock(40, 6, total, 7));
+        for (const char* saved : {"./x0.gxs", "./x3.gxs", "./x6.gxs", "Paris", "London", "./nowhere.gxs", ""}) {
+            SaveLevel(saved);
+            EXPECT_EQ(LoadLevel(-5), ScanFromTotal(&setup, std::stoi(total), saved, -5))
+                << "total " << total << ", saved " << saved;
+        }
+    }
 }
 
 TEST_F(LevelManager, CreatingTheLevelMakesTheGamesWorld)
