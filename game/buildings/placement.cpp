@@ -659,19 +659,14 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
 
 CBaseObject* CPlacementController::RemovableAt(CFerroxObject* picked, CFerroxBlockMesh* storey, int cell)
 {
-    if (!storey)
-        return nullptr;
     CFerroxObject* owner =
         picked && picked->GetModel() && picked->GetModel()->GetOwner() ? picked->GetModel()->GetOwner() : picked;
-    CFerroxObject* occupant =
-        storey->IsValidCell(cell, 1) ? dynamic_cast<CFerroxObject*>(storey->GetBlock(cell)->m_pOccupant) : nullptr;
-    for (CFerroxObject* candidate : {owner, occupant}) {
-        CBaseObject* building = IsBuilding(candidate) ? dynamic_cast<CBaseObject*>(candidate) : nullptr;
-        CStairs* stairs = dynamic_cast<CStairs*>(building);
-        if (building && (building->GetFloor() == storey || (stairs && stairs->GetUpperFloor() == storey)))
-            return building;
-    }
-    return nullptr;
+    if (IsBuilding(owner))
+        return dynamic_cast<CBaseObject*>(owner);
+    CFerroxObject* occupant = storey && storey->IsValidCell(cell, 1)
+                                  ? dynamic_cast<CFerroxObject*>(storey->GetBlock(cell)->m_pOccupant)
+                                  : nullptr;
+    return IsBuilding(occupant) ? dynamic_cast<CBaseObject*>(occupant) : nullptr;
 }
 
 void CPlacementController::RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey)

@@ -126,8 +126,8 @@ private:
     // The held object's fit test where it stands (a door turns to the wall under it as it is tested).
     bool HeldFits(CFerroxBlockMesh* storey);
     void UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey);
-    // The building a demolishing click at the cell removes: the picked one, else the one standing on the cell;
-    // only buildings of the storey (or stairs reaching it), never generated pieces. Null for none.
+    // The building a demolishing click at the cell removes: the picked one, whatever storey it stands on, else the
+    // one standing on the cell of the storey; never a generated piece. Null for none.
     CBaseObject* RemovableAt(CFerroxObject* picked, CFerroxBlockMesh* storey, int cell);
     void RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey);
     void EndDrag();

@@ -355,6 +355,30 @@ TEST_F(Placement, DemolishedStairsFreeTheirWellAndSendNoOneAway)
     EXPECT_TRUE(notices.messages.empty());
 }
 
+// A click that did not move removes the picked building whatever storey it stands on: a bench on the ground picked
+// while the storey above is shown goes, and the tile under the pointer upstairs stays.
+TEST_F(Placement, APickedBuildingGoesFromAnyStorey)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
+    BuildStoreys(2);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    ASSERT_NE(nullptr, upper);
+    ASSERT_EQ(0, PlaceAt("FAC_SEATS", kUsableObjectFactoryName, Ground(), Cell(4, 10)));
+    CBaseObject* bench = dynamic_cast<CBaseObject*>(manager->GetFloorRecord(0)->usable.back());
+    ASSERT_NE(nullptr, bench);
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+    const GxV3d at = PointOf(upper, Cell(6, 6));
+    controller->Update(at);
+    controller->BeginDrag(at);
+    controller->Update(at);
+    ASSERT_EQ(upper, floors->GetCurrentFloor());
+    EXPECT_EQ(0, controller->ClearArea(at, bench, nullptr));
+    EXPECT_EQ(0, CountIn(manager->GetFloorRecord(0)->usable, bench));
+    EXPECT_NE(nullptr, upper->GetTile(Cell(6, 6)));
+    EXPECT_EQ(kNoCell, controller->GetDragStart());
+}
+
 TEST_F(Placement, DragToAnInvalidCellResets)
 {
     controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
