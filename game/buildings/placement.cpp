@@ -558,9 +558,6 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
         return 1;
     if (m_pHeld->SetGridPosition(point, storey) != 0)
         return 1;
-    // The whole footprint must lie on the grid before the object takes its cells.
-    if (!storey->IsAreaInside(m_pHeld->GetFirstCell(), m_pHeld->GetRows(), m_pHeld->GetColumns(), 1))
-        return 1;
     if (world)
         m_pWorld = world;
     if (!skipChecks) {
@@ -576,19 +573,17 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
         m_pRecord = std::make_unique<CPlacementRecord>(CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey});
     m_pRecord->world = world;
     m_pRecord->controller = this;
-    const int placed = m_pHeld->Place(m_pRecord.get());
-    if (placed) {
-        // Filed again under the storey it now stands on.
+    if (m_pHeld->Place(m_pRecord.get())) {
+        // Filed again under the storey it now stands on: it was filed under the storey current when it was made,
+        // none while the pointer was off the grid.
         CDynamicObjectManager* manager = Manager();
         manager->RemoveFromLists(m_pHeld, -1);
         manager->AddToLists(m_pHeld, StoreyIndex(storey));
-        if (g_pGameContext)
-            g_pGameContext->PlaySample(kPlacedSample, kPlacedVolume);
     }
+    if (g_pGameContext)
+        g_pGameContext->PlaySample(kPlacedSample, kPlacedVolume);
     if (!skipChecks)
         BuildWallsFrom(storey);
-    if (!placed)
-        return 1;
     m_pHeld = nullptr;
     RemoveBoxes();
     return 0;

@@ -89,11 +89,15 @@ TEST_F(Placement, ObjectModePlacesTurnsAndContinues)
     EXPECT_FLOAT_EQ(90.0f, next->GetRotation()[1]) << "the next object keeps the turn";
     EXPECT_EQ(1, controller->PlaceHeldObject(at, nullptr, 0)) << "the cells are taken";
     EXPECT_EQ(0, next->IsPlaced());
-    // A footprint that would reach off the grid is refused before the object takes any cell.
-    EXPECT_EQ(1, controller->PlaceHeldObject(PointOf(Ground(), Cell(0, 0)), nullptr, 1));
-    EXPECT_EQ(0, next->IsPlaced());
     controller->Render();
     EXPECT_EQ(next->GetValue(), controller->GetShownValue());
+    // With the checks skipped there is no fit test: the object goes in and leaves the hand, though the cells it
+    // finds taken stay the first shop's.
+    EXPECT_EQ(0, controller->PlaceHeldObject(at, nullptr, 1));
+    EXPECT_EQ(nullptr, controller->GetHeldObject());
+    EXPECT_EQ(1, next->IsPlaced());
+    EXPECT_EQ(static_cast<CFerroxBase*>(first), Ground()->GetBlock(first->GetFirstCell())->m_pOccupant);
+    EXPECT_EQ(2u, notices.samples.size());
     // The game hands the value to the interface before the next draw: it goes with the mode at once.
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
     EXPECT_EQ(kNoShownValue, controller->GetShownValue());
