@@ -184,6 +184,7 @@ void CPlacementController::Init()
     m_pHeldTemplate = nullptr;
     m_pHeldFactory = nullptr;
     m_shownValue = kNoShownValue;
+    m_objectsLeftOut = 0;
 }
 
 void CPlacementController::Create(CFloorManager* floors, CFerroxWorld* world)
@@ -735,6 +736,10 @@ int CPlacementController::ClearFloorArea(CFerroxBlockMesh* storey, int first, in
 
 int CPlacementController::MoveGroundObject(int up)
 {
+    if (CFerroxBlockMesh* storey = CurrentStorey()) {
+        if (CFerroxBlockMesh* next = up ? storey->GetUpper() : storey->GetLower())
+            m_pFloors->SetCurrentFloor(next);
+    }
     Translate(m_pGround, {0.0f, up ? kStoreyHeight : -kStoreyHeight, 0.0f}, 2);
     return 0;
 }
@@ -806,13 +811,13 @@ int CPlacementController::BuildWalls(CFerroxWorld* world, int all, CFerroxBlockM
     if (!ground || !m_pFloors)
         return 0;
     const int remembered = m_pFloors->GetCurrentFloorIndex();
-    m_pFloors->GoToFloor(0, m_pWorld);
     for (int i = 0; i < m_pFloors->GetBuiltFloors(); i++) {
         CFerroxBlockMesh* level = ground->GetLinked(i);
         if (!level)
             break;
         if (i > 0)
             m_pFloors->FloorUp(nullptr, m_pWorld);
+        m_pFloors->SetCurrentFloor(level);
         ScanWalls(level);
     }
     m_pFloors->GoToFloor(remembered, m_pWorld);
@@ -830,7 +835,7 @@ int CPlacementController::SaveObjects(CFerroxFile* file, CFerroxWorld* world)
     RemoveWalls(world, 1, nullptr);
     Manager()->SaveObjects(file);
     if (m_pFloors)
-        m_pFloors->GoToFloor(0, m_pWorld);
+        m_pFloors->ResetFloorIndex();
     if (CFerroxBlockMesh* ground = Ground())
         Translate(m_pGround, ground->GetOrigin(), 0);
     BuildWalls(world, 1, nullptr);
@@ -840,8 +845,8 @@ int CPlacementController::SaveObjects(CFerroxFile* file, CFerroxWorld* world)
 int CPlacementController::LoadObjects(CFerroxTagFile* file, CFerroxWorld* world)
 {
     SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);
-    const ObjectsReadCount count = ReadObjects(file, m_pWorld, Ground(), this);
+    m_objectsLeftOut = ReadObjects(file, m_pWorld, Ground(), this).dropped;
     BuildWalls(world, 1, nullptr);
     SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);
-    return count.dropped;
+    return 1;
 }

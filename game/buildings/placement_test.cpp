@@ -383,6 +383,33 @@ TEST_F(Placement, APickedBuildingGoesFromAnyStorey)
     EXPECT_EQ(kNoCell, controller->GetDragStart());
 }
 
+// The storey shown moves with the ground object, one link at a time; building every storey's walls walks the
+// view up through the storeys and back, leaving the storey it started on shown.
+TEST_F(Placement, TheStoreyShownMovesWithTheGroundObject)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
+    BuildStoreys(3);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    ASSERT_NE(nullptr, upper);
+    controller->Update(PointOf(Ground(), Cell(6, 6)));
+    ASSERT_EQ(Ground(), floors->GetCurrentFloor());
+    const float height = controller->GetGroundObject()->GetPosition()->y;
+    ASSERT_EQ(0, floors->FloorUp(nullptr, nullptr));
+    EXPECT_EQ(upper, floors->GetCurrentFloor());
+    EXPECT_FLOAT_EQ(height + kStoreyHeight, controller->GetGroundObject()->GetPosition()->y);
+    ASSERT_EQ(0, floors->FloorDown(nullptr));
+    EXPECT_EQ(Ground(), floors->GetCurrentFloor());
+    EXPECT_FLOAT_EQ(height, controller->GetGroundObject()->GetPosition()->y);
+
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
+    controller->Update({-500.0f, 0.0f, 500.0f});
+    ASSERT_EQ(nullptr, floors->GetCurrentFloor());
+    controller->BuildWalls(nullptr, 1, nullptr);
+    EXPECT_EQ(1, floors->GetCurrentFloorIndex());
+    EXPECT_EQ(upper, floors->GetCurrentFloor());
+    EXPECT_FLOAT_EQ(height + kStoreyHeight, controller->GetGroundObject()->GetPosition()->y);
+}
+
 TEST_F(Placement, DragToAnInvalidCellResets)
 {
     controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
