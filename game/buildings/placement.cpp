@@ -289,14 +289,11 @@ int CPlacementController::SetMode(int32_t mode, CFerroxWorld* world, int drop, C
     m_dragEnd = kNoCell;
     if (mode == PLACEMENT_OBJECT && !BeginObjectPlacement(drop, set, factory)) {
         m_mode = PLACEMENT_IDLE;
-        m_shownValue = kNoShownValue;
         return 0;
     }
     if (mode == PLACEMENT_LAY || mode == PLACEMENT_CLEAR)
         CreateBoxes();
     m_mode = mode;
-    // The interface takes the value before the next draw: it follows the mode at once.
-    m_shownValue = m_mode == PLACEMENT_OBJECT && m_pHeld ? static_cast<int16_t>(m_pHeld->GetValue()) : kNoShownValue;
     return 0;
 }
 
@@ -693,8 +690,7 @@ int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, C
         }
     }
     // Nothing is told: a refused clearing leaves the box in its refusing colour, and nothing is paid back.
-    if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0) &&
-        m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
+    if (m_pAreaBox && m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
         RemoveWallsFrom(storey);
         ClearFloorArea(storey, m_dragStart, cell);
         for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {

