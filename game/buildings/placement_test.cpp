@@ -101,6 +101,10 @@ TEST_F(Placement, ObjectModePlacesTurnsAndContinues)
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
     controller->Render();
     EXPECT_EQ(kNoShownValue, controller->GetShownValue());
+    // With nothing held a click or a turn does nothing.
+    EXPECT_EQ(1, controller->PlaceHeldObject(at, nullptr, 0));
+    EXPECT_EQ(0, controller->RotateHeldObject(1));
+    EXPECT_FLOAT_EQ(90.0f, controller->GetHeldYaw());
 }
 
 TEST_F(Placement, HeldObjectsAreFiledByTheirStorey)
