@@ -61,7 +61,7 @@ public:
     void Update(const GxV3d& point);
     void Render();
     int RotateHeldObject(int direction);
-    // 0 placed, 1 refused.
+    // 0 once the held object's placement ran (it leaves the hand), 1 refused.
     int PlaceHeldObject(const GxV3d& point, CFerroxWorld* world, int skipChecks);
     // The left click of mode 1: places the held object and, when it went in, holds a new one of the same
     // template; 0 placed, 1 refused.
