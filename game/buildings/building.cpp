@@ -454,17 +454,16 @@ void CPathableObject::ReleaseSlotsAndEffect()
 
 void CPathableObject::Release()
 {
-    if (m_placed && m_pFloor) {
+    if (m_placed && m_pFloor)
         for (int32_t i = 0; i < static_cast<int32_t>(m_entrances.size()); i++)
             m_pFloor->ClearArea(CPathableObject::GetEntranceCell(i), 1, 1, 0);
-        if (g_buildingHooks.onObjectRemoved)
-            ForEachCharacter(
-                false,
-                [](CFerroxObject* character, void* object) {
-                    g_buildingHooks.onObjectRemoved(character, static_cast<CFerroxObject*>(object));
-                },
-                this);
-    }
+    if (g_buildingHooks.onObjectRemoved)
+        ForEachCharacter(
+            false,
+            [](CFerroxObject* character, void* object) {
+                g_buildingHooks.onObjectRemoved(character, static_cast<CFerroxObject*>(object));
+            },
+            this);
     ReleaseSlotsAndEffect();
     CPathableObject::Init();
     CBaseObject::Release();

@@ -185,6 +185,14 @@ TEST_F(BuildingPlaceTest, CharactersLeaveCoveredCells)
     balcony.Put(&ground, Cell(8, 8), 1, 1);
     balcony.Place(nullptr);
     EXPECT_TRUE(g_removedCells.empty());
+
+    // An object that goes without having been placed is told of all the same.
+    g_toldRemoved.clear();
+    {
+        Exposed<CPathableObject> held;
+        held.Put(&ground, Cell(12, 12), 1, 1);
+    }
+    EXPECT_EQ(1u, g_toldRemoved.size());
 }
 
 // The lay test refuses cells over an atrium, a door away from its outside entrances, and walls.

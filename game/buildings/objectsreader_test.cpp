@@ -62,7 +62,8 @@ protected:
         CFerroxTagFile file;
         EXPECT_EQ(0, file.Open(Path(name).c_str(), 1));
         floors->Load(&file);
-        const int dropped = controller->LoadObjects(&file, nullptr);
+        EXPECT_EQ(1, controller->LoadObjects(&file, nullptr));
+        const int dropped = controller->GetObjectsLeftOut();
         manager->GetStatistics()->Load(&file);
         file.Close();
         return dropped;

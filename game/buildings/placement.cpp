@@ -184,6 +184,7 @@ void CPlacementController::Init()
     m_pHeldTemplate = nullptr;
     m_pHeldFactory = nullptr;
     m_shownValue = kNoShownValue;
+    m_objectsLeftOut = 0;
 }
 
 void CPlacementController::Create(CFloorManager* floors, CFerroxWorld* world)
@@ -288,14 +289,11 @@ int CPlacementController::SetMode(int32_t mode, CFerroxWorld* world, int drop, C
     m_dragEnd = kNoCell;
     if (mode == PLACEMENT_OBJECT && !BeginObjectPlacement(drop, set, factory)) {
         m_mode = PLACEMENT_IDLE;
-        m_shownValue = kNoShownValue;
         return 0;
     }
     if (mode == PLACEMENT_LAY || mode == PLACEMENT_CLEAR)
         CreateBoxes();
     m_mode = mode;
-    // The interface takes the value before the next draw: it follows the mode at once.
-    m_shownValue = m_mode == PLACEMENT_OBJECT && m_pHeld ? static_cast<int16_t>(m_pHeld->GetValue()) : kNoShownValue;
     return 0;
 }
 
@@ -558,9 +556,6 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
         return 1;
     if (m_pHeld->SetGridPosition(point, storey) != 0)
         return 1;
-    // The whole footprint must lie on the grid before the object takes its cells.
-    if (!storey->IsAreaInside(m_pHeld->GetFirstCell(), m_pHeld->GetRows(), m_pHeld->GetColumns(), 1))
-        return 1;
     if (world)
         m_pWorld = world;
     if (!skipChecks) {
@@ -576,19 +571,17 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
         m_pRecord = std::make_unique<CPlacementRecord>(CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey});
     m_pRecord->world = world;
     m_pRecord->controller = this;
-    const int placed = m_pHeld->Place(m_pRecord.get());
-    if (placed) {
-        // Filed again under the storey it now stands on.
+    if (m_pHeld->Place(m_pRecord.get())) {
+        // Filed again under the storey it now stands on: it was filed under the storey current when it was made,
+        // none while the pointer was off the grid.
         CDynamicObjectManager* manager = Manager();
         manager->RemoveFromLists(m_pHeld, -1);
         manager->AddToLists(m_pHeld, StoreyIndex(storey));
-        if (g_pGameContext)
-            g_pGameContext->PlaySample(kPlacedSample, kPlacedVolume);
     }
+    if (g_pGameContext)
+        g_pGameContext->PlaySample(kPlacedSample, kPlacedVolume);
     if (!skipChecks)
         BuildWallsFrom(storey);
-    if (!placed)
-        return 1;
     m_pHeld = nullptr;
     RemoveBoxes();
     return 0;
@@ -659,19 +652,14 @@ int CPlacementController::LayFloorArea(const GxV3d& point, CFerroxWorld* world)
 
 CBaseObject* CPlacementController::RemovableAt(CFerroxObject* picked, CFerroxBlockMesh* storey, int cell)
 {
-    if (!storey)
-        return nullptr;
     CFerroxObject* owner =
         picked && picked->GetModel() && picked->GetModel()->GetOwner() ? picked->GetModel()->GetOwner() : picked;
-    CFerroxObject* occupant =
-        storey->IsValidCell(cell, 1) ? dynamic_cast<CFerroxObject*>(storey->GetBlock(cell)->m_pOccupant) : nullptr;
-    for (CFerroxObject* candidate : {owner, occupant}) {
-        CBaseObject* building = IsBuilding(candidate) ? dynamic_cast<CBaseObject*>(candidate) : nullptr;
-        CStairs* stairs = dynamic_cast<CStairs*>(building);
-        if (building && (building->GetFloor() == storey || (stairs && stairs->GetUpperFloor() == storey)))
-            return building;
-    }
-    return nullptr;
+    if (IsBuilding(owner))
+        return dynamic_cast<CBaseObject*>(owner);
+    CFerroxObject* occupant = storey && storey->IsValidCell(cell, 1)
+                                  ? dynamic_cast<CFerroxObject*>(storey->GetBlock(cell)->m_pOccupant)
+                                  : nullptr;
+    return IsBuilding(occupant) ? dynamic_cast<CBaseObject*>(occupant) : nullptr;
 }
 
 void CPlacementController::RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey)
@@ -702,8 +690,7 @@ int CPlacementController::ClearArea(const GxV3d& point, CFerroxObject* picked, C
         }
     }
     // Nothing is told: a refused clearing leaves the box in its refusing colour, and nothing is paid back.
-    if (m_pAreaBox && m_dragStart != kNoCell && storey->IsValidCell(cell, 0) &&
-        m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
+    if (m_pAreaBox && m_pAreaBox->CanClearFloor(storey->GetLower(), storey->GetUpper(), storey)) {
         RemoveWallsFrom(storey);
         ClearFloorArea(storey, m_dragStart, cell);
         for (CFerroxBlockMesh* up = storey->GetUpper(); up; up = up->GetUpper()) {
@@ -745,6 +732,10 @@ int CPlacementController::ClearFloorArea(CFerroxBlockMesh* storey, int first, in
 
 int CPlacementController::MoveGroundObject(int up)
 {
+    if (CFerroxBlockMesh* storey = CurrentStorey()) {
+        if (CFerroxBlockMesh* next = up ? storey->GetUpper() : storey->GetLower())
+            m_pFloors->SetCurrentFloor(next);
+    }
     Translate(m_pGround, {0.0f, up ? kStoreyHeight : -kStoreyHeight, 0.0f}, 2);
     return 0;
 }
@@ -816,13 +807,13 @@ int CPlacementController::BuildWalls(CFerroxWorld* world, int all, CFerroxBlockM
     if (!ground || !m_pFloors)
         return 0;
     const int remembered = m_pFloors->GetCurrentFloorIndex();
-    m_pFloors->GoToFloor(0, m_pWorld);
     for (int i = 0; i < m_pFloors->GetBuiltFloors(); i++) {
         CFerroxBlockMesh* level = ground->GetLinked(i);
         if (!level)
             break;
         if (i > 0)
             m_pFloors->FloorUp(nullptr, m_pWorld);
+        m_pFloors->SetCurrentFloor(level);
         ScanWalls(level);
     }
     m_pFloors->GoToFloor(remembered, m_pWorld);
@@ -840,7 +831,7 @@ int CPlacementController::SaveObjects(CFerroxFile* file, CFerroxWorld* world)
     RemoveWalls(world, 1, nullptr);
     Manager()->SaveObjects(file);
     if (m_pFloors)
-        m_pFloors->GoToFloor(0, m_pWorld);
+        m_pFloors->ResetFloorIndex();
     if (CFerroxBlockMesh* ground = Ground())
         Translate(m_pGround, ground->GetOrigin(), 0);
     BuildWalls(world, 1, nullptr);
@@ -850,8 +841,8 @@ int CPlacementController::SaveObjects(CFerroxFile* file, CFerroxWorld* world)
 int CPlacementController::LoadObjects(CFerroxTagFile* file, CFerroxWorld* world)
 {
     SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);
-    const ObjectsReadCount count = ReadObjects(file, m_pWorld, Ground(), this);
+    m_objectsLeftOut = ReadObjects(file, m_pWorld, Ground(), this).dropped;
     BuildWalls(world, 1, nullptr);
     SetMode(PLACEMENT_IDLE, world, 0, nullptr, nullptr);
-    return count.dropped;
+    return 1;
 }

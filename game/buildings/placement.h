@@ -7,8 +7,7 @@
 // The game owns one controller, drives Update and Render each frame and forwards the mouse buttons; it
 // installs FloorHooks() on its floor manager so that the ground object follows the storey shown. The
 // controller reaches the object manager, the floor manager and the game's notice seam (sample 1 on a
-// placement; a message the first time a demolishing removes a building or clears floor, since neither pays
-// anything back). Objects it makes belong to the object manager; wall pieces are the controller's to remove.
+// placement). Objects it makes belong to the object manager; wall pieces are the controller's to remove.
 // One thread.
 #pragma once
 
@@ -62,7 +61,7 @@ public:
     void Update(const GxV3d& point);
     void Render();
     int RotateHeldObject(int direction);
-    // 0 placed, 1 refused.
+    // 0 once the held object's placement ran (it leaves the hand), 1 refused.
     int PlaceHeldObject(const GxV3d& point, CFerroxWorld* world, int skipChecks);
     // The left click of mode 1: places the held object and, when it went in, holds a new one of the same
     // template; 0 placed, 1 refused.
@@ -80,8 +79,10 @@ public:
     // The wall pieces of the storey (null: the current one), or of every storey with `all`; 0.
     int BuildWalls(CFerroxWorld* world, int all, CFerroxBlockMesh* storey);
     int RemoveWalls(CFerroxWorld* world, int all, CFerroxBlockMesh* storey);
-    // Reads the objects of a saved game, then builds the walls; returns the records left out.
+    // Reads the objects of a saved game, then builds the walls; 1.
     int LoadObjects(CFerroxTagFile* file, CFerroxWorld* world);
+    // The records the last LoadObjects left out, for the game to tell the player.
+    int GetObjectsLeftOut() const { return m_objectsLeftOut; }
     // 0 (a failed write is kept by the file).
     int SaveObjects(CFerroxFile* file, CFerroxWorld* world);
 
@@ -126,8 +127,8 @@ private:
     // The held object's fit test where it stands (a door turns to the wall under it as it is tested).
     bool HeldFits(CFerroxBlockMesh* storey);
     void UpdateDrag(const GxV3d& point, CFerroxBlockMesh* storey);
-    // The building a demolishing click at the cell removes: the picked one, else the one standing on the cell;
-    // only buildings of the storey (or stairs reaching it), never generated pieces. Null for none.
+    // The building a demolishing click at the cell removes: the picked one, whatever storey it stands on, else the
+    // one standing on the cell of the storey; never a generated piece. Null for none.
     CBaseObject* RemovableAt(CFerroxObject* picked, CFerroxBlockMesh* storey, int cell);
     void RemoveBuilding(CBaseObject* building, CFerroxBlockMesh* storey);
     void EndDrag();
@@ -161,5 +162,6 @@ private:
     CFerroxAssetSet* m_pHeldTemplate;
     CFerroxObjectFactory* m_pHeldFactory;
     int16_t m_shownValue;
+    int m_objectsLeftOut;
     FloorHooksImpl m_floorHooks;
 };

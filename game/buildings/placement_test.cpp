@@ -89,14 +89,22 @@ TEST_F(Placement, ObjectModePlacesTurnsAndContinues)
     EXPECT_FLOAT_EQ(90.0f, next->GetRotation()[1]) << "the next object keeps the turn";
     EXPECT_EQ(1, controller->PlaceHeldObject(at, nullptr, 0)) << "the cells are taken";
     EXPECT_EQ(0, next->IsPlaced());
-    // A footprint that would reach off the grid is refused before the object takes any cell.
-    EXPECT_EQ(1, controller->PlaceHeldObject(PointOf(Ground(), Cell(0, 0)), nullptr, 1));
-    EXPECT_EQ(0, next->IsPlaced());
     controller->Render();
     EXPECT_EQ(next->GetValue(), controller->GetShownValue());
-    // The game hands the value to the interface before the next draw: it goes with the mode at once.
+    // With the checks skipped there is no fit test: the object goes in and leaves the hand, though the cells it
+    // finds taken stay the first shop's.
+    EXPECT_EQ(0, controller->PlaceHeldObject(at, nullptr, 1));
+    EXPECT_EQ(nullptr, controller->GetHeldObject());
+    EXPECT_EQ(1, next->IsPlaced());
+    EXPECT_EQ(static_cast<CFerroxBase*>(first), Ground()->GetBlock(first->GetFirstCell())->m_pOccupant);
+    EXPECT_EQ(2u, notices.samples.size());
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+    controller->Render();
     EXPECT_EQ(kNoShownValue, controller->GetShownValue());
+    // With nothing held a click or a turn does nothing.
+    EXPECT_EQ(1, controller->PlaceHeldObject(at, nullptr, 0));
+    EXPECT_EQ(0, controller->RotateHeldObject(1));
+    EXPECT_FLOAT_EQ(90.0f, controller->GetHeldYaw());
 }
 
 TEST_F(Placement, HeldObjectsAreFiledByTheirStorey)
@@ -353,6 +361,57 @@ TEST_F(Placement, DemolishedStairsFreeTheirWellAndSendNoOneAway)
     EXPECT_EQ(1, controller->ClearArea(PointOf(Ground(), Cell(16, 10)), nullptr, nullptr));
     EXPECT_TRUE(Ground()->IsAreaTiled(Cell(15, 8), 1, 1)) << "refused";
     EXPECT_TRUE(notices.messages.empty());
+}
+
+// A click that did not move removes the picked building whatever storey it stands on: a bench on the ground picked
+// while the storey above is shown goes, and the tile under the pointer upstairs stays.
+TEST_F(Placement, APickedBuildingGoesFromAnyStorey)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
+    BuildStoreys(2);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    ASSERT_NE(nullptr, upper);
+    ASSERT_EQ(0, PlaceAt("FAC_SEATS", kUsableObjectFactoryName, Ground(), Cell(4, 10)));
+    CBaseObject* bench = dynamic_cast<CBaseObject*>(manager->GetFloorRecord(0)->usable.back());
+    ASSERT_NE(nullptr, bench);
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+    const GxV3d at = PointOf(upper, Cell(6, 6));
+    controller->Update(at);
+    controller->BeginDrag(at);
+    controller->Update(at);
+    ASSERT_EQ(upper, floors->GetCurrentFloor());
+    EXPECT_EQ(0, controller->ClearArea(at, bench, nullptr));
+    EXPECT_EQ(0, CountIn(manager->GetFloorRecord(0)->usable, bench));
+    EXPECT_NE(nullptr, upper->GetTile(Cell(6, 6)));
+    EXPECT_EQ(kNoCell, controller->GetDragStart());
+}
+
+// The storey shown moves with the ground object, one link at a time; building every storey's walls walks the
+// view up through the storeys and back, leaving the storey it started on shown.
+TEST_F(Placement, TheStoreyShownMovesWithTheGroundObject)
+{
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(12, 12)));
+    BuildStoreys(3);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    ASSERT_NE(nullptr, upper);
+    controller->Update(PointOf(Ground(), Cell(6, 6)));
+    ASSERT_EQ(Ground(), floors->GetCurrentFloor());
+    const float height = controller->GetGroundObject()->GetPosition()->y;
+    ASSERT_EQ(0, floors->FloorUp(nullptr, nullptr));
+    EXPECT_EQ(upper, floors->GetCurrentFloor());
+    EXPECT_FLOAT_EQ(height + kStoreyHeight, controller->GetGroundObject()->GetPosition()->y);
+    ASSERT_EQ(0, floors->FloorDown(nullptr));
+    EXPECT_EQ(Ground(), floors->GetCurrentFloor());
+    EXPECT_FLOAT_EQ(height, controller->GetGroundObject()->GetPosition()->y);
+
+    ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
+    controller->Update({-500.0f, 0.0f, 500.0f});
+    ASSERT_EQ(nullptr, floors->GetCurrentFloor());
+    controller->BuildWalls(nullptr, 1, nullptr);
+    EXPECT_EQ(1, floors->GetCurrentFloorIndex());
+    EXPECT_EQ(upper, floors->GetCurrentFloor());
+    EXPECT_FLOAT_EQ(height + kStoreyHeight, controller->GetGroundObject()->GetPosition()->y);
 }
 
 TEST_F(Placement, DragToAnInvalidCellResets)

@@ -41,7 +41,7 @@ void CStairs::Release()
 {
     const BuildingHooks& hooks = GetBuildingHooks();
     CDynamicObjectManager* manager = CDynamicObjectManager::Peek();
-    if (m_placed && hooks.onObjectRemoved && manager) {
+    if (hooks.onObjectRemoved && manager) {
         for (const ObjectList* list : {&manager->GetShoppers(), &manager->GetCriminals()}) {
             const ObjectList copy = *list;
             for (CFerroxObject* character : copy)

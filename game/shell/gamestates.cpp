@@ -102,9 +102,11 @@ public:
     }
     int LoadObjects(CFerroxTagFile* file) override
     {
-        if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
-            return m_pGame->m_pPlacementController->LoadObjects(file, m_pGame->GetWorld());
-        return 0;
+        CPlacementController* placement = m_pGame->m_pPlacementController.get();
+        if (!placement || !m_pGame->GetWorld())
+            return 0;
+        placement->LoadObjects(file, m_pGame->GetWorld());
+        return placement->GetObjectsLeftOut();
     }
 
 private:

@@ -113,7 +113,8 @@ protected:
         }
         CFerroxTagFile file;
         EXPECT_EQ(0, file.Open(Path("records.sav").c_str(), 1));
-        const int dropped = controller->LoadObjects(&file, level->GetWorld());
+        EXPECT_EQ(1, controller->LoadObjects(&file, level->GetWorld()));
+        const int dropped = controller->GetObjectsLeftOut();
         file.Close();
         return dropped;
     }
@@ -221,7 +222,8 @@ TEST_F(MallSoak, ALoadTakesNoMoreCharactersThanTheGameReaches)
     const size_t staffBefore = manager->GetStaffCount();
     CFerroxTagFile file;
     ASSERT_EQ(0, file.Open(Path("crowd.sav").c_str(), 1));
-    const int dropped = controller->LoadObjects(&file, level->GetWorld());
+    EXPECT_EQ(1, controller->LoadObjects(&file, level->GetWorld()));
+    const int dropped = controller->GetObjectsLeftOut();
     file.Close();
     EXPECT_EQ(kShopperLimit, manager->GetShoppers().size());
     EXPECT_EQ(kStaffLimit, manager->GetStaffCount());
@@ -291,7 +293,11 @@ protected:
     CFloorManager* GetFloorManager() override { return floors.get(); }
     CStatistics* GetStatistics() override { return manager->GetStatistics(); }
     void SaveObjects(CFerroxFile* file) override { controller->SaveObjects(file, level->GetWorld()); }
-    int LoadObjects(CFerroxTagFile* file) override { return controller->LoadObjects(file, level->GetWorld()); }
+    int LoadObjects(CFerroxTagFile* file) override
+    {
+        controller->LoadObjects(file, level->GetWorld());
+        return controller->GetObjectsLeftOut();
+    }
 
     // The lists of the figures a save catches mid-walk: shoppers, criminals and the three trades.
     std::vector<const ObjectList*> Kinds()

@@ -73,7 +73,11 @@ protected:
     CFloorManager* GetFloorManager() override { return floors.get(); }
     CStatistics* GetStatistics() override { return manager->GetStatistics(); }
     void SaveObjects(CFerroxFile* file) override { controller->SaveObjects(file, nullptr); }
-    int LoadObjects(CFerroxTagFile* file) override { return controller->LoadObjects(file, nullptr); }
+    int LoadObjects(CFerroxTagFile* file) override
+    {
+        controller->LoadObjects(file, nullptr);
+        return controller->GetObjectsLeftOut();
+    }
 
     void BuildMall()
     {

@@ -126,6 +126,8 @@ public:
     int32_t GetPickedCell() const { return m_pickedCell; }
     const GxV3d& GetPickPoint() const { return m_pickPoint; }
     CFerroxBlockMesh* GetCurrentFloor() const { return m_pCurrentFloor; }
+    // The placement side moves the storey shown with the view and its wall builder.
+    void SetCurrentFloor(CFerroxBlockMesh* storey) { m_pCurrentFloor = storey; }
     const std::vector<std::unique_ptr<CFloorTile>>& GetFloorTiles() const { return m_floorTiles; }
     int32_t GetBuiltFloors() const { return m_builtFloors; }
     int32_t GetCurrentFloorIndex() const { return m_currentFloorIndex; }
