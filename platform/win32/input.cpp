@@ -561,22 +561,6 @@ BOOL WINAPI ClipCursor(const RECT* lpRect)
     return TRUE;
 }
 
-BOOL WINAPI GetClipCursor(LPRECT lpRect)
-{
-    if (lpRect == nullptr)
-        return FALSE;
-    UserState& u = User();
-    if (u.clipActive) {
-        *lpRect = u.clip;
-        return TRUE;
-    }
-    lpRect->left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    lpRect->top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    lpRect->right = lpRect->left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    lpRect->bottom = lpRect->top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    return TRUE;
-}
-
 // Capture only routes messages: SDL already follows the mouse outside the
 // window while a button is held, which is all Win32 capture gives a
 // window without a pressed button either.
@@ -601,8 +585,6 @@ BOOL WINAPI ReleaseCapture(void)
         UserSend(old, WM_CAPTURECHANGED, 0, 0);
     return TRUE;
 }
-
-HWND WINAPI GetCapture(void) { return User().capture; }
 
 int WINAPI ShowCursor(BOOL bShow)
 {
@@ -677,11 +659,4 @@ SHORT WINAPI GetKeyState(int nVirtKey)
     if (u.keyToggled[nVirtKey])
         value |= 1u;
     return static_cast<SHORT>(value);
-}
-
-SHORT WINAPI GetAsyncKeyState(int vKey)
-{
-    if (vKey < 0 || vKey > 0xFF)
-        return 0;
-    return User().keyDown[vKey] ? static_cast<SHORT>(0x8000u) : 0;
 }
