@@ -441,7 +441,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int nExitCode);
 // Work a layer above must do on the main thread at every pump (the sound stand-in's stream ends): called at the
-// start of each PeekMessage and GetMessage poll. One hook; null removes it.
+// start of each PeekMessage poll. One hook; null removes it.
 typedef void (*Win32PumpHook)(void);
 void Win32SetPumpHook(Win32PumpHook hook);
 // Whether windows can be seen: false with SDL's offscreen or dummy video, or with neither an X nor a Wayland
