@@ -302,20 +302,6 @@ int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym)
     return 0;
 }
 
-void Win32SetWarpGate(Win32WarpGate gate)
-{
-    UserState& u = User();
-    u.warpGate = gate;
-    u.warpPending = false;
-    u.warpUnanswered = false;
-}
-
-int Win32VirtualKeyFromScanCode(int scanCode)
-{
-    const auto scan = static_cast<SDL_Scancode>(scanCode);
-    return UserVirtualKeyFromSDL(scan, SDL_GetKeyFromScancode(scan));
-}
-
 SDL_Scancode UserSDLFromVirtualKey(int vk, bool extended)
 {
     // The generic modifiers stand for the left keys.
