@@ -45,6 +45,7 @@
 #include "gfx/d3d9/d3d9drv.h"
 #include "main/shell.h"
 #include "platform/d3d9/gl_backend.h"
+#include "platform/d3d9/gl_counters_testing.h"
 #include "platform/testsupport/softdevice.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"

@@ -111,7 +111,9 @@ struct TextBytes {
     }
 };
 
-// One UTF-8 character; -1 for a bad lead byte, a missing follower or a code above 0xFFFF.
+// One UTF-8 character; -1 for a bad lead byte, a missing follower or a code above 0xFFFF. The font files keep
+// their own rule rather than the text converter's U+FFFD: a bad character fails the read, and followers' high bits
+// are not examined, so forms the converter refuses (overlong ones, 5- and 6-byte ones) still name their code.
 template <typename NextByte>
 GxInt32 DecodeUtf8(NextByte next)
 {

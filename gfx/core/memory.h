@@ -77,7 +77,6 @@ GxBool GxResourcesEmptyArena(void);
 // Module callbacks of the arena (engine module 0x40B): the heap of the instance's arena size, opened at GxEngineStart.
 void* GxResourcesOpen(void* instance, GxInt32 offset, GxInt32 size);
 void* GxResourcesClose(void* instance, GxInt32 offset, GxInt32 size);
-GxUInt32 GxResourcesGetArenaUsage(void);
 
 // Resource heap: first-fit blocks of 32-byte granularity inside one buffer.
 struct GxResHeapBlockHeader;

@@ -10,6 +10,7 @@
 #include "gfx/core/core_local.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/resources_testing.h"
 #include "gfx/testsupport/engine_gtest.h"
 
 namespace {

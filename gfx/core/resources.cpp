@@ -3,6 +3,7 @@
 
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
+#include "gfx/core/resources_local.h"
 
 // Header in front of every heap block's data.
 struct GxResHeapBlockHeader {
@@ -13,6 +14,8 @@ struct GxResHeapBlockHeader {
     GxUInt32 flags;  // bit 0: used
 };
 
+GxResourcesArenaModule gxResourcesArena;
+
 namespace {
 
 constexpr GxUInt32 gxRESHEAPGRAIN = 32;
@@ -20,22 +23,12 @@ constexpr GxUInt32 gxRESHEAPUSED = 0x1;
 constexpr GxUInt32 gxRESHEAPSPLITSURPLUS = 64;  // surplus up to this stays in the block
 static_assert(sizeof(GxResHeapBlockHeader) == gxRESHEAPGRAIN, "heap headers are one grain");
 
-// The arena's module block inside the engine instance.
-struct ResourcesBlock {
-    GxUInt32 arenaSize;
-    GxUInt32 usedBytes;
-    GxUInt32 evictedBytes;  // taken from the current frame since the last frame boundary
-    void* heapBuffer;       // null when the arena size is 0
-    GxLink listA;
-    GxLink listB;
-    GxLink* prevFramesList;
-    GxLink* curFrameList;
-};
+using ResourcesBlock = GxResourcesArenaBlock;
 
-GxInt32 resourcesModuleOffset = -1;
-GxInt32 resourcesModuleInstances = 0;
+GxInt32& resourcesModuleOffset = gxResourcesArena.moduleOffset;
+GxInt32& resourcesModuleInstances = gxResourcesArena.moduleInstances;
 
-ResourcesBlock* Arena() { return reinterpret_cast<ResourcesBlock*>(GxEngineGetModuleBlock(resourcesModuleOffset)); }
+ResourcesBlock* Arena() { return GxResourcesArenaGet(); }
 
 inline GxResHeapBlockHeader* HeaderOf(void* data)
 {
@@ -254,14 +247,6 @@ GxBool GxResourcesEmptyArena(void)
     EvictList(arena, arena->curFrameList);
     arena->evictedBytes = 0;
     return 1;
-}
-
-GxUInt32 GxResourcesGetArenaUsage(void)
-{
-    if (resourcesModuleInstances <= 0) {
-        return 0;
-    }
-    return Arena()->usedBytes;
 }
 
 GxBool GxResHeapInit(void* buffer, GxUInt32 size)

@@ -102,7 +102,6 @@ void GxD3D9SetDefaultAtomicPipeline(GxPipeline* pipeline);
 // Add counts one more user of the geometry's entry; Remove drops one and unlinks the entry with the last.
 void GxD3D9DynamicGeometryAdd(GxGeometry* geometry);
 void GxD3D9DynamicGeometryRemove(GxGeometry* geometry);
-GxBool GxD3D9DynamicGeometryContains(const GxGeometry* geometry);
 // Run after a device reset: every dynamic geometry rebuilds all its streams at its next draw.
 void GxD3D9WorldDeviceRestore(void);
 

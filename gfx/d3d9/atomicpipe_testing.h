@@ -14,10 +14,22 @@
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/lights.h"
+#include "gfx/d3d9/worldglue_local.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world_testing.h"
 #include "platform/testsupport/softdevice.h"
 #include "platform/win32/gl_required_testing.h"
+
+// 1 when the geometry is on the world glue's list of geometries with two-stream instances.
+inline GxBool GxD3D9DynamicGeometryContains(const GxGeometry* geometry)
+{
+    for (const GxD3D9DynamicGeometryEntry* entry = gxD3D9WorldGlue.dynamic; entry; entry = entry->next) {
+        if (entry->geometry == geometry) {
+            return 1;
+        }
+    }
+    return 0;
+}
 
 inline GxLink gxAtomicPipeTestLights;
 inline GxLink* GxAtomicPipeTestLightsQuery(GxWorld*) { return &gxAtomicPipeTestLights; }

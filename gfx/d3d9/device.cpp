@@ -22,8 +22,10 @@ GxD3D9State gxD3D9State = InitialState();
 namespace {
 
 constexpr GxUInt32 modeListHint = 0x1040411;
-constexpr GxUInt32 atiVendor = 0x1002;
-constexpr GxUInt32 atiRadeon7500 = 0x5157;
+// The one adapter whose reported stream-offset capability the device does not trust: the vendor and device ids
+// its identifier gives.
+constexpr GxUInt32 noStreamOffsetVendorId = 0x1002;
+constexpr GxUInt32 noStreamOffsetDeviceId = 0x5157;
 
 // The formats whose modes the list offers, in listing order.
 const D3DFORMAT listedFormats[] = {D3DFMT_R5G6B5, D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10};
@@ -330,8 +332,8 @@ GxBool SystemStart(void)
 
     S().d3d->GetDeviceCaps(S().adapter, D3DDEVTYPE_HAL, &S().caps);
     D3DADAPTER_IDENTIFIER9 id = {};
-    if (SUCCEEDED(S().d3d->GetAdapterIdentifier(S().adapter, 0, &id)) && id.VendorId == atiVendor &&
-        id.DeviceId == atiRadeon7500) {
+    if (SUCCEEDED(S().d3d->GetAdapterIdentifier(S().adapter, 0, &id)) && id.VendorId == noStreamOffsetVendorId &&
+        id.DeviceId == noStreamOffsetDeviceId) {
         S().caps.DevCaps2 &= ~static_cast<DWORD>(D3DDEVCAPS2_STREAMOFFSET);
     }
     IDirect3DDevice9* device = nullptr;

@@ -7,8 +7,11 @@
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/im2d_local.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/d3d9/vertexbuffer.h"
+
+GxD3D9Im2DState gxD3D9Im2D = {};
 
 namespace {
 
@@ -19,16 +22,7 @@ constexpr UINT kStride = sizeof(GxIm2DVertex);
 // An own buffer is worth it only when the device processes vertices in software and has memory to spare.
 constexpr UINT kOwnBufferMinTextureMem = 0x800000;
 
-struct Im2DState {
-    GxBool ownBuffer;
-    IDirect3DVertexBuffer9* vertexBuffer;  // own, or the dynamic one last handed out
-    GxUInt32 nextVertex;
-    IDirect3DIndexBuffer9* indexBuffer;
-    GxUInt32 nextIndex;
-    IDirect3DVertexDeclaration9* declaration;
-};
-
-Im2DState im2D = {};
+GxD3D9Im2DState& im2D = gxD3D9Im2D;
 
 const D3DVERTEXELEMENT9 kElements[] = {{0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
                                        {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
@@ -189,8 +183,6 @@ GxBool GxD3D9Im2DOpen(void)
 }
 
 void GxD3D9Im2DClose(void) { ReleaseAll(); }
-
-GxBool GxD3D9Im2DHasOwnBuffer(void) { return im2D.ownBuffer; }
 
 void GxD3D9Im2DSetupRender(void)
 {

@@ -15,5 +15,3 @@ constexpr GxUInt32 gxIM2DMAXINDICES = 10000;
 
 // Internal: the common state set-up every renderer runs after writing its vertices.
 void GxD3D9Im2DSetupRender(void);
-// Whether the module made its own vertex buffer (tests and tools).
-GxBool GxD3D9Im2DHasOwnBuffer(void);

@@ -8,6 +8,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/im2d.h"
+#include "gfx/d3d9/im2d_testing.h"
 #include "gfx/d3d9/im3d.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"

@@ -146,12 +146,5 @@ GxRaster* GxD3D9RasterConvertToMipmapped(GxRaster* raster);
 // texture or the device cannot hold the result.
 GxRaster* GxD3D9RasterConvertFromPalette(GxRaster* raster);
 
-// Rasters whose device objects live in default-pool memory, in list order (head first).
-struct GxD3D9RasterListNode {
-    GxRaster* raster;
-    GxD3D9RasterListNode* next;
-};
-const GxD3D9RasterListNode* GxD3D9RasterListFirst(void);
-
 // Builds the lower mip levels of an automatic-mipmap raster through the texture module's generation.
 GxBool GxD3D9RasterGenerateMipmaps(GxRaster* raster);

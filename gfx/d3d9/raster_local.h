@@ -18,6 +18,18 @@ GxBool GxD3D9RasterCreateTexture(GxRaster* raster);
 GxBool GxD3D9RasterCreateCameraTexture(GxRaster* raster);
 GxBool GxD3D9RasterCreateZBuffer(GxRaster* raster);
 
+// The rasters whose device objects live in default-pool memory, released before a Reset and made again after
+// (raster_restore.cpp); the tests walk it through raster_testing.h.
+struct GxD3D9RasterListNode {
+    GxRaster* raster;
+    GxD3D9RasterListNode* next;
+};
+struct GxD3D9RasterList {
+    GxFreeList* nodes;
+    GxD3D9RasterListNode* head;
+};
+extern GxD3D9RasterList gxD3D9RasterList;
+
 namespace d3d9raster {
 
 inline GxD3D9RasterExt* Ext(GxRaster* raster) { return GxD3D9RASTEREXTFromRaster(raster); }

@@ -4,16 +4,13 @@
 
 using namespace d3d9raster;
 
+GxD3D9RasterList gxD3D9RasterList = {};
+
 namespace {
 
 constexpr GxInt32 kListNodesPerBlock = 127;
 
-struct RasterList {
-    GxFreeList* nodes;
-    GxD3D9RasterListNode* head;
-};
-
-RasterList rasterList = {};
+GxD3D9RasterList& rasterList = gxD3D9RasterList;
 
 void ReleaseListed(GxRaster* raster)
 {
@@ -219,8 +216,6 @@ void GxD3D9RasterListClose(void)
     rasterList = {};
     PaletteBlocksClose();
 }
-
-const GxD3D9RasterListNode* GxD3D9RasterListFirst(void) { return rasterList.head; }
 
 void GxD3D9RasterReleaseVideoMemory(void)
 {

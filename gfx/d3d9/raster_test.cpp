@@ -7,7 +7,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/image.h"
-#include "gfx/d3d9/raster_local.h"
+#include "gfx/d3d9/raster_testing.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "platform/testsupport/softdevice.h"
 

@@ -16,10 +16,13 @@
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/lights.h"
 #include "gfx/d3d9/renderstate.h"
+#include "gfx/d3d9/sectorpipe_local.h"
 #include "gfx/d3d9/vertexbuffer.h"
 #include "gfx/d3d9/vertexdecl.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/world.h"
+
+GxD3D9SectorGlue gxD3D9SectorGlue;
 
 namespace {
 
@@ -29,11 +32,7 @@ constexpr GxReal kNormalScale = 1.0f / 128.0f;
 constexpr GxInt32 kRightsSize = 8;
 constexpr GxInt32 kRightsIDSize = 4;
 
-struct SectorGlue {
-    GxInt32 usageOffset = -1;
-    GxInt32 openInstances = 0;
-};
-SectorGlue glue;
+GxD3D9SectorGlue& glue = gxD3D9SectorGlue;
 
 // Asked with the engine's current world, which is null until a world is made current.
 GxLink* WorldGlobalLights(GxWorld* world) { return world ? &world->directionalLightList : nullptr; }
@@ -362,8 +361,6 @@ void* GxD3D9WorldModuleClose(void* instance, GxInt32, GxInt32)
     }
     return instance;
 }
-
-GxInt32 GxD3D9WorldModuleOpenCount(void) { return glue.openInstances; }
 
 GxBool GxD3D9SectorSetUsageFlags(GxWorldSector* sector, GxUInt32 flags)
 {

@@ -21,7 +21,6 @@ GxNodeDefinition* GxD3D9WorldSectorAllInOneNodeGet(void);
 // Engine module 0x50B: counts the open world driver instances and returns the instance.
 void* GxD3D9WorldModuleOpen(void* instance, GxInt32 offset, GxInt32 size);
 void* GxD3D9WorldModuleClose(void* instance, GxInt32 offset, GxInt32 size);
-GxInt32 GxD3D9WorldModuleOpenCount(void);
 GxBool GxD3D9SectorInstance(void* sector, GxD3D9InstanceHeader* header, GxBool reinstance);
 void GxD3D9SectorLighting(void* sector);
 GxBool GxD3D9SectorSetUsageFlags(GxWorldSector* sector, GxUInt32 flags);

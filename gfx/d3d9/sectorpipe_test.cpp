@@ -9,6 +9,7 @@
 #include "gfx/core/plugin.h"
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/lights.h"
+#include "gfx/d3d9/sectorpipe_testing.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"

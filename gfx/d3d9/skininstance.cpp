@@ -401,11 +401,6 @@ GxBool GxD3D9SkinUseStaticBuffer(const GxAtomic* atomic)
     return skin && skin->paletteBones <= caps->maxBones;
 }
 
-GxBool GxD3D9SkinInstanceIsShaderLayout(const GxD3D9InstanceHeader* header)
-{
-    return (header->skinLayout & kLayoutShader) != 0;
-}
-
 GxBool GxD3D9SkinVertexDeclarationCreate(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxBool dynamic)
 {
     return DeclarationCreate(atomic, header, ShaderPathWanted(GxSkinGeometryGetSkin(atomic->geometry)), dynamic);

@@ -29,8 +29,6 @@ GxBool GxD3D9SkinVertexBufferFill(GxAtomic* atomic, GxD3D9InstanceHeader* header
                                   GxUInt32 lockFlags);
 // 1 when the processor path blends into a pooled stream rather than a buffer of its own.
 GxBool GxD3D9SkinUseStaticBuffer(const GxAtomic* atomic);
-// 1 when the instance holds the shader layout.
-GxBool GxD3D9SkinInstanceIsShaderLayout(const GxD3D9InstanceHeader* header);
 // Brings the instance to the layout of the path about to draw it (rebuilding and refilling it when it holds the
 // other one, or the wrong stream arrangement for the processor path). 0 on failure.
 GxBool GxD3D9SkinInstanceSetPath(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,

@@ -394,8 +394,6 @@ GxBool PipelinesDestroyHook(void) { return GxSkinPipelinesDestroy(); }
 
 }  // namespace
 
-GxNodeDefinition* GxD3D9SkinNodeGet(void) { return &skinNode; }
-
 GxBool GxD3D9SkinNodeInit(GxPipelineNode* node)
 {
     auto* callBacks = static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock);

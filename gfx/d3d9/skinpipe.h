@@ -86,7 +86,6 @@ struct GxD3D9SkinNodeCallBacks {
     GxD3D9SkinEndCallBack end;
 };
 
-GxNodeDefinition* GxD3D9SkinNodeGet(void);
 // The node's set-up: installs the seven callbacks. Returns 1.
 GxBool GxD3D9SkinNodeInit(GxPipelineNode* node);
 // The node body: 1, or 0 when instancing fails.

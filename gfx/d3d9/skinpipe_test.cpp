@@ -336,7 +336,7 @@ protected:
     GxAtomic* ShaderDrawnSkinnedAtomic()
     {
         GxAtomic* atomic = DrawnSkinnedAtomic(AssembleAny);
-        return atomic && GxD3D9SkinInstanceIsShaderLayout(InstanceOf(atomic->geometry)) ? atomic : nullptr;
+        return atomic && DeclaresBlendIndices(InstanceOf(atomic->geometry)) ? atomic : nullptr;
     }
     // Whether the instance's declaration carries palette indices (the shader layout).
     bool DeclaresBlendIndices(const GxD3D9InstanceHeader* header)
@@ -344,7 +344,7 @@ protected:
         D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH + 1];
         UINT count = MAXD3DDECLLENGTH + 1;
         bool found = false;
-        if (SUCCEEDED(header->declaration->GetDeclaration(elements, &count))) {
+        if (header->declaration && SUCCEEDED(header->declaration->GetDeclaration(elements, &count))) {
             for (UINT i = 0; i + 1 < count; i++) {
                 found = found || elements[i].Usage == D3DDECLUSAGE_BLENDINDICES;
             }
@@ -357,7 +357,6 @@ protected:
     {
         auto* header = InstanceOf(atomic->geometry);
         EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 0u);
-        EXPECT_FALSE(GxD3D9SkinInstanceIsShaderLayout(header));
         EXPECT_FALSE(DeclaresBlendIndices(header));
         EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, atomic->geometry->morphTarget[0].verts[7].y + 0.5f);
     }
@@ -377,7 +376,6 @@ TEST_F(ShaderSkinPipeTest, ShaderPathUploadsThePaletteAndLeavesTheBindPose)
     auto* header = InstanceOf(geometry);
     const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
     EXPECT_EQ(skin->usesVertexShader, 1u);
-    EXPECT_TRUE(GxD3D9SkinInstanceIsShaderLayout(header));
     EXPECT_TRUE(DeclaresBlendIndices(header));
     EXPECT_EQ(header->streams[1].buffer, nullptr);  // nothing changes: one pooled stream
     EXPECT_EQ(header->streams[0].pooled, 1u);
@@ -514,7 +512,7 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawDrawsWithNone)
     ASSERT_TRUE(rendered);
     EXPECT_GT(D3D9SoftCount(gxD3D9State.device, D3D9SOFT_DRAW), 0u) << "the draw is made all the same";
     EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
-    EXPECT_TRUE(GxD3D9SkinInstanceIsShaderLayout(InstanceOf(atomic->geometry)));
+    EXPECT_TRUE(DeclaresBlendIndices(InstanceOf(atomic->geometry)));
     IDirect3DVertexShader9* current = nullptr;
     ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShader(&current)));
     EXPECT_EQ(current, nullptr);

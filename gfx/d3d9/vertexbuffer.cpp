@@ -5,55 +5,16 @@
 
 #include "gfx/core/memory.h"
 #include "gfx/d3d9/d3d9_local.h"
+#include "gfx/d3d9/vertexbuffer_local.h"
+
+GxD3D9VertexBufferManagerState gxD3D9VertexBufferManager = {};
 
 namespace {
 
-struct GxD3D9VertexBufferFreeRange {
-    GxUInt32 offset;
-    GxUInt32 size;
-    IDirect3DVertexBuffer9* vertexBuffer;
-    GxD3D9VertexBufferFreeRange* next;
-    GxD3D9VertexBufferFreeRange* prev;
-};
+using BufferNode = GxD3D9VertexBufferNode;
+using Slot = GxD3D9DynamicVertexBufferSlot;
 
-struct BufferNode {
-    IDirect3DVertexBuffer9* vertexBuffer;
-    BufferNode* next;
-};
-
-struct GxD3D9VertexBufferStrideList {
-    GxUInt32 stride;
-    GxD3D9VertexBufferFreeRange* freeRanges;
-    BufferNode* buffers;
-    GxD3D9VertexBufferStrideList* next;
-};
-
-struct GxD3D9DynamicVertexBufferRecord {
-    GxUInt32 size;
-    GxUInt32 inUse;
-    IDirect3DVertexBuffer9* vertexBuffer;
-    IDirect3DVertexBuffer9** owner;  // caller's variable, null when none
-    GxD3D9DynamicVertexBufferRecord* next;
-};
-
-struct Slot {
-    GxUInt32 used;
-    GxUInt32 size;
-    IDirect3DVertexBuffer9* vertexBuffer;
-};
-
-struct Manager {
-    GxD3D9VertexBufferStrideList* strides;
-    GxD3D9DynamicVertexBufferRecord* records;
-    Slot slots[gxD3D9DYNAMICVERTEXBUFFERSLOTS];
-    GxInt32 current;
-    GxFreeList* strideFreeList;
-    GxFreeList* rangeFreeList;
-    GxFreeList* nodeFreeList;
-    GxFreeList* recordFreeList;
-};
-
-Manager manager = {};
+GxD3D9VertexBufferManagerState& manager = gxD3D9VertexBufferManager;
 
 constexpr GxUInt32 listHint = gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
 constexpr GxUInt32 sharedEntryHint = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
@@ -535,43 +496,4 @@ void GxD3D9VertexBufferManagerClose(void)
             *list = nullptr;
         }
     }
-}
-
-GxInt32 GxD3D9VertexBufferGetFreeRanges(GxUInt32 stride, GxD3D9VertexBufferRange* ranges, GxInt32 max)
-{
-    GxD3D9VertexBufferStrideList* list = FindStride(stride);
-    GxInt32 count = 0;
-    for (GxD3D9VertexBufferFreeRange* range = list ? list->freeRanges : nullptr; range; range = range->next) {
-        if (ranges && count < max) {
-            ranges[count] = GxD3D9VertexBufferRange{range->vertexBuffer, range->offset, range->size};
-        }
-        count++;
-    }
-    return count;
-}
-
-GxBool GxD3D9DynamicVertexBufferGetSlot(GxInt32 slot, GxD3D9DynamicVertexBufferSlotInfo* info)
-{
-    if (slot < 0 || slot >= gxD3D9DYNAMICVERTEXBUFFERSLOTS || !info) {
-        return 0;
-    }
-    const Slot& s = manager.slots[slot];
-    *info = GxD3D9DynamicVertexBufferSlotInfo{s.vertexBuffer, s.used, s.size};
-    return 1;
-}
-
-GxInt32 GxD3D9DynamicVertexBufferCurrentSlot(void) { return manager.current; }
-
-GxInt32 GxD3D9DynamicVertexBufferCountRecords(GxInt32* inUse)
-{
-    GxInt32 count = 0;
-    GxInt32 used = 0;
-    for (GxD3D9DynamicVertexBufferRecord* record = manager.records; record; record = record->next) {
-        count++;
-        used += record->inUse ? 1 : 0;
-    }
-    if (inUse) {
-        *inUse = used;
-    }
-    return count;
 }

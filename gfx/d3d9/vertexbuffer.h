@@ -33,22 +33,3 @@ GxBool GxD3D9DynamicVertexBufferUnlock(IDirect3DVertexBuffer9* vertexBuffer);
 GxBool GxD3D9DynamicVertexBuffersCreate(void);
 // GxD3D9VertexBufferManagerOpen/Close, GxD3D9DynamicVertexBuffersRelease/Restore and
 // GxD3D9DynamicVertexBuffersNextFrame are declared in d3d9_local.h (the device drives them).
-
-// Inspection for tools and tests.
-struct GxD3D9VertexBufferRange {
-    IDirect3DVertexBuffer9* vertexBuffer;
-    GxUInt32 offset;
-    GxUInt32 size;
-};
-// Copies up to max free ranges of a stride, newest first; returns how many there are.
-GxInt32 GxD3D9VertexBufferGetFreeRanges(GxUInt32 stride, GxD3D9VertexBufferRange* ranges, GxInt32 max);
-struct GxD3D9DynamicVertexBufferSlotInfo {
-    IDirect3DVertexBuffer9* vertexBuffer;
-    GxUInt32 used;
-    GxUInt32 size;
-};
-// A rotating slot's state; 0 for an index outside 0 to 3.
-GxBool GxD3D9DynamicVertexBufferGetSlot(GxInt32 slot, GxD3D9DynamicVertexBufferSlotInfo* info);
-GxInt32 GxD3D9DynamicVertexBufferCurrentSlot(void);
-// Dynamic buffer records in the list, and how many of them are in use.
-GxInt32 GxD3D9DynamicVertexBufferCountRecords(GxInt32* inUse);

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "gfx/d3d9/cache_testing.h"
+#include "gfx/d3d9/vertexbuffer_testing.h"
 
 namespace {
 

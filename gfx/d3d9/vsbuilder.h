@@ -59,8 +59,6 @@ IDirect3DVertexShader9* GxD3D9VertexShaderGenerate(const GxD3D9VertexShaderDescr
                                                    GxD3D9VertexShaderRegisters* registers);
 // Constant registers of the fixed part and options, without the bone palette.
 GxUInt32 GxD3D9VertexShaderGetNumConstants(const GxD3D9VertexShaderDescriptor* descriptor);
-GxInt32 GxD3D9VertexShaderGetLevel(void);
-GxUInt32 GxD3D9VertexShaderGetMaxConstants(void);
 
 // The shader text of a descriptor for a level (empty for an unknown level), its registers filled; wFog: the
 // device computes fog from w itself.

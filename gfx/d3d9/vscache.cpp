@@ -88,10 +88,6 @@ void GxD3D9VertexShaderCacheClose(void)
     Empty();
 }
 
-GxInt32 GxD3D9VertexShaderGetLevel(void) { return cache.level; }
-
-GxUInt32 GxD3D9VertexShaderGetMaxConstants(void) { return cache.constants; }
-
 IDirect3DVertexShader9* GxD3D9VertexShaderGenerate(const GxD3D9VertexShaderDescriptor* descriptor,
                                                    GxD3D9VertexShaderRegisters* registers)
 {

@@ -10,6 +10,10 @@ inline GxUInt32 GxD3D9VertexShaderCacheKey(GxUInt32 index)
     return index < gxD3D9VertexShaderCache.count ? gxD3D9VertexShaderCache.entries[index].key : 0;
 }
 
+// The shader level and the constant registers the cache took from the device when it opened.
+inline GxInt32 GxD3D9VertexShaderGetLevel(void) { return gxD3D9VertexShaderCache.level; }
+inline GxUInt32 GxD3D9VertexShaderGetMaxConstants(void) { return gxD3D9VertexShaderCache.constants; }
+
 // Shaders generated since the program started (null ones included).
 inline GxUInt32 GxD3D9VertexShaderCacheGenerated(void) { return gxD3D9VertexShaderCache.generated; }
 

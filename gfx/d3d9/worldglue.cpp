@@ -13,6 +13,8 @@
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/worldglue_local.h"
 
+GxD3D9WorldGlue gxD3D9WorldGlue;
+
 namespace {
 
 constexpr GxUInt32 kWorldPipelineOwner = 2;  // plugin id the default world pipelines carry
@@ -27,22 +29,9 @@ struct GeometryGlue {
     GxUInt32 partStamps[kLockParts];
 };
 
-// A geometry with two-stream instances, and how many of its instances hold the entry.
-struct DynamicEntry {
-    GxGeometry* geometry;
-    GxInt32 users;
-    DynamicEntry* next;
-};
+using DynamicEntry = GxD3D9DynamicGeometryEntry;
 
-struct WorldGlue {
-    GxInt32 geometryOffset = -1;
-    DynamicEntry* dynamic = nullptr;
-    GxFreeList* dynamicEntries = nullptr;
-    GxD3D9DeviceRestoreCallBack previousRestore = nullptr;
-    bool restoreInstalled = false;
-};
-
-WorldGlue glue;
+GxD3D9WorldGlue& glue = gxD3D9WorldGlue;
 
 GeometryGlue* GlueOf(const GxGeometry* geometry)
 {
@@ -318,16 +307,6 @@ void GxD3D9DynamicGeometryRemove(GxGeometry* geometry)
             return;
         }
     }
-}
-
-GxBool GxD3D9DynamicGeometryContains(const GxGeometry* geometry)
-{
-    for (const DynamicEntry* entry = glue.dynamic; entry; entry = entry->next) {
-        if (entry->geometry == geometry) {
-            return 1;
-        }
-    }
-    return 0;
 }
 
 void GxD3D9WorldDeviceRestore(void)

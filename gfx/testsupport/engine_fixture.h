@@ -2,9 +2,9 @@
 // device, attaches the plugins asked for, opens and starts it with the host's files and image formats, and shuts
 // all of it down when it goes. A start that fails says why and leaves nothing open.
 //
-// gfx_testsupport is the graphics library's test support, linked by tests, fuzz targets, tools, benchmarks, the
-// content writers' library and the harness, and never by the game. It owns this fixture, the Google Test wrappers and the software and OpenGL draw fixtures
-// over it (engine_gtest.h, software_fixture.h, opengl_fixture.h), the driver's start-up table and plugins for
+// gfx_testsupport is the graphics library's test support, linked by tests, fuzz targets, tools, benchmarks and the
+// content writers' library, and never by the game or the harness. It owns this fixture, the Google Test wrappers
+// and the software and OpenGL draw fixtures over it (engine_gtest.h, software_fixture.h, opengl_fixture.h), the driver's start-up table and plugins for
 // tests above the driver (driver_startup.h, plugins.h), scratch folders (temp_dir.h), fuzz helpers (fuzz.h), the
 // headless device requests (headless.h), the PNG and DDS writers, and the demo scene and window the tools share.
 // It calls gfx/core, the driver (gfx/d3d9), the stand-ins' test hooks (platform/testsupport), platform/win32 and

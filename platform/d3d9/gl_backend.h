@@ -8,7 +8,8 @@
 // Returns null when no OpenGL context can be had (no display, no GL driver).
 D3D9Backend* D3D9CreateGLBackend();
 
-// What the OpenGL back end has done since the program started; benchmarks take the difference over their frames.
+// What the OpenGL back end has done since the program started; benchmarks read it through gl_counters_testing.h
+// and take the difference over their frames.
 struct D3D9GLCounters {
     uint64_t draws = 0;
     uint64_t vertices = 0;         // vertices the draws span (each indexed draw's range)
@@ -16,4 +17,3 @@ struct D3D9GLCounters {
     uint64_t stateGroupsSent = 0;  // render-state groups (depth, blend, stencil ...) sent to GL
     uint64_t uploadedBytes = 0;    // vertex, index and shader-constant data handed to GL
 };
-const D3D9GLCounters& D3D9GLGetCounters();

@@ -579,8 +579,6 @@ static GLenum GlPrimitive(D3DPRIMITIVETYPE type)
 std::vector<GlTraceCall>* gGlTrace = nullptr;
 D3D9GLCounters gGlCounters;
 
-const D3D9GLCounters& D3D9GLGetCounters() { return gGlCounters; }
-
 HRESULT GlBackend::Draw(const D3D9State& state, const D3D9DrawCall& draw)
 {
     if (gGlTrace) {

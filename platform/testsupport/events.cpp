@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "platform/win32/input_testing.h"
 #include "platform/win32/win32_sdl.h"
 
 namespace {

@@ -16,7 +16,6 @@ struct GdiBitmap {
 // The device context BeginPaint hands out: the surface painted into (HDC points at this record).
 struct GdiContext {
     SDL_Surface* target = nullptr;
-    Uint32 textColour = 0xFF000000u;  // ARGB
 };
 
 // True when the bitmap is one LoadImageA made and DeleteObject has not freed.

@@ -302,33 +302,3 @@ TEST_F(Dialog, ShellOpensOnlyWhatItCan)
     std::remove(page.c_str());
     rmdir(folder);
 }
-
-// Text drawn on a dialog lands in the colour set, at its corner, and SetTextColor answers the colour before.
-TEST_F(Dialog, TextOutDrawsInTheColourSet)
-{
-    struct Seen {
-        DWORD ink = 0, before = 0, face = 0;
-        COLORREF first = 0;
-    } seen;
-    Win32DialogSetStepHook(
-        [](HWND dialog, int step, void* user) {
-            auto* s = static_cast<Seen*>(user);
-            if (step != 0)
-                return;
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(dialog, &ps);
-            s->first = SetTextColor(dc, RGB(200, 10, 20));
-            EXPECT_EQ(SetTextColor(dc, RGB(250, 240, 230)), RGB(200, 10, 20));
-            EXPECT_TRUE(TextOutA(dc, 300, 300, "I", 1));  // the capital's bar: dots 1 to 3 of its first row
-            EXPECT_FALSE(TextOutA(nullptr, 0, 0, "I", 1));
-            EndPaint(dialog, &ps);
-            s->ink = Win32DialogGetPixel(dialog, 302, 302);
-            s->before = Win32DialogGetPixel(dialog, 299, 302);
-            s->face = Win32DialogGetPixel(dialog, 290, 290);
-        },
-        &seen);
-    EXPECT_EQ(Run("click 300 450\n"), 5);
-    EXPECT_EQ(seen.first, RGB(0, 0, 0));
-    EXPECT_EQ(seen.ink, 0xFAF0E6u);
-    EXPECT_EQ(seen.before, seen.face);
-}

@@ -136,26 +136,3 @@ BOOL WINAPI DrawStateA(HDC hdc, HBRUSH, DRAWSTATEPROC, LPARAM lData, WPARAM, int
     GdiBlit(context->target, reinterpret_cast<GdiBitmap*>(handle), x, y);
     return TRUE;
 }
-
-COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color)
-{
-    constexpr Uint32 kOpaque = 0xFF000000u;
-    auto* context = reinterpret_cast<GdiContext*>(hdc);
-    if (context == nullptr)
-        return CLR_INVALID;
-    const Uint32 before = context->textColour;
-    const COLORREF previous = (before >> 16 & 0xFF) | (before & 0xFF00) | (before & 0xFF) << 16;
-    context->textColour = kOpaque | (color & 0xFF) << 16 | (color & 0xFF00) | (color >> 16 & 0xFF);
-    return previous;
-}
-
-BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c)
-{
-    auto* context = reinterpret_cast<GdiContext*>(hdc);
-    if (context == nullptr || lpString == nullptr || c < 0)
-        return FALSE;
-    if (context->target != nullptr)
-        FontDrawText(context->target, x, y, std::string(lpString, static_cast<size_t>(c)), context->textColour,
-                     context->target->w - x);
-    return TRUE;
-}

@@ -302,20 +302,6 @@ int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym)
     return 0;
 }
 
-void Win32SetWarpGate(Win32WarpGate gate)
-{
-    UserState& u = User();
-    u.warpGate = gate;
-    u.warpPending = false;
-    u.warpUnanswered = false;
-}
-
-int Win32VirtualKeyFromScanCode(int scanCode)
-{
-    const auto scan = static_cast<SDL_Scancode>(scanCode);
-    return UserVirtualKeyFromSDL(scan, SDL_GetKeyFromScancode(scan));
-}
-
 SDL_Scancode UserSDLFromVirtualKey(int vk, bool extended)
 {
     // The generic modifiers stand for the left keys.
@@ -561,22 +547,6 @@ BOOL WINAPI ClipCursor(const RECT* lpRect)
     return TRUE;
 }
 
-BOOL WINAPI GetClipCursor(LPRECT lpRect)
-{
-    if (lpRect == nullptr)
-        return FALSE;
-    UserState& u = User();
-    if (u.clipActive) {
-        *lpRect = u.clip;
-        return TRUE;
-    }
-    lpRect->left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    lpRect->top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    lpRect->right = lpRect->left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    lpRect->bottom = lpRect->top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    return TRUE;
-}
-
 // Capture only routes messages: SDL already follows the mouse outside the
 // window while a button is held, which is all Win32 capture gives a
 // window without a pressed button either.
@@ -601,8 +571,6 @@ BOOL WINAPI ReleaseCapture(void)
         UserSend(old, WM_CAPTURECHANGED, 0, 0);
     return TRUE;
 }
-
-HWND WINAPI GetCapture(void) { return User().capture; }
 
 int WINAPI ShowCursor(BOOL bShow)
 {
@@ -677,11 +645,4 @@ SHORT WINAPI GetKeyState(int nVirtKey)
     if (u.keyToggled[nVirtKey])
         value |= 1u;
     return static_cast<SHORT>(value);
-}
-
-SHORT WINAPI GetAsyncKeyState(int vKey)
-{
-    if (vKey < 0 || vKey > 0xFF)
-        return 0;
-    return User().keyDown[vKey] ? static_cast<SHORT>(0x8000u) : 0;
 }

@@ -188,21 +188,6 @@ BOOL Peek(LPMSG out, HWND hwnd, UINT low, UINT high, UINT remove, bool wide)
     return FALSE;
 }
 
-BOOL Get(LPMSG out, HWND hwnd, UINT low, UINT high, bool wide)
-{
-    if (out == nullptr)
-        return -1;
-    if (hwnd != nullptr && hwnd != reinterpret_cast<HWND>(-1) && UserFind(hwnd) == nullptr)
-        return -1;
-    while (!Peek(out, hwnd, low, high, PM_REMOVE, wide)) {
-        if (User().videoReady)
-            SDL_WaitEventTimeout(nullptr, 10);
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return out->message == WM_QUIT ? FALSE : TRUE;
-}
-
 LRESULT Dispatch(const MSG* m)
 {
     if (m == nullptr || m->hwnd == nullptr)
@@ -335,11 +320,6 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg)
 {
     return Peek(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, wRemoveMsg, true);
-}
-
-BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
-{
-    return Get(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, false);
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg)

@@ -189,40 +189,36 @@ SDL_Keycode KeyOf(SDL_Scancode sc, int vk)
     return SDL_SCANCODE_TO_KEYCODE(sc);
 }
 
-// One UTF-16 unit of typed text; a pair's first half waits for its second.
+// Pushes typed text, one or two UTF-16 units, as one text event in UTF-8.
+bool PushText(SDL_Window* window, const char16_t* units, int count)
+{
+    SDL_Event e = {};
+    e.type = SDL_TEXTINPUT;
+    e.text.windowID = SDL_GetWindowID(window);
+    // Two units make at most four bytes, well inside the event's text and its terminator.
+    WideCharToMultiByte(CP_UTF8, 0, units, count, e.text.text, static_cast<int>(sizeof e.text.text) - 1, nullptr,
+                        nullptr);
+    return Push(&e);
+}
+
+// One UTF-16 unit of typed text; a pair's first half waits for its second. A half without its partner types
+// U+FFFD, as the text converter gives for it.
 bool Text(SDL_Window* window, WORD unit)
 {
-    char32_t c = unit;
+    const char16_t pending = g_pendingHigh;
+    const char16_t typed = unit;
+    g_pendingHigh = 0;
+    if (pending != 0 && (unit & kSurrogateMask) == kLowSurrogate) {
+        const char16_t pair[] = {pending, typed};
+        return PushText(window, pair, 2);
+    }
+    if (pending != 0 && !PushText(window, &pending, 1))
+        return false;
     if ((unit & kSurrogateMask) == kHighSurrogate) {
         g_pendingHigh = unit;
         return true;
     }
-    if ((unit & kSurrogateMask) == kLowSurrogate) {
-        if (g_pendingHigh == 0)
-            return true;
-        c = 0x10000 + ((static_cast<char32_t>(g_pendingHigh) - kHighSurrogate) << 10) + (unit - kLowSurrogate);
-    }
-    g_pendingHigh = 0;
-    SDL_Event e = {};
-    e.type = SDL_TEXTINPUT;
-    e.text.windowID = SDL_GetWindowID(window);
-    char* out = e.text.text;
-    if (c < 0x80) {
-        out[0] = static_cast<char>(c);
-    } else if (c < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (c >> 6));
-        out[1] = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (c >> 12));
-        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out[0] = static_cast<char>(0xF0 | (c >> 18));
-        out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out[3] = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return Push(&e);
+    return PushText(window, &typed, 1);
 }
 
 bool KeyInput(SDL_Window* window, const KEYBDINPUT& in)

@@ -192,6 +192,16 @@ TEST_F(SendInputTest, KeysCarryTheScanCodesOfTheirVirtualKeys)
     EXPECT_EQ(m[0].wParam, 0xE9u);
     EXPECT_EQ(m[1].wParam, 0xD83Du);
     EXPECT_EQ(m[2].wParam, 0xDE00u);
+
+    // A half without its partner types U+FFFD, and what follows it still comes.
+    ASSERT_EQ(
+        Send({Key(0, KEYEVENTF_UNICODE, 0xDE00), Key(0, KEYEVENTF_UNICODE, 0xD83D), Key(0, KEYEVENTF_UNICODE, 'a')}),
+        3u);
+    m = Drain();
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_EQ(m[0].wParam, 0xFFFDu);
+    EXPECT_EQ(m[1].wParam, 0xFFFDu);
+    EXPECT_EQ(m[2].wParam, static_cast<WPARAM>('a'));
 }
 
 TEST_F(SendInputTest, RefusesWhatItCannotSend)

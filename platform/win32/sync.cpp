@@ -39,16 +39,6 @@ void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection)
     lpCriticalSection->OwningThread = ThisThreadId();
 }
 
-BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection)
-{
-    std::recursive_mutex* lock = LockOf(lpCriticalSection);
-    if (lock == nullptr || !lock->try_lock())
-        return FALSE;
-    lpCriticalSection->RecursionCount += 1;
-    lpCriticalSection->OwningThread = ThisThreadId();
-    return TRUE;
-}
-
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection)
 {
     std::recursive_mutex* lock = LockOf(lpCriticalSection);

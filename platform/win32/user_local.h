@@ -85,7 +85,7 @@ struct UserState {
     Uint32 warpTicks = 0;
     // The last warp was not reported: the display may have refused it, leaving the device's pointer elsewhere.
     bool warpUnanswered = false;
-    Win32WarpGate warpGate = nullptr;  // asked whether the display takes a warp (Win32SetWarpGate); none in the game
+    bool (*warpGate)(void) = nullptr;  // asked whether the display takes a warp (Win32SetWarpGate); none in the game
     bool clipActive = false;
     RECT clip = {0, 0, 0, 0};
     unsigned char keyDown[256] = {};

@@ -13,13 +13,4 @@ SDL_Window* Win32GetSDLWindow(HWND hwnd);
 // overlaps the program's; a value already in the environment is kept. Every path that starts SDL video calls it.
 void Win32ChooseGlDriverOptions(void);
 
-// The virtual key the stand-in reads from an SDL scan code and the key it gives in the current layout; 0 for none.
-int Win32VirtualKeyFromScanCode(int scanCode);
-
-// When a gate is set (none in the game), SetCursorPos asks it whether the display takes the warp; one it refuses
-// leaves the display's pointer where the device put it, as a display that refuses warps does. Setting it forgets any
-// warp still waiting for its report. Tests set theirs through their support (platform/testsupport/events.h).
-typedef bool (*Win32WarpGate)(void);
-void Win32SetWarpGate(Win32WarpGate gate);
-
 #endif

@@ -547,12 +547,6 @@ BOOL WINAPI IsIconic(HWND hWnd)
     return w != nullptr && w->minimized;
 }
 
-BOOL WINAPI IsZoomed(HWND hWnd)
-{
-    UserWindow* w = UserFind(hWnd);
-    return w != nullptr && w->maximized;
-}
-
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
 {
     UserWindow* w = UserFind(hWnd);
@@ -697,11 +691,6 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int X, int Y, int cx, int cy, UINT uFl
         ShowWindow(hWnd, SW_HIDE);
     UserSyncGeometry(hWnd);
     return TRUE;
-}
-
-BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL)
-{
-    return SetWindowPos(hWnd, nullptr, X, Y, nWidth, nHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
@@ -918,24 +907,6 @@ HMENU WINAPI GetMenu(HWND hWnd)
     return w != nullptr && (w->style & WS_CHILD) == 0 ? w->menu : nullptr;
 }
 
-BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
-{
-    if (UserFind(hWnd) == nullptr)
-        return FALSE;
-    return UserSend(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) ? TRUE : FALSE;
-}
-
-int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
-{
-    if (lpString == nullptr || nMaxCount <= 0)
-        return 0;
-    lpString[0] = '\0';
-    if (UserFind(hWnd) == nullptr)
-        return 0;
-    return static_cast<int>(
-        UserSend(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
-}
-
 namespace {
 
 // Moves a point by the window's client origin on the screen, times `sign` (1: client to screen).
@@ -1050,19 +1021,6 @@ BOOL Win32HasDisplay(void)
 }
 
 HWND WINAPI GetForegroundWindow(void) { return User().foreground; }
-
-BOOL WINAPI SetForegroundWindow(HWND hWnd)
-{
-    UserWindow* w = UserFind(hWnd);
-    if (w == nullptr || (w->style & WS_CHILD) != 0)
-        return FALSE;
-    if (w->sdl != nullptr && w->visible)
-        SDL_RaiseWindow(w->sdl);
-    UserActivate(hWnd);
-    return TRUE;
-}
-
-HWND WINAPI GetActiveWindow(void) { return User().foreground; }
 
 SDL_Window* Win32GetSDLWindow(HWND hwnd)
 {

@@ -184,12 +184,6 @@ typedef struct _CRITICAL_SECTION {
 // Completion status an OVERLAPPED record holds while its operation is under way.
 #define STATUS_PENDING ((ULONG_PTR)0x00000103u)
 
-// Waits.
-#define INFINITE 0xFFFFFFFFu
-#define WAIT_OBJECT_0 0x00000000u
-#define WAIT_TIMEOUT 0x00000102u
-#define WAIT_FAILED 0xFFFFFFFFu
-
 // Error codes returned by GetLastError.
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L

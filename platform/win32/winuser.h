@@ -402,23 +402,15 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 // until shown). Sizes given for the outer frame follow AdjustWindowRectEx.
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
-inline HWND CreateWindowA(LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
-                          HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
-{
-    return CreateWindowExA(0, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu, hInstance,
-                           lpParam);
-}
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI IsWindow(HWND hWnd);
 BOOL WINAPI IsWindowVisible(HWND hWnd);
 BOOL WINAPI IsIconic(HWND hWnd);
-BOOL WINAPI IsZoomed(HWND hWnd);
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI UpdateWindow(HWND hWnd);
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase);
 BOOL WINAPI ValidateRect(HWND hWnd, const RECT* lpRect);
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
-BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
 BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu);
@@ -428,8 +420,6 @@ LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong);
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 HMENU WINAPI GetMenu(HWND hWnd);
-BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
-int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint);
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 int WINAPI GetSystemMetrics(int nIndex);
@@ -437,17 +427,13 @@ int WINAPI GetSystemMetrics(int nIndex);
 // Activation and keyboard focus: one application, so the active window, the
 // focus window and the foreground window are the same one (or none).
 HWND WINAPI GetForegroundWindow(void);
-BOOL WINAPI SetForegroundWindow(HWND hWnd);
-HWND WINAPI GetActiveWindow(void);
 
-// Messages. Input and posted messages wait in one queue; window events from
-// SDL are sent to the procedure while the queue is pumped (inside PeekMessage
-// or GetMessage), as Win32 sends them. WM_CHAR comes from SDL text input, so
+// Messages. Input and posted messages wait in one queue; window events from SDL are sent to the procedure while
+// the queue is pumped (inside PeekMessage), as Win32 sends them. WM_CHAR comes from SDL text input, so
 // TranslateMessage has nothing to add.
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
 BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
-BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
 BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg);
@@ -455,7 +441,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int nExitCode);
 // Work a layer above must do on the main thread at every pump (the sound stand-in's stream ends): called at the
-// start of each PeekMessage and GetMessage poll. One hook; null removes it.
+// start of each PeekMessage poll. One hook; null removes it.
 typedef void (*Win32PumpHook)(void);
 void Win32SetPumpHook(Win32PumpHook hook);
 // Whether windows can be seen: false with SDL's offscreen or dummy video, or with neither an X nor a Wayland
@@ -464,10 +450,8 @@ BOOL Win32HasDisplay(void);
 
 // Cursor. Screen coordinates are SDL's global ones.
 BOOL WINAPI ClipCursor(const RECT* lpRect);
-BOOL WINAPI GetClipCursor(LPRECT lpRect);
 HWND WINAPI SetCapture(HWND hWnd);
 BOOL WINAPI ReleaseCapture(void);
-HWND WINAPI GetCapture(void);
 int WINAPI ShowCursor(BOOL bShow);
 BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
 // Moves the cursor; exactly one WM_MOUSEMOVE follows each call (echoes of
@@ -536,7 +520,6 @@ UINT WINAPI SendInput(UINT cInputs, LPINPUT pInputs, int cbSize);
 
 // Keyboard state, as of the input messages taken from the queue so far.
 SHORT WINAPI GetKeyState(int nVirtKey);
-SHORT WINAPI GetAsyncKeyState(int vKey);
 
 // Dialogs. Templates come from the stand-in's own resource table (by number); a modal dialog runs its own
 // loop over one SDL window and paints through BeginPaint and DrawStateA into a surface of its client size.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/content/icon_painter.h"
+#include "ui/game/cardlayout.h"
 
 namespace {
 
@@ -20,43 +21,6 @@ constexpr int kChargeButtonHeight = 12;
 
 constexpr const char* kStarSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capricorn", "Gemini", "Leo",
                                       "Libra",    "Pisces", "Sagittarius", "Scorpio",   "Taurus", "Virgo"};
-
-// Where the panels draw the lines and totals, from the canvas's corner (the lines' columns from the line's
-// origin): a column's right end and its widest figure. The tests hold these to the panels' own.
-struct PanelColumn {
-    float x;
-    const char* widest;
-};
-constexpr const char* kPanelWidestU16 = "65535";
-constexpr float kShopperCardLineX = 56.0f;
-constexpr float kShopperSummaryLineX = 56.0f;
-constexpr float kShopCardLineX = 17.0f;
-constexpr float kStaffCardLineX = 23.0f;
-constexpr float kStaffSummaryLineX = 28.0f;
-constexpr PanelColumn kShopperAge = {63.0f, "99"};
-constexpr PanelColumn kShopperMoney = {96.0f, "1249"};
-constexpr float kShopperNeedBarsX[] = {96.0f, 144.0f, 192.0f};
-constexpr float kShopperNeedBarLength = 48.0f;
-constexpr float kShopperArrivalX = 240.0f;
-constexpr PanelColumn kShopperBags = {311.0f, "999"};
-constexpr PanelColumn kShopTakings = {270.0f, "999999"};
-constexpr PanelColumn kShopNet = {325.0f, "-99999"};
-constexpr PanelColumn kShopPaid = {380.0f, "999999"};
-constexpr PanelColumn kShopKind = {437.0f, "5"};
-constexpr PanelColumn kShopSales = {475.0f, "9999"};
-constexpr PanelColumn kShopCharge = {527.0f, "2000"};
-constexpr float kShopCardPlusX = 500.0f;
-constexpr float kShopCardMinusX = 548.0f;
-constexpr PanelColumn kStaffLevel = {188.0f, "99"};
-constexpr PanelColumn kStaffWage = {219.0f, "999"};
-constexpr PanelColumn kStaffJobs = {252.0f, "999"};
-constexpr PanelColumn kShoppersCame = {114.0f, "99999"};
-constexpr PanelColumn kShoppersCameMonth = {164.0f, "99999"};
-constexpr PanelColumn kShoppersSpent = {282.0f, "9999999"};
-constexpr PanelColumn kShoppersSpentMonth = {328.0f, "99999"};
-constexpr PanelColumn kStaffCount = {102.0f, "999"};
-constexpr PanelColumn kStaffWages = {215.0f, "9999999"};
-constexpr PanelColumn kStaffWagesMonth = {265.0f, "99999"};
 
 // The cards: one line of figures at about y 15 and the columns' icons above it, each icon's tooltip covering
 // its column down to the card's foot.

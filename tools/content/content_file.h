@@ -2,8 +2,8 @@
 //
 // The content library holds the writers that author the game's root (models, levels, pictures, fonts, sounds, texts
 // and data), which mkcontent runs and the tests share; no library links it. It calls the engine, the graphics
-// library with its driver and test support, platform/fmod's WAV writer and FreeType. Threading: one thread, on a
-// started engine. Ownership: a writer frees what it builds; a file it writes is written beside the old one and
+// library with its driver and test support, platform/fmod's WAV writer and FreeType, and reads the interface's
+// card layout (ui/game/cardlayout.h, constants the panels draw by). Threading: one thread, on a started engine. Ownership: a writer frees what it builds; a file it writes is written beside the old one and
 // renamed over it once whole, most of them through this header.
 #pragma once
 

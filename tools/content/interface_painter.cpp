@@ -1,6 +1,7 @@
 // Interface pictures and their maps, painted from layout tables.
 #include "tools/content/interface_painter.h"
 
+#include "engine/data/utf.h"
 #include "tools/content/font_writer.h"
 #include "tools/content/icon_painter.h"
 #include "tools/content/label_texts.h"
@@ -69,27 +70,12 @@ const ContentFontPage* FontPage(int font)
     return &pages.emplace(font, std::move(page)).first->second;
 }
 
-// The character codes of a label: UTF-8 decoded, and a byte that starts no whole sequence taken as Latin-1.
+// The character codes of a label: its UTF-16 units, decoded from UTF-8 as every text is (a bad byte is U+FFFD).
+// The fonts hold no code past U+FFFF, so a surrogate half finds no glyph, as the character would not.
 std::vector<int> Codes(const char* text)
 {
-    std::vector<int> codes;
-    const auto* at = reinterpret_cast<const unsigned char*>(text ? text : "");
-    while (*at) {
-        const int length = *at >= 0xF0 ? 4 : *at >= 0xE0 ? 3 : *at >= 0xC0 ? 2 : 1;
-        int code = length == 1 ? *at : *at & (0x3F >> (length - 1));
-        bool whole = length > 1;
-        for (int k = 1; k < length && whole; k++) {
-            whole = (at[k] & 0xC0) == 0x80;
-            code = code << 6 | (at[k] & 0x3F);
-        }
-        if (length > 1 && !whole) {
-            codes.push_back(*at++);
-            continue;
-        }
-        codes.push_back(code);
-        at += length;
-    }
-    return codes;
+    const std::u16string units = FerroxUtf8ToUtf16(text ? text : "");
+    return std::vector<int>(units.begin(), units.end());
 }
 
 const ContentFontGlyph* Glyph(const ContentFontPage& page, int code)

@@ -48,16 +48,17 @@ const Box kMainButtons[5] = {
     {352, 292, 542, 316}, {352, 324, 542, 348}, {352, 356, 542, 380}, {352, 388, 542, 412}, {352, 420, 542, 444}};
 const Box kLanguageBoxes[3] = {{70, 59, 190, 131}, {455, 59, 575, 131}, {261, 59, 381, 131}};  // EN, DE, FR
 
-// Button labels in main-page order: play, uninstall, help, language, quit. Texts are Latin-1, as the label font
-// is indexed.
+// Button labels in main-page order: play, uninstall, help, language, quit. Texts are UTF-8, as every label's.
 const char* const kButtonText[3][5] = {
     {"Play", "Uninstall", "Help", "Language", "Quit"},
-    {"Jouer", "D\351sinstaller", "Aide", "Langue", "Quitter"},
+    {"Jouer", "D\xC3\xA9sinstaller", "Aide", "Langue", "Quitter"},
     {"Spielen", "Deinstallieren", "Hilfe", "Sprache", "Beenden"},
 };
 const char* const kAdapterText[3] = {"Graphics card", "Carte graphique", "Grafikkarte"};
-const char* const kModeText[3] = {"Screen mode", "Mode vid\351o", "Bildschirmmodus"};
-const char* const kLanguageNames[3] = {"English", "Deutsch", "Fran\347ais"};  // by launcher language 0, 1, 2
+const char* const kModeText[3] = {"Screen mode", "Mode vid\xC3\xA9o", "Bildschirmmodus"};
+const char* const kLanguageNames[3] = {"English", "Deutsch",
+                                       "Fran\xC3\xA7"
+                                       "ais"};  // by launcher language 0, 1, 2
 
 ContentUiRect BottomUp(const Box& b, int height)
 {
@@ -177,7 +178,9 @@ ContentPngImage ContentStartupImage(int file)
     if (file >= 6 && file <= 8)  // English, German, French highlighted
         return Labelled(kLanguageWidth, kLanguageHeight, kHighlight, kLanguageNames[file - 6], kLanguageLabelY);
     if (file >= 9 && file <= 11) {  // the tick of the chosen language
-        static const char* const kTicks[3] = {"* English", "* Deutsch", "* Fran\xE7\x61is"};
+        static const char* const kTicks[3] = {"* English", "* Deutsch",
+                                              "* Fran\xC3\xA7"
+                                              "ais"};
         return Labelled(kLanguageWidth, kLanguageHeight, kTicked, kTicks[file - 9], kLanguageLabelY);
     }
     return LanguagePicture(file - 1, kEnglish);

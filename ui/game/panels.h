@@ -10,6 +10,7 @@
 
 #include "engine/data/textfont.h"
 #include "game/shell/game.h"
+#include "ui/game/cardlayout.h"
 #include "ui/toolkit/canvas.h"
 
 class CFerroxBar;
@@ -26,23 +27,6 @@ protected:
         m_pressedEvent = FERROX_WIDGET_NOT_OVER;
     }
 };
-
-// A figure's column on a line: the x its text is aligned on, from the line's origin (its right end, or the left
-// end of a left-aligned figure), and the widest text the figure can take, which the column is laid out to hold.
-struct PanelColumn {
-    float x;
-    const char* widest;
-};
-// The widest texts of the figures' types: 16 and 32 bits, unsigned and signed, and one 32-bit figure less another.
-constexpr const char* kPanelWidestU16 = "65535";
-constexpr const char* kPanelWidestI16 = "-32768";
-constexpr const char* kPanelWidestU32 = "4294967295";
-constexpr const char* kPanelWidestI32 = "-2147483648";
-constexpr const char* kPanelWidestDifference = "-4294967295";
-// A staff wage: the most base wage with the supplement of the most level.
-constexpr const char* kPanelWidestWage = "3342285";
-// Room left between two columns' texts, in pixels.
-constexpr float kPanelColumnGap = 8.0f;
 
 // A message stays this long on the main bar, in seconds of real time.
 constexpr float kMainPanelMessageTime = 10.0f;
