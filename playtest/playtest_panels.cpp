@@ -352,8 +352,8 @@ bool CPlayTest::QuestionTakesClicks(int)
     }
 }
 
-// With a shop held from the build menu, Escape asks to leave and the shop stays held; No takes the question away
-// and the shop is still held. The demolish button closes the build menu, and a click on the speed button (on the
+// With a shop held from the build menu, Escape asks to leave and the shop stays held; No, a press on the interface,
+// takes the question away and puts the shop down. The demolish button closes the build menu, and a click on the speed button (on the
 // interface) ends demolishing.
 bool CPlayTest::EscapeTool(int)
 {
@@ -377,8 +377,8 @@ bool CPlayTest::EscapeTool(int)
     case 2:
         if (ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO)) {
             m_phase = 3;
-            if (HeldMode() != PLACEMENT_OBJECT)
-                Fail("No to the leave question dropped the shop");
+            if (HeldMode() != PLACEMENT_IDLE)
+                Fail("No to the leave question, a press on the interface, did not put the shop down");
         }
         return false;
     case 3:

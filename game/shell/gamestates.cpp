@@ -739,12 +739,6 @@ int CGame::OnMouseButton(int32_t event)
     CPlacementController* placement = game->m_pPlacementController.get();
     CFerroxWorld* world = game->GetWorld();
     const int32_t mode = placement ? placement->GetMode() : PLACEMENT_IDLE;
-    // While a question or file panel is open it alone takes the clicks: none reaches the mall under it, and the
-    // release of a press it took does not either.
-    if (game->GetShell()->HasModal()) {
-        game->m_worldPress = 0;
-        return 1;
-    }
     switch (event) {
     case GAME_MOUSE_RIGHT_DOWN:
         if (mode == PLACEMENT_OBJECT)
@@ -752,7 +746,9 @@ int CGame::OnMouseButton(int32_t event)
         break;
     case GAME_MOUSE_LEFT_DOWN:
         game->m_worldPress = 0;
-        if (game->m_pMouse && game->m_pMouse->GetPosition()->overInterface) {
+        // While a question or file panel is open only it is updated, so the panels under it do not mark the
+        // pointer as theirs: a press anywhere then counts as one on the interface, not on the mall behind them.
+        if ((game->m_pMouse && game->m_pMouse->GetPosition()->overInterface) || game->GetShell()->HasModal()) {
             game->SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
             if (game->m_pSpawner)
                 game->m_pSpawner->DropStaffPlacement();
