@@ -38,17 +38,6 @@ constexpr int kGameDataValues = static_cast<int>(kSectionLines[kGameDataSection]
 constexpr size_t kTechTreeSection = 6;
 constexpr size_t kNoSection = kSectionCount;
 
-// A byte below the space other than tab, or DEL: no line of a save has one.
-bool HasControlByte(const std::string& line)
-{
-    for (char c : line) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
-            return true;
-    }
-    return false;
-}
-
 // Reads a save or scenario through to its end, one line held at a time, and says what keeps it from loading
 // whole. Every reader seeks the first line holding its tag, so a tag may stand on its own tag lines only; the
 // order of the sections and lines outside them do not matter.
@@ -74,8 +63,6 @@ public:
 private:
     std::string Take(const std::string& line)
     {
-        if (HasControlByte(line))
-            return "holds control bytes, which no save has";
         size_t opened = kNoSection;
         for (size_t i = 0; i < kSectionCount; ++i) {
             const char* end = kSectionEndTags[i];
@@ -157,8 +144,8 @@ struct GameCalendar {
     uint16_t day;
 };
 
-// Reads the three values; when one is no unsigned 16-bit number they are refused together, and the calendar
-// stays the running game's (a date made of two games is no date). Returns the values refused.
+// Reads the three values; one that is no unsigned 16-bit number keeps the running game's. Returns the values
+// refused.
 int ReadGameData(CFerroxTagFile* file, CGame& game, const GameCalendar& running)
 {
     game.m_startYear = running.year;
@@ -166,17 +153,12 @@ int ReadGameData(CFerroxTagFile* file, CGame& game, const GameCalendar& running)
     game.m_dayCounter = running.day;
     if (file->SeekTag(kGameDataTag) != 0)
         return 0;
-    uint16_t values[kGameDataValues] = {};
+    uint16_t* const values[kGameDataValues] = {&game.m_startYear, &game.m_startMonth, &game.m_dayCounter};
     int refused = 0;
     std::string line;
-    for (uint16_t& value : values)
-        refused += !file->IsEof() && FromString<unsigned short>(file->ReadLine(line), value) ? 0 : 1;
-    if (refused > 0)
-        return refused;
-    game.m_startYear = values[0];
-    game.m_startMonth = values[1];
-    game.m_dayCounter = values[2];
-    return 0;
+    for (uint16_t* value : values)
+        refused += !file->IsEof() && FromString<unsigned short>(file->ReadLine(line), *value) ? 0 : 1;
+    return refused;
 }
 
 }  // namespace
