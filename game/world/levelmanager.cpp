@@ -54,8 +54,6 @@ std::set<int> NumbersNamed(const CFerroxTagNode* block, int highest)
 
 CLevelManager::~CLevelManager() {}
 
-CWorld* CLevelManager::GetGameWorld() { return dynamic_cast<CWorld*>(m_pWorld.get()); }
-
 int CLevelManager::CreateWorld() { return Create(); }
 
 int CLevelManager::Create()
