@@ -594,6 +594,7 @@ int CGame::StartLevel()
     }
     if (m_pFloorManager)
         m_pFloorManager->SetWorld(world);
+    StartSpawner(world);
     if (m_pPlacementController)
         m_pPlacementController->Create(m_pFloorManager.get(), world);
     if (m_pPicker)
@@ -614,7 +615,6 @@ int CGame::StartLevel()
     }
     if (m_pSelectionIndicator)
         m_pSelectionIndicator->AddToWorld(world);
-    StartSpawner(world);
     return 1;
 }
 
@@ -696,7 +696,12 @@ CFerroxWorld* CGame::GetWorld()
     return m_pLevelManager->GetWorld();
 }
 
-void CGame::ContinuePlacement() { m_pPickedObject = nullptr; }
+void CGame::ContinuePlacement()
+{
+    if (m_pPlacementController && GetWorld())
+        m_pPlacementController->SetMode(PLACEMENT_OBJECT, GetWorld(), 0, m_pPlacementTemplate, m_pPlacementFactory);
+    m_pPickedObject = nullptr;
+}
 
 // ---- Callbacks ----
 
@@ -762,7 +767,7 @@ int CGame::OnMouseButton(int32_t event)
                 game->m_selectionChanged = 1;
             game->m_pSelectedObject = game->m_pPickedObject;
         } else if (mode == PLACEMENT_OBJECT && world) {
-            if (placement->PlaceAndContinue(game->m_pickPoint, world) == 0)
+            if (placement->PlaceHeldObject(game->m_pickPoint, world, 0) == 0)
                 game->ContinuePlacement();
         } else if (world) {
             placement->BeginDrag(game->m_pickPoint);
