@@ -184,7 +184,7 @@ int GameFileRefusedValues(CFerroxTagFile* file)
         }
     }
     CStatistics statistics;
-    statistics.Load(file, nullptr, &refused);
+    statistics.Load(file, &refused);
     CConditions conditions;
     if (file->SeekTag(kSectionTags[kConditionsSection]) == 0 && !conditions.Load(file))
         refused++;
@@ -253,8 +253,6 @@ int CGame::LoadGame(const char* path)
         return kGameLoadRefused;
     }
     const GameCalendar calendar = {m_startYear, m_startMonth, m_dayCounter};
-    CStatistics* statistics = m_pSaveParts ? m_pSaveParts->GetStatistics() : nullptr;
-    const std::unique_ptr<CStatistics> figures = statistics ? std::make_unique<CStatistics>(*statistics) : nullptr;
     if (m_pSaveParts)
         m_pSaveParts->LeaveLevel();
     int refused = 0;
@@ -278,7 +276,7 @@ int CGame::LoadGame(const char* path)
             refused++;
         dropped = m_pSaveParts->LoadObjects(&file);
         if (CStatistics* loaded = m_pSaveParts->GetStatistics())
-            loaded->Load(&file, figures.get(), &refused);
+            loaded->Load(&file, &refused);
     }
     if (m_pTechTree)
         m_pTechTree->Load(&file);

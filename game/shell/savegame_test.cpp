@@ -179,8 +179,8 @@ TEST_F(SaveGame, AScenarioKeepsTheCalendarAndBuildsNoObjects)
     EXPECT_EQ(1u, parts->conditions.GetWin().size());
 }
 
-// Values a load refuses make it a partial load, and each keeps what the running game had: a value of the calendar
-// (the others are the save's), a figure of the statistics, and a level no level list has.
+// Values a load refuses make it a partial load, and each keeps what it held: a value of the calendar (the others are
+// the save's), a figure of the statistics, and a level no level list has.
 TEST_F(SaveGame, RefusedValuesMakeAPartialLoadThatKeepsTheRunningGame)
 {
     const struct {

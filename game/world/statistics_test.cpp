@@ -327,9 +327,12 @@ TEST_F(Statistics, MissingCutShortOrShortSections)
 {
     stats.m_interest = 77;
     EXPECT_EQ(0, LoadFrom(stats, "<GAME_DATA>\r\n1\r\n</GAME_DATA>\r\n"));
-    EXPECT_EQ(0, LoadFrom(stats, "<STATISTICS>\r\n1\r\n2\r\n3\r\n"));
-    EXPECT_EQ(77u, stats.m_interest);
     EXPECT_EQ(100000u, stats.m_startingFunds);
+    // A section cut short gives the figures it holds; the others stay as they were.
+    EXPECT_EQ(1, LoadFrom(stats, "<STATISTICS>\r\n1\r\n2\r\n3\r\n"));
+    EXPECT_EQ(1u, stats.m_startingFunds);
+    EXPECT_EQ(3u, stats.m_yearlyBonuses);
+    EXPECT_EQ(77u, stats.m_interest);
 
     // A short counter line is padded with 0, so every category keeps a counter; a line that is no number
     // leaves its field as it was.
