@@ -2,7 +2,6 @@
 #include "game/shell/savegame.h"
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "engine/data/convert.h"
