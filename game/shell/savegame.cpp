@@ -30,7 +30,6 @@ static_assert(sizeof(kSectionEndTags) == sizeof(kSectionTags), "every section ha
 // The lines between the tag lines of each section above as the game writes them; 0 for any number.
 constexpr size_t kSectionLines[kSectionCount] = {3, 1, 3, 0, 0, 17, 2};
 constexpr size_t kGameDataSection = 0;
-constexpr size_t kConditionsSection = 2;
 // The calendar values of "<GAME_DATA>": year, month and day counter.
 constexpr int kGameDataValues = static_cast<int>(kSectionLines[kGameDataSection]);
 // The section every save writes last, when the game has a technology tree.
@@ -184,9 +183,6 @@ int GameFileRefusedValues(CFerroxTagFile* file)
     }
     CStatistics statistics;
     statistics.Load(file, &refused);
-    CConditions conditions;
-    if (file->SeekTag(kSectionTags[kConditionsSection]) == 0 && !conditions.Load(file))
-        refused++;
     return refused;
 }
 
@@ -269,10 +265,8 @@ int CGame::LoadGame(const char* path)
     if (m_pSaveParts) {
         if (CFloorManager* floors = m_pSaveParts->GetFloorManager())
             floors->Load(&file);
-        // A section that is there and does not read (more goals than a scenario may hold) is a refused value.
-        CConditions* conditions = m_pSaveParts->GetConditions();
-        if (conditions && !conditions->Load(&file) && file.SeekTag(kSectionTags[kConditionsSection]) == 0)
-            refused++;
+        if (CConditions* conditions = m_pSaveParts->GetConditions())
+            conditions->Load(&file);
         dropped = m_pSaveParts->LoadObjects(&file);
         if (CStatistics* loaded = m_pSaveParts->GetStatistics())
             loaded->Load(&file, &refused);

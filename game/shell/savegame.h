@@ -70,5 +70,5 @@ int GameFileHoldsSection(CFerroxTagFile* file);
 // "<GAME_DATA>") must end with "<TECHTREE>" when the game has a technology tree.
 std::string GameFileProblem(CFerroxFile* file, bool needsTechTree);
 // The values a load of the open file would refuse, counted without changing the running game: a level no level
-// list names, a calendar value, a statistics figure out of its range, a "<CONDITIONS>" section that does not read.
+// list names, a calendar value, a statistics figure out of its range.
 int GameFileRefusedValues(CFerroxTagFile* file);
