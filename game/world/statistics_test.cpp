@@ -1,6 +1,7 @@
 // Statistics: defaults, the daily and twelfth-day reckoning, the registers and the saved section.
 #include "game/world/statistics.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -244,6 +245,10 @@ TEST(StatisticsReckoning, FiguresSaturateInsteadOfWrapping)
     EXPECT_EQ(1000, stats.m_rating);
     stats.AddRatingPlus(-70000);
     EXPECT_EQ(-32768, stats.m_ratingPlus);
+    // Expenses far above the income: in 32 bits the difference would wrap to a large positive balance.
+    stats.m_buildingCosts = 4000000000u;
+    stats.Update();
+    EXPECT_EQ(INT32_MIN, stats.GetBalance());
     // No game: no day ends, nothing is posted.
     EXPECT_EQ(nullptr, g_pGame);
 }
