@@ -137,7 +137,6 @@ void CGame::Init()
     m_pPickedObject = nullptr;
     m_pickPoint = GxV3d{0.0f, 0.0f, 0.0f};
     m_scaledFrameTime = 0.0f;
-    m_setUpFailed = 0;
     SetState(kFirstState);
 }
 

@@ -142,8 +142,6 @@ public:
     void UpdateInGame();
     // A fixed seed for the random generator (0: the calendar time, as a played game uses).
     void SetRandomSeed(unsigned seed) { m_randomSeed = seed; }
-    // 1 once SetUpGame ran to its end.
-    int IsSetUp() const { return m_setUp; }
     CFerroxWorld* GetWorld() override;
     uint16_t GetDayCounter() override { return m_dayCounter; }
     int32_t IsNewDay() override { return m_newDay; }
@@ -283,7 +281,6 @@ public:
     std::unique_ptr<CFloorManager> m_pFloorManager;
 
     float m_scaledFrameTime;  // the in-game frame's time after the speed factor
-    int32_t m_setUpFailed;    // 1 when SetUpGame could not read the level list
 
 private:
     void DrawSplash();

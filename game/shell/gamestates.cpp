@@ -277,9 +277,8 @@ void CGame::Update(float frameTime)
             ReplaceSplash(german ? kLoadingSplashGerman : kLoadingSplash);
             DrawSplash();
             if (!SetUpGame()) {
-                // Without data or levels there is no game to offer: the program ends instead of showing an empty
-                // screen.
-                m_setUpFailed = 1;
+                // Without data or levels the front end and the objects after the level manager are missing: the
+                // program ends, naming what failed, rather than run the front end's state without them.
                 SetStartFailure("the game data or the level list cannot be read");
                 if (g_pFerroxApp)
                     g_pFerroxApp->Quit();

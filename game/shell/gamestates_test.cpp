@@ -123,9 +123,7 @@ TEST_F(GameStates, SplashAndLoadingLastFourSecondsEachThenAFailedSetUpStillReach
     // No ./setup.xml here: no level list, so the set-up stops and says so, and no front end is made.
     Frames(10, kLongFrame);
     EXPECT_EQ(kGameStateFrontEnd, game->GetState());
-    EXPECT_EQ(1, game->m_setUpFailed);
     EXPECT_NE(nullptr, game->GetStartFailure()) << "the program's start failed";
-    EXPECT_EQ(0, game->IsSetUp());
     EXPECT_EQ(0, shell.frontEnds);
     // The front end's state with nothing set up runs and draws nothing, and a game asked for starts empty.
     game->SetState(kGameStateStart);
