@@ -132,7 +132,9 @@ void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worl
 void CProgramShell::AskLeave(void (*yes)())
 {
     CInterface* ui = Interface();
-    if (!ui || !ui->m_pConfirmPanel)
+    // Asked again while it is open, the one panel would stand twice, and the No of the top copy would clear the
+    // action the Yes of the other runs: the player would stay in the level.
+    if (!ui || !ui->m_pConfirmPanel || ui->GetStack().Holds(ui->m_pConfirmPanel.get()))
         return;
     CFerroxLocale* locale = FerroxGameLocale();
     const int16_t list = locale ? locale->FindTextList(kInGameMessagesList) : kFerroxNoTextList;

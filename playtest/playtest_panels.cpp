@@ -352,8 +352,8 @@ bool CPlayTest::QuestionTakesClicks(int)
     }
 }
 
-// With a shop held from the build menu, Escape asks to leave and the shop stays held; No takes the question away
-// and the shop is still held. The demolish button closes the build menu, and a click on the speed button (on the
+// With a shop held from the build menu, Escape asks to leave and the shop stays held; No, a press on the interface,
+// takes the question away and puts the shop down. The demolish button closes the build menu, and a click on the speed button (on the
 // interface) ends demolishing.
 bool CPlayTest::EscapeTool(int)
 {
@@ -377,8 +377,8 @@ bool CPlayTest::EscapeTool(int)
     case 2:
         if (ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO)) {
             m_phase = 3;
-            if (HeldMode() != PLACEMENT_OBJECT)
-                Fail("No to the leave question dropped the shop");
+            if (HeldMode() != PLACEMENT_IDLE)
+                Fail("No to the leave question, a press on the interface, did not put the shop down");
         }
         return false;
     case 3:
@@ -438,7 +438,8 @@ bool CPlayTest::EscapeFilePanel(int)
     }
 }
 
-// Escape with the leave question open asks it again, on top; each No takes one away; the next Escape asks again.
+// Escape with the leave question open asks nothing more: one question stands, and No takes it away with the
+// player still in the level; Escape asks again, and Yes leaves for the main menu.
 bool CPlayTest::EscapeQuestion(int)
 {
     CInterface* ui = InterfaceGet();
@@ -448,37 +449,40 @@ bool CPlayTest::EscapeQuestion(int)
         Tap(VK_ESCAPE, m_count++, 0);
         if (t < kWaitFrames)
             return false;
-        if (!Holds(ui->m_pConfirmPanel.get()) || ui->GetStack().GetModalCount() != 2) {
-            Fail("Escape over the leave question did not ask it again");
+        if (!Holds(ui->m_pConfirmPanel.get()) || ui->GetStack().GetModalCount() != 1) {
+            Fail("Escape over the leave question did not leave the one question open");
             return false;
         }
         m_phase = 1, m_count = 0;
         return false;
     case 1:
-    case 3:
         m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
         return false;
     case 2:
-    case 4: {
         if (m_count++ < kWaitFrames)
             return false;
-        const int left = m_phase == 2 ? 1 : 0;
-        if (ui->GetStack().GetModalCount() != left || Holds(ui->m_pConfirmPanel.get()) != (left == 1)) {
-            Fail("No did not take one leave question away");
+        if (ui->GetStack().HasModal() || Game()->GetState() != kGameStateInGame) {
+            Fail("No did not take the leave question away with the player in the level");
             return false;
         }
-        m_phase += 1, m_count = 0;
+        m_phase = 3, m_count = 0;
         return false;
-    }
-    default:
+    case 3:
         Tap(VK_ESCAPE, m_count++, 0);
         if (t < kWaitFrames)
             return false;
         if (!Holds(ui->m_pConfirmPanel.get())) {
-            Fail("Escape with nothing open did not ask to leave");
+            Fail("Escape after No did not ask to leave");
             return false;
         }
-        return true;
+        m_phase = 4, m_count = 0;
+        return false;
+    case 4:
+        m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_YES);
+        return false;
+    default:
+        m_waiting = "the main menu after yes";
+        return Game()->GetState() == kGameStateFrontEnd && m_count++ > kWaitFrames;
     }
 }
 

@@ -90,24 +90,11 @@ int CConditions::Load(CFerroxTagFile* file)
 {
     if (!file || file->SeekTag(kSectionTag) != 0)
         return 0;
-    // Lines are gathered first, so that a section cut short by the end of the file changes nothing.
-    uint16_t value = 0;
     std::string line;
     file->ReadLine(line);
-    FromString<unsigned short>(line, value);
-    std::vector<Condition> win;
-    std::vector<Condition> lose;
-    if (file->IsEof())
-        return 0;
-    ReadList(file, win);
-    if (file->IsEof())
-        return 0;
-    ReadList(file, lose);
-    if (win.size() > kConditionsMost || lose.size() > kConditionsMost)
-        return 0;
-    m_value = value;
-    m_win.insert(m_win.end(), win.begin(), win.end());
-    m_lose.insert(m_lose.end(), lose.begin(), lose.end());
+    FromString<unsigned short>(line, m_value);
+    ReadList(file, m_win);
+    ReadList(file, m_lose);
     return 1;
 }
 

@@ -1,7 +1,6 @@
 // A scenario's win and lose conditions: each compares one mall figure with a threshold; "<CONDITIONS>".
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -26,10 +25,6 @@ enum ConditionComparison : int32_t {
 // What a result test gives when none of its conditions holds.
 constexpr int32_t kConditionNone = -1;
 
-// Most conditions one list of a scenario may hold: far above the figures and comparisons there are to combine, so
-// a list longer than this is damage, and a scenario of a hundred thousand goals is refused rather than tested.
-constexpr size_t kConditionsMost = 32;
-
 struct Condition {
     int32_t variable;
     int32_t comparison;
@@ -41,8 +36,8 @@ public:
     CConditions();
     virtual ~CConditions() = default;
 
-    // Reads the "<CONDITIONS>" section of an open tag file and appends its conditions; 1 when it was found
-    // and read whole. An absent or cut-short section, or a list of more than kConditionsMost, changes nothing.
+    // Reads the "<CONDITIONS>" section of an open tag file and appends its conditions; 1 when it was found. A
+    // value line that is no number keeps the value; an absent section changes nothing.
     virtual int Load(CFerroxTagFile* file);
     // Writes the section; 0 when a write failed.
     virtual int Save(CFerroxFile* file);

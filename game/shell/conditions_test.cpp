@@ -104,14 +104,15 @@ TEST_F(Conditions, SectionWritesAndLoadAppends)
     EXPECT_EQ(2u, conditions.GetWin().size());
     EXPECT_EQ("<CONDITIONS>\r\n4\r\n2,1,500,1,1,-7\r\n0,0,-20000,3,0,-500\r\n</CONDITIONS>\r\n", Save());
 
-    // An absent or cut-short section leaves the conditions as they were.
-    WriteFile(Path("cut.fds"), "<CONDITIONS>\r\n5\r\n2,1,1\r\n");
+    // A section cut short appends what it holds; a value that is no number is kept.
+    WriteFile(Path("cut.fds"), "<CONDITIONS>\r\nfive\r\n2,1,1\r\n");
     CFerroxTagFile file;
     ASSERT_EQ(0, file.Open(Path("cut.fds").c_str(), 1));
-    EXPECT_EQ(0, conditions.Load(&file));
+    EXPECT_EQ(1, conditions.Load(&file));
     file.Close();
     EXPECT_EQ(4, conditions.m_value);
-    EXPECT_EQ(2u, conditions.GetWin().size());
+    EXPECT_EQ(3u, conditions.GetWin().size());
+    EXPECT_EQ(2u, conditions.GetLose().size());
 
     conditions.Reset();
     EXPECT_TRUE(conditions.GetWin().empty());

@@ -62,6 +62,11 @@ public:
         if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
             m_pGame->m_pPlacementController->SetMode(mode, m_pGame->GetWorld(), 1, objectTemplate, factory);
     }
+    void BuildWalls(int32_t value) override
+    {
+        if (m_pGame->m_pPlacementController && m_pGame->GetWorld())
+            m_pGame->m_pPlacementController->BuildWalls(m_pGame->GetWorld(), value, nullptr);
+    }
     void GoDown() override
     {
         if (m_pGame->m_pFloorManager && m_pGame->GetWorld())
@@ -126,12 +131,12 @@ void CGame::Init()
     m_dayTimer = 0.0f;
     m_newDay = 0;
     m_language = 0;
+    m_pDebugCharset = nullptr;
     m_pSelectedObject = nullptr;
     m_selectionChanged = 0;
     m_pPickedObject = nullptr;
     m_pickPoint = GxV3d{0.0f, 0.0f, 0.0f};
     m_scaledFrameTime = 0.0f;
-    m_setUpFailed = 0;
     SetState(kFirstState);
 }
 
@@ -150,6 +155,9 @@ void CGame::Release()
 
 void CGame::ReleaseGame()
 {
+    if (m_pDebugCharset)
+        GxCharsetDestroy(m_pDebugCharset);
+    m_pDebugCharset = nullptr;
     if (m_pSplash)
         GxRasterDestroy(m_pSplash);
     m_pSplash = nullptr;
@@ -255,6 +263,8 @@ void CGame::StartFloorTilePlacement(int32_t tile)
 }
 
 void CGame::StartPlacementMode3() { SetPlacementMode(GAME_PLACEMENT_CLEAR, nullptr, nullptr); }
+
+void CGame::BuildWalls(int32_t value) { m_pPlacement->BuildWalls(value); }
 
 void CGame::GoFloorDown()
 {

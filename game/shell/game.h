@@ -65,6 +65,8 @@ public:
     virtual ~CGamePlacement() = default;
     // template and factory are those of single-object mode; null in the other modes.
     virtual void SetMode(int32_t mode, CFerroxAssetSet* objectTemplate, CFerroxObjectFactory* factory) = 0;
+    // Builds the wall pieces of the storey shown (0) or of every storey (1).
+    virtual void BuildWalls(int32_t value) { (void)value; }
 };
 
 // What the game's commands and the main bar ask of the floor manager, for the current world.
@@ -140,8 +142,6 @@ public:
     void UpdateInGame();
     // A fixed seed for the random generator (0: the calendar time, as a played game uses).
     void SetRandomSeed(unsigned seed) { m_randomSeed = seed; }
-    // 1 once SetUpGame ran to its end.
-    int IsSetUp() const { return m_setUp; }
     CFerroxWorld* GetWorld() override;
     uint16_t GetDayCounter() override { return m_dayCounter; }
     int32_t IsNewDay() override { return m_newDay; }
@@ -182,6 +182,8 @@ public:
     void StartFloorTilePlacement(int32_t tile);
     // Placement mode 3, clearing: a dragged rectangle of floor is cleared, or the object under the cursor removed.
     void StartPlacementMode3();
+    // The placement controller builds the wall pieces of the storey shown (0) or of every storey (1).
+    void BuildWalls(int32_t value);
     // Placement stops, the floor changes, and the popups close.
     void GoFloorDown();
     void GoFloorUp();
@@ -258,10 +260,11 @@ public:
     float m_resumeSpeed;                        // the speed the file panels put back when they close
     CFerroxAssetSet* m_pPlacementTemplate;      // of the last object placement started
     CFerroxObjectFactory* m_pPlacementFactory;  // given with it
-    uint16_t m_dayCounter;  // game days elapsed; the interface shows it as months since January of the start year
-    float m_dayTimer;       // scaled game time since the day began
-    int32_t m_newDay;       // 1 during the frame in which a day ended
-    int16_t m_language;     // stands in for the locale's language while there is none
+    uint16_t m_dayCounter;      // game days elapsed; the interface shows it as months since January of the start year
+    float m_dayTimer;           // scaled game time since the day began
+    int32_t m_newDay;           // 1 during the frame in which a day ended
+    int16_t m_language;         // stands in for the locale's language while there is none
+    GxRaster* m_pDebugCharset;  // the debug texts' character set; destroyed at Release when present
     // Closed and deleted at Release.
     std::unique_ptr<CSoundManager> m_pSoundManager;
     CFerroxObject* m_pSelectedObject;  // chosen with the left button; null
@@ -278,7 +281,6 @@ public:
     std::unique_ptr<CFloorManager> m_pFloorManager;
 
     float m_scaledFrameTime;  // the in-game frame's time after the speed factor
-    int32_t m_setUpFailed;    // 1 when SetUpGame could not read the level list
 
 private:
     void DrawSplash();

@@ -13,6 +13,7 @@ public:
     {
         calls.push_back("mode " + std::to_string(mode));
     }
+    void BuildWalls(int32_t value) override { calls.push_back("walls " + std::to_string(value)); }
     std::vector<std::string> calls;
 };
 
@@ -25,6 +26,7 @@ TEST_F(GameTest, CommandsReachTheirSeamsAndDoNothingWithoutThem)
     game->StartFloorTilePlacement(3);
     game->StartPlacementMode3();
     game->GoFloorUp();
+    game->BuildWalls(0);
     EXPECT_EQ(game->GetCurrentFloor(), 0);
 
     // The game answers its own commands until other seams are installed, and again once they are removed.
@@ -42,8 +44,9 @@ TEST_F(GameTest, CommandsReachTheirSeamsAndDoNothingWithoutThem)
     game->GoFloorDown();
     EXPECT_EQ(game->m_selectionChanged, 1);
     game->GoFloorUp();
-    EXPECT_EQ(seams.calls,
-              (std::vector<std::string>{"mode 2", "tile 4", "mode 2", "mode 3", "mode 0", "down", "mode 0", "up"}));
+    game->BuildWalls(1);
+    EXPECT_EQ(seams.calls, (std::vector<std::string>{"mode 2", "tile 4", "mode 2", "mode 3", "mode 0", "down", "mode 0",
+                                                     "up", "walls 1"}));
     EXPECT_EQ(game->GetCurrentFloor(), 2);
     game->SetFloors(nullptr);
     game->SetPlacement(nullptr);

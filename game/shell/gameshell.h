@@ -50,7 +50,7 @@ public:
         (void)worldName;
         (void)world;
     }
-    // Asks whether to leave the game; the yes button calls the action.
+    // Asks whether to leave the game; the yes button calls the action. Nothing more while the question is open.
     virtual void AskLeave(void (*yes)()) { (void)yes; }
     // Whether a modal canvas (a question, a file panel, the end-game sequence) is open: it alone takes input.
     virtual int HasModal() { return 0; }

@@ -277,9 +277,8 @@ void CGame::Update(float frameTime)
             ReplaceSplash(german ? kLoadingSplashGerman : kLoadingSplash);
             DrawSplash();
             if (!SetUpGame()) {
-                // Without data or levels there is no game to offer: the program ends instead of showing an empty
-                // screen.
-                m_setUpFailed = 1;
+                // Without data or levels the front end and the objects after the level manager are missing: the
+                // program ends, naming what failed, rather than run the front end's state without them.
                 SetStartFailure("the game data or the level list cannot be read");
                 if (g_pFerroxApp)
                     g_pFerroxApp->Quit();
@@ -594,6 +593,7 @@ int CGame::StartLevel()
     }
     if (m_pFloorManager)
         m_pFloorManager->SetWorld(world);
+    StartSpawner(world);
     if (m_pPlacementController)
         m_pPlacementController->Create(m_pFloorManager.get(), world);
     if (m_pPicker)
@@ -614,7 +614,6 @@ int CGame::StartLevel()
     }
     if (m_pSelectionIndicator)
         m_pSelectionIndicator->AddToWorld(world);
-    StartSpawner(world);
     return 1;
 }
 
@@ -696,7 +695,12 @@ CFerroxWorld* CGame::GetWorld()
     return m_pLevelManager->GetWorld();
 }
 
-void CGame::ContinuePlacement() { m_pPickedObject = nullptr; }
+void CGame::ContinuePlacement()
+{
+    if (m_pPlacementController && GetWorld())
+        m_pPlacementController->SetMode(PLACEMENT_OBJECT, GetWorld(), 0, m_pPlacementTemplate, m_pPlacementFactory);
+    m_pPickedObject = nullptr;
+}
 
 // ---- Callbacks ----
 
@@ -739,12 +743,6 @@ int CGame::OnMouseButton(int32_t event)
     CPlacementController* placement = game->m_pPlacementController.get();
     CFerroxWorld* world = game->GetWorld();
     const int32_t mode = placement ? placement->GetMode() : PLACEMENT_IDLE;
-    // While a question or file panel is open it alone takes the clicks: none reaches the mall under it, and the
-    // release of a press it took does not either.
-    if (game->GetShell()->HasModal()) {
-        game->m_worldPress = 0;
-        return 1;
-    }
     switch (event) {
     case GAME_MOUSE_RIGHT_DOWN:
         if (mode == PLACEMENT_OBJECT)
@@ -752,7 +750,9 @@ int CGame::OnMouseButton(int32_t event)
         break;
     case GAME_MOUSE_LEFT_DOWN:
         game->m_worldPress = 0;
-        if (game->m_pMouse && game->m_pMouse->GetPosition()->overInterface) {
+        // While a question or file panel is open only it is updated, so the panels under it do not mark the
+        // pointer as theirs: a press anywhere then counts as one on the interface, not on the mall behind them.
+        if ((game->m_pMouse && game->m_pMouse->GetPosition()->overInterface) || game->GetShell()->HasModal()) {
             game->SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
             if (game->m_pSpawner)
                 game->m_pSpawner->DropStaffPlacement();
@@ -766,7 +766,7 @@ int CGame::OnMouseButton(int32_t event)
                 game->m_selectionChanged = 1;
             game->m_pSelectedObject = game->m_pPickedObject;
         } else if (mode == PLACEMENT_OBJECT && world) {
-            if (placement->PlaceAndContinue(game->m_pickPoint, world) == 0)
+            if (placement->PlaceHeldObject(game->m_pickPoint, world, 0) == 0)
                 game->ContinuePlacement();
         } else if (world) {
             placement->BeginDrag(game->m_pickPoint);

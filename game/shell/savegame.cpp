@@ -2,7 +2,6 @@
 #include "game/shell/savegame.h"
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "engine/data/convert.h"
@@ -31,23 +30,11 @@ static_assert(sizeof(kSectionEndTags) == sizeof(kSectionTags), "every section ha
 // The lines between the tag lines of each section above as the game writes them; 0 for any number.
 constexpr size_t kSectionLines[kSectionCount] = {3, 1, 3, 0, 0, 17, 2};
 constexpr size_t kGameDataSection = 0;
-constexpr size_t kConditionsSection = 2;
 // The calendar values of "<GAME_DATA>": year, month and day counter.
 constexpr int kGameDataValues = static_cast<int>(kSectionLines[kGameDataSection]);
 // The section every save writes last, when the game has a technology tree.
 constexpr size_t kTechTreeSection = 6;
 constexpr size_t kNoSection = kSectionCount;
-
-// A byte below the space other than tab, or DEL: no line of a save has one.
-bool HasControlByte(const std::string& line)
-{
-    for (char c : line) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
-            return true;
-    }
-    return false;
-}
 
 // Reads a save or scenario through to its end, one line held at a time, and says what keeps it from loading
 // whole. Every reader seeks the first line holding its tag, so a tag may stand on its own tag lines only; the
@@ -74,8 +61,6 @@ public:
 private:
     std::string Take(const std::string& line)
     {
-        if (HasControlByte(line))
-            return "holds control bytes, which no save has";
         size_t opened = kNoSection;
         for (size_t i = 0; i < kSectionCount; ++i) {
             const char* end = kSectionEndTags[i];
@@ -157,8 +142,8 @@ struct GameCalendar {
     uint16_t day;
 };
 
-// Reads the three values; when one is no unsigned 16-bit number they are refused together, and the calendar
-// stays the running game's (a date made of two games is no date). Returns the values refused.
+// Reads the three values; one that is no unsigned 16-bit number keeps the running game's. Returns the values
+// refused.
 int ReadGameData(CFerroxTagFile* file, CGame& game, const GameCalendar& running)
 {
     game.m_startYear = running.year;
@@ -166,17 +151,12 @@ int ReadGameData(CFerroxTagFile* file, CGame& game, const GameCalendar& running)
     game.m_dayCounter = running.day;
     if (file->SeekTag(kGameDataTag) != 0)
         return 0;
-    uint16_t values[kGameDataValues] = {};
+    uint16_t* const values[kGameDataValues] = {&game.m_startYear, &game.m_startMonth, &game.m_dayCounter};
     int refused = 0;
     std::string line;
-    for (uint16_t& value : values)
-        refused += !file->IsEof() && FromString<unsigned short>(file->ReadLine(line), value) ? 0 : 1;
-    if (refused > 0)
-        return refused;
-    game.m_startYear = values[0];
-    game.m_startMonth = values[1];
-    game.m_dayCounter = values[2];
-    return 0;
+    for (uint16_t* value : values)
+        refused += !file->IsEof() && FromString<unsigned short>(file->ReadLine(line), *value) ? 0 : 1;
+    return refused;
 }
 
 }  // namespace
@@ -202,10 +182,7 @@ int GameFileRefusedValues(CFerroxTagFile* file)
         }
     }
     CStatistics statistics;
-    statistics.Load(file, nullptr, &refused);
-    CConditions conditions;
-    if (file->SeekTag(kSectionTags[kConditionsSection]) == 0 && !conditions.Load(file))
-        refused++;
+    statistics.Load(file, &refused);
     return refused;
 }
 
@@ -271,8 +248,6 @@ int CGame::LoadGame(const char* path)
         return kGameLoadRefused;
     }
     const GameCalendar calendar = {m_startYear, m_startMonth, m_dayCounter};
-    CStatistics* statistics = m_pSaveParts ? m_pSaveParts->GetStatistics() : nullptr;
-    const std::unique_ptr<CStatistics> figures = statistics ? std::make_unique<CStatistics>(*statistics) : nullptr;
     if (m_pSaveParts)
         m_pSaveParts->LeaveLevel();
     int refused = 0;
@@ -290,13 +265,11 @@ int CGame::LoadGame(const char* path)
     if (m_pSaveParts) {
         if (CFloorManager* floors = m_pSaveParts->GetFloorManager())
             floors->Load(&file);
-        // A section that is there and does not read (more goals than a scenario may hold) is a refused value.
-        CConditions* conditions = m_pSaveParts->GetConditions();
-        if (conditions && !conditions->Load(&file) && file.SeekTag(kSectionTags[kConditionsSection]) == 0)
-            refused++;
+        if (CConditions* conditions = m_pSaveParts->GetConditions())
+            conditions->Load(&file);
         dropped = m_pSaveParts->LoadObjects(&file);
         if (CStatistics* loaded = m_pSaveParts->GetStatistics())
-            loaded->Load(&file, figures.get(), &refused);
+            loaded->Load(&file, &refused);
     }
     if (m_pTechTree)
         m_pTechTree->Load(&file);

@@ -59,9 +59,6 @@ void CSoundManager::Init()
 
 int CSoundManager::Create(CFerroxTagTree* data, const char* startDirectory)
 {
-    // A second Create starts afresh: the library's reopening frees every sample the records hold.
-    if (m_created)
-        Close();
     m_created = true;
     FSOUND_Init(kMixRate, kSoftwareChannels, 0);
     FSOUND_SetSFXMasterVolume(static_cast<int>(s_masterVolume));

@@ -37,7 +37,7 @@ public:
     void Init();
     // Opens the sound library and loads the "SOUND" block of the data tree: "SFX", "AMBIENT" and "MUSIC",
     // each value a path appended to the start directory (null: the game's). A missing block or file loads
-    // nothing of it and the rest still loads. A second call closes what the first loaded. Returns 1.
+    // nothing of it and the rest still loads. Returns 1.
     int Create(CFerroxTagTree* data, const char* startDirectory = nullptr);
     // Effect index at a volume of 1 to 255 on a free channel; anything out of range plays nothing.
     void PlaySample(int32_t index, int32_t volume);

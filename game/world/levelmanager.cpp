@@ -110,8 +110,6 @@ int PickLevel(const CFerroxTagNode* block, int highest, const std::string& saved
 
 CLevelManager::~CLevelManager() {}
 
-CWorld* CLevelManager::GetGameWorld() { return dynamic_cast<CWorld*>(m_pWorld.get()); }
-
 int CLevelManager::CreateWorld() { return Create(); }
 
 int CLevelManager::Create()

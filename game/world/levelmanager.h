@@ -11,7 +11,6 @@
 #include "game/world/objectmgr.h"
 
 class CFloorManager;
-class CWorld;
 
 constexpr const char* kLevelTag = "<LEVEL>";
 constexpr const char* kLevelEndTag = "</LEVEL>";
@@ -34,8 +33,6 @@ public:
     // The same; false when the section names a level no level list has (the level is kept).
     bool LoadLevel(CFerroxFile* file);
     ~CLevelManager() override;
-
-    CWorld* GetGameWorld();
 };
 
 // The object manager's questions answered by the floors and the level.

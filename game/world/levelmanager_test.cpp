@@ -198,7 +198,7 @@ TEST_F(LevelManager, CreatingTheLevelMakesTheGamesWorld)
     level.SetLevel(0);
     // The level file is not there: the world exists, the level is not created.
     EXPECT_EQ(level.CreateWorld(), 0);
-    EXPECT_NE(level.GetGameWorld(), nullptr);
+    EXPECT_NE(dynamic_cast<CWorld*>(level.GetWorld()), nullptr);
     level.UnloadLevel();
     EXPECT_EQ(level.GetWorld(), nullptr);
 }

@@ -329,49 +329,34 @@ uint16_t CStatistics::*const kSavedCounts[] = {&CStatistics::m_figureE,         
                                                &CStatistics::m_dailyShopCounter, &CStatistics::m_staffJobsDone,
                                                &CStatistics::m_shoppersCome};
 
-// Reads one figure into the copy; a refused line takes the running game's figure.
+// Reads one figure; a line that is no number in its range leaves the field as it was and counts as refused.
 template <typename T>
-bool ReadFigure(CFerroxFile* file, CStatistics& read, T CStatistics::*field, const CStatistics* running, int* refused)
+void ReadFigure(CFerroxFile* file, CStatistics& read, T CStatistics::*field, int* refused)
 {
-    if (file->IsEof())
-        return false;
-    if (!ReadNumber<T>(file, read.*field)) {
-        if (running)
-            read.*field = running->*field;
-        if (refused)
-            ++*refused;
-    }
-    return true;
+    if (!ReadNumber<T>(file, read.*field))
+        ++*refused;
 }
 
 }  // namespace
 
-int CStatistics::Load(CFerroxTagFile* file) { return Load(file, nullptr, nullptr); }
+int CStatistics::Load(CFerroxTagFile* file) { return Load(file, nullptr); }
 
-int CStatistics::Load(CFerroxTagFile* file, const CStatistics* running, int* refused)
+int CStatistics::Load(CFerroxTagFile* file, int* refused)
 {
     if (!file || file->SeekTag(kSectionTag) != 0)
         return 0;
-    // Read into a copy, so that a section cut short by the end of the file changes nothing.
-    CStatistics read(*this);
+    m_categories.clear();
     int refusedHere = 0;
-    for (uint32_t CStatistics::*account : kSavedAccounts) {
-        if (!ReadFigure(file, read, account, running, &refusedHere))
-            return 0;
-    }
-    for (uint16_t CStatistics::*count : kSavedCounts) {
-        if (!ReadFigure(file, read, count, running, &refusedHere))
-            return 0;
-    }
-    if (!ReadFigure(file, read, &CStatistics::m_takings, running, &refusedHere) || file->IsEof())
-        return 0;
-    read.m_categories.clear();
-    ReadU16List(file, read.m_categories, kListSeparator);
+    for (uint32_t CStatistics::*account : kSavedAccounts)
+        ReadFigure(file, *this, account, &refusedHere);
+    for (uint16_t CStatistics::*count : kSavedCounts)
+        ReadFigure(file, *this, count, &refusedHere);
+    ReadFigure(file, *this, &CStatistics::m_takings, &refusedHere);
+    ReadU16List(file, m_categories, kListSeparator);
     // One counter per category of the tree: a short line must not leave later unlocks unrecorded.
     const size_t categoryCount = CategoryCount();
-    if (read.m_categories.size() < categoryCount)
-        read.m_categories.resize(categoryCount, 0);
-    *this = read;
+    if (m_categories.size() < categoryCount)
+        m_categories.resize(categoryCount, 0);
     if (refused)
         *refused += refusedHere;
     return 1;

@@ -43,12 +43,11 @@ public:
     CStatistics();
     virtual ~CStatistics() = default;
 
-    // Reads the "<STATISTICS>" section of an open tag file; 1 when it was found and read whole. An absent or
-    // cut-short section changes nothing.
+    // Reads the "<STATISTICS>" section of an open tag file; 1 when it was found. A line that is no number in its
+    // range leaves its figure as it was; an absent section changes nothing.
     virtual int Load(CFerroxTagFile* file);
-    // The same, where a figure whose line is no number in its range takes the running game's figure (when
-    // given) and counts in refused (when given).
-    int Load(CFerroxTagFile* file, const CStatistics* running, int* refused);
+    // The same, counting the figures left as they were in refused.
+    int Load(CFerroxTagFile* file, int* refused);
     // Writes the section; 0 when a write failed.
     virtual int Save(CFerroxFile* file);
     // The reckoning, every frame; its daily part on the frame that ends a game day.

@@ -1,6 +1,7 @@
 // Statistics: defaults, the daily and twelfth-day reckoning, the registers and the saved section.
 #include "game/world/statistics.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -244,6 +245,10 @@ TEST(StatisticsReckoning, FiguresSaturateInsteadOfWrapping)
     EXPECT_EQ(1000, stats.m_rating);
     stats.AddRatingPlus(-70000);
     EXPECT_EQ(-32768, stats.m_ratingPlus);
+    // Expenses far above the income: in 32 bits the difference would wrap to a large positive balance.
+    stats.m_buildingCosts = 4000000000u;
+    stats.Update();
+    EXPECT_EQ(INT32_MIN, stats.GetBalance());
     // No game: no day ends, nothing is posted.
     EXPECT_EQ(nullptr, g_pGame);
 }
@@ -327,9 +332,12 @@ TEST_F(Statistics, MissingCutShortOrShortSections)
 {
     stats.m_interest = 77;
     EXPECT_EQ(0, LoadFrom(stats, "<GAME_DATA>\r\n1\r\n</GAME_DATA>\r\n"));
-    EXPECT_EQ(0, LoadFrom(stats, "<STATISTICS>\r\n1\r\n2\r\n3\r\n"));
-    EXPECT_EQ(77u, stats.m_interest);
     EXPECT_EQ(100000u, stats.m_startingFunds);
+    // A section cut short gives the figures it holds; the others stay as they were.
+    EXPECT_EQ(1, LoadFrom(stats, "<STATISTICS>\r\n1\r\n2\r\n3\r\n"));
+    EXPECT_EQ(1u, stats.m_startingFunds);
+    EXPECT_EQ(3u, stats.m_yearlyBonuses);
+    EXPECT_EQ(77u, stats.m_interest);
 
     // A short counter line is padded with 0, so every category keeps a counter; a line that is no number
     // leaves its field as it was.

@@ -112,7 +112,7 @@ public:
         m_normal.clear();
     }
 
-    // True while the canvas stands in either list (tests and the play test read it).
+    // True while the canvas stands in either list.
     bool Holds(TCanvas canvas) const
     {
         return std::find(m_modal.begin(), m_modal.end(), canvas) != m_modal.end() ||
