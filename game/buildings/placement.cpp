@@ -587,16 +587,6 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
     return 0;
 }
 
-int CPlacementController::PlaceAndContinue(const GxV3d& point, CFerroxWorld* world)
-{
-    CFerroxAssetSet* set = m_pHeldTemplate;
-    CFerroxObjectFactory* factory = m_pHeldFactory;
-    if (PlaceHeldObject(point, world, 0) != 0)
-        return 1;
-    SetMode(PLACEMENT_OBJECT, world, 0, set, factory);
-    return 0;
-}
-
 // ---------------------------------------------------------------------------------------------------------
 // Dragging
 

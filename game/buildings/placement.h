@@ -63,9 +63,6 @@ public:
     int RotateHeldObject(int direction);
     // 0 once the held object's placement ran (it leaves the hand), 1 refused.
     int PlaceHeldObject(const GxV3d& point, CFerroxWorld* world, int skipChecks);
-    // The left click of mode 1: places the held object and, when it went in, holds a new one of the same
-    // template; 0 placed, 1 refused.
-    int PlaceAndContinue(const GxV3d& point, CFerroxWorld* world);
     int BeginDrag(const GxV3d& point);
     // 0 laid, 1 refused.
     int LayFloorArea(const GxV3d& point, CFerroxWorld* world);

@@ -65,7 +65,8 @@ TEST_F(Placement, ObjectModePlacesTurnsAndContinues)
 {
     ASSERT_EQ(0, Lay(Cell(2, 2), Cell(20, 20)));
     CFerroxAssetSet* set = Template("SHOP_FASHION");
-    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, set, manager->FindFactory(kShopFactoryName, nullptr));
+    CFerroxObjectFactory* factory = manager->FindFactory(kShopFactoryName, nullptr);
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, set, factory);
     controller->RotateHeldObject(1);
     EXPECT_FLOAT_EQ(90.0f, controller->GetHeldYaw());
     const GxV3d at = PointOf(Ground(), Cell(8, 8));
@@ -74,7 +75,8 @@ TEST_F(Placement, ObjectModePlacesTurnsAndContinues)
     CBaseObject* first = controller->GetHeldObject();
     EXPECT_EQ(first->GetValue(), controller->GetShownValue());
     notices.Clear();
-    ASSERT_EQ(0, controller->PlaceAndContinue(at, nullptr));
+    ASSERT_EQ(0, controller->PlaceHeldObject(at, nullptr, 0));
+    controller->SetMode(PLACEMENT_OBJECT, nullptr, 0, set, factory);  // the game's click goes on with the template
     EXPECT_EQ(1, first->IsPlaced());
     EXPECT_EQ(Ground(), first->GetFloor());
     EXPECT_EQ(1, first->IsOnFloor(Ground()));
