@@ -535,8 +535,6 @@ int CGame::SetUpGame()
     CDynamicObjectManager::SetSeam(m_pObjectSeam.get());
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
     objects->LoadObjectData(m_pGameData.get());
-    for (const std::string& unread : objects->GetUnreadFiles())
-        ReportDamagedFile(unread.c_str());
     m_pFloorManager->CreateDebris();
     CreateSelectionIndicator();
     if (!GetShell()->CreateInterface(m_pGameData.get()))
