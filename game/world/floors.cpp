@@ -418,21 +418,13 @@ int CFloorManager::Load(CFerroxTagFile* file)
     const bool counted = FromString<int>(line, count);
     int storeys = kMaxFloors;
     for (const std::unique_ptr<CFerroxBlockMesh>& ground : m_baseFloors) {
-        // The text read replaces the storeys above the ground and the cells the ground had in use.
-        DeleteStoreysAbove(ground.get());
-        const std::vector<int32_t> used = ground->GetOccupiedList();
-        for (int32_t cell : used)
-            ground->VacateCell(cell);
         ground->Load(file, &TileFromText, GetCurrentTileType());
         storeys = std::min(storeys, StoreysOf(ground.get()));
     }
+    // No more storeys than were read, nor than may be built: the view never goes up to one that is not there.
     if (!counted)
         count = storeys;
     m_builtFloors = std::max(1, std::min({count, m_maxFloors, storeys}));
-    // The storeys picked before may be gone: the next pick finds the current one again.
-    m_currentFloorIndex = std::min(m_currentFloorIndex, m_builtFloors - 1);
-    m_pCurrentFloor = nullptr;
-    m_pickedCell = kNoCell;
     return 0;
 }
 
