@@ -236,6 +236,8 @@ private:
     void ClearCharacterLists();
     void ClearFloors();
     ObjectList* CharacterList(ObjectListKind kind);
+    // The floor's record when there is one; never grows the records.
+    CFloorObjects* ExistingFloorRecord(int32_t floor);
     void ForEachCharacter(void (*visit)(CFerroxObject*, int32_t), int32_t value);
 
     std::unique_ptr<CStatistics> m_pStatistics;
