@@ -30,8 +30,8 @@ FerroxStoreyFilter g_cellFilter = &CFloorManager::DefaultCellFilter;
 constexpr int32_t kNoCell = -1;
 constexpr float kNoPoint = -1.0f;
 constexpr int32_t kNoTile = -1;
-// With two tiles or more the second is chosen first.
-constexpr size_t kDefaultTile = 1;
+// The tile chosen first is the list's second (none with fewer than two).
+constexpr int32_t kDefaultTile = 1;
 constexpr const char* kDebrisModel = "debris";
 const char* const kLineEnd = "\r\n";
 // Objects of a storey shown or hidden with it: every class but doors.
@@ -142,7 +142,7 @@ void CFloorManager::LoadFloorTiles(CFerroxTagTree* data)
     GxImageSetPath(savedPath.c_str());
     GxTextureSetMipmapping(mipmapping);
     GxTextureSetAutoMipmapping(autoMipmapping);
-    m_currentTile = m_floorTiles.size() > kDefaultTile ? static_cast<int32_t>(kDefaultTile) : 0;
+    m_currentTile = kDefaultTile;
 }
 
 void CFloorManager::DeleteDebris() { m_debris.clear(); }

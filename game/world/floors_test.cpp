@@ -86,7 +86,7 @@ protected:
     }
 };
 
-TEST_F(Floors, TheDefaultTileIsTheSecondOfTwoOrMoreElseTheFirstElseNone)
+TEST_F(Floors, TheDefaultTileIsTheSecondEntry)
 {
     CFloorManager three;
     LoadTiles(&three, 3);
@@ -102,6 +102,8 @@ TEST_F(Floors, TheDefaultTileIsTheSecondOfTwoOrMoreElseTheFirstElseNone)
 
     CFloorManager one;
     LoadTiles(&one, 1);
+    EXPECT_EQ(one.GetCurrentTileType(), nullptr) << "a list of one has no second entry";
+    one.SelectTileType(0);
     EXPECT_EQ(one.GetCurrentTileType(), one.GetFloorTiles()[0].get());
     CFloorManager none;
     LoadTiles(&none, 0);
