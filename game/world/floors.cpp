@@ -164,14 +164,6 @@ void CFloorManager::CreateDebris()
     }
 }
 
-void CFloorManager::SetDebrisObject(size_t index, std::unique_ptr<CFerroxObject> object)
-{
-    if (index == m_debris.size())
-        m_debris.push_back(std::move(object));
-    else if (index < m_debris.size())
-        m_debris[index] = std::move(object);
-}
-
 int CFloorManager::AddBaseFloor(int rows, int columns, const GxV3d& middle, int size, int floorId)
 {
     const int half = size / 2;

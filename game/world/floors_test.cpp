@@ -11,6 +11,7 @@
 #include "engine/testsupport/scene.h"
 #include "engine/world/object.h"
 #include "game/shell/game_testing.h"
+#include "game/world/floors_testing.h"
 #include "game/world/statistics.h"
 
 namespace {
@@ -205,7 +206,7 @@ TEST_F(Floors, DebrisOnCellNineShowsTheThirdObjectOnlyOnShownStoreys)
     for (int i = 0; i < kDebrisModels; i++) {
         auto object = std::make_unique<DrawnObject>();
         debris.push_back(object.get());
-        floors.SetDebrisObject(static_cast<size_t>(i), std::move(object));
+        CFloorManagerTesting::SetDebrisObject(&floors, static_cast<size_t>(i), std::move(object));
     }
     ground->OccupyCell(9);
     ground->GetUpper()->OccupyCell(10);
