@@ -129,7 +129,7 @@ void CFloorManager::LoadFloorTiles(CFerroxTagTree* data)
     GxTextureSetAutoMipmapping(1);
     do {
         std::string name = data->GetValue(0) ? data->GetValue(0) : "";
-        while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
+        if (!name.empty() && name.back() == '\n')
             name.pop_back();
         auto tile = std::make_unique<CFloorTile>();
         // A tile that cannot be read keeps its place, so the saved indexes of the tiles after it hold.
