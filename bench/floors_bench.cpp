@@ -6,6 +6,7 @@
 
 #include "engine/world/object.h"
 #include "game/world/floors.h"
+#include "game/world/floors_testing.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/d3d9_testing.h"
@@ -110,7 +111,7 @@ struct Mall {
                 floors.AddFloor();
         }
         for (int i = 0; i < kDebrisModels; i++)
-            floors.SetDebrisObject(static_cast<size_t>(i), std::make_unique<Debris>());
+            CFloorManagerTesting::SetDebrisObject(&floors, static_cast<size_t>(i), std::make_unique<Debris>());
         floors.GoToFloor(kMaxFloors - 1, nullptr);
         return floors.GetBuiltFloors() == kMaxFloors;
     }

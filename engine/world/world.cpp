@@ -586,5 +586,6 @@ void CFerroxWorld::Release()
             GxUVAnimSetCurrentDictionary(nullptr);
         GxUVAnimDictionaryDestroy(m_pUVAnimDictionary);
     }
-    Init();
+    // This level's own fields, whatever a derived world's Init does: none of them may point at what was freed.
+    CFerroxWorld::Init();
 }

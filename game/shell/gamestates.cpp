@@ -534,8 +534,6 @@ int CGame::SetUpGame()
     CDynamicObjectManager::SetSeam(m_pObjectSeam.get());
     CDynamicObjectManager* objects = CDynamicObjectManager::Instance();
     objects->LoadObjectData(m_pGameData.get());
-    for (const std::string& unread : objects->GetUnreadFiles())
-        ReportDamagedFile(unread.c_str());
     m_pFloorManager->CreateDebris();
     CreateSelectionIndicator();
     if (!GetShell()->CreateInterface(m_pGameData.get()))
@@ -571,11 +569,8 @@ int CGame::StartLevel()
     if (!m_setUp || !m_pLevelManager)
         return 1;
     auto* levels = static_cast<CLevelManager*>(m_pLevelManager.get());
-    if (!levels->GetWorld()) {
-        auto world = std::make_unique<CWorld>();
-        world->SetTargets(m_pFloorManager.get(), m_pSpawner.get());
-        levels->SetWorld(std::move(world));
-    }
+    if (!levels->GetWorld())
+        levels->SetWorld(std::make_unique<CWorld>());
     // Loading names textures and frames by their own paths; the pictures of the game keep theirs.
     const std::string imagePath = GxImageGetPath() ? GxImageGetPath() : "";
     const int created = levels->CreateWorld();

@@ -30,8 +30,8 @@ FerroxStoreyFilter g_cellFilter = &CFloorManager::DefaultCellFilter;
 constexpr int32_t kNoCell = -1;
 constexpr float kNoPoint = -1.0f;
 constexpr int32_t kNoTile = -1;
-// With two tiles or more the second is chosen first.
-constexpr size_t kDefaultTile = 1;
+// The tile chosen first is the list's second (none with fewer than two).
+constexpr int32_t kDefaultTile = 1;
 constexpr const char* kDebrisModel = "debris";
 const char* const kLineEnd = "\r\n";
 // Objects of a storey shown or hidden with it: every class but doors.
@@ -129,7 +129,7 @@ void CFloorManager::LoadFloorTiles(CFerroxTagTree* data)
     GxTextureSetAutoMipmapping(1);
     do {
         std::string name = data->GetValue(0) ? data->GetValue(0) : "";
-        while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
+        if (!name.empty() && name.back() == '\n')
             name.pop_back();
         auto tile = std::make_unique<CFloorTile>();
         // A tile that cannot be read keeps its place, so the saved indexes of the tiles after it hold.
@@ -142,7 +142,7 @@ void CFloorManager::LoadFloorTiles(CFerroxTagTree* data)
     GxImageSetPath(savedPath.c_str());
     GxTextureSetMipmapping(mipmapping);
     GxTextureSetAutoMipmapping(autoMipmapping);
-    m_currentTile = m_floorTiles.size() > kDefaultTile ? static_cast<int32_t>(kDefaultTile) : 0;
+    m_currentTile = kDefaultTile;
 }
 
 void CFloorManager::DeleteDebris() { m_debris.clear(); }
@@ -162,14 +162,6 @@ void CFloorManager::CreateDebris()
             object->Setup(&descriptor);
         m_debris.push_back(std::move(object));
     }
-}
-
-void CFloorManager::SetDebrisObject(size_t index, std::unique_ptr<CFerroxObject> object)
-{
-    if (index == m_debris.size())
-        m_debris.push_back(std::move(object));
-    else if (index < m_debris.size())
-        m_debris[index] = std::move(object);
 }
 
 int CFloorManager::AddBaseFloor(int rows, int columns, const GxV3d& middle, int size, int floorId)
@@ -418,21 +410,13 @@ int CFloorManager::Load(CFerroxTagFile* file)
     const bool counted = FromString<int>(line, count);
     int storeys = kMaxFloors;
     for (const std::unique_ptr<CFerroxBlockMesh>& ground : m_baseFloors) {
-        // The text read replaces the storeys above the ground and the cells the ground had in use.
-        DeleteStoreysAbove(ground.get());
-        const std::vector<int32_t> used = ground->GetOccupiedList();
-        for (int32_t cell : used)
-            ground->VacateCell(cell);
         ground->Load(file, &TileFromText, GetCurrentTileType());
         storeys = std::min(storeys, StoreysOf(ground.get()));
     }
+    // No more storeys than were read, nor than may be built: the view never goes up to one that is not there.
     if (!counted)
         count = storeys;
     m_builtFloors = std::max(1, std::min({count, m_maxFloors, storeys}));
-    // The storeys picked before may be gone: the next pick finds the current one again.
-    m_currentFloorIndex = std::min(m_currentFloorIndex, m_builtFloors - 1);
-    m_pCurrentFloor = nullptr;
-    m_pickedCell = kNoCell;
     return 0;
 }
 

@@ -133,12 +133,12 @@ public:
     int32_t GetCurrentFloorIndex() const { return m_currentFloorIndex; }
     int32_t GetMaxFloors() const { return m_maxFloors; }
     const std::vector<std::unique_ptr<CFerroxObject>>& GetDebris() const { return m_debris; }
-    // Takes the object over as debris object `index` (one past the end appends), freeing the one it replaces.
-    void SetDebrisObject(size_t index, std::unique_ptr<CFerroxObject> object);
     // The debris object a cell shows.
     static uint32_t DebrisFor(int cell) { return static_cast<uint32_t>(cell) % kDebrisShown; }
 
 private:
+    friend struct CFloorManagerTesting;  // game/world/floors_testing.h
+
     void LoadFloorTiles(CFerroxTagTree* data);
     void DeleteDebris();
     void DeleteStoreysAbove(CFerroxBlockMesh* ground);

@@ -11,6 +11,7 @@
 #include "engine/testsupport/scene.h"
 #include "engine/world/object.h"
 #include "game/shell/game_testing.h"
+#include "game/world/floors_testing.h"
 #include "game/world/statistics.h"
 
 namespace {
@@ -86,7 +87,7 @@ protected:
     }
 };
 
-TEST_F(Floors, TheDefaultTileIsTheSecondOfTwoOrMoreElseTheFirstElseNone)
+TEST_F(Floors, TheDefaultTileIsTheSecondEntry)
 {
     CFloorManager three;
     LoadTiles(&three, 3);
@@ -102,6 +103,8 @@ TEST_F(Floors, TheDefaultTileIsTheSecondOfTwoOrMoreElseTheFirstElseNone)
 
     CFloorManager one;
     LoadTiles(&one, 1);
+    EXPECT_EQ(one.GetCurrentTileType(), nullptr) << "a list of one has no second entry";
+    one.SelectTileType(0);
     EXPECT_EQ(one.GetCurrentTileType(), one.GetFloorTiles()[0].get());
     CFloorManager none;
     LoadTiles(&none, 0);
@@ -177,6 +180,13 @@ TEST_F(Floors, APickOnTheGridFindsTheCellOnTheShownStoreyAndOffItNothing)
     EXPECT_EQ(floors.GetCurrentFloor(), ground->GetUpper());
     EXPECT_FLOAT_EQ(floors.GetPickPoint().y, kStoreyHeight);
 
+    // A second building has no storey at the shown index: over it nothing is picked.
+    ASSERT_EQ(floors.AddBaseFloor(kSide, kSide, {101.0f, 0.0f, -1.0f}, kCell, 2), 1);
+    ASSERT_NE(floors.FindBaseFloor(2)->GetCellAt({104.0f, 0.0f, -6.0f}), -1);
+    floors.UpdatePick({104.0f, 0.0f, -6.0f});
+    EXPECT_EQ(floors.GetPickedCell(), -1);
+    EXPECT_EQ(floors.GetCurrentFloor(), nullptr);
+
     floors.UpdatePick({400.0f, 0.0f, 6.0f});
     EXPECT_EQ(floors.GetPickedCell(), -1);
     EXPECT_EQ(floors.GetCurrentFloor(), nullptr);
@@ -196,7 +206,7 @@ TEST_F(Floors, DebrisOnCellNineShowsTheThirdObjectOnlyOnShownStoreys)
     for (int i = 0; i < kDebrisModels; i++) {
         auto object = std::make_unique<DrawnObject>();
         debris.push_back(object.get());
-        floors.SetDebrisObject(static_cast<size_t>(i), std::move(object));
+        CFloorManagerTesting::SetDebrisObject(&floors, static_cast<size_t>(i), std::move(object));
     }
     ground->OccupyCell(9);
     ground->GetUpper()->OccupyCell(10);
@@ -264,26 +274,36 @@ TEST_F(Floors, AMapOfThreeStoreysReadsIntoAFreshLevelAndWritesTheSame)
 
 TEST_F(Floors, ADamagedMapLoadsWithinTheStoreysItHolds)
 {
-    CFloorManager floors;
-    LoadTiles(&floors, 2);
-    CFerroxBlockMesh* ground = Ground(&floors);
-    ASSERT_NE(ground, nullptr);
-    floors.AddFloor();
-    std::string map = SaveMap(&floors, "two.fds");
+    std::string map;
+    {
+        CFloorManager floors;
+        LoadTiles(&floors, 2);
+        ASSERT_NE(Ground(&floors), nullptr);
+        floors.AddFloor();
+        map = SaveMap(&floors, "two.fds");
+    }
     const size_t count = map.find("2\r\n");
     ASSERT_EQ(count, 7u);
-    LoadMap(&floors, "nine.fds", map.substr(0, count) + "9" + map.substr(count + 1));
-    EXPECT_EQ(floors.GetBuiltFloors(), 2);
-    LoadMap(&floors, "minus.fds", map.substr(0, count) + "-1" + map.substr(count + 1));
-    EXPECT_EQ(floors.GetBuiltFloors(), 1);
-    EXPECT_EQ(floors.GetCurrentFloorIndex(), 0);
+    // Each text is read into a fresh level, as a saved game is.
+    auto builtAfter = [this](const std::string& name, const std::string& text) {
+        CFloorManager floors;
+        LoadTiles(&floors, 2);
+        Ground(&floors);
+        LoadMap(&floors, name, text);
+        EXPECT_EQ(floors.GetCurrentFloorIndex(), 0);
+        floors.GoToFloor(kMaxFloors, nullptr);
+        floors.UpdatePick({2.0f, 0.0f, -2.0f});
+        floors.Render();
+        return floors.GetBuiltFloors();
+    };
+    EXPECT_EQ(builtAfter("nine.fds", map.substr(0, count) + "9" + map.substr(count + 1)), 2);
+    EXPECT_EQ(builtAfter("minus.fds", map.substr(0, count) + "-1" + map.substr(count + 1)), 1);
+    EXPECT_EQ(builtAfter("word.fds", map.substr(0, count) + "two" + map.substr(count + 1)), 2);
     // Cut inside the second storey: the ground and what was read of the storey stand.
-    LoadMap(&floors, "cut.fds", map.substr(0, count) + "5" + map.substr(count + 1, map.size() / 2));
-    EXPECT_GE(floors.GetBuiltFloors(), 1);
-    EXPECT_LE(floors.GetBuiltFloors(), 2);
-    LoadMap(&floors, "bare.fds", "<MAP>\r\n");
-    EXPECT_EQ(floors.GetBuiltFloors(), 1);
-    floors.Render();
+    const int cut = builtAfter("cut.fds", map.substr(0, count) + "5" + map.substr(count + 1, map.size() / 2));
+    EXPECT_GE(cut, 1);
+    EXPECT_LE(cut, 2);
+    EXPECT_EQ(builtAfter("bare.fds", "<MAP>\r\n"), 1);
 }
 
 }  // namespace

@@ -207,27 +207,7 @@ std::string CutParticleName(const std::string& line)
     if (dot != std::string::npos && dot + kExtensionCommaOffset < name.size() &&
         name[dot + kExtensionCommaOffset] == ',')
         name.erase(dot + kExtensionCommaOffset);
-    while (!name.empty() && (name.back() == '\r' || name.back() == '\n'))
-        name.pop_back();
     return name;
-}
-
-std::vector<std::string> SplitParticleLines(const char* bytes, size_t size)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < size) {
-        size_t end = start;
-        while (end < size && bytes[end] != '\n')
-            end++;
-        const size_t limit = lines.size() < kParticleHeaderLines ? kParticleHeaderLineBytes : kParticleValueLineBytes;
-        std::string line(bytes + start, end - start < limit ? end - start : limit);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
 }
 
 void ReadParticleConfig(const std::vector<std::string>& lines, ParticleConfig* config)
@@ -333,12 +313,6 @@ void CConfigurableStdParticle::SetEmitterPosition(const GxV3d& position)
 {
     if (GxParticleEmitterStd* s = GetEmitter())
         s->emtPos = position;
-}
-
-void CConfigurableStdParticle::Follow(CFerroxObject* object, const GxV3d& offset)
-{
-    m_pFollowed = object;
-    m_offset = offset;
 }
 
 void CConfigurableStdParticle::Update(float dt)

@@ -62,8 +62,6 @@ std::string CutParticleName(const std::string& line);
 // and 4, then the value lines. A value line that is missing or does not read whole keeps its values; blend
 // indexes outside 0 .. 10 keep theirs.
 void ReadParticleConfig(const std::vector<std::string>& lines, ParticleConfig* config);
-// Splits bytes into lines (LF ends a line; a CR before it is dropped), each cut to the longest line read.
-std::vector<std::string> SplitParticleLines(const char* bytes, size_t size);
 
 class CConfigurableStdParticle : public CFerroxStdParticle {
 public:
@@ -77,10 +75,8 @@ public:
     // The values applied to the emitter by the last Load.
     const ParticleConfig& GetConfig() const { return m_config; }
     void SetEmitterPosition(const GxV3d& position);
-    // The emitter follows the object, offset, at each Update. Nothing in the game calls this: building objects,
-    // the only owners of effects, stand still and set the emitter once where the effect is made.
-    void Follow(CFerroxObject* object, const GxV3d& offset);
 
+    // The emitter follows this object, offset, at each Update (null: it stays where it was set).
     CFerroxObject* m_pFollowed;
     GxV3d m_offset;
 

@@ -7,6 +7,29 @@
 
 #include "game/world/gameparticles.h"
 
+namespace {
+
+// Lines as the file reader gives them: LF ends a line, a CR before it is dropped, each cut to the longest read.
+std::vector<std::string> SplitParticleLines(const char* bytes, size_t size)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < size) {
+        size_t end = start;
+        while (end < size && bytes[end] != '\n')
+            end++;
+        const size_t limit = lines.size() < kParticleHeaderLines ? kParticleHeaderLineBytes : kParticleValueLineBytes;
+        std::string line(bytes + start, end - start < limit ? end - start : limit);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::vector<std::string> lines = SplitParticleLines(reinterpret_cast<const char*>(data), size);

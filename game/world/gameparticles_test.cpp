@@ -147,7 +147,8 @@ TEST_F(ConfigParticle, TheEmitterFollowsItsObjectOnlyWhenTimePasses)
     effect.Load(nullptr);
     Standing object;
     object.where = {10.0f, 0.0f, 5.0f};
-    effect.Follow(&object, {0.0f, 2.0f, 0.0f});
+    effect.m_pFollowed = &object;
+    effect.m_offset = {0.0f, 2.0f, 0.0f};
     effect.Update(0.0f);
     EXPECT_FLOAT_EQ(effect.GetEmitter()->emtPos.y, 0.0f);
     EXPECT_EQ(effect.GetTank()->tank, nullptr);

@@ -376,8 +376,6 @@ int CDynamicObjectManager::RemoveFromLists(CFerroxObject* object, int16_t floor)
         if (UnlinkFrom(other->stairs, object) && ++stairsLists == 2)
             return 1;
     }
-    if (stairsLists)
-        return 1;
     if (UnlinkFrom(m_security, object) || UnlinkFrom(m_cleaners, object) || UnlinkFrom(m_maintenance, object))
         return 1;
     return fromFloors(&CFloorObjects::scalable) ? 1 : 0;
@@ -454,31 +452,38 @@ void CDynamicObjectManager::ForEachCharacter(void (*visit)(CFerroxObject*, int32
     }
 }
 
-void CDynamicObjectManager::HideFloorObjects(int32_t floor, const ObjectFloorFlags& flags)
+CFloorObjects* CDynamicObjectManager::ExistingFloorRecord(int32_t floor)
 {
     if (floor < 0 || static_cast<size_t>(floor) >= m_floors.size())
-        return;
-    CFloorObjects* record = m_floors[static_cast<size_t>(floor)].get();
-    auto hide = [](const ObjectList& list) {
-        for (CFerroxObject* object : list)
-            object->RemoveFromWorld();
-    };
-    if (flags.shops)
-        hide(record->shops);
-    if (flags.scalable)
-        hide(record->scalable);
-    if (flags.usable)
-        hide(record->usable);
-    if (flags.doors)
-        hide(record->doors);
-    if (flags.scenery)
-        hide(record->scenery);
-    if (flags.stairs) {
-        // Stairs leading down stay for the floor below.
-        const CFloorObjects* below = floor > 0 ? m_floors[static_cast<size_t>(floor) - 1].get() : nullptr;
-        for (CFerroxObject* stairs : record->stairs) {
-            if (!below || !Contains(below->stairs, stairs))
-                stairs->RemoveFromWorld();
+        return nullptr;
+    return m_floors[static_cast<size_t>(floor)].get();
+}
+
+void CDynamicObjectManager::HideFloorObjects(int32_t floor, const ObjectFloorFlags& flags)
+{
+    // A floor without a record has no objects to hide; its characters still learn the floor shown.
+    if (CFloorObjects* record = ExistingFloorRecord(floor)) {
+        auto hide = [](const ObjectList& list) {
+            for (CFerroxObject* object : list)
+                object->RemoveFromWorld();
+        };
+        if (flags.shops)
+            hide(record->shops);
+        if (flags.scalable)
+            hide(record->scalable);
+        if (flags.usable)
+            hide(record->usable);
+        if (flags.doors)
+            hide(record->doors);
+        if (flags.scenery)
+            hide(record->scenery);
+        if (flags.stairs) {
+            // Stairs leading down stay for the floor below.
+            const CFloorObjects* below = ExistingFloorRecord(floor - 1);
+            for (CFerroxObject* stairs : record->stairs) {
+                if (!below || !Contains(below->stairs, stairs))
+                    stairs->RemoveFromWorld();
+            }
         }
     }
     if (flags.characters)
@@ -487,25 +492,24 @@ void CDynamicObjectManager::HideFloorObjects(int32_t floor, const ObjectFloorFla
 
 void CDynamicObjectManager::ShowFloorObjects(int32_t floor, const ObjectFloorFlags& flags, CFerroxWorld* world)
 {
-    if (floor < 0 || static_cast<size_t>(floor) >= m_floors.size())
-        return;
-    CFloorObjects* record = m_floors[static_cast<size_t>(floor)].get();
-    auto show = [world](const ObjectList& list) {
-        for (CFerroxObject* object : list)
-            object->AddToWorld(world);
-    };
-    if (flags.shops)
-        show(record->shops);
-    if (flags.scalable)
-        show(record->scalable);
-    if (flags.usable)
-        show(record->usable);
-    if (flags.doors)
-        show(record->doors);
-    if (flags.scenery)
-        show(record->scenery);
-    if (flags.stairs)
-        show(record->stairs);
+    if (CFloorObjects* record = ExistingFloorRecord(floor)) {
+        auto show = [world](const ObjectList& list) {
+            for (CFerroxObject* object : list)
+                object->AddToWorld(world);
+        };
+        if (flags.shops)
+            show(record->shops);
+        if (flags.scalable)
+            show(record->scalable);
+        if (flags.usable)
+            show(record->usable);
+        if (flags.doors)
+            show(record->doors);
+        if (flags.scenery)
+            show(record->scenery);
+        if (flags.stairs)
+            show(record->stairs);
+    }
     if (flags.characters)
         ForEachCharacter(g_hooks.setVisibleFloor, floor);
 }

@@ -223,8 +223,6 @@ public:
     FerroxModelPool* GetModelPool() const { return m_pModelPool.get(); }
     FerroxAnimPool* GetAnimPool() const { return m_pAnimPool.get(); }
     const std::vector<std::unique_ptr<CFerroxObjectFactory>>& GetFactories() const { return m_factories; }
-    // The model files of the object data that could not be read, in the order met; their templates are missing.
-    const std::vector<std::string>& GetUnreadFiles() const { return m_unreadFiles; }
     const std::list<ObjectAnimTextureEntry>& GetAnimTextures() const { return m_animTextures; }
     const ObjectList& GetShoppers() const { return m_shoppers; }
     const ObjectList& GetCriminals() const { return m_criminals; }
@@ -241,6 +239,8 @@ private:
     void ClearCharacterLists();
     void ClearFloors();
     ObjectList* CharacterList(ObjectListKind kind);
+    // The floor's record when there is one; never grows the records.
+    CFloorObjects* ExistingFloorRecord(int32_t floor);
     void ForEachCharacter(void (*visit)(CFerroxObject*, int32_t), int32_t value);
 
     std::unique_ptr<CStatistics> m_pStatistics;
@@ -248,7 +248,6 @@ private:
     std::unique_ptr<FerroxModelPool> m_pModelPool;
     std::unique_ptr<FerroxAnimPool> m_pAnimPool;
     std::vector<std::unique_ptr<CFerroxObjectFactory>> m_factories;
-    std::vector<std::string> m_unreadFiles;
     std::list<ObjectAnimTextureEntry> m_animTextures;
     ObjectList m_shoppers;
     ObjectList m_criminals;

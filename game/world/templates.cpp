@@ -109,7 +109,6 @@ void CDynamicObjectManager::LoadObjectData(CFerroxTagTree* tree)
         m_pAnimPool = std::make_unique<FerroxAnimPool>();
     if (!tree || !tree->FindNode(kTemplatesBlock, 1))
         return;
-    m_unreadFiles.clear();
     LoadCategories(tree, std::string());
 }
 
@@ -135,20 +134,6 @@ void CDynamicObjectManager::LoadCategories(CFerroxTagTree* tree, const std::stri
     tree->SetCursor(node);
 }
 
-namespace {
-
-// A model file that reads yet gives no model (an emptied one) is told as damaged, as one cut short is.
-bool HoldsModel(const std::vector<std::unique_ptr<CFerroxAssetSet>>& sets)
-{
-    for (const std::unique_ptr<CFerroxAssetSet>& set : sets) {
-        if (GetTemplateModelName(set.get()))
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAssetSet*>& templates)
 {
     CFerroxTagNode* plans = tree ? tree->GetCursor() : nullptr;
@@ -173,15 +158,11 @@ int CDynamicObjectManager::LoadPlans(CFerroxTagTree* tree, std::vector<CFerroxAs
             fileName.pop_back();
         loader.SetTarget(m_pModelPool.get(), m_pAnimPool.get(), fileName.c_str());
         // A file that does not open gives no template; one cut short or without a model gives what it held.
-        if (!stream.Read(fileName.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk)) {
-            m_unreadFiles.push_back(fileName);
+        if (!stream.Read(fileName.c_str(), &CFerroxAssetLoaderHlpr::LoadChunk))
             continue;
-        }
-        const bool read = stream.Process(&loader) != 0;
+        stream.Process(&loader);
         loader.GroupAssets();
         std::vector<std::unique_ptr<CFerroxAssetSet>> sets = loader.TakeAssetSets();
-        if (!read || !HoldsModel(sets))
-            m_unreadFiles.push_back(fileName);
         const CFerroxTagNode* needs = ChildNamed(plan, kTemplatePrerequisitesNode);
         const std::vector<std::string> ids = ValueTexts(needs);
         for (std::unique_ptr<CFerroxAssetSet>& set : sets) {

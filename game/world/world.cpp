@@ -61,25 +61,10 @@ bool ReadPlaceholderFields(const std::string& text, size_t count, std::vector<in
     return fields->size() == count;
 }
 
-CWorld::CWorld() : m_pFloors(nullptr), m_pSpawnPoints(nullptr) {}
-
 int CWorld::Setup(const char* fileName, GxCamera* camera)
 {
     Create(fileName, camera);
     return 1;
-}
-
-void CWorld::SetTargets(CFloorManager* floors, CSpawnPointTarget* spawnPoints)
-{
-    m_pFloors = floors;
-    m_pSpawnPoints = spawnPoints;
-}
-
-CFloorManager* CWorld::Floors() const { return m_pFloors ? m_pFloors : CFloorManager::GetInstance(); }
-
-CSpawnPointTarget* CWorld::SpawnPoints() const
-{
-    return m_pSpawnPoints ? m_pSpawnPoints : CSpawnPointTarget::GetLast();
 }
 
 int CWorld::ProcessPlaceholder(const char* text, int mode, const GxV3d* position)
@@ -88,7 +73,7 @@ int CWorld::ProcessPlaceholder(const char* text, int mode, const GxV3d* position
         if (!Contains(text, kMapPlaceholder))
             return 1;
         std::vector<int> f;
-        CFloorManager* floors = Floors();
+        CFloorManager* floors = CFloorManager::GetInstance();
         if (floors && position && ReadPlaceholderFields(text, kMapFields, &f))
             floors->AddBaseFloor(f[1], f[2], *position, f[3], f[0]);
         return 0;
@@ -106,7 +91,7 @@ int CWorld::ProcessPlaceholder(const char* text, int mode, const GxV3d* position
         }
     }
     std::vector<int> ids;
-    CFloorManager* floors = Floors();
+    CFloorManager* floors = CFloorManager::GetInstance();
     if (!path || !floors || key.empty() || !ReadPlaceholderFields("_" + key, kConnectorFields, &ids))
         return 0;
     // The manager frees a connector whose source floor it does not have.
@@ -117,8 +102,8 @@ int CWorld::ProcessPlaceholder(const char* text, int mode, const GxV3d* position
 
 int CWorld::ProcessSplines()
 {
-    CSpawnPointTarget* spawnPoints = SpawnPoints();
-    CFloorManager* floors = Floors();
+    CSpawnPointTarget* spawnPoints = CSpawnPointTarget::GetLast();
+    CFloorManager* floors = CFloorManager::GetInstance();
     if (!spawnPoints)
         return 0;
     for (CFerroxSpline* spline : GetSplines()) {

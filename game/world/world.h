@@ -3,9 +3,9 @@
 // "connector_<from>_<to>_..." link two floors along the level spline whose name holds the same key, and splines
 // named "spawn_<floor>_..." become the spawner's spawn points.
 //
-// The world hands what it reads to the floor manager and the spawn-point target it is given (by default the last
-// ones made: the game's floor manager and spawner); the records keep copies of the level's splines, which the
-// engine world deletes once it is created. One thread.
+// The world hands what it reads to the current floor manager and the last spawn-point target made (the game's
+// floor manager and spawner); the records keep copies of the level's splines, which the engine world deletes
+// once it is created. One thread.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,6 @@
 
 class CFerroxBlockMesh;
 class CFerroxSpline;
-class CFloorManager;
 
 constexpr const char* kMapPlaceholder = "map";
 constexpr const char* kConnectorPlaceholder = "connector";
@@ -62,20 +61,11 @@ bool ReadPlaceholderFields(const std::string& text, size_t count, std::vector<in
 
 class CWorld : public CFerroxWorld {
 public:
-    CWorld();
-
+    // The engine world sets itself up and frees its level itself; the game's world adds nothing to either.
+    void Init() override {}
+    void Release() override {}
     // Creates the level from the file with the camera in it; 1.
     virtual int Setup(const char* fileName, GxCamera* camera);
     int ProcessPlaceholder(const char* text, int mode, const GxV3d* position) override;
     int ProcessSplines() override;
-
-    // Where floors, connectors and spawn points go; null falls back to the current manager and the last target.
-    void SetTargets(CFloorManager* floors, CSpawnPointTarget* spawnPoints);
-
-private:
-    CFloorManager* Floors() const;
-    CSpawnPointTarget* SpawnPoints() const;
-
-    CFloorManager* m_pFloors;
-    CSpawnPointTarget* m_pSpawnPoints;
 };

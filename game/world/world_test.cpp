@@ -39,9 +39,9 @@ TEST_F(GameWorld, MapPlaceholdersMakeTheBaseFloorsWhoseGridsCanBeMade)
 {
     const std::string level = WriteLevel({"map_1_8_8_2", "Map_3_8_8_2", "map_2_6_6_4", "map_4_40_40_0"}, {});
     CFloorManager floors;
+    floors.Create(nullptr);
     CSpawner spawner;
     CTestWorld world;
-    world.SetTargets(&floors, &spawner);
     ASSERT_EQ(world.Setup(level.c_str(), nullptr), 1);
     // "Map" is not "map"; a cell size of 0 makes no grid.
     ASSERT_EQ(floors.GetBaseFloorCount(), 2);
@@ -70,9 +70,9 @@ TEST_F(GameWorld, ConnectorsStayWithTheirSourceFloorOrAreDroppedWithTheirPath)
         {"map_1_8_8_2", "map_2_8_8_2", "connector_1_2_escalator", "connector_2_1_lift", "connector_7_1_ramp"},
         {"connector_1_2_escalator", "connector_7_1_ramp", "camera"});
     CFloorManager floors;
+    floors.Create(nullptr);
     CSpawner spawner;
     CTestWorld world;
-    world.SetTargets(&floors, &spawner);
     ASSERT_EQ(world.Setup(level.c_str(), nullptr), 1);
     CFerroxBlockMesh* first = floors.FindBaseFloor(1);
     CFerroxBlockMesh* second = floors.FindBaseFloor(2);
@@ -97,9 +97,9 @@ TEST_F(GameWorld, SpawnSplinesBecomeSpawnPointsOnTheirFloor)
     const std::string level = WriteLevel({"map_1_8_8_2", "map_2_8_8_2"}, {"spawn_2_entrance", "spawn_1_north",
                                                                           "connector_spawn_3", "spawn_9_x", "camera"});
     CFloorManager floors;
+    floors.Create(nullptr);
     CSpawner spawner;
     CTestWorld world;
-    world.SetTargets(&floors, &spawner);
     ASSERT_EQ(world.Setup(level.c_str(), nullptr), 1);
     const std::vector<std::unique_ptr<CSpawnPoint>>& points = spawner.GetSpawnPoints();
     ASSERT_EQ(points.size(), 3u);
@@ -123,6 +123,24 @@ TEST_F(GameWorld, SpawnSplinesBecomeSpawnPointsOnTheirFloor)
     EXPECT_TRUE(spawner.GetSpawnPoints().empty());
     EXPECT_EQ(spawner.PickSpawnPoint(0), nullptr);
     EXPECT_FLOAT_EQ(spawner.GetCountdown(), kSpawnWaveSeconds);
+}
+
+TEST_F(GameWorld, ReleaseKeepsTheLevelAndASecondSetUpReplacesIt)
+{
+    const std::string level = WriteLevel({"map_1_8_8_2"}, {"spawn_1_entrance"});
+    CFloorManager floors;
+    floors.Create(nullptr);
+    CSpawner spawner;
+    CTestWorld world;
+    ASSERT_EQ(world.Setup(level.c_str(), nullptr), 1);
+    GxWorld* first = world.GetGraphicsWorld();
+    ASSERT_NE(first, nullptr);
+    world.Init();
+    world.Release();
+    EXPECT_EQ(world.GetGraphicsWorld(), first);
+    EXPECT_EQ(world.Setup(level.c_str(), nullptr), 1);
+    EXPECT_NE(world.GetGraphicsWorld(), nullptr);
+    EXPECT_EQ(spawner.GetSpawnPoints().size(), 2u);
 }
 
 TEST(PlaceholderFields, ReadLikeAStreamAndRefuseWhatDoesNotParse)
