@@ -185,13 +185,6 @@ void CGame::QueueMessage(int16_t number)
         m_pNotices->QueueMessage(number);
 }
 
-void CGame::ReportDamagedFile(const char* path)
-{
-    if (!path || !*path || !m_toldFiles.insert(path).second)
-        return;
-    std::fprintf(stderr, "mall: %s cannot be read; the game goes on without it\n", path);
-}
-
 // The level's world file is named, so that the player knows what to restore; the leave state then takes the game
 // back to the front end, and the front end to the level's city view.
 void CGame::AbandonLevel()

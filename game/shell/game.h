@@ -164,8 +164,6 @@ public:
     CGameNotices* GetNotices() const { return m_pNotices; }
     void SetNotices(CGameNotices* notices) { m_pNotices = notices; }
     void QueueMessage(int16_t number) override;
-    // A content file that cannot be read: named once on the error stream.
-    void ReportDamagedFile(const char* path);
     void PlaySample(int32_t sample, int32_t volume) override;
     void PlaySoundManagerSample(int32_t sample, int32_t volume) override;
     // The interface's click: effect 0 at full volume.
