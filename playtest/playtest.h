@@ -301,6 +301,8 @@ private:
     bool AfterEscape(bool shown, const std::string& failure);
     // A phase's frames counted; after their wait, whether `shown` holds (else the run fails).
     bool AfterWait(bool shown, const std::string& failure);
+    // A phase's frames counted, waiting for `what` (told when the budget runs out); true once `holds`, past the wait.
+    bool WaitFor(const std::string& what, bool holds);
     // A phase's check passed: the screen kept as `picture` (the run fails when the picture `of` what it shows is
     // not written), then the next phase.
     void PictureThenNextPhase(const std::string& picture, const std::string& of);

@@ -181,6 +181,12 @@ bool CPlayTest::AfterWait(bool shown, const std::string& failure)
     return m_count++ >= kWaitFrames && Expect(shown, failure);
 }
 
+bool CPlayTest::WaitFor(const std::string& what, bool holds)
+{
+    m_waiting = what;
+    return m_count++ > kWaitFrames && holds;
+}
+
 void CPlayTest::PictureThenNextPhase(const std::string& picture, const std::string& of)
 {
     if (!Screenshot(picture))
@@ -234,8 +240,7 @@ bool CPlayTest::ShoppersPanel(int)
         m_phase += ClickWidget(ui->m_pShopperSummaryPanel.get(), SHOPPERS_CLOSE);
         return false;
     default:
-        m_waiting = "the shoppers panel's close button";
-        return m_count++ > kWaitFrames && !Holds(ui->m_pShopperSummaryPanel.get());
+        return WaitFor("the shoppers panel's close button", !Holds(ui->m_pShopperSummaryPanel.get()));
     }
 }
 
@@ -295,8 +300,8 @@ bool CPlayTest::EscapePanel(int)
         Presses(1, {{ui->m_pConfirmPanel.get(), CONFIRM_NO}, {ui->m_pMallSummaryPanel.get(), FINANCE_CLOSE}});
         return false;
     default:
-        m_waiting = "the question and the finance page gone";
-        return m_count++ > kWaitFrames && !Holds(ui->m_pConfirmPanel.get()) && !Holds(ui->m_pMallSummaryPanel.get());
+        return WaitFor("the question and the finance page gone",
+                       !Holds(ui->m_pConfirmPanel.get()) && !Holds(ui->m_pMallSummaryPanel.get()));
     }
 }
 
