@@ -119,14 +119,14 @@ bool CPlayInput::WidgetCentre(void* target, int index, float* x, float* y) const
     return true;
 }
 
-bool CPlayInput::SaveRowCentre(void* target, const std::u16string& name, float* x, float* y) const
+bool CPlayInput::RowCentre(void* target, int kind, const std::u16string& name, float* x, float* y) const
 {
     auto* panel = static_cast<CFerroxFileIOCanvas*>(target);
     if (!panel)
         return false;
     const std::vector<FileEntry>& entries = panel->GetEntries();
     for (size_t i = 0; i < entries.size(); i++) {
-        if (entries[i].kind != FILE_ENTRY_SAVE || entries[i].name != name)
+        if (entries[i].kind != kind || entries[i].name != name)
             continue;
         const int row = static_cast<int>(i) - panel->GetFirstVisible();
         return row >= 0 && row < kFilePanelRows && WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, x, y);

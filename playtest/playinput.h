@@ -41,8 +41,9 @@ public:
     // is under way, the point it began at).
     bool WidgetCentre(void* canvas, int index, float* x, float* y) const;
 
-    // The centre of the row of a load or save panel that lists save `name`; false when no row of its page does.
-    bool SaveRowCentre(void* panel, const std::u16string& name, float* x, float* y) const;
+    // The centre of the row of a load or save panel that lists the entry `name` of kind `kind` (a save or a
+    // folder); false when no row of its page does.
+    bool RowCentre(void* panel, int kind, const std::u16string& name, float* x, float* y) const;
 
     // What SendInput refused first, empty while it took everything.
     const std::string& GetFailure() const { return m_failure; }

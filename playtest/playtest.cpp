@@ -379,16 +379,31 @@ bool CPlayTest::WidgetCentre(void* target, int index, float* x, float* y)
 bool CPlayTest::ClickWidget(int frame, void* canvas, int index, const std::string& missing)
 {
     float x = 0.0f, y = 0.0f;
-    if (!WidgetCentre(canvas, index, &x, &y)) {
-        Fail(missing);
-        return false;
-    }
-    return Click(frame, x, y);
+    return Expect(WidgetCentre(canvas, index, &x, &y), missing) && Click(frame, x, y);
 }
 
-bool CPlayTest::SaveRowCentre(void* target, const std::u16string& name, float* x, float* y)
+bool CPlayTest::RowCentre(void* panel, int kind, const std::u16string& name, float* x, float* y)
 {
-    return m_input.SaveRowCentre(target, name, x, y);
+    return m_input.RowCentre(panel, kind, name, x, y);
+}
+
+bool CPlayTest::ClickRow(int frame, void* panel, int kind, const std::u16string& name, const std::string& missing)
+{
+    float x = 0.0f, y = 0.0f;
+    return Expect(RowCentre(panel, kind, name, &x, &y), missing) && Click(frame, x, y);
+}
+
+void CPlayTest::NextPhaseIf(bool done)
+{
+    if (done)
+        m_phase += 1, m_count = 0;
+}
+
+bool CPlayTest::Expect(bool shown, const std::string& failure)
+{
+    if (!shown)
+        Fail(failure);
+    return shown;
 }
 
 // ---- reading pixels and saving pictures ----
@@ -1369,21 +1384,10 @@ bool CPlayTest::LoadNamed(const std::u16string& name, const std::string& folder)
             return false;
         }
         // The folder's row makes it the working directory, the folder browsed.
-        if (!folder.empty() && !WorkingIn(std::string(kFilePanelMapsFolder) + "/" + folder)) {
-            if (!FolderRowCentre(panel, std::u16string(folder.begin(), folder.end()), &x, &y)) {
-                Fail("the load panel does not list the folder " + folder);
-                return false;
-            }
-            if (Click(t, x, y))
-                m_count = 0;
+        if (!folder.empty() && !EnterFolder(t, panel, folder, "the load panel does not list the folder " + folder))
             return false;
-        }
-        if (!SaveRowCentre(panel, name, &x, &y)) {
-            Fail("the load panel does not show the saved game on its page");
-            return false;
-        }
-        if (Click(t, x, y))
-            m_phase = 3, m_count = 0;
+        NextPhaseIf(
+            ClickRow(t, panel, FILE_ENTRY_SAVE, name, "the load panel does not show the saved game on its page"));
         return false;
     }
     case 3:

@@ -29,6 +29,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -86,6 +87,13 @@ private:
     bool WidgetCentre(void* canvas, int index, float* x, float* y);
     // Clicks a canvas widget (see Click); fails the run with `missing` when the canvas or widget is not there.
     bool ClickWidget(int frame, void* canvas, int index, const std::string& missing);
+    // Clicks the row of a load or save panel that lists the entry `name` of kind `kind` (see Click); fails the run
+    // with `missing` when no row of its page lists it.
+    bool ClickRow(int frame, void* panel, int kind, const std::u16string& name, const std::string& missing);
+    // The next phase of a step, its frames counted from 0 again, once `done`.
+    void NextPhaseIf(bool done);
+    // Whether `shown` holds; the run fails with `failure` when it does not.
+    bool Expect(bool shown, const std::string& failure);
     // A pixel of the last frame (or of the launcher) as 0xRRGGBB, or -1.
     long Pixel(int x, int y);
     // Where the player sees a world point, in screen pixels; false behind the camera or off the view.
@@ -149,16 +157,22 @@ private:
     bool SaveInFolder(int frame);
     bool LoadFromFolder(int frame);
     bool DeleteInFolder(int frame);
-    // The centre of a panel's row that lists the folder `name`; false when no row on its page lists it.
-    bool FolderRowCentre(CFerroxFileIOCanvas* panel, const std::u16string& name, float* x, float* y);
     // Whether the working directory is the start folder followed by `relative` ("" for the start folder itself).
     bool WorkingIn(const std::string& relative);
+    // Clicks the row of the sub-folder `folder` of "maps" (the run fails with `missing` when no row lists it) until
+    // it is the working directory; true once it is.
+    bool EnterFolder(int t, CFerroxFileIOCanvas* panel, const std::string& folder, const std::string& missing);
     // Names with accents typed as French and German keyboards type them, shown in the field and saved under them;
     // the load panel lists both and loads one.
-    // Opens the save (or load) panel from the main bar's options over phases 0 and 1; true once the click went.
+    // Phases 0 and 1 of a file-panel step: the save (or load) panel opened from the main bar's options, then
+    // phase 2. True while it runs.
     bool OpenFilePanel(int t, bool save);
-    // The centre of the load panel's row that lists save `name`; false when no row on its page lists it.
-    bool SaveRowCentre(void* panel, const std::u16string& name, float* x, float* y);
+    // The centre of a file panel's row that lists the entry `name` of kind `kind`; false when no row of its page
+    // lists it.
+    bool RowCentre(void* panel, int kind, const std::u16string& name, float* x, float* y);
+    // Phases 0 to 3 of a save-panel step: the panel opened from the options, `name` typed into its field and the
+    // panel's widget `index` clicked (the run fails with `missing` without it); then phase 4. True while it runs.
+    bool TypeAndClick(int t, const std::string& name, int index, const std::string& missing);
     // Types name into the save panel's field key by key, erasing what does not lead to it; true once it holds it.
     bool TypeName(int t, const std::string& name);
     // Light pixels (text) of the last frame in a rectangle of screen pixels (bottom-up); -1 when unreadable.
@@ -167,6 +181,9 @@ private:
     bool ThumbnailShowsTheScreen(const std::filesystem::path& path);
     // The last steps of a file panel's check, from `phase` on: its close button pressed, then the panel gone.
     bool CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, const std::string& which);
+    // The last steps of a save, from `phase` on: a picture of the screen kept as `picture`, the save panel's save
+    // button pressed, then the save `saved` written and the panel gone, kSavedFrames on; true once they are.
+    bool ClickSave(int t, int phase, const std::string& picture, const std::filesystem::path& saved);
     // The load panel's thumbnail on screen has the colours of the save's picture.
     bool ThumbnailOnScreen();
     bool m_shifted = false;  // shift is held with the typed key
@@ -271,7 +288,24 @@ private:
     bool EdgeAlongTheBar(int frame);
     bool EdgesBesideTheBar(int frame);
     bool ClickWidget(CFerroxCanvas* canvas, int index);
+    // A press of a canvas's widget in a step's script, and what the step waits for meanwhile (none: unchanged).
+    struct Press {
+        CFerroxCanvas* canvas;
+        int index;
+        const char* waiting = nullptr;
+    };
+    // Phases `first` on, one a press: the widget of the phase clicked (see ClickWidget), then the next phase.
+    void Presses(int first, std::initializer_list<Press> presses);
     void Tap(WORD key, int frame, int at);
+    // Escape tapped in a phase's first frames; after their wait, whether `shown` holds (else the run fails).
+    bool AfterEscape(bool shown, const std::string& failure);
+    // A phase's frames counted; after their wait, whether `shown` holds (else the run fails).
+    bool AfterWait(bool shown, const std::string& failure);
+    // A phase's frames counted, waiting for `what` (told when the budget runs out); true once `holds`, past the wait.
+    bool WaitFor(const std::string& what, bool holds);
+    // A phase's check passed: the screen kept as `picture` (the run fails when the picture `of` what it shows is
+    // not written), then the next phase.
+    void PictureThenNextPhase(const std::string& picture, const std::string& of);
     std::vector<long> FinanceFloorsPixels();
     bool ScrollsAt(int frame, float x, float y, const char* where);
 

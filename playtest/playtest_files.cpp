@@ -36,7 +36,6 @@ constexpr int kShownFrames = 4;     // frames for a press's result to be drawn
 constexpr int kSavedFrames = 20;    // frames after a save for the panel to be gone
 // The folder the folder steps make under "maps", and the save they make in it.
 constexpr const char* kFolderName = "ptfolder";
-constexpr const char16_t* kFolderNameWide = u"ptfolder";
 constexpr const char* kFolderSave = "insub";
 constexpr const char16_t* kFolderSaveWide = u"insub";
 // A light pixel of drawn text.
@@ -56,6 +55,7 @@ constexpr int kThumbnailX = 200, kThumbnailY = 160;
 constexpr int kThumbnailTolerance = 24;
 constexpr uint16_t kNewFolderTooltip = 3;  // hot-spot k shows text k of the panel's list
 constexpr int kTooltipFrames = 20;         // a tooltip shows after the pointer rested 0.6 s
+constexpr const char* kNoSaveButton = "the save panel has no save button";
 
 CGame* FileGame() { return static_cast<CGame*>(g_pGame); }
 
@@ -106,18 +106,19 @@ bool CPlayTest::OpenFilePanel(int t, bool save)
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
     if (m_phase == 0) {
-        if (ClickWidget(t, ui ? ui->m_pMainPanel.get() : nullptr, MAIN_OPTIONS, "the main bar has no options button"))
-            m_phase = 1, m_count = 0;
-        return false;
+        NextPhaseIf(
+            ClickWidget(t, ui ? ui->m_pMainPanel.get() : nullptr, MAIN_OPTIONS, "the main bar has no options button"));
+        return true;
     }
-    if (!WidgetCentre(ui->m_pOptionsPanel.get(), save ? OPTIONS_SAVE : OPTIONS_LOAD, &x, &y)) {
-        Fail("the options button opened no options panel");
+    if (m_phase != 1)
         return false;
-    }
-    if (!Click(t, x, y))
-        return false;
+    if (!Expect(WidgetCentre(ui->m_pOptionsPanel.get(), save ? OPTIONS_SAVE : OPTIONS_LOAD, &x, &y),
+                "the options button opened no options panel") ||
+        !Click(t, x, y))
+        return true;
     if (!Open(Panel(save)))
         Fail(std::string("the options panel opened no ") + (save ? "save" : "load") + " panel");
+    NextPhaseIf(true);
     return true;
 }
 
@@ -149,6 +150,22 @@ bool CPlayTest::TypeName(int t, const std::string& name)
     return false;
 }
 
+bool CPlayTest::TypeAndClick(int t, const std::string& name, int index, const std::string& missing)
+{
+    if (OpenFilePanel(t, true))
+        return true;
+    switch (m_phase) {
+    case 2:
+        NextPhaseIf(TypeName(t, name));
+        return true;
+    case 3:
+        NextPhaseIf(ClickWidget(t, Panel(true), index, missing));
+        return true;
+    default:
+        return false;
+    }
+}
+
 int CPlayTest::LightPixels(int left, int bottom, int right, int top)
 {
     CFerroxCamera* camera = FileGame() ? FileGame()->GetCamera() : nullptr;
@@ -177,45 +194,22 @@ int CPlayTest::LightPixels(int left, int bottom, int right, int top)
 bool CPlayTest::SaveRefused(int)
 {
     const int t = m_count++;
-    CFerroxFileIOCanvas* panel = Panel(true);
-    switch (m_phase) {
-    case 0:
-        if (t == 0) {
-            // The file steps begin here, with no file panel open: the start folder.
-            m_startFolder = std::filesystem::current_path();
-            const std::string maps = (m_startFolder / kFilePanelMapsFolder).string() + "/";
-            std::filesystem::create_directories(maps);
-            for (const std::string& name : {std::string(kStarredName), std::string(kLongNameLength, 'a')})
-                if (!std::ofstream(maps + name + ".fds").good())
-                    Fail("the save " + name + " was not written");
-        }
-        [[fallthrough]];
-    case 1:
-        if (OpenFilePanel(t, true))
-            m_phase = 2, m_count = 0;
-        return false;
-    case 2:
-        if (TypeName(t, kRefusedName))
-            m_phase = 3, m_count = 0;
-        return false;
-    case 3:
-        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
-            m_phase = 4, m_count = 0;
-        return false;
-    default:
-        if (t < kShownFrames)
-            return false;
-        if (!Open(panel)) {
-            Fail("the panel closed on a refused name");
-            return false;
-        }
-        const std::filesystem::path maps = std::filesystem::current_path();  // the folder browsed
-        if (std::filesystem::exists(maps / "../evil.fds") || std::filesystem::exists(maps / "evil.fds")) {
-            Fail("a refused name was saved");
-            return false;
-        }
-        return true;
+    if (m_phase == 0 && t == 0) {
+        // The file steps begin here, with no file panel open: the start folder.
+        m_startFolder = std::filesystem::current_path();
+        const std::string maps = (m_startFolder / kFilePanelMapsFolder).string() + "/";
+        std::filesystem::create_directories(maps);
+        for (const std::string& name : {std::string(kStarredName), std::string(kLongNameLength, 'a')})
+            if (!std::ofstream(maps + name + ".fds").good())
+                Fail("the save " + name + " was not written");
     }
+    if (TypeAndClick(t, kRefusedName, FILE_PANEL_ACT, kNoSaveButton) || t < kShownFrames)
+        return false;
+    if (!Expect(Open(Panel(true)), "the panel closed on a refused name"))
+        return false;
+    const std::filesystem::path maps = std::filesystem::current_path();  // the folder browsed
+    const bool saved = std::filesystem::exists(maps / "../evil.fds") || std::filesystem::exists(maps / "evil.fds");
+    return Expect(!saved, "a refused name was saved");
 }
 
 // "monCentre" typed with shift for its capital: shift gives no capital, so the save is written as "moncentre", and
@@ -223,38 +217,24 @@ bool CPlayTest::SaveRefused(int)
 bool CPlayTest::SaveCased(int)
 {
     const int t = m_count++;
-    CFerroxFileIOCanvas* panel = Panel(true);
-    switch (m_phase) {
-    case 0:
+    if (m_phase == 0) {
         if (!TypeName(t, kCasedName))
             return false;
         // The panel browses by the working directory.
         m_savePath = (std::filesystem::current_path() / (std::string(kSavedName) + ".fds")).string();
         std::remove(m_savePath.c_str());
         std::remove((std::filesystem::current_path() / (std::string(kSavedName) + ".bmp")).string().c_str());
-        m_phase = 1, m_count = 0;
+        NextPhaseIf(true);
         return false;
-    case 1:
-        if (t == 0 && !Screenshot("save_panel.bmp"))
-            Fail("the save panel's picture was not written");
-        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
-            m_phase = 2, m_count = 0;
+    }
+    if (!ClickSave(t, 1, "save_panel.bmp", m_savePath))
         return false;
-    default: {
-        m_waiting = "the save " + m_savePath + " and the panel closed";
-        if (!std::filesystem::exists(m_savePath) || Open(panel) || t < kSavedFrames)
-            return false;
-        const std::filesystem::path folder = std::filesystem::path(m_savePath).parent_path();
-        bool cased = false;
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-            cased = cased || entry.path().filename() == std::string(kCasedName) + ".fds";
-        if (cased) {
-            Fail("the name typed with shift kept a capital the key codes do not give");
-            return false;
-        }
-        return ThumbnailShowsTheScreen(folder / (std::string(kSavedName) + ".bmp"));
-    }
-    }
+    const std::filesystem::path folder = std::filesystem::path(m_savePath).parent_path();
+    bool cased = false;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        cased = cased || entry.path().filename() == std::string(kCasedName) + ".fds";
+    return Expect(!cased, "the name typed with shift kept a capital the key codes do not give") &&
+           ThumbnailShowsTheScreen(folder / (std::string(kSavedName) + ".bmp"));
 }
 
 bool CPlayTest::ThumbnailShowsTheScreen(const std::filesystem::path& path)
@@ -298,43 +278,24 @@ bool CPlayTest::SaveCaseAsks(int)
     CFerroxFileIOCanvas* panel = Panel(true);
     CInterface* ui = InterfaceGet();
     const std::string cased = (m_startFolder / kFilePanelMapsFolder / kSavedName).string() + ".fds";
+    if (m_phase == 2)
+        m_before = static_cast<long>(std::filesystem::file_size(cased));  // kept as the typing ends
+    if (TypeAndClick(t, kUpperName, FILE_PANEL_ACT, kNoSaveButton))
+        return false;
     switch (m_phase) {
-    case 0:
-    case 1:
-        if (OpenFilePanel(t, true))
-            m_phase = 2, m_count = 0;
-        return false;
-    case 2:
-        if (TypeName(t, kUpperName)) {
-            m_before = static_cast<long>(std::filesystem::file_size(cased));
-            m_phase = 3, m_count = 0;
-        }
-        return false;
-    case 3:
-        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
-            m_phase = 4, m_count = 0;
-        return false;
     case 4:
-        if (t < kShownFrames)
-            return false;
-        if (!Holds(ui->m_pConfirmPanel.get()) || static_cast<long>(std::filesystem::file_size(cased)) != m_before) {
-            Fail("saving under the name of a save wrote without asking");
-            return false;
-        }
-        m_phase = 5, m_count = 0;
+        if (t >= kShownFrames)
+            NextPhaseIf(Expect(Holds(ui->m_pConfirmPanel.get()) &&
+                                   static_cast<long>(std::filesystem::file_size(cased)) == m_before,
+                               "saving under the name of a save wrote without asking"));
         return false;
     case 5:
-        if (ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_NO, "the question has no No button"))
-            m_phase = 6, m_count = 0;
+        NextPhaseIf(ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_NO, "the question has no No button"));
         return false;
     case 6:
-        if (t < kShownFrames)
-            return false;
-        if (Holds(ui->m_pConfirmPanel.get()) || !Open(panel) || !std::filesystem::exists(cased)) {
-            Fail("No did not leave the save panel open with the save kept");
-            return false;
-        }
-        m_phase = 7, m_count = 0;
+        if (t >= kShownFrames)
+            NextPhaseIf(Expect(!Holds(ui->m_pConfirmPanel.get()) && Open(panel) && std::filesystem::exists(cased),
+                               "No did not leave the save panel open with the save kept"));
         return false;
     default:
         return CloseFilePanel(t, panel, 7, "the save panel");
@@ -348,54 +309,32 @@ bool CPlayTest::LoadPanelShows(int)
     const int t = m_count++;
     CFerroxFileIOCanvas* panel = Panel(false);
     float x = 0.0f, y = 0.0f;
+    if (OpenFilePanel(t, false))
+        return false;
     switch (m_phase) {
-    case 0:
-    case 1:
-        if (OpenFilePanel(t, false))
-            m_phase = 2, m_count = 0;
+    case 2:
+        if (t == 0 && !Expect(RowCentre(panel, FILE_ENTRY_SAVE, u"*a*a*a*a*a*a*a*a", &x, &y),
+                              "the load panel does not list the save named with wildcards"))
+            return false;
+        NextPhaseIf(ClickRow(t, panel, FILE_ENTRY_SAVE, u"moncentre",
+                             "the load panel does not list the save typed with shift"));
         return false;
-    case 2: {
-        if (t == 0 && !SaveRowCentre(panel, u"*a*a*a*a*a*a*a*a", &x, &y)) {
-            Fail("the load panel does not list the save named with wildcards");
+    case 3:
+        if (t < kShownFrames ||
+            !Expect(panel->GetThumbnail() && ThumbnailOnScreen(), "the load panel does not show the save's picture"))
             return false;
-        }
-        if (!SaveRowCentre(panel, u"moncentre", &x, &y)) {
-            Fail("the load panel does not list the save typed with shift");
-            return false;
-        }
-        if (Click(t, x, y))
-            m_phase = 3, m_count = 0;
+        PictureThenNextPhase("load_panel.bmp", "the load panel");
         return false;
-    }
-    case 3: {
-        if (t < kShownFrames)
-            return false;
-        if (!panel->GetThumbnail() || !ThumbnailOnScreen()) {
-            Fail("the load panel does not show the save's picture");
-            return false;
-        }
-        if (!Screenshot("load_panel.bmp"))
-            Fail("the load panel's picture was not written");
-        m_phase = 4, m_count = 0;
-        return false;
-    }
     case 4:
         // The new-folder button's tooltip: its hot-spot is the one after the panel's three texts.
-        if (!WidgetCentre(panel, FILE_PANEL_NEW_FOLDER, &x, &y)) {
-            Fail("the load panel has no new-folder button");
+        if (!Expect(WidgetCentre(panel, FILE_PANEL_NEW_FOLDER, &x, &y), "the load panel has no new-folder button"))
             return false;
-        }
         if (t < 2)
             Move(x, y);
-        if (t < kTooltipFrames)
+        if (t < kTooltipFrames ||
+            !Expect(panel->GetHoveredHotSpot() == kNewFolderTooltip, "the new-folder button has no tooltip"))
             return false;
-        if (panel->GetHoveredHotSpot() != kNewFolderTooltip) {
-            Fail("the new-folder button has no tooltip");
-            return false;
-        }
-        if (!Screenshot("load_panel_tooltip.bmp"))
-            Fail("the tooltip's picture was not written");
-        m_phase = 5, m_count = 0;
+        PictureThenNextPhase("load_panel_tooltip.bmp", "the tooltip");
         return false;
     default:
         return CloseFilePanel(t, panel, 5, "the load panel");
@@ -411,6 +350,18 @@ bool CPlayTest::CloseFilePanel(int t, CFerroxFileIOCanvas* panel, int phase, con
     }
     m_waiting = which + " closed";
     return !Open(panel) && t > kShownFrames;
+}
+
+bool CPlayTest::ClickSave(int t, int phase, const std::string& picture, const std::filesystem::path& saved)
+{
+    if (m_phase == phase) {
+        if (t == 0 && !Screenshot(picture))
+            Fail("the save panel's picture was not written");
+        NextPhaseIf(ClickWidget(t, Panel(true), FILE_PANEL_ACT, kNoSaveButton));
+        return false;
+    }
+    m_waiting = "the save " + saved.string() + " and the panel closed";
+    return std::filesystem::exists(saved) && !Open(Panel(true)) && t >= kSavedFrames;
 }
 
 bool CPlayTest::ThumbnailOnScreen()
@@ -437,15 +388,12 @@ bool CPlayTest::WorkingIn(const std::string& relative)
     return std::filesystem::equivalent(std::filesystem::current_path(), m_startFolder / relative, unknown);
 }
 
-bool CPlayTest::FolderRowCentre(CFerroxFileIOCanvas* panel, const std::u16string& name, float* x, float* y)
+bool CPlayTest::EnterFolder(int t, CFerroxFileIOCanvas* panel, const std::string& folder, const std::string& missing)
 {
-    const std::vector<FileEntry>& entries = panel ? panel->GetEntries() : std::vector<FileEntry>();
-    for (size_t i = 0; i < entries.size(); i++) {
-        if (entries[i].kind != FILE_ENTRY_FOLDER || entries[i].name != name)
-            continue;
-        const int row = static_cast<int>(i) - panel->GetFirstVisible();
-        return row >= 0 && row < kFilePanelRows && WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, x, y);
-    }
+    if (WorkingIn(std::string(kFilePanelMapsFolder) + "/" + folder))
+        return true;
+    if (ClickRow(t, panel, FILE_ENTRY_FOLDER, std::u16string(folder.begin(), folder.end()), missing))
+        m_count = 0;
     return false;
 }
 
@@ -457,58 +405,30 @@ bool CPlayTest::SaveInFolder(int)
     CFerroxFileIOCanvas* panel = Panel(true);
     CInterface* ui = InterfaceGet();
     const std::string inFolder = std::string(kFilePanelMapsFolder) + "/" + kFolderName;
+    if (m_phase == 0 && t == 0) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_startFolder / inFolder, ignored);  // an earlier run's
+    }
+    if (TypeAndClick(t, kFolderName, FILE_PANEL_NEW_FOLDER, "the save panel has no new-folder button"))
+        return false;
     switch (m_phase) {
-    case 0:
-        if (t == 0) {
-            std::error_code ignored;
-            std::filesystem::remove_all(m_startFolder / inFolder, ignored);  // an earlier run's
-        }
-        [[fallthrough]];
-    case 1:
-        if (OpenFilePanel(t, true))
-            m_phase = 2, m_count = 0;
-        return false;
-    case 2:
-        if (TypeName(t, kFolderName))
-            m_phase = 3, m_count = 0;
-        return false;
-    case 3:
-        if (ClickWidget(t, panel, FILE_PANEL_NEW_FOLDER, "the save panel has no new-folder button"))
-            m_phase = 4, m_count = 0;
-        return false;
     case 4:
-        if (ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_YES, "the new folder asked no question"))
-            m_phase = 5, m_count = 0;
+        NextPhaseIf(ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_YES, "the new folder asked no question"));
         return false;
     case 5:
-        if (t < kShownFrames)
-            return false;
-        if (!WorkingIn(inFolder) || panel->GetFolderPath() != "./" + inFolder + "/") {
-            Fail("the new folder is not the folder browsed (" + panel->GetFolderPath() + ")");
-            return false;
-        }
-        m_phase = 6, m_count = 0;
+        if (t >= kShownFrames)
+            NextPhaseIf(Expect(WorkingIn(inFolder) && panel->GetFolderPath() == "./" + inFolder + "/",
+                               "the new folder is not the folder browsed (" + panel->GetFolderPath() + ")"));
         return false;
     case 6:
-        if (TypeName(t, kFolderSave))
-            m_phase = 7, m_count = 0;
-        return false;
-    case 7:
-        if (t == 0 && !Screenshot("save_in_folder_panel.bmp"))
-            Fail("the save panel's picture was not written");
-        if (ClickWidget(t, panel, FILE_PANEL_ACT, "the save panel has no save button"))
-            m_phase = 8, m_count = 0;
+        NextPhaseIf(TypeName(t, kFolderSave));
         return false;
     default: {
         const std::filesystem::path saved = m_startFolder / inFolder / (std::string(kFolderSave) + ".fds");
-        m_waiting = "the save " + saved.string() + " and the panel closed";
-        if (!std::filesystem::exists(saved) || Open(panel) || t < kSavedFrames)
+        if (!ClickSave(t, 7, "save_in_folder_panel.bmp", saved))
             return false;
-        if (!WorkingIn("")) {
-            Fail("the save panel closed away from the start folder");
-            return false;
-        }
-        return ThumbnailShowsTheScreen(saved.parent_path() / (std::string(kFolderSave) + ".bmp"));
+        return Expect(WorkingIn(""), "the save panel closed away from the start folder") &&
+               ThumbnailShowsTheScreen(saved.parent_path() / (std::string(kFolderSave) + ".bmp"));
     }
     }
 }
@@ -518,13 +438,8 @@ bool CPlayTest::SaveInFolder(int)
 // folder again.
 bool CPlayTest::LoadFromFolder(int)
 {
-    if (!LoadNamed(kFolderSaveWide, kFolderName))
-        return false;
-    if (!WorkingIn("")) {
-        Fail("the load left the working directory away from the start folder");
-        return false;
-    }
-    return true;
+    return LoadNamed(kFolderSaveWide, kFolderName) &&
+           Expect(WorkingIn(""), "the load left the working directory away from the start folder");
 }
 
 // In the folder, the save is deleted (its picture with it), then the folder, empty now, from inside: the panel is
@@ -534,81 +449,44 @@ bool CPlayTest::DeleteInFolder(int)
     const int t = m_count++;
     CFerroxFileIOCanvas* panel = Panel(false);
     CInterface* ui = InterfaceGet();
-    const std::string inFolder = std::string(kFilePanelMapsFolder) + "/" + kFolderName;
-    const std::filesystem::path folder = m_startFolder / inFolder;
-    float x = 0.0f, y = 0.0f;
-    switch (m_phase) {
-    case 0:
-    case 1:
-        if (OpenFilePanel(t, false))
-            m_phase = 2, m_count = 0;
+    const std::filesystem::path folder = m_startFolder / kFilePanelMapsFolder / kFolderName;
+    if (OpenFilePanel(t, false))
         return false;
+    switch (m_phase) {
     case 2:
         // The folder's row makes it the working directory.
-        if (WorkingIn(inFolder)) {
-            m_phase = 3, m_count = 0;
-            return false;
-        }
-        if (!FolderRowCentre(panel, kFolderNameWide, &x, &y)) {
-            Fail("the load panel does not list the folder made");
-            return false;
-        }
-        if (Click(t, x, y))
-            m_count = 0;
+        NextPhaseIf(EnterFolder(t, panel, kFolderName, "the load panel does not list the folder made"));
         return false;
     case 3:
-        if (!SaveRowCentre(panel, kFolderSaveWide, &x, &y)) {
-            Fail("the load panel does not list the save in the folder");
-            return false;
-        }
-        if (Click(t, x, y))
-            m_phase = 4, m_count = 0;
+        NextPhaseIf(ClickRow(t, panel, FILE_ENTRY_SAVE, kFolderSaveWide,
+                             "the load panel does not list the save in the folder"));
         return false;
-    case 4:
-        if (ClickWidget(t, panel, FILE_PANEL_DELETE, "the load panel has no delete button"))
-            m_phase = 5, m_count = 0;
+    case 4:  // the save deleted, then (7) the folder
+    case 7:
+        NextPhaseIf(ClickWidget(t, panel, FILE_PANEL_DELETE, "the load panel has no delete button"));
         return false;
     case 5:
-        if (ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_YES, "the delete asked no question"))
-            m_phase = 6, m_count = 0;
+    case 8:
+        NextPhaseIf(
+            ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_YES,
+                        m_phase == 5 ? "the delete asked no question" : "the empty folder's delete asked no question"));
         return false;
     case 6:
-        if (t < kShownFrames)
-            return false;
-        if (std::filesystem::exists(folder / (std::string(kFolderSave) + ".fds")) ||
-            std::filesystem::exists(folder / (std::string(kFolderSave) + ".bmp")) || !panel->GetEntries().empty()) {
-            Fail("the save and its picture were not deleted");
-            return false;
-        }
-        m_phase = 7, m_count = 0;
-        return false;
-    case 7:
-        if (ClickWidget(t, panel, FILE_PANEL_DELETE, "the load panel has no delete button"))
-            m_phase = 8, m_count = 0;
-        return false;
-    case 8:
-        if (ClickWidget(t, ui->m_pConfirmPanel.get(), CONFIRM_YES, "the empty folder's delete asked no question"))
-            m_phase = 9, m_count = 0;
+        if (t >= kShownFrames)
+            NextPhaseIf(Expect(!std::filesystem::exists(folder / (std::string(kFolderSave) + ".fds")) &&
+                                   !std::filesystem::exists(folder / (std::string(kFolderSave) + ".bmp")) &&
+                                   panel->GetEntries().empty(),
+                               "the save and its picture were not deleted"));
         return false;
     case 9:
-        if (t < kShownFrames)
+        if (t < kShownFrames || !Expect(!std::filesystem::exists(folder) && WorkingIn(kFilePanelMapsFolder) &&
+                                            panel->GetFolderPath() == "./maps/",
+                                        "the empty folder was not deleted from inside with the panel back in maps"))
             return false;
-        if (std::filesystem::exists(folder) || !WorkingIn(kFilePanelMapsFolder) ||
-            panel->GetFolderPath() != "./maps/") {
-            Fail("the empty folder was not deleted from inside with the panel back in maps");
-            return false;
-        }
-        if (!Screenshot("delete_in_folder_panel.bmp"))
-            Fail("the load panel's picture was not written");
-        m_phase = 10, m_count = 0;
+        PictureThenNextPhase("delete_in_folder_panel.bmp", "the load panel");
         return false;
     default:
-        if (!CloseFilePanel(t, panel, 10, "the load panel"))
-            return false;
-        if (!WorkingIn("")) {
-            Fail("the load panel closed away from the start folder");
-            return false;
-        }
-        return true;
+        return CloseFilePanel(t, panel, 10, "the load panel") &&
+               Expect(WorkingIn(""), "the load panel closed away from the start folder");
     }
 }

@@ -166,6 +166,45 @@ bool CPlayTest::ClickWidget(CFerroxCanvas* canvas, int index)
     return true;
 }
 
+// Escape tapped in a phase's first frames; after kWaitFrames, whether `shown` holds (the run fails with `failure`
+// when it does not).
+bool CPlayTest::AfterEscape(bool shown, const std::string& failure)
+{
+    Tap(VK_ESCAPE, m_count, 0);
+    return AfterWait(shown, failure);
+}
+
+// The frames of a phase counted; after kWaitFrames, whether `shown` holds (the run fails with `failure` when it
+// does not).
+bool CPlayTest::AfterWait(bool shown, const std::string& failure)
+{
+    return m_count++ >= kWaitFrames && Expect(shown, failure);
+}
+
+bool CPlayTest::WaitFor(const std::string& what, bool holds)
+{
+    m_waiting = what;
+    return m_count++ > kWaitFrames && holds;
+}
+
+void CPlayTest::PictureThenNextPhase(const std::string& picture, const std::string& of)
+{
+    if (!Screenshot(picture))
+        Fail(of + "'s picture was not written");
+    NextPhaseIf(true);
+}
+
+void CPlayTest::Presses(int first, std::initializer_list<Press> presses)
+{
+    const int at = m_phase - first;
+    if (at < 0 || at >= static_cast<int>(presses.size()))
+        return;
+    const Press& press = presses.begin()[at];
+    if (press.waiting)
+        m_waiting = press.waiting;
+    m_phase += ClickWidget(press.canvas, press.index);
+}
+
 // A key pressed in frame `at` and let go in the next.
 void CPlayTest::Tap(WORD key, int frame, int at)
 {
@@ -188,29 +227,20 @@ bool CPlayTest::ShoppersPanel(int)
     CInterface* ui = InterfaceGet();
     switch (m_phase) {
     case 0:
-        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_MANAGE);
-        return false;
     case 1:
-        m_waiting = "the shoppers panel";
-        m_phase += ClickWidget(ui->m_pManagementPanel.get(), MANAGEMENT_SHOPPERS);
+        Presses(0, {{ui->m_pMainPanel.get(), MAIN_MANAGE},
+                    {ui->m_pManagementPanel.get(), MANAGEMENT_SHOPPERS, "the shoppers panel"}});
         return false;
     case 2:
-        if (m_count++ < kWaitFrames)
+        if (!AfterWait(Holds(ui->m_pShopperSummaryPanel.get()), "the shoppers button did not open the shoppers panel"))
             return false;
-        if (!Holds(ui->m_pShopperSummaryPanel.get())) {
-            Fail("the shoppers button did not open the shoppers panel");
-            return false;
-        }
-        if (!Screenshot("shoppers_panel.bmp"))
-            Fail("the shoppers panel's picture was not written");
-        m_phase = 3, m_count = 0;
+        PictureThenNextPhase("shoppers_panel.bmp", "the shoppers panel");
         return false;
     case 3:
         m_phase += ClickWidget(ui->m_pShopperSummaryPanel.get(), SHOPPERS_CLOSE);
         return false;
     default:
-        m_waiting = "the shoppers panel's close button";
-        return m_count++ > kWaitFrames && !Holds(ui->m_pShopperSummaryPanel.get());
+        return WaitFor("the shoppers panel's close button", !Holds(ui->m_pShopperSummaryPanel.get()));
     }
 }
 
@@ -220,25 +250,19 @@ bool CPlayTest::FinanceFloors(int)
     CInterface* ui = InterfaceGet();
     switch (m_phase) {
     case 0:
-        if (Game()->GetCurrentFloor() != 1) {
-            Fail("the finance step starts on the storey above the ground");
-            return false;
-        }
-        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_MANAGE);
-        return false;
     case 1:
-        m_waiting = "the finance page on the storey above";
-        m_phase += ClickWidget(ui->m_pManagementPanel.get(), MANAGEMENT_FINANCE);
+        if (m_phase == 0 &&
+            !Expect(Game()->GetCurrentFloor() == 1, "the finance step starts on the storey above the ground"))
+            return false;
+        Presses(0, {{ui->m_pMainPanel.get(), MAIN_MANAGE},
+                    {ui->m_pManagementPanel.get(), MANAGEMENT_FINANCE, "the finance page on the storey above"}});
         return false;
     case 2:
         if (m_count++ < kWaitFrames)
             return false;
         m_pixels = FinanceFloorsPixels();
-        if (std::none_of(m_pixels.begin(), m_pixels.end(), LightPixel)) {
-            Fail("the finance page shows no storeys figure");
-            return false;
-        }
-        m_phase = 3, m_count = 0;
+        NextPhaseIf(Expect(std::any_of(m_pixels.begin(), m_pixels.end(), LightPixel),
+                           "the finance page shows no storeys figure"));
         return false;
     case 3:
         if (ClickWidget(ui->m_pMallSummaryPanel.get(), FINANCE_CLOSE))
@@ -250,20 +274,14 @@ bool CPlayTest::FinanceFloors(int)
             m_phase = 5;
         return false;
     case 5:
-        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_MANAGE);
-        return false;
     case 6:
-        m_waiting = "the finance page on the ground storey";
-        m_phase += ClickWidget(ui->m_pManagementPanel.get(), MANAGEMENT_FINANCE);
+        Presses(5, {{ui->m_pMainPanel.get(), MAIN_MANAGE},
+                    {ui->m_pManagementPanel.get(), MANAGEMENT_FINANCE, "the finance page on the ground storey"}});
         return false;
     default:
-        if (m_count++ < kWaitFrames)
-            return false;
-        if (FinanceFloorsPixels() != m_pixels) {
-            Fail("the finance page counts other storeys from the ground storey than from the one above");
-            return false;
-        }
-        return true;
+        return m_count++ >= kWaitFrames &&
+               Expect(FinanceFloorsPixels() == m_pixels,
+                      "the finance page counts other storeys from the ground storey than from the one above");
     }
 }
 
@@ -272,27 +290,18 @@ bool CPlayTest::FinanceFloors(int)
 bool CPlayTest::EscapePanel(int)
 {
     CInterface* ui = InterfaceGet();
-    const int t = m_count;
     switch (m_phase) {
     case 0:
-        Tap(VK_ESCAPE, m_count++, 0);
-        if (t < kWaitFrames)
-            return false;
-        if (!Holds(ui->m_pMallSummaryPanel.get()) || !Holds(ui->m_pConfirmPanel.get())) {
-            Fail("Escape over the finance page did not ask to leave with the page open");
-            return false;
-        }
-        m_phase = 1, m_count = 0;
+        NextPhaseIf(AfterEscape(Holds(ui->m_pMallSummaryPanel.get()) && Holds(ui->m_pConfirmPanel.get()),
+                                "Escape over the finance page did not ask to leave with the page open"));
         return false;
     case 1:
-        m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
-        return false;
     case 2:
-        m_phase += ClickWidget(ui->m_pMallSummaryPanel.get(), FINANCE_CLOSE);
+        Presses(1, {{ui->m_pConfirmPanel.get(), CONFIRM_NO}, {ui->m_pMallSummaryPanel.get(), FINANCE_CLOSE}});
         return false;
     default:
-        m_waiting = "the question and the finance page gone";
-        return m_count++ > kWaitFrames && !Holds(ui->m_pConfirmPanel.get()) && !Holds(ui->m_pMallSummaryPanel.get());
+        return WaitFor("the question and the finance page gone",
+                       !Holds(ui->m_pConfirmPanel.get()) && !Holds(ui->m_pMallSummaryPanel.get()));
     }
 }
 
@@ -329,26 +338,16 @@ bool CPlayTest::QuestionTakesClicks(int)
         }
         return false;
     case 2:
-        if (!Click(m_count++, m_area[0], m_area[1]) || t < kClickFrames + kWaitFrames)
-            return false;
-        if (Holds(ui->m_pShopPopup.get()) || Game()->GetSelectedObject() != m_selected ||
-            !Holds(ui->m_pConfirmPanel.get())) {
-            Fail("a click on the shop reached it under the leave question");
-            return false;
-        }
-        m_phase = 3, m_count = 0;
+        if (Click(m_count++, m_area[0], m_area[1]) && t >= kClickFrames + kWaitFrames)
+            NextPhaseIf(Expect(!Holds(ui->m_pShopPopup.get()) && Game()->GetSelectedObject() == m_selected &&
+                                   Holds(ui->m_pConfirmPanel.get()),
+                               "a click on the shop reached it under the leave question"));
         return false;
     case 3:
         m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
         return false;
     default:
-        if (m_count++ < kWaitFrames)
-            return false;
-        if (Holds(ui->m_pConfirmPanel.get())) {
-            Fail("No did not take the leave question away");
-            return false;
-        }
-        return true;
+        return AfterWait(!Holds(ui->m_pConfirmPanel.get()), "No did not take the leave question away");
     }
 }
 
@@ -365,14 +364,8 @@ bool CPlayTest::EscapeTool(int)
             m_phase = 1, m_count = 0;
         return false;
     case 1:
-        Tap(VK_ESCAPE, m_count, 0);
-        if (m_count++ < kWaitFrames)
-            return false;
-        if (!Holds(ui->m_pConfirmPanel.get()) || HeldMode() != PLACEMENT_OBJECT) {
-            Fail("Escape with a shop held did not ask to leave with the shop still held");
-            return false;
-        }
-        m_phase = 2, m_count = 0;
+        NextPhaseIf(AfterEscape(Holds(ui->m_pConfirmPanel.get()) && HeldMode() == PLACEMENT_OBJECT,
+                                "Escape with a shop held did not ask to leave with the shop still held"));
         return false;
     case 2:
         if (ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO)) {
@@ -382,19 +375,14 @@ bool CPlayTest::EscapeTool(int)
         }
         return false;
     case 3:
-        m_waiting = "the demolish button";
-        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_DEMOLISH);
-        return false;
     case 4:
-        m_waiting = "the speed button";
-        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_SPEED_1);
+        Presses(3, {{ui->m_pMainPanel.get(), MAIN_DEMOLISH, "the demolish button"},
+                    {ui->m_pMainPanel.get(), MAIN_SPEED_1, "the speed button"}});
         return false;
     default:
-        if (HeldMode() != PLACEMENT_IDLE || (menus && menus->GetOpenNode()) || Holds(ui->m_pConfirmPanel.get())) {
-            Fail("the demolish and speed buttons did not leave the hand empty and the build menu closed");
-            return false;
-        }
-        return true;
+        return Expect(HeldMode() == PLACEMENT_IDLE && !(menus && menus->GetOpenNode()) &&
+                          !Holds(ui->m_pConfirmPanel.get()),
+                      "the demolish and speed buttons did not leave the hand empty and the build menu closed");
     }
 }
 
@@ -415,26 +403,15 @@ bool CPlayTest::EscapeFilePanel(int)
             m_phase = 2;
         return false;
     case 2:
-        Tap(VK_ESCAPE, m_count, 0);
-        if (m_count++ < kWaitFrames)
-            return false;
-        if (!Holds(ui->m_pSavePanel.get()) || Holds(ui->m_pConfirmPanel.get())) {
-            Fail("Escape over the save panel did something while the panel stops the game's keys");
-            return false;
-        }
-        m_phase = 3, m_count = 0;
+        NextPhaseIf(AfterEscape(Holds(ui->m_pSavePanel.get()) && !Holds(ui->m_pConfirmPanel.get()),
+                                "Escape over the save panel did something while the panel stops the game's keys"));
         return false;
     case 3:
         m_phase += ClickWidget(ui->m_pSavePanel.get(), FILE_PANEL_CLOSE);
         return false;
     default:
-        if (m_count++ < kWaitFrames)
-            return false;
-        if (Holds(ui->m_pSavePanel.get()) || Game()->IsInputBlocked()) {
-            Fail("the save panel's close button did not close it and let the game run");
-            return false;
-        }
-        return true;
+        return AfterWait(!Holds(ui->m_pSavePanel.get()) && !Game()->IsInputBlocked(),
+                         "the save panel's close button did not close it and let the game run");
     }
 }
 
@@ -443,39 +420,20 @@ bool CPlayTest::EscapeFilePanel(int)
 bool CPlayTest::EscapeQuestion(int)
 {
     CInterface* ui = InterfaceGet();
-    const int t = m_count;
     switch (m_phase) {
     case 0:
-        Tap(VK_ESCAPE, m_count++, 0);
-        if (t < kWaitFrames)
-            return false;
-        if (!Holds(ui->m_pConfirmPanel.get()) || ui->GetStack().GetModalCount() != 1) {
-            Fail("Escape over the leave question did not leave the one question open");
-            return false;
-        }
-        m_phase = 1, m_count = 0;
+        NextPhaseIf(AfterEscape(Holds(ui->m_pConfirmPanel.get()) && ui->GetStack().GetModalCount() == 1,
+                                "Escape over the leave question did not leave the one question open"));
         return false;
     case 1:
         m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
         return false;
     case 2:
-        if (m_count++ < kWaitFrames)
-            return false;
-        if (ui->GetStack().HasModal() || Game()->GetState() != kGameStateInGame) {
-            Fail("No did not take the leave question away with the player in the level");
-            return false;
-        }
-        m_phase = 3, m_count = 0;
+        NextPhaseIf(AfterWait(!ui->GetStack().HasModal() && Game()->GetState() == kGameStateInGame,
+                              "No did not take the leave question away with the player in the level"));
         return false;
     case 3:
-        Tap(VK_ESCAPE, m_count++, 0);
-        if (t < kWaitFrames)
-            return false;
-        if (!Holds(ui->m_pConfirmPanel.get())) {
-            Fail("Escape after No did not ask to leave");
-            return false;
-        }
-        m_phase = 4, m_count = 0;
+        NextPhaseIf(AfterEscape(Holds(ui->m_pConfirmPanel.get()), "Escape after No did not ask to leave"));
         return false;
     case 4:
         m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_YES);

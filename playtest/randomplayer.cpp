@@ -788,7 +788,7 @@ bool CRandomPlayer::LoadBack(const std::string& name)
     case 1:
         if (!ui->GetStack().Holds(panel))
             return false;
-        if (t % kClickFrames == 0 && m_input.SaveRowCentre(panel, wanted, &x, &y)) {
+        if (t % kClickFrames == 0 && m_input.RowCentre(panel, FILE_ENTRY_SAVE, wanted, &x, &y)) {
             NextStep();
             return false;
         }
@@ -798,7 +798,7 @@ bool CRandomPlayer::LoadBack(const std::string& name)
         return false;
     case 2:
         if (Clicks(t, {[this, panel, wanted](float* px, float* py) {
-                           return m_input.SaveRowCentre(panel, wanted, px, py);
+                           return m_input.RowCentre(panel, FILE_ENTRY_SAVE, wanted, px, py);
                        },
                        Widget(Canvas(panel), Fixed(FILE_PANEL_ACT))}))
             NextStep();
