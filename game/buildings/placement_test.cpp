@@ -172,9 +172,7 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     costs = statistics->m_buildingCosts;
     notices.Clear();
     auto click = [&](int cell, CFerroxObject* picked) {
-        controller->Update(PointOf(Ground(), cell));
-        controller->BeginDrag(PointOf(Ground(), cell));
-        controller->Update(PointOf(Ground(), cell));
+        Drag(PointOf(Ground(), cell), PointOf(Ground(), cell));
         return controller->ClearArea(PointOf(Ground(), cell), picked, nullptr);
     };
 
@@ -212,9 +210,7 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     EXPECT_EQ(pieces + 12, controller->GetPieces().size()) << "four sides of wall and two doorways on each storey";
     EXPECT_EQ(costs, statistics->m_buildingCosts);
     // A drag clears the tiles it covers.
-    controller->Update(PointOf(Ground(), Cell(3, 3)));
-    controller->BeginDrag(PointOf(Ground(), Cell(3, 3)));
-    controller->Update(PointOf(Ground(), Cell(4, 5)));
+    Drag(PointOf(Ground(), Cell(3, 3)), PointOf(Ground(), Cell(4, 5)));
     EXPECT_EQ(1, controller->ClearArea(PointOf(Ground(), Cell(4, 5)), nullptr, nullptr));
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(3, 3)));
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(4, 5)));
@@ -229,9 +225,7 @@ TEST_F(Placement, LayingReachesTheStoreysAboveAndClearingRemovesObjectsOrTiles)
     ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
     const GxV3d top = PointOf(upper, Cell(11, 11));
-    controller->Update(top);
-    controller->BeginDrag(top);
-    controller->Update(top);
+    Drag(top, top);
     EXPECT_EQ(1, controller->ClearArea(top, nullptr, nullptr));
     EXPECT_EQ(nullptr, upper->GetTile(Cell(11, 11)));
     EXPECT_NE(nullptr, Ground()->GetTile(Cell(11, 11)));
@@ -305,9 +299,7 @@ TEST_F(Placement, DemolishedStairsFreeTheirWellAndSendNoOneAway)
 
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
     const GxV3d at = PointOf(Ground(), well.front());
-    controller->Update(at);
-    controller->BeginDrag(at);
-    controller->Update(at);
+    Drag(at, at);
     ASSERT_EQ(0, controller->ClearArea(at, stairs, nullptr));
     EXPECT_TRUE(manager->GetFloorRecord(0)->stairs.empty());
     for (int cell : well) {
@@ -327,9 +319,7 @@ TEST_F(Placement, DemolishedStairsFreeTheirWellAndSendNoOneAway)
 
     // Clearing the cell a character has just stepped into takes it away with the floor: no one is left on it.
     const GxV3d atWalker = PointOf(Ground(), Cell(16, 15));
-    controller->Update(atWalker);
-    controller->BeginDrag(atWalker);
-    controller->Update(atWalker);
+    Drag(atWalker, atWalker);
     controller->ClearArea(atWalker, nullptr, nullptr);
     EXPECT_FALSE(Ground()->IsAreaTiled(Cell(16, 15), 1, 1));
     EXPECT_EQ(1, told(Cell(16, 14), Ground())) << "the one standing there leaves, by where it stands";
@@ -342,9 +332,7 @@ TEST_F(Placement, DemolishedStairsFreeTheirWellAndSendNoOneAway)
     // The last door gone, the one on the ground stays too.
     CBaseObject* door = dynamic_cast<CBaseObject*>(manager->GetFloorRecord(0)->doors.front());
     const GxV3d atDoor = PointOf(Ground(), door->GetFirstCell());
-    controller->Update(atDoor);
-    controller->BeginDrag(atDoor);
-    controller->Update(atDoor);
+    Drag(atDoor, atDoor);
     ASSERT_EQ(0, controller->ClearArea(atDoor, door, nullptr));
     EXPECT_TRUE(manager->GetFloorRecord(0)->doors.empty());
     EXPECT_EQ(0, told(Cell(15, 15), Ground()));
@@ -357,9 +345,7 @@ TEST_F(Placement, DemolishedStairsFreeTheirWellAndSendNoOneAway)
     ASSERT_EQ(0, floors->GoToFloor(0, nullptr));
     notices.Clear();
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
-    controller->Update(PointOf(Ground(), Cell(14, 6)));
-    controller->BeginDrag(PointOf(Ground(), Cell(14, 6)));
-    controller->Update(PointOf(Ground(), Cell(16, 10)));
+    Drag(PointOf(Ground(), Cell(14, 6)), PointOf(Ground(), Cell(16, 10)));
     EXPECT_EQ(1, controller->ClearArea(PointOf(Ground(), Cell(16, 10)), nullptr, nullptr));
     EXPECT_TRUE(Ground()->IsAreaTiled(Cell(15, 8), 1, 1)) << "refused";
     EXPECT_TRUE(notices.messages.empty());
@@ -379,9 +365,7 @@ TEST_F(Placement, APickedBuildingGoesFromAnyStorey)
     ASSERT_EQ(0, floors->GoToFloor(1, nullptr));
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
     const GxV3d at = PointOf(upper, Cell(6, 6));
-    controller->Update(at);
-    controller->BeginDrag(at);
-    controller->Update(at);
+    Drag(at, at);
     ASSERT_EQ(upper, floors->GetCurrentFloor());
     EXPECT_EQ(0, controller->ClearArea(at, bench, nullptr));
     EXPECT_EQ(0, CountIn(manager->GetFloorRecord(0)->usable, bench));
@@ -462,9 +446,7 @@ TEST_F(Placement, ClearingUnderAnUpperStoreyNeedsRailsAbove)
     CFerroxBlockMesh* second = first->GetUpper();
     auto clear = [&](CFerroxBlockMesh* storey, int from, int to) {
         controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
-        controller->Update(PointOf(storey, from));
-        controller->BeginDrag(PointOf(storey, from));
-        controller->Update(PointOf(storey, to));
+        Drag(PointOf(storey, from), PointOf(storey, to));
         controller->ClearArea(PointOf(storey, to), nullptr, nullptr);
         controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
     };

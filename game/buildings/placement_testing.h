@@ -149,13 +149,18 @@ protected:
         return {static_cast<float>(storey->GetCellWorldX(cell, 1)), storey->GetOrigin().y,
                 static_cast<float>(storey->GetCellWorldZ(cell, 1))};
     }
+    // The pointer pressed at `from` and moved to `to`, as the game's frames hand it to the controller.
+    void Drag(const GxV3d& from, const GxV3d& to)
+    {
+        controller->Update(from);
+        controller->BeginDrag(from);
+        controller->Update(to);
+    }
     // Lays the rectangle on the ground through a mode-2 drag; 0 when it was laid.
     int Lay(int first, int last)
     {
         controller->SetMode(PLACEMENT_LAY, nullptr, 0, nullptr, nullptr);
-        controller->Update(PointOf(Ground(), first));
-        controller->BeginDrag(PointOf(Ground(), first));
-        controller->Update(PointOf(Ground(), last));
+        Drag(PointOf(Ground(), first), PointOf(Ground(), last));
         const int result = controller->LayFloorArea(PointOf(Ground(), last), nullptr);
         controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
         return result;

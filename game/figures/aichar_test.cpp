@@ -144,20 +144,21 @@ TEST_F(AICharacterTest, SearchBudgetSharedByWalkersPresent)
     for (int row = 0; row < 13; row++)
         ground.GetBlock(Cell(row, 10))->SetState(FERROX_BLOCK_BLOCKED);
     FerroxCharacterSetClock(FineClock);
-    auto* walker = Make<CAICharacter>(Cell(5, 5));
-    walker->m_presence = kPresenceInside;
-    walker->m_targetCell = Cell(5, 14);
-    Force(walker, AI_STATE_FIND_PATH);
-    walker->UpdateState();
+    // A walker inside the mall searching its way round the wall.
+    auto Searching = [&] {
+        auto* searcher = Make<CAICharacter>(Cell(5, 5));
+        searcher->m_presence = kPresenceInside;
+        searcher->m_targetCell = Cell(5, 14);
+        Force(searcher, AI_STATE_FIND_PATH);
+        searcher->UpdateState();
+        return searcher;
+    };
+    auto* walker = Searching();
     EXPECT_EQ(FERROX_ROUTE_SEARCHING, walker->m_routeState) << "a shared budget runs out";
     ASSERT_NE(nullptr, walker->GetPathFinder());
     EXPECT_EQ(6, walker->GetPathFinder()->GetStepCount());
     stats->m_shoppersPresent = 7;
-    auto* crowded = Make<CAICharacter>(Cell(5, 5));
-    crowded->m_presence = kPresenceInside;
-    crowded->m_targetCell = Cell(5, 14);
-    Force(crowded, AI_STATE_FIND_PATH);
-    crowded->UpdateState();
+    auto* crowded = Searching();
     ASSERT_NE(nullptr, crowded->GetPathFinder());
     EXPECT_EQ(3, crowded->GetPathFinder()->GetStepCount()) << "the more walkers, the less search each";
     // A one-shot animation that has ended is restarted while the search runs; its finished flag stays.
@@ -169,11 +170,7 @@ TEST_F(AICharacterTest, SearchBudgetSharedByWalkersPresent)
 
     stats->m_shoppersPresent = 0;
     stats->m_criminalsPresent = 0;
-    auto* alone = Make<CAICharacter>(Cell(5, 5));
-    alone->m_presence = kPresenceInside;
-    alone->m_targetCell = Cell(5, 14);
-    Force(alone, AI_STATE_FIND_PATH);
-    alone->UpdateState();
+    auto* alone = Searching();
     FerroxCharacterSetClock(nullptr);
     EXPECT_EQ(FERROX_ROUTE_READY, alone->m_routeState) << "no limit with nobody present";
     EXPECT_EQ(AI_STATE_WALK, alone->GetState());
