@@ -1,10 +1,12 @@
 // The harness program: the game run by the scripted play-through, the input-level play test or the random player,
 // each of which wraps the game's frame through the application here, or run as it is for a number of frames, with
 // a picture of the last. The game itself is main/mall_main.cpp, which reads no options.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "engine/application/app.h"
 #include "main/program.h"
@@ -50,7 +52,7 @@ void Pace()
 {
     const DWORD spent = GetTickCount() - g_frameStart;
     if (spent < kPacedFrameMilliseconds)
-        Sleep(kPacedFrameMilliseconds - spent);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPacedFrameMilliseconds - spent));
     g_frameStart = GetTickCount();
 }
 

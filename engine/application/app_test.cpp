@@ -28,6 +28,7 @@
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
+#include "platform/testsupport/events.h"
 
 namespace {
 
@@ -669,10 +670,11 @@ TEST(AppWindow, ClosingTheWindowEndsTheLoop)
     app.m_pGame = &counting;
     ASSERT_EQ(1, app.Create(nullptr));
     ShowAppWindow(app.GetWindow(), 0);
-    ASSERT_TRUE(PostMessageA(app.GetWindow(), WM_CLOSE, 0, 0));
+    ASSERT_TRUE(Win32TestPushClose(app.GetWindow()));
     EXPECT_EQ(0, app.Run());
     EXPECT_EQ(1, counting.frames);  // only the first frame: the pass that took WM_QUIT ticked nothing
-    EXPECT_FALSE(IsWindow(app.GetWindow()));
+    RECT client;
+    EXPECT_FALSE(GetClientRect(app.GetWindow(), &client));  // destroyed
     app.Release();
     g_pFerroxApp = nullptr;
 }

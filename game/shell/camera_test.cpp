@@ -13,6 +13,7 @@
 #include "game/shell/game_testing.h"
 #include "game/shell/input.h"
 #include "platform/testsupport/events.h"
+#include "platform/win32/input_testing.h"
 
 namespace {
 
@@ -285,8 +286,7 @@ TEST_F(InputRoad, ADragTurnsByThePointersOwnMotionWhereTheDisplayRefusesTheWarp)
     Button(VK_RBUTTON, 500, 350, FALSE);
     EXPECT_EQ(VANTOR_CAMERA_NONE, camera->m_mode);
     EXPECT_FLOAT_EQ(400.0f, game->m_pMouse->GetPosition()->x);
-    POINT cursor;
-    ASSERT_TRUE(GetCursorPos(&cursor));
+    POINT cursor = Win32CursorPos();
     ScreenToClient(app.GetWindow(), &cursor);
     EXPECT_EQ(400, cursor.x);
     EXPECT_EQ(300, cursor.y);

@@ -239,12 +239,6 @@ Gx2DBrush* Gx2DBrushCreate(void)
     return brush;
 }
 
-Gx2DBrush* Gx2DBrushAddRef(Gx2DBrush* brush)
-{
-    brush->refCount++;
-    return brush;
-}
-
 GxBool Gx2DBrushDestroy(Gx2DBrush* brush)
 {
     GX_ASSERT(brush->refCount > 0, "an object is destroyed no more often than it is referenced");

@@ -33,7 +33,6 @@ struct Gx2DBrush {
 
 Gx2DBrush* Gx2DBrushCreate(void);
 GxBool Gx2DBrushDestroy(Gx2DBrush* brush);
-Gx2DBrush* Gx2DBrushAddRef(Gx2DBrush* brush);
 // Corners in the order bottom-left, bottom-right, top-right, top-left.
 Gx2DBrush* Gx2DBrushSetRGBA(Gx2DBrush* brush, const GxRGBA* c1, const GxRGBA* c2, const GxRGBA* c3, const GxRGBA* c4);
 Gx2DBrush* Gx2DBrushSetUV(Gx2DBrush* brush, const GxV2d* t1, const GxV2d* t2, const GxV2d* t3, const GxV2d* t4);

@@ -63,7 +63,7 @@ TEST_F(Brush2D, ColoursAndCoordinatesSetTheShadedAndTexturedFlags)
     EXPECT_EQ(brush->flags & gx2DBRUSHTEXTURED, 0u);
 
     // A second holder keeps the brush alive.
-    Gx2DBrushAddRef(brush);
+    brush->refCount++;
     EXPECT_FALSE(Gx2DBrushDestroy(brush));
     EXPECT_EQ(brush->refCount, 1);
     EXPECT_TRUE(Gx2DBrushDestroy(brush));

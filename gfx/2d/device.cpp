@@ -285,8 +285,6 @@ GxBool Gx2DCTMTranslate(GxReal x, GxReal y)
     return 1;
 }
 
-const GxMatrix* Gx2DCTMGet(void) { return gx2D.ctm[gx2D.ctmTop]; }
-
 GxReal Gx2DSafeReciprocal(GxReal extent)
 {
     if (extent == 0.0f || !std::isfinite(extent)) {

@@ -69,8 +69,6 @@ GxChar* Gx2DFontSetPath(const GxChar* path)
     return const_cast<GxChar*>(path);
 }
 
-const GxChar* Gx2DFontGetPath(void) { return gx2D.fontPath; }
-
 Gx2DFont* Gx2DFontRead(const GxChar* name) { return gx2D.reader ? gx2D.reader(name) : nullptr; }
 
 Gx2DFont* Gx2DFontCreate(void)

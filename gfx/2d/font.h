@@ -54,7 +54,6 @@ struct Gx2DFont {
 typedef Gx2DFont* (*Gx2DFontReader)(const GxChar* name);
 
 GxChar* Gx2DFontSetPath(const GxChar* path);
-const GxChar* Gx2DFontGetPath(void);
 Gx2DFont* Gx2DFontRead(const GxChar* name);
 // The default reader: prefix + name + ".met" along the font path.
 Gx2DFont* Gx2DFontReadMetrics(const GxChar* name);

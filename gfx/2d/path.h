@@ -55,8 +55,6 @@ GxBool Gx2DCTMPop(void);
 GxBool Gx2DCTMSetIdentity(void);
 GxBool Gx2DCTMScale(GxReal x, GxReal y);
 GxBool Gx2DCTMTranslate(GxReal x, GxReal y);
-// The top matrix of the stack (tests and tools).
-const GxMatrix* Gx2DCTMGet(void);
 
 Gx2DPath* Gx2DPathCreate(void);
 GxBool Gx2DPathDestroy(Gx2DPath* path);

@@ -112,6 +112,10 @@ protected:
     GxCamera* camera = nullptr;
 };
 
+// The top matrix of the stack, and the font search path.
+inline const GxMatrix* Gx2DCTMGet(void) { return gx2D.ctm[gx2D.ctmTop]; }
+inline const GxChar* Gx2DFontGetPath(void) { return gx2D.fontPath; }
+
 inline bool Gx2DTestNear(GxReal a, GxReal b, GxReal tolerance = 1e-4f) { return std::fabs(a - b) <= tolerance; }
 
 // A font read from metrics text through a memory stream; null when the reader refuses it.

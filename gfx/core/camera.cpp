@@ -362,44 +362,6 @@ GxBool GxCameraDestroy(GxCamera* camera)
     return 1;
 }
 
-GxCamera* GxCameraClone(GxCamera* camera)
-{
-    if (camera == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
-    GxCamera* clone = AllocCamera();
-    if (clone == nullptr) {
-        return nullptr;
-    }
-    InitCamera(clone);
-    if (GxPluginRegistryInitObject(&cameraTKList, clone) == nullptr) {
-        FreeCamera(clone);
-        return nullptr;
-    }
-    clone->object.object.subType = camera->object.object.subType;
-    clone->object.object.flags = camera->object.object.flags;
-    clone->projectionType = camera->projectionType;
-    clone->beginUpdate = camera->beginUpdate;
-    clone->endUpdate = camera->endUpdate;
-    clone->viewMatrix = camera->viewMatrix;
-    clone->frameBuffer = camera->frameBuffer;
-    clone->zBuffer = camera->zBuffer;
-    clone->viewWindow = camera->viewWindow;
-    clone->recipViewWindow = camera->recipViewWindow;
-    clone->viewOffset = camera->viewOffset;
-    clone->nearPlane = camera->nearPlane;
-    clone->farPlane = camera->farPlane;
-    clone->fogPlane = camera->fogPlane;
-    clone->zScale = camera->zScale;
-    clone->zShift = camera->zShift;
-    std::memcpy(clone->frustumPlanes, camera->frustumPlanes, sizeof(clone->frustumPlanes));
-    clone->frustumBoundBox = camera->frustumBoundBox;
-    std::memcpy(clone->frustumCorners, camera->frustumCorners, sizeof(clone->frustumCorners));
-    GxPluginRegistryCopyObject(&cameraTKList, clone, camera);
-    return clone;
-}
-
 GxCamera* GxCameraBeginUpdate(GxCamera* camera)
 {
     if (camera == nullptr) {

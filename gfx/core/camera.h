@@ -81,8 +81,6 @@ struct GxCamera {
 
 GxCamera* GxCameraCreate(void);
 GxBool GxCameraDestroy(GxCamera* camera);
-// A camera with the same settings, callbacks and rasters, attached to no frame.
-GxCamera* GxCameraClone(GxCamera* camera);
 
 GxCamera* GxCameraBeginUpdate(GxCamera* camera);
 GxCamera* GxCameraEndUpdate(GxCamera* camera);

@@ -44,3 +44,6 @@ GxBool GxFreeListsSwitchedOff(void);
 
 // Gamma of the image module's gamma tables (image.cpp).
 GxBool GxImageSetGamma(GxReal gamma);
+
+// The x87 control word as it stands (the value last written where there is no x87 unit).
+GxUInt16 GxFPUReadControlWord(void);

@@ -704,16 +704,6 @@ GxFrame* GxFrameAddChild(GxFrame* parent, GxFrame* child)
     return parent;
 }
 
-GxFrame* GxFrameRemoveChild(GxFrame* child)
-{
-    if (child == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
-    Detach(child);
-    return child;
-}
-
 GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root)
 {
     GxFrameModuleBlock* block = FrameBlock();

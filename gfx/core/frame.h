@@ -71,8 +71,6 @@ GxBool GxFrameDestroyHierarchy(GxFrame* root);
 
 GxFrame* GxFrameAddChild(GxFrame* parent, GxFrame* child);
 GxFrame* GxFrameAddChildNoUpdate(GxFrame* parent, GxFrame* child);
-// Detaches a frame from its parent; it becomes a dirty root. Returns the frame.
-GxFrame* GxFrameRemoveChild(GxFrame* child);
 
 GxFrame* GxFrameCloneHierarchy(GxFrame* root);
 GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root);

@@ -215,12 +215,6 @@ GxPipeline* GxIm3DSetTransformPipeline(GxPipeline* pipeline)
     return block->currentTransformPipeline;
 }
 
-GxPipeline* GxIm3DGetTransformPipeline(void)
-{
-    GxIm3DModuleBlock* block = Block();
-    return block ? block->currentTransformPipeline : nullptr;
-}
-
 GxPipeline* GxIm3DSetRenderPipeline(GxPipeline* pipeline, GxInt32 primType)
 {
     GxIm3DModuleBlock* block = Block();
@@ -231,11 +225,4 @@ GxPipeline* GxIm3DSetRenderPipeline(GxPipeline* pipeline, GxInt32 primType)
     }
     block->renderPipelines[slot] = pipeline ? pipeline : block->defaultRenderPipelines[slot];
     return block->renderPipelines[slot];
-}
-
-GxPipeline* GxIm3DGetRenderPipeline(GxInt32 primType)
-{
-    GxIm3DModuleBlock* block = Block();
-    const GxInt32 slot = SlotOf(primType);
-    return block && slot >= 0 ? block->renderPipelines[slot] : nullptr;
 }

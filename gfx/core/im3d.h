@@ -76,8 +76,6 @@ GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* ind
 GxBool GxIm3DEnd(void);
 GxPipeline* GxIm3DSetTransformPipeline(GxPipeline* pipeline);
 GxPipeline* GxIm3DSetRenderPipeline(GxPipeline* pipeline, GxInt32 primType);
-GxPipeline* GxIm3DGetTransformPipeline(void);
-GxPipeline* GxIm3DGetRenderPipeline(GxInt32 primType);
 
 // The driver's module opens the batch context in its block at offset, with its default pipelines built from the
 // driver's instance and submit nodes; 0 when a pipeline cannot be made. Close undoes an open that succeeded.

@@ -461,24 +461,6 @@ GxBool GxImageSetGamma(GxReal gamma)
     return 1;
 }
 
-GxReal GxImageGetGamma(void)
-{
-    GxImageModuleBlock* block = GxImageBlock();
-    return block ? block->gamma : 1.0f;
-}
-
-const GxUInt8* GxImageGetGammaTable(void)
-{
-    GxImageModuleBlock* block = GxImageBlock();
-    return block ? block->gammaTable : nullptr;
-}
-
-const GxUInt8* GxImageGetInverseGammaTable(void)
-{
-    GxImageModuleBlock* block = GxImageBlock();
-    return block ? block->invGammaTable : nullptr;
-}
-
 GxImage* GxImageStreamRead(GxStream* stream)
 {
     // No chunk length: only what the stream holds bounds the read.

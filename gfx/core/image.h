@@ -53,10 +53,6 @@ GxImage* GxImageApplyMask(GxImage* image, const GxImage* mask);
 GxImage* GxImageGammaCorrect(GxImage* image);
 
 GxBool GxImageSetGamma(GxReal gamma);
-GxReal GxImageGetGamma(void);
-// The module's 256-entry tables (null while the module is closed).
-const GxUInt8* GxImageGetGammaTable(void);
-const GxUInt8* GxImageGetInverseGammaTable(void);
 
 // Search path: directories separated by ";", each with its trailing separator.
 const GxChar* GxImageSetPath(const GxChar* path);

@@ -13,6 +13,7 @@
 
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/image_testing.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/testsupport/engine_gtest.h"

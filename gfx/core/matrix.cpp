@@ -172,18 +172,10 @@ constexpr GxUInt16 kExceptionMasks = 0x003F;
 GxUInt16 savedControlWord = 0;
 
 #if defined(__i386__) || defined(__x86_64__)
-GxUInt16 ReadControlWord()
-{
-    GxUInt16 word = 0;
-    __asm__ volatile("fnstcw %0" : "=m"(word));
-    return word;
-}
-
 void WriteControlWord(GxUInt16 word) { __asm__ volatile("fldcw %0" : : "m"(word)); }
 #else
 // Without an x87 unit there is no control word: the value read back is the one last written.
 GxUInt16 controlWord = 0x037F;
-GxUInt16 ReadControlWord() { return controlWord; }
 void WriteControlWord(GxUInt16 word) { controlWord = word; }
 #endif
 
@@ -191,17 +183,26 @@ GxUInt16 SinglePrecision(GxUInt16 word) { return static_cast<GxUInt16>((word & ~
 
 }  // namespace
 
+#if defined(__i386__) || defined(__x86_64__)
+GxUInt16 GxFPUReadControlWord(void)
+{
+    GxUInt16 word = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(word));
+    return word;
+}
+#else
+GxUInt16 GxFPUReadControlWord(void) { return controlWord; }
+#endif
+
 void GxFPUSetSinglePrecision(void)
 {
-    savedControlWord = ReadControlWord();
+    savedControlWord = GxFPUReadControlWord();
     WriteControlWord(SinglePrecision(savedControlWord));
 }
 
 void GxFPURestoreControlWord(void) { WriteControlWord(savedControlWord); }
 
-void GxFPUForceSinglePrecision(void) { WriteControlWord(SinglePrecision(ReadControlWord())); }
-
-GxUInt16 GxFPUGetControlWord(void) { return ReadControlWord(); }
+void GxFPUForceSinglePrecision(void) { WriteControlWord(SinglePrecision(GxFPUReadControlWord())); }
 
 GxMatrix* GxMatrixSetIdentity(GxMatrix* matrix)
 {

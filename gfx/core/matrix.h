@@ -78,8 +78,6 @@ GxMatrix* GxMatrixMultiplyX87(GxMatrix* dst, const GxMatrix* a, const GxMatrix* 
 void GxFPUSetSinglePrecision(void);
 void GxFPURestoreControlWord(void);
 void GxFPUForceSinglePrecision(void);
-// The x87 control word as it stands.
-GxUInt16 GxFPUGetControlWord(void);
 
 // A null routine restores the portable one.
 GxBool GxMatrixSetMultiplyFunction(GxMatrixMultiplyFunc routine);

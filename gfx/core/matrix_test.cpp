@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gfx/core/core_local.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/matrix.h"
 
@@ -546,19 +547,19 @@ TEST_F(MatrixTest, CreatedMatricesAreIdentityAndFreeListBacked)
 // gives back the word saved by the set, not the one a later force left.
 TEST(FPUControlWord, SinglePrecisionMasksExceptionsAndRestoresTheSavedWord)
 {
-    const GxUInt16 original = GxFPUGetControlWord();
+    const GxUInt16 original = GxFPUReadControlWord();
     GxFPUSetSinglePrecision();
-    const GxUInt16 single = GxFPUGetControlWord();
+    const GxUInt16 single = GxFPUReadControlWord();
     EXPECT_EQ(single & 0x0300, 0);
     EXPECT_EQ(single & 0x003F, 0x003F);
     EXPECT_EQ(single & ~0x033F, original & ~0x033F) << "other bits stay";
     GxFPURestoreControlWord();
-    EXPECT_EQ(GxFPUGetControlWord(), original);
+    EXPECT_EQ(GxFPUReadControlWord(), original);
     GxFPUSetSinglePrecision();
     GxFPUForceSinglePrecision();
-    EXPECT_EQ(GxFPUGetControlWord(), single);
+    EXPECT_EQ(GxFPUReadControlWord(), single);
     GxFPURestoreControlWord();
-    EXPECT_EQ(GxFPUGetControlWord(), original);
+    EXPECT_EQ(GxFPUReadControlWord(), original);
 }
 
 }  // namespace

@@ -679,19 +679,6 @@ GxPipeline* GxPipelineAddFragment(GxPipeline* pipeline, GxUInt32* firstIndexOut,
     return pipeline;
 }
 
-GxPipeline* GxPipelineConnectNodes(GxPipeline* pipeline, GxUInt32 from, GxUInt32 output, GxUInt32 to)
-{
-    if (!Editable(pipeline)) {
-        return nullptr;
-    }
-    if (from >= pipeline->nodeCount || to >= pipeline->nodeCount || output >= pipeline->nodeArray[from].outputCount) {
-        GxErrorRaise(gxPLUGINCORE, gxERRPIPELINEBADENTRY);
-        return nullptr;
-    }
-    pipeline->nodeArray[from].outputTargets[output] = to;
-    return pipeline;
-}
-
 GxPipeline* GxPipelineUnlock(GxPipeline* pipeline)
 {
     if (!Editable(pipeline)) {

@@ -207,8 +207,6 @@ GxBool GxPipelineNodeSendToOutput(GxPipelineNode* node, GxUInt32 output, const G
 GxPipeline* GxPipelineLock(GxPipeline* pipeline);
 GxPipeline* GxPipelineAddFragment(GxPipeline* pipeline, GxUInt32* firstIndexOut, ...);
 GxPipeline* GxPipelineUnlock(GxPipeline* pipeline);
-// Connects output `output` of node `from` to node `to` in a locked pipeline.
-GxPipeline* GxPipelineConnectNodes(GxPipeline* pipeline, GxUInt32 from, GxUInt32 output, GxUInt32 to);
 
 // The first node after `startNode` (from the first when null) whose definition has this name, or null and
 // 0xFFFFFFFF.

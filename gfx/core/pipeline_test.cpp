@@ -68,6 +68,13 @@ protected:
     GxNodeDefinition c = MakeDefinition("C", 1);
 };
 
+// Points output `output` of node `from` at node `to`, as a node editor would in a locked pipeline.
+GxPipeline* Connect(GxPipeline* pipeline, GxUInt32 from, GxUInt32 output, GxUInt32 to)
+{
+    pipeline->nodeArray[from].outputTargets[output] = to;
+    return pipeline;
+}
+
 }  // namespace
 
 TEST_F(Pipeline, ModuleOpensOnceWithTheDefaultRenderStates)
@@ -180,8 +187,8 @@ TEST_F(Pipeline, UnlockOrdersFromTheEntryAndRefusesBadGraphs)
     GxPipelineAddFragment(pipeline, nullptr, &c, nullptr);
     GxPipelineAddFragment(pipeline, nullptr, &b, nullptr);
     GxPipelineAddFragment(pipeline, nullptr, &a, nullptr);
-    GxPipelineConnectNodes(pipeline, 2, 0, 1);
-    GxPipelineConnectNodes(pipeline, 1, 0, 0);
+    Connect(pipeline, 2, 0, 1);
+    Connect(pipeline, 1, 0, 0);
     pipeline->entryNode = 0;
     EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINEBADENTRY);
@@ -197,11 +204,11 @@ TEST_F(Pipeline, UnlockOrdersFromTheEntryAndRefusesBadGraphs)
 
     // A cycle B -> C -> B below the entry.
     GxPipelineLock(pipeline);
-    GxPipelineConnectNodes(pipeline, 2, 0, 1);
+    Connect(pipeline, 2, 0, 1);
     EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINECYCLE);
     // A node nothing points at.
-    GxPipelineConnectNodes(pipeline, 2, 0, 2);
+    Connect(pipeline, 2, 0, 2);
     pipeline->nodeArray[2].outputTargets[0] = gxPIPELINEUNCONNECTED;
     pipeline->nodeArray[1].outputTargets[0] = gxPIPELINEUNCONNECTED;
     EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
@@ -216,7 +223,7 @@ TEST_F(Pipeline, RemovingALockedNodeRenumbersOutputs)
     GxPipelineLock(pipeline);
     GxNodeDefinition d = MakeDefinition("D", 2);
     GxPipelineAddFragment(pipeline, nullptr, &d, &a, &b, &c, nullptr);  // 0 D, 1 A, 2 B, 3 C
-    GxPipelineConnectNodes(pipeline, 0, 1, 3);
+    Connect(pipeline, 0, 1, 3);
     GxPipelineNodeDestroy(&pipeline->nodeArray[2], pipeline);
     ASSERT_EQ(pipeline->nodeCount, 3u);
     EXPECT_STREQ(pipeline->nodeArray[2].definition->name, "C");
@@ -566,7 +573,7 @@ TEST_F(Pipeline, UnlockedPipelineIsOneBlockCutToSize)
     ASSERT_EQ(GxPipelineLock(pipeline), pipeline);
     EXPECT_EQ(pipeline->nodeBlockSize, locked);
     ASSERT_EQ(GxPipelineAddFragment(pipeline, nullptr, &c, nullptr), pipeline);
-    ASSERT_EQ(GxPipelineConnectNodes(pipeline, 1, 0, 2), pipeline);
+    ASSERT_EQ(Connect(pipeline, 1, 0, 2), pipeline);
     ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
     trace.clear();
     EXPECT_EQ(GxPipelineExecute(pipeline, nullptr, 1), pipeline);

@@ -57,7 +57,7 @@ protected:
         GxTexDictionaryAddTexture(dictionary, Make("glass", {10, 20, 30, 128}, gxRASTERTYPETEXTURE, 2));
         GxTexDictionaryAddTexture(dictionary, Make("floor", {40, 50, 60, 255}, gxRASTERTYPETEXTURE, 1));
         GxTexture* mipmapped = Make("roof", {70, 80, 90, 255}, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP, 6);
-        GxTextureSetAddressingV(mipmapped, gxTEXTUREADDRESSCLAMP);
+        GxTextureTestSetAddressing(mipmapped, gxTEXTUREADDRESSVSHIFT, gxTEXTUREADDRESSCLAMP);
         GxTexDictionaryAddTexture(dictionary, mipmapped);
         return dictionary;
     }

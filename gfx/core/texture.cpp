@@ -31,12 +31,6 @@ constexpr GxUInt32 kAddressingBits = gxTEXTUREFILTERADDRESSINGMASK & ~gxTEXTUREF
 GxInt32 textureModuleOffset = -1;
 GxInt32 textureModuleInstances = 0;
 GxTexDictionary* defaultDictionary = nullptr;
-// The word with one axis's addressing replaced.
-GxUInt32 WithAddressing(GxUInt32 word, GxUInt32 shift, GxUInt8 addressing)
-{
-    const GxUInt32 field = gxTEXTUREADDRESSMODEMASK << shift;
-    return (word & gxTEXTUREFILTERADDRESSINGMASK & ~field) | ((addressing & gxTEXTUREADDRESSMODEMASK) << shift);
-}
 
 GxTextureModuleBlock* BlockAt(void* instance, GxInt32 offset)
 {
@@ -293,26 +287,6 @@ GxTexture* GxTextureSetAddressing(GxTexture* texture, GxUInt8 addressing)
     const GxUInt32 mode = addressing & gxTEXTUREADDRESSMODEMASK;
     texture->filterAddressing = (texture->filterAddressing & gxTEXTUREFILTERMASK) | (mode << gxTEXTUREADDRESSUSHIFT) |
                                 (mode << gxTEXTUREADDRESSVSHIFT);
-    return texture;
-}
-
-GxTexture* GxTextureSetAddressingU(GxTexture* texture, GxUInt8 addressing)
-{
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    texture->filterAddressing = WithAddressing(texture->filterAddressing, gxTEXTUREADDRESSUSHIFT, addressing);
-    return texture;
-}
-
-GxTexture* GxTextureSetAddressingV(GxTexture* texture, GxUInt8 addressing)
-{
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    texture->filterAddressing = WithAddressing(texture->filterAddressing, gxTEXTUREADDRESSVSHIFT, addressing);
     return texture;
 }
 

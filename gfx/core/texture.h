@@ -115,8 +115,6 @@ inline GxUInt8 GxTextureGetAddressingV(const GxTexture* texture)
 GxTexture* GxTextureSetFilterMode(GxTexture* texture, GxUInt8 filter);
 // Sets U and V together.
 GxTexture* GxTextureSetAddressing(GxTexture* texture, GxUInt8 addressing);
-GxTexture* GxTextureSetAddressingU(GxTexture* texture, GxUInt8 addressing);
-GxTexture* GxTextureSetAddressingV(GxTexture* texture, GxUInt8 addressing);
 
 GxBool GxTextureSetReadCallback(GxTextureCallBackRead callBack);
 GxTextureCallBackRead GxTextureGetReadCallback(void);

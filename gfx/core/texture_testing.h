@@ -63,6 +63,14 @@ inline GxStream* GxTextureTestExtRead(GxStream* stream, GxInt32 length, void* ob
     return length == 4 ? GxStreamReadInt32(stream, static_cast<char*>(object) + offset, 4) : nullptr;
 }
 
+// Sets one of the two addressing modes, leaving the other; the game sets both together.
+inline void GxTextureTestSetAddressing(GxTexture* texture, GxUInt32 shift, GxUInt8 addressing)
+{
+    const GxUInt32 field = gxTEXTUREADDRESSMODEMASK << shift;
+    texture->filterAddressing =
+        (texture->filterAddressing & ~field) | ((addressing & gxTEXTUREADDRESSMODEMASK) << shift);
+}
+
 // The engine started on the software device with the counting plugins, a Win32 file system and the PNG reader.
 class GxTextureTest : public GxD3D9SoftwareTest {
 protected:

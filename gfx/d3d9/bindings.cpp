@@ -6,6 +6,7 @@
 
 #include "gfx/core/camera.h"
 #include "gfx/core/memory.h"
+#include "gfx/d3d9/bindings_local.h"
 #include "gfx/d3d9/raster.h"
 
 namespace {
@@ -13,37 +14,9 @@ namespace {
 // A pointer cache value that matches nothing a caller can pass: the device state is unknown.
 const void* const unknownPointer = reinterpret_cast<const void*>(~static_cast<uintptr_t>(0));
 
-struct StreamCache {
-    const void* vertexBuffer;
-    GxUInt32 offset;
-    GxUInt32 stride;
-};
+}  // namespace
 
-struct Bindings {
-    GxUInt32 fvf;
-    const void* declaration;
-    const void* vertexShader;
-    const void* pixelShader;
-    const void* indices;
-    StreamCache streams[gxD3D9MAXSTREAMS];
-    const void* renderTargets[gxD3D9MAXRENDERTARGETS];
-    const void* depthStencil;
-
-    GxFreeList* matrixFreeList;
-    D3DMATRIX* transforms[gxD3D9NUMTRANSFORMS];
-    D3DMATRIX* worldCopy;
-    GxBool worldCopyValid;  // cleared when the device's world matrix no longer matches the copy
-    GxBool worldIsIdentity;
-
-    GxD3D9LightRecord* lights;
-    GxInt32 numLights;
-
-    GxD3D9VertexDeclarationCacheEntry* declarations;
-    GxInt32 numDeclarations;
-    GxInt32 maxDeclarations;
-};
-
-Bindings bindings = {
+GxD3D9Bindings gxD3D9Bindings = {
     gxD3D9UNKNOWNFVF,
     unknownPointer,
     unknownPointer,
@@ -63,6 +36,10 @@ Bindings bindings = {
     0,
     0,
 };
+
+namespace {
+
+GxD3D9Bindings& bindings = gxD3D9Bindings;
 
 constexpr GxUInt32 matrixHint = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
 constexpr GxUInt32 lightTableHint = gxMEMHINTFLAGRESIZEABLE | gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
@@ -214,8 +191,6 @@ GxBool GxD3D9SetFVF(GxUInt32 fvf)
     return sent ? 1 : 0;
 }
 
-GxUInt32 GxD3D9GetFVF(void) { return bindings.fvf; }
-
 GxBool GxD3D9SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration)
 {
     if (bindings.declaration == declaration) {
@@ -266,13 +241,13 @@ GxBool GxD3D9SetStreamSource(GxUInt32 stream, IDirect3DVertexBuffer9* vertexBuff
     if (stream >= static_cast<GxUInt32>(gxD3D9MAXSTREAMS)) {
         return 0;
     }
-    StreamCache& cache = bindings.streams[stream];
+    GxD3D9StreamCache& cache = bindings.streams[stream];
     if (cache.vertexBuffer == vertexBuffer && cache.offset == offset && cache.stride == stride) {
         return 1;
     }
     IDirect3DDevice9* device = Device();
     const bool sent = device && Succeeded(device->SetStreamSource(stream, vertexBuffer, offset, stride));
-    cache = sent ? StreamCache{vertexBuffer, offset, stride} : StreamCache{unknownPointer, 0, 0};
+    cache = sent ? GxD3D9StreamCache{vertexBuffer, offset, stride} : GxD3D9StreamCache{unknownPointer, 0, 0};
     return sent ? 1 : 0;
 }
 
@@ -310,8 +285,8 @@ void GxD3D9ResetDeviceCaches(void)
     bindings.vertexShader = unknownPointer;
     bindings.pixelShader = unknownPointer;
     bindings.indices = unknownPointer;
-    for (StreamCache& stream : bindings.streams) {
-        stream = StreamCache{unknownPointer, 0, 0};
+    for (GxD3D9StreamCache& stream : bindings.streams) {
+        stream = GxD3D9StreamCache{unknownPointer, 0, 0};
     }
 }
 
@@ -529,14 +504,6 @@ GxBool GxD3D9EnableLight(GxInt32 index, GxBool enable)
     // An unknown value differs from both 0 and 1.
     record.enabled = sent ? flag : 0xFFFFFFFFu;
     return sent ? 1 : 0;
-}
-
-const GxD3D9LightRecord* GxD3D9GetLightTable(GxInt32* count)
-{
-    if (count) {
-        *count = bindings.numLights;
-    }
-    return bindings.lights;
 }
 
 void GxD3D9LightTableEmpty(void) { bindings.numLights = 0; }

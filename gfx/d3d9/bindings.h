@@ -40,7 +40,6 @@ struct GxD3D9StreamRecord {
 
 // Vertex input and shaders.
 GxBool GxD3D9SetFVF(GxUInt32 fvf);
-GxUInt32 GxD3D9GetFVF(void);
 GxBool GxD3D9SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration);
 GxBool GxD3D9SetVertexShader(IDirect3DVertexShader9* shader);
 GxBool GxD3D9SetPixelShader(IDirect3DPixelShader9* shader);
@@ -64,8 +63,6 @@ GxBool GxD3D9SetTransformWorld(const GxMatrix* matrix);
 GxBool GxD3D9SetLight(GxInt32 index, const D3DLIGHT9* light);
 GxBool GxD3D9EnableLight(GxInt32 index, GxBool enable);
 GxBool GxD3D9LightEqual(const D3DLIGHT9* a, const D3DLIGHT9* b);
-// The table's entries, and their count.
-const GxD3D9LightRecord* GxD3D9GetLightTable(GxInt32* count);
 
 // Device objects.
 GxBool GxD3D9IndexBufferCreate(GxUInt32 numIndices, IDirect3DIndexBuffer9** indexBuffer);

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "gfx/core/camera.h"
+#include "gfx/d3d9/bindings_testing.h"
 #include "gfx/d3d9/cache_testing.h"
 
 namespace {

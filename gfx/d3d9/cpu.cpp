@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "gfx/core/matrix.h"
+#include "gfx/d3d9/cpu_local.h"
 #include "gfx/d3d9/d3d9_local.h"
 
 namespace {
@@ -19,13 +20,6 @@ constexpr unsigned int amd3DNowBit = 1u << 31;
 constexpr unsigned int featureLeaf = 1;
 constexpr unsigned int extendedLeaves = 0x80000000u;
 constexpr unsigned int extendedFeatureLeaf = 0x80000001u;
-
-struct Features {
-    GxBool sse;
-    GxBool sse2;
-    GxBool amd3DNow;
-};
-Features features = {0, 0, 0};
 
 // A processor has CPUID when the ID flag of EFLAGS can be flipped; the flags are put back either way.
 bool HaveCPUID()
@@ -128,21 +122,18 @@ GxV3d* TransformMany(GxV3d* dst, const GxV3d* src, GxInt32 count, const GxMatrix
 
 }  // namespace
 
+GxCPUFeatures gxCPUFeatures = {0, 0, 0};
+
 void GxCPUDetectFeatures(void)
 {
-    features.sse = DetectSSE(sseBits);
-    features.sse2 = DetectSSE(sse2Bit);
-    features.amd3DNow = Detect3DNow();
+    gxCPUFeatures.sse = DetectSSE(sseBits);
+    gxCPUFeatures.sse2 = DetectSSE(sse2Bit);
+    gxCPUFeatures.amd3DNow = Detect3DNow();
 }
 
-void GxCPUSetFeatures(GxBool sse, GxBool sse2, GxBool amd3DNow)
-{
-    features = Features{sse ? 1 : 0, sse2 ? 1 : 0, amd3DNow ? 1 : 0};
-}
-
-GxBool GxCPUHaveSSE(void) { return features.sse; }
-GxBool GxCPUHaveSSE2(void) { return features.sse2; }
-GxBool GxCPUHave3DNow(void) { return features.amd3DNow; }
+GxBool GxCPUHaveSSE(void) { return gxCPUFeatures.sse; }
+GxBool GxCPUHaveSSE2(void) { return gxCPUFeatures.sse2; }
+GxBool GxCPUHave3DNow(void) { return gxCPUFeatures.amd3DNow; }
 
 GxD3D9TransformSet GxD3D9ChooseTransformFunctions(GxBool sse, GxBool sse2, GxBool amd3DNow)
 {
@@ -162,18 +153,19 @@ GxD3D9TransformSet GxD3D9ChooseTransformFunctions(GxBool sse, GxBool sse2, GxBoo
 void GxD3D9CPUAfterStart(void)
 {
     GxFPUSetSinglePrecision();
-    if (features.sse) {
+    if (gxCPUFeatures.sse) {
         _mm_setcsr(_mm_getcsr() | flushToZero);
     }
     GxMatrixSetMultiplyFunction(GxMatrixMultiplyX87);
-    const GxD3D9TransformSet set = GxD3D9ChooseTransformFunctions(features.sse, features.sse2, features.amd3DNow);
+    const GxD3D9TransformSet set =
+        GxD3D9ChooseTransformFunctions(gxCPUFeatures.sse, gxCPUFeatures.sse2, gxCPUFeatures.amd3DNow);
     GxV3dSetTransformFunctions(set.point, set.points, set.vector, set.vectors);
 }
 
 void GxD3D9CPUBeforeStop(void)
 {
     GxFPURestoreControlWord();
-    if (features.sse) {
+    if (gxCPUFeatures.sse) {
         _mm_setcsr(_mm_getcsr() & ~flushToZero);
     }
 }

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "gfx/d3d9/cpu_testing.h"
 #include "gfx/d3d9/d3d9_local.h"
 
 namespace {

@@ -103,8 +103,6 @@ void GxD3D9BuildProjectionMatrix(const GxCamera* camera, D3DMATRIX* projection);
 
 // Features as the processor reports them (done once at open).
 void GxCPUDetectFeatures(void);
-// Lets tests stand in another processor.
-void GxCPUSetFeatures(GxBool sse, GxBool sse2, GxBool amd3DNow);
 // Floating-point modes and vector routines after start, and their undoing at stop.
 void GxD3D9CPUAfterStart(void);
 void GxD3D9CPUBeforeStop(void);

@@ -174,14 +174,14 @@ TEST_F(Im3D, SmallIndexedBatchesAreCopiedLargeOnesUseTheIndexBuffer)
 
 TEST_F(Im3D, PipelinesCanBeReplacedAndRestored)
 {
-    GxPipeline* standard = GxIm3DGetRenderPipeline(gxPRIMTYPETRILIST);
+    GxPipeline* standard = GxIm3DSetRenderPipeline(nullptr, gxPRIMTYPETRILIST);
     ASSERT_NE(standard, nullptr);
     GxPipeline* own = GxPipelineCreate();
     EXPECT_EQ(GxIm3DSetRenderPipeline(own, gxPRIMTYPETRILIST), own);
     EXPECT_EQ(GxIm3DSetRenderPipeline(nullptr, gxPRIMTYPETRILIST), standard);
     EXPECT_EQ(GxIm3DSetRenderPipeline(own, 0), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DPRIMTYPE);
-    GxPipeline* transform = GxIm3DGetTransformPipeline();
+    GxPipeline* transform = GxIm3DSetTransformPipeline(nullptr);
     EXPECT_EQ(GxIm3DSetTransformPipeline(own), own);
     EXPECT_EQ(GxIm3DSetTransformPipeline(nullptr), transform);
     GxPipelineDestroy(own);
@@ -196,15 +196,15 @@ TEST_F(Im3D, ModuleClosesAndOpensAgain)
     void* instance = GxEngineInstance;
     EXPECT_EQ(GxIm3DClose(instance, offset, 0), instance);
     EXPECT_FALSE(GxIm3DContextIsOpen());
-    EXPECT_EQ(GxIm3DGetTransformPipeline(), nullptr);
+    EXPECT_EQ(GxIm3DSetTransformPipeline(nullptr), nullptr);
     GxTestTakeErrorCode();
     ASSERT_EQ(GxIm3DOpen(instance, offset, 0), instance);
     ASSERT_TRUE(GxIm3DContextIsOpen());
-    EXPECT_NE(GxIm3DGetTransformPipeline(), nullptr);
-    GxPipeline* render = GxIm3DGetRenderPipeline(gxPRIMTYPETRILIST);
+    EXPECT_NE(GxIm3DSetTransformPipeline(nullptr), nullptr);
+    GxPipeline* render = GxIm3DSetRenderPipeline(nullptr, gxPRIMTYPETRILIST);
     ASSERT_NE(render, nullptr);
     for (GxInt32 type : {gxPRIMTYPETRIFAN, gxPRIMTYPETRISTRIP, gxPRIMTYPELINELIST, gxPRIMTYPEPOLYLINE}) {
-        EXPECT_EQ(GxIm3DGetRenderPipeline(type), render) << type;
+        EXPECT_EQ(GxIm3DSetRenderPipeline(nullptr, type), render) << type;
     }
     GxMatrix matrix;
     GxMatrixSetIdentity(&matrix);

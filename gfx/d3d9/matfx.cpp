@@ -26,6 +26,8 @@
 
 // ---------------------------------------------------------------------------------------------- module state
 
+GxD3D9MatFXState gxD3D9MatFXState = {};
+
 namespace {
 
 constexpr GxUInt32 kShaderVersionMask = 0xFFFF;
@@ -55,18 +57,7 @@ const char* const kShaderText[gxD3D9MATFXSHADERS] = {
     "+mov r1.a, t1.a\nadd r0, r0, r1\nmul r0, r0, v0\nmul r1, t2, r0.a\nmad r0, r1, c0, r0\n",
 };
 
-struct MatFXState {
-    GxPipeline* atomicPipeline;
-    GxPipeline* sectorPipeline;
-    GxD3D9InstanceCallBack atomicInstance;
-    GxD3D9InstanceCallBack sectorInstance;
-    GxD3D9MaterialEffectsCaps caps;
-    IDirect3DPixelShader9* shaders[gxD3D9MATFXSHADERS];
-    IDirect3DDevice9* shaderDevice;  // the device the shaders were made on
-    bool shadersTried;
-    D3DMATRIX textureMatrix;
-};
-MatFXState state = {};
+GxD3D9MatFXState& state = gxD3D9MatFXState;
 
 void ReleaseShaders()
 {
@@ -273,7 +264,7 @@ GxTexture* MakeBumpTextureHook(GxTexture* base, GxTexture* bump)
 
 GxBool GxMaterialEffectsPipelinesOpen(void)
 {
-    state = MatFXState{};
+    state = GxD3D9MatFXState{};
     state.textureMatrix.m[2][2] = 1.0f;
     state.atomicPipeline =
         MakePipeline(GxD3D9AtomicAllInOneNodeGet(), GxMaterialEffectsAtomicInstanceCallback, &state.atomicInstance);
@@ -300,11 +291,6 @@ GxBool GxMaterialEffectsPipelinesClose(void)
     }
     ReleaseShaders();
     return 1;
-}
-
-GxPipeline* GxD3D9MaterialEffectsGetPipeline(GxInt32 which)
-{
-    return which == 0 ? state.atomicPipeline : which == 1 ? state.sectorPipeline : nullptr;
 }
 
 GxAtomic* GxMaterialEffectsAtomicSetPipeline(GxAtomic* atomic)

@@ -26,8 +26,6 @@ GxBool GxMaterialEffectsPipelinesOpen(void);
 GxBool GxMaterialEffectsPipelinesClose(void);
 GxAtomic* GxMaterialEffectsAtomicSetPipeline(GxAtomic* atomic);
 GxWorldSector* GxMaterialEffectsSectorSetPipeline(GxWorldSector* sector);
-// 0: the atomic pipeline, 1: the world-sector pipeline (null while closed).
-GxPipeline* GxD3D9MaterialEffectsGetPipeline(GxInt32 which);
 
 GxBool GxMaterialEffectsAtomicInstanceCallback(void* atomic, GxD3D9InstanceHeader* header, GxBool reinstance);
 GxBool GxMaterialEffectsSectorInstanceCallback(void* sector, GxD3D9InstanceHeader* header, GxBool reinstance);

@@ -1,6 +1,7 @@
 // Shared internals of the material-effects pipelines: their module state and the helpers every routine uses.
 #pragma once
 
+#include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/matfx.h"
 #include "gfx/fx/fx.h"
 #include "gfx/world/material.h"
@@ -15,6 +16,21 @@ enum GxD3D9MatFXShader : GxInt32 {
     BumpEnvOpaqueShader,
     gxD3D9MATFXSHADERS
 };
+
+// The module's state: its pipelines (null while closed), the instance callbacks they wrap, the device's
+// abilities and the shaders.
+struct GxD3D9MatFXState {
+    GxPipeline* atomicPipeline;
+    GxPipeline* sectorPipeline;
+    GxD3D9InstanceCallBack atomicInstance;
+    GxD3D9InstanceCallBack sectorInstance;
+    GxD3D9MaterialEffectsCaps caps;
+    IDirect3DPixelShader9* shaders[gxD3D9MATFXSHADERS];
+    IDirect3DDevice9* shaderDevice;  // the device the shaders were made on
+    bool shadersTried;
+    D3DMATRIX textureMatrix;
+};
+extern GxD3D9MatFXState gxD3D9MatFXState;
 
 // Engine blend codes the routines set.
 constexpr GxUInt32 gxD3D9BLENDZERO = 1;

@@ -10,6 +10,7 @@
 #include "gfx/d3d9/raster.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/fx/fx.h"
+#include "gfx/fx/materialeffects_testing.h"
 #include "platform/testsupport/softdevice.h"
 
 namespace {
@@ -722,13 +723,13 @@ TEST_F(MatFXMemory, FailedConstructionLeavesNothing)
         GxTestTakeError();
         if (!opened) {
             failures++;
-            EXPECT_EQ(GxD3D9MaterialEffectsGetPipeline(0), nullptr);
-            EXPECT_EQ(GxD3D9MaterialEffectsGetPipeline(1), nullptr);
+            EXPECT_EQ(gxD3D9MatFXState.atomicPipeline, nullptr);
+            EXPECT_EQ(gxD3D9MatFXState.sectorPipeline, nullptr);
             EXPECT_LE(GxTestLiveBlocks(), before) << "after " << k << " allocations";
             continue;
         }
-        EXPECT_NE(GxD3D9MaterialEffectsGetPipeline(0), nullptr);
-        EXPECT_NE(GxD3D9MaterialEffectsGetPipeline(1), nullptr);
+        EXPECT_NE(gxD3D9MatFXState.atomicPipeline, nullptr);
+        EXPECT_NE(gxD3D9MatFXState.sectorPipeline, nullptr);
         break;
     }
     EXPECT_GT(failures, 0);

@@ -46,7 +46,7 @@ protected:
         GxTextureSetName(texture, name);
         GxTextureSetMaskName(texture, "mask");
         GxTextureSetFilterMode(texture, gxFILTERLINEARMIPLINEAR);
-        GxTextureSetAddressingU(texture, gxTEXTUREADDRESSMIRROR);
+        GxTextureTestSetAddressing(texture, gxTEXTUREADDRESSUSHIFT, gxTEXTUREADDRESSMIRROR);
         return texture;
     }
 

@@ -3,6 +3,7 @@
 
 #include "gfx/anim/anim.h"
 #include "gfx/core/gx.h"
+#include "gfx/d3d9/skinpipe.h"
 
 struct GxAtomic;
 
@@ -23,3 +24,6 @@ void GxD3D9SkinPaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy
                             GxUInt8 remap[gxD3D9SKINPALETTEINDICES]);
 // 1 when the atomic may take the shader path and the shader for its draws can be made.
 GxBool GxD3D9SkinShaderAvailable(const GxAtomic* atomic);
+
+// The skin pipelines by slot; slot 0 is the default skin pipeline.
+extern GxPipeline* gxD3D9SkinPipelines[gxD3D9SKINPIPELINESLOTS];

@@ -28,6 +28,8 @@
 #include "gfx/world/mesh.h"
 #include "gfx/world/world.h"
 
+GxPipeline* gxD3D9SkinPipelines[gxD3D9SKINPIPELINESLOTS] = {};
+
 namespace {
 
 // The module-open mask bit that makes the skinned-atomic pipeline; the other bits make nothing.
@@ -35,7 +37,7 @@ constexpr GxUInt32 kAtomicPipelineMask = 0x1;
 constexpr GxUInt32 kPipelineData = 1;  // the pipeline's plugin data, written in an atomic's render rights
 constexpr GxInt32 kInterpolatorDirty = 0x1;
 
-GxPipeline* slots[gxD3D9SKINPIPELINESLOTS] = {};  // slot 0: the default skin pipeline
+GxPipeline* (&slots)[gxD3D9SKINPIPELINESLOTS] = gxD3D9SkinPipelines;
 
 constexpr GxUInt32 kShaderVersionMask = 0xFFFF;
 constexpr GxUInt32 kShaderVersion11 = 0x101;
@@ -679,11 +681,6 @@ GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32)
 {
     atomic->pipeline = slots[0];
     return atomic;
-}
-
-GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot)
-{
-    return slot >= 0 && slot < gxD3D9SKINPIPELINESLOTS ? slots[slot] : nullptr;
 }
 
 GxBool GxD3D9SkinPluginAttach(void)

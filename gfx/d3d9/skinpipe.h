@@ -34,7 +34,6 @@ GxBool GxSkinPipelinesDestroy(void);
 GxAtomic* GxSkinAtomicInitPipeline(GxAtomic* atomic, GxInt32 type);
 // Null when a construction step fails (nothing is left behind).
 GxPipeline* GxD3D9SkinPipelineCreate(void);
-GxPipeline* GxD3D9SkinGetPipeline(GxInt32 slot);
 // The atomic may be drawn by a generated vertex shader: the device has shaders and its palette fits the constants.
 // The shader lights with the world's ambient and directional lights and the point and spot lights of the
 // atomic's sectors that reach it; split data upload per mesh.

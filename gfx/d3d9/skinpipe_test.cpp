@@ -14,6 +14,7 @@
 #include "gfx/d3d9/skincpu.h"
 #include "gfx/d3d9/skininstance.h"
 #include "gfx/d3d9/skinpipe.h"
+#include "gfx/d3d9/skinpipe_testing.h"
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/vscache_testing.h"
 #include "platform/d3d9/d3dx9.h"

@@ -185,10 +185,6 @@ GxMaterial* GxMaterialEffectsSetType(GxMaterial* material, GxInt32 effectsType);
 GxInt32 GxMaterialEffectsGetType(const GxMaterial* material);
 GxMaterialEffectsSlot* GxMaterialEffectsGetSlot(const GxMaterial* material, GxInt32 slotType);
 GxMaterial* GxMaterialEffectsSetBumpMapTexture(GxMaterial* material, GxTexture* bumpMapTexture);
-GxMaterial* GxMaterialEffectsSetBumpiness(GxMaterial* material, GxReal bumpiness);
-GxMaterial* GxMaterialEffectsSetEnvMapTexture(GxMaterial* material, GxTexture* texture);
-GxMaterial* GxMaterialEffectsSetEnvMapCoefficient(GxMaterial* material, GxReal coef, GxBool useFrameBufferAlpha);
-GxMaterial* GxMaterialEffectsSetDualTexture(GxMaterial* material, GxTexture* texture);
 GxMaterial* GxMaterialEffectsSetDualBlendModes(GxMaterial* material, GxInt32 srcBlendMode, GxInt32 dstBlendMode);
 GxMaterial* GxMaterialEffectsSetUVTransformMatrices(GxMaterial* material, GxMatrix* baseTransform,
                                                     GxMatrix* dualTransform);

@@ -108,14 +108,6 @@ GxMaterialEffects* GetOrMakeRecord(GxMaterial* material)
 
 GxTexture* AddRef(GxTexture* texture) { return texture ? GxTextureAddRef(texture) : nullptr; }
 
-// Holds `texture` in place of what `held` held; referenced first, so setting the texture already held is safe.
-void Replace(GxTexture*& held, GxTexture* texture)
-{
-    GxTexture* next = AddRef(texture);
-    Release(held);
-    held = next;
-}
-
 GxMaterialEffectsSlot* SlotOrRefuse(const GxMaterial* material, GxInt32 slotType)
 {
     GxMaterialEffectsSlot* slot = GxMaterialEffectsGetSlot(material, slotType);
@@ -601,47 +593,6 @@ GxMaterial* GxMaterialEffectsSetBumpMapTexture(GxMaterial* material, GxTexture* 
     }
     bump.bumpTexture = combined;
     bump.invBumpWidth = InverseWidth(combined);
-    return material;
-}
-
-GxMaterial* GxMaterialEffectsSetBumpiness(GxMaterial* material, GxReal bumpiness)
-{
-    GxMaterialEffectsSlot* slot = SlotOrRefuse(material, gxMATFXSLOTBUMPMAP);
-    if (!slot) {
-        return nullptr;
-    }
-    slot->data.bumpMap.coef = -bumpiness;
-    return material;
-}
-
-GxMaterial* GxMaterialEffectsSetEnvMapTexture(GxMaterial* material, GxTexture* texture)
-{
-    GxMaterialEffectsSlot* slot = SlotOrRefuse(material, gxMATFXSLOTENVMAP);
-    if (!slot) {
-        return nullptr;
-    }
-    Replace(slot->data.envMap.texture, texture);
-    return material;
-}
-
-GxMaterial* GxMaterialEffectsSetEnvMapCoefficient(GxMaterial* material, GxReal coef, GxBool useFrameBufferAlpha)
-{
-    GxMaterialEffectsSlot* slot = SlotOrRefuse(material, gxMATFXSLOTENVMAP);
-    if (!slot) {
-        return nullptr;
-    }
-    slot->data.envMap.coef = coef;
-    slot->data.envMap.useFrameBufferAlpha = useFrameBufferAlpha ? 1 : 0;
-    return material;
-}
-
-GxMaterial* GxMaterialEffectsSetDualTexture(GxMaterial* material, GxTexture* texture)
-{
-    GxMaterialEffectsSlot* slot = SlotOrRefuse(material, gxMATFXSLOTDUAL);
-    if (!slot) {
-        return nullptr;
-    }
-    Replace(slot->data.dual.texture, texture);
     return material;
 }
 

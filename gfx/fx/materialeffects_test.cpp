@@ -4,6 +4,7 @@
 #include <string>
 
 #include "gfx/fx/fx_testing.h"
+#include "gfx/fx/materialeffects_testing.h"
 #include "gfx/world/material.h"
 
 namespace {
@@ -40,9 +41,6 @@ TEST_F(MaterialEffects, TypesGiveTheirSlotsAndSettersNeedThem)
     EXPECT_EQ(dual, &GxMaterialEffectsGetSlot(material, gxMATFXSLOTUVTRANSFORM)[1]);
     EXPECT_EQ(dual->data.dual.srcBlendMode, 5);
     EXPECT_EQ(dual->data.dual.dstBlendMode, 6);
-    EXPECT_EQ(GxMaterialEffectsSetBumpiness(material, 1.0f), nullptr);
-    EXPECT_EQ(GxMaterialEffectsSetEnvMapCoefficient(material, 1.0f, 0), nullptr);
-    GxTestTakeError();
     EXPECT_EQ(GxMaterialEffectsSetType(material, gxMATFXEFFECTMAX), nullptr);
     GxTestTakeError();
     GxMaterialDestroy(material);

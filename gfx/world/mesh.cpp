@@ -654,33 +654,6 @@ GxMeshHeader* GxMeshBuildStrips(GxMeshBuilder* builder, void*)
     return header;
 }
 
-// ---- strip conversion ----
-
-GxUInt32 GxMeshStripToTriangles(const GxUInt16* strip, GxUInt32 numIndices, GxUInt16* out, GxUInt32 maxTriangles)
-{
-    auto degenerate = [&](GxUInt32 i) {
-        return strip[i] == strip[i + 1] || strip[i + 1] == strip[i + 2] || strip[i] == strip[i + 2];
-    };
-    GxUInt32 count = 0;
-    for (GxUInt32 i = 0; i + 2 < numIndices; i++) {
-        count += degenerate(i) ? 0 : 1;
-    }
-    if (!out || count > maxTriangles) {
-        return count;
-    }
-    for (GxUInt32 i = 0; i + 2 < numIndices; i++) {
-        if (degenerate(i)) {
-            continue;
-        }
-        // Odd triangles of a strip run the other way round.
-        const bool odd = i % 2 == 1;
-        *out++ = odd ? strip[i + 1] : strip[i];
-        *out++ = odd ? strip[i] : strip[i + 1];
-        *out++ = strip[i + 2];
-    }
-    return count;
-}
-
 // ---- bin-mesh chunk ----
 
 namespace {

@@ -70,8 +70,3 @@ void GxMeshHeaderDestroy(GxMeshHeader* header);
 GxMeshHeader* GxMeshHeaderForAllMeshes(GxMeshHeader* header, GxMeshCallBack callBack, void* data);
 // The shared header of zero triangles, never freed.
 GxMeshHeader* GxMeshHeaderGetEmpty(void);
-
-// Triangles of a strip as (a, b, c) triples in list order, degenerate ones dropped, winding kept.
-// Counts first: returns the triangle count, and writes them only when `out` has room for all of them
-// (maxTriangles); with no room nothing is written.
-GxUInt32 GxMeshStripToTriangles(const GxUInt16* strip, GxUInt32 numIndices, GxUInt16* out, GxUInt32 maxTriangles);

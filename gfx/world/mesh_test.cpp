@@ -1,5 +1,5 @@
 // Tests of meshes: list order and reordering, transparency sort, strips that cover exactly the triangles,
-// strip conversion, and the bin-mesh chunk.
+// and the bin-mesh chunk.
 #include <algorithm>
 #include <array>
 #include <random>
@@ -29,10 +29,14 @@ std::vector<Triangle> TrianglesOf(const GxMesh& mesh, GxUInt32 flags)
 {
     std::vector<Triangle> out;
     if (flags == gxMESHHEADERTRISTRIP) {
-        std::vector<GxUInt16> list(3 * GxMeshStripToTriangles(mesh.indices, mesh.numIndices, nullptr, 0));
-        GxMeshStripToTriangles(mesh.indices, mesh.numIndices, list.data(), static_cast<GxUInt32>(list.size() / 3));
-        for (size_t i = 0; i < list.size(); i += 3) {
-            out.push_back(Canonical({list[i], list[i + 1], list[i + 2]}));
+        // Degenerate triangles dropped; odd ones run the other way round.
+        const GxUInt16* s = mesh.indices;
+        for (GxUInt32 i = 0; i + 2 < mesh.numIndices; i++) {
+            if (s[i] == s[i + 1] || s[i + 1] == s[i + 2] || s[i] == s[i + 2]) {
+                continue;
+            }
+            const bool odd = i % 2 == 1;
+            out.push_back(Canonical({odd ? s[i + 1] : s[i], odd ? s[i] : s[i + 1], s[i + 2]}));
         }
         return out;
     }
@@ -231,20 +235,6 @@ TEST_F(Mesh, StripsAndListsCoverExactlyTheTriangles)
     }
     GxMaterialDestroy(a);
     GxMaterialDestroy(b);
-}
-
-TEST_F(Mesh, StripConversionCountsBeforeWriting)
-{
-    const GxUInt16 strip[] = {0, 1, 2, 3, 3, 4, 4, 5, 6};
-    // (0,1,2), (2,1,3), (4,5,6): degenerate ones dropped, odd ones turned back.
-    GxUInt16 out[9] = {};
-    EXPECT_EQ(GxMeshStripToTriangles(strip, 9, nullptr, 0), 3u);
-    GxUInt16 small[3] = {77, 77, 77};
-    EXPECT_EQ(GxMeshStripToTriangles(strip, 9, small, 1), 3u);
-    EXPECT_EQ(small[0], 77);  // no room for all: nothing written
-    EXPECT_EQ(GxMeshStripToTriangles(strip, 9, out, 3), 3u);
-    EXPECT_EQ(std::vector<GxUInt16>(out, out + 9), (std::vector<GxUInt16>{0, 1, 2, 2, 1, 3, 4, 5, 6}));
-    EXPECT_EQ(GxMeshStripToTriangles(strip, 2, out, 3), 0u);
 }
 
 TEST_F(Mesh, BinMeshChunkRoundTripsAndRefusesBadIndices)

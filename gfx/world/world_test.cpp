@@ -121,17 +121,6 @@ TEST_F(WorldObjects, CopiesOfObjectsInAWorldEnterTheSameWorld)
     ASSERT_NE(clumpCopy, nullptr);
     EXPECT_EQ(GxClumpGetWorld(clumpCopy), world);
     EXPECT_EQ(world->numClumpsInWorld, 2);
-    GxCamera* camera = GxCameraCreate();
-    GxCamera* outside = GxCameraClone(camera);
-    ASSERT_NE(outside, nullptr);
-    EXPECT_EQ(GxCameraGetWorld(outside), nullptr);
-    GxWorldAddCamera(world, camera);
-    GxCamera* inside = GxCameraClone(camera);
-    ASSERT_NE(inside, nullptr);
-    EXPECT_EQ(GxCameraGetWorld(inside), world);
-    for (GxCamera* each : {outside, inside, camera}) {
-        GxCameraDestroy(each);
-    }
     GxClumpDestroy(clumpCopy);
     GxClumpDestroy(clump);
     EXPECT_TRUE(GxWorldDestroy(world));

@@ -417,8 +417,6 @@ void FSOUND_SetSFXMasterVolume(int volume)
         ApplyVolume(i);
 }
 
-int FSOUND_GetSFXMasterVolume(void) { return g_device.open ? g_device.master : 0; }
-
 FSOUND_SAMPLE* FSOUND_Sample_Load(int, const char* name, unsigned int mode, int)
 {
     if (!g_device.open)

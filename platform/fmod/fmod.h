@@ -44,7 +44,6 @@ void FSOUND_Close(void);
 
 // 0-255; scales every sample channel, not the streams.
 void FSOUND_SetSFXMasterVolume(int volume);
-int FSOUND_GetSFXMasterVolume(void);
 
 // Loads a WAV file (index -1: any slot; memlength is unused). FSOUND_LOOP_NORMAL in mode makes it loop.
 FSOUND_SAMPLE* FSOUND_Sample_Load(int index, const char* name, unsigned int mode, int memlength);

@@ -49,6 +49,19 @@ BOOL Win32TestPushKey(HWND hwnd, UINT virtualKey, BOOL down)
     return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
 }
 
+BOOL Win32TestPushClose(HWND hwnd)
+{
+    const Uint32 id = WindowId(hwnd);
+    if (id == 0)
+        return FALSE;
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = id;
+    event.window.event = SDL_WINDOWEVENT_CLOSE;
+    return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
+}
+
 BOOL Win32TestPushMouseMove(HWND hwnd, int x, int y)
 {
     const Uint32 id = WindowId(hwnd);

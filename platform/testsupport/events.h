@@ -13,6 +13,8 @@ BOOL Win32TestPushMouseMove(HWND hwnd, int x, int y);
 // A mouse button (VK_LBUTTON, VK_RBUTTON or VK_MBUTTON) pressed or released with the pointer at a position in the
 // client area; FALSE for another key or as above.
 BOOL Win32TestPushMouseButton(HWND hwnd, UINT virtualKey, int x, int y, BOOL down);
+// The user closed the window (its close box); FALSE as above.
+BOOL Win32TestPushClose(HWND hwnd);
 // Moves carry the device's own motion from where the last pushed event left it. With TRUE, SetCursorPos warps
 // no display's pointer, as a display that refuses warps: the device's pointer stays where the events put it.
 // Either way no earlier warp waits for its report.

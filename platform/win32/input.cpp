@@ -581,23 +581,6 @@ int WINAPI ShowCursor(BOOL bShow)
     return u.cursorCount;
 }
 
-BOOL WINAPI GetCursorPos(LPPOINT lpPoint)
-{
-    if (lpPoint == nullptr)
-        return FALSE;
-    UserState& u = User();
-    if (!u.cursorKnown && u.videoReady) {
-        int x = 0;
-        int y = 0;
-        SDL_GetGlobalMouseState(&x, &y);
-        u.cursor.x = x;
-        u.cursor.y = y;
-        u.cursorKnown = true;
-    }
-    *lpPoint = u.cursor;
-    return TRUE;
-}
-
 BOOL WINAPI SetCursorPos(int X, int Y)
 {
     UserState& u = User();

@@ -1,5 +1,6 @@
 // Test support's access to the input stand-in (platform/testsupport/events.cpp), compiled only into what
-// includes it: the key a scan code reads as, and the gate that decides whether the display takes a warp.
+// includes it: the key a scan code reads as, the gate that decides whether the display takes a warp, and where the
+// stand-in holds the system pointer.
 #pragma once
 
 #include "platform/win32/user_local.h"
@@ -21,4 +22,20 @@ inline void Win32SetWarpGate(Win32WarpGate gate)
     u.warpGate = gate;
     u.warpPending = false;
     u.warpUnanswered = false;
+}
+
+// The system pointer in screen coordinates as the stand-in holds it: the last warp or move it saw, else the
+// display's pointer.
+inline POINT Win32CursorPos(void)
+{
+    UserState& u = User();
+    if (!u.cursorKnown && u.videoReady) {
+        int x = 0;
+        int y = 0;
+        SDL_GetGlobalMouseState(&x, &y);
+        u.cursor.x = x;
+        u.cursor.y = y;
+        u.cursorKnown = true;
+    }
+    return u.cursor;
 }

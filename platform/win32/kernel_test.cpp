@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -380,7 +381,7 @@ TEST(KernelTime, CountersAdvanceWithTheSteadyClock)
     LARGE_INTEGER before, after;
     ASSERT_TRUE(QueryPerformanceCounter(&before));
     DWORD ticks = GetTickCount();
-    Sleep(20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(QueryPerformanceCounter(&after));
     EXPECT_GE(after.QuadPart - before.QuadPart, 19000000);
     EXPECT_GE(GetTickCount() - ticks, 19u);

@@ -334,14 +334,6 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) { return Dispatch(lpMsg); }
 
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) { return Dispatch(lpMsg); }
 
-BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
-{
-    if (hWnd != nullptr && UserFind(hWnd) == nullptr)
-        return FALSE;
-    UserPost(hWnd, Msg, wParam, lParam);
-    return TRUE;
-}
-
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
     return UserSend(hWnd, Msg, wParam, lParam);

@@ -1,6 +1,5 @@
 // Timers over the steady clock: performance counter in nanoseconds, tick count in milliseconds.
 #include <chrono>
-#include <thread>
 
 #include "platform/win32/windows.h"
 
@@ -34,5 +33,3 @@ ULONGLONG WINAPI GetTickCount64(void)
 }
 
 DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(GetTickCount64()); }
-
-void WINAPI Sleep(DWORD dwMilliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds)); }

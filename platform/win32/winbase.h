@@ -47,7 +47,6 @@ BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
 DWORD WINAPI GetTickCount(void);
 ULONGLONG WINAPI GetTickCount64(void);
-void WINAPI Sleep(DWORD dwMilliseconds);
 
 // Debug output goes to standard error when MALL_DEBUG_OUTPUT is set in the environment (and not "0").
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);

@@ -528,19 +528,6 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL WINAPI IsWindow(HWND hWnd) { return UserFind(hWnd) != nullptr; }
-
-BOOL WINAPI IsWindowVisible(HWND hWnd)
-{
-    for (UserWindow* w = UserFind(hWnd); w != nullptr; w = UserFind(w->parent)) {
-        if (!w->visible)
-            return FALSE;
-        if ((w->style & WS_CHILD) == 0)
-            return TRUE;
-    }
-    return FALSE;
-}
-
 BOOL WINAPI IsIconic(HWND hWnd)
 {
     UserWindow* w = UserFind(hWnd);

@@ -403,8 +403,6 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
 BOOL WINAPI DestroyWindow(HWND hWnd);
-BOOL WINAPI IsWindow(HWND hWnd);
-BOOL WINAPI IsWindowVisible(HWND hWnd);
 BOOL WINAPI IsIconic(HWND hWnd);
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI UpdateWindow(HWND hWnd);
@@ -437,7 +435,6 @@ BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
 BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg);
-BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int nExitCode);
 // Work a layer above must do on the main thread at every pump (the sound stand-in's stream ends): called at the
@@ -453,7 +450,6 @@ BOOL WINAPI ClipCursor(const RECT* lpRect);
 HWND WINAPI SetCapture(HWND hWnd);
 BOOL WINAPI ReleaseCapture(void);
 int WINAPI ShowCursor(BOOL bShow);
-BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
 // Moves the cursor; exactly one WM_MOUSEMOVE follows each call (echoes of
 // the warp that SDL reports are dropped).
 BOOL WINAPI SetCursorPos(int X, int Y);

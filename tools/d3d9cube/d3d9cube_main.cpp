@@ -408,8 +408,7 @@ int Run(const Options& options)
     }
     dev->Release();
     d3d->Release();
-    if (IsWindow(hwnd))
-        DestroyWindow(hwnd);
+    DestroyWindow(hwnd);  // fails harmlessly when the window is already gone
     UnregisterClassA("D3D9Cube", nullptr);
     return result;
 }

@@ -311,15 +311,12 @@ void DestroyScene(Scene* scene)
             light = nullptr;
         }
     }
-    if (scene->clump) {
-        auto* root = static_cast<GxFrame*>(scene->clump->object.parent);
-        if (root && scene->turntable) {
-            GxFrameRemoveChild(root);
-        }
-        GxClumpDestroy(scene->clump);
-    }
+    // The turntable goes first: the clump's root frame under it becomes a root again.
     if (scene->turntable) {
         GxFrameDestroy(scene->turntable);
+    }
+    if (scene->clump) {
+        GxClumpDestroy(scene->clump);
     }
     GxTexDictionarySetCurrent(nullptr);
     if (scene->dictionary) {

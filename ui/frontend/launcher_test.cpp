@@ -158,8 +158,8 @@ protected:
         seen.selectedMode = launcher->m_selectedMode;
         seen.adapter = launcher->m_currentAdapter;
         HWND modes = GetDlgItem(dialog, kLauncherModeCombo);
-        seen.adapterShown = IsWindowVisible(GetDlgItem(dialog, kLauncherAdapterCombo)) != FALSE;
-        seen.modesShown = IsWindowVisible(modes) != FALSE;
+        seen.adapterShown = (GetWindowLongA(GetDlgItem(dialog, kLauncherAdapterCombo), GWL_STYLE) & WS_VISIBLE) != 0;
+        seen.modesShown = (GetWindowLongA(modes, GWL_STYLE) & WS_VISIBLE) != 0;
         const LRESULT count = SendMessageA(modes, CB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < count; ++i) {
             char text[128] = {};
