@@ -16,6 +16,8 @@
 #include "engine/testsupport/objects.h"
 #include "engine/testsupport/scene.h"
 #include "engine/world/camera.h"
+#include "gfx/core/texdict_testing.h"
+#include "gfx/fx/uvanim_testing.h"
 
 namespace {
 

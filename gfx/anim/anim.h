@@ -134,8 +134,6 @@ GxBool GxAnimInterpolatorDestroy(GxAnimInterpolator* interp);
 GxBool GxAnimInterpolatorSetCurrentAnim(GxAnimInterpolator* interp, GxAnimation* animation);
 GxAnimInterpolator* GxAnimInterpolatorSetAnimLoopCallback(GxAnimInterpolator* interp, GxAnimCallBack callBack,
                                                           void* data);
-GxAnimInterpolator* GxAnimInterpolatorSetAnimCallback(GxAnimInterpolator* interp, GxAnimCallBack callBack, GxReal time,
-                                                      void* data);
 GxBool GxAnimInterpolatorCopy(GxAnimInterpolator* dst, const GxAnimInterpolator* src);
 GxBool GxAnimInterpolatorAddAnimTime(GxAnimInterpolator* interp, GxReal time);
 
@@ -287,8 +285,6 @@ GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin);
 GxInt32 GxSkinSplitDataStreamSize(const GxSkin* skin);
 GxStream* GxSkinGeometryStreamWriteHeader(GxStream* stream, const GxGeometry* geometry);
 GxStream* GxSkinGeometryStreamReadHeader(GxStream* stream, GxGeometry* geometry);
-// Bytes the native skin header occupies (chunk header and body).
-GxInt32 GxSkinGeometryStreamHeaderSize(void);
 
 // ---------------------------------------------------------------------------------------------- builders
 

@@ -10,6 +10,9 @@ constexpr GxInt32 gxANIMERRBADBINDING = 4;     // an animation that cannot drive
 constexpr GxInt32 gxHANIMERRBADHIERARCHY = 1;  // flags, counts or key size out of range
 constexpr GxInt32 gxSKINERRBADSKIN = 1;        // counts, bone indexes or split tables out of range
 
+// Body bytes of the native skin header's struct chunk.
+constexpr GxUInt32 gxSkinNativeBodySize = 8;
+
 inline GxStream* GxAnimReadUInt32(GxStream* stream, GxUInt32* value)
 {
     return GxStreamReadInt32(stream, value, sizeof(*value));

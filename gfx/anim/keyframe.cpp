@@ -344,15 +344,6 @@ GxAnimInterpolator* GxAnimInterpolatorSetAnimLoopCallback(GxAnimInterpolator* in
     return interp;
 }
 
-GxAnimInterpolator* GxAnimInterpolatorSetAnimCallback(GxAnimInterpolator* interp, GxAnimCallBack callBack, GxReal time,
-                                                      void* data)
-{
-    interp->pAnimCallBack = callBack;
-    interp->pAnimCallBackData = data;
-    interp->animCallBackTime = time;
-    return interp;
-}
-
 GxBool GxAnimInterpolatorCopy(GxAnimInterpolator* dst, const GxAnimInterpolator* src)
 {
     // Never past either block: the smaller node set and entry size bound the copy.

@@ -12,7 +12,6 @@ namespace {
 constexpr GxUInt32 kSplitCountsSize = 12;
 constexpr GxUInt32 kNativePlatform = 9;
 // Platform value and bone count.
-constexpr GxUInt32 kNativeBodySize = 8;
 // A run table is indexed by byte.
 constexpr GxUInt32 kMaxRuns = 256;
 
@@ -193,13 +192,11 @@ GxInt32 GxSkinSplitDataStreamSize(const GxSkin* skin)
     return static_cast<GxInt32>(kSplitCountsSize + BlockSize(skin->numBones, skin->numMeshes, skin->numRLE));
 }
 
-GxInt32 GxSkinGeometryStreamHeaderSize(void) { return gxCHUNKHEADERSIZE + kNativeBodySize; }
-
 GxStream* GxSkinGeometryStreamWriteHeader(GxStream* stream, const GxGeometry* geometry)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(geometry);
     const GxUInt32 body[2] = {kNativePlatform, skin ? skin->numBones : 0u};
-    if (!GxStreamWriteChunkHeader(stream, gxID_STRUCT, kNativeBodySize, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
+    if (!GxStreamWriteChunkHeader(stream, gxID_STRUCT, gxSkinNativeBodySize, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
         !GxStreamWriteInt32(stream, body, sizeof(body))) {
         return nullptr;
     }

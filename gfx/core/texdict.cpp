@@ -60,21 +60,6 @@ bool NativeBodySize(const GxTexture* texture, GxUInt32* size)
     return true;
 }
 
-bool DictionaryBodySize(const GxTexDictionary* dictionary, GxUInt32* size)
-{
-    GxUInt32 total = gxCHUNKHEADERSIZE + kStructSize;
-    for (GxLink* link = dictionary->texturesInDict.next; link != &dictionary->texturesInDict; link = link->next) {
-        GxUInt32 body = 0;
-        if (!NativeBodySize(TextureOf(link), &body)) {
-            return false;
-        }
-        total += body + gxCHUNKHEADERSIZE;
-    }
-    *size =
-        total + static_cast<GxUInt32>(GxPluginRegistryGetSize(&gxTexDictionaryTKList, dictionary)) + gxCHUNKHEADERSIZE;
-    return true;
-}
-
 // ---- images dictionary ----
 
 // The images of one stored texture and the raster they become.
@@ -489,32 +474,21 @@ GxTexDictionary* GxTexDictionaryGetCurrent(void)
     return block != nullptr ? block->currentDictionary : nullptr;
 }
 
-GxBool GxTexDictionaryForAllTexDictionaries(GxTexDictionaryCallBack callBack, void* data)
-{
-    GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || callBack == nullptr) {
-        return 0;
-    }
-    GxLink* link = block->dictionaryList.next;
-    while (link != &block->dictionaryList) {
-        GxLink* next = link->next;
-        if (callBack(GxLinkGetData(link, GxTexDictionary, lInInstance), data) == nullptr) {
-            break;
-        }
-        link = next;
-    }
-    return 1;
-}
-
 // ---- the native texture dictionary chunk ----
 
-GxUInt32 GxTexDictionaryStreamGetSize(const GxTexDictionary* dictionary)
+bool GxTexDictionaryBodySize(const GxTexDictionary* dictionary, GxUInt32* size)
 {
-    GxUInt32 size = 0;
-    if (dictionary == nullptr || !DictionaryBodySize(dictionary, &size)) {
-        return 0;
+    GxUInt32 total = gxCHUNKHEADERSIZE + kStructSize;
+    for (GxLink* link = dictionary->texturesInDict.next; link != &dictionary->texturesInDict; link = link->next) {
+        GxUInt32 body = 0;
+        if (!NativeBodySize(TextureOf(link), &body)) {
+            return false;
+        }
+        total += body + gxCHUNKHEADERSIZE;
     }
-    return size;
+    *size =
+        total + static_cast<GxUInt32>(GxPluginRegistryGetSize(&gxTexDictionaryTKList, dictionary)) + gxCHUNKHEADERSIZE;
+    return true;
 }
 
 const GxTexDictionary* GxTexDictionaryStreamWrite(const GxTexDictionary* dictionary, GxStream* stream)
@@ -525,7 +499,7 @@ const GxTexDictionary* GxTexDictionaryStreamWrite(const GxTexDictionary* diction
     }
     GxUInt32 size = 0;
     const GxInt32 count = GxTexDictionaryGetNumTextures(dictionary);
-    if (count >= kMaxTextures || !DictionaryBodySize(dictionary, &size)) {
+    if (count >= kMaxTextures || !GxTexDictionaryBodySize(dictionary, &size)) {
         return nullptr;
     }
     const GxUInt32 word = static_cast<GxUInt32>(count) | (static_cast<GxUInt32>(DeviceIdentifier()) << kHighHalfShift);

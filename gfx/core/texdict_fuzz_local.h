@@ -8,6 +8,7 @@
 
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/stream.h"
+#include "gfx/core/texdict_testing.h"
 #include "gfx/core/texture.h"
 
 // The texture dictionary chunk at the start of `bytes`, or null.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gfx/core/bytes.h"
+#include "gfx/core/texdict_testing.h"
 #include "gfx/core/texture_testing.h"
 
 namespace {

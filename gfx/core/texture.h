@@ -168,12 +168,7 @@ const GxTexDictionary* GxTexDictionaryForAllTextures(const GxTexDictionary* dict
 GxInt32 GxTexDictionaryGetNumTextures(const GxTexDictionary* dictionary);
 GxTexDictionary* GxTexDictionarySetCurrent(GxTexDictionary* dictionary);
 GxTexDictionary* GxTexDictionaryGetCurrent(void);
-// Calls back for every live dictionary in the module's list order; stops when the callback returns null.
-typedef GxTexDictionary* (*GxTexDictionaryCallBack)(GxTexDictionary* dictionary, void* data);
-GxBool GxTexDictionaryForAllTexDictionaries(GxTexDictionaryCallBack callBack, void* data);
-
 // Texture dictionary chunk (0x16) of device-native textures; read starts after the chunk header.
-GxUInt32 GxTexDictionaryStreamGetSize(const GxTexDictionary* dictionary);
 const GxTexDictionary* GxTexDictionaryStreamWrite(const GxTexDictionary* dictionary, GxStream* stream);
 GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream);
 // Images dictionary chunk (0x23) body: textures stored as images, rasters built on load.

@@ -46,3 +46,6 @@ bool GxTextureReadStructWord(GxStream* stream, GxUInt32* word);
 
 // Unlinks a texture from its dictionary, if any.
 void GxTextureUnlinkFromDictionary(GxTexture* texture);
+
+// Bytes of a dictionary chunk's body as it writes; false when a texture cannot say its size.
+bool GxTexDictionaryBodySize(const GxTexDictionary* dictionary, GxUInt32* size);

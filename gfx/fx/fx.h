@@ -69,12 +69,9 @@ void GxUVAnimKeyFrameInit(const GxAnimation* animation, void* keyFrame, void* pr
 
 // Puts `animation` (a new reference is taken) into a material's slot, replacing what was there; null empties it.
 GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimation* animation);
-GxAnimInterpolator* GxUVAnimMaterialGetInterpolator(const GxMaterial* material, GxInt32 slot);
 GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds);
 GxMaterial* GxUVAnimMaterialApply(GxMaterial* material);
 GxBool GxUVAnimMaterialHasAnimation(const GxMaterial* material);
-// The channel's matrix, null when no animation drives the channel.
-const GxMatrix* GxUVAnimMaterialGetUVMatrix(const GxMaterial* material, GxInt32 channel);
 
 GxUVAnimDictionary* GxUVAnimSetCurrentDictionary(GxUVAnimDictionary* dictionary);
 GxUVAnimDictionary* GxUVAnimGetCurrentDictionary(void);

@@ -5,6 +5,7 @@
 
 #include "gfx/fx/fx_testing.h"
 #include "gfx/fx/materialeffects_testing.h"
+#include "gfx/fx/uvanim_testing.h"
 #include "gfx/world/material.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "gfx/core/stream.h"
 #include "gfx/fx/fx.h"
 #include "gfx/fx/particles.h"
+#include "gfx/fx/uvanim_local.h"
 #include "gfx/world/material.h"
 
 namespace {
@@ -35,11 +36,6 @@ constexpr GxUInt32 kMinAnimationChunk = kChunkHeaderSize + kAnimationHeaderSize 
 constexpr GxUInt32 kMaskSize = 4;
 constexpr GxUInt32 kSlotMaskLimit = 1u << gxMAXUVANIMSLOTS;
 
-struct UVMaterial {
-    GxMatrix* uv[gxUVANIMCHANNELS];
-    GxAnimInterpolator* slots[gxMAXUVANIMSLOTS];
-};
-
 GxInt32 materialOffset = -1;
 GxInt32 openCount = 0;
 GxUVAnimDictionary* currentDictionary = nullptr;
@@ -49,20 +45,11 @@ GxInt32 dictionarySpace = 0;
 
 void Refuse(const char* message) { GxErrorRaise(gxPLUGINUVANIM, GxErrorMakeCode(gxUVANIMERRBADDATA, message)); }
 
-UVMaterial* ExtOf(const GxMaterial* material)
+GxUVAnimMaterialExt* ExtOf(const GxMaterial* material)
 {
     GX_ASSERT(materialOffset >= 0, "the plugin is attached before its extension is used");
-    return reinterpret_cast<UVMaterial*>(reinterpret_cast<GxUInt8*>(const_cast<GxMaterial*>(material)) +
-                                         materialOffset);
-}
-
-// The block behind the public calls: null for a null material or when this engine runs without the plugin (the
-// offset kept from an earlier engine would point into another layout).
-UVMaterial* AttachedExtOf(const GxMaterial* material)
-{
-    return material && GxMaterialGetPluginOffset(gxPLUGINUVANIM) == materialOffset && materialOffset >= 0
-               ? ExtOf(material)
-               : nullptr;
+    return reinterpret_cast<GxUVAnimMaterialExt*>(reinterpret_cast<GxUInt8*>(const_cast<GxMaterial*>(material)) +
+                                                  materialOffset);
 }
 
 // ---------------------------------------------------------------------------------------------- schemes
@@ -275,7 +262,7 @@ bool IsUVScheme(const GxAnimation* animation)
 
 // ---------------------------------------------------------------------------------------------- material extension
 
-void ReleaseSlot(UVMaterial* ext, GxInt32 slot)
+void ReleaseSlot(GxUVAnimMaterialExt* ext, GxInt32 slot)
 {
     GxAnimInterpolator* interp = ext->slots[slot];
     if (!interp) {
@@ -300,7 +287,7 @@ GxAnimInterpolator* BindSlot(GxAnimation* animation)
     return interp;
 }
 
-bool ChannelDriven(const UVMaterial* ext, GxUInt32 channel)
+bool ChannelDriven(const GxUVAnimMaterialExt* ext, GxUInt32 channel)
 {
     for (GxAnimInterpolator* interp : ext->slots) {
         if (!interp) {
@@ -317,7 +304,7 @@ bool ChannelDriven(const UVMaterial* ext, GxUInt32 channel)
 }
 
 // A matrix for each channel some slot drives, none for the others.
-bool KeepChannelMatrices(UVMaterial* ext)
+bool KeepChannelMatrices(GxUVAnimMaterialExt* ext)
 {
     for (GxUInt32 channel = 0; channel < gxUVANIMCHANNELS; channel++) {
         if (!ChannelDriven(ext, channel)) {
@@ -337,13 +324,13 @@ bool KeepChannelMatrices(UVMaterial* ext)
 
 void* MaterialConstruct(void* object, GxInt32 offset, GxInt32)
 {
-    memset(static_cast<GxUInt8*>(object) + offset, 0, sizeof(UVMaterial));
+    memset(static_cast<GxUInt8*>(object) + offset, 0, sizeof(GxUVAnimMaterialExt));
     return object;
 }
 
 void* MaterialDestruct(void* object, GxInt32, GxInt32)
 {
-    UVMaterial* ext = ExtOf(static_cast<GxMaterial*>(object));
+    GxUVAnimMaterialExt* ext = ExtOf(static_cast<GxMaterial*>(object));
     for (GxMatrix*& matrix : ext->uv) {
         if (matrix) {
             GxMatrixDestroy(matrix);
@@ -358,8 +345,8 @@ void* MaterialDestruct(void* object, GxInt32, GxInt32)
 
 void* MaterialCopy(void* dst, const void* src, GxInt32, GxInt32)
 {
-    UVMaterial* to = ExtOf(static_cast<GxMaterial*>(dst));
-    const UVMaterial* from = ExtOf(static_cast<const GxMaterial*>(src));
+    GxUVAnimMaterialExt* to = ExtOf(static_cast<GxMaterial*>(dst));
+    const GxUVAnimMaterialExt* from = ExtOf(static_cast<const GxMaterial*>(src));
     for (GxInt32 slot = 0; slot < gxMAXUVANIMSLOTS; slot++) {
         const GxAnimInterpolator* source = from->slots[slot];
         if (!source) {
@@ -382,7 +369,7 @@ void* MaterialCopy(void* dst, const void* src, GxInt32, GxInt32)
 
 GxStream* MaterialRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
 {
-    UVMaterial* ext = ExtOf(static_cast<GxMaterial*>(object));
+    GxUVAnimMaterialExt* ext = ExtOf(static_cast<GxMaterial*>(object));
     GxUInt32 length = 0;
     GxUInt32 mask = 0;
     if (!GxStreamFindChunk(stream, gxID_STRUCT, &length, nullptr) || length < kMaskSize ||
@@ -418,7 +405,7 @@ GxStream* MaterialRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32
     return KeepChannelMatrices(ext) ? stream : nullptr;
 }
 
-GxUInt32 UsedSlots(const UVMaterial* ext, GxUInt32* mask)
+GxUInt32 UsedSlots(const GxUVAnimMaterialExt* ext, GxUInt32* mask)
 {
     GxUInt32 used = 0;
     *mask = 0;
@@ -433,7 +420,7 @@ GxUInt32 UsedSlots(const UVMaterial* ext, GxUInt32* mask)
 
 GxStream* MaterialWrite(GxStream* stream, GxInt32, const void* object, GxInt32, GxInt32)
 {
-    const UVMaterial* ext = ExtOf(static_cast<const GxMaterial*>(object));
+    const GxUVAnimMaterialExt* ext = ExtOf(static_cast<const GxMaterial*>(object));
     GxUInt32 mask = 0;
     const GxUInt32 used = UsedSlots(ext, &mask);
     if (!GxStreamWriteChunkHeader(stream, gxID_STRUCT, kMaskSize + used * gxUVANIMNAMELENGTH, gxLIBRARYVERSION,
@@ -517,6 +504,15 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
 
 }  // namespace
 
+// The block behind the public calls: null for a null material or when this engine runs without the plugin (the
+// offset kept from an earlier engine would point into another layout).
+GxUVAnimMaterialExt* GxUVAnimAttachedExtOf(const GxMaterial* material)
+{
+    return material && GxMaterialGetPluginOffset(gxPLUGINUVANIM) == materialOffset && materialOffset >= 0
+               ? ExtOf(material)
+               : nullptr;
+}
+
 GxBool GxUVAnimPluginAttach(void)
 {
     // The interpolation schemes live in the keyframe toolkit's table, which its module empties when it closes.
@@ -526,8 +522,8 @@ GxBool GxUVAnimPluginAttach(void)
     if (GxEngineRegisterPlugin(0, gxPLUGINUVANIM, ModuleOpen, ModuleClose) < 0) {
         return 0;
     }
-    materialOffset =
-        GxMaterialRegisterPlugin(sizeof(UVMaterial), gxPLUGINUVANIM, MaterialConstruct, MaterialDestruct, MaterialCopy);
+    materialOffset = GxMaterialRegisterPlugin(sizeof(GxUVAnimMaterialExt), gxPLUGINUVANIM, MaterialConstruct,
+                                              MaterialDestruct, MaterialCopy);
     GxPluginRegistryTrackOffset(&materialOffset);
     return materialOffset >= 0 &&
            GxMaterialRegisterPluginStream(gxPLUGINUVANIM, MaterialRead, MaterialWrite, MaterialSize) >= 0;
@@ -600,7 +596,7 @@ void GxUVAnimKeyFrameInit(const GxAnimation* animation, void* keyFrame, void* pr
 
 GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimation* animation)
 {
-    UVMaterial* ext = AttachedExtOf(material);
+    GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
     if (!ext || slot < 0 || slot >= gxMAXUVANIMSLOTS) {
         GxErrorRaise(gxPLUGINUVANIM, gxERRNULLARG);
         return nullptr;
@@ -617,15 +613,9 @@ GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimat
     return KeepChannelMatrices(ext) ? material : nullptr;
 }
 
-GxAnimInterpolator* GxUVAnimMaterialGetInterpolator(const GxMaterial* material, GxInt32 slot)
-{
-    const UVMaterial* ext = AttachedExtOf(material);
-    return ext && slot >= 0 && slot < gxMAXUVANIMSLOTS ? ext->slots[slot] : nullptr;
-}
-
 GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds)
 {
-    UVMaterial* ext = AttachedExtOf(material);
+    GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
     if (!ext) {
         return material;
     }
@@ -639,7 +629,7 @@ GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds)
 
 GxMaterial* GxUVAnimMaterialApply(GxMaterial* material)
 {
-    UVMaterial* ext = AttachedExtOf(material);
+    GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
     if (!ext) {
         return material;
     }
@@ -670,7 +660,7 @@ GxMaterial* GxUVAnimMaterialApply(GxMaterial* material)
 
 GxBool GxUVAnimMaterialHasAnimation(const GxMaterial* material)
 {
-    const UVMaterial* ext = AttachedExtOf(material);
+    const GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
     if (!ext) {
         return 0;
     }
@@ -680,12 +670,6 @@ GxBool GxUVAnimMaterialHasAnimation(const GxMaterial* material)
         }
     }
     return 0;
-}
-
-const GxMatrix* GxUVAnimMaterialGetUVMatrix(const GxMaterial* material, GxInt32 channel)
-{
-    const UVMaterial* ext = AttachedExtOf(material);
-    return ext && channel >= 0 && channel < gxUVANIMCHANNELS ? ext->uv[channel] : nullptr;
 }
 
 GxUVAnimDictionary* GxUVAnimSetCurrentDictionary(GxUVAnimDictionary* dictionary)

@@ -4,6 +4,7 @@
 
 #include "gfx/core/plugin.h"
 #include "gfx/fx/fx_testing.h"
+#include "gfx/fx/uvanim_testing.h"
 #include "gfx/world/material.h"
 #include "gfx/world/world_testing.h"
 

@@ -12,6 +12,7 @@
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/image.h"
 #include "gfx/core/stream.h"
+#include "gfx/fx/uvanim_testing.h"
 #include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
 #include "tools/content/level_writer.h"
