@@ -278,8 +278,6 @@ GxMatrix* GxSkinGetPalette(void);
 GxGeometry* GxSkinGeometrySortWeights(GxGeometry* geometry);
 GxInt32 GxSkinBoneIndexCompare(const void* a, const void* b);
 GxBool GxSkinSplitDataDestroy(GxSkin* skin);
-// The block as given (bone count + 2 x (meshes + runs) bytes) is copied and checked.
-GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 numMeshes, GxUInt32 numRLE, const GxUInt8* block);
 GxStream* GxSkinSplitDataStreamWrite(GxStream* stream, const GxSkin* skin);
 GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin);
 GxInt32 GxSkinSplitDataStreamSize(const GxSkin* skin);

@@ -10,7 +10,7 @@ constexpr GxInt32 gxANIMERRBADBINDING = 4;     // an animation that cannot drive
 constexpr GxInt32 gxHANIMERRBADHIERARCHY = 1;  // flags, counts or key size out of range
 constexpr GxInt32 gxSKINERRBADSKIN = 1;        // counts, bone indexes or split tables out of range
 
-// Body bytes of the native skin header's struct chunk.
+// Body bytes of the native skin header's struct chunk: platform value and bone count.
 constexpr GxUInt32 gxSkinNativeBodySize = 8;
 
 inline GxStream* GxAnimReadUInt32(GxStream* stream, GxUInt32* value)
@@ -25,3 +25,10 @@ inline GxStream* GxAnimWriteUInt32(GxStream* stream, GxUInt32 value)
 
 // Skin module internals used by the split-data file.
 GxUInt32 GxSkinAllocHint(void);
+
+// The split tables of a skin: bytes of the block (bone count + 2 x (meshes + runs)), the table pointers into
+// it, and whether remap entries name palette slots inside the limit, mesh windows name runs that exist and runs
+// name bones.
+GxUInt32 GxSkinSplitBlockSize(GxUInt32 numBones, GxUInt32 numMeshes, GxUInt32 numRLE);
+void GxSkinSplitSetPointers(GxSkin* skin);
+bool GxSkinSplitValid(const GxSkin* skin);

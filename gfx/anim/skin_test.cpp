@@ -4,6 +4,7 @@
 
 #include "gfx/anim/anim_local.h"
 #include "gfx/anim/anim_testing.h"
+#include "gfx/anim/skinsplit_testing.h"
 #include "gfx/core/plugin.h"
 #include "gfx/world/world_testing.h"
 

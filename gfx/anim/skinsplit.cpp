@@ -11,23 +11,24 @@ namespace {
 
 constexpr GxUInt32 kSplitCountsSize = 12;
 constexpr GxUInt32 kNativePlatform = 9;
-// Platform value and bone count.
 // A run table is indexed by byte.
 constexpr GxUInt32 kMaxRuns = 256;
 
-GxUInt32 BlockSize(GxUInt32 numBones, GxUInt32 numMeshes, GxUInt32 numRLE)
+}  // namespace
+
+GxUInt32 GxSkinSplitBlockSize(GxUInt32 numBones, GxUInt32 numMeshes, GxUInt32 numRLE)
 {
     return numBones + 2 * (numMeshes + numRLE);
 }
 
-void SetPointers(GxSkin* skin)
+void GxSkinSplitSetPointers(GxSkin* skin)
 {
     skin->meshBoneRLECount = skin->meshBoneRemapIndices + skin->numBones;
     skin->meshBoneRLE = skin->meshBoneRLECount + 2 * skin->numMeshes;
 }
 
 // Remap entries name palette slots inside the limit; mesh windows name runs that exist; runs name bones.
-bool SplitValid(const GxSkin* skin)
+bool GxSkinSplitValid(const GxSkin* skin)
 {
     if (skin->boneLimit > gxSKINPALETTESIZE || skin->numRLE > kMaxRuns) {
         return false;
@@ -50,6 +51,8 @@ bool SplitValid(const GxSkin* skin)
     }
     return true;
 }
+
+namespace {
 
 GxStream* Malformed(const char* message)
 {
@@ -110,30 +113,6 @@ GxBool GxSkinSplitDataDestroy(GxSkin* skin)
     return 1;
 }
 
-GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 numMeshes, GxUInt32 numRLE, const GxUInt8* block)
-{
-    GxSkinSplitDataDestroy(skin);
-    if (numMeshes == 0) {
-        return 1;
-    }
-    const GxUInt32 size = BlockSize(skin->numBones, numMeshes, numRLE);
-    auto* copy = static_cast<GxUInt8*>(GxMalloc(size, GxSkinAllocHint()));
-    if (!copy) {
-        return 0;
-    }
-    memcpy(copy, block, size);
-    skin->boneLimit = boneLimit;
-    skin->numMeshes = numMeshes;
-    skin->numRLE = numRLE;
-    skin->meshBoneRemapIndices = copy;
-    SetPointers(skin);
-    if (!SplitValid(skin)) {
-        GxSkinSplitDataDestroy(skin);
-        return 0;
-    }
-    return 1;
-}
-
 GxStream* GxSkinSplitDataStreamWrite(GxStream* stream, const GxSkin* skin)
 {
     const GxUInt32 counts[3] = {skin->boneLimit, skin->numMeshes, skin->numRLE};
@@ -143,7 +122,8 @@ GxStream* GxSkinSplitDataStreamWrite(GxStream* stream, const GxSkin* skin)
     if (skin->numMeshes == 0) {
         return stream;
     }
-    return GxStreamWrite(stream, skin->meshBoneRemapIndices, BlockSize(skin->numBones, skin->numMeshes, skin->numRLE));
+    return GxStreamWrite(stream, skin->meshBoneRemapIndices,
+                         GxSkinSplitBlockSize(skin->numBones, skin->numMeshes, skin->numRLE));
 }
 
 GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
@@ -158,7 +138,7 @@ GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
     if (counts[0] > gxSKINPALETTESIZE || counts[1] > kMaxRuns || counts[2] > kMaxRuns) {
         return Malformed("skin split counts out of range");
     }
-    const GxUInt32 size = BlockSize(skin->numBones, counts[1], counts[2]);
+    const GxUInt32 size = GxSkinSplitBlockSize(skin->numBones, counts[1], counts[2]);
     if (!GxStreamCanSupply(stream, size)) {
         return Malformed("skin split block beyond the extension");
     }
@@ -172,12 +152,12 @@ GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
     skin->numMeshes = counts[1];
     skin->numRLE = counts[2];
     skin->meshBoneRemapIndices = block;
-    SetPointers(skin);
+    GxSkinSplitSetPointers(skin);
     if (GxStreamRead(stream, block, size) != size) {
         GxSkinSplitDataDestroy(skin);
         return nullptr;
     }
-    if (!SplitValid(skin)) {
+    if (!GxSkinSplitValid(skin)) {
         GxSkinSplitDataDestroy(skin);
         return Malformed("skin split tables name slots, runs or bones that do not exist");
     }
@@ -189,7 +169,7 @@ GxInt32 GxSkinSplitDataStreamSize(const GxSkin* skin)
     if (skin->numMeshes == 0) {
         return kSplitCountsSize;
     }
-    return static_cast<GxInt32>(kSplitCountsSize + BlockSize(skin->numBones, skin->numMeshes, skin->numRLE));
+    return static_cast<GxInt32>(kSplitCountsSize + GxSkinSplitBlockSize(skin->numBones, skin->numMeshes, skin->numRLE));
 }
 
 GxStream* GxSkinGeometryStreamWriteHeader(GxStream* stream, const GxGeometry* geometry)

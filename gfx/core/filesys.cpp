@@ -167,8 +167,6 @@ GxBool GxFileSystemManagerSetDefault(GxFileSystem* fs)
 
 GxFileSystemManager* GxFileSystemManagerGet(void) { return &manager; }
 
-void GxFileSystemManagerSetErrorCallBack(GxFileSystemErrorCallBack callback) { manager.errorCallback = callback; }
-
 GxBool GxFileSystemRegister(GxFileSystem* fs)
 {
     if (!manager.isOpen)

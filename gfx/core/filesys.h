@@ -136,7 +136,6 @@ void GxFileSystemManagerClose(void);
 GxFileSystem* GxFileSystemManagerGetDefault(void);
 GxBool GxFileSystemManagerSetDefault(GxFileSystem* fs);
 GxFileSystemManager* GxFileSystemManagerGet(void);
-void GxFileSystemManagerSetErrorCallBack(GxFileSystemErrorCallBack callback);
 
 GxBool GxFileSystemRegister(GxFileSystem* fs);
 void GxFileSystemUnregister(GxFileSystem* fs);

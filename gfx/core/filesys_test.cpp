@@ -10,6 +10,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/filesys_testing.h"
 #include "gfx/core/win32fs.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/testsupport/temp_dir.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gfx/anim/anim.h"
+#include "gfx/anim/skinsplit_testing.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/matfx.h"
 #include "gfx/d3d9/skin_local.h"

@@ -1,0 +1,33 @@
+// Test access to a skin's split tables: setting them from a block.
+#pragma once
+
+#include <cstring>
+
+#include "gfx/anim/anim_local.h"
+#include "gfx/core/memory.h"
+
+// The block as given (bone count + 2 x (meshes + runs) bytes) is copied and checked.
+inline GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 numMeshes, GxUInt32 numRLE,
+                                 const GxUInt8* block)
+{
+    GxSkinSplitDataDestroy(skin);
+    if (numMeshes == 0) {
+        return 1;
+    }
+    const GxUInt32 size = GxSkinSplitBlockSize(skin->numBones, numMeshes, numRLE);
+    auto* copy = static_cast<GxUInt8*>(GxMalloc(size, GxSkinAllocHint()));
+    if (!copy) {
+        return 0;
+    }
+    memcpy(copy, block, size);
+    skin->boneLimit = boneLimit;
+    skin->numMeshes = numMeshes;
+    skin->numRLE = numRLE;
+    skin->meshBoneRemapIndices = copy;
+    GxSkinSplitSetPointers(skin);
+    if (!GxSkinSplitValid(skin)) {
+        GxSkinSplitDataDestroy(skin);
+        return 0;
+    }
+    return 1;
+}
