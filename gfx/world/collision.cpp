@@ -3,6 +3,7 @@
 // Sections: plugin and extensions; primitive tests; collision trees and their stream; world queries; atomic
 // queries; pixel rays and morphing spheres.
 #include "gfx/world/collision.h"
+#include "gfx/world/collision_local.h"
 
 #include <algorithm>
 #include <cmath>
@@ -101,8 +102,6 @@ GxInt32 TreeSize(const void* object, GxInt32 offset, GxInt32)
     return tree ? GxCollTreeStreamGetSize(tree) : 0;
 }
 
-GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, const GxBBox& box, bool* skipped);
-
 // The box an older-layout tree takes from its object. A sector's bounding box is derived only after its
 // world's tree is read, so its tight box (around its vertices, read before the extensions) stands in.
 GxBBox ObjectBox(const GxWorldSector* sector) { return sector->tightBoundingBox; }
@@ -127,7 +126,7 @@ GxStream* TreeRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offse
     GxCollTreeDestroy(*TreeSlot(object, offset));
     *TreeSlot(object, offset) = nullptr;
     bool skipped = false;
-    GxCollTree* tree = ReadTree(stream, length, triangles, box, &skipped);
+    GxCollTree* tree = GxCollTreeReadChunk(stream, length, triangles, box, &skipped);
     if (!tree) {
         // An older-layout tree with an oversized leaf leaves the object without one and the read goes on.
         return skipped ? stream : nullptr;
@@ -186,19 +185,15 @@ GxBool GxCollisionPluginAttach(void)
            GxWorldSectorRegisterPluginStream(gxPLUGINCOLLISION, TreeRead<true>, TreeWrite, TreeSize) >= 0;
 }
 
-GxCollTree* GxCollisionGeometryGetTree(const GxGeometry* geometry)
+GxCollTree** GxCollisionGeometryTreeSlot(const GxGeometry* geometry)
 {
-    return geometry && geometryOffset >= 0 ? *TreeSlot(geometry, geometryOffset) : nullptr;
+    return geometry && geometryOffset >= 0 ? TreeSlot(geometry, geometryOffset) : nullptr;
 }
 
-GxGeometry* GxCollisionGeometrySetTree(GxGeometry* geometry, GxCollTree* tree)
+GxCollTree* GxCollisionGeometryGetTree(const GxGeometry* geometry)
 {
-    if (!geometry || geometryOffset < 0) {
-        return nullptr;
-    }
-    GxCollTreeDestroy(*TreeSlot(geometry, geometryOffset));
-    *TreeSlot(geometry, geometryOffset) = tree;
-    return geometry;
+    GxCollTree** slot = GxCollisionGeometryTreeSlot(geometry);
+    return slot ? *slot : nullptr;
 }
 
 // ---- Primitive tests.
@@ -383,12 +378,6 @@ void PutChild(GxUInt8* bytes, const GxCollChild& child)
 
 }  // namespace
 
-GxCollTree* GxCollTreeStreamRead(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, const GxBBox* box)
-{
-    bool skipped = false;
-    return ReadTree(stream, length, numTriangles, box ? *box : GxBBox{}, &skipped);
-}
-
 namespace {
 
 // Older layout, after its node count: per split two words and two extents (axis in bits 16-23 of the first,
@@ -479,7 +468,10 @@ GxCollTree* ReadOldTree(GxStream* stream, GxUInt32 length, GxUInt32 nodes, GxUIn
     return tree;
 }
 
-GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, const GxBBox& box, bool* skipped)
+}  // namespace
+
+GxCollTree* GxCollTreeReadChunk(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, const GxBBox& box,
+                                bool* skipped)
 {
     GxUInt32 version = 0;
     if (length < 4 || !GxWorldReadU32(stream, &version)) {
@@ -535,8 +527,6 @@ GxCollTree* ReadTree(GxStream* stream, GxInt32 length, GxUInt32 numTriangles, co
     }
     return tree;
 }
-
-}  // namespace
 
 GxInt32 GxCollTreeStreamGetSize(const GxCollTree* tree)
 {

@@ -1,5 +1,6 @@
 // Fuzz target: the collision extension body (version word, then chunk 0x2C) of an object of 12 triangles;
 // a tree that reads is written back and walked by a line and a sphere against a box geometry.
+#include "gfx/world/collision_testing.h"
 #include "gfx/world/fuzz_testing.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/plugin.h"
+#include "gfx/world/collision_testing.h"
 #include "gfx/world/world_testing.h"
 
 namespace {

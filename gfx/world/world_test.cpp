@@ -9,6 +9,7 @@
 #include "gfx/core/engine.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/world/collision.h"
+#include "gfx/world/collision_testing.h"
 #include "gfx/world/world_testing.h"
 #include "gfx/world/worldobj_local.h"
 
