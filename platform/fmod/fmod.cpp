@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fmod/fmod_local.h"
 #include "platform/fmod/wav.h"
 #include "platform/win32/windows.h"
 
@@ -99,7 +100,12 @@ Device g_device;
 std::mutex g_endLock;
 std::vector<uint32_t> g_playingSerial;  // per mixer channel: serial of the stream play running there, or 0
 std::vector<uint32_t> g_endQueue;
-std::atomic<int> g_endsPending{0};
+
+}  // namespace
+
+std::atomic<int> g_fmodEndsPending{0};
+
+namespace {
 
 // Runs on the audio thread, or inside Mix_HaltChannel on the caller's, with the mixer locked. Only queues.
 void OnChannelFinished(int channel)
@@ -112,7 +118,7 @@ void OnChannelFinished(int channel)
         return;
     g_playingSerial[static_cast<size_t>(channel)] = 0;
     g_endQueue.push_back(serial);
-    g_endsPending.store(static_cast<int>(g_endQueue.size()));
+    g_fmodEndsPending.store(static_cast<int>(g_endQueue.size()));
 }
 
 // Forgets a play's end, whether still running or already queued.
@@ -123,12 +129,12 @@ void ForgetEnd(int channel, uint32_t serial)
         g_playingSerial[static_cast<size_t>(channel)] == serial)
         g_playingSerial[static_cast<size_t>(channel)] = 0;
     g_endQueue.erase(std::remove(g_endQueue.begin(), g_endQueue.end(), serial), g_endQueue.end());
-    g_endsPending.store(static_cast<int>(g_endQueue.size()));
+    g_fmodEndsPending.store(static_cast<int>(g_endQueue.size()));
 }
 
 void PumpHook()
 {
-    if (g_endsPending.load() > 0)
+    if (g_fmodEndsPending.load() > 0)
         FSOUND_DispatchStreamEnds();
 }
 
@@ -376,7 +382,7 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int)
         std::lock_guard<std::mutex> lock(g_endLock);
         g_playingSerial.assign(static_cast<size_t>(g_device.totalChannels), 0);
         g_endQueue.clear();
-        g_endsPending.store(0);
+        g_fmodEndsPending.store(0);
     }
     Mix_ChannelFinished(OnChannelFinished);
     g_device.open = true;
@@ -395,7 +401,7 @@ void FSOUND_Close(void)
         std::lock_guard<std::mutex> lock(g_endLock);
         std::fill(g_playingSerial.begin(), g_playingSerial.end(), 0);
         g_endQueue.clear();
-        g_endsPending.store(0);
+        g_fmodEndsPending.store(0);
     }
     Mix_HaltChannel(-1);
     Mix_ChannelFinished(nullptr);
@@ -590,7 +596,7 @@ int FSOUND_DispatchStreamEnds(void)
     {
         std::lock_guard<std::mutex> lock(g_endLock);
         ends.swap(g_endQueue);
-        g_endsPending.store(0);
+        g_fmodEndsPending.store(0);
     }
     int ran = 0;
     for (uint32_t serial : ends) {
@@ -603,7 +609,5 @@ int FSOUND_DispatchStreamEnds(void)
     }
     return ran;
 }
-
-int FSOUND_PendingStreamEnds(void) { return g_endsPending.load(); }
 
 int FSOUND_GetSampleChannels(void) { return g_device.open ? g_device.sampleChannels : 0; }

@@ -69,7 +69,5 @@ signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
 
 // Runs the end callbacks queued since the last dispatch; returns how many ran. The message pump calls it.
 int FSOUND_DispatchStreamEnds(void);
-// Ends queued by the audio thread and not yet dispatched.
-int FSOUND_PendingStreamEnds(void);
 // Channels that play samples (0 before FSOUND_Init or when sound is off); stream channels follow them.
 int FSOUND_GetSampleChannels(void);

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fmod/fmod_testing.h"
 #include "platform/fmod/wav.h"
 #include "platform/win32/windows.h"
 
