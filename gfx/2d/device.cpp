@@ -8,13 +8,12 @@
 #include "gfx/core/raster.h"
 
 Gx2DModule gx2D;
+Gx2DBatchFunc gx2DBatchFunc = nullptr;
 
 namespace {
 
 constexpr GxReal kDefaultLayerDepth = 1.0f;
 constexpr GxReal kFlatnessFactor = 0.5f;  // half a pixel
-
-Gx2DBatchFunc batchFunc = nullptr;
 
 void ClearDevice()
 {
@@ -294,21 +293,14 @@ GxReal Gx2DSafeReciprocal(GxReal extent)
     return std::isfinite(r) ? r : 0.0f;
 }
 
-Gx2DBatchFunc Gx2DSetBatchFunc(Gx2DBatchFunc func)
-{
-    Gx2DBatchFunc previous = batchFunc;
-    batchFunc = func;
-    return previous;
-}
-
 GxBool Gx2DDrawBatch(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags,
                      GxInt32 primType, const GxUInt16* indices, GxInt32 numIndices)
 {
     if (numVertices <= 0 || numIndices <= 0) {
         return 1;
     }
-    if (batchFunc) {
-        return batchFunc(vertices, numVertices, matrix, flags, primType, indices, numIndices);
+    if (gx2DBatchFunc) {
+        return gx2DBatchFunc(vertices, numVertices, matrix, flags, primType, indices, numIndices);
     }
     if (!GxIm3DTransform(vertices, numVertices, matrix, flags)) {
         return 0;

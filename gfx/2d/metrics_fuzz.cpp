@@ -1,4 +1,5 @@
 // Fuzz target: ".met" metrics text read from arbitrary bytes, and the fonts it makes measured and shown.
+#include "gfx/2d/batch_testing.h"
 #include "gfx/2d/gx2d.h"
 #include "gfx/2d/twod_local.h"
 #include "gfx/core/camera.h"

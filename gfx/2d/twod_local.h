@@ -74,8 +74,8 @@ typedef GxBool (*Gx2DBatchFunc)(GxIm3DVertex* vertices, GxInt32 numVertices, con
                                 GxInt32 primType, const GxUInt16* indices, GxInt32 numIndices);
 GxBool Gx2DDrawBatch(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags,
                      GxInt32 primType, const GxUInt16* indices, GxInt32 numIndices);
-// Null restores the immediate-mode submission; returns the previous function.
-Gx2DBatchFunc Gx2DSetBatchFunc(Gx2DBatchFunc func);
+// The batch hook tests install; null submits through immediate-mode 3D.
+extern Gx2DBatchFunc gx2DBatchFunc;
 
 // Texture set-up shared by fill and stroke.
 void Gx2DBrushSetupTexture(const Gx2DBrush* brush);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/2d/batch_testing.h"
 #include "gfx/2d/twod_local.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
