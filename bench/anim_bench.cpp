@@ -62,8 +62,8 @@ struct Crowd {
         for (GxInt32 i = 0; i < count; i++) {
             GxAnimHierarchy* h = GxAnimHierarchyCreate(
                 kBones, flags.data(), nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
-            GxAnimHierarchySetCurrentAnim(h, animation);
-            GxAnimHierarchyAddAnimTime(h, 0.01f * static_cast<GxReal>(i));
+            GxAnimInterpolatorSetCurrentAnim(h->currentAnim, animation);
+            GxAnimInterpolatorAddAnimTime(h->currentAnim, 0.01f * static_cast<GxReal>(i));
             hierarchies.push_back(h);
         }
     }
@@ -95,7 +95,7 @@ void BM_CrowdAnimate(benchmark::State& state)
     Crowd crowd(kCharacters);
     for (auto _ : state) {
         for (GxAnimHierarchy* h : crowd.hierarchies) {
-            GxAnimHierarchyAddAnimTime(h, kFrame);
+            GxAnimInterpolatorAddAnimTime(h->currentAnim, kFrame);
             GxAnimHierarchyUpdateMatrices(h);
         }
         benchmark::DoNotOptimize(crowd.hierarchies.back()->pMatrixArray);

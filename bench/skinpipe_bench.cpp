@@ -81,8 +81,8 @@ struct Scene {
                               kDepth};
             GxFrameTranslate(root, &at, gxCOMBINEREPLACE);
             GxAnimHierarchyAttach(c.hierarchy);
-            GxAnimHierarchySetCurrentAnim(c.hierarchy, walk);
-            GxAnimHierarchyAddAnimTime(c.hierarchy, 0.05f * static_cast<GxReal>(i));
+            GxAnimInterpolatorSetCurrentAnim(c.hierarchy->currentAnim, walk);
+            GxAnimInterpolatorAddAnimTime(c.hierarchy->currentAnim, 0.05f * static_cast<GxReal>(i));
             GxSkinAtomicSetHierarchy(c.body, c.hierarchy);
             characters.push_back(c);
         }
@@ -107,7 +107,7 @@ struct Scene {
     bool Frame()
     {
         for (Character& c : characters) {
-            GxAnimHierarchyAddAnimTime(c.hierarchy, kFrame);
+            GxAnimInterpolatorAddAnimTime(c.hierarchy->currentAnim, kFrame);
             GxAnimHierarchyUpdateMatrices(c.hierarchy);
         }
         if (!GxCameraBeginUpdate(camera)) {

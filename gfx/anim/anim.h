@@ -204,9 +204,6 @@ GxFrame* GxFrameSetAnimHierarchy(GxFrame* frame, GxAnimHierarchy* hierarchy);
 GxInt32 GxFrameGetNodeID(const GxFrame* frame);
 GxFrame* GxFrameSetNodeID(GxFrame* frame, GxInt32 nodeID);
 GxBool GxAnimHierarchyUpdateMatrices(GxAnimHierarchy* hierarchy);
-// The hierarchy's frame-independent binding: keeps the interpolator and hierarchy in step.
-GxBool GxAnimHierarchySetCurrentAnim(GxAnimHierarchy* hierarchy, GxAnimation* animation);
-GxBool GxAnimHierarchyAddAnimTime(GxAnimHierarchy* hierarchy, GxReal time);
 
 void GxAnimStdKeyFrameToMatrix(GxMatrix* matrix, void* voidIFrame);
 void GxAnimStdKeyFrameBlend(void* out, void* in1, void* in2, GxReal alpha);

@@ -284,16 +284,6 @@ GxBool GxAnimHierarchyDestroy(GxAnimHierarchy* h)
     return 1;
 }
 
-GxBool GxAnimHierarchySetCurrentAnim(GxAnimHierarchy* h, GxAnimation* animation)
-{
-    return GxAnimInterpolatorSetCurrentAnim(h->currentAnim, animation);
-}
-
-GxBool GxAnimHierarchyAddAnimTime(GxAnimHierarchy* h, GxReal time)
-{
-    return GxAnimInterpolatorAddAnimTime(h->currentAnim, time);
-}
-
 // ---------------------------------------------------------------------------------------------- attach and update
 
 namespace {

@@ -59,13 +59,13 @@ TEST_F(HierarchyTest, NodeMatricesAtKnownTimes)
                                                gxHANIMSTDKEYFRAMESTREAMSIZE);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(h->pMatrixArray) % 16, 0u);
-    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(h, anim));
-    GxAnimHierarchyAddAnimTime(h, 0.5f);
+    ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(h->currentAnim, anim));
+    GxAnimInterpolatorAddAnimTime(h->currentAnim, 0.5f);
     GxAnimHierarchyUpdateMatrices(h);
     ExpectNear(h->pMatrixArray[0].right, kRoot2, kRoot2, 0.0f);
     ExpectNear(h->pMatrixArray[1].pos, kRoot2, kRoot2, 0.0f);   // (1, 0, 0) turned 45 degrees
     ExpectNear(h->pMatrixArray[2].pos, -kRoot2, kRoot2, 0.0f);  // (0, 1, 0): parent kept by flags 3
-    GxAnimHierarchyAddAnimTime(h, 0.5f);
+    GxAnimInterpolatorAddAnimTime(h->currentAnim, 0.5f);
     GxAnimHierarchyUpdateMatrices(h);
     ExpectNear(h->pMatrixArray[1].pos, 0.0f, 1.0f, 0.0f);
     ExpectNear(h->pMatrixArray[2].pos, -1.0f, 0.0f, 0.0f);
@@ -91,8 +91,8 @@ TEST_F(HierarchyTest, UpdateWritesAttachedFramesEvenWithoutMatrices)
     GxFrameSetAnimHierarchy(frames[0], h);
     GxAnimHierarchyAttach(h);
     EXPECT_EQ(h->pNodeInfo[2].pFrame, frames[2]);
-    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(h, anim));
-    GxAnimHierarchyAddAnimTime(h, 1.0f);
+    ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(h->currentAnim, anim));
+    GxAnimInterpolatorAddAnimTime(h->currentAnim, 1.0f);
     GxAnimHierarchyUpdateMatrices(h);
     ExpectNear(frames[0]->modelling.right, 0.0f, 1.0f, 0.0f);
     ExpectNear(frames[1]->modelling.pos, 1.0f, 0.0f, 0.0f);
@@ -110,8 +110,8 @@ TEST_F(HierarchyTest, PushesDeeperThanTheStackAndStrayPopsStayInside)
     ASSERT_NE(h, nullptr);
     const GxReal times[2] = {0.0f, 1.0f};
     GxAnimation* chain = GxAnimStdAnimationBuild(kNodes, 2, times, FillTree, nullptr);
-    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(h, chain));
-    GxAnimHierarchyAddAnimTime(h, 0.25f);
+    ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(h->currentAnim, chain));
+    GxAnimInterpolatorAddAnimTime(h->currentAnim, 0.25f);
     EXPECT_TRUE(GxAnimHierarchyUpdateMatrices(h));
     GxAnimHierarchyDestroy(h);
     GxAnimationDestroy(chain);

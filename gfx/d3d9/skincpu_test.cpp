@@ -41,8 +41,8 @@ protected:
         const GxInt32 flags[2] = {0, gxHANIMPOPPARENTMATRIX};
         hierarchy =
             GxAnimHierarchyCreate(2, flags, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES, gxHANIMSTDKEYFRAMESTREAMSIZE);
-        ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, anim));
-        GxAnimHierarchyAddAnimTime(hierarchy, 1.0f);
+        ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, anim));
+        GxAnimInterpolatorAddAnimTime(hierarchy->currentAnim, 1.0f);
         GxAnimHierarchyUpdateMatrices(hierarchy);
 
         // Bind pose: bone 0 at the origin, bone 1 one unit up; skin-to-bone are their inverses.

@@ -124,10 +124,10 @@ protected:
         twoBones = GxAnimStdAnimationBuild(2, 2, times, FillTwoBones, nullptr);
         hierarchy = GxAnimHierarchyCreate(2, nullptr, nullptr, gxHANIMHIERARCHYLOCALSPACEMATRICES,
                                           gxHANIMSTDKEYFRAMESTREAMSIZE);
-        if (!twoBones || !hierarchy || !GxAnimHierarchySetCurrentAnim(hierarchy, twoBones))
+        if (!twoBones || !hierarchy || !GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, twoBones))
             return false;
         if (time > 0.0f)
-            GxAnimHierarchyAddAnimTime(hierarchy, time);
+            GxAnimInterpolatorAddAnimTime(hierarchy->currentAnim, time);
         GxAnimHierarchyUpdateMatrices(hierarchy);
         return true;
     }
@@ -181,8 +181,8 @@ TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
     ASSERT_NE(GxD3D9SkinGetPipeline(0), nullptr);
     GxAtomic* atomic = SkinnedAtomic();
     EXPECT_EQ(atomic->pipeline, GxD3D9SkinGetPipeline(0));
-    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, anim));
-    GxAnimHierarchyAddAnimTime(hierarchy, 1.0f);
+    ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, anim));
+    GxAnimInterpolatorAddAnimTime(hierarchy->currentAnim, 1.0f);
     GxAnimHierarchyUpdateMatrices(hierarchy);
     ASSERT_TRUE(Render());
     GxGeometry* geometry = atomic->geometry;
@@ -199,7 +199,7 @@ TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
         EXPECT_FLOAT_EQ(p.y, geometry->morphTarget[0].verts[v].y + 0.5f) << "vertex " << v;
     }
     // The next pose is blended at the next draw.
-    GxAnimHierarchyAddAnimTime(hierarchy, 0.5f);  // wraps to 0.5: lifted by 0.25
+    GxAnimInterpolatorAddAnimTime(hierarchy->currentAnim, 0.5f);  // wraps to 0.5: lifted by 0.25
     GxAnimHierarchyUpdateMatrices(hierarchy);
     ASSERT_TRUE(Render());
     EXPECT_FLOAT_EQ(StreamPosition(header, 0).y, geometry->morphTarget[0].verts[0].y + 0.25f);
@@ -321,8 +321,8 @@ protected:
     }
     void Pose(GxReal time)
     {
-        GxAnimHierarchySetCurrentAnim(hierarchy, anim);
-        GxAnimHierarchyAddAnimTime(hierarchy, time);
+        GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, anim);
+        GxAnimInterpolatorAddAnimTime(hierarchy->currentAnim, time);
         GxAnimHierarchyUpdateMatrices(hierarchy);
     }
     // An unlit skinned atomic, posed a second in and drawn once with `assembler` making the vertex shaders;
@@ -961,7 +961,7 @@ TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
     EXPECT_TRUE(header->streams[1].contents & gxD3D9STREAMPRELIT);
     EXPECT_TRUE(GxD3D9DynamicGeometryContains(geometry));
     EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y);  // at rest
-    GxAnimHierarchyAddAnimTime(hierarchy, 0.5f);
+    GxAnimInterpolatorAddAnimTime(hierarchy->currentAnim, 0.5f);
     GxAnimHierarchyUpdateMatrices(hierarchy);
     ASSERT_TRUE(Render());
     EXPECT_GT(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y + 0.1f);

@@ -149,10 +149,10 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
     EXPECT_EQ(skin->maxNumWeightsForVertex, 2u);
     for (GxAnimation* animation : animations) {
         EXPECT_EQ(GxAnimationGetNumNodes(animation), CONTENTHUMANOIDBONES);
-        EXPECT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, animation));
+        EXPECT_TRUE(GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, animation));
     }
     // Pause at time 0 holds the bind pose: skinning must give back the modelled body.
-    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, animations[0]));
+    ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, animations[0]));
     hierarchy->flags |= gxHANIMHIERARCHYLOCALSPACEMATRICES;
     GxAnimHierarchyUpdateMatrices(hierarchy);
     std::vector<GxMatrix> palette(gxSKINPALETTESIZE);
@@ -168,8 +168,8 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
     }
     // Walking moves the legs, and the skin follows its own bones: the soles swing, left against right, while the
     // head stays.
-    ASSERT_TRUE(GxAnimHierarchySetCurrentAnim(hierarchy, animations[1]));
-    GxAnimHierarchyAddAnimTime(hierarchy, 0.25f);
+    ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, animations[1]));
+    GxAnimInterpolatorAddAnimTime(hierarchy->currentAnim, 0.25f);
     GxAnimHierarchyUpdateMatrices(hierarchy);
     EXPECT_GT(std::fabs(hierarchy->pMatrixArray[CONTENTHUMANOIDBONES - 1].pos.z), 0.1f);
     GxD3D9SkinPaletteMatrices(palette.data(), nullptr, skin, hierarchy);

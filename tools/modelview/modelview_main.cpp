@@ -264,7 +264,7 @@ bool StartAnimation(const Options& options, Scene* scene)
     const GxV3d at = {0.0f, kCharacterHeight, -kCharacterDistance};
     GxFrameTranslate(scene->cameraFrame, &at, gxCOMBINEPOSTCONCAT);
     GxAnimHierarchyAttach(hierarchy);
-    if (!GxAnimHierarchySetCurrentAnim(hierarchy, scene->playing)) {
+    if (!GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, scene->playing)) {
         return false;
     }
     GxAnimHierarchyUpdateMatrices(hierarchy);
@@ -291,7 +291,7 @@ void Advance(Scene* scene)
         return;
     }
     GxAnimHierarchy* hierarchy = scene->skinned[0].hierarchy;
-    GxAnimHierarchyAddAnimTime(hierarchy, kSecondsPerFrame);
+    GxAnimInterpolatorAddAnimTime(hierarchy->currentAnim, kSecondsPerFrame);
     GxAnimHierarchyUpdateMatrices(hierarchy);
 }
 
