@@ -31,6 +31,16 @@ Uint32 WindowId(HWND hwnd)
     return window ? SDL_GetWindowID(window) : 0;
 }
 
+SDL_Event EventOfType(Uint32 type)
+{
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = type;
+    return event;
+}
+
+BOOL Push(SDL_Event* event) { return SDL_PushEvent(event) == 1 ? TRUE : FALSE; }
+
 }  // namespace
 
 BOOL Win32TestPushKey(HWND hwnd, UINT virtualKey, BOOL down)
@@ -39,14 +49,12 @@ BOOL Win32TestPushKey(HWND hwnd, UINT virtualKey, BOOL down)
     const SDL_Scancode scan = ScanCodeOf(virtualKey);
     if (id == 0 || scan == SDL_SCANCODE_UNKNOWN)
         return FALSE;
-    SDL_Event event;
-    std::memset(&event, 0, sizeof event);
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    SDL_Event event = EventOfType(down ? SDL_KEYDOWN : SDL_KEYUP);
     event.key.windowID = id;
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.scancode = scan;
     event.key.keysym.sym = SDL_GetKeyFromScancode(scan);
-    return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
+    return Push(&event);
 }
 
 BOOL Win32TestPushClose(HWND hwnd)
@@ -54,12 +62,10 @@ BOOL Win32TestPushClose(HWND hwnd)
     const Uint32 id = WindowId(hwnd);
     if (id == 0)
         return FALSE;
-    SDL_Event event;
-    std::memset(&event, 0, sizeof event);
-    event.type = SDL_WINDOWEVENT;
+    SDL_Event event = EventOfType(SDL_WINDOWEVENT);
     event.window.windowID = id;
     event.window.event = SDL_WINDOWEVENT_CLOSE;
-    return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
+    return Push(&event);
 }
 
 BOOL Win32TestPushMouseMove(HWND hwnd, int x, int y)
@@ -67,16 +73,14 @@ BOOL Win32TestPushMouseMove(HWND hwnd, int x, int y)
     const Uint32 id = WindowId(hwnd);
     if (id == 0)
         return FALSE;
-    SDL_Event event;
-    std::memset(&event, 0, sizeof event);
-    event.type = SDL_MOUSEMOTION;
+    SDL_Event event = EventOfType(SDL_MOUSEMOTION);
     event.motion.windowID = id;
     event.motion.x = x;
     event.motion.y = y;
     event.motion.xrel = x - g_device.x;
     event.motion.yrel = y - g_device.y;
     g_device = {x, y};
-    return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
+    return Push(&event);
 }
 
 BOOL Win32TestPushMouseButton(HWND hwnd, UINT virtualKey, int x, int y, BOOL down)
@@ -88,9 +92,7 @@ BOOL Win32TestPushMouseButton(HWND hwnd, UINT virtualKey, int x, int y, BOOL dow
                                                     : 0;
     if (id == 0 || button == 0)
         return FALSE;
-    SDL_Event event;
-    std::memset(&event, 0, sizeof event);
-    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    SDL_Event event = EventOfType(down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP);
     event.button.windowID = id;
     event.button.button = button;
     event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
@@ -98,7 +100,7 @@ BOOL Win32TestPushMouseButton(HWND hwnd, UINT virtualKey, int x, int y, BOOL dow
     event.button.x = x;
     event.button.y = y;
     g_device = {x, y};
-    return SDL_PushEvent(&event) == 1 ? TRUE : FALSE;
+    return Push(&event);
 }
 
 namespace {
