@@ -1,7 +1,6 @@
 // City canvases: layout with the 3D view and overlay, the scenario chooser and its file names, and drawing.
 #include "ui/frontend/citycanvas.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -51,22 +50,9 @@ std::u16string Decimal(int32_t value)
     return std::u16string(text.begin(), text.end());
 }
 
-// A whole number in the range of a signed 16-bit value, with nothing but blanks around it.
-bool ParseShort(const std::string& line, int16_t* value)
-{
-    const char* start = line.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const long read = std::strtol(start, &end, 10);
-    if (end == start || errno == ERANGE || read < INT16_MIN || read > INT16_MAX)
-        return false;
-    for (; *end; end++) {
-        if (*end != ' ' && *end != '\t' && *end != '\r')
-            return false;
-    }
-    *value = static_cast<int16_t>(read);
-    return true;
-}
+// The line's leading decimal number, stored as a signed 16-bit value: trailing text is ignored, a line with no
+// number reads as 0.
+int16_t ParseShort(const std::string& line) { return static_cast<int16_t>(std::strtol(line.c_str(), nullptr, 10)); }
 
 }  // namespace
 
@@ -87,13 +73,13 @@ bool CityReadDescription(const char* path, int16_t* index)
     CFerroxTagFile file;
     if (!index || !path || file.Open(path, 1) != 0)
         return false;
-    bool read = false;
-    if (file.SeekTag(kConditionsTag) == 0) {
+    const bool found = file.SeekTag(kConditionsTag) == 0;
+    if (found) {
         std::string line;
-        read = ParseShort(file.ReadLine(line), index);
+        *index = ParseShort(file.ReadLine(line));
     }
     file.Close();
-    return read;
+    return found;
 }
 
 // ---- Lifecycle ----
@@ -144,8 +130,6 @@ std::unique_ptr<CFerroxSpline> CCityCanvas::LoadPath(const char* model, const ch
 
 void CCityCanvas::Create(const char* picture, const char* model, int32_t city, CFerroxWorld* world)
 {
-    if (GetWidgetCount() > 0)
-        CFerroxCanvas::Release();
     Build(picture, 0.0f, 0.0f, 1);
     m_city = city;
     if (!m_pFirstPath)

@@ -32,8 +32,8 @@ constexpr float kCityViewHeight = 390.0f;
 
 // The scenario file of a canvas picture and number: "./scenarios/" + the picture's base name + number + ".fds".
 std::string CityScenarioPath(const char* picture, int32_t number);
-// The description index: the signed 16-bit number on the line after "<CONDITIONS>"; false (index unchanged)
-// when the file, the tag or a number in range is missing.
+// The description index: the line after "<CONDITIONS>" read as a signed 16-bit decimal number; false (index
+// unchanged) when the file or the tag is missing.
 bool CityReadDescription(const char* path, int16_t* index);
 
 class CCityCanvas : public CFerroxCanvas {

@@ -56,20 +56,25 @@ TEST_F(CityCanvasTest, ChooserStepsOnlyOntoExistingScenarios)
     EXPECT_EQ(city.GetScenarioNumber(), 2);
 }
 
-TEST_F(CityCanvasTest, DescriptionLineMustBeAShortNumber)
+TEST_F(CityCanvasTest, DescriptionLineIsReadAsASixteenBitDecimalNumber)
 {
     WriteScenario("a.fds", "<CONDITIONS>\r\n40000\r\n");
     WriteScenario("b.fds", "<CONDITIONS>\r\n12abc\r\n");
-    WriteScenario("c.fds", "<CONDITIONS>\r\n");
+    WriteScenario("c.fds", "<CONDITIONS>\r\nnone\r\n");
     WriteScenario("d.fds", "<CONDITIONS>\r\n-3 \r\n");
+    WriteScenario("e.fds", "<LEVEL>\r\n7\r\n");
     int16_t index = 9;
-    EXPECT_FALSE(CityReadDescription("./scenarios/a.fds", &index));
-    EXPECT_FALSE(CityReadDescription("./scenarios/b.fds", &index));
-    EXPECT_FALSE(CityReadDescription("./scenarios/c.fds", &index));
     EXPECT_FALSE(CityReadDescription("./scenarios/missing.fds", &index));
+    EXPECT_FALSE(CityReadDescription("./scenarios/e.fds", &index));
     EXPECT_EQ(index, 9);
+    EXPECT_TRUE(CityReadDescription("./scenarios/b.fds", &index));
+    EXPECT_EQ(index, 12);
     EXPECT_TRUE(CityReadDescription("./scenarios/d.fds", &index));
     EXPECT_EQ(index, -3);
+    EXPECT_TRUE(CityReadDescription("./scenarios/a.fds", &index));
+    EXPECT_EQ(index, static_cast<int16_t>(40000));
+    EXPECT_TRUE(CityReadDescription("./scenarios/c.fds", &index));
+    EXPECT_EQ(index, 0);
 }
 
 TEST_F(CityCanvasTest, TextsAreDrawnOnlyWithADescription)

@@ -8,7 +8,6 @@
 #include "engine/world/spline.h"
 #include "game/shell/game.h"
 #include "gfx/core/engine.h"
-#include "gfx/core/renderstate.h"
 #include "ui/toolkit/font.h"
 #include "ui/toolkit/interface.h"
 #include "ui/toolkit/subcamera.h"
@@ -42,10 +41,6 @@ void CEndGameCanvas::TearDown()
 
 void CEndGameCanvas::Create(const char* picture, const char* model, int32_t city, CFerroxWorld* world)
 {
-    // Shown once per game: a canvas the game did not tear down still goes before it is built again, so it
-    // never keeps the paths of an earlier level.
-    if (GetWidgetCount() > 0)
-        TearDown();
     if (!m_pFirstPath)
         m_pFirstPath = LoadPath(model, kViewPath);
     if (!m_pSecondPath)
@@ -91,7 +86,6 @@ void CEndGameCanvas::Update() { CFerroxCanvas::Update(); }
 void CEndGameCanvas::Render()
 {
     CFerroxCanvas::Render();
-    FerroxBeginFlatDrawing();
     CFerroxInterface* game = FerroxGetGameInterface();
     CFerroxFont* font = game ? game->GetFont(0) : nullptr;
     CFerroxLocale* locale = FerroxGameLocale();
