@@ -131,8 +131,7 @@ void CFrontEnd::DestroyCanvases()
 
 void CFrontEnd::Reset()
 {
-    CFerroxInterface::Reset();
-    // The canvases are owned: none may be left on the stack once it goes.
+    // The canvases are owned, so forgetting one deletes it: none may be left on the stack once it goes.
     CFrontEnd::DestroyCanvases();
     m_tooltipDelay = 0.0f;
     m_frameTime = 0.0f;

@@ -70,10 +70,11 @@ public:
     void Render() override;
     // Closes and deletes the canvases and the font; a second call finds nothing to delete.
     void DestroyCanvases() override;
-    // Clears the tooltip state and the times; canvases still made are closed and deleted first.
+    // Forgets the canvases and the font (closed and deleted, being owned) and zeroes the delay and frame time.
     void Reset() override;
-    // Creates the main menu (German picture for language 1, the locale's or else the game's), the city canvases and the tooltip font, shows the
-    // main menu and restarts the front end's music.
+    // Creates the main menu (German picture for language 1, the locale's or else the game's), the city canvases
+    // and the tooltip font, shows the main menu and restarts the front end's music. Canvases of an earlier Build
+    // still made are closed and deleted first.
     virtual void Build();
 
     CMainMenu* GetMainMenu() const { return m_pMainMenu.get(); }

@@ -173,10 +173,9 @@ void CMallSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
                     stats->m_baseCharge = 0;
                 break;
             case FINANCE_CHARGE_UP:
-                stats->m_baseCharge =
-                    stats->m_baseCharge < kFinanceChargeMax
-                        ? std::min<uint16_t>(stats->m_baseCharge + kFinanceChargeStep, kFinanceChargeMax)
-                        : kFinanceChargeMax;
+                stats->m_baseCharge = stats->m_baseCharge < kFinanceChargeMax
+                                          ? static_cast<uint16_t>(stats->m_baseCharge + kFinanceChargeStep)
+                                          : kFinanceChargeMax;
                 break;
             case FINANCE_STAKE_DOWN:
                 if (stats->m_bonusUnit >= kFinanceStakeStep)
@@ -186,7 +185,7 @@ void CMallSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
                 break;
             case FINANCE_STAKE_UP:
                 stats->m_bonusUnit = stats->m_bonusUnit < kFinanceStakeMax
-                                         ? std::min<uint16_t>(stats->m_bonusUnit + kFinanceStakeStep, kFinanceStakeMax)
+                                         ? static_cast<uint16_t>(stats->m_bonusUnit + kFinanceStakeStep)
                                          : kFinanceStakeMax;
                 break;
             case FINANCE_LIST_UP:

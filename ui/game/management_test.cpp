@@ -164,6 +164,11 @@ TEST_F(ManagementTest, FinanceSettingsStayWithinTheirBounds)
     for (int i = 0; i < 3; i++)
         Press(finance, FINANCE_CHARGE_UP);
     EXPECT_EQ(stats->m_baseCharge, 250);
+    // A loaded charge off the steps never wraps below 0.
+    stats->m_baseCharge = 30;
+    Press(finance, FINANCE_CHARGE_DOWN);
+    EXPECT_EQ(stats->m_baseCharge, 0);
+    stats->m_baseCharge = 250;
 
     stats->m_bonusUnit = 10000;
     Press(finance, FINANCE_STAKE_UP);
