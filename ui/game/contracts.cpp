@@ -81,10 +81,8 @@ void CContractsPanel::Build(const char* path, float x, float y, int32_t scaled)
 
 void CContractsPanel::LoadContracts()
 {
-    for (uint16_t k = 0; k < m_slots.size(); k++) {
+    for (uint16_t k = 0; k < m_slots.size(); k++)
         m_slots[k] = FirstContract(k);
-        ShowButton(k);
-    }
 }
 
 void CContractsPanel::AdvanceContract(uint16_t category)
@@ -94,7 +92,6 @@ void CContractsPanel::AdvanceContract(uint16_t category)
     CFerroxTechTree* tree = Tree();
     const uint32_t next = m_slots[category]->id + 1u;
     m_slots[category] = tree && next <= UINT16_MAX ? tree->FindEntry(static_cast<uint16_t>(next)) : nullptr;
-    ShowButton(category);
 }
 
 void CContractsPanel::ShowButton(uint16_t category)

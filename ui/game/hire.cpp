@@ -2,10 +2,10 @@
 // placing a new member of that job.
 #include "ui/game/management.h"
 
-#include <cstdlib>
 #include <memory>
 #include <utility>
 
+#include "engine/data/convert.h"
 #include "engine/data/random.h"
 #include "engine/world/asset.h"
 #include "engine/world/dynobject.h"
@@ -42,22 +42,16 @@ constexpr HireRowJob kRows[] = {
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == HIRE_ROWS, "one job per hire row");
 constexpr int32_t kTextFont = 1;
 
-// A 16-bit unsigned number; anything else reads as 0.
-uint16_t ReadNumber(const std::string& text)
-{
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
-    const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
-    return value <= UINT16_MAX ? static_cast<uint16_t>(value) : 0;
-}
-
 }  // namespace
 
 void HireReadValues(const std::vector<std::string>& values, HireEntry* entry)
 {
     uint16_t* fields[] = {&entry->titleIndex, &entry->imageIndex, &entry->baseWage};
-    for (size_t i = 0; i < sizeof(fields) / sizeof(fields[0]); i++)
-        *fields[i] = i < values.size() ? ReadNumber(values[i]) : 0;
+    for (size_t i = 0; i < sizeof(fields) / sizeof(fields[0]); i++) {
+        // A value that is absent or no 16-bit number reads as 0.
+        unsigned short value = 0;
+        *fields[i] = i < values.size() && FromString<unsigned short>(values[i], value) ? value : 0;
+    }
 }
 
 CStaffHirePanel::CStaffHirePanel() { CStaffHirePanel::Init(); }
@@ -96,8 +90,7 @@ void CStaffHirePanel::AddHireEntry(const char* category, const char* factoryName
         entry->templateB = manager->FindTemplate(category, 1);
         entry->factory = manager->FindFactory(factoryName, nullptr);
     }
-    // A job that cannot be hired shows zeros.
-    if (entry->templateA && entry->factory)
+    if (entry->templateA)
         HireReadValues(entry->templateA->GetValues(), entry.get());
     AddRowButton(kOkPicture, kHireOkX, kHireOkY - kHireRowStep * static_cast<float>(m_entries.size()));
     m_entries.push_back(std::move(entry));
@@ -108,12 +101,9 @@ void CStaffHirePanel::HireStaff(uint16_t row)
     if (row >= m_entries.size())
         return;
     HireEntry* entry = m_entries[row].get();
-    // A job with only one template hires that one.
     CFerroxAssetSet* chosen = (FerroxRand() & 1) ? entry->templateA : entry->templateB;
-    if (!chosen)
-        chosen = entry->templateA ? entry->templateA : entry->templateB;
     CSpawner* spawner = CSpawner::GetInstance();
-    if (!chosen || !entry->factory || !spawner)
+    if (!entry->factory || !spawner)
         return;
     CFerroxLevelManager* levels = g_pFerroxGame ? g_pFerroxGame->GetLevelManager() : nullptr;
     entry->factory->SetOwner(levels ? levels->GetWorld() : nullptr);
