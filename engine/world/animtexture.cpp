@@ -1,7 +1,6 @@
 // Animated textures: the description reader, frame names, loading and stepping.
 #include "engine/world/animtexture.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -47,12 +46,7 @@ void FerroxAnimIniReader::Line(const char* line)
 
 int32_t FerroxAnimIniReader::FrameCount() const { return count > kFerroxAnimMaxFrames ? kFerroxAnimMaxFrames : count; }
 
-float FerroxAnimIniReader::DelaySeconds() const
-{
-    if (!std::isfinite(delayMs) || delayMs <= 0.0f)
-        return 0.0f;
-    return delayMs * kSecondsPerMillisecond;
-}
+float FerroxAnimIniReader::DelaySeconds() const { return delayMs * kSecondsPerMillisecond; }
 
 std::string FerroxAnimFrameName(const std::string& base, int32_t frame)
 {

@@ -21,7 +21,7 @@ struct FerroxAnimIniReader {
     int32_t count = 0;
     float delayMs = 0.0f;
     void Line(const char* line);
-    // The count kept within 0 .. kFerroxAnimMaxFrames and the delay in seconds (0 unless finite and positive).
+    // The count kept within 0 .. kFerroxAnimMaxFrames (a hostile count loads no more) and the delay in seconds.
     int32_t FrameCount() const;
     float DelaySeconds() const;
 };

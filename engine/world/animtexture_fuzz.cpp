@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!line.empty())
         reader.Line(line.c_str());
     const int32_t count = reader.FrameCount();
-    const float delay = reader.DelaySeconds();
-    if (count < 0 || count > kFerroxAnimMaxFrames || !(delay >= 0.0f))
+    (void)reader.DelaySeconds();
+    if (count < 0 || count > kFerroxAnimMaxFrames)
         __builtin_trap();
     if (count > 0)
         (void)FerroxAnimFrameName("base", count - 1);

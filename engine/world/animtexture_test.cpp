@@ -21,7 +21,7 @@ TEST(AnimIniTest, PairsAfterTheFirstSectionAndTheLastPairCounts)
     for (const char* line : {"[x]\n", "n=99999999999999\n", "d=-4\n"})
         hostile.Line(line);
     EXPECT_EQ(hostile.FrameCount(), kFerroxAnimMaxFrames);
-    EXPECT_EQ(hostile.DelaySeconds(), 0.0f);
+    EXPECT_FLOAT_EQ(hostile.DelaySeconds(), -0.004f);
 }
 
 TEST(AnimIniTest, FrameNamesComeFromTheBaseEachTime)

@@ -1,10 +1,11 @@
 // Fuzz target: a job template's value texts (lines of arbitrary bytes) read into a hire row; every field is
-// the line's number when it is one of 16 bits, else 0.
+// the engine's 16-bit reading of the line, else 0.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "engine/data/convert.h"
 #include "ui/game/management.h"
 
 namespace {
@@ -24,10 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     HireReadValues(values, &entry);
     const uint16_t fields[] = {entry.titleIndex, entry.imageIndex, entry.baseWage};
     for (size_t k = 0; k < 3; k++) {
-        const std::string text = k < values.size() ? values[k] : std::string();
-        const bool number = !text.empty() && text.size() <= 5 &&
-                            text.find_first_not_of("0123456789") == std::string::npos && std::stoul(text) <= UINT16_MAX;
-        if (fields[k] != (number ? std::stoul(text) : 0u))
+        unsigned short value = 0;
+        const bool number = k < values.size() && FromString<unsigned short>(values[k], value);
+        if (fields[k] != (number ? value : 0u))
             __builtin_trap();
     }
     return 0;

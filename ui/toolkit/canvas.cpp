@@ -81,8 +81,6 @@ void CFerroxCanvas::Release()
     m_widgets.clear();
     m_hotSpots.clear();
     m_widgetCount = 0;
-    m_pressed = 0;
-    m_pressedIndex = -1;
 }
 
 void CFerroxCanvas::SetPosition(float x, float y, int32_t absolute)
@@ -111,10 +109,6 @@ std::unique_ptr<CFerroxWidget> CFerroxCanvas::RemoveWidget(CFerroxWidget* widget
     std::unique_ptr<CFerroxWidget> handedBack = std::move(*found);
     m_widgets.erase(found);
     m_widgetCount = static_cast<uint16_t>(m_widgets.size());
-    // The pressed widget's place may now belong to another.
-    m_pressed = 0;
-    m_pressedIndex = -1;
-    m_pressedEvent = FERROX_WIDGET_NOT_OVER;
     return handedBack;
 }
 

@@ -136,8 +136,6 @@ CFerroxCanvasNodeManager::~CFerroxCanvasNodeManager() { CFerroxCanvasNodeManager
 void CFerroxCanvasNodeManager::OnButton(int32_t) {}
 void CFerroxCanvasNodeManager::Spare() {}
 
-void CFerroxCanvasNodeManager::SetRoot(std::unique_ptr<CFerroxCanvasNode> root) { m_pRoot = std::move(root); }
-
 void CFerroxCanvasNodeManager::OpenRoot(int32_t modal) { OpenNode(m_pRoot.get(), modal); }
 
 void CFerroxCanvasNodeManager::OpenNode(CFerroxCanvasNode* page, int32_t modal)

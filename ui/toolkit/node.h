@@ -64,8 +64,6 @@ public:
     virtual void Reset();
     virtual ~CFerroxCanvasNodeManager();
 
-    // Takes the page tree over.
-    void SetRoot(std::unique_ptr<CFerroxCanvasNode> root);
     CFerroxCanvasNode* GetRoot() const { return m_pRoot.get(); }
     CFerroxCanvasNode* GetOpenNode() const { return m_pOpen; }
 

@@ -25,6 +25,8 @@ public:
     void OnButtonHover(int32_t id) override { hovered.push_back(id); }
     int32_t GetFirstItemId() override { return firstItem; }
     void OnButton(int32_t index) override { opened.push_back(index); }
+    // Takes a page tree over, as a subclass's own build does.
+    void SetRoot(std::unique_ptr<CFerroxCanvasNode> root) { m_pRoot = std::move(root); }
 
     int32_t firstItem = 100;
     std::vector<int32_t> refreshed, hovered, opened;
