@@ -194,6 +194,8 @@ void CFerroxFontImpl::Show(const std::u16string& text, float x, float y, int32_t
     Gx2DDeviceGetPixelVectors(&xStep, &yStep, &origin);
     const float unitX = Length(xStep);
     const float unitY = Length(yStep);
+    // The sizes are taken again without the interface scale, for the heights asked for after this draw too.
+    m_scaleY = 1.0f;
     GxUInt32 savedFilter = 0;
     GxRenderStateGetFunction get = GxEngineInstance ? GxEngineInstance->dOpenDevice.fpRenderStateGet : nullptr;
     const bool filterChanged = m_nearest && get && get(gxRENDERSTATETEXTUREFILTER, &savedFilter) &&

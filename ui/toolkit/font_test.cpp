@@ -56,6 +56,14 @@ TEST_F(RealFontTest, MeasuresInPixelsAndDrawsOnlyWhenLoaded)
     EXPECT_NEAR(font.GetHeight(), 16.0f, 0.01f);
     font.DrawText("ab", 10.0f, 10.0f, 1, FERROX_ALIGN_RIGHT, 0.0f, 0, nullptr);
     EXPECT_FALSE(gx2DTestBatches.empty());
+
+    // Loaded scaled, the height carries the interface scale until a draw takes the sizes again without it.
+    FerroxSetInterfaceScale(1.5f, 1.5f);
+    ASSERT_EQ(font.Load((folder.string() + "/test").c_str(), 1, 0), 1);
+    FerroxSetInterfaceScale(1.0f, 1.0f);
+    EXPECT_NEAR(font.GetHeight(), 24.0f, 0.01f);
+    font.DrawText("ab", 10.0f, 10.0f, 0, FERROX_ALIGN_LEFT, 0.0f, 1, nullptr);
+    EXPECT_NEAR(font.GetHeight(), 16.0f, 0.01f);
 }
 
 // What the fonts drew, as the observer saw it.
