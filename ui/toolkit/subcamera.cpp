@@ -89,8 +89,6 @@ void CFerroxSubCamera::Configure(const FerroxWidgetRecord* record)
 {
     if (!record)
         return;
-    // A view configured again starts from a new camera.
-    CFerroxSubCamera::Release();
     CFerroxWidget::Configure(record);
     GxRect rect = {static_cast<GxInt32>(record->x), static_cast<GxInt32>(record->y),
                    static_cast<GxInt32>(record->width), static_cast<GxInt32>(record->height)};
@@ -166,7 +164,6 @@ void CFerroxSplineSubCamera::Configure(const FerroxWidgetRecord* record)
 {
     if (!record)
         return;
-    CFerroxSplineSubCamera::Release();
     CFerroxSubCamera::Configure(record);
     m_pPositionSpline = static_cast<CFerroxSpline*>(record->positionSpline);
     m_pTargetSpline = static_cast<CFerroxSpline*>(record->targetSpline);
