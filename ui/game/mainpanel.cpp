@@ -87,7 +87,6 @@ void CMainPanel::Release()
 {
     m_seasons.clear();
     m_pRatingBar.reset();
-    CFerroxCanvas::Release();
     Init();
 }
 
