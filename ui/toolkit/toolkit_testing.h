@@ -45,6 +45,7 @@ public:
     void Load(const FerroxWidgetRecord* record, float* rect, const char* name) override
     {
         m_name = name ? name : "";
+        m_alphas.clear();
         CFerroxImageImpl::Load(record, rect, name);
     }
     void Render(const float* rect, float x, float y) override
@@ -61,11 +62,27 @@ public:
     FerroxColour GetColour() const { return m_colour; }
 
 protected:
-    GxTexture* CreateTexture(const uint8_t*, int32_t, int32_t, int32_t) override { return nullptr; }
+    // No device texture: each tile's alpha stays here, as its format would keep it, for the hit test.
+    GxTexture* CreateTexture(const uint8_t* bgra, int32_t width, int32_t height, int32_t format) override
+    {
+        std::vector<uint8_t> alpha(static_cast<size_t>(width) * height);
+        for (size_t i = 0; i < alpha.size(); i++) {
+            const uint8_t a = bgra[i * 4 + 3];
+            alpha[i] = format == gxRASTERFORMAT1555 ? (a & 0x80) : format == gxRASTERFORMAT4444 ? (a & 0xF0) : a;
+        }
+        m_alphas.push_back(std::move(alpha));
+        return nullptr;
+    }
     bool CreateBrush() override { return true; }
+    uint8_t ReadTileAlpha(const FerroxImageTile& tile, int32_t px, int32_t py) override
+    {
+        const size_t index = static_cast<size_t>(&tile - m_tiles.data());
+        return index < m_alphas.size() ? m_alphas[index][static_cast<size_t>(py) * tile.pixelWidth + px] : 0;
+    }
 
 private:
     std::string m_name;
+    std::vector<std::vector<uint8_t>> m_alphas;  // per tile, rows top down
 };
 
 inline CFerroxImageImpl* UiMakeRecordingImage() { return new CRecordingImageImpl(); }

@@ -283,41 +283,28 @@ std::vector<uint8_t> ConvertedPalette(const GxImage* picture)
     return table;
 }
 
-// One row of a tile: BGRA texels and the alpha the hit test reads, straight from the picture's row.
+// One row of a tile as BGRA texels, straight from the picture's row.
 void CopyTileRow(const GxImage* picture, const std::vector<uint8_t>& palette, int32_t column, int32_t y, int32_t width,
-                 uint8_t* bgra, uint8_t* alpha)
+                 uint8_t* bgra)
 {
     const GxUInt8* source = picture->pixels + static_cast<size_t>(y) * picture->stride;
     if (palette.empty()) {
         source += static_cast<size_t>(column) * kBytesPerPixel;
-        for (int32_t x = 0; x < width; x++, source += kBytesPerPixel, bgra += kBytesPerPixel) {
+        for (int32_t x = 0; x < width; x++, source += kBytesPerPixel, bgra += kBytesPerPixel)
             FerroxImageConvertPixel(source, bgra);
-            alpha[x] = source[3];
-        }
         return;
     }
     source += column;
     for (int32_t x = 0; x < width; x++, bgra += kBytesPerPixel) {
         const uint8_t* entry = &palette[static_cast<size_t>(source[x]) * 2 * kBytesPerPixel];
         std::memcpy(bgra, entry + kBytesPerPixel, kBytesPerPixel);
-        alpha[x] = entry[3];
     }
 }
 
-// The alpha the tile's format keeps, which the hit test reads: none (every pixel hits) without an alpha channel.
-void KeepFormatAlpha(int32_t format, std::vector<uint8_t>* alpha)
+// Whether the hit test reads a tile's alpha: the formats that keep one.
+bool KeepsAlpha(int32_t format)
 {
-    constexpr uint8_t kTopBit = 0x80;
-    constexpr uint8_t kTopNibble = 0xF0;
-    if (format == gxRASTERFORMAT1555) {
-        for (uint8_t& a : *alpha)
-            a &= kTopBit;
-    } else if (format == gxRASTERFORMAT4444) {
-        for (uint8_t& a : *alpha)
-            a &= kTopNibble;
-    } else if (format != gxRASTERFORMAT8888) {
-        alpha->clear();
-    }
+    return format == gxRASTERFORMAT1555 || format == gxRASTERFORMAT4444 || format == gxRASTERFORMAT8888;
 }
 
 }  // namespace
@@ -387,13 +374,11 @@ void CFerroxImageImpl::CutIntoTiles(GxImage* picture, float sx, float sy)
             tile.pixelWidth = width;
             tile.pixelHeight = height;
             tile.format = format;
-            tile.alpha.resize(static_cast<size_t>(width) * height);
             bgra.resize(static_cast<size_t>(width) * height * kBytesPerPixel);
             for (int32_t y = 0; y < height; y++) {
                 const size_t at = static_cast<size_t>(y) * width;
-                CopyTileRow(picture, palette, column, row + y, width, &bgra[at * kBytesPerPixel], &tile.alpha[at]);
+                CopyTileRow(picture, palette, column, row + y, width, &bgra[at * kBytesPerPixel]);
             }
-            KeepFormatAlpha(format, &tile.alpha);
             tile.texture = CreateTexture(bgra.data(), width, height, format);
             tile.x = static_cast<float>(column) * sx;
             tile.y = static_cast<float>(picture->height - row - height) * sy;
@@ -560,11 +545,36 @@ int CFerroxImageImpl::HitTest(const FerroxPoint* point, const float* rect)
         int32_t px = std::min(static_cast<int32_t>(fx), tile.pixelWidth - 1);
         int32_t py = std::min(static_cast<int32_t>(fy), tile.pixelHeight - 1);
         // A format without alpha is hit over its whole tile.
-        if (tile.alpha.empty())
+        if (!KeepsAlpha(tile.format))
             return 1;
-        return tile.alpha[static_cast<size_t>(py) * tile.pixelWidth + px] != 0 ? 1 : 0;
+        return ReadTileAlpha(tile, px, py) != 0 ? 1 : 0;
     }
     return 0;
+}
+
+uint8_t CFerroxImageImpl::ReadTileAlpha(const FerroxImageTile& tile, int32_t px, int32_t py)
+{
+    constexpr int32_t kAlphaByte = 3;
+    constexpr int32_t kAlphaBit = 15;
+    constexpr int32_t kAlphaNibble = 12;
+    constexpr uint8_t kAlphaSet = 0x80;
+    constexpr int32_t kNibbleToByte = 4;
+    GxRaster* raster = tile.texture ? GxTextureGetRaster(tile.texture) : nullptr;
+    const GxUInt8* pixels = raster ? GxRasterLock(raster, 0, gxRASTERLOCKREAD) : nullptr;
+    if (!pixels)
+        return 0;
+    const GxUInt8* row = pixels + static_cast<size_t>(py) * raster->stride;
+    uint8_t alpha = 0;
+    if (tile.format == gxRASTERFORMAT8888) {
+        alpha = row[static_cast<size_t>(px) * kBytesPerPixel + kAlphaByte];
+    } else {
+        uint16_t packed = 0;
+        std::memcpy(&packed, row + static_cast<size_t>(px) * kNarrowBytes, kNarrowBytes);
+        alpha = tile.format == gxRASTERFORMAT1555 ? ((packed >> kAlphaBit) ? kAlphaSet : 0)
+                                                  : static_cast<uint8_t>((packed >> kAlphaNibble) << kNibbleToByte);
+    }
+    GxRasterUnlock(raster);
+    return alpha;
 }
 
 // ---- Image widget ----

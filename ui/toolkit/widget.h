@@ -66,15 +66,12 @@ public:
     int32_t m_id;
 };
 
-// One piece of a picture: at most 256 x 256 pixels, power-of-two sides, with its pixels kept for hit tests.
+// One piece of a picture: at most 256 x 256 pixels, power-of-two sides.
 struct FerroxImageTile {
     GxTexture* texture;
     float x, y, width, height;  // relative to the widget, bottom-up, already multiplied by the factors
     int32_t pixelWidth, pixelHeight;
     int32_t format;  // the raster's pixel format (gxRASTERFORMAT8888...)
-    // One byte a pixel as the format keeps it, rows top to bottom, so the hit test never reads back; empty for a
-    // format without alpha, which is hit over the whole tile.
-    std::vector<uint8_t> alpha;
 };
 
 // Loads a picture into tiles and draws them through the 2D toolkit. The device side (texture and drawing)
@@ -109,6 +106,9 @@ protected:
     virtual bool CreateBrush();
     // Fills one tile's rectangle (toolkit units) with the brush carrying its texture.
     virtual void DrawTile(const FerroxImageTile& tile, float x, float y, float width, float height);
+    // The alpha of a tile's pixel (rows top down) as its raster keeps it, read through a lock; 0 when the raster
+    // cannot be read.
+    virtual uint8_t ReadTileAlpha(const FerroxImageTile& tile, int32_t px, int32_t py);
 
     std::vector<FerroxImageTile> m_tiles;
     Gx2DBrush* m_pBrush;
