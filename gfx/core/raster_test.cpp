@@ -193,7 +193,8 @@ TEST_F(RasterModule, ContextStackKeepsItsDummyAndItsBound)
 {
     GxRaster* bottom = GxRasterGetCurrentContext();
     ASSERT_NE(bottom, nullptr);
-    EXPECT_EQ(bottom->parent, bottom);
+    EXPECT_EQ(bottom->parent, nullptr);
+    EXPECT_EQ(GxRasterGetParent(bottom), bottom);
     EXPECT_EQ(bottom->width, 0);
     EXPECT_TRUE(bottom->flags & gxRASTERDONTALLOCATE);
 
