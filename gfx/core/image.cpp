@@ -333,10 +333,6 @@ GxImage* GxImageCopy(GxImage* destination, const GxImage* source)
         }
         CopyRows(destination, source, BytesPerPixel(from) * source->width);
     } else if (from == 4 && to == 8) {
-        // The first 16 entries carry the colours of the 4-bit indices.
-        if (destination->palette && source->palette) {
-            memcpy(destination->palette, source->palette, static_cast<size_t>(PaletteBytes(4)));
-        }
         CopyRows(destination, source, source->width);
     } else if (IsPalettised(from) && to == 32 && source->palette) {
         ExpandThroughPalette(destination, source);
