@@ -181,7 +181,7 @@ GxRaster* BuildRaster(StoredLevels* levels, GxUInt32 filter)
     }
     GxInt32 width = 0, height = 0, depth = 0, format = 0;
     GxRaster* raster = nullptr;
-    if (GxTextureFindRasterFormat(levels->images[0], rasterFlags, &width, &height, &depth, &format)) {
+    if (GxImageFindRasterFormat(levels->images[0], rasterFlags, &width, &height, &depth, &format) != nullptr) {
         raster = GxRasterCreate(width, height, depth, format | rasterFlags);
     }
     if (raster != nullptr &&

@@ -178,6 +178,25 @@ TEST_F(TextureRead, GeneratedMipmapsAverageTheLevelAbove)
     GxImageDestroy(image);
 }
 
+// Generation writes every level, the first included, from gamma-corrected images; what is corrected already is
+// not corrected again.
+TEST_F(TextureRead, GeneratedLevelsAreGammaCorrectedOnce)
+{
+    GxImage* image = SolidImage(4, 4, {64, 64, 64, 255});
+    ASSERT_NE(image, nullptr);
+    GxRaster* raster = RasterFromImage(image, gxRASTERTYPETEXTURE);
+    ASSERT_NE(raster, nullptr);
+    ASSERT_EQ(GxRasterGetNumLevels(raster), 1);
+    GxImageSetGamma(2.0f);
+    EXPECT_TRUE(GxTextureRasterGenerateMipmaps(raster, nullptr));
+    EXPECT_EQ(Pixel(raster, 0, 0, 0).red, 128);
+    EXPECT_TRUE(GxTextureRasterGenerateMipmaps(raster, nullptr));
+    EXPECT_EQ(Pixel(raster, 0, 0, 0).red, 128);
+    GxImageSetGamma(1.0f);
+    GxRasterDestroy(raster);
+    GxImageDestroy(image);
+}
+
 // Finding, moving and counting textures among dictionaries.
 TEST_F(TextureRead, FindSearchesEveryDictionaryWithoutACurrentOne)
 {
