@@ -196,5 +196,5 @@ constexpr GxUInt32 gxTOCENTRYSIZE = 28;
 GxTOC* GxTOCStreamRead(GxStream* stream);
 GxBool GxTOCDestroy(GxTOC* toc);
 GxInt32 GxTOCGetNumEntries(const GxTOC* toc);
-// Null (and an error) for an index outside the table.
+// No bounds check: the index must be below the count.
 GxTOCEntry* GxTOCGetEntry(GxTOC* toc, GxInt32 index);
