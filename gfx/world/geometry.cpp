@@ -162,7 +162,8 @@ GxGeometry* GxGeometryCreateEmpty(GxReal radius)
 
 GxInt32 GxGeometryAddMorphTargets(GxGeometry* geometry, GxInt32 count)
 {
-    if (!geometry || count < 1) {
+    // A negative count would shrink the array under the records it keeps.
+    if (!geometry || count < 0) {
         return -1;
     }
     const GxInt32 old = geometry->numMorphTargets;

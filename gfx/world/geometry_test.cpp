@@ -50,6 +50,8 @@ TEST_F(Geometry, MorphTargetsKeepTheirData)
     }
     EXPECT_EQ(GxGeometryAddMorphTargets(geometry, 2), 1);
     EXPECT_EQ(geometry->numMorphTargets, 3);
+    EXPECT_EQ(GxGeometryAddMorphTargets(geometry, 0), 3);
+    EXPECT_EQ(geometry->numMorphTargets, 3);
     EXPECT_FLOAT_EQ(geometry->morphTarget[0].verts[2].x, 2.0f);
     EXPECT_FLOAT_EQ(geometry->morphTarget[0].normals[1].z, 1.0f);
     EXPECT_EQ(geometry->morphTarget[2].parentGeom, geometry);
