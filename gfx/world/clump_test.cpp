@@ -14,6 +14,10 @@ namespace {
 
 std::vector<GxAtomic*> rendered;
 GxAtomic* failing = nullptr;
+bool refuseConstruction = false;
+
+void* ConstructUnlessRefused(void* object, GxInt32, GxInt32) { return refuseConstruction ? nullptr : object; }
+void* DestructNothing(void* object, GxInt32, GxInt32) { return object; }
 
 GxAtomic* RecordRender(GxAtomic* atomic)
 {
@@ -25,10 +29,15 @@ class Clump : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        engine.emplace(GxTestRecordingSetup([] { return GxClumpPluginAttach() != 0; }));
+        engine.emplace(GxTestRecordingSetup([] {
+            return GxClumpPluginAttach() != 0 &&
+                   GxAtomicRegisterPlugin(4, 0xF0F1, ConstructUnlessRefused, DestructNothing, nullptr) >= 0 &&
+                   GxClumpRegisterPlugin(4, 0xF0F1, ConstructUnlessRefused, DestructNothing, nullptr) >= 0;
+        }));
         GX_ASSERT_ENGINE_STARTED(*engine);
         rendered.clear();
         failing = nullptr;
+        refuseConstruction = false;
         geometry = GxGeometryCreate(0, 0, 0);
         ASSERT_NE(geometry, nullptr);
         ASSERT_EQ(GxGeometryAddMorphTargets(geometry, 1), 1);
@@ -177,4 +186,15 @@ TEST_F(Clump, CloseDestroysWhatIsLeft)
     EXPECT_EQ(geometry->refCount, 4);
     ASSERT_TRUE(GxEngineStop());  // the sanitizers catch any use of what was freed
     EXPECT_EQ(geometry->refCount, 1);
+}
+
+TEST_F(Clump, ARefusedExtensionMakesNoAtomicOrClump)
+{
+    refuseConstruction = true;
+    EXPECT_EQ(GxAtomicCreate(), nullptr);
+    EXPECT_EQ(GxClumpCreate(), nullptr);
+    refuseConstruction = false;
+    GxClump* clump = GxClumpCreate();
+    ASSERT_NE(clump, nullptr);
+    GxClumpDestroy(clump);
 }
