@@ -198,3 +198,21 @@ TEST_F(Clump, ARefusedExtensionMakesNoAtomicOrClump)
     ASSERT_NE(clump, nullptr);
     GxClumpDestroy(clump);
 }
+
+TEST_F(Clump, ANewGeometryMovesTheWorldSphere)
+{
+    GxAtomic* atomic = GxAtomicCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxAtomicSetFrame(atomic, frame);
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxFrameSyncDirty();
+    EXPECT_EQ(GxAtomicGetWorldBoundingSphere(atomic)->radius, 1.0f);
+    GxGeometry* larger = GxGeometryCreate(0, 0, 0);
+    ASSERT_NE(larger, nullptr);
+    larger->morphTarget[0].boundingSphere = GxSphere{{0.0f, 0.0f, 0.0f}, 5.0f};
+    GxAtomicSetGeometry(atomic, larger, 0);
+    EXPECT_EQ(GxAtomicGetWorldBoundingSphere(atomic)->radius, 5.0f);
+    GxAtomicDestroy(atomic);
+    GxGeometryDestroy(larger);
+    GxFrameDestroy(frame);
+}
