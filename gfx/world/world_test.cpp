@@ -111,6 +111,42 @@ TEST_F(WorldObjects, CameraSyncTellsTheDeviceTheSectorOrder)
     GxFrameDestroy(frame);
 }
 
+std::vector<std::pair<char, GxWorldSector*>> drawnSectors;
+GxWorldSector* DrawnInA(GxWorldSector* sector) { return drawnSectors.emplace_back('A', sector), sector; }
+GxWorldSector* DrawnInB(GxWorldSector* sector) { return drawnSectors.emplace_back('B', sector), sector; }
+
+// The world drawn is the current one, through the current camera, whatever world is named.
+TEST_F(WorldObjects, RenderDrawsTheCurrentWorldThroughTheCurrentCamera)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* a = GxWorldCreate(&box);
+    GxWorld* b = GxWorldCreate(&box);
+    ASSERT_TRUE(a && b);
+    GxWorldSetSectorRenderCallback(a, DrawnInA);
+    GxWorldSetSectorRenderCallback(b, DrawnInB);
+    GxCamera* camera = GxCameraCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxObjectSetFrame(&camera->object, frame);
+    GxWorldAddCamera(a, camera);
+    GxFrameSyncDirty();
+    ASSERT_EQ(GxCameraGetNumVisibleSectors(camera), 1);
+    drawnSectors.clear();
+    GxWorldRender(b);
+    EXPECT_TRUE(drawnSectors.empty()) << "no camera is updating";
+    GxEngineInstance->curCamera = camera;
+    GxEngineInstance->curWorld = a;
+    GxWorldRender(b);
+    GxEngineInstance->curCamera = nullptr;
+    GxEngineInstance->curWorld = nullptr;
+    ASSERT_EQ(drawnSectors.size(), 1u);
+    EXPECT_EQ(drawnSectors[0].first, 'A');
+    EXPECT_EQ(drawnSectors[0].second, GxCameraGetVisibleSector(camera, 0));
+    GxWorldDestroy(a);
+    GxWorldDestroy(b);
+    GxCameraDestroy(camera);
+    GxFrameDestroy(frame);
+}
+
 TEST_F(WorldObjects, CopiesOfObjectsInAWorldEnterTheSameWorld)
 {
     const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
