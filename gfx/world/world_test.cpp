@@ -147,6 +147,26 @@ TEST_F(WorldObjects, RenderDrawsTheCurrentWorldThroughTheCurrentCamera)
     GxFrameDestroy(frame);
 }
 
+// Removing a light clears its world and unlinks it from the list it is in, whatever world is named.
+TEST_F(WorldObjects, RemovingALightUnlinksItFromItsList)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* a = GxWorldCreate(&box);
+    GxWorld* b = GxWorldCreate(&box);
+    ASSERT_TRUE(a && b);
+    GxLight* light = GxLightCreate(gxLIGHTPOINT);
+    ASSERT_NE(light, nullptr);
+    GxWorldAddLight(a, light);
+    EXPECT_FALSE(GxLinkIsEmpty(&a->lightList));
+    EXPECT_EQ(GxWorldRemoveLight(b, light), b);
+    EXPECT_EQ(GxLightGetWorld(light), nullptr);
+    EXPECT_TRUE(GxLinkIsEmpty(&a->lightList));
+    EXPECT_EQ(GxWorldRemoveLight(a, light), a);
+    GxLightDestroy(light);
+    GxWorldDestroy(a);
+    GxWorldDestroy(b);
+}
+
 TEST_F(WorldObjects, CopiesOfObjectsInAWorldEnterTheSameWorld)
 {
     const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
