@@ -657,16 +657,6 @@ GxTOC* GxTOCStreamRead(GxStream* stream)
     return toc;
 }
 
-GxBool GxTOCDestroy(GxTOC* toc)
-{
-    if (toc != nullptr) {
-        GxFree(toc);
-    }
-    return 1;
-}
-
-GxInt32 GxTOCGetNumEntries(const GxTOC* toc) { return toc != nullptr ? toc->numEntries : 0; }
-
 GxTOCEntry* GxTOCGetEntry(GxTOC* toc, GxInt32 index)
 {
     // The caller keeps the index below the count. The entries run past the declared one-element array.
