@@ -167,6 +167,31 @@ TEST_F(WorldObjects, RemovingALightUnlinksItFromItsList)
     GxWorldDestroy(b);
 }
 
+// A destroyed world lets go of what is in it, so nothing keeps a freed world or ties to its freed sectors.
+TEST_F(WorldObjects, ADestroyedWorldLetsGoOfItsClumpsAndLights)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    GxClump* clump = GxClumpCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxClumpSetFrame(clump, frame);
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetFrame(atomic, frame);
+    GxClumpAddAtomic(clump, atomic);
+    GxLight* light = GxLightCreate(gxLIGHTPOINT);
+    GxWorldAddClump(world, clump);
+    GxWorldAddLight(world, light);
+    GxFrameSyncDirty();
+    EXPECT_TRUE(GxWorldDestroy(world));
+    EXPECT_EQ(GxClumpGetWorld(clump), nullptr);
+    EXPECT_EQ(GxAtomicGetWorld(atomic), nullptr);
+    EXPECT_TRUE(GxLinkIsEmpty(&atomic->llWorldSectorsInAtomic));
+    EXPECT_EQ(GxLightGetWorld(light), nullptr);
+    GxLightDestroy(light);
+    GxClumpDestroy(clump);
+}
+
 TEST_F(WorldObjects, CopiesOfObjectsInAWorldEnterTheSameWorld)
 {
     const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
