@@ -488,13 +488,11 @@ GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;
     }
-    const uint64_t rowBytes = static_cast<uint64_t>(BytesPerPixel(depth)) * static_cast<uint64_t>(width);
     const uint64_t pixelBytes = static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) +
                                 static_cast<uint64_t>(PaletteBytes(depth));
     const uint64_t storedBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength + pixelBytes;
     // Every size is checked before anything is allocated for it, against the chunk and what the stream holds.
-    if (static_cast<uint64_t>(storedStride) < rowBytes ||
-        static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes ||
+    if (static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes ||
         storedBytes > bodyLength) {
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;
