@@ -505,11 +505,6 @@ GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName,
             return nullptr;
         }
     }
-    if (*width <= 0 || *height <= 0) {
-        GxImageDestroy(image);
-        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
-        return nullptr;
-    }
     if (image->width == *width && image->height == *height) {
         return image;
     }
