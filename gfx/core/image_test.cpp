@@ -174,7 +174,11 @@ TEST_F(ImageTest, MasksTakeTheBrightestChannel)
     GxImage* other = NewImage(3, 1, 32);
     EXPECT_EQ(GxImageApplyMask(image, other), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRSIZEMISMATCH);
-    for (GxImage* i : {image, mask, paletteMask, other})
+    // A mask of another depth has no alpha to give.
+    GxImage* narrow = NewImage(2, 1, 16);
+    EXPECT_EQ(GxImageApplyMask(image, narrow), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRUNSUPPORTED);
+    for (GxImage* i : {image, mask, paletteMask, other, narrow})
         GxImageDestroy(i);
 }
 

@@ -216,3 +216,17 @@ TEST_F(Clump, ANewGeometryMovesTheWorldSphere)
     GxGeometryDestroy(larger);
     GxFrameDestroy(frame);
 }
+
+TEST_F(Clump, AnAtomicAddedToAnotherClumpLeavesTheFirst)
+{
+    GxClump* first = GxClumpCreate();
+    GxClump* second = GxClumpCreate();
+    GxAtomic* atomic = GxAtomicCreate();
+    GxClumpAddAtomic(first, atomic);
+    GxClumpAddAtomic(second, atomic);
+    EXPECT_EQ(GxClumpGetNumAtomics(first), 0);
+    EXPECT_EQ(GxClumpGetNumAtomics(second), 1);
+    EXPECT_EQ(atomic->clump, second);
+    GxClumpDestroy(first);
+    GxClumpDestroy(second);
+}

@@ -51,6 +51,7 @@ TEST_F(Geometry, MorphTargetsKeepTheirData)
     EXPECT_EQ(GxGeometryAddMorphTargets(geometry, 2), 1);
     EXPECT_EQ(geometry->numMorphTargets, 3);
     EXPECT_EQ(GxGeometryAddMorphTargets(geometry, 0), 3);
+    EXPECT_EQ(GxGeometryAddMorphTargets(geometry, -1), -1);
     EXPECT_EQ(geometry->numMorphTargets, 3);
     EXPECT_FLOAT_EQ(geometry->morphTarget[0].verts[2].x, 2.0f);
     EXPECT_FLOAT_EQ(geometry->morphTarget[0].normals[1].z, 1.0f);
@@ -112,6 +113,9 @@ TEST_F(Geometry, ChunkRoundTripKeepsTrianglesAndNativeIsForty)
     EXPECT_EQ(GxBytesGetU32(&nativeBytes[16]), 40u);
     EXPECT_EQ(GxBytesGetU32(&nativeBytes[kStructBody + 16 + 16]), 0u);  // has positions
     EXPECT_EQ(GxBytesGetU32(&nativeBytes[kStructBody + 16 + 20]), 0u);  // has normals
+    // Its triangles live in the renderer's data: the unlock gives it the empty header.
+    EXPECT_EQ(GxGeometryUnlock(native), native);
+    EXPECT_EQ(native->mesh, GxMeshHeaderGetEmpty());
     GxGeometryDestroy(native);
 }
 

@@ -162,7 +162,10 @@ TEST_F(WorldObjects, RemovingALightUnlinksItFromItsList)
     EXPECT_EQ(GxLightGetWorld(light), nullptr);
     EXPECT_TRUE(GxLinkIsEmpty(&a->lightList));
     EXPECT_EQ(GxWorldRemoveLight(a, light), a);
+    // A light destroyed while in a world leaves it.
+    GxWorldAddLight(a, light);
     GxLightDestroy(light);
+    EXPECT_TRUE(GxLinkIsEmpty(&a->lightList));
     GxWorldDestroy(a);
     GxWorldDestroy(b);
 }
