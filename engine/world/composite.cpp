@@ -604,10 +604,10 @@ int CFerroxComposite::Load(const char* fileName)
         return 0;
     SetName(fileName);
     ReadSpans spans;
-    const GxInt32 count = GxTOCGetNumEntries(toc);
+    const GxInt32 count = toc->numEntries;
     for (GxInt32 i = 0; i < count; i++)
         LoadEntry(fileName, GxTOCGetEntry(toc, i), &spans);
-    GxTOCDestroy(toc);
+    GxFree(toc);
     SetClumpComposite(this);
     return m_pClump ? 1 : 0;
 }

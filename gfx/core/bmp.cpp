@@ -100,8 +100,7 @@ bool CheckHeader(BmpHeader* h)
     if (b != 1 && b != 4 && b != 8 && b != 15 && b != 16 && b != 24 && b != 32) {
         return Fail(gxERRINVALIDDEPTH);
     }
-    if (h->compression == kCompressionRle4 || (h->compression == kCompressionRle8 && b != 8) ||
-        (h->compression > kCompressionRle8 && b < 24)) {
+    if (h->compression == kCompressionRle4 || (h->compression > kCompressionRle8 && b < 24)) {
         return Fail(gxERRUNSUPPORTED);
     }
     if (h->width <= 0 || h->width > kMaxSide || h->height == 0 || h->height > kMaxSide || h->height < -kMaxSide) {
@@ -141,7 +140,13 @@ bool ReadPalette(GxStream* stream, const BmpHeader& h, GxImage* image)
     return true;
 }
 
-GxUInt32 FileRowSize(const BmpHeader& h) { return ((h.bitCount * static_cast<GxUInt32>(h.width) + 7) / 8 + 3) & ~3u; }
+// Bytes of one row's pixels, unpadded: where run-length data of the row must end.
+GxUInt32 RowBytes(const BmpHeader& h) { return (h.bitCount * static_cast<GxUInt32>(h.width) + 7) / 8; }
+
+GxUInt32 FileRowSize(const BmpHeader& h) { return (RowBytes(h) + 3) & ~3u; }
+
+// Run-length codes are decoded below 24 bits; 24 and 32 bits read plain rows whatever the compression says.
+bool RunLength(const BmpHeader& h) { return h.compression == kCompressionRle8 && h.bitCount < 24; }
 
 void ConvertRow(const BmpHeader& h, const GxUInt8* in, GxImage* image, GxInt32 y)
 {
@@ -204,11 +209,12 @@ bool ReadPlainRows(BmpRead* r, const BmpHeader& h)
     return true;
 }
 
-// Decodes one row of 8-bit run-length data into r->row; *end is set at the end-of-bitmap code.
+// Decodes one row of 8-bit run-length codes (runs of bytes, whatever the bit count) into r->row; *end is set at
+// the end-of-bitmap code.
 bool DecodeRleRow(BmpRead* r, const BmpHeader& h, bool* end)
 {
     GxUInt32 x = 0;
-    const GxUInt32 width = static_cast<GxUInt32>(h.width);
+    const GxUInt32 width = RowBytes(h);
     for (;;) {
         GxUInt8 pair[2];
         if (!ReadBytes(r->stream, pair, 2)) {
@@ -258,10 +264,10 @@ bool ReadRleRows(BmpRead* r, const BmpHeader& h)
 bool PixelsCanBePresent(const GxStream* stream, const BmpHeader& h, uint64_t before)
 {
     const uint64_t rows = static_cast<uint64_t>(h.height);
-    if (h.compression != kCompressionRle8) {
+    if (!RunLength(h)) {
         return GxStreamCanSupply(stream, before + rows * FileRowSize(h));
     }
-    const uint64_t pixels = rows * static_cast<uint64_t>(h.width);
+    const uint64_t pixels = rows * static_cast<uint64_t>(RowBytes(h));
     return GxStreamCanSupply(stream, before + (pixels + kRleMaxRun - 1) / kRleMaxRun * kRleCodeSize);
 }
 
@@ -297,7 +303,7 @@ bool ReadBmp(BmpRead* r)
     if (!r->row) {
         return Fail(gxERRNOMEMORY);
     }
-    if (h.compression == kCompressionRle8) {
+    if (RunLength(h)) {
         return ReadRleRows(r, h);
     }
     return ReadPlainRows(r, h);

@@ -273,6 +273,24 @@ TEST_F(BmpTest, RunLengthRows)
     EXPECT_EQ(row(1), (Bytes{6, 6, 6, 8, 1, 1, 9}));
     EXPECT_EQ(row(0), Bytes(7, 0));  // never decoded
     GxImageDestroy(image);
+
+    // Below 8 bits the runs are of bytes, converted as a stored row is.
+    BmpSpec nibbles;
+    nibbles.width = 4;
+    nibbles.height = 2;
+    nibbles.bitCount = 4;
+    nibbles.compression = 1;
+    nibbles.palette = TestPalette(4);
+    nibbles.coloursUsed = 4;
+    nibbles.data = {2, 0x12, 0, 0, 1, 0x30, 0, 1};
+    image = Read(nibbles);
+    ASSERT_NE(image, nullptr);
+    auto nibbleRow = [&](GxInt32 y) {
+        return Bytes(image->pixels + y * image->stride, image->pixels + y * image->stride + 4);
+    };
+    EXPECT_EQ(nibbleRow(1), (Bytes{1, 2, 1, 2}));
+    EXPECT_EQ(nibbleRow(0), (Bytes{3, 0, 1, 2}));  // the second byte is the first row's
+    GxImageDestroy(image);
 }
 
 TEST_F(BmpTest, UnsafeOrUnsupportedFilesAreRefused)
@@ -311,10 +329,11 @@ TEST_F(BmpTest, UnsafeOrUnsupportedFilesAreRefused)
          },
          gxERRUNSUPPORTED},
         {"4-bit run length", [](BmpSpec& s) { s.compression = 2; }, gxERRUNSUPPORTED},
-        {"8-bit runs of 4-bit pixels",
+        {"run past a row of 4-bit pixels",
          [](BmpSpec& s) {
              s.compression = 1;
              s.bitCount = 4;
+             s.data = {3, 0x12, 0, 1};
          },
          gxERRUNSUPPORTED},
         {"bit fields below 24 bits",

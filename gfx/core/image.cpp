@@ -333,10 +333,6 @@ GxImage* GxImageCopy(GxImage* destination, const GxImage* source)
         }
         CopyRows(destination, source, BytesPerPixel(from) * source->width);
     } else if (from == 4 && to == 8) {
-        // The first 16 entries carry the colours of the 4-bit indices.
-        if (destination->palette && source->palette) {
-            memcpy(destination->palette, source->palette, static_cast<size_t>(PaletteBytes(4)));
-        }
         CopyRows(destination, source, source->width);
     } else if (IsPalettised(from) && to == 32 && source->palette) {
         ExpandThroughPalette(destination, source);
@@ -492,13 +488,11 @@ GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;
     }
-    const uint64_t rowBytes = static_cast<uint64_t>(BytesPerPixel(depth)) * static_cast<uint64_t>(width);
     const uint64_t pixelBytes = static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) +
                                 static_cast<uint64_t>(PaletteBytes(depth));
     const uint64_t storedBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength + pixelBytes;
     // Every size is checked before anything is allocated for it, against the chunk and what the stream holds.
-    if (static_cast<uint64_t>(storedStride) < rowBytes ||
-        static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes ||
+    if (static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes ||
         storedBytes > bodyLength) {
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;

@@ -399,8 +399,7 @@ float Coverage(GxInt32 p, int64_t start, int64_t length)
 
 GxInt32 Step(GxInt32 source, GxInt32 destination)
 {
-    const GxInt32 step = static_cast<GxInt32>(static_cast<float>(source) / static_cast<float>(destination) * 65536.0f);
-    return step > 0 ? step : 1;
+    return static_cast<GxInt32>(static_cast<float>(source) / static_cast<float>(destination) * 65536.0f);
 }
 
 }  // namespace

@@ -78,7 +78,6 @@ void* GxRasterOpen(void* instance, GxInt32 offset, GxInt32 /*size*/)
         GxErrorRaise(0, gxERRNOMEMORY);
         return nullptr;
     }
-    block->dummyRaster->parent = block->dummyRaster;
     block->dummyRaster->flags = gxRASTERDONTALLOCATE;
     block->contextStack[0] = block->dummyRaster;
     block->stackTop = 0;

@@ -85,7 +85,6 @@ struct GxRaster {
 };
 
 #define GxRasterGetFormat(raster) (static_cast<GxInt32>((raster)->format) << 8)
-#define GxRasterGetType(raster) ((raster)->type)
 
 // Deepest nesting of raster contexts, the built-in dummy entry included.
 constexpr GxInt32 gxRASTERCONTEXTSTACKSIZE = 10;

@@ -22,6 +22,7 @@ struct FakeRasterDevice {
     bool refuseSubRaster = false;
     bool refuseContext = false;
     bool refuseLevels = false;
+    bool refuseUnlock = false;
     GxUInt8 pixels[64] = {};
 };
 FakeRasterDevice fake;
@@ -60,8 +61,9 @@ GxBool FakeUnlock(void*, void* inOut, GxInt32)
 {
     fake.unlocks++;
     static_cast<GxRaster*>(inOut)->pixels = nullptr;
-    return 1;
+    return fake.refuseUnlock ? 0 : 1;
 }
+GxBool FakeRefuse(void*, void*, GxInt32) { return 0; }
 GxBool FakeLevels(void* out, void*, GxInt32)
 {
     fake.levelQueries++;
@@ -193,7 +195,8 @@ TEST_F(RasterModule, ContextStackKeepsItsDummyAndItsBound)
 {
     GxRaster* bottom = GxRasterGetCurrentContext();
     ASSERT_NE(bottom, nullptr);
-    EXPECT_EQ(bottom->parent, bottom);
+    EXPECT_EQ(bottom->parent, nullptr);
+    EXPECT_EQ(GxRasterGetParent(bottom), bottom);
     EXPECT_EQ(bottom->width, 0);
     EXPECT_TRUE(bottom->flags & gxRASTERDONTALLOCATE);
 
@@ -251,4 +254,22 @@ TEST_F(RasterModule, LocksRouteLevelAndModeAndLevelsAskOnlyForMipmaps)
     const GxInt32 unlocksBefore = fake.unlocks;
     GxRasterDestroy(mipmapped);
     EXPECT_EQ(fake.unlocks, unlocksBefore + 1);
+}
+
+// What the device refuses is told as a failure, not as the raster.
+TEST_F(RasterModule, RefusedUnlocksAndDrawsFail)
+{
+    GxRaster* raster = GxRasterCreate(8, 8, 0, gxRASTERTYPETEXTURE);
+    ASSERT_NE(raster, nullptr);
+    fake.refuseUnlock = true;
+    EXPECT_EQ(GxRasterUnlock(raster), nullptr);
+    GxStandardFunc* table = GxEngineInstance->stdFunc;
+    table[gxSTANDARDRASTERUNLOCKPALETTE] = FakeRefuse;
+    table[gxSTANDARDRASTERRENDERSCALED] = FakeRefuse;
+    raster->privateFlags |= gxRASTERPALETTELOCKED;
+    EXPECT_EQ(GxRasterUnlockPalette(raster), nullptr);
+    EXPECT_EQ(raster->privateFlags & gxRASTERPALETTELOCKED, 0);
+    const GxRect rect = {0, 0, 4, 4};
+    EXPECT_EQ(GxRasterRenderScaled(raster, &rect), nullptr);
+    EXPECT_TRUE(GxRasterDestroy(raster));
 }

@@ -181,7 +181,7 @@ GxRaster* BuildRaster(StoredLevels* levels, GxUInt32 filter)
     }
     GxInt32 width = 0, height = 0, depth = 0, format = 0;
     GxRaster* raster = nullptr;
-    if (GxTextureFindRasterFormat(levels->images[0], rasterFlags, &width, &height, &depth, &format)) {
+    if (GxImageFindRasterFormat(levels->images[0], rasterFlags, &width, &height, &depth, &format) != nullptr) {
         raster = GxRasterCreate(width, height, depth, format | rasterFlags);
     }
     if (raster != nullptr &&
@@ -498,14 +498,17 @@ const GxTexDictionary* GxTexDictionaryStreamWrite(const GxTexDictionary* diction
         return nullptr;
     }
     GxUInt32 size = 0;
+    if (!GxTexDictionaryBodySize(dictionary, &size) ||
+        !GxStreamWriteChunkHeader(stream, gxID_TEXDICTIONARY, size, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
+        !GxStreamWriteChunkHeader(stream, gxID_STRUCT, kStructSize, gxLIBRARYVERSION, gxLIBRARYBUILD)) {
+        return nullptr;
+    }
     const GxInt32 count = GxTexDictionaryGetNumTextures(dictionary);
-    if (count >= kMaxTextures || !GxTexDictionaryBodySize(dictionary, &size)) {
+    if (count >= kMaxTextures) {
         return nullptr;
     }
     const GxUInt32 word = static_cast<GxUInt32>(count) | (static_cast<GxUInt32>(DeviceIdentifier()) << kHighHalfShift);
-    if (!GxStreamWriteChunkHeader(stream, gxID_TEXDICTIONARY, size, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
-        !GxStreamWriteChunkHeader(stream, gxID_STRUCT, kStructSize, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
-        !GxStreamWriteInt32(stream, &word, sizeof(word))) {
+    if (!GxStreamWriteInt32(stream, &word, sizeof(word))) {
         return nullptr;
     }
     for (GxLink* link = dictionary->texturesInDict.next; link != &dictionary->texturesInDict; link = link->next) {
@@ -654,22 +657,8 @@ GxTOC* GxTOCStreamRead(GxStream* stream)
     return toc;
 }
 
-GxBool GxTOCDestroy(GxTOC* toc)
-{
-    if (toc != nullptr) {
-        GxFree(toc);
-    }
-    return 1;
-}
-
-GxInt32 GxTOCGetNumEntries(const GxTOC* toc) { return toc != nullptr ? toc->numEntries : 0; }
-
 GxTOCEntry* GxTOCGetEntry(GxTOC* toc, GxInt32 index)
 {
-    if (toc == nullptr || index < 0 || index >= toc->numEntries) {
-        GxErrorRaise(gxPLUGINTOC, gxERRNULLARG);
-        return nullptr;
-    }
-    // The entries run past the declared one-element array.
+    // The caller keeps the index below the count. The entries run past the declared one-element array.
     return reinterpret_cast<GxTOCEntry*>(reinterpret_cast<char*>(toc) + offsetof(GxTOC, entry)) + index;
 }

@@ -401,12 +401,6 @@ GxRaster* GxRasterRead(const GxChar* fileName)
     return raster;
 }
 
-bool GxTextureFindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
-                               GxInt32* format)
-{
-    return GxImageFindRasterFormat(image, flags, width, height, depth, format) != nullptr;
-}
-
 // ---- reading by name ----
 
 GxTexture* GxTextureRead(const GxChar* name, const GxChar* maskName)
@@ -505,16 +499,11 @@ GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName,
         return nullptr;
     }
     if (*width == 0 || *height == 0) {
-        if (!GxTextureFindRasterFormat(image, rasterFlags, width, height, depth, format)) {
+        if (GxImageFindRasterFormat(image, rasterFlags, width, height, depth, format) == nullptr) {
             GxImageDestroy(image);
             GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
             return nullptr;
         }
-    }
-    if (*width <= 0 || *height <= 0) {
-        GxImageDestroy(image);
-        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
-        return nullptr;
     }
     if (image->width == *width && image->height == *height) {
         return image;
@@ -595,9 +584,6 @@ GxBool GxTextureDefaultGenerateMipmaps(GxRaster* raster, GxImage* image)
         return 0;
     }
     const GxInt32 levels = GxRasterGetNumLevels(raster);
-    if (levels == 1) {
-        return 1;
-    }
     if (levels < 1 || levels > gxTEXTUREMAXMIPLEVELS) {
         return 0;
     }

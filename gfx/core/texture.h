@@ -90,7 +90,6 @@ GxTexture* GxTextureRead(const GxChar* name, const GxChar* maskName);
 
 inline GxRaster* GxTextureGetRaster(const GxTexture* texture) { return texture->raster; }
 inline const GxChar* GxTextureGetName(const GxTexture* texture) { return texture->name; }
-inline const GxChar* GxTextureGetMaskName(const GxTexture* texture) { return texture->mask; }
 inline GxTexDictionary* GxTextureGetDictionary(const GxTexture* texture) { return texture->dictionary; }
 // The filter and addressing word: the filter mode in the low byte, then a 4-bit addressing mode per
 // axis. Stored words carry other flags above the low 16 bits.
@@ -192,9 +191,7 @@ struct GxTOC {
 constexpr GxInt32 gxTOCMAXENTRIES = 0x10000;
 constexpr GxUInt32 gxTOCENTRYSIZE = 28;
 
-// Reads a chunk body into a table the caller frees with GxTOCDestroy.
+// Reads a chunk body into one block the caller frees with GxFree.
 GxTOC* GxTOCStreamRead(GxStream* stream);
-GxBool GxTOCDestroy(GxTOC* toc);
-GxInt32 GxTOCGetNumEntries(const GxTOC* toc);
-// Null (and an error) for an index outside the table.
+// No bounds check: the index must be below the count.
 GxTOCEntry* GxTOCGetEntry(GxTOC* toc, GxInt32 index);

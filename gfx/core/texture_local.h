@@ -33,10 +33,6 @@ GxBool GxTextureNamesMatch(const GxChar* a, const GxChar* b);
 // Copies a name into a 32-byte field by the name rule (cut to 31 characters with an error).
 void GxTextureCopyName(GxChar* field, const GxChar* text);
 
-// The raster the device would make for an image: size, depth and format code (format << 8 | type).
-bool GxTextureFindRasterFormat(GxImage* image, GxInt32 flags, GxInt32* width, GxInt32* height, GxInt32* depth,
-                               GxInt32* format);
-
 // The filter and addressing word of a stored flags word: files written before V addressing existed
 // leave it empty, and it then follows U.
 GxUInt32 GxTextureStoredFilterAddressing(GxUInt32 flags);

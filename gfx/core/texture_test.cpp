@@ -178,6 +178,47 @@ TEST_F(TextureRead, GeneratedMipmapsAverageTheLevelAbove)
     GxImageDestroy(image);
 }
 
+// Generation writes every level, the first included, from gamma-corrected images; what is corrected already is
+// not corrected again.
+TEST_F(TextureRead, GeneratedLevelsAreGammaCorrectedOnce)
+{
+    GxImage* image = SolidImage(4, 4, {64, 64, 64, 255});
+    ASSERT_NE(image, nullptr);
+    GxRaster* raster = RasterFromImage(image, gxRASTERTYPETEXTURE);
+    ASSERT_NE(raster, nullptr);
+    ASSERT_EQ(GxRasterGetNumLevels(raster), 1);
+    GxImageSetGamma(2.0f);
+    EXPECT_TRUE(GxTextureRasterGenerateMipmaps(raster, nullptr));
+    EXPECT_EQ(Pixel(raster, 0, 0, 0).red, 128);
+    EXPECT_TRUE(GxTextureRasterGenerateMipmaps(raster, nullptr));
+    EXPECT_EQ(Pixel(raster, 0, 0, 0).red, 128);
+    GxImageSetGamma(1.0f);
+    GxRasterDestroy(raster);
+    GxImageDestroy(image);
+}
+
+// A palette is shared as it stands only by images of one depth that fits the raster's; a deeper image is
+// requantised, and each image made keeps its own copy of the palette.
+TEST_F(TextureRead, PalettesAreSharedOnlyWhereTheirIndicesFit)
+{
+    GxImage* deep = GxImageCreate(2, 1, 8);
+    ASSERT_TRUE(deep && GxImageAllocatePixels(deep));
+    for (GxInt32 i = 0; i < 256; i++) {
+        deep->palette[i] = GxRGBA{static_cast<GxUInt8>(i), 0, 0, 255};
+    }
+    deep->pixels[0] = 200;
+    deep->pixels[1] = 3;
+    GxImage* images[1] = {deep};
+    GxRGBA palette[256] = {};
+    ASSERT_TRUE(GxTextureImagesMakePalette(palette, nullptr, images, 1, 4));
+    ASSERT_NE(images[0], deep);
+    EXPECT_EQ(images[0]->depth, 4);
+    EXPECT_LT(images[0]->pixels[0], 16);
+    EXPECT_NE(images[0]->palette, palette);
+    EXPECT_EQ(std::memcmp(images[0]->palette, palette, 16 * sizeof(GxRGBA)), 0);
+    GxImageDestroy(images[0]);
+}
+
 // Finding, moving and counting textures among dictionaries.
 TEST_F(TextureRead, FindSearchesEveryDictionaryWithoutACurrentOne)
 {

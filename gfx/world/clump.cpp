@@ -201,7 +201,10 @@ GxAtomic* GxAtomicCreate(void)
     GxLinkInit(&atomic->llWorldSectorsInAtomic);
     atomic->renderCallBack = GxAtomicDefaultRenderCallback;
     atomic->interpolator = GxInterpolator{3, 0, 0, 1.0f, 1.0f, 0.0f};
-    GxPluginRegistryInitObject(&gxAtomicTKList, atomic);
+    if (!GxPluginRegistryInitObject(&gxAtomicTKList, atomic)) {
+        GxFreeListFreeEntry(block->atomicFreeList, atomic);
+        return nullptr;
+    }
     return atomic;
 }
 
@@ -351,7 +354,10 @@ GxClump* GxClumpCreate(void)
     GxLinkInit(&clump->cameraList);
     GxLinkInit(&clump->inWorldLink);
     clump->callback = DefaultClumpCallBack;
-    GxPluginRegistryInitObject(&gxClumpTKList, clump);
+    if (!GxPluginRegistryInitObject(&gxClumpTKList, clump)) {
+        GxFreeListFreeEntry(block->clumpFreeList, clump);
+        return nullptr;
+    }
     return clump;
 }
 

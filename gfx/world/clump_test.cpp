@@ -14,6 +14,10 @@ namespace {
 
 std::vector<GxAtomic*> rendered;
 GxAtomic* failing = nullptr;
+bool refuseConstruction = false;
+
+void* ConstructUnlessRefused(void* object, GxInt32, GxInt32) { return refuseConstruction ? nullptr : object; }
+void* DestructNothing(void* object, GxInt32, GxInt32) { return object; }
 
 GxAtomic* RecordRender(GxAtomic* atomic)
 {
@@ -25,10 +29,15 @@ class Clump : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        engine.emplace(GxTestRecordingSetup([] { return GxClumpPluginAttach() != 0; }));
+        engine.emplace(GxTestRecordingSetup([] {
+            return GxClumpPluginAttach() != 0 &&
+                   GxAtomicRegisterPlugin(4, 0xF0F1, ConstructUnlessRefused, DestructNothing, nullptr) >= 0 &&
+                   GxClumpRegisterPlugin(4, 0xF0F1, ConstructUnlessRefused, DestructNothing, nullptr) >= 0;
+        }));
         GX_ASSERT_ENGINE_STARTED(*engine);
         rendered.clear();
         failing = nullptr;
+        refuseConstruction = false;
         geometry = GxGeometryCreate(0, 0, 0);
         ASSERT_NE(geometry, nullptr);
         ASSERT_EQ(GxGeometryAddMorphTargets(geometry, 1), 1);
@@ -177,4 +186,47 @@ TEST_F(Clump, CloseDestroysWhatIsLeft)
     EXPECT_EQ(geometry->refCount, 4);
     ASSERT_TRUE(GxEngineStop());  // the sanitizers catch any use of what was freed
     EXPECT_EQ(geometry->refCount, 1);
+}
+
+TEST_F(Clump, ARefusedExtensionMakesNoAtomicOrClump)
+{
+    refuseConstruction = true;
+    EXPECT_EQ(GxAtomicCreate(), nullptr);
+    EXPECT_EQ(GxClumpCreate(), nullptr);
+    refuseConstruction = false;
+    GxClump* clump = GxClumpCreate();
+    ASSERT_NE(clump, nullptr);
+    GxClumpDestroy(clump);
+}
+
+TEST_F(Clump, ANewGeometryMovesTheWorldSphere)
+{
+    GxAtomic* atomic = GxAtomicCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxAtomicSetFrame(atomic, frame);
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxFrameSyncDirty();
+    EXPECT_EQ(GxAtomicGetWorldBoundingSphere(atomic)->radius, 1.0f);
+    GxGeometry* larger = GxGeometryCreate(0, 0, 0);
+    ASSERT_NE(larger, nullptr);
+    larger->morphTarget[0].boundingSphere = GxSphere{{0.0f, 0.0f, 0.0f}, 5.0f};
+    GxAtomicSetGeometry(atomic, larger, 0);
+    EXPECT_EQ(GxAtomicGetWorldBoundingSphere(atomic)->radius, 5.0f);
+    GxAtomicDestroy(atomic);
+    GxGeometryDestroy(larger);
+    GxFrameDestroy(frame);
+}
+
+TEST_F(Clump, AnAtomicAddedToAnotherClumpLeavesTheFirst)
+{
+    GxClump* first = GxClumpCreate();
+    GxClump* second = GxClumpCreate();
+    GxAtomic* atomic = GxAtomicCreate();
+    GxClumpAddAtomic(first, atomic);
+    GxClumpAddAtomic(second, atomic);
+    EXPECT_EQ(GxClumpGetNumAtomics(first), 0);
+    EXPECT_EQ(GxClumpGetNumAtomics(second), 1);
+    EXPECT_EQ(atomic->clump, second);
+    GxClumpDestroy(first);
+    GxClumpDestroy(second);
 }

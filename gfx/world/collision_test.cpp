@@ -5,8 +5,10 @@
 #include <numeric>
 #include <random>
 
+#include "gfx/core/camera.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/plugin.h"
+#include "gfx/core/raster.h"
 #include "gfx/world/collision_testing.h"
 #include "gfx/world/world_testing.h"
 
@@ -385,6 +387,41 @@ TEST_F(Collision, MorphingAtomicsAreTestedBetweenTheirTargets)
         },
         &corners);
     EXPECT_EQ(corners, (std::vector<GxV3d*>{&geometry->morphTarget[1].verts[0]}));
+    // A target number past the geometry's count names target 0.
+    atomic->interpolator.startMorphTarget = 0;
+    atomic->interpolator.endMorphTarget = 0;
+    const std::vector<GxInt32> first = hits(line);
+    atomic->interpolator.endMorphTarget = 9;
+    EXPECT_EQ(hits(line), first);
     GxAtomicDestroy(atomic);
     GxGeometryDestroy(geometry);
+}
+
+// The pixel ray runs between the near and far planes' corners, in the shares of the frame buffer's size; a
+// camera without a frame buffer gives the ray of pixel (0, 0).
+TEST_F(Collision, PixelRaysRunBetweenTheFrustumCorners)
+{
+    GxCamera* camera = GxCameraCreate();
+    ASSERT_NE(camera, nullptr);
+    for (GxInt32 i = 0; i < 8; i++) {
+        camera->frustumCorners[i] = GxV3d{static_cast<GxReal>(i), 10.0f * i, 100.0f * i};
+    }
+    GxRaster frameBuffer = {};
+    frameBuffer.width = 100;
+    frameBuffer.height = 50;
+    camera->frameBuffer = &frameBuffer;
+    GxLine line;
+    const GxV2d origin = {0.0f, 0.0f};
+    GxCameraCalcPixelRay(camera, &line, &origin);
+    EXPECT_FLOAT_EQ(line.start.y, 0.0f);
+    EXPECT_FLOAT_EQ(line.end.z, 400.0f);
+    const GxV2d corner = {100.0f, 50.0f};
+    GxCameraCalcPixelRay(camera, &line, &corner);
+    EXPECT_FLOAT_EQ(line.start.x, 2.0f);
+    EXPECT_FLOAT_EQ(line.end.y, 60.0f);
+    camera->frameBuffer = nullptr;
+    GxCameraCalcPixelRay(camera, &line, &corner);
+    EXPECT_FLOAT_EQ(line.start.x, 0.0f);
+    EXPECT_FLOAT_EQ(line.end.x, 4.0f);
+    GxCameraDestroy(camera);
 }

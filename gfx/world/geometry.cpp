@@ -162,7 +162,8 @@ GxGeometry* GxGeometryCreateEmpty(GxReal radius)
 
 GxInt32 GxGeometryAddMorphTargets(GxGeometry* geometry, GxInt32 count)
 {
-    if (!geometry || count < 1) {
+    // A negative count would shrink the array under the records it keeps.
+    if (!geometry || count < 0) {
         return -1;
     }
     const GxInt32 old = geometry->numMorphTargets;
@@ -646,10 +647,11 @@ bool ReadMorphTargets(StructReader* reader, GxGeometry* geometry)
             return false;
         }
         target.boundingSphere = GxSphere{{sphere[0], sphere[1], sphere[2]}, sphere[3]};
-        // Data the geometry has no room for, or that is missing where the geometry keeps vertices, is refused.
-        const bool positionsOk = HasVertexArrays(geometry) ? hasPositions == 1 : hasPositions == 0;
-        const bool normalsOk = hasNormals == 0 || (hasNormals == 1 && target.normals && hasPositions == 1);
-        if (!positionsOk || !normalsOk) {
+        if (vectorBytes == 0) {
+            continue;
+        }
+        // Each array the record announces is read on its own; one the geometry keeps no room for is refused.
+        if ((hasPositions && !target.verts) || (hasNormals && !target.normals)) {
             GxErrorRaise(gxPLUGINCORE, gxERRREAD);
             return false;
         }
@@ -663,7 +665,8 @@ bool ReadMorphTargets(StructReader* reader, GxGeometry* geometry)
     return true;
 }
 
-// Bytes the struct must hold at least for the counts it announces.
+// Bytes the struct must hold at least for the counts it announces. Every morph target's vertex block is allocated
+// before its record is read, so each must be backed by one array's bytes even when its record leaves them out.
 uint64_t LeastStructBytes(GxUInt32 format, GxInt32 numTriangles, GxInt32 numVertices, GxInt32 numMorphTargets)
 {
     uint64_t bytes = static_cast<uint64_t>(numMorphTargets) * kMorphRecordSize;

@@ -50,6 +50,9 @@ TEST_F(Geometry, MorphTargetsKeepTheirData)
     }
     EXPECT_EQ(GxGeometryAddMorphTargets(geometry, 2), 1);
     EXPECT_EQ(geometry->numMorphTargets, 3);
+    EXPECT_EQ(GxGeometryAddMorphTargets(geometry, 0), 3);
+    EXPECT_EQ(GxGeometryAddMorphTargets(geometry, -1), -1);
+    EXPECT_EQ(geometry->numMorphTargets, 3);
     EXPECT_FLOAT_EQ(geometry->morphTarget[0].verts[2].x, 2.0f);
     EXPECT_FLOAT_EQ(geometry->morphTarget[0].normals[1].z, 1.0f);
     EXPECT_EQ(geometry->morphTarget[2].parentGeom, geometry);
@@ -110,6 +113,9 @@ TEST_F(Geometry, ChunkRoundTripKeepsTrianglesAndNativeIsForty)
     EXPECT_EQ(GxBytesGetU32(&nativeBytes[16]), 40u);
     EXPECT_EQ(GxBytesGetU32(&nativeBytes[kStructBody + 16 + 16]), 0u);  // has positions
     EXPECT_EQ(GxBytesGetU32(&nativeBytes[kStructBody + 16 + 20]), 0u);  // has normals
+    // Its triangles live in the renderer's data: the unlock gives it the empty header.
+    EXPECT_EQ(GxGeometryUnlock(native), native);
+    EXPECT_EQ(native->mesh, GxMeshHeaderGetEmpty());
     GxGeometryDestroy(native);
 }
 
@@ -132,9 +138,8 @@ TEST_F(Geometry, BadStreamsAreRefused)
         GxUInt32 value;
     };
     // Counts beyond the struct, no morph target, a vertex index past the vertices, a material index past the
-    // list, 0xFFFF with a list, normals the geometry has no room for.
+    // list, 0xFFFF with a list.
     const size_t triangles = kStructBody + 16 + 24 * 8;
-    const size_t morph = triangles + 12 * 8;
     const Patch patches[] = {
         {kStructBody + 4, 5000},
         {kStructBody + 8, 60000},
@@ -143,7 +148,6 @@ TEST_F(Geometry, BadStreamsAreRefused)
         {triangles, (30u << 16) | 1},
         {triangles + 4, (2u << 16) | 1},
         {triangles + 4, (2u << 16) | 0xFFFF},
-        {morph + 20, 2},
     };
     for (const Patch& patch : patches) {
         std::vector<GxUInt8> bad = bytes;
@@ -165,4 +169,52 @@ TEST_F(Geometry, BadStreamsAreRefused)
         EXPECT_EQ(error.pluginID, gxPLUGINWORLD);
         EXPECT_EQ(error.errorCode, gxERRTOOMANYVERTICES);
     }
+}
+
+TEST_F(Geometry, MorphRecordsReadTheArraysTheyAnnounce)
+{
+    GxMaterial* material = GxMaterialCreate();
+    GxGeometry* box = GxWorldTestBox(material, material);
+    const std::vector<GxUInt8> bytes = WriteGeometry(box);
+    const size_t record = kStructBody + 16 + 24 * 8 + 12 * 8;
+    const size_t hasPositions = record + 16;
+    const size_t hasNormals = record + 20;
+
+    // Normals alone: the first array stored is read as the normals; the positions stay as made.
+    std::vector<GxUInt8> normalsAlone = bytes;
+    GxBytesPutU32(&normalsAlone[hasPositions], 0);
+    GxGeometry* copy = ReadGeometry(normalsAlone);
+    ASSERT_NE(copy, nullptr);
+    for (GxInt32 i = 0; i < copy->numVertices; i++) {
+        EXPECT_FLOAT_EQ(copy->morphTarget[0].normals[i].x, box->morphTarget[0].verts[i].x) << i;
+        EXPECT_FLOAT_EQ(copy->morphTarget[0].verts[i].y, 0.0f) << i;
+    }
+    GxGeometryDestroy(copy);
+
+    // Neither array: the record stands alone and the rest of the struct is passed over.
+    std::vector<GxUInt8> neither = normalsAlone;
+    GxBytesPutU32(&neither[hasNormals], 0);
+    copy = ReadGeometry(neither);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_FLOAT_EQ(copy->morphTarget[0].normals[0].z, 0.0f);
+    GxGeometryDestroy(copy);
+
+    // Without the arrays' bytes the struct cannot back the vertex block made before the record is read.
+    std::vector<GxUInt8> unbacked = neither;
+    const size_t arrays = 2 * 24 * 12;
+    unbacked.erase(unbacked.begin() + static_cast<std::ptrdiff_t>(record + 24),
+                   unbacked.begin() + static_cast<std::ptrdiff_t>(record + 24 + arrays));
+    GxBytesPutU32(&unbacked[4], GxBytesGetU32(&unbacked[4]) - arrays);
+    GxBytesPutU32(&unbacked[16], GxBytesGetU32(&unbacked[16]) - arrays);
+    EXPECT_EQ(ReadGeometry(unbacked), nullptr);
+    GxGeometryDestroy(box);
+    GxMaterialDestroy(material);
+
+    // Normals in a geometry that keeps none have nowhere to go.
+    GxGeometry* bare = GxGeometryCreate(3, 0, gxGEOMETRYPOSITIONS);
+    std::vector<GxUInt8> extra = WriteGeometry(bare);
+    GxGeometryDestroy(bare);
+    GxBytesPutU32(&extra[kStructBody + 16 + 20], 1);
+    EXPECT_EQ(ReadGeometry(extra), nullptr);
+    GxTestTakeError();
 }

@@ -305,25 +305,14 @@ const GxMaterial* GxMaterialStreamWrite(const GxMaterial* material, GxStream* st
 
 namespace {
 
-// Reads the texture chunk of a material. A texture that cannot be found leaves the material untextured,
-// but only when the rest of its chunk can be passed over; anything else fails the read.
+// Reads the texture chunk of a material; a texture that cannot be found leaves the material untextured.
 bool ReadMaterialTexture(GxStream* stream, GxMaterial* material)
 {
-    GxUInt32 length = 0;
-    if (!GxWorldFindChunk(stream, gxID_TEXTURE, &length)) {
+    if (!GxWorldFindChunk(stream, gxID_TEXTURE, nullptr)) {
         return false;
     }
-    const GxUInt32 before = GxStreamBytesLeft(stream);
-    GxTexture* texture = GxTextureStreamRead(stream);
-    if (texture) {
-        material->texture = texture;
-        return true;
-    }
-    const GxUInt32 after = GxStreamBytesLeft(stream);
-    if (before == gxSTREAMBYTESUNKNOWN || after > before || before - after > length) {
-        return false;
-    }
-    return GxWorldSkip(stream, length - (before - after));
+    material->texture = GxTextureStreamRead(stream);
+    return true;
 }
 
 }  // namespace

@@ -660,6 +660,19 @@ namespace {
 
 bool IsNative(const GxGeometry* geometry) { return (geometry->flags & gxGEOMETRYNATIVE) != 0; }
 
+// The flags of the module's primitive table; any other word (the renderer's unindexed bit among them) would
+// have the renderer draw a header no index array backs.
+bool KnownFlags(GxUInt32 flags)
+{
+    for (GxUInt32 known : {gxMESHHEADERTRILIST, gxMESHHEADERTRISTRIP, gxMESHHEADERTRIFAN, gxMESHHEADERLINELIST,
+                           gxMESHHEADERPOLYLINE, gxMESHHEADERPOINTLIST}) {
+        if (flags == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 GxInt32 GxBinMeshStreamGetSize(const GxMeshHeader* header, bool native)
@@ -717,8 +730,7 @@ GxMeshHeader* GxBinMeshStreamRead(GxStream* stream, GxInt32 length, const GxMate
     }
     // Counts must fit the chunk they came in.
     const uint64_t words = kBinMeshFixedWords + 2ull * numMeshes + (native ? 0 : static_cast<uint64_t>(total));
-    if (numMeshes > kMaxMeshes || words * 4 > static_cast<GxUInt32>(length) ||
-        (flags != gxMESHHEADERTRILIST && flags != gxMESHHEADERTRISTRIP)) {
+    if (numMeshes > kMaxMeshes || words * 4 > static_cast<GxUInt32>(length) || !KnownFlags(flags)) {
         GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return nullptr;
     }

@@ -265,7 +265,15 @@ TEST_F(Mesh, BinMeshChunkRoundTripsAndRefusesBadIndices)
         }
     }
     ASSERT_NE(binMesh, 0u);
-    for (const auto& patch : {std::pair<size_t, GxUInt32>{20, 24}, {16, 7}, {4, 0xFFFF}, {8, 3}}) {
+    // Any flags of the primitive table are taken as stored; a word outside it is refused.
+    std::vector<GxUInt8> fan = bytes;
+    GxBytesPutU32(&fan[binMesh], gxMESHHEADERTRIFAN);
+    copy = GxWorldTestRead<GxGeometry>(fan, gxID_GEOMETRY, GxGeometryStreamRead);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->mesh->flags, gxMESHHEADERTRIFAN);
+    GxGeometryDestroy(copy);
+    for (const auto& patch :
+         {std::pair<size_t, GxUInt32>{20, 24}, {16, 7}, {4, 0xFFFF}, {8, 3}, {0, 3}, {0, gxMESHHEADERUNINDEXED}}) {
         std::vector<GxUInt8> bad = bytes;
         GxBytesPutU32(&bad[binMesh + patch.first], patch.second);
         EXPECT_EQ((GxWorldTestRead<GxGeometry>(bad, gxID_GEOMETRY, GxGeometryStreamRead)), nullptr)

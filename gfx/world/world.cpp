@@ -835,7 +835,7 @@ GxWorldSector* GxWorldSectorRender(GxWorldSector* sector)
     }
     GxPipeline* pipeline = sector->pipeline;
     if (!pipeline) {
-        GxWorld* world = GxEngineInstance->curWorld ? GxEngineInstance->curWorld : GxWorldSectorGetWorld(sector);
+        GxWorld* world = GxWorldSectorGetWorld(sector);
         pipeline = world ? world->pipeline : nullptr;
     }
     if (!pipeline) {
@@ -848,17 +848,20 @@ GxWorldSector* GxWorldSectorRender(GxWorldSector* sector)
     return GxPipelineExecute(pipeline, sector, 1) ? sector : nullptr;
 }
 
+// The current world drawn through the current camera; outside a camera's update there is neither, and nothing
+// is drawn.
 GxWorld* GxWorldRender(GxWorld* world)
 {
     GxCamera* camera = GxEngineInstance->curCamera;
-    if (!world || !camera || GxCameraGetWorld(camera) != world) {
+    GxWorld* current = GxEngineInstance->curWorld;
+    if (!camera || !current) {
         return world;
     }
     const GxUInt16 frame = GxWorldGetRenderFrame();
     const GxInt32 count = GxCameraGetNumVisibleSectors(camera);
     for (GxInt32 i = 0; i < count; i++) {
         GxWorldSector* sector = GxCameraGetVisibleSector(camera, i);
-        if (!world->renderCallBack(sector)) {
+        if (!current->renderCallBack(sector)) {
             continue;
         }
         GxLink* head = &sector->collAtomicsInWorldSector;

@@ -111,6 +111,90 @@ TEST_F(WorldObjects, CameraSyncTellsTheDeviceTheSectorOrder)
     GxFrameDestroy(frame);
 }
 
+std::vector<std::pair<char, GxWorldSector*>> drawnSectors;
+GxWorldSector* DrawnInA(GxWorldSector* sector) { return drawnSectors.emplace_back('A', sector), sector; }
+GxWorldSector* DrawnInB(GxWorldSector* sector) { return drawnSectors.emplace_back('B', sector), sector; }
+
+// The world drawn is the current one, through the current camera, whatever world is named.
+TEST_F(WorldObjects, RenderDrawsTheCurrentWorldThroughTheCurrentCamera)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* a = GxWorldCreate(&box);
+    GxWorld* b = GxWorldCreate(&box);
+    ASSERT_TRUE(a && b);
+    GxWorldSetSectorRenderCallback(a, DrawnInA);
+    GxWorldSetSectorRenderCallback(b, DrawnInB);
+    GxCamera* camera = GxCameraCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxObjectSetFrame(&camera->object, frame);
+    GxWorldAddCamera(a, camera);
+    GxFrameSyncDirty();
+    ASSERT_EQ(GxCameraGetNumVisibleSectors(camera), 1);
+    drawnSectors.clear();
+    GxWorldRender(b);
+    EXPECT_TRUE(drawnSectors.empty()) << "no camera is updating";
+    GxEngineInstance->curCamera = camera;
+    GxEngineInstance->curWorld = a;
+    GxWorldRender(b);
+    GxEngineInstance->curCamera = nullptr;
+    GxEngineInstance->curWorld = nullptr;
+    ASSERT_EQ(drawnSectors.size(), 1u);
+    EXPECT_EQ(drawnSectors[0].first, 'A');
+    EXPECT_EQ(drawnSectors[0].second, GxCameraGetVisibleSector(camera, 0));
+    GxWorldDestroy(a);
+    GxWorldDestroy(b);
+    GxCameraDestroy(camera);
+    GxFrameDestroy(frame);
+}
+
+// Removing a light clears its world and unlinks it from the list it is in, whatever world is named.
+TEST_F(WorldObjects, RemovingALightUnlinksItFromItsList)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* a = GxWorldCreate(&box);
+    GxWorld* b = GxWorldCreate(&box);
+    ASSERT_TRUE(a && b);
+    GxLight* light = GxLightCreate(gxLIGHTPOINT);
+    ASSERT_NE(light, nullptr);
+    GxWorldAddLight(a, light);
+    EXPECT_FALSE(GxLinkIsEmpty(&a->lightList));
+    EXPECT_EQ(GxWorldRemoveLight(b, light), b);
+    EXPECT_EQ(GxLightGetWorld(light), nullptr);
+    EXPECT_TRUE(GxLinkIsEmpty(&a->lightList));
+    EXPECT_EQ(GxWorldRemoveLight(a, light), a);
+    // A light destroyed while in a world leaves it.
+    GxWorldAddLight(a, light);
+    GxLightDestroy(light);
+    EXPECT_TRUE(GxLinkIsEmpty(&a->lightList));
+    GxWorldDestroy(a);
+    GxWorldDestroy(b);
+}
+
+// A destroyed world lets go of what is in it, so nothing keeps a freed world or ties to its freed sectors.
+TEST_F(WorldObjects, ADestroyedWorldLetsGoOfItsClumpsAndLights)
+{
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    GxClump* clump = GxClumpCreate();
+    GxFrame* frame = GxFrameCreate();
+    GxClumpSetFrame(clump, frame);
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetFrame(atomic, frame);
+    GxClumpAddAtomic(clump, atomic);
+    GxLight* light = GxLightCreate(gxLIGHTPOINT);
+    GxWorldAddClump(world, clump);
+    GxWorldAddLight(world, light);
+    GxFrameSyncDirty();
+    EXPECT_TRUE(GxWorldDestroy(world));
+    EXPECT_EQ(GxClumpGetWorld(clump), nullptr);
+    EXPECT_EQ(GxAtomicGetWorld(atomic), nullptr);
+    EXPECT_TRUE(GxLinkIsEmpty(&atomic->llWorldSectorsInAtomic));
+    EXPECT_EQ(GxLightGetWorld(light), nullptr);
+    GxLightDestroy(light);
+    GxClumpDestroy(clump);
+}
+
 TEST_F(WorldObjects, CopiesOfObjectsInAWorldEnterTheSameWorld)
 {
     const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};

@@ -770,7 +770,8 @@ GxWorld* GxWorldAddLight(GxWorld* world, GxLight* light)
 
 GxWorld* GxWorldRemoveLight(GxWorld* world, GxLight* light)
 {
-    if (!world || !light || lightOffset < 0 || OfLight(light)->world != world) {
+    if (!world || !light || lightOffset < 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return nullptr;
     }
     OfLight(light)->world = nullptr;

@@ -285,14 +285,14 @@ GxUInt32 ClumpOffset(const std::vector<GxUInt8>& file)
     GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMREAD, &memory);
     GxTOC* toc = stream && GxStreamFindChunk(stream, gxID_TOC, nullptr, nullptr) ? GxTOCStreamRead(stream) : nullptr;
     GxUInt32 offset = 0;
-    for (GxInt32 i = 0; toc != nullptr && i < GxTOCGetNumEntries(toc); i++) {
+    for (GxInt32 i = 0; toc != nullptr && i < toc->numEntries; i++) {
         const GxTOCEntry* entry = GxTOCGetEntry(toc, i);
         if (entry->id == gxID_CLUMP && offset == 0) {
             offset = entry->offset;
         }
     }
     if (toc != nullptr) {
-        GxTOCDestroy(toc);
+        GxFree(toc);
     }
     if (stream != nullptr) {
         GxStreamClose(stream, nullptr);

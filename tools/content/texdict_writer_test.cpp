@@ -188,11 +188,11 @@ TEST_F(StreamParts, TableOfContentsAndGroupNamesReadBack)
     GxTestReadStream tocIn(toc, gxID_TOC);
     GxTOC* table = tocIn.Get() ? GxTOCStreamRead(tocIn.Get()) : nullptr;
     ASSERT_NE(table, nullptr);
-    ASSERT_EQ(GxTOCGetNumEntries(table), 2);
+    ASSERT_EQ(table->numEntries, 2);
     EXPECT_EQ(GxTOCGetEntry(table, 0)->id, gxID_IMAGEDICTIONARY);
     EXPECT_EQ(GxTOCGetEntry(table, 1)->offset, 4096u);
     EXPECT_EQ(GxTOCGetEntry(table, 1)->guid[15], 0x5A);
-    GxTOCDestroy(table);
+    GxFree(table);
 
     const Bytes group = Written(
         [](GxStream* s) { return ContentChunkGroupStartWrite(s, "spawn_1_north") && ContentChunkGroupEndWrite(s); });
