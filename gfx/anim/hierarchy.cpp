@@ -122,8 +122,8 @@ void GxAnimStdKeyFrameInterpolate(void* out, void* in1, void* in2, GxReal time, 
     auto* a = static_cast<GxAnimStdKeyFrame*>(in1);
     auto* b = static_cast<GxAnimStdKeyFrame*>(in2);
     const GxReal span = b->time - a->time;
-    // Two keys at one time: hold the earlier until the time reaches them, then the later.
-    const GxReal f = span > 0.0f ? (time - a->time) / span : (time < b->time ? 0.0f : 1.0f);
+    // Two keys at one time would divide by zero: hold the earlier until the time reaches them, then the later.
+    const GxReal f = span != 0.0f ? (time - a->time) / span : (time < b->time ? 0.0f : 1.0f);
     o->t = {a->t.x + (b->t.x - a->t.x) * f, a->t.y + (b->t.y - a->t.y) * f, a->t.z + (b->t.z - a->t.z) * f};
     Slerp(o->q, a->q, b->q, f);
 }

@@ -72,6 +72,25 @@ TEST_F(HierarchyTest, NodeMatricesAtKnownTimes)
     GxAnimHierarchyDestroy(h);
 }
 
+// The factor is (time - a) / (b - a) whatever the order of the key times; only equal times, which would divide by
+// zero, step from the earlier key to the later one when the time reaches them.
+TEST_F(HierarchyTest, StandardInterpolationFollowsTheKeyTimes)
+{
+    GxAnimStdKeyFrame a = {nullptr, 1.0f, {0.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 0.0f}};
+    GxAnimStdKeyFrame b = {nullptr, 0.0f, {0.0f, 0.0f, 0.0f, 1.0f}, {10.0f, 0.0f, 0.0f}};
+    GxAnimStdInterpFrame out = {};
+    GxAnimStdKeyFrameInterpolate(&out, &a, &b, 0.25f, nullptr);
+    EXPECT_FLOAT_EQ(out.t.x, 7.5f);
+    GxAnimStdKeyFrameInterpolate(&out, &a, &b, 2.0f, nullptr);
+    EXPECT_FLOAT_EQ(out.t.x, -10.0f);
+
+    b.time = 1.0f;
+    GxAnimStdKeyFrameInterpolate(&out, &a, &b, 0.5f, nullptr);
+    EXPECT_FLOAT_EQ(out.t.x, 0.0f);
+    GxAnimStdKeyFrameInterpolate(&out, &a, &b, 1.0f, nullptr);
+    EXPECT_FLOAT_EQ(out.t.x, 10.0f);
+}
+
 TEST_F(HierarchyTest, UpdateWritesAttachedFramesEvenWithoutMatrices)
 {
     GxFrame* frames[3];
