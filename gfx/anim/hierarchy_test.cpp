@@ -230,6 +230,20 @@ TEST_F(HierarchyTest, CopiedFrameGetsItsOwnHierarchy)
     GxFrameDestroyHierarchy(copy);
 }
 
+// The standard scheme that cannot be registered (here a full table) leaves the open going on.
+TEST(HierarchyPluginLifetime, AnOpenWhoseSchemeCannotRegisterStillSucceeds)
+{
+    GxTestEngineSetup setup = GxAnimEngineSetup();
+    setup.start = false;
+    GxTestEngine engine(setup);
+    ASSERT_TRUE(engine.Ok()) << engine.Failure();
+    GxAnimInterpolatorInfo info = {};
+    for (info.typeID = 100; GxAnimRegisterInterpolatorInfo(&info); info.typeID++) {}
+    GxAnimTestTakeError();
+    EXPECT_TRUE(GxTestEngineOpenAndStart());
+    EXPECT_EQ(GxAnimGetInterpolatorInfo(gxHANIMSTDKEYFRAMETYPEID), nullptr);
+}
+
 // A later engine that leaves the hierarchy plugin out must not read frames at the offset the first one gave it.
 TEST(HierarchyPluginLifetime, AnEngineWithoutThePluginFindsNoHierarchy)
 {
