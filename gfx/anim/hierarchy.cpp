@@ -597,7 +597,8 @@ GxAnimFrameExtension* GxAnimFrameExtensionOf(GxFrame* frame)
 
 GxAnimHierarchy* GxFrameGetAnimHierarchy(GxFrame* frame)
 {
-    return frameOffset >= 0 && frame ? ExtensionOf(frame)->hierarchy : nullptr;
+    const GxAnimFrameExtension* extension = GxAnimFrameExtensionOf(frame);
+    return extension ? extension->hierarchy : nullptr;
 }
 
 GxBool GxAnimHierarchyPluginAttach(void)
