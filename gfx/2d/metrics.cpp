@@ -3,7 +3,7 @@
 // Sections: line and character sources; glyph codes and maps; METRICS1; METRICS2; METRICS3; entry points.
 // Every count and size comes from the file, so each is checked before it is used: codes must lie in
 // 0..0xFFFF, baseline lines must hold a number, METRICS2 cells must be taller than 3 pixels and at least 3 wide,
-// rectangles must not be inverted, and outline coordinates must be finite and moderate. Glyph records grow 32 at a time
+// rectangles must have a height, and outline coordinates must be finite and moderate. Glyph records grow 32 at a time
 // as lines arrive, so memory follows the bytes read; the extended map is bounded by the code range.
 #include <cmath>
 #include <cstdarg>
@@ -314,7 +314,8 @@ bool ReadMetrics1(Reader* r)
         if (Scan(line, "%i %i %i %i %i", &code, &left, &top, &right, &bottom) != 5) {
             continue;
         }
-        if (code < 0 || code >= gx2DFONTCODELIMIT || bottom <= top || right < left) {
+        // A cell of no height would divide the advance by zero.
+        if (code < 0 || code >= gx2DFONTCODELIMIT || bottom == top) {
             return false;
         }
         Gx2DGlyph* glyph = AddGlyph(r, code);
@@ -331,7 +332,7 @@ bool ReadMetrics1(Reader* r)
         cellHeight = bottom - top;
     }
     // The cell height comes from the glyph lines: a page without any gives the font no height.
-    if (cellHeight <= 0) {
+    if (cellHeight == 0) {
         return false;
     }
     font->height = static_cast<GxReal>(cellHeight);
