@@ -159,7 +159,7 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
               nullptr);
 }
 
-TEST_F(Metrics2D, Metrics2CellOfFrameAloneIsAGlyphOfNoWidthAndNarrowerOnesAreRefused)
+TEST_F(Metrics2D, Metrics2CellsNarrowerThanTheirFrameReadAsTheyStand)
 {
     // Row 0: cells from 0 to 10 and from 10 to `end`, then the band ends; the second band is empty.
     auto page = [this](const char* name, GxInt32 end) {
@@ -176,7 +176,14 @@ TEST_F(Metrics2D, Metrics2CellOfFrameAloneIsAGlyphOfNoWidthAndNarrowerOnesAreRef
     EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, 0.0f);
     Gx2DFontDestroy(font);
     page("thinner", 12);
-    EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\nthinner\n10\nAB\n"), nullptr);
+    font = Gx2DTestReadMetrics("METRICS2\nthinner\n10\nAB\n");
+    ASSERT_NE(font, nullptr);
+    ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, -1.0f / 13.0f);
+    Gx2DFontDestroy(font);
+    // A cell of frame alone in height would divide every advance by zero.
+    AddCellPage("flat", 3);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\nflat\n1\nAB\n"), nullptr);
 }
 
 TEST_F(Metrics2D, BaselineLinesWithoutANumberAreRefused)
