@@ -334,8 +334,7 @@ GxBool GxAnimHierarchyUpdateMatrices(GxAnimHierarchy* h)
     const bool noMatrices = (flags & gxHANIMHIERARCHYNOMATRICES) || !h->pMatrixArray;
     const bool local = (flags & gxHANIMHIERARCHYLOCALSPACEMATRICES) != 0;
     const bool updateLTMs = (flags & gxHANIMHIERARCHYUPDATELTMS) != 0;
-    const bool sub = (flags & gxHANIMHIERARCHYSUBHIERARCHY) && h->rootParentOffset != -1 && h->parentHierarchy &&
-                     h->parentHierarchy != h;
+    const bool sub = (flags & gxHANIMHIERARCHYSUBHIERARCHY) && h->rootParentOffset != -1;
     GxMatrix parent;
     GxFrame* topFrame = sub ? h->parentHierarchy->parentFrame : h->parentFrame;
     if (noMatrices) {

@@ -91,6 +91,21 @@ TEST_F(HierarchyTest, StandardInterpolationFollowsTheKeyTimes)
     EXPECT_FLOAT_EQ(out.t.x, 10.0f);
 }
 
+// A sub-hierarchy's root takes the parent hierarchy's matrix at its root-parent index, whichever hierarchy that is.
+TEST_F(HierarchyTest, SubHierarchyRootTakesItsParentHierarchysMatrix)
+{
+    GxAnimHierarchy* h =
+        GxAnimHierarchyCreate(1, nullptr, nullptr, gxHANIMHIERARCHYSUBHIERARCHY, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(h->parentHierarchy, h);
+    const GxV3d shift = {5.0f, 0.0f, 0.0f};
+    GxMatrixTranslate(&h->pMatrixArray[0], &shift, gxCOMBINEREPLACE);
+    GxAnimHierarchyUpdateMatrices(h);
+    ExpectNear(h->pMatrixArray[0].pos, 5.0f, 0.0f, 0.0f);
+    h->flags = 0;  // its own arrays, which a sub-hierarchy never frees
+    GxAnimHierarchyDestroy(h);
+}
+
 TEST_F(HierarchyTest, UpdateWritesAttachedFramesEvenWithoutMatrices)
 {
     GxFrame* frames[3];
