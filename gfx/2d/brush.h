@@ -37,11 +37,6 @@ GxBool Gx2DBrushDestroy(Gx2DBrush* brush);
 Gx2DBrush* Gx2DBrushSetRGBA(Gx2DBrush* brush, const GxRGBA* c1, const GxRGBA* c2, const GxRGBA* c3, const GxRGBA* c4);
 Gx2DBrush* Gx2DBrushSetUV(Gx2DBrush* brush, const GxV2d* t1, const GxV2d* t2, const GxV2d* t3, const GxV2d* t4);
 Gx2DBrush* Gx2DBrushSetTexture(Gx2DBrush* brush, GxTexture* texture);
-inline Gx2DBrush* Gx2DBrushSetHalfWidth(Gx2DBrush* brush, GxReal halfWidth)
-{
-    brush->halfWidth = halfWidth;
-    return brush;
-}
 
 Gx2DPath* Gx2DPathFill(Gx2DPath* path, Gx2DBrush* brush);
 Gx2DPath* Gx2DPathStroke(Gx2DPath* path, Gx2DBrush* brush);

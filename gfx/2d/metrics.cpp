@@ -2,8 +2,8 @@
 //
 // Sections: line and character sources; glyph codes and maps; METRICS1; METRICS2; METRICS3; entry points.
 // Every count and size comes from the file, so each is checked before it is used: codes must lie in
-// 0..0xFFFF, baseline lines must hold a number, METRICS2 cells must be taller than 3 pixels and at least 3 wide,
-// rectangles must not be inverted, and outline coordinates must be finite and moderate. Glyph records grow 32 at a time
+// 0..0xFFFF, baseline lines must hold a number, METRICS2 cells must not be exactly 3 pixels high,
+// rectangles must have a height, and outline coordinates must be finite and moderate. Glyph records grow 32 at a time
 // as lines arrive, so memory follows the bytes read; the extended map is bounded by the code range.
 #include <cmath>
 #include <cstdarg>
@@ -22,8 +22,6 @@ namespace {
 constexpr GxInt32 kLineBytes = 255;  // longest line the reader hands out, without its NUL
 constexpr GxUInt32 kReadChunk = 512;
 constexpr GxInt32 kCellFrame = 3;
-constexpr GxInt32 kMinCellHeight = kCellFrame + 1;  // the height divides every advance, so it needs a pixel of ink
-constexpr GxInt32 kMinCellWidth = kCellFrame;       // a cell of frame alone is a glyph of advance 0
 constexpr GxInt32 kMaxUtf8Followers = 5;
 constexpr GxReal kMaxOutlineCoordinate = 1.0e6f;
 constexpr GxReal kTexelCentre = 0.5f;
@@ -314,7 +312,8 @@ bool ReadMetrics1(Reader* r)
         if (Scan(line, "%i %i %i %i %i", &code, &left, &top, &right, &bottom) != 5) {
             continue;
         }
-        if (code < 0 || code >= gx2DFONTCODELIMIT || bottom <= top || right < left) {
+        // A cell of no height would divide the advance by zero.
+        if (code < 0 || code >= gx2DFONTCODELIMIT || bottom == top) {
             return false;
         }
         Gx2DGlyph* glyph = AddGlyph(r, code);
@@ -331,7 +330,7 @@ bool ReadMetrics1(Reader* r)
         cellHeight = bottom - top;
     }
     // The cell height comes from the glyph lines: a page without any gives the font no height.
-    if (cellHeight <= 0) {
+    if (cellHeight == 0) {
         return false;
     }
     font->height = static_cast<GxReal>(cellHeight);
@@ -380,7 +379,8 @@ bool ReadCells(Reader* r, TextBytes* text, const GxImage* image, GxInt32 page)
             break;
         }
     }
-    if (h < kMinCellHeight) {
+    // No sentinel below the first, or a cell height that would make every advance divide by zero.
+    if (h == 0 || h == kCellFrame) {
         return false;
     }
     for (GxInt32 y0 = 0; y0 < rh; y0 += h) {
@@ -391,9 +391,6 @@ bool ReadCells(Reader* r, TextBytes* text, const GxImage* image, GxInt32 page)
             }
             if (x - last == 1) {
                 break;
-            }
-            if (x - last < kMinCellWidth) {
-                return false;
             }
             const GxInt32 code = DecodeUtf8([text] { return text->Next(); });
             // A bad character, or text that ends before the cells do.

@@ -159,7 +159,7 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
               nullptr);
 }
 
-TEST_F(Metrics2D, Metrics2CellOfFrameAloneIsAGlyphOfNoWidthAndNarrowerOnesAreRefused)
+TEST_F(Metrics2D, Metrics2CellsNarrowerThanTheirFrameReadAsTheyStand)
 {
     // Row 0: cells from 0 to 10 and from 10 to `end`, then the band ends; the second band is empty.
     auto page = [this](const char* name, GxInt32 end) {
@@ -176,7 +176,14 @@ TEST_F(Metrics2D, Metrics2CellOfFrameAloneIsAGlyphOfNoWidthAndNarrowerOnesAreRef
     EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, 0.0f);
     Gx2DFontDestroy(font);
     page("thinner", 12);
-    EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\nthinner\n10\nAB\n"), nullptr);
+    font = Gx2DTestReadMetrics("METRICS2\nthinner\n10\nAB\n");
+    ASSERT_NE(font, nullptr);
+    ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, -1.0f / 13.0f);
+    Gx2DFontDestroy(font);
+    // A cell of frame alone in height would divide every advance by zero.
+    AddCellPage("flat", 3);
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\nflat\n1\nAB\n"), nullptr);
 }
 
 TEST_F(Metrics2D, BaselineLinesWithoutANumberAreRefused)
@@ -221,10 +228,16 @@ TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
 TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)
 {
     const std::string header = "METRICS1\npage1\n12\n";
-    for (const std::string& line :
-         {"65 0 16 8 16\n", "65 0 20 8 16\n", "-5 0 0 8 16\n", "65536 0 0 8 16\n", "65 8 0 0 16\n"}) {
+    for (const std::string& line : {"65 0 16 8 16\n", "-5 0 0 8 16\n", "65536 0 0 8 16\n"}) {
         EXPECT_EQ(Gx2DTestReadMetrics(header + line), nullptr) << line;
     }
+    // Rectangles whose edges run the other way are read as they stand.
+    Gx2DFont* inverted = Gx2DTestReadMetrics(header + "65 8 0 0 16\n66 0 20 8 16\n");
+    ASSERT_NE(inverted, nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(inverted, 'A')->advance, -0.5f);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(inverted, 'B')->advance, -2.0f);
+    EXPECT_FLOAT_EQ(inverted->height, -4.0f);
+    Gx2DFontDestroy(inverted);
     EXPECT_EQ(Gx2DTestReadMetrics("METRICS1\nmissingpage\n12\n65 0 0 8 16\n"), nullptr);
     EXPECT_EQ(Gx2DTestReadMetrics("METRICS4\n"), nullptr);
     EXPECT_EQ(Gx2DTestReadMetrics("METRICS1"), nullptr);

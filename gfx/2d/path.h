@@ -77,4 +77,3 @@ Gx2DPath* Gx2DScratchPathGet(void);
 
 // Point records of one subpath, editable or locked.
 inline GxInt32 Gx2DPathGetNumPoints(const Gx2DPath* path) { return path->count < 0 ? path->used : path->count; }
-inline const Gx2DPoint* Gx2DPathGetPoints(const Gx2DPath* path) { return path->points; }

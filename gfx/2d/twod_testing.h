@@ -19,6 +19,14 @@
 #include "gfx/testsupport/opengl_fixture.h"
 #include "gfx/testsupport/software_fixture.h"
 
+inline Gx2DBrush* Gx2DBrushSetHalfWidth(Gx2DBrush* brush, GxReal halfWidth)
+{
+    brush->halfWidth = halfWidth;
+    return brush;
+}
+
+inline const Gx2DPoint* Gx2DPathGetPoints(const Gx2DPath* path) { return path->points; }
+
 struct Gx2DTestBatch {
     std::vector<GxIm3DVertex> vertices;
     std::vector<GxUInt16> indices;

@@ -197,12 +197,8 @@ struct GxAnimHierarchy {
 GxBool GxAnimHierarchyPluginAttach(void);
 GxAnimHierarchy* GxAnimHierarchyCreate(GxInt32 numNodes, const GxInt32* nodeFlags, const GxInt32* nodeIDs,
                                        GxInt32 flags, GxInt32 maxInterpKeyFrameSize);
-GxBool GxAnimHierarchyDestroy(GxAnimHierarchy* hierarchy);
 GxAnimHierarchy* GxAnimHierarchyAttach(GxAnimHierarchy* hierarchy);
 GxAnimHierarchy* GxFrameGetAnimHierarchy(GxFrame* frame);
-GxFrame* GxFrameSetAnimHierarchy(GxFrame* frame, GxAnimHierarchy* hierarchy);
-GxInt32 GxFrameGetNodeID(const GxFrame* frame);
-GxFrame* GxFrameSetNodeID(GxFrame* frame, GxInt32 nodeID);
 GxBool GxAnimHierarchyUpdateMatrices(GxAnimHierarchy* hierarchy);
 
 void GxAnimStdKeyFrameToMatrix(GxMatrix* matrix, void* voidIFrame);
@@ -282,6 +278,14 @@ GxStream* GxSkinGeometryStreamWriteHeader(GxStream* stream, const GxGeometry* ge
 GxStream* GxSkinGeometryStreamReadHeader(GxStream* stream, GxGeometry* geometry);
 
 // ---------------------------------------------------------------------------------------------- builders
+// For writers, tools, benches and tests; the program links none of them.
+
+// The frame's node id and hierarchy as a stream read would leave them; the hierarchy then belongs to the frame.
+GxFrame* GxFrameSetAnimHierarchy(GxFrame* frame, GxAnimHierarchy* hierarchy);
+GxInt32 GxFrameGetNodeID(const GxFrame* frame);
+GxFrame* GxFrameSetNodeID(GxFrame* frame, GxInt32 nodeID);
+// Frees a hierarchy that no frame carries, as a frame's destruction frees the one it carries.
+GxBool GxAnimHierarchyDestroy(GxAnimHierarchy* hierarchy);
 
 // Fills node `node`'s keyframe `key` (rotation and translation; the time and link are set by the builder).
 typedef void (*GxAnimStdKeyFill)(GxInt32 node, GxInt32 key, GxAnimStdKeyFrame* frame, void* data);

@@ -32,3 +32,11 @@ GxUInt32 GxSkinAllocHint(void);
 GxUInt32 GxSkinSplitBlockSize(GxUInt32 numBones, GxUInt32 numMeshes, GxUInt32 numRLE);
 void GxSkinSplitSetPointers(GxSkin* skin);
 bool GxSkinSplitValid(const GxSkin* skin);
+
+// The hierarchy plugin's frame extension: the node id and the hierarchy the frame carries.
+struct GxAnimFrameExtension {
+    GxInt32 nodeID;
+    GxAnimHierarchy* hierarchy;
+};
+// Null when the plugin is not attached to this engine.
+GxAnimFrameExtension* GxAnimFrameExtensionOf(GxFrame* frame);

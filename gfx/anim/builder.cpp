@@ -1,7 +1,8 @@
-// Builders of standard animations for writers, tools and tests.
+// Builders of standard animations and skeleton frames for writers, tools, benches and tests.
 #include <cmath>
 
-#include "gfx/anim/anim.h"
+#include "gfx/anim/anim_local.h"
+#include "gfx/core/frame.h"
 
 GxAnimation* GxAnimStdAnimationBuild(GxInt32 numNodes, GxInt32 numKeys, const GxReal* times, GxAnimStdKeyFill fill,
                                      void* data)
@@ -34,4 +35,38 @@ void GxAnimQuatFromAxisAngle(GxReal q[4], const GxV3d* axis, GxReal angle)
     q[1] = axis->y * s;
     q[2] = axis->z * s;
     q[3] = std::cos(angle * 0.5f);
+}
+
+GxFrame* GxFrameSetAnimHierarchy(GxFrame* frame, GxAnimHierarchy* hierarchy)
+{
+    GxAnimFrameExtensionOf(frame)->hierarchy = hierarchy;
+    if (hierarchy) {
+        hierarchy->parentFrame = frame;
+    }
+    return frame;
+}
+
+GxInt32 GxFrameGetNodeID(const GxFrame* frame)
+{
+    const GxAnimFrameExtension* extension = GxAnimFrameExtensionOf(const_cast<GxFrame*>(frame));
+    return extension ? extension->nodeID : -1;
+}
+
+GxFrame* GxFrameSetNodeID(GxFrame* frame, GxInt32 nodeID)
+{
+    GxAnimFrameExtensionOf(frame)->nodeID = nodeID;
+    return frame;
+}
+
+GxBool GxAnimHierarchyDestroy(GxAnimHierarchy* hierarchy)
+{
+    if (!hierarchy) {
+        return 0;
+    }
+    GxFrame* holder = GxFrameCreate();
+    if (!holder) {
+        return 0;
+    }
+    GxFrameSetAnimHierarchy(holder, hierarchy);
+    return GxFrameDestroy(holder);
 }

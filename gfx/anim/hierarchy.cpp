@@ -28,10 +28,7 @@ constexpr GxInt32 kMinStreamKeyFrameSize = 8;
 constexpr GxReal kSlerpThreshold = 0.999f;
 constexpr GxUInt32 kStdFloats = 8;  // time, quaternion, translation
 
-struct FrameExtension {
-    GxInt32 nodeID;
-    GxAnimHierarchy* hierarchy;
-};
+using FrameExtension = GxAnimFrameExtension;
 
 GxInt32 frameOffset = -1;
 
@@ -109,6 +106,23 @@ GxAnimInterpolatorInfo StdScheme()
     return info;
 }
 
+// Frees the arrays a hierarchy owns, its interpolator and the record.
+void DestroyHierarchy(GxAnimHierarchy* h)
+{
+    if (!(h->flags & gxHANIMHIERARCHYSUBHIERARCHY)) {
+        if (h->pMatrixArrayUnaligned) {
+            GxFree(h->pMatrixArrayUnaligned);
+        }
+        if (h->pNodeInfo) {
+            GxFree(h->pNodeInfo);
+        }
+    }
+    if (h->currentAnim) {
+        GxAnimInterpolatorDestroy(h->currentAnim);
+    }
+    GxFree(h);
+}
+
 }  // namespace
 
 void GxAnimStdKeyFrameToMatrix(GxMatrix* matrix, void* voidIFrame)
@@ -122,8 +136,8 @@ void GxAnimStdKeyFrameInterpolate(void* out, void* in1, void* in2, GxReal time, 
     auto* a = static_cast<GxAnimStdKeyFrame*>(in1);
     auto* b = static_cast<GxAnimStdKeyFrame*>(in2);
     const GxReal span = b->time - a->time;
-    // Two keys at one time: hold the earlier until the time reaches them, then the later.
-    const GxReal f = span > 0.0f ? (time - a->time) / span : (time < b->time ? 0.0f : 1.0f);
+    // Two keys at one time would divide by zero: hold the earlier until the time reaches them, then the later.
+    const GxReal f = span != 0.0f ? (time - a->time) / span : (time < b->time ? 0.0f : 1.0f);
     o->t = {a->t.x + (b->t.x - a->t.x) * f, a->t.y + (b->t.y - a->t.y) * f, a->t.z + (b->t.z - a->t.z) * f};
     Slerp(o->q, a->q, b->q, f);
 }
@@ -247,7 +261,7 @@ GxAnimHierarchy* GxAnimHierarchyCreate(GxInt32 numNodes, const GxInt32* nodeFlag
     h->pNodeInfo =
         static_cast<GxAnimNodeInfo*>(GxMalloc(static_cast<GxUInt32>(count * sizeof(GxAnimNodeInfo) + 1), kArrayHint));
     if (!h->currentAnim || !h->pNodeInfo || (!(flags & gxHANIMHIERARCHYNOMATRICES) && !h->pMatrixArrayUnaligned)) {
-        GxAnimHierarchyDestroy(h);
+        DestroyHierarchy(h);
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
     }
@@ -262,26 +276,6 @@ GxAnimHierarchy* GxAnimHierarchyCreate(GxInt32 numNodes, const GxInt32* nodeFlag
         }
     }
     return h;
-}
-
-GxBool GxAnimHierarchyDestroy(GxAnimHierarchy* h)
-{
-    if (!h) {
-        return 0;
-    }
-    if (!(h->flags & gxHANIMHIERARCHYSUBHIERARCHY)) {
-        if (h->pMatrixArrayUnaligned) {
-            GxFree(h->pMatrixArrayUnaligned);
-        }
-        if (h->pNodeInfo) {
-            GxFree(h->pNodeInfo);
-        }
-    }
-    if (h->currentAnim) {
-        GxAnimInterpolatorDestroy(h->currentAnim);
-    }
-    GxFree(h);
-    return 1;
 }
 
 // ---------------------------------------------------------------------------------------------- attach and update
@@ -340,8 +334,7 @@ GxBool GxAnimHierarchyUpdateMatrices(GxAnimHierarchy* h)
     const bool noMatrices = (flags & gxHANIMHIERARCHYNOMATRICES) || !h->pMatrixArray;
     const bool local = (flags & gxHANIMHIERARCHYLOCALSPACEMATRICES) != 0;
     const bool updateLTMs = (flags & gxHANIMHIERARCHYUPDATELTMS) != 0;
-    const bool sub = (flags & gxHANIMHIERARCHYSUBHIERARCHY) && h->rootParentOffset != -1 && h->parentHierarchy &&
-                     h->parentHierarchy != h;
+    const bool sub = (flags & gxHANIMHIERARCHYSUBHIERARCHY) && h->rootParentOffset != -1;
     GxMatrix parent;
     GxFrame* topFrame = sub ? h->parentHierarchy->parentFrame : h->parentFrame;
     if (noMatrices) {
@@ -450,7 +443,7 @@ void ReleaseHierarchy(GxFrame* frame)
         h->pNodeInfo[i].pFrame = nullptr;
     }
     if (h->parentFrame == frame) {
-        GxAnimHierarchyDestroy(h);
+        DestroyHierarchy(h);
     }
     ext->hierarchy = nullptr;
 }
@@ -572,7 +565,7 @@ GxStream* StreamRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
     for (GxInt32 i = 0; i < count; i++) {
         GxUInt32 values[3];
         if (!GxStreamReadInt32(stream, values, sizeof(values))) {
-            GxAnimHierarchyDestroy(h);
+            DestroyHierarchy(h);
             return nullptr;
         }
         h->pNodeInfo[i] = {static_cast<GxInt32>(values[0]), static_cast<GxInt32>(values[1]),
@@ -584,12 +577,11 @@ GxStream* StreamRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
     return stream;
 }
 
+// The scheme may already be in the table (an earlier engine whose toolkit never closed); the open goes on.
 void* ModuleOpen(void* instance, GxInt32, GxInt32)
 {
     const GxAnimInterpolatorInfo info = StdScheme();
-    if (!GxAnimGetInterpolatorInfo(info.typeID) && !GxAnimRegisterInterpolatorInfo(&info)) {
-        return nullptr;
-    }
+    GxAnimRegisterInterpolatorInfo(&info);
     return instance;
 }
 
@@ -597,44 +589,22 @@ void* ModuleClose(void* instance, GxInt32, GxInt32) { return instance; }
 
 }  // namespace
 
+GxAnimFrameExtension* GxAnimFrameExtensionOf(GxFrame* frame)
+{
+    return frameOffset >= 0 && frame ? ExtensionOf(frame) : nullptr;
+}
+
 GxAnimHierarchy* GxFrameGetAnimHierarchy(GxFrame* frame)
 {
-    return frameOffset >= 0 && frame ? ExtensionOf(frame)->hierarchy : nullptr;
-}
-
-GxFrame* GxFrameSetAnimHierarchy(GxFrame* frame, GxAnimHierarchy* h)
-{
-    ExtensionOf(frame)->hierarchy = h;
-    if (h) {
-        h->parentFrame = frame;
-    }
-    return frame;
-}
-
-GxInt32 GxFrameGetNodeID(const GxFrame* frame)
-{
-    return frameOffset >= 0 && frame ? ExtensionOf(frame)->nodeID : kNoNodeID;
-}
-
-GxFrame* GxFrameSetNodeID(GxFrame* frame, GxInt32 nodeID)
-{
-    ExtensionOf(frame)->nodeID = nodeID;
-    return frame;
+    const GxAnimFrameExtension* extension = GxAnimFrameExtensionOf(frame);
+    return extension ? extension->hierarchy : nullptr;
 }
 
 GxBool GxAnimHierarchyPluginAttach(void)
 {
-    // The scheme table lives in the toolkit, so it opens first.
-    if (GxEngineGetPluginOffset(gxPLUGINANIM) < 0 && !GxAnimPluginAttach()) {
-        return 0;
-    }
-    if (GxEngineRegisterPlugin(0, gxPLUGINHANIM, ModuleOpen, ModuleClose) < 0) {
-        return 0;
-    }
+    GxEngineRegisterPlugin(0, gxPLUGINHANIM, ModuleOpen, ModuleClose);
     frameOffset = GxFrameRegisterPlugin(sizeof(FrameExtension), gxPLUGINHANIM, Construct, Destruct, Copy);
     GxPluginRegistryTrackOffset(&frameOffset);
-    if (frameOffset < 0) {
-        return 0;
-    }
-    return GxFrameRegisterPluginStream(gxPLUGINHANIM, StreamRead, StreamWrite, StreamSize) >= 0;
+    GxFrameRegisterPluginStream(gxPLUGINHANIM, StreamRead, StreamWrite, StreamSize);
+    return frameOffset >= 0;
 }

@@ -72,6 +72,40 @@ TEST_F(HierarchyTest, NodeMatricesAtKnownTimes)
     GxAnimHierarchyDestroy(h);
 }
 
+// The factor is (time - a) / (b - a) whatever the order of the key times; only equal times, which would divide by
+// zero, step from the earlier key to the later one when the time reaches them.
+TEST_F(HierarchyTest, StandardInterpolationFollowsTheKeyTimes)
+{
+    GxAnimStdKeyFrame a = {nullptr, 1.0f, {0.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 0.0f}};
+    GxAnimStdKeyFrame b = {nullptr, 0.0f, {0.0f, 0.0f, 0.0f, 1.0f}, {10.0f, 0.0f, 0.0f}};
+    GxAnimStdInterpFrame out = {};
+    GxAnimStdKeyFrameInterpolate(&out, &a, &b, 0.25f, nullptr);
+    EXPECT_FLOAT_EQ(out.t.x, 7.5f);
+    GxAnimStdKeyFrameInterpolate(&out, &a, &b, 2.0f, nullptr);
+    EXPECT_FLOAT_EQ(out.t.x, -10.0f);
+
+    b.time = 1.0f;
+    GxAnimStdKeyFrameInterpolate(&out, &a, &b, 0.5f, nullptr);
+    EXPECT_FLOAT_EQ(out.t.x, 0.0f);
+    GxAnimStdKeyFrameInterpolate(&out, &a, &b, 1.0f, nullptr);
+    EXPECT_FLOAT_EQ(out.t.x, 10.0f);
+}
+
+// A sub-hierarchy's root takes the parent hierarchy's matrix at its root-parent index, whichever hierarchy that is.
+TEST_F(HierarchyTest, SubHierarchyRootTakesItsParentHierarchysMatrix)
+{
+    GxAnimHierarchy* h =
+        GxAnimHierarchyCreate(1, nullptr, nullptr, gxHANIMHIERARCHYSUBHIERARCHY, gxHANIMSTDKEYFRAMESTREAMSIZE);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(h->parentHierarchy, h);
+    const GxV3d shift = {5.0f, 0.0f, 0.0f};
+    GxMatrixTranslate(&h->pMatrixArray[0], &shift, gxCOMBINEREPLACE);
+    GxAnimHierarchyUpdateMatrices(h);
+    ExpectNear(h->pMatrixArray[0].pos, 5.0f, 0.0f, 0.0f);
+    h->flags = 0;  // its own arrays, which a sub-hierarchy never frees
+    GxAnimHierarchyDestroy(h);
+}
+
 TEST_F(HierarchyTest, UpdateWritesAttachedFramesEvenWithoutMatrices)
 {
     GxFrame* frames[3];
@@ -209,6 +243,20 @@ TEST_F(HierarchyTest, CopiedFrameGetsItsOwnHierarchy)
     EXPECT_EQ(copied->pNodeInfo[1].flags, kTreeFlags[1]);
     GxFrameDestroyHierarchy(root);
     GxFrameDestroyHierarchy(copy);
+}
+
+// The standard scheme that cannot be registered (here a full table) leaves the open going on.
+TEST(HierarchyPluginLifetime, AnOpenWhoseSchemeCannotRegisterStillSucceeds)
+{
+    GxTestEngineSetup setup = GxAnimEngineSetup();
+    setup.start = false;
+    GxTestEngine engine(setup);
+    ASSERT_TRUE(engine.Ok()) << engine.Failure();
+    GxAnimInterpolatorInfo info = {};
+    for (info.typeID = 100; GxAnimRegisterInterpolatorInfo(&info); info.typeID++) {}
+    GxAnimTestTakeError();
+    EXPECT_TRUE(GxTestEngineOpenAndStart());
+    EXPECT_EQ(GxAnimGetInterpolatorInfo(gxHANIMSTDKEYFRAMETYPEID), nullptr);
 }
 
 // A later engine that leaves the hierarchy plugin out must not read frames at the offset the first one gave it.

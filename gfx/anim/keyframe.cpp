@@ -225,10 +225,6 @@ GxAnimation* GxAnimationStreamRead(GxStream* stream)
         Refuse(gxANIMERRBADANIMATION, "keyframe count beyond the chunk");
         return nullptr;
     }
-    if (!(duration >= 0.0f)) {
-        Refuse(gxANIMERRBADANIMATION, "negative or undefined duration");
-        return nullptr;
-    }
     GxAnimation* animation =
         GxAnimationCreate(typeID, static_cast<GxInt32>(count), static_cast<GxInt32>(header[3]), duration);
     if (!animation) {

@@ -1,5 +1,6 @@
 // Keyframe toolkit: scheme table, interpolator stepping, looping and callbacks, bindings and the animation chunk.
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "gfx/anim/anim_local.h"
@@ -194,6 +195,20 @@ TEST_F(KeyframeTest, ChunkRoundTripsAndRefusesDamage)
     version[gxCHUNKHEADERSIZE] = 0x01;
     EXPECT_EQ(ReadBack(version), nullptr);
     EXPECT_EQ(GxAnimTestTakeError().second, gxERRNOERROR);
+
+    // Any duration is stored as read; stepping an animation of negative or undefined length still ends.
+    for (const GxReal duration : {-1.0f, std::nanf("")}) {
+        std::vector<GxUInt8> odd = bytes;
+        memcpy(&odd[gxCHUNKHEADERSIZE + 16], &duration, sizeof(duration));
+        GxAnimation* read = ReadBack(odd);
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(memcmp(&read->duration, &duration, sizeof(duration)), 0);
+        GxAnimInterpolator* interp = GxAnimInterpolatorCreate(2, sizeof(GxAnimStdInterpFrame));
+        ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(interp, read));
+        EXPECT_TRUE(GxAnimInterpolatorAddAnimTime(interp, 0.5f));
+        GxAnimInterpolatorDestroy(interp);
+        GxAnimationDestroy(read);
+    }
 
     std::vector<GxUInt8> link = bytes;  // last keyframe's link beyond the keyframes
     link[link.size() - 4] = 6 * gxHANIMSTDKEYFRAMESTREAMSIZE;

@@ -93,7 +93,7 @@ void FillWindowTable(GxReal* w, GxInt32 k)
     }
 }
 
-void FreeTables()
+void FreeWindowTables()
 {
     for (GxInt32 i = kWindowTables - 1; i >= 0; i--) {
         if (windowTables[i] != nullptr) {
@@ -101,15 +101,24 @@ void FreeTables()
             windowTables[i] = nullptr;
         }
     }
+}
+
+void FreeTables()
+{
+    FreeWindowTables();
     if (basisTables != nullptr) {
         GxFree(basisTables);
         basisTables = nullptr;
     }
 }
 
+// A failed window table frees the window tables made; the basis block stays, and the next open takes it
+// again rather than leaking it.
 bool BuildTables()
 {
-    basisTables = static_cast<GxReal*>(GxMalloc(sizeof(GxReal) * kBasisTables * kTableSamples, kHintBasis));
+    if (basisTables == nullptr) {
+        basisTables = static_cast<GxReal*>(GxMalloc(sizeof(GxReal) * kBasisTables * kTableSamples, kHintBasis));
+    }
     if (basisTables == nullptr) {
         GxErrorRaise(gxPLUGINSPLINE, gxERRNOMEMORY);
         return false;
@@ -118,7 +127,7 @@ bool BuildTables()
     for (GxInt32 k = kMinWindow; k <= kMaxWindow; k++) {
         GxReal* table = static_cast<GxReal*>(GxMalloc(sizeof(GxReal) * k * k, kHintWindow));
         if (table == nullptr) {
-            FreeTables();
+            FreeWindowTables();
             GxErrorRaise(gxPLUGINSPLINE, gxERRSPLINETABLES);
             return false;
         }
@@ -326,26 +335,16 @@ GxSpline* ReadBody(GxStream* stream, GxUInt32 limit)
         GxErrorRaise(gxPLUGINSPLINE, gxERRREAD);
         return nullptr;
     }
-    // An empty closed spline or a short open one has no curve to build.
-    if ((type == gxSPLINECLOSED && count < 1) || (type == gxSPLINEOPEN && count < kMinWindow)) {
-        GxErrorRaise(gxPLUGINSPLINE, gxERRNULLARG);
-        return nullptr;
-    }
-    if (type != gxSPLINEOPEN && type != gxSPLINECLOSED) {
-        GxErrorRaise(gxPLUGINSPLINE, gxERRSPLINETYPE);
-        return nullptr;
-    }
     // Read as a block that grows with the bytes that come, for streams that cannot tell their length.
     const GxUInt32 bytes = static_cast<GxUInt32>(count) * 12;
     GxUInt8* block = GxStreamReadBlock(stream, bytes);
     if (block == nullptr) {
-        GxErrorRaise(gxPLUGINSPLINE, gxERRREAD);
         return nullptr;
     }
     GxV3d* points = static_cast<GxV3d*>(static_cast<void*>(block));
     GxSpline* spline = GxSplineCreate(count, type, points);
     if (spline != nullptr) {
-        std::memcpy(spline->name, header, gxSPLINENAMELENGTH);
+        std::strncpy(spline->name, reinterpret_cast<const char*>(header), gxSPLINENAMELENGTH);
     }
     GxFree(points);
     return spline;
@@ -361,7 +360,8 @@ GxSpline* GxSplineCreate(GxInt32 numCtrlPoints, GxInt32 type, const GxV3d* point
         GxErrorRaise(gxPLUGINSPLINE, gxERRSPLINETYPE);
         return nullptr;
     }
-    if (points == nullptr || numCtrlPoints < 1 || numCtrlPoints > gxSPLINEMAXPOINTS) {
+    // No point at all leaves a closed spline no window; past the cap the sizes overflow.
+    if (numCtrlPoints < 1 || numCtrlPoints > gxSPLINEMAXPOINTS) {
         GxErrorRaise(gxPLUGINSPLINE, gxERRNULLARG);
         return nullptr;
     }
@@ -393,9 +393,6 @@ GxSpline* GxSplineCreate(GxInt32 numCtrlPoints, GxInt32 type, const GxV3d* point
 
 GxBool GxSplineDestroy(GxSpline* spline)
 {
-    if (spline == nullptr) {
-        return 0;
-    }
     GxFree(spline->ctrlPoints);
     if (spline->extra != nullptr) {
         GxFree(spline->extra);
@@ -488,14 +485,7 @@ GxReal GxSplineFindMatrix(const GxSpline* spline, GxInt32 pathType, GxReal t, co
     return bend;
 }
 
-GxSpline* GxSplineStreamRead(GxStream* stream)
-{
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINSPLINE, gxERRNULLARG);
-        return nullptr;
-    }
-    return ReadBody(stream, GxStreamBytesLeft(stream));
-}
+GxSpline* GxSplineStreamRead(GxStream* stream) { return ReadBody(stream, GxStreamBytesLeft(stream)); }
 
 GxSpline* GxSplineRead(const char* fileName)
 {

@@ -181,8 +181,79 @@ TEST_F(SplineTest, CreationRefusesBadTypesAndTooFewPoints)
     EXPECT_EQ(gxERRNULLARG, GxTestTakeErrorCode());
     EXPECT_EQ(nullptr, GxSplineCreate(0, gxSPLINECLOSED, points.data()));
     EXPECT_EQ(nullptr, GxSplineCreate(-4, gxSPLINEOPEN, points.data()));
-    EXPECT_EQ(nullptr, GxSplineCreate(4, gxSPLINEOPEN, nullptr));
-    EXPECT_EQ(0, GxSplineDestroy(nullptr));
+}
+
+// A window table that cannot be made fails the open with error 3 and frees the window tables made; the basis
+// block stays, and the next open takes it again.
+TEST(SplinePlugin, AFailedWindowTableFreesTheWindowTablesMade)
+{
+    GxTestEngineSetup setup = GxTestRecordingSetup([] { return GxSplinePluginAttach() != 0; });
+    setup.start = false;
+    setup.memory = GxTestMemoryReset();
+    size_t firstWindow = 0;
+    {
+        GxTestEngine engine(setup);
+        ASSERT_TRUE(engine.Ok()) << engine.Failure();
+        const size_t before = gxTestMemory.mallocs.size();
+        ASSERT_TRUE(GxTestEngineOpenAndStart());
+        firstWindow = before;
+        while (firstWindow < gxTestMemory.mallocs.size() && gxTestMemory.mallocs[firstWindow].second != 0x30102) {
+            firstWindow++;
+        }
+        ASSERT_LT(firstWindow, gxTestMemory.mallocs.size());
+        firstWindow -= before;
+    }
+    setup.memory = GxTestMemoryReset();
+    {
+        GxTestEngine failed(setup);
+        ASSERT_TRUE(failed.Ok()) << failed.Failure();
+        gxTestMemory.mallocFailAfter = static_cast<int>(firstWindow) + 2;  // W4 and W5 made, W6 refused
+        EXPECT_FALSE(GxTestEngineOpenAndStart());
+        gxTestMemory.mallocFailAfter = -1;
+        EXPECT_EQ(0, GxTestLiveBlocks(0xFFFFFFFF, 0x30102));
+        EXPECT_EQ(1, GxTestLiveBlocks(0xFFFFFFFF, 0x40102));
+    }
+    setup.memory = GxTestMemoryReset();
+    setup.start = true;
+    {
+        GxTestEngine again(setup);
+        ASSERT_TRUE(again.Ok()) << again.Failure();
+        EXPECT_EQ(0, GxTestLiveBlocks(0xFFFFFFFF, 0x40102));  // the kept block, not a new one
+        EXPECT_EQ(7, GxTestLiveBlocks(0xFFFFFFFF, 0x30102));
+    }
+}
+
+// A body is created as GxSplineCreate makes it, errors included; its name is copied up to its terminator.
+TEST(SplineStream, BodiesAreCreatedAsGiven)
+{
+    GxTestEngine engine(GxTestRecordingSetup([] { return GxSplinePluginAttach() != 0; }));
+    ASSERT_TRUE(engine.Ok()) << engine.Failure();
+    auto body = [](GxInt32 count, GxInt32 type) {
+        std::vector<GxUInt8> bytes(40 + 12 * count, 0);
+        std::memcpy(bytes.data(), "cam\0junk", 8);
+        GxBytesPutU32(bytes.data() + 32, static_cast<GxUInt32>(count));
+        GxBytesPutU32(bytes.data() + 36, static_cast<GxUInt32>(type));
+        for (GxInt32 i = 0; i < count * 3; i += 3) {
+            GxBytesPutU32(bytes.data() + 40 + 4 * i, 0x3F800000u * (i > 0));
+        }
+        return bytes;
+    };
+    {
+        GxTestReadStream in(body(2, 3));
+        EXPECT_EQ(nullptr, GxSplineStreamRead(in.Get()));
+        EXPECT_EQ(gxERRSPLINETYPE, GxTestTakeError().errorCode);
+    }
+    {
+        GxTestReadStream in(body(3, gxSPLINEOPEN));
+        EXPECT_EQ(nullptr, GxSplineStreamRead(in.Get()));
+        EXPECT_EQ(gxERRNULLARG, GxTestTakeError().errorCode);
+    }
+    GxTestReadStream in(body(4, gxSPLINEOPEN));
+    GxSpline* spline = GxSplineStreamRead(in.Get());
+    ASSERT_NE(nullptr, spline);
+    EXPECT_STREQ("cam", spline->name);
+    EXPECT_TRUE(std::all_of(spline->name + 3, spline->name + gxSPLINENAMELENGTH, [](char c) { return c == 0; }));
+    GxSplineDestroy(spline);
 }
 
 // A spline body claiming the most points the format allows, over 40 bytes: refused before the points

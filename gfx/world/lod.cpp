@@ -193,27 +193,37 @@ GxStream* StreamWrite(GxStream* stream, GxInt32, const void* object, GxInt32, Gx
     return stream;
 }
 
-// Reads one level's geometry chunk from what is left of the extension; a chunk that is not there leaves
-// the level empty.
+// Finds the next geometry chunk within what is left of the extension, passing over other chunks, and reads it
+// into the level; no geometry chunk leaves the level empty.
 bool ReadLevel(GxStream* stream, GxUInt32* left, GxGeometry** geometry)
 {
-    if (*left < gxCHUNKHEADERSIZE) {
-        return true;
+    while (*left >= gxCHUNKHEADERSIZE) {
+        GxUInt32 type = 0;
+        GxUInt32 length = 0;
+        GxUInt32 version = 0;
+        if (!GxStreamReadChunkHeader(stream, &type, &length, &version, nullptr)) {
+            return false;
+        }
+        *left -= gxCHUNKHEADERSIZE;
+        if (length > *left) {
+            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+            return false;
+        }
+        *left -= length;
+        if (type != gxID_GEOMETRY) {
+            if (!GxStreamSkip(stream, length)) {
+                return false;
+            }
+            continue;
+        }
+        if (version < gxVERSIONMIN || version > gxVERSIONMAX) {
+            GxErrorRaise(gxPLUGINCORE, gxERRBADVERSION);
+            return false;
+        }
+        *geometry = GxGeometryStreamRead(stream);
+        return *geometry != nullptr;
     }
-    GxUInt32 type = 0;
-    GxUInt32 length = 0;
-    GxUInt32 version = 0;
-    if (!GxStreamReadChunkHeader(stream, &type, &length, &version, nullptr)) {
-        return false;
-    }
-    *left -= gxCHUNKHEADERSIZE;
-    if (type != gxID_GEOMETRY || version < gxVERSIONMIN || version > gxVERSIONMAX || length > *left) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
-        return false;
-    }
-    *geometry = GxGeometryStreamRead(stream);
-    *left -= length;
-    return *geometry != nullptr;
+    return true;
 }
 
 GxStream* StreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32, GxInt32)
@@ -311,16 +321,6 @@ GxAtomic* GxLODAtomicSetLODCallback(GxAtomic* atomic, GxLODAtomicLODCallBack cal
     }
     record->select = callBack ? callBack : GxLODAtomicDefaultSelect;
     Hook(atomic, record);
-    return atomic;
-}
-
-GxAtomic* GxLODAtomicSetLevelScale(GxAtomic* atomic, GxReal scale)
-{
-    GxLODAtomicRecord* record = atomic ? Record(atomic) : nullptr;
-    if (!record) {
-        return nullptr;
-    }
-    record->levelScale = scale;
     return atomic;
 }
 

@@ -24,7 +24,5 @@ GxAtomic* GxLODAtomicSetGeometry(GxAtomic* atomic, GxInt32 level, GxGeometry* ge
 GxAtomic* GxLODAtomicSetLODCallback(GxAtomic* atomic, GxLODAtomicLODCallBack callBack);
 GxAtomic* GxLODAtomicHookRender(GxAtomic* atomic);
 GxInt32 GxLODAtomicDefaultSelect(GxAtomic* atomic);
-// Levels per unit of depth used by the default selection; makes the record on first use.
-GxAtomic* GxLODAtomicSetLevelScale(GxAtomic* atomic, GxReal scale);
 // The atomic's record, or null.
 GxLODAtomicRecord* GxLODAtomicGetRecord(GxAtomic* atomic);

@@ -2,6 +2,7 @@
 #include "gfx/core/bytes.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/pipeline.h"
+#include "gfx/world/lod_testing.h"
 #include "gfx/world/world_testing.h"
 
 namespace {
@@ -53,7 +54,8 @@ TEST_F(LOD, DefaultSelectionFollowsDepth)
     GxObjectSetFrame(&camera->object, eye);
     GxAtomicSetFrame(atomic, place);
     GxEngineInstance->curCamera = camera;
-    GxLODAtomicSetLevelScale(atomic, 0.01f);
+    GxLODAtomicSetGeometry(atomic, 1, levels[1]);
+    ASSERT_EQ(GxLODAtomicSetLevelScale(atomic, 0.01f), atomic);
     const struct {
         GxReal z;
         GxInt32 level;
@@ -127,6 +129,17 @@ TEST_F(LOD, RecordIsSixtyFourBytesAndWrittenWithoutTheCurrentLevel)
     EXPECT_EQ(lod->geometry[0], read->geometry);
     EXPECT_NE(lod->geometry[2], nullptr);
     EXPECT_EQ(lod->currentLevel, 0);
+    GxClumpDestroy(copy);
+    // Levels find their geometry chunks past any other chunk; a level left without one is empty.
+    std::vector<GxUInt8> foreign = bytes;
+    ASSERT_EQ(GxBytesGetU32(&foreign[record + 12 + 64]), gxID_GEOMETRY);
+    GxBytesPutU32(&foreign[record + 12 + 64], gxID_RIGHTTORENDER);
+    copy = GxWorldTestRead<GxClump>(foreign, gxID_CLUMP, GxClumpStreamRead);
+    ASSERT_NE(copy, nullptr);
+    lod = GxLODAtomicGetRecord(GxLinkGetData(copy->atomicList.next, GxAtomic, inClumpLink));
+    ASSERT_NE(lod, nullptr);
+    EXPECT_NE(lod->geometry[1], nullptr);
+    EXPECT_EQ(lod->geometry[2], nullptr);
     GxClumpDestroy(copy);
     // A record of any other size, or a current level outside 0..9, is refused.
     for (const auto& patch : {std::pair<size_t, GxUInt32>{4, 60}, {4, 68}, {12 + 20, 10}, {12 + 20, 0xFFFFFFFE}}) {

@@ -1,5 +1,6 @@
 // User data: the extension shared by seven object types, its copy and its stream (plugin 0x11F).
 #include "gfx/world/userdata.h"
+#include "gfx/world/userdata_local.h"
 
 #include <cstring>
 
@@ -15,15 +16,12 @@
 
 namespace {
 
-constexpr GxUInt32 kUserDataHint = 0x3011F;
+constexpr GxUInt32 kUserDataHint = gxUSERDATAHINT;
 constexpr GxUInt32 kElementSize = 4;
 // Name length, format and element count: the fewest bytes an entry takes on a stream.
 constexpr GxUInt32 kLeastEntryBytes = 12;
 
-struct UserDataExtension {
-    GxInt32 numArrays;
-    GxUserDataArray* arrays;
-};
+using UserDataExtension = GxUserDataExtension;
 
 GxInt32 frameOffset = -1;
 GxInt32 materialOffset = -1;
@@ -46,41 +44,11 @@ bool ValidFormat(GxInt32 format)
     return format == gxUSERDATAINT || format == gxUSERDATAREAL || format == gxUSERDATASTRING;
 }
 
-// A copy of `length` bytes of `text` with a terminator after them.
-GxChar* CopyString(const GxChar* text, size_t length)
-{
-    auto* copy = static_cast<GxChar*>(GxMalloc(length + 1, kUserDataHint));
-    if (copy) {
-        memcpy(copy, text, length);
-        copy[length] = '\0';
-    }
-    return copy;
-}
-
-void FreeEntry(GxUserDataArray* entry)
-{
-    if (entry->name) {
-        GxFree(entry->name);
-    }
-    if (entry->format == gxUSERDATASTRING && entry->data) {
-        auto** strings = static_cast<GxChar**>(entry->data);
-        for (GxInt32 i = 0; i < entry->numElements; i++) {
-            if (strings[i]) {
-                GxFree(strings[i]);
-            }
-        }
-    }
-    if (entry->data) {
-        GxFree(entry->data);
-    }
-    memset(entry, 0, sizeof(*entry));
-}
-
 void Empty(UserDataExtension* extension)
 {
     if (extension->arrays) {
         for (GxInt32 i = 0; i < extension->numArrays; i++) {
-            FreeEntry(&extension->arrays[i]);
+            GxUserDataFreeEntry(&extension->arrays[i]);
         }
         GxFree(extension->arrays);
     }
@@ -104,7 +72,7 @@ bool CopyEntry(GxUserDataArray* dst, const GxUserDataArray* src)
 {
     dst->format = src->format;
     dst->numElements = src->numElements;
-    if (src->name && !(dst->name = CopyString(src->name, strlen(src->name)))) {
+    if (src->name && !(dst->name = GxUserDataCopyString(src->name, strlen(src->name)))) {
         return false;
     }
     if (!src->data || src->numElements <= 0) {
@@ -129,7 +97,7 @@ bool CopyEntry(GxUserDataArray* dst, const GxUserDataArray* src)
     auto* const* from = static_cast<GxChar* const*>(src->data);
     auto** to = static_cast<GxChar**>(dst->data);
     for (size_t i = 0; i < count; i++) {
-        if (from[i] && !(to[i] = CopyString(from[i], strlen(from[i])))) {
+        if (from[i] && !(to[i] = GxUserDataCopyString(from[i], strlen(from[i])))) {
             return false;
         }
     }
@@ -359,6 +327,12 @@ GxInt32 Register(RegisterFn add, RegisterStreamFn addStream)
     return offset;
 }
 
+// Entry `index`, or null past the array count (or before it).
+GxUserDataArray* ArrayAt(UserDataExtension* extension, GxInt32 index)
+{
+    return extension && index >= 0 && index < extension->numArrays ? &extension->arrays[index] : nullptr;
+}
+
 GxInt32 CountWithData(const UserDataExtension* extension)
 {
     GxInt32 count = 0;
@@ -368,37 +342,46 @@ GxInt32 CountWithData(const UserDataExtension* extension)
     return count;
 }
 
-GxUserDataArray* AddArray(UserDataExtension* extension, const GxChar* name, GxInt32 format, GxInt32 numElements)
+}  // namespace
+
+GxChar* GxUserDataCopyString(const GxChar* text, size_t length)
 {
-    if (!ValidFormat(format) || numElements < 0) {
-        return nullptr;
+    auto* copy = static_cast<GxChar*>(GxMalloc(length + 1, kUserDataHint));
+    if (copy) {
+        memcpy(copy, text, length);
+        copy[length] = '\0';
     }
-    const size_t count = static_cast<size_t>(extension->numArrays) + 1;
-    auto* arrays = static_cast<GxUserDataArray*>(GxCalloc(count, sizeof(GxUserDataArray), kUserDataHint));
-    if (!arrays) {
-        return nullptr;
-    }
-    GxUserDataArray* entry = &arrays[count - 1];
-    entry->format = format;
-    if ((name && !(entry->name = CopyString(name, strlen(name)))) ||
-        (numElements > 0 &&
-         !(entry->data = GxCalloc(static_cast<size_t>(numElements),
-                                  format == gxUSERDATASTRING ? sizeof(GxChar*) : kElementSize, kUserDataHint)))) {
-        FreeEntry(entry);
-        GxFree(arrays);
-        return nullptr;
-    }
-    entry->numElements = numElements;
-    if (extension->arrays) {
-        memcpy(arrays, extension->arrays, (count - 1) * sizeof(GxUserDataArray));
-        GxFree(extension->arrays);
-    }
-    extension->arrays = arrays;
-    extension->numArrays = static_cast<GxInt32>(count);
-    return entry;
+    return copy;
 }
 
-}  // namespace
+void GxUserDataFreeEntry(GxUserDataArray* entry)
+{
+    if (entry->name) {
+        GxFree(entry->name);
+    }
+    if (entry->format == gxUSERDATASTRING && entry->data) {
+        auto** strings = static_cast<GxChar**>(entry->data);
+        for (GxInt32 i = 0; i < entry->numElements; i++) {
+            if (strings[i]) {
+                GxFree(strings[i]);
+            }
+        }
+    }
+    if (entry->data) {
+        GxFree(entry->data);
+    }
+    memset(entry, 0, sizeof(*entry));
+}
+
+GxUserDataExtension* GxUserDataFrameExtensionOf(GxFrame* frame)
+{
+    return frameOffset < 0 ? nullptr : ExtensionOf(frame, frameOffset);
+}
+
+GxUserDataExtension* GxUserDataMaterialExtensionOf(GxMaterial* material)
+{
+    return materialOffset < 0 ? nullptr : ExtensionOf(material, materialOffset);
+}
 
 GxBool GxUserDataPluginAttach(void)
 {
@@ -421,50 +404,22 @@ GxBool GxUserDataPluginAttach(void)
 
 GxInt32 GxFrameGetUserDataArrayCount(GxFrame* frame)
 {
-    return frameOffset < 0 ? 0 : CountWithData(ExtensionOf(frame, frameOffset));
+    const GxUserDataExtension* extension = GxUserDataFrameExtensionOf(frame);
+    return extension ? CountWithData(extension) : 0;
 }
 
 GxUserDataArray* GxFrameGetUserDataArray(GxFrame* frame, GxInt32 index)
 {
-    UserDataExtension* extension = frameOffset < 0 ? nullptr : ExtensionOf(frame, frameOffset);
-    return extension && index >= 0 && index < extension->numArrays ? &extension->arrays[index] : nullptr;
+    return ArrayAt(GxUserDataFrameExtensionOf(frame), index);
 }
 
 GxInt32 GxMaterialGetUserDataArrayCount(GxMaterial* material)
 {
-    return materialOffset < 0 ? 0 : CountWithData(ExtensionOf(material, materialOffset));
+    const GxUserDataExtension* extension = GxUserDataMaterialExtensionOf(material);
+    return extension ? CountWithData(extension) : 0;
 }
 
 GxUserDataArray* GxMaterialGetUserDataArray(GxMaterial* material, GxInt32 index)
 {
-    UserDataExtension* extension = materialOffset < 0 ? nullptr : ExtensionOf(material, materialOffset);
-    return extension && index >= 0 && index < extension->numArrays ? &extension->arrays[index] : nullptr;
-}
-
-GxUserDataArray* GxFrameAddUserDataArray(GxFrame* frame, const GxChar* name, GxInt32 format, GxInt32 numElements)
-{
-    return frameOffset < 0 ? nullptr : AddArray(ExtensionOf(frame, frameOffset), name, format, numElements);
-}
-
-GxUserDataArray* GxMaterialAddUserDataArray(GxMaterial* material, const GxChar* name, GxInt32 format,
-                                            GxInt32 numElements)
-{
-    return materialOffset < 0 ? nullptr : AddArray(ExtensionOf(material, materialOffset), name, format, numElements);
-}
-
-GxUserDataArray* GxUserDataArraySetString(GxUserDataArray* array, GxInt32 index, const GxChar* string)
-{
-    if (array->format != gxUSERDATASTRING || index < 0 || index >= array->numElements || !array->data) {
-        return nullptr;
-    }
-    GxChar* copy = nullptr;
-    if (string && !(copy = CopyString(string, strlen(string)))) {
-        return nullptr;
-    }
-    auto** strings = static_cast<GxChar**>(array->data);
-    if (strings[index]) {
-        GxFree(strings[index]);
-    }
-    strings[index] = copy;
-    return array;
+    return ArrayAt(GxUserDataMaterialExtensionOf(material), index);
 }

@@ -32,10 +32,6 @@ GxInt32 GxFrameGetUserDataArrayCount(GxFrame* frame);
 GxUserDataArray* GxFrameGetUserDataArray(GxFrame* frame, GxInt32 index);
 GxInt32 GxMaterialGetUserDataArrayCount(GxMaterial* material);
 GxUserDataArray* GxMaterialGetUserDataArray(GxMaterial* material, GxInt32 index);
-// Appends an entry of `numElements` zeroed elements; returns it, or null.
-GxUserDataArray* GxFrameAddUserDataArray(GxFrame* frame, const GxChar* name, GxInt32 format, GxInt32 numElements);
-GxUserDataArray* GxMaterialAddUserDataArray(GxMaterial* material, const GxChar* name, GxInt32 format,
-                                            GxInt32 numElements);
 
 inline const GxChar* GxUserDataArrayGetName(const GxUserDataArray* array) { return array->name; }
 inline GxInt32 GxUserDataArrayGetFormat(const GxUserDataArray* array) { return array->format; }
@@ -46,5 +42,11 @@ inline const GxChar* GxUserDataArrayGetString(const GxUserDataArray* array, GxIn
     GX_ASSERT(index >= 0 && index < array->numElements, "an element index lies inside its array");
     return static_cast<GxChar* const*>(array->data)[index];
 }
+
+// For writers, tools and tests; the program links none of these.
+// Appends an entry of `numElements` zeroed elements; returns it, or null.
+GxUserDataArray* GxFrameAddUserDataArray(GxFrame* frame, const GxChar* name, GxInt32 format, GxInt32 numElements);
+GxUserDataArray* GxMaterialAddUserDataArray(GxMaterial* material, const GxChar* name, GxInt32 format,
+                                            GxInt32 numElements);
 // Replaces string element `index` with a copy of `string` (null allowed); returns the array or null.
 GxUserDataArray* GxUserDataArraySetString(GxUserDataArray* array, GxInt32 index, const GxChar* string);

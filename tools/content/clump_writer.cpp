@@ -12,7 +12,7 @@
 #include "gfx/core/spline.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
-#include "gfx/world/lod.h"
+#include "gfx/world/lod_testing.h"
 #include "gfx/world/userdata.h"
 #include "tools/content/content_file.h"
 #include "tools/content/spline_writer.h"
