@@ -180,28 +180,22 @@ void SetStageBorder(GxUInt32 stage, GxUInt32 colour)
     GxD3D9SetSamplerState(stage, D3DSAMP_BORDERCOLOR, colour);
 }
 
-// Sends every stage record whole (their last-sent values are unknown after a reset).
-void SendAllStages(void)
-{
-    GxUInt32 stage = 0;
-    for (const StageRecord& record : caches.stages) {
-        SendFilter(stage, record.filterMode);
-        GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSU, record.addressU);
-        GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSV, record.addressV);
-        GxD3D9SetSamplerState(stage, D3DSAMP_BORDERCOLOR, record.borderColour);
-        GxD3D9SetSamplerState(stage, D3DSAMP_MAXANISOTROPY, record.maxAnisotropy);
-        stage++;
-    }
-}
-
-void UnbindAllStages(void)
+// Stage by stage: unbinds the texture, sends the stage record whole (the last-sent sampler values are unknown
+// after a reset) and, above stage 0, queues the stage disabled.
+void ResetStages(void)
 {
     IDirect3DDevice9* device = Device();
     for (GxUInt32 stage = 0; stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES); stage++) {
         if (device) {
             device->SetTexture(stage, nullptr);
         }
-        caches.stages[stage].raster = nullptr;
+        StageRecord& record = caches.stages[stage];
+        record.raster = nullptr;
+        SendFilter(stage, record.filterMode);
+        GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSU, record.addressU);
+        GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSV, record.addressV);
+        GxD3D9SetSamplerState(stage, D3DSAMP_BORDERCOLOR, record.borderColour);
+        GxD3D9SetSamplerState(stage, D3DSAMP_MAXANISOTROPY, record.maxAnisotropy);
         if (stage > 0) {
             GxD3D9SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
             GxD3D9SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
@@ -840,7 +834,6 @@ void GxD3D9RenderStateReset(void)
     QueueStencil();
 
     const bool linear = (Caps().TextureFilterCaps & D3DPTFILTERCAPS_MINFLINEAR) != 0;
-    UnbindAllStages();
     for (StageRecord& record : caches.stages) {
         record.filterMode = linear ? 2 : 1;
         record.addressU = D3DTADDRESS_WRAP;
@@ -848,7 +841,7 @@ void GxD3D9RenderStateReset(void)
         record.borderColour = 0xFF000000u;
         record.maxAnisotropy = 1;
     }
-    SendAllStages();
+    ResetStages();
 
     Queue(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     Queue(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
@@ -882,8 +875,7 @@ void GxD3D9RenderStateRestore(void)
     Queue(D3DRS_ZENABLE, e.zTest || e.zWrite ? D3DZB_TRUE : D3DZB_FALSE);
     QueueStencil();
 
-    UnbindAllStages();
-    SendAllStages();
+    ResetStages();
 
     Queue(D3DRS_SRCBLEND, e.srcBlend);
     Queue(D3DRS_DESTBLEND, e.destBlend);
