@@ -166,11 +166,6 @@ bool ListAdd(GxRaster* raster)
         // Before the device starts there is nothing a loss could take.
         return GxD3D9Device() == nullptr;
     }
-    for (GxD3D9RasterListNode* node = rasterList.head; node != nullptr; node = node->next) {
-        if (node->raster == raster) {
-            return true;
-        }
-    }
     auto* node = static_cast<GxD3D9RasterListNode*>(GxFreeListAllocEntry(rasterList.nodes, gxD3D9RASTERLISTHINT));
     if (node == nullptr) {
         return false;
