@@ -140,7 +140,8 @@ GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* ind
         GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
         return 0;
     }
-    if (!indices || numIndices <= 0) {
+    // A negative count would read indices far past the caller's array. No indices draw the batch as it stands.
+    if (numIndices < 0) {
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return 0;
     }
@@ -150,7 +151,7 @@ GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* ind
         return 0;
     }
     const GxUInt32 numVerts = block->pool.transform.numVerts;
-    for (GxInt32 i = 0; i < numIndices; i++) {
+    for (GxInt32 i = 0; indices && i < numIndices; i++) {
         if (indices[i] >= numVerts) {
             GxErrorRaise(gxPLUGINCORE, gxERRIM3DBADINDEX);
             return 0;

@@ -13,6 +13,7 @@
 namespace {
 
 constexpr GxUInt32 kPipelineFreeListHint = 0x40409;
+constexpr GxInt32 kPipelineFreeListAlignment = 4;
 constexpr GxUInt32 kNodeBlockHint = 0x1030409;
 
 // Per-node bookkeeping while a pipeline is locked (the unlock's ordering state).
@@ -409,7 +410,7 @@ GxBool GxPipelineSystemOpen(void)
         return 0;
     }
     GxPipelineModuleBlock* block = Block();
-    block->pipelineFreeList = GxFreeListCreateAndPreallocate(sizeof(GxPipeline), 64, alignof(GxPipeline), 1,
+    block->pipelineFreeList = GxFreeListCreateAndPreallocate(sizeof(GxPipeline), 64, kPipelineFreeListAlignment, 1,
                                                              &pipelineFreeListSpace, kPipelineFreeListHint);
     if (!block->pipelineFreeList) {
         GxPipelineHeapDestroy(heap);
@@ -418,7 +419,7 @@ GxBool GxPipelineSystemOpen(void)
     pipelineHeap = heap;
     block->nodeCapacity = gxPIPELINEDEFAULTNODECAPACITY;
     GxRenderStateVectorGetDefault(block->defaultRenderStates);
-    GxLinkInit(&block->allPipelines);
+    block->allPipelines = GxLink{};
     systemOpen = 1;
     return 1;
 }

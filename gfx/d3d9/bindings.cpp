@@ -90,17 +90,15 @@ GxBool SendWorld(const float matrix[16], GxBool isIdentity)
     }
     // The world slot of the transform cache no longer tells what the device holds.
     FreeMatrix(&bindings.transforms[worldTransform]);
-    const bool sent = device && Succeeded(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(worldTransform),
-                                                               reinterpret_cast<const D3DMATRIX*>(matrix)));
-    if (!sent || !bindings.worldCopy) {
-        bindings.worldIsIdentity = 0;
-        bindings.worldCopyValid = 0;
-        return sent ? 1 : 0;
+    if (bindings.worldCopy) {
+        std::memcpy(bindings.worldCopy, matrix, sizeof(D3DMATRIX));
     }
-    std::memcpy(bindings.worldCopy, matrix, sizeof(D3DMATRIX));
-    bindings.worldCopyValid = 1;
+    bindings.worldCopyValid = bindings.worldCopy ? 1 : 0;
     bindings.worldIsIdentity = isIdentity;
-    return 1;
+    return device && Succeeded(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(worldTransform),
+                                                    reinterpret_cast<const D3DMATRIX*>(matrix)))
+               ? 1
+               : 0;
 }
 
 bool WordsEqual(const void* a, const void* b, size_t bytes) { return std::memcmp(a, b, bytes) == 0; }
@@ -182,13 +180,10 @@ GxBool GxD3D9SetFVF(GxUInt32 fvf)
     if (bindings.fvf == fvf) {
         return 1;
     }
+    bindings.fvf = fvf;
+    bindings.declaration = unknownPointer;  // setting an FVF replaces the declaration
     IDirect3DDevice9* device = Device();
-    const bool sent = device && Succeeded(device->SetFVF(fvf));
-    bindings.fvf = sent ? fvf : gxD3D9UNKNOWNFVF;
-    if (sent) {
-        bindings.declaration = unknownPointer;  // setting an FVF replaces the declaration
-    }
-    return sent ? 1 : 0;
+    return device && Succeeded(device->SetFVF(fvf)) ? 1 : 0;
 }
 
 GxBool GxD3D9SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration)
@@ -230,10 +225,9 @@ GxBool GxD3D9SetIndices(IDirect3DIndexBuffer9* indices)
     if (bindings.indices == indices) {
         return 1;
     }
+    bindings.indices = indices;
     IDirect3DDevice9* device = Device();
-    const bool sent = device && Succeeded(device->SetIndices(indices));
-    bindings.indices = sent ? indices : unknownPointer;
-    return sent ? 1 : 0;
+    return device && Succeeded(device->SetIndices(indices)) ? 1 : 0;
 }
 
 GxBool GxD3D9SetStreamSource(GxUInt32 stream, IDirect3DVertexBuffer9* vertexBuffer, GxUInt32 offset, GxUInt32 stride)
@@ -245,10 +239,9 @@ GxBool GxD3D9SetStreamSource(GxUInt32 stream, IDirect3DVertexBuffer9* vertexBuff
     if (cache.vertexBuffer == vertexBuffer && cache.offset == offset && cache.stride == stride) {
         return 1;
     }
+    cache = GxD3D9StreamCache{vertexBuffer, offset, stride};
     IDirect3DDevice9* device = Device();
-    const bool sent = device && Succeeded(device->SetStreamSource(stream, vertexBuffer, offset, stride));
-    cache = sent ? GxD3D9StreamCache{vertexBuffer, offset, stride} : GxD3D9StreamCache{unknownPointer, 0, 0};
-    return sent ? 1 : 0;
+    return device && Succeeded(device->SetStreamSource(stream, vertexBuffer, offset, stride)) ? 1 : 0;
 }
 
 void GxD3D9SetStreams(const GxD3D9StreamRecord* streams, GxBool useOffsets)
@@ -308,10 +301,9 @@ GxBool GxD3D9SetRenderTargetSurface(GxUInt32 index, IDirect3DSurface9* surface)
     if (bindings.renderTargets[index] == surface) {
         return 1;
     }
+    bindings.renderTargets[index] = surface;
     IDirect3DDevice9* device = Device();
-    const bool sent = device && Succeeded(device->SetRenderTarget(index, surface));
-    bindings.renderTargets[index] = sent ? surface : unknownPointer;
-    return sent ? 1 : 0;
+    return device && Succeeded(device->SetRenderTarget(index, surface)) ? 1 : 0;
 }
 
 GxBool GxD3D9SetRenderTarget(GxUInt32 index, GxRaster* raster)
@@ -341,10 +333,9 @@ GxBool GxD3D9SetDepthStencilSurface(IDirect3DSurface9* surface)
     if (bindings.depthStencil == surface) {
         return 1;
     }
+    bindings.depthStencil = surface;
     IDirect3DDevice9* device = Device();
-    const bool sent = device && Succeeded(device->SetDepthStencilSurface(surface));
-    bindings.depthStencil = sent ? surface : unknownPointer;
-    return sent ? 1 : 0;
+    return device && Succeeded(device->SetDepthStencilSurface(surface)) ? 1 : 0;
 }
 
 // ---- transforms ----
@@ -367,18 +358,14 @@ GxBool GxD3D9SetTransform(GxUInt32 state, const void* matrix)
         // The copy kept by GxD3D9SetTransformWorld no longer tells what the device holds.
         bindings.worldCopyValid = 0;
     }
-    IDirect3DDevice9* device = Device();
-    const bool sent = device && Succeeded(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(state),
-                                                               static_cast<const D3DMATRIX*>(source)));
-    if (!sent || !slot) {
-        FreeMatrix(&slot);
-        if (state == worldTransform) {
-            bindings.worldIsIdentity = 0;
-        }
-        return sent ? 1 : 0;
+    if (slot) {
+        std::memcpy(slot, source, sizeof(D3DMATRIX));
     }
-    std::memcpy(slot, source, sizeof(D3DMATRIX));
-    return 1;
+    IDirect3DDevice9* device = Device();
+    return device && Succeeded(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(state),
+                                                    static_cast<const D3DMATRIX*>(source)))
+               ? 1
+               : 0;
 }
 
 void GxD3D9GetTransform(GxUInt32 state, void* matrix)
@@ -481,12 +468,7 @@ GxBool GxD3D9SetLight(GxInt32 index, const D3DLIGHT9* light)
     GxD3D9LightRecord& record = bindings.lights[index];
     record.light = *light;
     IDirect3DDevice9* device = Device();
-    if (device && Succeeded(device->SetLight(index, light))) {
-        return 1;
-    }
-    // Type 0 matches no light, so the next set of any light reaches the device.
-    record.light.Type = static_cast<D3DLIGHTTYPE>(0);
-    return 0;
+    return device && Succeeded(device->SetLight(index, light)) ? 1 : 0;
 }
 
 GxBool GxD3D9EnableLight(GxInt32 index, GxBool enable)
@@ -499,11 +481,9 @@ GxBool GxD3D9EnableLight(GxInt32 index, GxBool enable)
     if (record.enabled == flag) {
         return 1;
     }
+    record.enabled = flag;
     IDirect3DDevice9* device = Device();
-    const bool sent = device && Succeeded(device->LightEnable(index, flag));
-    // An unknown value differs from both 0 and 1.
-    record.enabled = sent ? flag : 0xFFFFFFFFu;
-    return sent ? 1 : 0;
+    return device && Succeeded(device->LightEnable(index, flag)) ? 1 : 0;
 }
 
 void GxD3D9LightTableEmpty(void) { bindings.numLights = 0; }
@@ -523,27 +503,17 @@ GxBool GxD3D9LightTableRestore(void)
     if (!device) {
         return 0;
     }
-    GxBool result = 1;
+    // Entries made by growing the table and never set hold no light: nothing is sent for them.
+    GxBool enabled = 1;
     for (GxInt32 i = 0; i < bindings.numLights; i++) {
-        GxD3D9LightRecord& record = bindings.lights[i];
-        // Entries made by growing the table, or whose last set failed, hold no light to send.
-        if (record.light.Type != 0 && !Succeeded(device->SetLight(i, &record.light))) {
-            record.light.Type = static_cast<D3DLIGHTTYPE>(0);
-            result = 0;
-        }
-        if (record.light.Type == 0 && record.enabled != 1) {
-            record.enabled = 0;
+        const GxD3D9LightRecord& record = bindings.lights[i];
+        if (record.light.Type == 0) {
             continue;
         }
-        const BOOL enable = record.enabled == 1 ? TRUE : FALSE;
-        if (!Succeeded(device->LightEnable(i, enable))) {
-            record.enabled = 0xFFFFFFFFu;
-            result = 0;
-        } else {
-            record.enabled = enable ? 1 : 0;
-        }
+        device->SetLight(i, &record.light);
+        enabled = Succeeded(device->LightEnable(i, record.enabled)) ? 1 : 0;
     }
-    return result;
+    return enabled;
 }
 
 // ---- device objects ----
@@ -551,7 +521,7 @@ GxBool GxD3D9LightTableRestore(void)
 GxBool GxD3D9IndexBufferCreate(GxUInt32 numIndices, IDirect3DIndexBuffer9** indexBuffer)
 {
     IDirect3DDevice9* device = Device();
-    if (!indexBuffer || !device || numIndices == 0 || numIndices > 0x7FFFFFFFu) {
+    if (!indexBuffer || !device || numIndices > 0x7FFFFFFFu) {
         return 0;
     }
     return Succeeded(device->CreateIndexBuffer(numIndices * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,

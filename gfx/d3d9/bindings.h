@@ -9,8 +9,8 @@
 struct GxCamera;
 struct GxRaster;
 
-// Each cache calls the device only when the value changes. A value the device refused
-// is forgotten, so the next set of any value reaches the device again.
+// Each cache calls the device only when the value changes. A vertex declaration or shader the device refused is
+// forgotten, so the next set tries again; the other caches keep the value asked for, refused or not.
 
 constexpr GxInt32 gxD3D9MAXSTREAMS = 4;
 constexpr GxInt32 gxD3D9MAXRENDERTARGETS = 4;

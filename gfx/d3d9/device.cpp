@@ -89,17 +89,14 @@ GxD3D9DisplayMode FromD3D(const D3DDISPLAYMODE& mode, GxUInt32 flags)
 }
 
 // Reads the adapter's desktop mode into the current mode's size, rate and format.
-GxBool ReadDesktopIntoCurrentMode(void)
+void ReadDesktopIntoCurrentMode(void)
 {
     D3DDISPLAYMODE desktop = {};
-    if (FAILED(S().d3d->GetAdapterDisplayMode(S().adapter, &desktop))) {
-        return 0;
-    }
+    S().d3d->GetAdapterDisplayMode(S().adapter, &desktop);
     S().currentMode.width = desktop.Width;
     S().currentMode.height = desktop.Height;
     S().currentMode.refreshRate = desktop.RefreshRate;
     S().currentMode.format = static_cast<GxUInt32>(desktop.Format);
-    return 1;
 }
 
 // Appends a full-screen mode unless one of that size and format is listed;
@@ -179,7 +176,7 @@ void ChooseDepthStencilFormat(D3DFORMAT display, D3DFORMAT backBuffer)
 
 GxBool SystemOpen(void* params)
 {
-    if (!params || S().d3d) {
+    if (!params) {
         return 0;
     }
     S().window = *static_cast<HWND*>(params);
@@ -201,11 +198,7 @@ GxBool SystemOpen(void* params)
         return 0;
     }
     S().totalAdapterModes = CountAdapterModes(S().adapter);
-    if (!ReadDesktopIntoCurrentMode()) {
-        S().d3d->Release();
-        S().d3d = nullptr;
-        return 0;
-    }
+    ReadDesktopIntoCurrentMode();
     S().currentDepth = GxD3D9FormatDepth(S().currentMode.format);
     S().currentMode.flags = 0;
     S().currentModeIndex = 0;
@@ -242,7 +235,7 @@ GxBool GetModeInfo(GxVideoMode* out, GxInt32 index)
 
 GxBool UseMode(GxInt32 index)
 {
-    if (S().started || !S().d3d || !EnsureModeList() || index < 0 || index >= S().numModes) {
+    if (S().started || index < 0 || index >= S().numModes) {
         return 0;
     }
     S().currentMode = S().modes[index];
@@ -269,9 +262,7 @@ GxBool SubSystemInfo(GxSubSystemInfo* out, GxInt32 index)
         return 0;
     }
     D3DADAPTER_IDENTIFIER9 id = {};
-    if (FAILED(S().d3d->GetAdapterIdentifier(static_cast<UINT>(index), 0, &id))) {
-        return 0;
-    }
+    S().d3d->GetAdapterIdentifier(static_cast<UINT>(index), 0, &id);
     // The description may be far longer than the caller's name.
     const size_t room = sizeof(out->name);
     const size_t length = strnlen(id.Description, sizeof(id.Description));
@@ -283,22 +274,15 @@ GxBool SubSystemInfo(GxSubSystemInfo* out, GxInt32 index)
 
 GxBool SetSubSystem(GxInt32 index)
 {
-    if (!S().d3d || S().started || index < 0 || static_cast<UINT>(index) >= S().d3d->GetAdapterCount()) {
+    // An adapter the machine does not have is refused rather than selected.
+    if (!S().d3d || index < 0 || static_cast<UINT>(index) >= S().d3d->GetAdapterCount()) {
         return 0;
     }
-    D3DCAPS9 caps = {};
-    if (FAILED(S().d3d->GetDeviceCaps(static_cast<UINT>(index), D3DDEVTYPE_HAL, &caps))) {
-        return 0;
-    }
-    const GxUInt32 previous = S().adapter;
     S().adapter = static_cast<GxUInt32>(index);
-    if (!ReadDesktopIntoCurrentMode()) {
-        S().adapter = previous;
-        return 0;
-    }
-    S().caps = caps;
     S().totalAdapterModes = CountAdapterModes(S().adapter);
-    return GxD3D9CreateDisplayModesList();
+    ReadDesktopIntoCurrentMode();
+    GxD3D9CreateDisplayModesList();
+    return 1;
 }
 
 // Vertex processing by what the hardware offers.
@@ -316,13 +300,11 @@ DWORD BehaviourFlags(const D3DCAPS9& caps)
 
 GxBool SystemStart(void)
 {
-    if (!S().d3d || S().device) {
+    if (!S().d3d) {
         return 0;
     }
     D3DDISPLAYMODE desktop = {};
-    if (FAILED(S().d3d->GetAdapterDisplayMode(S().adapter, &desktop))) {
-        return 0;
-    }
+    S().d3d->GetAdapterDisplayMode(S().adapter, &desktop);
     memset(&S().present, 0, sizeof(S().present));
     if (!GxD3D9SetPresentParameters(&S().currentMode, S().currentMode.flags, desktop.Format)) {
         return 0;

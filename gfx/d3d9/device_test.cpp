@@ -75,6 +75,7 @@ TEST_F(D3D9Device, EngineStatesThroughTheDriver)
 TEST_F(D3D9Device, ModeListOfTheStandIn)
 {
     ASSERT_TRUE(Open());
+    EXPECT_FALSE(GxEngineSetVideoMode(0)) << "selecting needs the list a query builds";
     const GxInt32 count = GxEngineGetNumVideoModes();
     ASSERT_GE(count, 4);
     // Windowed entry first, at the desktop size of the software back end.

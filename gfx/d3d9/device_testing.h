@@ -4,7 +4,8 @@
 #include "platform/d3d9/d3d9.h"
 
 // Stands between the driver and `inner` (which it does not own): references go to `inner`, and the
-// render state or texture-stage state named below fails with D3DERR_INVALIDCALL and never reaches it.
+// render state or texture-stage state named below (and the material, when asked) fails with D3DERR_INVALIDCALL
+// and never reaches it.
 struct GxD3D9TestDevice : IDirect3DDevice9 {
     static constexpr DWORD kNone = 0xFFFFFFFFu;
 
@@ -13,6 +14,7 @@ struct GxD3D9TestDevice : IDirect3DDevice9 {
     IDirect3DDevice9* inner;
     DWORD refusedRenderState = kNone;
     DWORD refusedStageState = kNone;
+    bool refuseMaterial = false;
 
     ULONG AddRef() override { return inner->AddRef(); }
     ULONG Release() override { return inner->Release(); }
@@ -169,7 +171,10 @@ struct GxD3D9TestDevice : IDirect3DDevice9 {
     }
     HRESULT SetViewport(const D3DVIEWPORT9* pViewport) override { return inner->SetViewport(pViewport); }
     HRESULT GetViewport(D3DVIEWPORT9* pViewport) override { return inner->GetViewport(pViewport); }
-    HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) override { return inner->SetMaterial(pMaterial); }
+    HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) override
+    {
+        return refuseMaterial ? D3DERR_INVALIDCALL : inner->SetMaterial(pMaterial);
+    }
     HRESULT GetMaterial(D3DMATERIAL9* pMaterial) override { return inner->GetMaterial(pMaterial); }
     HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) override { return inner->SetLight(Index, pLight); }
     HRESULT GetLight(DWORD Index, D3DLIGHT9* pLight) override { return inner->GetLight(Index, pLight); }

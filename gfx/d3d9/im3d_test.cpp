@@ -119,6 +119,10 @@ TEST_F(Im3D, CountsLimitsAndBadCalls)
     ASSERT_TRUE(GxIm3DTransform(vertices.data(), 10, nullptr, 0));
     ASSERT_TRUE(GxIm3DRenderPrimitive(gxPRIMTYPETRILIST));
     EXPECT_EQ(LastDraw()->draw.primitiveCount, 3u);
+    // No indices: the batch is drawn as it stands.
+    ASSERT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPETRILIST, nullptr, 4));
+    EXPECT_FALSE(LastDraw()->draw.indexed);
+    EXPECT_EQ(LastDraw()->draw.primitiveCount, 3u);
     EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPEPOINTLIST));
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DPRIMTYPE);
     EXPECT_FALSE(GxIm3DRenderPrimitive(9));

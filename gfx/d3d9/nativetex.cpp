@@ -67,47 +67,38 @@ GxUInt8 FlagsOf(GxRaster* raster)
     return flags;
 }
 
-// Bytes of the level data of one face; false when a level can not be locked.
-bool FaceDataSize(GxRaster* raster, GxInt32 levels, GxUInt32* size)
+// Bytes of the level data of one face. A level that can not be locked adds its size field alone (the write
+// fails at that lock).
+GxUInt32 FaceDataSize(GxRaster* raster, GxInt32 levels)
 {
     const bool compressed = GxD3D9RasterExtIsCompressed(Ext(raster));
     GxUInt32 total = 0;
     for (GxInt32 level = 0; level < levels; level++) {
+        total += kLevelSizeField;
         if (GxRasterLock(raster, static_cast<GxUInt8>(level), gxRASTERLOCKREAD) == nullptr) {
-            return false;
+            continue;
         }
-        total += kLevelSizeField + GxD3D9NativeTextureLevelSize(compressed, static_cast<GxUInt32>(raster->stride),
-                                                                static_cast<GxUInt32>(raster->height));
+        total += GxD3D9NativeTextureLevelSize(compressed, static_cast<GxUInt32>(raster->stride),
+                                              static_cast<GxUInt32>(raster->height));
         GxRasterUnlock(raster);
     }
-    *size = total;
-    return true;
+    return total;
 }
 
-bool NativeSize(const GxTexture* texture, GxUInt32* size)
+GxUInt32 NativeSize(const GxTexture* texture)
 {
     GxRaster* raster = texture->raster;
     if (raster == nullptr) {
-        *size = gxD3D9NATIVETEXTURENORASTERSIZE;
-        return true;
+        return gxD3D9NATIVETEXTURENORASTERSIZE;
     }
     GxD3D9RasterExt* ext = Ext(raster);
-    const GxInt32 levels = StoredLevels(raster);
-    if (levels < 1) {
-        return false;
-    }
     const GxUInt8 savedCube = ext->cube;
     GxD3D9RasterExtSetFace(ext, 0);
-    GxUInt32 face = 0;
-    const bool known = FaceDataSize(raster, levels, &face);
+    const GxUInt32 face = FaceDataSize(raster, StoredLevels(raster));
     ext->cube = savedCube;
-    if (!known) {
-        return false;
-    }
     const GxUInt32 faces = GxD3D9RasterExtIsCube(ext) ? kCubeFaces : 1;
-    *size = gxCHUNKHEADERSIZE + gxD3D9NATIVETEXTUREFIXEDSIZE +
-            static_cast<GxUInt32>(PaletteBytes(GxRasterGetFormat(raster))) + faces * face;
-    return true;
+    return gxCHUNKHEADERSIZE + gxD3D9NATIVETEXTUREFIXEDSIZE +
+           static_cast<GxUInt32>(PaletteBytes(GxRasterGetFormat(raster))) + faces * face;
 }
 
 // ---- write ----
@@ -424,11 +415,7 @@ GxBool GxD3D9NativeTextureGetSize(void* out, void* inOut, GxInt32 /*in*/)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return 0;
     }
-    GxUInt32 bytes = 0;
-    if (!NativeSize(texture, &bytes) || bytes > 0x7FFFFFFFu) {
-        return 0;
-    }
-    *size = static_cast<GxInt32>(bytes);
+    *size = static_cast<GxInt32>(NativeSize(texture));
     return 1;
 }
 
@@ -441,10 +428,10 @@ GxBool GxD3D9NativeTextureWrite(void* out, void* inOut, GxInt32 /*in*/)
         return 0;
     }
     // Without a raster there is nothing a reader could rebuild.
-    GxUInt32 size = 0;
-    if (texture->raster == nullptr || !NativeSize(texture, &size)) {
+    if (texture->raster == nullptr) {
         return 0;
     }
+    const GxUInt32 size = NativeSize(texture);
     if (!GxStreamWriteChunkHeader(stream, gxID_STRUCT, size - gxCHUNKHEADERSIZE, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
         !WriteFixedPart(stream, texture) || !WritePalette(stream, texture->raster) ||
         !WriteFaces(stream, texture->raster)) {

@@ -19,5 +19,5 @@ constexpr GxUInt32 gxD3D9NATIVETEXTUREFIXEDSIZE = 88;
 // Native size of a texture without raster: the struct header and the naming block.
 constexpr GxInt32 gxD3D9NATIVETEXTURENORASTERSIZE = 84;
 
-// Bytes of one stored level: compressed levels hold one pitch per row of 4 x 4 blocks.
+// Bytes of one stored level: compressed levels hold one pitch per row of 4 x 4 blocks, a partial row included.
 GxUInt32 GxD3D9NativeTextureLevelSize(GxBool compressed, GxUInt32 pitch, GxUInt32 height);

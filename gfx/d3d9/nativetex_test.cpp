@@ -187,6 +187,17 @@ TEST_F(NativeTexture, CompressedAndPalettisedTextures)
     EXPECT_EQ(NativeSize(texture), 100 + 4 + 128);
     GxTextureDestroy(texture);
     EXPECT_EQ(GxD3D9NativeTextureLevelSize(1, 128, 64), 16u * 128u);
+
+    // A height that is no multiple of 4 keeps its partial block row: 8 x 6 stores two rows, and they read back.
+    GxRaster* partial = GxD3D9RasterCreateFromD3DFormat(8, 6, D3DFMT_DXT1, gxRASTERTYPETEXTURE);
+    ASSERT_NE(partial, nullptr);
+    Fill(partial, 7);
+    texture = Wrap(partial, "partial");
+    EXPECT_EQ(NativeSize(texture), 100 + 4 + 2 * 16);
+    copy = RoundTrip(texture);
+    ASSERT_NE(copy, nullptr);
+    GxTextureDestroy(copy);
+    GxTextureDestroy(texture);
 }
 
 TEST_F(NativeTexture, StoredLevelSizesUpToTheLevelsOwnAreCopiedAsStored)

@@ -464,9 +464,10 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat* 
     // Point sprites take their texture coordinates from the device: their material's texture is drawn too.
     const GxTexture* texture = material ? material->texture : nullptr;
     const GxUInt32 op = texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2;
-    // Without lighting and without per-particle colour the tank's constant colour comes in as the texture factor.
+    // Without lighting and without per-particle colour (one colour or four corners) the tank's constant colour
+    // comes in as the texture factor.
     const GxUInt32 dataFlags = format ? format->dataFlags : tank->format.dataFlags;
-    if (!lighting && !(dataFlags & gxPTANKDFLAGCOLOR)) {
+    if (!lighting && !(dataFlags & (gxPTANKDFLAGCOLOR | gxPTANKDFLAGVTXCOLOR))) {
         GxD3D9SetRenderState(D3DRS_TEXTUREFACTOR, GxPTankColorARGB(tank->cColor));
         GxD3D9SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
         Stage0(op, D3DTA_TFACTOR);

@@ -2,6 +2,7 @@
 // blending put back after a draw, and a tank's quad in pixels on the OpenGL back end.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -184,25 +185,32 @@ TEST_F(TankTest, QuadFacesTheCameraAndBlendFactorsArePutBack)
     EXPECT_EQ(dst, D3DBLEND_INVSRCALPHA);
 }
 
-// Unlit particles without a colour of their own take the tank's constant colour as the texture factor, corner
-// colours or not.
+// Unlit particles without a colour of their own take the tank's constant colour as the texture factor; corner
+// colours are their own and come from the vertices.
 TEST_F(TankTest, UnlitTankWithoutParticleColoursDrawsItsConstantColour)
 {
-    GxAtomic* tank = Tank(4, gxPTANKDFLAGPOSITION | gxPTANKDFLAGVTXCOLOR);
-    ASSERT_NE(tank, nullptr);
-    GxParticleTank* record = GxParticleTankGet(tank);
-    record->cColor = {10, 20, 30, 40};
-    Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
-    ASSERT_TRUE(GxParticleTankSetCount(tank, 1));
     GxD3D9SetRenderState(D3DRS_LIGHTING, FALSE);
     IDirect3DDevice9* device = GxD3D9Device();
-    D3D9SoftClearLog(device);
-    ASSERT_TRUE(Draw(tank));
-    ASSERT_EQ(D3D9SoftCount(device, D3D9SOFT_DRAW), 1u);
-    EXPECT_EQ(StageStateAtDraw(device, D3DTSS_COLORARG2), static_cast<GxUInt32>(D3DTA_TFACTOR));
-    EXPECT_EQ(StageStateAtDraw(device, D3DTSS_ALPHAARG2), static_cast<GxUInt32>(D3DTA_TFACTOR));
-    EXPECT_EQ(RenderStateAtDraw(device, D3DRS_TEXTUREFACTOR), 0x280A141Eu);
-    EXPECT_EQ(RenderStateAtDraw(device, D3DRS_SHADEMODE), static_cast<GxUInt32>(D3DSHADE_FLAT));
+    for (const GxUInt32 colours : {static_cast<GxUInt32>(gxPTANKDFLAGVTXCOLOR), 0u}) {
+        GxAtomic* tank = Tank(4, gxPTANKDFLAGPOSITION | colours);
+        ASSERT_NE(tank, nullptr);
+        GxParticleTank* record = GxParticleTankGet(tank);
+        record->cColor = {10, 20, 30, 40};
+        Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
+        ASSERT_TRUE(GxParticleTankSetCount(tank, 1));
+        D3D9SoftClearLog(device);
+        ASSERT_TRUE(Draw(tank));
+        ASSERT_EQ(D3D9SoftCount(device, D3D9SOFT_DRAW), 1u);
+        if (colours) {
+            // Only a constant-colour draw shades flat.
+            EXPECT_NE(RenderStateAtDraw(device, D3DRS_SHADEMODE), static_cast<GxUInt32>(D3DSHADE_FLAT));
+            continue;
+        }
+        EXPECT_EQ(StageStateAtDraw(device, D3DTSS_COLORARG2), static_cast<GxUInt32>(D3DTA_TFACTOR));
+        EXPECT_EQ(StageStateAtDraw(device, D3DTSS_ALPHAARG2), static_cast<GxUInt32>(D3DTA_TFACTOR));
+        EXPECT_EQ(RenderStateAtDraw(device, D3DRS_TEXTUREFACTOR), 0x280A141Eu);
+        EXPECT_EQ(RenderStateAtDraw(device, D3DRS_SHADEMODE), static_cast<GxUInt32>(D3DSHADE_FLAT));
+    }
 }
 
 TEST_F(TankTest, LargeTanksDrawInBatchesAndEmptyOnesNotAtAll)
@@ -556,6 +564,32 @@ TEST_F(TankPixels, QuadDrawnThroughATankLandsWhereItShould)
     }
     GxRasterUnlock(raster);
     EXPECT_NEAR(covered, 655, 60);
+}
+
+// An unlit quad with corner colours of its own draws them, not the tank's constant colour.
+TEST_F(TankPixels, UnlitCornerColoursAreDrawn)
+{
+    if (!Ready()) {
+        return;
+    }
+    GxAtomic* tank = Tank(2, gxPTANKDFLAGPOSITION | gxPTANKDFLAGVTXCOLOR);
+    ASSERT_NE(tank, nullptr);
+    GxParticleTank* record = GxParticleTankGet(tank);
+    record->cSize[0] = record->cSize[1] = 2.0f;
+    record->cColor = {255, 0, 0, 255};
+    Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
+    const GxRGBA green = {0, 255, 0, 255};
+    Put(tank, gxPTANKDFLAGVTXCOLOR, 0, std::array<GxRGBA, 4>{green, green, green, green});
+    ASSERT_TRUE(GxParticleTankSetCount(tank, 1));
+    GxD3D9SetRenderState(D3DRS_LIGHTING, FALSE);
+    ASSERT_TRUE(Draw(tank, {0, 0, 64, 255}));
+    GxRaster* raster = camera->frameBuffer;
+    GxUInt8* bits = GxRasterLock(raster, 0, gxRASTERLOCKREAD);
+    ASSERT_NE(bits, nullptr);
+    GxUInt32 centre = 0;
+    memcpy(&centre, bits + static_cast<size_t>(32) * raster->stride + 32 * 4, sizeof(centre));
+    GxRasterUnlock(raster);
+    EXPECT_EQ(centre & 0xFFFFFFu, 0x00FF00u);
 }
 
 // The same quad on the geometry path, its colour per particle: drawn by the atomic pipeline in the same place.

@@ -219,7 +219,7 @@ GxBool DestroyDeviceObject(GxRaster* raster, GxD3D9RasterExt* ext)
     switch (raster->type) {
     case gxRASTERTYPENORMAL:
     case gxRASTERTYPETEXTURE:
-        if (dontAllocate && ext->texture == nullptr) {
+        if (dontAllocate) {
             return 1;
         }
         if (ext->palette != nullptr) {
@@ -242,7 +242,7 @@ GxBool DestroyDeviceObject(GxRaster* raster, GxD3D9RasterExt* ext)
         ListRemove(raster);
         return 1;
     case gxRASTERTYPECAMERATEXTURE:
-        if (dontAllocate && ext->texture == nullptr) {
+        if (dontAllocate) {
             return 1;
         }
         ListRemove(raster);

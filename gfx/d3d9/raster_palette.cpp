@@ -176,13 +176,13 @@ GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in)
         return 0;
     }
     const GxInt32 type = raster->type;
-    GxD3D9PaletteBlock* block = Ext(TopRaster(raster))->palette;
-    // A raster without a palette has nothing to hand out.
-    if (!TextureType(type) || block == nullptr) {
+    if (!TextureType(type)) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERLOCK);
         return 0;
     }
-    raster->palette = reinterpret_cast<GxUInt8*>(block->entries);
+    // A raster without a palette hands out none.
+    GxD3D9PaletteBlock* block = Ext(TopRaster(raster))->palette;
+    raster->palette = block != nullptr ? reinterpret_cast<GxUInt8*>(block->entries) : nullptr;
     raster->privateFlags |= gxRASTERPALETTELOCKEDREAD;
     if (in & gxRASTERLOCKWRITE) {
         raster->privateFlags |= gxRASTERPALETTELOCKEDWRITE;

@@ -9,6 +9,7 @@ GxD3D9RasterList gxD3D9RasterList = {};
 namespace {
 
 constexpr GxInt32 kListNodesPerBlock = 127;
+constexpr GxInt32 kListAlignment = 4;
 
 GxD3D9RasterList& rasterList = gxD3D9RasterList;
 
@@ -109,11 +110,10 @@ bool RestoreCamera(GxRaster* raster, GxD3D9RasterExt* ext)
     const GxUInt32 displayHeight = gxD3D9State.currentMode.height;
     const GxUInt32 backWidth = gxD3D9State.present.BackBufferWidth;
     const GxUInt32 backHeight = gxD3D9State.present.BackBufferHeight;
-    // A zero back-buffer size means "the client size" and gives no scale.
-    if (displayWidth != 0 && backWidth != 0 && static_cast<GxUInt32>(raster->width) != backWidth) {
+    if (displayWidth != 0 && static_cast<GxUInt32>(raster->width) != backWidth) {
         raster->width = static_cast<GxInt32>(static_cast<GxUInt32>(raster->width) * backWidth / displayWidth);
     }
-    if (displayHeight != 0 && backHeight != 0 && static_cast<GxUInt32>(raster->height) != backHeight) {
+    if (displayHeight != 0 && static_cast<GxUInt32>(raster->height) != backHeight) {
         raster->height = static_cast<GxInt32>(static_cast<GxUInt32>(raster->height) * backHeight / displayHeight);
     }
     TakeBackBufferFormat(raster, ext, false);
@@ -166,11 +166,6 @@ bool ListAdd(GxRaster* raster)
         // Before the device starts there is nothing a loss could take.
         return GxD3D9Device() == nullptr;
     }
-    for (GxD3D9RasterListNode* node = rasterList.head; node != nullptr; node = node->next) {
-        if (node->raster == raster) {
-            return true;
-        }
-    }
     auto* node = static_cast<GxD3D9RasterListNode*>(GxFreeListAllocEntry(rasterList.nodes, gxD3D9RASTERLISTHINT));
     if (node == nullptr) {
         return false;
@@ -203,8 +198,8 @@ GxBool GxD3D9RasterListOpen(void)
         return 1;
     }
     rasterList.head = nullptr;
-    rasterList.nodes = GxFreeListCreate(sizeof(GxD3D9RasterListNode), kListNodesPerBlock, alignof(GxD3D9RasterListNode),
-                                        gxD3D9RASTERLISTHINT);
+    rasterList.nodes =
+        GxFreeListCreate(sizeof(GxD3D9RasterListNode), kListNodesPerBlock, kListAlignment, gxD3D9RASTERLISTHINT);
     return rasterList.nodes != nullptr;
 }
 

@@ -514,7 +514,8 @@ GxBool FillTexture(GxRaster* context, const Box& local, const Box& placed, GxInt
         return 0;
     }
     if (desc.Pool == D3DPOOL_DEFAULT) {
-        return ColorFillContext(context, placed, pixel);
+        ColorFillContext(context, placed, pixel);
+        return 1;
     }
     return FillLocked(context, local, pixel);
 }

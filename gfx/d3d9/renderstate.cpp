@@ -16,7 +16,7 @@ constexpr GxUInt32 unknownValue = 0xFFFFFFFFu;
 
 // Per-stage record of what the engine asked for.
 struct StageRecord {
-    const GxRaster* raster;  // as bound on the device; may be the unknown marker after a failed bind
+    const GxRaster* raster;  // as bound on the device
     GxUInt32 addressU;
     GxUInt32 addressV;
     GxUInt32 filterMode;
@@ -50,7 +50,6 @@ struct EngineState {
 };
 
 struct MaterialCache {
-    GxBool valid;
     GxReal diffuse;
     GxReal ambient;
     GxRGBA colour;
@@ -81,9 +80,6 @@ struct Caches {
 };
 
 Caches caches = {};
-
-// A stage raster the device may or may not hold, so the next bind of any raster is sent.
-const GxRaster* const unknownRaster = reinterpret_cast<const GxRaster*>(~static_cast<uintptr_t>(0));
 
 // Direct3D filters of the engine's filter modes: minification and magnification, then mip.
 const D3DTEXTUREFILTERTYPE filterTable[7][2] = {
@@ -184,26 +180,22 @@ void SetStageBorder(GxUInt32 stage, GxUInt32 colour)
     GxD3D9SetSamplerState(stage, D3DSAMP_BORDERCOLOR, colour);
 }
 
-// Sends every stage record whole (their last-sent values are unknown after a reset).
-void SendAllStages(void)
+// Stage by stage: unbinds the texture, sends the stage record whole (the last-sent sampler values are unknown
+// after a reset) and, above stage 0, queues the stage disabled.
+void ResetStages(void)
 {
-    GxUInt32 stage = 0;
-    for (const StageRecord& record : caches.stages) {
+    IDirect3DDevice9* device = Device();
+    for (GxUInt32 stage = 0; stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES); stage++) {
+        if (device) {
+            device->SetTexture(stage, nullptr);
+        }
+        StageRecord& record = caches.stages[stage];
+        record.raster = nullptr;
         SendFilter(stage, record.filterMode);
         GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSU, record.addressU);
         GxD3D9SetSamplerState(stage, D3DSAMP_ADDRESSV, record.addressV);
         GxD3D9SetSamplerState(stage, D3DSAMP_BORDERCOLOR, record.borderColour);
         GxD3D9SetSamplerState(stage, D3DSAMP_MAXANISOTROPY, record.maxAnisotropy);
-        stage++;
-    }
-}
-
-void UnbindAllStages(void)
-{
-    IDirect3DDevice9* device = Device();
-    for (GxUInt32 stage = 0; stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES); stage++) {
-        const bool sent = device && SUCCEEDED(device->SetTexture(stage, nullptr));
-        caches.stages[stage].raster = sent ? nullptr : unknownRaster;
         if (stage > 0) {
             GxD3D9SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
             GxD3D9SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
@@ -479,17 +471,16 @@ void SetEngineDefaults(void)
 
 // ---- Direct3D level ----
 
-GxBool GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value)
+void GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value)
 {
     if (state >= gxD3D9NUMRENDERSTATES || caches.rsWanted[state] == value) {
-        return 1;
+        return;
     }
     caches.rsWanted[state] = value;
     if (!caches.rsDirty[state]) {
         caches.rsDirty[state] = 1;
         caches.rsList[caches.rsCount++] = state;
     }
-    return 1;
 }
 
 void GxD3D9GetRenderState(GxUInt32 state, GxUInt32* value)
@@ -524,12 +515,10 @@ void GxD3D9SetSamplerState(GxUInt32 sampler, GxUInt32 state, GxUInt32 value)
     if (sent == value) {
         return;
     }
+    sent = value;
     IDirect3DDevice9* device = Device();
-    // A refused value is not recorded, so asking for it again tries again.
-    if (device && SUCCEEDED(device->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(state), value))) {
-        sent = value;
-    } else {
-        sent = unknownValue;
+    if (device) {
+        device->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(state), value);
     }
 }
 
@@ -539,38 +528,28 @@ void GxD3D9RenderStateFlush(void)
     if (!device) {
         return;
     }
-    // States the device refuses stay dirty (kept at the front of the list) and are tried again next flush.
-    GxUInt32 kept = 0;
     for (GxUInt32 i = 0; i < caches.rsCount; i++) {
         const GxUInt32 state = caches.rsList[i];
         const GxUInt32 wanted = caches.rsWanted[state];
-        if (wanted == caches.rsSent[state]) {
-            caches.rsDirty[state] = 0;
-        } else if (SUCCEEDED(device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), wanted))) {
+        caches.rsDirty[state] = 0;
+        if (wanted != caches.rsSent[state]) {
             caches.rsSent[state] = wanted;
-            caches.rsDirty[state] = 0;
-        } else {
-            caches.rsList[kept++] = state;
+            device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), wanted);
         }
     }
-    caches.rsCount = kept;
-    kept = 0;
+    caches.rsCount = 0;
     for (GxUInt32 i = 0; i < caches.tsCount; i++) {
         const GxUInt32 slot = caches.tsList[i];
         const GxUInt32 wanted = caches.tsWanted[slot];
-        const GxUInt32 stage = slot / gxD3D9NUMTEXTURESTAGESTATES;
-        const GxUInt32 state = slot % gxD3D9NUMTEXTURESTAGESTATES;
-        if (wanted == caches.tsSent[slot]) {
-            caches.tsDirty[slot] = 0;
-        } else if (SUCCEEDED(
-                       device->SetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(state), wanted))) {
+        caches.tsDirty[slot] = 0;
+        if (wanted != caches.tsSent[slot]) {
             caches.tsSent[slot] = wanted;
-            caches.tsDirty[slot] = 0;
-        } else {
-            caches.tsList[kept++] = slot;
+            const GxUInt32 stage = slot / gxD3D9NUMTEXTURESTAGESTATES;
+            const GxUInt32 state = slot % gxD3D9NUMTEXTURESTAGESTATES;
+            device->SetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(state), wanted);
         }
     }
-    caches.tsCount = kept;
+    caches.tsCount = 0;
 }
 
 // ---- texture binding ----
@@ -587,13 +566,12 @@ GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage)
     if (record.raster == raster) {
         return 1;
     }
+    record.raster = raster;
     IDirect3DDevice9* device = Device();
-    IDirect3DBaseTexture9* texture = raster ? GxD3D9RasterGetBaseTexture(raster) : nullptr;
-    if (!device || FAILED(device->SetTexture(stage, texture))) {
-        record.raster = unknownRaster;
+    if (!device) {
         return 1;
     }
-    record.raster = raster;
+    device->SetTexture(stage, raster ? GxD3D9RasterGetBaseTexture(raster) : nullptr);
     if (raster && gxD3D9RasterExtOffset >= 0 && GxD3D9RASTEREXTFromRaster(raster)->palette) {
         device->SetCurrentTexturePalette(GxD3D9RASTEREXTFromRaster(raster)->palette->paletteNumber);
     }
@@ -611,13 +589,13 @@ GxBool GxD3D9SetTextureFilterMode(GxUInt32 mode)
     return 1;
 }
 
-GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt32 stage)
+GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage)
 {
     if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES)) {
         return 0;
     }
     StageRecord& record = caches.stages[stage];
-    if (!raster) {
+    if (!texture) {
         if (stage == 0) {
             SetStageZeroAlpha(nullptr);
         }
@@ -627,9 +605,9 @@ GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt
         return 1;
     }
     // Codes outside the tables (a texture read from a damaged file) leave the sampler as it is.
-    const GxUInt32 addressU = (filterAddressing >> gxD3D9ADDRESSUSHIFT) & gxD3D9ADDRESSMASK;
-    const GxUInt32 addressV = (filterAddressing >> gxD3D9ADDRESSVSHIFT) & gxD3D9ADDRESSMASK;
-    const GxUInt32 filter = filterAddressing & gxD3D9FILTERMODEMASK;
+    const GxUInt32 addressU = (texture->filterAddressing >> gxD3D9ADDRESSUSHIFT) & gxD3D9ADDRESSMASK;
+    const GxUInt32 addressV = (texture->filterAddressing >> gxD3D9ADDRESSVSHIFT) & gxD3D9ADDRESSMASK;
+    const GxUInt32 filter = texture->filterAddressing & gxD3D9FILTERMODEMASK;
     if (addressU <= maxAddress && addressU != record.addressU) {
         SetStageAddressU(stage, addressU);
     }
@@ -639,20 +617,12 @@ GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt
     if (filter <= maxFilter && filter != record.filterMode) {
         SetStageFilter(stage, filter);
     }
-    return GxD3D9SetTextureRaster(raster, stage);
-}
-
-GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage)
-{
-    if (!texture) {
-        return GxD3D9SetTextureParts(nullptr, 0, stage);
-    }
-    return GxD3D9SetTextureParts(texture->raster, texture->filterAddressing, stage);
+    return GxD3D9SetTextureRaster(texture->raster, stage);
 }
 
 GxRaster* GxD3D9GetTextureRaster(GxUInt32 stage)
 {
-    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES) || caches.stages[stage].raster == unknownRaster) {
+    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES)) {
         return nullptr;
     }
     return const_cast<GxRaster*>(caches.stages[stage].raster);
@@ -739,9 +709,6 @@ GxBool GxD3D9RenderStateSet(GxInt32 state, void* value)
     case gxRENDERSTATEALPHATESTFUNCTION:
         return SetAlphaFunction(v);
     case gxRENDERSTATEALPHATESTFUNCTIONREF:
-        if (v > 255) {
-            return 0;
-        }
         Queue(D3DRS_ALPHAREF, v);
         return 1;
     default:
@@ -856,7 +823,6 @@ void GxD3D9RenderStateReset(void)
 {
     ForgetDeviceValues();
     SetEngineDefaults();
-    caches.material.valid = 0;
 
     Queue(D3DRS_FOGENABLE, FALSE);
     QueueFogModes(1);
@@ -868,7 +834,6 @@ void GxD3D9RenderStateReset(void)
     QueueStencil();
 
     const bool linear = (Caps().TextureFilterCaps & D3DPTFILTERCAPS_MINFLINEAR) != 0;
-    UnbindAllStages();
     for (StageRecord& record : caches.stages) {
         record.filterMode = linear ? 2 : 1;
         record.addressU = D3DTADDRESS_WRAP;
@@ -876,7 +841,7 @@ void GxD3D9RenderStateReset(void)
         record.borderColour = 0xFF000000u;
         record.maxAnisotropy = 1;
     }
-    SendAllStages();
+    ResetStages();
 
     Queue(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     Queue(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
@@ -896,7 +861,6 @@ void GxD3D9RenderStateRestore(void)
     const GxUInt32 fogStart = caches.rsWanted[D3DRS_FOGSTART];
     const GxUInt32 fogEnd = caches.rsWanted[D3DRS_FOGEND];
     ForgetDeviceValues();
-    caches.material.valid = 0;
 
     const EngineState& e = caches.engine;
     Queue(D3DRS_FOGDENSITY, FloatBits(e.fogDensity));
@@ -911,8 +875,7 @@ void GxD3D9RenderStateRestore(void)
     Queue(D3DRS_ZENABLE, e.zTest || e.zWrite ? D3DZB_TRUE : D3DZB_FALSE);
     QueueStencil();
 
-    UnbindAllStages();
-    SendAllStages();
+    ResetStages();
 
     Queue(D3DRS_SRCBLEND, e.srcBlend);
     Queue(D3DRS_DESTBLEND, e.destBlend);
@@ -940,13 +903,10 @@ void GxD3D9SetAmbientLightColour(GxReal red, GxReal green, GxReal blue)
 
 GxBool GxD3D9SetSurfaceProperties(const GxSurfaceProperties* props, const GxRGBA* colour, GxUInt32 flags)
 {
-    if (!props || !colour) {
-        return 0;
-    }
     const GxUInt32 reduced = flags & (gxD3D9GEOMETRYPRELIT | gxD3D9GEOMETRYMODULATEMATERIALCOLOR);
     const GxReal* light = caches.ambientLight;
     MaterialCache& cache = caches.material;
-    if (cache.valid && cache.diffuse == props->diffuse && cache.ambient == props->ambient &&
+    if (cache.diffuse == props->diffuse && cache.ambient == props->ambient &&
         std::memcmp(&cache.colour, colour, sizeof(GxRGBA)) == 0 && cache.flags == reduced &&
         std::memcmp(cache.light, light, sizeof(cache.light)) == 0) {
         return 1;
@@ -1002,7 +962,5 @@ GxBool GxD3D9SetSurfaceProperties(const GxSurfaceProperties* props, const GxRGBA
     m.Specular = D3DCOLORVALUE{0.0f, 0.0f, 0.0f, 1.0f};
     m.Power = 0.0f;
     IDirect3DDevice9* device = Device();
-    // A refused material is not cached, so the same inputs try again.
-    cache.valid = device && SUCCEEDED(device->SetMaterial(&m)) ? 1 : 0;
-    return cache.valid;
+    return device && SUCCEEDED(device->SetMaterial(&m)) ? 1 : 0;
 }

@@ -33,9 +33,10 @@ GxBool GxD3D9RenderStateGet(GxInt32 state, void* value);
 // Forgets what the caches hold, so the next set of every state reaches the device.
 void GxD3D9RenderStateReset(void);
 
-// Direct3D level: recorded now, sent by the next flush when it differs from what the device holds.
-// Out-of-range states, stages and samplers are ignored.
-GxBool GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value);
+// Direct3D level: recorded now, sent by the next flush when it differs from what was last sent. The device's
+// answers are not checked: a flushed or sent value counts as the device's. Out-of-range states, stages and
+// samplers are ignored.
+void GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value);
 // The wanted value, which may not have been sent yet (0 for an unknown state).
 void GxD3D9GetRenderState(GxUInt32 state, GxUInt32* value);
 void GxD3D9SetTextureStageState(GxUInt32 stage, GxUInt32 state, GxUInt32 value);
@@ -51,8 +52,6 @@ GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage);
 // Engine state 9: stage 0's filter mode (0 to 6), sent as the minification, magnification and mip filters when it
 // changes; 0 for a mode outside the table.
 GxBool GxD3D9SetTextureFilterMode(GxUInt32 mode);
-// Binds a texture by its raster and filter-and-addressing field (raster null: no texture).
-GxBool GxD3D9SetTextureParts(GxRaster* raster, GxUInt32 filterAddressing, GxUInt32 stage);
 GxRaster* GxD3D9GetTextureRaster(GxUInt32 stage);
 // Unbinds a raster that is going away from every stage that holds it.
 void GxD3D9TextureRasterForget(const GxRaster* raster);

@@ -618,9 +618,7 @@ GxBool GxD3D9CameraAttachWindow(GxCamera* camera, HWND window)
         return 0;
     }
     RECT rect = {};
-    if (!GetWindowRect(window, &rect)) {
-        return 0;
-    }
+    GetWindowRect(window, &rect);
     if (GxRaster* frameBuffer = camera->frameBuffer) {
         camera->frameBuffer = nullptr;
         GxRasterDestroy(frameBuffer);

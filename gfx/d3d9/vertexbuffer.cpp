@@ -17,6 +17,7 @@ using Slot = GxD3D9DynamicVertexBufferSlot;
 GxD3D9VertexBufferManagerState& manager = gxD3D9VertexBufferManager;
 
 constexpr GxUInt32 listHint = gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
+constexpr GxInt32 kListAlignment = 4;
 constexpr GxUInt32 sharedEntryHint = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
 constexpr GxUInt32 dynamicEntryHint = gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
 constexpr DWORD dynamicUsage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
@@ -178,7 +179,7 @@ GxUInt32 ChooseSlot(GxUInt32 stride, GxUInt32 bytes)
         }
         const Slot& slot = manager.slots[i];
         const uint64_t used = RoundUp(slot.used, stride);
-        if (slot.vertexBuffer && used + bytes <= slot.size) {
+        if (used + bytes <= slot.size) {
             manager.current = i;
             return static_cast<GxUInt32>(used);
         }
@@ -191,7 +192,7 @@ GxUInt32 ChooseSlot(GxUInt32 stride, GxUInt32 bytes)
 
 GxBool GxD3D9CreateVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9** vertexBuffer, GxUInt32* offset)
 {
-    if (stride == 0 || size == 0 || !vertexBuffer || !offset || !manager.strideFreeList) {
+    if (stride == 0 || !vertexBuffer || !offset || !manager.strideFreeList) {
         return 0;
     }
     GxD3D9VertexBufferStrideList* list = FindStride(stride);
@@ -278,7 +279,7 @@ void GxD3D9DestroyVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBu
 
 GxBool GxD3D9DynamicVertexBufferCreate(GxUInt32 size, IDirect3DVertexBuffer9** slot)
 {
-    if (!slot || size == 0 || !manager.recordFreeList) {
+    if (!slot || !manager.recordFreeList) {
         return 0;
     }
     GxD3D9DynamicVertexBufferRecord* smallest = nullptr;
@@ -286,6 +287,7 @@ GxBool GxD3D9DynamicVertexBufferCreate(GxUInt32 size, IDirect3DVertexBuffer9** s
         if (record->inUse) {
             continue;
         }
+        // A record left without a buffer by a refused creation is made again, not handed out empty.
         if (record->size == size && record->vertexBuffer) {
             record->inUse = 1;
             record->owner = slot;
@@ -364,7 +366,7 @@ GxBool GxD3D9DynamicVertexBufferLock(GxUInt32 stride, GxUInt32 numVertices, IDir
                                      void** data, GxUInt32* baseVertex)
 {
     const uint64_t bytes64 = static_cast<uint64_t>(stride) * numVertices;
-    if (stride == 0 || numVertices == 0 || bytes64 > 0xFFFFFFFFu || !vertexBuffer || !data || !baseVertex) {
+    if (stride == 0 || bytes64 > 0xFFFFFFFFu || !vertexBuffer || !data || !baseVertex) {
         return 0;
     }
     const GxUInt32 bytes = static_cast<GxUInt32>(bytes64);
@@ -375,20 +377,16 @@ GxBool GxD3D9DynamicVertexBufferLock(GxUInt32 stride, GxUInt32 numVertices, IDir
         start = 0;
     }
     Slot& slot = manager.slots[manager.current];
-    if (bytes > slot.size || !slot.vertexBuffer) {
+    if (bytes > slot.size) {
         if (slot.vertexBuffer) {
             GxD3D9DynamicVertexBufferDestroy(slot.vertexBuffer);
-            slot.vertexBuffer = nullptr;
         }
-        slot.used = 0;
-        slot.size = bytes > slot.size ? bytes : slot.size;
+        slot.size = bytes;
         if (!GxD3D9DynamicVertexBufferCreate(slot.size, &slot.vertexBuffer)) {
             // An empty slot must not look usable to the next lock.
-            slot.vertexBuffer = nullptr;
             slot.size = 0;
             return 0;
         }
-        start = 0;
     }
     void* locked = nullptr;
     HRESULT result;
@@ -454,10 +452,10 @@ GxBool GxD3D9DynamicVertexBuffersRestore(void)
 GxBool GxD3D9VertexBufferManagerOpen(void)
 {
     GxD3D9VertexBufferManagerClose();
-    manager.strideFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferStrideList), 16, alignof(void*), listHint);
-    manager.rangeFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferFreeRange), 100, alignof(void*), listHint);
-    manager.nodeFreeList = GxFreeListCreate(sizeof(BufferNode), 100, alignof(void*), listHint);
-    manager.recordFreeList = GxFreeListCreate(sizeof(GxD3D9DynamicVertexBufferRecord), 42, alignof(void*), listHint);
+    manager.strideFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferStrideList), 16, kListAlignment, listHint);
+    manager.rangeFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferFreeRange), 100, kListAlignment, listHint);
+    manager.nodeFreeList = GxFreeListCreate(sizeof(BufferNode), 100, kListAlignment, listHint);
+    manager.recordFreeList = GxFreeListCreate(sizeof(GxD3D9DynamicVertexBufferRecord), 42, kListAlignment, listHint);
     if (!manager.strideFreeList || !manager.rangeFreeList || !manager.nodeFreeList || !manager.recordFreeList) {
         GxD3D9VertexBufferManagerClose();
         return 0;

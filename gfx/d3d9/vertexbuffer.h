@@ -10,7 +10,7 @@ constexpr GxUInt32 gxD3D9DYNAMICVERTEXBUFFERSIZE = 0x40000;
 constexpr GxInt32 gxD3D9DYNAMICVERTEXBUFFERSLOTS = 4;
 
 // Static geometry: a range of size bytes of a shared managed-pool buffer of that stride.
-// 1 on success; 0 for a zero stride or size, or when Direct3D cannot create a buffer.
+// 1 on success; 0 for a zero stride, or when Direct3D cannot create a buffer.
 GxBool GxD3D9CreateVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9** vertexBuffer,
                                 GxUInt32* offset);
 // Gives a range back; neighbouring free ranges of the same buffer merge. A range that

@@ -79,9 +79,8 @@ TEST_F(VertexBufferTest, SharedRangesComeFromOneBufferPerStride)
     EXPECT_EQ(BufferSize(big), 0x30000u);
     EXPECT_EQ(FreeRanges(32).size(), 0u);
 
-    // Refusals: no stride, no size, no buffer from the device.
+    // Refusals: no stride, no buffer from the device.
     EXPECT_FALSE(GxD3D9CreateVertexBuffer(0, 100, &big, &offset));
-    EXPECT_FALSE(GxD3D9CreateVertexBuffer(12, 0, &big, &offset));
     D3D9SoftFailCreates(device, 1, D3D9SOFT_FAIL_BUFFERS);
     EXPECT_FALSE(GxD3D9CreateVertexBuffer(12, 100, &big, &offset));
     EXPECT_EQ(FreeRanges(12).size(), 0u);
@@ -160,9 +159,8 @@ TEST_F(VertexBufferTest, RotatingSlotsAppendThenMoveOnOrDiscard)
     }
     EXPECT_FALSE(GxD3D9DynamicVertexBufferGetSlot(4, &info));
 
-    // Nothing to lock (a size-0 lock would mean the whole buffer), or more than 4 GiB: refused.
+    // More than 4 GiB: refused.
     Lock none;
-    EXPECT_FALSE(GxD3D9DynamicVertexBufferLock(16, 0, &none.buffer, &none.data, &none.base));
     EXPECT_FALSE(GxD3D9DynamicVertexBufferLock(0x10000, 0x10000, &none.buffer, &none.data, &none.base));
 }
 
@@ -227,6 +225,10 @@ TEST_F(VertexBufferTest, DynamicBuffersAreReusedAndSurviveAReset)
     EXPECT_EQ(refused, nullptr);
     GxInt32 inUse = 0;
     EXPECT_GE(GxD3D9DynamicVertexBufferCountRecords(&inUse), inUse + 1);
+    // Asked for again, that record gets a buffer of its own rather than being handed out empty.
+    ASSERT_TRUE(GxD3D9DynamicVertexBufferCreate(777, &refused));
+    ASSERT_NE(refused, nullptr);
+    EXPECT_EQ(BufferSize(refused), 777u);
 }
 
 }  // namespace

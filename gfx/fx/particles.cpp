@@ -25,8 +25,8 @@ constexpr GxUInt32 kRandomMultiplier = 0x0BB38435u;
 constexpr GxUInt32 kRandomIncrement = 0x3619636Bu;
 constexpr GxReal kTwoToMinus32 = 2.3283064e-10f;
 constexpr GxReal kPi = 3.1415927f;
-// Property blocks hold pointers: sizes round up so every block stays aligned for them.
-constexpr GxInt32 kSizeRound = static_cast<GxInt32>(alignof(void*));
+// Property sizes round up to whole words. The blocks that hold pointers are sized to keep the next one aligned.
+constexpr GxInt32 kSizeRound = 4;
 constexpr GxInt32 kKeyCountShift = 4;
 constexpr GxInt32 kKeyIdShift = 10;
 constexpr GxInt32 kKeyMask = 0xFFFF;

@@ -104,7 +104,8 @@ bool GxTestEngine::OpenOnDriver(const GxTestEngineSetup& setup)
     if (gl && !IsOnOpenGL()) {
         return Fail("the OpenGL back end is not available", true);
     }
-    if ((gl || setup.firstVideoMode) && !GxEngineSetVideoMode(0)) {
+    // The mode list is built by the first query, as the launcher's is; a mode is chosen from it.
+    if ((gl || setup.firstVideoMode) && (GxEngineGetNumVideoModes() < 1 || !GxEngineSetVideoMode(0))) {
         return Fail("the driver's first video mode is refused");
     }
     return GxEngineStart() || Fail("the engine does not start on the driver");

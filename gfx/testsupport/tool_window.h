@@ -82,7 +82,7 @@ bool GxToolEngineStart(const char* tool, HWND* window, Attach attach)
         GxEngineTerm();
         return false;
     }
-    if (!GxEngineSetVideoMode(0) || !GxEngineStart()) {
+    if (GxEngineGetNumVideoModes() < 1 || !GxEngineSetVideoMode(0) || !GxEngineStart()) {
         std::fprintf(stderr, "%s: the graphics engine does not start\n", tool);
         GxToolEngineClose();
         return false;
