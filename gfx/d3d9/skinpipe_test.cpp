@@ -490,16 +490,38 @@ TEST_F(ShaderSkinPipeTest, LinearFogConstantsFollowTheCamera)
     GxD3D9RenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
 }
 
-// A shader that does not assemble never leaves a shader layout to the fixed-function path.
-TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
+// The node's callbacks as a caller finds them by the node's name.
+GxD3D9SkinNodeCallBacks* SkinNodeCallBacks(GxPipeline* pipeline)
+{
+    GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
+    return node ? static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock) : nullptr;
+}
+
+int meshRenders = 0;
+void CountingMeshRender(const GxD3D9InstanceHeader*, const GxD3D9MeshInstance* mesh,
+                        const GxD3D9VertexShaderDescriptor*, const GxD3D9VertexShaderRegisters*)
+{
+    meshRenders += mesh->shader != nullptr;
+}
+int ends = 0;
+void CountingEnd(GxAtomic*) { ends++; }
+int fixedRenders = 0;
+void CountingFixedRender(GxResourceEntry*, void*, GxUInt8 type, GxUInt32)
+{
+    fixedRenders += type == gxD3D9OBJECTATOMIC;
+}
+
+// A skin whose shader cannot be made at instancing takes the processor path: the shader layout drawn without a
+// shader would show the vertices unposed and unlit.
+TEST_F(ShaderSkinPipeTest, SkinWhoseShaderCannotBeMadeTakesTheProcessorPath)
 {
     GxAtomic* atomic = DrawnSkinnedAtomic(AssembleNothing);
     ASSERT_NE(atomic, nullptr);
     ExpectProcessorBlend(atomic);
 }
 
-// A shader that cannot be made at a draw leaves the skin and its instance on the shader path: the meshes are drawn
-// with no vertex shader.
+// A shader that cannot be made at a draw leaves the skin and its instance on the shader path: the constants go up
+// and the meshes are drawn with no vertex shader, then the end callback runs.
 TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawDrawsWithNone)
 {
     GxAtomic* atomic = ShaderDrawnSkinnedAtomic();
@@ -507,12 +529,24 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawDrawsWithNone)
     GxD3D9VertexShaderSetAssembler(AssembleNothing);
     GxD3D9VertexShaderCacheClose();
     GxD3D9VertexShaderCacheOpen();
+    GxD3D9SkinNodeCallBacks* callBacks = SkinNodeCallBacks(GxD3D9SkinGetPipeline(0));
+    ASSERT_NE(callBacks, nullptr);
+    callBacks->end = CountingEnd;
+    ends = 0;
+    const float cleared[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->SetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, cleared, 1)));
     D3D9SoftSetLogging(gxD3D9State.device, true);
     D3D9SoftClearLog(gxD3D9State.device);
     const bool rendered = Render();
     D3D9SoftSetLogging(gxD3D9State.device, false);
     ASSERT_TRUE(rendered);
     EXPECT_GT(D3D9SoftCount(gxD3D9State.device, D3D9SOFT_DRAW), 0u) << "the draw is made all the same";
+    EXPECT_EQ(ends, 1);
+    D3DMATRIX transform;
+    GxD3D9VSGetCombinedTransform(&transform);
+    float c0[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, c0, 1)));
+    EXPECT_FLOAT_EQ(c0[0], transform.m[0][0]) << "the combined transform went up";
     EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
     EXPECT_TRUE(DeclaresBlendIndices(InstanceOf(atomic->geometry)));
     IDirect3DVertexShader9* current = nullptr;
@@ -1070,27 +1104,6 @@ TEST_F(ShaderSkinPipeTest, EverySkinTypeTakesTheDefaultPipeline)
     ASSERT_TRUE(RebuildSkinPipelines(2 | 4));
     EXPECT_EQ(GxD3D9SkinGetPipeline(0), nullptr);
     ASSERT_TRUE(RebuildSkinPipelines(1));
-}
-
-// The node's callbacks as a caller finds them by the node's name.
-GxD3D9SkinNodeCallBacks* SkinNodeCallBacks(GxPipeline* pipeline)
-{
-    GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
-    return node ? static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock) : nullptr;
-}
-
-int meshRenders = 0;
-void CountingMeshRender(const GxD3D9InstanceHeader*, const GxD3D9MeshInstance* mesh,
-                        const GxD3D9VertexShaderDescriptor*, const GxD3D9VertexShaderRegisters*)
-{
-    meshRenders += mesh->shader != nullptr;
-}
-int ends = 0;
-void CountingEnd(GxAtomic*) { ends++; }
-int fixedRenders = 0;
-void CountingFixedRender(GxResourceEntry*, void*, GxUInt8 type, GxUInt32)
-{
-    fixedRenders += type == gxD3D9OBJECTATOMIC;
 }
 
 // The skin pipeline's one node carries the seven callbacks; the shader ones only where shaders can be used.
