@@ -608,12 +608,10 @@ void GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAt
     GxD3D9VSGetCombinedTransform(&transform);
     const GxReal* end = callBacks->shaderLighting(atomic, gxD3D9OBJECTATOMIC, &block, &d);
     GxUInt32 blockEnd = static_cast<GxUInt32>((end - &block.regs[0][0]) / kFloatsPerRegister);
-    // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients: one
-    // run, cut at the device's constants (a run past them is refused whole, transform included; the lights beyond
-    // are dropped by the fit below).
+    // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients: one run.
     std::memcpy(block.regs, &transform, sizeof(transform));
     GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, &block.regs[0][0],
-                                             std::min(blockEnd, skinCaps.maxConstants) - gxD3D9VSTRANSFORMREGISTER);
+                                             blockEnd - gxD3D9VSTRANSFORMREGISTER);
     const GxReal* rows = GxD3D9VSSetBonePalette(paletteBuffer, atomic, hierarchy);
     GxUInt8 remap[kMaxPaletteIndex];
     GxD3D9SkinPaletteRemap(skin, hierarchy, remap);
