@@ -60,7 +60,7 @@ GxD3D9SkinDeviceCaps ReadCaps(const D3DCAPS9& caps)
     if (!out.vertexShadersUsable) {
         return out;
     }
-    out.maxConstants = std::min<GxUInt32>(caps.MaxVertexShaderConst, gxD3D9VSMAXCONSTANTS);
+    out.maxConstants = caps.MaxVertexShaderConst;
     out.maxBones =
         out.maxConstants > kReservedConstants ? (out.maxConstants - kReservedConstants) / kRegistersPerBone : 0;
     return out;
@@ -136,16 +136,26 @@ void WriteRegister(GxReal* reg, const GxV3d& v)
 
 using LightList = std::vector<const GxLight*>;
 
-// Files a local light as a point or spot light, once, up to the block's room; `mask` the flag it must carry.
+// Files a local light as a point or spot light up to the block's room; `mask` the flag it must carry.
 void TakeLocalLight(const GxLight* light, GxUInt32 mask, LightList* points, LightList* spots)
 {
     const GxUInt8 type = light->object.object.subType;
     LightList* kind = type == gxLIGHTPOINT ? points : type == gxLIGHTSPOT || type == gxLIGHTSPOTSOFT ? spots : nullptr;
     if (!kind || !light->object.object.parent || !(light->object.object.flags & mask) || light->radius <= 0.0f ||
-        kind->size() == kMaxLightsOfAKind || std::find(kind->begin(), kind->end(), light) != kind->end()) {
+        kind->size() == kMaxLightsOfAKind) {
         return;
     }
     kind->push_back(light);
+}
+
+// Stamps a light with this lighting's frame: false when it was touched already (reached through another sector).
+bool FirstTouch(GxLight* light, GxUInt16 frame)
+{
+    if (light->lightFrame == frame) {
+        return false;
+    }
+    light->lightFrame = frame;
+    return true;
 }
 
 bool Reaches(const GxLight* light, const GxSphere* sphere)
@@ -160,12 +170,13 @@ bool Reaches(const GxLight* light, const GxSphere* sphere)
 void AtomicLocalLights(const GxAtomic* atomic, LightList* points, LightList* spots)
 {
     const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(const_cast<GxAtomic*>(atomic));
+    const GxUInt16 frame = ++GxEngineInstance->lightFrameCounter;
     auto* ties = const_cast<GxLink*>(&atomic->llWorldSectorsInAtomic);
     for (GxLink* t = ties->next; t != ties; t = t->next) {
         GxWorldSector* sector = GxTieFromAtomicLink(t)->worldSector;
         for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
-            const GxLight* light = GxLightTieFromSectorLink(l)->light;
-            if (light->object.object.parent && Reaches(light, sphere)) {
+            GxLight* light = GxLightTieFromSectorLink(l)->light;
+            if (FirstTouch(light, frame) && light->object.object.parent && Reaches(light, sphere)) {
                 TakeLocalLight(light, gxLIGHTLIGHTATOMICS, points, spots);
             }
         }
@@ -175,8 +186,12 @@ void AtomicLocalLights(const GxAtomic* atomic, LightList* points, LightList* spo
 // A sector's own local lights that light sectors, without a distance test.
 void SectorLocalLights(GxWorldSector* sector, LightList* points, LightList* spots)
 {
+    const GxUInt16 frame = ++GxEngineInstance->lightFrameCounter;
     for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
-        TakeLocalLight(GxLightTieFromSectorLink(l)->light, gxLIGHTLIGHTWORLD, points, spots);
+        GxLight* light = GxLightTieFromSectorLink(l)->light;
+        if (FirstTouch(light, frame)) {
+            TakeLocalLight(light, gxLIGHTLIGHTWORLD, points, spots);
+        }
     }
 }
 
@@ -496,7 +511,7 @@ void GxD3D9SkinShaderDescriptorSetup(GxAtomic* atomic, GxUInt8, GxD3D9VertexShad
     d->normals = (geometry->flags & gxGEOMETRYNORMALS) ? 1 : 0;
     d->normalizeNormals = d->normals;
     d->modulateMaterial = (geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0;
-    d->numWeights = static_cast<GxUInt8>(skin ? std::max<GxUInt32>(1, skin->maxNumWeightsForVertex) : 0);
+    d->numWeights = static_cast<GxUInt8>(skin ? skin->maxNumWeightsForVertex : 0);
     GxUInt32 fog = 0;
     GxUInt32 fogType = 0;
     if (GxD3D9RenderStateGet(gxRENDERSTATEFOGENABLE, &fog) && fog &&

@@ -881,12 +881,15 @@ TEST_F(ShaderSkinPipeTest, LampReachedThroughTwoSectorsIsCountedOnce)
     GxLinkInit(&lamp->inWorld);
     lamp->radius = 4.0f;
     GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, true);
+    const GxUInt16 counter = GxEngineInstance->lightFrameCounter;
     {
         LampSector first({lamp}, {atomic});
         LampSector second({lamp}, {atomic});
         ASSERT_TRUE(Render());
     }
     ASSERT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+    EXPECT_NE(GxEngineInstance->lightFrameCounter, counter) << "the engine's light frame advances";
+    EXPECT_EQ(lamp->lightFrame, GxEngineInstance->lightFrameCounter) << "the lamp is stamped with it";
     const GxUInt32 point = gxD3D9VSLIGHTSREGISTER;
     float block[4][4] = {};
     ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(point, &block[0][0], 4)));
