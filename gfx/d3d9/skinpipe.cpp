@@ -591,9 +591,6 @@ void GxD3D9SkinShaderMeshRender(const GxD3D9InstanceHeader* header, const GxD3D9
     GxD3D9SetTexture(texture, 0);
     SetStage0(texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2);
     GxD3D9SetVertexShader(static_cast<IDirect3DVertexShader9*>(mesh->shader));
-    if (mesh->primitiveCount == 0) {
-        return;
-    }
     GxD3D9RenderStateFlush();
     IDirect3DDevice9* device = GxD3D9Device();
     const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
