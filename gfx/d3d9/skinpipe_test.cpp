@@ -1179,7 +1179,12 @@ TEST_F(ShaderSkinPipeTest, ShaderPaletteRowsAndTheProcessorsKeyDiffer)
     const GxMatrix* matrices = GxD3D9SkinPaletteBuildSSE(atomic, skin, hierarchy);
     EXPECT_FLOAT_EQ(matrices[0].pos.y, expected[0].pos.y);
     ASSERT_NE(expected[0].pos.y, 0.0f);  // the pose lifts the bone, so the layouts differ in this float
+    // The processor keys its palette with the render frame itself, whichever of its layouts it builds.
+    GxFrame* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    EXPECT_TRUE(GxD3D9SkinPaletteKeyMatches(hierarchy, skin, GxWorldGetRenderFrame(), frame));
     EXPECT_FLOAT_EQ(GxD3D9VSSetBonePalette(GxSkinGetPalette(), atomic, hierarchy)[7], expected[0].pos.y);
+    GxD3D9SkinPaletteBuild(atomic, skin, hierarchy);
+    EXPECT_TRUE(GxD3D9SkinPaletteKeyMatches(hierarchy, skin, GxWorldGetRenderFrame(), frame));
 }
 
 // Split remap entries become three times their slot; a first entry beyond the hierarchy's nodes takes slot 0.
