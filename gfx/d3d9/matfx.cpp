@@ -67,23 +67,11 @@ void ReleaseShaders()
             shader = nullptr;
         }
     }
-    state.shaderDevice = nullptr;
-    state.shadersTried = false;
 }
 
-// The shaders are device objects: made on the first draw of a started device, again after a new device.
-void EnsureShaders()
+// The six shaders in table order; one the device refuses stays null.
+void CreateShaders()
 {
-    IDirect3DDevice9* device = GxD3D9Device();
-    if (!state.caps.pixelShaders || !device) {
-        return;
-    }
-    if (state.shadersTried && state.shaderDevice == device) {
-        return;
-    }
-    ReleaseShaders();
-    state.shadersTried = true;
-    state.shaderDevice = device;
     for (GxInt32 i = 0; i < gxD3D9MATFXSHADERS; i++) {
         ID3DXBuffer* tokens = nullptr;
         const std::string text = kShaderText[i];
@@ -278,6 +266,9 @@ GxBool GxMaterialEffectsPipelinesOpen(void)
         return 0;
     }
     ReadCaps(*GxD3D9GetCaps());
+    if (state.caps.pixelShaders) {
+        CreateShaders();
+    }
     return 1;
 }
 
@@ -408,7 +399,6 @@ void DrawMesh(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 f
 void GxMaterialEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
 {
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    EnsureShaders();
     GxD3D9CullTest(object, type);
     GxUInt32 lighting = 0;
     GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
@@ -673,7 +663,8 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
         GxD3D9MatFXApplyTransform(dualTransform, 1);
         GxD3D9MatFXDrawFixed(header, mesh);
         GxD3D9SetTexture(nullptr, 1);
-        GxD3D9MatFXStage0(1, base);
+        GxD3D9MatFXColour(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+        GxD3D9MatFXAlpha(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
         GxD3D9MatFXStageOff(1);
         GxD3D9MatFXStageOff(2);
         if (!second) {

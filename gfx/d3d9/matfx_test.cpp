@@ -258,6 +258,12 @@ TEST_F(MatFXTest, EveryRoutineLeavesStageZeroModulatingAndTheRestOff)
 // passes for a see-through material, the second blended (source alpha, one) without z-write and with black fog.
 TEST_F(MatFXTest, EnvironmentMapTakesTheFormItsMaterialAllows)
 {
+    // The effects' pixel shaders are made when the pipelines open, before anything is drawn.
+    if (GxD3D9MaterialEffectsGetCaps()->pixelShaders) {
+        for (GxInt32 shader = BumpShader; shader < gxD3D9MATFXSHADERS; shader++) {
+            EXPECT_NE(GxD3D9MatFXShader(shader), nullptr) << "shader " << shader;
+        }
+    }
     GxMaterial* material = EffectBox(gxMATFXEFFECTENVMAP);
     GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(40));
     GxMaterialEffectsSetEnvMapCoefficient(material, 1.0f, 0);
