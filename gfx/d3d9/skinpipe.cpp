@@ -105,17 +105,11 @@ GxUInt32 BlockEnd(const GxD3D9VertexShaderDescriptor* d)
     return SpotBase(d) + Groups(d->numSpotLights) + kSpotRegisters * d->numSpotLights;
 }
 
-// A light direction in object space, of unit length (the shader's normals are).
+// A light direction in object space.
 GxV3d ObjectDirection(const GxV3d& at)
 {
     GxV3d d;
     GxD3D9VSTransformDirection(&d, &at);
-    const GxReal length = std::sqrt(GxV3dDotProduct(&d, &d));
-    if (length > 0.0f) {
-        d.x /= length;
-        d.y /= length;
-        d.z /= length;
-    }
     return d;
 }
 

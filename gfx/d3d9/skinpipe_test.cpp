@@ -554,6 +554,30 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawDrawsWithNone)
     EXPECT_EQ(current, nullptr);
 }
 
+// A morphing skin's instance lives on each atomic: a lock of its positions reaches every atomic's instance, not
+// only the first drawn after it.
+TEST_F(ShaderSkinPipeTest, LockedPositionsReachEveryAtomicsInstanceOfAMorphingSkin)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* first = UnlitSkinnedAtomic();
+    GxGeometry* geometry = first->geometry;
+    ASSERT_GE(GxGeometryAddMorphTargets(geometry, 1), 0);
+    GxAtomic* second = MakeAtomicAt(GxGeometryAddRef(geometry), 6.0f);
+    GxSkinAtomicSetHierarchy(second, hierarchy);
+    GxSkinAtomicInitPipeline(second, 1);
+    ASSERT_TRUE(Render());
+    ASSERT_EQ(GxSkinGeometryGetSkin(geometry)->usesVertexShader, 1u);
+    GxGeometryLock(geometry, gxGEOMETRYLOCKVERTICES);
+    geometry->morphTarget[0].verts[7].y += 2.0f;
+    GxGeometryUnlock(geometry);
+    ASSERT_TRUE(Render());
+    for (GxAtomic* atomic : {first, second}) {
+        ASSERT_NE(atomic->repEntry, nullptr);
+        auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->repEntry + 1);
+        EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y);
+    }
+}
+
 TEST_F(ShaderSkinPipeTest, DevicesWithoutShadersKeepSkinsOnTheProcessor)
 {
     GxD3D9VertexShaderSetAssembler(AssembleAny);
