@@ -487,6 +487,11 @@ TEST_F(ShaderSkinPipeTest, LinearFogConstantsFollowTheCamera)
     float row[4] = {};
     ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER + 2, row, 1)));
     EXPECT_FLOAT_EQ(row[3], 0.5f);
+    // Fog starting at the far plane has no range: the register stays finite.
+    camera->fogPlane = camera->farPlane;
+    ASSERT_TRUE(Render());
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER, fog, 1)));
+    EXPECT_TRUE(std::isfinite(fog[0]) && std::isfinite(fog[1]));
     GxD3D9RenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
 }
 
