@@ -10,7 +10,7 @@
 #include "engine/world/camera.h"
 #include "game/shell/game.h"
 #include "game/shell/savegame.h"
-#include "gfx/core/image.h"
+#include "gfx/core/filesys.h"
 #include "platform/win32/windows.h"
 #include "ui/toolkit/interface.h"
 
@@ -27,8 +27,6 @@ constexpr const char* kRootPath = "./";
 constexpr float kNameFieldX = 38.0f;
 constexpr float kNameFieldY = 42.0f;
 constexpr float kNameFieldWidth = 160.0f;
-// The game writes 64 x 64 thumbnails: a picture much larger is none of its own and is not read.
-constexpr int32_t kThumbnailMostSide = 4 * kFilePanelThumbnailSide;
 constexpr float kThumbnailX = 200.0f;
 constexpr float kThumbnailY = 160.0f;
 constexpr float kRowBoxWidth = 400.0f;
@@ -195,6 +193,12 @@ bool CFerroxFileIOCanvas::FileExists(const std::string& name) const
     return !ResolveName(name, &folder).empty() && !folder;
 }
 
+bool CFerroxFileIOCanvas::FileNamed(const std::string& name) const
+{
+    bool folder = false;
+    return ResolveName(name, &folder) == Wide(name) && !folder;
+}
+
 int CFerroxFileIOCanvas::OpenMapsFolder()
 {
     bool folder = false;
@@ -232,9 +236,25 @@ void CFerroxFileIOCanvas::FollowFolder(const std::u16string& name)
         m_folderPath += FerroxUtf16ToUtf8(name) + "/";
         return;
     }
-    const size_t slash = m_folderPath.rfind('/', m_folderPath.size() - 2);
-    if (m_folderPath.size() > std::string(kRootPath).size() && slash != std::string::npos)
-        m_folderPath.erase(slash + 1);
+    // Up reaches the parent of the folder itself, which is not the parent the path's text names when the folder was
+    // entered through a link: the path is read from the working directory, from the start folder when it lies
+    // inside it, else whole.
+    std::string here = GetWorkingDirectory();
+    std::string start = m_startFolder;
+    if (start.empty() || start.back() != '\\')
+        start += '\\';
+    if (here + '\\' == start)
+        here.clear();
+    else if (here.compare(0, start.size(), start) == 0)
+        here = kRootPath + here.substr(start.size());
+    std::replace(here.begin(), here.end(), '\\', '/');
+    m_folderPath = here.empty() ? kRootPath : here + "/";
+}
+
+bool CFerroxFileIOCanvas::Reachable(const std::string& file) const
+{
+    return GetWorkingDirectory().size() + 1 + file.size() < MAX_PATH &&
+           kFilePanelDriveLength + m_folderPath.size() + file.size() <= static_cast<size_t>(gxFILEMAXPATH);
 }
 
 void CFerroxFileIOCanvas::ListFolder()
@@ -276,9 +296,7 @@ void CFerroxFileIOCanvas::SelectEntry(int16_t index, int32_t browseOnly)
 void CFerroxFileIOCanvas::ShowThumbnail(const std::string& path)
 {
     m_pThumbnail.reset();
-    GxInt32 width = 0, height = 0;
-    if (!FileExists(path) || !GxImageReadBMPSize(path.c_str(), &width, &height) || width > kThumbnailMostSide ||
-        height > kThumbnailMostSide)
+    if (!FileExists(path))
         return;
     m_pThumbnail = std::make_unique<CFerroxImage>();
     FerroxWidgetRecord record = {};
@@ -376,11 +394,9 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
         // Saves stay under "maps": no folder whose name holds it is left upwards or removed.
         const bool inMaps = GetWorkingDirectoryName().find(kFilePanelMapsFolder) != std::string::npos;
         if (index == FILE_PANEL_NEW_FOLDER) {
-            if (FileCanvasNameAllowed(name)) {
-                m_pendingName = Wide(name);
-                m_question = name;
-                Ask(MakeFolderConfirmed, FILE_PANEL_TEXT_NEW_FOLDER, m_tooltipList, 0, m_question.c_str());
-            }
+            m_pendingName = Wide(name);
+            m_question = name;
+            Ask(MakeFolderConfirmed, FILE_PANEL_TEXT_NEW_FOLDER, m_tooltipList, 0, m_question.c_str());
         } else if (index == FILE_PANEL_UP) {
             if (!inMaps && ChangeFolder(u".."))
                 FollowFolder(u"..");
@@ -390,8 +406,7 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
                 m_pendingName = m_entries[static_cast<size_t>(m_selected)].name;
                 m_pendingKind = FILE_ENTRY_SAVE;
                 m_question = FerroxUtf16ToUtf8(m_pendingName);
-                if (FileCanvasNameAllowed(m_question))
-                    Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, m_question.c_str());
+                Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, m_question.c_str());
             } else if (m_entries.empty() && !inMaps) {
                 m_pendingKind = FILE_ENTRY_FOLDER;
                 Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, nullptr);
@@ -424,9 +439,12 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
 void CFerroxFileIOCanvas::MakeFolderConfirmed()
 {
     CFerroxFileIOCanvas* panel = s_pAsking;
-    // A name the folder already holds, in any case, is not made: nothing happens.
-    if (panel && _wmkdir(panel->m_pendingName.c_str()) == 0)
-        panel->EnterFolder(FerroxUtf16ToUtf8(panel->m_pendingName));
+    if (!panel)
+        return;
+    // A name the folder already holds, in any case, is not made, nor one reaching another folder: nothing happens.
+    const std::string name = FerroxUtf16ToUtf8(panel->m_pendingName);
+    if (FileCanvasNameAllowed(name) && _wmkdir(panel->m_pendingName.c_str()) == 0)
+        panel->EnterFolder(name);
 }
 
 void CFerroxFileIOCanvas::DeleteConfirmed()
@@ -435,10 +453,11 @@ void CFerroxFileIOCanvas::DeleteConfirmed()
     if (!panel)
         return;
     if (panel->m_pendingKind == FILE_ENTRY_SAVE) {
+        // Only the files of this very name go: a picture of another save, named but for case, stays.
         const std::string stem = FerroxUtf16ToUtf8(panel->m_pendingName);
         for (const char* suffix : {kFilePanelSaveSuffix, kFilePanelThumbnailSuffix}) {
             const std::string name = stem + suffix;
-            if (panel->FileExists(name))
+            if (FileCanvasNameAllowed(name) && panel->FileNamed(name))
                 _wremove(Wide(name).c_str());
         }
         panel->ListFolder();

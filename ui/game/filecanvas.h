@@ -34,9 +34,9 @@ struct FileEntry {
 bool FileCanvasClassify(const char16_t* name, bool folder, FileEntry* entry);
 // Saves before folders, each by plain UTF-16 code-unit order.
 bool FileCanvasEntryBefore(const FileEntry& a, const FileEntry& b);
-// Most entries a listing holds: every row stays selectable through the panel's 16-bit indices, and a folder of
-// millions of names takes no more memory or time than this many. The first found, in name order, are kept.
-constexpr size_t kFileCanvasMostEntries = 10000;
+// Most entries a listing holds: as many as the panel's signed 16-bit entry index reaches, so every row listed stays
+// selectable. The first found, in name order, are kept.
+constexpr size_t kFileCanvasMostEntries = static_cast<size_t>(INT16_MAX) + 1;
 // The sorted entries of the working directory, at most kFileCanvasMostEntries; empty when it cannot be read.
 std::vector<FileEntry> FileCanvasList();
 // A name the panels may write or remove by: no separator, which would reach another folder.
@@ -62,6 +62,8 @@ constexpr const char* kFilePanelMapsFolder = "maps";
 constexpr const char* kFilePanelSaveSuffix = ".fds";
 constexpr size_t kFilePanelSaveSuffixLength = 4;
 constexpr const char* kFilePanelThumbnailSuffix = ".bmp";
+// The file layer names its drive ("C:") before every path it opens.
+constexpr size_t kFilePanelDriveLength = 2;
 // Where the list draws its rows: row i's name flows from x into a box one step high whose bottom lies
 // top + step x i below the panel's top edge.
 constexpr float kFilePanelRowX = 30.0f;
@@ -126,13 +128,20 @@ protected:
     virtual int LoadGameFile(const std::string& path);
     virtual int WriteThumbnail(const std::string& path, int32_t width, int32_t height);
 
-    // The folder path follows a change of the working directory made by a row or a button.
+    // The folder path follows a change of the working directory made by a row or a button: a folder entered adds its
+    // name, ".." reads the path from the working directory.
     void FollowFolder(const std::u16string& name);
     // The entry of the working directory that name names, as the file system resolves it for every call (the name
     // as written, else one that differs only by case); empty when there is none. *folder tells its kind.
     std::u16string ResolveName(const std::string& name, bool* folder) const;
     // Whether a file of the working directory has that name.
     bool FileExists(const std::string& name) const;
+    // Whether a file of the working directory has exactly that name.
+    bool FileNamed(const std::string& name) const;
+    // Whether a file of that name written in the working directory is found again: listed through its full path,
+    // which the file search holds under MAX_PATH, and loaded through the folder path, which the file layer holds to
+    // gxFILEMAXPATH behind its drive.
+    bool Reachable(const std::string& file) const;
     // Asks through the game's notices with this panel as the one the answer acts on.
     void Ask(void (*yes)(), uint16_t text, int16_t list, int32_t closeBoth, const char* extra);
     static int16_t MessageList();

@@ -19,11 +19,16 @@ void CSavePanel::BuildPanel(const char* path, float x, float y)
     s_pCurrent = this;
 }
 
+void CSavePanel::TellFailed()
+{
+    if (g_pGame)
+        g_pGame->QueueMessage(kSavePanelFailedMessage);
+}
+
 bool CSavePanel::WriteSave()
 {
     if (!SaveGameFile(m_pendingPath)) {
-        if (g_pGame)
-            g_pGame->QueueMessage(kSavePanelFailedMessage);
+        TellFailed();
         return false;
     }
     const std::string thumbnail =
@@ -35,11 +40,16 @@ bool CSavePanel::WriteSave()
 void CSavePanel::OnAct()
 {
     const std::string name = GetNameText();
-    if (!FileCanvasNameAllowed(name))
-        return;
     // In the working directory, the folder browsed.
     m_pendingPath = name + kFilePanelSaveSuffix;
     s_pCurrent = this;
+    // A name reaching another folder, or a save too deep to be listed and loaded again, fails as a failed save does,
+    // before anything is written.
+    if (!FileCanvasNameAllowed(name) || !Reachable(m_pendingPath)) {
+        TellFailed();
+        Close();
+        return;
+    }
     CFerroxFile existing;
     if (existing.Open(m_pendingPath.c_str(), 1) != 0) {
         WriteSave();

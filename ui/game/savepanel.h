@@ -23,4 +23,5 @@ public:
 private:
     // Saves the game and its thumbnail at m_pendingPath; on failure writes no thumbnail and tells the player.
     bool WriteSave();
+    void TellFailed();
 };
