@@ -355,9 +355,8 @@ void CFerroxFileIOCanvas::Render()
             break;
         const FileEntry& entry = m_entries[index];
         const float y = m_y + background->m_height - kFilePanelRowTop - kFilePanelRowStep * static_cast<float>(row);
-        FerroxTextBox box = {m_x + kFilePanelRowX, y, kRowBoxWidth, kFilePanelRowStep};
         m_pFont->DrawWideText(entry.name.c_str(), m_x + kFilePanelRowX, static_cast<int>(y),
-                              entry.kind == FILE_ENTRY_FOLDER ? 1 : 0, FERROX_ALIGN_LEFT, 0.0f, 0, &box);
+                              entry.kind == FILE_ENTRY_FOLDER ? 1 : 0, FERROX_ALIGN_LEFT, kRowBoxWidth, 0, nullptr);
     }
 }
 

@@ -64,8 +64,7 @@ constexpr size_t kFilePanelSaveSuffixLength = 4;
 constexpr const char* kFilePanelThumbnailSuffix = ".bmp";
 // The file layer names its drive ("C:") before every path it opens.
 constexpr size_t kFilePanelDriveLength = 2;
-// Where the list draws its rows: row i's name flows from x into a box one step high whose bottom lies
-// top + step x i below the panel's top edge.
+// Where the list draws its rows: row i's name starts at (x, panel height - top - step x i), on one line.
 constexpr float kFilePanelRowX = 30.0f;
 constexpr float kFilePanelRowTop = 48.0f;
 constexpr float kFilePanelRowStep = 12.0f;
