@@ -199,20 +199,7 @@ bool CFerroxFileIOCanvas::FileNamed(const std::string& name) const
     return ResolveName(name, &folder) == Wide(name) && !folder;
 }
 
-int CFerroxFileIOCanvas::OpenMapsFolder()
-{
-    bool folder = false;
-    const bool present = !ResolveName(kFilePanelMapsFolder, &folder).empty() && folder;
-    if (!present && _wmkdir(Wide(kFilePanelMapsFolder).c_str()) != 0) {
-        if (CFerroxInterface* game = FerroxGetGameInterface())
-            game->GetStack().Remove(this);
-        if (g_pGame)
-            g_pGame->Resume();
-        return 0;
-    }
-    EnterFolder(kFilePanelMapsFolder);
-    return 1;
-}
+void CFerroxFileIOCanvas::OpenMapsFolder() { EnterFolder(kFilePanelMapsFolder); }
 
 void CFerroxFileIOCanvas::EnterFolder(const std::string& name)
 {
@@ -346,6 +333,10 @@ void CFerroxFileIOCanvas::Render()
     CFerroxCanvas::Render();
     if (m_pThumbnail)
         m_pThumbnail->Draw(0.0f, 0.0f);
+}
+
+void CFerroxFileIOCanvas::RenderRows()
+{
     CFerroxWidget* background = GetWidget(0);
     if (!m_pFont || !background)
         return;
@@ -377,7 +368,7 @@ void CFerroxFileIOCanvas::Ask(void (*yes)(), uint16_t text, int16_t list, int32_
     notices->AskConfirmation(yes, text, list, closeBoth, extra);
 }
 
-void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
+bool CFerroxFileIOCanvas::OnFileButton(int32_t index, int32_t event)
 {
     // The name field sits past the counted widgets and is never hidden.
     CFerroxWidget* widget = index < m_widgetCount ? GetWidget(index) : nullptr;
@@ -419,13 +410,18 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
                 SelectEntry(static_cast<int16_t>(m_firstVisible), 1);
             }
         } else if (index == FILE_PANEL_ACT) {
-            OnAct();
+            return true;
         } else if (index == FILE_PANEL_CLOSE) {
             Close();
         } else if (index >= FILE_PANEL_FIRST_ROW && index < FILE_PANEL_FIRST_ROW + kFilePanelRows) {
             SelectEntry(static_cast<int16_t>(m_firstVisible + index - FILE_PANEL_FIRST_ROW), 0);
         }
     }
+    return false;
+}
+
+void CFerroxFileIOCanvas::ShowSelectedRow()
+{
     if (m_selected >= 0) {
         CFerroxWidget* row = GetWidget(FILE_PANEL_FIRST_ROW + m_selected - m_firstVisible);
         if (row && m_selected >= m_firstVisible && m_selected - m_firstVisible < kFilePanelRows) {

@@ -82,16 +82,13 @@ public:
     ~CFerroxFileIOCanvas() override;
     void Init() override;
     void Release() override;
+    // The canvas, then the selected save's thumbnail.
     void Render() override;
     void Build(const char* path, float x, float y, int32_t scaled) override;
-    void OnWidgetEvent(int32_t index, int32_t event) override;
-    // Button 6: load or save.
-    virtual void OnAct() = 0;
-
-    // Starts browsing in "maps" of the start folder, making it when missing: without it the listing would show the
-    // start folder while a load looks in "maps". When it cannot be made the panel takes itself off the canvas
-    // stack, the game resumes and 0 is returned.
-    int OpenMapsFolder();
+    // Every panel gives it an empty body; nothing calls it.
+    virtual void Reserved() = 0;
+    // Starts browsing in "maps" of the start folder.
+    virtual void OpenMapsFolder();
     // Enters a folder of the one shown (UTF-8 name) and adds it to the folder path.
     void EnterFolder(const std::string& name);
     // Makes the named folder (relative or absolute; ".." goes up) the working directory, emptying the name field,
@@ -120,6 +117,14 @@ public:
     std::string GetNameText() const;
 
 protected:
+    // The buttons both panels share, as a panel's OnWidgetEvent begins: true when button 6 (load or save) was
+    // pressed, which the panel then acts on before ShowSelectedRow.
+    bool OnFileButton(int32_t index, int32_t event);
+    // After every event: the selected entry's row button shows, red.
+    void ShowSelectedRow();
+    // The list rows both panels draw after the file canvas.
+    void RenderRows();
+
     // The game's save and load (a GameLoadResult), and the camera's picture written beside a save, 1 when written:
     // by default the game's operations. The file panels' tests (filepanel_testing.h) write and read files of their
     // own, and fail on request, without a level.

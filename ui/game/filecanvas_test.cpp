@@ -16,7 +16,7 @@ TEST_F(FileCanvasTest, ListingOrdersFiltersAndSelectsTheFirstSave)
                              "maps/notes.txt", "maps/0/x.txt", "maps/a.b/inner.fds"})
         Touch(name);
     ASSERT_EQ(seam.SaveScreenshot((start / "maps" / "A.bmp").string().c_str(), 64, 64), 1);
-    ASSERT_EQ(panel->OpenMapsFolder(), 1);
+    panel->OpenMapsFolder();
     EXPECT_EQ(Here(), "maps");
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
     EXPECT_EQ(Names(), (std::vector<std::string>{"A", "a", "b", "0", "a.b"}));
@@ -232,22 +232,22 @@ TEST_F(FileCanvasTest, ADotNamedSaveIsThePlainFileItNames)
     EXPECT_EQ(Names(), (std::vector<std::string>{"x"}));
 }
 
-// Without "maps" the panel would list the start folder while a load looks in "maps": a save made there could not be
-// loaded. "maps" is made and browsed.
-TEST_F(FileCanvasTest, MapsIsMadeWhenMissingAndAPanelThatCannotMakeItDoesNotOpen)
+// A folder that cannot be entered leaves the folder path as it was: without "maps" the panel browses the start folder,
+// and a load there reads the save listed there.
+TEST_F(FileCanvasTest, WithoutMapsThePanelBrowsesAndLoadsTheStartFolder)
 {
     std::filesystem::remove_all(start / "maps");
-    EXPECT_EQ(panel->OpenMapsFolder(), 1);
-    EXPECT_TRUE(std::filesystem::is_directory(start / "maps"));
-    EXPECT_EQ(Here(), "maps");
-    EXPECT_FALSE(Resumed());
-    panel->ReturnToStartFolder();
-
-    std::filesystem::remove_all(start / "maps");
     Touch("maps", "not a folder");
-    EXPECT_EQ(panel->OpenMapsFolder(), 0);
-    EXPECT_TRUE(Resumed());
-    EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 0);
+    Touch("here.fds");
+    panel->OpenMapsFolder();
+    EXPECT_EQ(Here(), ".");
+    EXPECT_EQ(panel->GetFolderPath(), "./");
+    EXPECT_EQ(panel->GetNameText(), "here");
+    EXPECT_FALSE(Resumed());
+    Press(FILE_PANEL_ACT);
+    Yes();
+    ASSERT_EQ(seam.loaded.size(), 1u);
+    EXPECT_EQ(seam.loaded[0], "./here.fds");
     EXPECT_EQ(Read("maps"), "not a folder");
 }
 

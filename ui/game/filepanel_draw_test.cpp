@@ -77,7 +77,7 @@ TEST_F(FilePanelDraw, FolderRowsAreRedAndTheSelectedRowButtonIsTinted)
 {
     CSavePanel panel;
     panel.BuildPanel((start / "panel" / "save.png").string().c_str(), 0.0f, 0.0f);
-    ASSERT_EQ(panel.OpenMapsFolder(), 1);
+    panel.OpenMapsFolder();
     ASSERT_EQ(panel.GetEntries().size(), 4u);
     panel.OnWidgetEvent(FILE_PANEL_FIRST_ROW + 1, FERROX_WIDGET_PRESSED);  // select "b"
     ASSERT_EQ(panel.GetSelected(), 1);
@@ -123,7 +123,7 @@ TEST_F(FilePanelDraw, ALongNameIsDrawnWholeOnItsRow)
     std::ofstream(start / "maps" / (longName + ".fds")) << "x";
     CSavePanel panel;
     panel.BuildPanel((start / "panel" / "save.png").string().c_str(), 0.0f, 0.0f);
-    ASSERT_EQ(panel.OpenMapsFolder(), 1);
+    panel.OpenMapsFolder();
     ASSERT_EQ(panel.GetEntries().size(), 5u);
 
     ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
@@ -157,7 +157,7 @@ TEST_F(FilePanelDraw, ThumbnailIsTheFrameAtTheMomentOfSaving)
     panel.BuildPanel((start / "panel" / "save.png").string().c_str(), 0.0f, 0.0f);
     const GxRGBA colours[2] = {{20, 160, 240, 255}, {230, 90, 10, 255}};
     for (int shot = 0; shot < 2; shot++) {
-        ASSERT_EQ(panel.OpenMapsFolder(), 1);
+        panel.OpenMapsFolder();
         GxRGBA colour = colours[shot];
         ASSERT_NE(GxCameraClear(camera, &colour, 3), nullptr);
         ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);

@@ -14,6 +14,7 @@ CLoadPanel::~CLoadPanel()
     // An answer arriving after the panel went acts on nothing.
     if (s_pCurrent == this)
         s_pCurrent = nullptr;
+    CFerroxFileIOCanvas::Release();
 }
 
 void CLoadPanel::BuildPanel(const char* path, float x, float y)
@@ -22,10 +23,27 @@ void CLoadPanel::BuildPanel(const char* path, float x, float y)
     s_pCurrent = this;
 }
 
-void CLoadPanel::OnAct()
+void CLoadPanel::Init() { m_pFont.reset(); }
+
+void CLoadPanel::Release()
 {
-    s_pCurrent = this;
-    Ask(LoadConfirmed, kLoadPanelQuestion, MessageList(), 1, nullptr);
+    m_pFont.reset();
+    Init();
+}
+
+void CLoadPanel::OnWidgetEvent(int32_t index, int32_t event)
+{
+    if (OnFileButton(index, event)) {
+        s_pCurrent = this;
+        Ask(LoadConfirmed, kLoadPanelQuestion, MessageList(), 1, nullptr);
+    }
+    ShowSelectedRow();
+}
+
+void CLoadPanel::Render()
+{
+    CFerroxFileIOCanvas::Render();
+    RenderRows();
 }
 
 void CLoadPanel::LoadConfirmed()

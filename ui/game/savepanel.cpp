@@ -11,6 +11,28 @@ CSavePanel::~CSavePanel()
     // An answer arriving after the panel went acts on nothing.
     if (s_pCurrent == this)
         s_pCurrent = nullptr;
+    CFerroxFileIOCanvas::Release();
+}
+
+void CSavePanel::Init() { m_pFont.reset(); }
+
+void CSavePanel::Release()
+{
+    m_pFont.reset();
+    Init();
+}
+
+void CSavePanel::OnWidgetEvent(int32_t index, int32_t event)
+{
+    if (OnFileButton(index, event))
+        Save();
+    ShowSelectedRow();
+}
+
+void CSavePanel::Render()
+{
+    CFerroxFileIOCanvas::Render();
+    RenderRows();
 }
 
 void CSavePanel::BuildPanel(const char* path, float x, float y)
@@ -37,7 +59,7 @@ bool CSavePanel::WriteSave()
     return true;
 }
 
-void CSavePanel::OnAct()
+void CSavePanel::Save()
 {
     const std::string name = GetNameText();
     // In the working directory, the folder browsed.
