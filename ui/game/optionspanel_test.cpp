@@ -1,6 +1,5 @@
 // The options panel's load and save buttons: the game pauses, the file panel opens modally in the saves
 // folder, and a saves folder that cannot be made closes it again and resumes the game.
-#include <cstdio>
 #include <filesystem>
 
 #include "engine/testsupport/files.h"
