@@ -367,6 +367,22 @@ TEST_F(FileCanvasTest, DeleteNeverReachesAFileNamedButForCase)
     EXPECT_TRUE(Exists("maps/A.bmp"));
 }
 
+// A save whose name holds a backslash is asked about by its name; the yes removes nothing, since by that name the
+// file layer would reach a file in a sub-folder.
+TEST_F(FileCanvasTest, ASaveNamedWithASeparatorIsNeverRemovedByIt)
+{
+    Touch("maps/a\\b.fds", "listed");
+    Touch("maps/a/b.fds", "inner");
+    panel->OpenMapsFolder();
+    ASSERT_EQ(panel->GetNameText(), "a\\b");
+    Press(FILE_PANEL_DELETE);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    EXPECT_EQ(notices.questions[0].extra, "a\\b");
+    Yes();
+    EXPECT_EQ(Read("maps/a/b.fds"), "inner");
+    EXPECT_EQ(Read("maps/a\\b.fds"), "listed");
+}
+
 TEST(FileCanvasNames, SeparatorsAreRefusedAndEveryOtherNameIsAName)
 {
     for (const char* bad : {"a/b", "a\\b", "/", "x\\", "../x"})
