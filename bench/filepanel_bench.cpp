@@ -24,7 +24,7 @@ constexpr int32_t kSide = 64;
 
 class BenchPanel : public CFerroxFileIOCanvas {
 public:
-    void OnAct() override {}
+    void Reserved() override {}
 };
 
 struct Scene {

@@ -166,7 +166,8 @@ private:
     // the load panel lists both and loads one.
     // Phases 0 and 1 of a file-panel step: the save (or load) panel opened from the main bar's options, then
     // phase 2. True while it runs.
-    bool OpenFilePanel(int t, bool save);
+    // Opens the load or save panel through the options panel in phases first and first + 1; true while opening.
+    bool OpenFilePanel(int t, bool save, int first = 0);
     // The centre of a file panel's row that lists the entry `name` of kind `kind`; false when no row of its page
     // lists it.
     bool RowCentre(void* panel, int kind, const std::u16string& name, float* x, float* y);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "ui/game/filecanvas.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"
+#include "ui/game/savepanel.h"
 
 namespace {
 
@@ -33,7 +35,9 @@ constexpr const char* kStarredName = "*a*a*a*a*a*a*a*a";
 constexpr size_t kLongNameLength = 100;
 constexpr int kTypingBudget = 200;  // frames for a name to reach the field
 constexpr int kShownFrames = 4;     // frames for a press's result to be drawn
-constexpr int kSavedFrames = 20;    // frames after a save for the panel to be gone
+// The phase after a refused name was saved: what it left is checked, then the panel opens again.
+constexpr int kRefusedShown = 4;
+constexpr int kSavedFrames = 20;  // frames after a save for the panel to be gone
 // The folder the folder steps make under "maps", and the save they make in it.
 constexpr const char* kFolderName = "ptfolder";
 constexpr const char* kFolderSave = "insub";
@@ -101,16 +105,16 @@ bool NearColour(const GxUInt8* p, const int* rgb, int tolerance)
 
 }  // namespace
 
-bool CPlayTest::OpenFilePanel(int t, bool save)
+bool CPlayTest::OpenFilePanel(int t, bool save, int first)
 {
     CInterface* ui = InterfaceGet();
     float x = 0.0f, y = 0.0f;
-    if (m_phase == 0) {
+    if (m_phase == first) {
         NextPhaseIf(
             ClickWidget(t, ui ? ui->m_pMainPanel.get() : nullptr, MAIN_OPTIONS, "the main bar has no options button"));
         return true;
     }
-    if (m_phase != 1)
+    if (m_phase != first + 1)
         return false;
     if (!Expect(WidgetCentre(ui->m_pOptionsPanel.get(), save ? OPTIONS_SAVE : OPTIONS_LOAD, &x, &y),
                 "the options button opened no options panel") ||
@@ -189,8 +193,9 @@ int CPlayTest::LightPixels(int left, int bottom, int right, int top)
     return light;
 }
 
-// "../evil" typed and saved: nothing is written and the panel stays. The save folder holds a save named with
-// wildcards from here on.
+// "../evil" typed and saved: nothing is written, and it fails as a failed save does: the panel closes and the main
+// bar tells it. The save panel is opened again for the next step. The save folder holds a save named with wildcards
+// from here on.
 bool CPlayTest::SaveRefused(int)
 {
     const int t = m_count++;
@@ -203,13 +208,22 @@ bool CPlayTest::SaveRefused(int)
             if (!std::ofstream(maps + name + ".fds").good())
                 Fail("the save " + name + " was not written");
     }
-    if (TypeAndClick(t, kRefusedName, FILE_PANEL_ACT, kNoSaveButton) || t < kShownFrames)
+    if (TypeAndClick(t, kRefusedName, FILE_PANEL_ACT, kNoSaveButton))
         return false;
-    if (!Expect(Open(Panel(true)), "the panel closed on a refused name"))
+    if (m_phase == kRefusedShown) {
+        if (t < kShownFrames)
+            return false;
+        CInterface* ui = InterfaceGet();
+        const std::list<int32_t>* told = ui && ui->m_pMainPanel ? &ui->m_pMainPanel->GetQueue() : nullptr;
+        const std::filesystem::path maps = m_startFolder / kFilePanelMapsFolder;
+        const bool saved = std::filesystem::exists(maps / "../evil.fds") || std::filesystem::exists(maps / "evil.fds");
+        NextPhaseIf(Expect(!Open(Panel(true)), "the panel stayed open on a refused name") &&
+                    Expect(told && std::find(told->begin(), told->end(), kSavePanelFailedMessage) != told->end(),
+                           "a refused name was not told as a failed save") &&
+                    Expect(!saved, "a refused name was saved"));
         return false;
-    const std::filesystem::path maps = std::filesystem::current_path();  // the folder browsed
-    const bool saved = std::filesystem::exists(maps / "../evil.fds") || std::filesystem::exists(maps / "evil.fds");
-    return Expect(!saved, "a refused name was saved");
+    }
+    return !OpenFilePanel(t, true, kRefusedShown + 1) && Open(Panel(true));
 }
 
 // "monCentre" typed with shift for its capital: shift gives no capital, so the save is written as "moncentre", and

@@ -1,6 +1,7 @@
 // Working directory, path copies and the texture search path of a model being loaded.
 #include "engine/data/path.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "gfx/core/engine.h"
@@ -9,8 +10,6 @@
 
 namespace {
 
-// The longest working directory read, terminator included.
-constexpr int kMaxDirectory = 512;
 // Memory hint of a path copy.
 constexpr GxUInt32 kHintPath = 0x10000;
 
@@ -28,12 +27,15 @@ std::string MakeTexturePath(const char* modelPath)
 
 }  // namespace
 
+// Read whole, however deep: an emptied text would turn the file panels' guards on the folder's name off.
 std::string GetWorkingDirectory()
 {
-    char buffer[kMaxDirectory];
-    if (!_getcwd(buffer, kMaxDirectory))
+    char* buffer = _getcwd(nullptr, 0);
+    if (!buffer)
         return std::string();
-    return std::string(buffer);
+    std::string directory(buffer);
+    std::free(buffer);
+    return directory;
 }
 
 std::string GetWorkingDirectoryName()

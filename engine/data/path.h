@@ -7,7 +7,7 @@
 // The folder beside a model file that its textures are read from.
 constexpr const char* FERROX_TEXTURE_FOLDER = "textures/";
 
-// The process's current directory (at most 512 characters), empty when it cannot be read.
+// The process's current directory, whole, empty when it cannot be read.
 std::string GetWorkingDirectory();
 // The text after the last "\\" of the working directory (the whole text when there is none).
 std::string GetWorkingDirectoryName();

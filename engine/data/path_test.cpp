@@ -32,24 +32,28 @@ private:
     std::filesystem::path m_previous;
 };
 
-// The directory in its drive form, and its last component: C:\...\Mall gives Mall. A directory longer than the
-// 512 characters read gives nothing rather than a cut one.
+// The directory in its drive form, and its last component: C:\...\Mall gives Mall. A directory of any depth is read
+// whole: past 512 characters too, where the file panels' guards still read the folder's name.
 TEST_F(PathTest, WorkingDirectoryAndItsLastComponent)
 {
     const std::filesystem::path mall = std::filesystem::path(Path("Games")) / "Mall";
+    auto driveForm = [] {
+        std::string text = "C:" + std::filesystem::current_path().string();
+        for (char& c : text)
+            c = c == '/' ? '\\' : c;
+        return text;
+    };
     WorkIn(mall);
-    std::string expected = "C:" + std::filesystem::current_path().string();
-    for (char& c : expected)
-        c = c == '/' ? '\\' : c;
-    EXPECT_EQ(expected, GetWorkingDirectory());
+    EXPECT_EQ(driveForm(), GetWorkingDirectory());
     EXPECT_EQ("Mall", GetWorkingDirectoryName());
 
     std::filesystem::path deep = mall;
     while (deep.string().size() < 600)
         deep /= std::string(100, 'd');
+    deep /= "mapsdeep";
     WorkIn(deep);
-    EXPECT_EQ("", GetWorkingDirectory());
-    EXPECT_EQ("", GetWorkingDirectoryName());
+    EXPECT_EQ(driveForm(), GetWorkingDirectory());
+    EXPECT_EQ("mapsdeep", GetWorkingDirectoryName());
 }
 
 TEST_F(PathTest, DuplicatePathTurnsSeparators)

@@ -745,16 +745,10 @@ int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
     return 1;
 }
 
-int CFerroxTagTree::Save(const char* fileName) { return SaveWithin(fileName, kMaxTagFileSize, nullptr); }
-
-int CFerroxTagTree::SaveWithin(const char* fileName, size_t maxBytes, std::string* problem)
+int CFerroxTagTree::Save(const char* fileName)
 {
     std::string fault;
-    if (m_pParser->Write(m_pRoot, fileName, std::min(maxBytes, kMaxTagFileSize), &fault))
-        return 1;
-    if (problem)
-        *problem = fault;
-    return 0;
+    return m_pParser->Write(m_pRoot, fileName, kMaxTagFileSize, &fault) ? 1 : 0;
 }
 
 int CFerroxTagTree::SaveSplit(const char* prefix) { return m_pParser->WriteSplit(m_pRoot, prefix); }

@@ -16,8 +16,6 @@
 constexpr unsigned FERROX_TAG_MAX_DEPTH = 255;
 // Read buffer of one piece of a line: at most FERROX_TAG_LINE_BUFFER - 1 bytes a piece.
 constexpr size_t FERROX_TAG_LINE_BUFFER = 1024;
-// Largest settings file (setup.xml) the launcher writes: many times what it holds.
-constexpr size_t FERROX_SETTINGS_MAX_BYTES = 4u << 20;
 
 // One bit for each pair of adjacent bytes of a text: a name can contain a search text only
 // when it has every bit of the text's mask, which rules out most names in one test.
@@ -155,9 +153,6 @@ public:
     // Every line ends with CR LF (a value that ends with its own LF keeps it). A text larger than Load reads
     // is not written.
     int Save(const char* fileName);
-    // As Save, but a text larger than maxBytes is not written either (the file stays as it was). 0, with
-    // *problem saying why ("would be larger than 4194304 bytes", "cannot be written"), when nothing was written.
-    int SaveWithin(const char* fileName, size_t maxBytes, std::string* problem);
     // "<prefix>_TAGS.xml" and the first values in "<prefix>_DATA.txt", replaced the same way.
     int SaveSplit(const char* prefix);
 

@@ -396,27 +396,6 @@ GxImage* GxImageReadBMP(const GxChar* imageName)
     return r.image;
 }
 
-GxBool GxImageReadBMPSize(const GxChar* imageName, GxInt32* width, GxInt32* height)
-{
-    if (!imageName || !width || !height) {
-        GxErrorRaise(gxPLUGINBMP, gxERRNULLARG);
-        return 0;
-    }
-    GxStream* stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, imageName);
-    if (!stream) {
-        return 0;
-    }
-    BmpHeader h = {};
-    const bool ok = ReadHeader(stream, &h) && CheckHeader(&h);
-    GxStreamClose(stream, nullptr);
-    if (!ok) {
-        return 0;
-    }
-    *width = h.width;
-    *height = h.height;
-    return 1;
-}
-
 GxImage* GxImageWriteBMP(GxImage* image, const GxChar* imageName)
 {
     if (!image || !imageName || !image->pixels) {

@@ -128,7 +128,4 @@ constexpr GxInt32 gxPLUGINPNG = 0x10D;
 constexpr GxInt32 gxPLUGINBMP = 0x19D;
 GxImage* GxImageReadPNG(const GxChar* imageName);
 GxImage* GxImageReadBMP(const GxChar* imageName);
-// The width and height a BMP file's headers declare, read without its pixels; 0 when the headers do not read or
-// declare a picture the reader would refuse.
-GxBool GxImageReadBMPSize(const GxChar* imageName, GxInt32* width, GxInt32* height);
 GxImage* GxImageWriteBMP(GxImage* image, const GxChar* imageName);

@@ -46,10 +46,11 @@ constexpr uint8_t kNameBoxRim[3] = {150, 160, 184};
 
 ContentUiRect ContentFilePanelStripe(int row)
 {
-    // A label at baseline 0 gives the font's cell: its bottom below the baseline and its height.
+    // A label at baseline 0 gives the font's cell: its bottom below the baseline. The panel draws row k's name on
+    // one line from baseline top + step x k below the picture's top; the stripe starts at its cell's bottom.
     const ContentUiRect cell = ContentLabelRect({0, 0, "M", CONTENT_LABEL_LEFT, 1, kListFont});
-    const int boxTop = kHeight - kRowTop - kRowStep * row + kRowStep;
-    return {kRowX, boxTop - cell.height + cell.y, kRowWidth, kRowStep};
+    const int baseline = kHeight - kRowTop - kRowStep * row;
+    return {kRowX, baseline + cell.y, kRowWidth, kRowStep};
 }
 
 ContentUiRect ContentFilePanelNameBox()

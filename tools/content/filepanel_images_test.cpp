@@ -178,7 +178,7 @@ protected:
             working = std::filesystem::current_path();
         std::filesystem::current_path(dir);
         panel->BuildPanel((dir / "images" / "panels" / "save" / "save.png").string().c_str(), 0.0f, 0.0f);
-        EXPECT_EQ(panel->OpenMapsFolder(), 1);
+        panel->OpenMapsFolder();
         game->m_pMouse->GetPosition()->x = 700.0f;
         game->m_pMouse->GetPosition()->y = 100.0f;
         panel->Update();

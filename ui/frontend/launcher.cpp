@@ -119,38 +119,16 @@ bool ReadFirstLanguage(CFerroxTagTree* tree, int* language)
     return true;
 }
 
-// The child of parent named name (the first whose name contains it), made when there is none; null when the
-// tree refuses it.
-CFerroxTagNode* ChildOf(CFerroxTagTree* tree, CFerroxTagNode* parent, const char* name)
-{
-    tree->SetCursor(parent);
-    if (tree->FindChild(name))
-        return tree->GetCursor();
-    tree->SetCursor(parent);
-    if (!tree->AddChild(name))
-        return nullptr;
-    return parent->children.back();
-}
-
-// A node found anywhere in the tree by name, or made under the root.
-CFerroxTagNode* TopNode(CFerroxTagTree* tree, const char* name)
-{
-    if (tree->FindNode(name, 1))
-        return tree->GetCursor();
-    return ChildOf(tree, tree->GetRoot(), name);
-}
-
-// Replaces every child named key with one child holding the one value.
+// Deletes the child named key (the first whose name contains it), adds a new one, reaches it by name and gives it the
+// one value; the cursor returns to the parent.
 void ReplaceKey(CFerroxTagTree* tree, CFerroxTagNode* parent, const char* key, const std::string& value)
 {
     tree->SetCursor(parent);
-    while (tree->FindChild(key))
+    if (tree->FindChild(key))
         tree->DeleteCurrent();  // the cursor goes back to the parent
+    if (tree->AddChild(key) && tree->FindChild(key))
+        tree->AddValue(value.c_str());
     tree->SetCursor(parent);
-    if (!tree->AddChild(key))
-        return;
-    tree->SetCursor(parent->children.back());
-    tree->AddValue(value.c_str());
 }
 
 }  // namespace
@@ -260,8 +238,7 @@ INT_PTR CALLBACK CLauncherDialog::DialogProc(HWND window, UINT message, WPARAM w
             HWND combo = GetDlgItem(window, kLauncherModeCombo);
             const LRESULT item = SendMessageA(combo, CB_GETCURSEL, 0, 0);
             const LRESULT mode = SendMessageA(combo, CB_GETITEMDATA, static_cast<WPARAM>(item), 0);
-            if (mode != CB_ERR)
-                self->m_selectedMode = static_cast<int32_t>(mode);
+            self->m_selectedMode = static_cast<int32_t>(mode);
             return TRUE;
         }
         return FALSE;
@@ -317,7 +294,6 @@ int CLauncherDialog::OnInitDialog()
 void CLauncherDialog::FillModeList(HWND combo)
 {
     const GxInt32 modes = GxEngineGetNumVideoModes();
-    LRESULT listed = 0;
     for (GxInt32 i = 0; i < modes; ++i) {
         GxVideoMode mode = {};
         if (!GxEngineGetVideoModeInfo(&mode, i))
@@ -333,18 +309,13 @@ void CLauncherDialog::FillModeList(HWND combo)
         if (item == CB_ERR)
             continue;
         SendMessageA(combo, CB_SETITEMDATA, static_cast<WPARAM>(item), i);
-        ++listed;
         if (mode.width <= m_storedWidth && mode.height <= m_storedHeight && mode.depth <= m_storedDepth)
             m_defaultModeItem = static_cast<int32_t>(item);
     }
-    // An item of another adapter's longer list does not exist here: the first listed mode stands in.
-    if (m_defaultModeItem >= listed)
-        m_defaultModeItem = 0;
     SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(m_defaultModeItem), 0);
-    // With nothing listed the selected mode stays what it was: CB_ERR is no mode index.
+    // With no such item the selected mode is CB_ERR, which the game hands the engine as mode 0.
     const LRESULT mode = SendMessageA(combo, CB_GETITEMDATA, static_cast<WPARAM>(m_defaultModeItem), 0);
-    if (mode != CB_ERR)
-        m_selectedMode = static_cast<int32_t>(mode);
+    m_selectedMode = static_cast<int32_t>(mode);
 }
 
 void CLauncherDialog::OnAdapterChanged()
@@ -356,8 +327,6 @@ void CLauncherDialog::OnAdapterChanged()
         return;
     m_currentAdapter = static_cast<int32_t>(adapter);
     GxEngineSetSubSystem(m_currentAdapter);
-    // The new adapter's own mode stands until its list gives one.
-    m_selectedMode = GxEngineGetCurrentVideoMode();
     HWND modes = GetDlgItem(m_hWnd, kLauncherModeCombo);
     SendMessageA(modes, CB_RESETCONTENT, 0, 0);
     FillModeList(modes);
@@ -493,34 +462,22 @@ bool CLauncherDialog::SaveSettings()
     // Only a tree that loaded is saved: one that did not would replace the file with the little it holds.
     if (tree == nullptr || !tree->IsLoaded())
         return true;
-    // Into the first node whose name holds "Language"; a file without one keeps no language.
-    CFerroxTagNode* language = tree->FindNode(kLanguageKey, 1) ? tree->GetCursor() : nullptr;
-    if (language != nullptr) {
-        const std::string text = std::to_string(CurrentLanguage());
-        if (language->values.empty()) {
-            tree->SetCursor(language);
-            tree->AddValue(text.c_str());
-        } else {
-            language->values.front() = text;
-        }
-    }
-    // A mode the core does not know is not written: the stored one stays.
     GxVideoMode mode = {};
-    CFerroxTagNode* application = nullptr;
-    if (GxEngineGetVideoModeInfo(&mode, m_selectedMode) != nullptr)
-        application = TopNode(tree, kApplicationData);
-    if (application != nullptr) {
+    GxEngineGetVideoModeInfo(&mode, m_selectedMode);
+    // The first value of the first node whose name holds "Language"; a node without a value keeps none.
+    if (tree->FindNode(kLanguageKey, 1) && !tree->GetCursor()->values.empty())
+        tree->GetCursor()->values.front() = std::to_string(CurrentLanguage());
+    // Only into "Application_Data": without it the keys' deletes would reach whatever node the cursor is on.
+    if (tree->FindNode(kApplicationData, 1)) {
+        CFerroxTagNode* application = tree->GetCursor();
         const GxInt32 values[] = {mode.width, mode.height, mode.depth, m_selectedMode};
         for (size_t i = 0; i < std::size(kModeKeys); ++i)
             ReplaceKey(tree, application, kModeKeys[i], std::to_string(values[i]) + "\n");
     }
-    // Within the cap the start reads settings files by, or not at all: a larger file would lock the game out.
-    std::string problem;
-    if (tree->SaveWithin(m_pGame->setupFile, FERROX_SETTINGS_MAX_BYTES, &problem))
+    if (tree->Save(m_pGame->setupFile))
         return true;
-    OutputDebugStringA(("launcher: the settings were not saved: " + std::string(m_pGame->setupFile) + " " + problem +
-                        ", and it stays as it was\n")
-                           .c_str());
+    OutputDebugStringA(
+        ("launcher: the settings were not saved: " + std::string(m_pGame->setupFile) + " cannot be written\n").c_str());
     return false;
 }
 

@@ -10,7 +10,7 @@
 #include "engine/world/camera.h"
 #include "game/shell/game.h"
 #include "game/shell/savegame.h"
-#include "gfx/core/image.h"
+#include "gfx/core/filesys.h"
 #include "platform/win32/windows.h"
 #include "ui/toolkit/interface.h"
 
@@ -27,8 +27,6 @@ constexpr const char* kRootPath = "./";
 constexpr float kNameFieldX = 38.0f;
 constexpr float kNameFieldY = 42.0f;
 constexpr float kNameFieldWidth = 160.0f;
-// The game writes 64 x 64 thumbnails: a picture much larger is none of its own and is not read.
-constexpr int32_t kThumbnailMostSide = 4 * kFilePanelThumbnailSide;
 constexpr float kThumbnailX = 200.0f;
 constexpr float kThumbnailY = 160.0f;
 constexpr float kRowBoxWidth = 400.0f;
@@ -195,20 +193,13 @@ bool CFerroxFileIOCanvas::FileExists(const std::string& name) const
     return !ResolveName(name, &folder).empty() && !folder;
 }
 
-int CFerroxFileIOCanvas::OpenMapsFolder()
+bool CFerroxFileIOCanvas::FileNamed(const std::string& name) const
 {
     bool folder = false;
-    const bool present = !ResolveName(kFilePanelMapsFolder, &folder).empty() && folder;
-    if (!present && _wmkdir(Wide(kFilePanelMapsFolder).c_str()) != 0) {
-        if (CFerroxInterface* game = FerroxGetGameInterface())
-            game->GetStack().Remove(this);
-        if (g_pGame)
-            g_pGame->Resume();
-        return 0;
-    }
-    EnterFolder(kFilePanelMapsFolder);
-    return 1;
+    return ResolveName(name, &folder) == Wide(name) && !folder;
 }
+
+void CFerroxFileIOCanvas::OpenMapsFolder() { EnterFolder(kFilePanelMapsFolder); }
 
 void CFerroxFileIOCanvas::EnterFolder(const std::string& name)
 {
@@ -232,9 +223,25 @@ void CFerroxFileIOCanvas::FollowFolder(const std::u16string& name)
         m_folderPath += FerroxUtf16ToUtf8(name) + "/";
         return;
     }
-    const size_t slash = m_folderPath.rfind('/', m_folderPath.size() - 2);
-    if (m_folderPath.size() > std::string(kRootPath).size() && slash != std::string::npos)
-        m_folderPath.erase(slash + 1);
+    // Up reaches the parent of the folder itself, which is not the parent the path's text names when the folder was
+    // entered through a link: the path is read from the working directory, from the start folder when it lies
+    // inside it, else whole.
+    std::string here = GetWorkingDirectory();
+    std::string start = m_startFolder;
+    if (start.empty() || start.back() != '\\')
+        start += '\\';
+    if (here + '\\' == start)
+        here.clear();
+    else if (here.compare(0, start.size(), start) == 0)
+        here = kRootPath + here.substr(start.size());
+    std::replace(here.begin(), here.end(), '\\', '/');
+    m_folderPath = here.empty() ? kRootPath : here + "/";
+}
+
+bool CFerroxFileIOCanvas::Reachable(const std::string& file) const
+{
+    return GetWorkingDirectory().size() + 1 + file.size() < MAX_PATH &&
+           kFilePanelDriveLength + m_folderPath.size() + file.size() <= static_cast<size_t>(gxFILEMAXPATH);
 }
 
 void CFerroxFileIOCanvas::ListFolder()
@@ -276,9 +283,7 @@ void CFerroxFileIOCanvas::SelectEntry(int16_t index, int32_t browseOnly)
 void CFerroxFileIOCanvas::ShowThumbnail(const std::string& path)
 {
     m_pThumbnail.reset();
-    GxInt32 width = 0, height = 0;
-    if (!FileExists(path) || !GxImageReadBMPSize(path.c_str(), &width, &height) || width > kThumbnailMostSide ||
-        height > kThumbnailMostSide)
+    if (!FileExists(path))
         return;
     m_pThumbnail = std::make_unique<CFerroxImage>();
     FerroxWidgetRecord record = {};
@@ -328,6 +333,10 @@ void CFerroxFileIOCanvas::Render()
     CFerroxCanvas::Render();
     if (m_pThumbnail)
         m_pThumbnail->Draw(0.0f, 0.0f);
+}
+
+void CFerroxFileIOCanvas::RenderRows()
+{
     CFerroxWidget* background = GetWidget(0);
     if (!m_pFont || !background)
         return;
@@ -337,9 +346,8 @@ void CFerroxFileIOCanvas::Render()
             break;
         const FileEntry& entry = m_entries[index];
         const float y = m_y + background->m_height - kFilePanelRowTop - kFilePanelRowStep * static_cast<float>(row);
-        FerroxTextBox box = {m_x + kFilePanelRowX, y, kRowBoxWidth, kFilePanelRowStep};
         m_pFont->DrawWideText(entry.name.c_str(), m_x + kFilePanelRowX, static_cast<int>(y),
-                              entry.kind == FILE_ENTRY_FOLDER ? 1 : 0, FERROX_ALIGN_LEFT, 0.0f, 0, &box);
+                              entry.kind == FILE_ENTRY_FOLDER ? 1 : 0, FERROX_ALIGN_LEFT, kRowBoxWidth, 0, nullptr);
     }
 }
 
@@ -360,7 +368,7 @@ void CFerroxFileIOCanvas::Ask(void (*yes)(), uint16_t text, int16_t list, int32_
     notices->AskConfirmation(yes, text, list, closeBoth, extra);
 }
 
-void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
+bool CFerroxFileIOCanvas::OnFileButton(int32_t index, int32_t event)
 {
     // The name field sits past the counted widgets and is never hidden.
     CFerroxWidget* widget = index < m_widgetCount ? GetWidget(index) : nullptr;
@@ -376,11 +384,9 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
         // Saves stay under "maps": no folder whose name holds it is left upwards or removed.
         const bool inMaps = GetWorkingDirectoryName().find(kFilePanelMapsFolder) != std::string::npos;
         if (index == FILE_PANEL_NEW_FOLDER) {
-            if (FileCanvasNameAllowed(name)) {
-                m_pendingName = Wide(name);
-                m_question = name;
-                Ask(MakeFolderConfirmed, FILE_PANEL_TEXT_NEW_FOLDER, m_tooltipList, 0, m_question.c_str());
-            }
+            m_pendingName = Wide(name);
+            m_question = name;
+            Ask(MakeFolderConfirmed, FILE_PANEL_TEXT_NEW_FOLDER, m_tooltipList, 0, m_question.c_str());
         } else if (index == FILE_PANEL_UP) {
             if (!inMaps && ChangeFolder(u".."))
                 FollowFolder(u"..");
@@ -390,8 +396,7 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
                 m_pendingName = m_entries[static_cast<size_t>(m_selected)].name;
                 m_pendingKind = FILE_ENTRY_SAVE;
                 m_question = FerroxUtf16ToUtf8(m_pendingName);
-                if (FileCanvasNameAllowed(m_question))
-                    Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, m_question.c_str());
+                Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, m_question.c_str());
             } else if (m_entries.empty() && !inMaps) {
                 m_pendingKind = FILE_ENTRY_FOLDER;
                 Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, nullptr);
@@ -405,13 +410,18 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
                 SelectEntry(static_cast<int16_t>(m_firstVisible), 1);
             }
         } else if (index == FILE_PANEL_ACT) {
-            OnAct();
+            return true;
         } else if (index == FILE_PANEL_CLOSE) {
             Close();
         } else if (index >= FILE_PANEL_FIRST_ROW && index < FILE_PANEL_FIRST_ROW + kFilePanelRows) {
             SelectEntry(static_cast<int16_t>(m_firstVisible + index - FILE_PANEL_FIRST_ROW), 0);
         }
     }
+    return false;
+}
+
+void CFerroxFileIOCanvas::ShowSelectedRow()
+{
     if (m_selected >= 0) {
         CFerroxWidget* row = GetWidget(FILE_PANEL_FIRST_ROW + m_selected - m_firstVisible);
         if (row && m_selected >= m_firstVisible && m_selected - m_firstVisible < kFilePanelRows) {
@@ -424,9 +434,12 @@ void CFerroxFileIOCanvas::OnWidgetEvent(int32_t index, int32_t event)
 void CFerroxFileIOCanvas::MakeFolderConfirmed()
 {
     CFerroxFileIOCanvas* panel = s_pAsking;
-    // A name the folder already holds, in any case, is not made: nothing happens.
-    if (panel && _wmkdir(panel->m_pendingName.c_str()) == 0)
-        panel->EnterFolder(FerroxUtf16ToUtf8(panel->m_pendingName));
+    if (!panel)
+        return;
+    // A name the folder already holds, in any case, is not made, nor one reaching another folder: nothing happens.
+    const std::string name = FerroxUtf16ToUtf8(panel->m_pendingName);
+    if (FileCanvasNameAllowed(name) && _wmkdir(panel->m_pendingName.c_str()) == 0)
+        panel->EnterFolder(name);
 }
 
 void CFerroxFileIOCanvas::DeleteConfirmed()
@@ -435,10 +448,11 @@ void CFerroxFileIOCanvas::DeleteConfirmed()
     if (!panel)
         return;
     if (panel->m_pendingKind == FILE_ENTRY_SAVE) {
+        // Only the files of this very name go: a picture of another save, named but for case, stays.
         const std::string stem = FerroxUtf16ToUtf8(panel->m_pendingName);
         for (const char* suffix : {kFilePanelSaveSuffix, kFilePanelThumbnailSuffix}) {
             const std::string name = stem + suffix;
-            if (panel->FileExists(name))
+            if (FileCanvasNameAllowed(name) && panel->FileNamed(name))
                 _wremove(Wide(name).c_str());
         }
         panel->ListFolder();

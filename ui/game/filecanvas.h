@@ -34,9 +34,9 @@ struct FileEntry {
 bool FileCanvasClassify(const char16_t* name, bool folder, FileEntry* entry);
 // Saves before folders, each by plain UTF-16 code-unit order.
 bool FileCanvasEntryBefore(const FileEntry& a, const FileEntry& b);
-// Most entries a listing holds: every row stays selectable through the panel's 16-bit indices, and a folder of
-// millions of names takes no more memory or time than this many. The first found, in name order, are kept.
-constexpr size_t kFileCanvasMostEntries = 10000;
+// Most entries a listing holds: as many as the panel's signed 16-bit entry index reaches, so every row listed stays
+// selectable. The first found, in name order, are kept.
+constexpr size_t kFileCanvasMostEntries = static_cast<size_t>(INT16_MAX) + 1;
 // The sorted entries of the working directory, at most kFileCanvasMostEntries; empty when it cannot be read.
 std::vector<FileEntry> FileCanvasList();
 // A name the panels may write or remove by: no separator, which would reach another folder.
@@ -62,8 +62,9 @@ constexpr const char* kFilePanelMapsFolder = "maps";
 constexpr const char* kFilePanelSaveSuffix = ".fds";
 constexpr size_t kFilePanelSaveSuffixLength = 4;
 constexpr const char* kFilePanelThumbnailSuffix = ".bmp";
-// Where the list draws its rows: row i's name flows from x into a box one step high whose bottom lies
-// top + step x i below the panel's top edge.
+// The file layer names its drive ("C:") before every path it opens.
+constexpr size_t kFilePanelDriveLength = 2;
+// Where the list draws its rows: row i's name starts at (x, panel height - top - step x i), on one line.
 constexpr float kFilePanelRowX = 30.0f;
 constexpr float kFilePanelRowTop = 48.0f;
 constexpr float kFilePanelRowStep = 12.0f;
@@ -81,16 +82,13 @@ public:
     ~CFerroxFileIOCanvas() override;
     void Init() override;
     void Release() override;
+    // The canvas, then the selected save's thumbnail.
     void Render() override;
     void Build(const char* path, float x, float y, int32_t scaled) override;
-    void OnWidgetEvent(int32_t index, int32_t event) override;
-    // Button 6: load or save.
-    virtual void OnAct() = 0;
-
-    // Starts browsing in "maps" of the start folder, making it when missing: without it the listing would show the
-    // start folder while a load looks in "maps". When it cannot be made the panel takes itself off the canvas
-    // stack, the game resumes and 0 is returned.
-    int OpenMapsFolder();
+    // Every panel gives it an empty body; nothing calls it.
+    virtual void Reserved() = 0;
+    // Starts browsing in "maps" of the start folder.
+    virtual void OpenMapsFolder();
     // Enters a folder of the one shown (UTF-8 name) and adds it to the folder path.
     void EnterFolder(const std::string& name);
     // Makes the named folder (relative or absolute; ".." goes up) the working directory, emptying the name field,
@@ -119,6 +117,14 @@ public:
     std::string GetNameText() const;
 
 protected:
+    // The buttons both panels share, as a panel's OnWidgetEvent begins: true when button 6 (load or save) was
+    // pressed, which the panel then acts on before ShowSelectedRow.
+    bool OnFileButton(int32_t index, int32_t event);
+    // After every event: the selected entry's row button shows, red.
+    void ShowSelectedRow();
+    // The list rows both panels draw after the file canvas.
+    void RenderRows();
+
     // The game's save and load (a GameLoadResult), and the camera's picture written beside a save, 1 when written:
     // by default the game's operations. The file panels' tests (filepanel_testing.h) write and read files of their
     // own, and fail on request, without a level.
@@ -126,13 +132,20 @@ protected:
     virtual int LoadGameFile(const std::string& path);
     virtual int WriteThumbnail(const std::string& path, int32_t width, int32_t height);
 
-    // The folder path follows a change of the working directory made by a row or a button.
+    // The folder path follows a change of the working directory made by a row or a button: a folder entered adds its
+    // name, ".." reads the path from the working directory.
     void FollowFolder(const std::u16string& name);
     // The entry of the working directory that name names, as the file system resolves it for every call (the name
     // as written, else one that differs only by case); empty when there is none. *folder tells its kind.
     std::u16string ResolveName(const std::string& name, bool* folder) const;
     // Whether a file of the working directory has that name.
     bool FileExists(const std::string& name) const;
+    // Whether a file of the working directory has exactly that name.
+    bool FileNamed(const std::string& name) const;
+    // Whether a file of that name written in the working directory is found again: listed through its full path,
+    // which the file search holds under MAX_PATH, and loaded through the folder path, which the file layer holds to
+    // gxFILEMAXPATH behind its drive.
+    bool Reachable(const std::string& file) const;
     // Asks through the game's notices with this panel as the one the answer acts on.
     void Ask(void (*yes)(), uint16_t text, int16_t list, int32_t closeBoth, const char* extra);
     static int16_t MessageList();

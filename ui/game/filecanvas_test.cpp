@@ -16,7 +16,7 @@ TEST_F(FileCanvasTest, ListingOrdersFiltersAndSelectsTheFirstSave)
                              "maps/notes.txt", "maps/0/x.txt", "maps/a.b/inner.fds"})
         Touch(name);
     ASSERT_EQ(seam.SaveScreenshot((start / "maps" / "A.bmp").string().c_str(), 64, 64), 1);
-    ASSERT_EQ(panel->OpenMapsFolder(), 1);
+    panel->OpenMapsFolder();
     EXPECT_EQ(Here(), "maps");
     EXPECT_EQ(panel->GetFolderPath(), "./maps/");
     EXPECT_EQ(Names(), (std::vector<std::string>{"A", "a", "b", "0", "a.b"}));
@@ -140,14 +140,10 @@ TEST_F(FileCanvasTest, NewFolderIsEnteredAndOneThatCannotBeMadeChangesNothing)
     EXPECT_EQ(panel->GetFolderPath(), "./maps/New/");
     EXPECT_EQ(Here(), "maps/New");
 
-    // A separator would make a folder elsewhere: refused unasked. Empty and dot names are asked about, and as no
-    // new folder can be made by them, nothing happens.
-    for (const char* bad : {"a/b", "a\\b", "../x"}) {
-        Type(bad);
-        Press(FILE_PANEL_NEW_FOLDER);
-        EXPECT_EQ(notices.questions.size(), 1u) << bad;
-    }
-    for (const char* none : {"", ".", ".."}) {
+    // Every name is asked about. A separator would make a folder elsewhere: none is made. Empty and dot names make
+    // no new folder either: nothing happens.
+    std::filesystem::create_directories(start / "maps" / "New" / "a");
+    for (const char* none : {"a/b", "a\\b", "../x", "", ".", ".."}) {
         Type(none);
         Press(FILE_PANEL_NEW_FOLDER);
         EXPECT_EQ(notices.questions.back().extra, none);
@@ -155,7 +151,9 @@ TEST_F(FileCanvasTest, NewFolderIsEnteredAndOneThatCannotBeMadeChangesNothing)
         EXPECT_EQ(panel->GetFolderPath(), "./maps/New/") << none;
         EXPECT_EQ(Here(), "maps/New") << none;
     }
-    EXPECT_EQ(notices.questions.size(), 4u);
+    EXPECT_EQ(notices.questions.size(), 7u);
+    EXPECT_FALSE(Exists("maps/New/a/b"));
+    EXPECT_FALSE(Exists("maps/x"));
 
     // A file in the way: the folder cannot be made, the path and the file stay.
     Touch("maps/New/clash", "keep");
@@ -234,22 +232,22 @@ TEST_F(FileCanvasTest, ADotNamedSaveIsThePlainFileItNames)
     EXPECT_EQ(Names(), (std::vector<std::string>{"x"}));
 }
 
-// Without "maps" the panel would list the start folder while a load looks in "maps": a save made there could not be
-// loaded. "maps" is made and browsed.
-TEST_F(FileCanvasTest, MapsIsMadeWhenMissingAndAPanelThatCannotMakeItDoesNotOpen)
+// A folder that cannot be entered leaves the folder path as it was: without "maps" the panel browses the start folder,
+// and a load there reads the save listed there.
+TEST_F(FileCanvasTest, WithoutMapsThePanelBrowsesAndLoadsTheStartFolder)
 {
     std::filesystem::remove_all(start / "maps");
-    EXPECT_EQ(panel->OpenMapsFolder(), 1);
-    EXPECT_TRUE(std::filesystem::is_directory(start / "maps"));
-    EXPECT_EQ(Here(), "maps");
-    EXPECT_FALSE(Resumed());
-    panel->ReturnToStartFolder();
-
-    std::filesystem::remove_all(start / "maps");
     Touch("maps", "not a folder");
-    EXPECT_EQ(panel->OpenMapsFolder(), 0);
-    EXPECT_TRUE(Resumed());
-    EXPECT_EQ(FerroxGetGameInterface()->GetStack().GetModalCount(), 0);
+    Touch("here.fds");
+    panel->OpenMapsFolder();
+    EXPECT_EQ(Here(), ".");
+    EXPECT_EQ(panel->GetFolderPath(), "./");
+    EXPECT_EQ(panel->GetNameText(), "here");
+    EXPECT_FALSE(Resumed());
+    Press(FILE_PANEL_ACT);
+    Yes();
+    ASSERT_EQ(seam.loaded.size(), 1u);
+    EXPECT_EQ(seam.loaded[0], "./here.fds");
     EXPECT_EQ(Read("maps"), "not a folder");
 }
 
@@ -288,40 +286,23 @@ TEST_F(FileCanvasTest, ANewFolderOfAnExistingNameMakesNothing)
     EXPECT_EQ(Names(), std::vector<std::string>{"Sub"});
 }
 
-// A picture beside a save that declares far more than the 64 x 64 the game writes is not read: the row shows no
-// picture, and the panel stays small. A thumbnail of the game's own size shows.
-TEST_F(FileCanvasTest, AThumbnailMuchLargerThanTheGameWritesIsNotRead)
+// A picture beside a save is shown whatever its size: one of 300 pixels, larger than the game writes, shows whole.
+TEST_F(FileCanvasTest, APictureOfAnySizeBesideASaveIsShown)
 {
     Touch("maps/a.fds");
     Touch("maps/b.fds");
+    ASSERT_EQ(seam.SaveScreenshot((start / "maps" / "a.bmp").string().c_str(), 300, 300), 1);
     ASSERT_EQ(seam.SaveScreenshot((start / "maps" / "b.bmp").string().c_str(), 64, 64), 1);
-    // Run-length rows of a 4096 x 4096 picture, within what any picture may be: 270 KB that ask for 16 MB.
-    std::string bomb = "BM";
-    auto put = [&bomb](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; i++)
-            bomb.push_back(static_cast<char>(value >> (8 * i)));
-    };
-    const uint32_t side = 4096, offset = 14 + 40 + 8;
-    put(0, 4), put(0, 4), put(offset, 4), put(40, 4), put(side, 4), put(side, 4), put(1, 2), put(8, 2), put(1, 4);
-    put(0, 4), put(0, 4), put(0, 4), put(2, 4), put(0, 4), put(0, 4), put(0xFFFFFF, 4);
-    for (uint32_t y = 0; y < side; y++) {
-        for (uint32_t x = 0; x < side; x += 128)
-            bomb += std::string("\x80\x01", 2);
-        bomb += std::string("\0\0", 2);
-    }
-    Touch("maps/a.bmp", bomb);
-    GxInt32 width = 0, height = 0;
-    ASSERT_EQ(GxImageReadBMPSize((start / "maps" / "a.bmp").string().c_str(), &width, &height), 1);
     panel->OpenMapsFolder();
-    EXPECT_EQ(panel->GetSelected(), 0);
-    EXPECT_EQ(panel->GetThumbnail(), nullptr);
+    ASSERT_NE(panel->GetThumbnail(), nullptr);
+    EXPECT_EQ(panel->GetThumbnail()->m_width, 300.0f);
     Press(FILE_PANEL_FIRST_ROW + 1);
     ASSERT_NE(panel->GetThumbnail(), nullptr);
     EXPECT_EQ(panel->GetThumbnail()->m_width, 64.0f);
 }
 
-// A folder of more names than the panel's indices reach lists the first kFileCanvasMostEntries of them, each a
-// row that a press selects; the files past the bound stay.
+// A folder of more names than the panel's 16-bit index reaches lists as many as it reaches, each a row that a
+// press selects; the files past the bound stay.
 TEST_F(FileCanvasTest, AListingIsBoundedAndEveryRowOfItIsSelectable)
 {
     std::filesystem::create_directories(start / "maps" / "many");
@@ -333,12 +314,73 @@ TEST_F(FileCanvasTest, AListingIsBoundedAndEveryRowOfItIsSelectable)
     panel->OpenMapsFolder();
     panel->EnterFolder("many");
     ASSERT_EQ(panel->GetEntries().size(), kFileCanvasMostEntries);
-    EXPECT_EQ(Names().back(), "s09999");
-    EXPECT_TRUE(Exists("maps/many/s10000.fds"));
+    EXPECT_EQ(Names().back(), "s32767");
+    EXPECT_TRUE(Exists("maps/many/s32768.fds"));
     const auto last = static_cast<int16_t>(kFileCanvasMostEntries - 1);
     panel->SelectEntry(last, 1);
     EXPECT_EQ(panel->GetSelected(), last);
-    EXPECT_EQ(panel->GetNameText(), "s09999");
+    EXPECT_EQ(panel->GetNameText(), "s32767");
+}
+
+// A folder reached through a link has as parent the link target's: after "Up" the folder path names the folder
+// listed, so the load opens the save the listing shows.
+TEST_F(FileCanvasTest, UpFromAFolderReachedThroughALinkNamesTheFolderListed)
+{
+    Touch("maps/same.fds", "maps");
+    Touch("far/same.fds", "far");
+    std::filesystem::create_directories(start / "far" / "away");
+    std::filesystem::create_directory_symlink(start / "far" / "away", start / "maps" / "ln");
+    panel->OpenMapsFolder();
+    ASSERT_EQ(Names(), (std::vector<std::string>{"same", "ln"}));
+    Press(FILE_PANEL_FIRST_ROW + 1);
+    EXPECT_EQ(panel->GetFolderPath(), "./maps/ln/");
+    Press(FILE_PANEL_UP);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"same", "away"}));
+    EXPECT_EQ(panel->GetFolderPath(), "./far/");
+    Press(FILE_PANEL_ACT);
+    Yes();
+    ASSERT_EQ(seam.loaded.size(), 1u);
+    CFerroxFile file;
+    ASSERT_EQ(file.Open(seam.loaded[0].c_str(), 1), 0);
+    std::string line;
+    file.ReadLine(line);
+    file.Close();
+    EXPECT_EQ(line, "far");
+}
+
+// Deleting a save removes the files of its very name: save "a", without a picture of its own, leaves the picture of
+// save "A".
+TEST_F(FileCanvasTest, DeleteNeverReachesAFileNamedButForCase)
+{
+    Touch("maps/A.fds");
+    Touch("maps/A.bmp");
+    Touch("maps/a.fds");
+    panel->OpenMapsFolder();
+    ASSERT_EQ(Names(), (std::vector<std::string>{"A", "a"}));
+    Press(FILE_PANEL_FIRST_ROW + 1);
+    Press(FILE_PANEL_DELETE);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    EXPECT_EQ(notices.questions[0].extra, "a");
+    Yes();
+    EXPECT_FALSE(Exists("maps/a.fds"));
+    EXPECT_TRUE(Exists("maps/A.fds"));
+    EXPECT_TRUE(Exists("maps/A.bmp"));
+}
+
+// A save whose name holds a backslash is asked about by its name; the yes removes nothing, since by that name the
+// file layer would reach a file in a sub-folder.
+TEST_F(FileCanvasTest, ASaveNamedWithASeparatorIsNeverRemovedByIt)
+{
+    Touch("maps/a\\b.fds", "listed");
+    Touch("maps/a/b.fds", "inner");
+    panel->OpenMapsFolder();
+    ASSERT_EQ(panel->GetNameText(), "a\\b");
+    Press(FILE_PANEL_DELETE);
+    ASSERT_EQ(notices.questions.size(), 1u);
+    EXPECT_EQ(notices.questions[0].extra, "a\\b");
+    Yes();
+    EXPECT_EQ(Read("maps/a/b.fds"), "inner");
+    EXPECT_EQ(Read("maps/a\\b.fds"), "listed");
 }
 
 TEST(FileCanvasNames, SeparatorsAreRefusedAndEveryOtherNameIsAName)

@@ -77,7 +77,7 @@ TEST_F(FilePanelDraw, FolderRowsAreRedAndTheSelectedRowButtonIsTinted)
 {
     CSavePanel panel;
     panel.BuildPanel((start / "panel" / "save.png").string().c_str(), 0.0f, 0.0f);
-    ASSERT_EQ(panel.OpenMapsFolder(), 1);
+    panel.OpenMapsFolder();
     ASSERT_EQ(panel.GetEntries().size(), 4u);
     panel.OnWidgetEvent(FILE_PANEL_FIRST_ROW + 1, FERROX_WIDGET_PRESSED);  // select "b"
     ASSERT_EQ(panel.GetSelected(), 1);
@@ -116,6 +116,39 @@ TEST_F(FilePanelDraw, FolderRowsAreRedAndTheSelectedRowButtonIsTinted)
     panel.Release();
 }
 
+// A row's name is drawn whole on its line, a long one past the 400 pixels of the list too.
+TEST_F(FilePanelDraw, ALongNameIsDrawnWholeOnItsRow)
+{
+    const std::string longName(70, 'a');
+    std::ofstream(start / "maps" / (longName + ".fds")) << "x";
+    CSavePanel panel;
+    panel.BuildPanel((start / "panel" / "save.png").string().c_str(), 0.0f, 0.0f);
+    panel.OpenMapsFolder();
+    ASSERT_EQ(panel.GetEntries().size(), 5u);
+
+    ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
+    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1));
+    panel.Render();
+    ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
+    const std::vector<GxUInt32> pixels = Frame();
+    int rightmost = -1, lines = 0;
+    for (int y = kRowsBottom; y < kScreenH; y++) {
+        bool line = false;
+        for (int x = 0; x < kScreenW; x++) {
+            if (At(pixels, x, y) == 0xFFFFFFu) {
+                rightmost = std::max(rightmost, x);
+                line = true;
+            }
+        }
+        lines += line && At(pixels, 500, y) == 0xFFFFFFu ? 1 : 0;
+    }
+    // 70 letters of 8 pixels from x 30.
+    EXPECT_GE(rightmost, 30 + 70 * 8 - 1);
+    EXPECT_GT(lines, 0);
+    panel.Release();
+}
+
 // The thumbnail is the camera's frame at the moment of saving, 64 x 64; a save under the same name writes the frame
 // of its own moment.
 TEST_F(FilePanelDraw, ThumbnailIsTheFrameAtTheMomentOfSaving)
@@ -124,7 +157,7 @@ TEST_F(FilePanelDraw, ThumbnailIsTheFrameAtTheMomentOfSaving)
     panel.BuildPanel((start / "panel" / "save.png").string().c_str(), 0.0f, 0.0f);
     const GxRGBA colours[2] = {{20, 160, 240, 255}, {230, 90, 10, 255}};
     for (int shot = 0; shot < 2; shot++) {
-        ASSERT_EQ(panel.OpenMapsFolder(), 1);
+        panel.OpenMapsFolder();
         GxRGBA colour = colours[shot];
         ASSERT_NE(GxCameraClear(camera, &colour, 3), nullptr);
         ASSERT_NE(GxCameraBeginUpdate(camera), nullptr);

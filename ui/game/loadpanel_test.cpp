@@ -115,6 +115,16 @@ TEST_F(LoadPanelTest, ARefusedOrPartLoadTellsThePlayer)
         EXPECT_EQ(notices.messages, told[i]) << results[i];
         EXPECT_TRUE(Resumed());
     }
+    // A name that opens no file is passed over by the game's load, untold.
+    seam.loadResult = kGameLoadRefused;
+    notices.messages.clear();
+    panel->OpenMapsFolder();
+    Type("absent");
+    Press(FILE_PANEL_ACT);
+    Yes();
+    EXPECT_EQ(seam.loaded.back(), "./maps/absent.fds");
+    EXPECT_TRUE(notices.messages.empty());
+    EXPECT_TRUE(Resumed());
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ void QuitToFrontEnd()
 }
 
 // Pauses the game and opens a file panel modally above the main bar, browsing the saves folder; false when
-// there is no file panel or its saves folder cannot be made (the panel is then closed and the game resumed).
+// there is no file panel.
 bool OpenFilePanel(CInterface* ui, CFerroxCanvas* canvas)
 {
     auto* panel = dynamic_cast<CFerroxFileIOCanvas*>(canvas);
@@ -44,7 +44,8 @@ bool OpenFilePanel(CInterface* ui, CFerroxCanvas* canvas)
     ui->CloseCanvases();
     ui->GetStack().Push(panel, 1);
     ui->PlaceAboveMainBar(panel, 0.0f);
-    return panel->OpenMapsFolder() != 0;
+    panel->OpenMapsFolder();
+    return true;
 }
 
 }  // namespace

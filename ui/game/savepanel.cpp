@@ -11,6 +11,28 @@ CSavePanel::~CSavePanel()
     // An answer arriving after the panel went acts on nothing.
     if (s_pCurrent == this)
         s_pCurrent = nullptr;
+    CFerroxFileIOCanvas::Release();
+}
+
+void CSavePanel::Init() { m_pFont.reset(); }
+
+void CSavePanel::Release()
+{
+    m_pFont.reset();
+    Init();
+}
+
+void CSavePanel::OnWidgetEvent(int32_t index, int32_t event)
+{
+    if (OnFileButton(index, event))
+        Save();
+    ShowSelectedRow();
+}
+
+void CSavePanel::Render()
+{
+    CFerroxFileIOCanvas::Render();
+    RenderRows();
 }
 
 void CSavePanel::BuildPanel(const char* path, float x, float y)
@@ -19,11 +41,16 @@ void CSavePanel::BuildPanel(const char* path, float x, float y)
     s_pCurrent = this;
 }
 
+void CSavePanel::TellFailed()
+{
+    if (g_pGame)
+        g_pGame->QueueMessage(kSavePanelFailedMessage);
+}
+
 bool CSavePanel::WriteSave()
 {
     if (!SaveGameFile(m_pendingPath)) {
-        if (g_pGame)
-            g_pGame->QueueMessage(kSavePanelFailedMessage);
+        TellFailed();
         return false;
     }
     const std::string thumbnail =
@@ -32,14 +59,19 @@ bool CSavePanel::WriteSave()
     return true;
 }
 
-void CSavePanel::OnAct()
+void CSavePanel::Save()
 {
     const std::string name = GetNameText();
-    if (!FileCanvasNameAllowed(name))
-        return;
     // In the working directory, the folder browsed.
     m_pendingPath = name + kFilePanelSaveSuffix;
     s_pCurrent = this;
+    // A name reaching another folder, or a save too deep to be listed and loaded again, fails as a failed save does,
+    // before anything is written.
+    if (!FileCanvasNameAllowed(name) || !Reachable(m_pendingPath)) {
+        TellFailed();
+        Close();
+        return;
+    }
     CFerroxFile existing;
     if (existing.Open(m_pendingPath.c_str(), 1) != 0) {
         WriteSave();

@@ -12,15 +12,24 @@ constexpr int16_t kSavePanelFailedMessage = 39;
 class CSavePanel : public CFerroxFileIOCanvas {
 public:
     ~CSavePanel() override;
+    // The font goes with Release.
+    void Init() override;
+    void Release() override;
+    // The shared file buttons; button 6 saves, asking first before it replaces a save.
+    void OnWidgetEvent(int32_t index, int32_t event) override;
+    // The file canvas, then the list rows.
+    void Render() override;
+    void Reserved() override {}
     // Builds at (x, y) unscaled and becomes the panel the overwrite answer acts on.
-    void BuildPanel(const char* path, float x, float y);
-    void OnAct() override;
+    virtual void BuildPanel(const char* path, float x, float y);
     // The yes answer to the overwrite question.
     static void SaveConfirmed();
 
     static CSavePanel* s_pCurrent;
 
 private:
+    void Save();
     // Saves the game and its thumbnail at m_pendingPath; on failure writes no thumbnail and tells the player.
     bool WriteSave();
+    void TellFailed();
 };

@@ -174,23 +174,22 @@ TEST_F(SavePanelTest, AThumbnailThatCannotBeWrittenLeavesTheOldOne)
     EXPECT_TRUE(Resumed());
 }
 
-// A name that would leave the folder writes nothing and keeps the panel open; the next good name saves. The dot
-// names are plain files there: "." saves as "..fds".
-TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSaved)
+// A name that would leave the folder writes nothing and fails as a failed save does: told, the panel closed. The
+// dot names are plain files there: "." saves as "..fds".
+TEST_F(SavePanelTest, NamesThatLeaveTheFolderFailAsAFailedSave)
 {
-    panel->OpenMapsFolder();
     for (const char* bad : {"../escape", "a/b", "a\\b"}) {
+        panel->OpenMapsFolder();
         Type(bad);
         Press(FILE_PANEL_ACT);
+        EXPECT_TRUE(Resumed()) << bad;
+        EXPECT_EQ(panel->GetFolderPath(), "./") << bad;
     }
     EXPECT_TRUE(seam.saved.empty());
     EXPECT_TRUE(notices.questions.empty());
+    EXPECT_EQ(notices.messages, std::vector<int16_t>(3, kSavePanelFailedMessage));
     EXPECT_FALSE(Exists("escape.fds"));
-    EXPECT_TRUE(FerroxGetGameInterface()->GetStack().Holds(panel.get()));
-    EXPECT_FALSE(Resumed());
-    Type("fine");
-    Press(FILE_PANEL_ACT);
-    EXPECT_TRUE(Exists("maps/fine.fds"));
+    EXPECT_FALSE(Exists("escape.bmp"));
     for (const std::string dots : {".", ".."}) {
         panel->OpenMapsFolder();
         Type(dots);
@@ -199,7 +198,46 @@ TEST_F(SavePanelTest, NamesThatLeaveTheFolderAreNeverSaved)
         EXPECT_TRUE(std::filesystem::is_regular_file(start / "maps" / (dots + ".bmp"))) << dots;
     }
     panel->OpenMapsFolder();
-    EXPECT_EQ(Names(), (std::vector<std::string>{".", "..", "fine"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{".", ".."}));
+}
+
+// Folder by folder deeper: a save the panel writes is listed and loaded where it was written, or it is refused and
+// told before anything is written.
+TEST_F(SavePanelTest, ASaveTooDeepToBeFoundAgainIsRefusedBeforeAnythingIsWritten)
+{
+    const std::string folder(22, 'f');
+    int written = 0, refused = 0;
+    for (int depth = 1; depth <= 12; depth++) {
+        panel->OpenMapsFolder();
+        for (int k = 1; k < depth; k++)
+            panel->EnterFolder(folder);
+        Type(folder);  // the next folder down
+        Press(FILE_PANEL_NEW_FOLDER);
+        Yes();
+        ASSERT_EQ(panel->GetFolderPath().size(), 7 + 23 * static_cast<size_t>(depth)) << depth;
+        const std::string loadPath = panel->GetFolderPath() + "deep.fds";
+        const size_t told = notices.messages.size();
+        Type("deep");
+        Press(FILE_PANEL_ACT);
+        ASSERT_TRUE(Resumed());
+        if (notices.messages.size() > told) {
+            refused++;
+            EXPECT_EQ(notices.messages.back(), kSavePanelFailedMessage);
+            EXPECT_EQ(seam.saved.size(), static_cast<size_t>(written)) << depth;
+            continue;
+        }
+        written++;
+        CFerroxFile file;
+        EXPECT_EQ(file.Open(loadPath.c_str(), 1), 0) << depth;
+        file.Close();
+        panel->OpenMapsFolder();
+        for (int k = 1; k <= depth; k++)
+            panel->EnterFolder(folder);
+        EXPECT_EQ(Names(), std::vector<std::string>{"deep"}) << depth;
+        panel->Close();
+    }
+    EXPECT_GT(written, 0);
+    EXPECT_GT(refused, 0);
 }
 
 // '*' and '?' are characters of a name: a typed name holding them saves under it, and a save so named lists,
