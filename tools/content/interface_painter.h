@@ -55,8 +55,9 @@ struct ContentCanvasLayout {
 // The canvas's hot-spots in their order: the layout's own, then one per mark.
 std::vector<ContentUiRect> ContentCanvasHotSpots(const ContentCanvasLayout& layout);
 
-// The panels' figures are drawn in interface font 2.
-constexpr int kContentFiguresFont = 2;
+// The panels draw their figures in the game's interface font 2, the third font of data.xml's FONTS block: the
+// message font, the first of ContentInterfaceFonts.
+constexpr int kContentFiguresFont = 0;
 // Width in pixels of a text in interface font `font` (0 msgfont, 1 tooltip, 2 figures, 3 bigFont), as the game
 // measures it; 0 when the font can not be made.
 int ContentTextWidth(int font, const char* text);
