@@ -20,7 +20,10 @@ enum ContentLabelAlign : int {
     CONTENT_LABEL_CENTRE = 2,
 };
 
-// An English label painted on the background in an interface font (the message font unless told): x is its
+// Labels are painted in the plain face of the tooltip font: the message font's narrow face is the panels' figures'.
+constexpr int kContentLabelFont = 1;
+
+// An English label painted on the background in an interface font (the label font unless told): x is its
 // left end, right end or middle by the alignment, y its baseline in bottom-up pixels (where the game puts a
 // text drawn at y); scale enlarges each font pixel to a square of that side.
 struct ContentUiLabel {
@@ -28,7 +31,7 @@ struct ContentUiLabel {
     const char* text;  // ASCII
     int align = CONTENT_LABEL_LEFT;
     int scale = 1;
-    int font = 0;  // index in ContentInterfaceFonts
+    int font = kContentLabelFont;  // index in ContentInterfaceFonts
 };
 
 // An icon painted in the label colour on a background, naming a figure without words, so that one picture
