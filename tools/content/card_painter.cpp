@@ -33,6 +33,14 @@ constexpr int kTotalSide = 14;
 constexpr int kTitleSide = 20;
 // The summaries' column tooltips reach down past their lowest line's pictures.
 constexpr int kSummaryFoot = 30;
+// Where the shopper summary's column icons stand.
+constexpr int kShopperHeadsY = 284;
+// The staff summary's fire and move buttons: ten lines, the top one's at y 155, 13 apart.
+constexpr int kStaffLines = 10;
+constexpr int kStaffLinePitch = 13;
+constexpr int kStaffTopRowButtonY = 155;
+constexpr int kStaffRowButtonTop = kStaffTopRowButtonY + kRowButtonHeight;
+constexpr int kStaffRowButtonFoot = kStaffTopRowButtonY - (kStaffLines - 1) * kStaffLinePitch;
 
 // A column's icon standing on y with its right end at `right`; its tooltip spans x from `left` to `end` (half
 // open), from `foot` up to the icon's top.
@@ -45,6 +53,17 @@ ContentUiMark Head(ContentIcon icon, int right, int y, int left, int end, int fo
 ContentUiMark CentredHead(ContentIcon icon, int middle, int y, int left, int end, int foot)
 {
     return Head(icon, middle + kHeadSide / 2, y, left, end, foot);
+}
+
+// The shopper line's star sign and sex pictures, 16 wide, from the line's origin, as the panels draw them.
+constexpr int kStarSignOffset = -30;
+constexpr int kSexOffset = 2;
+
+// Hot-spots over the star sign and sex columns of shopper lines from x, from `foot` up to `top`: the pictures
+// need no head of their own, their tooltips name them.
+std::vector<ContentUiRect> ShopperPictureSpots(int x, int foot, int top)
+{
+    return {{x + kStarSignOffset, foot, kIconSize, top - foot}, {x + kSexOffset, foot, kIconSize, top - foot}};
 }
 
 // Column icons over shopper lines whose figures start at x: age and money, the three need bars, how the
@@ -102,7 +121,8 @@ std::vector<ContentUiMark> ShopperSummaryMarks()
              averagesFoot, kTotalSide),
     };
     marks.back().tip.height = rowFoot - averagesFoot;
-    const std::vector<ContentUiMark> heads = ShopperHeads(static_cast<int>(kShopperSummaryLineX), 284, kSummaryFoot);
+    const std::vector<ContentUiMark> heads =
+        ShopperHeads(static_cast<int>(kShopperSummaryLineX), kShopperHeadsY, kSummaryFoot);
     marks.insert(marks.end(), heads.begin(), heads.end());
     return marks;
 }
@@ -197,7 +217,10 @@ bool WriteIcons(const std::string& dir, const std::vector<NamedIcon>& icons, std
 
 const ContentCanvasLayout& ContentShopperCardLayout(void)
 {
-    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367; each column headed above it.
+    // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367; each figure's column headed above
+    // it, the pictures' columns named by their hot-spots.
+    const std::vector<ContentUiRect> pictures =
+        ShopperPictureSpots(static_cast<int>(kShopperCardLineX), kCardFoot, kCardHeadY + kHeadSide);
     static const ContentCanvasLayout layout = {
         "panels/shopperpopup",
         "shopperpopup",
@@ -205,7 +228,7 @@ const ContentCanvasLayout& ContentShopperCardLayout(void)
         kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{394, 10, 18, 16}},
-        {{394, 10, 18, 16}},
+        {{394, 10, 18, 16}, pictures[0], pictures[1]},
         {},
         {CONTENT_ICON_CLOSE},
         ShopperHeads(static_cast<int>(kShopperCardLineX), kCardHeadY, kCardFoot),
@@ -271,7 +294,10 @@ const ContentCanvasLayout& ContentStaffCardLayout(void)
 
 const ContentCanvasLayout& ContentShopperSummaryLayout(void)
 {
-    // Nineteen lines from y 271 down by 13; totals at 344 and 328.
+    // Nineteen lines from y 271 down by 13; totals at 344 and 328. The lines' pictures are named by hot-spots
+    // over their columns, from the foot up to the heads' top.
+    const std::vector<ContentUiRect> pictures =
+        ShopperPictureSpots(static_cast<int>(kShopperSummaryLineX), kSummaryFoot, kShopperHeadsY + kHeadSide);
     static const ContentCanvasLayout layout = {
         "panels/shoppers",
         "shoppers",
@@ -290,7 +316,7 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
          Inert(8),
          {396, 240, 20, 30},
          {396, 40, 20, 30}},
-        {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}},
+        {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}, pictures[0], pictures[1]},
         {},
         {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
         ShopperSummaryMarks(),
@@ -300,7 +326,12 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
 
 const ContentCanvasLayout& ContentStaffSummaryLayout(void)
 {
-    // Ten lines from y 161 down by 13 with their fire and move buttons at 280 and 313; totals at 230 and 215.
+    // Ten lines from y 161 down by 13 with their fire and move buttons at 280 and 313, each column of buttons
+    // under one hot-spot; totals at 230 and 215.
+    const auto rowButtons = [](float x) {
+        return ContentUiRect{static_cast<int>(x), kStaffRowButtonFoot, kRowButtonWidth,
+                             kStaffRowButtonTop - kStaffRowButtonFoot};
+    };
     static const ContentCanvasLayout layout = {
         "panels/staff",
         "staff",
@@ -318,7 +349,12 @@ const ContentCanvasLayout& ContentStaffSummaryLayout(void)
          Inert(5),
          Inert(6),
          {20, 8, 80, 20}},
-        {{354, 232, 20, 20}, {354, 130, 20, 24}, {354, 30, 20, 24}, {20, 8, 80, 20}},
+        {{354, 232, 20, 20},
+         {354, 130, 20, 24},
+         {354, 30, 20, 24},
+         {20, 8, 80, 20},
+         rowButtons(kStaffSummaryFireX),
+         rowButtons(kStaffSummaryMoveX)},
         {},
         {CONTENT_ICON_CLOSE, CONTENT_ICON_UP, CONTENT_ICON_DOWN, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_HIRE},
         StaffSummaryMarks(),

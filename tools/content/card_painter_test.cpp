@@ -235,4 +235,47 @@ TEST(CardPainter, IconsNameEveryColumnAndKeepClearOfTheFigures)
     ExpectAfter(shop, {0}, kShopCardMinusX + static_cast<float>(shop.hotSpots[2].width));
 }
 
+// The English text of the hot-spot that holds `area` whole, or nothing when none does.
+std::string NamedBy(const ContentCanvasLayout& layout, const char* list, const ContentUiRect& area)
+{
+    const std::string language = ContentSourceText("language.xml");
+    CFerroxTagTree tree;
+    if (!tree.LoadFromMemory(language.data(), language.size()))
+        return "";
+    CLocale locale;
+    locale.SetLanguage(0);
+    locale.LoadTextsFromTree(tree);
+    const std::vector<ContentUiRect> spots = ContentCanvasHotSpots(layout);
+    for (size_t k = 0; k < spots.size(); k++) {
+        if (!ContentRectHolds(spots[k], area))
+            continue;
+        std::string text;
+        for (char16_t c : locale.GetText(locale.FindTextList(list), static_cast<uint16_t>(k)))
+            text += static_cast<char>(c);
+        return text;
+    }
+    return "";
+}
+
+// Pictures without a column icon and the staff list's row buttons say what they are where they stand: the star
+// sign and sex of every shopper line, the fire and move buttons of the first and last staff lines.
+TEST(CardPainter, PicturesAndRowButtonsAreNamedByTheirHotSpots)
+{
+    const std::vector<ContentFigure> card = ShopperLine(kShopperCardLineX, kShopperCardY);
+    EXPECT_EQ(NamedBy(ContentShopperCardLayout(), "shopperpopup", card[0].area), "Star sign");
+    EXPECT_EQ(NamedBy(ContentShopperCardLayout(), "shopperpopup", card[1].area), "Sex");
+    for (const float y : {kShopperFirstLineY, kShopperFirstLineY - 13.0f * (kShopperSummaryLines - 1)}) {
+        const std::vector<ContentFigure> line = ShopperLine(kShopperSummaryLineX, y);
+        EXPECT_EQ(NamedBy(ContentShopperSummaryLayout(), "shoppers", line[0].area), "Star sign") << y;
+        EXPECT_EQ(NamedBy(ContentShopperSummaryLayout(), "shoppers", line[1].area), "Sex") << y;
+    }
+    constexpr int kTopButtonY = 155, kButtonWidth = 28, kButtonHeight = 12;
+    for (const int y : {kTopButtonY, kTopButtonY - 13 * (kStaffSummaryLines - 1)}) {
+        const ContentUiRect fire = {static_cast<int>(kStaffSummaryFireX), y, kButtonWidth, kButtonHeight};
+        const ContentUiRect move = {static_cast<int>(kStaffSummaryMoveX), y, kButtonWidth, kButtonHeight};
+        EXPECT_EQ(NamedBy(ContentStaffSummaryLayout(), "staff", fire), "Fire this member of staff") << y;
+        EXPECT_EQ(NamedBy(ContentStaffSummaryLayout(), "staff", move), "Move this member of staff") << y;
+    }
+}
+
 }  // namespace

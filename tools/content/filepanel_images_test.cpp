@@ -242,8 +242,8 @@ TEST_F(FilePanelDrawn, RowsSitInTheirStripesAndNoWordsOnTheButtons)
         CFerroxTextField* field = panel.GetNameField();
         ASSERT_NE(field, nullptr);
         const ContentUiRect box = ContentFilePanelNameBox();
-        const ContentUiRect cell =
-            ContentLabelRect({static_cast<int>(field->m_x), static_cast<int>(field->m_y), "Mg", CONTENT_LABEL_LEFT});
+        const ContentUiRect cell = ContentLabelRect(
+            {static_cast<int>(field->m_x), static_cast<int>(field->m_y), "Mg", CONTENT_LABEL_LEFT, 1, 0});
         EXPECT_GT(static_cast<float>(box.x), field->m_x - 8.0f);
         EXPECT_LT(static_cast<float>(box.x), field->m_x);
         EXPECT_GE(static_cast<float>(box.x + box.width),

@@ -119,7 +119,9 @@ std::vector<int> ContentFontCodes(void)
 const std::vector<ContentFontSpec>& ContentInterfaceFonts(void)
 {
     static const std::vector<ContentFontSpec> fonts = {
-        {"msgfont", "DejaVuSans.ttf", 12},
+        // The message line's and the panels' figures: narrow digits with a clear column after each, so that
+        // figures side by side, and a figure before a bar, stay apart.
+        {"msgfont", "DejaVuSansCondensed.ttf", 11, 1},
         {"tooltip", "DejaVuSans.ttf", 12},
         {"figures", "DejaVuSansMono-Bold.ttf", 12},
         {"bigFont", "DejaVuSans-Bold.ttf", 22},
@@ -148,7 +150,7 @@ bool ContentFontRasterise(const ContentFontSpec& spec, ContentFontPage* page, st
             *error = spec.name + std::string(": no glyph for code ") + std::to_string(code);
             return false;
         }
-        widths.push_back(Pixels26(face.face->glyph->advance.x));
+        widths.push_back(Pixels26(face.face->glyph->advance.x) + spec.tracking);
     }
     std::vector<ContentFontGlyph> cells;
     int size = 0;

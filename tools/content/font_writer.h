@@ -8,6 +8,7 @@ struct ContentFontSpec {
     const char* name;      // file stem under images/fonts/, e.g. "msgfont"
     const char* fontFile;  // the outline font rasterised
     int pixelSize;         // FreeType pixel size
+    int tracking = 0;      // clear columns after each glyph's advance, so that figures end short of their anchor
 };
 
 // One glyph cell of a page: code and rectangle (left, top, right, bottom) in page pixels.

@@ -98,10 +98,20 @@ const ContentCanvasLayout& ContentCityLayout(int city)
     return cities[std::clamp(city, 0, 2)];
 }
 
+// One hot-spot over the whole picture, between the map's palette row and its last row: wherever the pointer rests,
+// its tooltip says that a click goes on.
 const ContentCanvasLayout& ContentEndGameLayout()
 {
-    static const ContentCanvasLayout layout = {
-        "scenario", "win-lose", kScreenWidth, kScreenHeight, {40, 40, 48}, {}, {}, {}, {}, {}};
+    static const ContentCanvasLayout layout = {"scenario",
+                                               "win-lose",
+                                               kScreenWidth,
+                                               kScreenHeight,
+                                               {40, 40, 48},
+                                               {},
+                                               {{0, 1, kScreenWidth, kScreenHeight - 2}},
+                                               {},
+                                               {},
+                                               {}};
     return layout;
 }
 

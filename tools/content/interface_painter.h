@@ -20,7 +20,10 @@ enum ContentLabelAlign : int {
     CONTENT_LABEL_CENTRE = 2,
 };
 
-// An English label painted on the background in an interface font (the message font unless told): x is its
+// Labels are painted in the plain face of the tooltip font: the message font's narrow face is the panels' figures'.
+constexpr int kContentLabelFont = 1;
+
+// An English label painted on the background in an interface font (the label font unless told): x is its
 // left end, right end or middle by the alignment, y its baseline in bottom-up pixels (where the game puts a
 // text drawn at y); scale enlarges each font pixel to a square of that side.
 struct ContentUiLabel {
@@ -28,7 +31,7 @@ struct ContentUiLabel {
     const char* text;  // ASCII
     int align = CONTENT_LABEL_LEFT;
     int scale = 1;
-    int font = 0;  // index in ContentInterfaceFonts
+    int font = kContentLabelFont;  // index in ContentInterfaceFonts
 };
 
 // An icon painted in the label colour on a background, naming a figure without words, so that one picture
@@ -55,8 +58,9 @@ struct ContentCanvasLayout {
 // The canvas's hot-spots in their order: the layout's own, then one per mark.
 std::vector<ContentUiRect> ContentCanvasHotSpots(const ContentCanvasLayout& layout);
 
-// The panels' figures are drawn in interface font 2.
-constexpr int kContentFiguresFont = 2;
+// The panels draw their figures in the game's interface font 2, the third font of data.xml's FONTS block: the
+// message font, the first of ContentInterfaceFonts.
+constexpr int kContentFiguresFont = 0;
 // Width in pixels of a text in interface font `font` (0 msgfont, 1 tooltip, 2 figures, 3 bigFont), as the game
 // measures it; 0 when the font can not be made.
 int ContentTextWidth(int font, const char* text);

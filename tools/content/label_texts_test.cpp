@@ -58,7 +58,7 @@ TEST(PictureWords, UnknownWordsOverlapsAndButtonEdgesAreRefused)
     EXPECT_FALSE(ContentCheckLabels(layout, kContentFrench, &error));
     EXPECT_NE(error.find("runs off the picture or onto its rim in French"), std::string::npos) << error;
     // Nor do they touch the rim along the picture's top.
-    const int below = layout.height - kContentButtonFrame - 1 - ContentDigitHeight(0);
+    const int below = layout.height - kContentButtonFrame - 1 - ContentDigitHeight(kContentLabelFont);
     layout.labels = {{10, below + 1, "Yes"}};
     EXPECT_FALSE(ContentCheckLabels(layout, kContentEnglish, &error));
     EXPECT_NE(error.find("onto its rim"), std::string::npos) << error;
@@ -66,7 +66,7 @@ TEST(PictureWords, UnknownWordsOverlapsAndButtonEdgesAreRefused)
     EXPECT_TRUE(ContentCheckLabels(layout, kContentEnglish, &error)) << error;
     // Words that touch read as one: side by side they keep a space between them, and beside a button they keep
     // it off the button's frame (which starts two pixels before the button at x 100).
-    const int yes = ContentTextWidth(0, "Yes");
+    const int yes = ContentTextWidth(kContentLabelFont, "Yes");
     ASSERT_GT(yes, 0);
     layout.labels = {{10, 20, "Yes"}, {10 + yes + kContentLabelGap - 1, 20, "No"}};
     EXPECT_FALSE(ContentCheckLabels(layout, kContentEnglish, &error));
@@ -95,10 +95,10 @@ TEST_F(PictureWordFiles, ACanvasHasOnePictureForEveryLanguage)
     // Each button also under the name the canvas looks for without its placement map.
     EXPECT_TRUE(std::filesystem::exists(dir / "1_s.png"));
     EXPECT_TRUE(std::filesystem::exists(dir / "01_s.png"));
-    EXPECT_GT(ContentTextWidth(0, "\xC3\xA9"), 0);
+    EXPECT_GT(ContentTextWidth(kContentLabelFont, "\xC3\xA9"), 0);
     // A byte that starts no UTF-8 sequence is U+FFFD, as in every text the program decodes.
-    EXPECT_EQ(ContentTextWidth(0, "\xE9t"), ContentTextWidth(0, "\xEF\xBF\xBDt"));
-    EXPECT_GT(ContentTextWidth(0, "\xE9t"), 0);
+    EXPECT_EQ(ContentTextWidth(kContentLabelFont, "\xE9t"), ContentTextWidth(kContentLabelFont, "\xEF\xBF\xBDt"));
+    EXPECT_GT(ContentTextWidth(kContentLabelFont, "\xE9t"), 0);
     ContentCanvasLayout unknown = ContentConfirmLayout();
     unknown.labels.push_back({10, 100, "Gibberish"});
     EXPECT_FALSE(ContentWriteCanvas(unknown, dir.string(), &error));

@@ -96,7 +96,7 @@ TEST_F(Scenarios, EveryCityViewFindsItsScenariosAndTheyReadBackAsWritten)
 }
 
 // A scenario is decided by play: its conditions hold neither way on the accounts it opens with, and a mall left
-// empty never wins, even if every yearly bonus came at its highest before the days allowed run out.
+// empty never wins, even if every yearly bonus came at its highest before the months allowed run out.
 TEST_F(Scenarios, NoScenarioIsDecidedAsItOpensNorWonByWaiting)
 {
     constexpr int kYear = 12;
