@@ -92,7 +92,6 @@ void BuildViewMatrix(GxCamera* camera, const GxMatrix* world)
     view->up = {c0.y, c1.y, at.y};
     view->at = {c0.z, c1.z, at.z};
     view->pos = {0.5f - (Dot(p, c0) + k), 0.5f - (Dot(p, c1) + m), -Dot(p, at)};
-    view->flags = 0;
     GxMatrixOptimize(view, nullptr);
 }
 
@@ -301,19 +300,17 @@ bool ReadStruct(GxStream* stream, GxReal values[7], GxUInt32* projection)
     return true;
 }
 
-// The settings read from a stream go through the setters, so bad values are refused there. The clip planes are
-// judged by the stored projection: a parallel camera's near plane may lie at 0 or behind the camera.
+// The settings read from a stream go through the setters, so values without a projection are refused there; the
+// projection comes last and sets the depth range from the clip planes read before it.
 GxCamera* ApplyStreamSettings(GxCamera* camera, const GxReal values[7], GxUInt32 projection)
 {
-    if (projection == static_cast<GxUInt32>(gxPARALLEL)) {
-        camera->projectionType = gxPARALLEL;
-    }
     const GxV2d window = {values[0], values[1]};
     const GxV2d offset = {values[2], values[3]};
     if (!GxCameraSetViewWindow(camera, &window) || !GxCameraSetViewOffset(camera, &offset) ||
         !GxCameraSetNearClipPlane(camera, values[4]) || !GxCameraSetFarClipPlane(camera, values[5])) {
         return nullptr;
     }
+    // A fog distance that is not a number would reach the device's fog range.
     if (!Finite(values[6])) {
         GxErrorRaise(0, gxERRINVALIDENUM);
         return nullptr;

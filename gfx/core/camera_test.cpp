@@ -1,4 +1,4 @@
-// Tests of cameras: z scale and shift, setters and their refusals, view matrix and frustum, update bracket, clone,
+// Tests of cameras: z scale and shift, setters and their refusals, view matrix and frustum, update bracket and
 // chunk.
 #include <gtest/gtest.h>
 
@@ -375,7 +375,13 @@ TEST_F(Camera, ChunkRoundTripAndBadChunks)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDENUM);
     EXPECT_EQ(corrupt(20, 0x300), nullptr);  // struct header stamped with an old version
     const GxUInt32 nanBits = 0x7FC00000u;
+    const GxUInt32 infinityBits = 0x7F800000u;
     EXPECT_EQ(corrupt(body + 16, nanBits), nullptr);
+    // A fog distance that is not finite is refused, not stored.
+    GxTestTakeErrorCode();
+    EXPECT_EQ(corrupt(body + 24, nanBits), nullptr);
+    EXPECT_EQ(corrupt(body + 24, infinityBits), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDENUM);
     // A struct chunk shorter than 32 bytes.
     EXPECT_EQ(corrupt(16, 8), nullptr);
 }

@@ -610,6 +610,34 @@ TEST_F(FileSystemTest, OverlappedReadsCompleteAtOnceOrThroughSync)
     EXPECT_EQ(file->event, nullptr);
 }
 
+TEST_F(FileSystemTest, OverlappedWritesCompleteThroughSyncAndAReleasedSlotLetsItsFileGo)
+{
+    GxFileSystem* drive = MakeDrive();
+    ASSERT_NE(drive, nullptr);
+    drive->async = 1;
+    GxFile* file = GxFileOpen(Path("async_out.bin").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    StandInDeferOverlappedIo(TRUE);
+    EXPECT_EQ(GxFileWrite("abcd", 1, 4, file), 0u);
+    EXPECT_EQ(file->status, gxFILESTATUSBUSY);
+    EXPECT_EQ(StandInCompletePendingIo(), 1);
+    // A pending write completes through the sync as a read does.
+    EXPECT_EQ(GxWin32FileSync(file, 0), gxFILESTATUSREADY);
+    EXPECT_EQ(file->bytes, 4u);
+    EXPECT_EQ(GxFileTell(file), 4);
+    StandInDeferOverlappedIo(FALSE);
+
+    // Releasing the slot closes its file: nothing stays open or locked.
+    GxWin32FileRelease(file);
+    EXPECT_EQ(file->status, gxFILESTATUSFREE);
+    EXPECT_EQ(file->handle, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(file->event, nullptr);
+    GxFile* again = GxFileOpen(Path("async_out.bin").c_str(), "rb");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->sizeLow, 4u);
+    GxFileClose(again);
+}
+
 TEST_F(FileSystemTest, ClosingTheManagerClosesOpenFiles)
 {
     ASSERT_NE(MakeDrive(), nullptr);

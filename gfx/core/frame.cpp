@@ -704,21 +704,50 @@ GxFrame* GxFrameAddChild(GxFrame* parent, GxFrame* child)
     return parent;
 }
 
-GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root)
+namespace {
+
+// Post-order over top's subtree: children before their parent, siblings in order.
+GxFrame* PostOrderFirst(GxFrame* frame)
 {
-    GxFrameModuleBlock* block = FrameBlock();
-    if (root == nullptr || block == nullptr) {
-        GxErrorRaise(0, root == nullptr ? gxERRNULLARG : gxERRENGINESTATE);
+    while (frame->child != nullptr) {
+        frame = frame->child;
+    }
+    return frame;
+}
+
+GxFrame* PostOrderNext(GxFrame* frame, const GxFrame* top)
+{
+    if (frame == top) {
         return nullptr;
     }
-    ShapeChanged();
+    return frame->next != nullptr ? PostOrderFirst(frame->next) : Parent(frame);
+}
+
+// The frames of a clone whose extensions were not constructed go straight back to the free list.
+void FreeUnconstructed(GxFrame* top)
+{
+    GxFrame* f = PostOrderFirst(top);
+    while (f != nullptr) {
+        GxFrame* next = PostOrderNext(f, top);
+        FreeFrame(f);
+        f = next;
+    }
+}
+
+// Makes the clone frames of root's subtree, each source frame's root pointer on its clone, with no extension
+// constructed yet. Null when a frame could not be had (nothing is left over).
+GxFrame* CloneFrames(GxFrameModuleBlock* block, GxFrame* root)
+{
     GxFrame* newRoot = nullptr;
     // Pre-order, so each source parent already points at its clone through its root pointer.
     for (GxFrame* src = root; src != nullptr; src = NextInSubtree(src, root)) {
         auto* clone = static_cast<GxFrame*>(GxFreeListAllocEntry(block->frameFreeList, kFrameHint));
         if (clone == nullptr) {
             GxErrorRaise(0, gxERRNOMEMORY);
-            break;
+            if (newRoot != nullptr) {
+                FreeUnconstructed(newRoot);
+            }
+            return nullptr;
         }
         clone->object = src->object;
         clone->object.parent = nullptr;
@@ -739,28 +768,51 @@ GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root)
         }
         clone->root = newRoot;
         src->root = clone;
+    }
+    return newRoot;
+}
+
+// Constructs the clones' extensions and copies the sources' into them, a frame's children before the frame. When a
+// constructor fails, the clones already constructed are destroyed and the others freed.
+bool ConstructClones(GxFrame* root)
+{
+    GxInt32 constructed = 0;
+    for (GxFrame* src = PostOrderFirst(root); src != nullptr; src = PostOrderNext(src, root)) {
+        GxFrame* clone = src->root;
         if (GxPluginRegistryInitObject(&gxFrameTKList, clone) == nullptr) {
-            if (clone == newRoot) {
-                newRoot = nullptr;
-            } else {
-                Parent(clone)->child = clone->next;
+            GxFrame* newRoot = root->root;
+            GxFrame* f = PostOrderFirst(root);
+            for (GxInt32 i = 0; i < constructed; i++, f = PostOrderNext(f, root)) {
+                GxPluginRegistryDeInitObject(&gxFrameTKList, f->root);
             }
-            FreeFrame(clone);
-            break;
+            FreeUnconstructed(newRoot);
+            return false;
         }
         GxPluginRegistryCopyObject(&gxFrameTKList, clone, src);
-        if (NextInSubtree(src, root) == nullptr) {
-            newRoot->object.privateFlags &= static_cast<GxUInt8>(~gxFRAMEHIERARCHYSYNC);
-            GxFrameSetDirty(newRoot);
-            return newRoot;
-        }
+        constructed++;
     }
-    // Failed: the source must not keep root pointers to clones about to go.
-    GxFrameRestoreRoots(root);
-    if (newRoot != nullptr) {
-        GxFrameDestroyHierarchy(newRoot);
+    return true;
+}
+
+}  // namespace
+
+GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root)
+{
+    GxFrameModuleBlock* block = FrameBlock();
+    if (root == nullptr || block == nullptr) {
+        GxErrorRaise(0, root == nullptr ? gxERRNULLARG : gxERRENGINESTATE);
+        return nullptr;
     }
-    return nullptr;
+    ShapeChanged();
+    GxFrame* newRoot = CloneFrames(block, root);
+    if (newRoot == nullptr || !ConstructClones(root)) {
+        // The source must not keep root pointers to clones that are gone.
+        GxFrameRestoreRoots(root);
+        return nullptr;
+    }
+    newRoot->object.privateFlags &= static_cast<GxUInt8>(~gxFRAMEHIERARCHYSYNC);
+    GxFrameSetDirty(newRoot);
+    return newRoot;
 }
 
 GxFrame* GxFrameRestoreRoots(GxFrame* root)

@@ -27,7 +27,8 @@ struct TestExtension {
 };
 GxInt32 extensionOffset = -1;
 GxInt32 constructorCalls = 0;
-GxInt32 failConstructorAt = -1;  // the nth constructor call fails
+GxInt32 failConstructorAt = -1;   // the nth constructor call fails
+std::vector<GxInt32> copiedTags;  // the source tags the copy callback saw, in order
 bool failExtensionRead = false;
 
 TestExtension* Ext(GxFrame* frame)
@@ -52,6 +53,7 @@ void* ExtCopy(void* dst, const void* src, GxInt32 offset, GxInt32)
     const auto* from = reinterpret_cast<const TestExtension*>(static_cast<const char*>(src) + offset);
     to->tag = from->tag;
     to->copies = from->copies + 1;
+    copiedTags.push_back(from->tag);
     return dst;
 }
 
@@ -427,9 +429,12 @@ TEST_F(FrameTest, CloneCopiesMatricesExtensionsAndReversesChildOrder)
     GxFrame* f[5];
     BuildTree(f);
     GxFrameSyncDirty();
+    copiedTags.clear();
     GxFrame* clone = GxFrameCloneHierarchy(f[0]);
     ASSERT_NE(clone, nullptr);
     EXPECT_EQ(GxFrameCount(clone), 5);
+    // Each clone's extensions are made after its children's: A1, A, B1, B, then the root.
+    EXPECT_EQ(copiedTags, (std::vector<GxInt32>{103, 101, 104, 102, 100}));
     // Children of a clone come in reverse: the first child is B's clone.
     ASSERT_NE(clone->child, nullptr);
     EXPECT_EQ(Ext(clone->child)->tag, 102);

@@ -74,7 +74,6 @@ bool OpenFile(GxStream* stream, const void* data)
 {
     GxFile* file = static_cast<GxFile*>(const_cast<void*>(data));
     if (file == nullptr || GxFileTell(file) == -1) {
-        GxErrorRaise(gxPLUGINCORE, gxERRSTREAMOPEN);
         return false;
     }
     stream->Type.file.fpFile = file;

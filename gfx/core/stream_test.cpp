@@ -673,6 +673,9 @@ TEST_F(StreamFileTest, FileStreamsRoundTrip)
     EXPECT_EQ(GxFileTell(file), static_cast<GxInt32>(bytes.size()));
     GxFileClose(file);
     EXPECT_EQ(bytes, twice);
+    // A file without a position makes no stream, and no error.
+    EXPECT_EQ(GxStreamOpen(gxSTREAMFILE, gxSTREAMREAD, nullptr), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
 
     EXPECT_EQ(GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, "no_such_stream_file.gxs"), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRSTREAMOPEN);

@@ -2,6 +2,7 @@
 #include "gfx/testsupport/dds_writer.h"
 
 #include "gfx/core/filesys.h"
+#include "gfx/core/filesys_testing.h"
 #include "gfx/core/image.h"
 
 bool ContentDdsWriteImage(const char* path, const GxImage* image, int code)

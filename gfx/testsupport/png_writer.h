@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gfx/core/filesys.h"
+#include "gfx/core/filesys_testing.h"
 
 // Samples as PNG stores them: each row packed at the file's bit depth, 16-bit samples big-endian.
 struct ContentPngImage {

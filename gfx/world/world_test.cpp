@@ -281,7 +281,7 @@ protected:
     }
 };
 
-TEST_F(WorldHookFailures, FailedSyncAndBeginUpdateReportFailureAndLeaveNothingCurrent)
+TEST_F(WorldHookFailures, FailedSyncAndBeginUpdateReportFailureAndLeaveTheCameraAndWorldCurrent)
 {
     GxLight* light = GxLightCreate(gxLIGHTPOINT);
     ASSERT_NE(light, nullptr);
@@ -296,9 +296,12 @@ TEST_F(WorldHookFailures, FailedSyncAndBeginUpdateReportFailureAndLeaveNothingCu
     camera->object.object.parent = frame;
     GxLinkAddAfter(&frame->objectList, &camera->object.inFrameList);
     GxWorldAddCamera(world, camera);
+    const GxUInt16 frameBefore = GxWorldGetRenderFrame();
     EXPECT_EQ(GxCameraBeginUpdate(camera), nullptr);
-    EXPECT_EQ(GxEngineInstance->curCamera, nullptr);
-    EXPECT_EQ(GxEngineInstance->curWorld, nullptr);
+    EXPECT_EQ(GxEngineInstance->curCamera, camera);
+    EXPECT_EQ(GxEngineInstance->curWorld, world);
+    EXPECT_EQ(GxWorldGetRenderFrame(), static_cast<GxUInt16>(frameBefore + 1));
+    GxEngineInstance->curWorld = nullptr;
     GxLinkRemove(&camera->object.inFrameList);
     camera->object.object.parent = nullptr;
     GxCameraDestroy(camera);

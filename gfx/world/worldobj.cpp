@@ -518,20 +518,13 @@ GxFramedObject* CameraSync(GxFramedObject* object)
     return object;
 }
 
-// A failed begin update leaves neither the camera nor its world current.
+// A failed begin update leaves the camera's world current, as the saved begin update leaves the camera.
 GxCamera* CameraBeginUpdate(GxCamera* camera)
 {
     CameraExt* ext = OfCamera(camera);
     GxEngineInstance->curWorld = LiveWorld(ext);
     GxWorldBumpRenderFrame();
-    GxCamera* result = ext->beginUpdate ? ext->beginUpdate(camera) : camera;
-    if (!result) {
-        GxEngineInstance->curWorld = nullptr;
-        if (GxEngineInstance->curCamera == camera) {
-            GxEngineInstance->curCamera = nullptr;
-        }
-    }
-    return result;
+    return ext->beginUpdate ? ext->beginUpdate(camera) : camera;
 }
 
 GxCamera* CameraEndUpdate(GxCamera* camera)

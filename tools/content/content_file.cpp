@@ -2,6 +2,7 @@
 #include "tools/content/content_file.h"
 
 #include "gfx/core/filesys.h"
+#include "gfx/core/filesys_testing.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/stream.h"
 
