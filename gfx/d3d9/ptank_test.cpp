@@ -14,6 +14,7 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/ptank.h"
+#include "gfx/d3d9/ptank_testing.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world_testing.h"
@@ -352,21 +353,20 @@ TEST_F(TankTest, PointInstancersWriteOneVertexPerParticle)
     memcpy(&argb, v.data() + 28, sizeof(argb));
     EXPECT_EQ(argb, 0x280A141Eu);
 
-    // The generic set for a plain tank: its quad instancers with the geometry set-up and finish.
-    GxParticleTankSetInstancers(atomic);
+    // The generic set: the quad instancers with the geometry set-up and finish.
+    GxPTankSelectInstancers(atomic);
     EXPECT_EQ(tank->instancers.setup, GxPTankInstanceSetup);
     EXPECT_EQ(tank->instancers.finish, GxPTankInstanceFinish);
-    GxPTankInstancers chosen = {};
-    GxPTankSelectInstancers(tank, &chosen);
-    EXPECT_EQ(tank->instancers.positions, chosen.positions);
+    EXPECT_NE(tank->instancers.positions, nullptr);
     EXPECT_NE(tank->instancers.normals, nullptr);
 }
 
 // Runs a tank's positions instancer for its first particle with the camera's axes (-1, 0, 0) and (0, 1, 0).
-std::vector<GxV3d> Corners(GxParticleTank* tank)
+std::vector<GxV3d> Corners(GxAtomic* atomic)
 {
-    GxPTankInstancers table = {};
-    GxPTankSelectInstancers(tank, &table);
+    GxPTankSelectInstancers(atomic);
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    const GxPTankInstancers& table = tank->instancers;
     GxPTankInstanceWork work = {};
     work.right = {-1.0f, 0.0f, 0.0f};
     work.up = {0.0f, 1.0f, 0.0f};
@@ -386,8 +386,8 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     memcpy(lock.data, size, sizeof(size));
     Put(turned, gxPTANKDFLAG2DROTATE, 0, 0.0f);
     // A turn of 0 is no turn.
-    const std::vector<GxV3d> a = Corners(GxParticleTankGet(plain));
-    const std::vector<GxV3d> b = Corners(GxParticleTankGet(turned));
+    const std::vector<GxV3d> a = Corners(plain);
+    const std::vector<GxV3d> b = Corners(turned);
     for (size_t c = 0; c < 4; c++) {
         ExpectNear(b[c], a[c].x, a[c].y, a[c].z);
     }
@@ -396,7 +396,7 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     size[1] = 4.0f;
     memcpy(lock.data, size, sizeof(size));
     Put(turned, gxPTANKDFLAG2DROTATE, 0, 1.5707964f);
-    const std::vector<GxV3d> q = Corners(GxParticleTankGet(turned));
+    const std::vector<GxV3d> q = Corners(turned);
     ExpectNear(q[0], 2.0f, 1.0f, 0.0f);
     ExpectNear(q[2], -2.0f, -1.0f, 0.0f);
 
@@ -408,7 +408,7 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     m.right = {2.0f, 0.0f, 0.0f};
     m.pos = {0.0f, 0.0f, 3.0f};
     Put(matrix, gxPTANKDFLAGMATRIX, 0, m);
-    const std::vector<GxV3d> mc = Corners(GxParticleTankGet(matrix));
+    const std::vector<GxV3d> mc = Corners(matrix);
     ExpectNear(mc[0], 1.0f, -0.5f, 3.0f);
     ExpectNear(mc[3], 1.0f, 0.5f, 3.0f);
 
@@ -420,7 +420,7 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     GxParticleTankGet(fixed)->cSize[1] = GxParticleTankGet(plain)->cSize[1];
     Put(fixed, gxPTANKDFLAGSIZE, 0, size);
     Put(fixed, gxPTANKDFLAG2DROTATE, 0, 1.5707964f);
-    const std::vector<GxV3d> f = Corners(GxParticleTankGet(fixed));
+    const std::vector<GxV3d> f = Corners(fixed);
     for (size_t c = 0; c < 4; c++) {
         ExpectNear(f[c], a[c].x, a[c].y, a[c].z);
     }
@@ -431,10 +431,10 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     const GxReal uv[4] = {0.25f, 0.5f, 0.75f, 1.0f};
     ASSERT_TRUE(GxParticleTankLock(textured, &lock, gxPTANKDFLAGVTX2TEXCOORDS, gxPTANKLOCKWRITE));
     memcpy(lock.data, uv, sizeof(uv));
-    GxPTankInstancers table = {};
-    GxPTankSelectInstancers(GxParticleTankGet(textured), &table);
+    GxPTankSelectInstancers(textured);
     GxReal out[8] = {};
-    table.texCoords(reinterpret_cast<GxUInt8*>(out), 2 * sizeof(GxReal), 1, GxParticleTankGet(textured), nullptr);
+    GxParticleTankGet(textured)->instancers.texCoords(reinterpret_cast<GxUInt8*>(out), 2 * sizeof(GxReal), 1,
+                                                      GxParticleTankGet(textured), nullptr);
     const GxReal expected[8] = {0.25f, 1.0f, 0.75f, 1.0f, 0.75f, 0.5f, 0.25f, 0.5f};
     for (int i = 0; i < 8; i++) {
         EXPECT_FLOAT_EQ(out[i], expected[i]) << i;
@@ -482,7 +482,7 @@ TEST_F(TankTest, GeometryPathFillsTheTanksGeometry)
     ASSERT_NE(tank, nullptr);
     GxFrame* frame = GxFrameCreate();
     GxAtomicSetFrame(tank, frame);
-    ASSERT_NE(GxD3D9ParticleTankUseGeometry(tank), nullptr);
+    ASSERT_NE(GxTestTankUseGeometry(tank), nullptr);
     GxParticleTankGet(tank)->cSize[0] = 2.0f;
     GxParticleTankGet(tank)->cSize[1] = 2.0f;
     Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
@@ -568,7 +568,7 @@ TEST_F(TankPixels, QuadOnTheGeometryPathLandsTheSame)
     ASSERT_NE(tank, nullptr);
     GxFrame* frame = GxFrameCreate();
     GxAtomicSetFrame(tank, frame);
-    ASSERT_NE(GxD3D9ParticleTankUseGeometry(tank), nullptr);
+    ASSERT_NE(GxTestTankUseGeometry(tank), nullptr);
     GxParticleTank* record = GxParticleTankGet(tank);
     record->cSize[0] = record->cSize[1] = 2.0f;
     Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
