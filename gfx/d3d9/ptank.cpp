@@ -36,6 +36,8 @@ constexpr GxReal kPointScaleC = 0.5f;
 constexpr GxUInt32 kPointData = 0x31080013;
 constexpr GxUInt32 kPointDataSized = 0x31080017;
 constexpr GxUInt32 kColouredData = gxPTANKDFLAGCOLOR | gxPTANKDFLAGVTXCOLOR | gxPTANKDFLAGCNSVTXCOLOR;
+// Colours are instanced when the particles or the tank's constants give them.
+constexpr GxUInt32 kColourPresence = kColouredData | gxPTANKDFLAGCNSCOLOR;
 constexpr GxUInt32 kTexturedData =
     gxPTANKDFLAGVTX2TEXCOORDS | gxPTANKDFLAGVTX4TEXCOORDS | gxPTANKDFLAGCNSVTX2TEXCOORDS | gxPTANKDFLAGCNSVTX4TEXCOORDS;
 // The tank's per-draw choice kept in its record.
@@ -493,7 +495,7 @@ GxBool GxPTankInstanceSetup(GxPTankInstanceWork* work, GxAtomic* atomic, GxParti
     if (!geometry || geometry->numVertices < vertices || count > tank->maxPCount) {
         return 0;
     }
-    const GxUInt32 flags = tank->format.dataFlags;
+    const GxUInt32 flags = tank->format.dataFlags | tank->cFlags;
     GxMorphTarget& target = geometry->morphTarget[0];
     GxUInt16 lock = gxGEOMETRYLOCKVERTICES;
     if (tank->cFlags & gxPTANKDFLAGHIDEINACTIVE) {
@@ -506,7 +508,8 @@ GxBool GxPTankInstanceSetup(GxPTankInstanceWork* work, GxAtomic* atomic, GxParti
     work->hasPositions = 1;
     work->positions = reinterpret_cast<GxUInt8*>(target.verts);
     work->positionStride = sizeof(GxV3d);
-    work->hasColors = geometry->preLitLum != nullptr;
+    // A part the flags ask for but the geometry lacks is not written: its array is null.
+    work->hasColors = (flags & kColourPresence) != 0 && geometry->preLitLum;
     work->colors = reinterpret_cast<GxUInt8*>(geometry->preLitLum);
     work->colorStride = sizeof(GxRGBA);
     work->colorsAsRGBA = 1;

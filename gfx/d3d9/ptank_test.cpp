@@ -512,6 +512,35 @@ TEST_F(TankTest, GeometryPathFillsTheTanksGeometry)
     GxFrameDestroy(frame);
 }
 
+// The geometry set-up writes the parts the tank's flags (or its constant colour) ask for and the geometry holds; a
+// geometry smaller than the tank's quads is refused.
+TEST_F(TankTest, GeometrySetUpWritesTheFlaggedPartsTheGeometryHolds)
+{
+    GxAtomic* atomic = GxAtomicCreate();
+    ASSERT_NE(atomic, nullptr);
+    GxGeometry* geometry = GxGeometryCreate(4, 2, gxGEOMETRYPOSITIONS | gxGEOMETRYPRELIT);
+    ASSERT_NE(geometry, nullptr);
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxGeometryDestroy(geometry);
+    GxParticleTank tank = {};
+    tank.maxPCount = 1;
+    tank.format.dataFlags = gxPTANKDFLAGPOSITION | gxPTANKDFLAGNORMAL;
+    GxPTankInstanceWork work = {};
+    ASSERT_TRUE(GxPTankInstanceSetup(&work, atomic, &tank, 1));
+    GxPTankInstanceFinish(atomic, &tank, &work);
+    EXPECT_TRUE(work.hasPositions);
+    EXPECT_FALSE(work.hasColors);
+    EXPECT_FALSE(work.hasNormals) << "the geometry has no normals to write";
+    tank.cFlags = gxPTANKDFLAGCNSCOLOR;
+    work = {};
+    ASSERT_TRUE(GxPTankInstanceSetup(&work, atomic, &tank, 1));
+    GxPTankInstanceFinish(atomic, &tank, &work);
+    EXPECT_TRUE(work.hasColors);
+    tank.maxPCount = 2;
+    EXPECT_FALSE(GxPTankInstanceSetup(&work, atomic, &tank, 1));
+    GxAtomicDestroy(atomic);
+}
+
 class TankPixels : public TankTest {
 protected:
     TankPixels() : TankTest("opengl") {}
