@@ -185,7 +185,8 @@ GxMaterial* GxMaterialEffectsSetBumpMapTexture(GxMaterial* material, GxTexture* 
 GxMaterial* GxMaterialEffectsSetDualBlendModes(GxMaterial* material, GxInt32 srcBlendMode, GxInt32 dstBlendMode);
 GxMaterial* GxMaterialEffectsSetUVTransformMatrices(GxMaterial* material, GxMatrix* baseTransform,
                                                     GxMatrix* dualTransform);
-// The combined texture's name: the base's (else the bump map's) and the bump map's characters taken in turn.
+// The combined texture's name: the base's name (the bump map's without a base) and the bump map's characters taken
+// in turn.
 void GxMaterialEffectsBumpTextureName(const GxChar* baseName, const GxChar* bumpName,
                                       GxChar out[gxMATERIALEFFECTSBUMPNAMELENGTH + 1]);
 // A new texture of the base's size (the bump map's without a base): the base's colour (opaque white without one)
