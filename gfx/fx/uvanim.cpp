@@ -54,10 +54,11 @@ GxUVAnimMaterialExt* ExtOf(const GxMaterial* material)
 
 // ---------------------------------------------------------------------------------------------- schemes
 
+// Keys at one time step from the first to the second rather than divide by zero.
 GxReal Fraction(const GxUVAnimKeyFrame* a, const GxUVAnimKeyFrame* b, GxReal time)
 {
     const GxReal span = b->time - a->time;
-    return span > 0.0f ? (time - a->time) / span : (time < b->time ? 0.0f : 1.0f);
+    return span != 0.0f ? (time - a->time) / span : (time < b->time ? 0.0f : 1.0f);
 }
 
 void Lerp(GxReal* out, const GxReal* a, const GxReal* b, GxReal f, GxInt32 first)
