@@ -45,9 +45,6 @@ void TargetOffset(GxReal* dx, GxReal* dy)
 // Locks room for count vertices; sets the current buffer and the first vertex's index. Null on failure.
 void* LockVertices(GxUInt32 count)
 {
-    if (count == 0) {
-        return nullptr;
-    }
     if (!im2D.ownBuffer) {
         IDirect3DVertexBuffer9* buffer = nullptr;
         void* data = nullptr;
