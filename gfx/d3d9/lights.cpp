@@ -97,7 +97,7 @@ void* LightDestruct(void* object, GxInt32 offset, GxInt32)
     if (data->index < 0) {
         return object;
     }
-    if (module.nextIndex > 0 && module.freeIndexes.count < module.nextIndex - 1) {
+    if (module.freeIndexes.count < module.nextIndex - 1) {
         if (!ArrayPush(&module.freeIndexes, data->index, kFreeGrowth)) {
             return object;  // the index is lost, never handed out twice
         }
