@@ -137,6 +137,9 @@ TEST_P(Im2D, UnknownTypesPlaceTheirVerticesAndDrawNothing)
     ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
     if (GetParam()) {
         EXPECT_EQ(LastDraw()->draw.startVertex, start + 3 + 4 + 6);
+        // An empty batch locks like any other in the own buffer and makes no primitive.
+        EXPECT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 0));
+        EXPECT_EQ(Draws(), draws + 1);
     }
 }
 
