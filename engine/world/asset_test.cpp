@@ -11,6 +11,7 @@
 
 #include "engine/testsupport/objects.h"
 #include "engine/world/spline.h"
+#include "gfx/fx/uvanim_testing.h"
 #include "platform/testsupport/debugoutput.h"
 #include "platform/win32/winbase.h"
 

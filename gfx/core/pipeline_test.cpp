@@ -146,6 +146,27 @@ TEST_F(Pipeline, ChainRunsInOrderAndNodeFailureFailsTheRun)
     EXPECT_EQ(closed, (std::vector<std::string>{"A", "B", "C"}));
 }
 
+GxBool RefuseKindOpen(GxNodeDefinition*) { return 0; }
+
+// A kind that fails to open takes back its count: the unlock fails, the pipeline stays locked, and the next unlock
+// opens the kind again.
+TEST_F(Pipeline, AKindThatFailsToOpenIsNotCounted)
+{
+    GxPipeline* pipeline = GxPipelineCreate();
+    ASSERT_EQ(GxPipelineLock(pipeline), pipeline);
+    ASSERT_EQ(GxPipelineAddFragment(pipeline, nullptr, &a, &b, nullptr), pipeline);
+    b.kindOpen = RefuseKindOpen;
+    EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
+    EXPECT_EQ(pipeline->isLocked, 1u);
+    EXPECT_EQ(b.useCount, 0u);
+    EXPECT_EQ(a.useCount, 0u);
+    b.kindOpen = KindOpen;
+    ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
+    EXPECT_EQ(kindOpens, 2);
+    EXPECT_EQ(b.useCount, 1u);
+    GxPipelineDestroy(pipeline);
+}
+
 TEST_F(Pipeline, EditingFailuresAndEmptyPipelines)
 {
     EXPECT_EQ(GxPipelineLock(nullptr), nullptr);

@@ -169,9 +169,13 @@ GxInt32 WriteMeshIndices(GxUInt16* dst, GxUInt32 room, const GxMesh* mesh, GxD3D
 
 GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, GxResourceEntry** slot,
                                       GxMeshHeader* meshHeader, GxD3D9InstanceCallBack instanceCallBack,
-                                      GxBool instanceOnly, GxUInt32 triangleCount)
+                                      GxBool instanceOnly)
 {
-    (void)type;
+    // Strips are turned into a list when they hold more indices than the object has triangles.
+    const GxUInt32 triangleCount =
+        type == gxD3D9OBJECTATOMIC   ? static_cast<GxUInt32>(static_cast<GxAtomic*>(object)->geometry->numTriangles)
+        : type == gxD3D9OBJECTSECTOR ? static_cast<GxUInt32>(static_cast<GxWorldSector*>(object)->numTriangles)
+                                     : 0xFFFFFFFFu / 3;
     const GxUInt32 meshCount = meshHeader->numMeshes;
     const GxUInt32 size = sizeof(GxD3D9InstanceHeader) + meshCount * sizeof(GxD3D9MeshInstance);
     GxResourceEntry* entry = AllocEntry(owner, slot, size, instanceOnly);
@@ -705,8 +709,7 @@ GxResourceEntry* GxD3D9AtomicInstanceGet(GxAtomic* atomic, GxD3D9InstanceCallBac
     GxD3D9GeometryPartsLockedSince(geometry, geometry->lockStamp);
     void* owner = own ? static_cast<void*>(atomic) : static_cast<void*>(geometry);
     entry = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, slot, geometry->mesh, instanceCallBack,
-                                 (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0,
-                                 static_cast<GxUInt32>(geometry->numTriangles));
+                                 (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0);
     if (entry) {
         reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1)->lockStamp = geometry->lockStamp;
     }

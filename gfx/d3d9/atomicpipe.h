@@ -62,7 +62,7 @@ GxPipelineNode* GxD3D9AllInOneNodeSetRenderCallback(GxPipelineNode* node, GxD3D9
 // Instancing.
 GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, GxResourceEntry** slot,
                                       GxMeshHeader* meshHeader, GxD3D9InstanceCallBack instanceCallBack,
-                                      GxBool instanceOnly, GxUInt32 triangleCount);
+                                      GxBool instanceOnly);
 void GxD3D9InstanceDestroy(GxResourceEntry* entry);
 // The atomic's instance (on its geometry, or on the atomic when the geometry morphs): reused while its meshes are
 // unchanged, its locked parts rewritten by the reinstance callback; made with the instance callback when there is

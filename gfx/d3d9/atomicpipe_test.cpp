@@ -404,6 +404,23 @@ TEST_F(AtomicPipe, EveryAtomicSharingAGeometryIsReinstancedAfterALock)
     EXPECT_FLOAT_EQ(BufferTexCoords(HeaderOf(second->repEntry), 2).v, 0.125f);
 }
 
+// A morphing atomic is written again at every draw: moving its interpolation needs no lock and no flag.
+TEST_F(AtomicPipe, MorphingAtomicsFollowTheirInterpolationAtEveryDraw)
+{
+    GxGeometry* morphing = MorphingBox();
+    const GxReal y = morphing->morphTarget[0].verts[0].y;
+    GxAtomic* atomic = MakeAtomic(morphing);
+    atomic->interpolator.startMorphTarget = 0;
+    atomic->interpolator.endMorphTarget = 1;
+    atomic->interpolator.recipTime = 1.0f;
+    atomic->interpolator.position = 0.0f;
+    ASSERT_TRUE(Render());
+    EXPECT_FLOAT_EQ(BufferPosition(HeaderOf(atomic->repEntry), 0, 0).y, y);
+    atomic->interpolator.position = 0.5f;
+    ASSERT_TRUE(Render());
+    EXPECT_FLOAT_EQ(BufferPosition(HeaderOf(atomic->repEntry), 0, 0).y, y + 0.5f);
+}
+
 TEST_F(AtomicPipe, DynamicListCountsTheInstancesOfAGeometry)
 {
     GxGeometry* morphing = MorphingBox();

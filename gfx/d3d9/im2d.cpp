@@ -45,9 +45,6 @@ void TargetOffset(GxReal* dx, GxReal* dy)
 // Locks room for count vertices; sets the current buffer and the first vertex's index. Null on failure.
 void* LockVertices(GxUInt32 count)
 {
-    if (count == 0) {
-        return nullptr;
-    }
     if (!im2D.ownBuffer) {
         IDirect3DVertexBuffer9* buffer = nullptr;
         void* data = nullptr;
@@ -124,8 +121,10 @@ GxBool DrawPlaced(D3DPRIMITIVETYPE type, UINT count, GxUInt32 placed)
     return SUCCEEDED(result) ? 1 : 0;
 }
 
-GxBool Ready(const void* vertices) { return GxD3D9Device() && im2D.declaration && vertices; }
+// A failed open leaves no declaration: nothing is drawn until an open succeeds.
+GxBool Ready(void) { return im2D.declaration != nullptr; }
 
+// An index past the caller's vertex array would be read from beyond it.
 GxBool IndexesValid(const GxUInt16* indices, GxInt32 numIndices, GxInt32 numVertices)
 {
     for (GxInt32 i = 0; i < numIndices; i++) {
@@ -196,10 +195,10 @@ void GxD3D9Im2DSetupRender(void)
     GxD3D9RenderStateFlush();
 }
 
-GxBool GxD3D9Im2DRenderLine(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2)
+// The line and triangle renderers take the vertex count only to keep the device record's signature.
+GxBool GxD3D9Im2DRenderLine(void* vertices, GxInt32, GxInt32 vert1, GxInt32 vert2)
 {
-    // The indexes are checked against the count, so a bad one cannot read past the caller's array.
-    if (!Ready(vertices) || vert1 < 0 || vert2 < 0 || vert1 >= numVertices || vert2 >= numVertices) {
+    if (!Ready()) {
         return 0;
     }
     const GxInt32 picks[2] = {vert1, vert2};
@@ -209,10 +208,9 @@ GxBool GxD3D9Im2DRenderLine(void* vertices, GxInt32 numVertices, GxInt32 vert1, 
     return DrawPlaced(D3DPT_LINELIST, 1, 2);
 }
 
-GxBool GxD3D9Im2DRenderTriangle(void* vertices, GxInt32 numVertices, GxInt32 vert1, GxInt32 vert2, GxInt32 vert3)
+GxBool GxD3D9Im2DRenderTriangle(void* vertices, GxInt32, GxInt32 vert1, GxInt32 vert2, GxInt32 vert3)
 {
-    if (!Ready(vertices) || vert1 < 0 || vert2 < 0 || vert3 < 0 || vert1 >= numVertices || vert2 >= numVertices ||
-        vert3 >= numVertices) {
+    if (!Ready()) {
         return 0;
     }
     const GxInt32 picks[3] = {vert1, vert2, vert3};
@@ -222,10 +220,11 @@ GxBool GxD3D9Im2DRenderTriangle(void* vertices, GxInt32 numVertices, GxInt32 ver
     return DrawPlaced(D3DPT_TRIANGLELIST, 1, 3);
 }
 
+// An unknown type maps to no Direct3D type and no primitives: its vertices are placed and nothing is drawn.
 GxBool GxD3D9Im2DRenderPrimitive(GxInt32 primType, void* vertices, GxInt32 numVertices)
 {
     const D3DPRIMITIVETYPE type = GxD3D9PrimitiveType(primType);
-    if (!Ready(vertices) || numVertices <= 0 || type == 0) {
+    if (!Ready()) {
         return 0;
     }
     const GxUInt32 n = static_cast<GxUInt32>(numVertices);
@@ -238,11 +237,10 @@ GxBool GxD3D9Im2DRenderPrimitive(GxInt32 primType, void* vertices, GxInt32 numVe
 GxBool GxD3D9Im2DRenderIndexedPrimitive(GxInt32 primType, void* vertices, GxInt32 numVertices, GxUInt16* indices,
                                         GxInt32 numIndices)
 {
-    const GxUInt32 m = numIndices > 0 ? static_cast<GxUInt32>(numIndices) : 0;
+    const GxUInt32 m = static_cast<GxUInt32>(numIndices);
     const D3DPRIMITIVETYPE type = GxD3D9PrimitiveType(primType);
     const UINT count = GxD3D9PrimitiveCount(type, m);
-    if (!Ready(vertices) || !indices || numVertices <= 0 || m == 0 || type == 0 ||
-        !IndexesValid(indices, numIndices, numVertices)) {
+    if (!Ready() || !IndexesValid(indices, numIndices, numVertices)) {
         return 0;
     }
     const auto* source = static_cast<const GxIm2DVertex*>(vertices);

@@ -115,17 +115,41 @@ TEST_P(Im2D, RenderersDrawThroughTheDeviceRecord)
     EXPECT_EQ(draw->draw.numVertices, 4u);
 }
 
-TEST_P(Im2D, BadInputDrawsNothing)
+// The line and triangle renderers pick their vertices whatever count they are given.
+TEST_P(Im2D, LinesAndTrianglesIgnoreTheVertexCount)
+{
+    ASSERT_TRUE(record.fpIm2DRenderLine(vertices.data(), 2, 5, 9));
+    EXPECT_EQ(Drawn(LastDraw(), 1).x, vertices[9].x);
+    ASSERT_TRUE(record.fpIm2DRenderTriangle(vertices.data(), 0, 7, 8, 40));
+    EXPECT_EQ(Drawn(LastDraw(), 2).x, vertices[40].x);
+}
+
+// An unknown primitive type is drawn as nothing: its vertices take their room and the device's answer is returned.
+TEST_P(Im2D, UnknownTypesPlaceTheirVerticesAndDrawNothing)
+{
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
+    const UINT start = LastDraw()->draw.startVertex;
+    const size_t draws = Draws();
+    EXPECT_TRUE(record.fpIm2DRenderPrimitive(9, vertices.data(), 4));
+    GxUInt16 quad[6] = {0, 1, 2, 2, 1, 3};
+    EXPECT_TRUE(record.fpIm2DRenderIndexedPrimitive(9, vertices.data(), 6, quad, 6));
+    EXPECT_EQ(Draws(), draws);
+    ASSERT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3));
+    if (GetParam()) {
+        EXPECT_EQ(LastDraw()->draw.startVertex, start + 3 + 4 + 6);
+        // An empty batch locks like any other in the own buffer and makes no primitive.
+        EXPECT_TRUE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 0));
+        EXPECT_EQ(Draws(), draws + 1);
+    }
+}
+
+// An index past the vertex count would read beyond the caller's array: the draw is refused.
+TEST_P(Im2D, IndexesPastTheVertexCountAreRefused)
 {
     const size_t before = Draws();
-    GxUInt16 bad[4] = {0, 1, 64, 2};
-    EXPECT_FALSE(record.fpIm2DRenderLine(vertices.data(), 64, 0, 64));
-    EXPECT_FALSE(record.fpIm2DRenderLine(vertices.data(), 64, -1, 2));
-    EXPECT_FALSE(record.fpIm2DRenderTriangle(nullptr, 3, 0, 1, 2));
-    EXPECT_FALSE(record.fpIm2DRenderPrimitive(9, vertices.data(), 3));
-    EXPECT_FALSE(record.fpIm2DRenderPrimitive(gxPRIMTYPETRILIST, vertices.data(), 0));
-    EXPECT_FALSE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 64, bad, 4));
-    EXPECT_FALSE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 3, nullptr, 3));
+    GxUInt16 bad[4] = {0, 1, 4, 2};
+    EXPECT_FALSE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 4, bad, 4));
+    EXPECT_FALSE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 4, bad, 3));
     EXPECT_EQ(Draws(), before);
 }
 

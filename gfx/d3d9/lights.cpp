@@ -97,7 +97,7 @@ void* LightDestruct(void* object, GxInt32 offset, GxInt32)
     if (data->index < 0) {
         return object;
     }
-    if (module.nextIndex > 0 && module.freeIndexes.count < module.nextIndex - 1) {
+    if (module.freeIndexes.count < module.nextIndex - 1) {
         if (!ArrayPush(&module.freeIndexes, data->index, kFreeGrowth)) {
             return object;  // the index is lost, never handed out twice
         }
@@ -132,12 +132,10 @@ GxInt32 AllocateIndex(GxD3D9LightData* data)
     return data->index;
 }
 
-// Sets the device light and records it for this object.
+// Sets the device light and records it for this object; 0 only when the list cannot grow.
 GxBool SetAndRecord(GxInt32 index, const D3DLIGHT9* light)
 {
-    if (!GxD3D9SetLight(index, light)) {
-        return 0;
-    }
+    GxD3D9SetLight(index, light);
     return ArrayPush(&module.current, index, kListGrowth);
 }
 

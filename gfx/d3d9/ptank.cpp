@@ -36,6 +36,8 @@ constexpr GxReal kPointScaleC = 0.5f;
 constexpr GxUInt32 kPointData = 0x31080013;
 constexpr GxUInt32 kPointDataSized = 0x31080017;
 constexpr GxUInt32 kColouredData = gxPTANKDFLAGCOLOR | gxPTANKDFLAGVTXCOLOR | gxPTANKDFLAGCNSVTXCOLOR;
+// Colours are instanced when the particles or the tank's constants give them.
+constexpr GxUInt32 kColourPresence = kColouredData | gxPTANKDFLAGCNSCOLOR;
 constexpr GxUInt32 kTexturedData =
     gxPTANKDFLAGVTX2TEXCOORDS | gxPTANKDFLAGVTX4TEXCOORDS | gxPTANKDFLAGCNSVTX2TEXCOORDS | gxPTANKDFLAGCNSVTX4TEXCOORDS;
 // The tank's per-draw choice kept in its record.
@@ -178,20 +180,6 @@ GxPTankInstancer PickPointPositions(GxUInt32 flags)
                       : GxD3D9ParticleTankInstancePointPositionsSize;
     }
     return offset ? GxD3D9ParticleTankInstancePointPositionsOffset : GxD3D9ParticleTankInstancePointPositions;
-}
-
-// ---------------------------------------------------------------------------------------------- geometry path
-
-// A tank on the geometry path is drawn by the atomic pipeline, with culling off as for its quads in a vertex
-// buffer, and culling put back after.
-GxBool RenderGeometry(GxAtomic* atomic, GxParticleTankFormat*, GxInt32)
-{
-    GxUInt32 cullMode = 0;
-    GxD3D9GetRenderState(D3DRS_CULLMODE, &cullMode);
-    GxD3D9SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    const bool drawn = GxAtomicDefaultRenderCallback(atomic) != nullptr;
-    GxD3D9SetRenderState(D3DRS_CULLMODE, cullMode);
-    return drawn ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------------------------- create
@@ -381,14 +369,6 @@ void GxD3D9ParticleTankClose(void)
     driver = Driver{};
 }
 
-void GxParticleTankSetInstancers(GxAtomic* atomic)
-{
-    GxParticleTank* tank = GxParticleTankGet(atomic);
-    GxPTankSelectInstancers(tank, &tank->instancers);
-    tank->instancers.setup = GxPTankInstanceSetup;
-    tank->instancers.finish = GxPTankInstanceFinish;
-}
-
 GxBool GxD3D9ParticleTankCreateCallback(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 capacity,
                                         GxUInt32 dataFlags, GxUInt32 platformFlags)
 {
@@ -426,7 +406,7 @@ GxBool GxD3D9ParticleTankCreateCallback(GxAtomic* atomic, GxParticleTankFormat* 
     }
     tank->cColor = {0, 0, 0, 255};
     tank->platformState = points ? kStatePoints : 0;
-    GxParticleTankSetInstancers(atomic);
+    GxPTankSelectInstancers(atomic);
     if (points) {
         tank->instancers.setup = GxD3D9ParticleTankLockPoints;
         tank->instancers.positions = PickPointPositions(format->dataFlags | tank->cFlags);
@@ -516,7 +496,7 @@ GxBool GxPTankInstanceSetup(GxPTankInstanceWork* work, GxAtomic* atomic, GxParti
     if (!geometry || geometry->numVertices < vertices || count > tank->maxPCount) {
         return 0;
     }
-    const GxUInt32 flags = tank->format.dataFlags;
+    const GxUInt32 flags = tank->format.dataFlags | tank->cFlags;
     GxMorphTarget& target = geometry->morphTarget[0];
     GxUInt16 lock = gxGEOMETRYLOCKVERTICES;
     if (tank->cFlags & gxPTANKDFLAGHIDEINACTIVE) {
@@ -529,7 +509,8 @@ GxBool GxPTankInstanceSetup(GxPTankInstanceWork* work, GxAtomic* atomic, GxParti
     work->hasPositions = 1;
     work->positions = reinterpret_cast<GxUInt8*>(target.verts);
     work->positionStride = sizeof(GxV3d);
-    work->hasColors = geometry->preLitLum != nullptr;
+    // A part the flags ask for but the geometry lacks is not written: its array is null.
+    work->hasColors = (flags & kColourPresence) != 0 && geometry->preLitLum;
     work->colors = reinterpret_cast<GxUInt8*>(geometry->preLitLum);
     work->colorStride = sizeof(GxRGBA);
     work->colorsAsRGBA = 1;
@@ -551,61 +532,10 @@ void GxPTankInstanceFinish(GxAtomic* atomic, GxParticleTank*, GxPTankInstanceWor
     GxGeometryUnlock(atomic->geometry);
 }
 
-GxAtomic* GxD3D9ParticleTankUseGeometry(GxAtomic* atomic)
-{
-    GxParticleTank* tank = GxParticleTankGet(atomic);
-    GxGeometry* old = atomic ? atomic->geometry : nullptr;
-    if (!tank || !old || Points(tank) || !atomic->object.object.parent ||
-        tank->maxPCount * kCorners >= gxGEOMETRYMAXVERTICES || old->matList.numMaterials < 1) {
-        GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNULLARG);
-        return nullptr;
-    }
-    // Every corner gets a colour, the tank's constant one when its particles have none: the pipeline draws an
-    // unlit geometry without vertex colours black.
-    GxUInt32 flags = old->flags | gxGEOMETRYPRELIT;
-    if (tank->format.dataFlags & kTexturedData) {
-        flags |= gxGEOMETRYTEXTURED;
-    }
-    GxGeometry* geometry = GxGeometryCreate(tank->maxPCount * kCorners, tank->maxPCount * 2, flags);
-    if (!geometry) {
-        return nullptr;
-    }
-    GxMaterial* material = old->matList.materials[0];
-    for (GxInt32 q = 0; q < tank->maxPCount; q++) {
-        const auto v = static_cast<GxUInt16>(q * kCorners);
-        GxTriangle* pair = geometry->triangles + 2 * q;
-        pair[0].vertIndex[0] = v;
-        pair[0].vertIndex[1] = static_cast<GxUInt16>(v + 1);
-        pair[0].vertIndex[2] = static_cast<GxUInt16>(v + 2);
-        pair[1].vertIndex[0] = v;
-        pair[1].vertIndex[1] = static_cast<GxUInt16>(v + 2);
-        pair[1].vertIndex[2] = static_cast<GxUInt16>(v + 3);
-        if (!GxGeometryTriangleSetMaterial(geometry, &pair[0], material) ||
-            !GxGeometryTriangleSetMaterial(geometry, &pair[1], material)) {
-            GxGeometryDestroy(geometry);
-            return nullptr;
-        }
-    }
-    geometry->morphTarget[0].boundingSphere = old->morphTarget[0].boundingSphere;
-    if (!GxGeometryUnlock(geometry)) {
-        GxGeometryDestroy(geometry);
-        return nullptr;
-    }
-    GxAtomicSetGeometry(atomic, geometry, 0);
-    GxGeometryDestroy(geometry);  // the atomic holds it now
-    tank->cFlags |= gxPTANKDFLAGHIDEINACTIVE;
-    tank->instancers.setup = GxPTankInstanceSetup;
-    tank->instancers.finish = GxPTankInstanceFinish;
-    tank->callbacks.render = RenderGeometry;
-    tank->savedRender = nullptr;
-    tank->updateFlags = 0xFFFFFFFFu;
-    return atomic;
-}
-
 GxBool GxD3D9ParticleTankPluginAttach(void)
 {
-    static const GxParticleTankCallBackSet callbacks = {nullptr, GxD3D9ParticleTankCreateCallback,
-                                                        GxParticleTankInstance, GxD3D9ParticleTankRenderCallback};
+    static const GxParticleTankCallBackSet callbacks = {nullptr, GxD3D9ParticleTankCreateCallback, GxPTankInstance,
+                                                        GxD3D9ParticleTankRenderCallback};
     static const GxParticleTankDriverHooks hooks = {GxD3D9ParticleTankOpen, GxD3D9ParticleTankClose};
     GxParticleTankSetDefaultCallbacks(&callbacks);
     GxParticleTankSetDriverHooks(&hooks);

@@ -25,10 +25,6 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat* 
 GxBool GxD3D9ParticleTankOpen(void);
 void GxD3D9ParticleTankClose(void);
 
-// Installs the generic instancers for the tank's data flags with the geometry set-up and finish; the create callback
-// then puts the Direct3D locks and point instancers in their place.
-void GxParticleTankSetInstancers(GxAtomic* atomic);
-
 // The Direct3D set-ups lock `count` quads (four vertices each, axes from the tank or the camera, textured when the
 // material has a texture) or `count` points (untextured vertices) in a dynamic vertex buffer and describe its parts;
 // false when no space can be had. The finish unlocks it.
@@ -51,17 +47,15 @@ GxUInt8* GxD3D9ParticleTankInstanceNormals(GxUInt8* dst, GxInt32 stride, GxInt32
 GxUInt8* GxD3D9ParticleTankInstanceColours(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
                                            const GxPTankInstanceWork* work);
 
-// Chooses the instancers for the tank's data flags; the set-up and finish are the caller's.
-void GxPTankSelectInstancers(GxParticleTank* tank, GxPTankInstancers* table);
+// Fills the tank's instancer table from its data flags: the generic instancers with the geometry set-up and finish.
+// The create callback then puts the Direct3D locks and point instancers in their place.
+void GxPTankSelectInstancers(GxAtomic* tank);
 
-// Geometry path: the set-up writes the tank's own geometry (four vertices per particle up to its capacity, the
-// corners past `count` hidden with gxPTANKDFLAGHIDEINACTIVE) and the finish unlocks it, so the atomic pipeline
-// re-instances and draws it.
+// Geometry set-up and finish: the set-up writes the tank's own geometry (four vertices per particle up to its
+// capacity, the corners past `count` hidden with gxPTANKDFLAGHIDEINACTIVE; false when the geometry holds fewer) and
+// the finish unlocks it, so the atomic pipeline re-instances and draws it.
 GxBool GxPTankInstanceSetup(GxPTankInstanceWork* work, GxAtomic* atomic, GxParticleTank* tank, GxInt32 count);
 void GxPTankInstanceFinish(GxAtomic* atomic, GxParticleTank* tank, GxPTankInstanceWork* work);
-// Moves a quad tank (with a frame, capacity below 16384) onto the geometry path: a geometry of four vertices and
-// two triangles per particle replaces its empty one, and the atomic pipeline draws it. Null when it cannot.
-GxAtomic* GxD3D9ParticleTankUseGeometry(GxAtomic* atomic);
 
 // The quad axes of a tank: its constant matrix's, or the current camera's (right negated) turned by its constant
 // rotation.

@@ -15,6 +15,7 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/ptank.h"
+#include "gfx/d3d9/ptank_testing.h"
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world_testing.h"
@@ -360,21 +361,20 @@ TEST_F(TankTest, PointInstancersWriteOneVertexPerParticle)
     memcpy(&argb, v.data() + 28, sizeof(argb));
     EXPECT_EQ(argb, 0x280A141Eu);
 
-    // The generic set for a plain tank: its quad instancers with the geometry set-up and finish.
-    GxParticleTankSetInstancers(atomic);
+    // The generic set: the quad instancers with the geometry set-up and finish.
+    GxPTankSelectInstancers(atomic);
     EXPECT_EQ(tank->instancers.setup, GxPTankInstanceSetup);
     EXPECT_EQ(tank->instancers.finish, GxPTankInstanceFinish);
-    GxPTankInstancers chosen = {};
-    GxPTankSelectInstancers(tank, &chosen);
-    EXPECT_EQ(tank->instancers.positions, chosen.positions);
+    EXPECT_NE(tank->instancers.positions, nullptr);
     EXPECT_NE(tank->instancers.normals, nullptr);
 }
 
 // Runs a tank's positions instancer for its first particle with the camera's axes (-1, 0, 0) and (0, 1, 0).
-std::vector<GxV3d> Corners(GxParticleTank* tank)
+std::vector<GxV3d> Corners(GxAtomic* atomic)
 {
-    GxPTankInstancers table = {};
-    GxPTankSelectInstancers(tank, &table);
+    GxPTankSelectInstancers(atomic);
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    const GxPTankInstancers& table = tank->instancers;
     GxPTankInstanceWork work = {};
     work.right = {-1.0f, 0.0f, 0.0f};
     work.up = {0.0f, 1.0f, 0.0f};
@@ -394,8 +394,8 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     memcpy(lock.data, size, sizeof(size));
     Put(turned, gxPTANKDFLAG2DROTATE, 0, 0.0f);
     // A turn of 0 is no turn.
-    const std::vector<GxV3d> a = Corners(GxParticleTankGet(plain));
-    const std::vector<GxV3d> b = Corners(GxParticleTankGet(turned));
+    const std::vector<GxV3d> a = Corners(plain);
+    const std::vector<GxV3d> b = Corners(turned);
     for (size_t c = 0; c < 4; c++) {
         ExpectNear(b[c], a[c].x, a[c].y, a[c].z);
     }
@@ -404,7 +404,7 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     size[1] = 4.0f;
     memcpy(lock.data, size, sizeof(size));
     Put(turned, gxPTANKDFLAG2DROTATE, 0, 1.5707964f);
-    const std::vector<GxV3d> q = Corners(GxParticleTankGet(turned));
+    const std::vector<GxV3d> q = Corners(turned);
     ExpectNear(q[0], 2.0f, 1.0f, 0.0f);
     ExpectNear(q[2], -2.0f, -1.0f, 0.0f);
 
@@ -416,7 +416,7 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     m.right = {2.0f, 0.0f, 0.0f};
     m.pos = {0.0f, 0.0f, 3.0f};
     Put(matrix, gxPTANKDFLAGMATRIX, 0, m);
-    const std::vector<GxV3d> mc = Corners(GxParticleTankGet(matrix));
+    const std::vector<GxV3d> mc = Corners(matrix);
     ExpectNear(mc[0], 1.0f, -0.5f, 3.0f);
     ExpectNear(mc[3], 1.0f, 0.5f, 3.0f);
 
@@ -428,7 +428,7 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     GxParticleTankGet(fixed)->cSize[1] = GxParticleTankGet(plain)->cSize[1];
     Put(fixed, gxPTANKDFLAGSIZE, 0, size);
     Put(fixed, gxPTANKDFLAG2DROTATE, 0, 1.5707964f);
-    const std::vector<GxV3d> f = Corners(GxParticleTankGet(fixed));
+    const std::vector<GxV3d> f = Corners(fixed);
     for (size_t c = 0; c < 4; c++) {
         ExpectNear(f[c], a[c].x, a[c].y, a[c].z);
     }
@@ -439,10 +439,10 @@ TEST_F(TankTest, InstancersTurnScaleAndMapEachCorner)
     const GxReal uv[4] = {0.25f, 0.5f, 0.75f, 1.0f};
     ASSERT_TRUE(GxParticleTankLock(textured, &lock, gxPTANKDFLAGVTX2TEXCOORDS, gxPTANKLOCKWRITE));
     memcpy(lock.data, uv, sizeof(uv));
-    GxPTankInstancers table = {};
-    GxPTankSelectInstancers(GxParticleTankGet(textured), &table);
+    GxPTankSelectInstancers(textured);
     GxReal out[8] = {};
-    table.texCoords(reinterpret_cast<GxUInt8*>(out), 2 * sizeof(GxReal), 1, GxParticleTankGet(textured), nullptr);
+    GxParticleTankGet(textured)->instancers.texCoords(reinterpret_cast<GxUInt8*>(out), 2 * sizeof(GxReal), 1,
+                                                      GxParticleTankGet(textured), nullptr);
     const GxReal expected[8] = {0.25f, 1.0f, 0.75f, 1.0f, 0.75f, 0.5f, 0.25f, 0.5f};
     for (int i = 0; i < 8; i++) {
         EXPECT_FLOAT_EQ(out[i], expected[i]) << i;
@@ -490,7 +490,7 @@ TEST_F(TankTest, GeometryPathFillsTheTanksGeometry)
     ASSERT_NE(tank, nullptr);
     GxFrame* frame = GxFrameCreate();
     GxAtomicSetFrame(tank, frame);
-    ASSERT_NE(GxD3D9ParticleTankUseGeometry(tank), nullptr);
+    ASSERT_NE(GxTestTankUseGeometry(tank), nullptr);
     GxParticleTankGet(tank)->cSize[0] = 2.0f;
     GxParticleTankGet(tank)->cSize[1] = 2.0f;
     Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});
@@ -518,6 +518,35 @@ TEST_F(TankTest, GeometryPathFillsTheTanksGeometry)
     EXPECT_EQ(D3D9SoftCount(device, D3D9SOFT_DRAW), 1u);
     GxAtomicSetFrame(tank, nullptr);
     GxFrameDestroy(frame);
+}
+
+// The geometry set-up writes the parts the tank's flags (or its constant colour) ask for and the geometry holds; a
+// geometry smaller than the tank's quads is refused.
+TEST_F(TankTest, GeometrySetUpWritesTheFlaggedPartsTheGeometryHolds)
+{
+    GxAtomic* atomic = GxAtomicCreate();
+    ASSERT_NE(atomic, nullptr);
+    GxGeometry* geometry = GxGeometryCreate(4, 2, gxGEOMETRYPOSITIONS | gxGEOMETRYPRELIT);
+    ASSERT_NE(geometry, nullptr);
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxGeometryDestroy(geometry);
+    GxParticleTank tank = {};
+    tank.maxPCount = 1;
+    tank.format.dataFlags = gxPTANKDFLAGPOSITION | gxPTANKDFLAGNORMAL;
+    GxPTankInstanceWork work = {};
+    ASSERT_TRUE(GxPTankInstanceSetup(&work, atomic, &tank, 1));
+    GxPTankInstanceFinish(atomic, &tank, &work);
+    EXPECT_TRUE(work.hasPositions);
+    EXPECT_FALSE(work.hasColors);
+    EXPECT_FALSE(work.hasNormals) << "the geometry has no normals to write";
+    tank.cFlags = gxPTANKDFLAGCNSCOLOR;
+    work = {};
+    ASSERT_TRUE(GxPTankInstanceSetup(&work, atomic, &tank, 1));
+    GxPTankInstanceFinish(atomic, &tank, &work);
+    EXPECT_TRUE(work.hasColors);
+    tank.maxPCount = 2;
+    EXPECT_FALSE(GxPTankInstanceSetup(&work, atomic, &tank, 1));
+    GxAtomicDestroy(atomic);
 }
 
 class TankPixels : public TankTest {
@@ -602,7 +631,7 @@ TEST_F(TankPixels, QuadOnTheGeometryPathLandsTheSame)
     ASSERT_NE(tank, nullptr);
     GxFrame* frame = GxFrameCreate();
     GxAtomicSetFrame(tank, frame);
-    ASSERT_NE(GxD3D9ParticleTankUseGeometry(tank), nullptr);
+    ASSERT_NE(GxTestTankUseGeometry(tank), nullptr);
     GxParticleTank* record = GxParticleTankGet(tank);
     record->cSize[0] = record->cSize[1] = 2.0f;
     Put(tank, gxPTANKDFLAGPOSITION, 0, GxV3d{0.0f, 0.0f, 5.0f});

@@ -313,9 +313,13 @@ void GxPTankQuadAxes(const GxParticleTank* tank, GxV3d* right, GxV3d* up)
     }
 }
 
-void GxPTankSelectInstancers(GxParticleTank* tank, GxPTankInstancers* table)
+void GxPTankSelectInstancers(GxAtomic* atomic)
 {
+    GxParticleTank* tank = GxParticleTankGet(atomic);
+    GxPTankInstancers* table = &tank->instancers;
     const GxUInt32 flags = tank->format.dataFlags | tank->cFlags;
+    table->setup = GxPTankInstanceSetup;
+    table->finish = GxPTankInstanceFinish;
     table->positions = (flags & gxPTANKDFLAGUSECENTER) ? PickPositions<true>(flags) : PickPositions<false>(flags);
     if (flags & gxPTANKDFLAGVTX2TEXCOORDS) {
         table->texCoords = TexCoordsEach;

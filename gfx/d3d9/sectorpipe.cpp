@@ -26,7 +26,6 @@ GxD3D9SectorGlue gxD3D9SectorGlue;
 
 namespace {
 
-constexpr GxUInt8 kSectorType = 255;
 constexpr GxUInt32 kMaxElements = 6;
 constexpr GxReal kNormalScale = 1.0f / 128.0f;
 constexpr GxInt32 kRightsSize = 8;
@@ -166,8 +165,8 @@ GxBool SectorAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
         }
     }
     if (!entry) {
-        entry = GxD3D9InstanceCreate(sector, sector, kSectorType, &sector->repEntry, sector->mesh,
-                                     callBacks->instanceCallBack, 0, sector->numTriangles);
+        entry = GxD3D9InstanceCreate(sector, sector, gxD3D9OBJECTSECTOR, &sector->repEntry, sector->mesh,
+                                     callBacks->instanceCallBack, 0);
         if (!entry) {
             return 0;
         }
@@ -178,7 +177,7 @@ GxBool SectorAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
     GxD3D9SetTransformWorld(nullptr);
     GxD3D9SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
     if (callBacks->renderCallBack) {
-        callBacks->renderCallBack(entry, sector, kSectorType, world->flags);
+        callBacks->renderCallBack(entry, sector, gxD3D9OBJECTSECTOR, world->flags);
     }
     return 1;
 }

@@ -67,8 +67,6 @@ GxBool GxUVAnimDestroy(GxAnimation* animation);
 void GxUVAnimKeyFrameInit(const GxAnimation* animation, void* keyFrame, void* previous, GxReal time,
                           const GxMatrix* matrix);
 
-// Puts `animation` (a new reference is taken) into a material's slot, replacing what was there; null empties it.
-GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimation* animation);
 GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds);
 GxMaterial* GxUVAnimMaterialApply(GxMaterial* material);
 GxBool GxUVAnimMaterialHasAnimation(const GxMaterial* material);
@@ -81,8 +79,6 @@ GxUVAnimDictionary* GxUVAnimDictionaryAddEntry(GxUVAnimDictionary* dictionary, G
 GxAnimation* GxUVAnimDictionaryFindEntry(const GxUVAnimDictionary* dictionary, const GxChar* name);
 GxBool GxUVAnimDictionaryDestroy(GxUVAnimDictionary* dictionary);
 GxUVAnimDictionary* GxUVAnimDictionaryStreamRead(GxStream* stream);
-const GxUVAnimDictionary* GxUVAnimDictionaryStreamWrite(const GxUVAnimDictionary* dictionary, GxStream* stream);
-GxUInt32 GxUVAnimDictionaryStreamGetSize(const GxUVAnimDictionary* dictionary);
 
 // ---------------------------------------------------------------------------------------------- material effects
 // Engine plugin 0x120: effect records on materials (bump, environment, dual texture, texture-coordinate
@@ -185,7 +181,8 @@ GxMaterial* GxMaterialEffectsSetBumpMapTexture(GxMaterial* material, GxTexture* 
 GxMaterial* GxMaterialEffectsSetDualBlendModes(GxMaterial* material, GxInt32 srcBlendMode, GxInt32 dstBlendMode);
 GxMaterial* GxMaterialEffectsSetUVTransformMatrices(GxMaterial* material, GxMatrix* baseTransform,
                                                     GxMatrix* dualTransform);
-// The combined texture's name: the base's (else the bump map's) and the bump map's characters taken in turn.
+// The combined texture's name: the base's name (the bump map's without a base) and the bump map's characters taken
+// in turn.
 void GxMaterialEffectsBumpTextureName(const GxChar* baseName, const GxChar* bumpName,
                                       GxChar out[gxMATERIALEFFECTSBUMPNAMELENGTH + 1]);
 // A new texture of the base's size (the bump map's without a base): the base's colour (opaque white without one)

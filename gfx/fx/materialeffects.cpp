@@ -548,7 +548,7 @@ GxMaterialEffectsSlot* GxMaterialEffectsGetSlot(const GxMaterial* material, GxIn
 void GxMaterialEffectsBumpTextureName(const GxChar* baseName, const GxChar* bumpName,
                                       GxChar out[gxMATERIALEFFECTSBUMPNAMELENGTH + 1])
 {
-    const GxChar* a = baseName && baseName[0] ? baseName : bumpName;
+    const GxChar* a = baseName ? baseName : bumpName;
     const GxChar* b = bumpName;
     GxInt32 n = 0;
     while (n < gxMATERIALEFFECTSBUMPNAMELENGTH && (*a || *b)) {

@@ -166,11 +166,10 @@ const GxParticleTankFormat* GxParticleTankGetFormat(const GxAtomic* atomic);
 GxBool GxParticleTankLock(GxAtomic* atomic, GxParticleTankLockStruct* out, GxUInt32 dataBit, GxUInt32 lockFlags);
 GxAtomic* GxParticleTankUnlock(GxAtomic* atomic);
 GxAtomic* GxParticleTankSetCount(GxAtomic* atomic, GxInt32 count);
-// Runs the tank's instancers in order (set-up, positions, texture coordinates, colours, normals, finish), each part
-// only when the set-up found it in the vertices. False when there is no set-up or it fails.
-GxBool GxPTankInstance(GxParticleTank* tank, GxAtomic* atomic, GxInt32 count);
-// The default instance callback: GxPTankInstance on the atomic's tank.
-GxBool GxParticleTankInstance(GxAtomic* atomic, GxParticleTankFormat* format, GxInt32 count, GxUInt32 changedFlags);
+// The default instance callback: runs the tank's instancers in order (set-up, positions, texture coordinates,
+// colours, normals, finish), each part only when the set-up found it in the vertices. False when there is no set-up
+// or it fails.
+GxBool GxPTankInstance(GxAtomic* tank, GxParticleTankFormat* format, GxInt32 count, GxUInt32 changedFlags);
 // The atomic's render callback while it carries a tank.
 GxAtomic* GxParticleTankRender(GxAtomic* atomic);
 // Calls draw(first vertex, vertices, triangles) for each indexed quad batch of `vertices` vertices.

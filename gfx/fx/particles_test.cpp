@@ -265,6 +265,17 @@ TEST_F(Particles, MatrixChunkIsOrthonormalisedOnWriteAndReadAsStored)
     EXPECT_EQ(read->pos.z, 3.0f);
     EXPECT_EQ(read->flags, 3u);
     GxMatrixDestroy(read);
+
+    // A struct chunk of another size than the matrix's is refused rather than read into what follows it.
+    std::vector<GxUInt8> shorter = bytes;
+    const GxUInt32 length = 40;
+    memcpy(shorter.data() + 16, &length, sizeof(length));
+    stream = GxWorldTestOpen(shorter);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_TRUE(GxStreamFindChunk(stream, gxID_MATRIX, nullptr, nullptr));
+    EXPECT_EQ(GxMatrixStreamRead(stream), nullptr);
+    GxStreamClose(stream, nullptr);
+    GxTestTakeError();
 }
 
 TEST_F(Particles, StreamsReadBackIdenticalAndRefuseHostileTables)

@@ -332,8 +332,9 @@ GxAtomic* GxParticleTankRender(GxAtomic* atomic)
     return tank->savedRender ? tank->savedRender(atomic) : atomic;
 }
 
-GxBool GxPTankInstance(GxParticleTank* tank, GxAtomic* atomic, GxInt32 count)
+GxBool GxPTankInstance(GxAtomic* atomic, GxParticleTankFormat*, GxInt32 count, GxUInt32)
 {
+    GxParticleTank* tank = GxParticleTankGet(atomic);
     const GxPTankInstancers& table = tank->instancers;
     GxPTankInstanceWork work = {};
     if (!table.setup || !table.setup(&work, atomic, tank, count)) {
@@ -355,12 +356,6 @@ GxBool GxPTankInstance(GxParticleTank* tank, GxAtomic* atomic, GxInt32 count)
         table.finish(atomic, tank, &work);
     }
     return 1;
-}
-
-GxBool GxParticleTankInstance(GxAtomic* atomic, GxParticleTankFormat*, GxInt32 count, GxUInt32)
-{
-    GxParticleTank* tank = GxParticleTankGet(atomic);
-    return tank ? GxPTankInstance(tank, atomic, count) : 0;
 }
 
 GxInt32 GxParticleTankSplitQuads(GxInt32 firstVertex, GxInt32 vertices, GxParticleTankDrawQuadsCallBack draw,

@@ -101,13 +101,13 @@ TEST_F(ParticleTank, InstancingRunsTheTableThePartsTheSetUpFound)
     GxParticleTank* tank = GxParticleTankGet(atomic);
     tank->instancers = {SetUpPositionsOnly, MarkPositions, nullptr, MarkColours, nullptr, MarkFinish};
     ran.clear();
-    EXPECT_EQ(GxParticleTankInstance(atomic, &tank->format, 2, 0), 1);
+    EXPECT_EQ(GxPTankInstance(atomic, &tank->format, 2, 0), 1);
     EXPECT_EQ(std::string(ran.begin(), ran.end()), "spf");
     ran.clear();
-    EXPECT_EQ(GxPTankInstance(tank, atomic, 0), 0);
+    EXPECT_EQ(GxPTankInstance(atomic, &tank->format, 0, 0), 0);
     EXPECT_EQ(std::string(ran.begin(), ran.end()), "s");
     tank->instancers.setup = nullptr;
-    EXPECT_EQ(GxPTankInstance(tank, atomic, 2), 0);
+    EXPECT_EQ(GxPTankInstance(atomic, &tank->format, 2, 0), 0);
     GxParticleTankDestroy(atomic);
 }
 

@@ -54,10 +54,11 @@ GxUVAnimMaterialExt* ExtOf(const GxMaterial* material)
 
 // ---------------------------------------------------------------------------------------------- schemes
 
+// Keys at one time step from the first to the second rather than divide by zero.
 GxReal Fraction(const GxUVAnimKeyFrame* a, const GxUVAnimKeyFrame* b, GxReal time)
 {
     const GxReal span = b->time - a->time;
-    return span > 0.0f ? (time - a->time) / span : (time < b->time ? 0.0f : 1.0f);
+    return span != 0.0f ? (time - a->time) / span : (time < b->time ? 0.0f : 1.0f);
 }
 
 void Lerp(GxReal* out, const GxReal* a, const GxReal* b, GxReal f, GxInt32 first)
@@ -262,31 +263,6 @@ bool IsUVScheme(const GxAnimation* animation)
 
 // ---------------------------------------------------------------------------------------------- material extension
 
-void ReleaseSlot(GxUVAnimMaterialExt* ext, GxInt32 slot)
-{
-    GxAnimInterpolator* interp = ext->slots[slot];
-    if (!interp) {
-        return;
-    }
-    GxUVAnimDestroy(interp->pCurrentAnim);
-    GxAnimInterpolatorDestroy(interp);
-    ext->slots[slot] = nullptr;
-}
-
-GxAnimInterpolator* BindSlot(GxAnimation* animation)
-{
-    GxAnimInterpolator* interp =
-        GxAnimInterpolatorCreate(GxAnimationGetNumNodes(animation), animation->interpInfo->interpKeyFrameSize);
-    if (!interp) {
-        return nullptr;
-    }
-    if (!GxAnimInterpolatorSetCurrentAnim(interp, animation)) {
-        GxAnimInterpolatorDestroy(interp);
-        return nullptr;
-    }
-    return interp;
-}
-
 bool ChannelDriven(const GxUVAnimMaterialExt* ext, GxUInt32 channel)
 {
     for (GxAnimInterpolator* interp : ext->slots) {
@@ -301,25 +277,6 @@ bool ChannelDriven(const GxUVAnimMaterialExt* ext, GxUInt32 channel)
         }
     }
     return false;
-}
-
-// A matrix for each channel some slot drives, none for the others.
-bool KeepChannelMatrices(GxUVAnimMaterialExt* ext)
-{
-    for (GxUInt32 channel = 0; channel < gxUVANIMCHANNELS; channel++) {
-        if (!ChannelDriven(ext, channel)) {
-            if (ext->uv[channel]) {
-                GxMatrixDestroy(ext->uv[channel]);
-                ext->uv[channel] = nullptr;
-            }
-            continue;
-        }
-        if (!ext->uv[channel] && !(ext->uv[channel] = GxMatrixCreate())) {
-            return false;
-        }
-        GxMatrixSetIdentity(ext->uv[channel]);
-    }
-    return true;
 }
 
 void* MaterialConstruct(void* object, GxInt32 offset, GxInt32)
@@ -338,7 +295,7 @@ void* MaterialDestruct(void* object, GxInt32, GxInt32)
         }
     }
     for (GxInt32 slot = 0; slot < gxMAXUVANIMSLOTS; slot++) {
-        ReleaseSlot(ext, slot);
+        GxUVAnimReleaseSlot(ext, slot);
     }
     return object;
 }
@@ -364,7 +321,7 @@ void* MaterialCopy(void* dst, const void* src, GxInt32, GxInt32)
         GxUVAnimAddRef(source->pCurrentAnim);
         to->slots[slot] = interp;
     }
-    return KeepChannelMatrices(to) ? dst : nullptr;
+    return GxUVAnimKeepChannelMatrices(to) ? dst : nullptr;
 }
 
 GxStream* MaterialRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
@@ -394,15 +351,15 @@ GxStream* MaterialRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32
         if (!animation) {
             return nullptr;
         }
-        GxAnimInterpolator* interp = BindSlot(animation);
+        GxAnimInterpolator* interp = GxUVAnimBindSlot(animation);
         if (!interp) {
             GxUVAnimDestroy(animation);
             return nullptr;
         }
-        ReleaseSlot(ext, slot);
+        GxUVAnimReleaseSlot(ext, slot);
         ext->slots[slot] = interp;
     }
-    return KeepChannelMatrices(ext) ? stream : nullptr;
+    return GxUVAnimKeepChannelMatrices(ext) ? stream : nullptr;
 }
 
 GxUInt32 UsedSlots(const GxUVAnimMaterialExt* ext, GxUInt32* mask)
@@ -504,6 +461,50 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
 
 }  // namespace
 
+void GxUVAnimReleaseSlot(GxUVAnimMaterialExt* ext, GxInt32 slot)
+{
+    GxAnimInterpolator* interp = ext->slots[slot];
+    if (!interp) {
+        return;
+    }
+    GxUVAnimDestroy(interp->pCurrentAnim);
+    GxAnimInterpolatorDestroy(interp);
+    ext->slots[slot] = nullptr;
+}
+
+GxAnimInterpolator* GxUVAnimBindSlot(GxAnimation* animation)
+{
+    GxAnimInterpolator* interp =
+        GxAnimInterpolatorCreate(GxAnimationGetNumNodes(animation), animation->interpInfo->interpKeyFrameSize);
+    if (!interp) {
+        return nullptr;
+    }
+    if (!GxAnimInterpolatorSetCurrentAnim(interp, animation)) {
+        GxAnimInterpolatorDestroy(interp);
+        return nullptr;
+    }
+    return interp;
+}
+
+// A matrix for each channel some slot drives, none for the others.
+GxBool GxUVAnimKeepChannelMatrices(GxUVAnimMaterialExt* ext)
+{
+    for (GxUInt32 channel = 0; channel < gxUVANIMCHANNELS; channel++) {
+        if (!ChannelDriven(ext, channel)) {
+            if (ext->uv[channel]) {
+                GxMatrixDestroy(ext->uv[channel]);
+                ext->uv[channel] = nullptr;
+            }
+            continue;
+        }
+        if (!ext->uv[channel] && !(ext->uv[channel] = GxMatrixCreate())) {
+            return 0;
+        }
+        GxMatrixSetIdentity(ext->uv[channel]);
+    }
+    return 1;
+}
+
 // The block behind the public calls: null for a null material or when this engine runs without the plugin (the
 // offset kept from an earlier engine would point into another layout).
 GxUVAnimMaterialExt* GxUVAnimAttachedExtOf(const GxMaterial* material)
@@ -592,25 +593,6 @@ void GxUVAnimKeyFrameInit(const GxAnimation* animation, void* keyFrame, void* pr
     GxMatrixTranslate(&m, &fromCentre, gxCOMBINEPOSTCONCAT);
     const GxReal values[gxUVANIMVALUES] = {angle, m.right.x, m.up.y, m.right.y, m.pos.x, m.pos.y};
     memcpy(f->uv, values, sizeof(values));
-}
-
-GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimation* animation)
-{
-    GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
-    if (!ext || slot < 0 || slot >= gxMAXUVANIMSLOTS) {
-        GxErrorRaise(gxPLUGINUVANIM, gxERRNULLARG);
-        return nullptr;
-    }
-    GxAnimInterpolator* interp = nullptr;
-    if (animation) {
-        if (!IsUVScheme(animation) || !(interp = BindSlot(animation))) {
-            return nullptr;
-        }
-        GxUVAnimAddRef(animation);
-    }
-    ReleaseSlot(ext, slot);
-    ext->slots[slot] = interp;
-    return KeepChannelMatrices(ext) ? material : nullptr;
 }
 
 GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds)
@@ -772,32 +754,6 @@ GxUVAnimDictionary* GxUVAnimDictionaryStreamRead(GxStream* stream)
         GxUVAnimDestroy(animation);
         if (!added) {
             GxUVAnimDictionaryDestroy(dictionary);
-            return nullptr;
-        }
-    }
-    return dictionary;
-}
-
-GxUInt32 GxUVAnimDictionaryStreamGetSize(const GxUVAnimDictionary* dictionary)
-{
-    GxUInt32 size = kChunkHeaderSize + sizeof(GxUInt32);
-    for (GxInt32 i = 0; i < dictionary->numEntries; i++) {
-        size += kChunkHeaderSize + static_cast<GxUInt32>(GxAnimationStreamGetSize(dictionary->entries[i]));
-    }
-    return size;
-}
-
-const GxUVAnimDictionary* GxUVAnimDictionaryStreamWrite(const GxUVAnimDictionary* dictionary, GxStream* stream)
-{
-    const auto count = static_cast<GxUInt32>(dictionary->numEntries);
-    if (!GxStreamWriteChunkHeader(stream, gxID_UVANIMDICT, GxUVAnimDictionaryStreamGetSize(dictionary),
-                                  gxLIBRARYVERSION, gxLIBRARYBUILD) ||
-        !GxStreamWriteChunkHeader(stream, gxID_STRUCT, sizeof(count), gxLIBRARYVERSION, gxLIBRARYBUILD) ||
-        !GxStreamWriteInt32(stream, &count, sizeof(count))) {
-        return nullptr;
-    }
-    for (GxInt32 i = 0; i < dictionary->numEntries; i++) {
-        if (!GxAnimationStreamWrite(dictionary->entries[i], stream)) {
             return nullptr;
         }
     }

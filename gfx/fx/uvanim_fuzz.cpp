@@ -1,6 +1,7 @@
 // Fuzz target: UV animation dictionaries and material UV records from arbitrary bytes; what reads is written back
 // and played on a material.
 #include "gfx/fx/fx_testing.h"
+#include "gfx/fx/uvanim_testing.h"
 #include "gfx/world/material.h"
 
 namespace {

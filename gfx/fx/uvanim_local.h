@@ -12,3 +12,10 @@ struct GxUVAnimMaterialExt {
 // The block behind the public calls: null for a null material or when this engine runs without the plugin (the
 // offset kept from an earlier engine would point into another layout).
 GxUVAnimMaterialExt* GxUVAnimAttachedExtOf(const GxMaterial* material);
+
+// Drops a slot's interpolator and its reference on the animation.
+void GxUVAnimReleaseSlot(GxUVAnimMaterialExt* ext, GxInt32 slot);
+// An interpolator of the animation's nodes bound to it; null when it cannot be made.
+GxAnimInterpolator* GxUVAnimBindSlot(GxAnimation* animation);
+// A matrix for each channel some slot drives, none for the others; 0 when a matrix cannot be made.
+GxBool GxUVAnimKeepChannelMatrices(GxUVAnimMaterialExt* ext);

@@ -111,6 +111,24 @@ TEST_F(UVAnim, ParametricTurnsTheShortWayAndKeyFrameInitInvertsIt)
     GxMaterialDestroy(material);
 }
 
+// Interpolation divides by the keys' time span, backwards spans too; keys at one time step to the second key.
+TEST_F(UVAnim, KeysInterpolateByTheirSpanAndEqualTimesStep)
+{
+    GxAnimation* animation = GxUVAnimCreate("span");
+    ASSERT_NE(animation, nullptr);
+    GxUVAnimKeyFrame a = {};
+    GxUVAnimKeyFrame b = {};
+    a.time = 1.0f;
+    b.uv[4] = 1.0f;
+    GxUVAnimInterpFrame out = {};
+    animation->interpInfo->keyFrameInterpolateCB(&out, &a, &b, 0.25f, nullptr);
+    EXPECT_FLOAT_EQ(out.uv[4], 0.75f);
+    b.time = 1.0f;
+    animation->interpInfo->keyFrameInterpolateCB(&out, &a, &b, 1.0f, nullptr);
+    EXPECT_FLOAT_EQ(out.uv[4], 1.0f);
+    GxUVAnimDestroy(animation);
+}
+
 TEST_F(UVAnim, SharedEntriesLiveUntilTheLastHolderGoes)
 {
     GxUVAnimDictionary* dictionary = GxUVAnimDictionaryCreate();

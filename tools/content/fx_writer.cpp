@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "gfx/fx/uvanim_testing.h"
 #include "gfx/world/material.h"
 
 const char* const kContentLevelAnimationName = "facade_flow";
