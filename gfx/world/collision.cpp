@@ -680,16 +680,19 @@ void ClipDescent(const GxLine& line, Node root, GxReal t0, GxReal t1, Split spli
         const GxReal ro = rightExtent - GxV3dAxis(tol, axis);
         const bool takeLeft = g <= 0 ? p1 <= lo : p0 <= lo;
         const bool takeRight = g <= 0 ? p0 >= ro : p1 >= ro;
-        if (takeLeft && takeRight && g != 0 && top + 2 <= gxWORLDSTACKDEPTH) {
-            // Near child first with its range ending where the segment leaves it; the far child after.
+        if (takeLeft && takeRight && top + 2 <= gxWORLDSTACKDEPTH) {
+            // The near child first (the right one unless the segment rises along the axis), its range ending
+            // where the segment leaves it; the far child after, from where the segment enters it. Children
+            // overlap, so each range ends at its own child's extent. No travel along the axis keeps both ranges.
             const bool leftNear = g > 0;
-            const GxReal leaveNear = ((leftNear ? lo : ro) - s) / g;
-            const GxReal enterFar = ((leftNear ? ro : lo) - s) / g;
-            stack[top++] = Entry{leftNear ? right : left, std::max(e.t0, enterFar), e.t1};
-            stack[top++] = Entry{leftNear ? left : right, e.t0, std::min(e.t1, leaveNear)};
-        } else if (takeLeft && takeRight && top + 2 <= gxWORLDSTACKDEPTH) {
-            stack[top++] = Entry{right, e.t0, e.t1};
-            stack[top++] = Entry{left, e.t0, e.t1};
+            Entry nearChild{leftNear ? left : right, e.t0, e.t1};
+            Entry farChild{leftNear ? right : left, e.t0, e.t1};
+            if (g != 0) {
+                nearChild.t1 = std::min(e.t1, ((leftNear ? lo : ro) - s) / g);
+                farChild.t0 = std::max(e.t0, ((leftNear ? ro : lo) - s) / g);
+            }
+            stack[top++] = farChild;
+            stack[top++] = nearChild;
         } else if (takeLeft) {
             stack[top++] = Entry{left, e.t0, e.t1};
         } else if (takeRight) {

@@ -340,6 +340,90 @@ TEST_F(Collision, SphereShortcutThroughATreeReportsWhatTheExactTestReports)
     }
 }
 
+// Median splits leave children that overlap along their axis: a segment crossing the overlap must keep each child
+// up to its own extent, or triangles there go missing.
+TEST_F(Collision, LinesThroughOverlappingChildrenFindWhatEveryTriangleFinds)
+{
+    constexpr GxInt32 kTriangles = 400;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<GxReal> unit(-1.0f, 1.0f);
+    std::vector<GxV3d> verts;
+    std::vector<GxTriangle> triangles;
+    for (GxInt32 t = 0; t < kTriangles; t++) {
+        const GxV3d at = {4 * unit(random), 4 * unit(random), 4 * unit(random)};
+        const auto v = static_cast<GxUInt16>(verts.size());
+        for (GxInt32 k = 0; k < 3; k++) {
+            verts.push_back(GxV3d{at.x + unit(random), at.y + unit(random), at.z + unit(random)});
+        }
+        triangles.push_back(
+            GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL});
+    }
+    GxGeometry* geometries[2] = {};
+    GxAtomic* atomics[2] = {};
+    for (GxInt32 g = 0; g < 2; g++) {
+        geometries[g] = GxGeometryCreate(static_cast<GxInt32>(verts.size()), kTriangles, gxGEOMETRYPOSITIONS);
+        ASSERT_NE(geometries[g], nullptr);
+        std::copy(verts.begin(), verts.end(), geometries[g]->morphTarget[0].verts);
+        std::copy(triangles.begin(), triangles.end(), geometries[g]->triangles);
+        atomics[g] = GxAtomicCreate();
+        GxAtomicSetGeometry(atomics[g], geometries[g], 0);
+    }
+    TreeBuilder builder{verts, triangles, std::vector<GxUInt16>(kTriangles), {}};
+    std::iota(builder.order.begin(), builder.order.end(), GxUInt16{0});
+    builder.Build(0, kTriangles);
+    GxCollTree* tree = GxCollTreeCreate(kTriangles, static_cast<GxUInt16>(builder.splits.size()), 1);
+    ASSERT_NE(tree, nullptr);
+    std::copy(builder.splits.begin(), builder.splits.end(), tree->splits);
+    std::copy(builder.order.begin(), builder.order.end(), tree->map);
+    tree->box = GxBBox{{6, 6, 6}, {-6, -6, -6}};
+    GxCollisionGeometrySetTree(geometries[1], tree);
+
+    GxIntersection query = {};
+    query.type = gxINTERSECTLINE;
+    size_t reported = 0;
+    for (GxInt32 trial = 0; trial < 300; trial++) {
+        const GxV3d a = {6 * unit(random), 6 * unit(random), 6 * unit(random)};
+        const GxV3d b = {6 * unit(random), 6 * unit(random), 6 * unit(random)};
+        query.t.line = GxLine{a, b};
+        std::vector<Hit> every, treed;
+        GxAtomicForAllIntersections(atomics[0], &query, Collect, &every);
+        GxAtomicForAllIntersections(atomics[1], &query, Collect, &treed);
+        every = Sorted(every), treed = Sorted(treed);
+        ASSERT_EQ(every.size(), treed.size()) << "trial " << trial;
+        for (size_t i = 0; i < every.size(); i++) {
+            ASSERT_EQ(every[i].index, treed[i].index) << "trial " << trial;
+        }
+        reported += every.size();
+    }
+    EXPECT_GT(reported, 100u) << "the lines cross enough triangles to exercise the descent";
+    for (GxInt32 g = 0; g < 2; g++) {
+        GxAtomicDestroy(atomics[g]);
+        GxGeometryDestroy(geometries[g]);
+    }
+}
+
+// A line with no travel along a split's axis that reaches both children visits the right one first.
+TEST_F(Collision, LinesAlongASplitVisitItsRightChildFirst)
+{
+    GxGeometry* geometry = GxWorldTestStackedTriangles();
+    ASSERT_NE(geometry, nullptr);
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxCollTree* tree = GxCollTreeCreate(4, 1, 0);
+    ASSERT_NE(tree, nullptr);
+    tree->box = GxBBox{{1, 1, 0}, {0, 0, -3}};
+    tree->splits[0] = GxCollSplit{{0, 2, 0, 1.0f}, {0, 2, 2, 0.0f}};  // on x, both leaves across the whole strip
+    GxCollisionGeometrySetTree(geometry, tree);
+    GxIntersection query = {};
+    query.type = gxINTERSECTLINE;
+    query.t.line = GxLine{{0.25f, 0.25f, 1}, {0.25f, 0.25f, -4}};
+    std::vector<GxInt32> found;
+    GxAtomicForAllIntersections(atomic, &query, Order, &found);
+    EXPECT_EQ(found, (std::vector<GxInt32>{2, 3, 0, 1}));
+    GxAtomicDestroy(atomic);
+    GxGeometryDestroy(geometry);
+}
+
 }  // namespace
 
 // Stacked triangles whose second morph target lies 8 higher: a quarter of the way from start to end
