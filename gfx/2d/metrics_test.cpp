@@ -5,6 +5,7 @@
 #include "gfx/2d/font_local.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
 #include "gfx/core/stream.h"
 
 namespace {
@@ -215,14 +216,23 @@ TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
     Gx2DFontDestroy(font);
 
     // A character line without a second byte reads as code 0 and opens nothing: the next line is a character line.
-    for (const char* line : {"\n", "X\n"}) {
-        font = Gx2DTestReadMetrics(std::string("METRICS3\nname\n") + line + " B\nbegin\nmoveto 0.3 0\nend\n" + line);
-        ASSERT_NE(font, nullptr) << line;
-        EXPECT_EQ(font->numGlyphs, 1);
-        ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
-        EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, 0.3f);
-        Gx2DFontDestroy(font);
-    }
+    font = Gx2DTestReadMetrics("METRICS3\nname\n\n B\nbegin\nmoveto 0.3 0\nend\n\n");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->numGlyphs, 1);
+    ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, 0.3f);
+    Gx2DFontDestroy(font);
+    // A line feed as the second byte is the character 10, and a follower like any other byte.
+    font = Gx2DTestReadMetrics("METRICS3\nname\nX\nbegin\nmoveto 0.4 0\nend\n \xC3\nbegin\nmoveto 0.2 0\nend\n");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->numGlyphs, 2);
+    ASSERT_NE(Gx2DFontGetGlyph(font, '\n'), nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, '\n')->advance, 0.4f);
+    ASSERT_NE(Gx2DFontGetGlyph(font, 0xCA), nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 0xCA)->advance, 0.2f);
+    Gx2DFontDestroy(font);
+    // Followers past the end of their line are refused.
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS3\nname\n \xF0\nbegin\nend\n"), nullptr);
 }
 
 TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)
@@ -255,6 +265,17 @@ TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)
         font = Gx2DTestReadMetrics(empty);
         ASSERT_NE(font, nullptr) << empty;
         EXPECT_EQ(font->numGlyphs, 0);
+        Gx2DFontDestroy(font);
+    }
+}
+
+TEST_F(Metrics2D, BitmapReadersSetTheImagePathBeforeTheirFirstLine)
+{
+    for (const char* empty : {"METRICS1\n", "METRICS2\n"}) {
+        GxImageSetPath("elsewhere/");
+        Gx2DFont* font = Gx2DTestReadMetrics(empty);
+        ASSERT_NE(font, nullptr) << empty;
+        EXPECT_STREQ(GxImageGetPath(), Gx2DFontGetPath()) << empty;
         Gx2DFontDestroy(font);
     }
 }
