@@ -89,8 +89,6 @@ void* TreeDestruct(void* object, GxInt32 offset, GxInt32)
     return object;
 }
 
-void* TreeCopy(void* destination, const void*, GxInt32, GxInt32) { return destination; }
-
 GxStream* TreeWrite(GxStream* stream, GxInt32, const void* object, GxInt32 offset, GxInt32)
 {
     return GxCollTreeStreamWrite(*TreeSlot(object, offset), stream) ? stream : nullptr;
@@ -166,19 +164,16 @@ GxReal BoxDistanceSquared(const GxV3d& p, const GxBBox& box)
 
 GxBool GxCollisionPluginAttach(void)
 {
-    if (GxEngineGetPluginOffset(gxPLUGINCOLLISION) >= 0) {
-        return 1;
-    }
     if (GxEngineRegisterPlugin(sizeof(GxUInt32), gxPLUGINCOLLISION, EngineOpen, EngineClose) < 0) {
         return 0;
     }
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxUInt32), gxPLUGINCOLLISION, StampConstruct, nullptr, nullptr);
     GxPluginRegistryTrackOffset(&atomicOffset);
     geometryOffset =
-        GxGeometryRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, TreeCopy);
+        GxGeometryRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, nullptr);
     GxPluginRegistryTrackOffset(&geometryOffset);
     sectorOffset =
-        GxWorldSectorRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, TreeCopy);
+        GxWorldSectorRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, nullptr);
     GxPluginRegistryTrackOffset(&sectorOffset);
     return atomicOffset >= 0 && geometryOffset >= 0 && sectorOffset >= 0 &&
            GxGeometryRegisterPluginStream(gxPLUGINCOLLISION, TreeRead<false>, TreeWrite, TreeSize) >= 0 &&

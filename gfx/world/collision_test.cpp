@@ -402,6 +402,27 @@ TEST_F(Collision, LinesThroughOverlappingChildrenFindWhatEveryTriangleFinds)
     }
 }
 
+// A sphere of no radius touching a triangle's corner reports a distance of 0, not 0 / 0.
+TEST_F(Collision, SpheresOfNoRadiusReportADistanceOfZero)
+{
+    GxGeometry* geometry = GxGeometryCreate(3, 1, gxGEOMETRYPOSITIONS);
+    ASSERT_NE(geometry, nullptr);
+    const GxV3d corners[3] = {{0, 0, 0}, {1, -1, 1}, {-1, 2, -1}};
+    std::copy(corners, corners + 3, geometry->morphTarget[0].verts);
+    geometry->triangles[0] = GxTriangle{{0, 1, 2}, gxGEOMETRYNOMATERIAL};
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxIntersection query = {};
+    query.type = gxINTERSECTSPHERE;
+    query.t.sphere = GxSphere{{0, 0, 0}, 0.0f};
+    std::vector<Hit> hits;
+    GxAtomicForAllIntersections(atomic, &query, Collect, &hits);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].distance, 0.0f);
+    GxAtomicDestroy(atomic);
+    GxGeometryDestroy(geometry);
+}
+
 // A line with no travel along a split's axis that reaches both children visits the right one first.
 TEST_F(Collision, LinesAlongASplitVisitItsRightChildFirst)
 {
@@ -469,6 +490,10 @@ TEST_F(Collision, MorphingAtomicsAreTestedBetweenTheirTargets)
         },
         &corners);
     EXPECT_EQ(corners, (std::vector<GxV3d*>{&geometry->morphTarget[1].verts[0]}));
+    // A target the geometry lacks stands for target 0: the triangles as they stand at z -3 to 0.
+    atomic->interpolator.startMorphTarget = 0;
+    atomic->interpolator.endMorphTarget = 7;
+    EXPECT_EQ(hits(line), (std::vector<GxInt32>{3}));
     GxAtomicDestroy(atomic);
     GxGeometryDestroy(geometry);
 }
