@@ -9,6 +9,7 @@
 #include "gfx/core/plugin.h"
 #include "gfx/world/collision_testing.h"
 #include "gfx/world/world_testing.h"
+#include "gfx/world/worldobj_local.h"
 
 namespace {
 
@@ -196,6 +197,33 @@ TEST_F(Collision, OlderLayoutTreeOfAGeometryTakesTheBoxAroundItsSphere)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRCOLLLEAFTOOBIG);
     GxGeometryDestroy(copy);
     GxGeometryDestroy(box);
+}
+
+// A sector's box from the planes is derived only after the world's tree is read, so an older-layout tree read
+// with the sector takes the tight box read before it.
+TEST_F(Collision, OlderLayoutTreeOfASectorTakesItsTightBox)
+{
+    const std::vector<GxUInt8> tree = OldTree().Bytes();
+    const auto size = static_cast<GxUInt32>(tree.size());
+    const std::vector<GxUInt8> body = GxWorldTestWrite([&](GxStream* s) {
+        return GxWorldWriteHeader(s, gxID_EXTENSION, size + 12) && GxWorldWriteHeader(s, gxPLUGINCOLLISION, size) &&
+               GxStreamWrite(s, tree.data(), size);
+    });
+    std::vector<std::max_align_t> storage(gxWorldSectorTKList.sizeOfStruct / sizeof(std::max_align_t) + 1);
+    auto* sector = reinterpret_cast<GxWorldSector*>(storage.data());
+    GxPluginRegistryInitObject(&gxWorldSectorTKList, sector);
+    sector->numTriangles = 4;
+    sector->tightBoundingBox = kStackBox;
+    GxStream* stream = GxWorldTestOpen(body);
+    EXPECT_NE(GxPluginRegistryReadDataChunks(&gxWorldSectorTKList, stream, sector), nullptr);
+    GxStreamClose(stream, nullptr);
+    const GxInt32 offset = GxPluginRegistryGetPluginOffset(&gxWorldSectorTKList, gxPLUGINCOLLISION);
+    ASSERT_GE(offset, 0);
+    const GxCollTree* read = *reinterpret_cast<GxCollTree**>(reinterpret_cast<char*>(sector) + offset);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->box.inf.z, -3.0f);
+    EXPECT_EQ(read->box.sup.x, 1.0f);
+    GxPluginRegistryDeInitObject(&gxWorldSectorTKList, sector);
 }
 
 // A balanced tree with an index map over the triangles' centroids: median splits on the widest axis.
