@@ -451,6 +451,42 @@ TEST_F(Collision, SpheresOfNoRadiusReportADistanceOfZero)
     GxGeometryDestroy(geometry);
 }
 
+TEST_F(Collision, QueriesWithoutTheirObjectsDoNothing)
+{
+    auto never = [](GxIntersection*, GxCollTriangle*, GxReal, void*) -> GxCollTriangle* {
+        ADD_FAILURE() << "nothing to report";
+        return nullptr;
+    };
+    auto neverInWorld = [](GxIntersection*, GxWorldSector*, GxAtomic*, GxReal, void*) -> GxWorldSector* {
+        ADD_FAILURE() << "nothing to report";
+        return nullptr;
+    };
+    GxIntersection query = {};
+    query.type = gxINTERSECTLINE;
+    query.t.line = GxLine{{0.25f, 0.25f, 1}, {0.25f, 0.25f, -4}};
+    EXPECT_EQ(GxAtomicForAllIntersections(nullptr, &query, never, nullptr), nullptr);
+    GxAtomic* atomic = GxAtomicCreate();
+    EXPECT_EQ(GxAtomicForAllIntersections(atomic, &query, never, nullptr), atomic) << "no geometry";
+    GxGeometry* geometry = GxWorldTestStackedTriangles();
+    ASSERT_NE(geometry, nullptr);
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    EXPECT_EQ(GxAtomicForAllIntersections(atomic, nullptr, never, nullptr), atomic);
+    EXPECT_EQ(GxAtomicForAllIntersections(atomic, &query, nullptr, nullptr), atomic);
+
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    EXPECT_EQ(GxWorldForAllIntersections(nullptr, &query, neverInWorld, nullptr), nullptr);
+    EXPECT_EQ(GxWorldForAllIntersections(world, nullptr, neverInWorld, nullptr), world);
+    EXPECT_EQ(GxWorldForAllIntersections(world, &query, nullptr, nullptr), world);
+    GxIntersection noAtomic = {};
+    noAtomic.type = gxINTERSECTATOMIC;
+    EXPECT_EQ(GxWorldForAllIntersections(world, &noAtomic, neverInWorld, nullptr), world);
+    GxWorldDestroy(world);
+    GxAtomicDestroy(atomic);
+    GxGeometryDestroy(geometry);
+}
+
 // A line with no travel along a split's axis that reaches both children visits the right one first.
 TEST_F(Collision, LinesAlongASplitVisitItsRightChildFirst)
 {
