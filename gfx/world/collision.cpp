@@ -1052,8 +1052,12 @@ GxAtomic* GxAtomicForAllIntersections(GxAtomic* atomic, GxIntersection* intersec
         AtomicLine(atomic, geometry, intersection->t.line, q);
         break;
     case gxINTERSECTSPHERE:
-    case gxINTERSECTATOMIC:
         GxAtomicSphereIntersections(atomic, intersection, callBack, data);
+        break;
+    case gxINTERSECTATOMIC:
+        if (intersection->t.atomic) {
+            GxAtomicSphereIntersections(atomic, intersection, callBack, data);
+        }
         break;
     default:
         break;

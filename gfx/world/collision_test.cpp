@@ -447,6 +447,11 @@ TEST_F(Collision, SpheresOfNoRadiusReportADistanceOfZero)
     GxAtomicForAllIntersections(atomic, &query, Collect, &hits);
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].distance, 0.0f);
+    // An atomic query without its atomic reports nothing; its words would read as this very sphere.
+    GxIntersection noAtomic = {};
+    noAtomic.type = gxINTERSECTATOMIC;
+    GxAtomicForAllIntersections(atomic, &noAtomic, Collect, &hits);
+    EXPECT_EQ(hits.size(), 1u);
     GxAtomicDestroy(atomic);
     GxGeometryDestroy(geometry);
 }
@@ -472,6 +477,8 @@ TEST_F(Collision, QueriesWithoutTheirObjectsDoNothing)
     GxAtomicSetGeometry(atomic, geometry, 0);
     EXPECT_EQ(GxAtomicForAllIntersections(atomic, nullptr, never, nullptr), atomic);
     EXPECT_EQ(GxAtomicForAllIntersections(atomic, &query, nullptr, nullptr), atomic);
+    GxIntersection noAtomic = {};
+    noAtomic.type = gxINTERSECTATOMIC;
 
     const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
     GxWorld* world = GxWorldCreate(&box);
@@ -479,8 +486,6 @@ TEST_F(Collision, QueriesWithoutTheirObjectsDoNothing)
     EXPECT_EQ(GxWorldForAllIntersections(nullptr, &query, neverInWorld, nullptr), nullptr);
     EXPECT_EQ(GxWorldForAllIntersections(world, nullptr, neverInWorld, nullptr), world);
     EXPECT_EQ(GxWorldForAllIntersections(world, &query, nullptr, nullptr), world);
-    GxIntersection noAtomic = {};
-    noAtomic.type = gxINTERSECTATOMIC;
     EXPECT_EQ(GxWorldForAllIntersections(world, &noAtomic, neverInWorld, nullptr), world);
     GxWorldDestroy(world);
     GxAtomicDestroy(atomic);
