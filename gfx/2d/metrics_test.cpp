@@ -152,7 +152,7 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
     Gx2DFontDestroy(font);
     ExpectCutsRefused("METRICS2\ncells\n10\nAB\n\xC3\xA9\n", true);
 
-    // Cells 3 pixels high or less, and characters that are no UTF-8, are refused.
+    // A cell 3 pixels high, and characters that are no UTF-8, are refused.
     AddCellPage("flat", 3);
     EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\nflat\n2\nAB\nC\n"), nullptr);
     EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\ncells\n10\nA\xFF"
