@@ -160,6 +160,33 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
               nullptr);
 }
 
+// 259 cells 2 pixels wide on one band, their characters on one line longer than the 255 bytes a line read gives.
+TEST_F(Metrics2D, Metrics2TextLongerThanALineContinuesWithoutLosingAByte)
+{
+    constexpr GxInt32 kWidth = 520;
+    constexpr GxInt32 kCells = 259;
+    std::vector<GxUInt32> pixels(kWidth * 16, kInk);
+    auto at = [&](GxInt32 x, GxInt32 y) -> GxUInt32& { return pixels[static_cast<size_t>(y * kWidth + x)]; };
+    at(0, 0) = at(0, 8) = at(1, 8) = kSentinel;
+    for (GxInt32 x = 2; x <= 2 * kCells; x += 2) {
+        at(x, 0) = kSentinel;
+    }
+    at(2 * kCells + 1, 0) = kSentinel;
+    AddPage("wide", kWidth, 16, pixels);
+    std::string text;
+    for (GxInt32 i = 0; i < kCells; i++) {
+        text += static_cast<char>('A' + i % 26);
+    }
+    Gx2DFont* font = Gx2DTestReadMetrics("METRICS2\nwide\n4\n" + text + "\n");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->numGlyphs, kCells);
+    // The last cell carries the last character: each letter's glyph is its last cell.
+    for (GxInt32 i = kCells - 26; i < kCells; i++) {
+        EXPECT_EQ(Gx2DFontGetGlyph(font, text[static_cast<size_t>(i)]), &font->glyphs[i]) << i;
+    }
+    Gx2DFontDestroy(font);
+}
+
 TEST_F(Metrics2D, Metrics2CellsNarrowerThanTheirFrameReadAsTheyStand)
 {
     // Row 0: cells from 0 to 10 and from 10 to `end`, then the band ends; the second band is empty.
