@@ -303,57 +303,89 @@ std::vector<Hit> Sorted(std::vector<Hit> hits)
     return hits;
 }
 
-TEST_F(Collision, SphereShortcutThroughATreeReportsWhatTheExactTestReports)
-{
-    constexpr GxInt32 kTriangles = 600;
-    std::mt19937 random(7);
-    std::uniform_real_distribution<GxReal> unit(-1.0f, 1.0f);
-    std::vector<GxV3d> verts;
-    std::vector<GxTriangle> triangles;
-    for (GxInt32 t = 0; t < kTriangles; t++) {
-        const GxV3d at = {4 * unit(random), 4 * unit(random), 4 * unit(random)};
-        const auto v = static_cast<GxUInt16>(verts.size());
-        for (GxInt32 k = 0; k < 3; k++) {
-            verts.push_back(GxV3d{at.x + 0.3f * unit(random), at.y + 0.3f * unit(random), at.z + 0.3f * unit(random)});
-        }
-        // Every tenth triangle is degenerate: no normal, never reported.
-        if (t % 10 == 0) {
-            verts.back() = verts[v];
-        }
-        triangles.push_back(
-            GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL});
-    }
+// The same random triangles twice: tested one by one, and through a balanced tree with an index map.
+struct TriangleSoup {
+    std::mt19937 random;
+    std::uniform_real_distribution<GxReal> unit{-1.0f, 1.0f};
     GxGeometry* geometries[2] = {};
     GxAtomic* atomics[2] = {};
-    for (GxInt32 g = 0; g < 2; g++) {
-        geometries[g] = GxGeometryCreate(static_cast<GxInt32>(verts.size()), kTriangles, gxGEOMETRYPOSITIONS);
-        ASSERT_NE(geometries[g], nullptr);
-        std::copy(verts.begin(), verts.end(), geometries[g]->morphTarget[0].verts);
-        std::copy(triangles.begin(), triangles.end(), geometries[g]->triangles);
-        atomics[g] = GxAtomicCreate();
-        GxAtomicSetGeometry(atomics[g], geometries[g], 0);
-    }
-    TreeBuilder builder{verts, triangles, std::vector<GxUInt16>(kTriangles), {}};
-    std::iota(builder.order.begin(), builder.order.end(), GxUInt16{0});
-    builder.Build(0, kTriangles);
-    GxCollTree* tree = GxCollTreeCreate(kTriangles, static_cast<GxUInt16>(builder.splits.size()), 1);
-    ASSERT_NE(tree, nullptr);
-    std::copy(builder.splits.begin(), builder.splits.end(), tree->splits);
-    std::copy(builder.order.begin(), builder.order.end(), tree->map);
-    tree->box = GxBBox{{5, 5, 5}, {-5, -5, -5}};
-    GxCollisionGeometrySetTree(geometries[1], tree);
 
+    // Triangles of corners within `spread` of points within 4 of the origin; every `degenerate`th has no area.
+    TriangleSoup(GxInt32 count, unsigned seed, GxReal spread, GxInt32 degenerate, GxReal boxHalf) : random(seed)
+    {
+        std::vector<GxV3d> verts;
+        std::vector<GxTriangle> triangles;
+        for (GxInt32 t = 0; t < count; t++) {
+            const GxV3d at = {4 * unit(random), 4 * unit(random), 4 * unit(random)};
+            const auto v = static_cast<GxUInt16>(verts.size());
+            for (GxInt32 k = 0; k < 3; k++) {
+                verts.push_back(
+                    GxV3d{at.x + spread * unit(random), at.y + spread * unit(random), at.z + spread * unit(random)});
+            }
+            if (degenerate > 0 && t % degenerate == 0) {
+                verts.back() = verts[v];
+            }
+            triangles.push_back(
+                GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL});
+        }
+        for (GxInt32 g = 0; g < 2; g++) {
+            geometries[g] = GxGeometryCreate(static_cast<GxInt32>(verts.size()), count, gxGEOMETRYPOSITIONS);
+            if (!geometries[g]) {
+                return;
+            }
+            std::copy(verts.begin(), verts.end(), geometries[g]->morphTarget[0].verts);
+            std::copy(triangles.begin(), triangles.end(), geometries[g]->triangles);
+            atomics[g] = GxAtomicCreate();
+            GxAtomicSetGeometry(atomics[g], geometries[g], 0);
+        }
+        TreeBuilder builder{verts, triangles, std::vector<GxUInt16>(static_cast<size_t>(count)), {}};
+        std::iota(builder.order.begin(), builder.order.end(), GxUInt16{0});
+        builder.Build(0, static_cast<GxUInt32>(count));
+        GxCollTree* tree =
+            GxCollTreeCreate(static_cast<GxUInt16>(count), static_cast<GxUInt16>(builder.splits.size()), 1);
+        if (!tree) {
+            return;
+        }
+        std::copy(builder.splits.begin(), builder.splits.end(), tree->splits);
+        std::copy(builder.order.begin(), builder.order.end(), tree->map);
+        tree->box = GxBBox{{boxHalf, boxHalf, boxHalf}, {-boxHalf, -boxHalf, -boxHalf}};
+        GxCollisionGeometrySetTree(geometries[1], tree);
+    }
+    ~TriangleSoup()
+    {
+        for (GxInt32 g = 0; g < 2; g++) {
+            if (atomics[g]) {
+                GxAtomicDestroy(atomics[g]);
+            }
+            if (geometries[g]) {
+                GxGeometryDestroy(geometries[g]);
+            }
+        }
+    }
+    bool Made() const { return geometries[1] && GxCollisionGeometryGetTree(geometries[1]) != nullptr; }
+    // What the query reports: [0] one by one, [1] through the tree, each in triangle order.
+    std::vector<Hit> Report(GxInt32 which, GxIntersection* query) const
+    {
+        std::vector<Hit> hits;
+        GxAtomicForAllIntersections(atomics[which], query, Collect, &hits);
+        return Sorted(hits);
+    }
+};
+
+TEST_F(Collision, SphereShortcutThroughATreeReportsWhatTheExactTestReports)
+{
+    TriangleSoup soup(600, 7, 0.3f, 10, 5.0f);  // every tenth triangle has no normal: never reported
+    ASSERT_TRUE(soup.Made());
     GxIntersection query = {};
     query.type = gxINTERSECTSPHERE;
     size_t reported = 0;
     for (GxInt32 trial = 0; trial < 200; trial++) {
-        const GxReal radius = trial % 4 == 0 ? 6.0f + 4 * unit(random) : 1.5f + unit(random);
-        query.t.sphere = GxSphere{{3 * unit(random), 3 * unit(random), 3 * unit(random)}, radius};
-        std::vector<Hit> exact, treed;
-        GxAtomicForAllIntersections(atomics[0], &query, Collect, &exact);
-        GxAtomicForAllIntersections(atomics[1], &query, Collect, &treed);
+        const GxReal radius = trial % 4 == 0 ? 6.0f + 4 * soup.unit(soup.random) : 1.5f + soup.unit(soup.random);
+        query.t.sphere =
+            GxSphere{{3 * soup.unit(soup.random), 3 * soup.unit(soup.random), 3 * soup.unit(soup.random)}, radius};
+        const std::vector<Hit> exact = soup.Report(0, &query);
+        const std::vector<Hit> treed = soup.Report(1, &query);
         ASSERT_EQ(exact.size(), treed.size()) << "trial " << trial;
-        exact = Sorted(exact), treed = Sorted(treed);
         for (size_t i = 0; i < exact.size(); i++) {
             ASSERT_EQ(exact[i].index, treed[i].index) << "trial " << trial;
             EXPECT_NEAR(exact[i].distance, treed[i].distance, 1e-4f);
@@ -362,61 +394,25 @@ TEST_F(Collision, SphereShortcutThroughATreeReportsWhatTheExactTestReports)
         reported += exact.size();
     }
     EXPECT_GT(reported, 1000u) << "the spheres reach enough triangles to exercise the shortcut";
-    for (GxInt32 g = 0; g < 2; g++) {
-        GxAtomicDestroy(atomics[g]);
-        GxGeometryDestroy(geometries[g]);
-    }
 }
 
 // Median splits leave children that overlap along their axis: a segment crossing the overlap must keep each child
 // up to its own extent, or triangles there go missing.
 TEST_F(Collision, LinesThroughOverlappingChildrenFindWhatEveryTriangleFinds)
 {
-    constexpr GxInt32 kTriangles = 400;
-    std::mt19937 random(11);
-    std::uniform_real_distribution<GxReal> unit(-1.0f, 1.0f);
-    std::vector<GxV3d> verts;
-    std::vector<GxTriangle> triangles;
-    for (GxInt32 t = 0; t < kTriangles; t++) {
-        const GxV3d at = {4 * unit(random), 4 * unit(random), 4 * unit(random)};
-        const auto v = static_cast<GxUInt16>(verts.size());
-        for (GxInt32 k = 0; k < 3; k++) {
-            verts.push_back(GxV3d{at.x + unit(random), at.y + unit(random), at.z + unit(random)});
-        }
-        triangles.push_back(
-            GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL});
-    }
-    GxGeometry* geometries[2] = {};
-    GxAtomic* atomics[2] = {};
-    for (GxInt32 g = 0; g < 2; g++) {
-        geometries[g] = GxGeometryCreate(static_cast<GxInt32>(verts.size()), kTriangles, gxGEOMETRYPOSITIONS);
-        ASSERT_NE(geometries[g], nullptr);
-        std::copy(verts.begin(), verts.end(), geometries[g]->morphTarget[0].verts);
-        std::copy(triangles.begin(), triangles.end(), geometries[g]->triangles);
-        atomics[g] = GxAtomicCreate();
-        GxAtomicSetGeometry(atomics[g], geometries[g], 0);
-    }
-    TreeBuilder builder{verts, triangles, std::vector<GxUInt16>(kTriangles), {}};
-    std::iota(builder.order.begin(), builder.order.end(), GxUInt16{0});
-    builder.Build(0, kTriangles);
-    GxCollTree* tree = GxCollTreeCreate(kTriangles, static_cast<GxUInt16>(builder.splits.size()), 1);
-    ASSERT_NE(tree, nullptr);
-    std::copy(builder.splits.begin(), builder.splits.end(), tree->splits);
-    std::copy(builder.order.begin(), builder.order.end(), tree->map);
-    tree->box = GxBBox{{6, 6, 6}, {-6, -6, -6}};
-    GxCollisionGeometrySetTree(geometries[1], tree);
-
+    TriangleSoup soup(400, 11, 1.0f, 0, 6.0f);
+    ASSERT_TRUE(soup.Made());
     GxIntersection query = {};
     query.type = gxINTERSECTLINE;
     size_t reported = 0;
+    auto point = [&soup] {
+        return GxV3d{6 * soup.unit(soup.random), 6 * soup.unit(soup.random), 6 * soup.unit(soup.random)};
+    };
     for (GxInt32 trial = 0; trial < 300; trial++) {
-        const GxV3d a = {6 * unit(random), 6 * unit(random), 6 * unit(random)};
-        const GxV3d b = {6 * unit(random), 6 * unit(random), 6 * unit(random)};
-        query.t.line = GxLine{a, b};
-        std::vector<Hit> every, treed;
-        GxAtomicForAllIntersections(atomics[0], &query, Collect, &every);
-        GxAtomicForAllIntersections(atomics[1], &query, Collect, &treed);
-        every = Sorted(every), treed = Sorted(treed);
+        const GxV3d a = point();
+        query.t.line = GxLine{a, point()};
+        const std::vector<Hit> every = soup.Report(0, &query);
+        const std::vector<Hit> treed = soup.Report(1, &query);
         ASSERT_EQ(every.size(), treed.size()) << "trial " << trial;
         for (size_t i = 0; i < every.size(); i++) {
             ASSERT_EQ(every[i].index, treed[i].index) << "trial " << trial;
@@ -424,10 +420,6 @@ TEST_F(Collision, LinesThroughOverlappingChildrenFindWhatEveryTriangleFinds)
         reported += every.size();
     }
     EXPECT_GT(reported, 100u) << "the lines cross enough triangles to exercise the descent";
-    for (GxInt32 g = 0; g < 2; g++) {
-        GxAtomicDestroy(atomics[g]);
-        GxGeometryDestroy(geometries[g]);
-    }
 }
 
 // A sphere of no radius touching a triangle's corner reports a distance of 0, not 0 / 0.
