@@ -35,9 +35,6 @@ GxBool Gx2DFontModuleOpen(void)
 void Gx2DFontModuleClose(void)
 {
     if (gx2D.fontDictionary) {
-        if (GxTexDictionaryGetCurrent() == gx2D.fontDictionary) {
-            GxTexDictionarySetCurrent(nullptr);
-        }
         GxTexDictionaryDestroy(gx2D.fontDictionary);
         gx2D.fontDictionary = nullptr;
     }

@@ -266,6 +266,7 @@ bool ReadMetrics1(Reader* r)
     GxChar line[kLineBytes + 1];
     GxChar name[kLineBytes + 1];
     GxChar mask[kLineBytes + 2];
+    PageScope scope;
     // Without a page name the font has no texture and no glyphs.
     if (!r->lines.Read(line)) {
         return true;
@@ -274,7 +275,6 @@ bool ReadMetrics1(Reader* r)
     if (names < 1) {
         return true;
     }
-    PageScope scope;
     const GxChar* maskName = names == 2 ? mask : nullptr;
     if (names == 1 && gx2D.fontPath) {
         // A mask image "m" + name beside the page is used when one exists.
@@ -520,16 +520,15 @@ bool ReadMetrics3(Reader* r)
     bool ok = true;
     while (ok && r->lines.Read(line)) {
         if (!open) {
-            // The character starts at the second byte; a line without one reads as code 0, which opens nothing.
+            // The character starts at the second byte (a line feed there is the character 10); a line without
+            // one reads as code 0, which opens nothing. Followers past the line's end would be stale bytes.
             GxInt32 at = 1;
-            const bool blank = line[1] == '\0' || line[1] == '\n';
+            const bool blank = line[1] == '\0';
             const GxInt32 code = blank ? 0 : DecodeUtf8([&line, &at]() -> GxInt32 {
-                const GxUInt8 b = static_cast<GxUInt8>(line[at]);
-                if (b == '\0' || b == '\n') {
+                if (line[at - 1] == '\0') {
                     return -1;
                 }
-                at++;
-                return b;
+                return static_cast<GxUInt8>(line[at++]);
             });
             if (code < 0) {
                 ok = false;

@@ -5,6 +5,7 @@
 #include "gfx/2d/font_local.h"
 #include "gfx/2d/twod_testing.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/image.h"
 #include "gfx/core/stream.h"
 
 namespace {
@@ -151,12 +152,39 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
     Gx2DFontDestroy(font);
     ExpectCutsRefused("METRICS2\ncells\n10\nAB\n\xC3\xA9\n", true);
 
-    // Cells 3 pixels high or less, and characters that are no UTF-8, are refused.
+    // A cell 3 pixels high, and characters that are no UTF-8, are refused.
     AddCellPage("flat", 3);
     EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\nflat\n2\nAB\nC\n"), nullptr);
     EXPECT_EQ(Gx2DTestReadMetrics("METRICS2\ncells\n10\nA\xFF"
                                   "B\n"),
               nullptr);
+}
+
+// 259 cells 2 pixels wide on one band, their characters on one line longer than the 255 bytes a line read gives.
+TEST_F(Metrics2D, Metrics2TextLongerThanALineContinuesWithoutLosingAByte)
+{
+    constexpr GxInt32 kWidth = 520;
+    constexpr GxInt32 kCells = 259;
+    std::vector<GxUInt32> pixels(kWidth * 16, kInk);
+    auto at = [&](GxInt32 x, GxInt32 y) -> GxUInt32& { return pixels[static_cast<size_t>(y * kWidth + x)]; };
+    at(0, 0) = at(0, 8) = at(1, 8) = kSentinel;
+    for (GxInt32 x = 2; x <= 2 * kCells; x += 2) {
+        at(x, 0) = kSentinel;
+    }
+    at(2 * kCells + 1, 0) = kSentinel;
+    AddPage("wide", kWidth, 16, pixels);
+    std::string text;
+    for (GxInt32 i = 0; i < kCells; i++) {
+        text += static_cast<char>('A' + i % 26);
+    }
+    Gx2DFont* font = Gx2DTestReadMetrics("METRICS2\nwide\n4\n" + text + "\n");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->numGlyphs, kCells);
+    // The last cell carries the last character: each letter's glyph is its last cell.
+    for (GxInt32 i = kCells - 26; i < kCells; i++) {
+        EXPECT_EQ(Gx2DFontGetGlyph(font, text[static_cast<size_t>(i)]), &font->glyphs[i]) << i;
+    }
+    Gx2DFontDestroy(font);
 }
 
 TEST_F(Metrics2D, Metrics2CellsNarrowerThanTheirFrameReadAsTheyStand)
@@ -215,14 +243,23 @@ TEST_F(Metrics2D, Metrics3GlyphsArePathsWithTheLastDrawingLineAsAdvance)
     Gx2DFontDestroy(font);
 
     // A character line without a second byte reads as code 0 and opens nothing: the next line is a character line.
-    for (const char* line : {"\n", "X\n"}) {
-        font = Gx2DTestReadMetrics(std::string("METRICS3\nname\n") + line + " B\nbegin\nmoveto 0.3 0\nend\n" + line);
-        ASSERT_NE(font, nullptr) << line;
-        EXPECT_EQ(font->numGlyphs, 1);
-        ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
-        EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, 0.3f);
-        Gx2DFontDestroy(font);
-    }
+    font = Gx2DTestReadMetrics("METRICS3\nname\n\n B\nbegin\nmoveto 0.3 0\nend\n\n");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->numGlyphs, 1);
+    ASSERT_NE(Gx2DFontGetGlyph(font, 'B'), nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 'B')->advance, 0.3f);
+    Gx2DFontDestroy(font);
+    // A line feed as the second byte is the character 10, and a follower like any other byte.
+    font = Gx2DTestReadMetrics("METRICS3\nname\nX\nbegin\nmoveto 0.4 0\nend\n \xC3\nbegin\nmoveto 0.2 0\nend\n");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->numGlyphs, 2);
+    ASSERT_NE(Gx2DFontGetGlyph(font, '\n'), nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, '\n')->advance, 0.4f);
+    ASSERT_NE(Gx2DFontGetGlyph(font, 0xCA), nullptr);
+    EXPECT_FLOAT_EQ(Gx2DFontGetGlyph(font, 0xCA)->advance, 0.2f);
+    Gx2DFontDestroy(font);
+    // Followers past the end of their line are refused.
+    EXPECT_EQ(Gx2DTestReadMetrics("METRICS3\nname\n \xF0\nbegin\nend\n"), nullptr);
 }
 
 TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)
@@ -255,6 +292,17 @@ TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)
         font = Gx2DTestReadMetrics(empty);
         ASSERT_NE(font, nullptr) << empty;
         EXPECT_EQ(font->numGlyphs, 0);
+        Gx2DFontDestroy(font);
+    }
+}
+
+TEST_F(Metrics2D, BitmapReadersSetTheImagePathBeforeTheirFirstLine)
+{
+    for (const char* empty : {"METRICS1\n", "METRICS2\n"}) {
+        GxImageSetPath("elsewhere/");
+        Gx2DFont* font = Gx2DTestReadMetrics(empty);
+        ASSERT_NE(font, nullptr) << empty;
+        EXPECT_STREQ(GxImageGetPath(), Gx2DFontGetPath()) << empty;
         Gx2DFontDestroy(font);
     }
 }

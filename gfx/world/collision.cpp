@@ -89,8 +89,6 @@ void* TreeDestruct(void* object, GxInt32 offset, GxInt32)
     return object;
 }
 
-void* TreeCopy(void* destination, const void*, GxInt32, GxInt32) { return destination; }
-
 GxStream* TreeWrite(GxStream* stream, GxInt32, const void* object, GxInt32 offset, GxInt32)
 {
     return GxCollTreeStreamWrite(*TreeSlot(object, offset), stream) ? stream : nullptr;
@@ -166,19 +164,16 @@ GxReal BoxDistanceSquared(const GxV3d& p, const GxBBox& box)
 
 GxBool GxCollisionPluginAttach(void)
 {
-    if (GxEngineGetPluginOffset(gxPLUGINCOLLISION) >= 0) {
-        return 1;
-    }
     if (GxEngineRegisterPlugin(sizeof(GxUInt32), gxPLUGINCOLLISION, EngineOpen, EngineClose) < 0) {
         return 0;
     }
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxUInt32), gxPLUGINCOLLISION, StampConstruct, nullptr, nullptr);
     GxPluginRegistryTrackOffset(&atomicOffset);
     geometryOffset =
-        GxGeometryRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, TreeCopy);
+        GxGeometryRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, nullptr);
     GxPluginRegistryTrackOffset(&geometryOffset);
     sectorOffset =
-        GxWorldSectorRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, TreeCopy);
+        GxWorldSectorRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, nullptr);
     GxPluginRegistryTrackOffset(&sectorOffset);
     return atomicOffset >= 0 && geometryOffset >= 0 && sectorOffset >= 0 &&
            GxGeometryRegisterPluginStream(gxPLUGINCOLLISION, TreeRead<false>, TreeWrite, TreeSize) >= 0 &&
@@ -680,16 +675,19 @@ void ClipDescent(const GxLine& line, Node root, GxReal t0, GxReal t1, Split spli
         const GxReal ro = rightExtent - GxV3dAxis(tol, axis);
         const bool takeLeft = g <= 0 ? p1 <= lo : p0 <= lo;
         const bool takeRight = g <= 0 ? p0 >= ro : p1 >= ro;
-        if (takeLeft && takeRight && g != 0 && top + 2 <= gxWORLDSTACKDEPTH) {
-            // Near child first with its range ending where the segment leaves it; the far child after.
+        if (takeLeft && takeRight && top + 2 <= gxWORLDSTACKDEPTH) {
+            // The near child first (the right one unless the segment rises along the axis), its range ending
+            // where the segment leaves it; the far child after, from where the segment enters it. Children
+            // overlap, so each range ends at its own child's extent. No travel along the axis keeps both ranges.
             const bool leftNear = g > 0;
-            const GxReal leaveNear = ((leftNear ? lo : ro) - s) / g;
-            const GxReal enterFar = ((leftNear ? ro : lo) - s) / g;
-            stack[top++] = Entry{leftNear ? right : left, std::max(e.t0, enterFar), e.t1};
-            stack[top++] = Entry{leftNear ? left : right, e.t0, std::min(e.t1, leaveNear)};
-        } else if (takeLeft && takeRight && top + 2 <= gxWORLDSTACKDEPTH) {
-            stack[top++] = Entry{right, e.t0, e.t1};
-            stack[top++] = Entry{left, e.t0, e.t1};
+            Entry nearChild{leftNear ? left : right, e.t0, e.t1};
+            Entry farChild{leftNear ? right : left, e.t0, e.t1};
+            if (g != 0) {
+                nearChild.t1 = std::min(e.t1, ((leftNear ? lo : ro) - s) / g);
+                farChild.t0 = std::max(e.t0, ((leftNear ? ro : lo) - s) / g);
+            }
+            stack[top++] = farChild;
+            stack[top++] = nearChild;
         } else if (takeLeft) {
             stack[top++] = Entry{left, e.t0, e.t1};
         } else if (takeRight) {
@@ -1054,8 +1052,12 @@ GxAtomic* GxAtomicForAllIntersections(GxAtomic* atomic, GxIntersection* intersec
         AtomicLine(atomic, geometry, intersection->t.line, q);
         break;
     case gxINTERSECTSPHERE:
-    case gxINTERSECTATOMIC:
         GxAtomicSphereIntersections(atomic, intersection, callBack, data);
+        break;
+    case gxINTERSECTATOMIC:
+        if (intersection->t.atomic) {
+            GxAtomicSphereIntersections(atomic, intersection, callBack, data);
+        }
         break;
     default:
         break;

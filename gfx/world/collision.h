@@ -71,7 +71,6 @@ typedef GxCollTriangle* (*GxIntersectionTriangleCallBack)(GxIntersection* inters
 
 // Registers the query counter and the tree extensions of geometries and sectors; before GxEngineOpen.
 GxBool GxCollisionPluginAttach(void);
-GxCollTree* GxCollisionGeometryGetTree(const GxGeometry* geometry);
 
 // One-sided: hits only triangles facing against the line. Distance is the fraction of delta.
 GxBool GxIntersectLineTriangle(const GxV3d* start, const GxV3d* delta, const GxV3d* v0, const GxV3d* v1,
@@ -91,9 +90,3 @@ void GxAtomicSphereIntersections(GxAtomic* atomic, GxIntersection* intersection,
 GxBool GxGeometryMorphSphereIntersections(GxGeometry* geometry, const GxInterpolator* interpolator,
                                           const GxSphere* sphere, GxIntersection* intersection,
                                           GxIntersectionTriangleCallBack callBack, void* data);
-
-// The collision extension body (version word and chunk 0x2C) of a tree; exposed for writers.
-GxBool GxCollTreeStreamWrite(const GxCollTree* tree, GxStream* stream);
-GxInt32 GxCollTreeStreamGetSize(const GxCollTree* tree);
-GxCollTree* GxCollTreeCreate(GxUInt16 numEntries, GxUInt16 numSplits, GxBool withMap);
-void GxCollTreeDestroy(GxCollTree* tree);

@@ -11,6 +11,7 @@
 #include "gfx/core/raster.h"
 #include "gfx/world/collision_testing.h"
 #include "gfx/world/world_testing.h"
+#include "gfx/world/worldobj_local.h"
 
 namespace {
 
@@ -200,6 +201,33 @@ TEST_F(Collision, OlderLayoutTreeOfAGeometryTakesTheBoxAroundItsSphere)
     GxGeometryDestroy(box);
 }
 
+// A sector's box from the planes is derived only after the world's tree is read, so an older-layout tree read
+// with the sector takes the tight box read before it.
+TEST_F(Collision, OlderLayoutTreeOfASectorTakesItsTightBox)
+{
+    const std::vector<GxUInt8> tree = OldTree().Bytes();
+    const auto size = static_cast<GxUInt32>(tree.size());
+    const std::vector<GxUInt8> body = GxWorldTestWrite([&](GxStream* s) {
+        return GxWorldWriteHeader(s, gxID_EXTENSION, size + 12) && GxWorldWriteHeader(s, gxPLUGINCOLLISION, size) &&
+               GxStreamWrite(s, tree.data(), size);
+    });
+    std::vector<std::max_align_t> storage(gxWorldSectorTKList.sizeOfStruct / sizeof(std::max_align_t) + 1);
+    auto* sector = reinterpret_cast<GxWorldSector*>(storage.data());
+    GxPluginRegistryInitObject(&gxWorldSectorTKList, sector);
+    sector->numTriangles = 4;
+    sector->tightBoundingBox = kStackBox;
+    GxStream* stream = GxWorldTestOpen(body);
+    EXPECT_NE(GxPluginRegistryReadDataChunks(&gxWorldSectorTKList, stream, sector), nullptr);
+    GxStreamClose(stream, nullptr);
+    const GxInt32 offset = GxPluginRegistryGetPluginOffset(&gxWorldSectorTKList, gxPLUGINCOLLISION);
+    ASSERT_GE(offset, 0);
+    const GxCollTree* read = *reinterpret_cast<GxCollTree**>(reinterpret_cast<char*>(sector) + offset);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->box.inf.z, -3.0f);
+    EXPECT_EQ(read->box.sup.x, 1.0f);
+    GxPluginRegistryDeInitObject(&gxWorldSectorTKList, sector);
+}
+
 // A balanced tree with an index map over the triangles' centroids: median splits on the widest axis.
 struct TreeBuilder {
     const std::vector<GxV3d>& verts;
@@ -277,57 +305,89 @@ std::vector<Hit> Sorted(std::vector<Hit> hits)
     return hits;
 }
 
-TEST_F(Collision, SphereShortcutThroughATreeReportsWhatTheExactTestReports)
-{
-    constexpr GxInt32 kTriangles = 600;
-    std::mt19937 random(7);
-    std::uniform_real_distribution<GxReal> unit(-1.0f, 1.0f);
-    std::vector<GxV3d> verts;
-    std::vector<GxTriangle> triangles;
-    for (GxInt32 t = 0; t < kTriangles; t++) {
-        const GxV3d at = {4 * unit(random), 4 * unit(random), 4 * unit(random)};
-        const auto v = static_cast<GxUInt16>(verts.size());
-        for (GxInt32 k = 0; k < 3; k++) {
-            verts.push_back(GxV3d{at.x + 0.3f * unit(random), at.y + 0.3f * unit(random), at.z + 0.3f * unit(random)});
-        }
-        // Every tenth triangle is degenerate: no normal, never reported.
-        if (t % 10 == 0) {
-            verts.back() = verts[v];
-        }
-        triangles.push_back(
-            GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL});
-    }
+// The same random triangles twice: tested one by one, and through a balanced tree with an index map.
+struct TriangleSoup {
+    std::mt19937 random;
+    std::uniform_real_distribution<GxReal> unit{-1.0f, 1.0f};
     GxGeometry* geometries[2] = {};
     GxAtomic* atomics[2] = {};
-    for (GxInt32 g = 0; g < 2; g++) {
-        geometries[g] = GxGeometryCreate(static_cast<GxInt32>(verts.size()), kTriangles, gxGEOMETRYPOSITIONS);
-        ASSERT_NE(geometries[g], nullptr);
-        std::copy(verts.begin(), verts.end(), geometries[g]->morphTarget[0].verts);
-        std::copy(triangles.begin(), triangles.end(), geometries[g]->triangles);
-        atomics[g] = GxAtomicCreate();
-        GxAtomicSetGeometry(atomics[g], geometries[g], 0);
-    }
-    TreeBuilder builder{verts, triangles, std::vector<GxUInt16>(kTriangles), {}};
-    std::iota(builder.order.begin(), builder.order.end(), GxUInt16{0});
-    builder.Build(0, kTriangles);
-    GxCollTree* tree = GxCollTreeCreate(kTriangles, static_cast<GxUInt16>(builder.splits.size()), 1);
-    ASSERT_NE(tree, nullptr);
-    std::copy(builder.splits.begin(), builder.splits.end(), tree->splits);
-    std::copy(builder.order.begin(), builder.order.end(), tree->map);
-    tree->box = GxBBox{{5, 5, 5}, {-5, -5, -5}};
-    GxCollisionGeometrySetTree(geometries[1], tree);
 
+    // Triangles of corners within `spread` of points within 4 of the origin; every `degenerate`th has no area.
+    TriangleSoup(GxInt32 count, unsigned seed, GxReal spread, GxInt32 degenerate, GxReal boxHalf) : random(seed)
+    {
+        std::vector<GxV3d> verts;
+        std::vector<GxTriangle> triangles;
+        for (GxInt32 t = 0; t < count; t++) {
+            const GxV3d at = {4 * unit(random), 4 * unit(random), 4 * unit(random)};
+            const auto v = static_cast<GxUInt16>(verts.size());
+            for (GxInt32 k = 0; k < 3; k++) {
+                verts.push_back(
+                    GxV3d{at.x + spread * unit(random), at.y + spread * unit(random), at.z + spread * unit(random)});
+            }
+            if (degenerate > 0 && t % degenerate == 0) {
+                verts.back() = verts[v];
+            }
+            triangles.push_back(
+                GxTriangle{{v, static_cast<GxUInt16>(v + 1), static_cast<GxUInt16>(v + 2)}, gxGEOMETRYNOMATERIAL});
+        }
+        for (GxInt32 g = 0; g < 2; g++) {
+            geometries[g] = GxGeometryCreate(static_cast<GxInt32>(verts.size()), count, gxGEOMETRYPOSITIONS);
+            if (!geometries[g]) {
+                return;
+            }
+            std::copy(verts.begin(), verts.end(), geometries[g]->morphTarget[0].verts);
+            std::copy(triangles.begin(), triangles.end(), geometries[g]->triangles);
+            atomics[g] = GxAtomicCreate();
+            GxAtomicSetGeometry(atomics[g], geometries[g], 0);
+        }
+        TreeBuilder builder{verts, triangles, std::vector<GxUInt16>(static_cast<size_t>(count)), {}};
+        std::iota(builder.order.begin(), builder.order.end(), GxUInt16{0});
+        builder.Build(0, static_cast<GxUInt32>(count));
+        GxCollTree* tree =
+            GxCollTreeCreate(static_cast<GxUInt16>(count), static_cast<GxUInt16>(builder.splits.size()), 1);
+        if (!tree) {
+            return;
+        }
+        std::copy(builder.splits.begin(), builder.splits.end(), tree->splits);
+        std::copy(builder.order.begin(), builder.order.end(), tree->map);
+        tree->box = GxBBox{{boxHalf, boxHalf, boxHalf}, {-boxHalf, -boxHalf, -boxHalf}};
+        GxCollisionGeometrySetTree(geometries[1], tree);
+    }
+    ~TriangleSoup()
+    {
+        for (GxInt32 g = 0; g < 2; g++) {
+            if (atomics[g]) {
+                GxAtomicDestroy(atomics[g]);
+            }
+            if (geometries[g]) {
+                GxGeometryDestroy(geometries[g]);
+            }
+        }
+    }
+    bool Made() const { return geometries[1] && GxCollisionGeometryGetTree(geometries[1]) != nullptr; }
+    // What the query reports: [0] one by one, [1] through the tree, each in triangle order.
+    std::vector<Hit> Report(GxInt32 which, GxIntersection* query) const
+    {
+        std::vector<Hit> hits;
+        GxAtomicForAllIntersections(atomics[which], query, Collect, &hits);
+        return Sorted(hits);
+    }
+};
+
+TEST_F(Collision, SphereShortcutThroughATreeReportsWhatTheExactTestReports)
+{
+    TriangleSoup soup(600, 7, 0.3f, 10, 5.0f);  // every tenth triangle has no normal: never reported
+    ASSERT_TRUE(soup.Made());
     GxIntersection query = {};
     query.type = gxINTERSECTSPHERE;
     size_t reported = 0;
     for (GxInt32 trial = 0; trial < 200; trial++) {
-        const GxReal radius = trial % 4 == 0 ? 6.0f + 4 * unit(random) : 1.5f + unit(random);
-        query.t.sphere = GxSphere{{3 * unit(random), 3 * unit(random), 3 * unit(random)}, radius};
-        std::vector<Hit> exact, treed;
-        GxAtomicForAllIntersections(atomics[0], &query, Collect, &exact);
-        GxAtomicForAllIntersections(atomics[1], &query, Collect, &treed);
+        const GxReal radius = trial % 4 == 0 ? 6.0f + 4 * soup.unit(soup.random) : 1.5f + soup.unit(soup.random);
+        query.t.sphere =
+            GxSphere{{3 * soup.unit(soup.random), 3 * soup.unit(soup.random), 3 * soup.unit(soup.random)}, radius};
+        const std::vector<Hit> exact = soup.Report(0, &query);
+        const std::vector<Hit> treed = soup.Report(1, &query);
         ASSERT_EQ(exact.size(), treed.size()) << "trial " << trial;
-        exact = Sorted(exact), treed = Sorted(treed);
         for (size_t i = 0; i < exact.size(); i++) {
             ASSERT_EQ(exact[i].index, treed[i].index) << "trial " << trial;
             EXPECT_NEAR(exact[i].distance, treed[i].distance, 1e-4f);
@@ -336,10 +396,116 @@ TEST_F(Collision, SphereShortcutThroughATreeReportsWhatTheExactTestReports)
         reported += exact.size();
     }
     EXPECT_GT(reported, 1000u) << "the spheres reach enough triangles to exercise the shortcut";
-    for (GxInt32 g = 0; g < 2; g++) {
-        GxAtomicDestroy(atomics[g]);
-        GxGeometryDestroy(geometries[g]);
+}
+
+// Median splits leave children that overlap along their axis: a segment crossing the overlap must keep each child
+// up to its own extent, or triangles there go missing.
+TEST_F(Collision, LinesThroughOverlappingChildrenFindWhatEveryTriangleFinds)
+{
+    TriangleSoup soup(400, 11, 1.0f, 0, 6.0f);
+    ASSERT_TRUE(soup.Made());
+    GxIntersection query = {};
+    query.type = gxINTERSECTLINE;
+    size_t reported = 0;
+    auto point = [&soup] {
+        return GxV3d{6 * soup.unit(soup.random), 6 * soup.unit(soup.random), 6 * soup.unit(soup.random)};
+    };
+    for (GxInt32 trial = 0; trial < 300; trial++) {
+        const GxV3d a = point();
+        query.t.line = GxLine{a, point()};
+        const std::vector<Hit> every = soup.Report(0, &query);
+        const std::vector<Hit> treed = soup.Report(1, &query);
+        ASSERT_EQ(every.size(), treed.size()) << "trial " << trial;
+        for (size_t i = 0; i < every.size(); i++) {
+            ASSERT_EQ(every[i].index, treed[i].index) << "trial " << trial;
+        }
+        reported += every.size();
     }
+    EXPECT_GT(reported, 100u) << "the lines cross enough triangles to exercise the descent";
+}
+
+// A sphere of no radius touching a triangle's corner reports a distance of 0, not 0 / 0.
+TEST_F(Collision, SpheresOfNoRadiusReportADistanceOfZero)
+{
+    GxGeometry* geometry = GxGeometryCreate(3, 1, gxGEOMETRYPOSITIONS);
+    ASSERT_NE(geometry, nullptr);
+    const GxV3d corners[3] = {{0, 0, 0}, {1, -1, 1}, {-1, 2, -1}};
+    std::copy(corners, corners + 3, geometry->morphTarget[0].verts);
+    geometry->triangles[0] = GxTriangle{{0, 1, 2}, gxGEOMETRYNOMATERIAL};
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxIntersection query = {};
+    query.type = gxINTERSECTSPHERE;
+    query.t.sphere = GxSphere{{0, 0, 0}, 0.0f};
+    std::vector<Hit> hits;
+    GxAtomicForAllIntersections(atomic, &query, Collect, &hits);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].distance, 0.0f);
+    // An atomic query without its atomic reports nothing; its words would read as this very sphere.
+    GxIntersection noAtomic = {};
+    noAtomic.type = gxINTERSECTATOMIC;
+    GxAtomicForAllIntersections(atomic, &noAtomic, Collect, &hits);
+    EXPECT_EQ(hits.size(), 1u);
+    GxAtomicDestroy(atomic);
+    GxGeometryDestroy(geometry);
+}
+
+TEST_F(Collision, QueriesWithoutTheirObjectsDoNothing)
+{
+    auto never = [](GxIntersection*, GxCollTriangle*, GxReal, void*) -> GxCollTriangle* {
+        ADD_FAILURE() << "nothing to report";
+        return nullptr;
+    };
+    auto neverInWorld = [](GxIntersection*, GxWorldSector*, GxAtomic*, GxReal, void*) -> GxWorldSector* {
+        ADD_FAILURE() << "nothing to report";
+        return nullptr;
+    };
+    GxIntersection query = {};
+    query.type = gxINTERSECTLINE;
+    query.t.line = GxLine{{0.25f, 0.25f, 1}, {0.25f, 0.25f, -4}};
+    EXPECT_EQ(GxAtomicForAllIntersections(nullptr, &query, never, nullptr), nullptr);
+    GxAtomic* atomic = GxAtomicCreate();
+    EXPECT_EQ(GxAtomicForAllIntersections(atomic, &query, never, nullptr), atomic) << "no geometry";
+    GxGeometry* geometry = GxWorldTestStackedTriangles();
+    ASSERT_NE(geometry, nullptr);
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    EXPECT_EQ(GxAtomicForAllIntersections(atomic, nullptr, never, nullptr), atomic);
+    EXPECT_EQ(GxAtomicForAllIntersections(atomic, &query, nullptr, nullptr), atomic);
+    GxIntersection noAtomic = {};
+    noAtomic.type = gxINTERSECTATOMIC;
+
+    const GxBBox box = {{10, 10, 10}, {-10, -10, -10}};
+    GxWorld* world = GxWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    EXPECT_EQ(GxWorldForAllIntersections(nullptr, &query, neverInWorld, nullptr), nullptr);
+    EXPECT_EQ(GxWorldForAllIntersections(world, nullptr, neverInWorld, nullptr), world);
+    EXPECT_EQ(GxWorldForAllIntersections(world, &query, nullptr, nullptr), world);
+    EXPECT_EQ(GxWorldForAllIntersections(world, &noAtomic, neverInWorld, nullptr), world);
+    GxWorldDestroy(world);
+    GxAtomicDestroy(atomic);
+    GxGeometryDestroy(geometry);
+}
+
+// A line with no travel along a split's axis that reaches both children visits the right one first.
+TEST_F(Collision, LinesAlongASplitVisitItsRightChildFirst)
+{
+    GxGeometry* geometry = GxWorldTestStackedTriangles();
+    ASSERT_NE(geometry, nullptr);
+    GxAtomic* atomic = GxAtomicCreate();
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxCollTree* tree = GxCollTreeCreate(4, 1, 0);
+    ASSERT_NE(tree, nullptr);
+    tree->box = GxBBox{{1, 1, 0}, {0, 0, -3}};
+    tree->splits[0] = GxCollSplit{{0, 2, 0, 1.0f}, {0, 2, 2, 0.0f}};  // on x, both leaves across the whole strip
+    GxCollisionGeometrySetTree(geometry, tree);
+    GxIntersection query = {};
+    query.type = gxINTERSECTLINE;
+    query.t.line = GxLine{{0.25f, 0.25f, 1}, {0.25f, 0.25f, -4}};
+    std::vector<GxInt32> found;
+    GxAtomicForAllIntersections(atomic, &query, Order, &found);
+    EXPECT_EQ(found, (std::vector<GxInt32>{2, 3, 0, 1}));
+    GxAtomicDestroy(atomic);
+    GxGeometryDestroy(geometry);
 }
 
 }  // namespace
@@ -387,12 +553,10 @@ TEST_F(Collision, MorphingAtomicsAreTestedBetweenTheirTargets)
         },
         &corners);
     EXPECT_EQ(corners, (std::vector<GxV3d*>{&geometry->morphTarget[1].verts[0]}));
-    // A target number past the geometry's count names target 0.
+    // A target the geometry lacks stands for target 0: the triangles as they stand at z -3 to 0.
     atomic->interpolator.startMorphTarget = 0;
-    atomic->interpolator.endMorphTarget = 0;
-    const std::vector<GxInt32> first = hits(line);
-    atomic->interpolator.endMorphTarget = 9;
-    EXPECT_EQ(hits(line), first);
+    atomic->interpolator.endMorphTarget = 7;
+    EXPECT_EQ(hits(line), (std::vector<GxInt32>{3}));
     GxAtomicDestroy(atomic);
     GxGeometryDestroy(geometry);
 }

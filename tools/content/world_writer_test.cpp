@@ -378,6 +378,44 @@ TEST_F(WorldFile, QueriesVisitEachAtomicOnce)
     EXPECT_EQ(run(line), (std::set<GxAtomic*>{a}));
 }
 
+// A line of no length, or an atomic of no radius under a point, reports a distance of 0 rather than 0 / 0.
+TEST_F(WorldFile, QueriesOfNoExtentReportADistanceOfZero)
+{
+    world = Read(Bytes(10, 2));
+    ASSERT_NE(world, nullptr);
+    GxAtomic* ball = AddAtomic(GxV3d{4, 0, 4}, 3.0f);
+    GxAtomic* dot = AddAtomic(GxV3d{16, 0, 4}, 0.0f);
+    ASSERT_EQ(GxAtomicGetWorldBoundingSphere(dot)->radius, 0.0f);
+    struct Found {
+        std::vector<GxAtomic*> atomics;
+        std::vector<GxReal> distances;
+    };
+    auto run = [&](GxIntersection query) {
+        Found found;
+        GxWorldForAllIntersections(
+            world, &query,
+            [](GxIntersection*, GxWorldSector* sector, GxAtomic* atomic, GxReal distance, void* data) {
+                static_cast<Found*>(data)->atomics.push_back(atomic);
+                static_cast<Found*>(data)->distances.push_back(distance);
+                return sector;
+            },
+            &found);
+        return found;
+    };
+    GxIntersection line = {};
+    line.type = gxINTERSECTLINE;
+    line.t.line = GxLine{{4, 0, 4}, {4, 0, 4}};
+    Found found = run(line);
+    EXPECT_EQ(found.atomics, std::vector<GxAtomic*>{ball});
+    EXPECT_EQ(found.distances, std::vector<GxReal>{0.0f});
+    GxIntersection point = {};
+    point.type = gxINTERSECTPOINT;
+    point.t.point = GxV3d{16, 0, 4};
+    found = run(point);
+    EXPECT_EQ(found.atomics, std::vector<GxAtomic*>{dot});
+    EXPECT_EQ(found.distances, std::vector<GxReal>{0.0f});
+}
+
 TEST_F(WorldFile, ObjectsTouchingASplitTieToOneSide)
 {
     world = Read(Bytes(10, 4));
