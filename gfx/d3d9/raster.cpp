@@ -115,7 +115,7 @@ GxBool GxD3D9RasterCreateCameraTexture(GxRaster* raster)
     GxD3D9Device()->EvictManagedResources();
     bool retried = false;
     const HRESULT hr = MakeCameraTexture(raster, ext, info.d3dFormat, &retried);
-    if (hr == D3DERR_OUTOFVIDEOMEMORY) {
+    if (hr == D3DERR_OUTOFVIDEOMEMORY && !retried) {
         RaiseDevice("Out of video memory. Failed to create raster.");
         return 0;
     }

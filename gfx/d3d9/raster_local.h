@@ -45,9 +45,6 @@ inline bool TextureType(GxInt32 type)
 // Index of a format word's pixel format in GxD3D9RasterFormatInfo.
 constexpr GxInt32 PixelNibble(GxInt32 format) { return (format & gxRASTERFORMATPIXELFORMATMASK) >> 8; }
 
-// The highest pixel format the tables know.
-constexpr GxInt32 kLastPixelNibble = PixelNibble(gxRASTERFORMAT555);
-
 inline D3DFORMAT DisplayFormat() { return static_cast<D3DFORMAT>(gxD3D9State.currentMode.format); }
 
 inline GxInt32 DisplayDepth() { return gxD3D9State.currentDepth; }

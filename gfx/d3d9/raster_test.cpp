@@ -143,6 +143,15 @@ TEST_F(D3D9Raster, EachTypeGetsItsDeviceObject)
     ASSERT_NE(ownZ, nullptr);
     EXPECT_NE(GxD3D9RasterGetSurface(ownZ), gxD3D9State.defaultDepthStencil);
     EXPECT_EQ(GxRasterGetFormat(ownZ), GxD3D9ZBufferDepth() == 16 ? gxRASTERFORMAT16 : gxRASTERFORMAT32);
+    // Without a device surface to share, the window-sized z-buffer makes its own.
+    IDirect3DSurface9* deviceDepth = gxD3D9State.defaultDepthStencil;
+    gxD3D9State.defaultDepthStencil = nullptr;
+    GxRaster* unsharedZ = Make(320, 240, gxRASTERTYPEZBUFFER);
+    gxD3D9State.defaultDepthStencil = deviceDepth;
+    ASSERT_NE(unsharedZ, nullptr);
+    EXPECT_NE(GxD3D9RasterGetSurface(unsharedZ), nullptr);
+    GxRasterDestroy(unsharedZ);
+    rasters.pop_back();
 
     GxRaster* camera = Make(320, 240, gxRASTERTYPECAMERA);
     ASSERT_NE(camera, nullptr);
@@ -225,7 +234,10 @@ TEST_F(D3D9Raster, RefusedRequests)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
     EXPECT_EQ(Make(16, 16, gxRASTERTYPEZBUFFER | gxRASTERFORMAT565), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
+    // A pixel format beyond the table names no format the device holds: refused like any the device lacks.
     EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | 0x0B00), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
+    EXPECT_EQ(Make(16, 16, gxRASTERTYPECAMERATEXTURE | 0x0B00), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 
     // A device that can not make the texture: the creation fails with its message.
@@ -270,7 +282,13 @@ TEST_F(D3D9Raster, FormatChoiceFollowsTheDevice)
     };
     gxD3D9State.depthStencilFormat = D3DFMT_D24S8;
     const GxInt32 widened = GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT555);
+    const GxInt32 with32[] = {
+        GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMATLUM8),
+        GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT32),
+    };
     gxD3D9State.depthStencilFormat = zFormat;
+    EXPECT_EQ(with32[0], gxRASTERFORMATLUM8);
+    EXPECT_EQ(with32[1], gxRASTERFORMAT32);
     EXPECT_EQ(with16[0], gxRASTERFORMAT555);
     EXPECT_EQ(with16[1], gxRASTERFORMAT1555);
     EXPECT_EQ(with16[2], gxRASTERFORMAT565);
