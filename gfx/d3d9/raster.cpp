@@ -632,9 +632,12 @@ GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt3
     } else {
         ext->automipmap &= gxD3D9RASTERAUTOMIPMAPMASK;
         const GxD3D9FormatInfoEntry& info = FormatInfo(format);
-        ext->alpha = info.alpha;
-        raster->depth = info.depth;
         GxD3D9RasterSetPixelFormat(raster, info.rasterFormat);
+        // Formats beyond the table keep the depth the raster was made with.
+        if (format < static_cast<GxUInt32>(gxD3D9FORMATINFOSIZE)) {
+            ext->alpha = info.alpha;
+            raster->depth = info.depth;
+        }
     }
     if (palettised) {
         ext->palette = PaletteBlockTake();
