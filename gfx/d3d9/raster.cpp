@@ -574,7 +574,7 @@ GxBool GxD3D9RasterGetMipLevels(void* out, void* inOut, GxInt32 /*in*/)
         *count = static_cast<GxInt32>(texture->GetLevelCount());
         return 1;
     }
-    *count = std::max<GxInt32>(1, BitCount(std::max(top->width, top->height)));
+    *count = BitCount(std::max(top->width, top->height));
     return 1;
 }
 

@@ -623,6 +623,9 @@ TEST_F(D3D9Raster, SubRasterLocksItsRectangleOnly)
     GxRaster* bare = Make(256, 64, gxRASTERTYPETEXTURE | gxRASTERDONTALLOCATE | gxRASTERFORMATMIPMAP);
     ASSERT_NE(bare, nullptr);
     EXPECT_EQ(GxRasterGetNumLevels(bare), 9);
+    GxRaster* empty = Make(0, 0, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(GxRasterGetNumLevels(empty), 0);
 }
 
 TEST_F(D3D9Raster, PalettesAndTheirNumbers)
