@@ -458,20 +458,13 @@ void CopyIndices(GxRaster* raster, const GxImage* image)
 {
     const GxInt32 width = std::min(raster->width, image->width);
     const GxInt32 height = std::min(raster->height, image->height);
-    const GxInt32 mask = image->depth == 4 ? 15 : 255;
     for (GxInt32 y = 0; y < height; y++) {
-        GxUInt8* row = raster->pixels + static_cast<size_t>(y) * raster->stride;
-        const GxUInt8* src = image->pixels + static_cast<size_t>(y) * image->stride;
-        if (mask == 255) {
-            std::memcpy(row, src, static_cast<size_t>(width));
-            continue;
-        }
-        for (GxInt32 x = 0; x < width; x++) {
-            row[x] = static_cast<GxUInt8>(src[x] & mask);
-        }
+        std::memcpy(raster->pixels + static_cast<size_t>(y) * raster->stride,
+                    image->pixels + static_cast<size_t>(y) * image->stride, static_cast<size_t>(width));
     }
+    const size_t entries = static_cast<size_t>(1) << image->depth;
     if (raster->palette != nullptr && image->palette != nullptr && Ext(raster)->lockedMipLevel == 0) {
-        std::memcpy(raster->palette, image->palette, static_cast<size_t>(mask + 1) * sizeof(GxRGBA));
+        std::memcpy(raster->palette, image->palette, entries * sizeof(GxRGBA));
     }
 }
 
