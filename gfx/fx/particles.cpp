@@ -639,6 +639,9 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
                     if (velocity) {
                         m.pos = {m.pos.x + dt * velocity->x, m.pos.y + dt * velocity->y, m.pos.z + dt * velocity->z};
                     }
+                    if (turn) {
+                        m.pos = {m.pos.x + turn->pos.x, m.pos.y + turn->pos.y, m.pos.z + turn->pos.z};
+                    }
                     const GxV3d d = {m.pos.x - origin.x, m.pos.y - origin.y, m.pos.z - origin.z};
                     const GxReal distSq = GxV3dDotProduct(&d, &d);
                     e->radiusSq = distSq > e->radiusSq ? distSq : e->radiusSq;

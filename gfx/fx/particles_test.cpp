@@ -672,6 +672,14 @@ TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
         EXPECT_EQ(ReadAtomicExtension(bytes, length), nullptr) << length;
     }
     GxTestTakeError();
+
+    // With the use-matrix flag the rows turn by the emitter's matrix and the position takes its translation too.
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &matrices, gxPTANKDFLAGMATRIX, 0));
+    memcpy(&m, matrices.data, sizeof(m));
+    EXPECT_NEAR(m.pos.x, 1.0f, 1e-5f);
+    EXPECT_NEAR(m.pos.y, 2.0f, 1e-5f);
+    EXPECT_NEAR(m.pos.z, 1.0f + 3.0f, 1e-5f);
     Done(atomic);
 }
 
