@@ -413,7 +413,7 @@ void EmitOne(GxParticleEmitter* e, const Offsets& o, GxParticleEmitterStd* s, Gx
     auto* base = reinterpret_cast<GxParticleStandard*>(p);
     base->lifeSpan = GxParticleRandomBias(seed, s->emtPtcleLife, s->emtPtcleLifeBias);
     base->life = 0.0f;
-    base->oneOverLife = base->lifeSpan > 0.0f ? 1.0f / base->lifeSpan : 0.0f;
+    base->oneOverLife = 1.0f / base->lifeSpan;
     base->flag = 0;
     // Draws in this order: life, direction, speed, position. Particles without velocity draw no position and start
     // at the emission position itself.

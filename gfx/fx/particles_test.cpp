@@ -749,6 +749,16 @@ TEST_F(Particles, EachParticleDrawsLifeDirectionSpeedThenPosition)
     EXPECT_FLOAT_EQ(position.x, pos.x);
     EXPECT_FLOAT_EQ(position.y, pos.y);
     EXPECT_FLOAT_EQ(position.z, pos.z);
+
+    // A particle of no life keeps the reciprocal of its life, and is dropped by the next update before it is read.
+    std->emtPtcleLife = 0.0f;
+    std->emtPtcleLifeBias = 0.0f;
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_EQ(emitter->numPtcles, 2);
+    const GxUInt8* newest = GxParticleBatchGetParticles(emitter->liveBatch) + particleClass->objSize;
+    EXPECT_TRUE(std::isinf(reinterpret_cast<const GxParticleStandard*>(newest)->oneOverLife));
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(emitter->liveBatch->numPtcles, 2);
     Done(atomic);
 }
 
