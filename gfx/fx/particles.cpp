@@ -946,7 +946,7 @@ GxParticleBatch* GxParticleStdUpdate(GxParticleEmitter* emitter, GxParticleBatch
     return batch;
 }
 
-// Live particles are drawn through the tank; drawing them without one is a failure.
+// Live particles are drawn through the tank property; drawing them without one is a failure.
 GxParticleEmitter* GxParticleStdEmitterBeforeRender(GxAtomic*, GxParticleEmitter* emitter, void*)
 {
     if (emitter->numPtcles == 0) {
@@ -954,7 +954,7 @@ GxParticleEmitter* GxParticleStdEmitterBeforeRender(GxAtomic*, GxParticleEmitter
     }
     auto* t =
         static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
-    if (!t || !t->tank) {
+    if (!t || (t->numWritten > 0 && !t->tank)) {
         GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, "live particles without a tank"));
         return nullptr;
     }
@@ -1212,6 +1212,9 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
         !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::beginUpdate, atomic, e, data)) {
         return nullptr;
     }
+    if (atomic && (atomic->interpolator.flags & gxINTERPOLATORDIRTYSPHERE)) {
+        GxAtomicInterpolateBoundingSphere(atomic);
+    }
     e->radiusSq = 0.0f;
     bool locked = false;
     if ((e->flags & gxPRTSTDEMITTERFLAGUPDATEPARTICLE) && e->liveBatch) {
@@ -1225,7 +1228,9 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
         while (GxParticleBatch* batch = *at) {
             batch->newPtcleIdx = -1;
             if (batch->numPtcles == 0) {
-                GxParticleRunCallBacks(&GxParticleCallBackSet::batchDestroy, e, batch, data);
+                if (!GxParticleRunCallBacks(&GxParticleCallBackSet::batchDestroy, e, batch, data)) {
+                    return nullptr;
+                }
                 *at = batch->next;
                 batch->next = e->spareBatch;
                 e->spareBatch = batch;
@@ -1273,6 +1278,7 @@ GxParticleEmitter* GxParticleEmitterRender(GxAtomic* atomic, GxParticleEmitter* 
     if (!(e->flags & gxPRTSTDEMITTERFLAGALIVE)) {
         return e;
     }
+    GxParticleEmitterCacheOffsets(e);
     const bool callbacks = (e->flags & gxPRTSTDEMITTERFLAGRENDER) != 0;
     if (callbacks && !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::beforeRender, atomic, e, data)) {
         return nullptr;

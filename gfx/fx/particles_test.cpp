@@ -624,6 +624,36 @@ TEST_F(Particles, ClassesRunTheCallbackSetsTheyCarry)
     Done(atomic);
 }
 
+GxParticleBatch* RefuseBatch(GxParticleEmitter*, GxParticleBatch*, void*) { return nullptr; }
+
+// An emitter's own update brings a stale sphere up to date; particles emitted without a tank render as nothing;
+// a refused batch-destroy callback fails the update.
+TEST_F(Particles, EmitterStepsAnswerForTheirCallbacks)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 3, 0.05f);
+    ASSERT_NE(atomic, nullptr);
+    emitter->flags &= ~gxPRTSTDEMITTERFLAGACTIVE;
+    atomic->interpolator.flags |= gxINTERPOLATORDIRTYSPHERE;
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleEmitterUpdate(atomic, emitter, &step), nullptr);
+    EXPECT_EQ(atomic->interpolator.flags & gxINTERPOLATORDIRTYSPHERE, 0u);
+    EXPECT_EQ(emitter->numPtcles, 3);
+    EXPECT_EQ(TankOf(), nullptr);
+    EXPECT_EQ(atomic->renderCallBack(atomic), atomic);
+
+    emitter->flags &= ~gxPRTSTDEMITTERFLAGEMIT;
+    GxParticleCallBackSet refusing = {};
+    refusing.update = GxParticleStdUpdate;
+    refusing.batchDestroy = RefuseBatch;
+    ASSERT_NE(GxParticleClassSetCallBacks(particleClass, &refusing, 1), nullptr);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(emitter->numPtcles, 0);
+    EXPECT_EQ(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    GxParticleClassSetStdCallbacks(particleClass);
+    Done(atomic);
+}
+
 TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
 {
     GxAtomic* atomic = Emitter(kTurnedEmitter, kMovingParticles, 8, 8);
