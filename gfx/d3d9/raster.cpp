@@ -73,7 +73,7 @@ GxBool GxD3D9RasterCreateTexture(GxRaster* raster)
             RaiseDevice("Palletized texture can only be gxRASTERFORMAT888 or gxRASTERFORMAT8888.");
             return 0;
         }
-        if (!EnsurePaletteStack() || (ext->palette = PaletteBlockTake()) == nullptr) {
+        if ((ext->palette = PaletteBlockTake()) == nullptr) {
             GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
             return 0;
         }
@@ -613,7 +613,7 @@ GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt3
         supported = GxD3D9CheckTextureFormat(format);
     }
     const bool palettised = format == D3DFMT_P8;
-    if (!supported || GxD3D9Device() == nullptr || (palettised && !EnsurePaletteStack())) {
+    if (!supported || GxD3D9Device() == nullptr) {
         GxRasterDestroy(raster);
         return nullptr;
     }

@@ -78,8 +78,6 @@ void ReleaseOwnDepthSurface(GxD3D9RasterExt* ext);
 
 GxD3D9PaletteBlock* PaletteBlockTake();
 void PaletteBlockGiveBack(GxD3D9PaletteBlock* block);
-// A palette block taken before the free stack exists must find room when it is given back.
-bool EnsurePaletteStack();
 void PaletteBlocksClose();
 
 // ---- device-memory list (raster_restore.cpp) ----
