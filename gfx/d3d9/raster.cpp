@@ -613,7 +613,7 @@ GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt3
         supported = GxD3D9CheckTextureFormat(format);
     }
     const bool palettised = format == D3DFMT_P8;
-    if (!supported || GxD3D9Device() == nullptr) {
+    if (!supported) {
         GxRasterDestroy(raster);
         return nullptr;
     }

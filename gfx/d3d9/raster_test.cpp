@@ -240,6 +240,17 @@ TEST_F(D3D9Raster, RefusedRequests)
     EXPECT_EQ(Make(16, 16, gxRASTERTYPECAMERATEXTURE | 0x0B00), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
 
+    // Before the device is started nothing that needs a device object is made.
+    IDirect3DDevice9* device = gxD3D9State.device;
+    gxD3D9State.device = nullptr;
+    GxRaster* early = Make(16, 16, gxRASTERTYPETEXTURE);
+    const GxInt32 earlyError = GxTestTakeErrorCode();
+    GxRaster* earlyNative = Keep(GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_A8R8G8B8, gxRASTERTYPETEXTURE));
+    gxD3D9State.device = device;
+    EXPECT_EQ(early, nullptr);
+    EXPECT_EQ(earlyError, gxERRENGINESTATE);
+    EXPECT_EQ(earlyNative, nullptr);
+
     // A device that can not make the texture: the creation fails with its message.
     D3D9SoftFailCreates(gxD3D9State.device, 1, D3D9SOFT_FAIL_TEXTURES);
     EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE), nullptr);
