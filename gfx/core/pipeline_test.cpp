@@ -167,6 +167,44 @@ TEST_F(Pipeline, AKindThatFailsToOpenIsNotCounted)
     GxPipelineDestroy(pipeline);
 }
 
+namespace {
+
+GxPipeline* nestedPipeline = nullptr;
+
+// A node that draws through another pipeline before passing its own packet on.
+GxBool NestingBody(GxPipelineNode* node, const GxPipelineExecutionParams* params)
+{
+    trace.push_back(node->definition->name);
+    return GxPipelineExecute(nestedPipeline, nullptr, 0) && GxPipelineNodeSendToOutput(node, 0, params);
+}
+
+}  // namespace
+
+// A pipeline run from inside a node leaves the outer run able to go on to its next node.
+TEST_F(Pipeline, NestedRunGivesTheOuterRunItsPipelineBack)
+{
+    nestedPipeline = GxPipelineCreate();
+    ASSERT_NE(nestedPipeline, nullptr);
+    GxNodeDefinition inner = MakeDefinition("I", 1);
+    GxPipelineLock(nestedPipeline);
+    GxPipelineAddFragment(nestedPipeline, nullptr, &inner, nullptr);
+    ASSERT_EQ(GxPipelineUnlock(nestedPipeline), nestedPipeline);
+
+    GxPipeline* outer = GxPipelineCreate();
+    ASSERT_NE(outer, nullptr);
+    GxNodeDefinition nesting = MakeDefinition("N", 1);
+    nesting.body = NestingBody;
+    GxPipelineLock(outer);
+    GxPipelineAddFragment(outer, nullptr, &nesting, &c, nullptr);
+    ASSERT_EQ(GxPipelineUnlock(outer), outer);
+
+    EXPECT_EQ(GxPipelineExecute(outer, nullptr, 1), outer);
+    EXPECT_EQ(trace, (std::vector<std::string>{"N", "I", "C"}));
+    GxPipelineDestroy(outer);
+    GxPipelineDestroy(nestedPipeline);
+    nestedPipeline = nullptr;
+}
+
 TEST_F(Pipeline, EditingFailuresAndEmptyPipelines)
 {
     EXPECT_EQ(GxPipelineLock(nullptr), nullptr);

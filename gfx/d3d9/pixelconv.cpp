@@ -227,17 +227,6 @@ void WritePixel(GxUInt8* row, GxInt32 x, GxInt32 bytes, GxUInt32 value)
     }
 }
 
-GxRGBA ImageColour(const GxImage* image, GxInt32 x, GxInt32 y)
-{
-    const GxUInt8* row = image->pixels + static_cast<size_t>(y) * image->stride;
-    if (image->depth == 32) {
-        return GxRGBA{row[4 * x], row[4 * x + 1], row[4 * x + 2], row[4 * x + 3]};
-    }
-    const GxInt32 entries = image->depth == 4 ? 16 : 256;
-    const GxInt32 index = row[x] & (entries - 1);
-    return image->palette ? image->palette[index] : GxRGBA{B(index), B(index), B(index), 255};
-}
-
 void PutColour(GxImage* image, GxInt32 x, GxInt32 y, const GxRGBA& c)
 {
     GxUInt8* p = image->pixels + static_cast<size_t>(y) * image->stride + 4 * static_cast<size_t>(x);
@@ -469,20 +458,13 @@ void CopyIndices(GxRaster* raster, const GxImage* image)
 {
     const GxInt32 width = std::min(raster->width, image->width);
     const GxInt32 height = std::min(raster->height, image->height);
-    const GxInt32 mask = image->depth == 4 ? 15 : 255;
     for (GxInt32 y = 0; y < height; y++) {
-        GxUInt8* row = raster->pixels + static_cast<size_t>(y) * raster->stride;
-        const GxUInt8* src = image->pixels + static_cast<size_t>(y) * image->stride;
-        if (mask == 255) {
-            std::memcpy(row, src, static_cast<size_t>(width));
-            continue;
-        }
-        for (GxInt32 x = 0; x < width; x++) {
-            row[x] = static_cast<GxUInt8>(src[x] & mask);
-        }
+        std::memcpy(raster->pixels + static_cast<size_t>(y) * raster->stride,
+                    image->pixels + static_cast<size_t>(y) * image->stride, static_cast<size_t>(width));
     }
+    const size_t entries = static_cast<size_t>(1) << image->depth;
     if (raster->palette != nullptr && image->palette != nullptr && Ext(raster)->lockedMipLevel == 0) {
-        std::memcpy(raster->palette, image->palette, static_cast<size_t>(mask + 1) * sizeof(GxRGBA));
+        std::memcpy(raster->palette, image->palette, entries * sizeof(GxRGBA));
     }
 }
 
@@ -604,38 +586,6 @@ GxUInt8 AlphaBeforeWrite(GxRaster* raster, const GxImage* image)
     }
     const GxUInt32 format = D3DFormatOf(raster);
     return format < static_cast<GxUInt32>(gxD3D9FORMATINFOSIZE) ? GxD3D9FormatInfo[format].alpha : 0;
-}
-
-// A 32-bit copy of a palette image, so that it can be resampled.
-GxImage* ExpandTo32(const GxImage* image)
-{
-    GxImage* wide = GxImageCreate(image->width, image->height, 32);
-    if (wide == nullptr || GxImageAllocatePixels(wide) == nullptr) {
-        if (wide != nullptr) {
-            GxImageDestroy(wide);
-        }
-        return nullptr;
-    }
-    for (GxInt32 y = 0; y < image->height; y++) {
-        for (GxInt32 x = 0; x < image->width; x++) {
-            PutColour(wide, x, y, ImageColour(image, x, y));
-        }
-    }
-    return wide;
-}
-
-GxImage* ResampledFor(const GxImage* image, GxInt32 width, GxInt32 height)
-{
-    if (image->depth == 32) {
-        return GxImageCreateResample(image, width, height);
-    }
-    GxImage* wide = ExpandTo32(image);
-    if (wide == nullptr) {
-        return nullptr;
-    }
-    GxImage* resampled = GxImageCreateResample(wide, width, height);
-    GxImageDestroy(wide);
-    return resampled;
 }
 
 // ---- image analysis ----
@@ -873,7 +823,7 @@ GxBool GxD3D9RasterSetFromImage(void* out, void* inOut, GxInt32 /*in*/)
     SetAlpha(raster, AlphaBeforeWrite(raster, image));
     GxImage* resampled = nullptr;
     if (image->width != raster->width || image->height != raster->height) {
-        resampled = ResampledFor(image, raster->width, raster->height);
+        resampled = GxImageCreateResample(image, raster->width, raster->height);
         if (resampled == nullptr) {
             return 0;
         }

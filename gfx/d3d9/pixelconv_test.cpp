@@ -331,6 +331,15 @@ TEST_F(PixelConv, EightBitAndPaletteRasters)
     for (GxInt32 i = 0; i < 16; i++) {
         EXPECT_TRUE(GxTestSameRGBA(Get(images.back(), i % 4, i / 4), nibbles->palette[15 - i])) << i;
     }
+    // Into a palette raster a 4-bit image's bytes pass as they are, with its 16 palette entries.
+    nibbles->pixels[0] = 0x1F;
+    GxRaster* fromNibbles = Raster(4, 4, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    ASSERT_TRUE(fromNibbles && GxD3D9RasterSetFromImage(fromNibbles, nibbles, 0));
+    GxImage* nibbleIndices = Image(4, 4, 8);
+    ASSERT_TRUE(GxD3D9ImageGetFromRaster(nibbleIndices, fromNibbles, 0));
+    EXPECT_EQ(nibbleIndices->pixels[0], 0x1F);
+    EXPECT_EQ(nibbleIndices->pixels[1], 14);
+    EXPECT_EQ(std::memcmp(nibbleIndices->palette, nibbles->palette, 16 * sizeof(GxRGBA)), 0);
 }
 
 // The writers of locked 8-bit and 32-bit rasters: 888 opaque, 8888 with the image's alpha (each setting the raster's

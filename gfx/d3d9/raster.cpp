@@ -73,7 +73,7 @@ GxBool GxD3D9RasterCreateTexture(GxRaster* raster)
             RaiseDevice("Palletized texture can only be gxRASTERFORMAT888 or gxRASTERFORMAT8888.");
             return 0;
         }
-        if (!EnsurePaletteStack() || (ext->palette = PaletteBlockTake()) == nullptr) {
+        if ((ext->palette = PaletteBlockTake()) == nullptr) {
             GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
             return 0;
         }
@@ -115,7 +115,7 @@ GxBool GxD3D9RasterCreateCameraTexture(GxRaster* raster)
     GxD3D9Device()->EvictManagedResources();
     bool retried = false;
     const HRESULT hr = MakeCameraTexture(raster, ext, info.d3dFormat, &retried);
-    if (hr == D3DERR_OUTOFVIDEOMEMORY) {
+    if (hr == D3DERR_OUTOFVIDEOMEMORY && !retried) {
         RaiseDevice("Out of video memory. Failed to create raster.");
         return 0;
     }
@@ -574,7 +574,7 @@ GxBool GxD3D9RasterGetMipLevels(void* out, void* inOut, GxInt32 /*in*/)
         *count = static_cast<GxInt32>(texture->GetLevelCount());
         return 1;
     }
-    *count = std::max<GxInt32>(1, BitCount(std::max(top->width, top->height)));
+    *count = BitCount(std::max(top->width, top->height));
     return 1;
 }
 
@@ -613,7 +613,7 @@ GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt3
         supported = GxD3D9CheckTextureFormat(format);
     }
     const bool palettised = format == D3DFMT_P8;
-    if (!supported || GxD3D9Device() == nullptr || (palettised && !EnsurePaletteStack())) {
+    if (!supported) {
         GxRasterDestroy(raster);
         return nullptr;
     }
@@ -632,9 +632,12 @@ GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt3
     } else {
         ext->automipmap &= gxD3D9RASTERAUTOMIPMAPMASK;
         const GxD3D9FormatInfoEntry& info = FormatInfo(format);
-        ext->alpha = info.alpha;
-        raster->depth = info.depth;
         GxD3D9RasterSetPixelFormat(raster, info.rasterFormat);
+        // Formats beyond the table keep the depth the raster was made with.
+        if (format < static_cast<GxUInt32>(gxD3D9FORMATINFOSIZE)) {
+            ext->alpha = info.alpha;
+            raster->depth = info.depth;
+        }
     }
     if (palettised) {
         ext->palette = PaletteBlockTake();

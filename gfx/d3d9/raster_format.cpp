@@ -52,7 +52,7 @@ GxInt32 HighestBit(GxInt32 value)
 bool ResolveTextureFormat(GxRaster* raster, GxD3D9RasterExt* ext, GxInt32* format)
 {
     const GxInt32 nibble = PixelNibble(*format);
-    if ((*format & gxRASTERFORMATPAL4) || nibble > kLastPixelNibble) {
+    if (*format & gxRASTERFORMATPAL4) {
         GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
         return false;
     }
@@ -125,10 +125,6 @@ bool ResolveCameraFormat(GxRaster* raster, GxInt32* format)
 bool ResolveCameraTextureFormat(GxRaster* raster, GxD3D9RasterExt* ext, GxInt32* format)
 {
     const GxInt32 nibble = PixelNibble(*format);
-    if (nibble > kLastPixelNibble) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-        return false;
-    }
     if (nibble == 0) {
         GxInt32 chosen = gxRASTERFORMAT565;
         if (DisplayDepth() != 16 && GxD3D9CheckRenderTargetFormat(D3DFMT_X8R8G8B8)) {
@@ -239,7 +235,7 @@ GxInt32 ChooseCameraTextureFormat(GxInt32 pixel)
     }
     if (pixel == gxRASTERFORMAT4444 || pixel == gxRASTERFORMAT1555) {
         chosen = gxRASTERFORMAT8888;
-    } else if (pixel != gxRASTERFORMAT8888) {
+    } else if (GxD3D9RasterFormatInfo[PixelNibble(pixel)].depth == 16) {
         chosen = gxRASTERFORMAT888;
     }
     if (chosen == gxRASTERFORMAT8888 && !GxD3D9CheckRenderTargetFormat(D3DFMT_A8R8G8B8)) {

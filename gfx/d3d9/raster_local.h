@@ -45,9 +45,6 @@ inline bool TextureType(GxInt32 type)
 // Index of a format word's pixel format in GxD3D9RasterFormatInfo.
 constexpr GxInt32 PixelNibble(GxInt32 format) { return (format & gxRASTERFORMATPIXELFORMATMASK) >> 8; }
 
-// The highest pixel format the tables know.
-constexpr GxInt32 kLastPixelNibble = PixelNibble(gxRASTERFORMAT555);
-
 inline D3DFORMAT DisplayFormat() { return static_cast<D3DFORMAT>(gxD3D9State.currentMode.format); }
 
 inline GxInt32 DisplayDepth() { return gxD3D9State.currentDepth; }
@@ -81,8 +78,6 @@ void ReleaseOwnDepthSurface(GxD3D9RasterExt* ext);
 
 GxD3D9PaletteBlock* PaletteBlockTake();
 void PaletteBlockGiveBack(GxD3D9PaletteBlock* block);
-// A palette block taken before the free stack exists must find room when it is given back.
-bool EnsurePaletteStack();
 void PaletteBlocksClose();
 
 // ---- device-memory list (raster_restore.cpp) ----

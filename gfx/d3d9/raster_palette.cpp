@@ -103,17 +103,17 @@ GxD3D9PaletteBlock* PaletteBlockTake()
             return nullptr;
         }
     }
+    auto* block = static_cast<GxD3D9PaletteBlock*>(GxFreeListAllocEntry(paletteState.blocks, gxD3D9RASTERLISTHINT));
+    if (block == nullptr) {
+        return nullptr;
+    }
     GxUInt32 number = 0;
     if (paletteState.numFreeNumbers > 0) {
         number = paletteState.freeNumbers[--paletteState.numFreeNumbers];
     } else if (paletteState.nextPaletteNumber <= kMaxPaletteNumber) {
         number = paletteState.nextPaletteNumber++;
     } else {
-        return nullptr;
-    }
-    auto* block = static_cast<GxD3D9PaletteBlock*>(GxFreeListAllocEntry(paletteState.blocks, gxD3D9RASTERLISTHINT));
-    if (block == nullptr) {
-        paletteState.freeNumbers[paletteState.numFreeNumbers++] = static_cast<GxUInt16>(number);
+        GxFreeListFreeEntry(paletteState.blocks, block);
         return nullptr;
     }
     std::memset(block->entries, 0, sizeof(block->entries));
@@ -138,21 +138,6 @@ void PaletteBlockGiveBack(GxD3D9PaletteBlock* block)
         paletteState.freeNumbers[paletteState.numFreeNumbers++] = static_cast<GxUInt16>(block->paletteNumber);
     }
     GxFreeListFreeEntry(paletteState.blocks, block);
-}
-
-// A palette block taken before the free stack exists must find room when it is given back.
-bool EnsurePaletteStack()
-{
-    if (paletteState.freeNumbers != nullptr) {
-        return true;
-    }
-    const size_t bytes = static_cast<size_t>(kPaletteStackGrowth) * sizeof(GxUInt16);
-    paletteState.freeNumbers = static_cast<GxUInt16*>(GxMalloc(bytes, kPaletteStackHint));
-    if (paletteState.freeNumbers == nullptr) {
-        return false;
-    }
-    paletteState.freeNumbersCapacity = kPaletteStackGrowth;
-    return true;
 }
 
 void PaletteBlocksClose()

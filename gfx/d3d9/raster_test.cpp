@@ -143,6 +143,15 @@ TEST_F(D3D9Raster, EachTypeGetsItsDeviceObject)
     ASSERT_NE(ownZ, nullptr);
     EXPECT_NE(GxD3D9RasterGetSurface(ownZ), gxD3D9State.defaultDepthStencil);
     EXPECT_EQ(GxRasterGetFormat(ownZ), GxD3D9ZBufferDepth() == 16 ? gxRASTERFORMAT16 : gxRASTERFORMAT32);
+    // Without a device surface to share, the window-sized z-buffer makes its own.
+    IDirect3DSurface9* deviceDepth = gxD3D9State.defaultDepthStencil;
+    gxD3D9State.defaultDepthStencil = nullptr;
+    GxRaster* unsharedZ = Make(320, 240, gxRASTERTYPEZBUFFER);
+    gxD3D9State.defaultDepthStencil = deviceDepth;
+    ASSERT_NE(unsharedZ, nullptr);
+    EXPECT_NE(GxD3D9RasterGetSurface(unsharedZ), nullptr);
+    GxRasterDestroy(unsharedZ);
+    rasters.pop_back();
 
     GxRaster* camera = Make(320, 240, gxRASTERTYPECAMERA);
     ASSERT_NE(camera, nullptr);
@@ -225,8 +234,22 @@ TEST_F(D3D9Raster, RefusedRequests)
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
     EXPECT_EQ(Make(16, 16, gxRASTERTYPEZBUFFER | gxRASTERFORMAT565), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
+    // A pixel format beyond the table names no format the device holds: refused like any the device lacks.
     EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | 0x0B00), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
+    EXPECT_EQ(Make(16, 16, gxRASTERTYPECAMERATEXTURE | 0x0B00), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
+
+    // Before the device is started nothing that needs a device object is made.
+    IDirect3DDevice9* device = gxD3D9State.device;
+    gxD3D9State.device = nullptr;
+    GxRaster* early = Make(16, 16, gxRASTERTYPETEXTURE);
+    const GxInt32 earlyError = GxTestTakeErrorCode();
+    GxRaster* earlyNative = Keep(GxD3D9RasterCreateFromD3DFormat(16, 16, D3DFMT_A8R8G8B8, gxRASTERTYPETEXTURE));
+    gxD3D9State.device = device;
+    EXPECT_EQ(early, nullptr);
+    EXPECT_EQ(earlyError, gxERRENGINESTATE);
+    EXPECT_EQ(earlyNative, nullptr);
 
     // A device that can not make the texture: the creation fails with its message.
     D3D9SoftFailCreates(gxD3D9State.device, 1, D3D9SOFT_FAIL_TEXTURES);
@@ -270,7 +293,13 @@ TEST_F(D3D9Raster, FormatChoiceFollowsTheDevice)
     };
     gxD3D9State.depthStencilFormat = D3DFMT_D24S8;
     const GxInt32 widened = GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT555);
+    const GxInt32 with32[] = {
+        GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMATLUM8),
+        GxD3D9RasterChooseFormat(gxRASTERTYPECAMERATEXTURE, gxRASTERFORMAT32),
+    };
     gxD3D9State.depthStencilFormat = zFormat;
+    EXPECT_EQ(with32[0], gxRASTERFORMATLUM8);
+    EXPECT_EQ(with32[1], gxRASTERFORMAT32);
     EXPECT_EQ(with16[0], gxRASTERFORMAT555);
     EXPECT_EQ(with16[1], gxRASTERFORMAT1555);
     EXPECT_EQ(with16[2], gxRASTERFORMAT565);
@@ -605,6 +634,9 @@ TEST_F(D3D9Raster, SubRasterLocksItsRectangleOnly)
     GxRaster* bare = Make(256, 64, gxRASTERTYPETEXTURE | gxRASTERDONTALLOCATE | gxRASTERFORMATMIPMAP);
     ASSERT_NE(bare, nullptr);
     EXPECT_EQ(GxRasterGetNumLevels(bare), 9);
+    GxRaster* empty = Make(0, 0, gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(GxRasterGetNumLevels(empty), 0);
 }
 
 TEST_F(D3D9Raster, PalettesAndTheirNumbers)

@@ -413,7 +413,7 @@ void EmitOne(GxParticleEmitter* e, const Offsets& o, GxParticleEmitterStd* s, Gx
     auto* base = reinterpret_cast<GxParticleStandard*>(p);
     base->lifeSpan = GxParticleRandomBias(seed, s->emtPtcleLife, s->emtPtcleLifeBias);
     base->life = 0.0f;
-    base->oneOverLife = base->lifeSpan > 0.0f ? 1.0f / base->lifeSpan : 0.0f;
+    base->oneOverLife = 1.0f / base->lifeSpan;
     base->flag = 0;
     // Draws in this order: life, direction, speed, position. Particles without velocity draw no position and start
     // at the emission position itself.
@@ -638,6 +638,9 @@ void UpdateBatch(GxParticleEmitter* e, const Offsets& o, GxParticleBatch* batch,
                     }
                     if (velocity) {
                         m.pos = {m.pos.x + dt * velocity->x, m.pos.y + dt * velocity->y, m.pos.z + dt * velocity->z};
+                    }
+                    if (turn) {
+                        m.pos = {m.pos.x + turn->pos.x, m.pos.y + turn->pos.y, m.pos.z + turn->pos.z};
                     }
                     const GxV3d d = {m.pos.x - origin.x, m.pos.y - origin.y, m.pos.z - origin.z};
                     const GxReal distSq = GxV3dDotProduct(&d, &d);
@@ -943,7 +946,7 @@ GxParticleBatch* GxParticleStdUpdate(GxParticleEmitter* emitter, GxParticleBatch
     return batch;
 }
 
-// Live particles are drawn through the tank; drawing them without one is a failure.
+// Live particles are drawn through the tank property; drawing them without one is a failure.
 GxParticleEmitter* GxParticleStdEmitterBeforeRender(GxAtomic*, GxParticleEmitter* emitter, void*)
 {
     if (emitter->numPtcles == 0) {
@@ -951,7 +954,7 @@ GxParticleEmitter* GxParticleStdEmitterBeforeRender(GxAtomic*, GxParticleEmitter
     }
     auto* t =
         static_cast<GxParticleEmitterTank*>(GxParticleEmitterGetProperty(emitter, gxPRTSTDPROPERTYCODEEMITTERPTANK));
-    if (!t || !t->tank) {
+    if (!t || (t->numWritten > 0 && !t->tank)) {
         GxErrorRaise(gxPLUGINPARTICLES, GxErrorMakeCode(gxPARTICLEERRBADDATA, "live particles without a tank"));
         return nullptr;
     }
@@ -1209,6 +1212,9 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
         !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::beginUpdate, atomic, e, data)) {
         return nullptr;
     }
+    if (atomic && (atomic->interpolator.flags & gxINTERPOLATORDIRTYSPHERE)) {
+        GxAtomicInterpolateBoundingSphere(atomic);
+    }
     e->radiusSq = 0.0f;
     bool locked = false;
     if ((e->flags & gxPRTSTDEMITTERFLAGUPDATEPARTICLE) && e->liveBatch) {
@@ -1222,7 +1228,9 @@ GxParticleEmitter* GxParticleEmitterUpdate(GxAtomic* atomic, GxParticleEmitter* 
         while (GxParticleBatch* batch = *at) {
             batch->newPtcleIdx = -1;
             if (batch->numPtcles == 0) {
-                GxParticleRunCallBacks(&GxParticleCallBackSet::batchDestroy, e, batch, data);
+                if (!GxParticleRunCallBacks(&GxParticleCallBackSet::batchDestroy, e, batch, data)) {
+                    return nullptr;
+                }
                 *at = batch->next;
                 batch->next = e->spareBatch;
                 e->spareBatch = batch;
@@ -1270,6 +1278,7 @@ GxParticleEmitter* GxParticleEmitterRender(GxAtomic* atomic, GxParticleEmitter* 
     if (!(e->flags & gxPRTSTDEMITTERFLAGALIVE)) {
         return e;
     }
+    GxParticleEmitterCacheOffsets(e);
     const bool callbacks = (e->flags & gxPRTSTDEMITTERFLAGRENDER) != 0;
     if (callbacks && !GxParticleEmitterRunCallBacks(&GxParticleEmitterCallBackSet::beforeRender, atomic, e, data)) {
         return nullptr;

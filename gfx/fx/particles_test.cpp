@@ -635,6 +635,36 @@ TEST_F(Particles, ClassesRunTheCallbackSetsTheyCarry)
     Done(atomic);
 }
 
+GxParticleBatch* RefuseBatch(GxParticleEmitter*, GxParticleBatch*, void*) { return nullptr; }
+
+// An emitter's own update brings a stale sphere up to date; particles emitted without a tank render as nothing;
+// a refused batch-destroy callback fails the update.
+TEST_F(Particles, EmitterStepsAnswerForTheirCallbacks)
+{
+    GxAtomic* atomic = Fire(kFireParticles, 3, 0.05f);
+    ASSERT_NE(atomic, nullptr);
+    emitter->flags &= ~gxPRTSTDEMITTERFLAGACTIVE;
+    atomic->interpolator.flags |= gxINTERPOLATORDIRTYSPHERE;
+    GxParticleUpdateData step = {0.1f};
+    ASSERT_NE(GxParticleEmitterUpdate(atomic, emitter, &step), nullptr);
+    EXPECT_EQ(atomic->interpolator.flags & gxINTERPOLATORDIRTYSPHERE, 0u);
+    EXPECT_EQ(emitter->numPtcles, 3);
+    EXPECT_EQ(TankOf(), nullptr);
+    EXPECT_EQ(atomic->renderCallBack(atomic), atomic);
+
+    emitter->flags &= ~gxPRTSTDEMITTERFLAGEMIT;
+    GxParticleCallBackSet refusing = {};
+    refusing.update = GxParticleStdUpdate;
+    refusing.batchDestroy = RefuseBatch;
+    ASSERT_NE(GxParticleClassSetCallBacks(particleClass, &refusing, 1), nullptr);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(emitter->numPtcles, 0);
+    EXPECT_EQ(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    GxParticleClassSetStdCallbacks(particleClass);
+    Done(atomic);
+}
+
 TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
 {
     GxAtomic* atomic = Emitter(kTurnedEmitter, kMovingParticles, 8, 8);
@@ -683,6 +713,14 @@ TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
         EXPECT_EQ(ReadAtomicExtension(bytes, length), nullptr) << length;
     }
     GxTestTakeError();
+
+    // With the use-matrix flag the rows turn by the emitter's matrix and the position takes its translation too.
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_TRUE(GxParticleTankLock(TankOf(), &matrices, gxPTANKDFLAGMATRIX, 0));
+    memcpy(&m, matrices.data, sizeof(m));
+    EXPECT_NEAR(m.pos.x, 1.0f, 1e-5f);
+    EXPECT_NEAR(m.pos.y, 2.0f, 1e-5f);
+    EXPECT_NEAR(m.pos.z, 1.0f + 3.0f, 1e-5f);
     Done(atomic);
 }
 
@@ -752,6 +790,16 @@ TEST_F(Particles, EachParticleDrawsLifeDirectionSpeedThenPosition)
     EXPECT_FLOAT_EQ(position.x, pos.x);
     EXPECT_FLOAT_EQ(position.y, pos.y);
     EXPECT_FLOAT_EQ(position.z, pos.z);
+
+    // A particle of no life keeps the reciprocal of its life, and is dropped by the next update before it is read.
+    std->emtPtcleLife = 0.0f;
+    std->emtPtcleLifeBias = 0.0f;
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    ASSERT_EQ(emitter->numPtcles, 2);
+    const GxUInt8* newest = GxParticleBatchGetParticles(emitter->liveBatch) + particleClass->objSize;
+    EXPECT_TRUE(std::isinf(reinterpret_cast<const GxParticleStandard*>(newest)->oneOverLife));
+    ASSERT_NE(GxParticleAtomicUpdate(atomic, &step), nullptr);
+    EXPECT_EQ(emitter->liveBatch->numPtcles, 2);
     Done(atomic);
 }
 
