@@ -172,14 +172,13 @@ GxInt32 GxClumpCameraMembershipOffset(void) { return cameraMembershipOffset; }
 
 GxInt32 GxClumpLightMembershipOffset(void) { return lightMembershipOffset; }
 
-GxBool GxClumpPluginAttach(void)
+GxBool GxClumpModuleAttach(void)
 {
-    if (GxEngineRegisterPlugin(sizeof(ClumpModuleBlock), gxPLUGINCLUMPMODULE, GxClumpModuleOpen, GxClumpModuleClose) <
-        0) {
-        return 0;
-    }
-    return GxClumpRegisterMembershipPlugins();
+    return GxEngineRegisterPlugin(sizeof(ClumpModuleBlock), gxPLUGINCLUMPMODULE, GxClumpModuleOpen,
+                                  GxClumpModuleClose) >= 0;
 }
+
+GxBool GxClumpPluginAttach(void) { return GxClumpModuleAttach() && GxClumpRegisterMembershipPlugins(); }
 
 GxAtomic* GxAtomicCreate(void)
 {

@@ -11,6 +11,7 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
+#include "gfx/world/material.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/world_local.h"
 #include "gfx/world/worldobj_local.h"
@@ -584,6 +585,15 @@ GxInt32 TexCoordSets(GxUInt32 flags)
 
 // ---- Modules.
 
+namespace {
+
+GxBool RegisterModuleOnce(const GxCoreModule* module)
+{
+    return GxEngineGetPluginOffset(module->pluginID) >= 0 || GxEngineRegisterModule(module);
+}
+
+}  // namespace
+
 GxBool GxWorldPluginAttach(void)
 {
     static const GxCoreModule sectorModule = {gxPLUGINSECTORMODULE, 4, GxCountingModuleOpen<&sectorModuleInstances>,
@@ -592,15 +602,26 @@ GxBool GxWorldPluginAttach(void)
                                              GxCountingModuleClose<&openCountInstances>};
     static const GxCoreModule worldModule = {gxPLUGINWORLDMODULE, sizeof(WorldModuleBlock), WorldModuleOpen,
                                              WorldModuleClose};
-    if (GxEngineGetPluginOffset(gxPLUGINMATERIALMODULE) < 0 && !GxWorldObjectsPluginAttach()) {
+    // World objects attached on their own before (tools, tests) keep their modules; otherwise every module goes in
+    // the engine's order: materials, meshes, sectors, atomics, lights, the open count, the worlds.
+    const bool objectsAttached = GxEngineGetPluginOffset(gxPLUGINMATERIALMODULE) >= 0;
+    if (!objectsAttached && !(GxMaterialPluginAttach() && GxMeshPluginAttach())) {
         return 0;
     }
-    for (const GxCoreModule* module : {&sectorModule, &countModule, &worldModule}) {
-        if (GxEngineGetPluginOffset(module->pluginID) < 0 && !GxEngineRegisterModule(module)) {
-            return 0;
-        }
+    if (!RegisterModuleOnce(&sectorModule)) {
+        return 0;
     }
-    return GxWorldObjectPluginAttach();
+    if (!objectsAttached && !(GxClumpModuleAttach() && GxLightPluginAttach())) {
+        return 0;
+    }
+    if (!RegisterModuleOnce(&countModule) || !RegisterModuleOnce(&worldModule)) {
+        return 0;
+    }
+    if (objectsAttached) {
+        return GxWorldObjectPluginAttach();
+    }
+    // The world-object module, then the clump membership extensions.
+    return GxWorldStreamPluginAttach() && GxWorldObjectPluginAttach() && GxClumpRegisterMembershipPlugins();
 }
 
 GxInt32 GxWorldRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectConstructor constructor,

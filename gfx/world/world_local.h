@@ -31,6 +31,9 @@ GxMeshBuilder* GxMeshBuilderAddListTriangles(GxMeshBuilder* builder, const GxMat
                                              const GxTriangle* triangles, GxUInt32 count, GxInt32 base,
                                              GxUInt32 keyHint);
 
+// The atomics-and-clumps engine module (0x504) alone, without the membership extensions (clump.cpp).
+GxBool GxClumpModuleAttach(void);
+
 // Right-to-render record read from an atomic's extensions; the atomic reader clears it before them and
 // hands it to the recorded plugin after them.
 extern GxRightsRecord gxAtomicPendingRights;

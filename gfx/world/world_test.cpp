@@ -10,6 +10,7 @@
 #include "gfx/core/pipeline.h"
 #include "gfx/world/collision.h"
 #include "gfx/world/collision_testing.h"
+#include "gfx/world/material.h"
 #include "gfx/world/world_testing.h"
 #include "gfx/world/worldobj_local.h"
 
@@ -60,6 +61,20 @@ TEST_F(WorldObjects, CreatedWorldHasOneEmptySectorThatDrawsNothing)
 
 // A new atomic was last rendered in the frame before the current one, also when the counter has wrapped to 0,
 // so the world render never takes it for one already drawn this frame.
+// The world attach registers the engine modules in the engine's order, then the world-object module, then the clump
+// membership extensions of cameras and lights.
+TEST_F(WorldObjects, ModulesAndExtensionsAttachInTheirOrder)
+{
+    const GxUInt32 sized[] = {gxPLUGINMATERIALMODULE, gxPLUGINMESHMODULE, gxPLUGINSECTORMODULE, gxPLUGINCLUMPMODULE,
+                              gxPLUGINLIGHTMODULE};
+    for (size_t i = 1; i < sizeof(sized) / sizeof(sized[0]); i++)
+        EXPECT_LT(GxEngineGetPluginOffset(sized[i - 1]), GxEngineGetPluginOffset(sized[i])) << i;
+    EXPECT_LT(GxEngineGetPluginOffset(gxPLUGINLIGHTMODULE), GxEngineGetPluginOffset(gxPLUGINOPENCOUNTMODULE));
+    EXPECT_LE(GxEngineGetPluginOffset(gxPLUGINOPENCOUNTMODULE), GxEngineGetPluginOffset(gxPLUGINWORLDMODULE));
+    EXPECT_LT(GxEngineGetPluginOffset(gxPLUGINWORLDMODULE), GxEngineGetPluginOffset(gxPLUGINWORLDOBJMODULE));
+    EXPECT_LT(GxLightGetPluginOffset(gxPLUGINWORLDOBJMODULE), GxClumpLightMembershipOffset());
+}
+
 TEST_F(WorldObjects, NewAtomicsWereLastRenderedTheFrameBefore)
 {
     while (GxWorldGetRenderFrame() != 0) {
