@@ -10,6 +10,7 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/d3d9/skinpipe.h"
+#include "gfx/d3d9/skinpipe_testing.h"
 #include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
@@ -89,19 +90,26 @@ struct Scene {
         ok = ok && camera;
     }
 
-    // Every body to the skin pipeline on one path, or to the default pipeline unskinned.
+    // Every body to the skin pipeline on the path the game takes on a device with or without usable vertex
+    // shaders, or to the default pipeline unskinned.
     bool Select(int path)
     {
-        bool all = true;
+        std::vector<GxAtomic*> bodies;
         for (Character& c : characters) {
-            if (path < 0) {
-                c.body->pipeline = nullptr;
-                continue;
-            }
-            GxSkinAtomicInitPipeline(c.body, gxD3D9SKINTYPEATOMIC);
-            all = GxD3D9SkinAtomicSelectPath(c.body, path) == path && all;
+            c.body->pipeline = nullptr;
+            bodies.push_back(c.body);
         }
-        return all && Frame();
+        if (path < 0) {
+            return Frame();
+        }
+        if (!GxD3D9SkinTestUseShaders(bodies.data(), bodies.size(), path == 1) || !Frame()) {
+            return false;
+        }
+        bool all = true;
+        for (GxAtomic* body : bodies) {
+            all = GxSkinGeometryGetSkin(body->geometry)->usesVertexShader == static_cast<GxUInt32>(path) && all;
+        }
+        return all;
     }
 
     bool Frame()

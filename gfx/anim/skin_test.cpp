@@ -178,6 +178,23 @@ TEST_F(SkinTest, NativeFormGeometriesWriteNoSkinDataAndTheHeaderRefusesOtherPlat
     stream = GxWorldTestOpen(platform8);
     EXPECT_EQ(GxSkinGeometryStreamReadHeader(stream, other), nullptr);
     GxStreamClose(stream, nullptr);
+
+    // The struct chunk is found past another chunk; a version outside the window is refused as one.
+    std::vector<GxUInt8> behind(bytes.begin(), bytes.begin() + gxCHUNKHEADERSIZE);
+    behind[0] = 0x34;  // another chunk type, with the header's own size and version
+    behind.insert(behind.end(), bytes.size() - gxCHUNKHEADERSIZE, 0);
+    behind.insert(behind.end(), bytes.begin(), bytes.end());
+    stream = GxWorldTestOpen(behind);
+    EXPECT_NE(GxSkinGeometryStreamReadHeader(stream, other), nullptr);
+    GxStreamClose(stream, nullptr);
+    std::vector<GxUInt8> old = bytes;
+    const GxUInt32 tooOld = 0x300;  // an old unpacked stamp: version 0x30000
+    memcpy(&old[8], &tooOld, sizeof(tooOld));
+    stream = GxWorldTestOpen(old);
+    GxAnimTestTakeError();
+    EXPECT_EQ(GxSkinGeometryStreamReadHeader(stream, other), nullptr);
+    GxStreamClose(stream, nullptr);
+    EXPECT_EQ(GxAnimTestTakeError().second, GxErrorMakeCode(gxERRBADVERSION));
     GxGeometryDestroy(other);
     GxGeometryDestroy(geometry);
 }

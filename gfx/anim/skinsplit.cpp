@@ -185,13 +185,9 @@ GxStream* GxSkinGeometryStreamWriteHeader(GxStream* stream, const GxGeometry* ge
 
 GxStream* GxSkinGeometryStreamReadHeader(GxStream* stream, GxGeometry* geometry)
 {
-    GxUInt32 type = 0;
     GxUInt32 version = 0;
-    if (!GxStreamReadChunkHeader(stream, &type, nullptr, &version, nullptr)) {
+    if (!GxStreamFindChunk(stream, gxID_STRUCT, nullptr, &version)) {
         return nullptr;
-    }
-    if (type != gxID_STRUCT) {
-        return Malformed("native skin header is not a struct chunk");
     }
     if (version < gxVERSIONMIN || version > gxVERSIONMAX) {
         GxErrorRaise(gxPLUGINSKIN, gxERRBADVERSION);
@@ -200,9 +196,6 @@ GxStream* GxSkinGeometryStreamReadHeader(GxStream* stream, GxGeometry* geometry)
     GxUInt32 body[2];
     if (!GxStreamReadInt32(stream, body, sizeof(body)) || body[0] != kNativePlatform) {
         return nullptr;
-    }
-    if (body[1] > gxSKINPALETTESIZE) {
-        return Malformed("native skin bone count above the palette");
     }
     GxSkin* skin = GxSkinCreate();
     if (!skin) {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <initializer_list>
 
 #include "gfx/core/camera.h"
 #include "gfx/core/image.h"
@@ -22,7 +22,6 @@
 #include "gfx/world/clump.h"
 #include "gfx/world/geometry.h"
 #include "gfx/world/world.h"
-#include "platform/d3d9/d3dx9.h"
 
 // ---------------------------------------------------------------------------------------------- module state
 
@@ -38,24 +37,59 @@ constexpr GxUInt32 kOpaqueBlack = 0xFF000000u;
 constexpr GxUInt32 kWhiteFactor = 0xFFFFFFFFu;
 constexpr GxUInt32 kThreeStages = 3;
 
-// The effects' pixel shaders as ps_1_1 text: t0..t2 the stage textures, v0 the diffuse colour, c0 the coefficient.
-const char* const kShaderText[gxD3D9MATFXSHADERS] = {
-    // t0 (1 - t0.a) d + t1 t1.a d
-    "ps_1_1\ntex t0\ntex t1\nmul r0, t0, 1-t0.a\nmul r1, t1, t1.a\nadd r0, r0, r1\nmul r0, r0, v0\n",
-    // colour t0 d + t1 t1.a c0, alpha t0.a d.a
-    "ps_1_1\ntex t0\ntex t1\nmul r1, t1, t1.a\nmul r1, r1, c0\nmul r0, t0, v0\nadd r0.rgb, r0, r1\n",
-    // colour t0 t0.a c0 + d, alpha d.a
-    "ps_1_1\ntex t0\nmul r0, t0, t0.a\nmad r0.rgb, r0, c0, v0\n+mov r0.a, v0.a\n",
-    // t0 (1 - t0.a) d + t1 t1.a d + t2 t2.a c0
-    "ps_1_1\ntex t0\ntex t1\ntex t2\nmul r0, t0, 1-t0.a\nmad r0, t1, t1.a, r0\nmul r0, r0, v0\n"
-    "mul r1, t2, t2.a\nmad r0, r1, c0, r0\n",
-    // r = (t0.rgb (1 - t0.a), t0.a) d + (t1.rgb t1.a, t1.a) d; r + t2 t2.a r.a c0
-    "ps_1_1\ntex t0\ntex t1\ntex t2\nmul r0.rgb, t0, 1-t0.a\n+mov r0.a, t0.a\nmul r1.rgb, t1, t1.a\n"
-    "+mov r1.a, t1.a\nadd r0, r0, r1\nmul r0, r0, v0\nmul r1, t2, t2.a\nmul r1, r1, r0.a\nmad r0, r1, c0, r0\n",
-    // r as above; r + t2 r.a c0
-    "ps_1_1\ntex t0\ntex t1\ntex t2\nmul r0.rgb, t0, 1-t0.a\n+mov r0.a, t0.a\nmul r1.rgb, t1, t1.a\n"
-    "+mov r1.a, t1.a\nadd r0, r0, r1\nmul r0, r0, v0\nmul r1, t2, r0.a\nmad r0, r1, c0, r0\n",
+// The effects' pixel shaders, assembled ps_1_1 token streams: t0..t2 the stage textures, v0 the diffuse colour,
+// c0 the coefficient. Above each, what it computes and its assembly.
+// t0 (1 - t0.a) d + t1 t1.a d
+// ps_1_1; tex t0; tex t1; mul r0, t0, 1-t0.a; mul r1, t1, t1.a; add r0, r0, r1; mul r0, r0, v0
+const DWORD kBumpShader[] = {
+    0xFFFF0101, 0x00000042, 0xB00F0000, 0x00000042, 0xB00F0001, 0x00000005, 0x800F0000, 0xB0E40000,
+    0xB6FF0000, 0x00000005, 0x800F0001, 0xB0E40001, 0xB0FF0001, 0x00000002, 0x800F0000, 0x80E40000,
+    0x80E40001, 0x00000005, 0x800F0000, 0x80E40000, 0x90E40000, 0x0000FFFF,
 };
+// colour t0 d + t1 t1.a c0, alpha t0.a d.a
+// ps_1_1; tex t0; tex t1; mul r1, t1, t1.a; mul r1, r1, c0; mul r0, t0, v0; add r0.rgb, r0, r1
+const DWORD kEnvShader[] = {
+    0xFFFF0101, 0x00000042, 0xB00F0000, 0x00000042, 0xB00F0001, 0x00000005, 0x800F0001, 0xB0E40001,
+    0xB0FF0001, 0x00000005, 0x800F0001, 0x80E40001, 0xA0E40000, 0x00000005, 0x800F0000, 0xB0E40000,
+    0x90E40000, 0x00000002, 0x80070000, 0x80E40000, 0x80E40001, 0x0000FFFF,
+};
+// colour t0 t0.a c0 + d, alpha d.a
+// ps_1_1; tex t0; mul r0, t0, t0.a; mad r0.rgb, r0, c0, v0; +mov r0.a, v0.a
+const DWORD kEnvShaderNoBase[] = {
+    0xFFFF0101, 0x00000042, 0xB00F0000, 0x00000005, 0x800F0000, 0xB0E40000, 0xB0FF0000, 0x00000004,
+    0x80070000, 0x80E40000, 0xA0E40000, 0x90E40000, 0x40000001, 0x80080000, 0x90FF0000, 0x0000FFFF,
+};
+// t0 (1 - t0.a) d + t1 t1.a d + t2 t2.a c0
+// ps_1_1; tex t0; tex t1; tex t2; mul r0, t0, 1-t0.a; mad r0, t1, t1.a, r0; mul r0, r0, v0; mul r1, t2, t2.a;
+// mad r0, r1, c0, r0
+const DWORD kBumpEnvShader[] = {
+    0xFFFF0101, 0x00000042, 0xB00F0000, 0x00000042, 0xB00F0001, 0x00000042, 0xB00F0002, 0x00000005,
+    0x800F0000, 0xB0E40000, 0xB6FF0000, 0x00000004, 0x800F0000, 0xB0E40001, 0xB0FF0001, 0x80E40000,
+    0x00000005, 0x800F0000, 0x80E40000, 0x90E40000, 0x00000005, 0x800F0001, 0xB0E40002, 0xB0FF0002,
+    0x00000004, 0x800F0000, 0x80E40001, 0xA0E40000, 0x80E40000, 0x0000FFFF,
+};
+// r = (t0.rgb (1 - t0.a), t0.a) d + (t1.rgb t1.a, t1.a) d; r + t2 t2.a r.a c0
+// ps_1_1; tex t0; tex t1; tex t2; mul r0.rgb, t0, 1-t0.a; +mov r0.a, t0.a; mul r1.rgb, t1, t1.a; +mov r1.a, t1.a;
+// add r0, r0, r1; mul r0, r0, v0; mul r1, t2, t2.a; mul r1, r1, r0.a; mad r0, r1, c0, r0
+const DWORD kBumpEnvAlphaShader[] = {
+    0xFFFF0101, 0x00000042, 0xB00F0000, 0x00000042, 0xB00F0001, 0x00000042, 0xB00F0002, 0x00000005, 0x80070000,
+    0xB0E40000, 0xB6FF0000, 0x40000001, 0x80080000, 0xB0FF0000, 0x00000005, 0x80070001, 0xB0E40001, 0xB0FF0001,
+    0x40000001, 0x80080001, 0xB0FF0001, 0x00000002, 0x800F0000, 0x80E40000, 0x80E40001, 0x00000005, 0x800F0000,
+    0x80E40000, 0x90E40000, 0x00000005, 0x800F0001, 0xB0E40002, 0xB0FF0002, 0x00000005, 0x800F0001, 0x80E40001,
+    0x80FF0000, 0x00000004, 0x800F0000, 0x80E40001, 0xA0E40000, 0x80E40000, 0x0000FFFF,
+};
+// r as above; r + t2 r.a c0
+// ps_1_1; tex t0; tex t1; tex t2; mul r0.rgb, t0, 1-t0.a; +mov r0.a, t0.a; mul r1.rgb, t1, t1.a; +mov r1.a, t1.a;
+// add r0, r0, r1; mul r0, r0, v0; mul r1, t2, r0.a; mad r0, r1, c0, r0
+const DWORD kBumpEnvOpaqueShader[] = {
+    0xFFFF0101, 0x00000042, 0xB00F0000, 0x00000042, 0xB00F0001, 0x00000042, 0xB00F0002, 0x00000005,
+    0x80070000, 0xB0E40000, 0xB6FF0000, 0x40000001, 0x80080000, 0xB0FF0000, 0x00000005, 0x80070001,
+    0xB0E40001, 0xB0FF0001, 0x40000001, 0x80080001, 0xB0FF0001, 0x00000002, 0x800F0000, 0x80E40000,
+    0x80E40001, 0x00000005, 0x800F0000, 0x80E40000, 0x90E40000, 0x00000005, 0x800F0001, 0xB0E40002,
+    0x80FF0000, 0x00000004, 0x800F0000, 0x80E40001, 0xA0E40000, 0x80E40000, 0x0000FFFF,
+};
+const DWORD* const kShaderTokens[gxD3D9MATFXSHADERS] = {kBumpShader,    kEnvShader,          kEnvShaderNoBase,
+                                                        kBumpEnvShader, kBumpEnvAlphaShader, kBumpEnvOpaqueShader};
 
 GxD3D9MatFXState& state = gxD3D9MatFXState;
 
@@ -67,35 +101,15 @@ void ReleaseShaders()
             shader = nullptr;
         }
     }
-    state.shaderDevice = nullptr;
-    state.shadersTried = false;
 }
 
-// The shaders are device objects: made on the first draw of a started device, again after a new device.
-void EnsureShaders()
+// The six shaders in table order; one the device refuses stays null.
+void CreateShaders()
 {
-    IDirect3DDevice9* device = GxD3D9Device();
-    if (!state.caps.pixelShaders || !device) {
-        return;
-    }
-    if (state.shadersTried && state.shaderDevice == device) {
-        return;
-    }
-    ReleaseShaders();
-    state.shadersTried = true;
-    state.shaderDevice = device;
     for (GxInt32 i = 0; i < gxD3D9MATFXSHADERS; i++) {
-        ID3DXBuffer* tokens = nullptr;
-        const std::string text = kShaderText[i];
-        if (FAILED(D3DXAssembleShader(text.data(), static_cast<UINT>(text.size()), nullptr, nullptr, 0, &tokens,
-                                      nullptr)) ||
-            !tokens) {
-            continue;
-        }
-        if (!GxD3D9CreatePixelShader(static_cast<const DWORD*>(tokens->GetBufferPointer()), &state.shaders[i])) {
+        if (!GxD3D9CreatePixelShader(kShaderTokens[i], &state.shaders[i])) {
             state.shaders[i] = nullptr;
         }
-        tokens->Release();
     }
 }
 
@@ -278,6 +292,9 @@ GxBool GxMaterialEffectsPipelinesOpen(void)
         return 0;
     }
     ReadCaps(*GxD3D9GetCaps());
+    if (state.caps.pixelShaders) {
+        CreateShaders();
+    }
     return 1;
 }
 
@@ -408,7 +425,6 @@ void DrawMesh(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 f
 void GxMaterialEffectsRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 type, GxUInt32 flags)
 {
     auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
-    EnsureShaders();
     GxD3D9CullTest(object, type);
     GxUInt32 lighting = 0;
     GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
@@ -673,7 +689,8 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
         GxD3D9MatFXApplyTransform(dualTransform, 1);
         GxD3D9MatFXDrawFixed(header, mesh);
         GxD3D9SetTexture(nullptr, 1);
-        GxD3D9MatFXStage0(1, base);
+        GxD3D9MatFXColour(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+        GxD3D9MatFXAlpha(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
         GxD3D9MatFXStageOff(1);
         GxD3D9MatFXStageOff(2);
         if (!second) {

@@ -3,11 +3,11 @@
 // followed by the environment map.
 //
 // Sections: light vector, vertex streams, neighbours, vertex computation, routine.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
@@ -27,6 +27,7 @@ constexpr GxUInt32 kIndexBytes = 2;
 constexpr GxUInt32 kMaxElements = MAXD3DDECLLENGTH + 1;
 constexpr GxUInt32 kTriangleList = D3DPT_TRIANGLELIST;
 constexpr GxUInt32 kTriangleStrip = D3DPT_TRIANGLESTRIP;
+constexpr GxUInt32 kMatFXMemoryHint = 0x30120;  // the material-effects plugin's allocations
 
 GxV3d Sub(const GxV3d& a, const GxV3d& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 GxV3d Scale(const GxV3d& a, GxReal s) { return {a.x * s, a.y * s, a.z * s}; }
@@ -270,7 +271,11 @@ bool FromIndices(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, const E
         return false;
     }
     const auto* indices = static_cast<const GxUInt16*>(data);
-    std::vector<GxUInt8> done(mesh->vertexCount, 0);
+    auto* done = static_cast<GxUInt8*>(GxCalloc(1, std::max<GxUInt32>(1, mesh->vertexCount), kMatFXMemoryHint));
+    if (!done) {
+        header->indexBuffer->Unlock();
+        return false;
+    }
     for (GxUInt32 p = 0; p < mesh->indexCount; p++) {
         const GxUInt32 a = indices[p];
         GxUInt32 q1 = 0, q2 = 0;
@@ -285,6 +290,7 @@ bool FromIndices(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, const E
         done[a] = 1;
     }
     header->indexBuffer->Unlock();
+    GxFree(done);
     return true;
 }
 

@@ -51,11 +51,24 @@ void SetBlend(GxInt32 state, GxUInt32 value)
     GxD3D9RenderStateSet(state, reinterpret_cast<void*>(static_cast<uintptr_t>(value)));
 }
 
+// The stage's texture coordinates back to its own set, untransformed.
+void TransformDone(GxUInt32 stage)
+{
+    GxD3D9SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    GxD3D9SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, stage);
+}
+
+// The same, the stage's texture unbound first.
 void StageDone(GxUInt32 stage)
 {
     GxD3D9SetTexture(nullptr, stage);
-    GxD3D9SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    GxD3D9SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, stage);
+    TransformDone(stage);
+}
+
+void SelectTexture(D3DTEXTURESTAGESTATETYPE op, D3DTEXTURESTAGESTATETYPE arg1)
+{
+    GxD3D9SetTextureStageState(0, op, D3DTOP_SELECTARG1);
+    GxD3D9SetTextureStageState(0, arg1, D3DTA_TEXTURE);
 }
 
 bool HasAlpha(const GxTexture* texture) { return texture && GxD3D9TextureHasAlpha(texture); }
@@ -109,8 +122,8 @@ void GxD3D9MatFXEnvAddPass(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mes
     SetBlend(gxRENDERSTATESRCBLEND, gxD3D9BLENDSRCALPHA);
     SetBlend(gxRENDERSTATEDESTBLEND, gxD3D9BLENDONE);
     if (factor == kWhiteFactor) {
-        GxD3D9MatFXColour(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
-        GxD3D9MatFXAlpha(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+        SelectTexture(D3DTSS_COLOROP, D3DTSS_COLORARG1);
+        SelectTexture(D3DTSS_ALPHAOP, D3DTSS_ALPHAARG1);
     } else {
         GxD3D9SetRenderState(D3DRS_TEXTUREFACTOR, factor);
         GxD3D9MatFXColour(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR);
@@ -132,12 +145,17 @@ void GxD3D9MatFXEnvAddPass(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mes
     }
     GxD3D9SetRenderState(D3DRS_ZWRITEENABLE, zWrite);
     GxD3D9SetRenderState(D3DRS_LIGHTING, lighting);
-    GxD3D9MatFXColour(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
-    GxD3D9MatFXAlpha(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+    if (factor == kWhiteFactor) {
+        GxD3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    } else {
+        GxD3D9SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        GxD3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    }
     GxD3D9SetVertexAlpha(0);
     SetBlend(gxRENDERSTATESRCBLEND, srcBlend);
     SetBlend(gxRENDERSTATEDESTBLEND, dstBlend);
-    StageDone(0);
+    TransformDone(0);
 }
 
 void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32 flags, GxInt32 pass,
@@ -191,9 +209,7 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
         GxMaterialEffectsSetupEnvMapStage(envTexture, stage, frame);
         GxD3D9SetPixelShader(ps);
         GxD3D9MatFXDraw(header, mesh);
-        GxD3D9SetPixelShader(nullptr);
         StageDone(stage);
-        GxD3D9MatFXStage0(1, base);
         return;
     }
     GxD3D9SetPixelShader(nullptr);
@@ -203,14 +219,12 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
         GxD3D9MatFXColour(0, D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE);
         GxD3D9MatFXDraw(header, mesh);
         StageDone(0);
-        GxD3D9MatFXStage0(1, nullptr);
         return;
     }
     if (single) {
         GxMaterialEffectsSetupEnvMapStage(envTexture, 1, frame);
         if (shine == kFullShine) {
             GxD3D9MatFXColour(1, D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_CURRENT);
-            GxD3D9MatFXAlpha(1, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_CURRENT);
             if (caps.validateEnvAdd) {
                 GxD3D9RenderStateFlush();
                 DWORD passes = 0;
@@ -222,15 +236,12 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
             GxD3D9SetRenderState(D3DRS_TEXTUREFACTOR, shine * 0x01010101u);
             GxD3D9SetTextureStageState(1, D3DTSS_COLORARG0, D3DTA_CURRENT);
             GxD3D9MatFXColour(1, D3DTOP_MULTIPLYADD, D3DTA_TEXTURE, D3DTA_TFACTOR);
-            GxD3D9MatFXAlpha(1, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_CURRENT);
         }
         GxD3D9MatFXDraw(header, mesh);
         StageDone(1);
         GxD3D9MatFXStageOff(1);
-        GxD3D9MatFXStage0(1, base);
         return;
     }
     GxD3D9MatFXDraw(header, mesh);
     GxD3D9MatFXEnvAddPass(header, mesh, envTexture, frame, shine);
-    GxD3D9MatFXStage0(1, base);
 }

@@ -26,8 +26,6 @@ struct GxD3D9MatFXState {
     GxD3D9InstanceCallBack sectorInstance;
     GxD3D9MaterialEffectsCaps caps;
     IDirect3DPixelShader9* shaders[gxD3D9MATFXSHADERS];
-    IDirect3DDevice9* shaderDevice;  // the device the shaders were made on
-    bool shadersTried;
     D3DMATRIX textureMatrix;
 };
 extern GxD3D9MatFXState gxD3D9MatFXState;

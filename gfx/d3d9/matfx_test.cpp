@@ -89,6 +89,20 @@ protected:
         EXPECT_EQ(v, static_cast<DWORD>(D3DTA_DIFFUSE));
         Device()->GetTextureStageState(0, D3DTSS_ALPHAOP, &v);
         EXPECT_EQ(v, static_cast<DWORD>(D3DTOP_MODULATE));
+        ExpectTransformsOffAndUpperStagesOff(what);
+        IDirect3DPixelShader9* shader = nullptr;
+        Device()->GetPixelShader(&shader);
+        EXPECT_EQ(shader, nullptr);
+        if (shader) {
+            shader->Release();
+        }
+    }
+    // What every environment form leaves: its stages' coordinates untransformed, stages 1 and 2 off and unbound.
+    void ExpectTransformsOffAndUpperStagesOff(const char* what)
+    {
+        SCOPED_TRACE(what);
+        GxD3D9RenderStateFlush();
+        DWORD v = 0;
         for (DWORD stage = 0; stage < 3; stage++) {
             Device()->GetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, &v);
             EXPECT_EQ(v, static_cast<DWORD>(D3DTTFF_DISABLE)) << "stage " << stage;
@@ -104,12 +118,6 @@ protected:
                     texture->Release();
                 }
             }
-        }
-        IDirect3DPixelShader9* shader = nullptr;
-        Device()->GetPixelShader(&shader);
-        EXPECT_EQ(shader, nullptr);
-        if (shader) {
-            shader->Release();
         }
     }
 
@@ -197,15 +205,23 @@ TEST_F(MatFXTest, EveryRoutineLeavesStageZeroModulatingAndTheRestOff)
     for (GxReal coef : {1.0f, 0.5f}) {
         GxMaterialEffectsSetEnvMapCoefficient(material, coef, 0);
         ASSERT_TRUE(Render());
-        ExpectStagesLeftBehind("environment, one pass");
+        ExpectTransformsOffAndUpperStagesOff("environment, one pass");
     }
     material->color.alpha = 128;
     ASSERT_TRUE(Render());
-    ExpectStagesLeftBehind("environment, two passes");
+    ExpectTransformsOffAndUpperStagesOff("environment, two passes");
+    {
+        // The added pass at a factor other than white gives stage 0 its diffuse arguments back, nothing more.
+        DWORD v = 0;
+        Device()->GetTextureStageState(0, D3DTSS_ALPHAOP, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTOP_SELECTARG1));
+        Device()->GetTextureStageState(0, D3DTSS_ALPHAARG2, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTA_DIFFUSE));
+    }
     material->color.alpha = 255;
     GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(90, 128));
     ASSERT_TRUE(Render());
-    ExpectStagesLeftBehind("environment, pixel shader");
+    ExpectTransformsOffAndUpperStagesOff("environment, pixel shader");
 
     GxMaterialEffectsSetType(material, gxMATFXEFFECTDUAL);
     GxMaterialEffectsSetDualTexture(material, env);
@@ -242,6 +258,12 @@ TEST_F(MatFXTest, EveryRoutineLeavesStageZeroModulatingAndTheRestOff)
 // passes for a see-through material, the second blended (source alpha, one) without z-write and with black fog.
 TEST_F(MatFXTest, EnvironmentMapTakesTheFormItsMaterialAllows)
 {
+    // The effects' pixel shaders are made when the pipelines open, before anything is drawn.
+    if (GxD3D9MaterialEffectsGetCaps()->pixelShaders) {
+        for (GxInt32 shader = BumpShader; shader < gxD3D9MATFXSHADERS; shader++) {
+            EXPECT_NE(GxD3D9MatFXShader(shader), nullptr) << "shader " << shader;
+        }
+    }
     GxMaterial* material = EffectBox(gxMATFXEFFECTENVMAP);
     GxMaterialEffectsSetEnvMapTexture(material, GreyTexture(40));
     GxMaterialEffectsSetEnvMapCoefficient(material, 1.0f, 0);

@@ -22,8 +22,6 @@ const GxD3D9SkinDeviceCaps* GxD3D9SkinGetDeviceCaps(void);
 // 3 x palette slot of each bone, as the shader layout's indices hold them (0 for bones in no slot).
 void GxD3D9SkinPaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy,
                             GxUInt8 remap[gxD3D9SKINPALETTEINDICES]);
-// 1 when the atomic may take the shader path and the shader for its draws can be made.
-GxBool GxD3D9SkinShaderAvailable(const GxAtomic* atomic);
 
 // The skin pipelines by slot; slot 0 is the default skin pipeline.
 extern GxPipeline* gxD3D9SkinPipelines[gxD3D9SKINPIPELINESLOTS];

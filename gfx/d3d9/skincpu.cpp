@@ -25,10 +25,6 @@ struct PaletteKey {
 
 PaletteKey paletteKey = {nullptr, nullptr, 0, nullptr, false};
 
-// The processor layouts' stamps: the render frame, with a bit above the 16-bit counter for the column layout so
-// neither layout is read as the other (the vertex-shader path stores the counter's complement).
-constexpr GxUInt32 kColumnLayoutStamp = 0x10000;
-
 // dst = a x b for affine matrices (row vectors) by the built-in product, whatever routine is installed, with
 // the spare words cleared.
 inline void Affine(GxMatrix* dst, const GxMatrix* a, const GxMatrix* b)
@@ -189,8 +185,8 @@ struct RowRoutines {
     static const GxMatrix* bone(const GxMatrix* palette, GxUInt32 b) { return palette + b; }
 };
 
-// The stamp of a processor layout in the palette key.
-GxUInt32 CurrentStamp(GxUInt32 layout) { return GxWorldGetRenderFrame() | layout; }
+// The processor layouts' stamp in the palette key: the render frame (the vertex-shader path stores its complement).
+GxUInt32 CurrentStamp() { return GxWorldGetRenderFrame(); }
 
 }  // namespace
 
@@ -255,7 +251,7 @@ GxMatrix* GxD3D9SkinPaletteBuildSSE(GxAtomic* atomic, const GxSkin* skin, const 
 {
     GxMatrix* palette = GxSkinGetPalette();
     GxFrame* frame = GxFramedObjectGetFrame(&atomic->object);
-    const GxUInt32 stamp = CurrentStamp(0);
+    const GxUInt32 stamp = CurrentStamp();
     if (!palette || GxD3D9SkinPaletteKeyMatches(hierarchy, skin, stamp, frame)) {
         return palette;
     }
@@ -268,7 +264,7 @@ GxReal* GxD3D9SkinPaletteBuild(GxAtomic* atomic, const GxSkin* skin, const GxAni
 {
     GxMatrix* buffer = GxSkinGetPalette();
     GxFrame* frame = GxFramedObjectGetFrame(&atomic->object);
-    const GxUInt32 stamp = CurrentStamp(kColumnLayoutStamp);
+    const GxUInt32 stamp = CurrentStamp();
     auto* palette = reinterpret_cast<GxReal*>(buffer);
     if (!buffer || GxD3D9SkinPaletteKeyMatches(hierarchy, skin, stamp, frame)) {
         return palette;

@@ -21,7 +21,7 @@ constexpr GxUInt32 gxD3D9SKINBONEFLOATS = 16;    // one bone of either layout
 
 // palette[i] = skin-to-bone(i) x node matrix(i) x inverse(world of the atomic's frame); local-space hierarchies
 // skip the inverse. Entries from the node count up to the bone count are the identity, so no bone reads stale
-// data. Skipped while (hierarchy, skin, render frame, atomic frame) and the layout are unchanged.
+// data. Skipped while (hierarchy, skin, render frame, atomic frame) are unchanged: the processor uses one layout.
 // Null without a palette buffer.
 GxMatrix* GxD3D9SkinPaletteBuildSSE(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy);
 GxReal* GxD3D9SkinPaletteBuild(GxAtomic* atomic, const GxSkin* skin, const GxAnimHierarchy* hierarchy);

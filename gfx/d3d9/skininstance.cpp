@@ -15,6 +15,7 @@
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/d3d9/vertexbuffer.h"
 #include "gfx/d3d9/vertexdecl.h"
+#include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/worldglue_local.h"
 #include "gfx/world/geometry.h"
 
@@ -386,6 +387,35 @@ GxUInt32 FirstFillParts(const GxAtomic* atomic, const GxD3D9InstanceHeader* head
     return parts;
 }
 
+// A shader for the skin's draws can be made: a skin whose shader the device refuses keeps the processor layout,
+// which the draws can show without one.
+bool ShaderCanBeMade(GxAtomic* atomic)
+{
+    GxD3D9VertexShaderDescriptor d;
+    GxD3D9SkinShaderDescriptorSetup(atomic, gxD3D9OBJECTATOMIC, &d);
+    GxD3D9VertexShaderRegisters registers;
+    return GxD3D9VertexShaderCacheGet(&d, &registers) != nullptr;
+}
+
+// The skin's part of instancing, once the index buffer and mesh records are made: the path, the streams and their
+// first fill.
+GxBool InstanceStreams(void* object, GxD3D9InstanceHeader* header, GxBool)
+{
+    auto* atomic = static_cast<GxAtomic*>(object);
+    GxGeometry* geometry = atomic->geometry;
+    GxSkin* skin = GxSkinGeometryGetSkin(geometry);
+    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
+    if (skin) {
+        skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
+        skin->usesVertexShader = hierarchy && GxD3D9SkinCanUseVertexShader(atomic) && ShaderCanBeMade(atomic) ? 1 : 0;
+    }
+    header->vertexTotal = static_cast<GxUInt32>(std::max(0, geometry->numVertices));
+    if (!GxD3D9SkinVertexDeclarationCreate(atomic, header, hierarchy != nullptr)) {
+        return 0;
+    }
+    return GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, FirstFillParts(atomic, header, hierarchy));
+}
+
 }  // namespace
 
 GxBool GxD3D9SkinUseStaticBuffer(const GxAtomic* atomic)
@@ -409,6 +439,9 @@ GxBool GxD3D9SkinVertexDeclarationCreate(GxAtomic* atomic, GxD3D9InstanceHeader*
 GxBool GxD3D9SkinVertexBufferFill(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,
                                   GxUInt32 lockFlags)
 {
+    if (!(header->skinLayout & kLayoutSkin)) {
+        return 1;  // another pipeline's instance: nothing of it is the skin's to write
+    }
     Layout layout;
     if (!LayoutOf(atomic, header, &layout)) {
         return 0;
@@ -441,52 +474,14 @@ GxBool GxD3D9SkinVertexBufferFill(GxAtomic* atomic, GxD3D9InstanceHeader* header
     return ok;
 }
 
-GxBool GxD3D9SkinInstance(void* object, GxD3D9InstanceHeader* header, GxBool reinstance)
+GxD3D9InstanceHeader* GxD3D9SkinInstance(GxAtomic* atomic, void* owner, GxResourceEntry** entry,
+                                         GxMeshHeader* meshHeader)
 {
-    auto* atomic = static_cast<GxAtomic*>(object);
     GxGeometry* geometry = atomic->geometry;
-    GxSkin* skin = GxSkinGeometryGetSkin(geometry);
-    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
-    if (reinstance) {
-        if (!(header->skinLayout & kLayoutSkin)) {
-            return 1;  // another pipeline's instance: nothing of it is the skin's to rewrite
-        }
-        const GxUInt32 parts = GxD3D9GeometryPartsLockedSince(geometry, header->lockStamp) & gxD3D9SKINALLPARTS;
-        return parts ? GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, parts) : 1;
-    }
-    if (skin) {
-        skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
-        skin->usesVertexShader = 0;
-        if (hierarchy && GxD3D9SkinShaderAvailable(atomic)) {
-            skin->usesVertexShader = 1;
-        }
-    }
-    header->vertexTotal = static_cast<GxUInt32>(std::max(0, geometry->numVertices));
-    if (!GxD3D9SkinVertexDeclarationCreate(atomic, header, hierarchy != nullptr)) {
-        return 0;
-    }
-    return GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, FirstFillParts(atomic, header, hierarchy));
-}
-
-GxBool GxD3D9SkinInstanceSetPath(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,
-                                 GxBool shader)
-{
-    if (atomic->geometry->flags & gxGEOMETRYNATIVE) {
-        return 1;  // read already instanced: there is nothing to rebuild it from
-    }
-    const bool isShader = (header->skinLayout & kLayoutShader) != 0;
-    bool rebuild = !(header->skinLayout & kLayoutSkin) || isShader != (shader != 0);
-    if (!shader && hierarchy && !rebuild) {
-        // A processor blend each frame wants stream 0 of its own exactly when the pool will not do.
-        const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-        const bool own = (header->skinLayout & kLayoutOwnStream) != 0;
-        rebuild = skin && !ChangingParts(atomic->geometry) && own == (GxD3D9SkinUseStaticBuffer(atomic) != 0);
-    }
-    if (!rebuild) {
-        return 1;
-    }
-    return DeclarationCreate(atomic, header, shader != 0, hierarchy != nullptr) &&
-           GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, gxD3D9SKINALLPARTS);
+    const GxResourceEntry* made = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, entry, meshHeader,
+                                                       InstanceStreams, (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0,
+                                                       static_cast<GxUInt32>(std::max(0, geometry->numTriangles)));
+    return made ? reinterpret_cast<GxD3D9InstanceHeader*>(const_cast<GxResourceEntry*>(made) + 1) : nullptr;
 }
 
 void GxD3D9SkinBlendIntoInstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSkin* skin,

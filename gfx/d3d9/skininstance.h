@@ -12,27 +12,27 @@
 #include "gfx/d3d9/instance.h"
 
 struct GxAtomic;
+struct GxMeshHeader;
+struct GxResourceEntry;
 
 // Every lock-flag part (positions, normals, prelit colours, eight coordinate sets).
 constexpr GxUInt16 gxD3D9SKINALLPARTS = 0xFFF;
 
-// The instance callback of the skin pipeline: on first instancing (the index buffer and mesh records already
-// made) sets the skin's paletteBones and usesVertexShader, builds the streams and writes them; on reinstancing
-// writes the parts locked since the instance was last written. 0 on failure (the instance is dropped).
-GxBool GxD3D9SkinInstance(void* atomic, GxD3D9InstanceHeader* header, GxBool reinstance);
+// Instances the atomic's skinned geometry into a resource entry owned by `owner` (the geometry, or the atomic when
+// the geometry morphs) and kept at `entry`: index buffer and mesh records, the skin's paletteBones and
+// usesVertexShader, the streams of its path and their first fill. Null when the arena or a buffer is short.
+GxD3D9InstanceHeader* GxD3D9SkinInstance(GxAtomic* atomic, void* owner, GxResourceEntry** entry,
+                                         GxMeshHeader* meshHeader);
 // Releases the instance's streams and declaration and builds them again for the skin's current path; `dynamic`
 // (a hierarchy blends the skin each frame) lets the processor layout keep a stream of its own. 0 on failure.
 GxBool GxD3D9SkinVertexDeclarationCreate(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxBool dynamic);
 // Writes the parts named by `lockFlags` (gxD3D9SKINALLPARTS: everything, with the weights and indices of the
-// shader layout). A stream whose lock fails is not written and the fill returns 0.
+// shader layout); nothing into another pipeline's instance. A stream whose lock fails is not written and the fill
+// returns 0.
 GxBool GxD3D9SkinVertexBufferFill(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,
                                   GxUInt32 lockFlags);
 // 1 when the processor path blends into a pooled stream rather than a buffer of its own.
 GxBool GxD3D9SkinUseStaticBuffer(const GxAtomic* atomic);
-// Brings the instance to the layout of the path about to draw it (rebuilding and refilling it when it holds the
-// other one, or the wrong stream arrangement for the processor path). 0 on failure.
-GxBool GxD3D9SkinInstanceSetPath(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy,
-                                 GxBool shader);
 // The processor path: blends the pose into stream 0, rewriting the other parts a discarding lock loses. Nothing is
 // written when the lock fails (the previous pose stays).
 void GxD3D9SkinBlendIntoInstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSkin* skin,

@@ -23,6 +23,7 @@
 #include "gfx/d3d9/vertexbuffer.h"
 #include "gfx/d3d9/vertexdecl.h"
 #include "gfx/d3d9/vsbuilder.h"
+#include "gfx/d3d9/worldglue_local.h"
 #include "gfx/world/geometry.h"
 #include "gfx/world/material.h"
 #include "gfx/world/mesh.h"
@@ -36,6 +37,8 @@ namespace {
 constexpr GxUInt32 kAtomicPipelineMask = 0x1;
 constexpr GxUInt32 kPipelineData = 1;  // the pipeline's plugin data, written in an atomic's render rights
 constexpr GxInt32 kInterpolatorDirty = 0x1;
+// The parts the processor blend writes each frame (lock flags of positions and normals).
+constexpr GxUInt32 kBlendedParts = gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS;
 
 GxPipeline* (&slots)[gxD3D9SKINPIPELINESLOTS] = gxD3D9SkinPipelines;
 
@@ -57,7 +60,7 @@ GxD3D9SkinDeviceCaps ReadCaps(const D3DCAPS9& caps)
     if (!out.vertexShadersUsable) {
         return out;
     }
-    out.maxConstants = std::min<GxUInt32>(caps.MaxVertexShaderConst, gxD3D9VSMAXCONSTANTS);
+    out.maxConstants = caps.MaxVertexShaderConst;
     out.maxBones =
         out.maxConstants > kReservedConstants ? (out.maxConstants - kReservedConstants) / kRegistersPerBone : 0;
     return out;
@@ -102,17 +105,11 @@ GxUInt32 BlockEnd(const GxD3D9VertexShaderDescriptor* d)
     return SpotBase(d) + Groups(d->numSpotLights) + kSpotRegisters * d->numSpotLights;
 }
 
-// A light direction in object space, of unit length (the shader's normals are).
+// A light direction in object space.
 GxV3d ObjectDirection(const GxV3d& at)
 {
     GxV3d d;
     GxD3D9VSTransformDirection(&d, &at);
-    const GxReal length = std::sqrt(GxV3dDotProduct(&d, &d));
-    if (length > 0.0f) {
-        d.x /= length;
-        d.y /= length;
-        d.z /= length;
-    }
     return d;
 }
 
@@ -133,16 +130,26 @@ void WriteRegister(GxReal* reg, const GxV3d& v)
 
 using LightList = std::vector<const GxLight*>;
 
-// Files a local light as a point or spot light, once, up to the block's room; `mask` the flag it must carry.
+// Files a local light as a point or spot light up to the block's room; `mask` the flag it must carry.
 void TakeLocalLight(const GxLight* light, GxUInt32 mask, LightList* points, LightList* spots)
 {
     const GxUInt8 type = light->object.object.subType;
     LightList* kind = type == gxLIGHTPOINT ? points : type == gxLIGHTSPOT || type == gxLIGHTSPOTSOFT ? spots : nullptr;
     if (!kind || !light->object.object.parent || !(light->object.object.flags & mask) || light->radius <= 0.0f ||
-        kind->size() == kMaxLightsOfAKind || std::find(kind->begin(), kind->end(), light) != kind->end()) {
+        kind->size() == kMaxLightsOfAKind) {
         return;
     }
     kind->push_back(light);
+}
+
+// Stamps a light with this lighting's frame: false when it was touched already (reached through another sector).
+bool FirstTouch(GxLight* light, GxUInt16 frame)
+{
+    if (light->lightFrame == frame) {
+        return false;
+    }
+    light->lightFrame = frame;
+    return true;
 }
 
 bool Reaches(const GxLight* light, const GxSphere* sphere)
@@ -157,12 +164,13 @@ bool Reaches(const GxLight* light, const GxSphere* sphere)
 void AtomicLocalLights(const GxAtomic* atomic, LightList* points, LightList* spots)
 {
     const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(const_cast<GxAtomic*>(atomic));
+    const GxUInt16 frame = ++GxEngineInstance->lightFrameCounter;
     auto* ties = const_cast<GxLink*>(&atomic->llWorldSectorsInAtomic);
     for (GxLink* t = ties->next; t != ties; t = t->next) {
         GxWorldSector* sector = GxTieFromAtomicLink(t)->worldSector;
         for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
-            const GxLight* light = GxLightTieFromSectorLink(l)->light;
-            if (light->object.object.parent && Reaches(light, sphere)) {
+            GxLight* light = GxLightTieFromSectorLink(l)->light;
+            if (FirstTouch(light, frame) && light->object.object.parent && Reaches(light, sphere)) {
                 TakeLocalLight(light, gxLIGHTLIGHTATOMICS, points, spots);
             }
         }
@@ -172,8 +180,12 @@ void AtomicLocalLights(const GxAtomic* atomic, LightList* points, LightList* spo
 // A sector's own local lights that light sectors, without a distance test.
 void SectorLocalLights(GxWorldSector* sector, LightList* points, LightList* spots)
 {
+    const GxUInt16 frame = ++GxEngineInstance->lightFrameCounter;
     for (GxLink* l = sector->lightsInWorldSector.next; l != &sector->lightsInWorldSector; l = l->next) {
-        TakeLocalLight(GxLightTieFromSectorLink(l)->light, gxLIGHTLIGHTWORLD, points, spots);
+        GxLight* light = GxLightTieFromSectorLink(l)->light;
+        if (FirstTouch(light, frame)) {
+            TakeLocalLight(light, gxLIGHTLIGHTWORLD, points, spots);
+        }
     }
 }
 
@@ -352,12 +364,6 @@ GxD3D9InstanceHeader* HeaderOf(const GxAtomic* atomic)
 
 void EmptyEnd(GxAtomic*) {}
 
-// Skins are rewritten from their rest pose and locked parts only: morph targets past the first are not read.
-GxBool SkinReinstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxD3D9InstanceCallBack)
-{
-    return GxD3D9SkinInstance(atomic, header, 1);
-}
-
 bool AxisNearUnit(const GxV3d& v)
 {
     const GxReal squared = GxV3dDotProduct(&v, &v);
@@ -420,17 +426,42 @@ GxBool GxD3D9SkinAtomicAllInOneNode(GxPipelineNode* node, const GxPipelineExecut
     if (!geometry || geometry->numVertices == 0 || !geometry->mesh || geometry->mesh->numMeshes == 0) {
         return 1;
     }
-    // Instancing, or the parts locked since the instance was written.
-    GxResourceEntry* entry = GxD3D9AtomicInstanceGet(atomic, GxD3D9SkinInstance, SkinReinstance);
-    if (!entry) {
-        return 0;
+    // The instance lives on the geometry, or on the atomic when the geometry morphs; one of older meshes goes.
+    const bool own = geometry->numMorphTargets > 1;
+    GxResourceEntry** slot = own ? &atomic->repEntry : &geometry->repEntry;
+    const bool native = (geometry->flags & gxGEOMETRYNATIVE) != 0;  // instanced as read: used as it is
+    GxResourceEntry* entry = *slot;
+    if (entry && !native &&
+        reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1)->meshSerial != geometry->mesh->serialNum) {
+        GxResourceEntryFree(entry);
+        entry = nullptr;
     }
+    GxD3D9InstanceHeader* header = entry ? reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1) : nullptr;
+    if (!header) {
+        void* owner = own ? static_cast<void*>(atomic) : static_cast<void*>(geometry);
+        header = native ? nullptr : GxD3D9SkinInstance(atomic, owner, slot, geometry->mesh);
+        if (!header) {
+            return 0;
+        }
+        entry = *slot;
+        GxD3D9GeometryPartsLockedSince(geometry, geometry->lockStamp);
+        header->lockStamp = geometry->lockStamp;
+    } else {
+        GxResourcesUseResEntry(entry);
+    }
+    // Parts locked since this instance was last written: each instance keeps its own stamp, so that every atomic's
+    // instance of a morphing geometry learns of a lock, not only the first one drawn after it.
+    GxUInt32 locked = GxD3D9GeometryPartsLockedSince(geometry, header->lockStamp) & gxD3D9SKINALLPARTS;
+    header->lockStamp = geometry->lockStamp;
     GxSkin* skin = GxSkinGeometryGetSkin(geometry);
     const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
-    auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1);
     const bool skinned = skin && hierarchy;
     if (skinned && !skin->usesVertexShader && skin->vertexBoneWeights) {
         GxD3D9SkinBlendIntoInstance(atomic, header, skin, hierarchy);
+        locked &= ~kBlendedParts;
+    }
+    if (locked) {
+        GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, locked);
     }
     atomic->interpolator.flags &= ~kInterpolatorDirty;
     if (skinned && skin->usesVertexShader) {
@@ -474,7 +505,7 @@ void GxD3D9SkinShaderDescriptorSetup(GxAtomic* atomic, GxUInt8, GxD3D9VertexShad
     d->normals = (geometry->flags & gxGEOMETRYNORMALS) ? 1 : 0;
     d->normalizeNormals = d->normals;
     d->modulateMaterial = (geometry->flags & gxGEOMETRYMODULATEMATERIALCOLOR) ? 1 : 0;
-    d->numWeights = static_cast<GxUInt8>(skin ? std::max<GxUInt32>(1, skin->maxNumWeightsForVertex) : 0);
+    d->numWeights = static_cast<GxUInt8>(skin ? skin->maxNumWeightsForVertex : 0);
     GxUInt32 fog = 0;
     GxUInt32 fogType = 0;
     if (GxD3D9RenderStateGet(gxRENDERSTATEFOGENABLE, &fog) && fog &&
@@ -554,9 +585,6 @@ void GxD3D9SkinShaderMeshRender(const GxD3D9InstanceHeader* header, const GxD3D9
     GxD3D9SetTexture(texture, 0);
     SetStage0(texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2);
     GxD3D9SetVertexShader(static_cast<IDirect3DVertexShader9*>(mesh->shader));
-    if (mesh->primitiveCount == 0) {
-        return;
-    }
     GxD3D9RenderStateFlush();
     IDirect3DDevice9* device = GxD3D9Device();
     const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
@@ -578,33 +606,16 @@ void GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAt
     }
     GxD3D9VertexShaderDescriptor d;
     callBacks->descriptorSetup(atomic, gxD3D9OBJECTATOMIC, &d);
+    GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
     auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
     GxD3D9VSSetWorldMatrix(frame ? GxFrameGetWorldMatrix(frame) : nullptr);
     GxD3D9SkinLightBlock block{};
-    const GxReal* end = callBacks->shaderLighting(atomic, gxD3D9OBJECTATOMIC, &block, &d);
-    GxUInt32 blockEnd = static_cast<GxUInt32>((end - &block.regs[0][0]) / kFloatsPerRegister);
-    // The shader is the same for every mesh of the atomic: it is fitted to the constants before any mesh is drawn.
-    GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
-    GxD3D9VertexShaderRegisters registers;
-    if (FitConstants(&d, skin, &block)) {
-        blockEnd = BlockEnd(&d);
-    }
-    if (GxD3D9VertexShaderGetNumConstants(&d) + kRegistersPerBone * skin->paletteBones > skinCaps.maxConstants ||
-        !callBacks->shaderGet(&meshes[0], &d, &registers) || registers.bones == gxD3D9VSNOREGISTER) {
-        // No shader for this draw: the meshes are drawn all the same, with none and no constants to place.
-        GxD3D9SetInstanceBuffers(header);
-        for (GxUInt32 m = 0; m < header->meshCount; m++) {
-            meshes[m].shader = nullptr;
-            callBacks->meshRender(header, &meshes[m], &d, &registers);
-        }
-        return;
-    }
-    GxD3D9SetRenderState(D3DRS_CLIPPING, TRUE);
     D3DMATRIX transform;
     GxD3D9VSGetCombinedTransform(&transform);
+    const GxReal* end = callBacks->shaderLighting(atomic, gxD3D9OBJECTATOMIC, &block, &d);
+    GxUInt32 blockEnd = static_cast<GxUInt32>((end - &block.regs[0][0]) / kFloatsPerRegister);
     // c0-c3 the combined transform, then the light block at the colours of a material of unit coefficients: one run.
     std::memcpy(block.regs, &transform, sizeof(transform));
-    ScaleLightColors(&block, 1.0f, 1.0f);
     GxD3D9Device()->SetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, &block.regs[0][0],
                                              blockEnd - gxD3D9VSTRANSFORMREGISTER);
     const GxReal* rows = GxD3D9VSSetBonePalette(paletteBuffer, atomic, hierarchy);
@@ -612,6 +623,7 @@ void GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAt
     GxD3D9SkinPaletteRemap(skin, hierarchy, remap);
     const GxUInt32 entries = GxD3D9SkinPaletteCount(skin, hierarchy);
     GxD3D9SetInstanceBuffers(header);
+    GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     GxReal lastAmbient = 1.0f;
     GxReal lastDiffuse = 1.0f;
     GxUInt8 lastMaterialRegister = kNoLast;
@@ -623,11 +635,18 @@ void GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAt
         const auto* material = static_cast<const GxMaterial*>(meshes[m].material);
         const GxRGBA colour = material ? material->color : white;
         GxD3D9SetVertexAlpha(colour.alpha < white.alpha || meshes[m].hasVertexAlpha);
+        GxD3D9VertexShaderRegisters registers;
         meshes[m].shader = callBacks->shaderGet(&meshes[m], &d, &registers);
-        if (material &&
-            (material->surfaceProps.ambient != lastAmbient || material->surfaceProps.diffuse != lastDiffuse)) {
-            lastAmbient = material->surfaceProps.ambient;
-            lastDiffuse = material->surfaceProps.diffuse;
+        if (FitConstants(&d, skin, &block)) {
+            meshes[m].shader = callBacks->shaderGet(&meshes[m], &d, &registers);
+            blockEnd = BlockEnd(&d);
+            lastAmbient = -1.0f;  // the reduced block goes up with the colours rescaled below
+        }
+        const GxReal ambient = material ? material->surfaceProps.ambient : 1.0f;
+        const GxReal diffuse = material ? material->surfaceProps.diffuse : 1.0f;
+        if (ambient != lastAmbient || diffuse != lastDiffuse) {
+            lastAmbient = ambient;
+            lastDiffuse = diffuse;
             UploadLightColors(&block, blockEnd, lastAmbient, lastDiffuse);
         }
         if (registers.material != gxD3D9VSNOREGISTER &&
@@ -693,10 +712,7 @@ GxBool GxD3D9SkinPluginAttach(void)
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic)
 {
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    // Split data upload each mesh's bones into the window its table gives.
-    return skinCaps.vertexShadersUsable && skin &&
-           (!skin->boneLimit || (atomic->geometry->mesh && skin->numMeshes == atomic->geometry->mesh->numMeshes)) &&
-           skin->paletteBones <= skinCaps.maxBones && skin->maxNumWeightsForVertex <= gxD3D9SKINMAXWEIGHTS;
+    return skinCaps.vertexShadersUsable && skin && skin->paletteBones <= skinCaps.maxBones;
 }
 
 const GxD3D9SkinDeviceCaps* GxD3D9SkinGetDeviceCaps(void) { return &skinCaps; }
@@ -729,36 +745,4 @@ void GxD3D9SkinPaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy
             remap[bone] = static_cast<GxUInt8>(kRegistersPerBone * slot);
         }
     }
-}
-
-GxBool GxD3D9SkinShaderAvailable(const GxAtomic* atomic)
-{
-    const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    // The shader layout carries every vertex's indices and weights: a skin short of them stays on the processor.
-    const bool complete = skin && skin->vertexBoneIndices && skin->vertexBoneWeights &&
-                          skin->numVertices >= static_cast<GxUInt32>(std::max(0, atomic->geometry->numVertices));
-    if (!complete || !GxD3D9SkinCanUseVertexShader(atomic)) {
-        return 0;
-    }
-    // A descriptor whose shader cannot be made keeps the processor layout from the start.
-    GxD3D9VertexShaderDescriptor d;
-    GxD3D9SkinShaderDescriptorSetup(const_cast<GxAtomic*>(atomic), gxD3D9OBJECTATOMIC, &d);
-    GxD3D9VertexShaderRegisters registers;
-    return GxD3D9VertexShaderCacheGet(&d, &registers) != nullptr;
-}
-
-GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader)
-{
-    GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
-    if (!skin) {
-        return 0;
-    }
-    const GxAnimHierarchy* hierarchy = GxSkinAtomicGetHierarchy(atomic);
-    skin->paletteBones = skin->boneLimit ? skin->boneLimit : skin->numBoneIDs;
-    skin->usesVertexShader = shader && hierarchy && GxD3D9SkinShaderAvailable(atomic) ? 1 : 0;
-    // The draws never change an instance's layout: the selection rebuilds the instance for its path.
-    if (GxD3D9InstanceHeader* header = HeaderOf(atomic)) {
-        GxD3D9SkinInstanceSetPath(atomic, header, hierarchy, skin->usesVertexShader);
-    }
-    return skin->usesVertexShader;
 }

@@ -38,9 +38,6 @@ GxPipeline* GxD3D9SkinPipelineCreate(void);
 // The shader lights with the world's ambient and directional lights and the point and spot lights of the
 // atomic's sectors that reach it; split data upload per mesh.
 GxBool GxD3D9SkinCanUseVertexShader(const GxAtomic* atomic);
-// Sends a skinned atomic's skin to the shader path (when `shader` is set and the device, its palette and the shader
-// allow it) or to the processor path, rebuilding its instance for that path. 1 when the shader path is taken.
-GxBool GxD3D9SkinAtomicSelectPath(GxAtomic* atomic, GxBool shader);
 
 // The skin node "nodeD3D9SkinAtomicAllInOne.csl": it instances the skinned geometry, then draws through the
 // vertex-shader path (callbacks 3-7) or blends on the processor and draws with the fixed-function callbacks (1-2).

@@ -487,19 +487,46 @@ TEST_F(ShaderSkinPipeTest, LinearFogConstantsFollowTheCamera)
     float row[4] = {};
     ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER + 2, row, 1)));
     EXPECT_FLOAT_EQ(row[3], 0.5f);
+    // Fog starting at the far plane has no range: the register stays finite.
+    camera->fogPlane = camera->farPlane;
+    ASSERT_TRUE(Render());
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSLIGHTSREGISTER, fog, 1)));
+    EXPECT_TRUE(std::isfinite(fog[0]) && std::isfinite(fog[1]));
     GxD3D9RenderStateSet(gxRENDERSTATEFOGENABLE, GxRenderStateValue(0));
 }
 
-// A shader that does not assemble never leaves a shader layout to the fixed-function path.
-TEST_F(ShaderSkinPipeTest, FailedAssemblyKeepsOrRestoresTheProcessorLayout)
+// The node's callbacks as a caller finds them by the node's name.
+GxD3D9SkinNodeCallBacks* SkinNodeCallBacks(GxPipeline* pipeline)
+{
+    GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
+    return node ? static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock) : nullptr;
+}
+
+int meshRenders = 0;
+void CountingMeshRender(const GxD3D9InstanceHeader*, const GxD3D9MeshInstance* mesh,
+                        const GxD3D9VertexShaderDescriptor*, const GxD3D9VertexShaderRegisters*)
+{
+    meshRenders += mesh->shader != nullptr;
+}
+int ends = 0;
+void CountingEnd(GxAtomic*) { ends++; }
+int fixedRenders = 0;
+void CountingFixedRender(GxResourceEntry*, void*, GxUInt8 type, GxUInt32)
+{
+    fixedRenders += type == gxD3D9OBJECTATOMIC;
+}
+
+// A skin whose shader cannot be made at instancing takes the processor path: the shader layout drawn without a
+// shader would show the vertices unposed and unlit.
+TEST_F(ShaderSkinPipeTest, SkinWhoseShaderCannotBeMadeTakesTheProcessorPath)
 {
     GxAtomic* atomic = DrawnSkinnedAtomic(AssembleNothing);
     ASSERT_NE(atomic, nullptr);
     ExpectProcessorBlend(atomic);
 }
 
-// A shader that cannot be made at a draw leaves the skin and its instance on the shader path: the meshes are drawn
-// with no vertex shader.
+// A shader that cannot be made at a draw leaves the skin and its instance on the shader path: the constants go up
+// and the meshes are drawn with no vertex shader, then the end callback runs.
 TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawDrawsWithNone)
 {
     GxAtomic* atomic = ShaderDrawnSkinnedAtomic();
@@ -507,17 +534,53 @@ TEST_F(ShaderSkinPipeTest, ShaderFailingAtADrawDrawsWithNone)
     GxD3D9VertexShaderSetAssembler(AssembleNothing);
     GxD3D9VertexShaderCacheClose();
     GxD3D9VertexShaderCacheOpen();
+    GxD3D9SkinNodeCallBacks* callBacks = SkinNodeCallBacks(GxD3D9SkinGetPipeline(0));
+    ASSERT_NE(callBacks, nullptr);
+    callBacks->end = CountingEnd;
+    ends = 0;
+    const float cleared[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->SetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, cleared, 1)));
     D3D9SoftSetLogging(gxD3D9State.device, true);
     D3D9SoftClearLog(gxD3D9State.device);
     const bool rendered = Render();
     D3D9SoftSetLogging(gxD3D9State.device, false);
     ASSERT_TRUE(rendered);
     EXPECT_GT(D3D9SoftCount(gxD3D9State.device, D3D9SOFT_DRAW), 0u) << "the draw is made all the same";
+    EXPECT_EQ(ends, 1);
+    D3DMATRIX transform;
+    GxD3D9VSGetCombinedTransform(&transform);
+    float c0[4] = {};
+    ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(gxD3D9VSTRANSFORMREGISTER, c0, 1)));
+    EXPECT_FLOAT_EQ(c0[0], transform.m[0][0]) << "the combined transform went up";
     EXPECT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
     EXPECT_TRUE(DeclaresBlendIndices(InstanceOf(atomic->geometry)));
     IDirect3DVertexShader9* current = nullptr;
     ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShader(&current)));
     EXPECT_EQ(current, nullptr);
+}
+
+// A morphing skin's instance lives on each atomic: a lock of its positions reaches every atomic's instance, not
+// only the first drawn after it.
+TEST_F(ShaderSkinPipeTest, LockedPositionsReachEveryAtomicsInstanceOfAMorphingSkin)
+{
+    GxD3D9VertexShaderSetAssembler(AssembleAny);
+    GxAtomic* first = UnlitSkinnedAtomic();
+    GxGeometry* geometry = first->geometry;
+    ASSERT_GE(GxGeometryAddMorphTargets(geometry, 1), 0);
+    GxAtomic* second = MakeAtomicAt(GxGeometryAddRef(geometry), 6.0f);
+    GxSkinAtomicSetHierarchy(second, hierarchy);
+    GxSkinAtomicInitPipeline(second, 1);
+    ASSERT_TRUE(Render());
+    ASSERT_EQ(GxSkinGeometryGetSkin(geometry)->usesVertexShader, 1u);
+    GxGeometryLock(geometry, gxGEOMETRYLOCKVERTICES);
+    geometry->morphTarget[0].verts[7].y += 2.0f;
+    GxGeometryUnlock(geometry);
+    ASSERT_TRUE(Render());
+    for (GxAtomic* atomic : {first, second}) {
+        ASSERT_NE(atomic->repEntry, nullptr);
+        auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(atomic->repEntry + 1);
+        EXPECT_FLOAT_EQ(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y);
+    }
 }
 
 TEST_F(ShaderSkinPipeTest, DevicesWithoutShadersKeepSkinsOnTheProcessor)
@@ -847,12 +910,15 @@ TEST_F(ShaderSkinPipeTest, LampReachedThroughTwoSectorsIsCountedOnce)
     GxLinkInit(&lamp->inWorld);
     lamp->radius = 4.0f;
     GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f, true);
+    const GxUInt16 counter = GxEngineInstance->lightFrameCounter;
     {
         LampSector first({lamp}, {atomic});
         LampSector second({lamp}, {atomic});
         ASSERT_TRUE(Render());
     }
     ASSERT_EQ(GxSkinGeometryGetSkin(atomic->geometry)->usesVertexShader, 1u);
+    EXPECT_NE(GxEngineInstance->lightFrameCounter, counter) << "the engine's light frame advances";
+    EXPECT_EQ(lamp->lightFrame, GxEngineInstance->lightFrameCounter) << "the lamp is stamped with it";
     const GxUInt32 point = gxD3D9VSLIGHTSREGISTER;
     float block[4][4] = {};
     ASSERT_TRUE(SUCCEEDED(gxD3D9State.device->GetVertexShaderConstantF(point, &block[0][0], 4)));
@@ -1072,27 +1138,6 @@ TEST_F(ShaderSkinPipeTest, EverySkinTypeTakesTheDefaultPipeline)
     ASSERT_TRUE(RebuildSkinPipelines(1));
 }
 
-// The node's callbacks as a caller finds them by the node's name.
-GxD3D9SkinNodeCallBacks* SkinNodeCallBacks(GxPipeline* pipeline)
-{
-    GxPipelineNode* node = GxPipelineFindNodeByName(pipeline, gxD3D9SKINNODENAME, nullptr, nullptr);
-    return node ? static_cast<GxD3D9SkinNodeCallBacks*>(node->privateBlock) : nullptr;
-}
-
-int meshRenders = 0;
-void CountingMeshRender(const GxD3D9InstanceHeader*, const GxD3D9MeshInstance* mesh,
-                        const GxD3D9VertexShaderDescriptor*, const GxD3D9VertexShaderRegisters*)
-{
-    meshRenders += mesh->shader != nullptr;
-}
-int ends = 0;
-void CountingEnd(GxAtomic*) { ends++; }
-int fixedRenders = 0;
-void CountingFixedRender(GxResourceEntry*, void*, GxUInt8 type, GxUInt32)
-{
-    fixedRenders += type == gxD3D9OBJECTATOMIC;
-}
-
 // The skin pipeline's one node carries the seven callbacks; the shader ones only where shaders can be used.
 // Replaced callbacks are the ones the node calls: the mesh render and the end of the
 // shader path with each mesh's shader set, the render callback of the processor path.
@@ -1163,7 +1208,12 @@ TEST_F(ShaderSkinPipeTest, ShaderPaletteRowsAndTheProcessorsKeyDiffer)
     const GxMatrix* matrices = GxD3D9SkinPaletteBuildSSE(atomic, skin, hierarchy);
     EXPECT_FLOAT_EQ(matrices[0].pos.y, expected[0].pos.y);
     ASSERT_NE(expected[0].pos.y, 0.0f);  // the pose lifts the bone, so the layouts differ in this float
+    // The processor keys its palette with the render frame itself, whichever of its layouts it builds.
+    GxFrame* frame = static_cast<GxFrame*>(atomic->object.object.parent);
+    EXPECT_TRUE(GxD3D9SkinPaletteKeyMatches(hierarchy, skin, GxWorldGetRenderFrame(), frame));
     EXPECT_FLOAT_EQ(GxD3D9VSSetBonePalette(GxSkinGetPalette(), atomic, hierarchy)[7], expected[0].pos.y);
+    GxD3D9SkinPaletteBuild(atomic, skin, hierarchy);
+    EXPECT_TRUE(GxD3D9SkinPaletteKeyMatches(hierarchy, skin, GxWorldGetRenderFrame(), frame));
 }
 
 // Split remap entries become three times their slot; a first entry beyond the hierarchy's nodes takes slot 0.

@@ -20,6 +20,7 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9drv.h"
 #include "gfx/d3d9/skinpipe.h"
+#include "gfx/d3d9/skinpipe_testing.h"
 #include "gfx/testsupport/tool_window.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
@@ -275,12 +276,20 @@ bool StartAnimation(const Options& options, Scene* scene)
     return true;
 }
 
-// Every skinned atomic to one path; 1 when all of them took the shader.
+// Every skinned atomic to the path the game takes on this device, its vertex shaders used or not; true when all of
+// them take the shader.
 bool SelectPath(Scene* scene, bool shader)
 {
-    bool all = !scene->skinned.empty();
+    std::vector<GxAtomic*> atomics;
     for (Skinned& s : scene->skinned) {
-        all = GxD3D9SkinAtomicSelectPath(s.atomic, shader ? 1 : 0) && all;
+        atomics.push_back(s.atomic);
+    }
+    if (atomics.empty() || !GxD3D9SkinTestUseShaders(atomics.data(), atomics.size(), shader)) {
+        return false;
+    }
+    bool all = true;
+    for (GxAtomic* atomic : atomics) {
+        all = GxD3D9SkinCanUseVertexShader(atomic) && all;
     }
     return all;
 }
@@ -458,11 +467,13 @@ int RunScene(const Options& options, HWND window)
             std::printf("modelview: now blended %s\n", shader ? "by a generated vertex shader" : "on the processor");
         }
         Advance(&scene);
-        if (options.compare && !scene.skinned.empty() && !CompareFrame(&scene, n)) {
-            result = 1;
-            break;
+        if (options.compare && !scene.skinned.empty()) {
+            if (!CompareFrame(&scene, n)) {
+                result = 1;
+                break;
+            }
+            SelectPath(&scene, shader);
         }
-        SelectPath(&scene, shader);
         const bool drawn = DrawFrame(&scene, n);
         if (!drawn) {
             std::fprintf(stderr, "modelview: frame %d was not drawn\n", n);
