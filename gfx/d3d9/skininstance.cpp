@@ -478,9 +478,9 @@ GxD3D9InstanceHeader* GxD3D9SkinInstance(GxAtomic* atomic, void* owner, GxResour
                                          GxMeshHeader* meshHeader)
 {
     GxGeometry* geometry = atomic->geometry;
-    const GxResourceEntry* made = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, entry, meshHeader,
-                                                       InstanceStreams, (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0,
-                                                       static_cast<GxUInt32>(std::max(0, geometry->numTriangles)));
+    const GxResourceEntry* made =
+        GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, entry, meshHeader, InstanceStreams,
+                             (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0);
     return made ? reinterpret_cast<GxD3D9InstanceHeader*>(const_cast<GxResourceEntry*>(made) + 1) : nullptr;
 }
 
