@@ -474,6 +474,8 @@ GxBool GxD3D9SkinVertexBufferFill(GxAtomic* atomic, GxD3D9InstanceHeader* header
     return ok;
 }
 
+// A skin whose index buffer cannot be made is not instanced (the draw fails and the next one tries again): its
+// indexed meshes drawn without indices would join the wrong vertices and run past their vertex range.
 GxD3D9InstanceHeader* GxD3D9SkinInstance(GxAtomic* atomic, void* owner, GxResourceEntry** entry,
                                          GxMeshHeader* meshHeader)
 {
