@@ -462,17 +462,17 @@ void GxD3D9AtomicLighting(void* object)
 {
     auto* atomic = static_cast<GxAtomic*>(object);
     const GxGeometry* geometry = atomic->geometry;
-    // The query is asked even without a current world: until worlds exist, programs light atomics with lights
-    // of their own through it.
-    GxLink* globals = worldLightsQuery ? worldLightsQuery(GxEngineInstance->curWorld) : nullptr;
-    if (!(geometry->flags & gxGEOMETRYLIGHT) || !globals) {
+    GxWorld* world = GxEngineInstance->curWorld;
+    if (!(geometry->flags & gxGEOMETRYLIGHT) || !world) {
         GxD3D9LightsEnable(0);
         return;
     }
+    // Without the world glue the world offers no global lights.
+    GxLink* globals = worldLightsQuery ? worldLightsQuery(world) : nullptr;
     GxD3D9AmbientReset();
     GxBool any = 0;
     GxBool directional = 0;
-    for (GxLink* link = globals->next; link != globals; link = link->next) {
+    for (GxLink* link = globals ? globals->next : nullptr; link && link != globals; link = link->next) {
         GxLight* light = reinterpret_cast<GxLight*>(reinterpret_cast<char*>(link) - offsetof(GxLight, inWorld));
         if (!(light->object.object.flags & gxLIGHTLIGHTATOMICS)) {
             continue;

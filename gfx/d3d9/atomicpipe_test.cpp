@@ -452,17 +452,16 @@ TEST_F(AtomicPipe, DynamicListCountsTheInstancesOfAGeometry)
     GxGeometryDestroy(morphing);
 }
 
-TEST_F(AtomicPipe, LightsQueryLightsAtomicsWithoutAWorld)
+TEST_F(AtomicPipe, LightingIsOffWithoutACurrentWorld)
 {
     MakeAtomic(GxWorldTestBox(nullptr, nullptr));
     AddLight(gxLIGHTDIRECTIONAL, 1.0f);
-    worldless = true;
     ASSERT_TRUE(Render());
     GxUInt32 lighting = 0;
     GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
     EXPECT_EQ(lighting, 1u);
-    // Without a query nothing lights it.
-    GxD3D9SetWorldLightsQuery(nullptr);
+    // The world's lights are there, but no world is current: the lights query is not asked.
+    worldless = true;
     ASSERT_TRUE(Render());
     GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
     EXPECT_EQ(lighting, 0u);

@@ -474,13 +474,15 @@ GxBool GxD3D9SkinVertexBufferFill(GxAtomic* atomic, GxD3D9InstanceHeader* header
     return ok;
 }
 
+// A skin whose index buffer cannot be made is not instanced (the draw fails and the next one tries again): its
+// indexed meshes drawn without indices would join the wrong vertices and run past their vertex range.
 GxD3D9InstanceHeader* GxD3D9SkinInstance(GxAtomic* atomic, void* owner, GxResourceEntry** entry,
                                          GxMeshHeader* meshHeader)
 {
     GxGeometry* geometry = atomic->geometry;
-    const GxResourceEntry* made = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, entry, meshHeader,
-                                                       InstanceStreams, (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0,
-                                                       static_cast<GxUInt32>(std::max(0, geometry->numTriangles)));
+    const GxResourceEntry* made =
+        GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, entry, meshHeader, InstanceStreams,
+                             (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0);
     return made ? reinterpret_cast<GxD3D9InstanceHeader*>(const_cast<GxResourceEntry*>(made) + 1) : nullptr;
 }
 

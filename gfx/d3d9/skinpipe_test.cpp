@@ -205,6 +205,26 @@ TEST_F(SkinPipeTest, DrawBlendsThePoseIntoTheVertexStream)
     EXPECT_FLOAT_EQ(StreamPosition(header, 0).y, geometry->morphTarget[0].verts[0].y + 0.25f);
 }
 
+TEST_F(SkinPipeTest, SkinWhoseIndexBufferCannotBeMadeIsNotDrawnUntilItCanBe)
+{
+    GxAtomic* atomic = SkinnedAtomic();
+    D3D9SoftSetLogging(gxD3D9State.device, true);
+    D3D9SoftClearLog(gxD3D9State.device);
+    // The index buffer is the instance's first buffer: without it the indexed box is not drawn at all.
+    D3D9SoftFailCreates(gxD3D9State.device, 1, D3D9SOFT_FAIL_BUFFERS);
+    EXPECT_FALSE(Render());
+    EXPECT_EQ(atomic->geometry->repEntry, nullptr);
+    EXPECT_EQ(D3D9SoftCount(gxD3D9State.device, D3D9SOFT_DRAW), 0u);
+    // The next draw instances it whole and draws it indexed.
+    ASSERT_TRUE(Render());
+    D3D9SoftSetLogging(gxD3D9State.device, false);
+    ASSERT_NE(atomic->geometry->repEntry, nullptr);
+    GxD3D9InstanceHeader* header = InstanceOf(atomic->geometry);
+    ASSERT_NE(header->indexBuffer, nullptr);
+    EXPECT_GT(GxD3D9InstanceMeshes(header)[0].indexCount, 0u);
+    EXPECT_EQ(D3D9SoftCount(gxD3D9State.device, D3D9SOFT_DRAW), header->meshCount);
+}
+
 TEST_F(SkinPipeTest, ReadAtomicWithASkinGetsTheSkinPipeline)
 {
     GxAtomic* atomic = SkinnedAtomic();

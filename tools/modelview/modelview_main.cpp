@@ -1,7 +1,7 @@
 // Opens a window through the graphics engine and shows a model file (its images dictionary, then its clump)
-// turning on the spot, lit by an ambient and a directional light. A skinned model plays one of its animations,
-// blended on the processor or by a generated vertex shader (key P switches; --skin picks the first); --compare
-// draws every frame both ways and fails when the pictures differ.
+// turning on the spot in an empty world, lit by the world's ambient and directional lights. A skinned model plays
+// one of its animations, blended on the processor or by a generated vertex shader (key P switches; --skin picks
+// the first); --compare draws every frame both ways and fails when the pictures differ.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,14 +17,15 @@
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
 #include "gfx/core/win32fs.h"
-#include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9drv.h"
+#include "gfx/d3d9/sectorpipe.h"
 #include "gfx/d3d9/skinpipe.h"
 #include "gfx/d3d9/skinpipe_testing.h"
 #include "gfx/testsupport/tool_window.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
+#include "gfx/world/world.h"
 #include "platform/win32/windows.h"
 #include "tools/content/humanoid_writer.h"
 
@@ -53,8 +54,7 @@ constexpr int kPixelTolerance = 8;        // per channel: rounding of the two pa
 constexpr double kDifferingShare = 0.05;  // of the drawn pixels: edges the two paths rasterise a pixel apart
 constexpr GxRGBA kBackground = {40, 48, 64, 255};
 constexpr int kKeySwitchPath = 'P';
-
-GxLink viewerLights;
+constexpr GxReal kWorldHalf = kFarClip;  // the empty world holds all the camera sees
 
 struct Options : GxToolFrameOptions {
     std::string model = "content/models/shops/fashion_small.gxs";
@@ -69,8 +69,9 @@ struct Skinned {
     GxAnimHierarchy* hierarchy;
 };
 
-// The scene: the model's clump and dictionary, the turntable under the clump, the camera and two lights.
+// The scene: the world, the model's clump and dictionary, the turntable under the clump, the camera and two lights.
 struct Scene {
+    GxWorld* world = nullptr;
     GxTexDictionary* dictionary = nullptr;
     GxClump* clump = nullptr;
     GxFrame* turntable = nullptr;
@@ -105,9 +106,6 @@ bool ParseOptions(int argc, char** argv, Options* options)
     });
 }
 
-// The viewer's lights stand in for a world's global lights until worlds exist.
-GxLink* ViewerLights(GxWorld*) { return &viewerLights; }
-
 void Rotate(GxFrame* frame, GxReal x, GxReal y, GxReal z, GxReal degrees)
 {
     const GxV3d axis = {x, y, z};
@@ -136,7 +134,15 @@ bool CreateCamera(Scene* scene)
     return scene->camera->frameBuffer && scene->camera->zBuffer;
 }
 
-GxLight* AddLight(GxInt32 type, GxReal grey, GxFrame* frame)
+// An empty world the camera joins: its begin update makes the world current, so the world's lights light the model.
+bool CreateWorld(Scene* scene)
+{
+    const GxBBox box = {{kWorldHalf, kWorldHalf, kWorldHalf}, {-kWorldHalf, -kWorldHalf, -kWorldHalf}};
+    scene->world = GxWorldCreate(&box);
+    return scene->world && GxWorldAddCamera(scene->world, scene->camera);
+}
+
+GxLight* AddLight(GxWorld* world, GxInt32 type, GxReal grey, GxFrame* frame)
 {
     GxLight* light = GxLightCreate(type);
     if (!light) {
@@ -145,14 +151,13 @@ GxLight* AddLight(GxInt32 type, GxReal grey, GxFrame* frame)
     GxLightSetFrame(light, frame);
     const GxRGBAReal colour = {grey, grey, grey, 1.0f};
     GxLightSetColor(light, &colour);
-    GxLinkAddAfter(&viewerLights, &light->inWorld);
+    GxWorldAddLight(world, light);
     return light;
 }
 
 // An ambient light and a directional one whose rays fall from above the camera's left shoulder.
 bool CreateLights(Scene* scene)
 {
-    GxLinkInit(&viewerLights);
     GxFrame* ambientFrame = GxFrameCreate();
     GxFrame* sunFrame = GxFrameCreate();
     if (!ambientFrame || !sunFrame) {
@@ -162,15 +167,14 @@ bool CreateLights(Scene* scene)
     }
     Rotate(sunFrame, 1.0f, 0.0f, 0.0f, kLightPitch);
     Rotate(sunFrame, 0.0f, 1.0f, 0.0f, kLightYaw);
-    scene->lights[0] = AddLight(gxLIGHTAMBIENT, kAmbient, ambientFrame);
-    scene->lights[1] = AddLight(gxLIGHTDIRECTIONAL, kDirectional, sunFrame);
+    scene->lights[0] = AddLight(scene->world, gxLIGHTAMBIENT, kAmbient, ambientFrame);
+    scene->lights[1] = AddLight(scene->world, gxLIGHTDIRECTIONAL, kDirectional, sunFrame);
     if (!scene->lights[0]) {
         GxFrameDestroy(ambientFrame);
     }
     if (!scene->lights[1]) {
         GxFrameDestroy(sunFrame);
     }
-    GxD3D9SetWorldLightsQuery(ViewerLights);
     return scene->lights[0] && scene->lights[1];
 }
 
@@ -213,7 +217,7 @@ bool ReadModel(const std::string& path, Scene* scene)
         return false;
     }
     GxFrameAddChild(scene->turntable, root);
-    return true;
+    return GxWorldAddClump(scene->world, scene->clump) != nullptr;
 }
 
 GxAtomic* CollectSkinned(GxAtomic* atomic, void* data)
@@ -310,10 +314,13 @@ void DestroyScene(Scene* scene)
         GxAnimationDestroy(animation);
     }
     scene->animations.clear();
-    GxD3D9SetWorldLightsQuery(nullptr);
+    // The world lets go of the clump, the lights and the camera.
+    if (scene->world) {
+        GxWorldRemoveCamera(scene->world, scene->camera);
+        GxWorldDestroy(scene->world);
+    }
     for (GxLight*& light : scene->lights) {
         if (light) {
-            GxLinkRemove(&light->inWorld);
             auto* frame = static_cast<GxFrame*>(light->object.object.parent);
             GxLightDestroy(light);
             GxFrameDestroy(frame);
@@ -438,18 +445,18 @@ bool CompareFrame(Scene* scene, int n)
     return ok;
 }
 
-// The world objects, level of detail and user data, then the driver's world glue, which extends them; the
-// hierarchy and skin plugins for characters.
+// The world and its objects, level of detail and user data, then the driver's world pipelines and glue, which
+// extend them and bring the world's lights to atomics; the hierarchy and skin plugins for characters.
 bool AttachPlugins()
 {
-    return GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
-           GxD3D9WorldPluginAttach() && GxAnimHierarchyPluginAttach() && GxD3D9SkinPluginAttach();
+    return GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+           GxD3D9SectorPluginAttach() && GxAnimHierarchyPluginAttach() && GxD3D9SkinPluginAttach();
 }
 
 int RunScene(const Options& options, HWND window)
 {
     Scene scene;
-    if (!CreateCamera(&scene) || !CreateLights(&scene) || !ReadModel(options.model, &scene) ||
+    if (!CreateCamera(&scene) || !CreateWorld(&scene) || !CreateLights(&scene) || !ReadModel(options.model, &scene) ||
         !StartAnimation(options, &scene)) {
         DestroyScene(&scene);
         return 1;
