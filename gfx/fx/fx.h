@@ -67,8 +67,6 @@ GxBool GxUVAnimDestroy(GxAnimation* animation);
 void GxUVAnimKeyFrameInit(const GxAnimation* animation, void* keyFrame, void* previous, GxReal time,
                           const GxMatrix* matrix);
 
-// Puts `animation` (a new reference is taken) into a material's slot, replacing what was there; null empties it.
-GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimation* animation);
 GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds);
 GxMaterial* GxUVAnimMaterialApply(GxMaterial* material);
 GxBool GxUVAnimMaterialHasAnimation(const GxMaterial* material);
@@ -81,8 +79,12 @@ GxUVAnimDictionary* GxUVAnimDictionaryAddEntry(GxUVAnimDictionary* dictionary, G
 GxAnimation* GxUVAnimDictionaryFindEntry(const GxUVAnimDictionary* dictionary, const GxChar* name);
 GxBool GxUVAnimDictionaryDestroy(GxUVAnimDictionary* dictionary);
 GxUVAnimDictionary* GxUVAnimDictionaryStreamRead(GxStream* stream);
-const GxUVAnimDictionary* GxUVAnimDictionaryStreamWrite(const GxUVAnimDictionary* dictionary, GxStream* stream);
 GxUInt32 GxUVAnimDictionaryStreamGetSize(const GxUVAnimDictionary* dictionary);
+
+// Builders, for writers, tools, benches and tests; the program links none of them.
+// Puts `animation` (a new reference is taken) into a material's slot, replacing what was there; null empties it.
+GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimation* animation);
+const GxUVAnimDictionary* GxUVAnimDictionaryStreamWrite(const GxUVAnimDictionary* dictionary, GxStream* stream);
 
 // ---------------------------------------------------------------------------------------------- material effects
 // Engine plugin 0x120: effect records on materials (bump, environment, dual texture, texture-coordinate

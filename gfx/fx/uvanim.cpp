@@ -254,7 +254,9 @@ GxAnimInterpolatorInfo Scheme(GxInt32 typeID)
     return info;
 }
 
-bool IsUVScheme(const GxAnimation* animation)
+}  // namespace
+
+bool GxUVAnimIsOwnScheme(const GxAnimation* animation)
 {
     const GxInt32 id = animation->interpInfo->typeID;
     return id == gxUVANIMLINEARKEYFRAMETYPEID || id == gxUVANIMPARAMKEYFRAMETYPEID;
@@ -262,7 +264,7 @@ bool IsUVScheme(const GxAnimation* animation)
 
 // ---------------------------------------------------------------------------------------------- material extension
 
-void ReleaseSlot(GxUVAnimMaterialExt* ext, GxInt32 slot)
+void GxUVAnimReleaseSlot(GxUVAnimMaterialExt* ext, GxInt32 slot)
 {
     GxAnimInterpolator* interp = ext->slots[slot];
     if (!interp) {
@@ -273,7 +275,7 @@ void ReleaseSlot(GxUVAnimMaterialExt* ext, GxInt32 slot)
     ext->slots[slot] = nullptr;
 }
 
-GxAnimInterpolator* BindSlot(GxAnimation* animation)
+GxAnimInterpolator* GxUVAnimBindSlot(GxAnimation* animation)
 {
     GxAnimInterpolator* interp =
         GxAnimInterpolatorCreate(GxAnimationGetNumNodes(animation), animation->interpInfo->interpKeyFrameSize);
@@ -286,6 +288,8 @@ GxAnimInterpolator* BindSlot(GxAnimation* animation)
     }
     return interp;
 }
+
+namespace {
 
 bool ChannelDriven(const GxUVAnimMaterialExt* ext, GxUInt32 channel)
 {
@@ -303,8 +307,9 @@ bool ChannelDriven(const GxUVAnimMaterialExt* ext, GxUInt32 channel)
     return false;
 }
 
-// A matrix for each channel some slot drives, none for the others.
-bool KeepChannelMatrices(GxUVAnimMaterialExt* ext)
+}  // namespace
+
+bool GxUVAnimKeepChannelMatrices(GxUVAnimMaterialExt* ext)
 {
     for (GxUInt32 channel = 0; channel < gxUVANIMCHANNELS; channel++) {
         if (!ChannelDriven(ext, channel)) {
@@ -322,6 +327,8 @@ bool KeepChannelMatrices(GxUVAnimMaterialExt* ext)
     return true;
 }
 
+namespace {
+
 void* MaterialConstruct(void* object, GxInt32 offset, GxInt32)
 {
     memset(static_cast<GxUInt8*>(object) + offset, 0, sizeof(GxUVAnimMaterialExt));
@@ -338,7 +345,7 @@ void* MaterialDestruct(void* object, GxInt32, GxInt32)
         }
     }
     for (GxInt32 slot = 0; slot < gxMAXUVANIMSLOTS; slot++) {
-        ReleaseSlot(ext, slot);
+        GxUVAnimReleaseSlot(ext, slot);
     }
     return object;
 }
@@ -364,7 +371,7 @@ void* MaterialCopy(void* dst, const void* src, GxInt32, GxInt32)
         GxUVAnimAddRef(source->pCurrentAnim);
         to->slots[slot] = interp;
     }
-    return KeepChannelMatrices(to) ? dst : nullptr;
+    return GxUVAnimKeepChannelMatrices(to) ? dst : nullptr;
 }
 
 GxStream* MaterialRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
@@ -394,15 +401,15 @@ GxStream* MaterialRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32
         if (!animation) {
             return nullptr;
         }
-        GxAnimInterpolator* interp = BindSlot(animation);
+        GxAnimInterpolator* interp = GxUVAnimBindSlot(animation);
         if (!interp) {
             GxUVAnimDestroy(animation);
             return nullptr;
         }
-        ReleaseSlot(ext, slot);
+        GxUVAnimReleaseSlot(ext, slot);
         ext->slots[slot] = interp;
     }
-    return KeepChannelMatrices(ext) ? stream : nullptr;
+    return GxUVAnimKeepChannelMatrices(ext) ? stream : nullptr;
 }
 
 GxUInt32 UsedSlots(const GxUVAnimMaterialExt* ext, GxUInt32* mask)
@@ -594,25 +601,6 @@ void GxUVAnimKeyFrameInit(const GxAnimation* animation, void* keyFrame, void* pr
     memcpy(f->uv, values, sizeof(values));
 }
 
-GxMaterial* GxUVAnimMaterialSetAnim(GxMaterial* material, GxInt32 slot, GxAnimation* animation)
-{
-    GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
-    if (!ext || slot < 0 || slot >= gxMAXUVANIMSLOTS) {
-        GxErrorRaise(gxPLUGINUVANIM, gxERRNULLARG);
-        return nullptr;
-    }
-    GxAnimInterpolator* interp = nullptr;
-    if (animation) {
-        if (!IsUVScheme(animation) || !(interp = BindSlot(animation))) {
-            return nullptr;
-        }
-        GxUVAnimAddRef(animation);
-    }
-    ReleaseSlot(ext, slot);
-    ext->slots[slot] = interp;
-    return KeepChannelMatrices(ext) ? material : nullptr;
-}
-
 GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds)
 {
     GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
@@ -697,7 +685,7 @@ GxUVAnimDictionary* GxUVAnimDictionaryCreate(void)
 
 GxUVAnimDictionary* GxUVAnimDictionaryAddEntry(GxUVAnimDictionary* dictionary, GxAnimation* animation)
 {
-    if (!dictionary || !animation || !IsUVScheme(animation)) {
+    if (!dictionary || !animation || !GxUVAnimIsOwnScheme(animation)) {
         GxErrorRaise(gxPLUGINUVANIM, gxERRNULLARG);
         return nullptr;
     }
@@ -763,7 +751,7 @@ GxUVAnimDictionary* GxUVAnimDictionaryStreamRead(GxStream* stream)
         if (GxStreamFindChunk(stream, gxID_ANIMANIMATION, nullptr, nullptr)) {
             animation = GxAnimationStreamRead(stream);
         }
-        if (animation && !IsUVScheme(animation)) {
+        if (animation && !GxUVAnimIsOwnScheme(animation)) {
             Refuse("UV animation dictionary entry of another scheme");
             GxAnimationDestroy(animation);
             animation = nullptr;
@@ -785,21 +773,4 @@ GxUInt32 GxUVAnimDictionaryStreamGetSize(const GxUVAnimDictionary* dictionary)
         size += kChunkHeaderSize + static_cast<GxUInt32>(GxAnimationStreamGetSize(dictionary->entries[i]));
     }
     return size;
-}
-
-const GxUVAnimDictionary* GxUVAnimDictionaryStreamWrite(const GxUVAnimDictionary* dictionary, GxStream* stream)
-{
-    const auto count = static_cast<GxUInt32>(dictionary->numEntries);
-    if (!GxStreamWriteChunkHeader(stream, gxID_UVANIMDICT, GxUVAnimDictionaryStreamGetSize(dictionary),
-                                  gxLIBRARYVERSION, gxLIBRARYBUILD) ||
-        !GxStreamWriteChunkHeader(stream, gxID_STRUCT, sizeof(count), gxLIBRARYVERSION, gxLIBRARYBUILD) ||
-        !GxStreamWriteInt32(stream, &count, sizeof(count))) {
-        return nullptr;
-    }
-    for (GxInt32 i = 0; i < dictionary->numEntries; i++) {
-        if (!GxAnimationStreamWrite(dictionary->entries[i], stream)) {
-            return nullptr;
-        }
-    }
-    return dictionary;
 }
