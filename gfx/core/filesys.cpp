@@ -479,18 +479,6 @@ size_t GxFileTemporaryTargetLength(const char* name)
     return target;
 }
 
-GxBool GxFileWriteReplacing(const char* path, const void* bytes, GxUInt32 length)
-{
-    char temporary[gxFILEMAXPATH + 1];
-    if (path == nullptr || (bytes == nullptr && length != 0))
-        return 0;
-    GxFile* file = GxFileOpenTemporary(path, temporary, sizeof(temporary));
-    if (file == nullptr)
-        return 0;
-    const bool written = length == 0 || GxFileWrite(bytes, 1, length, file) == length;
-    return GxFileCommitTemporary(file, temporary, path, written);
-}
-
 GxBool GxFileCommitTemporary(GxFile* file, const char* temporary, const char* path, GxBool written)
 {
     return GxFileCloseTemporary(file, temporary, written) && GxFileRenameTemporary(temporary, path);

@@ -157,8 +157,9 @@ GxBool GxFileExists(const char* path);
 // Renames `from` over `to` (both on one file system), replacing `to` in one step.
 GxBool GxFileRename(const char* from, const char* to);
 GxBool GxFileRemove(const char* path);
-// Writes a whole file so that a failure never leaves a damaged one: the bytes go to a temporary
-// file beside `path` (GxFileOpenTemporary), which replaces `path` only once every write and the close succeeded.
+// Writes a whole file so that a failure never leaves a damaged one: the bytes go to a temporary file beside `path`
+// (GxFileOpenTemporary), which replaces `path` only once every write and the close succeeded. For writers, tools
+// and tests; the program does not link it.
 GxBool GxFileWriteReplacing(const char* path, const void* bytes, GxUInt32 length);
 // Opens a new file for writing beside `path`, to replace it once written: "<path>.<16 hex digits>.tmp", a name
 // no other file has, created exclusively, so that no other writer (another game saving the same name) shares it
