@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fails when a program holds a name that test support declares: the test support folders' headers and every
-# *_testing.h of the tree are read for each function, class, struct and global they declare at file scope, and the
-# program's symbols searched for each as a name of its own (a member of that name in another class is not it).
+# Fails when a program holds a name that test support declares or a builder defines: the test support folders'
+# headers, every *_testing.h and every builder file (*_builder.cpp, builder.cpp) of the tree are read for each
+# function, class, struct and global they declare at file scope, and the program's symbols searched for each as a
+# name of its own (a member of that name in another class is not it).
 #   scripts/test_hooks.sh <program> <source tree>
 set -euo pipefail
 program=$1
@@ -15,6 +16,7 @@ trap 'rm -f "$names"' EXIT
   find "$source_dir"/platform/testsupport "$source_dir"/gfx/testsupport "$source_dir"/engine/testsupport \
        "$source_dir"/game/testsupport -name '*.h' -print0
   find "$source_dir" -path "$source_dir/build" -prune -o -name '*_testing.h' -print0
+  find "$source_dir" -path "$source_dir/build" -prune -o \( -name '*_builder.cpp' -o -name 'builder.cpp' \) -print0
 } |
   xargs -0 awk '
     FNR == 1 { depth = 0 }

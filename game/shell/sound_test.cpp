@@ -11,6 +11,7 @@
 #include "engine/testsupport/files.h"
 #include "game/shell/game.h"
 #include "platform/fmod/fmod.h"
+#include "platform/fmod/fmod_testing.h"
 #include "platform/fmod/wav.h"
 #include "platform/win32/windows.h"
 

@@ -58,7 +58,7 @@ inline void GxToolPumpMessages()
             gxToolQuitRequested = true;
         }
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 

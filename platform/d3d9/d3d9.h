@@ -1454,5 +1454,6 @@ IDirect3D9* Direct3DCreate9(UINT SDKVersion);
 IDirect3D9* D3D9CreateOnBackend(const char* name);
 
 // Windowed presentation: one X8R8G8B8 back buffer, copy swap, a D24S8 depth
-// buffer of its own, no wait for vertical sync.
+// buffer of its own, no wait for vertical sync. For tools, benches and tests;
+// the program does not link it.
 D3DPRESENT_PARAMETERS D3D9WindowedParameters(UINT width, UINT height, HWND window);

@@ -17,15 +17,6 @@ D3DXMATRIX::D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, fl
     _41 = m41, _42 = m42, _43 = m43, _44 = m44;
 }
 
-D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* pOut)
-{
-    if (!pOut)
-        return nullptr;
-    std::memset(pOut->m, 0, sizeof(pOut->m));
-    pOut->_11 = pOut->_22 = pOut->_33 = pOut->_44 = 1.0f;
-    return pOut;
-}
-
 // Product into a temporary first, so the output may alias an input.
 static D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
 {

@@ -27,7 +27,6 @@ struct D3DXMATRIX : D3DMATRIX {
 
 typedef D3DXMATRIX* LPD3DXMATRIX;
 
-D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* pOut);
 // pOut = pM1 * pM2; pOut may be one of the inputs.
 D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2);
 // pOut = (pM1 * pM2) transposed, the layout shader constants want.

@@ -1,5 +1,6 @@
 // Tests of the D3DX9-shaped matrix and vector helpers.
 #include "platform/d3d9/d3dx9.h"
+#include "platform/d3d9/gl_pixel_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,7 @@ namespace {
 
 D3DXMATRIX MakeTranslation(float x, float y, float z)
 {
-    D3DXMATRIX m;
-    D3DXMatrixIdentity(&m);
+    D3DXMATRIX m = MakeIdentity();
     m._41 = x;
     m._42 = y;
     m._43 = z;
@@ -86,8 +86,7 @@ TEST(D3DXVector, TransformsUseRowVectors)
     EXPECT_FLOAT_EQ(out.y, 22.0f);
     EXPECT_FLOAT_EQ(out.z, 33.0f);
     // A projective matrix: the result is divided by w.
-    D3DXMATRIX p;
-    D3DXMatrixIdentity(&p);
+    D3DXMATRIX p = MakeIdentity();
     p._34 = 1.0f;
     p._44 = 0.0f;
     D3DXVec3TransformCoord(&out, &v, &p);

@@ -2,6 +2,7 @@
 #include "platform/d3d9/d3dx9.h"
 #include "platform/d3d9/gl_baseline.h"
 #include "platform/d3d9/gl_local.h"
+#include "platform/d3d9/gl_pixel_testing.h"
 #include "platform/win32/gl_required_testing.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +19,7 @@ const int kSize = 64;  // the baseline's framebuffer, square
 
 TEST(GlHelpers, PixelCentreShiftAndPretransformedMapping)
 {
-    D3DXMATRIX id;
-    D3DXMatrixIdentity(&id);
+    const D3DXMATRIX id = MakeIdentity();
     float m[16];
     GlPixelCentreProjection(id, 64.0f, 32.0f, m);
     // Row 3 carries the half-pixel shift: +1/w in x, about -1/h in y (rows run down).
@@ -112,8 +112,7 @@ TEST(GlBaseline, DrawsTheLitTexturedSceneIntoItsFramebuffer)
     GlBaseline* baseline = GlBaselineCreate(scene, kSize, kSize, true);
     if (!baseline)
         MALL_GL_MISSING("no OpenGL context here");
-    D3DXMATRIX id;
-    D3DXMatrixIdentity(&id);
+    const D3DXMATRIX id = MakeIdentity();
     GlBaselineDrawFrame(baseline, id, id, id);
     uint8_t rgba[4] = {0, 0, 0, 0};
     glReadPixels(kSize / 2, kSize / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);

@@ -24,8 +24,8 @@
 
 namespace {
 
-constexpr int kVolumeMax = 255;
-constexpr int kPanCentre = 128;
+constexpr int kVolumeMax = kFmodVolumeMax;
+constexpr int kPanCentre = kFmodPanCentre;
 constexpr int kPanMax = 255;
 constexpr int kStreamChannels = 4;  // music needs one; the rest let a track overlap its successor
 constexpr int kMaxSampleChannels = 256;
@@ -53,13 +53,6 @@ struct Sound {
     Mix_Chunk chunk{};
 };
 
-struct Channel {
-    int volume = kVolumeMax;
-    int pan = kPanCentre;
-    FSOUND_SAMPLE* sample = nullptr;
-    FSOUND_STREAM* stream = nullptr;
-};
-
 }  // namespace
 
 struct FSOUND_SAMPLE {
@@ -77,24 +70,6 @@ struct FSOUND_STREAM {
 
 namespace {
 
-// ---- Device state (main thread only) ----
-
-struct Device {
-    bool open = false;
-    int sampleChannels = 0;
-    int totalChannels = 0;
-    int rate = 0;
-    Uint16 format = 0;
-    int channels = 0;
-    int master = kVolumeMax;
-    uint32_t nextSerial = 0;
-    std::vector<Channel> channel;
-    std::set<FSOUND_SAMPLE*> samples;
-    std::set<FSOUND_STREAM*> streams;
-};
-
-Device g_device;
-
 // ---- The end queue: written by the mixer's finished callback on the audio thread ----
 
 std::mutex g_endLock;
@@ -103,6 +78,7 @@ std::vector<uint32_t> g_endQueue;
 
 }  // namespace
 
+FmodDevice g_fmodDevice;
 std::atomic<int> g_fmodEndsPending{0};
 
 namespace {
@@ -181,10 +157,10 @@ bool ConvertToDevice(const WavData& wav, Sound* sound)
 {
     const size_t inChannels = wav.channels;
     const size_t inFrames = wav.pcm.size() / (inChannels * (wav.bits / 8u));
-    const size_t outChannels = static_cast<size_t>(std::max(g_device.channels, 0));
-    if (inFrames == 0 || inChannels > kMaxSourceChannels || outChannels == 0 || g_device.format != AUDIO_S16SYS)
+    const size_t outChannels = static_cast<size_t>(std::max(g_fmodDevice.channels, 0));
+    if (inFrames == 0 || inChannels > kMaxSourceChannels || outChannels == 0 || g_fmodDevice.format != AUDIO_S16SYS)
         return false;
-    const uint64_t outFrames = static_cast<uint64_t>(inFrames) * static_cast<uint64_t>(g_device.rate) / wav.rate;
+    const uint64_t outFrames = static_cast<uint64_t>(inFrames) * static_cast<uint64_t>(g_fmodDevice.rate) / wav.rate;
     const uint64_t outBytes = outFrames * outChannels * sizeof(int16_t);
     if (outFrames == 0 || outBytes > kMaxConvertedBytes)
         return false;
@@ -193,7 +169,7 @@ bool ConvertToDevice(const WavData& wav, Sound* sound)
     sound->pcm.reset(new int16_t[outSamples]);
     int16_t* out = sound->pcm.get();
     // Source position in 32.32 fixed point.
-    const uint64_t step = (static_cast<uint64_t>(wav.rate) << kFixedShift) / static_cast<uint64_t>(g_device.rate);
+    const uint64_t step = (static_cast<uint64_t>(wav.rate) << kFixedShift) / static_cast<uint64_t>(g_fmodDevice.rate);
     uint64_t position = 0;
     int16_t value[kMaxSourceChannels] = {};
     for (uint64_t j = 0; j < outFrames; j++, position += step) {
@@ -296,18 +272,18 @@ bool OpenDevice(int rate)
     return opened;
 }
 
-bool IsChannel(int channel) { return g_device.open && channel >= 0 && channel < g_device.totalChannels; }
+bool IsChannel(int channel) { return g_fmodDevice.open && channel >= 0 && channel < g_fmodDevice.totalChannels; }
 
-bool IsSampleChannel(int channel) { return g_device.open && channel >= 0 && channel < g_device.sampleChannels; }
+bool IsSampleChannel(int channel) { return g_fmodDevice.open && channel >= 0 && channel < g_fmodDevice.sampleChannels; }
 
 // ---- Volume and pan ----
 
 int MixerVolume(int channel)
 {
-    const Channel& c = g_device.channel[static_cast<size_t>(channel)];
+    const FmodChannel& c = g_fmodDevice.channel[static_cast<size_t>(channel)];
     const int scale = kVolumeMax * kVolumeMax;
-    if (channel < g_device.sampleChannels)
-        return (c.volume * g_device.master * MIX_MAX_VOLUME + scale / 2) / scale;
+    if (channel < g_fmodDevice.sampleChannels)
+        return (c.volume * g_fmodDevice.master * MIX_MAX_VOLUME + scale / 2) / scale;
     return (c.volume * MIX_MAX_VOLUME + kVolumeMax / 2) / kVolumeMax;
 }
 
@@ -316,7 +292,7 @@ void ApplyVolume(int channel) { Mix_Volume(channel, MixerVolume(channel)); }
 // Full on both sides at the centre and for FSOUND_STEREOPAN, fading one side towards the other edge.
 void ApplyPan(int channel)
 {
-    const int pan = g_device.channel[static_cast<size_t>(channel)].pan;
+    const int pan = g_fmodDevice.channel[static_cast<size_t>(channel)].pan;
     if (pan == FSOUND_STEREOPAN || pan == kPanCentre) {
         Mix_SetPanning(channel, kPanFull, kPanFull);
         return;
@@ -329,7 +305,7 @@ void ApplyPan(int channel)
 // A channel about to play again starts at full volume and centre pan.
 void ResetChannel(int channel)
 {
-    Channel& c = g_device.channel[static_cast<size_t>(channel)];
+    FmodChannel& c = g_fmodDevice.channel[static_cast<size_t>(channel)];
     c.volume = kVolumeMax;
     c.pan = kPanCentre;
     c.sample = nullptr;
@@ -346,13 +322,13 @@ void StopStream(FSOUND_STREAM* stream)
     const int channel = stream->channel;
     stream->channel = -1;
     ForgetEnd(channel, stream->serial);
-    if (g_device.channel[static_cast<size_t>(channel)].stream == stream)
+    if (g_fmodDevice.channel[static_cast<size_t>(channel)].stream == stream)
         Mix_HaltChannel(channel);
 }
 
 FSOUND_STREAM* StreamBySerial(uint32_t serial)
 {
-    for (FSOUND_STREAM* stream : g_device.streams)
+    for (FSOUND_STREAM* stream : g_fmodDevice.streams)
         if (stream->serial == serial)
             return stream;
     return nullptr;
@@ -370,23 +346,23 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int)
     Uint16 format = 0;
     int channels = 0;
     Mix_QuerySpec(&frequency, &format, &channels);
-    g_device.rate = frequency;
-    g_device.format = format;
-    g_device.channels = channels;
-    g_device.sampleChannels = std::clamp(maxsoftwarechannels, 1, kMaxSampleChannels);
-    g_device.totalChannels = g_device.sampleChannels + kStreamChannels;
-    g_device.channel.assign(static_cast<size_t>(g_device.totalChannels), Channel{});
-    g_device.master = kVolumeMax;
-    Mix_AllocateChannels(g_device.totalChannels);
+    g_fmodDevice.rate = frequency;
+    g_fmodDevice.format = format;
+    g_fmodDevice.channels = channels;
+    g_fmodDevice.sampleChannels = std::clamp(maxsoftwarechannels, 1, kMaxSampleChannels);
+    g_fmodDevice.totalChannels = g_fmodDevice.sampleChannels + kStreamChannels;
+    g_fmodDevice.channel.assign(static_cast<size_t>(g_fmodDevice.totalChannels), FmodChannel{});
+    g_fmodDevice.master = kVolumeMax;
+    Mix_AllocateChannels(g_fmodDevice.totalChannels);
     {
         std::lock_guard<std::mutex> lock(g_endLock);
-        g_playingSerial.assign(static_cast<size_t>(g_device.totalChannels), 0);
+        g_playingSerial.assign(static_cast<size_t>(g_fmodDevice.totalChannels), 0);
         g_endQueue.clear();
         g_fmodEndsPending.store(0);
     }
     Mix_ChannelFinished(OnChannelFinished);
-    g_device.open = true;
-    for (int i = 0; i < g_device.totalChannels; i++)
+    g_fmodDevice.open = true;
+    for (int i = 0; i < g_fmodDevice.totalChannels; i++)
         ApplyVolume(i);
     Win32SetPumpHook(PumpHook);
     return 1;
@@ -394,7 +370,7 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int)
 
 void FSOUND_Close(void)
 {
-    if (!g_device.open)
+    if (!g_fmodDevice.open)
         return;
     Win32SetPumpHook(nullptr);
     {
@@ -407,25 +383,25 @@ void FSOUND_Close(void)
     Mix_ChannelFinished(nullptr);
     Mix_CloseAudio();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    for (FSOUND_SAMPLE* sample : g_device.samples)
+    for (FSOUND_SAMPLE* sample : g_fmodDevice.samples)
         delete sample;
-    for (FSOUND_STREAM* stream : g_device.streams)
+    for (FSOUND_STREAM* stream : g_fmodDevice.streams)
         delete stream;
-    g_device = Device{};
+    g_fmodDevice = FmodDevice{};
 }
 
 void FSOUND_SetSFXMasterVolume(int volume)
 {
-    if (!g_device.open)
+    if (!g_fmodDevice.open)
         return;
-    g_device.master = std::clamp(volume, 0, kVolumeMax);
-    for (int i = 0; i < g_device.sampleChannels; i++)
+    g_fmodDevice.master = std::clamp(volume, 0, kVolumeMax);
+    for (int i = 0; i < g_fmodDevice.sampleChannels; i++)
         ApplyVolume(i);
 }
 
 FSOUND_SAMPLE* FSOUND_Sample_Load(int, const char* name, unsigned int mode, int)
 {
-    if (!g_device.open)
+    if (!g_fmodDevice.open)
         return nullptr;
     FSOUND_SAMPLE* sample = new FSOUND_SAMPLE();
     sample->mode = mode;
@@ -433,16 +409,16 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int, const char* name, unsigned int mode, int)
         delete sample;
         return nullptr;
     }
-    g_device.samples.insert(sample);
+    g_fmodDevice.samples.insert(sample);
     return sample;
 }
 
 void FSOUND_Sample_Free(FSOUND_SAMPLE* sample)
 {
-    if (!g_device.open || g_device.samples.erase(sample) == 0)
+    if (!g_fmodDevice.open || g_fmodDevice.samples.erase(sample) == 0)
         return;
-    for (int i = 0; i < g_device.sampleChannels; i++) {
-        Channel& c = g_device.channel[static_cast<size_t>(i)];
+    for (int i = 0; i < g_fmodDevice.sampleChannels; i++) {
+        FmodChannel& c = g_fmodDevice.channel[static_cast<size_t>(i)];
         if (c.sample == sample) {
             Mix_HaltChannel(i);
             c.sample = nullptr;
@@ -453,11 +429,11 @@ void FSOUND_Sample_Free(FSOUND_SAMPLE* sample)
 
 int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample)
 {
-    if (!g_device.open || g_device.samples.count(sample) == 0)
+    if (!g_fmodDevice.open || g_fmodDevice.samples.count(sample) == 0)
         return -1;
     int target = -1;
     if (channel == FSOUND_FREE) {
-        for (int i = 0; i < g_device.sampleChannels && target < 0; i++)
+        for (int i = 0; i < g_fmodDevice.sampleChannels && target < 0; i++)
             if (!Mix_Playing(i))
                 target = i;
     } else if (IsSampleChannel(channel)) {
@@ -470,7 +446,7 @@ int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample)
     const int loops = (sample->mode & FSOUND_LOOP_NORMAL) != 0 ? -1 : 0;
     if (Mix_PlayChannel(target, &sample->sound.chunk, loops) < 0)
         return -1;
-    g_device.channel[static_cast<size_t>(target)].sample = sample;
+    g_fmodDevice.channel[static_cast<size_t>(target)].sample = sample;
     ApplyPan(target);
     return target;
 }
@@ -479,7 +455,7 @@ signed char FSOUND_StopSound(int channel)
 {
     if (!IsChannel(channel))
         return 0;
-    FSOUND_STREAM* stream = g_device.channel[static_cast<size_t>(channel)].stream;
+    FSOUND_STREAM* stream = g_fmodDevice.channel[static_cast<size_t>(channel)].stream;
     if (stream != nullptr && stream->channel == channel)
         StopStream(stream);
     else
@@ -493,41 +469,42 @@ signed char FSOUND_SetVolume(int channel, int volume)
 {
     if (!IsChannel(channel))
         return 0;
-    g_device.channel[static_cast<size_t>(channel)].volume = std::clamp(volume, 0, kVolumeMax);
+    g_fmodDevice.channel[static_cast<size_t>(channel)].volume = std::clamp(volume, 0, kVolumeMax);
     ApplyVolume(channel);
     return 1;
 }
 
 int FSOUND_GetVolume(int channel)
 {
-    return IsChannel(channel) ? g_device.channel[static_cast<size_t>(channel)].volume : 0;
+    return IsChannel(channel) ? g_fmodDevice.channel[static_cast<size_t>(channel)].volume : 0;
 }
 
 signed char FSOUND_SetPan(int channel, int pan)
 {
     if (!IsChannel(channel))
         return 0;
-    g_device.channel[static_cast<size_t>(channel)].pan = pan == FSOUND_STEREOPAN ? pan : std::clamp(pan, 0, kPanMax);
+    g_fmodDevice.channel[static_cast<size_t>(channel)].pan =
+        pan == FSOUND_STEREOPAN ? pan : std::clamp(pan, 0, kPanMax);
     ApplyPan(channel);
     return 1;
 }
 
 FSOUND_STREAM* FSOUND_Stream_OpenFile(const char* filename, unsigned int, int)
 {
-    if (!g_device.open)
+    if (!g_fmodDevice.open)
         return nullptr;
     FSOUND_STREAM* stream = new FSOUND_STREAM();
     if (!LoadSound(filename, &stream->sound)) {
         delete stream;
         return nullptr;
     }
-    g_device.streams.insert(stream);
+    g_fmodDevice.streams.insert(stream);
     return stream;
 }
 
 signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback, void* userdata)
 {
-    if (!g_device.open || g_device.streams.count(stream) == 0)
+    if (!g_fmodDevice.open || g_fmodDevice.streams.count(stream) == 0)
         return 0;
     stream->callback = callback;
     stream->userdata = userdata;
@@ -536,15 +513,15 @@ signed char FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCAL
 
 int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream)
 {
-    if (!g_device.open || g_device.streams.count(stream) == 0)
+    if (!g_fmodDevice.open || g_fmodDevice.streams.count(stream) == 0)
         return -1;
     StopStream(stream);
     int target = -1;
     if (channel == FSOUND_FREE) {
-        for (int i = g_device.sampleChannels; i < g_device.totalChannels && target < 0; i++)
+        for (int i = g_fmodDevice.sampleChannels; i < g_fmodDevice.totalChannels && target < 0; i++)
             if (!Mix_Playing(i))
                 target = i;
-    } else if (IsChannel(channel) && channel >= g_device.sampleChannels) {
+    } else if (IsChannel(channel) && channel >= g_fmodDevice.sampleChannels) {
         FSOUND_StopSound(channel);
         target = channel;
     }
@@ -552,8 +529,8 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream)
         return -1;
     Mix_HaltChannel(target);
     ResetChannel(target);
-    g_device.channel[static_cast<size_t>(target)].stream = stream;
-    stream->serial = ++g_device.nextSerial;
+    g_fmodDevice.channel[static_cast<size_t>(target)].stream = stream;
+    stream->serial = ++g_fmodDevice.nextSerial;
     stream->channel = target;
     {
         std::lock_guard<std::mutex> lock(g_endLock);
@@ -570,7 +547,7 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream)
 
 signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream)
 {
-    if (!g_device.open || g_device.streams.count(stream) == 0)
+    if (!g_fmodDevice.open || g_fmodDevice.streams.count(stream) == 0)
         return 0;
     StopStream(stream);
     return 1;
@@ -578,14 +555,14 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream)
 
 signed char FSOUND_Stream_Close(FSOUND_STREAM* stream)
 {
-    if (!g_device.open || g_device.streams.count(stream) == 0)
+    if (!g_fmodDevice.open || g_fmodDevice.streams.count(stream) == 0)
         return 0;
     StopStream(stream);
     ForgetEnd(-1, stream->serial);
-    for (Channel& c : g_device.channel)
+    for (FmodChannel& c : g_fmodDevice.channel)
         if (c.stream == stream)
             c.stream = nullptr;
-    g_device.streams.erase(stream);
+    g_fmodDevice.streams.erase(stream);
     delete stream;
     return 1;
 }
@@ -601,7 +578,7 @@ int FSOUND_DispatchStreamEnds(void)
     int ran = 0;
     for (uint32_t serial : ends) {
         // A callback may close or replace streams, so each end looks its stream up afresh.
-        FSOUND_STREAM* stream = g_device.open ? StreamBySerial(serial) : nullptr;
+        FSOUND_STREAM* stream = g_fmodDevice.open ? StreamBySerial(serial) : nullptr;
         if (stream == nullptr || stream->callback == nullptr)
             continue;
         stream->callback(stream, nullptr, 0, stream->userdata);
@@ -609,5 +586,3 @@ int FSOUND_DispatchStreamEnds(void)
     }
     return ran;
 }
-
-int FSOUND_GetSampleChannels(void) { return g_device.open ? g_device.sampleChannels : 0; }

@@ -69,5 +69,3 @@ signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
 
 // Runs the end callbacks queued since the last dispatch; returns how many ran. The message pump calls it.
 int FSOUND_DispatchStreamEnds(void);
-// Channels that play samples (0 before FSOUND_Init or when sound is off); stream channels follow them.
-int FSOUND_GetSampleChannels(void);

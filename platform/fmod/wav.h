@@ -22,5 +22,6 @@ struct WavData {
 // other encodings, sizes that disagree or no frames at all.
 bool WavParse(const uint8_t* bytes, size_t size, WavData* out, std::string* error);
 
-// A RIFF/WAVE file of 16-bit signed samples (interleaved when channels is 2).
+// A RIFF/WAVE file of 16-bit signed samples (interleaved when channels is 2). For the content tools, benches and
+// tests; the program does not link it.
 std::vector<uint8_t> WavEncode16(uint16_t channels, uint32_t rate, const std::vector<int16_t>& samples);

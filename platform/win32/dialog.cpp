@@ -84,10 +84,6 @@ Dialog* FindDialog(HWND hwnd)
 }
 
 bool g_forceAutomatic = false;
-bool g_hasScriptText = false;
-std::string g_scriptText;
-Win32DialogStepHook g_stepHook = nullptr;
-void* g_stepUser = nullptr;
 Win32DialogTurnHook g_turnHook = nullptr;
 void* g_turnUser = nullptr;
 
@@ -171,8 +167,8 @@ bool AutomaticSteps(std::vector<Win32DialogStep>* steps)
     std::string text = Win32DialogDefaultScript();
     bool automatic = g_forceAutomatic;
     const char* path = std::getenv(WIN32_DIALOG_SCRIPT_VARIABLE);
-    if (g_hasScriptText) {
-        text = g_scriptText;
+    if (DialogSeams().hasScriptText) {
+        text = DialogSeams().scriptText;
         automatic = true;
     } else if (path != nullptr && *path != '\0') {
         automatic = true;
@@ -226,8 +222,8 @@ void RunAutomatic(Dialog* d, const std::vector<Win32DialogStep>& steps)
         // What a step invalidated is painted before anyone looks, as the queue's WM_PAINT would.
         if (!d->ended)
             UpdateWindow(d->hwnd);
-        if (g_stepHook != nullptr && !d->ended)
-            g_stepHook(d->hwnd, static_cast<int>(i + 1), g_stepUser);
+        if (DialogSeams().stepHook != nullptr && !d->ended)
+            DialogSeams().stepHook(d->hwnd, static_cast<int>(i + 1), DialogSeams().stepUser);
     }
     if (!d->ended) {
         std::fprintf(stderr, "win32: the click script ended with the dialog open; it ends with 0\n");
@@ -395,8 +391,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
         }
         InvalidateRect(d.hwnd, nullptr, TRUE);
         UpdateWindow(d.hwnd);
-        if (g_stepHook != nullptr && !d.ended)
-            g_stepHook(d.hwnd, 0, g_stepUser);
+        if (DialogSeams().stepHook != nullptr && !d.ended)
+            DialogSeams().stepHook(d.hwnd, 0, DialogSeams().stepUser);
     }
     if (!d.ended) {
         if (automatic)
@@ -469,16 +465,10 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT*)
 
 void Win32DialogSetAutomatic(BOOL on) { g_forceAutomatic = on != FALSE; }
 
-void Win32DialogSetScript(const char* text)
+DialogTestSeams& DialogSeams()
 {
-    g_hasScriptText = text != nullptr;
-    g_scriptText = text != nullptr ? text : "";
-}
-
-void Win32DialogSetStepHook(Win32DialogStepHook hook, void* user)
-{
-    g_stepHook = hook;
-    g_stepUser = user;
+    static DialogTestSeams seams;
+    return seams;
 }
 
 void Win32DialogSetTurnHook(Win32DialogTurnHook hook, void* user)

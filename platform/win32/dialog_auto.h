@@ -35,15 +35,12 @@ constexpr size_t kWin32DialogMaxScriptBytes = 256 * 1024;
 bool Win32DialogParseScript(const char* text, size_t size, std::vector<Win32DialogStep>* steps, std::string* error);
 const char* Win32DialogDefaultScript(void);
 
-// Tests and tools: forces automatic mode whatever the display (on), or goes back to deciding (off); a script
-// text replacing the variable's file (null: none).
+// Tests and the play harness: forces automatic mode whatever the display (on), or goes back to deciding (off).
 void Win32DialogSetAutomatic(BOOL on);
-void Win32DialogSetScript(const char* text);
 
 // Called after the dialog's first paint (step 0) and after each script step n (1, 2...), while the dialog
-// still exists; null removes it.
+// still exists (tests set it, platform/win32/dialog_testing.h).
 typedef void (*Win32DialogStepHook)(HWND dialog, int step, void* user);
-void Win32DialogSetStepHook(Win32DialogStepHook hook, void* user);
 
 // A driver of live runs (a play test sending input with SendInput): called at every turn of a live dialog's
 // loop, turn 0 right after the first paint, and each turn takes every event waiting without sleeping, so the

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/dialog_auto.h"
 #include "platform/win32/user_local.h"
 
 // A bitmap: an ARGB8888 surface (HBITMAP points at this record).
@@ -53,3 +54,13 @@ struct FontCell {
 };
 FontCell FontGlyph(unsigned char code);
 void FontDrawText(SDL_Surface* target, int x, int y, const std::string& text, Uint32 colour, int maxWidth);
+
+// What tests set of automatic runs (platform/win32/dialog_testing.h): a script text replacing the variable's file,
+// and the hook called after each step. The game leaves them unset.
+struct DialogTestSeams {
+    bool hasScriptText = false;
+    std::string scriptText;
+    Win32DialogStepHook stepHook = nullptr;
+    void* stepUser = nullptr;
+};
+DialogTestSeams& DialogSeams();

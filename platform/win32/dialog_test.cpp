@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/dialog_auto.h"
+#include "platform/win32/dialog_testing.h"
 #include "platform/win32/windows.h"
 
 namespace {

@@ -330,8 +330,6 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg)
     return lpMsg->message == WM_KEYDOWN || lpMsg->message == WM_SYSKEYDOWN;
 }
 
-LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) { return Dispatch(lpMsg); }
-
 LRESULT WINAPI DispatchMessageW(const MSG* lpMsg) { return Dispatch(lpMsg); }
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/dialog_auto.h"
+#include "platform/win32/dialog_testing.h"
 #include "platform/win32/user_testing.h"
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/windows.h"

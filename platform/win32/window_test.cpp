@@ -729,7 +729,7 @@ TEST_F(WindowTest, PeekRangesAndRemoval)
     // WM_QUIT waits behind the other messages and obeys the range.
     ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(m.message, static_cast<UINT>(WM_USER + 1));
-    EXPECT_EQ(DispatchMessageA(&m), 0);
+    EXPECT_EQ(DispatchMessageW(&m), 0);
     EXPECT_EQ(g_seen.back().msg, static_cast<UINT>(WM_USER + 1));
     EXPECT_EQ(g_seen.back().lParam, 2);
     EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE));
@@ -791,7 +791,7 @@ TEST_F(WindowTest, BadHandlesAndClassesFailCleanly)
     EXPECT_FALSE(ClientToScreen(bogus, &p));
     EXPECT_EQ(GetWindowLongA(bogus, GWL_STYLE), 0);
     EXPECT_EQ(Win32GetSDLWindow(bogus), nullptr);
-    EXPECT_EQ(DispatchMessageA(nullptr), 0);
+    EXPECT_EQ(DispatchMessageW(nullptr), 0);
     EXPECT_FALSE(PeekMessageA(nullptr, nullptr, 0, 0, PM_REMOVE));
 
     WNDCLASSA wc;

@@ -87,8 +87,7 @@ HWND OpenWindow()
 
 D3DXMATRIX Identity()
 {
-    D3DXMATRIX m;
-    return *D3DXMatrixIdentity(&m);
+    return D3DXMATRIX(1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
 }
 
 D3DXMATRIX RotationX(float a)
@@ -391,7 +390,7 @@ int Run(const Options& options)
                 if (msg.message == WM_QUIT)
                     running = false;
                 TranslateMessage(&msg);
-                DispatchMessageA(&msg);
+                DispatchMessageW(&msg);
             }
             if (!running)
                 break;

@@ -364,7 +364,7 @@ bool PumpMessages()
         }
         switched = switched || (msg.message == WM_KEYDOWN && msg.wParam == static_cast<WPARAM>(kKeySwitchPath));
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     return switched;
 }

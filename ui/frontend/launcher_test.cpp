@@ -16,6 +16,7 @@
 #include "gfx/testsupport/temp_dir.h"
 #include "platform/testsupport/debugoutput.h"
 #include "platform/win32/dialog_auto.h"
+#include "platform/win32/dialog_testing.h"
 #include "ui/frontend/launcher.h"
 
 namespace {
