@@ -76,6 +76,17 @@ GxCollTriangle* Order(GxIntersection*, GxCollTriangle* triangle, GxReal, void* d
     return triangle;
 }
 
+// The triangles a line down the stack of the older-layout trees meets, in the order reported.
+std::vector<GxInt32> DownTheStack(GxAtomic* atomic)
+{
+    GxIntersection query = {};
+    query.type = gxINTERSECTLINE;
+    query.t.line = GxLine{{0.25f, 0.25f, 1}, {0.25f, 0.25f, -4}};
+    std::vector<GxInt32> found;
+    GxAtomicForAllIntersections(atomic, &query, Order, &found);
+    return found;
+}
+
 TEST_F(Collision, OlderLayoutTreesConvertAndEveryIndexIsChecked)
 {
     GxCollTree* tree = ReadOld(OldTree().Bytes());
@@ -94,12 +105,7 @@ TEST_F(Collision, OlderLayoutTreesConvertAndEveryIndexIsChecked)
     GxCollisionGeometrySetTree(geometry, tree);
     GxAtomic* atomic = GxAtomicCreate();
     GxAtomicSetGeometry(atomic, geometry, 0);
-    GxIntersection query = {};
-    query.type = gxINTERSECTLINE;
-    query.t.line = GxLine{{0.25f, 0.25f, 1}, {0.25f, 0.25f, -4}};
-    std::vector<GxInt32> found;
-    GxAtomicForAllIntersections(atomic, &query, Order, &found);
-    EXPECT_EQ(found, (std::vector<GxInt32>{2, 3, 0, 1}));
+    EXPECT_EQ(DownTheStack(atomic), (std::vector<GxInt32>{2, 3, 0, 1}));
     GxAtomicDestroy(atomic);
     GxGeometryDestroy(geometry);
 
@@ -498,12 +504,7 @@ TEST_F(Collision, LinesAlongASplitVisitItsRightChildFirst)
     tree->box = GxBBox{{1, 1, 0}, {0, 0, -3}};
     tree->splits[0] = GxCollSplit{{0, 2, 0, 1.0f}, {0, 2, 2, 0.0f}};  // on x, both leaves across the whole strip
     GxCollisionGeometrySetTree(geometry, tree);
-    GxIntersection query = {};
-    query.type = gxINTERSECTLINE;
-    query.t.line = GxLine{{0.25f, 0.25f, 1}, {0.25f, 0.25f, -4}};
-    std::vector<GxInt32> found;
-    GxAtomicForAllIntersections(atomic, &query, Order, &found);
-    EXPECT_EQ(found, (std::vector<GxInt32>{2, 3, 0, 1}));
+    EXPECT_EQ(DownTheStack(atomic), (std::vector<GxInt32>{2, 3, 0, 1}));
     GxAtomicDestroy(atomic);
     GxGeometryDestroy(geometry);
 }

@@ -57,6 +57,16 @@ protected:
         }
         UiDrawTest::TearDown();
     }
+    // One flat frame of the panel, blended as the interface draws it; its pixels.
+    void DrawPanel(CFerroxCanvas* panel, std::vector<GxUInt32>* pixels)
+    {
+        ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
+        GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
+        GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1));
+        panel->Render();
+        ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
+        *pixels = Frame();
+    }
     // A font whose every letter is a solid 8 x 16 block, so drawn text shows as pixels of its colour.
     void WriteFont()
     {
@@ -86,12 +96,8 @@ TEST_F(FilePanelDraw, FolderRowsAreRedAndTheSelectedRowButtonIsTinted)
     game->m_pMouse->GetPosition()->y = 100.0f;
     panel.Update();
 
-    ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
-    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1));
-    panel.Render();
-    ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
-    const std::vector<GxUInt32> pixels = Frame();
+    std::vector<GxUInt32> pixels;
+    ASSERT_NO_FATAL_FAILURE(DrawPanel(&panel, &pixels));
 
     // Row buttons 8 + k lie at y 250 - 12 k, x 20..219; the text covers only their left end.
     EXPECT_EQ(At(pixels, 210, 240), 0xC80000u);  // row 1's button, grey tinted red
@@ -126,12 +132,8 @@ TEST_F(FilePanelDraw, ALongNameIsDrawnWholeOnItsRow)
     panel.OpenMapsFolder();
     ASSERT_EQ(panel.GetEntries().size(), 5u);
 
-    ASSERT_NO_FATAL_FAILURE(BeginFlatFrame());
-    GxRenderStateSet(gxRENDERSTATEZWRITEENABLE, GxRenderStateValue(0));
-    GxRenderStateSet(gxRENDERSTATEVERTEXALPHAENABLE, GxRenderStateValue(1));
-    panel.Render();
-    ASSERT_NE(GxCameraEndUpdate(camera), nullptr);
-    const std::vector<GxUInt32> pixels = Frame();
+    std::vector<GxUInt32> pixels;
+    ASSERT_NO_FATAL_FAILURE(DrawPanel(&panel, &pixels));
     int rightmost = -1, lines = 0;
     for (int y = kRowsBottom; y < kScreenH; y++) {
         bool line = false;
