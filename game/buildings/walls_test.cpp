@@ -157,6 +157,12 @@ protected:
         }
         return cells;
     }
+    static bool IsWallOn(CFerroxBlockMesh* storey, int cell)
+    {
+        CFerroxBase* occupant = storey->GetBlock(cell)->m_pOccupant;
+        const char* name = occupant ? BuildingOccupantName(occupant) : nullptr;
+        return name && std::strstr(name, "wall");
+    }
     // The cells of the storey's wall runs across the rows: those beside laid floor on the next or previous row.
     std::set<int> RowWallCells(CFerroxBlockMesh* storey)
     {
@@ -369,6 +375,36 @@ TEST_F(Walls, DoorsTakeTheWallsPlaceAndKeepTheirCells)
     box->SetDragArea(door->GetFirstCell(), upper, {2.0f, 1.0f, 2.0f}, {0.0f, 0.0f, 0.0f});
     EXPECT_EQ(0, box->CanLayFloor(Ground(), nullptr, upper, 0)) << "nor above the door";
     controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);
+}
+
+// Upstairs, the floor runs on over a door's ways in from outside: no wall closes them and a rail stands beyond
+// them, so the storey opens onto a balcony above the door.
+TEST_F(Walls, UpstairsTheDoorsWaysInOpenOntoARailedBalcony)
+{
+    ASSERT_EQ(0, Lay(Cell(5, 5), Cell(10, 14)));
+    ASSERT_EQ(0, PlaceAt("DOORS", kDoorObjectFactoryName, Ground(), Cell(7, 15)));
+    BuildStoreys(2);
+    CFerroxBlockMesh* upper = Ground()->GetUpper();
+    ASSERT_NE(nullptr, upper);
+    CDoorObject* door = dynamic_cast<CDoorObject*>(manager->GetFloorRecord(0)->doors.front());
+    ASSERT_NE(nullptr, door);
+    ASSERT_GT(door->GetExtraEntranceCount(), 0);
+    const std::map<Edge, int> walls = ClosedEdges(upper), rails = ClosedEdges(upper, true);
+    int railed = 0;
+    for (int i = 0; i < door->GetExtraEntranceCount(); i++) {
+        const int way = door->GetExtraEntranceCell(i);
+        EXPECT_TRUE(upper->IsAreaTiled(way, 1, 1)) << "floor over the way in " << i;
+        for (int next : Neighbours(way)) {
+            EXPECT_EQ(0u, walls.count({way, next})) << "no wall round the way in " << i << ", " << next;
+            if (upper->IsAreaTiled(next, 1, 1))
+                continue;
+            if (IsWallOn(upper, next))
+                continue;
+            EXPECT_EQ(1u, rails.count({way, next})) << "a rail beyond the way in " << i << ", " << next;
+            railed++;
+        }
+    }
+    EXPECT_GT(railed, 0);
 }
 
 }  // namespace
