@@ -1060,7 +1060,7 @@ TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
     EXPECT_EQ(stored, D3DCOLOR_ARGB(want.alpha, want.red, want.green, want.blue));
 }
 
-TEST_F(ShaderSkinPipeTest, HierarchySetAfterInstancingTakesTheBlendsOwnStream)
+TEST_F(ShaderSkinPipeTest, BlendMakesTheDeclarationAgainForTheStreamsTheDeviceWants)
 {
     // Hardware transform without shaders; instanced without a hierarchy: one shared stream.
     gxD3D9State.caps.PixelShaderVersion = 0;
@@ -1086,6 +1086,17 @@ TEST_F(ShaderSkinPipeTest, HierarchySetAfterInstancingTakesTheBlendsOwnStream)
     ReadElement(header, uv, 5, &stored, sizeof(stored));
     EXPECT_FLOAT_EQ(stored.u, geometry->texCoords[0][5].u);
     EXPECT_FLOAT_EQ(stored.v, geometry->texCoords[0][5].v);
+    // A device that no longer transforms in hardware takes the one shared stream back.
+    gxD3D9State.caps.DevCaps &= ~static_cast<DWORD>(D3DDEVCAPS_HWTRANSFORMANDLIGHT);
+    ASSERT_TRUE(RebuildSkinPipelines(1));
+    GxSkinAtomicInitPipeline(atomic, 1);
+    ASSERT_TRUE(Render());
+    header = InstanceOf(geometry);
+    EXPECT_EQ(header->streams[0].pooled, 1u);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(geometry));
+    ExpectProcessorBlend(atomic);
+    EXPECT_EQ(ElementOf(header, D3DDECLUSAGE_TEXCOORD).Stream, 0);
 }
 
 // A vertex buffer whose locks fail, with an error or with no memory.
