@@ -486,14 +486,35 @@ GxD3D9InstanceHeader* GxD3D9SkinInstance(GxAtomic* atomic, void* owner, GxResour
     return made ? reinterpret_cast<GxD3D9InstanceHeader*>(const_cast<GxResourceEntry*>(made) + 1) : nullptr;
 }
 
+namespace {
+
+// The blend writes a stream of its own on a device that transforms in hardware, else the shared one: a declaration
+// made for the other arrangement (a hierarchy set after instancing, a device that changed) is made again, and
+// every part written anew.
+bool ArrangeForBlend(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxAnimHierarchy* hierarchy)
+{
+    const GxD3D9VertexStream& stream = header->streams[0];
+    const bool staticBuffer = GxD3D9SkinUseStaticBuffer(atomic) != 0;
+    if (stream.buffer && (staticBuffer == (stream.pooled != 0) || !(header->skinLayout & kLayoutSkin))) {
+        return true;  // already so, or another pipeline's instance (a native one), which is used as it is
+    }
+    return GxD3D9SkinVertexDeclarationCreate(atomic, header, staticBuffer ? 0 : 1) &&
+           GxD3D9SkinVertexBufferFill(atomic, header, hierarchy, gxD3D9SKINALLPARTS);
+}
+
+}  // namespace
+
 void GxD3D9SkinBlendIntoInstance(GxAtomic* atomic, GxD3D9InstanceHeader* header, const GxSkin* skin,
                                  const GxAnimHierarchy* hierarchy)
 {
+    if ((header->skinLayout & kLayoutShader) || !ArrangeForBlend(atomic, header, hierarchy)) {
+        return;
+    }
     GxD3D9VertexStream& stream = header->streams[0];
     GxGeometry* geometry = atomic->geometry;
     Layout layout;
-    if (!stream.buffer || (header->skinLayout & kLayoutShader) || !LayoutOf(atomic, header, &layout) ||
-        geometry->numMorphTargets < 1 || !geometry->morphTarget[0].verts || skin->numVertices < header->vertexTotal) {
+    if (!stream.buffer || !LayoutOf(atomic, header, &layout) || geometry->numMorphTargets < 1 ||
+        !geometry->morphTarget[0].verts || skin->numVertices < header->vertexTotal) {
         return;
     }
     if (!GxSkinGetPalette()) {

@@ -1060,6 +1060,45 @@ TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
     EXPECT_EQ(stored, D3DCOLOR_ARGB(want.alpha, want.red, want.green, want.blue));
 }
 
+TEST_F(ShaderSkinPipeTest, BlendMakesTheDeclarationAgainForTheStreamsTheDeviceWants)
+{
+    // Hardware transform without shaders; instanced without a hierarchy: one shared stream.
+    gxD3D9State.caps.PixelShaderVersion = 0;
+    ASSERT_TRUE(RebuildSkinPipelines(1));
+    GxAtomic* atomic = UnlitSkinnedAtomic();
+    GxSkinAtomicSetHierarchy(atomic, nullptr);
+    ASSERT_TRUE(Render());
+    GxGeometry* geometry = atomic->geometry;
+    EXPECT_EQ(InstanceOf(geometry)->streams[0].pooled, 1u);
+    // With a hierarchy the blend makes the declaration again: positions and normals in a stream of their own,
+    // every other part written again into the shared one.
+    GxSkinAtomicSetHierarchy(atomic, hierarchy);
+    Pose(1.0f);
+    ASSERT_TRUE(Render());
+    auto* header = InstanceOf(geometry);
+    EXPECT_EQ(header->streams[0].pooled, 0u);
+    EXPECT_EQ(header->streams[0].contents, gxD3D9STREAMPOSITIONS | gxD3D9STREAMNORMALS);
+    EXPECT_TRUE(GxD3D9DynamicGeometryContains(geometry));
+    ExpectProcessorBlend(atomic);
+    const D3DVERTEXELEMENT9 uv = ElementOf(header, D3DDECLUSAGE_TEXCOORD);
+    ASSERT_EQ(uv.Stream, 1);
+    GxTexCoords stored = {};
+    ReadElement(header, uv, 5, &stored, sizeof(stored));
+    EXPECT_FLOAT_EQ(stored.u, geometry->texCoords[0][5].u);
+    EXPECT_FLOAT_EQ(stored.v, geometry->texCoords[0][5].v);
+    // A device that no longer transforms in hardware takes the one shared stream back.
+    gxD3D9State.caps.DevCaps &= ~static_cast<DWORD>(D3DDEVCAPS_HWTRANSFORMANDLIGHT);
+    ASSERT_TRUE(RebuildSkinPipelines(1));
+    GxSkinAtomicInitPipeline(atomic, 1);
+    ASSERT_TRUE(Render());
+    header = InstanceOf(geometry);
+    EXPECT_EQ(header->streams[0].pooled, 1u);
+    EXPECT_EQ(header->streams[1].buffer, nullptr);
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(geometry));
+    ExpectProcessorBlend(atomic);
+    EXPECT_EQ(ElementOf(header, D3DDECLUSAGE_TEXCOORD).Stream, 0);
+}
+
 // A vertex buffer whose locks fail, with an error or with no memory.
 struct FailingVertexBuffer : IDirect3DVertexBuffer9 {
     bool nullMemory = false;

@@ -119,6 +119,29 @@ const TextCase kTextCases[] = {
      "m4x3 r3.xyz, v0, c[a0.x + 5]\nm3x3 r5.xyz, v3, c[a0.x + 5]\nmov r3.w, v0.w\n"
      "m4x4 oPos.xyzw, r3, c[0]\nmov oD0, c[4]\ndp3 r9.x, r5, c[94]\ndp3 r9.y, r5, c[95]\n"
      "mov oT0.xy, v5\nadd oT1.xy, r9.xy, v5.xy\n"},
+    // Effects: the reflection lines, the bump lines ahead of a second reflection, the second set's transform, and
+    // the tangent branch in place of the lighting.
+    {{"environment with a set", {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 10}, kVS11, {kNo, kNo, 5, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\ndcl_texcoord0 v5\nm4x4 oPos.xyzw, v0, c[0]\nmov oD0, c[4]\n"
+     "add r7.xyz, c[5].xyz, -v0.xyz\ndp3 r7.w, r7, r7\nrsq r7.w, r7.w\nmul r7.xyz, r7, r7.w\n"
+     "dp3 r7.w, r7, v3\nadd r7.w, r7.w, r7.w\nmad r7, r7.w, v3, -r7\nmov oT0.xy, v5\n"
+     "dp3 oT1.x, r7, c[6]\ndp3 oT1.y, r7, c[7]\ndp3 oT1.z, r7, c[8]\n"},
+    {{"bump and environment, material", {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 0, 11}, kVS11, {5, kNo, 6, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_normal0 v3\ndcl_texcoord0 v5\nm4x4 oPos.xyzw, v0, c[0]\nmov r11, c[4]\n"
+     "mul oD0, r11, c[5]\ndp3 r9.x, v3, c[6]\ndp3 r9.y, v3, c[7]\nmov oT0.xy, v5\nadd oT1.xy, r9.xy, v5.xy\n"
+     "add r7.xyz, c[8].xyz, -v0.xyz\ndp3 r7.w, r7, r7\nrsq r7.w, r7.w\nmul r7.xyz, r7, r7.w\n"
+     "dp3 r7.w, r7, v3\nadd r7.w, r7.w, r7.w\nmad r7, r7.w, v3, -r7\n"
+     "dp3 oT2.x, r7, c[9]\ndp3 oT2.y, r7, c[10]\ndp3 oT2.z, r7, c[11]\n"},
+    {{"second set transformed", {0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 7}, kVS11, {kNo, kNo, 5, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_texcoord1 v6\nm4x4 oPos.xyzw, v0, c[0]\nmov oD0, c[4]\n"
+     "dp4 oT0.x, v6, c[5]\ndp4 oT0.y, v6, c[6]\n"},
+    {{"bumped environment, prelit", {1, 0, 0, 1, 0, 0, 1, 1, 0, 0, 0, 9}, kVS11, {kNo, kNo, 7, kNo, kNo}},
+     "vs_1_1\ndcl_position0 v0\ndcl_color0 v4\ndcl_normal0 v3\ndcl_tangent0 v13\ndcl_texcoord0 v5\n"
+     "m4x4 oPos.xyzw, v0, c[0]\nmov r4, v13\nmul r2, r4.zxyw, v3.yzxw\nmad r2, r4.yzxw, v3.zxyw, -r2\n"
+     "mov oD0, v4\ndp3 r1.x, c[5], r4\ndp3 r1.y, c[5], r2\ndp3 r1.z, c[5], v3\ndp3 r1.w, r1, r1\n"
+     "rsq r1.w, r1.w\nmul r1.xyz, r1, r1.w\nmad oD1.xyz, r1, c[5].w, c[5].w\n"
+     "dp3 oT2.x, c[7], r4\ndp3 oT2.y, c[7], r2\ndp3 oT2.z, c[7], v3\n"
+     "dp3 oT3.x, c[8], r4\ndp3 oT3.y, c[8], r2\ndp3 oT3.z, c[8], v3\nmov oT0.xy, v5\nmov oT1.xy, v5\n"},
     {{"exponential squared fog", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0}, kVS11, {kNo, 5, kNo, kNo, kNo}},
      "vs_1_1\ndcl_position0 v0\nm4x4 oPos.xyzw, v0, c[0]\ndp4 r0.w, v0, c[3]\n"
      "mul r0.w, r0.w, c[5].x\nmul r0.w, r0.w, r0.w\nexpp r0.w, r0.w\nrcp oFog, r0.w\nmov oD0, c[4]\n"},
