@@ -84,7 +84,9 @@ struct LineReader {
     }
 };
 
-// The bytes of the lines after the current one, line feeds left out (METRICS2 glyph characters).
+// The bytes of the lines after the current one, line feeds left out (METRICS2 glyph characters). A text line
+// longer than the reader's 255 bytes goes on with its next piece once this one is used up, so every character
+// is taken once and in order; a page's end drops only what is left of the current piece.
 struct TextBytes {
     LineReader* lines;
     GxChar line[kLineBytes + 1] = {};

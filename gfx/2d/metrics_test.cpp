@@ -161,6 +161,8 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
 }
 
 // 259 cells 2 pixels wide on one band, their characters on one line longer than the 255 bytes a line read gives.
+// 259 cells and one text line of 259 characters: the reader hands out 255 bytes, then the last 4. A continuation
+// refilled behind the first piece's terminator would lose those 4 and leave the last cells without text.
 TEST_F(Metrics2D, Metrics2TextLongerThanALineContinuesWithoutLosingAByte)
 {
     constexpr GxInt32 kWidth = 520;

@@ -27,7 +27,6 @@ GxUInt32 PackA8R8G8B8(const GxRGBA& c)
            static_cast<GxUInt32>(c.green) << 8 | c.blue;
 }
 GxUInt32 PackX8R8G8B8(const GxRGBA& c) { return 0xFF000000u | (PackA8R8G8B8(c) & 0xFFFFFFu); }
-GxUInt32 PackR8G8B8(const GxRGBA& c) { return PackA8R8G8B8(c) & 0xFFFFFFu; }
 GxUInt32 PackR5G6B5(const GxRGBA& c) { return (c.red & 0xF8u) << 8 | (c.green & 0xFCu) << 3 | c.blue >> 3; }
 GxUInt32 PackX1R5G5B5(const GxRGBA& c) { return (c.red & 0xF8u) << 7 | (c.green & 0xF8u) << 2 | c.blue >> 3; }
 GxUInt32 PackA1R5G5B5(const GxRGBA& c) { return (c.alpha & 0x80u) << 8 | PackX1R5G5B5(c); }
@@ -56,8 +55,6 @@ GxUInt32 PackL16(const GxRGBA& c) { return ((30u * c.red + 59u * c.green + 11u *
 PackFunc PackRule(GxUInt32 format)
 {
     switch (format) {
-    case D3DFMT_R8G8B8:
-        return PackR8G8B8;
     case D3DFMT_A8R8G8B8:
         return PackA8R8G8B8;
     case D3DFMT_X8R8G8B8:
@@ -131,7 +128,6 @@ UnpackFunc UnpackRule(GxUInt32 format)
     switch (format) {
     case D3DFMT_A8R8G8B8:
         return UnpackA8R8G8B8;
-    case D3DFMT_R8G8B8:
     case D3DFMT_X8R8G8B8:
         return UnpackX8R8G8B8;
     case D3DFMT_R5G6B5:
@@ -525,7 +521,7 @@ GxBool GxD3D9RasterSetFromImage32(GxRaster* raster, const GxImage* image)
     const GxInt32 nibble = Nibble(raster);
     PackFunc pack;
     if (nibble == gxRASTERFORMAT888) {
-        pack = raster->depth == 24 ? PackR8G8B8 : PackX8R8G8B8;
+        pack = PackX8R8G8B8;  // a 24-bit raster keeps the low three bytes
         SetAlpha(raster, 0);
     } else if (nibble == gxRASTERFORMAT8888) {
         pack = PackA8R8G8B8;

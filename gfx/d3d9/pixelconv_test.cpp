@@ -179,6 +179,9 @@ TEST(PixelConvColour, ThirtyTwoBitAndLuminanceRules)
     EXPECT_TRUE(GxTestSameRGBA(c, {0x70, 0x70, 0x70, 0x30}));
     EXPECT_FALSE(GxD3D9UnpackPixel(D3DFMT_DXT1, 0, &c));
     EXPECT_FALSE(GxD3D9PackPixel(D3DFMT_A8, &c, &p));
+    // Packed 24-bit pixels have rules in neither direction.
+    EXPECT_FALSE(GxD3D9UnpackPixel(D3DFMT_R8G8B8, 0, &c));
+    EXPECT_FALSE(GxD3D9PackPixel(D3DFMT_R8G8B8, &c, &p));
 }
 
 TEST_F(PixelConv, ImageAnalysisByAlphaAndDisplayDepth)
