@@ -254,13 +254,14 @@ bool ElementsFit(const D3DVERTEXELEMENT9* elements, GxUInt32 count, const GxD3D9
     return true;
 }
 
-// Buffers in the pool or of their own, as instancing makes them on this device.
+// A morphing geometry's streams get buffers of their own, everything else pool space; two streams on a device
+// that cannot offset them must each start at 0 in a buffer of its own.
 bool CreateStreamBuffer(GxD3D9InstanceHeader* header, GxUInt32 s, bool twoStreams, bool morphs)
 {
     GxD3D9VertexStream& stream = header->streams[s];
     const GxUInt32 size = stream.stride * header->vertexTotal;
     const bool offsets = (GxD3D9GetCaps()->DevCaps2 & D3DDEVCAPS2_STREAMOFFSET) != 0;
-    const bool own = twoStreams ? (s == 0 || !offsets) : morphs;
+    const bool own = morphs || (twoStreams && !offsets);
     if (own) {
         stream.pooled = 0;
         stream.offset = 0;

@@ -182,3 +182,42 @@ TEST_F(NativeGeometry, UnindexedInstanceReadsBackAndDrawsUnindexed)
     }
     EXPECT_EQ(draws, meshes);
 }
+
+// A read two-stream geometry of one morph target takes pool space where the device offsets streams, and buffers
+// of its own (at offset 0) where it cannot; either way it draws every mesh.
+TEST_F(NativeGeometry, ReadStreamsTakePoolSpaceUnlessTheyCannotBeOffset)
+{
+    const D3DCAPS9 saved = gxD3D9State.caps;
+    size_t meshes = 0;  // of every atomic drawn so far
+    for (bool offsets : {true, false}) {
+        if (offsets) {
+            gxD3D9State.caps.DevCaps2 |= D3DDEVCAPS2_STREAMOFFSET;
+        } else {
+            gxD3D9State.caps.DevCaps2 &= ~static_cast<DWORD>(D3DDEVCAPS2_STREAMOFFSET);
+        }
+        GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+        GxGeometry* geometry = atomic->geometry;
+        GxD3D9GeometrySetUsageFlags(geometry, gxD3D9USAGEPOSITIONS);
+        ASSERT_TRUE(Render());
+        geometry->flags |= gxGEOMETRYNATIVE;
+        const std::vector<GxUInt8> bytes = Write(geometry);
+        ASSERT_FALSE(bytes.empty());
+        GxResourceEntryFree(geometry->repEntry);
+        ASSERT_TRUE(Read(geometry, bytes));
+        auto* header = reinterpret_cast<GxD3D9InstanceHeader*>(geometry->repEntry + 1);
+        ASSERT_NE(header->streams[1].buffer, nullptr);
+        for (const GxD3D9VertexStream& stream : header->streams) {
+            EXPECT_EQ(stream.pooled, offsets ? 1 : 0) << "offsets " << offsets;
+        }
+        EXPECT_EQ(header->streamOffsets, offsets ? 1u : 0u);
+        meshes += header->meshCount;
+        D3D9SoftClearLog(gxD3D9State.device);
+        ASSERT_TRUE(Render());
+        size_t draws = 0;
+        for (const D3D9SoftEvent& e : D3D9SoftLog(gxD3D9State.device)) {
+            draws += e.type == D3D9SOFT_DRAW;
+        }
+        EXPECT_EQ(draws, meshes);
+    }
+    gxD3D9State.caps = saved;
+}

@@ -400,7 +400,7 @@ GxUInt32 GxD3D9WriteBoneIndices(GxUInt32 type, void* dst, const GxUInt8* src, co
     for (GxUInt32 i = 0; i < count; i++) {
         GxUInt8 b[4];
         for (GxInt32 k = 0; k < 4; k++) {
-            b[k] = remap ? remap[src[4 * i + k]] : src[4 * i + k];
+            b[k] = remap[src[4 * i + k]];
         }
         char* out = Advance(dst, i, stride);
         if (type == D3DDECLTYPE_D3DCOLOR) {
@@ -486,13 +486,13 @@ GxUInt32 GxD3D9WriteTangents(GxUInt32 type, void* dst, const GxV3d* positions, c
     auto* sums = static_cast<GxV3d*>(GxCalloc(std::max<GxUInt32>(total, 1), sizeof(GxV3d), kTangentHint));
     if (!sums) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return 0;
+        return GxD3D9VertexDeclTypeGetSize(type);
     }
     void* locked = nullptr;
     if (header->indexBuffer &&
         FAILED(header->indexBuffer->Lock(0, header->indexTotal * sizeof(GxUInt16), &locked, D3DLOCK_READONLY))) {
         GxFree(sums);
-        return 0;
+        return GxD3D9VertexDeclTypeGetSize(type);
     }
     TangentSum sum = {sums, positions, texCoords, total};
     const GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
@@ -555,9 +555,7 @@ GxUInt32 GxD3D9TexCoordsBestType(const GxReal* src, GxUInt32 count)
     GxReal min[2], max[2];
     GxD3D9TexCoordsGetExtents(src, count, min, max);
     const GxUInt32 caps = GxD3D9GetCaps()->DeclTypes;
-    // NaN compares false everywhere: it must not pass as in range.
-    const bool inUnit = max[0] <= 1.0f && max[1] <= 1.0f;
-    if (!inUnit) {
+    if (max[0] > 1.0f || max[1] > 1.0f) {
         return D3DDECLTYPE_FLOAT2;
     }
     if (min[0] >= 0.0f && min[1] >= 0.0f) {

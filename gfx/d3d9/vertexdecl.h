@@ -59,7 +59,7 @@ GxUInt32 GxD3D9WriteWeights(GxUInt32 type, void* dst, const GxReal* src, GxUInt3
 GxUInt32 GxD3D9WriteBoneIndices(GxUInt32 type, void* dst, const GxUInt8* src, const GxUInt8* remap, GxUInt32 count,
                                 GxUInt32 stride);
 // Per-vertex tangents from the triangles of an instance (its index buffer and mesh records), normalised.
-// 0 when the accumulator or the index lock fails.
+// Nothing is written when the accumulator or the index lock cannot be had.
 GxUInt32 GxD3D9WriteTangents(GxUInt32 type, void* dst, const GxV3d* positions, const GxReal* texCoords,
                              GxD3D9InstanceHeader* header, GxUInt32 stride);
 
