@@ -169,11 +169,12 @@ GxInt32 WriteMeshIndices(GxUInt16* dst, GxUInt32 room, const GxMesh* mesh, GxD3D
 
 GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, GxResourceEntry** slot,
                                       GxMeshHeader* meshHeader, GxD3D9InstanceCallBack instanceCallBack,
-                                      GxBool instanceOnly)
+                                      GxBool instanceOnly, GxBool stripsToList)
 {
-    // Strips are turned into a list when they hold more indices than the object has triangles.
+    // Strips are turned into a list, where asked, when they hold more indices than the object has triangles.
     const GxUInt32 triangleCount =
-        type == gxD3D9OBJECTATOMIC   ? static_cast<GxUInt32>(static_cast<GxAtomic*>(object)->geometry->numTriangles)
+        !stripsToList                ? 0xFFFFFFFFu / 3
+        : type == gxD3D9OBJECTATOMIC ? static_cast<GxUInt32>(static_cast<GxAtomic*>(object)->geometry->numTriangles)
         : type == gxD3D9OBJECTSECTOR ? static_cast<GxUInt32>(static_cast<GxWorldSector*>(object)->numTriangles)
                                      : 0xFFFFFFFFu / 3;
     const GxUInt32 meshCount = meshHeader->numMeshes;
@@ -709,7 +710,7 @@ GxResourceEntry* GxD3D9AtomicInstanceGet(GxAtomic* atomic, GxD3D9InstanceCallBac
     GxD3D9GeometryPartsLockedSince(geometry, geometry->lockStamp);
     void* owner = own ? static_cast<void*>(atomic) : static_cast<void*>(geometry);
     entry = GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, slot, geometry->mesh, instanceCallBack,
-                                 (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0);
+                                 (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0, 1);
     if (entry) {
         reinterpret_cast<GxD3D9InstanceHeader*>(entry + 1)->lockStamp = geometry->lockStamp;
     }

@@ -59,10 +59,10 @@ GxPipelineNode* GxD3D9AllInOneNodeSetInstanceCallback(GxPipelineNode* node, GxD3
 GxD3D9InstanceCallBack GxD3D9AllInOneNodeGetInstanceCallback(GxPipelineNode* node);
 GxPipelineNode* GxD3D9AllInOneNodeSetRenderCallback(GxPipelineNode* node, GxD3D9RenderCallBack callBack);
 
-// Instancing.
+// Instancing. With `stripsToList` a strip holding more indices than the object has triangles becomes a list.
 GxResourceEntry* GxD3D9InstanceCreate(void* object, void* owner, GxUInt8 type, GxResourceEntry** slot,
                                       GxMeshHeader* meshHeader, GxD3D9InstanceCallBack instanceCallBack,
-                                      GxBool instanceOnly);
+                                      GxBool instanceOnly, GxBool stripsToList);
 void GxD3D9InstanceDestroy(GxResourceEntry* entry);
 // The atomic's instance (on its geometry, or on the atomic when the geometry morphs): reused while its meshes are
 // unchanged, its locked parts rewritten by the reinstance callback; made with the instance callback when there is

@@ -254,19 +254,8 @@ TEST_F(LitModelMinimal, AmbientAndDirectionalTexturedAndBlended)
 
 TEST_F(AtomicPipe, LongStripsBecomeASortedTriangleList)
 {
-    // Two separate triangles: as a strip they need a join, so the strip holds more than three indices a triangle.
-    GxGeometry* geometry = GxGeometryCreate(6, 2, gxGEOMETRYPOSITIONS | gxGEOMETRYTRISTRIP);
+    GxGeometry* geometry = GxAtomicPipeTestSplitStrip();
     ASSERT_NE(geometry, nullptr);
-    for (GxInt32 v = 0; v < 6; v++) {
-        geometry->morphTarget[0].verts[v] = GxV3d{static_cast<GxReal>(v), static_cast<GxReal>(v % 2), 0.0f};
-    }
-    const GxUInt16 tris[2][3] = {{5, 4, 3}, {0, 1, 2}};
-    for (GxInt32 t = 0; t < 2; t++) {
-        memcpy(geometry->triangles[t].vertIndex, tris[t], sizeof(tris[t]));
-        geometry->triangles[t].matIndex = gxGEOMETRYNOMATERIAL;
-    }
-    GxMorphTargetCalcBoundingSphere(&geometry->morphTarget[0], &geometry->morphTarget[0].boundingSphere);
-    ASSERT_NE(GxGeometryUnlock(geometry), nullptr);
     ASSERT_GT(geometry->mesh->totalIndicesInMesh, 6u);
     GxAtomic* atomic = MakeAtomic(geometry);
     ASSERT_TRUE(Render());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,6 +30,25 @@ inline GxBool GxD3D9DynamicGeometryContains(const GxGeometry* geometry)
         }
     }
     return 0;
+}
+
+// Two separate triangles as a strip: the strip needs a join, so it holds more than three indices a triangle.
+inline GxGeometry* GxAtomicPipeTestSplitStrip()
+{
+    GxGeometry* geometry = GxGeometryCreate(6, 2, gxGEOMETRYPOSITIONS | gxGEOMETRYTRISTRIP);
+    if (!geometry) {
+        return nullptr;
+    }
+    for (GxInt32 v = 0; v < 6; v++) {
+        geometry->morphTarget[0].verts[v] = GxV3d{static_cast<GxReal>(v), static_cast<GxReal>(v % 2), 0.0f};
+    }
+    const GxUInt16 tris[2][3] = {{5, 4, 3}, {0, 1, 2}};
+    for (GxInt32 t = 0; t < 2; t++) {
+        memcpy(geometry->triangles[t].vertIndex, tris[t], sizeof(tris[t]));
+        geometry->triangles[t].matIndex = gxGEOMETRYNOMATERIAL;
+    }
+    GxMorphTargetCalcBoundingSphere(&geometry->morphTarget[0], &geometry->morphTarget[0].boundingSphere);
+    return GxGeometryUnlock(geometry);
 }
 
 inline GxLink gxAtomicPipeTestLights;

@@ -166,7 +166,7 @@ GxBool SectorAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
     }
     if (!entry) {
         entry = GxD3D9InstanceCreate(sector, sector, gxD3D9OBJECTSECTOR, &sector->repEntry, sector->mesh,
-                                     callBacks->instanceCallBack, 0);
+                                     callBacks->instanceCallBack, 0, 1);
         if (!entry) {
             return 0;
         }

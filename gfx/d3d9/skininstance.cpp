@@ -482,7 +482,7 @@ GxD3D9InstanceHeader* GxD3D9SkinInstance(GxAtomic* atomic, void* owner, GxResour
     GxGeometry* geometry = atomic->geometry;
     const GxResourceEntry* made =
         GxD3D9InstanceCreate(atomic, owner, gxD3D9OBJECTATOMIC, entry, meshHeader, InstanceStreams,
-                             (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0);
+                             (geometry->flags & gxGEOMETRYINSTANCEONLY) != 0, 0);
     return made ? reinterpret_cast<GxD3D9InstanceHeader*>(const_cast<GxResourceEntry*>(made) + 1) : nullptr;
 }
 

@@ -91,10 +91,10 @@ protected:
         GxAtomicPipeTest::TearDown();
     }
 
-    // A box whose every vertex follows bone 0.
-    GxAtomic* SkinnedAtomic()
+    // A geometry (a box by default) whose every vertex follows bone 0.
+    GxAtomic* SkinnedAtomic(GxGeometry* geometry = nullptr)
     {
-        GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr);
+        geometry = geometry ? geometry : GxWorldTestBox(nullptr, nullptr);
         const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
         std::vector<GxReal> weights(n * 4, 0.0f);
         for (GxUInt32 v = 0; v < n; v++) {
@@ -223,6 +223,23 @@ TEST_F(SkinPipeTest, SkinWhoseIndexBufferCannotBeMadeIsNotDrawnUntilItCanBe)
     ASSERT_NE(header->indexBuffer, nullptr);
     EXPECT_GT(GxD3D9InstanceMeshes(header)[0].indexCount, 0u);
     EXPECT_EQ(D3D9SoftCount(gxD3D9State.device, D3D9SOFT_DRAW), header->meshCount);
+}
+
+// A skinned strip keeps the mesh header's primitive, its indices as they are, however long the strip.
+TEST_F(SkinPipeTest, SkinnedStripIsInstancedAsTheStripItIs)
+{
+    GxGeometry* geometry = GxAtomicPipeTestSplitStrip();
+    ASSERT_NE(geometry, nullptr);
+    const GxUInt32 stripIndices = geometry->mesh->totalIndicesInMesh;
+    ASSERT_GT(stripIndices, 6u);
+    GxAtomic* atomic = SkinnedAtomic(geometry);
+    ASSERT_TRUE(Render());
+    GxD3D9InstanceHeader* header = InstanceOf(atomic->geometry);
+    EXPECT_EQ(header->primitive, static_cast<GxUInt32>(D3DPT_TRIANGLESTRIP));
+    EXPECT_EQ(header->indexTotal, stripIndices);
+    const GxD3D9MeshInstance* mesh = GxD3D9InstanceMeshes(header);
+    EXPECT_EQ(mesh->indexCount, stripIndices);
+    EXPECT_EQ(mesh->primitiveCount, stripIndices - 2);
 }
 
 TEST_F(SkinPipeTest, ReadAtomicWithASkinGetsTheSkinPipeline)
