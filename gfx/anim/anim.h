@@ -232,11 +232,11 @@ struct GxSkin {
     GxUInt32 usesVertexShader;
     // Split data: palette windows kept for the renderer.
     GxUInt32 boneLimit;
-    GxUInt32 numMeshes;
-    GxUInt32 numRLE;
-    GxUInt8* meshBoneRemapIndices;  // the block: bone remap, then mesh table, then run table
-    GxUInt8* meshBoneRLECount;      // per mesh: first run, run count
-    GxUInt8* meshBoneRLE;           // per run: first bone, bone count
+    GxUInt32 meshCount;
+    GxUInt32 runCount;
+    GxUInt8* block;      // one allocation: bone remap, then mesh table, then run table
+    GxUInt8* meshTable;  // per mesh: first run, run count
+    GxUInt8* runTable;   // per run: first bone, bone count
     void* unaligned;
     GxUInt32 numVertices;  // vertices the per-vertex arrays hold
 };

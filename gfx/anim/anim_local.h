@@ -29,7 +29,7 @@ GxUInt32 GxSkinAllocHint(void);
 // The split tables of a skin: bytes of the block (bone count + 2 x (meshes + runs)), the table pointers into
 // it, and whether remap entries name palette slots inside the limit, mesh windows name runs that exist and runs
 // name bones.
-GxUInt32 GxSkinSplitBlockSize(GxUInt32 numBones, GxUInt32 numMeshes, GxUInt32 numRLE);
+GxUInt32 GxSkinSplitBlockSize(GxUInt32 numBones, GxUInt32 meshCount, GxUInt32 runCount);
 void GxSkinSplitSetPointers(GxSkin* skin);
 bool GxSkinSplitValid(const GxSkin* skin);
 

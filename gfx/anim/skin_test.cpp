@@ -100,9 +100,9 @@ TEST_F(SkinTest, SkinAndSplitDataStreamBackIdentical)
     EXPECT_EQ(read->numBones, kBones);
     EXPECT_EQ(read->maxNumWeightsForVertex, 3u);
     EXPECT_EQ(read->boneLimit, 2u);
-    EXPECT_EQ(read->numRLE, 2u);
-    EXPECT_EQ(memcmp(read->meshBoneRemapIndices, block, sizeof(block)), 0);
-    EXPECT_EQ(read->meshBoneRLE, read->meshBoneRemapIndices + kBones + 2);
+    EXPECT_EQ(read->runCount, 2u);
+    EXPECT_EQ(memcmp(read->block, block, sizeof(block)), 0);
+    EXPECT_EQ(read->runTable, read->block + kBones + 2);
     EXPECT_EQ(WriteGeometry(back), bytes);
     GxGeometryDestroy(back);
 
@@ -140,7 +140,7 @@ TEST_F(SkinTest, ReaderRefusesBoneIndexesPastTheBonesAndDamagedSplitData)
     GxStream* stream = GxWorldTestOpen(split);
     EXPECT_EQ(GxSkinSplitDataStreamRead(stream, skin), nullptr);
     EXPECT_EQ(GxAnimTestTakeError().second, gxSKINERRBADSKIN);
-    EXPECT_EQ(skin->numMeshes, 0u);
+    EXPECT_EQ(skin->meshCount, 0u);
     GxStreamClose(stream, nullptr);
     GxGeometryDestroy(geometry);
 }

@@ -16,36 +16,36 @@ constexpr GxUInt32 kMaxRuns = 256;
 
 }  // namespace
 
-GxUInt32 GxSkinSplitBlockSize(GxUInt32 numBones, GxUInt32 numMeshes, GxUInt32 numRLE)
+GxUInt32 GxSkinSplitBlockSize(GxUInt32 numBones, GxUInt32 meshCount, GxUInt32 runCount)
 {
-    return numBones + 2 * (numMeshes + numRLE);
+    return numBones + 2 * (meshCount + runCount);
 }
 
 void GxSkinSplitSetPointers(GxSkin* skin)
 {
-    skin->meshBoneRLECount = skin->meshBoneRemapIndices + skin->numBones;
-    skin->meshBoneRLE = skin->meshBoneRLECount + 2 * skin->numMeshes;
+    skin->meshTable = skin->block + skin->numBones;
+    skin->runTable = skin->meshTable + 2 * skin->meshCount;
 }
 
 // Remap entries name palette slots inside the limit; mesh windows name runs that exist; runs name bones.
 bool GxSkinSplitValid(const GxSkin* skin)
 {
-    if (skin->boneLimit > gxSKINPALETTESIZE || skin->numRLE > kMaxRuns) {
+    if (skin->boneLimit > gxSKINPALETTESIZE || skin->runCount > kMaxRuns) {
         return false;
     }
     for (GxUInt32 b = 0; b < skin->numBones; b++) {
-        const GxUInt8 slot = skin->meshBoneRemapIndices[b];
+        const GxUInt8 slot = skin->block[b];
         if (slot != gxSKINNOREMAP && slot >= skin->boneLimit) {
             return false;
         }
     }
-    for (GxUInt32 m = 0; m < skin->numMeshes; m++) {
-        if (skin->meshBoneRLECount[2 * m] + skin->meshBoneRLECount[2 * m + 1] > skin->numRLE) {
+    for (GxUInt32 m = 0; m < skin->meshCount; m++) {
+        if (skin->meshTable[2 * m] + skin->meshTable[2 * m + 1] > skin->runCount) {
             return false;
         }
     }
-    for (GxUInt32 r = 0; r < skin->numRLE; r++) {
-        if (skin->meshBoneRLE[2 * r] + skin->meshBoneRLE[2 * r + 1] > skin->numBones) {
+    for (GxUInt32 r = 0; r < skin->runCount; r++) {
+        if (skin->runTable[2 * r] + skin->runTable[2 * r + 1] > skin->numBones) {
             return false;
         }
     }
@@ -105,25 +105,24 @@ GxGeometry* GxSkinGeometrySortWeights(GxGeometry* geometry)
 
 GxBool GxSkinSplitDataDestroy(GxSkin* skin)
 {
-    if (skin->meshBoneRemapIndices) {
-        GxFree(skin->meshBoneRemapIndices);
+    if (skin->block) {
+        GxFree(skin->block);
     }
-    skin->boneLimit = skin->numMeshes = skin->numRLE = 0;
-    skin->meshBoneRemapIndices = skin->meshBoneRLECount = skin->meshBoneRLE = nullptr;
+    skin->boneLimit = skin->meshCount = skin->runCount = 0;
+    skin->block = skin->meshTable = skin->runTable = nullptr;
     return 1;
 }
 
 GxStream* GxSkinSplitDataStreamWrite(GxStream* stream, const GxSkin* skin)
 {
-    const GxUInt32 counts[3] = {skin->boneLimit, skin->numMeshes, skin->numRLE};
+    const GxUInt32 counts[3] = {skin->boneLimit, skin->meshCount, skin->runCount};
     if (!GxStreamWriteInt32(stream, counts, sizeof(counts))) {
         return nullptr;
     }
-    if (skin->numMeshes == 0) {
+    if (skin->meshCount == 0) {
         return stream;
     }
-    return GxStreamWrite(stream, skin->meshBoneRemapIndices,
-                         GxSkinSplitBlockSize(skin->numBones, skin->numMeshes, skin->numRLE));
+    return GxStreamWrite(stream, skin->block, GxSkinSplitBlockSize(skin->numBones, skin->meshCount, skin->runCount));
 }
 
 GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
@@ -149,9 +148,9 @@ GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
         return nullptr;
     }
     skin->boneLimit = counts[0];
-    skin->numMeshes = counts[1];
-    skin->numRLE = counts[2];
-    skin->meshBoneRemapIndices = block;
+    skin->meshCount = counts[1];
+    skin->runCount = counts[2];
+    skin->block = block;
     GxSkinSplitSetPointers(skin);
     if (GxStreamRead(stream, block, size) != size) {
         GxSkinSplitDataDestroy(skin);
@@ -166,10 +165,11 @@ GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
 
 GxInt32 GxSkinSplitDataStreamSize(const GxSkin* skin)
 {
-    if (skin->numMeshes == 0) {
+    if (skin->meshCount == 0) {
         return kSplitCountsSize;
     }
-    return static_cast<GxInt32>(kSplitCountsSize + GxSkinSplitBlockSize(skin->numBones, skin->numMeshes, skin->numRLE));
+    return static_cast<GxInt32>(kSplitCountsSize +
+                                GxSkinSplitBlockSize(skin->numBones, skin->meshCount, skin->runCount));
 }
 
 GxStream* GxSkinGeometryStreamWriteHeader(GxStream* stream, const GxGeometry* geometry)

@@ -7,23 +7,23 @@
 #include "gfx/core/memory.h"
 
 // The block as given (bone count + 2 x (meshes + runs) bytes) is copied and checked.
-inline GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 numMeshes, GxUInt32 numRLE,
+inline GxBool GxSkinSplitDataSet(GxSkin* skin, GxUInt32 boneLimit, GxUInt32 meshCount, GxUInt32 runCount,
                                  const GxUInt8* block)
 {
     GxSkinSplitDataDestroy(skin);
-    if (numMeshes == 0) {
+    if (meshCount == 0) {
         return 1;
     }
-    const GxUInt32 size = GxSkinSplitBlockSize(skin->numBones, numMeshes, numRLE);
+    const GxUInt32 size = GxSkinSplitBlockSize(skin->numBones, meshCount, runCount);
     auto* copy = static_cast<GxUInt8*>(GxMalloc(size, GxSkinAllocHint()));
     if (!copy) {
         return 0;
     }
     memcpy(copy, block, size);
     skin->boneLimit = boneLimit;
-    skin->numMeshes = numMeshes;
-    skin->numRLE = numRLE;
-    skin->meshBoneRemapIndices = copy;
+    skin->meshCount = meshCount;
+    skin->runCount = runCount;
+    skin->block = copy;
     GxSkinSplitSetPointers(skin);
     if (!GxSkinSplitValid(skin)) {
         GxSkinSplitDataDestroy(skin);

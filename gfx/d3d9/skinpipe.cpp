@@ -331,14 +331,14 @@ void UploadPalette(const GxReal* rows, GxUInt32 entries, const GxSkin* skin, con
 void UploadMeshRuns(const GxReal* rows, GxUInt32 entries, const GxSkin* skin, const GxUInt8* remap, GxUInt32 base,
                     GxUInt32 mesh)
 {
-    if (mesh >= skin->numMeshes) {
+    if (mesh >= skin->meshCount) {
         return;
     }
-    const GxUInt32 first = skin->meshBoneRLECount[2 * mesh];
-    const GxUInt32 runs = skin->meshBoneRLECount[2 * mesh + 1];
-    for (GxUInt32 r = first; r < first + runs && r < skin->numRLE; r++) {
-        const GxUInt32 start = skin->meshBoneRLE[2 * r];
-        const GxUInt32 count = skin->meshBoneRLE[2 * r + 1];
+    const GxUInt32 first = skin->meshTable[2 * mesh];
+    const GxUInt32 runs = skin->meshTable[2 * mesh + 1];
+    for (GxUInt32 r = first; r < first + runs && r < skin->runCount; r++) {
+        const GxUInt32 start = skin->runTable[2 * r];
+        const GxUInt32 count = skin->runTable[2 * r + 1];
         for (GxUInt32 bone = start; bone < start + count && bone < entries && bone < kMaxPaletteIndex; bone++) {
             UploadBone(rows, bone, base + remap[bone]);
         }
@@ -727,7 +727,7 @@ void GxD3D9SkinPaletteRemap(const GxSkin* skin, const GxAnimHierarchy* hierarchy
         // hierarchy's nodes takes slot 0.
         const GxUInt32 nodes = hierarchy ? static_cast<GxUInt32>(std::max(0, hierarchy->numNodes)) : 0;
         for (GxUInt32 bone = 0; bone < skin->numBones && bone < kMaxPaletteIndex; bone++) {
-            GxUInt8 slot = skin->meshBoneRemapIndices[bone];
+            GxUInt8 slot = skin->block[bone];
             if (bone == 0 && hierarchy && slot >= nodes) {
                 slot = 0;
             }

@@ -1299,7 +1299,7 @@ TEST_F(ShaderSkinPipeTest, SplitRemapIndexesThePaletteRegisters)
     GxSkin skin = {};
     skin.numBones = 4;
     skin.boneLimit = 8;
-    skin.meshBoneRemapIndices = table;
+    skin.block = table;
     GxAnimHierarchy hierarchy = {};
     hierarchy.numNodes = 4;
     GxUInt8 remap[256];
