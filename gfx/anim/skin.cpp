@@ -19,6 +19,7 @@ constexpr GxUInt32 kPaletteBytes = gxSKINPALETTESIZE * sizeof(GxMatrix);
 constexpr GxUInt32 kCountsSize = 4;
 constexpr GxUInt32 kMaxStreamBones = 255;
 constexpr GxUInt32 kPerVertexBytes = 20;  // four index bytes, four weights
+constexpr uint64_t kMaxArrayBytes = 0x7FFFFFFFu;
 // Older atomic layout: a word after the bone count, and 12 bytes before each bone's matrix.
 constexpr GxUInt32 kOldSkipAfterCount = 4;
 constexpr GxUInt32 kOldSkipPerBone = 12;
@@ -338,13 +339,6 @@ void* ModuleOpen(void* instance, GxInt32, GxInt32)
     if (openCount++ > 0) {
         return instance;
     }
-    paletteBlock = GxCalloc(1, kPaletteBytes + kMatrixAlign - 1, kArrayHint);
-    if (!paletteBlock) {
-        openCount--;
-        return nullptr;
-    }
-    const auto address = reinterpret_cast<uintptr_t>(paletteBlock);
-    palette = reinterpret_cast<GxMatrix*>((address + kMatrixAlign - 1) & ~uintptr_t(kMatrixAlign - 1));
     GxUInt32 mask = kMaskDefault;
     if (GxEngineGetPluginOffset(gxPLUGINMATFX) >= 0) {
         mask |= kMaskMatFX;
@@ -353,10 +347,19 @@ void* ModuleOpen(void* instance, GxInt32, GxInt32)
         mask |= kMaskType3;
     }
     if (driverHooks.pipelinesCreate && !driverHooks.pipelinesCreate(mask)) {
-        ReleaseModule();
         openCount--;
         return nullptr;
     }
+    paletteBlock = GxCalloc(1, kPaletteBytes + kMatrixAlign - 1, kArrayHint);
+    if (!paletteBlock) {
+        if (driverHooks.pipelinesDestroy) {
+            driverHooks.pipelinesDestroy();
+        }
+        openCount--;
+        return nullptr;
+    }
+    const auto address = reinterpret_cast<uintptr_t>(paletteBlock);
+    palette = reinterpret_cast<GxMatrix*>((address + kMatrixAlign - 1) & ~uintptr_t(kMatrixAlign - 1));
     return instance;
 }
 
@@ -435,7 +438,8 @@ GxMatrix* GxSkinGetPalette(void) { return palette; }
 
 GxSkin* GxSkinCreate(void)
 {
-    // Records come from the heap, not a module free list: the geometries holding them may outlive the module.
+    // Records come from the heap, not a module free list: the atomic module closes after this one and destroys the
+    // atomics still alive, and with them the skins of their geometries.
     auto* skin = static_cast<GxSkin*>(GxMalloc(sizeof(GxSkin), kRecordHint));
     if (!skin) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
@@ -457,9 +461,10 @@ GxBool GxSkinDataAllocate(GxSkin* skin, GxUInt32 numBones, GxUInt32 numUsedBones
                           const GxUInt8* usedBones, const GxReal* weights, const GxUInt32* indices,
                           const GxMatrix* matrices)
 {
+    // The skin's stream size is a signed 32-bit count: larger arrays could not be written.
     const uint64_t size = static_cast<uint64_t>(numBones) * sizeof(GxMatrix) +
                           static_cast<uint64_t>(numVertices) * kPerVertexBytes + numUsedBones + kMatrixAlign - 1;
-    if (size > 0x7FFFFFFFu) {
+    if (size > kMaxArrayBytes) {
         return 0;
     }
     void* block = GxCalloc(1, static_cast<GxUInt32>(size), kArrayHint);
@@ -467,7 +472,7 @@ GxBool GxSkinDataAllocate(GxSkin* skin, GxUInt32 numBones, GxUInt32 numUsedBones
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return 0;
     }
-    FreeArrays(skin);
+    FreeArrays(skin);  // arrays made before for the record
     skin->unaligned = block;
     skin->numBones = numBones;
     skin->numBoneIDs = numUsedBones;

@@ -218,6 +218,40 @@ TEST(SkinModule, FailedPipelineConstructionFailsTheOpenCleanly)
     GxSkinSetDriverHooks(nullptr);
 }
 
+// The atomic module closes after the skin module and destroys the atomics still alive: the skins of their
+// geometries are freed after the skin module has closed (the sanitizers catch a record given back to a list that
+// has gone).
+TEST_F(SkinTest, SkinsOfAtomicsLeftAtCloseAreFreedAfterTheSkinModuleCloses)
+{
+    GxAtomic* atomic = GxAtomicCreate();
+    ASSERT_NE(atomic, nullptr);
+    GxGeometry* geometry = SkinnedBox();
+    GxAtomicSetGeometry(atomic, geometry, 0);
+    GxGeometryDestroy(geometry);
+    ASSERT_NE(GxSkinGeometryGetSkin(geometry), nullptr);
+    EXPECT_TRUE(GxEngineStop());
+}
+
+// A record given arrays again frees the ones it held (the leak check catches them kept); arrays whose stream size
+// a signed 32-bit count cannot give are refused, the record left as it was.
+TEST_F(SkinTest, DataAllocatedAgainReplacesTheArraysAndOversizedDataIsRefused)
+{
+    GxSkin* skin = GxSkinCreate();
+    ASSERT_NE(skin, nullptr);
+    const GxUInt8 used[2] = {1, 0};
+    ASSERT_TRUE(GxSkinDataAllocate(skin, 2, 2, 8, used, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(GxSkinDataAllocate(skin, kBones, 1, 4, used, nullptr, nullptr, nullptr));
+    EXPECT_EQ(skin->numBones, kBones);
+    EXPECT_EQ(skin->numVertices, 4u);
+    EXPECT_EQ(skin->boneIDs[0], 1);
+    const void* held = skin->unaligned;
+    const GxUInt32 overTwoGiB = 0x7FFFFFFFu / 20 + 1;
+    EXPECT_FALSE(GxSkinDataAllocate(skin, 0, 0, overTwoGiB, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(skin->unaligned, held);
+    EXPECT_EQ(skin->numVertices, 4u);
+    GxSkinDestroy(skin);
+}
+
 TEST_F(SkinTest, OlderAtomicLayoutRebuildsMaximumWeightsAndUsedBones)
 {
     GxGeometry* geometry = GxWorldTestBox(nullptr, nullptr);
