@@ -194,6 +194,7 @@ protected:
         if (!GxCameraClear(camera, &background, 3) || !GxCameraBeginUpdate(camera)) {
             return false;
         }
+        GxWorldBumpRenderFrame();  // a new render frame, as the world plugin's begin update makes one
         static int worldStandIn = 0;
         GxEngineInstance->curWorld = worldless ? nullptr : reinterpret_cast<GxWorld*>(&worldStandIn);
         bool ok = true;

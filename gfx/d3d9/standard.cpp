@@ -7,7 +7,6 @@
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/raster.h"
-#include "gfx/d3d9/skincpu.h"
 
 namespace {
 
@@ -458,7 +457,6 @@ GxBool GxD3D9CameraBeginUpdate(void*, void* inOut, GxInt32)
     GxD3D9BuildProjectionMatrix(camera, &S().projectionMatrix);
     GxD3D9SetTransform(D3DTS_PROJECTION, &S().projectionMatrix);
     S().viewProjection = nullptr;
-    GxD3D9SkinPaletteInvalidate();  // bone palettes are built once per camera update
 
     if (!SelectRenderTarget(camera)) {
         return 0;
