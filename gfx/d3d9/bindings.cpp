@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/memory.h"
 #include "gfx/d3d9/bindings_local.h"
@@ -128,15 +129,15 @@ GxD3D9VertexDeclarationCacheEntry* FindElements(const D3DVERTEXELEMENT9* element
     return nullptr;
 }
 
-// Elements up to and including the end element; 0 when none ends the list in time.
+// Elements up to and including the end element.
 GxUInt32 CountElements(const D3DVERTEXELEMENT9* elements)
 {
-    for (GxUInt32 i = 0; i <= MAXD3DDECLLENGTH; i++) {
-        if (elements[i].Type == D3DDECLTYPE_UNUSED) {
-            return i + 1;
-        }
+    GxUInt32 n = 0;
+    while (elements[n].Type != D3DDECLTYPE_UNUSED) {
+        n++;
+        GX_ASSERT(n <= MAXD3DDECLLENGTH, "a declaration's elements close with the end element");
     }
-    return 0;
+    return n + 1;
 }
 
 bool GrowDeclarations(void)
@@ -455,9 +456,7 @@ GxBool GxD3D9LightEqual(const D3DLIGHT9* a, const D3DLIGHT9* b)
 
 GxBool GxD3D9SetLight(GxInt32 index, const D3DLIGHT9* light)
 {
-    if (index < 0 || index >= gxD3D9MAXLIGHTINDEX || !light) {
-        return 0;
-    }
+    GX_ASSERT(index >= 0 && light, "a light is set at an index of the table");
     if (index >= bindings.numLights) {
         if (!GrowLights(index + 1)) {
             return 0;
@@ -532,15 +531,13 @@ GxBool GxD3D9IndexBufferCreate(GxUInt32 numIndices, IDirect3DIndexBuffer9** inde
 
 GxBool GxD3D9CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** declaration)
 {
+    GX_ASSERT(elements && declaration, "a declaration is made from elements into a place for it");
     IDirect3DDevice9* device = Device();
-    if (!declaration) {
-        return 0;
-    }
     *declaration = nullptr;
-    const GxUInt32 count = elements ? CountElements(elements) : 0;
-    if (!device || count == 0) {
+    if (!device) {
         return 0;
     }
+    const GxUInt32 count = CountElements(elements);
     GxD3D9VertexDeclarationCacheEntry* entry = FindElements(elements, count);
     if (entry) {
         if (entry->declaration) {

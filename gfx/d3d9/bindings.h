@@ -15,8 +15,6 @@ struct GxRaster;
 constexpr GxInt32 gxD3D9MAXSTREAMS = 4;
 constexpr GxInt32 gxD3D9MAXRENDERTARGETS = 4;
 constexpr GxUInt32 gxD3D9NUMTRANSFORMS = 260;  // D3DTS_* 0 to 259
-// Highest light index + 1 the table accepts (the device's own limit).
-constexpr GxInt32 gxD3D9MAXLIGHTINDEX = 4096;
 constexpr GxUInt32 gxD3D9UNKNOWNFVF = 0xFFFFFFFFu;
 
 struct GxD3D9LightRecord {
@@ -59,7 +57,7 @@ GxBool GxD3D9SetTransform(GxUInt32 state, const void* matrix);
 void GxD3D9GetTransform(GxUInt32 state, void* matrix);
 GxBool GxD3D9SetTransformWorld(const GxMatrix* matrix);
 
-// Lights: indexes 0 to gxD3D9MAXLIGHTINDEX - 1.
+// Lights: the table grows to the highest index set.
 GxBool GxD3D9SetLight(GxInt32 index, const D3DLIGHT9* light);
 GxBool GxD3D9EnableLight(GxInt32 index, GxBool enable);
 GxBool GxD3D9LightEqual(const D3DLIGHT9* a, const D3DLIGHT9* b);
