@@ -121,6 +121,9 @@ TEST_F(LOD, RecordIsSixtyFourBytesAndWrittenWithoutTheCurrentLevel)
     EXPECT_EQ(geometries, 3u);
     ASSERT_NE(record, 0u);
     EXPECT_EQ(GxBytesGetU32(&bytes[record + 4]), 64u);
+    // The image keeps the 64-byte layout of 32-bit words: the callbacks, pointers here, are written as 0.
+    EXPECT_EQ(GxBytesGetU32(&bytes[record + 12 + 4]), 0u);
+    EXPECT_EQ(GxBytesGetU32(&bytes[record + 12 + 8]), 0u);
     GxClump* copy = GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
     ASSERT_NE(copy, nullptr);
     GxAtomic* read = GxLinkGetData(copy->atomicList.next, GxAtomic, inClumpLink);
