@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
@@ -411,10 +412,7 @@ GxBool GxD3D9NativeTextureGetSize(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* size = static_cast<GxInt32*>(out);
     const auto* texture = static_cast<const GxTexture*>(inOut);
-    if (size == nullptr || texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(size && texture, "a native size is taken of a texture into a place for it");
     *size = static_cast<GxInt32>(NativeSize(texture));
     return 1;
 }
@@ -423,10 +421,7 @@ GxBool GxD3D9NativeTextureWrite(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* stream = static_cast<GxStream*>(out);
     const auto* texture = static_cast<const GxTexture*>(inOut);
-    if (stream == nullptr || texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(stream && texture, "a texture is written to a stream");
     // Without a raster there is nothing a reader could rebuild.
     if (texture->raster == nullptr) {
         return 0;
@@ -444,10 +439,7 @@ GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
 {
     auto* stream = static_cast<GxStream*>(out);
     auto* result = static_cast<GxTexture**>(inOut);
-    if (stream == nullptr || result == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(stream && result, "a texture is read from a stream into a place for it");
     *result = nullptr;
     GxUInt32 length = 0;
     if (!GxStreamFindChunk(stream, gxID_STRUCT, &length, nullptr) || length < gxD3D9NATIVETEXTUREFIXEDSIZE) {
@@ -460,7 +452,6 @@ GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
     // The struct can not claim more than the stream still holds.
     const GxUInt32 left = GxStreamBytesLeft(stream);
     if (left != gxSTREAMBYTESUNKNOWN && length > left) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return 0;
     }
     NativeDescription d;
@@ -470,13 +461,11 @@ GxBool GxD3D9NativeTextureRead(void* out, void* inOut, GxInt32 in)
     // Only textures are stored (a normal raster is made as one too); any other raster type would make a
     // device object the struct never held, such as a depth-stencil surface.
     if (d.type != gxRASTERTYPETEXTURE && d.type != gxRASTERTYPENORMAL) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return 0;
     }
     // Nothing is made for a description whose pixels the struct can not hold.
     const uint64_t least = LeastPixelBytes(d);
     if (least == 0 || least > length - gxD3D9NATIVETEXTUREFIXEDSIZE) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return 0;
     }
     GxRaster* raster = CreateRaster(d);
