@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
@@ -61,6 +62,17 @@ void TearDown(GxIm3DModuleBlock* block)
     GxPipelineDestroy(render);
     GxPipelineDestroy(block->defaultTransformPipeline);
     memset(block, 0, sizeof(*block));
+}
+
+// Every index names a vertex of the batch (no indices name none).
+bool IndexesWithin(const GxImVertexIndex* indices, GxInt32 numIndices, GxUInt32 numVerts)
+{
+    for (GxInt32 i = 0; indices && i < numIndices; i++) {
+        if (indices[i] >= numVerts) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -140,23 +152,13 @@ GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* ind
         GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
         return 0;
     }
-    // A negative count would read indices far past the caller's array. No indices draw the batch as it stands.
-    if (numIndices < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(numIndices >= 0, "an index count is not negative");
     const GxInt32 slot = SlotOf(primType);
     if (slot < 0 || !block->renderPipelines[slot]) {
         GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
         return 0;
     }
-    const GxUInt32 numVerts = block->pool.transform.numVerts;
-    for (GxInt32 i = 0; indices && i < numIndices; i++) {
-        if (indices[i] >= numVerts) {
-            GxErrorRaise(gxPLUGINCORE, gxERRIM3DBADINDEX);
-            return 0;
-        }
-    }
+    GX_ASSERT(IndexesWithin(indices, numIndices, block->pool.transform.numVerts), "indices name vertices of the batch");
     GxUInt32 count = static_cast<GxUInt32>(numIndices);
     if (primType == gxPRIMTYPELINELIST) {
         count &= ~1u;

@@ -34,8 +34,6 @@ enum GxIm3DTransformFlags : GxUInt32 {
 
 // Largest batch: 16-bit indexes name vertices 0 to 65535.
 constexpr GxInt32 gxIM3DMAXVERTICES = 65536;
-// An index at or beyond the batch's vertex count.
-constexpr GxInt32 gxERRIM3DBADINDEX = 51;
 
 // The batch between GxIm3DTransform and GxIm3DEnd.
 struct GxIm3DTransformContext {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/bindings.h"
@@ -121,18 +122,15 @@ GxBool DrawPlaced(D3DPRIMITIVETYPE type, UINT count, GxUInt32 placed)
     return SUCCEEDED(result) ? 1 : 0;
 }
 
-// A failed open leaves no declaration: nothing is drawn until an open succeeds.
-GxBool Ready(void) { return im2D.declaration != nullptr; }
-
-// An index past the caller's vertex array would be read from beyond it.
-GxBool IndexesValid(const GxUInt16* indices, GxInt32 numIndices, GxInt32 numVertices)
+// Every index names one of the caller's vertices.
+bool IndexesWithin(const GxUInt16* indices, GxInt32 numIndices, GxInt32 numVertices)
 {
     for (GxInt32 i = 0; i < numIndices; i++) {
         if (indices[i] >= numVertices) {
-            return 0;
+            return false;
         }
     }
-    return 1;
+    return true;
 }
 
 void ReleaseAll(void)
@@ -198,9 +196,6 @@ void GxD3D9Im2DSetupRender(void)
 // The line and triangle renderers take the vertex count only to keep the device record's signature.
 GxBool GxD3D9Im2DRenderLine(void* vertices, GxInt32, GxInt32 vert1, GxInt32 vert2)
 {
-    if (!Ready()) {
-        return 0;
-    }
     const GxInt32 picks[2] = {vert1, vert2};
     if (!PlaceVertices(static_cast<const GxIm2DVertex*>(vertices), nullptr, picks, 2)) {
         return 0;
@@ -210,9 +205,6 @@ GxBool GxD3D9Im2DRenderLine(void* vertices, GxInt32, GxInt32 vert1, GxInt32 vert
 
 GxBool GxD3D9Im2DRenderTriangle(void* vertices, GxInt32, GxInt32 vert1, GxInt32 vert2, GxInt32 vert3)
 {
-    if (!Ready()) {
-        return 0;
-    }
     const GxInt32 picks[3] = {vert1, vert2, vert3};
     if (!PlaceVertices(static_cast<const GxIm2DVertex*>(vertices), nullptr, picks, 3)) {
         return 0;
@@ -224,9 +216,6 @@ GxBool GxD3D9Im2DRenderTriangle(void* vertices, GxInt32, GxInt32 vert1, GxInt32 
 GxBool GxD3D9Im2DRenderPrimitive(GxInt32 primType, void* vertices, GxInt32 numVertices)
 {
     const D3DPRIMITIVETYPE type = GxD3D9PrimitiveType(primType);
-    if (!Ready()) {
-        return 0;
-    }
     const GxUInt32 n = static_cast<GxUInt32>(numVertices);
     if (!PlaceVertices(static_cast<const GxIm2DVertex*>(vertices), nullptr, nullptr, n)) {
         return 0;
@@ -240,9 +229,7 @@ GxBool GxD3D9Im2DRenderIndexedPrimitive(GxInt32 primType, void* vertices, GxInt3
     const GxUInt32 m = static_cast<GxUInt32>(numIndices);
     const D3DPRIMITIVETYPE type = GxD3D9PrimitiveType(primType);
     const UINT count = GxD3D9PrimitiveCount(type, m);
-    if (!Ready() || !IndexesValid(indices, numIndices, numVertices)) {
-        return 0;
-    }
+    GX_ASSERT(IndexesWithin(indices, numIndices, numVertices), "indices name the caller's vertices");
     const auto* source = static_cast<const GxIm2DVertex*>(vertices);
     const GxUInt32 n = static_cast<GxUInt32>(numVertices);
     if (m <= n) {

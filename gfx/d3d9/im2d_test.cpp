@@ -143,16 +143,6 @@ TEST_P(Im2D, UnknownTypesPlaceTheirVerticesAndDrawNothing)
     }
 }
 
-// An index past the vertex count would read beyond the caller's array: the draw is refused.
-TEST_P(Im2D, IndexesPastTheVertexCountAreRefused)
-{
-    const size_t before = Draws();
-    GxUInt16 bad[4] = {0, 1, 4, 2};
-    EXPECT_FALSE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 4, bad, 4));
-    EXPECT_FALSE(record.fpIm2DRenderIndexedPrimitive(gxPRIMTYPETRILIST, vertices.data(), 4, bad, 3));
-    EXPECT_EQ(Draws(), before);
-}
-
 TEST_P(Im2D, SubRasterTargetsShiftTheVertices)
 {
     GxRaster sub = {};

@@ -135,13 +135,6 @@ TEST_F(Im3D, CountsLimitsAndBadCalls)
     size_t drawn = Draws();
     EXPECT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPELINELIST, lines, 1));
     EXPECT_EQ(Draws(), drawn);
-
-    // An index at or past the vertex count is refused before anything reaches the device.
-    const size_t before = Draws();
-    const GxImVertexIndex bad[3] = {0, 10, 1};
-    EXPECT_FALSE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPETRILIST, bad, 3));
-    EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DBADINDEX);
-    EXPECT_EQ(Draws(), before);
 }
 
 TEST_F(Im3D, SmallIndexedBatchesAreCopiedLargeOnesUseTheIndexBuffer)
