@@ -1,6 +1,7 @@
 // Atomic render rights (the 0x1F extension), the default atomic render callback and the stream attach.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/mesh.h"
@@ -47,10 +48,8 @@ GxAtomic* GxAtomicDefaultRenderCallback(GxAtomic* atomic)
     GxPipeline* pipeline = atomic->pipeline;
     if (!pipeline) {
         GxPipelineModuleBlock* pipelines = GxPipelineGetModuleBlock();
-        pipeline = pipelines ? pipelines->currentAtomicPipeline : nullptr;
-    }
-    if (!pipeline) {
-        return atomic;  // no atomic pipeline installed: nothing to draw with
+        GX_ASSERT(pipelines, "atomics are drawn while the pipeline module is open");
+        pipeline = pipelines->currentAtomicPipeline;
     }
     return GxPipelineExecute(pipeline, atomic, 1) ? atomic : nullptr;
 }

@@ -56,8 +56,9 @@ TEST_F(Rights, DefaultRenderRunsTheAtomicsPipelineOrTheCurrentOne)
     ASSERT_NE(pipelines, nullptr);
     GxPipeline* saved = pipelines->currentAtomicPipeline;
     pipelines->currentAtomicPipeline = nullptr;
-    // Without a current atomic pipeline only the atomic that carries one is drawn.
-    EXPECT_EQ(GxClumpRender(clump), clump);
+    // Without a current atomic pipeline an atomic that carries none has nothing to run: its draw fails.
+    EXPECT_EQ(GxAtomicDefaultRenderCallback(plain), nullptr);
+    EXPECT_EQ(GxAtomicDefaultRenderCallback(own), own);
     EXPECT_EQ(executed, (std::vector<void*>{own}));
     pipelines->currentAtomicPipeline = pipeline;
     executed.clear();
