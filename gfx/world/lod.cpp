@@ -297,9 +297,7 @@ GxLODAtomicRecord* GxLODAtomicGetRecord(GxAtomic* atomic)
 
 GxAtomic* GxLODAtomicSetGeometry(GxAtomic* atomic, GxInt32 level, GxGeometry* geometry)
 {
-    if (!atomic || level < 0 || level >= gxLODATOMICMAXLEVELS) {
-        return nullptr;
-    }
+    GX_ASSERT(atomic && level >= 0 && level < gxLODATOMICMAXLEVELS, "a level 0 to 9 of an atomic is set");
     GxLODAtomicRecord* record = Record(atomic);
     if (!record) {
         return nullptr;
@@ -315,7 +313,8 @@ GxAtomic* GxLODAtomicSetGeometry(GxAtomic* atomic, GxInt32 level, GxGeometry* ge
 
 GxAtomic* GxLODAtomicSetLODCallback(GxAtomic* atomic, GxLODAtomicLODCallBack callBack)
 {
-    GxLODAtomicRecord* record = atomic ? Record(atomic) : nullptr;
+    GX_ASSERT(atomic, "a selection callback is set on an atomic");
+    GxLODAtomicRecord* record = Record(atomic);
     if (!record) {
         return nullptr;
     }
