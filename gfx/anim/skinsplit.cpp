@@ -52,16 +52,6 @@ bool GxSkinSplitValid(const GxSkin* skin)
     return true;
 }
 
-namespace {
-
-GxStream* Malformed(const char* message)
-{
-    GxErrorRaise(gxPLUGINSKIN, GxErrorMakeCode(gxSKINERRBADSKIN, message));
-    return nullptr;
-}
-
-}  // namespace
-
 GxInt32 GxSkinBoneIndexCompare(const void* a, const void* b)
 {
     return static_cast<GxInt32>(*static_cast<const GxUInt8*>(a)) -
@@ -125,6 +115,7 @@ GxStream* GxSkinSplitDataStreamWrite(GxStream* stream, const GxSkin* skin)
     return GxStreamWrite(stream, skin->block, GxSkinSplitBlockSize(skin->numBones, skin->meshCount, skin->runCount));
 }
 
+// Damaged split data fails the read with no error of its own, as a short read does.
 GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
 {
     GxUInt32 counts[3];
@@ -135,11 +126,11 @@ GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
         return stream;
     }
     if (counts[0] > gxSKINPALETTESIZE || counts[1] > kMaxRuns || counts[2] > kMaxRuns) {
-        return Malformed("skin split counts out of range");
+        return nullptr;
     }
     const GxUInt32 size = GxSkinSplitBlockSize(skin->numBones, counts[1], counts[2]);
     if (!GxStreamCanSupply(stream, size)) {
-        return Malformed("skin split block beyond the extension");
+        return nullptr;
     }
     GxSkinSplitDataDestroy(skin);
     auto* block = static_cast<GxUInt8*>(GxCalloc(1, size, GxSkinAllocHint()));
@@ -158,7 +149,7 @@ GxStream* GxSkinSplitDataStreamRead(GxStream* stream, GxSkin* skin)
     }
     if (!GxSkinSplitValid(skin)) {
         GxSkinSplitDataDestroy(skin);
-        return Malformed("skin split tables name slots, runs or bones that do not exist");
+        return nullptr;
     }
     return stream;
 }
