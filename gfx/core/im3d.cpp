@@ -64,17 +64,6 @@ void TearDown(GxIm3DModuleBlock* block)
     memset(block, 0, sizeof(*block));
 }
 
-// Every index names a vertex of the batch (no indices name none).
-bool IndexesWithin(const GxImVertexIndex* indices, GxInt32 numIndices, GxUInt32 numVerts)
-{
-    for (GxInt32 i = 0; indices && i < numIndices; i++) {
-        if (indices[i] >= numVerts) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 GxBool GxIm3DContextOpen(GxInt32 offset, GxNodeDefinition* instanceNode, GxNodeDefinition* submitNode)
@@ -158,7 +147,9 @@ GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* ind
         GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
         return 0;
     }
-    GX_ASSERT(IndexesWithin(indices, numIndices, block->pool.transform.numVerts), "indices name vertices of the batch");
+    for (GxInt32 i = 0; indices && i < numIndices; i++) {
+        GX_ASSERT(indices[i] < block->pool.transform.numVerts, "indices name vertices of the batch");
+    }
     GxUInt32 count = static_cast<GxUInt32>(numIndices);
     if (primType == gxPRIMTYPELINELIST) {
         count &= ~1u;

@@ -122,17 +122,6 @@ GxBool DrawPlaced(D3DPRIMITIVETYPE type, UINT count, GxUInt32 placed)
     return SUCCEEDED(result) ? 1 : 0;
 }
 
-// Every index names one of the caller's vertices.
-bool IndexesWithin(const GxUInt16* indices, GxInt32 numIndices, GxInt32 numVertices)
-{
-    for (GxInt32 i = 0; i < numIndices; i++) {
-        if (indices[i] >= numVertices) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void ReleaseAll(void)
 {
     if (im2D.declaration) {
@@ -229,7 +218,9 @@ GxBool GxD3D9Im2DRenderIndexedPrimitive(GxInt32 primType, void* vertices, GxInt3
     const GxUInt32 m = static_cast<GxUInt32>(numIndices);
     const D3DPRIMITIVETYPE type = GxD3D9PrimitiveType(primType);
     const UINT count = GxD3D9PrimitiveCount(type, m);
-    GX_ASSERT(IndexesWithin(indices, numIndices, numVertices), "indices name the caller's vertices");
+    for (GxInt32 i = 0; i < numIndices; i++) {
+        GX_ASSERT(indices[i] < numVertices, "indices name the caller's vertices");
+    }
     const auto* source = static_cast<const GxIm2DVertex*>(vertices);
     const GxUInt32 n = static_cast<GxUInt32>(numVertices);
     if (m <= n) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
@@ -426,7 +427,6 @@ GxStream* Write(GxStream* stream, const NativeOwner& owner)
     if (!GxStreamWriteChunkHeader(stream, kStructChunk, static_cast<GxUInt32>(out.size()), kLibraryVersion,
                                   kLibraryBuild) ||
         !GxStreamWrite(stream, out.data(), static_cast<GxUInt32>(out.size()))) {
-        GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
         return nullptr;
     }
     return stream;
@@ -445,7 +445,6 @@ GxStream* Read(GxStream* stream, const NativeOwner& owner)
     }
     const GxUInt32 left = GxStreamBytesLeft(stream);
     if (left != gxSTREAMBYTESUNKNOWN && length > left) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return nullptr;
     }
     if (*owner.slot) {
@@ -457,7 +456,6 @@ GxStream* Read(GxStream* stream, const NativeOwner& owner)
         if (entry) {
             GxResourceEntryFree(entry);
         }
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return nullptr;
     }
     return stream;
@@ -477,7 +475,8 @@ GxStream* GxD3D9GeometryNativeStreamWrite(GxStream* stream, GxGeometry* geometry
 
 GxStream* GxD3D9GeometryNativeStreamRead(GxStream* stream, GxGeometry* geometry)
 {
-    return stream && geometry ? Read(stream, OwnerOf(geometry)) : nullptr;
+    GX_ASSERT(stream && geometry, "a geometry's native data is read from a stream");
+    return Read(stream, OwnerOf(geometry));
 }
 
 GxInt32 GxD3D9SectorNativeStreamSize(GxWorldSector* sector) { return IsNative(sector) ? SizeOf(sector->repEntry) : 0; }
@@ -494,8 +493,8 @@ GxStream* GxD3D9SectorNativeStreamWrite(GxStream* stream, GxWorldSector* sector)
 GxStream* GxD3D9SectorNativeStreamRead(GxStream* stream, GxWorldSector* sector)
 {
     NativeOwner owner = {};
-    if (!stream || !OwnerOf(sector, &owner)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+    GX_ASSERT(stream, "a sector's native data is read from a stream");
+    if (!OwnerOf(sector, &owner)) {
         return nullptr;
     }
     return Read(stream, owner);

@@ -216,13 +216,11 @@ void* UsageCopy(void* destination, const void* source, GxInt32 offset, GxInt32)
 GxStream* ReadRights(GxStream* stream, GxInt32 length, GxRightsRecord* record)
 {
     if (length < kRightsIDSize) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return nullptr;
     }
     GxUInt8 bytes[kRightsSize] = {};
     const GxUInt32 wanted = length == kRightsSize ? kRightsSize : kRightsIDSize;
     if (GxStreamRead(stream, bytes, wanted) != wanted) {
-        GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return nullptr;
     }
     record->pluginID = GxBytesGetU32(bytes);
