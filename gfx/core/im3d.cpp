@@ -109,12 +109,8 @@ GxIm3DVertex* GxIm3DTransform(GxIm3DVertex* vertices, GxInt32 numVertices, const
         GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
         return nullptr;
     }
+    GX_ASSERT(numVertices >= 0 && (vertices || numVertices == 0), "a batch is made of the caller's vertices");
     // A refused batch also ends the previous one, so later render calls cannot draw stale vertices.
-    if (!vertices || numVertices <= 0) {
-        memset(&block->pool, 0, sizeof(block->pool));
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
     if (numVertices > gxIM3DMAXVERTICES) {
         memset(&block->pool, 0, sizeof(block->pool));
         GxErrorRaise(gxPLUGINCORE, gxERRIM3DTOOMANY);

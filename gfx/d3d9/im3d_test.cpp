@@ -111,8 +111,8 @@ TEST_F(Im3D, CountsLimitsAndBadCalls)
     const GxImVertexIndex last[3] = {65535, 0, 1};  // the last vertex of a full batch can be named
     EXPECT_TRUE(GxIm3DRenderIndexedPrimitive(gxPRIMTYPETRILIST, last, 3));
     EXPECT_EQ(LastDraw()->draw.primitiveCount, 1u);
-    EXPECT_EQ(GxIm3DTransform(nullptr, 3, nullptr, 0), nullptr);
-    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
+    EXPECT_EQ(GxIm3DTransform(many.data(), 65537, nullptr, 0), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DTOOMANY);
     EXPECT_FALSE(GxIm3DRenderPrimitive(gxPRIMTYPELINELIST));  // a refused transform leaves no stale batch
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRIM3DNOTRANSFORM);
 
