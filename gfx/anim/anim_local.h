@@ -1,14 +1,8 @@
-// Internals shared by the animation module's files: error codes for malformed input and stream helpers.
+// Internals shared by the animation module's files: the native skin header's size and stream helpers.
 #pragma once
 
 #include "gfx/anim/anim.h"
 #include "gfx/core/stream.h"
-
-// Malformed-input codes, one per reader, carried with the reader's plugin id.
-constexpr GxInt32 gxANIMERRBADANIMATION = 3;   // counts, sizes or keyframe links that do not fit
-constexpr GxInt32 gxANIMERRBADBINDING = 4;     // an animation that cannot drive the interpolator
-constexpr GxInt32 gxHANIMERRBADHIERARCHY = 1;  // flags, counts or key size out of range
-constexpr GxInt32 gxSKINERRBADSKIN = 1;        // counts, bone indexes or split tables out of range
 
 // Body bytes of the native skin header's struct chunk: platform value and bone count.
 constexpr GxUInt32 gxSkinNativeBodySize = 8;

@@ -179,7 +179,6 @@ void GxAnimStdKeyFrameMulRecip(void* frame, void* start)
 GxAnimation* GxAnimStdKeyFrameStreamRead(GxStream* stream, GxAnimation* animation)
 {
     if (!GxStreamCanSupply(stream, static_cast<uint64_t>(animation->numFrames) * gxHANIMSTDKEYFRAMESTREAMSIZE)) {
-        GxErrorRaise(gxPLUGINANIM, GxErrorMakeCode(gxANIMERRBADANIMATION, "keyframes beyond the chunk"));
         return nullptr;
     }
     auto* frames = static_cast<GxAnimStdKeyFrame*>(animation->pFrames);
@@ -197,7 +196,6 @@ GxAnimation* GxAnimStdKeyFrameStreamRead(GxStream* stream, GxAnimation* animatio
         // offset 0). Links to earlier keyframes are checked when the animation is bound.
         const GxUInt32 index = offset / gxHANIMSTDKEYFRAMESTREAMSIZE;
         if (index >= static_cast<GxUInt32>(animation->numFrames)) {
-            GxErrorRaise(gxPLUGINANIM, GxErrorMakeCode(gxANIMERRBADANIMATION, "keyframe link beyond the keyframes"));
             return nullptr;
         }
         f->prevFrame = &frames[index];
@@ -520,12 +518,6 @@ GxStream* StreamWrite(GxStream* stream, GxInt32, const void* object, GxInt32, Gx
     return stream;
 }
 
-GxStream* Malformed(const char* message)
-{
-    GxErrorRaise(gxPLUGINHANIM, GxErrorMakeCode(gxHANIMERRBADHIERARCHY, message));
-    return nullptr;
-}
-
 GxStream* StreamRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
 {
     auto* frame = static_cast<GxFrame*>(object);
@@ -534,7 +526,7 @@ GxStream* StreamRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
         return nullptr;
     }
     if (head[0] != kExtensionVersion) {
-        return Malformed("hierarchy extension version is not 0x100");
+        return nullptr;
     }
     FrameExtension* ext = ExtensionOf(frame);
     ext->nodeID = static_cast<GxInt32>(head[1]);
@@ -550,13 +542,13 @@ GxStream* StreamRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32)
     const auto keySize = static_cast<GxInt32>(more[1]);
     // Flag bits the update does not read are kept; a sub-hierarchy shares another's nodes and is never streamed.
     if (flags & gxHANIMHIERARCHYSUBHIERARCHY) {
-        return Malformed("hierarchy streamed as a sub-hierarchy");
+        return nullptr;
     }
     if (keySize < kMinStreamKeyFrameSize || keySize > kMaxStreamKeyFrameSize) {
-        return Malformed("hierarchy keyframe size out of range");
+        return nullptr;
     }
     if (!GxStreamCanSupply(stream, static_cast<uint64_t>(count) * kNodeStreamSize)) {
-        return Malformed("hierarchy node count beyond the chunk");
+        return nullptr;
     }
     GxAnimHierarchy* h = GxAnimHierarchyCreate(count, nullptr, nullptr, flags, keySize);
     if (!h) {

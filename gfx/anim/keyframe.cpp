@@ -40,8 +40,6 @@ void* ModuleClose(void* instance, GxInt32, GxInt32)
     return instance;
 }
 
-void Refuse(GxInt32 code, const char* message) { GxErrorRaise(gxPLUGINANIM, GxErrorMakeCode(code, message)); }
-
 GxUInt8* FrameAt(const GxAnimation* animation, GxInt32 i)
 {
     return static_cast<GxUInt8*>(GxAnimationGetFrame(animation, i));
@@ -172,14 +170,12 @@ GxAnimation* GxAnimationCreate(GxInt32 typeID, GxInt32 numFrames, GxInt32 flags,
         return nullptr;
     }
     if (numFrames < 0) {
-        Refuse(gxANIMERRBADANIMATION, "negative keyframe count");
         return nullptr;
     }
     const size_t frameBytes = static_cast<size_t>(numFrames) * info->animKeyFrameSize;
     const size_t custom = info->customDataSize > 0 ? static_cast<size_t>(info->customDataSize) : 0;
     const size_t total = sizeof(GxAnimation) + frameBytes + custom;
     if (total > 0x7FFFFFFFu) {
-        Refuse(gxANIMERRBADANIMATION, "animation too large");
         return nullptr;
     }
     auto* animation = static_cast<GxAnimation*>(GxMalloc(static_cast<GxUInt32>(total), kAnimationHint));
@@ -222,7 +218,6 @@ GxAnimation* GxAnimationStreamRead(GxStream* stream)
     // Every keyframe takes at least its time and link on the stream, so the bytes left bound the count.
     const GxUInt32 count = header[2];
     if (count > 0x7FFFFFFFu || !GxStreamCanSupply(stream, static_cast<uint64_t>(count) * sizeof(GxUInt32) * 2)) {
-        Refuse(gxANIMERRBADANIMATION, "keyframe count beyond the chunk");
         return nullptr;
     }
     GxAnimation* animation =
@@ -293,7 +288,6 @@ GxAnimInterpolator* GxAnimInterpolatorCreate(GxInt32 numNodes, GxInt32 maxInterp
 {
     if (numNodes < 0 || maxInterpKeyFrameSize < static_cast<GxInt32>(sizeof(GxAnimInterpFrameHeader)) ||
         maxInterpKeyFrameSize > kMaxKeyFrameSize) {
-        GxErrorRaise(gxPLUGINANIM, GxErrorMakeCode(gxANIMERRBADBINDING, "interpolator size out of range"));
         return nullptr;
     }
     // Node entries start with pointers: the stride keeps them aligned whatever size a stream names.
@@ -325,7 +319,6 @@ GxBool GxAnimInterpolatorSetCurrentAnim(GxAnimInterpolator* interp, GxAnimation*
 {
     // Each node needs its first two keyframes in the animation's leading runs, and entries big enough.
     if (!CanDrive(interp, animation) || !LinksValid(animation, interp->numNodes)) {
-        Refuse(gxANIMERRBADBINDING, "animation has too few keyframes for the interpolator's nodes");
         return 0;
     }
     Bind(interp, animation);
@@ -360,7 +353,6 @@ GxBool GxAnimInterpolatorAddAnimTime(GxAnimInterpolator* interp, GxReal dt)
     }
     // Set by hand rather than through the setter: checked once here, before the first bind.
     if (!interp->pNextFrame && (!CanDrive(interp, animation) || !LinksValid(animation, interp->numNodes))) {
-        Refuse(gxANIMERRBADBINDING, "animation has too few keyframes for the interpolator's nodes");
         return 0;
     }
     const GxReal start = interp->currentTime;

@@ -52,12 +52,6 @@ GxAnimHierarchy*& HierarchyOf(GxAtomic* atomic)
     return *reinterpret_cast<GxAnimHierarchy**>(reinterpret_cast<GxUInt8*>(atomic) + atomicOffset);
 }
 
-GxStream* Malformed(const char* message)
-{
-    GxErrorRaise(gxPLUGINSKIN, GxErrorMakeCode(gxSKINERRBADSKIN, message));
-    return nullptr;
-}
-
 // Index bytes past the bone count: refused under a weight, pointed at bone 0 where the weight is 0 (such slots
 // are multiplied by nothing, yet some blends still read their bone).
 bool CheckIndices(GxSkin* skin)
@@ -135,12 +129,12 @@ GxStream* GeometryRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32
     GxUInt32 maxWeights = (counts >> 16) & 0xFF;
     const auto numVertices = static_cast<GxUInt32>(geometry->numVertices > 0 ? geometry->numVertices : 0);
     if (maxWeights > gxSKINMAXWEIGHTS || numUsed > numBones) {
-        return Malformed("skin maximum weights above 4 or more used bones than bones");
+        return nullptr;
     }
     const uint64_t need = numUsed + static_cast<uint64_t>(numVertices) * kPerVertexBytes +
                           static_cast<uint64_t>(numBones) * sizeof(GxMatrix);
     if (!GxStreamCanSupply(stream, need)) {
-        return Malformed("skin arrays beyond the extension");
+        return nullptr;
     }
     GxSkin* skin = GxSkinCreate();
     if (!skin) {
@@ -163,7 +157,7 @@ GxStream* GeometryRead(GxStream* stream, GxInt32, void* object, GxInt32, GxInt32
     }
     if (!CheckUsedBones(skin) || !CheckIndices(skin)) {
         GxSkinDestroy(skin);
-        return Malformed("skin bone index beyond the bone count");
+        return nullptr;
     }
     if (skin->maxNumWeightsForVertex == 0) {
         skin->maxNumWeightsForVertex = GxSkinComputeMaxWeights(skin->vertexBoneWeights, numVertices);
@@ -189,7 +183,7 @@ GxStream* GeometryWrite(GxStream* stream, GxInt32, const void* object, GxInt32, 
     // Counts are bytes on the stream: a skin that does not fit is refused rather than cut.
     if (skin->numBones > kMaxStreamBones || skin->numBoneIDs > kMaxStreamBones ||
         skin->numVertices != static_cast<GxUInt32>(geometry->numVertices)) {
-        return Malformed("skin does not fit the stream layout");
+        return nullptr;
     }
     const GxUInt32 counts = skin->numBones | (skin->numBoneIDs << 8) | (skin->maxNumWeightsForVertex << 16);
     const GxUInt32 v = skin->numVertices;
@@ -251,7 +245,7 @@ GxStream* AtomicRead(GxStream* stream, GxInt32 length, void* object, GxInt32, Gx
     if (numBones > gxSKINPALETTESIZE ||
         !GxStreamCanSupply(stream, static_cast<uint64_t>(numVertices) * kPerVertexBytes +
                                        static_cast<uint64_t>(numBones) * (sizeof(GxMatrix) + kOldSkipPerBone))) {
-        return Malformed("older skin layout: bone count or arrays beyond the extension");
+        return nullptr;
     }
     GxSkin* skin = GxSkinCreate();
     if (!skin || !GxSkinDataAllocate(skin, numBones, numBones, numVertices, nullptr, nullptr, nullptr, nullptr)) {
@@ -272,7 +266,7 @@ GxStream* AtomicRead(GxStream* stream, GxInt32 length, void* object, GxInt32, Gx
     }
     if (!CheckIndices(skin)) {
         GxSkinDestroy(skin);
-        return Malformed("older skin layout: bone index beyond the bone count");
+        return nullptr;
     }
     skin->maxNumWeightsForVertex = GxSkinComputeMaxWeights(skin->vertexBoneWeights, numVertices);
     GxSkinFindUsedBones(skin, skin->vertexBoneIndices, skin->vertexBoneWeights, skin->boneIDs, &skin->numBoneIDs,
