@@ -1077,6 +1077,30 @@ TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
     EXPECT_EQ(stored, D3DCOLOR_ARGB(want.alpha, want.red, want.green, want.blue));
 }
 
+// A device that cannot bind streams at byte offsets draws both streams from one base vertex: the second stream is
+// then a buffer of its own from offset 0, as the first is, and the colours still come out of it.
+TEST_F(ShaderSkinPipeTest, WithoutStreamOffsetsTheSecondStreamIsABufferOfItsOwn)
+{
+    ASSERT_TRUE(PoseTwoBones(0.0f));
+    gxD3D9State.caps.MaxVertexShaderConst = 16;
+    gxD3D9State.caps.DevCaps2 &= ~static_cast<DWORD>(D3DDEVCAPS2_STREAMOFFSET);
+    ASSERT_TRUE(RebuildSkinPipelines(1));
+    GxAtomic* atomic = BlendedCharacter(*this, hierarchy, 5.0f);
+    ASSERT_TRUE(Render());
+    GxGeometry* geometry = atomic->geometry;
+    auto* header = InstanceOf(geometry);
+    EXPECT_EQ(header->streamOffsets, 0u);
+    ASSERT_NE(header->streams[1].buffer, nullptr);
+    EXPECT_EQ(header->streams[1].pooled, 0u);
+    EXPECT_EQ(header->streams[1].offset, 0u);
+    const D3DVERTEXELEMENT9 colour = ElementOf(header, D3DDECLUSAGE_COLOR);
+    ASSERT_EQ(colour.Stream, 1);
+    DWORD stored = 0;
+    ReadElement(header, colour, 5, &stored, sizeof(stored));
+    const GxRGBA& want = geometry->preLitLum[5];
+    EXPECT_EQ(stored, D3DCOLOR_ARGB(want.alpha, want.red, want.green, want.blue));
+}
+
 TEST_F(ShaderSkinPipeTest, BlendMakesTheDeclarationAgainForTheStreamsTheDeviceWants)
 {
     // Hardware transform without shaders; instanced without a hierarchy: one shared stream.
