@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "gfx/core/pipeline.h"
 #include "gfx/fx/fx.h"
 #include "gfx/fx/particles.h"
 #include "gfx/testsupport/engine_gtest.h"
@@ -19,15 +20,36 @@ inline GxTestEngineSetup GxFxEngineSetup(void)
     });
 }
 
+// The driver installs the atomic pipeline the default render callback runs; without a driver one that draws
+// nothing stands in.
+inline GxBool GxFxTestDrawNothing(GxPipelineNode*, const GxPipelineExecutionParams*) { return 1; }
+
 class FxTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         engine.emplace(GxFxEngineSetup());
         GX_ASSERT_ENGINE_STARTED(*engine);
+        drawNothing.name = "draw nothing";
+        drawNothing.body = GxFxTestDrawNothing;
+        atomicPipeline = GxPipelineCreate();
+        ASSERT_NE(atomicPipeline, nullptr);
+        ASSERT_EQ(GxPipelineLock(atomicPipeline), atomicPipeline);
+        ASSERT_EQ(GxPipelineAddFragment(atomicPipeline, nullptr, &drawNothing, nullptr), atomicPipeline);
+        ASSERT_EQ(GxPipelineUnlock(atomicPipeline), atomicPipeline);
+        GxPipelineGetModuleBlock()->currentAtomicPipeline = atomicPipeline;
     }
-    void TearDown() override { engine.reset(); }
+    void TearDown() override
+    {
+        if (atomicPipeline) {
+            GxPipelineGetModuleBlock()->currentAtomicPipeline = nullptr;
+            GxPipelineDestroy(atomicPipeline);
+        }
+        engine.reset();
+    }
     std::optional<GxTestEngine> engine;
+    GxNodeDefinition drawNothing = {};
+    GxPipeline* atomicPipeline = nullptr;
 };
 
 // Fuzz targets start the engine once and keep it.
