@@ -233,7 +233,11 @@ bool DecodeRleRow(BmpRead* r, const BmpHeader& h, bool* end)
             *end = value == 1;
             return true;
         }
-        if (value == 2 || value > width - x) {
+        // A delta code ends the read; the Part's decoder knows no skipped pixels.
+        if (value == 2) {
+            return false;
+        }
+        if (value > width - x) {
             return Fail(gxERRUNSUPPORTED);
         }
         if (!ReadBytes(r->stream, r->row + x, value) || ((value & 1) && !GxStreamSkip(r->stream, 1))) {
@@ -375,10 +379,6 @@ bool WriteBmp(GxStream* stream, const GxImage* image, GxUInt32 bitCount, GxUInt8
 
 GxImage* GxImageReadBMP(const GxChar* imageName)
 {
-    if (!imageName) {
-        GxErrorRaise(gxPLUGINBMP, gxERRNULLARG);
-        return nullptr;
-    }
     BmpRead r = {};
     r.stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, imageName);
     if (!r.stream) {

@@ -168,7 +168,6 @@ bool Decode(PngRead* s)
     }
     s->rows = static_cast<png_bytep*>(GxMalloc(sizeof(png_bytep) * height, kPngHint));
     if (!s->rows) {
-        GxErrorRaise(gxPLUGINPNG, gxERRNOMEMORY);
         return false;
     }
     for (png_uint_32 y = 0; y < height; ++y) {
