@@ -331,7 +331,7 @@ TEST_F(Camera, ChunkRoundTripAndBadChunks)
     GxCameraSetViewWindow(camera, &window);
     GxCameraSetViewOffset(camera, &offset);
     GxCameraSetFarClipPlane(camera, 500.0f);
-    GxCameraSetFogDistance(camera, 250.0f);
+    camera->fogPlane = 250.0f;
     GxCameraSetProjection(camera, gxPARALLEL);
     ASSERT_EQ(GxCameraSetNearClipPlane(camera, 0.0f), camera);  // a parallel camera's near plane may be 0
 

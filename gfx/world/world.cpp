@@ -602,23 +602,11 @@ GxBool GxWorldPluginAttach(void)
                                              GxCountingModuleClose<&openCountInstances>};
     static const GxCoreModule worldModule = {gxPLUGINWORLDMODULE, sizeof(WorldModuleBlock), WorldModuleOpen,
                                              WorldModuleClose};
-    // World objects attached on their own before (tools, tests) keep their modules; otherwise every module goes in
-    // the engine's order: materials, meshes, sectors, atomics, lights, the open count, the worlds.
-    const bool objectsAttached = GxEngineGetPluginOffset(gxPLUGINMATERIALMODULE) >= 0;
-    if (!objectsAttached && !(GxMaterialPluginAttach() && GxMeshPluginAttach())) {
+    // Every module in the engine's order: materials, meshes, sectors, atomics, lights, the open count, the worlds.
+    if (!(GxMaterialPluginAttach() && GxMeshPluginAttach()) || !RegisterModuleOnce(&sectorModule) ||
+        !(GxClumpModuleAttach() && GxLightPluginAttach()) || !RegisterModuleOnce(&countModule) ||
+        !RegisterModuleOnce(&worldModule)) {
         return 0;
-    }
-    if (!RegisterModuleOnce(&sectorModule)) {
-        return 0;
-    }
-    if (!objectsAttached && !(GxClumpModuleAttach() && GxLightPluginAttach())) {
-        return 0;
-    }
-    if (!RegisterModuleOnce(&countModule) || !RegisterModuleOnce(&worldModule)) {
-        return 0;
-    }
-    if (objectsAttached) {
-        return GxWorldObjectPluginAttach();
     }
     // The world-object module, then the clump membership extensions.
     return GxWorldStreamPluginAttach() && GxWorldObjectPluginAttach() && GxClumpRegisterMembershipPlugins();
