@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
@@ -851,9 +852,7 @@ GxWorldSector* GxWorldSectorRender(GxWorldSector* sector)
         GxPipelineModuleBlock* pipelines = GxPipelineGetModuleBlock();
         pipeline = pipelines ? pipelines->currentSectorPipeline : nullptr;
     }
-    if (!pipeline) {
-        return sector;  // no sector pipeline installed: nothing to draw with
-    }
+    GX_ASSERT(pipeline != nullptr, "the pipeline module's open installs a world-sector pipeline");
     return GxPipelineExecute(pipeline, sector, 1) ? sector : nullptr;
 }
 
