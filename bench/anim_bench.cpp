@@ -11,6 +11,7 @@
 #include "gfx/d3d9/skincpu.h"
 #include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -26,9 +27,7 @@ bool Started()
     GxTestEngineSetup setup;
     setup.backend = GxTestBackend::kRecording;
     setup.files = false;
-    setup.plugins = [] {
-        return GxWorldObjectsPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach();
-    };
+    setup.plugins = [] { return GxWorldPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach(); };
     return GxTestProcessEngineStart(setup);
 }
 

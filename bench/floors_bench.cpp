@@ -39,7 +39,7 @@ bool Started()
         setup.arenaSize = 0x1000000;
         setup.firstVideoMode = true;
         setup.files = false;
-        setup.plugins = [] { return GxWorldObjectsPluginAttach() != 0; };
+        setup.plugins = [] { return GxWorldPluginAttach() != 0; };
         if (!GxTestProcessEngineStart(setup)) {
             return false;
         }

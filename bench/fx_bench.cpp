@@ -8,6 +8,7 @@
 #include "bench/fires_local.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/testsupport/engine_fixture.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -19,9 +20,7 @@ bool Started()
     GxTestEngineSetup setup;
     setup.backend = GxTestBackend::kRecording;
     setup.files = false;
-    setup.plugins = [] {
-        return GxWorldObjectsPluginAttach() && GxParticleTankPluginAttach() && GxParticlePluginAttach();
-    };
+    setup.plugins = [] { return GxWorldPluginAttach() && GxParticleTankPluginAttach() && GxParticlePluginAttach(); };
     return GxTestProcessEngineStart(setup);
 }
 

@@ -10,6 +10,7 @@
 #include "gfx/d3d9/atomicpipe.h"
 #include "gfx/d3d9/d3d9_testing.h"
 #include "gfx/testsupport/engine_fixture.h"
+#include "gfx/world/world.h"
 #include "platform/testsupport/softdevice.h"
 
 namespace {
@@ -55,7 +56,7 @@ struct Scene {
         setup.height = 480;
         setup.arenaSize = 0x1000000;
         setup.files = false;
-        setup.plugins = [] { return GxWorldObjectsPluginAttach() && GxD3D9WorldPluginAttach(); };
+        setup.plugins = [] { return GxWorldPluginAttach() && GxD3D9WorldPluginAttach(); };
         ok = GxTestProcessEngineStart(setup);
         if (!ok) {
             return;

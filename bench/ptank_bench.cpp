@@ -27,7 +27,7 @@ bool Started()
         setup.firstVideoMode = true;
         setup.files = false;
         setup.plugins = [] {
-            return GxWorldObjectsPluginAttach() && GxD3D9WorldPluginAttach() && GxD3D9ParticleTankPluginAttach() &&
+            return GxWorldPluginAttach() && GxD3D9WorldPluginAttach() && GxD3D9ParticleTankPluginAttach() &&
                    GxParticlePluginAttach();
         };
         if (!GxTestProcessEngineStart(setup)) {

@@ -14,6 +14,7 @@
 #include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
+#include "gfx/world/world.h"
 #include "platform/testsupport/softdevice.h"
 #include "tools/content/humanoid_writer.h"
 
@@ -54,7 +55,7 @@ struct Scene {
         setup.arenaSize = 0x2000000;
         setup.files = false;
         setup.plugins = [] {
-            return GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+            return GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
                    GxD3D9WorldPluginAttach() && GxAnimHierarchyPluginAttach() && GxD3D9SkinPluginAttach();
         };
         ok = GxTestProcessEngineStart(setup);

@@ -9,6 +9,7 @@
 
 #include "gfx/core/bytes.h"
 #include "gfx/core/plugin.h"
+#include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
 
 namespace {
@@ -26,7 +27,7 @@ CFerroxComposite* const kComposite = reinterpret_cast<CFerroxComposite*>(&g_comp
 GxTestEngineSetup EngineSetup(bool withExtension)
 {
     return GxTestRecordingSetup(
-        [withExtension] { return GxWorldObjectsPluginAttach() && (!withExtension || AttachClumpExtension()); });
+        [withExtension] { return GxWorldPluginAttach() && (!withExtension || AttachClumpExtension()); });
 }
 
 GxClump* NewClump()

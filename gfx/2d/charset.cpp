@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
@@ -33,7 +34,8 @@ GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxCharset* cha
                             GxIm2DVertex* vertices, GxUInt16* indices, GxInt32 firstIndex)
 {
     const GxCamera* camera = GxEngineInstance->curCamera;
-    if (!camera || !camera->frameBuffer || !charset || charset->width <= 0 || charset->height <= 0) {
+    GX_ASSERT(charset && charset->width > 0 && charset->height > 0, "a charset is a raster with pixels");
+    if (!camera || !camera->frameBuffer) {
         return 0;
     }
     const GxInt32 sw = camera->frameBuffer->width;
@@ -116,7 +118,9 @@ GxCharset* GxCharsetPrint(GxCharset* charset, const GxChar* string, GxInt32 x, G
     }
     const GxInt32 quads = GxCharsetBuildQuads(string, n, charset, x, y, vertices, indices, 0);
     GxDevice& device = GxEngineInstance->dOpenDevice;
-    if (quads == 0 || !device.fpRenderStateGet || !device.fpRenderStateSet || !device.fpIm2DRenderIndexedPrimitive) {
+    GX_ASSERT(device.fpRenderStateGet && device.fpRenderStateSet && device.fpIm2DRenderIndexedPrimitive,
+              "the open device renders");
+    if (quads == 0) {
         GxFree(vertices);
         GxFree(indices);
         return nullptr;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gfx/2d/twod_local.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/raster.h"
@@ -215,7 +216,7 @@ GxReal Gx2DDeviceGetFlatness(void)
     Gx2DDevice& d = gx2D.device;
     if (!d.toleranceValid) {
         RebuildDevice();
-        const GxReal pixel = d.width > 0.0f ? d.viewX2 / d.width : 0.0f;
+        const GxReal pixel = d.viewX2 / d.width;
         const GxV2d v = InverseVector(pixel * d.flatnessFactor * d.layerDepth, 0.0f);
         d.tolerance = v.x * v.x + v.y * v.y;
         d.toleranceValid = 1;
@@ -227,10 +228,8 @@ GxMatrix* Gx2DCTMGetWorldMatrix(void)
 {
     RebuildDevice();
     Gx2DDevice& d = gx2D.device;
-    GxFrame* frame = d.camera ? GxCameraGetFrame(d.camera) : nullptr;
-    if (!frame) {
-        return GxMatrixCopy(&d.world, &d.device);
-    }
+    GX_ASSERT(d.camera && GxCameraGetFrame(d.camera), "the 2D device needs a camera with a frame");
+    GxFrame* frame = GxCameraGetFrame(d.camera);
     return GxMatrixMultiply(&d.world, &d.device, GxFrameGetWorldMatrix(frame));
 }
 

@@ -3,8 +3,8 @@
 // Sections: line and character sources; glyph codes and maps; METRICS1; METRICS2; METRICS3; entry points.
 // Every count and size comes from the file, so each is checked before it is used: codes must lie in
 // 0..0xFFFF, baseline lines must hold a number, METRICS2 cells must not be exactly 3 pixels high,
-// rectangles must have a height, and outline coordinates must be finite and moderate. Glyph records grow 32 at a time
-// as lines arrive, so memory follows the bytes read; the extended map is bounded by the code range.
+// rectangles must have a height, and outline coordinates must be finite. Glyph records grow 32 at a time as lines
+// arrive, so memory follows the bytes read; the extended map is bounded by the code range.
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -23,19 +23,18 @@ constexpr GxInt32 kLineBytes = 255;  // longest line the reader hands out, witho
 constexpr GxUInt32 kReadChunk = 512;
 constexpr GxInt32 kCellFrame = 3;
 constexpr GxInt32 kMaxUtf8Followers = 5;
-constexpr GxReal kMaxOutlineCoordinate = 1.0e6f;
 constexpr GxReal kTexelCentre = 0.5f;
 constexpr GxReal kCellInset = 2.5f;  // METRICS2: the cell's first drawn texel after its frame
 
 // ---- line and character sources ----
 
-// Lines of at most 255 bytes, each with its line feed (a carriage return before it removed).
+// Lines of at most 255 bytes, each with its line feed (a carriage return before it removed); the file's last
+// line may end without one.
 struct LineReader {
     GxStream* stream;
     GxUInt8 buffer[kReadChunk];
     GxUInt32 at = 0;
     GxUInt32 length = 0;
-    bool truncated = false;  // the input ended inside a line
 
     explicit LineReader(GxStream* s) : stream(s) {}
 
@@ -71,9 +70,6 @@ struct LineReader {
         }
         if (n == 0) {
             return false;
-        }
-        if (n < kLineBytes && line[n - 1] != '\n') {
-            truncated = true;
         }
         if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n') {
             line[n - 2] = '\n';
@@ -466,7 +462,8 @@ bool ReadMetrics2(Reader* r)
 
 // ---- METRICS3 ----
 
-bool Finite(GxReal v) { return std::isfinite(v) && std::fabs(v) <= kMaxOutlineCoordinate; }
+// A number too large for a float scans as infinite.
+bool Finite(GxReal v) { return std::isfinite(v); }
 
 // True when the line is exactly the text and a line feed (or the end of the file).
 bool IsWord(const GxChar* line, const GxChar* word)
@@ -627,7 +624,7 @@ Gx2DFont* Gx2DFontStreamReadMetrics(GxStream* stream)
             ok = false;
             break;
         }
-        ok = ok && !reader.lines.truncated && BuildExtendedMap(&reader);
+        ok = ok && BuildExtendedMap(&reader);
     }
     if (!ok) {
         Gx2DFontDestroy(font);

@@ -3,7 +3,9 @@
 #include "gfx/2d/gx2d.h"
 #include "gfx/2d/twod_local.h"
 #include "gfx/core/camera.h"
+#include "gfx/core/frame.h"
 #include "gfx/core/fuzz_testing.h"
+#include "gfx/core/pipeline.h"
 #include "gfx/core/raster.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
@@ -16,12 +18,14 @@ GxBool Discard(GxIm3DVertex*, GxInt32, const GxMatrix*, GxUInt32, GxInt32, const
 // The toolkit open on a camera of the started engine, with the pages the seed files name.
 bool OpenToolkit()
 {
-    // A camera record with a frame-buffer raster record gives the toolkit its device.
+    // A framed camera record with a frame-buffer raster record gives the toolkit its device.
     GxCamera* camera = GxCameraCreate();
+    GxFrame* frame = GxFrameCreate();
     GxRaster* frameBuffer = GxRasterCreate(640, 480, 32, gxRASTERTYPECAMERA | gxRASTERDONTALLOCATE);
-    if (!camera || !frameBuffer) {
+    if (!camera || !frame || !frameBuffer) {
         return false;
     }
+    GxObjectSetFrame(&camera->object, frame);
     frameBuffer->width = 640;
     frameBuffer->height = 480;
     camera->frameBuffer = frameBuffer;

@@ -68,24 +68,24 @@ protected:
         AddPage(name, 64, 32, pixels);
     }
 
-    // Every proper prefix is refused, or it ends a line and holds fewer glyphs than the whole file.
-    static void ExpectCutsRefused(const std::string& text, bool anyAccepted)
+    // The file without its last line feed reads whole; every shorter prefix is refused or holds no more glyphs.
+    static void ExpectCutsReadWhatTheyHold(const std::string& text)
     {
         Gx2DFont* whole = Gx2DTestReadMetrics(text);
         ASSERT_NE(whole, nullptr);
         const GxInt32 glyphs = whole->numGlyphs;
         Gx2DFontDestroy(whole);
-        bool accepted = false;
-        for (size_t length = 0; length < text.size(); length++) {
-            Gx2DFont* font = Gx2DTestReadMetrics(text.substr(0, length));
-            if (font) {
-                accepted = true;
-                EXPECT_EQ(text[length - 1], '\n') << length;
-                EXPECT_LT(font->numGlyphs, glyphs) << length;
+        ASSERT_EQ(text.back(), '\n');
+        Gx2DFont* unterminated = Gx2DTestReadMetrics(text.substr(0, text.size() - 1));
+        ASSERT_NE(unterminated, nullptr);
+        EXPECT_EQ(unterminated->numGlyphs, glyphs);
+        Gx2DFontDestroy(unterminated);
+        for (size_t length = 0; length + 1 < text.size(); length++) {
+            if (Gx2DFont* font = Gx2DTestReadMetrics(text.substr(0, length))) {
+                EXPECT_LE(font->numGlyphs, glyphs) << length;
                 Gx2DFontDestroy(font);
             }
         }
-        EXPECT_EQ(accepted, anyAccepted);
     }
 };
 
@@ -150,7 +150,7 @@ TEST_F(Metrics2D, Metrics2CutsCellsAtSentinelPixelsAndDecodesTheirCharacters)
     EXPECT_FLOAT_EQ(e->vt, 18.5f / 32);
     EXPECT_TRUE(Gx2DFontIsUnicode(font));
     Gx2DFontDestroy(font);
-    ExpectCutsRefused("METRICS2\ncells\n10\nAB\n\xC3\xA9\n", true);
+    ExpectCutsReadWhatTheyHold("METRICS2\ncells\n10\nAB\n\xC3\xA9\n");
 
     // A cell 3 pixels high, and characters that are no UTF-8, are refused.
     AddCellPage("flat", 3);
@@ -283,10 +283,11 @@ TEST_F(Metrics2D, BadRecordsAndUnknownVersionsAreRefused)
     EXPECT_EQ(Gx2DTestReadMetrics(""), nullptr);
     EXPECT_EQ(Gx2DTestReadMetrics("METRICS3\nname\n \xFF\nbegin\nend\n"), nullptr);
     EXPECT_EQ(Gx2DTestReadMetrics("METRICS3\nname\n \xF4\x90\x80\x80\nbegin\nend\n"), nullptr);
-    // Coordinates that are not finite are no drawing lines.
-    Gx2DFont* font = Gx2DTestReadMetrics("METRICS3\nname\n A\nbegin\nmoveto 0 0\nlineto nan 1\nlineto 1e30 0\nend\n");
+    // Coordinates that are not finite, or too large for a float, are no drawing lines; large finite ones are read.
+    Gx2DFont* font =
+        Gx2DTestReadMetrics("METRICS3\nname\n A\nbegin\nmoveto 0 0\nlineto 2e6 0\nlineto nan 1\nlineto 1e39 0\nend\n");
     ASSERT_NE(font, nullptr);
-    EXPECT_EQ(Gx2DFontGetGlyph(font, 'A')->advance, 0.0f);
+    EXPECT_EQ(Gx2DFontGetGlyph(font, 'A')->advance, 2.0e6f);
     Gx2DFontDestroy(font);
     // A page or name line that is missing or names nothing gives a font without glyphs.
     for (const char* empty :
@@ -309,10 +310,12 @@ TEST_F(Metrics2D, BitmapReadersSetTheImagePathBeforeTheirFirstLine)
     }
 }
 
-TEST_F(Metrics2D, EveryCutShortFileIsRefusedUnlessItEndsAfterAWholeGlyph)
+TEST_F(Metrics2D, ALastLineWithoutItsLineFeedIsReadAndAnOpenBlockIsRefused)
 {
-    ExpectCutsRefused(kMetrics1, true);
-    ExpectCutsRefused(kMetrics3, true);
+    ExpectCutsReadWhatTheyHold(kMetrics1);
+    ExpectCutsReadWhatTheyHold(kMetrics3);
+    const std::string openBlock = kMetrics3.substr(0, kMetrics3.rfind("end\n"));
+    EXPECT_EQ(Gx2DTestReadMetrics(openBlock), nullptr);
 }
 
 TEST_F(Metrics2D, FontsAreFoundAlongTheFontPath)

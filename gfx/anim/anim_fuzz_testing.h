@@ -8,13 +8,13 @@
 #include "gfx/testsupport/engine_fixture.h"
 #include "gfx/world/clump.h"
 #include "gfx/world/geometry.h"
+#include "gfx/world/world.h"
 
 // The recording device with the world modules and the keyframe, hierarchy and skin plugins.
 inline GxTestEngineSetup GxAnimEngineSetup(void)
 {
     return GxTestRecordingSetup([] {
-        return GxWorldObjectsPluginAttach() && GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() &&
-               GxSkinPluginAttach();
+        return GxWorldPluginAttach() && GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach();
     });
 }
 

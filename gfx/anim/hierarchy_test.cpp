@@ -8,6 +8,7 @@
 #include "gfx/anim/anim_testing.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/frame.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -266,7 +267,7 @@ TEST(HierarchyPluginLifetime, AnEngineWithoutThePluginFindsNoHierarchy)
         GxTestEngine first(GxAnimEngineSetup());
         ASSERT_TRUE(first.Ok()) << first.Failure();
     }
-    GxTestEngine later(GxTestRecordingSetup([] { return GxWorldObjectsPluginAttach() != 0; }));
+    GxTestEngine later(GxTestRecordingSetup([] { return GxWorldPluginAttach() != 0; }));
     ASSERT_TRUE(later.Ok()) << later.Failure();
     GxFrame* frame = GxFrameCreate();
     ASSERT_NE(frame, nullptr);

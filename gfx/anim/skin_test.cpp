@@ -6,6 +6,7 @@
 #include "gfx/anim/anim_testing.h"
 #include "gfx/anim/skinsplit_testing.h"
 #include "gfx/core/plugin.h"
+#include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
 
 namespace {
@@ -207,7 +208,7 @@ TEST(SkinModule, FailedPipelineConstructionFailsTheOpenCleanly)
     GxSkinSetDriverHooks(&failing);
     static int window = 0;
     GxTestEngineSetup setup = GxTestRecordingSetup(
-        [] { return GxWorldObjectsPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach(); });
+        [] { return GxWorldPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach(); });
     setup.start = false;
     GxTestEngine engine(setup);
     GX_ASSERT_ENGINE_STARTED(engine);

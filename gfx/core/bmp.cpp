@@ -15,7 +15,6 @@ constexpr GxUInt32 kCoreHeaderSize = 12;
 constexpr GxUInt32 kInfoHeaderSize = 40;
 // Larger headers only add fields this reader does not use.
 constexpr GxUInt32 kMaxHeaderSize = 0x1000;
-constexpr GxInt32 kMaxSide = 0x8000;
 constexpr GxUInt32 kCompressionNone = 0;
 constexpr GxUInt32 kCompressionRle8 = 1;
 constexpr GxUInt32 kCompressionRle4 = 2;
@@ -103,7 +102,8 @@ bool CheckHeader(BmpHeader* h)
     if (h->compression == kCompressionRle4 || (h->compression > kCompressionRle8 && b < 24)) {
         return Fail(gxERRUNSUPPORTED);
     }
-    if (h->width <= 0 || h->width > kMaxSide || h->height == 0 || h->height > kMaxSide || h->height < -kMaxSide) {
+    if (h->width <= 0 || h->width > gxIMAGEFILEMAXSIDE || h->height == 0 || h->height > gxIMAGEFILEMAXSIDE ||
+        h->height < -gxIMAGEFILEMAXSIDE) {
         return Fail(gxERRUNSUPPORTED);
     }
     h->topDown = h->height < 0;
@@ -233,7 +233,11 @@ bool DecodeRleRow(BmpRead* r, const BmpHeader& h, bool* end)
             *end = value == 1;
             return true;
         }
-        if (value == 2 || value > width - x) {
+        // A delta code ends the read; the Part's decoder knows no skipped pixels.
+        if (value == 2) {
+            return false;
+        }
+        if (value > width - x) {
             return Fail(gxERRUNSUPPORTED);
         }
         if (!ReadBytes(r->stream, r->row + x, value) || ((value & 1) && !GxStreamSkip(r->stream, 1))) {
@@ -375,10 +379,6 @@ bool WriteBmp(GxStream* stream, const GxImage* image, GxUInt32 bitCount, GxUInt8
 
 GxImage* GxImageReadBMP(const GxChar* imageName)
 {
-    if (!imageName) {
-        GxErrorRaise(gxPLUGINBMP, gxERRNULLARG);
-        return nullptr;
-    }
     BmpRead r = {};
     r.stream = GxStreamOpen(gxSTREAMFILENAME, gxSTREAMREAD, imageName);
     if (!r.stream) {

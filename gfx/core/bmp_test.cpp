@@ -327,7 +327,7 @@ TEST_F(BmpTest, UnsafeOrUnsupportedFilesAreRefused)
              s.compression = 1;
              s.data = {0, 2, 1, 1, 0, 0};
          },
-         gxERRUNSUPPORTED},
+         gxERRNOERROR},
         {"4-bit run length", [](BmpSpec& s) { s.compression = 2; }, gxERRUNSUPPORTED},
         {"run past a row of 4-bit pixels",
          [](BmpSpec& s) {
@@ -367,7 +367,10 @@ TEST_F(BmpTest, UnsafeOrUnsupportedFilesAreRefused)
     notBmp[1] = 'A';
     ASSERT_TRUE(Store(notBmp));
     EXPECT_EQ(GxImageReadBMP(path.c_str()), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR);
+    // A missing name fails in the stream layer, with the stream's error only.
     EXPECT_EQ(GxImageReadBMP(nullptr), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRSTREAMOPEN);
     EXPECT_EQ(GxTestLiveBlocks(), live);
 }
 

@@ -300,19 +300,33 @@ bool ReadStruct(GxStream* stream, GxReal values[7], GxUInt32* projection)
     return true;
 }
 
-// The settings read from a stream go through the setters, so values without a projection are refused there; the
-// projection comes last and sets the depth range from the clip planes read before it.
+// Values read from a stream that give no projection: a view window of zero or one that is not finite has no
+// reciprocal, and a value that is not finite would poison the view matrix, the frustum or the device's fog range.
+bool StreamSettingsUsable(const GxReal values[7])
+{
+    if (values[0] == 0.0f || values[1] == 0.0f) {
+        return false;
+    }
+    for (GxInt32 i = 0; i < 7; i++) {
+        if (!Finite(values[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The settings read from a stream go through the setters; the projection comes last and sets the depth range from
+// the clip planes read before it.
 GxCamera* ApplyStreamSettings(GxCamera* camera, const GxReal values[7], GxUInt32 projection)
 {
+    if (!StreamSettingsUsable(values)) {
+        GxErrorRaise(0, gxERRINVALIDENUM);
+        return nullptr;
+    }
     const GxV2d window = {values[0], values[1]};
     const GxV2d offset = {values[2], values[3]};
     if (!GxCameraSetViewWindow(camera, &window) || !GxCameraSetViewOffset(camera, &offset) ||
         !GxCameraSetNearClipPlane(camera, values[4]) || !GxCameraSetFarClipPlane(camera, values[5])) {
-        return nullptr;
-    }
-    // A fog distance that is not a number would reach the device's fog range.
-    if (!Finite(values[6])) {
-        GxErrorRaise(0, gxERRINVALIDENUM);
         return nullptr;
     }
     camera->fogPlane = values[6];
@@ -422,11 +436,6 @@ GxCamera* GxCameraSetViewWindow(GxCamera* camera, const GxV2d* viewWindow)
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    // A zero or non-finite window has no reciprocal and would poison the view matrix.
-    if (viewWindow->x == 0.0f || viewWindow->y == 0.0f || !Finite(viewWindow->x) || !Finite(viewWindow->y)) {
-        GxErrorRaise(0, gxERRINVALIDENUM);
-        return nullptr;
-    }
     camera->viewWindow = *viewWindow;
     camera->recipViewWindow = {1.0f / viewWindow->x, 1.0f / viewWindow->y};
     MarkFrameDirty(camera);
@@ -437,10 +446,6 @@ GxCamera* GxCameraSetViewOffset(GxCamera* camera, const GxV2d* offset)
 {
     if (camera == nullptr || offset == nullptr) {
         GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
-    if (!Finite(offset->x) || !Finite(offset->y)) {
-        GxErrorRaise(0, gxERRINVALIDENUM);
         return nullptr;
     }
     camera->viewOffset = *offset;
@@ -456,11 +461,7 @@ GxCamera* SetClipPlane(GxCamera* camera, GxReal GxCamera::*plane, GxReal distanc
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
-    // A non-finite distance would poison the frustum; the z scale keeps its values while 1/distance is not finite.
-    if (!Finite(distance)) {
-        GxErrorRaise(0, gxERRINVALIDENUM);
-        return nullptr;
-    }
+    // The z scale keeps its values while 1/distance is not finite.
     camera->*plane = distance;
     UpdateZScaleShift(camera);
     MarkFrameDirty(camera);

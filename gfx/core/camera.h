@@ -75,8 +75,6 @@ struct GxCamera {
 #define GxCameraGetViewOffset(camera) (&(camera)->viewOffset)
 #define GxCameraGetNearClipPlane(camera) ((camera)->nearPlane)
 #define GxCameraGetFarClipPlane(camera) ((camera)->farPlane)
-#define GxCameraGetFogDistance(camera) ((camera)->fogPlane)
-#define GxCameraSetFogDistance(camera, distance) ((camera)->fogPlane = (distance), (camera))
 #define GxCameraGetViewMatrix(camera) (&(camera)->viewMatrix)
 
 GxCamera* GxCameraCreate(void);

@@ -88,11 +88,8 @@ void GxGrowArrayReset(GxGrowArray* array) { array->count = 0; }
 
 void GxGrowArrayRemoveEntries(GxGrowArray* array, GxInt32 n)
 {
-    // Removing more than there are empties the array rather than making the count negative.
-    if (n < 0) {
-        return;
-    }
-    array->count = n > array->count ? 0 : array->count - n;
+    GX_ASSERT(n >= 0 && n <= array->count, "only entries the array holds can be removed");
+    array->count -= n;
 }
 
 void* GxGrowArrayGetFirst(GxGrowArray* array) { return array->count > 0 ? array->entries : nullptr; }

@@ -488,12 +488,14 @@ GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;
     }
-    const uint64_t pixelBytes = static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) +
-                                static_cast<uint64_t>(PaletteBytes(depth));
-    const uint64_t storedBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength + pixelBytes;
-    // Every size is checked before anything is allocated for it, against the chunk and what the stream holds.
-    if (static_cast<uint64_t>(storedStride) * static_cast<uint64_t>(height) > kMaxPixelBytes ||
-        storedBytes > bodyLength) {
+    // The stored rows and the rows allocated for them are both held to the cap, the chunk and what the stream
+    // holds before anything is allocated: a short stored row must not make a huge image.
+    const GxInt32 allocatedStride = AllocatedStride(width, height, depth);
+    const GxInt32 largerStride = storedStride > allocatedStride ? storedStride : allocatedStride;
+    const uint64_t rowBytes = static_cast<uint64_t>(largerStride) * static_cast<uint64_t>(height);
+    const uint64_t pixelBytes = rowBytes + static_cast<uint64_t>(PaletteBytes(depth));
+    const uint64_t chunkBytes = static_cast<uint64_t>(gxCHUNKHEADERSIZE) + structLength + pixelBytes;
+    if (rowBytes > kMaxPixelBytes || chunkBytes > bodyLength) {
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;
     }

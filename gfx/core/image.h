@@ -37,6 +37,8 @@ typedef const GxChar* (*GxImagePathCallBack)(const GxChar* candidate, void* data
 constexpr uint64_t gxIMAGEFILEMAXPIXELS = uint64_t{4096} * 4096;
 // True when a file's width x height (x faces) is within gxIMAGEFILEMAXPIXELS; both sides must be positive.
 GxBool GxImageFileSizeAllowed(int64_t width, int64_t height, GxInt32 faces);
+// Longest side the picture readers (BMP, PNG) take.
+constexpr GxInt32 gxIMAGEFILEMAXSIDE = 0x8000;
 
 // Module callbacks (engine module 0x406): image and format free lists, search path, name buffer, gamma tables.
 void* GxImageOpen(void* instance, GxInt32 offset, GxInt32 size);

@@ -25,9 +25,16 @@ void Resample(const GxImage* image)
     }
 }
 
+// Only an image within the sizes the file readers declare must read back.
+bool ReadableAsFile(const GxImage* image)
+{
+    return image->width <= gxIMAGEFILEMAXSIDE && image->height <= gxIMAGEFILEMAXSIDE &&
+           GxImageFileSizeAllowed(image->width, image->height, 1);
+}
+
 void WriteBack(GxImage* image)
 {
-    if (GxImageWriteBMP(image, g_output.c_str()) == nullptr) {
+    if (GxImageWriteBMP(image, g_output.c_str()) == nullptr || !ReadableAsFile(image)) {
         return;
     }
     GxImage* again = GxImageReadBMP(g_output.c_str());

@@ -486,8 +486,9 @@ TEST_F(GrowArrayTest, GrowsByAQuarterAndKeepsItsEntries)
     EXPECT_EQ(nullptr, GxGrowArrayGetFirst(array));
     EXPECT_EQ(41, array->capacity) << "a reset keeps the room";
     GxGrowArrayAddEntries(array, 31, 0x30001);
-    GxGrowArrayRemoveEntries(array, 40);
-    EXPECT_EQ(0, array->count);
+    GxGrowArrayRemoveEntries(array, 10);
+    EXPECT_EQ(21, array->count);
+    EXPECT_EQ(GxGrowArrayGetEntry(array, 21), GxGrowArrayGetEnd(array));
     EXPECT_EQ(nullptr, GxGrowArrayAddEntries(array, -1, 0));
     EXPECT_TRUE(GxGrowArrayDestroy(array));
 }

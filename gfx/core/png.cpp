@@ -8,8 +8,6 @@
 namespace {
 
 constexpr GxUInt32 kPngHint = 0x3010D;
-// Largest side the reader takes, as the BMP reader.
-constexpr png_uint_32 kMaxSide = 0x8000;
 // Largest chunk libpng may allocate for: PLTE and tRNS are below 1 KiB, and no ancillary chunk
 // the reader needs is large. Compressed rows stream through and are not limited by it.
 constexpr png_alloc_size_t kMaxChunkBytes = 0x10000;
@@ -109,7 +107,7 @@ void FillPalette(png_structp png, png_infop info, GxImage* image, int colourType
 
 void SetLimits(png_structp png)
 {
-    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_user_limits(png, gxIMAGEFILEMAXSIDE, gxIMAGEFILEMAXSIDE);
     png_set_chunk_malloc_max(png, kMaxChunkBytes);
     png_set_chunk_cache_max(png, kMaxCachedChunks);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, kSkippedChunkCount);
@@ -170,7 +168,6 @@ bool Decode(PngRead* s)
     }
     s->rows = static_cast<png_bytep*>(GxMalloc(sizeof(png_bytep) * height, kPngHint));
     if (!s->rows) {
-        GxErrorRaise(gxPLUGINPNG, gxERRNOMEMORY);
         return false;
     }
     for (png_uint_32 y = 0; y < height; ++y) {

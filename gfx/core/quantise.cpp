@@ -1,6 +1,7 @@
 // Palette quantiser (a colour tree split into variance-driven boxes) and the box-filter resampler of 32-bit images.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
@@ -275,25 +276,6 @@ void LabelBox(GxPaletteQuantizerNode* node, GxInt32 level, const GxInt32 origin[
     }
 }
 
-// An interior node answers with its first child's index, so a colour that was never added
-// still matches a colour that shares its leading bits.
-void LabelInterior(GxPaletteQuantizerNode* node, GxInt32 level)
-{
-    if (level == kLeafLevel) {
-        return;
-    }
-    bool first = true;
-    for (GxPaletteQuantizerNode* child : node->children) {
-        if (child) {
-            LabelInterior(child, level + 1);
-            if (first) {
-                node->moments.index = child->moments.index;
-                first = false;
-            }
-        }
-    }
-}
-
 struct Cut {
     float variance;
     GxInt32 position;  // -1: no cut improves the box
@@ -456,7 +438,6 @@ GxInt32 GxPaletteQuantizerMakePalette(GxRGBA* palette, GxInt32 numEntries, GxPal
     if (leaves <= n) {
         GxInt32 next = 0;
         NumberLeaves(quantizer->root, 0, &next, palette);
-        LabelInterior(quantizer->root, 0);
         return leaves;
     }
     const GxInt32 boxes = SplitBoxes(quantizer, n);
@@ -464,7 +445,6 @@ GxInt32 GxPaletteQuantizerMakePalette(GxRGBA* palette, GxInt32 numEntries, GxPal
         LabelBox(quantizer->root, 0, origin, quantizer->boxes[i], static_cast<GxUInt8>(i));
         StatisticsColour(quantizer->boxMoments[i], &palette[i]);
     }
-    LabelInterior(quantizer->root, 0);
     return n;
 }
 
@@ -478,8 +458,9 @@ void GxPaletteQuantizerMatchImage(GxUInt8* pixels, GxInt32 stride, GxInt32 depth
     ForEachPixel(image, [&](GxInt32 x, GxInt32 y, const GxRGBA& c) {
         GxUInt32 key = ColourKey(c);
         const GxPaletteQuantizerNode* node = quantizer->root;
-        for (GxInt32 level = 0; level < kLeafLevel && node->children[key & 15]; ++level, key >>= 4) {
+        for (GxInt32 level = 0; level < kLeafLevel; ++level, key >>= 4) {
             node = node->children[key & 15];
+            GX_ASSERT(node != nullptr, "only colours added to the quantiser are matched");
         }
         const GxUInt8 index = node->moments.index;
         GxUInt8* row = pixels + static_cast<size_t>(y) * stride;
@@ -532,7 +513,7 @@ GxImage* GxImageResample(GxImage* destination, const GxImage* source)
             }
             for (GxInt32 ch = 0; ch < 4; ++ch) {
                 const float v = sums[ch] / area * 255.0f + 0.5f;
-                out[4 * x + ch] = v >= 255.0f ? 255 : (v > 0.0f ? static_cast<GxUInt8>(static_cast<GxInt32>(v)) : 0);
+                out[4 * x + ch] = static_cast<GxUInt8>(static_cast<GxInt32>(v));
             }
         }
     }

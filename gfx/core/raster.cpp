@@ -1,6 +1,7 @@
 // Raster module: the raster free list, the context stack, the raster registry and the operations routed to the device.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
@@ -294,11 +295,7 @@ GxRaster* GxRasterPopContext(void)
         GxErrorRaise(0, gxERRENGINESTATE);
         return nullptr;
     }
-    // The dummy entry stays: the stack is never empty.
-    if (block->stackTop <= 0) {
-        GxErrorRaise(0, gxERRRASTERSTACK);
-        return nullptr;
-    }
+    GX_ASSERT(block->stackTop > 0, "a pop matches a push: the dummy entry stays");
     GxRaster* removed = block->contextStack[block->stackTop];
     block->contextStack[block->stackTop] = nullptr;
     block->stackTop--;

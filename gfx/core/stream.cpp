@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/memory.h"
@@ -183,8 +184,9 @@ GxUInt32 ReadCustom(GxStream* stream, void* buffer, GxUInt32 length)
         GxErrorRaise(gxPLUGINCORE, gxERRREAD);
         return 0;
     }
-    GxUInt32 got = custom.sfnread(custom.data, buffer, length);
-    return got > length ? length : got;
+    const GxUInt32 got = custom.sfnread(custom.data, buffer, length);
+    GX_ASSERT(got <= length, "a read callback gives at most the bytes asked for");
+    return got;
 }
 
 GxStream* WriteFile(GxStream* stream, const void* buffer, GxUInt32 length)

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
@@ -555,11 +556,11 @@ GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream)
         GxUInt32 length = 0;
         GxTexture* texture = nullptr;
         if (!GxStreamFindChunk(stream, gxID_TEXTURENATIVE, &length, nullptr) ||
-            !GxEngineStandardCall(gxSTANDARDNATIVETEXTUREREAD, stream, &texture, static_cast<GxInt32>(length)) ||
-            texture == nullptr) {
+            !GxEngineStandardCall(gxSTANDARDNATIVETEXTUREREAD, stream, &texture, static_cast<GxInt32>(length))) {
             GxTexDictionaryDestroy(dictionary);
             return nullptr;
         }
+        GX_ASSERT(texture != nullptr, "a native read that succeeds gives a texture");
         if (!GxTextureExtensionStreamRead(texture, stream)) {
             GxTextureDestroy(texture);
             GxTexDictionaryDestroy(dictionary);

@@ -1,6 +1,7 @@
 // Texture module: texture objects and their settings, the module's callbacks and plugins, the texture chunk.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
@@ -201,11 +202,7 @@ GxBool GxTextureDestroy(GxTexture* texture)
         GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
         return 0;
     }
-    // A texture already freed must not be freed twice.
-    if (texture->refCount <= 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(texture->refCount > 0, "a texture is destroyed once per reference");
     if (--texture->refCount > 0) {
         return 1;
     }

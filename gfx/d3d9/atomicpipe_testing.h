@@ -17,6 +17,7 @@
 #include "gfx/d3d9/lights.h"
 #include "gfx/d3d9/worldglue_local.h"
 #include "gfx/testsupport/software_fixture.h"
+#include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
 #include "platform/testsupport/softdevice.h"
 #include "platform/win32/gl_required_testing.h"
@@ -92,7 +93,7 @@ protected:
     void SetUp() override
     {
         StartEngine([this] {
-            if (!GxWorldObjectsPluginAttach() || !GxD3D9WorldPluginAttach()) {
+            if (!GxWorldPluginAttach() || !GxD3D9WorldPluginAttach()) {
                 return false;
             }
             AttachPlugins();  // a fixture's own plugins, after the world glue

@@ -8,6 +8,7 @@
 #include "gfx/d3d9/renderstate.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
 
 namespace {
@@ -16,7 +17,7 @@ class D3D9Lights : public GxD3D9SoftwareTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach());
+        ASSERT_TRUE(GxWorldPluginAttach());
         ASSERT_TRUE(GxD3D9LightPluginAttach());
     }
     void SetUp() override

@@ -18,6 +18,7 @@
 #include "gfx/d3d9/skinpipe_testing.h"
 #include "gfx/d3d9/vsbuilder.h"
 #include "gfx/d3d9/vscache_testing.h"
+#include "gfx/world/world.h"
 #include "platform/d3d9/d3dx9.h"
 #include "platform/d3d9/gl_pixel_testing.h"
 #include "platform/testsupport/softdevice.h"
@@ -65,7 +66,7 @@ protected:
     void SetUp() override
     {
         StartEngine([this] {
-            return GxWorldObjectsPluginAttach() && GxD3D9WorldPluginAttach() && GxAnimHierarchyPluginAttach() &&
+            return GxWorldPluginAttach() && GxD3D9WorldPluginAttach() && GxAnimHierarchyPluginAttach() &&
                    GxD3D9SkinPluginAttach() && (!withEffects || GxD3D9MaterialEffectsPluginAttach());
         });
         if (HasFatalFailure() || IsSkipped()) {

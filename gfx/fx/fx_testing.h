@@ -9,13 +9,14 @@
 #include "gfx/fx/fx.h"
 #include "gfx/fx/particles.h"
 #include "gfx/testsupport/engine_gtest.h"
+#include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
 
 // The recording device with the world objects, the keyframe toolkit and the effects plugins.
 inline GxTestEngineSetup GxFxEngineSetup(void)
 {
     return GxTestRecordingSetup([] {
-        return GxWorldObjectsPluginAttach() && GxAnimPluginAttach() && GxMaterialEffectsPluginAttach() &&
+        return GxWorldPluginAttach() && GxAnimPluginAttach() && GxMaterialEffectsPluginAttach() &&
                GxUVAnimPluginAttach() && GxParticleTankPluginAttach() && GxParticlePluginAttach();
     });
 }

@@ -6,6 +6,7 @@
 #include "gfx/core/frame.h"
 #include "gfx/fx/fx_testing.h"
 #include "gfx/fx/particles_local.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -734,7 +735,7 @@ TEST(ParticlesWithoutPlugin, AtomicsAnswerNothing)
         GxTestEngine first(GxFxEngineSetup());
         ASSERT_TRUE(first.Ok()) << first.Failure();
     }
-    GxTestEngine later(GxTestRecordingSetup([] { return GxWorldObjectsPluginAttach() != 0; }));
+    GxTestEngine later(GxTestRecordingSetup([] { return GxWorldPluginAttach() != 0; }));
     ASSERT_TRUE(later.Ok()) << later.Failure();
     EXPECT_EQ(GxParticleAtomicCreate(nullptr, nullptr), nullptr);
     GxAtomic* plain = GxAtomicCreate();

@@ -6,6 +6,7 @@
 #include "gfx/fx/fx_testing.h"
 #include "gfx/fx/uvanim_testing.h"
 #include "gfx/world/material.h"
+#include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
 
 namespace {
@@ -333,8 +334,7 @@ TEST_F(UVAnim, ReadersRefuseHostileCountsLinksAndNames)
 TEST(UVAnimPluginLifetime, OpensAgainInAnEngineWithoutTheKeyframeToolkitAttachedByHand)
 {
     for (int run = 0; run < 2; run++) {
-        GxTestEngine engine(
-            GxTestRecordingSetup([] { return GxWorldObjectsPluginAttach() && GxUVAnimPluginAttach(); }));
+        GxTestEngine engine(GxTestRecordingSetup([] { return GxWorldPluginAttach() && GxUVAnimPluginAttach(); }));
         ASSERT_TRUE(engine.Ok()) << run << ": " << engine.Failure();
     }
 }

@@ -178,8 +178,6 @@ GxBool GxClumpModuleAttach(void)
                                   GxClumpModuleClose) >= 0;
 }
 
-GxBool GxClumpPluginAttach(void) { return GxClumpModuleAttach() && GxClumpRegisterMembershipPlugins(); }
-
 GxAtomic* GxAtomicCreate(void)
 {
     ClumpModuleBlock* block = Block();

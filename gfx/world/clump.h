@@ -5,8 +5,8 @@
 // (mesh.h), level-of-detail atomics (lod.h), user data (userdata.h), worlds and sectors (world.h) and
 // collision (collision.h). It calls gfx/core only (frames, cameras, streams, textures, the pipeline core, the
 // plugin registry) and never a driver: an atomic is drawn by running its pipeline, which the driver installs.
-// Each object kind has its own plugin registry, so later modules extend it by registration; GxWorldObjectsPluginAttach
-// registers every module here before GxEngineOpen. Threading: the engine's one thread. Ownership: a clump owns
+// Each object kind has its own plugin registry, so later modules extend it by registration; GxWorldPluginAttach
+// (world.h) registers every module here, with the worlds', before GxEngineOpen. Threading: the engine's one thread. Ownership: a clump owns
 // its atomics, lights, cameras and frame hierarchy and destroys them with itself; geometries and materials
 // are reference-counted (destroy is release). Every reader takes its counts from the bytes that remain and
 // refuses what they cannot back.
@@ -90,12 +90,10 @@ struct GxClump {
     GxClumpCallBack callback;
 };
 
-// Module (engine plugin 0x504) and the membership extensions of cameras and lights; called before GxEngineOpen.
-GxBool GxClumpPluginAttach(void);
-// Module callbacks: the atomic and clump free lists; the close destroys every clump and atomic still alive.
+// Module callbacks (engine plugin 0x504): the atomic and clump free lists; the close destroys every clump and
+// atomic still alive.
 void* GxClumpModuleOpen(void* instance, GxInt32 offset, GxInt32 size);
 void* GxClumpModuleClose(void* instance, GxInt32 offset, GxInt32 size);
-GxBool GxClumpRegisterMembershipPlugins(void);
 // Extension offsets of the membership record in cameras and lights (-1 when not registered).
 GxInt32 GxClumpCameraMembershipOffset(void);
 GxInt32 GxClumpLightMembershipOffset(void);
@@ -173,10 +171,3 @@ struct GxRightsRecord {
 GxStream* GxAtomicRightsStreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32 offset, GxInt32 size);
 GxStream* GxAtomicRightsStreamWrite(GxStream* stream, GxInt32 length, const void* object, GxInt32 offset, GxInt32 size);
 GxInt32 GxAtomicRightsStreamGetSize(const void* object, GxInt32 offset, GxInt32 size);
-
-// Registers what the world objects carry in their streams: the bin mesh (0x50E) on geometries and the
-// right-to-render record (0x1F) on atomics.
-GxBool GxWorldStreamPluginAttach(void);
-// Every module of the world objects in order: materials (0x501), meshes (0x502), atomics and clumps
-// (0x504), lights (0x505), then their stream extensions and the clump membership of lights and cameras.
-GxBool GxWorldObjectsPluginAttach(void);

@@ -9,6 +9,7 @@
 #include "gfx/core/pipeline.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/clump.h"
+#include "gfx/world/world.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ protected:
     void SetUp() override
     {
         engine.emplace(GxTestRecordingSetup([] {
-            return GxClumpPluginAttach() != 0 &&
+            return GxWorldPluginAttach() != 0 &&
                    GxAtomicRegisterPlugin(4, 0xF0F1, ConstructUnlessRefused, DestructNothing, nullptr) >= 0 &&
                    GxClumpRegisterPlugin(4, 0xF0F1, ConstructUnlessRefused, DestructNothing, nullptr) >= 0;
         }));

@@ -5,6 +5,7 @@
 #include "gfx/core/camera.h"
 #include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
+#include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
 
 namespace {
@@ -273,7 +274,7 @@ TEST_F(ClumpStream, RightsChunkCallsThePluginBack)
     shared = nullptr;
     engine.reset();
     engine.emplace(GxTestRecordingSetup([] {
-        if (!GxWorldObjectsPluginAttach()) {
+        if (!GxWorldPluginAttach()) {
             return false;
         }
         GxAtomicRegisterPlugin(0, kPlugin, nullptr, nullptr, nullptr);

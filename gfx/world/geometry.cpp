@@ -665,8 +665,9 @@ bool ReadMorphTargets(StructReader* reader, GxGeometry* geometry)
     return true;
 }
 
-// Bytes the struct must hold at least for the counts it announces. Every morph target's vertex block is allocated
-// before its record is read, so each must be backed by one array's bytes even when its record leaves them out.
+// Bytes the struct must hold at least for the counts it announces. A further morph target's vertex block is
+// allocated before its record is read, so each must be backed by one array's bytes even when its record leaves
+// them out; the first comes with the geometry, whose vertex count is bounded.
 uint64_t LeastStructBytes(GxUInt32 format, GxInt32 numTriangles, GxInt32 numVertices, GxInt32 numMorphTargets)
 {
     uint64_t bytes = static_cast<uint64_t>(numMorphTargets) * kMorphRecordSize;
@@ -677,7 +678,7 @@ uint64_t LeastStructBytes(GxUInt32 format, GxInt32 numTriangles, GxInt32 numVert
         }
         bytes += (static_cast<uint64_t>(TexCoordSetsOf(format)) * nv + static_cast<uint64_t>(numTriangles)) *
                  kBytesPerTexCoord;
-        bytes += static_cast<uint64_t>(numMorphTargets) * nv * kBytesPerVector;
+        bytes += static_cast<uint64_t>(numMorphTargets - 1) * nv * kBytesPerVector;
     }
     return bytes;
 }

@@ -199,13 +199,23 @@ TEST_F(Geometry, MorphRecordsReadTheArraysTheyAnnounce)
     EXPECT_FLOAT_EQ(copy->morphTarget[0].normals[0].z, 0.0f);
     GxGeometryDestroy(copy);
 
-    // Without the arrays' bytes the struct cannot back the vertex block made before the record is read.
-    std::vector<GxUInt8> unbacked = neither;
+    // A lone morph target stored without arrays reads with the arrays as made; a further one must be backed by
+    // the bytes of its arrays, which are allocated before its record is read.
+    std::vector<GxUInt8> lone = neither;
     const size_t arrays = 2 * 24 * 12;
-    unbacked.erase(unbacked.begin() + static_cast<std::ptrdiff_t>(record + 24),
-                   unbacked.begin() + static_cast<std::ptrdiff_t>(record + 24 + arrays));
-    GxBytesPutU32(&unbacked[4], GxBytesGetU32(&unbacked[4]) - arrays);
-    GxBytesPutU32(&unbacked[16], GxBytesGetU32(&unbacked[16]) - arrays);
+    lone.erase(lone.begin() + static_cast<std::ptrdiff_t>(record + 24),
+               lone.begin() + static_cast<std::ptrdiff_t>(record + 24 + arrays));
+    GxBytesPutU32(&lone[4], GxBytesGetU32(&lone[4]) - arrays);
+    GxBytesPutU32(&lone[16], GxBytesGetU32(&lone[16]) - arrays);
+    copy = ReadGeometry(lone);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_FLOAT_EQ(copy->morphTarget[0].verts[0].x, 0.0f);
+    GxGeometryDestroy(copy);
+    std::vector<GxUInt8> unbacked = lone;
+    unbacked.insert(unbacked.begin() + static_cast<std::ptrdiff_t>(record + 24), 24, 0);
+    GxBytesPutU32(&unbacked[4], GxBytesGetU32(&unbacked[4]) + 24);
+    GxBytesPutU32(&unbacked[16], GxBytesGetU32(&unbacked[16]) + 24);
+    GxBytesPutU32(&unbacked[kStructBody + 12], 2);
     EXPECT_EQ(ReadGeometry(unbacked), nullptr);
     GxGeometryDestroy(box);
     GxMaterialDestroy(material);

@@ -62,6 +62,12 @@ TEST_F(Material, ListSharesOneMaterialThroughItsIndices)
         GxBytesPutU32(&bad[patch.first], patch.second);
         EXPECT_EQ(ReadList(bad, &copy), nullptr) << patch.first;
     }
+    // A count the struct has no index words for is refused before anything is allocated for it.
+    std::vector<GxUInt8> huge = bytes;
+    GxBytesPutU32(&huge[24], 0x20000000);
+    gxTestMemory.largest = 0;
+    EXPECT_EQ(ReadList(huge, &copy), nullptr);
+    EXPECT_LT(gxTestMemory.largest, 4096u);
     GxTestTakeError();
 }
 

@@ -71,9 +71,3 @@ GxBool GxWorldStreamPluginAttach(void)
     return GxAtomicRegisterPluginStream(gxID_RIGHTTORENDER, GxAtomicRightsStreamRead, GxAtomicRightsStreamWrite,
                                         GxAtomicRightsStreamGetSize) >= 0;
 }
-
-GxBool GxWorldObjectsPluginAttach(void)
-{
-    return GxMaterialPluginAttach() && GxMeshPluginAttach() && GxClumpPluginAttach() && GxLightPluginAttach() &&
-           GxWorldStreamPluginAttach();
-}

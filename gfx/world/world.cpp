@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
@@ -602,23 +603,11 @@ GxBool GxWorldPluginAttach(void)
                                              GxCountingModuleClose<&openCountInstances>};
     static const GxCoreModule worldModule = {gxPLUGINWORLDMODULE, sizeof(WorldModuleBlock), WorldModuleOpen,
                                              WorldModuleClose};
-    // World objects attached on their own before (tools, tests) keep their modules; otherwise every module goes in
-    // the engine's order: materials, meshes, sectors, atomics, lights, the open count, the worlds.
-    const bool objectsAttached = GxEngineGetPluginOffset(gxPLUGINMATERIALMODULE) >= 0;
-    if (!objectsAttached && !(GxMaterialPluginAttach() && GxMeshPluginAttach())) {
+    // Every module in the engine's order: materials, meshes, sectors, atomics, lights, the open count, the worlds.
+    if (!(GxMaterialPluginAttach() && GxMeshPluginAttach()) || !RegisterModuleOnce(&sectorModule) ||
+        !(GxClumpModuleAttach() && GxLightPluginAttach()) || !RegisterModuleOnce(&countModule) ||
+        !RegisterModuleOnce(&worldModule)) {
         return 0;
-    }
-    if (!RegisterModuleOnce(&sectorModule)) {
-        return 0;
-    }
-    if (!objectsAttached && !(GxClumpModuleAttach() && GxLightPluginAttach())) {
-        return 0;
-    }
-    if (!RegisterModuleOnce(&countModule) || !RegisterModuleOnce(&worldModule)) {
-        return 0;
-    }
-    if (objectsAttached) {
-        return GxWorldObjectPluginAttach();
     }
     // The world-object module, then the clump membership extensions.
     return GxWorldStreamPluginAttach() && GxWorldObjectPluginAttach() && GxClumpRegisterMembershipPlugins();
@@ -863,9 +852,7 @@ GxWorldSector* GxWorldSectorRender(GxWorldSector* sector)
         GxPipelineModuleBlock* pipelines = GxPipelineGetModuleBlock();
         pipeline = pipelines ? pipelines->currentSectorPipeline : nullptr;
     }
-    if (!pipeline) {
-        return sector;  // no sector pipeline installed: nothing to draw with
-    }
+    GX_ASSERT(pipeline != nullptr, "the pipeline module's open installs a world-sector pipeline");
     return GxPipelineExecute(pipeline, sector, 1) ? sector : nullptr;
 }
 

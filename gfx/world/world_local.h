@@ -33,6 +33,11 @@ GxMeshBuilder* GxMeshBuilderAddListTriangles(GxMeshBuilder* builder, const GxMat
 
 // The atomics-and-clumps engine module (0x504) alone, without the membership extensions (clump.cpp).
 GxBool GxClumpModuleAttach(void);
+// The clump membership extensions of cameras and lights (clump.cpp).
+GxBool GxClumpRegisterMembershipPlugins(void);
+// Registers what the world objects carry in their streams: the bin mesh (0x50E) on geometries and the
+// right-to-render record (0x1F) on atomics (rights.cpp).
+GxBool GxWorldStreamPluginAttach(void);
 
 // Right-to-render record read from an atomic's extensions; the atomic reader clears it before them and
 // hands it to the recorded plugin after them.

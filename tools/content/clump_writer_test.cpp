@@ -11,6 +11,7 @@
 #include "gfx/world/lod.h"
 #include "gfx/world/mesh.h"
 #include "gfx/world/userdata.h"
+#include "gfx/world/world.h"
 #include "tools/content/model_testing.h"
 
 namespace {
@@ -19,7 +20,7 @@ class ClumpWriter : public ContentModelTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach());
+        ASSERT_TRUE(GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach());
     }
     void SetUp() override
     {

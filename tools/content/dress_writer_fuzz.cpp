@@ -13,7 +13,7 @@ namespace {
 
 void AttachCharacterPlugins()
 {
-    if (!GxWorldObjectsPluginAttach() || !GxUserDataPluginAttach() || !GxAnimHierarchyPluginAttach() ||
+    if (!GxWorldPluginAttach() || !GxUserDataPluginAttach() || !GxAnimHierarchyPluginAttach() ||
         !GxSkinPluginAttach()) {
         std::abort();
     }

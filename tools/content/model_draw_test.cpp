@@ -51,9 +51,8 @@ protected:
     ModelDraw() : GxTestGLDraw(kSize, kSize, kDrawArena)
     {
         engineSetup.plugins = [] {
-            return GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxWorldPluginAttach() &&
-                   GxD3D9SectorPluginAttach() && GxUserDataPluginAttach() && GxSplinePluginAttach() &&
-                   AttachClumpExtension();
+            return GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxD3D9SectorPluginAttach() &&
+                   GxUserDataPluginAttach() && GxSplinePluginAttach() && AttachClumpExtension();
         };
     }
     void SetUp() override

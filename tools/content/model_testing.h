@@ -15,6 +15,7 @@
 #include "gfx/world/clump.h"
 #include "gfx/world/lod.h"
 #include "gfx/world/userdata.h"
+#include "gfx/world/world.h"
 #include "tools/content/humanoid_writer.h"
 
 inline const ContentHumanoidPlan kContentTestPlan = {
@@ -54,7 +55,7 @@ class ContentCharacterTest : public ContentModelTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+        ASSERT_TRUE(GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
                     GxAnimHierarchyPluginAttach() && GxSkinPluginAttach());
     }
 };
@@ -64,7 +65,7 @@ class ContentObjectTest : public ContentModelTest {
 protected:
     void AttachPlugins() override
     {
-        ASSERT_TRUE(GxWorldObjectsPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
+        ASSERT_TRUE(GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
                     GxSplinePluginAttach());
     }
 };
