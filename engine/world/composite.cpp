@@ -588,8 +588,9 @@ struct CFerroxComposite::ReadSpans {
     }
 };
 
-int CFerroxComposite::Load(const char* fileName)
+int CFerroxComposite::Load(const FerroxModelFileDescriptor& descriptor)
 {
+    const char* fileName = descriptor.fileName;
     if (!fileName)
         return 0;
     // Textures the file does not hold are read from the textures folder beside it.
@@ -602,13 +603,12 @@ int CFerroxComposite::Load(const char* fileName)
     GxStreamClose(stream, nullptr);
     if (!toc)
         return 0;
-    SetName(fileName);
+    SetName(descriptor.name);
     ReadSpans spans;
     const GxInt32 count = toc->numEntries;
     for (GxInt32 i = 0; i < count; i++)
         LoadEntry(fileName, GxTOCGetEntry(toc, i), &spans);
     GxFree(toc);
-    SetClumpComposite(this);
     return m_pClump ? 1 : 0;
 }
 
