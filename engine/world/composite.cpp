@@ -235,10 +235,6 @@ void CFerroxComposite::SetClumpOwner(CFerroxObject* owner) { ::SetClumpOwner(m_p
 
 void CFerroxComposite::CollectAnimatedMaterials(GxClump* clump)
 {
-    // Materials carry no animation slots unless the texture-coordinate animation plugin is attached, and
-    // applying one needs the material effects' slots too.
-    if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0 || GxMaterialGetPluginOffset(gxPLUGINMATERIALEFFECTS) < 0)
-        return;
     FerroxForEachAtomic(clump, [this](GxAtomic* atomic) {
         ForEachMaterial(atomic->geometry, [this](GxMaterial* material) {
             if (!GxUVAnimMaterialHasAnimation(material))
@@ -359,6 +355,7 @@ GxInt32 CFerroxComposite::LevelForDepth(float depth)
 GxInt32 CFerroxComposite::LODSelect(GxAtomic* atomic)
 {
     GxFrame* frame = AtomicFrame(atomic);
+    // A model drawn with no game camera is drawn in full detail.
     CFerroxCamera* camera = g_pFerroxGameContext ? g_pFerroxGameContext->GetCamera() : nullptr;
     const GxV3d* eye = camera ? camera->GetPosition() : nullptr;
     const GxV3d* at = camera ? camera->GetAt() : nullptr;

@@ -124,6 +124,9 @@ TEST_F(Composite, LevelsOfDetailFollowTheDepthAlongTheView)
     }
     EXPECT_EQ(2, CFerroxComposite::LevelForDepth(std::nanf("")));
     FerroxSetGame(nullptr);
+    // Without a game camera the model is drawn in full detail.
+    model.Translate(&cases[2].at, 0);
+    EXPECT_EQ(0, CFerroxComposite::LODSelect(atomic));
     camera.Release();
 }
 

@@ -332,8 +332,18 @@ TEST_F(World, TranslucentAtomicsAreDrawnFarthestFirstAfterTheWorldPass)
     GxClumpForAllAtomics(
         model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
     EXPECT_EQ(drawn.size(), 4u);
-    GxEngineInstance->curCamera = previous;
+
+    // A registry that goes while the model is still in it gives the atomics their own callbacks back.
+    auto gone = std::make_unique<CFerroxWorldRegistry>();
+    model->SetWorldRegistry(gone.get());
+    gone->Register(model.get());
+    gone.reset();
     model->SetWorldRegistry(nullptr);
+    drawn.clear();
+    GxClumpForAllAtomics(
+        model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
+    EXPECT_EQ(drawn.size(), 4u);
+    GxEngineInstance->curCamera = previous;
 }
 
 TEST_F(World, TranslucencyComesFromPrelitAlphaMaterialAlphaOrTexturePixels)
