@@ -373,6 +373,10 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerr
         FromString<float>(line, height);
         // A height of 0 goes on reading into the mesh read last; any other makes the storey above it.
         if (height != 0) {
+            // Each storey stands above the one below it: a map whose storeys do not rise is damaged, and a storey
+            // at or under another would be read into it when saved and loaded again.
+            if (!(height > current->m_origin.y - m_origin.y))
+                return 0;
             // A whole grid is made for a storey: a few bytes of height alone do not justify it.
             if (storeys >= FERROX_MAX_STOREYS || file->GetBytesLeft() < kShortestStoreyBytes) {
                 break;
