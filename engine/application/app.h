@@ -79,13 +79,9 @@ public:
     size_t GetQueuedCount() const { return m_queue.size(); }
     int IsQuitting() const { return m_quit; }
     CFerroxWindow* GetWindowObject() const { return m_pWindow.get(); }
-    CFerroxWin32Mouse* GetMouseAdapter() const { return m_pMouse.get(); }
-    CFerroxWin32Keyboard* GetKeyboardAdapter() const { return m_pKeyboard.get(); }
 
     // A run of a fixed number of frames (0: until quit), saving the last frame as a BMP when a name is given.
     void SetFrameLimit(int frames, const char* screenshot);
-    // 0 when the last limited run wrote its screenshot (or had none to write).
-    int GetScreenshotFailed() const { return m_screenshotFailed; }
     // What the last failed Start stopped at; null after a successful one.
     const char* GetStartFailure() const { return m_startFailure.empty() ? nullptr : m_startFailure.c_str(); }
 
@@ -116,12 +112,9 @@ private:
 
     // The settings tree read at start-up, published as g_pFerroxSetupTree until Stop.
     std::unique_ptr<CFerroxTagTree> m_pSetupTree;
-    // How far the graphics engine came, so that closing it undoes only what was done.
-    int32_t m_engineLevel;
     int m_frameLimit;
     int m_framesRun;
     std::string m_screenshot;
-    int m_screenshotFailed;
     std::string m_startFailure;
 };
 

@@ -6,60 +6,11 @@
 #include <string>
 
 #include "gfx/core/filesys.h"
-#include "platform/win32/windows.h"
 
 namespace {
 // Bytes a read takes from the file at once.
 const size_t kReadAheadBytes = 64 * 1024;
 }  // namespace
-
-namespace {
-
-bool EndsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// A name a replacement of a file ending in one of the endings writes to.
-bool IsTemporaryOf(const char* name, const std::vector<std::string>& targetEndings)
-{
-    const size_t target = GxFileTemporaryTargetLength(name);
-    if (target == 0)
-        return false;
-    const std::string targetName(name, target);
-    for (const std::string& ending : targetEndings) {
-        if (EndsWith(targetName, ending))
-            return true;
-    }
-    return false;
-}
-
-// A plain file: no folder, no link (whatever it leads to), nothing else.
-bool IsPlainFile(unsigned attributes)
-{
-    return (attributes & (_A_SUBDIR | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
-}
-
-}  // namespace
-
-int FerroxRemoveStaleTemporaries(const std::string& folder, const std::vector<std::string>& targetEndings,
-                                 long long before)
-{
-    std::vector<std::string> stale;
-    _finddata_t data;
-    intptr_t handle = _findfirst((folder + "*.*").c_str(), &data);
-    if (handle == -1)
-        return 0;
-    do {
-        if (IsTemporaryOf(data.name, targetEndings) && IsPlainFile(data.attrib) && data.time_write < before)
-            stale.push_back(data.name);
-    } while (_findnext(handle, &data) == 0);
-    _findclose(handle);
-    int removed = 0;
-    for (const std::string& name : stale)
-        removed += DeleteFileA((folder + name).c_str()) ? 1 : 0;
-    return removed;
-}
 
 CFerroxFile::CFerroxFile() : m_pFile(nullptr), m_mode(0), m_writeFailed(false) { Init(); }
 
@@ -89,7 +40,6 @@ int CFerroxFile::Open(const char* name, int read)
     m_mode = read ? 1 : 0;
     m_name = name;
     m_writeFailed = false;
-    m_cutLine = false;
     return 0;
 }
 
@@ -113,8 +63,7 @@ int CFerroxFile::Close()
 
 std::string& CFerroxFile::ReadLine(std::string& out)
 {
-    if (!ReadLineWithin(out, kFerroxFileMaxLine))
-        m_cutLine = true;
+    ReadLineWithin(out, kFerroxFileMaxLine);
     return out;
 }
 

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 struct GxFile;
 
@@ -18,20 +17,19 @@ public:
     virtual void ReservedSlot1() {}
     virtual void ReservedSlot2() {}
     virtual int Init();
-    // Closes a file still open, so that its slot of the file system is not lost.
+    // Closes a file still open (a written one replaces its target as Close does), so that its handle is not lost.
     virtual ~CFerroxFile();
 
     // read = 0: write a file that replaces any file of that name; otherwise the file must exist
     // and is read. The lines written go to a temporary of their own beside it (GxFileOpenTemporary),
-    // renamed over the name by Close. 0 when open, 1 when not.
+    // renamed over the name by Close. 0 when open, 1 when not. A file already open is closed first.
     int Open(const char* name, int read);
     // For a written file: 0 only when every line, the flush and the close succeeded and the file
     // replaced its target; otherwise the target keeps its old content and the temporary is removed.
     int Close();
     // Next line without its line end; empty at the end of the file. A line longer than kFerroxFileMaxLine
-    // bytes is cut there (its rest passed over), and HasCutLine tells of it from then on.
+    // bytes is cut there (its rest passed over).
     std::string& ReadLine(std::string& out);
-    int HasCutLine() const { return m_cutLine ? 1 : 0; }
     // As ReadLine, but a line longer than limit bytes is not held: it is passed over to its end and false
     // is returned, out then holding at most limit bytes of it.
     bool ReadLineWithin(std::string& out, size_t limit);
@@ -66,18 +64,9 @@ protected:
     // piece at a time.
     std::string m_readAhead;
     size_t m_readAt = 0;
-    bool m_held = false;  // m_readAhead holds the whole file: nothing more is read from it
-    bool m_cutLine = false;
+    bool m_held = false;      // m_readAhead holds the whole file: nothing more is read from it
     std::string m_temporary;  // while writing: the file's own name beside m_name
 };
-
-// Removes the temporaries replacements of files in `folder` (a path ending in "/") left behind, for targets
-// whose names end in one of `targetEndings` (such as ".fds"), when last written before `before` (the listing's
-// seconds): what a run cut off while saving left. A temporary written since, which a running game may still
-// be writing, stays, as does anything under such a name that is not a plain file: a link is judged by itself,
-// never by what it leads to. Returns how many went.
-int FerroxRemoveStaleTemporaries(const std::string& folder, const std::vector<std::string>& targetEndings,
-                                 long long before);
 
 class CFerroxTagFile : public CFerroxFile {
 public:

@@ -1,14 +1,10 @@
 // Line files and tag files: lines across read pieces, line ends, section seeking and the 0-success results;
-// replacements under names of their own, never through a link, two games saving one name at once, and the
-// clean-up of what a cut-off save left.
+// replacements under names of their own, never through a link, and two games saving one name at once.
 #include "engine/data/file.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -67,6 +63,7 @@ TEST_F(LineFile, ReadLineWithinRefusesALongLineWithoutHoldingIt)
     // The last line has no line end.
     EXPECT_FALSE(file.ReadLineWithin(line, limit));
     EXPECT_EQ(1, file.IsEof());
+    EXPECT_EQ(0, file.Close());
 }
 
 TEST_F(LineFile, ANulByteCutsItsLineButNeverJoinsTwo)
@@ -83,6 +80,7 @@ TEST_F(LineFile, ANulByteCutsItsLineButNeverJoinsTwo)
     EXPECT_EQ("ef", file.ReadLine(line));
     EXPECT_EQ(std::string(10, 'g'), file.ReadLine(line));
     EXPECT_EQ("hi", file.ReadLine(line));
+    EXPECT_EQ(0, file.Close());
 }
 
 TEST_F(LineFile, OpenAndWriteFollowTheFileConvention)
@@ -102,14 +100,35 @@ TEST_F(LineFile, OpenAndWriteFollowTheFileConvention)
     ASSERT_EQ(0, file.Open(path.c_str(), 0));  // an existing file is emptied
     EXPECT_EQ(0, file.Close());
     EXPECT_EQ("", ReadFile(path));
+}
 
-    // A file left open is closed by the destructor.
+// Descriptors this process holds open.
+size_t OpenDescriptors()
+{
+    size_t count = 0;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/fd"); it != std::filesystem::directory_iterator();
+         ++it)
+        ++count;
+    return count;
+}
+
+// A file still open when another is opened in its place, or when its object goes, is closed, not lost; the one
+// written replaces its target as Close does.
+TEST_F(LineFile, NoHandleIsLostToASecondOpenOrTheDestructor)
+{
+    const std::string path = Path("save.fds");
+    WriteFile(path, "old");
+    const size_t before = OpenDescriptors();
     {
-        CFerroxFile open;
-        ASSERT_EQ(0, open.Open(path.c_str(), 0));
-        open.WriteLine("kept");
+        CFerroxFile file;
+        ASSERT_EQ(0, file.Open(path.c_str(), 1));
+        ASSERT_EQ(0, file.Open(path.c_str(), 0));
+        EXPECT_EQ(before + 1, OpenDescriptors());
+        file.WriteLine("new\r\n");
     }
-    EXPECT_EQ("kept", ReadFile(path));
+    EXPECT_EQ(before, OpenDescriptors());
+    EXPECT_EQ("new\r\n", ReadFile(path));
+    EXPECT_TRUE(Temporaries().empty());
 }
 
 // A written file replaces its target only whole: any failed write leaves the old file and fails Close.
@@ -199,47 +218,6 @@ TEST_F(LineFile, NoSaveIsWrittenThroughALink)
     }
     EXPECT_TRUE(fs::is_symlink(save + ".tmp"));
     EXPECT_TRUE(Temporaries("maps").empty());
-}
-
-// A run cut off while saving leaves temporaries; those older than the program go, as plain files only: a link
-// under such a name (whatever it leads to, however old that is), a folder, a fresh temporary another game may be
-// writing, and every other name stay.
-TEST_F(LineFile, StaleTemporariesGoAndNothingElse)
-{
-    namespace fs = std::filesystem;
-    const std::string folder = Path("maps") + "/";
-    fs::create_directory(folder);
-    const std::string token = ".0123456789abcdef.tmp";
-    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    const std::string outside = Path("outside.fds");
-    WriteFile(outside, "precious");
-    fs::last_write_time(outside, hourAgo);
-    const std::vector<std::string> names = {
-        "old.fds" + token, "old.bmp" + token, "fresh.fds" + token,           "notes.txt" + token,
-        "old.fds.tmp",     "run.fds",         "old.fds.0123456789ABCDEF.tmp"};
-    for (const std::string& name : names) {
-        WriteFile(folder + name, "x");
-        if (name.rfind("fresh", 0) != 0)
-            fs::last_write_time(folder + name, hourAgo);
-    }
-    fs::create_symlink(outside, folder + "link.fds" + token);
-    fs::create_symlink(Path("gone"), folder + "dangling.fds" + token);
-    fs::create_symlink(Path(""), folder + "folderlink.fds" + token);
-    fs::create_directory(folder + "folder.fds" + token);
-    const long long now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-
-    EXPECT_EQ(2, FerroxRemoveStaleTemporaries(folder, {".fds", ".bmp"}, now - 60));
-    // Once the program started after them, time spares nothing more: the kinds of the entries decide.
-    EXPECT_EQ(1, FerroxRemoveStaleTemporaries(folder, {".fds", ".bmp"}, now + 3600));
-    std::vector<std::string> left;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        left.push_back(entry.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"dangling.fds" + token, "folder.fds" + token, "folderlink.fds" + token,
-                                              "link.fds" + token, "notes.txt" + token, "old.fds.0123456789ABCDEF.tmp",
-                                              "old.fds.tmp", "run.fds"}));
-    EXPECT_EQ("precious", ReadFile(outside));
-    EXPECT_EQ(0, FerroxRemoveStaleTemporaries(Path("missing") + "/", {".fds"}, now));
 }
 
 // Two games in one game root saving one name at once, as two processes: every save of both succeeds and every read

@@ -374,6 +374,30 @@ TEST_F(AStarTest, AGridThatRefusesMovesIsAskedForEachOne)
 }
 
 // A second SetGrid keeps the one node list: the nodes of a search under way go back to the list they came from.
+// A finder whose node list runs dry after a number of nodes.
+class CStarvedAStar : public CFerroxAStar {
+public:
+    FerroxAStarNode* AllocNode() override { return left-- > 0 ? CFerroxAStar::AllocNode() : nullptr; }
+    int left = 0;
+};
+
+// Nodes the list cannot give are gone without: the search goes on with those it has, or fails, and gives all back.
+TEST_F(AStarTest, ASearchOutOfNodesGoesOnWithoutThem)
+{
+    DrawnGrid d({"S.....", "......", "......", "......", "......", ".....G"});
+    for (int nodes : {1, 2, 5, 12, 40}) {
+        CStarvedAStar starved;
+        starved.left = nodes;
+        const int status = Search(starved, d.grid, d.start, d.goal);
+        EXPECT_TRUE(status == FERROX_ASTAR_FOUND || status == FERROX_ASTAR_FAILED) << nodes;
+        if (status == FERROX_ASTAR_FOUND)
+            ExpectLegal(d.grid, PathOf(starved));
+        starved.Reset();
+        EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(starved)) << nodes;
+        starved.Release();
+    }
+}
+
 TEST_F(AStarTest, SetGridAgainKeepsItsNodeList)
 {
     DrawnGrid d({"....", ".S..", "....", "...G"});

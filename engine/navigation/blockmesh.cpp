@@ -86,11 +86,6 @@ void CFerroxBlockMesh::BuildVertices()
     }
 }
 
-CFerroxTileRecord* CFerroxBlockMesh::GetTile(int index)
-{
-    return m_pTiles != nullptr && IsValidCell(index, 1) ? m_pTiles[index] : nullptr;
-}
-
 int CFerroxBlockMesh::ClearArea(int first, int rows, int columns, int whole, void* tile)
 {
     if (CFerroxBlockGrid::ClearArea(first, rows, columns, whole, nullptr)) {
@@ -373,6 +368,10 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerr
         FromString<float>(line, height);
         // A height of 0 goes on reading into the mesh read last; any other makes the storey above it.
         if (height != 0) {
+            // Each storey stands above the one below it: a map whose storeys do not rise is damaged, and a storey
+            // at or under another would be read into it when saved and loaded again.
+            if (!(height > current->m_origin.y - m_origin.y))
+                return 0;
             // A whole grid is made for a storey: a few bytes of height alone do not justify it.
             if (storeys >= FERROX_MAX_STOREYS || file->GetBytesLeft() < kShortestStoreyBytes) {
                 break;

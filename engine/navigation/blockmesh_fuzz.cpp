@@ -1,4 +1,5 @@
-// Fuzz target of the block mesh reader: any "<MESH>" text loads into at most five storeys without harm.
+// Fuzz target of the block mesh reader: any "<MESH>" text loads into at most five storeys, each above the one
+// below it, without harm.
 #include <cstdlib>
 #include <string>
 
@@ -41,6 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     file.Close();
     if (ground.GetLinked(FERROX_MAX_STOREYS) != nullptr)
         std::abort();
+    // Every storey read stands above the one below it.
+    for (int n = 1; ground.GetLinked(n) != nullptr; n++) {
+        if (!(ground.GetLinked(n)->GetOrigin().y > ground.GetLinked(n - 1)->GetOrigin().y))
+            std::abort();
+    }
     if (file.Open(g_input.c_str(), 0) != 0)
         std::abort();
     ground.Save(&file, ToText);

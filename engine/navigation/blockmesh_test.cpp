@@ -168,6 +168,21 @@ TEST_F(BlockMeshTest, LoadChainsAStoreyAtEachNonZeroHeightAndRefusesBadInput)
     EXPECT_EQ(&gTiles[0], tall.GetLinked(4)->GetTile(8));
     DropStoreys(tall);
 
+    // Storeys that do not rise are a damaged map: refused, with nothing made at or under a storey read before.
+    for (const char* second : {"-4", "4"}) {
+        CFerroxBlockMesh sunk;
+        ASSERT_EQ(1, sunk.Create(3, 3, {0, 0, 0}, 2, 0));
+        const std::string text =
+            std::string("<MESH>\r\n0\r\n<SUBMESH>\r\n1,9\r\n\r\n</SUBMESH>\r\n4\r\n<SUBMESH>\r\n1,9\r\n"
+                        "\r\n</SUBMESH>\r\n") +
+            second + "\r\n<SUBMESH>\r\n2,9\r\n\r\n</SUBMESH>\r\n</MESH>\r\n";
+        EXPECT_EQ(0, LoadText(sunk, text)) << second;
+        ASSERT_NE(nullptr, sunk.GetUpper()) << second;
+        EXPECT_EQ(nullptr, sunk.GetLinked(2)) << second;
+        EXPECT_EQ(&gTiles[0], sunk.GetUpper()->GetTile(4)) << second;
+        DropStoreys(sunk);
+    }
+
     // Heights with no storey body after them make no storey grids.
     std::string heights = "<MESH>\r\n0.00000\r\n<SUBMESH>\r\n1,9\r\n\r\n</SUBMESH>\r\n4\r\n8\r\n12\r\n";
     CFerroxBlockMesh bare;

@@ -16,6 +16,7 @@
 #include "engine/world/composite.h"
 #include "engine/world/spline.h"
 #include "gfx/anim/anim.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/spline.h"
 #include "gfx/core/texture.h"
@@ -460,9 +461,7 @@ int CFerroxAssetLoaderHlpr::LoadChunk(CFerroxStream<CFerroxAssetLoaderHlpr>* str
 
 int CFerroxAssetLoaderHlpr::LoadModel(const char* name, GxStream* body)
 {
-    // Without a pool nothing would own the model.
-    if (!m_pModelPool || !name)
-        return 1;
+    GX_ASSERT(m_pModelPool && name, "the loader has its pools and the stream its name");
     FerroxModelRecord* held = m_pModelPool->Find(name);
     if (held) {
         // A model named twice is read once: the body is dropped and a record of its own points to the model
@@ -483,8 +482,7 @@ int CFerroxAssetLoaderHlpr::LoadModel(const char* name, GxStream* body)
 
 int CFerroxAssetLoaderHlpr::LoadAnimation(const char* name, GxStream* body)
 {
-    if (!m_pAnimPool || !name)
-        return 1;
+    GX_ASSERT(m_pAnimPool && name, "the loader has its pools and the stream its name");
     FerroxAnimRecord* held = m_pAnimPool->Find(name);
     if (held) {
         m_animations.push_back(m_pAnimPool->AddOrAddRef(new FerroxAnimRecord{1, held->asset}, 1));

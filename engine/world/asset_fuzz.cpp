@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // The same bytes as a model file with a table of contents.
     CFerroxComposite model;
-    model.Load(g_input.c_str());
+    model.Load({g_input.c_str(), g_input.c_str()});
     model.Release();
     GxFuzzClearError();
     return 0;

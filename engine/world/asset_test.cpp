@@ -179,6 +179,24 @@ TEST_F(Assets, AModelNamedTwiceIsReadOnceAndItsBodySkipped)
     EXPECT_EQ("shop", std::string(loader.GetFolderName()));
 }
 
+// A clump or animation whose chunk does not read is no asset: nothing joins the loader or the pools, and the walk
+// goes on to the next chunk.
+TEST_F(Assets, ChunksThatDoNotReadMakeNoRecord)
+{
+    FerroxBytes file = FerroxChunk(kFerroxChunkClump, FerroxBytes(16, 0xEE));
+    FerroxAppend(file, FerroxGroupStart("walk"));
+    FerroxAppend(file, FerroxChunk(kFerroxChunkAnimation, FerroxBytes(16, 0xEE)));
+    FerroxAppend(file, FerroxSplineChunk("x", 4));
+    FerroxAppend(file, FerroxGroupEnd());
+    EXPECT_EQ(1, Load("shop/broken.gxs", file));
+    EXPECT_TRUE(loader.GetModels().empty());
+    EXPECT_TRUE(loader.GetAnimations().empty());
+    EXPECT_EQ(0, loader.GetLoadedCount());
+    EXPECT_EQ(0u, models.GetCount());
+    EXPECT_EQ(0u, animations.GetCount());
+    EXPECT_EQ(1u, loader.GetSplines().size());
+}
+
 TEST_F(Assets, ChunkGroupsNameTheirSplines)
 {
     FerroxBytes file = FerroxGroupStart("outer");

@@ -514,8 +514,7 @@ void CFerroxCamera::MoveOnGround(const GxV3d* delta, int (*validator)(const GxV3
             continue;
         GxV3d local;
         GxV3dTransformVectors(&local, &directions[i], 1, inverse);
-        if (GxV3dNormalize(&local, &local) == 0.0f)
-            continue;
+        GxV3dNormalize(&local, &local);
         sum.x += local.x * amounts[i];
         sum.y += local.y * amounts[i];
         sum.z += local.z * amounts[i];

@@ -183,6 +183,36 @@ TEST_F(Camera, RaiseModeMovesStraightUp)
     EXPECT_FLOAT_EQ(0.0f, camera.m_motion[1]);
 }
 
+// Looking straight down the heading has no level part: a move along it goes nowhere.
+TEST_F(Camera, AMoveAlongAHeadingStraightDownLeavesThePositionAlone)
+{
+    GroundCamera camera;
+    ASSERT_EQ(1, camera.Create(80, 60, 1));
+    GxFrame* frame = GxCameraGetFrame(camera.GetGraphicsCamera());
+    const GxV3d across = {1.0f, 0.0f, 0.0f};
+    GxFrameRotate(frame, &across, 90.0f, gxCOMBINEREPLACE);
+    const GxV3d before = *camera.GetPosition();
+    const GxV3d ahead = {0.0f, 0.0f, 2.0f};
+    camera.MoveOnGround(&ahead, nullptr);
+    EXPECT_EQ(before.x, camera.GetPosition()->x);
+    EXPECT_EQ(before.y, camera.GetPosition()->y);
+    EXPECT_EQ(before.z, camera.GetPosition()->z);
+    // Sideways it still moves.
+    const GxV3d aside = {1.0f, 0.0f, 0.0f};
+    camera.MoveOnGround(&aside, nullptr);
+    EXPECT_NEAR(1.0f, std::fabs(camera.GetPosition()->x - before.x), 1e-4f);
+}
+
+// A camera that was never made reports each forwarded call as failed.
+TEST_F(Camera, ForwardersWithoutACameraFail)
+{
+    GroundCamera camera;
+    EXPECT_EQ(1, camera.ShowRaster(nullptr));
+    EXPECT_EQ(1, camera.Clear(nullptr, 3));
+    EXPECT_EQ(1, camera.RenderVisibleClumps());
+    EXPECT_EQ(1, camera.PushRasterContext());
+}
+
 TEST_F(Camera, SubCameraSharesTheRastersAndCopiesTheDistances)
 {
     Settings(GameData(Key("NearClipPlane", "20") + Key("FarClipPlane", "90")));

@@ -235,10 +235,6 @@ void CFerroxComposite::SetClumpOwner(CFerroxObject* owner) { ::SetClumpOwner(m_p
 
 void CFerroxComposite::CollectAnimatedMaterials(GxClump* clump)
 {
-    // Materials carry no animation slots unless the texture-coordinate animation plugin is attached, and
-    // applying one needs the material effects' slots too.
-    if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0 || GxMaterialGetPluginOffset(gxPLUGINMATERIALEFFECTS) < 0)
-        return;
     FerroxForEachAtomic(clump, [this](GxAtomic* atomic) {
         ForEachMaterial(atomic->geometry, [this](GxMaterial* material) {
             if (!GxUVAnimMaterialHasAnimation(material))
@@ -359,6 +355,7 @@ GxInt32 CFerroxComposite::LevelForDepth(float depth)
 GxInt32 CFerroxComposite::LODSelect(GxAtomic* atomic)
 {
     GxFrame* frame = AtomicFrame(atomic);
+    // A model drawn with no game camera is drawn in full detail.
     CFerroxCamera* camera = g_pFerroxGameContext ? g_pFerroxGameContext->GetCamera() : nullptr;
     const GxV3d* eye = camera ? camera->GetPosition() : nullptr;
     const GxV3d* at = camera ? camera->GetAt() : nullptr;
@@ -588,8 +585,9 @@ struct CFerroxComposite::ReadSpans {
     }
 };
 
-int CFerroxComposite::Load(const char* fileName)
+int CFerroxComposite::Load(const FerroxModelFileDescriptor& descriptor)
 {
+    const char* fileName = descriptor.fileName;
     if (!fileName)
         return 0;
     // Textures the file does not hold are read from the textures folder beside it.
@@ -602,13 +600,12 @@ int CFerroxComposite::Load(const char* fileName)
     GxStreamClose(stream, nullptr);
     if (!toc)
         return 0;
-    SetName(fileName);
+    SetName(descriptor.name);
     ReadSpans spans;
     const GxInt32 count = toc->numEntries;
     for (GxInt32 i = 0; i < count; i++)
         LoadEntry(fileName, GxTOCGetEntry(toc, i), &spans);
     GxFree(toc);
-    SetClumpComposite(this);
     return m_pClump ? 1 : 0;
 }
 

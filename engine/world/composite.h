@@ -46,6 +46,12 @@ struct FerroxLODSetup {
     void* owner;                                     // owner word of the model's level clumps
 };
 
+// What Load reads: the model's name, then the model file.
+struct FerroxModelFileDescriptor {
+    const char* name;
+    const char* fileName;
+};
+
 // ORed into the geometry flags of every atomic by OrGeometryFlags.
 struct FerroxGeometryFlags {
     GxUInt32 flags;
@@ -99,7 +105,7 @@ public:
     // Virtual slot 22, between Rotate and Load: reserved, does nothing.
     virtual void ReservedSlot22() {}
     // Reads a model file through its table of contents; 1 when a clump was read.
-    virtual int Load(const char* fileName);
+    virtual int Load(const FerroxModelFileDescriptor& descriptor);
     virtual void AdvanceAnimation(float dt);
     virtual void AddToWorld(CFerroxWorld* world);
     virtual void RemoveFromWorld();
@@ -152,6 +158,6 @@ private:
     GxAtomicCallBackRender m_renderCallback;
     GxClump* m_pClump;
     GxWorld* m_pWorld;
-    // Dictionaries read by Load, destroyed with the model.
+    // Dictionaries the model read, destroyed with it.
     std::vector<GxTexDictionary*> m_dictionaries;
 };

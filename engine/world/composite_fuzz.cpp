@@ -175,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     GxFuzzScratchWrite(g_input, data, size);
     {
         CFerroxComposite model;
-        if (model.Load(g_input.c_str()) != (model.GetClump() ? 1 : 0))
+        if (model.Load({g_input.c_str(), g_input.c_str()}) != (model.GetClump() ? 1 : 0))
             std::abort();
         if (model.GetClump()) {
             Exercise(model);

@@ -124,6 +124,9 @@ TEST_F(Composite, LevelsOfDetailFollowTheDepthAlongTheView)
     }
     EXPECT_EQ(2, CFerroxComposite::LevelForDepth(std::nanf("")));
     FerroxSetGame(nullptr);
+    // Without a game camera the model is drawn in full detail.
+    model.Translate(&cases[2].at, 0);
+    EXPECT_EQ(0, CFerroxComposite::LODSelect(atomic));
     camera.Release();
 }
 
@@ -299,18 +302,18 @@ TEST_F(Composite, ModelFilesAreReadThroughTheirTableOfContents)
     WriteBytes(path, file);
 
     CFerroxComposite model;
-    ASSERT_EQ(1, model.Load(path.c_str()));
-    EXPECT_STREQ(path.c_str(), model.GetName());
+    ASSERT_EQ(1, model.Load({"door", path.c_str()}));
+    EXPECT_STREQ("door", model.GetName());
     EXPECT_EQ(2, FerroxAtomicCount(model.GetClump()));
     EXPECT_NE(nullptr, model.FindPart("door"));
-    EXPECT_EQ(&model, GetClumpComposite(model.GetClump()));
 
     // Without a table, or without a file, nothing is read.
     const std::string bare = Path("bare.gxs");
     WriteBytes(bare, clumpChunk);
     CFerroxComposite none;
-    EXPECT_EQ(0, none.Load(bare.c_str()));
-    EXPECT_EQ(0, none.Load(Path("missing.gxs").c_str()));
+    EXPECT_EQ(0, none.Load({bare.c_str(), bare.c_str()}));
+    const std::string missing = Path("missing.gxs");
+    EXPECT_EQ(0, none.Load({missing.c_str(), missing.c_str()}));
     EXPECT_EQ(nullptr, none.GetClump());
 }
 
@@ -351,7 +354,7 @@ TEST_F(Composite, TexturesAreReadFromTheTexturesFolderBesideTheModel)
     const std::string shop = Path("shop/unit.gxs");
     WriteBytes(shop, ModelNamingTexture("cloth"));
     CFerroxComposite model;
-    ASSERT_EQ(1, model.Load(shop.c_str()));
+    ASSERT_EQ(1, model.Load({shop.c_str(), shop.c_str()}));
     EXPECT_EQ(Path("shop/") + "textures/", GxImageGetPath());
     GxTexture* cloth = FirstTexture(model);
     ASSERT_NE(nullptr, cloth);
@@ -363,7 +366,7 @@ TEST_F(Composite, TexturesAreReadFromTheTexturesFolderBesideTheModel)
     const std::string plain = Path("plain/unit.gxs");
     WriteBytes(plain, ModelNamingTexture("linen"));
     CFerroxComposite beside;
-    ASSERT_EQ(1, beside.Load(plain.c_str()));
+    ASSERT_EQ(1, beside.Load({plain.c_str(), plain.c_str()}));
     EXPECT_EQ(nullptr, FirstTexture(beside));
     GxImageSetPath("");
 }
@@ -385,7 +388,7 @@ GxInt32 CountDictionaries()
 }  // namespace
 
 // A table that lists a chunk again, or a chunk inside one already read, gets it read once: what a model holds
-// never outgrows the bytes of its file.
+// never outgrows the bytes of its file, and it frees what it read.
 TEST_F(Composite, EachChunkOfAModelFileIsReadOnce)
 {
     const FerroxBytes emptyBody(4, 0);
@@ -413,10 +416,12 @@ TEST_F(Composite, EachChunkOfAModelFileIsReadOnce)
     const GxInt32 before = CountDictionaries();
     {
         CFerroxComposite model;
-        EXPECT_EQ(0, model.Load(path.c_str()));
+        EXPECT_EQ(0, model.Load({path.c_str(), path.c_str()}));
         EXPECT_EQ(before + 2, CountDictionaries());
     }
+    // The model's dictionaries go with it, and none of them stays current.
     EXPECT_EQ(before, CountDictionaries());
+    EXPECT_EQ(nullptr, GxTexDictionaryGetCurrent());
 }
 
 TEST_F(Composite, ModelsJoinOneWorldAtATime)

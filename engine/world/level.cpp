@@ -4,6 +4,7 @@
 #include "engine/data/context.h"
 #include "engine/data/tagtree.h"
 #include "engine/world/world.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -61,12 +62,13 @@ int CFerroxLevelManager::UnloadLevel()
 
 void CFerroxLevelManager::Update(float dt)
 {
-    if (m_pWorld)
-        m_pWorld->Update(dt);
+    GX_ASSERT(m_pWorld, "a level is loaded before it is updated");
+    m_pWorld->Update(dt);
 }
 
 void CFerroxLevelManager::Release() { UnloadLevel(); }
 
+// A world still held is deleted, not lost.
 void CFerroxLevelManager::Init()
 {
     m_pWorld = nullptr;

@@ -32,6 +32,7 @@ public:
     // Virtual slot 10: the level the settings' game type names; 0 here, the game's level manager reads it.
     virtual int ReadGameType();
     virtual void Release();
+    // World null (a world still held is deleted), level 1.
     virtual void Init();
     virtual ~CFerroxLevelManager();
 

@@ -1,5 +1,5 @@
-// Fuzz target of the level list of the settings file: any settings file gives each level a world file path
-// without a line end, or none, and the level manager hands the world exactly that path.
+// Fuzz target of the level list of the settings file: any settings file gives each level its entry's first value
+// less one final LF, or none, and the level manager hands the world exactly that path.
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -30,11 +30,25 @@ public:
     int creates = 0;
 };
 
+// The first value of the level's entry, else of entry 0, as the settings hold it; null when there is none.
+const char* EntryValue(CFerroxTagTree* setup, int32_t level)
+{
+    if (!setup->FindNode("Level_Data", 1))
+        return nullptr;
+    CFerroxTagNode* block = setup->GetCursor();
+    if (setup->FindChild(std::to_string(level).c_str()))
+        return setup->GetValue(0);
+    setup->SetCursor(block);
+    return setup->FindChild("0") ? setup->GetValue(0) : nullptr;
+}
+
 void CheckLevel(CFerroxTagTree* setup, int32_t level)
 {
+    const char* value = EntryValue(setup, level);
+    const std::string entry = value ? value : "";
     std::string path;
     const bool found = FerroxLevelPath(setup, level, &path);
-    if (found && !path.empty() && (path.back() == '\n' || path.back() == '\r'))
+    if (found != (value != nullptr) || (found && entry != path && entry != path + "\n"))
         std::abort();
     CFerroxLevelManager manager;
     auto owned = std::make_unique<PathWorld>();

@@ -89,7 +89,6 @@ TEST_F(LevelManager, MissingBlockOrEntriesOrWorldGiveNoLevel)
 TEST_F(LevelManager, UpdateReachesTheWorldAndUnloadDeletesItOnce)
 {
     CFerroxLevelManager manager;
-    manager.Update(0.5f);  // no world: nothing
     EXPECT_EQ(manager.UnloadLevel(), 1);
     auto owned = std::make_unique<CRecordingWorld>(&deletions);
     CRecordingWorld* world = owned.get();
@@ -104,6 +103,14 @@ TEST_F(LevelManager, UpdateReachesTheWorldAndUnloadDeletesItOnce)
     EXPECT_EQ(deletions, 2);
     manager.Release();
     EXPECT_EQ(deletions, 3);
+
+    // Init drops the world it holds by deleting it, and starts again at level 1.
+    manager.SetWorld(std::make_unique<CRecordingWorld>(&deletions));
+    manager.SetLevel(4);
+    manager.Init();
+    EXPECT_EQ(deletions, 4);
+    EXPECT_EQ(manager.GetWorld(), nullptr);
+    EXPECT_EQ(manager.GetLevel(), 1);
 }
 
 }  // namespace

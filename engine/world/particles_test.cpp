@@ -77,6 +77,28 @@ TEST_F(StdParticle, MissingTextureStillGivesAnUntexturedEffect)
     effect.Render();
 }
 
+// An engine whose particle atomics cannot be made.
+class StdParticleUnmade : public FerroxSceneTest {
+protected:
+    void AttachPlugins() override
+    {
+        ASSERT_TRUE(GxWorldPluginAttach());
+        ASSERT_TRUE(GxParticleTankPluginAttach());
+    }
+};
+
+// An effect whose atomic cannot be made is not made at all: it draws, updates and blends nothing.
+TEST_F(StdParticleUnmade, AnEffectWithoutItsAtomicIsNotMade)
+{
+    CFerroxStdParticle effect;
+    EXPECT_EQ(effect.Create("spark", nullptr), nullptr);
+    EXPECT_EQ(effect.GetAtomic(), nullptr);
+    EXPECT_EQ(effect.GetEmitter(), nullptr);
+    effect.Update(0.2f);
+    EXPECT_EQ(1, effect.SetBlendModes(0));
+    effect.Render();
+}
+
 TEST_F(StdParticle, BlendIndexesReachTheTankMadeBeforeOrAfter)
 {
     CFerroxStdParticle effect;

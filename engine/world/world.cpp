@@ -234,7 +234,7 @@ void CFerroxWorldRegistry::FlushTranslucent()
 
 // ---- Loading ----
 
-CFerroxWorld::CFerroxWorld() : m_pWorld(nullptr), m_pUVAnimDictionary(nullptr)
+CFerroxWorld::CFerroxWorld() : m_pWorld(nullptr)
 {
     InstallWorldAccess();
     CFerroxWorld::Init();
@@ -258,7 +258,6 @@ void CFerroxWorld::Init()
     m_assetSets.clear();
     m_lights.clear();
     m_pTexDictionary = nullptr;
-    m_pUVAnimDictionary = nullptr;
 }
 
 std::string CFerroxWorld::AnimTexturePath(const char* modelName, const char* frameTag)
@@ -325,14 +324,6 @@ int CFerroxWorld::LoadChunk(CFerroxStream<CFerroxWorld>* stream)
         (sky ? m_pSkyBox : m_pObjects) = std::move(model);
         return 1;
     }
-    case kFerroxChunkUVAnimDictionary:
-        // Read before the world, whose materials find their animations in it by name.
-        if (m_pUVAnimDictionary || GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0)
-            return 1;
-        m_pUVAnimDictionary = GxUVAnimDictionaryStreamRead(body);
-        if (m_pUVAnimDictionary)
-            GxUVAnimSetCurrentDictionary(m_pUVAnimDictionary);
-        return 1;
     case kFerroxChunkImageDictionary:
         if (m_pTexDictionary && m_pTexDictionary->IsEmpty() && m_pTexDictionary->ReadImagesFromStream(body))
             m_pTexDictionary->MakeCurrent();
@@ -358,12 +349,10 @@ void CFerroxWorld::MoveLights(GxClump* clump)
         &lights);
     for (GxLight* light : lights) {
         GxFrame* from = static_cast<GxFrame*>(light->object.object.parent);
-        // A frame of its own where the light stood in the model, which is deleted after the set-up.
-        GxFrame* frame = GxFrameCreate();
+        // A copy of its frames of its own, as the model, whose frames they are, is deleted after the set-up.
+        GxFrame* frame = from ? GxFrameCloneHierarchy(from) : nullptr;
         if (!frame)
             continue;
-        if (from)
-            GxFrameTransform(frame, GxFrameGetWorldMatrix(from), gxCOMBINEREPLACE);
         GxClumpRemoveLight(clump, light);
         GxLightSetFrame(light, frame);
         if (m_pWorld)
@@ -555,7 +544,7 @@ void CFerroxWorld::Release()
         GxFrame* frame = static_cast<GxFrame*>(light->object.object.parent);
         GxLightSetFrame(light, nullptr);
         if (frame)
-            GxFrameDestroy(frame);
+            GxFrameDestroyHierarchy(frame);
         GxLightDestroy(light);
     }
     // Before the models, first to last: each gives its texture back its own picture.
@@ -581,11 +570,6 @@ void CFerroxWorld::Release()
     for (std::unique_ptr<CFerroxAssetSet>& set : m_assetSets)
         set.reset();
     m_pTexDictionary.reset();
-    if (m_pUVAnimDictionary) {
-        if (GxUVAnimGetCurrentDictionary() == m_pUVAnimDictionary)
-            GxUVAnimSetCurrentDictionary(nullptr);
-        GxUVAnimDictionaryDestroy(m_pUVAnimDictionary);
-    }
     // This level's own fields, whatever a derived world's Init does: none of them may point at what was freed.
     CFerroxWorld::Init();
 }

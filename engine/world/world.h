@@ -18,7 +18,6 @@
 
 struct GxCamera;
 struct GxLight;
-struct GxUVAnimDictionary;
 struct GxWorld;
 class CFerroxAnimTexture;
 class CFerroxComposite;
@@ -139,5 +138,4 @@ protected:
     std::vector<std::unique_ptr<CFerroxAssetSet>> m_assetSets;
     std::vector<GxLight*> m_lights;
     std::unique_ptr<CFerroxTexDictionary> m_pTexDictionary;
-    GxUVAnimDictionary* m_pUVAnimDictionary;  // the level's texture-coordinate animations, current while it lives
 };

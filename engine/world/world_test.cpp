@@ -130,10 +130,13 @@ protected:
                 return "";
             FerroxLineUpTags(clump, group.second);
             if (withLights) {
+                // The ambient light on the model's root, the directional one on a frame of its own below it.
                 for (GxInt32 type : {gxLIGHTAMBIENT, gxLIGHTDIRECTIONAL}) {
                     GxLight* light = GxLightCreate(type);
-                    GxFrame* frame = GxFrameCreate();
-                    GxFrameAddChild(static_cast<GxFrame*>(clump->object.parent), frame);
+                    GxFrame* root = static_cast<GxFrame*>(clump->object.parent);
+                    GxFrame* frame = type == gxLIGHTAMBIENT ? root : GxFrameCreate();
+                    if (frame != root)
+                        GxFrameAddChild(root, frame);
                     GxLightSetFrame(light, frame);
                     GxClumpAddLight(clump, light);
                 }
@@ -199,6 +202,15 @@ TEST_F(World, SecondCreateFreesTheFirstLevelEvenWhenTheSubclassReleasesNothing)
     EXPECT_EQ(GxCameraGetWorld(camera), world.GetGraphicsWorld());
     for (GxLight* light : world.GetLights())
         EXPECT_EQ(GxLightGetWorld(light), world.GetGraphicsWorld());
+    // Each light took a copy of its frames along: the one on the model's root keeps the frames below it.
+    GxInt32 largest = 0;
+    for (GxLight* light : world.GetLights()) {
+        GxFrame* frame = static_cast<GxFrame*>(light->object.object.parent);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(frame->root, frame);
+        largest = std::max(largest, GxFrameCount(frame));
+    }
+    EXPECT_GT(largest, 2);
 }
 
 TEST_F(World, OnlyTheFirstClumpOfTheSkyAndObjectsGroupsIsTaken)
@@ -332,8 +344,18 @@ TEST_F(World, TranslucentAtomicsAreDrawnFarthestFirstAfterTheWorldPass)
     GxClumpForAllAtomics(
         model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
     EXPECT_EQ(drawn.size(), 4u);
-    GxEngineInstance->curCamera = previous;
+
+    // A registry that goes while the model is still in it gives the atomics their own callbacks back.
+    auto gone = std::make_unique<CFerroxWorldRegistry>();
+    model->SetWorldRegistry(gone.get());
+    gone->Register(model.get());
+    gone.reset();
     model->SetWorldRegistry(nullptr);
+    drawn.clear();
+    GxClumpForAllAtomics(
+        model->GetClump(), [](GxAtomic* a, void*) { return a->renderCallBack(a); }, nullptr);
+    EXPECT_EQ(drawn.size(), 4u);
+    GxEngineInstance->curCamera = previous;
 }
 
 TEST_F(World, TranslucencyComesFromPrelitAlphaMaterialAlphaOrTexturePixels)

@@ -90,7 +90,7 @@ TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoad
     const long bags = static_cast<long>(std::size(CONTENTBAGS));
     {
         CFerroxComposite model;
-        ASSERT_EQ(1, model.Load(person.string().c_str()));
+        ASSERT_EQ(1, model.Load({"person", person.string().c_str()}));
         undressed = clothed(model.GetClump());
         ASSERT_LT(0, undressed);
     }
@@ -126,7 +126,7 @@ TEST_F(DressWriter, DressedCharactersKeepTheirBodyTextureWhenLoadedAsTheGameLoad
     }
     // Through the composite model's file reader.
     CFerroxComposite model;
-    ASSERT_EQ(1, model.Load(person.string().c_str()));
+    ASSERT_EQ(1, model.Load({"person", person.string().c_str()}));
     EXPECT_EQ(undressed + heads + bags, clothed(model.GetClump()));
 }
 
@@ -139,7 +139,7 @@ TEST_F(DressWriter, WornPartsAreSkinnedToTheirBoneLikeTheBodyAtEveryLevel)
     std::string detail;
     ASSERT_TRUE(ContentDressCharacters(dir.string(), &detail)) << detail;
     CFerroxComposite model;
-    ASSERT_EQ(1, model.Load(person.string().c_str()));
+    ASSERT_EQ(1, model.Load({"person", person.string().c_str()}));
     GxInt32 ids[CONTENTHUMANOIDBONES];
     GxInt32 flags[CONTENTHUMANOIDBONES];
     ContentHumanoidNodes(ids, flags);

@@ -1,13 +1,8 @@
-// Effect content: particle pictures and the level's UV animation.
+// Effect content: particle pictures.
 #include "tools/content/fx_writer.h"
 
 #include <cmath>
 #include <filesystem>
-
-#include "gfx/fx/uvanim_testing.h"
-#include "gfx/world/material.h"
-
-const char* const kContentLevelAnimationName = "facade_flow";
 
 namespace {
 
@@ -104,36 +99,4 @@ bool ContentWriteParticleTextures(const std::string& root, std::string* detail)
         }
     }
     return true;
-}
-
-bool ContentLevelAnimateMaterial(GxMaterial* material, GxUVAnimDictionary** dictionary)
-{
-    *dictionary = nullptr;
-    if (GxMaterialGetPluginOffset(gxPLUGINUVANIM) < 0) {
-        return true;
-    }
-    GxAnimation* animation = GxUVAnimCreate(kContentLevelAnimationName);
-    if (!animation) {
-        return false;
-    }
-    // One loop slides the texture a whole width along u, so the wrap back to the start does not show.
-    auto* frames = static_cast<GxUVAnimKeyFrame*>(animation->pFrames);
-    frames[1].time = kContentLevelAnimationSeconds;
-    frames[1].uv[4] = kContentLevelAnimationShift;
-    animation->duration = kContentLevelAnimationSeconds;
-    GxUVAnimDictionary* made = GxUVAnimDictionaryCreate();
-    const bool ok =
-        made && GxUVAnimDictionaryAddEntry(made, animation) && GxUVAnimMaterialSetAnim(material, 0, animation);
-    GxUVAnimDestroy(animation);  // the dictionary and the material hold it now
-    if (!ok) {
-        GxUVAnimDictionaryDestroy(made);
-        return false;
-    }
-    *dictionary = made;
-    return true;
-}
-
-bool ContentLevelAnimationWrite(GxStream* stream, const GxUVAnimDictionary* dictionary)
-{
-    return !dictionary || GxUVAnimDictionaryStreamWrite(dictionary, stream) != nullptr;
 }

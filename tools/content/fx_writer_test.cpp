@@ -1,5 +1,4 @@
-// Effect content: the particle pictures as the engine reads them back, and the level's animated material playing
-// from the dictionary its file carries.
+// Effect content: the particle pictures as the engine reads them back.
 #include "tools/content/fx_writer.h"
 #include "gfx/testsupport/engine_gtest.h"
 
@@ -88,25 +87,6 @@ TEST_F(FxContent, ParticlePicturesReadBackWithTheirAlphaAndMask)
     for (GxImage* image : {fire, flies, mask}) {
         GxImageDestroy(image);
     }
-}
-
-TEST_F(FxContent, LevelMaterialPlaysTheAnimationItsDictionaryCarries)
-{
-    // The material-effects plugin is not attached here: the animation still plays on the material's own matrix.
-    GxMaterial* facade = GxMaterialCreate();
-    ASSERT_NE(facade, nullptr);
-    GxUVAnimDictionary* dictionary = nullptr;
-    ASSERT_TRUE(ContentLevelAnimateMaterial(facade, &dictionary));
-    ASSERT_NE(dictionary, nullptr);
-    ASSERT_NE(GxUVAnimDictionaryFindEntry(dictionary, kContentLevelAnimationName), nullptr);
-    EXPECT_TRUE(GxUVAnimMaterialHasAnimation(facade));
-    GxUVAnimMaterialAddTime(facade, kContentLevelAnimationSeconds / 4.0f);
-    GxUVAnimMaterialApply(facade);
-    const GxMatrix* uv = GxUVAnimMaterialGetUVMatrix(facade, 0);
-    ASSERT_NE(uv, nullptr);
-    EXPECT_NEAR(uv->pos.x, kContentLevelAnimationShift / 4.0f, 1e-5f);
-    GxMaterialDestroy(facade);
-    GxUVAnimDictionaryDestroy(dictionary);
 }
 
 }  // namespace

@@ -544,21 +544,17 @@ bool WriteCity(const std::filesystem::path& out, GxInt32 city, std::string* deta
     GxMaterial* marker = others.Add(NamedMaterial(nullptr));
     GxClump* skyClump = sky ? clumps.Add(SkyClump(sky)) : nullptr;
     GxClump* objects = marker ? clumps.Add(ObjectsClump(city, marker)) : nullptr;
-    GxUVAnimDictionary* flow = nullptr;
-    const bool animated =
-        world.list[CONTENTLEVELFACADE] && ContentLevelAnimateMaterial(world.list[CONTENTLEVELFACADE], &flow);
     const std::vector<GxUInt8> worldBytes =
         ContentWorldBytes(ContentLevelMesh(city), ContentLevelPlan(world.list, city));
     const std::vector<GxUInt8> skyBytes = skyClump ? ContentClumpBytes(skyClump) : std::vector<GxUInt8>();
     const std::vector<GxUInt8> objectBytes = objects ? ContentClumpBytes(objects) : std::vector<GxUInt8>();
     const std::vector<ContentSpawnPath> spawns = ContentLevelSpawnPaths();
     const std::string file = (dir / (std::string(kStems[city]) + ".gxs")).string();
-    const bool ok = animated && !worldBytes.empty() && !skyBytes.empty() && !objectBytes.empty() &&
+    const bool ok = !worldBytes.empty() && !skyBytes.empty() && !objectBytes.empty() &&
                     ContentWriteFile(file.c_str(), [&](GxStream* stream) {
                         bool written =
                             ContentImageDictionaryWrite(stream, textures, CONTENTIMAGEDICTIONARYRECORDS) &&
                             WriteGroup(stream, "skybox", skyBytes) && WriteGroup(stream, "objects", objectBytes) &&
-                            ContentLevelAnimationWrite(stream, flow) &&
                             GxStreamWrite(stream, worldBytes.data(), static_cast<GxUInt32>(worldBytes.size()));
                         for (const ContentSpawnPath& spawn : spawns) {
                             written = written && ContentChunkGroupStartWrite(stream, spawn.name.c_str()) &&
@@ -568,7 +564,6 @@ bool WriteCity(const std::filesystem::path& out, GxInt32 city, std::string* deta
                         }
                         return written;
                     });
-    GxUVAnimDictionaryDestroy(flow);
     if (!ok) {
         *detail = file;
         return false;

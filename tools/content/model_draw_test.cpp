@@ -185,7 +185,7 @@ TEST_F(ModelDraw, EveryObjectModelDrawsAtEveryDepthWithEitherLevelRule)
     for (const std::string& path : ContentObjectModelPaths()) {
         SCOPED_TRACE(path);
         CFerroxComposite model;
-        ASSERT_EQ(1, model.Load((scratch.Dir() / path.substr(2)).string().c_str()));
+        ASSERT_EQ(1, model.Load({path.c_str(), (scratch.Dir() / path.substr(2)).string().c_str()}));
         const GxSphere bounds = ClumpBounds(model.GetClump());
         GxWorldAddClump(world, model.GetClump());
         for (bool composite : {false, true}) {

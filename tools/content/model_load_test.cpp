@@ -51,17 +51,17 @@ TEST_F(ContentModelLoad, EveryObjectModelLoadsAsACompositeAndTheGroundFacesUp)
     ASSERT_TRUE(ContentWriteObjectModels(dir.string(), &detail)) << detail;
     for (const std::string& path : ContentObjectModelPaths()) {
         CFerroxComposite model;
-        ASSERT_EQ(1, model.Load((dir / path.substr(2)).string().c_str())) << path;
+        ASSERT_EQ(1, model.Load({path.c_str(), (dir / path.substr(2)).string().c_str()})) << path;
         EXPECT_GE(GxClumpGetNumAtomics(model.GetClump()), 1) << path;
     }
     CFerroxComposite ground;
-    ASSERT_EQ(1, ground.Load((dir / "models/misc/ground.gxs").string().c_str()));
+    ASSERT_EQ(1, ground.Load({"ground", (dir / "models/misc/ground.gxs").string().c_str()}));
     const std::vector<float> ys = FaceNormalsY(ground.GetClump());
     ASSERT_FALSE(ys.empty());
     for (float y : ys)
         EXPECT_GT(y, 0.0f);
     CFerroxComposite ring;
-    ASSERT_EQ(1, ring.Load((dir / "models/people/select.gxs").string().c_str()));
+    ASSERT_EQ(1, ring.Load({"select", (dir / "models/people/select.gxs").string().c_str()}));
     GxAtomic* atomic = GxLinkGetData(ring.GetClump()->atomicList.next, GxAtomic, inClumpLink);
     EXPECT_EQ(180, atomic->geometry->matList.materials[0]->color.alpha);
     const float radius = atomic->geometry->morphTarget[0].boundingSphere.radius;
@@ -88,7 +88,7 @@ TEST_F(ContentModelLoad, ModelFilesBindTheTexturesOfTheirOwnDictionary)
     GxImageDestroy(image);
 
     CFerroxComposite model;
-    ASSERT_EQ(1, model.Load(path.c_str()));
+    ASSERT_EQ(1, model.Load({path.c_str(), path.c_str()}));
     GxTexture* found = nullptr;
     GxClumpForAllAtomics(
         model.GetClump(),
