@@ -165,9 +165,12 @@ void CGame::ReleaseGame()
     m_pPicker.reset();
     m_pPlacementController.reset();
     m_pSpawner.reset();
-    if (m_setUp)
-        CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
+    CDynamicObjectManager* objects = m_setUp ? CDynamicObjectManager::Peek() : nullptr;
+    if (objects)
+        objects->DeleteAll();  // the objects go before the storeys they stand on
     m_pFloorManager.reset();
+    if (m_setUp)
+        CDynamicObjectManager::DestroyInstance();
     if (m_pObjectSeam && CDynamicObjectManager::GetSeam() == m_pObjectSeam.get())
         CDynamicObjectManager::SetSeam(nullptr);
     m_pObjectSeam.reset();
