@@ -142,9 +142,6 @@ void CGame::Init()
 
 void CGame::Release()
 {
-    // A level still running goes first: its objects stand on the floors and in the world deleted below.
-    if (m_levelLoaded)
-        LeaveLevel();
     ReleaseGame();
     if (m_pSoundManager) {
         m_pSoundManager->Close();
