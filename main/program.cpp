@@ -31,10 +31,7 @@ void AppDestroy()
 }
 
 // The game singleton, with the program's shell given to it before the application creates it.
-CFerroxGame* GameInstance(CFerroxGame** out)
-{
-    return ProgramShell()->MakeGame(out, static_cast<unsigned>(g_options.seed));
-}
+CFerroxGame* GameInstance(CFerroxGame** out) { return ProgramShell()->MakeGame(out); }
 
 void GameDestroy() { ProgramShell()->DestroyGame(); }
 

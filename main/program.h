@@ -16,7 +16,6 @@ struct ProgramOptions {
     int frames = 0;            // frames to run, then end; 0 runs until quit
     std::string screenshot;    // where the last frame is saved, as a BMP
     int stepMilliseconds = 0;  // a fixed frame time in place of the clock
-    int seed = 0;              // the random generator's seed; 0: the clock's
 };
 
 // The shell the run gives the game; lives as long as the program.

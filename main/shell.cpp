@@ -12,10 +12,8 @@
 #include "game/shell/game.h"
 #include "ui/frontend/endgame.h"
 #include "ui/frontend/launcher.h"
-#include "ui/game/buildmenu.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"
-#include "ui/toolkit/widget.h"
 
 namespace {
 
@@ -89,31 +87,6 @@ void CProgramShell::AdvanceContract(int32_t category)
         ui->AdvanceContract(static_cast<uint16_t>(category));
 }
 
-namespace {
-
-// Every page of the tree with the id asks its listener about each of its buttons again.
-void RefreshPages(CFerroxCanvasNodeManager* menus, CFerroxCanvasNode* node, int32_t page)
-{
-    if (!node)
-        return;
-    if (node->GetNodeId() == page) {
-        for (uint16_t index = 0; index < node->GetWidgetCount(); index++)
-            menus->RefreshButton(node, index);
-    }
-    for (size_t child = 0; node->GetChild(child); child++)
-        RefreshPages(menus, node->GetChild(child), page);
-}
-
-}  // namespace
-
-void CProgramShell::RefreshBuildPage(int32_t page)
-{
-    CInterface* ui = Interface();
-    CFerroxCanvasNodeManager* menus = ui ? ui->m_pBuildMenu.get() : nullptr;
-    if (menus)
-        RefreshPages(menus, menus->GetRoot(), page);
-}
-
 void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world)
 {
     CInterface* ui = Interface();
@@ -132,19 +105,43 @@ void CProgramShell::ShowEndGame(int16_t message, int32_t level, const char* worl
 void CProgramShell::AskLeave(void (*yes)())
 {
     CInterface* ui = Interface();
-    // Asked again while it is open, the one panel would stand twice, and the No of the top copy would clear the
-    // action the Yes of the other runs: the player would stay in the level.
-    if (!ui || !ui->m_pConfirmPanel || ui->GetStack().Holds(ui->m_pConfirmPanel.get()))
+    if (!ui || !ui->m_pConfirmPanel)
         return;
     CFerroxLocale* locale = FerroxGameLocale();
     const int16_t list = locale ? locale->FindTextList(kInGameMessagesList) : kFerroxNoTextList;
-    ui->AskConfirmation(yes, kGameLeaveQuestion, list, 0, static_cast<const char*>(nullptr));
+    // Asked while it is open, the one panel would stand twice, and the No of the top copy would clear the action
+    // the Yes of the other runs: the player would stay in the level. The open panel becomes the leave question.
+    if (ui->GetStack().Holds(ui->m_pConfirmPanel.get()))
+        ui->AskConfirmation(yes, kGameLeaveQuestion, list, 0, static_cast<const char16_t*>(nullptr));
+    else
+        ui->AskConfirmation(yes, kGameLeaveQuestion, list, 0, static_cast<const char*>(nullptr));
 }
 
-int CProgramShell::HasModal()
+namespace {
+
+// A hot spot or widget of the canvas holds the point, as the canvas's update tests it.
+bool CanvasHolds(const CFerroxCanvas* canvas, float x, float y)
+{
+    const FerroxPoint point = {x - canvas->GetX(), y + canvas->GetY()};
+    for (size_t i = 0; i < canvas->GetHotSpotCount(); i++) {
+        if (canvas->GetHotSpot(i)->HitTest(&point))
+            return true;
+    }
+    for (int32_t i = 0; canvas->GetWidget(i); i++) {
+        if (canvas->GetWidget(i)->HitTest(&point))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int CProgramShell::IsCanvasUnderModal(float x, float y)
 {
     CInterface* ui = Interface();
-    return ui ? ui->GetStack().HasModal() : 0;
+    if (!ui || !ui->GetStack().HasModal())
+        return 0;
+    return ui->GetStack().AnyCanvas([x, y](CFerroxCanvas* canvas) { return CanvasHolds(canvas, x, y); }) ? 1 : 0;
 }
 
 void CProgramShell::LeaveInterface()
@@ -209,15 +206,12 @@ void CProgramShell::ShowCityView(int32_t level)
 
 void CProgramShell::Release() { m_pFrontEnd.reset(); }
 
-CFerroxGame* CProgramShell::MakeGame(CFerroxGame** out, unsigned seed)
+CFerroxGame* CProgramShell::MakeGame(CFerroxGame** out)
 {
     const bool fresh = g_pGame == nullptr;
     CGame* game = CGame::Instance(out);
-    if (fresh) {
+    if (fresh)
         game->SetShell(this);
-        if (seed)
-            game->SetRandomSeed(seed);
-    }
     return game;
 }
 

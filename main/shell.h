@@ -33,10 +33,9 @@ public:
     void RenderInterface() override;
     void SetCursorValue(int16_t value) override;
     void AdvanceContract(int32_t category) override;
-    void RefreshBuildPage(int32_t page) override;
     void ShowEndGame(int16_t message, int32_t level, const char* worldName, CFerroxWorld* world) override;
     void AskLeave(void (*yes)()) override;
-    int HasModal() override;
+    int IsCanvasUnderModal(float x, float y) override;
     void LeaveInterface() override;
     int CreateFrontEnd() override;
     void UpdateFrontEnd(float frameTime) override;
@@ -47,8 +46,8 @@ public:
     void Release() override;
 
     // The game singleton, written to the application's game field and to the global game pointer, with this
-    // shell given to it before the application creates it; a seed of 0 leaves the game its clock's seed.
-    CFerroxGame* MakeGame(CFerroxGame** out, unsigned seed);
+    // shell given to it before the application creates it.
+    CFerroxGame* MakeGame(CFerroxGame** out);
     // Destroys the game singleton and clears the application's game field.
     void DestroyGame();
 

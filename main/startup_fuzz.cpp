@@ -89,7 +89,7 @@ void AppDestroy()
     }
 }
 
-CFerroxGame* GameInstance(CFerroxGame** out) { return g_pShell->MakeGame(out, 0); }
+CFerroxGame* GameInstance(CFerroxGame** out) { return g_pShell->MakeGame(out); }
 
 void GameDestroy() { g_pShell->DestroyGame(); }
 

@@ -282,7 +282,7 @@ private:
     bool ContractRuns();
     std::string m_figure;  // the level figure the contracts panel shows
     bool EscapePanel(int frame);
-    bool QuestionTakesClicks(int frame);
+    bool ClickUnderQuestion(int frame);
     bool EscapeTool(int frame);
     bool EscapeFilePanel(int frame);
     bool EscapeQuestion(int frame);
@@ -331,11 +331,10 @@ private:
     std::filesystem::path m_startFolder;  // the working directory the file steps began in
     std::string m_waiting;                // what the step waits for, told when its budget runs out
     CPlayInput m_input;
-    WORD m_key = 0;                    // the key a step holds down
-    bool m_inCity = false;             // London's view is shown
-    uint32_t m_soundStarts[2] = {};    // the win and lose sounds' starts when an ending step began
-    float m_area[2] = {};              // a point the panel steps look at again (the shop's, after its card)
-    const void* m_selected = nullptr;  // the selection before a click that must not change it
+    WORD m_key = 0;                  // the key a step holds down
+    bool m_inCity = false;           // London's view is shown
+    uint32_t m_soundStarts[2] = {};  // the win and lose sounds' starts when an ending step began
+    float m_area[2] = {};            // a point the panel steps look at again (the shop's, after its card)
     std::vector<long> m_pixels;
     std::vector<std::pair<std::string, std::vector<DWORD>>> m_launcherPictures;
     // What the building steps keep between them.

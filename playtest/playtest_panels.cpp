@@ -9,6 +9,7 @@
 #include "engine/world/camera.h"
 #include "game/buildings/placement.h"
 #include "game/shell/game.h"
+#include "game/world/floors.h"
 #include "playtest/playtest.h"
 #include "ui/game/filecanvas.h"
 #include "ui/game/ingame.h"
@@ -317,9 +318,9 @@ int HeldMode()
 
 }  // namespace
 
-// The shop's card closes with its button; Escape asks to leave; a click on the shop under the question selects
-// nothing and opens no card; No takes the question away.
-bool CPlayTest::QuestionTakesClicks(int)
+// The shop's card closes with its button; Escape asks to leave; a click on the shop, off every canvas, reaches it
+// under the question and selects it, the question staying open; No takes the question away.
+bool CPlayTest::ClickUnderQuestion(int)
 {
     CInterface* ui = InterfaceGet();
     const int t = m_count;
@@ -334,15 +335,16 @@ bool CPlayTest::QuestionTakesClicks(int)
         Tap(VK_ESCAPE, m_count++ % kWaitFrames, 0);
         if (t % kWaitFrames == kWaitFrames - 1 && Holds(ui->m_pConfirmPanel.get()) && !Holds(ui->m_pShopPopup.get())) {
             m_phase = 2, m_count = 0;
-            m_selected = Game()->GetSelectedObject();
         }
         return false;
-    case 2:
+    case 2: {
+        const void* record = nullptr;
         if (Click(m_count++, m_area[0], m_area[1]) && t >= kClickFrames + kWaitFrames)
-            NextPhaseIf(Expect(!Holds(ui->m_pShopPopup.get()) && Game()->GetSelectedObject() == m_selected &&
+            NextPhaseIf(Expect(GameClassifySelection(Game()->GetSelectedObject(), &record) == GAME_SELECTION_SHOP &&
                                    Holds(ui->m_pConfirmPanel.get()),
-                               "a click on the shop reached it under the leave question"));
+                               "a click on the shop did not select it under the leave question"));
         return false;
+    }
     case 3:
         m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
         return false;
@@ -415,28 +417,50 @@ bool CPlayTest::EscapeFilePanel(int)
     }
 }
 
-// Escape with the leave question open asks nothing more: one question stands, and No takes it away with the
-// player still in the level; Escape asks again, and Yes leaves for the main menu.
+// No takes the leave question away; the floor-up button on the top storey asks for a new one, and Escape over
+// that question makes it the leave question, still one panel; No takes it away with the player in the level and
+// no storey added; Escape asks again, and Yes leaves for the main menu.
 bool CPlayTest::EscapeQuestion(int)
 {
     CInterface* ui = InterfaceGet();
+    CConfirmPanel* question = ui->m_pConfirmPanel.get();
     switch (m_phase) {
     case 0:
-        NextPhaseIf(AfterEscape(Holds(ui->m_pConfirmPanel.get()) && ui->GetStack().GetModalCount() == 1,
-                                "Escape over the leave question did not leave the one question open"));
+        m_phase += ClickWidget(question, CONFIRM_NO);
         return false;
     case 1:
-        m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_NO);
+        // Each press below the top storey goes one up; the one on the top storey asks.
+        m_phase += ClickWidget(ui->m_pMainPanel.get(), MAIN_FLOOR_UP);
         return false;
     case 2:
-        NextPhaseIf(AfterWait(!ui->GetStack().HasModal() && Game()->GetState() == kGameStateInGame,
-                              "No did not take the leave question away with the player in the level"));
+        if (!WaitFor("the new-storey question", Holds(question)) && m_count <= kWaitFrames * 2)
+            return false;
+        if (!Holds(question)) {
+            m_phase = 1, m_count = 0;
+            Expect(Game()->GetCurrentFloor() < kMaxFloors - 1, "the floor-up button offered no new storey");
+            return false;
+        }
+        m_mark[0] = static_cast<float>(Game()->GetBuiltFloors());
+        m_phase = 3, m_count = 0;
         return false;
     case 3:
-        NextPhaseIf(AfterEscape(Holds(ui->m_pConfirmPanel.get()), "Escape after No did not ask to leave"));
+        NextPhaseIf(AfterEscape(Holds(question) && ui->GetStack().GetModalCount() == 1 &&
+                                    question->GetCallback() == &CGame::OnConfirmLeave,
+                                "Escape over the new-storey question did not make it the one leave question"));
         return false;
     case 4:
-        m_phase += ClickWidget(ui->m_pConfirmPanel.get(), CONFIRM_YES);
+        m_phase += ClickWidget(question, CONFIRM_NO);
+        return false;
+    case 5:
+        NextPhaseIf(AfterWait(!ui->GetStack().HasModal() && Game()->GetState() == kGameStateInGame &&
+                                  Game()->GetBuiltFloors() == static_cast<int32_t>(m_mark[0]),
+                              "No did not take the question away with the player in the level and no new storey"));
+        return false;
+    case 6:
+        NextPhaseIf(AfterEscape(Holds(question), "Escape after No did not ask to leave"));
+        return false;
+    case 7:
+        m_phase += ClickWidget(question, CONFIRM_YES);
         return false;
     default:
         m_waiting = "the main menu after yes";

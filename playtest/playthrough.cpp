@@ -184,11 +184,6 @@ void* CPlayThrough::FilePanel() const
     return m_fileRound == 1 ? ui->m_pLoadPanel.get() : ui->m_pSavePanel.get();
 }
 
-bool CPlayThrough::LeftLevelAfterQuit() const
-{
-    return m_leavesAtQuit >= 0 && m_pShell->GetLeaveCount() > m_leavesAtQuit;
-}
-
 void CPlayThrough::Fail(const char* what)
 {
     std::fprintf(stderr, "play-through: %s\n", what);
@@ -571,7 +566,7 @@ void CPlayThrough::AfterFrame()
             // The short form has only the level as it opened to show.
             if (!Screenshot("level.bmp"))
                 return Fail("level.bmp was not written");
-            m_leavesAtQuit = m_pShell->GetLeaveCount();
+            m_quitFromLevel = true;
             Next(kDone);
             if (g_pFerroxApp)
                 g_pFerroxApp->Quit();

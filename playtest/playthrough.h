@@ -33,10 +33,8 @@ public:
     // menu and quit.
     // `city` 1 London, 2 Paris, 3 Berlin, and the scenario's number; 0 for London's first.
     void PlayToWin(int city, int scenario);
-    // In the short form: true when the game left the level after the quit, before it was released.
-    bool LeftLevelAfterQuit() const;
     // True once the short form quit from within its level.
-    bool QuitFromLevel() const { return m_leavesAtQuit >= 0; }
+    bool QuitFromLevel() const { return m_quitFromLevel; }
     // Called by the application before each frame's drawing and update.
     void BeforeFrame();
     // Called after it.
@@ -156,7 +154,7 @@ private:
     uint32_t m_loseStarts = 0;
     uint32_t m_endWinStarts = 0;  // what the frame that ended the game started of them
     uint32_t m_endLoseStarts = 0;
-    int m_leavesAtQuit = -1;
+    bool m_quitFromLevel = false;
     // 0: the first save, 1: the load, 2: the second save.
     int m_fileRound = 0;
     size_t m_typed = 0;  // characters of the name typed so far, then one more once the last one was taken

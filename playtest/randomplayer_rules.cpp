@@ -246,12 +246,14 @@ bool CMallRules::FloorLaid(const Frame& now, int64_t charged) const
 
 // ---- modal canvases ----
 
-// While the same modal canvas stays on top, nothing the player does reaches the mall: no building comes or goes
-// (shops close for debt at a day's end all the same), no floor is laid or cleared, no member of staff comes and
-// nothing is paid for building.
+// While the same modal canvas stays on top and no left button is pressed, nothing reaches the mall: no building
+// comes or goes (shops close for debt at a day's end all the same), no floor is laid or cleared, no member of
+// staff comes or goes and nothing is paid for building. A left press does reach it: off every canvas as on an
+// open mall, and on a canvas as a press on the interface, which puts down what the hand holds.
 std::string CMallRules::CheckModal(const Frame& now) const
 {
-    if (!m_last.modal || !now.modal || now.topModal != m_last.topModal || now.modalCount != m_last.modalCount)
+    if (!m_last.modal || !now.modal || now.topModal != m_last.topModal || now.modalCount != m_last.modalCount ||
+        m_pressed)
         return std::string();
     for (const auto& building : now.buildings)
         if (!m_last.buildings.count(building.first))

@@ -1,6 +1,6 @@
 // The mall's rules, read from the game's state after every frame of a random player's run: buildings stand on
-// their storey's grid and share no cell; the balance moves only through what books it; nothing changes the mall
-// while a modal canvas stays open; every object in the view has the geometry its level of detail picks. The
+// their storey's grid and share no cell; the balance moves only through what books it; nothing but a left press
+// changes the mall while a modal canvas stays open; every object in the view has the geometry its level of detail picks. The
 // checks only read; the player acts through input alone.
 #pragma once
 

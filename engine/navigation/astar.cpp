@@ -46,7 +46,6 @@ CFerroxAStar::CFerroxAStar()
     m_generation = 1;
     m_pNodeList = nullptr;
     m_nodeSession = 0;
-    m_liveNodes = 0;
     Init();
 }
 
@@ -92,7 +91,6 @@ bool CFerroxAStar::MakeNodeList()
     if (NodeListAlive())
         return true;
     // A list of an earlier open of the memory went with it, and so did its nodes.
-    m_liveNodes = 0;
     m_pNodeList = GxFreeListCreate(sizeof(FerroxAStarNode), kNodesPerBlock, alignof(FerroxAStarNode), kNodeHint);
     m_nodeSession = GxMemoryGetSession();
     return m_pNodeList != nullptr;
@@ -105,7 +103,6 @@ FerroxAStarNode* CFerroxAStar::AllocNode()
     void* entry = GxFreeListAlloc(m_pNodeList, kNodeHint);
     if (entry == nullptr)
         return nullptr;
-    m_liveNodes++;
     return new (entry) FerroxAStarNode{};
 }
 
@@ -114,7 +111,6 @@ void CFerroxAStar::FreeNode(FerroxAStarNode* node)
     if (node == nullptr || !NodeListAlive())
         return;
     GxFreeListFree(m_pNodeList, node);
-    m_liveNodes--;
 }
 
 void CFerroxAStar::FreeCellNode(FerroxAStarNode* node)
@@ -158,8 +154,6 @@ void CFerroxAStar::Reset()
     if (NodeListAlive()) {
         FreeSearchNodes();
         GxFreeListPurge(m_pNodeList);
-    } else {
-        m_liveNodes = 0;
     }
     NextGeneration();
     m_pGoalNode = nullptr;

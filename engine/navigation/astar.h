@@ -184,5 +184,4 @@ private:
     uint32_t m_generation;
     GxFreeList* m_pNodeList;
     uint32_t m_nodeSession;  // the memory open the list belongs to
-    int32_t m_liveNodes;
 };

@@ -54,20 +54,6 @@ CPlacementController* g_pController = nullptr;
 // The storey being cleared, for the cleared-cell callback.
 CFerroxBlockMesh* g_pClearing = nullptr;
 
-// Storey indices from the floor manager for objects the manager files.
-class FloorIndexSeam : public CObjectManagerSeam {
-public:
-    uint16_t GetFloorIndex(CFerroxBlockGrid* storey) override
-    {
-        CFloorManager* floors = CFloorManager::GetInstance();
-        CFerroxBlockMesh* mesh = dynamic_cast<CFerroxBlockMesh*>(storey);
-        return floors && mesh ? floors->GetFloorIndex(mesh) : kNoFloorIndex;
-    }
-    const char* GetWorldName() override { return nullptr; }
-};
-
-FloorIndexSeam g_floorIndexSeam;
-
 CDynamicObjectManager* Manager() { return CDynamicObjectManager::Instance(); }
 
 void SetColour(CFerroxObject* object, const GxRGBA& colour)
@@ -193,9 +179,6 @@ void CPlacementController::Create(CFloorManager* floors, CFerroxWorld* world)
     m_pFloors = floors;
     m_pWorld = world;
     CDynamicObjectManager* manager = Manager();
-    // Objects are filed by the storey they stand on; without a seam every storey would be record 0.
-    if (!CDynamicObjectManager::GetSeam())
-        CDynamicObjectManager::SetSeam(&g_floorIndexSeam);
     LoadWallTemplates();
     BuildingHooks hooks = {};
     hooks.setFloorArea = &HookSetFloorArea;
@@ -226,8 +209,6 @@ void CPlacementController::Release()
     if (m_pGround && manager)
         manager->RemoveObject(m_pGround, 1);
     m_pGround = nullptr;
-    if (CDynamicObjectManager::GetSeam() == &g_floorIndexSeam)
-        CDynamicObjectManager::SetSeam(nullptr);
     m_pRecord.reset();
 }
 

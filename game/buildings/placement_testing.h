@@ -20,6 +20,7 @@
 #include "game/shell/game_testing.h"
 #include "game/world/factories.h"
 #include "game/world/floors.h"
+#include "game/world/levelmanager.h"
 #include "game/world/objectmgr.h"
 #include "gfx/fx/particles.h"
 #include "gfx/testsupport/engine_gtest.h"
@@ -133,6 +134,9 @@ protected:
         floors->Create(&data);
         std::filesystem::current_path(previous);
         MakeGround(floors.get());
+        // Objects are filed by the storey they stand on, as the game's seam tells.
+        seam = std::make_unique<CGameObjectSeam>(floors.get(), nullptr);
+        CDynamicObjectManager::SetSeam(seam.get());
         controller = std::make_unique<CPlacementController>();
         controller->Create(floors.get(), nullptr);
         floors->SetHooks(controller->FloorHooks());
@@ -195,6 +199,7 @@ protected:
     RecordingNotices notices;
     CDynamicObjectManager* manager = nullptr;
     std::unique_ptr<CFloorManager> floors;
+    std::unique_ptr<CGameObjectSeam> seam;
     std::unique_ptr<CPlacementController> controller;
     CFerroxTagTree data;
 };

@@ -97,4 +97,39 @@ TEST_F(SelectionCity, ClickOnAShopSelectsTheShopWithItsRecord)
     EXPECT_EQ(nullptr, dynamic_cast<CShop*>(PickDown(open)));
 }
 
+// A game over the fixture's level: its world and placement controller.
+class LevelGame : public CGame {
+public:
+    CFerroxWorld* GetWorld() override { return world; }
+    CFerroxWorld* world = nullptr;
+};
+
+// Choosing the demolish tool is a press the interface takes; its release, in the tool's mode, is no click on the
+// mall and removes nothing under the pointer. A press and release on the mall removes the building there.
+TEST_F(SelectionCity, OnlyAReleaseAfterAPressOnTheMallDemolishes)
+{
+    OpenLevel(0);
+    if (HasFatalFailure())
+        return;
+    ASSERT_NE(nullptr, PlaceShop(Cell(8, 8)));
+    const auto& shops = manager->GetFloorRecord(0)->shops;
+    CGame* fixtureGame = g_pGame;
+    LevelGame play;
+    play.world = level->GetWorld();
+    play.m_pPlacementController = std::move(controller);
+    g_pGame = &play;
+    play.SetState(kGameStateInGame);
+    play.m_pPlacementController->SetMode(PLACEMENT_CLEAR, level->GetWorld(), 0, nullptr, nullptr);
+    play.m_pickPoint = At(Ground(), Cell(8, 8));
+    play.m_pPickedObject = shops.front();
+    CGame::OnMouseButton(GAME_MOUSE_LEFT_UP);
+    EXPECT_EQ(1u, shops.size()) << "the release of the tool's own press removed the building under the pointer";
+    play.m_pPickedObject = shops.front();
+    CGame::OnMouseButton(GAME_MOUSE_LEFT_DOWN);
+    CGame::OnMouseButton(GAME_MOUSE_LEFT_UP);
+    EXPECT_TRUE(shops.empty());
+    g_pGame = fixtureGame;
+    controller = std::move(play.m_pPlacementController);
+}
+
 }  // namespace

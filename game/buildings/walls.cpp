@@ -141,18 +141,19 @@ bool CellsAreFree(CBaseObject* piece, CFerroxBlockGrid* storey)
 
 void CPlacementController::ScanWalls(CFerroxBlockMesh* storey)
 {
-    const int stride = storey->GetRows();
-    const int lines = storey->GetColumns();
-    if (stride < 2 || lines < 1)
+    // Rows step by the grid's width W, columns by its height H: on the square grids of the levels both agree.
+    const int width = storey->GetRows();
+    const int height = storey->GetColumns();
+    if (width < 2 || height < 1)
         return;
     const ScanSite site = {storey};
-    const int rowCount = storey->GetCellCount() / stride;
     for (const WallScan& scan : kScans) {
         CFerroxAssetSet* set = GetWallTemplate(scan.templateIndex);
         // The outer index walks the lines scanned (rows or columns), the inner one the cells of a line.
-        const int outerCount = scan.rows ? rowCount : stride;
-        const int innerCount = scan.rows ? stride : rowCount;
-        const int step = scan.rows ? scan.direction * stride : scan.direction;
+        const int outerCount = scan.rows ? width : height;
+        const int innerCount = scan.rows ? height : width;
+        const int stride = scan.rows ? width : height;
+        const int step = scan.rows ? scan.direction * width : scan.direction;
         // Both directions stop at the second last line: no piece stands on the grid's far border line.
         const int outerFirst = scan.direction > 0 ? 0 : 1;
         for (int outer = outerFirst; outer <= outerCount - 2; outer++) {

@@ -100,7 +100,7 @@ int CConditions::Load(CFerroxTagFile* file)
 
 int CConditions::Save(CFerroxFile* file)
 {
-    if (!file || file->HasWriteFailed())
+    if (!file)
         return 0;
     file->WriteLine(std::string(kSectionTag) + kLineEnd);
     file->WriteLine(ToString<unsigned short>(m_value) + kLineEnd);

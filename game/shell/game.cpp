@@ -142,9 +142,6 @@ void CGame::Init()
 
 void CGame::Release()
 {
-    // A level still running goes first: its objects stand on the floors and in the world deleted below.
-    if (m_levelLoaded)
-        LeaveLevel();
     ReleaseGame();
     if (m_pSoundManager) {
         m_pSoundManager->Close();
@@ -165,9 +162,12 @@ void CGame::ReleaseGame()
     m_pPicker.reset();
     m_pPlacementController.reset();
     m_pSpawner.reset();
-    if (m_setUp)
-        CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
+    CDynamicObjectManager* objects = m_setUp ? CDynamicObjectManager::Peek() : nullptr;
+    if (objects)
+        objects->DeleteAll();  // the objects go before the storeys they stand on
     m_pFloorManager.reset();
+    if (m_setUp)
+        CDynamicObjectManager::DestroyInstance();
     if (m_pObjectSeam && CDynamicObjectManager::GetSeam() == m_pObjectSeam.get())
         CDynamicObjectManager::SetSeam(nullptr);
     m_pObjectSeam.reset();

@@ -27,7 +27,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -140,8 +139,6 @@ public:
     void LeaveLevel();
     // The in-game frame: scenario result, clock, then every subsystem with real or scaled time.
     void UpdateInGame();
-    // A fixed seed for the random generator (0: the calendar time, as a played game uses).
-    void SetRandomSeed(unsigned seed) { m_randomSeed = seed; }
     CFerroxWorld* GetWorld() override;
     uint16_t GetDayCounter() override { return m_dayCounter; }
     int32_t IsNewDay() override { return m_newDay; }
@@ -281,6 +278,8 @@ public:
     float m_scaledFrameTime;  // the in-game frame's time after the speed factor
 
 private:
+    // A left press the interface takes rather than the mall.
+    bool IsPressOnInterface();
     void DrawSplash();
     void ReplaceSplash(const char* path);
     void CheckResult();
@@ -306,11 +305,9 @@ private:
     CGameShell* m_pShell;
     int32_t m_setUp;
     int32_t m_levelLoaded;
-    unsigned m_randomSeed = 0;
     std::unique_ptr<CObjectManagerSeam> m_pObjectSeam;
     CGameSaveParts* m_pSaveParts = nullptr;
     std::unique_ptr<CGameSaveParts> m_pOwnSaveParts;  // what the set-up installs when nothing else is
-    std::set<std::string> m_toldFiles;                // the damaged files already told of
     int32_t m_returnCity = -1;                        // the city view a failed level goes back to; -1 for the main menu
 };
 

@@ -52,15 +52,19 @@ public:
     }
     // Asks whether to leave the game; the yes button calls the action. Nothing more while the question is open.
     virtual void AskLeave(void (*yes)()) { (void)yes; }
-    // Whether a modal canvas (a question, a file panel, the end-game sequence) is open: it alone takes input.
-    virtual int HasModal() { return 0; }
+    // Whether a modal canvas (a question, a file panel, the end-game sequence) is open and a canvas of the stack
+    // lies under the point: only the newest modal canvas is updated, so the others do not mark the pointer.
+    virtual int IsCanvasUnderModal(float x, float y)
+    {
+        (void)x;
+        (void)y;
+        return 0;
+    }
     // Leaving a level: the panels close, every modal canvas comes off the stack, the message queue and history
     // are emptied and the end-game sequence is torn down.
     virtual void LeaveInterface() {}
     // A contract of staff category k (0 cleaners ...) completed.
     virtual void AdvanceContract(int32_t category) { (void)category; }
-    // A technology was gained: the build menu's pages of that id enable or disable their items anew.
-    virtual void RefreshBuildPage(int32_t page) { (void)page; }
 
     // The front end: made and built once; rebuilt when the game is left; its canvases go when a game starts.
     virtual int CreateFrontEnd() { return 0; }

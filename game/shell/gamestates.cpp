@@ -178,7 +178,7 @@ int CGame::Create(HWND window, const char* name)
 {
     g_pGame = this;
     g_pGameContext = this;
-    FerroxSrand(m_randomSeed ? m_randomSeed : static_cast<uint32_t>(std::time(nullptr)));
+    FerroxSrand(static_cast<uint32_t>(std::time(nullptr)));
     if (!CFerroxGame::Create(window, name))
         return 0;
     if (!m_pLocale) {
@@ -304,14 +304,12 @@ void CGame::Update(float frameTime)
         SetState(kGameStateInGame);
         if (!m_gameFilePath.empty() && GxFileExists(m_gameFilePath.c_str())) {
             const int loaded = LoadGame(m_gameFilePath.c_str());
-            // The path is the scenario the city view chose, which named it already when it was damaged or held a
-            // value the load refuses; a scenario is no saved game, and is told of as a scenario.
+            // The path is the scenario the city view chose: a scenario is no saved game, and is told of as one.
             int16_t message = GameLoadMessage(loaded);
-            const bool untold = m_toldFiles.insert(m_gameFilePath).second;
             if (loaded == kGameLoadRefused)
-                message = untold ? kGameDamagedScenarioMessage : -1;
+                message = kGameDamagedScenarioMessage;
             else if (loaded == kGameLoadDropped)
-                message = untold ? kGameScenarioPartsMessage : -1;
+                message = kGameScenarioPartsMessage;
             if (message >= 0)
                 QueueMessage(message);
         }
@@ -569,12 +567,9 @@ int CGame::StartLevel()
     if (!m_setUp || !m_pLevelManager)
         return 1;
     auto* levels = static_cast<CLevelManager*>(m_pLevelManager.get());
-    if (!levels->GetWorld())
-        levels->SetWorld(std::make_unique<CWorld>());
-    // Loading names textures and frames by their own paths; the pictures of the game keep theirs.
-    const std::string imagePath = GxImageGetPath() ? GxImageGetPath() : "";
+    if (m_pCamera)
+        m_pCamera->ResetRotation();
     const int created = levels->CreateWorld();
-    GxImageSetPath(imagePath.c_str());
     CFerroxWorld* world = levels->GetWorld();
     if (!created || !world || !world->GetGraphicsWorld()) {
         levels->UnloadLevel();
@@ -582,12 +577,9 @@ int CGame::StartLevel()
     }
     m_levelLoaded = 1;
     if (m_pCamera) {
-        m_pCamera->ResetRotation();
         m_pCamera->AddToWorld(world->GetGraphicsWorld());
         PlaceCamera();
     }
-    if (m_pFloorManager)
-        m_pFloorManager->SetWorld(world);
     StartSpawner(world);
     if (m_pPlacementController)
         m_pPlacementController->Create(m_pFloorManager.get(), world);
@@ -599,8 +591,6 @@ int CGame::StartLevel()
     objects->SwapCityTemplates();
     if (m_pPlacementController)
         m_pPlacementController->LoadWallTemplates();
-    if (m_pConditions)
-        m_pConditions->SetStatistics(objects->GetStatistics());
     if (m_pSoundManager) {
         m_pSoundManager->StopMusic();
         m_pSoundManager->PlayMusic(levels->GetLevel() + 1);
@@ -621,9 +611,6 @@ void CGame::PlaceCamera()
     m_pCamera->SetPosition(&eye);
     m_pCamera->Pitch(nullptr, kCameraPitch, 0);
     m_pCamera->Yaw(nullptr, kCameraYaw, 0);
-    // What the input asked for before the level (an edge touched in the front end) does not carry into it.
-    if (auto* camera = dynamic_cast<CVantorCamera*>(m_pCamera.get()))
-        camera->StopMotion();
     m_pCamera->Update();
 }
 
@@ -745,9 +732,7 @@ int CGame::OnMouseButton(int32_t event)
         break;
     case GAME_MOUSE_LEFT_DOWN:
         game->m_worldPress = 0;
-        // While a question or file panel is open only it is updated, so the panels under it do not mark the
-        // pointer as theirs: a press anywhere then counts as one on the interface, not on the mall behind them.
-        if ((game->m_pMouse && game->m_pMouse->GetPosition()->overInterface) || game->GetShell()->HasModal()) {
+        if (game->IsPressOnInterface()) {
             game->SetPlacementMode(GAME_PLACEMENT_NONE, nullptr, nullptr);
             if (game->m_pSpawner)
                 game->m_pSpawner->DropStaffPlacement();
@@ -784,6 +769,16 @@ int CGame::OnMouseButton(int32_t event)
         break;
     }
     return 1;
+}
+
+// While a question or file panel is open only it is updated, so the panels under it do not mark the pointer as
+// theirs: a press on any canvas of the stack then counts as one on the interface, not on the mall behind it.
+bool CGame::IsPressOnInterface()
+{
+    if (!m_pMouse)
+        return false;
+    const FerroxMousePosition* mouse = m_pMouse->GetPosition();
+    return mouse->overInterface || GetShell()->IsCanvasUnderModal(mouse->x, mouse->y);
 }
 
 // Every staff member of the category takes the grade: 1 cleaners, 2 engineers, 3 gardeners (both of the
@@ -842,11 +837,9 @@ void CGame::OnTechnologyUnlocked(uint16_t id)
     if (grade > highest)
         game->QueueMessage(static_cast<int16_t>(category + kGameUnlockMessageBase));
     GradeStaff(category, grade);
-    game->GetShell()->RefreshBuildPage(category - 1);
-    if (level) {
-        game->GetShell()->AdvanceContract(k);
+    game->GetShell()->AdvanceContract(k);
+    if (level)
         *level = static_cast<uint16_t>(grade);
-    }
 }
 
 // ---- The spawner ----

@@ -36,8 +36,8 @@ public:
         asked++;
         leave = yes;
     }
-    int HasModal() override { return modal; }
-    void RefreshBuildPage(int32_t page) override { refreshed.push_back(page); }
+    int IsCanvasUnderModal(float, float) override { return modal && covered; }
+    void AdvanceContract(int32_t category) override { advanced.push_back(category); }
     int CreateFrontEnd() override
     {
         frontEnds++;
@@ -47,8 +47,9 @@ public:
     std::vector<int16_t> endGames;
     int asked = 0;
     void (*leave)() = nullptr;
-    int modal = 0;  // a question or file panel is open
-    std::vector<int32_t> refreshed;
+    int modal = 0;    // a question or file panel is open
+    int covered = 0;  // and a canvas lies under the pointer
+    std::vector<int32_t> advanced;
     int frontEnds = 0;
 };
 
@@ -131,7 +132,7 @@ TEST_F(GameStates, SplashAndLoadingLastFourSecondsEachThenAFailedSetUpStopsTheSt
     EXPECT_EQ(kGameStateInGame, game->GetState());
     EXPECT_EQ(nullptr, game->GetWorld());
 
-    // A scenario that does not load is told as a scenario, once however often it is started.
+    // A scenario that does not load is told as a scenario, each time it is started.
     WriteFile(Path("cut.fds"), "<CONDITIONS>\r\n0\r\n2,1,500\r\n");
     notices.Clear();
     for (int start = 0; start < 2; start++) {
@@ -139,7 +140,7 @@ TEST_F(GameStates, SplashAndLoadingLastFourSecondsEachThenAFailedSetUpStopsTheSt
         game->SetState(kGameStateStart);
         Frames(2);
     }
-    EXPECT_EQ(std::vector<int16_t>{kGameDamagedScenarioMessage}, notices.messages);
+    EXPECT_EQ((std::vector<int16_t>{kGameDamagedScenarioMessage, kGameDamagedScenarioMessage}), notices.messages);
 
     // One holding a value its load refuses (a year below 0) is told as a scenario too, not as a saved game.
     WriteFile(Path("refused.fds"), "<GAME_DATA>\r\n-1\r\n1\r\n0\r\n</GAME_DATA>\r\n"
@@ -296,12 +297,14 @@ public:
 
 // With a question open the panels under it do not mark the pointer: a press anywhere counts as one on the
 // interface (the tool is put down and nothing is selected), never as one on the mall behind the main bar.
-TEST_F(GameStates, APressUnderAnOpenQuestionCountsAsOneOnTheInterface)
+TEST_F(GameStates, APressOnACanvasUnderAnOpenQuestionCountsAsOneOnTheInterface)
 {
     ModeLog log;
     game->SetPlacement(&log);
+    game->m_pMouse = std::make_unique<CMouse>();
     game->SetState(kGameStateInGame);
     shell.modal = 1;
+    shell.covered = 1;
     StandingObject shop;
     game->m_pPickedObject = &shop;
     CGame::OnMouseButton(GAME_MOUSE_LEFT_DOWN);
@@ -309,13 +312,15 @@ TEST_F(GameStates, APressUnderAnOpenQuestionCountsAsOneOnTheInterface)
     EXPECT_EQ(nullptr, game->m_pSelectedObject);
     EXPECT_EQ(nullptr, game->m_pPickedObject);
     EXPECT_EQ(std::vector<int32_t>{GAME_PLACEMENT_NONE}, log.modes);
-    shell.modal = 0;
+    // Off every canvas the press reaches the mall behind the question.
+    shell.covered = 0;
     game->m_pPickedObject = &shop;
     CGame::OnMouseButton(GAME_MOUSE_LEFT_DOWN);
     EXPECT_EQ(&shop, game->m_pSelectedObject);
     game->m_pSelectedObject = nullptr;
     game->m_pPickedObject = nullptr;
     game->SetPlacement(nullptr);
+    game->m_pMouse.reset();
 }
 
 TEST_F(GameStates, ASelectedShopperWhoWalksToAnotherFloorClosesItsCard)
@@ -361,8 +366,8 @@ TEST_F(GameStates, UnlockedTechnologiesTellEachNewGradeOnceAndSetTheirCategoryLe
     EXPECT_EQ(18, notices.messages[1]);
     EXPECT_EQ(23, notices.messages[2]);
     EXPECT_EQ((std::vector<uint16_t>{1, 0, 0, 2}), stats->m_categories);
-    // Each unlock refreshes the build menu's page of its category, known to the table or not.
-    EXPECT_EQ((std::vector<int32_t>{0, 0, 3, 8}), shell.refreshed);
+    // Each unlock advances the contract of its category, known to the table or not.
+    EXPECT_EQ((std::vector<int32_t>{0, 0, 3, 8}), shell.advanced);
     CGame::OnTechnologyUnlocked(4000);  // an earlier grade of security: not told, and the level follows it
     EXPECT_EQ(3u, notices.messages.size());
     EXPECT_EQ(1, stats->m_categories[3]);

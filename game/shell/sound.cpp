@@ -235,7 +235,7 @@ void CSoundManager::Close()
 signed char CSoundManager::OnStreamEnd(FSOUND_STREAM*, void*, int, void* manager)
 {
     CSoundManager* self = static_cast<CSoundManager*>(manager);
-    if (self == nullptr || s_musicStopped || self->m_trackCount == 0)
+    if (self == nullptr || s_musicStopped)
         return 0;
     s_masterVolume = static_cast<float>(FSOUND_GetVolume(self->m_musicChannel));
     if (!s_shuffleOff && self->m_trackCount > 1) {

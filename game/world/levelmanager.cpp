@@ -124,12 +124,15 @@ int CLevelManager::ReadGameType()
     CFerroxTagTree* setup = g_pFerroxSetupTree;
     if (!setup || !setup->FindNode(kGameDataNode, 1) || !setup->FindChild(kGameTypeNode))
         return 1;
-    const std::string type = WithoutLineEnd(setup->GetValue(0));
-    if (type.empty() || !setup->FindChild(type.c_str()))
+    const char* value = setup->GetValue(0);
+    if (!value)
         return 1;
-    int level = 0;
-    if (FromString<int>(WithoutLineEnd(setup->GetValue(0)), level))
-        m_level = level;
+    std::string type = value;
+    if (!type.empty() && type.back() == '\n')
+        type.pop_back();
+    if (!setup->FindChild(type.c_str()) || !setup->GetValue(0))
+        return 1;
+    FromString<int>(setup->GetValue(0), m_level);
     return 1;
 }
 
@@ -158,9 +161,10 @@ bool CLevelManager::LoadLevel(CFerroxFile* file)
     if (!setup || !setup->FindNode(kLevelDataNode, 1))
         return true;
     CFerroxTagNode* block = setup->GetCursor();
-    int total = -1;
-    if (!setup->FindChild(kLevelTotalNode) || !FromString<int>(WithoutLineEnd(setup->GetValue(0)), total))
-        return true;
+    // A "total" that is missing or holds no number reads as 0: the scan looks at level 0 alone.
+    int total = 0;
+    if (setup->FindChild(kLevelTotalNode) && setup->GetValue(0))
+        FromString<int>(setup->GetValue(0), total);
     const int level = PickLevel(block, total, saved);
     if (level < 0)
         return false;

@@ -82,6 +82,37 @@ TEST_F(LevelManager, TheGameTypeOfTheSettingsChoosesTheLevel)
     g_pFerroxSetupTree = kept;
 }
 
+// The game type loses one final LF only; an empty type is held by every name, so the first type is taken.
+TEST_F(LevelManager, TheGameTypeLosesOneLineEndAndAnEmptyTypeTakesTheFirst)
+{
+    const auto levelFor = [this](const char* type) {
+        Use("<Game_Data>\n<Game_type>\nx\n<normal>\n4\n</normal>\n<scenario>\n2\n</scenario>\n</Game_type>\n"
+            "</Game_Data>\n");
+        setup.FindNode("Game_type", 1);
+        setup.GetValues()->clear();
+        setup.AddValue(type);
+        CLevelManager level;
+        level.ReadGameType();
+        return level.GetLevel();
+    };
+    EXPECT_EQ(levelFor("scenario\n"), 2);
+    EXPECT_EQ(levelFor(""), 4);
+    EXPECT_EQ(levelFor("scenario\r\n"), 1);
+    EXPECT_EQ(levelFor("scenario\n\n"), 1);
+}
+
+// Without a total, or with one that holds no number, the scan looks at level 0 alone.
+TEST_F(LevelManager, AMissingOrUnreadableTotalScansLevelZeroOnly)
+{
+    for (const char* total : {"", "<total>\nmany\n</total>\n"}) {
+        Use(std::string("<Level_Data>\n<0>\n./a.gxs\n</0>\n<1>\n./b.gxs\n</1>\n") + total + "</Level_Data>\n");
+        SaveLevel("./a.gxs");
+        EXPECT_EQ(LoadLevel(1), 0) << total;
+        SaveLevel("./b.gxs");
+        EXPECT_EQ(LoadLevel(3), 3) << total;
+    }
+}
+
 TEST_F(LevelManager, TheSavedWorldNameBringsBackItsLevelTheHighestWhenPathsShareIt)
 {
     EXPECT_EQ(SaveLevel("./models/levels/Berlin/berlin.gxs"),

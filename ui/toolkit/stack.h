@@ -118,6 +118,12 @@ public:
         return std::find(m_modal.begin(), m_modal.end(), canvas) != m_modal.end() ||
                std::find(m_normal.begin(), m_normal.end(), canvas) != m_normal.end();
     }
+    // True when the test holds for a canvas of either list.
+    template <typename TTest>
+    bool AnyCanvas(TTest test) const
+    {
+        return std::any_of(m_modal.begin(), m_modal.end(), test) || std::any_of(m_normal.begin(), m_normal.end(), test);
+    }
     int GetModalCount() const { return static_cast<int>(m_modal.size()); }
     // The newest modal canvas, the one that takes input, or null.
     TCanvas GetTopModal() const { return m_modal.empty() ? nullptr : m_modal.front(); }
