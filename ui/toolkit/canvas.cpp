@@ -80,6 +80,7 @@ void CFerroxCanvas::Release()
 {
     m_widgets.clear();
     m_hotSpots.clear();
+    // The count goes with the list: left standing, it would let an index reach past the emptied list.
     m_widgetCount = 0;
 }
 
@@ -97,7 +98,7 @@ void CFerroxCanvas::SetPosition(float x, float y, int32_t absolute)
 void CFerroxCanvas::AddWidget(std::unique_ptr<CFerroxWidget> widget)
 {
     m_widgets.push_back(std::move(widget));
-    m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+    m_widgetCount++;
 }
 
 std::unique_ptr<CFerroxWidget> CFerroxCanvas::RemoveWidget(CFerroxWidget* widget)
@@ -108,7 +109,7 @@ std::unique_ptr<CFerroxWidget> CFerroxCanvas::RemoveWidget(CFerroxWidget* widget
         return nullptr;
     std::unique_ptr<CFerroxWidget> handedBack = std::move(*found);
     m_widgets.erase(found);
-    m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+    m_widgetCount--;
     return handedBack;
 }
 
