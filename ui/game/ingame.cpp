@@ -203,11 +203,10 @@ int CInterface::Create(CFerroxTagTree* data)
 
 void CInterface::CreateBuildMenus(CFerroxTagTree* data)
 {
-    auto* menus = dynamic_cast<CBuildCanvasManager*>(m_pBuildMenu.get());
-    if (!menus || !data)
+    if (!m_pBuildMenu)
         return;
     const float* rect = m_pMainPanel ? m_pMainPanel->GetWidgetRect(0) : nullptr;
-    menus->SetPosition(data, 0.0f, (rect ? rect[3] : 0.0f) - kInterfacePanelOverlap);
+    m_pBuildMenu->SetPosition(data, 0.0f, (rect ? rect[3] : 0.0f) - kInterfacePanelOverlap);
 }
 
 void CInterface::LoadFonts(CFerroxTagTree* data)
