@@ -107,8 +107,6 @@ public:
     void Render() override;
     void SetRequest(GameConfirmCallback callback, uint16_t textIndex, int16_t list, int32_t closeBoth,
                     const char16_t* extraText);
-    // Drops the question unanswered, as the no button does; whoever closes the panel takes it off the stack.
-    void Dismiss() { Forget(); }
 
     GameConfirmCallback GetCallback() const { return m_callback; }
     int32_t GetCloseBoth() const { return m_closeBoth; }
