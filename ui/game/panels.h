@@ -166,8 +166,6 @@ public:
 
     uint16_t GetCount() const { return m_count; }
     uint16_t GetScroll() const { return m_scroll; }
-    // Skips that many newest entries; kept below the count.
-    void SetScroll(uint16_t scroll) { m_scroll = scroll < m_count ? scroll : 0; }
     const std::vector<std::unique_ptr<HistoryEntry>>& GetEntries() const { return m_entries; }
 
 private:
