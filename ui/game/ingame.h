@@ -127,7 +127,6 @@ private:
     void RemovePopups();
     // The panels CloseCanvases closes, the build page apart.
     std::array<CFerroxCanvas*, kInterfaceOpenablePanels> OpenablePanels() const;
-    bool AnyPanelOpen() const;
 
     std::u16string m_extraText;  // the extra line of a confirmation asked through the seam
 };

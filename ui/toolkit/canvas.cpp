@@ -381,12 +381,10 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
 
     const std::string text = path;
     const size_t slash = text.rfind('/');
-    if (slash == 0 || text.size() < kExtensionLength) {
-        m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+    if (slash == 0)
         return;
-    }
     const std::string folder = slash == std::string::npos ? "" : text.substr(0, slash + 1);
-    const std::string stem = text.substr(0, text.size() - kExtensionLength);
+    const std::string stem = text.substr(0, text.size() - std::min(text.size(), kExtensionLength));
     GxImageSetPath(g_pFerroxGame ? g_pFerroxGame->GetImagePath() : "");
     BuildHotSpots(stem, scaled);
     if (GxImage* map = ReadMap(stem, "_p.png")) {

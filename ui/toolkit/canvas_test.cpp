@@ -180,6 +180,13 @@ TEST_F(CanvasTest, NumberedFilesStopAtTheFirstGapThenTry99)
 
 TEST_F(CanvasTest, MissingBackgroundIsAnImageThatIsNeverHit)
 {
+    // A path at the root or shorter than an extension gives the background alone.
+    for (const char* path : {"/x.png", "ab"}) {
+        CFerroxCanvas bare;
+        bare.Build(path, 0.0f, 0.0f, 0);
+        EXPECT_EQ(bare.GetWidgetCount(), 1) << path;
+        EXPECT_EQ(bare.GetHotSpotCount(), 0u) << path;
+    }
     CFerroxCanvas canvas;
     canvas.Build((Folder() + "absent.png").c_str(), 0.0f, 0.0f, 0);
     ASSERT_EQ(canvas.GetWidgetCount(), 1);
