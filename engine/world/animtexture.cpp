@@ -129,7 +129,6 @@ void CFerroxAnimTexture::Unload()
             GxTextureDestroy(frame);
     }
     m_frames.clear();
-    m_current = 0;
 }
 
 const char* CFerroxAnimTexture::GetBaseName() const

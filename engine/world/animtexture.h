@@ -35,7 +35,8 @@ public:
     CFerroxAnimTexture(const CFerroxAnimTexture&) = delete;
     CFerroxAnimTexture& operator=(const CFerroxAnimTexture&) = delete;
 
-    // One step at most per call; nothing without frames.
+    // One step at most per call; nothing without frames. A frame that was not found, or a slot that held no
+    // texture, gives no picture: the texture keeps the one it shows.
     virtual void Update(float elapsed);
     // Reads the description at path (its folder holds the frames) and takes over the texture in the slot.
     virtual int Load(const char* path, GxTexture** slot);
@@ -48,7 +49,6 @@ public:
     size_t GetFrameCount() const { return m_frames.size(); }
     size_t GetCurrentFrame() const { return m_current; }
     float GetElapsed() const { return m_elapsed; }
-    float GetDelay() const { return m_delay; }
     GxTexture* GetFrame(size_t index) const { return index < m_frames.size() ? m_frames[index] : nullptr; }
 
 private:

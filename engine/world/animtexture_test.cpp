@@ -88,6 +88,31 @@ TEST_F(AnimTextureTest, StepsOneFrameACallWrapsAndRestores)
     EXPECT_EQ(GxTextureGetRaster(material), own);
 }
 
+// A frame the reader did not find is stepped over without a picture, and a slot without a texture steps too.
+TEST_F(AnimTextureTest, AFrameNotFoundKeepsThePictureShown)
+{
+    WriteFrames(2);
+    std::ofstream(Path("water.ini")) << "[anim]\nframes=3\ndelay=100\n";
+    CFerroxAnimTexture anim;
+    ASSERT_EQ(anim.Load(Path("water.ini").c_str(), &material), 1);
+    ASSERT_EQ(anim.GetFrameCount(), 3u);
+    EXPECT_EQ(anim.GetFrame(2), nullptr);
+    anim.Update(0.1f);
+    anim.Update(0.1f);
+    EXPECT_EQ(anim.GetCurrentFrame(), 2u);
+    EXPECT_EQ(GxTextureGetRaster(material), GxTextureGetRaster(anim.GetFrame(1)));
+    anim.Update(0.1f);
+    EXPECT_EQ(GxTextureGetRaster(material), GxTextureGetRaster(anim.GetFrame(0)));
+
+    GxTexture* empty = nullptr;
+    CFerroxAnimTexture unplaced;
+    ASSERT_EQ(unplaced.Load(Path("water.ini").c_str(), &empty), 1);
+    unplaced.Update(0.1f);
+    EXPECT_EQ(unplaced.GetCurrentFrame(), 1u);
+    unplaced.Unload();
+    EXPECT_EQ(empty, nullptr);
+}
+
 TEST_F(AnimTextureTest, MissingDescriptionOrZeroFramesNeverStep)
 {
     CFerroxAnimTexture missing;

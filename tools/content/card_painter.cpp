@@ -19,8 +19,10 @@ constexpr int kRowButtonHeight = 12;
 constexpr int kChargeButtonWidth = 12;
 constexpr int kChargeButtonHeight = 12;
 
+// The star signs' pictures, named as the shopper lines ask for them; their icons follow in this order.
 constexpr const char* kStarSigns[] = {"Aquarius", "Aries",  "Cancer",      "Capricorn", "Gemini", "Leo",
                                       "Libra",    "Pisces", "Sagittarius", "Scorpio",   "Taurus", "Virgo"};
+constexpr int kStarSignCount = static_cast<int>(sizeof(kStarSigns) / sizeof(kStarSigns[0]));
 
 // The cards: one line of figures at about y 15 and the columns' icons above it, each icon's tooltip covering
 // its column down to the card's foot.
@@ -380,9 +382,14 @@ bool ContentWriteCards(const std::string& panelsDir, std::string* error)
         {"car", kIconSize, kIconSize, {200, 60, 60}, CONTENT_ICON_CAR},
         {"train", kIconSize, kIconSize, {90, 160, 90}, CONTENT_ICON_TRAIN},
     };
-    for (int k = 0; k < 12; k++) {
+    // Each sign is its glyph, on a tint of its own.
+    for (int k = 0; k < kStarSignCount; k++) {
         const uint8_t level = static_cast<uint8_t>(60 + 15 * k);
-        shoppers.push_back({kStarSigns[k], kIconSize, kIconSize, {level, 200, static_cast<uint8_t>(255 - level)}});
+        shoppers.push_back({kStarSigns[k],
+                            kIconSize,
+                            kIconSize,
+                            {level, 200, static_cast<uint8_t>(255 - level)},
+                            static_cast<ContentIcon>(CONTENT_ICON_AQUARIUS + k)});
     }
     return WriteIcons(panelsDir + "/shoppers", shoppers, error) &&
            WriteIcons(panelsDir + "/staff",

@@ -119,6 +119,84 @@ bool Person(P p, float u)
 // The slash of "per", on the icon's left.
 bool Slash(P p) { return Stroke(p, {0.06f, 0.08f}, {0.3f, 0.92f}, 0.06f); }
 
+// The star signs' glyphs are drawn in strokes this wide.
+constexpr float kGlyph = 0.07f;
+
+// A ring's arc of the glyph's stroke around (cu, cv), radius r, kept where `keep` holds.
+template <typename Keep>
+bool Arc(P p, float cu, float cv, float r, Keep keep)
+{
+    return Ring(p, cu, cv, r - kGlyph, r + kGlyph) && keep(p);
+}
+
+// A zigzag of four strokes across the icon, its low points at v.
+bool Wave(P p, float v)
+{
+    constexpr float kRise = 0.14f;
+    const P points[] = {{0.06f, v}, {0.28f, v + kRise}, {0.5f, v}, {0.72f, v + kRise}, {0.94f, v}};
+    for (int i = 0; i + 1 < 5; i++) {
+        if (Stroke(p, points[i], points[i + 1], kGlyph))
+            return true;
+    }
+    return false;
+}
+
+// The "m" of the two star signs written with one: three legs from v 0.12 joined by arches at the top.
+bool Humps(P p)
+{
+    const auto above = [](P q) { return q.v >= 0.66f; };
+    return Stroke(p, {0.1f, 0.12f}, {0.1f, 0.8f}, kGlyph) || Stroke(p, {0.34f, 0.12f}, {0.34f, 0.66f}, kGlyph) ||
+           Stroke(p, {0.58f, 0.12f}, {0.58f, 0.66f}, kGlyph) || Arc(p, 0.22f, 0.66f, 0.12f, above) ||
+           Arc(p, 0.46f, 0.66f, 0.12f, above);
+}
+
+bool StarSign(ContentIcon icon, P p)
+{
+    switch (icon) {
+    case CONTENT_ICON_AQUARIUS:  // two waves
+        return Wave(p, 0.24f) || Wave(p, 0.56f);
+    case CONTENT_ICON_ARIES:  // the ram's horns over a stem
+        return Stroke(p, {0.5f, 0.08f}, {0.5f, 0.64f}, kGlyph) ||
+               Arc(p, 0.3f, 0.64f, 0.2f, [](P q) { return q.v >= 0.64f || q.u <= 0.3f; }) ||
+               Arc(p, 0.7f, 0.64f, 0.2f, [](P q) { return q.v >= 0.64f || q.u >= 0.7f; });
+    case CONTENT_ICON_CANCER:  // two curls, head to tail
+        return Disc(p, 0.22f, 0.62f, 0.12f) || Arc(p, 0.52f, 0.62f, 0.32f, [](P q) { return q.v >= 0.66f; }) ||
+               Disc(p, 0.78f, 0.38f, 0.12f) || Arc(p, 0.48f, 0.38f, 0.32f, [](P q) { return q.v <= 0.34f; });
+    case CONTENT_ICON_CAPRICORN:  // a V whose right leg ends in a loop and a tail
+        return Stroke(p, {0.08f, 0.86f}, {0.3f, 0.14f}, kGlyph) || Stroke(p, {0.3f, 0.14f}, {0.5f, 0.86f}, kGlyph) ||
+               Stroke(p, {0.5f, 0.86f}, {0.62f, 0.3f}, kGlyph) || Arc(p, 0.74f, 0.3f, 0.14f, [](P) { return true; }) ||
+               Stroke(p, {0.62f, 0.2f}, {0.44f, 0.04f}, kGlyph);
+    case CONTENT_ICON_GEMINI:  // two pillars under a lintel on a base
+        return Box(p, 0.08f, 0.82f, 0.92f, 0.94f) || Box(p, 0.08f, 0.06f, 0.92f, 0.18f) ||
+               Box(p, 0.26f, 0.18f, 0.38f, 0.82f) || Box(p, 0.62f, 0.18f, 0.74f, 0.82f);
+    case CONTENT_ICON_LEO:  // a small ring, the mane's loop and the tail's hook
+        return Arc(p, 0.26f, 0.3f, 0.14f, [](P) { return true; }) ||
+               Arc(p, 0.56f, 0.62f, 0.2f, [](P q) { return q.v >= 0.5f || q.u <= 0.56f; }) ||
+               Stroke(p, {0.76f, 0.62f}, {0.72f, 0.14f}, kGlyph) || Stroke(p, {0.72f, 0.14f}, {0.94f, 0.22f}, kGlyph);
+    case CONTENT_ICON_LIBRA:  // the scales' beam over its base
+        return Box(p, 0.06f, 0.1f, 0.94f, 0.2f) || Box(p, 0.06f, 0.38f, 0.3f, 0.48f) ||
+               Box(p, 0.7f, 0.38f, 0.94f, 0.48f) || Arc(p, 0.5f, 0.48f, 0.22f, [](P q) { return q.v >= 0.43f; });
+    case CONTENT_ICON_PISCES:  // two crescents back to back, joined by a bar
+        return Arc(p, -0.12f, 0.5f, 0.42f, [](P q) { return q.u >= 0.0f; }) ||
+               Arc(p, 1.12f, 0.5f, 0.42f, [](P q) { return q.u <= 1.0f; }) || Box(p, 0.22f, 0.45f, 0.78f, 0.55f);
+    case CONTENT_ICON_SAGITTARIUS:  // an arrow upward to the right, crossed on its shaft
+        return Stroke(p, {0.08f, 0.08f}, {0.82f, 0.82f}, kGlyph) ||
+               Triangle(p, {0.96f, 0.96f}, {0.56f, 0.9f}, {0.9f, 0.56f}) ||
+               Stroke(p, {0.22f, 0.56f}, {0.56f, 0.22f}, kGlyph);
+    case CONTENT_ICON_SCORPIO:  // the "m" whose last leg runs into an arrow
+        return Humps(p) || Stroke(p, {0.58f, 0.12f}, {0.84f, 0.12f}, kGlyph) ||
+               Triangle(p, {0.98f, 0.12f}, {0.78f, 0.26f}, {0.78f, -0.02f});
+    case CONTENT_ICON_TAURUS:  // a ring under the bull's horns
+        return Arc(p, 0.5f, 0.32f, 0.22f, [](P) { return true; }) ||
+               Arc(p, 0.5f, 0.9f, 0.34f, [](P q) { return q.v <= 0.82f; });
+    case CONTENT_ICON_VIRGO:  // the "m" whose last leg curls back across itself
+        return Humps(p) || Arc(p, 0.76f, 0.34f, 0.18f, [](P q) { return q.u >= 0.6f; }) ||
+               Stroke(p, {0.76f, 0.16f}, {0.5f, 0.04f}, kGlyph);
+    default:
+        return false;
+    }
+}
+
 bool Shape(ContentIcon icon, P p)
 {
     switch (icon) {
@@ -366,7 +444,7 @@ bool Shape(ContentIcon icon, P p)
     case CONTENT_ICON_BAG:  // a carrier bag and its handle
         return Box(p, 0.14f, 0.04f, 0.86f, 0.62f) || (Ring(p, 0.5f, 0.62f, 0.18f, 0.27f) && p.v > 0.62f);
     default:
-        return false;
+        return StarSign(icon, p);
     }
 }
 

@@ -103,6 +103,24 @@ TEST(ButtonIcons, EveryIconIsItsOwnShape)
     }
 }
 
+// The star signs stand 16 pixels square on the shopper lines: at that size too each sign is a glyph no other
+// sign shares, so the sign reads without the tint it stands on.
+TEST(ButtonIcons, EveryStarSignReadsAtItsOwnSize)
+{
+    constexpr int kSide = 16;
+    std::set<std::set<std::pair<int, int>>> seen;
+    for (int icon = CONTENT_ICON_AQUARIUS; icon <= CONTENT_ICON_VIRGO; icon++) {
+        ContentPngImage image;
+        image.width = image.height = kSide;
+        image.rows.assign(static_cast<size_t>(kSide) * kSide * kChannels, 0);
+        ContentPaintIcon(&image, 0, 0, kSide, kSide, static_cast<ContentIcon>(icon), kContentIconInk);
+        const auto ink = Ink(image, 0, 0, kSide, kSide);
+        ExpectIcon(ink, "star sign " + std::to_string(icon));
+        EXPECT_TRUE(seen.insert(ink).second) << "star sign " << icon << " repeats another";
+    }
+    EXPECT_EQ(seen.size(), 12u);
+}
+
 std::vector<const ContentCanvasLayout*> Layouts()
 {
     return {

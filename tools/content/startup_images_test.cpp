@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -105,5 +106,22 @@ TEST(HelpPages, EveryLanguageHasEverySection)
         EXPECT_EQ(sections(page), sections(english)) << folder;
         EXPECT_NE(page.find(std::string("<html lang=\"") + code + "\">"), std::string::npos) << folder;
         EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos) << folder;
+    }
+}
+
+// The help names the count of shoppers a goal needs as the shoppers panel shows it: by the tooltip of its
+// figure, quoted in each language as the language file holds it.
+TEST(HelpPages, TheShopperCountIsNamedByItsTooltip)
+{
+    const std::string texts = ContentSourceText("language.xml");
+    const std::tuple<const char*, const char*, const char*, const char*> pages[] = {
+        {"eng", "Shoppers who came", "\"", "\""},
+        {"ger", "Gekommene Kunden", "„", "“"},
+        {"fre", "Clients venus", "«&nbsp;", "&nbsp;»"},
+    };
+    for (const auto& [folder, tip, open, close] : pages) {
+        EXPECT_NE(texts.find(std::string("\n") + tip + "\n"), std::string::npos) << tip;
+        const std::string page = ContentSourceText((std::string("help/") + folder + "/Help.htm").c_str());
+        EXPECT_NE(page.find(std::string(open) + tip + close), std::string::npos) << folder;
     }
 }

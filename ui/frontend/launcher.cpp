@@ -90,13 +90,12 @@ bool ReadChildInt(CFerroxTagTree* tree, const char* key, int* out)
     return read;
 }
 
-// The cursor node's first value as a language; a value that does not parse (or does not fit the game's 16-bit
-// field) reads as -1.
+// The cursor node's first value as a language; a value that does not parse reads as -1.
 int CursorLanguage(CFerroxTagTree* tree)
 {
     const char* value = tree->GetValue(0);
     int read = -1;
-    if (value == nullptr || !FromString<int>(value, read) || read < INT16_MIN || read > INT16_MAX)
+    if (value == nullptr || !FromString<int>(value, read))
         read = -1;
     return read;
 }
@@ -153,7 +152,6 @@ void CLauncherDialog::Reset()
     m_storedHeight = 0;
     m_storedDepth = 0;
     m_defaultModeItem = 0;
-    m_bitmapLoads = 0;
     m_pGame = nullptr;
 }
 
@@ -172,7 +170,6 @@ void CLauncherDialog::LoadBitmap(int index, int file)
     char path[kPathSize];
     std::snprintf(path, sizeof(path), "./images/startup/%d.bmp", file);
     m_bitmaps[index] = static_cast<HBITMAP>(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    ++m_bitmapLoads;
 }
 
 int CLauncherDialog::Run(LauncherGame* game)
@@ -323,7 +320,7 @@ void CLauncherDialog::OnAdapterChanged()
     HWND combo = GetDlgItem(m_hWnd, kLauncherAdapterCombo);
     const LRESULT item = SendMessageA(combo, CB_GETCURSEL, 0, 0);
     const LRESULT adapter = SendMessageA(combo, CB_GETITEMDATA, static_cast<WPARAM>(item), 0);
-    if (adapter == CB_ERR || adapter == m_currentAdapter)
+    if (adapter == m_currentAdapter)
         return;
     m_currentAdapter = static_cast<int32_t>(adapter);
     GxEngineSetSubSystem(m_currentAdapter);

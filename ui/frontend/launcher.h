@@ -75,9 +75,6 @@ public:
     int32_t m_storedWidth, m_storedHeight, m_storedDepth;
     int32_t m_defaultModeItem;
 
-    // How often a bitmap file was loaded since Reset (tests see that a same-language choice reloads nothing).
-    int32_t m_bitmapLoads;
-
 private:
     int OnInitDialog();
     void HitTest(int x, int y);

@@ -75,7 +75,7 @@ constexpr int kNoticeLeft = 24, kNoticeRight = 340, kNoticeTop = 296, kNoticeRow
 
 // What a step of a run saw.
 struct Seen {
-    int32_t page, hot, tick, loads, selectedMode, adapter;
+    int32_t page, hot, tick, selectedMode, adapter;
     bool adapterShown, modesShown;
     std::vector<std::string> modes;
     int modeSelection;
@@ -155,7 +155,6 @@ protected:
         seen.page = launcher->m_page;
         seen.hot = launcher->m_hotButton;
         seen.tick = launcher->m_languageTick;
-        seen.loads = launcher->m_bitmapLoads;
         seen.selectedMode = launcher->m_selectedMode;
         seen.adapter = launcher->m_currentAdapter;
         HWND modes = GetDlgItem(dialog, kLauncherModeCombo);
@@ -488,13 +487,21 @@ TEST_F(Launcher, ButtonRectanglesIncludeLeftTopAndExcludeRightBottom)
 TEST_F(Launcher, SameLanguageReloadsNothingAndMissingPicturesDrawNothing)
 {
     const char* french = "<Game_Data>\r\n<Language>\r\n2\r\n</Language>\r\n</Game_Data>\r\n";
-    // Language page, French again, then German.
+    // Language page, French again, then German. Once the French pictures are shown, the French background's file
+    // is given another picture: choosing French again reads no file, so the page keeps the one it had.
+    const std::filesystem::path frenchBackground = dir / "images" / "startup" / "27.bmp";
+    onStep = [&](HWND, int) {
+        if (steps.size() == 2)
+            std::filesystem::copy_file(dir / "images" / "startup" / "17.bmp", frenchBackground,
+                                       std::filesystem::copy_options::overwrite_existing);
+    };
     ASSERT_EQ(Run(french, "click 400 400\nclick 300 100\nclick 400 400\nclick 500 100\nclick 400 300\n"), 1);
     ASSERT_EQ(steps.size(), 5u);
     EXPECT_EQ(steps[1].page, kLauncherPageLanguage);
-    EXPECT_EQ(steps[2].loads, steps[0].loads);
-    EXPECT_EQ(steps[4].loads, steps[0].loads + 10);
+    EXPECT_EQ(steps[2].page, kLauncherPageMain);
+    EXPECT_EQ(steps[2].background, FileColour(27));
     EXPECT_EQ(steps[4].background, FileColour(37));
+    onStep = nullptr;
 
     for (int file = 1; file <= 37; ++file)
         std::filesystem::remove(dir / "images" / "startup" / (std::to_string(file) + ".bmp"));

@@ -36,9 +36,6 @@ constexpr int16_t kStairsCategory = 11;
 constexpr int16_t kAtriumCategory = 12;
 constexpr int16_t kDoorCategory = 13;
 
-// Numbers the menus with plans for the whole run: a second build goes on from where the first stopped.
-int16_t g_categoryCounter = 0;
-
 // Without a game nothing is locked.
 constexpr int kAvailable = 1;
 
@@ -55,7 +52,8 @@ int32_t ItemCount(const CFerroxCanvasNode* page)
 
 }  // namespace
 
-int16_t& BuildMenuCategoryCounter() { return g_categoryCounter; }
+// Numbers the menus with plans for the whole run: a second build goes on from where the first stopped.
+int16_t g_buildMenuCategoryCounter = 0;
 
 const char* GetBuildFactoryText(int16_t category)
 {
@@ -148,7 +146,7 @@ void CBuildCanvasManager::SetPosition(CFerroxTagTree* data, float x, float y)
     // A second build replaces the pages of the first.
     if (m_pRoot)
         CFerroxCanvasNodeManager::Release();
-    CFerroxCanvasNodeManager::SetPosition(0, x, y);
+    CFerroxCanvasNodeManager::SetPosition(data, x, y);
     if (CFerroxLocale* locale = FerroxGameLocale())
         m_tooltipList = locale->FindTextList(kBuildTooltipList);
     // Without the block the cursor would stay wherever it was, and stray nodes would become menus.
@@ -175,9 +173,9 @@ void CBuildCanvasManager::BuildTree(CFerroxTagTree* data, CFerroxCanvasNode* par
         if (data->HasChild(kBuildPanelNode)) {
             const bool hasPlans = data->HasChild(kBuildPlansNode) != 0;
             data->FindChild(kBuildPanelNode);
-            const int16_t category = hasPlans ? g_categoryCounter : kBuildNoCategory;
+            const int16_t category = hasPlans ? g_buildMenuCategoryCounter : kBuildNoCategory;
             if (hasPlans)
-                g_categoryCounter = static_cast<int16_t>(g_categoryCounter + 1);
+                g_buildMenuCategoryCounter = static_cast<int16_t>(g_buildMenuCategoryCounter + 1);
             if (std::unique_ptr<CFerroxCanvasNode> menu = MakeMenu(data, parent, category)) {
                 below = menu.get();
                 parent->AddChild(std::move(menu));

@@ -45,9 +45,8 @@ public:
     // button has no id: its request names no text and nothing is shown.
     void OnButtonHover(int32_t widgetId) override;
     int32_t GetFirstItemId() override;
-    using CFerroxCanvasNodeManager::SetPosition;
     // Stores the position and builds the menus from the data tree's "BUILD_OBJECTS" block (its cursor moves).
-    void SetPosition(CFerroxTagTree* data, float x, float y);
+    void SetPosition(CFerroxTagTree* data, float x, float y) override;
     // The menus stay.
     void Release() override;
     void Reset() override;

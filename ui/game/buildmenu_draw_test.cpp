@@ -26,7 +26,7 @@ protected:
     void SetUp() override
     {
         UiDrawTest::SetUp();
-        BuildMenuCategoryCounter() = 0;
+        g_buildMenuCategoryCounter = 0;
     }
     // A 60 x 20 menu of the background colour and three 10 x 10 buttons of the button colour at x 5, 25, 45.
     std::string WriteMenu(const std::string& stem, UiRgba background, UiRgba button)

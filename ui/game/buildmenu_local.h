@@ -3,5 +3,5 @@
 
 #include <cstdint>
 
-// The run-wide counter that numbers the menus with plans; the program never resets it.
-int16_t& BuildMenuCategoryCounter();
+// The run-wide counter that numbers the menus with plans; the program never resets it (its tests do).
+extern int16_t g_buildMenuCategoryCounter;

@@ -67,7 +67,7 @@ protected:
             return;
         static_cast<UiTestLocale*>(game->m_pLocale.get())->lists.push_back(kBuildTooltipList);
         g_recorded = Recorded();
-        BuildMenuCategoryCounter() = 0;
+        g_buildMenuCategoryCounter = 0;
     }
     void TearDown() override
     {
@@ -89,11 +89,12 @@ protected:
         EXPECT_TRUE(place.Write(base + "_p.png"));
         return base + ".png";
     }
-    // Loads tag text and builds the manager's menus from it.
+    // Loads tag text and builds the manager's menus from it, through the node manager's slot as the game does.
     void Build(const std::string& text)
     {
         ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
-        manager.SetPosition(&tree, 40.0f, 90.0f);
+        CFerroxCanvasNodeManager& base = manager;
+        base.SetPosition(&tree, 40.0f, 90.0f);
     }
     // A BUILD_OBJECTS block: the root with `children` child buttons, then one plans menu per item count.
     std::string Block(int children, const std::vector<int>& items)
@@ -198,7 +199,7 @@ TEST_F(BuildMenuTest, MissingRootOrPicturesBuildNothingAstray)
     text.replace(text.find("root.png"), 8, "root.txt");
     ASSERT_NO_FATAL_FAILURE(Build(text));
     EXPECT_EQ(manager.GetRoot(), nullptr);
-    EXPECT_EQ(BuildMenuCategoryCounter(), 0);
+    EXPECT_EQ(g_buildMenuCategoryCounter, 0);
 
     // A menu whose picture is missing has its background alone, and the ids run on by its widget count less two:
     // one back.

@@ -370,8 +370,7 @@ void CFerroxFileIOCanvas::Ask(void (*yes)(), uint16_t text, int16_t list, int32_
 
 bool CFerroxFileIOCanvas::OnFileButton(int32_t index, int32_t event)
 {
-    // The name field sits past the counted widgets and is never hidden.
-    CFerroxWidget* widget = index < m_widgetCount ? GetWidget(index) : nullptr;
+    CFerroxWidget* widget = GetWidget(index);
     if (event == FERROX_WIDGET_OVER && widget)
         widget->m_visible = 1;
     if (event == FERROX_WIDGET_NOT_OVER && widget) {

@@ -35,7 +35,7 @@ bool FileCanvasClassify(const char16_t* name, bool folder, FileEntry* entry);
 // Saves before folders, each by plain UTF-16 code-unit order.
 bool FileCanvasEntryBefore(const FileEntry& a, const FileEntry& b);
 // Most entries a listing holds: as many as the panel's signed 16-bit entry index reaches, so every row listed stays
-// selectable. The first found, in name order, are kept.
+// selectable. The first found, in the order the file system gives them, are kept; they are sorted after.
 constexpr size_t kFileCanvasMostEntries = static_cast<size_t>(INT16_MAX) + 1;
 // The sorted entries of the working directory, at most kFileCanvasMostEntries; empty when it cannot be read.
 std::vector<FileEntry> FileCanvasList();

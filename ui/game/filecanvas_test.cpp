@@ -74,10 +74,15 @@ TEST_F(FileCanvasTest, TheNameFieldStaysShownAndOutOfTheCountedOperations)
 {
     panel->OpenMapsFolder();
     Type("mine");
-    for (int32_t index = 1; panel->GetWidget(index); index++)
-        panel->OnWidgetEvent(index, FERROX_WIDGET_NOT_OVER);
+    // The field is under the pointer wherever it is, so the walk never tells it "not over"; the buttons hide.
+    PointAt(1.0f, 1.0f);
+    panel->Update();
     EXPECT_EQ(panel->GetNameField()->m_visible, 1);
     EXPECT_EQ(panel->GetWidget(FILE_PANEL_ACT)->m_visible, 0);
+    // Told so, it hides as any widget does.
+    panel->OnWidgetEvent(panel->GetWidgetCount(), FERROX_WIDGET_NOT_OVER);
+    EXPECT_EQ(panel->GetNameField()->m_visible, 0);
+    panel->OnWidgetEvent(panel->GetWidgetCount(), FERROX_WIDGET_OVER);
     // The field stands past the counted widgets: the counted operations do not reach it.
     const int32_t field = panel->GetWidgetCount();
     ASSERT_EQ(panel->GetWidget(field), panel->GetNameField());

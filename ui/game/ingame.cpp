@@ -203,11 +203,10 @@ int CInterface::Create(CFerroxTagTree* data)
 
 void CInterface::CreateBuildMenus(CFerroxTagTree* data)
 {
-    auto* menus = dynamic_cast<CBuildCanvasManager*>(m_pBuildMenu.get());
-    if (!menus || !data)
+    if (!m_pBuildMenu)
         return;
     const float* rect = m_pMainPanel ? m_pMainPanel->GetWidgetRect(0) : nullptr;
-    menus->SetPosition(data, 0.0f, (rect ? rect[3] : 0.0f) - kInterfacePanelOverlap);
+    m_pBuildMenu->SetPosition(data, 0.0f, (rect ? rect[3] : 0.0f) - kInterfacePanelOverlap);
 }
 
 void CInterface::LoadFonts(CFerroxTagTree* data)
@@ -295,41 +294,6 @@ void CInterface::CloseCanvases()
     }
     if (m_pBuildMenu)
         m_pBuildMenu->OpenNode(nullptr, 0);
-}
-
-bool CInterface::AnyPanelOpen() const
-{
-    for (CFerroxCanvas* canvas : OpenablePanels()) {
-        if (canvas && m_stack.Holds(canvas))
-            return true;
-    }
-    return m_pBuildMenu && m_pBuildMenu->GetOpenNode();
-}
-
-int CInterface::CloseTopPanel()
-{
-    CFerroxCanvas* top = m_stack.GetTopModal();
-    if (top && top == m_pConfirmPanel.get()) {
-        m_pConfirmPanel->Dismiss();
-        m_stack.Remove(top);
-        return 1;
-    }
-    if (auto* file = dynamic_cast<CFerroxFileIOCanvas*>(top)) {
-        // The panel's own closing asks the stack to take it off after its update; between frames it goes now.
-        file->Close();
-        m_stack.Remove(file);
-        m_stack.ClearRequests();
-        return 1;
-    }
-    if (top)
-        return 1;
-    if (!AnyPanelOpen())
-        return 0;
-    // A card goes with the selection it shows, as its close button does.
-    if (g_pGame)
-        g_pGame->ClosePopups();
-    CloseCanvases();
-    return 1;
 }
 
 void CInterface::RemovePopups()

@@ -85,10 +85,6 @@ public:
     void AskConfirmation(GameConfirmCallback yes, uint16_t textIndex, int16_t list, int32_t closeBoth,
                          const char* extraText) override;
     void ClosePopups() override;
-    // Escape over the interface: closes the question on top (unanswered), else the file panel on top, else the
-    // open panels, popups and build page, and returns 1; returns 1 closing nothing under a canvas the player
-    // leaves otherwise (the end of the game); 0 when nothing is open.
-    int CloseTopPanel();
     // A technology of contract category k completed: the contracts panel offers its next contract.
     void AdvanceContract(uint16_t category);
 
@@ -131,7 +127,6 @@ private:
     void RemovePopups();
     // The panels CloseCanvases closes, the build page apart.
     std::array<CFerroxCanvas*, kInterfaceOpenablePanels> OpenablePanels() const;
-    bool AnyPanelOpen() const;
 
     std::u16string m_extraText;  // the extra line of a confirmation asked through the seam
 };

@@ -107,8 +107,6 @@ public:
     void Render() override;
     void SetRequest(GameConfirmCallback callback, uint16_t textIndex, int16_t list, int32_t closeBoth,
                     const char16_t* extraText);
-    // Drops the question unanswered, as the no button does; whoever closes the panel takes it off the stack.
-    void Dismiss() { Forget(); }
 
     GameConfirmCallback GetCallback() const { return m_callback; }
     int32_t GetCloseBoth() const { return m_closeBoth; }
@@ -168,8 +166,6 @@ public:
 
     uint16_t GetCount() const { return m_count; }
     uint16_t GetScroll() const { return m_scroll; }
-    // Skips that many newest entries; kept below the count.
-    void SetScroll(uint16_t scroll) { m_scroll = scroll < m_count ? scroll : 0; }
     const std::vector<std::unique_ptr<HistoryEntry>>& GetEntries() const { return m_entries; }
 
 private:

@@ -395,8 +395,9 @@ TEST_F(HistoryTest, NewestFirstSixToAPageWithTheirDates)
     Press(HISTORY_OLDER);  // no older page
     EXPECT_EQ(history->GetScroll(), 6);
 
-    history->SetScroll(4);
     Press(HISTORY_NEWER);
+    EXPECT_EQ(history->GetScroll(), 0);
+    Press(HISTORY_NEWER);  // no newer page
     EXPECT_EQ(history->GetScroll(), 0);
 
     Fill(6);

@@ -80,6 +80,7 @@ void CFerroxCanvas::Release()
 {
     m_widgets.clear();
     m_hotSpots.clear();
+    // The count goes with the list: left standing, it would let an index reach past the emptied list.
     m_widgetCount = 0;
 }
 
@@ -97,7 +98,7 @@ void CFerroxCanvas::SetPosition(float x, float y, int32_t absolute)
 void CFerroxCanvas::AddWidget(std::unique_ptr<CFerroxWidget> widget)
 {
     m_widgets.push_back(std::move(widget));
-    m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+    m_widgetCount++;
 }
 
 std::unique_ptr<CFerroxWidget> CFerroxCanvas::RemoveWidget(CFerroxWidget* widget)
@@ -108,7 +109,7 @@ std::unique_ptr<CFerroxWidget> CFerroxCanvas::RemoveWidget(CFerroxWidget* widget
         return nullptr;
     std::unique_ptr<CFerroxWidget> handedBack = std::move(*found);
     m_widgets.erase(found);
-    m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+    m_widgetCount--;
     return handedBack;
 }
 
@@ -380,12 +381,10 @@ void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
 
     const std::string text = path;
     const size_t slash = text.rfind('/');
-    if (slash == 0 || text.size() < kExtensionLength) {
-        m_widgetCount = static_cast<uint16_t>(m_widgets.size());
+    if (slash == 0)
         return;
-    }
     const std::string folder = slash == std::string::npos ? "" : text.substr(0, slash + 1);
-    const std::string stem = text.substr(0, text.size() - kExtensionLength);
+    const std::string stem = text.substr(0, text.size() - std::min(text.size(), kExtensionLength));
     GxImageSetPath(g_pFerroxGame ? g_pFerroxGame->GetImagePath() : "");
     BuildHotSpots(stem, scaled);
     if (GxImage* map = ReadMap(stem, "_p.png")) {

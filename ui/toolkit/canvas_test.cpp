@@ -27,6 +27,12 @@ public:
     bool endPressOnEvent2 = false;
 };
 
+// Appends a widget without counting it, as a panel appends a widget past the built ones.
+class UncountedCanvas : public CFerroxCanvas {
+public:
+    void AppendUncounted(std::unique_ptr<CFerroxWidget> widget) { m_widgets.push_back(std::move(widget)); }
+};
+
 // Counts its updates; a plain rectangle otherwise.
 class CountingWidget : public CFerroxWidget {
 public:
@@ -174,6 +180,13 @@ TEST_F(CanvasTest, NumberedFilesStopAtTheFirstGapThenTry99)
 
 TEST_F(CanvasTest, MissingBackgroundIsAnImageThatIsNeverHit)
 {
+    // A path at the root or shorter than an extension gives the background alone.
+    for (const char* path : {"/x.png", "ab"}) {
+        CFerroxCanvas bare;
+        bare.Build(path, 0.0f, 0.0f, 0);
+        EXPECT_EQ(bare.GetWidgetCount(), 1) << path;
+        EXPECT_EQ(bare.GetHotSpotCount(), 0u) << path;
+    }
     CFerroxCanvas canvas;
     canvas.Build((Folder() + "absent.png").c_str(), 0.0f, 0.0f, 0);
     ASSERT_EQ(canvas.GetWidgetCount(), 1);
@@ -283,6 +296,23 @@ TEST_F(RoutingTest, WidgetListKeepsCountAndIgnoresOutsiders)
     EXPECT_EQ(handedBack.get(), first);
     EXPECT_EQ(canvas.GetWidget(1), second);
     EXPECT_EQ(canvas.GetWidgetCount(), 2);
+    // Adding and removing step the count by one, so a widget appended past the count stays past it.
+    UncountedCanvas panel;
+    panel.AddWidget(std::make_unique<CFerroxWidget>());
+    panel.AppendUncounted(std::make_unique<CFerroxWidget>());
+    auto widget = std::make_unique<CFerroxWidget>();
+    CFerroxWidget* last = widget.get();
+    panel.AddWidget(std::move(widget));
+    EXPECT_EQ(panel.GetWidgetCount(), 2);
+    EXPECT_EQ(panel.RemoveWidget(last).get(), last);
+    EXPECT_EQ(panel.GetWidgetCount(), 1);
+    EXPECT_EQ(panel.GetWidgetRect(1), nullptr);
+    // Release empties the list and the count with it.
+    panel.Release();
+    EXPECT_EQ(panel.GetWidgetCount(), 0);
+    canvas.Release();
+    canvas.SetWidgetId(0, 3);
+    EXPECT_EQ(canvas.GetWidgetRect(0), nullptr);
 }
 
 TEST(FerroxDecodeMapTest, BlocksMeasureOneLessThanTheirPixels)

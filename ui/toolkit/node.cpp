@@ -151,7 +151,7 @@ void CFerroxCanvasNodeManager::OpenNode(CFerroxCanvasNode* page, int32_t modal)
     m_pOpen->SetPosition(m_x, m_y, 1);
 }
 
-void CFerroxCanvasNodeManager::SetPosition(int32_t, float x, float y)
+void CFerroxCanvasNodeManager::SetPosition(CFerroxTagTree*, float x, float y)
 {
     m_x = x;
     m_y = y;

@@ -9,6 +9,7 @@
 #include "ui/toolkit/canvas.h"
 
 class CFerroxCanvasNodeManager;
+class CFerroxTagTree;
 
 class CFerroxCanvasNode : public CFerroxCanvas {
 public:
@@ -59,7 +60,8 @@ public:
     virtual void OnButtonHover(int32_t widgetId) = 0;
     virtual int32_t GetFirstItemId() = 0;
     virtual void Spare();
-    virtual void SetPosition(int32_t ignored, float x, float y);
+    // Stores where pages open; the data tree is for a manager that builds its pages from it.
+    virtual void SetPosition(CFerroxTagTree* data, float x, float y);
     virtual void Release();
     virtual void Reset();
     virtual ~CFerroxCanvasNodeManager();

@@ -58,7 +58,7 @@ protected:
         child = ownChild.get();
         root->AddChild(std::move(ownChild));
         manager.SetRoot(std::move(ownRoot));
-        manager.SetPosition(0, 40.0f, 50.0f);
+        manager.SetPosition(nullptr, 40.0f, 50.0f);
         root->SetNodeData(&manager, nullptr, 7);
         child->SetNodeData(&manager, root, 8);
     }
