@@ -28,6 +28,7 @@
 #include "engine/application/app.h"
 #include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
+#include "engine/data/random.h"
 #include "engine/data/startup.h"
 #include "engine/navigation/blockmesh.h"
 #include "engine/navigation/character.h"
@@ -489,6 +490,11 @@ public:
     ~CBenchApp() override { Release(); }
     void Tick(float) override
     {
+        // The game seeds the generator from the clock when it is created; the bench draws from its own seed.
+        if (!m_seeded) {
+            FerroxSrand(kSeed);
+            m_seeded = true;
+        }
         BeforeFrame();
         if (g_script.phase == Script::kDone)
             return;
@@ -526,9 +532,12 @@ public:
         delete g_pFerroxApp;
         g_pFerroxApp = nullptr;
     }
+
+private:
+    bool m_seeded = false;
 };
 
-CFerroxGame* GameInstance(CFerroxGame** out) { return g_shell.MakeGame(out, kSeed); }
+CFerroxGame* GameInstance(CFerroxGame** out) { return g_shell.MakeGame(out); }
 
 void GameDestroyInstance() { g_shell.DestroyGame(); }
 
