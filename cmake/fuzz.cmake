@@ -33,6 +33,7 @@ function(mall_fuzz_replays library dir)
     # Like the module's tests, a fuzz target may link upward (MALL_TEST_DEPS_<library>): a core reader fed
     # rasters of the Direct3D 9 driver.
     target_link_libraries(${target} PRIVATE ${library} ${MALL_TEST_DEPS_${library}})
+    mall_fast_link(${target})
     add_test(NAME FuzzReplay.${library}_${stem}
       COMMAND ${target} -artifact_prefix=${CMAKE_BINARY_DIR}/replay-${target}- ${inputs}
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -22,28 +22,81 @@ function(mall_link_modules target scope)
   endforeach()
 endfunction()
 
+# mall_folder_sources(dir): the folder's sources in three lists, set in the caller: mall_sources (the library's:
+# every *.cpp but the tests, the fuzz targets and a program's *_main.cpp), mall_tests and mall_fuzzers.
+macro(mall_folder_sources dir)
+  file(GLOB mall_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  file(GLOB mall_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_test.cpp)
+  file(GLOB mall_fuzzers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_fuzz.cpp)
+  file(GLOB mall_mains CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_main.cpp)
+  foreach(mall_left_out IN LISTS mall_tests mall_fuzzers mall_mains)
+    list(REMOVE_ITEM mall_sources ${mall_left_out})
+  endforeach()
+endmacro()
+
+# A module's test program takes this many test files a shard (at least one shard): CTest runs the shards side by
+# side, each a process of the whole program with its share of the tests (mall_test_program).
+set(MALL_TEST_FILES_PER_SHARD 3)
+
+# mall_test_program_build(target): how every GoogleTest program builds. Its own sources compile unoptimised: they
+# are mostly the framework's assertion macros, which optimising costs more than it gains, while the libraries they
+# test keep the build's level (and the sanitizers are on either way). The framework's headers are precompiled, and
+# lld links where the compiler has it.
+function(mall_test_program_build target)
+  target_compile_options(${target} PRIVATE -O0)
+  target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+  mall_fast_link(${target})
+endfunction()
+
+# mall_fast_link(target): links the target with lld where the compiler finds it (test programs, fuzz targets and
+# benchmarks, which the test tree links by the hundred with the sanitizers).
+include(CheckLinkerFlag)
+check_linker_flag(CXX -fuse-ld=lld MALL_HAVE_LLD)
+function(mall_fast_link target)
+  if(MALL_HAVE_LLD)
+    target_link_options(${target} PRIVATE -fuse-ld=lld)
+  endif()
+endfunction()
+
+# mall_test_program(target shards [lock]): registers the GoogleTest program with CTest as <target>.<i>of<shards>,
+# shard i of the program's tests run in one process, so that state one test leaves behind fails a later test of its
+# shard, and each test runs once. A failed shard's output names its failed tests. Each shard has a temporary folder
+# of its own; a lock (RESOURCE_LOCK, e.g. the X server's one pointer) is taken by every shard.
+function(mall_test_program target shards)
+  set(lock "")
+  if(ARGN)
+    set(lock RESOURCE_LOCK ${ARGN})
+  endif()
+  foreach(index RANGE 1 ${shards})
+    math(EXPR gtest_index "${index} - 1")
+    set(test ${target}.${index}of${shards})
+    set(tmp ${CMAKE_BINARY_DIR}/test_tmp/${test})
+    file(MAKE_DIRECTORY ${tmp})
+    add_test(NAME ${test} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    set_tests_properties(${test} PROPERTIES ${lock} ENVIRONMENT
+      "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR};TMPDIR=${tmp};GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${gtest_index}")
+  endforeach()
+endfunction()
+
+# Registers a module's test program once all its folders have joined it (deferred to the end of the directory).
+function(mall_register_module_tests name)
+  get_target_property(sources ${name}_tests SOURCES)
+  list(LENGTH sources files)
+  math(EXPR shards "(${files} + ${MALL_TEST_FILES_PER_SHARD} - 1) / ${MALL_TEST_FILES_PER_SHARD}")
+  # Tests that share one resource (MALL_TEST_LOCK_<name>, e.g. the X server's one pointer) run one at a time.
+  mall_test_program(${name}_tests ${shards} ${MALL_TEST_LOCK_${name}})
+endfunction()
+
 function(mall_module name dir)
   get_property(declared GLOBAL PROPERTY MALL_MODULES)
   if(name IN_LIST declared)
     message(FATAL_ERROR "module ${name} is declared twice")
   endif()
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_test.cpp)
-  file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_fuzz.cpp)
-  file(GLOB mains CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_main.cpp)
-  if(tests)
-    list(REMOVE_ITEM sources ${tests})
-  endif()
-  if(fuzzers)
-    list(REMOVE_ITEM sources ${fuzzers})
-  endif()
-  if(mains)
-    list(REMOVE_ITEM sources ${mains})
-  endif()
-  if(NOT sources)
+  mall_folder_sources(${dir})
+  if(NOT mall_sources)
     message(FATAL_ERROR "module ${name} has no sources in ${dir}")
   endif()
-  add_library(${name} STATIC ${sources})
+  add_library(${name} STATIC ${mall_sources})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   mall_link_modules(${name} PUBLIC ${ARGN})
   set_property(GLOBAL APPEND PROPERTY MALL_MODULES ${name})
@@ -51,33 +104,19 @@ function(mall_module name dir)
   if(COMMAND mall_module_extra_${name})
     cmake_language(CALL mall_module_extra_${name})
   endif()
-  if(MALL_TESTS AND tests)
-    add_executable(${name}_tests ${tests})
+  if(MALL_TESTS AND mall_tests)
+    add_executable(${name}_tests ${mall_tests})
     target_link_libraries(${name}_tests PRIVATE ${name} GTest::gtest GTest::gtest_main GTest::gmock)
+    mall_test_program_build(${name}_tests)
     # A test program may link modules above its own (a library may not): MALL_TEST_DEPS_<name>.
     if(MALL_TEST_DEPS_${name})
       target_link_libraries(${name}_tests PRIVATE ${MALL_TEST_DEPS_${name}})
     endif()
-    # Tests that share one resource (MALL_TEST_LOCK_<name>, e.g. the X server's one pointer) run one at a time.
-    set(lock "")
-    if(MALL_TEST_LOCK_${name})
-      set(lock RESOURCE_LOCK ${MALL_TEST_LOCK_${name}})
-    endif()
-    gtest_discover_tests(${name}_tests
-      DISCOVERY_MODE PRE_TEST
-      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-      PROPERTIES ENVIRONMENT "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR}" ${lock})
-    # The whole program in one process as well: state that outlives one test's engine or game fails a later test.
-    add_test(NAME WholeProgram.${name}_tests COMMAND ${name}_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-    # Its temporary folders are its own: the tests name theirs after themselves, and CTest runs the same test on
-    # its own beside this run.
-    set(whole_tmp ${CMAKE_BINARY_DIR}/wholeprogram_tmp/${name})
-    file(MAKE_DIRECTORY ${whole_tmp})
-    set_tests_properties(WholeProgram.${name}_tests PROPERTIES ENVIRONMENT
-                         "MALL_SOURCE_DIR=${CMAKE_SOURCE_DIR};TMPDIR=${whole_tmp}" ${lock})
+    # Arguments of a deferred call are read when it runs: the name goes in as a literal.
+    cmake_language(EVAL CODE "cmake_language(DEFER CALL mall_register_module_tests [[${name}]])")
   endif()
-  if(MALL_TESTS AND fuzzers)
-    mall_fuzz_replays(${name} ${dir} ${fuzzers})
+  if(MALL_TESTS AND mall_fuzzers)
+    mall_fuzz_replays(${name} ${dir} ${mall_fuzzers})
   endif()
 endfunction()
 
@@ -188,21 +227,13 @@ endfunction()
 # bottom-up, as the modules are (tools/layercheck holds the library's includes to that order). Its sources join the
 # library, its tests the module's test program, its fuzz targets the corpus replays.
 function(mall_module_folder name dir)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_test.cpp)
-  file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_fuzz.cpp)
-  if(tests)
-    list(REMOVE_ITEM sources ${tests})
-  endif()
-  if(fuzzers)
-    list(REMOVE_ITEM sources ${fuzzers})
-  endif()
-  target_sources(${name} PRIVATE ${sources})
+  mall_folder_sources(${dir})
+  target_sources(${name} PRIVATE ${mall_sources})
   set_property(GLOBAL APPEND PROPERTY MALL_MODULE_DIRS_${name} ${dir})
-  if(MALL_TESTS AND tests)
-    target_sources(${name}_tests PRIVATE ${tests})
+  if(MALL_TESTS AND mall_tests)
+    target_sources(${name}_tests PRIVATE ${mall_tests})
   endif()
-  if(MALL_TESTS AND fuzzers)
-    mall_fuzz_replays(${name} ${dir} ${fuzzers})
+  if(MALL_TESTS AND mall_fuzzers)
+    mall_fuzz_replays(${name} ${dir} ${mall_fuzzers})
   endif()
 endfunction()

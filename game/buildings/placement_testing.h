@@ -40,8 +40,9 @@ protected:
 constexpr int kMallSide = 40;
 constexpr int kMallCell = 2;
 
-// The authored game root for this run, made on first use in each test suite; empty when the tool is not at
-// hand. Each suite removes it when it ends (RemoveAuthoredRoot).
+// The authored game root for this run, made on first use in each test suite: a copy of the root named by
+// MALL_AUTHORED_ROOT (authored once for the whole test run) where there is one, else authored by mkcontent; empty
+// when neither is at hand. Each suite removes it when it ends (RemoveAuthoredRoot).
 inline std::string& AuthoredRootPath()
 {
     static std::string root;
@@ -54,13 +55,23 @@ inline std::string AuthoredRoot()
     if (!root.empty() && std::filesystem::exists(root))
         return root;
     root.clear();
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / (std::string("ferrox_placement_root_") + FerroxTestRunTag());
+    std::filesystem::remove_all(dir);
+    const char* authored = std::getenv("MALL_AUTHORED_ROOT");
+    if (authored && std::filesystem::exists(std::filesystem::path(authored) / "setup.xml")) {
+        std::error_code failed;
+        std::filesystem::copy(authored, dir, std::filesystem::copy_options::recursive, failed);
+        if (failed)
+            ADD_FAILURE() << "cannot copy the authored root " << authored << ": " << failed.message();
+        else
+            root = dir.string();
+        return root;
+    }
     const std::filesystem::path tool = std::filesystem::absolute("tools/mkcontent");
     const char* source = std::getenv("MALL_SOURCE_DIR");
     if (!source || !std::filesystem::exists(tool))
         return root;
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / (std::string("ferrox_placement_root_") + FerroxTestRunTag());
-    std::filesystem::remove_all(dir);
     const std::string command = "MALL_D3D9_BACKEND=software \"" + tool.string() + "\" \"" + source +
                                 "/tools/content/text\" \"" + dir.string() + "\" > /dev/null 2>&1";
     if (std::system(command.c_str()) == 0)
