@@ -86,11 +86,6 @@ void CFerroxBlockMesh::BuildVertices()
     }
 }
 
-CFerroxTileRecord* CFerroxBlockMesh::GetTile(int index)
-{
-    return m_pTiles != nullptr && IsValidCell(index, 1) ? m_pTiles[index] : nullptr;
-}
-
 int CFerroxBlockMesh::ClearArea(int first, int rows, int columns, int whole, void* tile)
 {
     if (CFerroxBlockGrid::ClearArea(first, rows, columns, whole, nullptr)) {

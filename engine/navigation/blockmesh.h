@@ -67,7 +67,10 @@ public:
 
     // The strips Render draws, row by row.
     void BuildTileStrips(std::vector<FerroxTileStrip>& strips);
-    CFerroxTileRecord* GetTile(int index);
+    CFerroxTileRecord* GetTile(int index)
+    {
+        return m_pTiles != nullptr && IsValidCell(index, 1) ? m_pTiles[index] : nullptr;
+    }
     const GxIm3DVertex* GetVertices() const { return m_pVertices.get(); }
     CFerroxBlockMesh* GetUpper() const { return m_pUpper; }
     CFerroxBlockMesh* GetLower() const { return m_pLower; }
