@@ -242,6 +242,9 @@ private:
     // Phases 1 to 3 of a step that lays tiles: the floor tile taken up, dragged from ground cell `first` to
     // `last`, the placement ended; the step moves to phase 4 when they are done.
     void LayTiles(int frame, int first, int last);
+    void StartLaying();
+    bool Laid(int frame, int first, int last, const std::string& laid, const std::string& floor,
+              std::vector<long>* now);
     // The pixels of the frame at the points (-1 where a point is off the view).
     std::vector<long> PixelsAt(const std::vector<GxV3d>& points);
     // How many pixels of the frame read magenta.

@@ -267,6 +267,39 @@ int CPlayTest::MagentaPixels()
     return count;
 }
 
+// The pixels at the points and the balance before a drag of floor, which the next phases make.
+void CPlayTest::StartLaying()
+{
+    m_seen = PixelsAt(m_points);
+    m_before = Balance();
+    m_magenta = 0;
+    m_phase = 1, m_count = 0;
+}
+
+// Phases 1 to 3 drag floor over the cells first..last; once it has settled, the floor must have been paid for and
+// its cell grid seen while it was dragged, and `now` gets the pixels at the points. False until then, or when the
+// step failed.
+bool CPlayTest::Laid(int frame, int first, int last, const std::string& laid, const std::string& floor,
+                     std::vector<long>* now)
+{
+    if (m_phase >= 1 && m_phase <= 3) {
+        LayTiles(frame, first, last);
+        return false;
+    }
+    if (frame < kSettle)
+        return false;
+    if (Balance() >= m_before) {
+        Fail(laid + " was not laid");
+        return false;
+    }
+    if (m_magenta == 0) {
+        Fail("no cell grid showed over " + floor + " while it was dragged");
+        return false;
+    }
+    *now = PixelsAt(m_points);
+    return true;
+}
+
 // ---- steps ----
 
 // A second room of seven by seven cells, a few cells off the side of the first where the view shows it nearest
@@ -334,31 +367,19 @@ bool CPlayTest::Walls(int)
             return false;
         }
         m_points = WallPoints(ground, m_roomFirst, m_roomLast);
-        m_seen = PixelsAt(m_points);
-        m_before = Balance();
-        m_magenta = 0;
-        m_phase = 1, m_count = 0;
+        StartLaying();
         return false;
     }
-    case 1:
-    case 2:
-    case 3:
-        LayTiles(t, m_roomFirst, m_roomLast);
-        return false;
     default:
         break;
     }
-    if (t < kSettle)
+    std::vector<long> now;
+    if (!Laid(t, m_roomFirst, m_roomLast, "the second room", "the floor", &now))
         return false;
-    if (Balance() >= m_before || !ground->IsAreaTiled(m_roomFirst, 1, 1) || !ground->IsAreaTiled(m_roomLast, 1, 1)) {
+    if (!ground->IsAreaTiled(m_roomFirst, 1, 1) || !ground->IsAreaTiled(m_roomLast, 1, 1)) {
         Fail("the second room was not laid");
         return false;
     }
-    if (m_magenta == 0) {
-        Fail("no cell grid showed over the floor while it was dragged");
-        return false;
-    }
-    const std::vector<long> now = PixelsAt(m_points);
     for (size_t i = 0; i < now.size(); i++) {
         if (now[i] == m_seen[i]) {
             Fail("no wall shows at point " + std::to_string(i) + " of the second room's outline");
@@ -398,31 +419,15 @@ bool CPlayTest::WallsExtended(int)
             if (!shared)
                 m_points.push_back(strip[i]);
         }
-        m_seen = PixelsAt(m_points);
-        m_before = Balance();
-        m_magenta = 0;
-        m_phase = 1, m_count = 0;
+        StartLaying();
         return false;
     }
-    case 1:
-    case 2:
-    case 3:
-        LayTiles(t, m_stripFirst, m_stripLast);
-        return false;
     default:
         break;
     }
-    if (t < kSettle)
+    std::vector<long> now;
+    if (!Laid(t, m_stripFirst, m_stripLast, "the strip beside the second room", "the strip", &now))
         return false;
-    if (Balance() >= m_before) {
-        Fail("the strip beside the second room was not laid");
-        return false;
-    }
-    if (m_magenta == 0) {
-        Fail("no cell grid showed over the strip while it was dragged");
-        return false;
-    }
-    const std::vector<long> now = PixelsAt(m_points);
     if (now.size() < 3 || now[0] == m_seen[0]) {
         Fail("the wall between the room and its extension still stands");
         return false;

@@ -372,24 +372,21 @@ int CFerroxApp::SelectVideoMode()
     return result;
 }
 
-namespace {
+std::string g_ferroxDebugFileName;
 
-// Keeps the engine's debug file name from the setup tree ("Debug_Data" / "DebugFile").
-std::string g_debugFileName;
+namespace {
 
 void ReadDebugFile(CFerroxTagTree* setup)
 {
-    g_debugFileName.clear();
+    g_ferroxDebugFileName.clear();
     if (!setup->FindNode("Debug_Data", 1) || !setup->FindChild("DebugFile"))
         return;
     const char* value = setup->GetValue(0);
     if (value)
-        g_debugFileName = value;
+        g_ferroxDebugFileName = value;
 }
 
 }  // namespace
-
-const char* FerroxGetDebugFileName() { return g_debugFileName.c_str(); }
 
 int CFerroxApp::Start()
 {

@@ -122,9 +122,6 @@ private:
 extern CFerroxApp* g_pFerroxApp;
 LRESULT CALLBACK WindowProcThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The engine's debug file name, from "Debug_Data" / "DebugFile" of the setup tree; empty when none.
-const char* FerroxGetDebugFileName();
-
 // Frames of a fixed length: the main loop's clock starts again at 0 and each frame is `milliseconds` later than the
 // one before (0: the real clock).
 void FerroxSetFixedStep(int milliseconds);

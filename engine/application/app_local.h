@@ -1,6 +1,9 @@
-// The calls the application makes of the graphics engine and the window system, gathered in one table so that
-// tests can run start-up and the main loop against a fake engine, message source and clock.
+// The debug file name start-up keeps, and the calls the application makes of the graphics engine and the window
+// system, gathered in one table so that tests can run start-up and the main loop against a fake engine, message
+// source and clock.
 #pragma once
+
+#include <string>
 
 #include "gfx/core/engine.h"
 #include "platform/win32/windows.h"
@@ -12,6 +15,9 @@ struct FerroxPluginStep {
     GxBool (*attach)(void);
 };
 const int kFerroxPluginSteps = 13;
+
+// The engine's debug file name, from "Debug_Data" / "DebugFile" of the setup tree at start-up; empty when none.
+extern std::string g_ferroxDebugFileName;
 
 struct FerroxAppPlatform {
     GxBool (*engineInit)(const GxMemoryFunctions* memFuncs, GxUInt32 initFlags, GxUInt32 resArenaSize);

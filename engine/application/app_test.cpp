@@ -366,7 +366,7 @@ TEST_F(App, StartReadsTheDebugFileNameAndSwitches)
     WriteFile("data.xml", "<DEBUG>\n<clumpload>\n1\n</clumpload>\n</DEBUG>\n");
     TestApp* app = MakeApp();
     ASSERT_EQ(1, app->Start()) << app->GetStartFailure();
-    EXPECT_STREQ("trace.txt", FerroxGetDebugFileName());
+    EXPECT_EQ("trace.txt", g_ferroxDebugFileName);
     EXPECT_EQ(1, g_FerroxDebugSettings.GetSwitch(FERROX_DEBUG_CLUMPLOAD));
     ASSERT_NE(nullptr, g_pFerroxSetupTree);
     EXPECT_EQ(1, g_pFerroxSetupTree->IsLoaded());
@@ -376,7 +376,7 @@ TEST_F(App, StartReadsTheDebugFileNameAndSwitches)
     std::filesystem::remove("setup.xml");
     app = MakeApp();
     ASSERT_EQ(1, app->Start());
-    EXPECT_STREQ("", FerroxGetDebugFileName());
+    EXPECT_EQ("", g_ferroxDebugFileName);
     EXPECT_EQ(0, g_pFerroxSetupTree->IsLoaded());
 }
 

@@ -29,20 +29,6 @@ CFerroxTagValue CFerroxTagValue::Kept(const char* text, size_t size)
     return value;
 }
 
-CFerroxTagValue::CFerroxTagValue(CFerroxTagValue&& other) noexcept
-    : m_text(other.m_text), m_size(other.m_size), m_owned(other.m_owned)
-{
-    other.m_text = "";
-    other.m_size = 0;
-    other.m_owned = false;
-}
-
-CFerroxTagValue& CFerroxTagValue::operator=(const CFerroxTagValue& other)
-{
-    Assign(other.view());
-    return *this;
-}
-
 CFerroxTagValue& CFerroxTagValue::operator=(CFerroxTagValue&& other) noexcept
 {
     if (this != &other) {
@@ -83,8 +69,6 @@ void CFerroxTagValue::Free()
     m_owned = false;
 }
 
-std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value) { return out << value.view(); }
-
 void CFerroxTagValues::push_back(CFerroxTagValue value)
 {
     if (m_size == m_capacity) {
@@ -97,14 +81,6 @@ void CFerroxTagValues::push_back(CFerroxTagValue value)
         m_capacity = capacity;
     }
     Data()[m_size++] = std::move(value);
-}
-
-void CFerroxTagValues::clear()
-{
-    CFerroxTagValue* values = Data();
-    for (uint32_t i = 0; i < m_size; ++i)
-        values[i] = CFerroxTagValue();
-    m_size = 0;
 }
 
 // Blocks of memory for a tree, each twice the size of the one before up to a cap, so that a
@@ -433,41 +409,6 @@ long FindChildIndex(const CFerroxTagNode* node, const TagSearch& search)
     return -1;
 }
 
-}  // namespace
-
-// Carries the read and write routines; it keeps no state of its own.
-class CFerroxTagParser {
-public:
-    struct Tree {
-        CFerroxTagNode*& root;
-        std::vector<std::vector<CFerroxTagNode*>>& depthLists;
-        uint8_t& maxDepth;
-        CFerroxTagNodePool& pool;
-        CFerroxTagTextStore& text;
-    };
-
-    void RegisterNode(Tree tree, CFerroxTagNode* node);
-    void CreateRoot(Tree tree);
-    void Read(Tree tree, const char* text, size_t size);
-    // Reads the file in blocks, cutting each block's whole pieces; false past kMaxTagFileSize.
-    bool ReadFile(Tree tree, GxFile* file);
-    // The whole text; 0, writing nothing, when it would be larger than maxBytes.
-    int Write(CFerroxTagNode* root, const char* fileName, size_t maxBytes, std::string* problem);
-    void WriteNode(CFerroxTagNode* node, std::string& out);
-    int WriteSplit(CFerroxTagNode* root, const char* prefix);
-    void WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data);
-
-private:
-    struct ReadState {
-        CFerroxTagNode* current;
-        unsigned skippedDepth;  // opening lines kept as values because the tree is too deep
-    };
-    void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
-    void HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd);
-};
-
-namespace {
-
 void Fault(std::string* problem, const std::string& text)
 {
     if (problem)
@@ -527,13 +468,6 @@ void CFerroxTagParser::HandlePieces(Tree tree, ReadState& state, CFerroxTagPiece
     FerroxTagPiece piece;
     while (reader.NextWhole(piece, atEnd))
         HandleLine(tree, state, piece);
-}
-
-void CFerroxTagParser::Read(Tree tree, const char* text, size_t size)
-{
-    ReadState state = {tree.root, 0};
-    CFerroxTagPieceReader reader(text, size);
-    HandlePieces(tree, state, reader, true);
 }
 
 bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
@@ -729,19 +663,6 @@ int CFerroxTagTree::Load(const char* fileName)
     }
     m_pCursor = m_pRoot;
     m_loaded = true;
-    return 1;
-}
-
-int CFerroxTagTree::LoadFromMemory(const char* text, size_t size)
-{
-    Clear();
-    CFerroxTagParser::Tree tree = {m_pRoot, m_depthLists, m_maxDepth, *m_pPool, *m_pText};
-    m_pParser->CreateRoot(tree);
-    m_pCursor = m_pRoot;
-    m_loaded = true;
-    if (!text)
-        return 1;
-    m_pParser->Read(tree, text, size);
     return 1;
 }
 

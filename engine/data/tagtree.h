@@ -3,8 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <iosfwd>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,8 +34,18 @@ public:
     // Text kept elsewhere for at least as long as the value; text[size] must be a NUL.
     static CFerroxTagValue Kept(const char* text, size_t size);
     CFerroxTagValue(const CFerroxTagValue& other) { Assign(other.view()); }
-    CFerroxTagValue(CFerroxTagValue&& other) noexcept;
-    CFerroxTagValue& operator=(const CFerroxTagValue& other);
+    CFerroxTagValue(CFerroxTagValue&& other) noexcept
+        : m_text(other.m_text), m_size(other.m_size), m_owned(other.m_owned)
+    {
+        other.m_text = "";
+        other.m_size = 0;
+        other.m_owned = false;
+    }
+    CFerroxTagValue& operator=(const CFerroxTagValue& other)
+    {
+        Assign(other.view());
+        return *this;
+    }
     CFerroxTagValue& operator=(CFerroxTagValue&& other) noexcept;
     CFerroxTagValue& operator=(std::string_view text);
     ~CFerroxTagValue() { Free(); }
@@ -61,7 +71,7 @@ private:
     bool m_owned = false;
 };
 
-std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value);
+inline std::ostream& operator<<(std::ostream& out, const CFerroxTagValue& value) { return out << value.view(); }
 
 // A node's value lines in file order. The first is held in place, so a node with one value
 // (the usual case) allocates nothing for it; more move to an array of their own.
@@ -85,7 +95,12 @@ public:
     const CFerroxTagValue& back() const { return Data()[Checked(m_size - 1)]; }
     void push_back(CFerroxTagValue value);
     // Empties the list; an array already made is kept for the next values.
-    void clear();
+    void clear()
+    {
+        for (CFerroxTagValue& value : *this)
+            value = CFerroxTagValue();
+        m_size = 0;
+    }
 
 private:
     CFerroxTagValue* Data() { return m_pMore ? m_pMore.get() : &m_first; }
@@ -143,7 +158,7 @@ public:
     // Reads a tag text file; with no name only the root is made. 0 when the file is missing, unreadable or
     // larger than 64 MiB (the root still exists and holds the cursor). A tree already loaded is cleared first.
     int Load(const char* fileName);
-    // Reads tag text held in memory, by the same rules as a file.
+    // Reads tag text held in memory, by the same rules as a file (tagtree_builder.cpp: the program does not link it).
     int LoadFromMemory(const char* text, size_t size);
     // 1 when the last load read its file or text; 0 before any and after one that failed. Only a tree that
     // loaded may be saved over its file.

@@ -1,11 +1,15 @@
-// Internals of the tag-tree reader shared with its tests: how file bytes are cut into line pieces, and a tree dump.
+// Internals of the tag-tree reader shared with its tests and its builder: how file bytes are cut into line pieces, a
+// tree dump, and the parser.
 #pragma once
 
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/data/tagtree.h"
+
+struct GxFile;
 
 // One piece of a line: its visible bytes without the line end, and whether the line end is visible
 // after them.
@@ -46,3 +50,35 @@ inline std::string FerroxTagNodeDump(const CFerroxTagNode* node)
         out += FerroxTagNodeDump(child);
     return out;
 }
+
+// Carries the read and write routines; it keeps no state of its own.
+class CFerroxTagParser {
+public:
+    struct Tree {
+        CFerroxTagNode*& root;
+        std::vector<std::vector<CFerroxTagNode*>>& depthLists;
+        uint8_t& maxDepth;
+        CFerroxTagNodePool& pool;
+        CFerroxTagTextStore& text;
+    };
+
+    void RegisterNode(Tree tree, CFerroxTagNode* node);
+    void CreateRoot(Tree tree);
+    // Text held in memory, read by the same rules as a file (tagtree_builder.cpp).
+    void Read(Tree tree, const char* text, size_t size);
+    // Reads the file in blocks, cutting each block's whole pieces; false past kMaxTagFileSize.
+    bool ReadFile(Tree tree, GxFile* file);
+    // The whole text; 0, writing nothing, when it would be larger than maxBytes.
+    int Write(CFerroxTagNode* root, const char* fileName, size_t maxBytes, std::string* problem);
+    void WriteNode(CFerroxTagNode* node, std::string& out);
+    int WriteSplit(CFerroxTagNode* root, const char* prefix);
+    void WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data);
+
+private:
+    struct ReadState {
+        CFerroxTagNode* current;
+        unsigned skippedDepth;  // opening lines kept as values because the tree is too deep
+    };
+    void HandleLine(Tree tree, ReadState& state, const FerroxTagPiece& piece);
+    void HandlePieces(Tree tree, ReadState& state, CFerroxTagPieceReader& reader, bool atEnd);
+};

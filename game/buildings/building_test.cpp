@@ -13,6 +13,7 @@
 #include "game/buildings/stairs.h"
 #include "game/world/factories.h"
 #include "game/world/floors.h"
+#include "game/world/floors_testing.h"
 
 namespace {
 
@@ -360,7 +361,7 @@ TEST_F(BuildingSlotTest, RegisteredClassesJoinTheirLists)
     EXPECT_EQ(0, CDynamicObjectManager::GetClassHooks().getKind(shop));
     EXPECT_EQ(4, CDynamicObjectManager::GetClassHooks().getKind(door));
     EXPECT_EQ(5, CDynamicObjectManager::GetClassHooks().getKind(stairs));
-    EXPECT_EQ(BuildingStoreyFilter, CFloorManager::GetCellFilter());
+    EXPECT_EQ(BuildingStoreyFilter, CFloorManagerTesting::CellFilter());
 
     // Factories made after the registration make the classes.
     CDynamicObjectManager::DestroyInstance();

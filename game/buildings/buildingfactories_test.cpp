@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "game/buildings/buildings.h"
+#include "game/world/factories_testing.h"
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
 

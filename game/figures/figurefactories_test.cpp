@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "game/figures/characters.h"
+#include "game/world/factories_testing.h"
 #include "game/world/objectmgr.h"
 
 namespace {

@@ -1,5 +1,6 @@
 // Saved games and scenarios: the file as a whole, its "<GAME_DATA>" section and the order of writing and reading.
 #include "game/shell/savegame.h"
+#include "game/shell/savegame_local.h"
 
 #include <cstdio>
 #include <string>
@@ -18,20 +19,6 @@ namespace {
 
 const char* const kLineEnd = "\r\n";
 
-// Every section a save or a scenario may hold; a file with none of them is no save.
-const char* const kSectionTags[] = {
-    kGameDataTag, "<LEVEL>", "<CONDITIONS>", "<MAP>", "<OBJECTS>", "<STATISTICS>", "<TECHTREE>",
-};
-const char* const kSectionEndTags[] = {
-    kGameDataEndTag, "</LEVEL>", "</CONDITIONS>", "</MAP>", "</OBJECTS>", "</STATISTICS>", "</TECHTREE>",
-};
-constexpr size_t kSectionCount = sizeof(kSectionTags) / sizeof(kSectionTags[0]);
-static_assert(sizeof(kSectionEndTags) == sizeof(kSectionTags), "every section has its end tag");
-// The lines between the tag lines of each section above as the game writes them; 0 for any number.
-constexpr size_t kSectionLines[kSectionCount] = {3, 1, 3, 0, 0, 17, 2};
-constexpr size_t kGameDataSection = 0;
-// The calendar values of "<GAME_DATA>": year, month and day counter.
-constexpr int kGameDataValues = static_cast<int>(kSectionLines[kGameDataSection]);
 // The section every save writes last, when the game has a technology tree.
 constexpr size_t kTechTreeSection = 6;
 constexpr size_t kNoSection = kSectionCount;
@@ -168,38 +155,11 @@ std::string GameFileProblem(CFerroxFile* file, bool needsTechTree)
     return GameFileScan(needsTechTree).Run(file);
 }
 
-int GameFileRefusedValues(CFerroxTagFile* file)
-{
-    if (!file)
-        return 0;
-    CLevelManager levels;
-    int refused = levels.LoadLevel(file) ? 0 : 1;
-    if (file->SeekTag(kGameDataTag) == 0) {
-        std::string line;
-        for (int i = 0; i < kGameDataValues; i++) {
-            unsigned short value = 0;
-            refused += !file->IsEof() && FromString<unsigned short>(file->ReadLine(line), value) ? 0 : 1;
-        }
-    }
-    CStatistics statistics;
-    statistics.Load(file, &refused);
-    return refused;
-}
-
 int16_t GameLoadMessage(int result)
 {
     if (result == kGameLoadWhole || result == kGameLoadLevelFailed)
         return -1;
     return result == kGameLoadDropped ? kGameLoadDroppedMessage : kGameLoadRefusedMessage;
-}
-
-int GameFileHoldsSection(CFerroxTagFile* file)
-{
-    for (const char* tag : kSectionTags) {
-        if (file->SeekTag(tag) == 0)
-            return 1;
-    }
-    return 0;
 }
 
 // The file goes to a temporary beside the path and replaces it only when every line was written.

@@ -61,7 +61,8 @@ public:
     virtual int LoadObjects(CFerroxTagFile* file) = 0;
 };
 
-// Non-zero when the open file holds the tag line of at least one section a save has.
+// Non-zero when the open file holds the tag line of at least one section a save has (savegame_builder.cpp, with
+// GameFileRefusedValues: the program does not link them).
 int GameFileHoldsSection(CFerroxTagFile* file);
 // Reads the open file to its end, holding one line at a time, and says what keeps it from loading whole; empty
 // when nothing does. It must hold a section, each opened on its own tag line and closed on its end tag line before

@@ -3,10 +3,8 @@
 
 #include <cstring>
 
-namespace {
-
 // Classes not built yet keep a null maker; their modules install one with SetObjectFactoryMaker.
-ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
+ObjectFactoryEntry g_objectFactoryTable[kObjectFactoryCount] = {
     {kScalableObjectFactoryName, nullptr},
     {kShopperFactoryName, nullptr},
     {kCriminalFactoryName, nullptr},
@@ -24,15 +22,11 @@ ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
     {kAtriumObjectFactoryName, nullptr},
 };
 
-}  // namespace
-
-const ObjectFactoryEntry* GetObjectFactoryTable() { return g_factoryTable; }
-
 int SetObjectFactoryMaker(const char* name, ObjectFactoryMaker make)
 {
     if (!name)
         return 0;
-    for (ObjectFactoryEntry& entry : g_factoryTable) {
+    for (ObjectFactoryEntry& entry : g_objectFactoryTable) {
         if (std::strcmp(entry.name, name) == 0) {
             entry.make = make;
             return 1;
@@ -45,7 +39,7 @@ std::unique_ptr<CFerroxObjectFactory> MakeObjectFactory(size_t index)
 {
     if (index >= kObjectFactoryCount)
         return nullptr;
-    const ObjectFactoryEntry& entry = g_factoryTable[index];
+    const ObjectFactoryEntry& entry = g_objectFactoryTable[index];
     std::unique_ptr<CFerroxObjectFactory> factory = entry.make ? entry.make() : nullptr;
     if (!factory)
         factory = std::make_unique<CPendingObjectFactory>();

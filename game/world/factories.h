@@ -81,8 +81,6 @@ struct ObjectFactoryEntry {
     ObjectFactoryMaker make;  // null: a pending factory takes the slot
 };
 
-// The fifteen slots in registration order.
-const ObjectFactoryEntry* GetObjectFactoryTable();
 // Installs the maker of the slot with exactly this name; 0 when no slot has it. A null maker empties it.
 int SetObjectFactoryMaker(const char* name, ObjectFactoryMaker make);
 // A new factory for slot index (below kObjectFactoryCount), given its registered name; null past the end.

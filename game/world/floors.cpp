@@ -20,12 +20,13 @@
 #include "gfx/core/image.h"
 #include "gfx/core/texture.h"
 
+FerroxStoreyFilter g_floorCellFilter = &CFloorManager::DefaultCellFilter;
+
 namespace {
 
 CFloorManager* g_pInstance = nullptr;
 // The manager whose tiles the mesh text callbacks turn into numbers while it saves or loads.
 CFloorManager* g_pActive = nullptr;
-FerroxStoreyFilter g_cellFilter = &CFloorManager::DefaultCellFilter;
 
 constexpr int32_t kNoCell = -1;
 constexpr float kNoPoint = -1.0f;
@@ -76,10 +77,8 @@ CFloorManager* CFloorManager::GetInstance() { return g_pInstance; }
 
 void CFloorManager::SetCellFilter(FerroxStoreyFilter filter)
 {
-    g_cellFilter = filter ? filter : &CFloorManager::DefaultCellFilter;
+    g_floorCellFilter = filter ? filter : &CFloorManager::DefaultCellFilter;
 }
-
-FerroxStoreyFilter CFloorManager::GetCellFilter() { return g_cellFilter; }
 
 int CFloorManager::DefaultCellFilter(CFerroxBase*, int, int untiled) { return untiled == 0 ? 1 : 0; }
 
@@ -210,12 +209,6 @@ void CFloorManager::AddConnector(CFerroxBlockMesh* baseFloor, std::unique_ptr<CC
     m_connectors[baseFloor].push_back(std::move(connector));
 }
 
-const std::vector<std::unique_ptr<CConnector>>* CFloorManager::GetConnectors(CFerroxBlockMesh* baseFloor) const
-{
-    auto it = m_connectors.find(baseFloor);
-    return it == m_connectors.end() ? nullptr : &it->second;
-}
-
 void CFloorManager::UpdatePick(const GxV3d& point)
 {
     m_pickedCell = kNoCell;
@@ -298,7 +291,7 @@ void CFloorManager::AddFloor()
     if (!top || top->GetUpper())
         return;
     m_pCurrentFloor = top;
-    if (top->BuildStoreyAbove(kStoreyHeight, GetCurrentTileType(), g_cellFilter) != 0)
+    if (top->BuildStoreyAbove(kStoreyHeight, GetCurrentTileType(), g_floorCellFilter) != 0)
         return;
     m_builtFloors++;
     FloorUp(nullptr, m_pWorld);

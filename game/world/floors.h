@@ -71,7 +71,6 @@ public:
     // Decides whether a cell of a new storey carries a floor; by default a cell carries when the cell below
     // had a tile. The building classes install their tests here.
     static void SetCellFilter(FerroxStoreyFilter filter);
-    static FerroxStoreyFilter GetCellFilter();
     static int DefaultCellFilter(CFerroxBase* occupant, int cell, int untiled);
 
     CFloorManager();
@@ -91,7 +90,11 @@ public:
     uint16_t GetFloorIndex(CFerroxBlockMesh* storey);
     // Keeps the connector with the base floor; one for a floor the manager does not have is freed.
     void AddConnector(CFerroxBlockMesh* baseFloor, std::unique_ptr<CConnector> connector);
-    const std::vector<std::unique_ptr<CConnector>>* GetConnectors(CFerroxBlockMesh* baseFloor) const;
+    const std::vector<std::unique_ptr<CConnector>>* GetConnectors(CFerroxBlockMesh* baseFloor) const
+    {
+        auto it = m_connectors.find(baseFloor);
+        return it == m_connectors.end() ? nullptr : &it->second;
+    }
 
     void UpdatePick(const GxV3d& point);
     int FloorUp(CGameNotices* notices, CFerroxWorld* world);

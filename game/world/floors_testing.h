@@ -9,7 +9,11 @@
 #include "engine/world/object.h"
 #include "game/world/floors.h"
 
+// The filter new storeys are laid by (CFloorManager::SetCellFilter).
+extern FerroxStoreyFilter g_floorCellFilter;
+
 struct CFloorManagerTesting {
+    static FerroxStoreyFilter CellFilter() { return g_floorCellFilter; }
     // Takes the object over as debris object `index` (one past the end appends), freeing the one it replaces.
     static void SetDebrisObject(CFloorManager* floors, size_t index, std::unique_ptr<CFerroxObject> object)
     {

@@ -8,6 +8,7 @@
 #include "game/shell/game_testing.h"
 #include "game/testsupport/objectmgr.h"
 #include "game/world/factories.h"
+#include "game/world/factories_testing.h"
 #include "game/world/statistics.h"
 
 namespace {

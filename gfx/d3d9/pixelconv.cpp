@@ -1,6 +1,7 @@
 // Pixel format conversion between system-memory images and native rasters, and single-colour packing.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "gfx/core/bytes.h"
@@ -475,18 +476,16 @@ GxBool QuantiseInto(GxRaster* raster, const GxImage* image)
         }
         return 0;
     }
-    GxPaletteQuantizer* quantizer = new (std::nothrow) GxPaletteQuantizer;
-    if (quantizer == nullptr || !GxPaletteQuantizerInit(quantizer)) {
-        delete quantizer;
+    std::unique_ptr<GxPaletteQuantizer> quantizer(new (std::nothrow) GxPaletteQuantizer);
+    if (quantizer == nullptr || !GxPaletteQuantizerInit(quantizer.get())) {
         GxImageDestroy(temp);
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return 0;
     }
-    GxPaletteQuantizerAddImage(quantizer, image, 1.0f);
-    GxPaletteQuantizerMakePalette(temp->palette, 1 << depth, quantizer);
-    GxPaletteQuantizerMatchImage(temp->pixels, temp->stride, depth, 0, quantizer, image);
-    GxPaletteQuantizerTerm(quantizer);
-    delete quantizer;
+    GxPaletteQuantizerAddImage(quantizer.get(), image, 1.0f);
+    GxPaletteQuantizerMakePalette(temp->palette, 1 << depth, quantizer.get());
+    GxPaletteQuantizerMatchImage(temp->pixels, temp->stride, depth, 0, quantizer.get(), image);
+    GxPaletteQuantizerTerm(quantizer.get());
     if (Ext(raster)->alpha && (GxD3D9ImageFindFormat(temp) & gxRASTERFORMATPIXELFORMATMASK) == gxRASTERFORMAT888) {
         GxD3D9RasterSetPixelFormat(raster, gxRASTERFORMAT888);
         Ext(raster)->alpha = 0;

@@ -377,6 +377,7 @@ D3D9Backend* D3D9CreateSoftBackend(D3D9CapsProfile profile);
 
 // The entry object over a back end it then owns.
 IDirect3D9* D3D9CreateOnBackend(D3D9Backend* backend);
-// The back end an entry object or a device of this layer runs on (null for null).
+// The back end an entry object or a device of this layer runs on (null for null): the test support's watcher
+// reads it (direct3d_builder.cpp; the program does not link it).
 D3D9Backend* D3D9BackendOf(IDirect3D9* d3d);
 D3D9Backend* D3D9BackendOf(IDirect3DDevice9* device);

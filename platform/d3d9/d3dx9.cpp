@@ -7,16 +7,6 @@
 #include <string>
 #include <vector>
 
-D3DXMATRIX::D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24,
-                       float m31, float m32, float m33, float m34, float m41, float m42, float m43, float m44)
-    : D3DMATRIX()
-{
-    _11 = m11, _12 = m12, _13 = m13, _14 = m14;
-    _21 = m21, _22 = m22, _23 = m23, _24 = m24;
-    _31 = m31, _32 = m32, _33 = m33, _34 = m34;
-    _41 = m41, _42 = m42, _43 = m43, _44 = m44;
-}
-
 // Product into a temporary first, so the output may alias an input.
 static D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
 {
@@ -78,25 +68,14 @@ D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, c
     return pOut;
 }
 
-D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM)
-{
-    if (!pOut || !pV || !pM)
-        return nullptr;
-    const D3DMATRIX& m = *pM;
-    float x = pV->x, y = pV->y, z = pV->z;
-    pOut->x = x * m._11 + y * m._21 + z * m._31 + m._41;
-    pOut->y = x * m._12 + y * m._22 + z * m._32 + m._42;
-    pOut->z = x * m._13 + y * m._23 + z * m._33 + m._43;
-    pOut->w = x * m._14 + y * m._24 + z * m._34 + m._44;
-    return pOut;
-}
-
 D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM)
 {
     if (!pOut || !pV || !pM)
         return nullptr;
-    D3DXVECTOR4 r;
-    D3DXVec3Transform(&r, pV, pM);
+    const D3DMATRIX& m = *pM;
+    const float x = pV->x, y = pV->y, z = pV->z;
+    D3DXVECTOR4 r(x * m._11 + y * m._21 + z * m._31 + m._41, x * m._12 + y * m._22 + z * m._32 + m._42,
+                  x * m._13 + y * m._23 + z * m._33 + m._43, x * m._14 + y * m._24 + z * m._34 + m._44);
     // A point on the eye plane has no projection; it is left undivided rather than made infinite.
     float inv = r.w != 0.0f ? 1.0f / r.w : 1.0f;
     pOut->x = r.x * inv;

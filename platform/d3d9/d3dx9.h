@@ -19,8 +19,6 @@ struct D3DXVECTOR4 {
 struct D3DXMATRIX : D3DMATRIX {
     D3DXMATRIX() : D3DMATRIX() {}
     D3DXMATRIX(const D3DMATRIX& m) : D3DMATRIX(m) {}
-    D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24, float m31,
-               float m32, float m33, float m34, float m41, float m42, float m43, float m44);
     float& operator()(unsigned row, unsigned col) { return m[row][col]; }
     float operator()(unsigned row, unsigned col) const { return m[row][col]; }
 };
@@ -37,7 +35,6 @@ D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, c
 // (x, y, z, 1) * M, divided by the resulting w (left undivided when w is 0).
 D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM);
 // (x, y, z, 1) * M.
-D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* pOut, const D3DXVECTOR3* pV, const D3DXMATRIX* pM);
 
 // ---- buffers and the shader assembler
 

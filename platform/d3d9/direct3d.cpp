@@ -34,13 +34,6 @@ IDirect3D9* D3D9CreateOnBackend(const char* name)
 
 IDirect3D9* D3D9CreateOnBackend(D3D9Backend* backend) { return new D3D9Direct3D(backend); }
 
-D3D9Backend* D3D9BackendOf(IDirect3D9* d3d) { return d3d ? static_cast<D3D9Direct3D*>(d3d)->Backend() : nullptr; }
-
-D3D9Backend* D3D9BackendOf(IDirect3DDevice9* device)
-{
-    return device ? static_cast<D3D9Device*>(device)->Backend() : nullptr;
-}
-
 D3D9Direct3D::D3D9Direct3D(D3D9Backend* backend) : backend_(backend) {}
 
 D3D9Direct3D::~D3D9Direct3D() { delete backend_; }

@@ -1,4 +1,5 @@
-// The shader assembler: vs_1_1 and ps_1_1 text to Direct3D 9 token streams.
+// The shader assembler: vs_1_1 and ps_1_1 text to Direct3D 9 token streams, and the reading of a stream's
+// declarations.
 //
 // Sections: opcode table, lexing helpers, registers, operands, instructions, the entry.
 #include "platform/d3d9/device_local.h"
@@ -569,6 +570,26 @@ int D3D9ShaderParamCount(DWORD opcode)
     for (const OpInfo& op : kOps) {
         if (op.opcode == opcode)
             return op.sources < 0 ? 0 : op.sources + 1;
+    }
+    return -1;
+}
+
+int D3D9ShaderInputFor(const std::vector<DWORD>& tokens, BYTE usage, BYTE usageIndex)
+{
+    size_t at = 1;
+    while (at < tokens.size()) {
+        DWORD opcode = tokens[at++] & kShaderOpcodeMask;
+        int count = D3D9ShaderParamCount(opcode);
+        if (opcode == SHOP_END || count < 0 || tokens.size() - at < static_cast<size_t>(count))
+            return -1;
+        if (opcode == SHOP_DCL) {
+            DWORD dcl = tokens[at];
+            DWORD reg = tokens[at + 1];
+            if ((dcl & kShaderDclUsageMask) == usage && ((dcl >> kShaderDclIndexShift) & 0xFu) == usageIndex &&
+                D3D9ShaderRegTypeOf(reg) == SHREG_INPUT && (reg & kShaderRegNumMask) < kVs11Inputs)
+                return static_cast<int>(reg & kShaderRegNumMask);
+        }
+        at += static_cast<size_t>(count);
     }
     return -1;
 }

@@ -1,4 +1,5 @@
-// The vs_1_1 interpreter: runs a vertex shader token stream for one vertex at a time.
+// The vs_1_1 interpreter: runs a vertex shader token stream for one vertex at a time. Only the software device's
+// vertex shading calls it, which the game does not link.
 #include "platform/d3d9/device_local.h"
 #include "platform/d3d9/shader_local.h"
 
@@ -345,24 +346,4 @@ bool D3D9RunVertexShader(const std::vector<DWORD>& tokens, const float (*constan
         return true;
     std::memset(out, 0, sizeof(*out));
     return false;
-}
-
-int D3D9ShaderInputFor(const std::vector<DWORD>& tokens, BYTE usage, BYTE usageIndex)
-{
-    size_t at = 1;
-    while (at < tokens.size()) {
-        DWORD opcode = tokens[at++] & kShaderOpcodeMask;
-        int count = D3D9ShaderParamCount(opcode);
-        if (opcode == SHOP_END || count < 0 || tokens.size() - at < static_cast<size_t>(count))
-            return -1;
-        if (opcode == SHOP_DCL) {
-            DWORD dcl = tokens[at];
-            DWORD reg = tokens[at + 1];
-            if ((dcl & kShaderDclUsageMask) == usage && ((dcl >> kShaderDclIndexShift) & 0xFu) == usageIndex &&
-                D3D9ShaderRegTypeOf(reg) == SHREG_INPUT && (reg & kShaderRegNumMask) < kVs11Inputs)
-                return static_cast<int>(reg & kShaderRegNumMask);
-        }
-        at += static_cast<size_t>(count);
-    }
-    return -1;
 }

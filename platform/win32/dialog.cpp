@@ -12,6 +12,12 @@
 #include "platform/win32/dialog_auto.h"
 #include "platform/win32/dialog_local.h"
 
+std::map<HWND, DialogRecord*>& DialogRecords()
+{
+    static std::map<HWND, DialogRecord*> dialogs;
+    return dialogs;
+}
+
 namespace {
 
 // ---- resource table ----
@@ -60,34 +66,17 @@ const DialogTemplate* FindTemplate(LPCSTR name)
 
 // ---- dialog records and painting ----
 
-struct Dialog {
-    HWND hwnd = nullptr;
-    DLGPROC proc = nullptr;
-    bool ended = false;
-    INT_PTR result = 0;
-    SDL_Surface* canvas = nullptr;
-    SDL_Window* window = nullptr;  // null in automatic runs
-    GdiContext context;
-    bool pressTaken = false;  // the left button went down on a combo box
-};
-
-std::map<HWND, Dialog*>& Dialogs()
+DialogRecord* FindDialog(HWND hwnd)
 {
-    static std::map<HWND, Dialog*> dialogs;
-    return dialogs;
-}
-
-Dialog* FindDialog(HWND hwnd)
-{
-    auto it = Dialogs().find(hwnd);
-    return it == Dialogs().end() ? nullptr : it->second;
+    auto it = DialogRecords().find(hwnd);
+    return it == DialogRecords().end() ? nullptr : it->second;
 }
 
 bool g_forceAutomatic = false;
 Win32DialogTurnHook g_turnHook = nullptr;
 void* g_turnUser = nullptr;
 
-void Present(Dialog* d)
+void Present(DialogRecord* d)
 {
     if (d->window == nullptr)
         return;
@@ -109,7 +98,7 @@ std::vector<HWND> Children(HWND dialog)
 
 LRESULT CALLBACK DialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    Dialog* d = FindDialog(hwnd);
+    DialogRecord* d = FindDialog(hwnd);
     if (d != nullptr && d->proc != nullptr && d->proc(hwnd, msg, wParam, lParam))
         return TRUE;
     if (msg == WM_PAINT) {
@@ -123,20 +112,20 @@ LRESULT CALLBACK DialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 // ---- pointer routing: combo boxes first, as the controls lie over the dialog ----
 
-void PointerMove(Dialog* d, int x, int y)
+void PointerMove(DialogRecord* d, int x, int y)
 {
     if (!ComboPointerMove(d->hwnd, x, y))
         SendMessageA(d->hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
 }
 
-void PointerDown(Dialog* d, int x, int y)
+void PointerDown(DialogRecord* d, int x, int y)
 {
     d->pressTaken = ComboPointerDown(d->hwnd, x, y);
     if (!d->pressTaken && !d->ended)
         SendMessageA(d->hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
 }
 
-void PointerUp(Dialog* d, int x, int y)
+void PointerUp(DialogRecord* d, int x, int y)
 {
     if (d->pressTaken) {
         d->pressTaken = false;
@@ -192,7 +181,7 @@ bool AutomaticSteps(std::vector<Win32DialogStep>* steps)
     return driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
 }
 
-void RunStep(Dialog* d, const Win32DialogStep& step)
+void RunStep(DialogRecord* d, const Win32DialogStep& step)
 {
     switch (step.kind) {
     case kWin32StepMove:
@@ -215,7 +204,7 @@ void RunStep(Dialog* d, const Win32DialogStep& step)
     }
 }
 
-void RunAutomatic(Dialog* d, const std::vector<Win32DialogStep>& steps)
+void RunAutomatic(DialogRecord* d, const std::vector<Win32DialogStep>& steps)
 {
     for (size_t i = 0; i < steps.size() && !d->ended; ++i) {
         RunStep(d, steps[i]);
@@ -234,7 +223,7 @@ void RunAutomatic(Dialog* d, const std::vector<Win32DialogStep>& steps)
 
 // ---- live runs ----
 
-void HandleLiveEvent(Dialog* d, Uint32 id, const SDL_Event& e)
+void HandleLiveEvent(DialogRecord* d, Uint32 id, const SDL_Event& e)
 {
     switch (e.type) {
     case SDL_QUIT:
@@ -274,7 +263,7 @@ void HandleLiveEvent(Dialog* d, Uint32 id, const SDL_Event& e)
         UpdateWindow(d->hwnd);
 }
 
-void RunLive(Dialog* d)
+void RunLive(DialogRecord* d)
 {
     const Uint32 id = SDL_GetWindowID(d->window);
     constexpr int kWaitMs = 100;
@@ -333,11 +322,11 @@ bool AddControls(const DialogTemplate& t, HWND dialog, HINSTANCE instance)
     return true;
 }
 
-void DestroyDialog(Dialog* d)
+void DestroyDialog(DialogRecord* d)
 {
     if (d->hwnd != nullptr) {
         DestroyWindow(d->hwnd);
-        Dialogs().erase(d->hwnd);
+        DialogRecords().erase(d->hwnd);
     }
     if (d->window != nullptr)
         SDL_DestroyWindow(d->window);
@@ -357,7 +346,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     }
     std::vector<Win32DialogStep> steps;
     const bool automatic = AutomaticSteps(&steps) && g_turnHook == nullptr;
-    Dialog d;
+    DialogRecord d;
     d.proc = lpDialogFunc;
     d.canvas = SDL_CreateRGBSurfaceWithFormat(0, t->width, t->height, 32, SDL_PIXELFORMAT_ARGB8888);
     int x = 0, y = 0;
@@ -376,7 +365,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     }
     d.context.target = d.canvas;
     d.hwnd = AddDialogRecord(*t, hWndParent, hInstance, x, y);
-    Dialogs()[d.hwnd] = &d;
+    DialogRecords()[d.hwnd] = &d;
     if (!AddControls(*t, d.hwnd, hInstance)) {
         DestroyDialog(&d);
         return -1;
@@ -407,7 +396,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
 
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult)
 {
-    Dialog* d = FindDialog(hDlg);
+    DialogRecord* d = FindDialog(hDlg);
     if (d == nullptr) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
@@ -438,7 +427,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint)
     lpPaint->rcPaint = RECT{0, 0, w->width, w->height};
     lpPaint->fErase = TRUE;
     ValidateRect(hWnd, nullptr);
-    Dialog* d = FindDialog(hWnd);
+    DialogRecord* d = FindDialog(hWnd);
     if (d == nullptr) {
         lpPaint->hdc = reinterpret_cast<HDC>(&nowhere);
         return lpPaint->hdc;
@@ -450,7 +439,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint)
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT*)
 {
-    Dialog* d = FindDialog(hWnd);
+    DialogRecord* d = FindDialog(hWnd);
     if (d == nullptr)
         return UserFind(hWnd) != nullptr;
     // The controls lie over the dialog: boxes first, then any open list over them all.
@@ -477,20 +466,11 @@ void Win32DialogSetTurnHook(Win32DialogTurnHook hook, void* user)
     g_turnUser = user;
 }
 
-SDL_Window* DialogInputWindow()
-{
-    SDL_Window* window = nullptr;
-    for (auto& entry : Dialogs())
-        if (entry.second->window != nullptr && !entry.second->ended)
-            window = entry.second->window;  // handles grow: the last one is the innermost dialog
-    return window;
-}
-
 DWORD Win32DialogGetPixel(HWND dialog, int x, int y)
 {
     constexpr DWORD kNoPixel = 0xFFFFFFFFu;
     constexpr DWORD kRgbMask = 0x00FFFFFFu;
-    Dialog* d = FindDialog(dialog);
+    DialogRecord* d = FindDialog(dialog);
     if (d == nullptr || x < 0 || y < 0 || x >= d->canvas->w || y >= d->canvas->h)
         return kNoPixel;
     const auto* row = static_cast<const Uint8*>(d->canvas->pixels) + static_cast<size_t>(y) * d->canvas->pitch;

@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,18 @@ void GdiBlit(SDL_Surface* target, const GdiBitmap* bitmap, int x, int y);
 // The face colour BeginPaint erases to.
 constexpr Uint32 kDialogFaceColour = 0xFFC8D0D4u;
 
-// The window of the innermost running dialog that has one (live runs), or null: synthesised input goes there.
-SDL_Window* DialogInputWindow();
+// A running dialog (HWND points at this record), and every running dialog by handle.
+struct DialogRecord {
+    HWND hwnd = nullptr;
+    DLGPROC proc = nullptr;
+    bool ended = false;
+    INT_PTR result = 0;
+    SDL_Surface* canvas = nullptr;
+    SDL_Window* window = nullptr;  // null in automatic runs
+    GdiContext context;
+    bool pressTaken = false;  // the left button went down on a combo box
+};
+std::map<HWND, DialogRecord*>& DialogRecords();
 
 // Combo-box controls: the class the dialog creates them with, their drawing and their pointer handling.
 extern const char kComboClassName[];

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "platform/win32/user_local.h"
 #include "platform/win32/win32_sdl.h"
@@ -11,17 +12,11 @@ namespace {
 // How long after a warp SDL's report of it may still arrive.
 const Uint32 kWarpEchoMillis = 250;
 
-const int kExtended = 0x100;
-
-struct KeyEntry {
-    SDL_Scancode sdl;
-    int scanCode;  // set 1, plus kExtended for the E0 keys
-    int virtualKey;
-};
+}  // namespace
 
 // Scan codes and virtual keys of a US keyboard. Pause and Num Lock share
 // code 0x45; Num Lock carries the extended bit, as Win32 reports it.
-const KeyEntry kKeys[] = {
+extern const UserKey kUserKeys[] = {
     {SDL_SCANCODE_ESCAPE, 0x01, VK_ESCAPE},
     {SDL_SCANCODE_1, 0x02, '1'},
     {SDL_SCANCODE_2, 0x03, '2'},
@@ -109,32 +104,35 @@ const KeyEntry kKeys[] = {
     {SDL_SCANCODE_NONUSBACKSLASH, 0x56, VK_OEM_102},
     {SDL_SCANCODE_F11, 0x57, VK_F11},
     {SDL_SCANCODE_F12, 0x58, VK_F12},
-    {SDL_SCANCODE_KP_ENTER, kExtended | 0x1C, VK_RETURN},
-    {SDL_SCANCODE_RCTRL, kExtended | 0x1D, VK_RCONTROL},
-    {SDL_SCANCODE_KP_DIVIDE, kExtended | 0x35, VK_DIVIDE},
-    {SDL_SCANCODE_PRINTSCREEN, kExtended | 0x37, VK_SNAPSHOT},
-    {SDL_SCANCODE_RALT, kExtended | 0x38, VK_RMENU},
-    {SDL_SCANCODE_NUMLOCKCLEAR, kExtended | 0x45, VK_NUMLOCK},
-    {SDL_SCANCODE_HOME, kExtended | 0x47, VK_HOME},
-    {SDL_SCANCODE_UP, kExtended | 0x48, VK_UP},
-    {SDL_SCANCODE_PAGEUP, kExtended | 0x49, VK_PRIOR},
-    {SDL_SCANCODE_LEFT, kExtended | 0x4B, VK_LEFT},
-    {SDL_SCANCODE_RIGHT, kExtended | 0x4D, VK_RIGHT},
-    {SDL_SCANCODE_END, kExtended | 0x4F, VK_END},
-    {SDL_SCANCODE_DOWN, kExtended | 0x50, VK_DOWN},
-    {SDL_SCANCODE_PAGEDOWN, kExtended | 0x51, VK_NEXT},
-    {SDL_SCANCODE_INSERT, kExtended | 0x52, VK_INSERT},
-    {SDL_SCANCODE_DELETE, kExtended | 0x53, VK_DELETE},
-    {SDL_SCANCODE_LGUI, kExtended | 0x5B, VK_LWIN},
-    {SDL_SCANCODE_RGUI, kExtended | 0x5C, VK_RWIN},
-    {SDL_SCANCODE_APPLICATION, kExtended | 0x5D, VK_APPS},
+    {SDL_SCANCODE_KP_ENTER, kUserExtendedKey | 0x1C, VK_RETURN},
+    {SDL_SCANCODE_RCTRL, kUserExtendedKey | 0x1D, VK_RCONTROL},
+    {SDL_SCANCODE_KP_DIVIDE, kUserExtendedKey | 0x35, VK_DIVIDE},
+    {SDL_SCANCODE_PRINTSCREEN, kUserExtendedKey | 0x37, VK_SNAPSHOT},
+    {SDL_SCANCODE_RALT, kUserExtendedKey | 0x38, VK_RMENU},
+    {SDL_SCANCODE_NUMLOCKCLEAR, kUserExtendedKey | 0x45, VK_NUMLOCK},
+    {SDL_SCANCODE_HOME, kUserExtendedKey | 0x47, VK_HOME},
+    {SDL_SCANCODE_UP, kUserExtendedKey | 0x48, VK_UP},
+    {SDL_SCANCODE_PAGEUP, kUserExtendedKey | 0x49, VK_PRIOR},
+    {SDL_SCANCODE_LEFT, kUserExtendedKey | 0x4B, VK_LEFT},
+    {SDL_SCANCODE_RIGHT, kUserExtendedKey | 0x4D, VK_RIGHT},
+    {SDL_SCANCODE_END, kUserExtendedKey | 0x4F, VK_END},
+    {SDL_SCANCODE_DOWN, kUserExtendedKey | 0x50, VK_DOWN},
+    {SDL_SCANCODE_PAGEDOWN, kUserExtendedKey | 0x51, VK_NEXT},
+    {SDL_SCANCODE_INSERT, kUserExtendedKey | 0x52, VK_INSERT},
+    {SDL_SCANCODE_DELETE, kUserExtendedKey | 0x53, VK_DELETE},
+    {SDL_SCANCODE_LGUI, kUserExtendedKey | 0x5B, VK_LWIN},
+    {SDL_SCANCODE_RGUI, kUserExtendedKey | 0x5C, VK_RWIN},
+    {SDL_SCANCODE_APPLICATION, kUserExtendedKey | 0x5D, VK_APPS},
 };
+extern const size_t kUserKeyCount = std::size(kUserKeys);
 
-const KeyEntry* FindKey(SDL_Scancode sc)
+namespace {
+
+const UserKey* FindKey(SDL_Scancode sc)
 {
-    for (const KeyEntry& k : kKeys)
-        if (k.sdl == sc)
-            return &k;
+    for (size_t i = 0; i < kUserKeyCount; ++i)
+        if (kUserKeys[i].sdl == sc)
+            return &kUserKeys[i];
     return nullptr;
 }
 
@@ -283,7 +281,7 @@ int WheelDelta(Sint32 notches, float precise)
 
 int UserScanCodeFromSDL(SDL_Scancode sc)
 {
-    const KeyEntry* k = FindKey(sc);
+    const UserKey* k = FindKey(sc);
     return k != nullptr ? k->scanCode : 0;
 }
 
@@ -294,39 +292,12 @@ int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym)
         return static_cast<int>(sym - 'a' + 'A');
     if (sym >= '0' && sym <= '9' && !(sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_0))
         return static_cast<int>(sym);
-    const KeyEntry* k = FindKey(sc);
+    const UserKey* k = FindKey(sc);
     if (k != nullptr)
         return k->virtualKey;
     if (sc >= SDL_SCANCODE_F13 && sc <= SDL_SCANCODE_F24)
         return 0x7C + (sc - SDL_SCANCODE_F13);
     return 0;
-}
-
-SDL_Scancode UserSDLFromVirtualKey(int vk, bool extended)
-{
-    // The generic modifiers stand for the left keys.
-    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU)
-        vk = vk == VK_SHIFT ? VK_LSHIFT : vk == VK_CONTROL ? VK_LCONTROL : VK_LMENU;
-    if (vk >= 0x7C && vk <= 0x87)
-        return static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - 0x7C));
-    SDL_Scancode found = SDL_SCANCODE_UNKNOWN;
-    for (const KeyEntry& k : kKeys) {
-        if (k.virtualKey != vk)
-            continue;
-        if (((k.scanCode & kExtended) != 0) == extended)
-            return k.sdl;
-        if (found == SDL_SCANCODE_UNKNOWN)
-            found = k.sdl;
-    }
-    return found;
-}
-
-SDL_Scancode UserSDLFromScanCode(int scanCode)
-{
-    for (const KeyEntry& k : kKeys)
-        if (k.scanCode == scanCode)
-            return k.sdl;
-    return SDL_SCANCODE_UNKNOWN;
 }
 
 void UserTranslateKey(const SDL_KeyboardEvent& e)
@@ -348,7 +319,7 @@ void UserTranslateKey(const SDL_KeyboardEvent& e)
     // Alt combinations (without Control) and F10 are system keys.
     bool system = (alt && !Down(VK_CONTROL)) || vk == VK_F10;
     DWORD bits = 1u | (static_cast<DWORD>(scan & 0xFF) << 16);
-    if (scan & kExtended)
+    if (scan & kUserExtendedKey)
         bits |= 1u << 24;
     if (system && alt)
         bits |= 1u << 29;

@@ -4,13 +4,40 @@
 
 #include "platform/win32/dialog_local.h"
 
+SDL_Scancode UserSDLFromVirtualKey(int vk, bool extended)
+{
+    // The generic modifiers stand for the left keys.
+    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU)
+        vk = vk == VK_SHIFT ? VK_LSHIFT : vk == VK_CONTROL ? VK_LCONTROL : VK_LMENU;
+    if (vk >= 0x7C && vk <= 0x87)
+        return static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - 0x7C));
+    SDL_Scancode found = SDL_SCANCODE_UNKNOWN;
+    for (size_t i = 0; i < kUserKeyCount; ++i) {
+        const UserKey& k = kUserKeys[i];
+        if (k.virtualKey != vk)
+            continue;
+        if (((k.scanCode & kUserExtendedKey) != 0) == extended)
+            return k.sdl;
+        if (found == SDL_SCANCODE_UNKNOWN)
+            found = k.sdl;
+    }
+    return found;
+}
+
+SDL_Scancode UserSDLFromScanCode(int scanCode)
+{
+    for (size_t i = 0; i < kUserKeyCount; ++i)
+        if (kUserKeys[i].scanCode == scanCode)
+            return kUserKeys[i].sdl;
+    return SDL_SCANCODE_UNKNOWN;
+}
+
 namespace {
 
 constexpr LONG kAbsoluteSpan = 65536;  // absolute coordinates: 0..65535 over the client area
 constexpr WORD kHighSurrogate = 0xD800;
 constexpr WORD kLowSurrogate = 0xDC00;
 constexpr WORD kSurrogateMask = 0xFC00;
-constexpr int kExtendedScanCode = 0x100;
 
 // Where the last synthesised move left the pointer, in the client pixels of the window it went to.
 struct Pointer {
@@ -43,6 +70,16 @@ bool TopLevel(HWND hwnd, Target* target)
     target->width = client.right;
     target->height = client.bottom;
     return true;
+}
+
+// The window of the innermost running dialog that has one (live runs), or null.
+SDL_Window* DialogInputWindow()
+{
+    SDL_Window* window = nullptr;
+    for (auto& entry : DialogRecords())
+        if (entry.second->window != nullptr && !entry.second->ended)
+            window = entry.second->window;  // handles grow: the last one is the innermost dialog
+    return window;
 }
 
 // A running dialog with a window, else the foreground window, else the first shown top-level window.
@@ -228,7 +265,7 @@ bool KeyInput(SDL_Window* window, const KEYBDINPUT& in)
         return up || Text(window, in.wScan);
     const bool extended = (in.dwFlags & KEYEVENTF_EXTENDEDKEY) != 0;
     const SDL_Scancode sc = (in.dwFlags & KEYEVENTF_SCANCODE)
-                                ? UserSDLFromScanCode(in.wScan | (extended ? kExtendedScanCode : 0))
+                                ? UserSDLFromScanCode(in.wScan | (extended ? kUserExtendedKey : 0))
                                 : UserSDLFromVirtualKey(in.wVk, extended);
     if (sc == SDL_SCANCODE_UNKNOWN)
         return false;

@@ -27,9 +27,7 @@ BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount)
     return TRUE;
 }
 
-ULONGLONG WINAPI GetTickCount64(void)
+DWORD WINAPI GetTickCount(void)
 {
-    return static_cast<ULONGLONG>(std::chrono::duration_cast<std::chrono::milliseconds>(SinceStart()).count());
+    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(SinceStart()).count());
 }
-
-DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(GetTickCount64()); }

@@ -65,7 +65,6 @@ struct UserState {
     std::vector<SDL_Window*> zombies;               // SDL windows of destroyed windows that a GL context still uses
     uintptr_t nextHandle = 0x10000;
     ATOM nextAtom = 0xC000;
-    HCURSOR cursorShape = nullptr;
     HWND foreground = nullptr;
     HWND capture = nullptr;
     int procDepth = 0;
@@ -138,11 +137,21 @@ void UserReleaseKeys();
 // Applies the cursor clip to the windows (after a move or resize).
 void UserApplyClip();
 
+// The keys of a US keyboard: SDL scancode, set-1 code (plus kUserExtendedKey for the E0 keys) and virtual key.
+struct UserKey {
+    SDL_Scancode sdl;
+    int scanCode;
+    int virtualKey;
+};
+constexpr int kUserExtendedKey = 0x100;
+extern const UserKey kUserKeys[];
+extern const size_t kUserKeyCount;
+
 // Key tables (SDL scancode to set-1 code and virtual key), exposed for tests.
 // Returns the set-1 code, with 0x100 added for an extended key; 0 when unknown.
 int UserScanCodeFromSDL(SDL_Scancode sc);
 int UserVirtualKeyFromSDL(SDL_Scancode sc, SDL_Keycode sym);
-// The other way, for synthesised input: the SDL scancode of a virtual key (`extended` picks the E0 key of a
+// The other way, for synthesised input (sendinput.cpp, which the game does not link): the SDL scancode of a virtual key (`extended` picks the E0 key of a
 // pair such as Return and keypad Enter) or of a set-1 code with 0x100 for an extended key; unknown when none.
 SDL_Scancode UserSDLFromVirtualKey(int vk, bool extended);
 SDL_Scancode UserSDLFromScanCode(int scanCode);

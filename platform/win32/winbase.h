@@ -46,7 +46,6 @@ void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
 DWORD WINAPI GetTickCount(void);
-ULONGLONG WINAPI GetTickCount64(void);
 
 // Debug output goes to standard error when MALL_DEBUG_OUTPUT is set in the environment (and not "0").
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);

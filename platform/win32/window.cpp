@@ -391,13 +391,6 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
     return reinterpret_cast<HCURSOR>(id);
 }
 
-HCURSOR WINAPI SetCursor(HCURSOR hCursor)
-{
-    HCURSOR old = User().cursorShape;
-    User().cursorShape = hCursor;
-    return old;
-}
-
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
 {

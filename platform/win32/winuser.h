@@ -396,7 +396,6 @@ typedef struct tagCREATESTRUCTA {
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
-HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 
 // Windows. Each top-level window is one SDL window (OpenGL-capable, hidden
 // until shown). Sizes given for the outer frame follow AdjustWindowRectEx.

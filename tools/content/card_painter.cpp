@@ -102,7 +102,20 @@ std::vector<ContentUiMark> StaffHeads(int x, int y, int foot)
             Head(CONTENT_ICON_TICK, jobs, y, left(jobs, kStaffJobs), jobs, foot)};
 }
 
-std::vector<ContentUiMark> ShopperSummaryMarks()
+// Shopper lines from x: the hot-spots over their pictures' columns, from `foot` up to the heads' top, and the
+// column icons at `headsY`, whose tooltips reach down to `foot`.
+struct ShopperLines {
+    std::vector<ContentUiRect> pictures;
+    std::vector<ContentUiMark> heads;
+};
+
+ShopperLines ShopperLinesAt(float lineX, int headsY, int foot)
+{
+    const int x = static_cast<int>(lineX);
+    return {ShopperPictureSpots(x, foot, headsY + kHeadSide), ShopperHeads(x, headsY, foot)};
+}
+
+std::vector<ContentUiMark> ShopperSummaryMarks(const std::vector<ContentUiMark>& heads)
 {
     // Totals at 344 (came, per month, spent, per month) and 328 (spent per shopper, named before its widest
     // figure, and per month): the shoppers who came named before their figure, the other columns headed in the
@@ -123,8 +136,6 @@ std::vector<ContentUiMark> ShopperSummaryMarks()
              averagesFoot, kTotalSide),
     };
     marks.back().tip.height = rowFoot - averagesFoot;
-    const std::vector<ContentUiMark> heads =
-        ShopperHeads(static_cast<int>(kShopperSummaryLineX), kShopperHeadsY, kSummaryFoot);
     marks.insert(marks.end(), heads.begin(), heads.end());
     return marks;
 }
@@ -221,8 +232,7 @@ const ContentCanvasLayout& ContentShopperCardLayout(void)
 {
     // One shopper line from (56, 16): sign at 26, sex at 58, figures to 367; each figure's column headed above
     // it, the pictures' columns named by their hot-spots.
-    const std::vector<ContentUiRect> pictures =
-        ShopperPictureSpots(static_cast<int>(kShopperCardLineX), kCardFoot, kCardHeadY + kHeadSide);
+    const ShopperLines lines = ShopperLinesAt(kShopperCardLineX, kCardHeadY, kCardFoot);
     static const ContentCanvasLayout layout = {
         "panels/shopperpopup",
         "shopperpopup",
@@ -230,10 +240,10 @@ const ContentCanvasLayout& ContentShopperCardLayout(void)
         kCardHeight,
         {kCardPanel[0], kCardPanel[1], kCardPanel[2]},
         {{394, 10, 18, 16}},
-        {{394, 10, 18, 16}, pictures[0], pictures[1]},
+        {{394, 10, 18, 16}, lines.pictures[0], lines.pictures[1]},
         {},
         {CONTENT_ICON_CLOSE},
-        ShopperHeads(static_cast<int>(kShopperCardLineX), kCardHeadY, kCardFoot),
+        lines.heads,
     };
     return layout;
 }
@@ -298,8 +308,7 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
 {
     // Nineteen lines from y 271 down by 13; totals at 344 and 328. The lines' pictures are named by hot-spots
     // over their columns, from the foot up to the heads' top.
-    const std::vector<ContentUiRect> pictures =
-        ShopperPictureSpots(static_cast<int>(kShopperSummaryLineX), kSummaryFoot, kShopperHeadsY + kHeadSide);
+    const ShopperLines lines = ShopperLinesAt(kShopperSummaryLineX, kShopperHeadsY, kSummaryFoot);
     static const ContentCanvasLayout layout = {
         "panels/shoppers",
         "shoppers",
@@ -318,10 +327,10 @@ const ContentCanvasLayout& ContentShopperSummaryLayout(void)
          Inert(8),
          {396, 240, 20, 30},
          {396, 40, 20, 30}},
-        {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}, pictures[0], pictures[1]},
+        {{396, 340, 20, 20}, {396, 240, 20, 30}, {396, 40, 20, 30}, lines.pictures[0], lines.pictures[1]},
         {},
         {CONTENT_ICON_CLOSE, 0, 0, 0, 0, 0, 0, 0, 0, 0, CONTENT_ICON_UP, CONTENT_ICON_DOWN},
-        ShopperSummaryMarks(),
+        ShopperSummaryMarks(lines.heads),
     };
     return layout;
 }

@@ -87,7 +87,9 @@ HWND OpenWindow()
 
 D3DXMATRIX Identity()
 {
-    return D3DXMATRIX(1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
+    D3DXMATRIX identity;
+    identity._11 = identity._22 = identity._33 = identity._44 = 1.0f;
+    return identity;
 }
 
 D3DXMATRIX RotationX(float a)
