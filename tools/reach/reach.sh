@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when the game links a function of ours that its start never reaches, unless the allow list beside this
 # script names it: an operation the game's design names (part), a seam the map lists (seam, which must be found in
-# the map), a helper that only such an operation calls (serves), or one that other work removes (pending).
+# the map), or a helper that only such an operation calls (serves).
 # The functions come from the linker's list of the sections it dropped from a link of the game that keeps only what
 # its start reaches (CMakeLists.txt, mall_reach_link): a dropped function of one of our libraries is one the game
 # links and never calls. Functions declared inline (weak definitions) are left out, as are the variants of a
@@ -57,7 +57,7 @@ status=0
 awk '!/^[ \t]*(#|$)/ { print $1, $2, $3 }' "$allowed" >"$work/allowed"
 while read -r kind name served; do
   case $kind in
-    part | pending) ;;
+    part) ;;
     serves)
       if ! awk -v op="$served" '$1 != "serves" && $2 == op { found = 1 } END { exit !found }' "$work/allowed"; then
         echo "reach: the allow list lets $name serve $served, which it does not allow"
@@ -71,7 +71,7 @@ while read -r kind name served; do
       fi
       ;;
     *)
-      echo "reach: the allow list's line '$kind $name' is neither part, seam nor pending"
+      echo "reach: the allow list's line '$kind $name' is neither part, seam nor serves"
       status=1
       ;;
   esac
