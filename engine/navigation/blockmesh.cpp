@@ -26,6 +26,19 @@ bool ParseRun(const std::string& line, int* value, int* count)
 
 }  // namespace
 
+FerroxStoreyHeight FerroxReadStoreyHeight(const std::string& line, float* top)
+{
+    float height = 0;
+    FromString<float>(line, height);
+    if (height == 0)
+        return FERROX_HEIGHT_READS_ON;
+    // A storey at or under another would be read into it when saved and loaded again.
+    if (!(height > *top))
+        return FERROX_HEIGHT_DAMAGED;
+    *top = height;
+    return FERROX_HEIGHT_RISES;
+}
+
 CFerroxBlockMesh::CFerroxBlockMesh() { Init(); }
 
 void CFerroxBlockMesh::Init()
@@ -356,6 +369,7 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerr
     std::string line;
     file->ReadLine(line);  // "<MESH>"
     CFerroxBlockMesh* current = this;
+    float top = 0;
     int storeys = 1;
     bool read = false;
     bool endOfBlock = false;
@@ -364,20 +378,16 @@ int CFerroxBlockMesh::Load(CFerroxFile* file, FerroxTileFromText fromText, CFerr
         if (line.find("</MESH>") != std::string::npos) {
             break;
         }
-        float height = 0;
-        FromString<float>(line, height);
-        // A height of 0 goes on reading into the mesh read last; any other makes the storey above it.
-        if (height != 0) {
-            // Each storey stands above the one below it: a map whose storeys do not rise is damaged, and a storey
-            // at or under another would be read into it when saved and loaded again.
-            if (!(height > current->m_origin.y - m_origin.y))
-                return 0;
+        const FerroxStoreyHeight kind = FerroxReadStoreyHeight(line, &top);
+        if (kind == FERROX_HEIGHT_DAMAGED)
+            return 0;
+        if (kind == FERROX_HEIGHT_RISES) {
             // A whole grid is made for a storey: a few bytes of height alone do not justify it.
             if (storeys >= FERROX_MAX_STOREYS || file->GetBytesLeft() < kShortestStoreyBytes) {
                 break;
             }
             auto owned = std::make_unique<CFerroxBlockMesh>();
-            const GxV3d origin = {m_origin.x, m_origin.y + height, m_origin.z};
+            const GxV3d origin = {m_origin.x, m_origin.y + top, m_origin.z};
             if (!owned->Create(m_rows, m_width, origin, m_cellSize, m_floorId))
                 return 0;
             CFerroxBlockMesh* upper = owned.release();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/data/debugdraw.h"
@@ -35,6 +36,17 @@ struct FerroxTileStrip {
 
 // Storeys a chain holds at most, ground included.
 constexpr int FERROX_MAX_STOREYS = 5;
+
+// What the height line of a saved chain does: a height of 0 goes on reading into the storey read last; any other
+// starts the storey above it, which must stand higher, or the chain is damaged.
+enum FerroxStoreyHeight {
+    FERROX_HEIGHT_READS_ON,
+    FERROX_HEIGHT_RISES,
+    FERROX_HEIGHT_DAMAGED,
+};
+// Reads a height line; top holds the height above the ground of the storey read last (0 for the ground) and takes
+// the new storey's when it rises.
+FerroxStoreyHeight FerroxReadStoreyHeight(const std::string& line, float* top);
 
 class CFerroxBlockMesh : public CFerroxBlockGrid {
 public:

@@ -8,6 +8,7 @@
 #include "engine/data/convert.h"
 #include "engine/data/file.h"
 #include "engine/data/techtree.h"
+#include "engine/navigation/blockmesh.h"
 #include "engine/world/level.h"
 #include "game/shell/conditions.h"
 #include "game/shell/game.h"
@@ -21,6 +22,8 @@ const char* const kLineEnd = "\r\n";
 
 // The section every save writes last, when the game has a technology tree.
 constexpr size_t kTechTreeSection = 6;
+// The section of the storey chains, each "<MESH>" block a height line before every "<SUBMESH>" body.
+constexpr size_t kMapSection = 3;
 constexpr size_t kNoSection = kSectionCount;
 
 // Reads a save or scenario through to its end, one line held at a time, and says what keeps it from loading
@@ -64,6 +67,31 @@ private:
         if (m_open == kNoSection)
             return "";
         ++m_lines;
+        return m_open == kMapSection ? TakeMapLine(line) : "";
+    }
+
+    // A height line stands first in a "<MESH>" block and after each body, whose opening line follows it; the
+    // storeys must rise as the block is read into them.
+    std::string TakeMapLine(const std::string& line)
+    {
+        const MapLine kind = m_mapLine;
+        m_mapLine = kMapBodyLine;
+        if (kind == kMapHeightLine) {
+            if (line.find("</MESH>") != std::string::npos)
+                return "";
+            m_mapLine = kMapOpeningLine;
+            return FerroxReadStoreyHeight(line, &m_top) == FERROX_HEIGHT_DAMAGED
+                       ? "holds a map whose storeys do not rise"
+                       : "";
+        }
+        if (kind == kMapOpeningLine)
+            return "";
+        if (line.find("<MESH>") != std::string::npos) {
+            m_top = 0;
+            m_mapLine = kMapHeightLine;
+        } else if (line.find("</SUBMESH>") != std::string::npos) {
+            m_mapLine = kMapHeightLine;
+        }
         return "";
     }
 
@@ -75,6 +103,7 @@ private:
         m_seen[section] = true;
         m_open = section;
         m_lines = 0;
+        m_mapLine = kMapBodyLine;
         return "";
     }
 
@@ -108,6 +137,14 @@ private:
     bool m_seen[kSectionCount] = {};
     size_t m_open = kNoSection;
     size_t m_lines = 0;
+    // Within "<MAP>": what the next line is, and the height of the storey read last.
+    enum MapLine {
+        kMapBodyLine,
+        kMapHeightLine,
+        kMapOpeningLine
+    };
+    MapLine m_mapLine = kMapBodyLine;
+    float m_top = 0;
 };
 
 void WriteNumberLine(CFerroxFile* file, uint16_t value) { file->WriteLine(ToString<unsigned short>(value) + kLineEnd); }

@@ -67,8 +67,9 @@ int GameFileHoldsSection(CFerroxTagFile* file);
 // Reads the open file to its end, holding one line at a time, and says what keeps it from loading whole; empty
 // when nothing does. It must hold a section, each opened on its own tag line and closed on its end tag line before
 // the next opens, with as many lines as the game writes in it (text between sections, and a section written
-// again, are read past); no line longer than kGameFileMaxLine, at most kGameFileMaxBytes. A save (one with
-// "<GAME_DATA>") must end with "<TECHTREE>" when the game has a technology tree.
+// again, are read past); no line longer than kGameFileMaxLine, at most kGameFileMaxBytes; each storey of a map
+// above the one before it. A save (one with "<GAME_DATA>") must end with "<TECHTREE>" when the game has a
+// technology tree.
 std::string GameFileProblem(CFerroxFile* file, bool needsTechTree);
 // The values a load of the open file would refuse, counted without changing the running game: a level no level
 // list names, a calendar value, a statistics figure out of its range.

@@ -1,5 +1,6 @@
 // A small mall (tiles, a shop, its figures, conditions and a technology under way) saved, loaded into a level
-// torn down and built again, and saved once more gives the same file; a file that is no save leaves it standing.
+// torn down and built again, and saved once more gives the same file; a file that is no save, or whose storeys do not
+// rise, leaves it standing.
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -137,6 +138,31 @@ TEST_F(SavedMall, AFileThatIsNoSaveLeavesTheMallStanding)
     EXPECT_EQ(1u, Shops());
     ASSERT_EQ(1, game->SaveGame(Path("after.fds").c_str()));
     EXPECT_EQ(ReadAll(Path("before.fds")), ReadAll(Path("after.fds")));
+}
+
+// A second storey saved under the ground makes a storey the next save puts at a height read into the one below:
+// the save is damaged, and refused before the mall is torn down; the same storey above the ground loads.
+TEST_F(SavedMall, AMapWhoseStoreysDoNotRiseIsRefusedWithTheMallStanding)
+{
+    BuildMall();
+    if (HasFatalFailure())
+        return;
+    ASSERT_EQ(1, game->SaveGame(Path("before.fds").c_str()));
+    const std::string saved = ReadAll(Path("before.fds"));
+    const size_t body = saved.find("<SUBMESH>", saved.find("<MAP>"));
+    const size_t bodyEnd = saved.find("</SUBMESH>\r\n", body) + 12;
+    ASSERT_LT(body, bodyEnd);
+    const std::string ground = saved.substr(body, bodyEnd - body);
+    Put(Path("sunk.fds"), std::string(saved).insert(bodyEnd, "-4.00000\r\n" + ground));
+    EXPECT_EQ(kGameLoadRefused, game->LoadGame(Path("sunk.fds").c_str()));
+    EXPECT_EQ(0, left);
+    EXPECT_EQ(1u, Shops());
+    ASSERT_EQ(1, game->SaveGame(Path("after.fds").c_str()));
+    EXPECT_EQ(saved, ReadAll(Path("after.fds")));
+
+    Put(Path("raised.fds"), std::string(saved).insert(bodyEnd, "4.00000\r\n" + ground));
+    EXPECT_EQ(kGameLoadWhole, game->LoadGame(Path("raised.fds").c_str()));
+    EXPECT_EQ(1, left);
 }
 
 }  // namespace

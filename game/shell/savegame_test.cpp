@@ -23,6 +23,15 @@ const char kSetup[] =
     "<2>\n./models/levels/Paris/paris.gxs\n</2>\n<total>\n2\n</total>\n</Level_Data>\n";
 const char kConditions[] = "<CONDITIONS>\r\n3\r\n2,1,500\r\n0,0,-20000,4,1,9\r\n</CONDITIONS>\r\n";
 
+// A map of one ground whose storeys stand at the heights given, one body of 36 cells each.
+std::string MapSection(const std::vector<std::string>& heights)
+{
+    std::string map = "<MAP>\r\n2\r\n<MESH>\r\n";
+    for (const std::string& height : heights)
+        map += height + "\r\n<SUBMESH>\r\n1,36\r\n\r\n</SUBMESH>\r\n";
+    return map + "</MESH>\r\n</MAP>\r\n";
+}
+
 // The parts of a running game: real conditions and statistics, and a record of what the load did.
 class RecordingParts : public CGameSaveParts {
 public:
@@ -284,8 +293,8 @@ TEST_F(SaveGame, AFileThatIsNoSaveChangesNothing)
     }
 }
 
-// A save that does not read whole (cut, a line too long, a section short of a line or out of place)
-// is refused before anything of the running game changes; text between sections and a section written again
+// A save that does not read whole (cut, a line too long, a section short of a line or out of place, a map whose
+// storeys do not rise) is refused before anything of the running game changes; text between sections and a section written again
 // are read past, each reader taking the first copy of its section.
 TEST_F(SaveGame, ADamagedSaveIsRefusedWithTheGameAsItWas)
 {
@@ -302,6 +311,10 @@ TEST_F(SaveGame, ADamagedSaveIsRefusedWithTheGameAsItWas)
     shortSection.erase(firstFigure, saved.find("\r\n", firstFigure) + 2 - firstFigure);
     std::string twice = saved;
     twice.insert(techTree, saved.substr(objects, saved.find("<STATISTICS>") - objects));
+    // A storey at or under the one below would be read into it by the next load: the map is damaged.
+    const auto withMap = [&saved, techTree](const std::vector<std::string>& heights) {
+        return std::string(saved).insert(techTree, MapSection(heights));
+    };
     struct Case {
         std::string text;
         const char* problem;
@@ -314,6 +327,8 @@ TEST_F(SaveGame, ADamagedSaveIsRefusedWithTheGameAsItWas)
         {"<LEVEL>\r\nx<CONDITIONS>\r\n</LEVEL>\r\n", "holds <CONDITIONS> inside another line"},
         {"<LEVEL>\r\n<CONDITIONS>\r\n", "opens <CONDITIONS> inside <LEVEL>"},
         {"</LEVEL>\r\n", "closes </LEVEL> without opening it"},
+        {withMap({"0.00000", "-4.00000", "0.00000"}), "holds a map whose storeys do not rise"},
+        {withMap({"0", "4", "8", "8"}), "holds a map whose storeys do not rise"},
     };
     for (const Case& c : cases) {
         WriteFile(Path("damaged.fds"), c.text);
@@ -332,7 +347,8 @@ TEST_F(SaveGame, ADamagedSaveIsRefusedWithTheGameAsItWas)
     ExpectCalendar(2007, 5, 321);
 
     // A control byte is text as any other: in a line between sections no reader sees it.
-    for (const std::string& text : {twice, "notes\r\n" + saved + "\r\nmore\x01notes\r\n"}) {
+    for (const std::string& text :
+         {twice, "notes\r\n" + saved + "\r\nmore\x01notes\r\n", withMap({"0", "4", "0", "8"})}) {
         WriteFile(Path("readable.fds"), text);
         CFerroxTagFile file;
         ASSERT_EQ(0, file.Open(Path("readable.fds").c_str(), 1));
