@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
@@ -267,15 +268,6 @@ GxBool CreateDeviceObject(GxRaster* raster, GxD3D9RasterExt* ext)
     return 1;
 }
 
-// False, with the null-argument error raised, when a standard function lacks what it works on.
-bool ArgumentsGiven(bool given)
-{
-    if (!given) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-    }
-    return given;
-}
-
 }  // namespace
 
 namespace d3d9raster {
@@ -511,18 +503,14 @@ GxImage* Level0Image(GxRaster* raster)
 GxBool GxD3D9RasterCreate(void* /*out*/, void* inOut, GxInt32 flags)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (!ArgumentsGiven(raster != nullptr && gxD3D9RasterExtOffset >= 0)) {
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a raster function needs what it works on");
     return CreateRaster(raster, flags, 0);
 }
 
 GxBool GxD3D9RasterDestroy(void* /*out*/, void* inOut, GxInt32 /*in*/)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (!ArgumentsGiven(raster != nullptr && gxD3D9RasterExtOffset >= 0)) {
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a raster function needs what it works on");
     GxD3D9RasterExt* ext = Ext(raster);
     UnbindFromStages(raster);
     if (raster->parent != raster) {
@@ -547,9 +535,7 @@ GxBool GxD3D9RasterSubRaster(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* raster = static_cast<GxRaster*>(out);
     auto* parent = static_cast<GxRaster*>(inOut);
-    if (!ArgumentsGiven(raster != nullptr && parent != nullptr)) {
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && parent != nullptr, "a raster function needs what it works on");
     raster->stride = parent->stride;
     raster->depth = parent->depth;
     raster->type = parent->type;
@@ -562,9 +548,7 @@ GxBool GxD3D9RasterGetMipLevels(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* count = static_cast<GxInt32*>(out);
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (!ArgumentsGiven(count != nullptr && raster != nullptr)) {
-        return 0;
-    }
+    GX_ASSERT(count != nullptr && raster != nullptr, "a raster function needs what it works on");
     GxRaster* top = TopRaster(raster);
     if (!TextureType(top->type)) {
         *count = 1;
