@@ -640,12 +640,10 @@ GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt3
 
 GxBool GxD3D9TextureHasAlpha(const GxTexture* texture)
 {
-    if (texture == nullptr) {
-        return 0;
-    }
+    GX_ASSERT(texture != nullptr && gxD3D9RasterExtOffset >= 0, "a texture of the driver is asked");
     // A texture record begins with its raster pointer.
     const GxRaster* raster = *reinterpret_cast<GxRaster* const*>(texture);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
+    if (raster == nullptr) {
         return 0;
     }
     return GxD3D9RASTEREXTFromConstRaster(raster)->alpha;
@@ -653,19 +651,15 @@ GxBool GxD3D9TextureHasAlpha(const GxTexture* texture)
 
 GxBool GxD3D9RasterIsCubeTexture(const GxRaster* raster)
 {
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a raster of the driver is asked");
     return GxD3D9RasterExtIsCube(GxD3D9RASTEREXTFromConstRaster(raster)) ? 1 : 0;
 }
 
 GxRaster* GxD3D9RasterConvertToMipmapped(GxRaster* raster)
 {
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0 || raster->parent != raster || raster->pixels != nullptr ||
-        !TextureType(raster->type)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a conversion needs a raster of the driver");
+    GX_ASSERT(raster->parent == raster && raster->pixels == nullptr && TextureType(raster->type),
+              "only a whole, unlocked texture is converted");
     GxD3D9RasterExt* ext = Ext(raster);
     GxD3D9RasterExtSetFace(ext, 0);
     GxImage* image = Level0Image(raster);
