@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gfx/core/engine.h"
+#include "gfx/testsupport/software_fixture.h"
 
 namespace {
 
@@ -63,7 +64,10 @@ TEST(DebugDraw, GridAndLineVertices)
     EXPECT_TRUE(BuildDebugLineVertices(nullptr, 3, 0.1f).empty());
 }
 
-TEST(DebugDraw, RenderStatesAroundTheDrawing)
+// The drawing itself needs the engine on a device; the states go through the engine's setter.
+class DebugDrawOnDevice : public GxD3D9SoftwareTest {};
+
+TEST_F(DebugDrawOnDevice, RenderStatesAroundTheDrawing)
 {
     GxRenderStateSetFunction saved = GxEngineInstance->dOpenDevice.fpRenderStateSet;
     GxEngineInstance->dOpenDevice.fpRenderStateSet = RecordState;

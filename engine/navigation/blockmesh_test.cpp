@@ -309,7 +309,6 @@ TEST_F(BlockMeshTest, StripsAndVerticesCoverTheRightCells)
     EXPECT_EQ(2, strips[2].row);
     EXPECT_EQ(1, strips[2].firstColumn);
     EXPECT_EQ((2 * 5 + 1) * 2, strips[2].firstVertex);
-    mesh.Render();
 }
 
 }  // namespace

@@ -105,10 +105,7 @@ GxBool GxIm3DContextIsOpen(void) { return Block() != nullptr; }
 GxIm3DVertex* GxIm3DTransform(GxIm3DVertex* vertices, GxInt32 numVertices, const GxMatrix* matrix, GxUInt32 flags)
 {
     GxIm3DModuleBlock* block = Block();
-    if (!block) {
-        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-        return nullptr;
-    }
+    GX_ASSERT(block != nullptr, "a batch needs the open module");
     GX_ASSERT(numVertices >= 0 && (vertices || numVertices == 0), "a batch is made of the caller's vertices");
     // A refused batch also ends the previous one, so later render calls cannot draw stale vertices.
     if (numVertices > gxIM3DMAXVERTICES) {
@@ -197,10 +194,7 @@ GxBool GxIm3DEnd(void)
 GxPipeline* GxIm3DSetTransformPipeline(GxPipeline* pipeline)
 {
     GxIm3DModuleBlock* block = Block();
-    if (!block) {
-        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-        return nullptr;
-    }
+    GX_ASSERT(block != nullptr, "pipelines are set on the open module");
     block->currentTransformPipeline = pipeline ? pipeline : block->defaultTransformPipeline;
     return block->currentTransformPipeline;
 }
@@ -208,9 +202,10 @@ GxPipeline* GxIm3DSetTransformPipeline(GxPipeline* pipeline)
 GxPipeline* GxIm3DSetRenderPipeline(GxPipeline* pipeline, GxInt32 primType)
 {
     GxIm3DModuleBlock* block = Block();
+    GX_ASSERT(block != nullptr, "pipelines are set on the open module");
     const GxInt32 slot = SlotOf(primType);
-    if (!block || slot < 0) {
-        GxErrorRaise(gxPLUGINCORE, block ? gxERRIM3DPRIMTYPE : gxERRENGINESTATE);
+    if (slot < 0) {
+        GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
         return nullptr;
     }
     block->renderPipelines[slot] = pipeline ? pipeline : block->defaultRenderPipelines[slot];

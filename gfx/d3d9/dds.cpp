@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
@@ -247,13 +248,6 @@ uint64_t NativeDataSize(const Header& h, const Row& row)
     return palette + StoredFaces(h) * face;
 }
 
-// A file shorter than its header claims: refused before anything is made for it.
-GxRaster* RefuseShort()
-{
-    GxErrorRaise(gxPLUGINCORE, gxERRREAD);
-    return nullptr;
-}
-
 // Any transparent texel in the level's DXT1 blocks (3-colour blocks using index 3 inside the level).
 bool DXT1LevelHasAlpha(const GxUInt8* bits, GxInt32 pitch, GxUInt32 width, GxUInt32 height)
 {
@@ -368,7 +362,6 @@ GxRaster* CreateBare(const Header& h, GxUInt32 format, GxInt32 rasterFormat, boo
     ext->cube = cube ? gxD3D9RASTERCUBE : 0;
     if (FAILED(GxD3D9RasterMakeTexture(raster, levels, 0, format, D3DPOOL_MANAGED))) {
         GxRasterDestroy(raster);
-        GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRDEVICEFAILURE, "Failed to create texture."));
         return nullptr;
     }
     raster->flags &= static_cast<GxUInt8>(~gxRASTERDONTALLOCATE);
@@ -421,7 +414,7 @@ void FinishNative(GxRaster* raster, const Header& h, const Row& row, bool dxtAlp
 GxRaster* ReadNative(GxStream* stream, const Header& h, const Row& row, bool cube)
 {
     if (!StreamHolds(stream, NativeDataSize(h, row))) {
-        return RefuseShort();
+        return nullptr;
     }
     GxRaster* raster;
     if (row.layout == DDSLayout::FourCC) {
@@ -543,12 +536,11 @@ GxRaster* ReadConverted(GxStream* stream, const Header& h, const Row& row)
     uint64_t size = 0;
     GxUInt32 rowBytes = 0;
     if (!ConversionSize(h, row, &size, &rowBytes)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return nullptr;
     }
     const uint64_t paletteSize = row.layout == DDSLayout::P8 ? gxDDSPALETTESIZE : 0;
     if (!StreamHolds(stream, paletteSize + size)) {
-        return RefuseShort();
+        return nullptr;
     }
     std::vector<GxUInt8> palette;
     if (paletteSize != 0 && !ReadData(stream, gxDDSPALETTESIZE, &palette)) {
@@ -591,7 +583,6 @@ bool ValidHeader(const Header& h)
     }
     // The memory the top levels ask for is judged before any raster is made.
     if (!GxImageFileSizeAllowed(h.width, h.height, IsCube(h) ? static_cast<GxInt32>(kCubeFaces) : 1)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
         return false;
     }
     return !HasMipmaps(h) || h.mipCount <= 32;
@@ -643,13 +634,6 @@ GxRaster* ReadFile(const GxChar* fileName)
     return raster;
 }
 
-// A file the reader can not take: null, with the error recorded.
-GxRaster* Refuse()
-{
-    GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
-    return nullptr;
-}
-
 // The part of a name after its last directory separator.
 const GxChar* BaseName(const GxChar* name)
 {
@@ -666,29 +650,26 @@ const GxChar* BaseName(const GxChar* name)
 
 GxRaster* GxD3D9RasterReadDDS(GxStream* stream)
 {
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream != nullptr, "a DDS read needs a stream");
     GxUInt8 magic[kMagicSize];
     GxUInt8 bytes[gxDDSHEADERSIZE];
     if (!ReadExact(stream, magic, kMagicSize) || GxBytesGetU32(magic) != gxDDSMAGIC ||
         !ReadExact(stream, bytes, sizeof(bytes))) {
-        return Refuse();
+        return nullptr;
     }
     const Header h = ParseHeader(bytes);
     Row row;
     if (!ValidHeader(h) || !Match(h, &row)) {
-        return Refuse();
+        return nullptr;
     }
     const bool fourCC = row.layout == DDSLayout::FourCC;
     // Four-character codes outside the format table have neither a native nor a CPU rule.
     if (fourCC && !IsDXT(row.format) && TexelBytes(row.format) == 0) {
-        return Refuse();
+        return nullptr;
     }
     if (IsCube(h)) {
         const bool accepted = fourCC ? GxD3D9CheckCubeTextureFormat(row.format) : row.cubeFormat >= 0 && SizeFits(h);
-        return accepted ? ReadNative(stream, h, row, true) : Refuse();
+        return accepted ? ReadNative(stream, h, row, true) : nullptr;
     }
     if (PassesTests(row, h)) {
         return ReadNative(stream, h, row, false);
@@ -698,10 +679,7 @@ GxRaster* GxD3D9RasterReadDDS(GxStream* stream)
 
 GxBool GxD3D9DDSFindFile(const GxChar* name, GxChar** fileName, GxChar** textureName)
 {
-    if (name == nullptr || fileName == nullptr || textureName == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(name != nullptr && fileName != nullptr && textureName != nullptr, "a DDS look-up needs its names");
     *fileName = nullptr;
     *textureName = nullptr;
     Search search = {nullptr, nullptr};
@@ -716,7 +694,6 @@ GxBool GxD3D9DDSFindFile(const GxChar* name, GxChar** fileName, GxChar** texture
     *textureName = CopyText(shown, std::strlen(shown));
     if (*textureName == nullptr) {
         GxFree(search.fileName);
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return 0;
     }
     *fileName = search.fileName;

@@ -21,7 +21,7 @@ GxTexture* GxD3D9TextureReadDDS(const GxChar* name, const GxChar* maskName);
 GxRaster* GxD3D9RasterReadDDS(GxStream* stream);
 
 // DDS file name and texture name for a name, when such a file exists; the names are the caller's to free
-// with GxFree. Used by the texture read and by tools.
+// with GxFree. Used by the texture read.
 GxBool GxD3D9DDSFindFile(const GxChar* name, GxChar** fileName, GxChar** textureName);
 
 // Bytes of the blocks of a width x height level: edge blocks count whole (blocks of 8 bytes for DXT1).

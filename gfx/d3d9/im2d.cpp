@@ -146,9 +146,7 @@ void ReleaseAll(void)
 GxBool GxD3D9Im2DOpen(void)
 {
     IDirect3DDevice9* device = GxD3D9Device();
-    if (!device) {
-        return 0;
-    }
+    GX_ASSERT(device != nullptr, "the immediate 2D resources are made on the started device");
     ReleaseAll();
     const GxBool hardwareTL = (gxD3D9State.caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
     if (!hardwareTL && device->GetAvailableTextureMem() > kOwnBufferMinTextureMem &&

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
@@ -689,10 +690,7 @@ GxBool GxD3D9RGBToPixel(void* out, void* inOut, GxInt32 in)
 {
     auto* pixel = static_cast<GxUInt32*>(out);
     const auto* colour = static_cast<const GxRGBA*>(inOut);
-    if (pixel == nullptr || colour == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(pixel != nullptr && colour != nullptr, "a conversion needs its pixel and colour");
     const GxUInt32 format = NibbleFormat(in & gxRASTERFORMATPIXELFORMATMASK);
     if (format == D3DFMT_UNKNOWN) {
         GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
@@ -706,10 +704,7 @@ GxBool GxD3D9PixelToRGB(void* out, void* inOut, GxInt32 in)
 {
     auto* colour = static_cast<GxRGBA*>(out);
     const auto* pixel = static_cast<const GxUInt32*>(inOut);
-    if (colour == nullptr || pixel == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(colour != nullptr && pixel != nullptr, "a conversion needs its pixel and colour");
     if (in & gxRASTERFORMATPAL8) {
         std::memcpy(colour, pixel, sizeof(*colour));
         return 1;
@@ -728,10 +723,7 @@ GxBool GxD3D9ImageFindRasterFormat(void* out, void* inOut, GxInt32 in)
 {
     auto* raster = static_cast<GxRaster*>(out);
     const auto* image = static_cast<const GxImage*>(inOut);
-    if (raster == nullptr || image == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && image != nullptr, "a format choice needs its record and image");
     raster->width = image->width;
     raster->height = image->height;
     raster->depth = 0;
@@ -770,10 +762,8 @@ GxBool GxD3D9ImageGetFromRaster(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* image = static_cast<GxImage*>(out);
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (image == nullptr || raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(image != nullptr && raster != nullptr && gxD3D9RasterExtOffset >= 0,
+              "a conversion needs an image and a raster of the driver");
     if (IsCompressed(raster)) {
         RaiseMessage("Conversion from compressed rasters is not supported.");
         return 0;
@@ -786,8 +776,11 @@ GxBool GxD3D9ImageGetFromRaster(void* out, void* inOut, GxInt32 /*in*/)
         RaiseMessage("Conversion from non palettised rasters to 8bit images is not supported");
         return 0;
     }
-    if ((image->depth != 8 && image->depth != 32) || !ImageUsable(image)) {
-        GxErrorRaise(gxPLUGINCORE, image->pixels ? gxERRUNSUPPORTEDDEPTH : gxERRNULLARG);
+    if (image->depth != 8 && image->depth != 32) {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTEDDEPTH);
+        return 0;
+    }
+    if (!ImageUsable(image)) {
         return 0;
     }
     LockScope lock;
@@ -803,16 +796,17 @@ GxBool GxD3D9RasterSetFromImage(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* raster = static_cast<GxRaster*>(out);
     const auto* image = static_cast<const GxImage*>(inOut);
-    if (raster == nullptr || image == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && image != nullptr && gxD3D9RasterExtOffset >= 0,
+              "a conversion needs a raster of the driver and an image");
     if (IsCompressed(raster)) {
         RaiseMessage("Conversion to compressed rasters is not supported.");
         return 0;
     }
-    if ((image->depth != 4 && image->depth != 8 && image->depth != 32) || !ImageUsable(image)) {
-        GxErrorRaise(gxPLUGINCORE, image && image->pixels ? gxERRUNSUPPORTEDDEPTH : gxERRNULLARG);
+    if (image->depth != 4 && image->depth != 8 && image->depth != 32) {
+        GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTEDDEPTH);
+        return 0;
+    }
+    if (!ImageUsable(image)) {
         return 0;
     }
     SetAlpha(raster, AlphaBeforeWrite(raster, image));

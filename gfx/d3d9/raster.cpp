@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
@@ -267,15 +268,6 @@ GxBool CreateDeviceObject(GxRaster* raster, GxD3D9RasterExt* ext)
     return 1;
 }
 
-// False, with the null-argument error raised, when a standard function lacks what it works on.
-bool ArgumentsGiven(bool given)
-{
-    if (!given) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-    }
-    return given;
-}
-
 }  // namespace
 
 namespace d3d9raster {
@@ -511,18 +503,14 @@ GxImage* Level0Image(GxRaster* raster)
 GxBool GxD3D9RasterCreate(void* /*out*/, void* inOut, GxInt32 flags)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (!ArgumentsGiven(raster != nullptr && gxD3D9RasterExtOffset >= 0)) {
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a raster function needs what it works on");
     return CreateRaster(raster, flags, 0);
 }
 
 GxBool GxD3D9RasterDestroy(void* /*out*/, void* inOut, GxInt32 /*in*/)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (!ArgumentsGiven(raster != nullptr && gxD3D9RasterExtOffset >= 0)) {
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a raster function needs what it works on");
     GxD3D9RasterExt* ext = Ext(raster);
     UnbindFromStages(raster);
     if (raster->parent != raster) {
@@ -547,9 +535,7 @@ GxBool GxD3D9RasterSubRaster(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* raster = static_cast<GxRaster*>(out);
     auto* parent = static_cast<GxRaster*>(inOut);
-    if (!ArgumentsGiven(raster != nullptr && parent != nullptr)) {
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && parent != nullptr, "a raster function needs what it works on");
     raster->stride = parent->stride;
     raster->depth = parent->depth;
     raster->type = parent->type;
@@ -562,9 +548,7 @@ GxBool GxD3D9RasterGetMipLevels(void* out, void* inOut, GxInt32 /*in*/)
 {
     auto* count = static_cast<GxInt32*>(out);
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (!ArgumentsGiven(count != nullptr && raster != nullptr)) {
-        return 0;
-    }
+    GX_ASSERT(count != nullptr && raster != nullptr, "a raster function needs what it works on");
     GxRaster* top = TopRaster(raster);
     if (!TextureType(top->type)) {
         *count = 1;
@@ -656,12 +640,10 @@ GxRaster* GxD3D9RasterCreateFromD3DFormat(GxInt32 width, GxInt32 height, GxUInt3
 
 GxBool GxD3D9TextureHasAlpha(const GxTexture* texture)
 {
-    if (texture == nullptr) {
-        return 0;
-    }
+    GX_ASSERT(texture != nullptr && gxD3D9RasterExtOffset >= 0, "a texture of the driver is asked");
     // A texture record begins with its raster pointer.
     const GxRaster* raster = *reinterpret_cast<GxRaster* const*>(texture);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
+    if (raster == nullptr) {
         return 0;
     }
     return GxD3D9RASTEREXTFromConstRaster(raster)->alpha;
@@ -669,19 +651,15 @@ GxBool GxD3D9TextureHasAlpha(const GxTexture* texture)
 
 GxBool GxD3D9RasterIsCubeTexture(const GxRaster* raster)
 {
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a raster of the driver is asked");
     return GxD3D9RasterExtIsCube(GxD3D9RASTEREXTFromConstRaster(raster)) ? 1 : 0;
 }
 
 GxRaster* GxD3D9RasterConvertToMipmapped(GxRaster* raster)
 {
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0 || raster->parent != raster || raster->pixels != nullptr ||
-        !TextureType(raster->type)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a conversion needs a raster of the driver");
+    GX_ASSERT(raster->parent == raster && raster->pixels == nullptr && TextureType(raster->type),
+              "only a whole, unlocked texture is converted");
     GxD3D9RasterExt* ext = Ext(raster);
     GxD3D9RasterExtSetFace(ext, 0);
     GxImage* image = Level0Image(raster);

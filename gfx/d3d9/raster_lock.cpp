@@ -1,6 +1,7 @@
 // Native rasters, locks: pixel locks of texture levels and camera surfaces.
 #include <algorithm>
 
+#include "gfx/core/assert.h"
 #include "gfx/d3d9/raster_local.h"
 
 using namespace d3d9raster;
@@ -232,11 +233,9 @@ void UnlockCamera(GxRaster* raster, GxD3D9RasterExt* ext)
 GxBool GxD3D9RasterLock(void* out, void* inOut, GxInt32 in)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
-    if (raster->pixels != nullptr || GxD3D9Device() == nullptr) {
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0 && GxD3D9Device() != nullptr,
+              "a lock needs a raster of the started driver");
+    if (raster->pixels != nullptr) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERLOCK);
         return 0;
     }
@@ -267,10 +266,7 @@ GxBool GxD3D9RasterLock(void* out, void* inOut, GxInt32 in)
 GxBool GxD3D9RasterUnlock(void* /*out*/, void* inOut, GxInt32 /*in*/)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "an unlock needs a raster of the driver");
     if (raster->pixels == nullptr) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERNOTLOCKED);
         return 0;

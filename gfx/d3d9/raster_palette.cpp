@@ -2,6 +2,7 @@
 // and the conversion of a palettised texture to true colour.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/memory.h"
 #include "gfx/d3d9/raster_local.h"
 #include "gfx/d3d9/renderstate.h"
@@ -156,10 +157,7 @@ void PaletteBlocksClose()
 GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a palette lock needs a raster of the driver");
     const GxInt32 type = raster->type;
     if (!TextureType(type)) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERLOCK);
@@ -181,10 +179,7 @@ GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in)
 GxBool GxD3D9RasterUnlockPalette(void* /*out*/, void* inOut, GxInt32 /*in*/)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a palette unlock needs a raster of the driver");
     const GxInt32 type = raster->type;
     if (!TextureType(type)) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERNOTLOCKED);
@@ -202,17 +197,14 @@ GxBool GxD3D9RasterUnlockPalette(void* /*out*/, void* inOut, GxInt32 /*in*/)
 GxRaster* GxD3D9RasterConvertFromPalette(GxRaster* raster)
 {
     // Only a whole, unlocked, palettised 2D texture has indices to expand.
-    if (raster == nullptr || gxD3D9RasterExtOffset < 0 || raster->parent != raster || !TextureType(raster->type) ||
-        raster->pixels != nullptr || raster->palette != nullptr || GxD3D9Device() == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0 && GxD3D9Device() != nullptr,
+              "a conversion needs a raster of the started driver");
+    GX_ASSERT(raster->parent == raster && TextureType(raster->type) && raster->pixels == nullptr &&
+                  raster->palette == nullptr,
+              "only a whole, unlocked texture is converted");
     GxD3D9RasterExt* ext = Ext(raster);
     IDirect3DTexture9* indexed = GxD3D9RasterGetTexture(raster);
-    if (ext->palette == nullptr || indexed == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-        return nullptr;
-    }
+    GX_ASSERT(ext->palette != nullptr && indexed != nullptr, "only a palettised texture is converted");
     const GxInt32 pixelFormat = TrueColourOf(raster);
     const GxUInt32 d3dFormat = GxD3D9RasterFormatInfo[PixelNibble(pixelFormat)].d3dFormat;
     IDirect3DTexture9* expanded =

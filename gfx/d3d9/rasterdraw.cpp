@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/raster.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/d3d9_local.h"
@@ -484,21 +485,19 @@ GxBool FillLocked(GxRaster* context, const Box& box, GxInt32 pixel)
     return 1;
 }
 
-GxBool ColorFillContext(GxRaster* context, const Box& placed, GxInt32 pixel)
+// The device's fill result is not looked at: the clear reports success.
+void ColorFillContext(GxRaster* context, const Box& placed, GxInt32 pixel)
 {
     IDirect3DSurface9* surface = TextureLevel0(Top(context));
     if (surface == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-        return 0;
+        return;
     }
     const Box box = Intersect(placed, SurfaceBox(surface));
-    HRESULT hr = D3D_OK;
     if (!box.Empty()) {
         const RECT rect = ToRect(box);
-        hr = GxD3D9Device()->ColorFill(surface, &rect, ClearColour(context, pixel));
+        GxD3D9Device()->ColorFill(surface, &rect, ClearColour(context, pixel));
     }
     surface->Release();
-    return SUCCEEDED(hr) ? 1 : 0;
 }
 
 GxBool FillTexture(GxRaster* context, const Box& local, const Box& placed, GxInt32 pixel)
@@ -532,10 +531,8 @@ GxBool ClearDevice(const Box& box, DWORD flags, D3DCOLOR colour)
 GxBool GxD3D9RasterFillRect(const GxRect* rect, GxInt32 pixel)
 {
     GxRaster* context = currentContext;
-    if (context == nullptr || rect == nullptr || gxD3D9RasterExtOffset < 0 || GxD3D9Device() == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-        return 0;
-    }
+    GX_ASSERT(context != nullptr && rect != nullptr, "a clear needs a context and a rectangle");
+    GX_ASSERT(gxD3D9RasterExtOffset >= 0 && GxD3D9Device() != nullptr, "a clear needs the started driver");
     // Clipped to the context, so no fill reaches outside the raster it was asked for.
     const Box asked = {rect->x, rect->y, static_cast<int64_t>(rect->x) + rect->w,
                        static_cast<int64_t>(rect->y) + rect->h};
@@ -559,8 +556,7 @@ GxBool GxD3D9RasterFillRect(const GxRect* rect, GxInt32 pixel)
     case gxRASTERTYPEZBUFFER: {
         IDirect3DSurface9* surface = GxD3D9RasterGetSurface(Top(context));
         if (surface == nullptr) {
-            GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-            return 0;
+            return 1;  // no depth surface to clear
         }
         GxD3D9SetDepthStencilSurface(surface);
         ClearDevice(placed, D3DCLEAR_ZBUFFER, 0);
@@ -588,10 +584,7 @@ GxBool GxD3D9RasterClearRect(void* /*out*/, void* inOut, GxInt32 in)
 
 GxBool GxD3D9RasterClear(void* /*out*/, void* /*inOut*/, GxInt32 in)
 {
-    if (currentContext == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
-        return 0;
-    }
+    GX_ASSERT(currentContext != nullptr, "a clear needs a context");
     const GxRect rect = {0, 0, currentContext->width, currentContext->height};
     return GxD3D9RasterFillRect(&rect, in);
 }
