@@ -111,6 +111,8 @@ private:
     void Hire();
     // The screen point of a ground cell; false off the view.
     bool CellOnScreen(int cell, float* x, float* y);
+    // Whether the cell under the pointer is bare of buildings and of the ways kept.
+    bool OpenSpot(int cell);
     // Whether the held object, where it is, keeps the ways to the fronts standing; the ways it would add.
     bool KeepsWays(std::vector<int>* ways);
     bool WaysMeet(const std::vector<int>& blocked, const std::vector<int>& added);

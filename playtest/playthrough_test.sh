@@ -7,8 +7,9 @@
 # program quits with the level running, in a window when there is a display), --play-through-win (a mall built
 # to a plan plays until the scenario is won) or --repeat (the full run twice at 1024 x 768 in one content
 # folder, with one seed: the saves of the two runs must be equal byte for byte). The winning run may be given a
-# screen mode and a language after it (WxH and 0 English, 1 German, 2 French); its pictures (the mall built, the
-# first month of two digits, the game won) are kept in the folder the test runs in, under playthrough_shots/.
+# screen mode and a language after it (WxH and 0 English, 1 German, 2 French), and a city and a scenario number
+# after those (london|paris|berlin N); its pictures (the mall built, the first month of two digits, the game won)
+# are kept in the folder the test runs in, under playthrough_shots/ (a chosen scenario's under its name there).
 set -euo pipefail
 source "$(dirname "$0")/author_content.sh"
 mkcontent=$1
@@ -86,7 +87,11 @@ play() {
       echo "play-through: won.bmp was not written"
       exit 1
     fi
-    check won "the end-game picture's frame" "$(pixel "$shots/won.bmp" 4 300)" "$(pixel "$shots/won.bmp" 400 450)"
+    # The two points differ in London's view; another city's view may show one colour at both, and the harness
+    # checks every scenario's lettering.
+    if [ -z "${chosen:-}" ]; then
+      check won "the end-game picture's frame" "$(pixel "$shots/won.bmp" 4 300)" "$(pixel "$shots/won.bmp" 400 450)"
+    fi
   fi
   if [ "$how" = --play-through ]; then
     # Its saves are filed in its own folder, none left in the player's.
@@ -102,6 +107,24 @@ play() {
 if [ "$mode" = --play-through-win ] && [ $# -ge 6 ]; then
   sed -i -e "/^<VideoModeWidth>/{n;s/^[0-9]*/${5%x*}/}" -e "/^<VideoModeHeight>/{n;s/^[0-9]*/${5#*x}/}" \
     -e "/^<Language>/{n;s/^[0-9]*/$6/}" "$root/content/setup.xml"
+fi
+if [ "$mode" = --play-through-win ] && [ $# -ge 8 ]; then
+  # A scenario chosen, by city and number: it is won within 40 game days, as a new player wins it in about half
+  # an hour (36 game days) at the top speed.
+  most_days=40
+  chosen=$7$8
+  if ! (play "$root/content" "$mode" --scenario "$7" "$8") 2>"$root/play.log"; then
+    cat "$root/play.log"
+    exit 1
+  fi
+  cat "$root/play.log"
+  days=$(sed -nE "s/^play-through: .*'s scenario $8 won after ([0-9]+) game days.*/\1/p" "$root/play.log")
+  if [ -z "$days" ] || [ "$days" -gt "$most_days" ]; then
+    echo "play-through: $7's scenario $8 was not won within $most_days game days"
+    exit 1
+  fi
+  mkdir -p "playthrough_shots/$7$8" && cp "$root/content.shots/run/"{mall,won}.bmp "playthrough_shots/$7$8/"
+  exit 0
 fi
 if [ "$mode" != --repeat ]; then
   play "$root/content" "$mode"
