@@ -2,7 +2,6 @@
 #include "engine/world/clumpext.h"
 
 #include "gfx/core/assert.h"
-#include "gfx/core/plugin.h"
 #include "gfx/core/stream.h"
 #include "gfx/world/clump.h"
 
@@ -87,7 +86,6 @@ int AttachClumpExtension()
     if (offset < 0 || streamOffset != offset)
         return 0;
     g_clumpExtensionOffset = offset;
-    GxPluginRegistryTrackOffset(&g_clumpExtensionOffset);
     return 1;
 }
 

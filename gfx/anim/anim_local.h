@@ -34,3 +34,5 @@ struct GxAnimFrameExtension {
 };
 // Null when the plugin is not attached to this engine.
 GxAnimFrameExtension* GxAnimFrameExtensionOf(GxFrame* frame);
+// Where the extension lies in a frame, -1 before the plugin is attached.
+extern GxInt32 gxAnimHierarchyFrameOffset;

@@ -11,6 +11,8 @@
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
 
+GxInt32 gxAnimHierarchyFrameOffset = -1;
+
 namespace {
 
 constexpr GxUInt32 kRecordHint = 0x4011E;
@@ -30,16 +32,15 @@ constexpr GxUInt32 kStdFloats = 8;  // time, quaternion, translation
 
 using FrameExtension = GxAnimFrameExtension;
 
-GxInt32 frameOffset = -1;
-
 FrameExtension* ExtensionOf(GxFrame* frame)
 {
-    return reinterpret_cast<FrameExtension*>(reinterpret_cast<GxUInt8*>(frame) + frameOffset);
+    return reinterpret_cast<FrameExtension*>(reinterpret_cast<GxUInt8*>(frame) + gxAnimHierarchyFrameOffset);
 }
 
 const FrameExtension* ExtensionOf(const GxFrame* frame)
 {
-    return reinterpret_cast<const FrameExtension*>(reinterpret_cast<const GxUInt8*>(frame) + frameOffset);
+    return reinterpret_cast<const FrameExtension*>(reinterpret_cast<const GxUInt8*>(frame) +
+                                                   gxAnimHierarchyFrameOffset);
 }
 
 // ---------------------------------------------------------------------------------------------- standard scheme
@@ -583,7 +584,7 @@ void* ModuleClose(void* instance, GxInt32, GxInt32) { return instance; }
 
 GxAnimFrameExtension* GxAnimFrameExtensionOf(GxFrame* frame)
 {
-    return frameOffset >= 0 && frame ? ExtensionOf(frame) : nullptr;
+    return gxAnimHierarchyFrameOffset >= 0 && frame ? ExtensionOf(frame) : nullptr;
 }
 
 GxAnimHierarchy* GxFrameGetAnimHierarchy(GxFrame* frame)
@@ -595,8 +596,8 @@ GxAnimHierarchy* GxFrameGetAnimHierarchy(GxFrame* frame)
 GxBool GxAnimHierarchyPluginAttach(void)
 {
     GxEngineRegisterPlugin(0, gxPLUGINHANIM, ModuleOpen, ModuleClose);
-    frameOffset = GxFrameRegisterPlugin(sizeof(FrameExtension), gxPLUGINHANIM, Construct, Destruct, Copy);
-    GxPluginRegistryTrackOffset(&frameOffset);
+    gxAnimHierarchyFrameOffset =
+        GxFrameRegisterPlugin(sizeof(FrameExtension), gxPLUGINHANIM, Construct, Destruct, Copy);
     GxFrameRegisterPluginStream(gxPLUGINHANIM, StreamRead, StreamWrite, StreamSize);
-    return frameOffset >= 0;
+    return gxAnimHierarchyFrameOffset >= 0;
 }

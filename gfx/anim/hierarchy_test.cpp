@@ -260,7 +260,8 @@ TEST(HierarchyPluginLifetime, AnOpenWhoseSchemeCannotRegisterStillSucceeds)
     EXPECT_EQ(GxAnimGetInterpolatorInfo(gxHANIMSTDKEYFRAMETYPEID), nullptr);
 }
 
-// A later engine that leaves the hierarchy plugin out must not read frames at the offset the first one gave it.
+// The test engine forgets the hierarchy plugin between engines: a later one that leaves it out finds no hierarchy
+// instead of reading frames at the offset the first one gave it.
 TEST(HierarchyPluginLifetime, AnEngineWithoutThePluginFindsNoHierarchy)
 {
     {

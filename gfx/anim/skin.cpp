@@ -382,10 +382,8 @@ GxBool GxSkinPluginAttach(void)
     }
     atomicOffset =
         GxAtomicRegisterPlugin(sizeof(GxAnimHierarchy*), gxPLUGINSKIN, AtomicConstruct, AtomicDestruct, AtomicCopy);
-    GxPluginRegistryTrackOffset(&atomicOffset);
     geometryOffset = GxGeometryRegisterPlugin(sizeof(GxSkin*), gxPLUGINSKIN, GeometryConstruct, GeometryDestruct,
                                               GxPluginNoOpCallback);  // a copied geometry gets no skin
-    GxPluginRegistryTrackOffset(&geometryOffset);
     if (atomicOffset < 0 || geometryOffset < 0) {
         return 0;
     }

@@ -69,7 +69,6 @@ void TearDown(GxIm3DModuleBlock* block)
 GxBool GxIm3DContextOpen(GxInt32 offset, GxNodeDefinition* instanceNode, GxNodeDefinition* submitNode)
 {
     moduleOffset = offset;
-    GxPluginRegistryTrackOffset(&moduleOffset);
     moduleInstances++;
     GxIm3DModuleBlock* block = Block();
     memset(block, 0, sizeof(*block));

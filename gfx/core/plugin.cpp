@@ -35,18 +35,6 @@ GxFreeList* entryFreeList = nullptr;
 // Only kept while free lists are off, when the entries cannot be found through their free list.
 GxPluginRegistry** knownRegistries = nullptr;
 GxInt32 numKnownRegistries = 0;
-// Offsets held by plugins, forgotten when the registries close; one or a few per plugin.
-constexpr GxInt32 kMaxTrackedOffsets = 128;
-GxInt32* trackedOffsets[kMaxTrackedOffsets];
-GxInt32 numTrackedOffsets = 0;
-
-void ForgetTrackedOffsets()
-{
-    for (GxInt32 i = 0; i < numTrackedOffsets; i++) {
-        *trackedOffsets[i] = -1;
-    }
-    numTrackedOffsets = 0;
-}
 
 void* PassThrough(void* object, GxInt32, GxInt32) { return object; }
 void* PassThroughCopy(void* dst, const void*, GxInt32, GxInt32) { return dst; }
@@ -220,26 +208,7 @@ GxBool GxPluginRegistryClose(void)
     }
     GxFreeListDestroy(entryFreeList);
     entryFreeList = nullptr;
-    ForgetTrackedOffsets();
     registryOpen = 0;
-    return 1;
-}
-
-GxBool GxPluginRegistryTrackOffset(GxInt32* slot)
-{
-    if (!registryOpen || !slot) {
-        return 0;
-    }
-    for (GxInt32 i = 0; i < numTrackedOffsets; i++) {
-        if (trackedOffsets[i] == slot) {
-            return 1;
-        }
-    }
-    if (numTrackedOffsets >= kMaxTrackedOffsets) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
-        return 0;
-    }
-    trackedOffsets[numTrackedOffsets++] = slot;
     return 1;
 }
 

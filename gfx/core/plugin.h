@@ -30,11 +30,6 @@ GxStream* GxPluginNoOpCallback(GxStream* stream, GxInt32 length, const void* obj
 GxBool GxPluginRegistryOpen(void);
 GxBool GxPluginRegistryClose(void);
 
-// A plugin keeps the offsets it was given in statics that outlive the engine. Tracked slots are set back to -1
-// when the registries close, so a plugin that the next engine does not attach reads as absent instead of at an
-// offset into another layout. False when the registries are closed or the table is full.
-GxBool GxPluginRegistryTrackOffset(GxInt32* slot);
-
 // Returns the extension's offset inside the object, or -1.
 GxInt32 GxPluginRegistryAddPlugin(GxPluginRegistry* reg, GxInt32 size, GxUInt32 pluginID,
                                   GxPluginObjectConstructor constructor, GxPluginObjectDestructor destructor,

@@ -419,7 +419,6 @@ GxBool GxD3D9RasterPluginAttach(void)
     FillTables();
     gxD3D9RasterExtOffset = GxRasterRegisterPlugin(sizeof(GxD3D9RasterExt), gxPLUGIND3D9RASTER, RasterExtConstructor,
                                                    RasterExtDestructor, nullptr);
-    GxPluginRegistryTrackOffset(&gxD3D9RasterExtOffset);
     return gxD3D9RasterExtOffset >= 0;
 }
 

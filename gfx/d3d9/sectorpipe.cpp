@@ -397,7 +397,6 @@ GxBool GxD3D9SectorPluginAttach(void)
     }
     glue.usageOffset = GxWorldSectorRegisterPlugin(sizeof(GxUInt32), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
                                                    UsageConstruct, UsageCopy);
-    GxPluginRegistryTrackOffset(&glue.usageOffset);
     if (glue.usageOffset < 0 || GxWorldSectorRegisterPlugin(0, gxID_NATIVEDATA, nullptr, nullptr, nullptr) < 0 ||
         GxWorldSectorRegisterPluginStream(gxID_NATIVEDATA, NativeRead, NativeWrite, NativeSize) < 0) {
         return 0;

@@ -120,7 +120,6 @@ GxBool GxD3D9WorldPluginAttach(void)
         return 0;
     }
     glue.geometryOffset = GxGeometryGetPluginOffset(gxPLUGIND3D9USAGEFLAGS);
-    GxPluginRegistryTrackOffset(&glue.geometryOffset);
     if (glue.geometryOffset < 0) {
         glue.geometryOffset = GxGeometryRegisterPlugin(sizeof(GeometryGlue), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
                                                        UsageDestruct, UsageCopy);

@@ -479,13 +479,10 @@ GxBool GxMaterialEffectsPluginAttach(void)
     }
     materialOffset = GxMaterialRegisterPlugin(sizeof(GxMaterialEffects*), gxPLUGINMATERIALEFFECTS, MaterialConstruct,
                                               MaterialDestruct, MaterialCopy);
-    GxPluginRegistryTrackOffset(&materialOffset);
     atomicOffset =
         GxAtomicRegisterPlugin(sizeof(GxInt32), gxPLUGINMATERIALEFFECTS, FlagConstruct, FlagConstruct, FlagCopy);
-    GxPluginRegistryTrackOffset(&atomicOffset);
     sectorOffset =
         GxWorldSectorRegisterPlugin(sizeof(GxInt32), gxPLUGINMATERIALEFFECTS, FlagConstruct, FlagConstruct, FlagCopy);
-    GxPluginRegistryTrackOffset(&sectorOffset);
     if (materialOffset < 0 || atomicOffset < 0 || sectorOffset < 0) {
         return 0;
     }

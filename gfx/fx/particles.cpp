@@ -829,7 +829,6 @@ GxBool GxParticlePluginAttach(void)
     cache = kEmptyCache;
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxParticleEmitter*), gxPLUGINPARTICLES, AtomicConstruct,
                                           GxParticleAtomicDestructor, GxParticleAtomicCopy);
-    GxPluginRegistryTrackOffset(&atomicOffset);
     return atomicOffset >= 0 &&
            GxAtomicRegisterPluginStream(gxPLUGINPARTICLES, GxParticleAtomicStreamRead, GxParticleAtomicStreamWrite,
                                         GxParticleAtomicStreamGetSize) >= 0;

@@ -193,7 +193,6 @@ GxBool GxParticleTankPluginAttach(void)
     }
     tankOffset = GxAtomicRegisterPlugin(sizeof(GxParticleTank*), gxPLUGINPARTICLETANK, AtomicConstruct,
                                         GxParticleTankAtomicDestructor, nullptr);
-    GxPluginRegistryTrackOffset(&tankOffset);
     return tankOffset >= 0 ? 1 : 0;
 }
 

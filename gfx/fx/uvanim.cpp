@@ -525,7 +525,6 @@ GxBool GxUVAnimPluginAttach(void)
     }
     materialOffset = GxMaterialRegisterPlugin(sizeof(GxUVAnimMaterialExt), gxPLUGINUVANIM, MaterialConstruct,
                                               MaterialDestruct, MaterialCopy);
-    GxPluginRegistryTrackOffset(&materialOffset);
     return materialOffset >= 0 &&
            GxMaterialRegisterPluginStream(gxPLUGINUVANIM, MaterialRead, MaterialWrite, MaterialSize) >= 0;
 }

@@ -1,6 +1,7 @@
 // The owning engine fixture: start-up in order, and shut-down of whatever was reached.
 #include "gfx/testsupport/engine_fixture.h"
 
+#include "gfx/anim/hierarchy_testing.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/image.h"
 #include "gfx/d3d9/d3d9_testing.h"
@@ -71,6 +72,9 @@ bool GxTestEngine::Start(const GxTestEngineSetup& setup)
         }
         GxEngineSetDriver(GxD3D9GetDriver());
     }
+    // The game opens one engine; a test program opens many with other plugins, and one an engine leaves out must
+    // not keep the offset an earlier engine gave it.
+    GxAnimHierarchyForgetPlugin();
     if (!GxEngineInit(setup.memory, setup.initFlags, setup.arenaSize)) {
         return Fail("the engine does not initialise");
     }

@@ -7,8 +7,8 @@
 // and the software and OpenGL draw fixtures over it (engine_gtest.h, software_fixture.h, opengl_fixture.h), the driver's start-up table and plugins for
 // tests above the driver (driver_startup.h, plugins.h), scratch folders (temp_dir.h), fuzz helpers (fuzz.h), the
 // headless device requests (headless.h), the PNG and DDS writers, and the demo scene and window the tools share.
-// It calls gfx/core, the driver (gfx/d3d9), the stand-ins' test hooks (platform/testsupport), platform/win32 and
-// libpng; its fixture headers call Google Test.
+// It calls gfx/core, the driver (gfx/d3d9), the hierarchy plugin's test access (gfx/anim), the stand-ins' test
+// hooks (platform/testsupport), platform/win32 and libpng; its fixture headers call Google Test.
 // Threading: the test's one thread. Ownership: a GxTestEngine owns the engine it started with its window and file
 // systems and shuts them down in its destructor; GxTestProcessEngineStart's engine lives until the process ends; a
 // scratch folder is removed with everything in it when it goes.

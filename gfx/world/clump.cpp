@@ -101,7 +101,6 @@ void CollectEntry(void* entry, void* data) { static_cast<std::vector<void*>*>(da
 void* GxClumpModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     moduleOffset = offset;
-    GxPluginRegistryTrackOffset(&moduleOffset);
     auto* block = reinterpret_cast<ClumpModuleBlock*>(GxEngineGetModuleBlock(offset));
     block->atomicFreeList = GxFreeListCreateAndPreallocate(gxAtomicTKList.sizeOfStruct, 128, alignof(GxAtomic), 1,
                                                            &atomicFreeListSpace, kAtomicFreeListHint);
@@ -161,10 +160,8 @@ GxBool GxClumpRegisterMembershipPlugins(void)
 {
     cameraMembershipOffset = GxCameraRegisterPlugin(sizeof(GxClumpMembership), gxPLUGINCLUMPMEMBERSHIP,
                                                     MembershipConstruct, MembershipDestruct, MembershipCopy);
-    GxPluginRegistryTrackOffset(&cameraMembershipOffset);
     lightMembershipOffset = GxLightRegisterPlugin(sizeof(GxClumpMembership), gxPLUGINCLUMPMEMBERSHIP,
                                                   MembershipConstruct, MembershipDestruct, MembershipCopy);
-    GxPluginRegistryTrackOffset(&lightMembershipOffset);
     return cameraMembershipOffset >= 0 && lightMembershipOffset >= 0;
 }
 

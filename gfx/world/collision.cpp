@@ -59,7 +59,6 @@ void* EngineOpen(void* instance, GxInt32 offset, GxInt32)
 {
     *reinterpret_cast<GxUInt32*>(static_cast<char*>(instance) + offset) = 0;
     engineOffset = offset;
-    GxPluginRegistryTrackOffset(&engineOffset);
     engineInstances++;
     return instance;
 }
@@ -168,13 +167,10 @@ GxBool GxCollisionPluginAttach(void)
         return 0;
     }
     atomicOffset = GxAtomicRegisterPlugin(sizeof(GxUInt32), gxPLUGINCOLLISION, StampConstruct, nullptr, nullptr);
-    GxPluginRegistryTrackOffset(&atomicOffset);
     geometryOffset =
         GxGeometryRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, nullptr);
-    GxPluginRegistryTrackOffset(&geometryOffset);
     sectorOffset =
         GxWorldSectorRegisterPlugin(sizeof(GxCollTree*), gxPLUGINCOLLISION, TreeConstruct, TreeDestruct, nullptr);
-    GxPluginRegistryTrackOffset(&sectorOffset);
     return atomicOffset >= 0 && geometryOffset >= 0 && sectorOffset >= 0 &&
            GxGeometryRegisterPluginStream(gxPLUGINCOLLISION, TreeRead<false>, TreeWrite, TreeSize) >= 0 &&
            GxWorldSectorRegisterPluginStream(gxPLUGINCOLLISION, TreeRead<true>, TreeWrite, TreeSize) >= 0;

@@ -283,7 +283,6 @@ GxBool GxLODAtomicPluginAttach(void)
         return 0;
     }
     extensionOffset = GxAtomicRegisterPlugin(sizeof(GxLODAtomicRecord*), gxPLUGINLODATOMIC, Construct, Destruct, Copy);
-    GxPluginRegistryTrackOffset(&extensionOffset);
     if (extensionOffset < 0) {
         return 0;
     }

@@ -70,7 +70,6 @@ LightModuleBlock* LightBlock()
 void* MaterialModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     materialOffset = offset;
-    GxPluginRegistryTrackOffset(&materialOffset);
     auto* block = reinterpret_cast<MaterialModuleBlock*>(GxEngineGetModuleBlock(offset));
     block->freeList =
         GxFreeListCreateAndPreallocate(gxMaterialTKList.sizeOfStruct, kMaterialsPerBlock, alignof(GxMaterial), 1,
@@ -97,7 +96,6 @@ void CollectEntry(void* entry, void* data) { static_cast<std::vector<void*>*>(da
 void* LightModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     lightOffset = offset;
-    GxPluginRegistryTrackOffset(&lightOffset);
     auto* block = reinterpret_cast<LightModuleBlock*>(GxEngineGetModuleBlock(offset));
     block->freeList = GxFreeListCreateAndPreallocate(gxLightTKList.sizeOfStruct, kLightsPerBlock, alignof(GxLight), 1,
                                                      &lightFreeListSpace, kLightFreeListHint);

@@ -49,7 +49,6 @@ MeshModuleBlock* MeshBlock() { return static_cast<MeshModuleBlock*>(GxCoreModule
 void* MeshModuleOpen(void* instance, GxInt32 offset, GxInt32)
 {
     meshOffset = offset;
-    GxPluginRegistryTrackOffset(&meshOffset);
     auto* block = reinterpret_cast<MeshModuleBlock*>(GxEngineGetModuleBlock(offset));
     memset(block, 0, sizeof(*block));
     block->serialNum = 1;

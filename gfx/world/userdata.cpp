@@ -392,13 +392,11 @@ GxBool GxUserDataPluginAttach(void)
         return 0;
     }
     frameOffset = Register(GxFrameRegisterPlugin, GxFrameRegisterPluginStream);
-    GxPluginRegistryTrackOffset(&frameOffset);
     if (frameOffset < 0 || Register(GxCameraRegisterPlugin, GxCameraRegisterPluginStream) < 0 ||
         Register(GxLightRegisterPlugin, GxLightRegisterPluginStream) < 0) {
         return 0;
     }
     materialOffset = Register(GxMaterialRegisterPlugin, GxMaterialRegisterPluginStream);
-    GxPluginRegistryTrackOffset(&materialOffset);
     return materialOffset >= 0 && Register(GxTextureRegisterPlugin, GxTextureRegisterPluginStream) >= 0;
 }
 

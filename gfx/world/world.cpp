@@ -74,7 +74,6 @@ void* WorldModuleOpen(void* instance, GxInt32 offset, GxInt32)
     }
     GxLinkInit(&block->worlds);
     worldModuleOffset = offset;
-    GxPluginRegistryTrackOffset(&worldModuleOffset);
     worldModuleInstances++;
     return instance;
 }

@@ -113,7 +113,6 @@ void* EngineOpen(void* instance, GxInt32 offset, GxInt32)
     block->clumpStamp = 0;
     block->renderFrame = 1;
     engineOffset = offset;
-    GxPluginRegistryTrackOffset(&engineOffset);
     engineInstances++;
     return instance;
 }
@@ -881,16 +880,12 @@ GxBool GxWorldObjectPluginAttach(void)
     }
     cameraOffset =
         GxCameraRegisterPlugin(sizeof(CameraExt), gxPLUGINWORLDOBJMODULE, CameraConstruct, CameraDestruct, CameraCopy);
-    GxPluginRegistryTrackOffset(&cameraOffset);
     atomicOffset =
         GxAtomicRegisterPlugin(sizeof(AtomicExt), gxPLUGINWORLDOBJMODULE, AtomicConstruct, AtomicDestruct, AtomicCopy);
-    GxPluginRegistryTrackOffset(&atomicOffset);
     clumpOffset =
         GxClumpRegisterPlugin(sizeof(ClumpExt), gxPLUGINWORLDOBJMODULE, ClumpConstruct, ClumpDestruct, ClumpCopy);
-    GxPluginRegistryTrackOffset(&clumpOffset);
     lightOffset =
         GxLightRegisterPlugin(sizeof(LightExt), gxPLUGINWORLDOBJMODULE, LightConstruct, LightDestruct, LightCopy);
-    GxPluginRegistryTrackOffset(&lightOffset);
     if (cameraOffset < 0 || atomicOffset < 0 || clumpOffset < 0 || lightOffset < 0) {
         return 0;
     }
