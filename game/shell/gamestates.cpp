@@ -622,11 +622,6 @@ void CGame::CreateSelectionIndicator()
     FerroxObjectDescriptor descriptor = {};
     descriptor.assetSet = objects->FindTemplateByModel(kSelectionModel);
     descriptor.modelMode = FERROX_MODEL_CLONE;
-    if (!descriptor.assetSet) {
-        std::fprintf(stderr, "mall: no template has the model %s; selected characters are not marked\n",
-                     kSelectionModel);
-        return;
-    }
     m_pSelectionIndicator = std::make_unique<CFerroxObject>();
     m_pSelectionIndicator->Setup(&descriptor);
     // The ring lies under the character: a click on the character must find the character, not the ring.
