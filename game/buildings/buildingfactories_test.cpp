@@ -7,6 +7,7 @@
 #include <string>
 #include <typeinfo>
 
+#include "game/buildings/buildinghooks_testing.h"
 #include "game/buildings/buildings.h"
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
