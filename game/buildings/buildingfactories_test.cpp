@@ -18,8 +18,9 @@ namespace {
 std::unique_ptr<CFerroxObjectFactory> SlotFactory(const char* name)
 {
     for (size_t i = 0; i < kObjectFactoryCount; i++) {
-        if (std::string(GetObjectFactoryTable()[i].name) == name)
-            return MakeObjectFactory(i);
+        std::unique_ptr<CFerroxObjectFactory> factory = MakeObjectFactory(i);
+        if (std::string(factory->GetName()) == name)
+            return factory;
     }
     return nullptr;
 }

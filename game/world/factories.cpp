@@ -5,6 +5,12 @@
 
 namespace {
 
+struct ObjectFactoryEntry {
+    const char* name;
+    ObjectFactoryMaker make;  // null: a pending factory takes the slot
+};
+
+// The fifteen slots in registration order.
 // Classes not built yet keep a null maker; their modules install one with SetObjectFactoryMaker.
 ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
     {kScalableObjectFactoryName, nullptr},
@@ -25,8 +31,6 @@ ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
 };
 
 }  // namespace
-
-const ObjectFactoryEntry* GetObjectFactoryTable() { return g_factoryTable; }
 
 int SetObjectFactoryMaker(const char* name, ObjectFactoryMaker make)
 {
