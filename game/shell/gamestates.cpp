@@ -534,8 +534,7 @@ int CGame::SetUpGame()
     objects->LoadObjectData(m_pGameData.get());
     m_pFloorManager->CreateDebris();
     CreateSelectionIndicator();
-    if (!GetShell()->CreateInterface(m_pGameData.get()))
-        std::fprintf(stderr, "mall: the in-game interface cannot be made\n");
+    GetShell()->CreateInterface(m_pGameData.get());
     if (!m_pSoundManager) {
         m_pSoundManager = std::make_unique<CSoundManager>();
         m_pSoundManager->Create(m_pGameData.get(), GetStartDirectory());
