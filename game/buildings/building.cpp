@@ -86,8 +86,6 @@ void SetBuildingHooks(const BuildingHooks& hooks)
 
 const BuildingHooks& GetBuildingHooks() { return g_buildingHooks; }
 
-void ResetBuildingHooks() { g_buildingHooks = {}; }
-
 int32_t BuildingGameDay() { return g_pGameContext ? g_pGameContext->GetDayCounter() : 0; }
 
 bool BuildingIsNewDay() { return g_pGameContext && g_pGameContext->IsNewDay(); }

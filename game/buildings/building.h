@@ -62,10 +62,9 @@ struct BuildingHooks {
     void (*onObjectRemoved)(CFerroxObject* character, CFerroxObject* object);
 };
 
-// Installs the non-null entries over the current ones; ResetBuildingHooks empties every entry.
+// Installs the non-null entries over the current ones.
 void SetBuildingHooks(const BuildingHooks& hooks);
 const BuildingHooks& GetBuildingHooks();
-void ResetBuildingHooks();
 
 // An entrance point, in cells relative to the footprint (whole numbers).
 struct EntrancePoint {

@@ -11,6 +11,7 @@
 #include "engine/world/composite.h"
 #include "engine/world/spline.h"
 #include "game/buildings/building.h"
+#include "game/buildings/buildinghooks_testing.h"
 #include "game/shell/game_testing.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <typeinfo>
 
+#include "game/buildings/buildinghooks_testing.h"
 #include "game/buildings/buildings.h"
-#include "game/world/factories_testing.h"
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
 
@@ -18,8 +18,9 @@ namespace {
 std::unique_ptr<CFerroxObjectFactory> SlotFactory(const char* name)
 {
     for (size_t i = 0; i < kObjectFactoryCount; i++) {
-        if (std::string(GetObjectFactoryTable()[i].name) == name)
-            return MakeObjectFactory(i);
+        std::unique_ptr<CFerroxObjectFactory> factory = MakeObjectFactory(i);
+        if (std::string(factory->GetName()) == name)
+            return factory;
     }
     return nullptr;
 }

@@ -153,8 +153,7 @@ int CSceneryObject::Place(CPlacementRecord* record)
 void CSceneryObject::Update(float dt)
 {
     CPathableObject::Update(dt);
-    if (!m_placed || !BuildingIsNewDay() || GetEntranceCell(0) < 0 || m_effectKind == kEffectNone ||
-        !(GetLastTimeStep() > 0.0f))
+    if (!BuildingIsNewDay() || GetEntranceCell(0) < 0 || m_effectKind == kEffectNone || !(GetLastTimeStep() > 0.0f))
         return;
     const int32_t level = BuildingCategoryLevel(kFliesLevelEntry);
     const int32_t day = BuildingGameDay();

@@ -10,7 +10,7 @@
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
 #include "game/buildings/stairs.h"
-#include "game/figures/aichar.h"
+#include "game/figures/aicharhooks_testing.h"
 #include "game/figures/characters.h"
 #include "game/world/statistics.h"
 

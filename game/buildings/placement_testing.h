@@ -14,6 +14,7 @@
 #include "engine/data/techtree.h"
 #include "engine/testsupport/objects.h"
 #include "engine/testsupport/plugins.h"
+#include "game/buildings/buildinghooks_testing.h"
 #include "game/buildings/buildings.h"
 #include "game/buildings/placement.h"
 #include "game/buildings/scalable.h"

@@ -89,8 +89,6 @@ void SetAICharacterHooks(const AICharacterHooks& hooks)
 
 const AICharacterHooks& GetAICharacterHooks() { return g_aiHooks; }
 
-void ResetAICharacterHooks() { g_aiHooks = AICharacterHooks{}; }
-
 // ---------------------------------------------------------------------------------------------------------
 // Life cycle
 

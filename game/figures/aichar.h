@@ -63,7 +63,6 @@ struct AICharacterHooks {
 };
 void SetAICharacterHooks(const AICharacterHooks& hooks);
 const AICharacterHooks& GetAICharacterHooks();
-void ResetAICharacterHooks();
 
 class CAICharacter : public CFerroxCharacter, public CFerroxFSM {
 public:

@@ -16,6 +16,7 @@
 #include "game/buildings/buildings.h"
 #include "game/buildings/shop.h"
 #include "game/figures/aichar.h"
+#include "game/figures/aicharhooks_testing.h"
 #include "game/figures/characters.h"
 #include "gfx/anim/anim.h"
 #include "gfx/fx/fx.h"

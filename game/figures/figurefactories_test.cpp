@@ -8,7 +8,6 @@
 #include <typeinfo>
 
 #include "game/figures/characters.h"
-#include "game/world/factories_testing.h"
 #include "game/world/objectmgr.h"
 
 namespace {
@@ -17,9 +16,10 @@ template <typename F, typename T>
 void ExpectSlot(const char* name)
 {
     std::unique_ptr<CFerroxObjectFactory> factory;
-    for (size_t i = 0; i < kObjectFactoryCount; i++) {
-        if (std::string(GetObjectFactoryTable()[i].name) == name)
-            factory = MakeObjectFactory(i);
+    for (size_t i = 0; i < kObjectFactoryCount && !factory; i++) {
+        factory = MakeObjectFactory(i);
+        if (std::string(factory->GetName()) != name)
+            factory.reset();
     }
     ASSERT_NE(nullptr, factory) << name;
     EXPECT_NE(nullptr, dynamic_cast<F*>(factory.get())) << name;

@@ -534,8 +534,7 @@ int CGame::SetUpGame()
     objects->LoadObjectData(m_pGameData.get());
     m_pFloorManager->CreateDebris();
     CreateSelectionIndicator();
-    if (!GetShell()->CreateInterface(m_pGameData.get()))
-        std::fprintf(stderr, "mall: the in-game interface cannot be made\n");
+    GetShell()->CreateInterface(m_pGameData.get());
     if (!m_pSoundManager) {
         m_pSoundManager = std::make_unique<CSoundManager>();
         m_pSoundManager->Create(m_pGameData.get(), GetStartDirectory());
@@ -622,11 +621,6 @@ void CGame::CreateSelectionIndicator()
     FerroxObjectDescriptor descriptor = {};
     descriptor.assetSet = objects->FindTemplateByModel(kSelectionModel);
     descriptor.modelMode = FERROX_MODEL_CLONE;
-    if (!descriptor.assetSet) {
-        std::fprintf(stderr, "mall: no template has the model %s; selected characters are not marked\n",
-                     kSelectionModel);
-        return;
-    }
     m_pSelectionIndicator = std::make_unique<CFerroxObject>();
     m_pSelectionIndicator->Setup(&descriptor);
     // The ring lies under the character: a click on the character must find the character, not the ring.

@@ -3,8 +3,16 @@
 
 #include <cstring>
 
+namespace {
+
+struct ObjectFactoryEntry {
+    const char* name;
+    ObjectFactoryMaker make;  // null: a pending factory takes the slot
+};
+
+// The fifteen slots in registration order.
 // Classes not built yet keep a null maker; their modules install one with SetObjectFactoryMaker.
-ObjectFactoryEntry g_objectFactoryTable[kObjectFactoryCount] = {
+ObjectFactoryEntry g_factoryTable[kObjectFactoryCount] = {
     {kScalableObjectFactoryName, nullptr},
     {kShopperFactoryName, nullptr},
     {kCriminalFactoryName, nullptr},
@@ -22,11 +30,13 @@ ObjectFactoryEntry g_objectFactoryTable[kObjectFactoryCount] = {
     {kAtriumObjectFactoryName, nullptr},
 };
 
+}  // namespace
+
 int SetObjectFactoryMaker(const char* name, ObjectFactoryMaker make)
 {
     if (!name)
         return 0;
-    for (ObjectFactoryEntry& entry : g_objectFactoryTable) {
+    for (ObjectFactoryEntry& entry : g_factoryTable) {
         if (std::strcmp(entry.name, name) == 0) {
             entry.make = make;
             return 1;
@@ -39,7 +49,7 @@ std::unique_ptr<CFerroxObjectFactory> MakeObjectFactory(size_t index)
 {
     if (index >= kObjectFactoryCount)
         return nullptr;
-    const ObjectFactoryEntry& entry = g_objectFactoryTable[index];
+    const ObjectFactoryEntry& entry = g_factoryTable[index];
     std::unique_ptr<CFerroxObjectFactory> factory = entry.make ? entry.make() : nullptr;
     if (!factory)
         factory = std::make_unique<CPendingObjectFactory>();

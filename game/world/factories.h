@@ -76,11 +76,6 @@ std::unique_ptr<CFerroxObjectFactory> MakeObjectFactoryOf()
     return std::make_unique<F>();
 }
 
-struct ObjectFactoryEntry {
-    const char* name;
-    ObjectFactoryMaker make;  // null: a pending factory takes the slot
-};
-
 // Installs the maker of the slot with exactly this name; 0 when no slot has it. A null maker empties it.
 int SetObjectFactoryMaker(const char* name, ObjectFactoryMaker make);
 // A new factory for slot index (below kObjectFactoryCount), given its registered name; null past the end.

@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "engine/navigation/blockmesh.h"
 #include "game/shell/game_testing.h"
 #include "game/testsupport/objectmgr.h"
 #include "game/world/factories.h"
-#include "game/world/factories_testing.h"
 #include "game/world/statistics.h"
 
 namespace {
@@ -85,10 +86,10 @@ TEST_F(ObjectManager, FindsFactoriesByPartOfTheirNameInRegistrationOrder)
     // "u" is in the usable and the atrium factory's names and in none before them: the earlier wins.
     EXPECT_STREQ(kUsableObjectFactoryName, manager->FindFactory("u", nullptr)->GetName());
     for (size_t i = 0; i < kObjectFactoryCount; i++) {
-        const char* name = GetObjectFactoryTable()[i].name;
-        CFerroxObjectFactory* found = manager->FindFactory(name, owner);
+        const std::string name = MakeObjectFactory(i)->GetName();
+        CFerroxObjectFactory* found = manager->FindFactory(name.c_str(), owner);
         ASSERT_NE(nullptr, found);
-        EXPECT_STREQ(name, found->GetName());
+        EXPECT_EQ(name, found->GetName());
         EXPECT_EQ(world, found->GetWorld()) << "the look-up hands the factory its world";
     }
     EXPECT_EQ(nullptr, manager->FindFactory("Ferrox", nullptr)) << "names match case-sensitively";
