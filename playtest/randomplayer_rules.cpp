@@ -76,24 +76,6 @@ CMallRules::Drag ReadDrag(const CPlacementController* placement)
     return drag;
 }
 
-CFerroxBase* Occupant(CFerroxBlockMesh* storey, int cell)
-{
-    CFerroxBlock* block = storey && storey->IsValidCell(cell, 1) ? storey->GetBlock(cell) : nullptr;
-    return block ? block->m_pOccupant : nullptr;
-}
-
-// The four neighbours of a cell on its storey (-1 for none): the next and previous row, column.
-std::vector<int> Neighbours(CFerroxBlockMesh* storey, int cell)
-{
-    const int stride = storey->GetRows();
-    const int row = stride > 0 ? cell % stride : 0;
-    std::vector<int> around = {cell + stride, cell - stride, row + 1 < stride ? cell + 1 : -1, row > 0 ? cell - 1 : -1};
-    for (int& next : around)
-        if (next >= 0 && !storey->IsValidCell(next, 1))
-            next = -1;
-    return around;
-}
-
 // The placed buildings of every storey, each once (stairs stand in two storeys' lists); no wall pieces.
 std::vector<CBaseObject*> Buildings()
 {

@@ -74,5 +74,3 @@ void CFerroxLevelManager::Init()
     m_pWorld = nullptr;
     m_level = kFirstLevel;
 }
-
-void CFerroxLevelManager::SetWorld(std::unique_ptr<CFerroxWorld> world) { m_pWorld = std::move(world); }

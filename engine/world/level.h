@@ -36,7 +36,8 @@ public:
     virtual void Init();
     virtual ~CFerroxLevelManager();
 
-    // The world the level manager owns from now on (a world held already is deleted first).
+    // The world the level manager owns from now on (a world held already is deleted first; level_builder.cpp, the
+    // program does not link it).
     void SetWorld(std::unique_ptr<CFerroxWorld> world);
 
 protected:

@@ -6,6 +6,7 @@
 
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
+#include "gfx/core/filesys_local.h"
 #include "platform/win32/windows.h"
 
 namespace {
@@ -392,10 +393,6 @@ GxBool GxFileRemove(const char* path)
 
 namespace {
 
-// A temporary is named "<target>.<token>.tmp", the token in this many hexadecimal digits.
-constexpr char kTemporarySuffix[] = ".tmp";
-constexpr size_t kTemporarySuffixLength = sizeof(kTemporarySuffix) - 1;
-constexpr size_t kTokenDigits = 16;
 constexpr size_t kTokenBits = 4;
 // Names tried before giving up: only a name another file took first makes another try worth it.
 constexpr int kTemporaryAttempts = 16;
@@ -441,8 +438,6 @@ bool TemporaryName(const char* path, uint64_t token, char* out, size_t outSize)
     return true;
 }
 
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
-
 }  // namespace
 
 GxFile* GxFileOpenTemporary(const char* path, char* out, size_t outSize)
@@ -459,24 +454,6 @@ GxFile* GxFileOpenTemporary(const char* path, char* out, size_t outSize)
             return nullptr;
     }
     return nullptr;
-}
-
-size_t GxFileTemporaryTargetLength(const char* name)
-{
-    if (name == nullptr)
-        return 0;
-    const size_t length = std::strlen(name);
-    const size_t added = 1 + kTokenDigits + kTemporarySuffixLength;
-    if (length <= added || std::strcmp(name + length - kTemporarySuffixLength, kTemporarySuffix) != 0)
-        return 0;
-    const size_t target = length - added;
-    if (name[target] != '.')
-        return 0;
-    for (size_t i = target + 1; i < target + 1 + kTokenDigits; i++) {
-        if (!IsHexDigit(name[i]))
-            return 0;
-    }
-    return target;
 }
 
 GxBool GxFileCommitTemporary(GxFile* file, const char* temporary, const char* path, GxBool written)

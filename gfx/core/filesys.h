@@ -162,7 +162,8 @@ GxBool GxFileRemove(const char* path);
 // and no link planted under a name leads the bytes elsewhere. Its name goes to `out`. Null when no such file
 // could be made or the name does not fit.
 GxFile* GxFileOpenTemporary(const char* path, char* out, size_t outSize);
-// For a file name GxFileOpenTemporary gives, the length of the name it replaces (its start); 0 for any other name.
+// For a file name GxFileOpenTemporary gives, the length of the name it replaces (its start); 0 for any other name
+// (filesys_builder.cpp; the program does not link it).
 size_t GxFileTemporaryTargetLength(const char* name);
 // The one way a file written beside its target replaces it. GxFileCommitTemporary closes `file`, the temporary
 // named `temporary` from GxFileOpenTemporary (the close flushes it), and, when `written` is set and the close

@@ -862,15 +862,6 @@ GxFrame* GxFrameRotate(GxFrame* frame, const GxV3d* axis, GxReal angle, GxInt32 
     return GxFrameSetDirty(frame);
 }
 
-GxFrame* GxFrameTransform(GxFrame* frame, const GxMatrix* matrix, GxInt32 combine)
-{
-    GX_ASSERT(frame != nullptr, "a frame is given");
-    if (GxMatrixTransform(&frame->modelling, matrix, combine) == nullptr) {
-        return nullptr;
-    }
-    return GxFrameSetDirty(frame);
-}
-
 // Stops at the first callback that returns null; the callback may destroy its child.
 GxFrame* GxFrameForAllChildren(GxFrame* frame, GxFrameCallBack callBack, void* data)
 {

@@ -83,7 +83,8 @@ GxMatrix* GxFrameGetWorldMatrix(GxFrame* frame);
 
 GxFrame* GxFrameTranslate(GxFrame* frame, const GxV3d* translation, GxInt32 combine);
 GxFrame* GxFrameRotate(GxFrame* frame, const GxV3d* axis, GxReal angle, GxInt32 combine);
-// Applies GxMatrixTransform to the modelling matrix, then sets the frame dirty.
+// Applies GxMatrixTransform to the modelling matrix, then sets the frame dirty (frame_builder.cpp; the program does
+// not link it).
 GxFrame* GxFrameTransform(GxFrame* frame, const GxMatrix* matrix, GxInt32 combine);
 
 // Calls back for each direct child in order; stops at the first null result.

@@ -991,6 +991,17 @@ void ReadElement(GxD3D9InstanceHeader* header, const D3DVERTEXELEMENT9& e, GxUIn
     }
 }
 
+// Vertex 5's pre-lit colour comes out of the second stream as the geometry holds it.
+void ExpectPrelitColourInTheSecondStream(GxD3D9InstanceHeader* header, const GxGeometry* geometry)
+{
+    const D3DVERTEXELEMENT9 colour = ElementOf(header, D3DDECLUSAGE_COLOR);
+    ASSERT_EQ(colour.Stream, 1);
+    DWORD stored = 0;
+    ReadElement(header, colour, 5, &stored, sizeof(stored));
+    const GxRGBA& want = geometry->preLitLum[5];
+    EXPECT_EQ(stored, D3DCOLOR_ARGB(want.alpha, want.red, want.green, want.blue));
+}
+
 // Two weights go into the most compact type the device reads; a first weight above 1 is the vertex's one bone.
 TEST_F(ShaderSkinPipeTest, TwoWeightsTakeTheDevicesCompactType)
 {
@@ -1070,12 +1081,7 @@ TEST_F(ShaderSkinPipeTest, PaletteBeyondTheConstantsBlendsIntoAStreamOfItsOwn)
     ASSERT_TRUE(Render());
     EXPECT_GT(StreamPosition(header, 7).y, geometry->morphTarget[0].verts[7].y + 0.1f);
     // The colours were written once, into the pooled stream, and stay.
-    const D3DVERTEXELEMENT9 colour = ElementOf(header, D3DDECLUSAGE_COLOR);
-    ASSERT_EQ(colour.Stream, 1);
-    DWORD stored = 0;
-    ReadElement(header, colour, 5, &stored, sizeof(stored));
-    const GxRGBA& want = geometry->preLitLum[5];
-    EXPECT_EQ(stored, D3DCOLOR_ARGB(want.alpha, want.red, want.green, want.blue));
+    ExpectPrelitColourInTheSecondStream(header, geometry);
 }
 
 // A device that cannot bind streams at byte offsets draws both streams from one base vertex: the second stream is
@@ -1094,12 +1100,7 @@ TEST_F(ShaderSkinPipeTest, WithoutStreamOffsetsTheSecondStreamIsABufferOfItsOwn)
     ASSERT_NE(header->streams[1].buffer, nullptr);
     EXPECT_EQ(header->streams[1].pooled, 0u);
     EXPECT_EQ(header->streams[1].offset, 0u);
-    const D3DVERTEXELEMENT9 colour = ElementOf(header, D3DDECLUSAGE_COLOR);
-    ASSERT_EQ(colour.Stream, 1);
-    DWORD stored = 0;
-    ReadElement(header, colour, 5, &stored, sizeof(stored));
-    const GxRGBA& want = geometry->preLitLum[5];
-    EXPECT_EQ(stored, D3DCOLOR_ARGB(want.alpha, want.red, want.green, want.blue));
+    ExpectPrelitColourInTheSecondStream(header, geometry);
 }
 
 TEST_F(ShaderSkinPipeTest, BlendMakesTheDeclarationAgainForTheStreamsTheDeviceWants)

@@ -33,11 +33,8 @@ protected:
         GX_ASSERT_ENGINE_STARTED(*engine);
         drawNothing.name = "draw nothing";
         drawNothing.body = GxFxTestDrawNothing;
-        atomicPipeline = GxPipelineCreate();
+        atomicPipeline = GxWorldTestOneNodePipeline(&drawNothing);
         ASSERT_NE(atomicPipeline, nullptr);
-        ASSERT_EQ(GxPipelineLock(atomicPipeline), atomicPipeline);
-        ASSERT_EQ(GxPipelineAddFragment(atomicPipeline, nullptr, &drawNothing, nullptr), atomicPipeline);
-        ASSERT_EQ(GxPipelineUnlock(atomicPipeline), atomicPipeline);
         GxPipelineGetModuleBlock()->currentAtomicPipeline = atomicPipeline;
     }
     void TearDown() override

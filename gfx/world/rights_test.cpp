@@ -26,11 +26,8 @@ protected:
         definition = GxNodeDefinition{};
         definition.name = "record";
         definition.body = RecordBody;
-        pipeline = GxPipelineCreate();
+        pipeline = GxWorldTestOneNodePipeline(&definition);
         ASSERT_NE(pipeline, nullptr);
-        ASSERT_EQ(GxPipelineLock(pipeline), pipeline);
-        ASSERT_EQ(GxPipelineAddFragment(pipeline, nullptr, &definition, nullptr), pipeline);
-        ASSERT_EQ(GxPipelineUnlock(pipeline), pipeline);
     }
     void TearDown() override
     {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gfx/core/memory.h"
+#include "gfx/core/pipeline.h"
 #include "gfx/testsupport/engine_gtest.h"
 #include "gfx/world/fuzz_testing.h"
 #include "gfx/world/worldobj_local.h"
@@ -37,6 +38,20 @@ std::vector<GxUInt8> GxWorldTestWrite(WriteFn write)
         GxFree(memory.start);
     }
     return bytes;
+}
+
+// A pipeline of the one node given, locked and unlocked; null when a step fails.
+inline GxPipeline* GxWorldTestOneNodePipeline(GxNodeDefinition* node)
+{
+    GxPipeline* pipeline = GxPipelineCreate();
+    if (!pipeline)
+        return nullptr;
+    if (GxPipelineLock(pipeline) != pipeline || GxPipelineAddFragment(pipeline, nullptr, node, nullptr) != pipeline ||
+        GxPipelineUnlock(pipeline) != pipeline) {
+        GxPipelineDestroy(pipeline);
+        return nullptr;
+    }
+    return pipeline;
 }
 
 // Opens a read stream over `bytes` (the first `length` of them, all by default).

@@ -87,17 +87,23 @@ void ExpectCanvasIcons(const ContentCanvasLayout& layout, bool restingIcons)
     }
 }
 
+// The pixels an icon inks, painted alone on a square of the side given.
+std::set<std::pair<int, int>> InkOfIcon(ContentIcon icon, int side)
+{
+    ContentPngImage image;
+    image.width = image.height = side;
+    image.rows.assign(static_cast<size_t>(side) * side * kChannels, 0);
+    ContentPaintIcon(&image, 0, 0, side, side, icon, kContentIconInk);
+    return Ink(image, 0, 0, side, side);
+}
+
 // Every icon is a shape of its own: seen at a button's size, no two paint the same pixels.
 TEST(ButtonIcons, EveryIconIsItsOwnShape)
 {
     constexpr int kSide = 32;
     std::set<std::set<std::pair<int, int>>> seen;
     for (int icon = CONTENT_ICON_NONE + 1; icon < CONTENT_ICON_COUNT; icon++) {
-        ContentPngImage image;
-        image.width = image.height = kSide;
-        image.rows.assign(static_cast<size_t>(kSide) * kSide * kChannels, 0);
-        ContentPaintIcon(&image, 0, 0, kSide, kSide, static_cast<ContentIcon>(icon), kContentIconInk);
-        const auto ink = Ink(image, 0, 0, kSide, kSide);
+        const auto ink = InkOfIcon(static_cast<ContentIcon>(icon), kSide);
         ExpectIcon(ink, "icon " + std::to_string(icon));
         EXPECT_TRUE(seen.insert(ink).second) << "icon " << icon << " repeats another";
     }
@@ -110,11 +116,7 @@ TEST(ButtonIcons, EveryStarSignReadsAtItsOwnSize)
     constexpr int kSide = 16;
     std::set<std::set<std::pair<int, int>>> seen;
     for (int icon = CONTENT_ICON_AQUARIUS; icon <= CONTENT_ICON_VIRGO; icon++) {
-        ContentPngImage image;
-        image.width = image.height = kSide;
-        image.rows.assign(static_cast<size_t>(kSide) * kSide * kChannels, 0);
-        ContentPaintIcon(&image, 0, 0, kSide, kSide, static_cast<ContentIcon>(icon), kContentIconInk);
-        const auto ink = Ink(image, 0, 0, kSide, kSide);
+        const auto ink = InkOfIcon(static_cast<ContentIcon>(icon), kSide);
         ExpectIcon(ink, "star sign " + std::to_string(icon));
         EXPECT_TRUE(seen.insert(ink).second) << "star sign " << icon << " repeats another";
     }
