@@ -553,7 +553,7 @@ TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldShowsOnlyTheRowsInUseAndTin
     EXPECT_EQ(visiblePairs(), 3);
     EXPECT_EQ(Draws("clean"), 3u);
     // Under the pointer a row button is only tinted white: it asks for no tooltip.
-    summary->SetTooltipList(3);
+    UiCanvasTooltipList::Set(*summary, 3);
     for (const int32_t button : {f + 2, f + 5, f + 6}) {
         summary->GetWidget(button)->SetColour({255, 128, 0, 255});
         ui->SetTooltip(0xFFFF, 0);
