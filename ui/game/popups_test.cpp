@@ -129,7 +129,7 @@ TEST_F(PopupsTest, ShopperLinesAndTotalsStandWhereTheyArePut)
         EXPECT_FLOAT_EQ(drawn[0].x + drawn[0].width, x) << text;
         EXPECT_FLOAT_EQ(drawn[0].y, y) << text;
     };
-    const auto picture = [this](const char* name, float x, float y) {
+    const auto picture = [](const char* name, float x, float y) {
         const std::vector<UiDrawRecord> drawn = DrawsOf(name);
         ASSERT_EQ(drawn.size(), 1u) << name;
         EXPECT_FLOAT_EQ(drawn[0].x, x) << name;
