@@ -41,7 +41,7 @@ TEST_F(FrontEndTest, MainMenuPictureFollowsTheLanguage)
     // A list set before Create gives way to the one the placement map's lookup leaves.
     for (const char* picture : {kFrontEndMenuPicture, kFrontEndMenuPictureGerman}) {
         CMainMenu menu;
-        menu.SetTooltipList(locale->FindTextList("general_tooltips"));
+        UiCanvasTooltipList::Set(menu, locale->FindTextList("general_tooltips"));
         menu.Create(picture);
         EXPECT_EQ(menu.GetTooltipList(), locale->FindTextList("mainmenu")) << picture;
     }

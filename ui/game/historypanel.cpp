@@ -57,7 +57,7 @@ void CMessageHistoryPanel::AddMessage(int32_t textIndex, int32_t date)
     if (textIndex < 0)
         return;
     m_entries.push_back(std::make_unique<HistoryEntry>(HistoryEntry{date, static_cast<uint16_t>(textIndex)}));
-    m_count = static_cast<uint16_t>(m_entries.size());
+    m_count = static_cast<uint16_t>(m_count + 1);
 }
 
 void CMessageHistoryPanel::OnWidgetEvent(int32_t index, int32_t event)

@@ -33,10 +33,8 @@ void CLoadPanel::Release()
 
 void CLoadPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
-    if (OnFileButton(index, event)) {
-        s_pCurrent = this;
+    if (OnFileButton(index, event))
         Ask(LoadConfirmed, kLoadPanelQuestion, MessageList(), 1, nullptr);
-    }
     ShowSelectedRow();
 }
 

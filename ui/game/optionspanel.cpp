@@ -25,6 +25,9 @@ bool IsSwitchedOff(int32_t index)
     return (index == OPTIONS_MUSIC && !sound->m_musicEnabled) || (index == OPTIONS_EFFECTS && !sound->m_effectsEnabled);
 }
 
+// A switched-off option stays red; any other button rests white.
+FerroxColour RestingColour(int32_t index) { return IsSwitchedOff(index) ? kRed : kWhite; }
+
 void QuitToFrontEnd()
 {
     if (g_pFerroxGame)
@@ -49,8 +52,6 @@ bool OpenFilePanel(CInterface* ui, CFerroxCanvas* canvas)
 }
 
 }  // namespace
-
-FerroxColour COptionsPanel::RestingColour(int32_t index) const { return IsSwitchedOff(index) ? kRed : kWhite; }
 
 void COptionsPanel::OnWidgetEvent(int32_t index, int32_t event)
 {

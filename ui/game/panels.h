@@ -134,9 +134,6 @@ constexpr uint16_t kOptionsQuitQuestion = 36;
 class COptionsPanel : public CGamePanel {
 public:
     void OnWidgetEvent(int32_t index, int32_t event) override;
-
-private:
-    FerroxColour RestingColour(int32_t index) const;
 };
 
 // A recorded message: months since January of the start year, and its text index.

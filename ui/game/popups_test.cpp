@@ -129,7 +129,7 @@ TEST_F(PopupsTest, ShopperLinesAndTotalsStandWhereTheyArePut)
         EXPECT_FLOAT_EQ(drawn[0].x + drawn[0].width, x) << text;
         EXPECT_FLOAT_EQ(drawn[0].y, y) << text;
     };
-    const auto picture = [this](const char* name, float x, float y) {
+    const auto picture = [](const char* name, float x, float y) {
         const std::vector<UiDrawRecord> drawn = DrawsOf(name);
         ASSERT_EQ(drawn.size(), 1u) << name;
         EXPECT_FLOAT_EQ(drawn[0].x, x) << name;
@@ -553,7 +553,7 @@ TEST_F(PopupsTest, StaffSummaryPagesTenLinesWhileHeldShowsOnlyTheRowsInUseAndTin
     EXPECT_EQ(visiblePairs(), 3);
     EXPECT_EQ(Draws("clean"), 3u);
     // Under the pointer a row button is only tinted white: it asks for no tooltip.
-    summary->SetTooltipList(3);
+    UiCanvasTooltipList::Set(*summary, 3);
     for (const int32_t button : {f + 2, f + 5, f + 6}) {
         summary->GetWidget(button)->SetColour({255, 128, 0, 255});
         ui->SetTooltip(0xFFFF, 0);

@@ -64,7 +64,6 @@ void CSavePanel::Save()
     const std::string name = GetNameText();
     // In the working directory, the folder browsed.
     m_pendingPath = name + kFilePanelSaveSuffix;
-    s_pCurrent = this;
     // A name reaching another folder, or a save too deep to be listed and loaded again, fails as a failed save does,
     // before anything is written.
     if (!FileCanvasNameAllowed(name) || !Reachable(m_pendingPath)) {

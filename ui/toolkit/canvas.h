@@ -67,7 +67,6 @@ public:
     }
     uint16_t GetHoveredHotSpot() const { return m_hoveredHotSpot; }
     int16_t GetTooltipList() const { return m_tooltipList; }
-    void SetTooltipList(int16_t list) { m_tooltipList = list; }
     float GetX() const { return m_x; }
     float GetY() const { return m_y; }
     int32_t GetPressedIndex() const { return m_pressedIndex; }

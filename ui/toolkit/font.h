@@ -104,8 +104,6 @@ public:
     virtual const char16_t* GetWideText() { return m_wide.c_str(); }
 
     int32_t GetBlink() const { return m_blink; }
-    void SetFont(CFerroxFont* font) { m_pFont = font; }
-    void SetMaxWidth(float width) { m_maxWidth = width; }
     float GetMaxWidth() const { return m_maxWidth; }
 
 private:

@@ -146,6 +146,15 @@ protected:
         record.object = font.get();
         field.Configure(&record);
     }
+    // The width limit comes with the record, as the save canvas configures its field.
+    void Limit(float width)
+    {
+        FerroxWidgetRecord record = {};
+        record.name = "";
+        record.extent = width;
+        record.object = font.get();
+        field.Configure(&record);
+    }
     void Type(int32_t code)
     {
         game->m_lastKey.keyCode = code;
@@ -212,7 +221,7 @@ TEST_F(TextFieldTest, TypesOneByteACodeAndErasesOneByte)
 // A multi-byte text is cut byte by byte by erasing and by the width limit; what is left still converts.
 TEST_F(TextFieldTest, WidthLimitAndErasingCutOneByteAFrame)
 {
-    field.SetMaxWidth(3 * CRecordingFontImpl::kCharWidth);
+    Limit(3 * CRecordingFontImpl::kCharWidth);
     field.SetText("abcde");
     field.Update();
     EXPECT_EQ(field.GetText(), "abcd");
@@ -221,7 +230,7 @@ TEST_F(TextFieldTest, WidthLimitAndErasingCutOneByteAFrame)
     Type('x');  // added and cut again within the frame
     EXPECT_EQ(field.GetText(), "abc");
 
-    field.SetMaxWidth(0.0f);
+    Limit(0.0f);
     field.SetText("a\xC3\xA9\xE2\x82\xAC");  // a, e acute, euro sign
     EXPECT_EQ(std::u16string(field.GetWideText()), u"a\u00E9\u20AC");
     Type(kFerroxKeyErase);

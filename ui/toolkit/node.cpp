@@ -46,7 +46,7 @@ void CFerroxCanvasNode::Release()
 void CFerroxCanvasNode::AddChild(std::unique_ptr<CFerroxCanvasNode> child)
 {
     m_children.push_back(std::move(child));
-    m_childCount = static_cast<uint16_t>(m_children.size());
+    m_childCount = static_cast<uint16_t>(m_childCount + 1);
 }
 
 void CFerroxCanvasNode::Update() { CFerroxCanvas::Update(); }
@@ -80,7 +80,7 @@ bool CFerroxCanvasNode::IsDisabled(uint16_t index) const
 
 void CFerroxCanvasNode::DisableWidget(uint16_t index)
 {
-    if (IsDisabled(index) || index >= m_widgets.size())
+    if (IsDisabled(index) || index >= m_widgetCount)
         return;
     m_disabled.push_back(index);
     m_widgets[index]->SetColour(kRed);
@@ -88,7 +88,7 @@ void CFerroxCanvasNode::DisableWidget(uint16_t index)
 
 void CFerroxCanvasNode::EnableWidget(uint16_t index)
 {
-    if (m_disabled.empty() || index >= m_widgets.size())
+    if (m_disabled.empty() || index >= m_widgetCount)
         return;
     m_disabled.erase(std::remove(m_disabled.begin(), m_disabled.end(), index), m_disabled.end());
     m_widgets[index]->SetColour(kWhite);

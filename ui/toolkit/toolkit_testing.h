@@ -158,6 +158,12 @@ private:
 
 inline CFerroxFontImpl* UiMakeMeasuredFont() { return new CMeasuredFontImpl(); }
 
+// Sets a canvas's tooltip list as a panel's own set-up does after Build; the member pointer is taken through a
+// subclass, so tests need no setter on the canvas.
+struct UiCanvasTooltipList : CFerroxCanvas {
+    static void Set(CFerroxCanvas& canvas, int16_t list) { canvas.*(&UiCanvasTooltipList::m_tooltipList) = list; }
+};
+
 // ---- Painter ----
 
 struct UiRgba {

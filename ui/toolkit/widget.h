@@ -166,8 +166,6 @@ public:
     // 0 hides the bar, 1 to 100 show that share of the full length, above 100 change nothing.
     virtual void SetPercent(uint8_t value);
 
-    void SetRightAnchored(int32_t anchored) { m_rightAnchored = anchored; }
-
     float m_fullLength;
     float m_factor;
     float m_inverseFactor;

@@ -288,7 +288,7 @@ TEST_F(WidgetTest, BarShowsItsShareAndAnchorsRight)
     bar.SetPercent(0);
     EXPECT_EQ(bar.m_visible, 0);
     bar.SetPercent(25);
-    bar.SetRightAnchored(1);
+    bar.m_rightAnchored = 1;
     uiDrawRecords.clear();
     bar.Draw(200.0f, 0.0f);
     ASSERT_EQ(uiDrawRecords.size(), 1u);
