@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
@@ -356,10 +357,7 @@ GxCamera* GxCameraCreate(void)
 
 GxBool GxCameraDestroy(GxCamera* camera)
 {
-    if (camera == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(camera, "a camera is destroyed");
     GxPluginRegistryDeInitObject(&cameraTKList, camera);
     if (GxCameraGetFrame(camera) != nullptr) {
         GxLinkRemove(&camera->object.inFrameList);
@@ -375,39 +373,27 @@ GxBool GxCameraDestroy(GxCamera* camera)
 
 GxCamera* GxCameraBeginUpdate(GxCamera* camera)
 {
-    if (camera == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(camera && camera->beginUpdate, "a camera with its callback begins an update");
     // A camera without a frame still runs its callback; the device refuses to build a view without one.
-    if (camera->beginUpdate == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
     return camera->beginUpdate(camera);
 }
 
 GxCamera* GxCameraEndUpdate(GxCamera* camera)
 {
-    if (camera == nullptr || camera->endUpdate == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(camera && camera->endUpdate, "a camera with its callback ends an update");
     return camera->endUpdate(camera);
 }
 
 GxCamera* GxCameraClear(GxCamera* camera, GxRGBA* colour, GxInt32 clearMode)
 {
-    if (camera == nullptr || colour == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(camera && colour, "a camera is cleared to a colour");
     return GxEngineStandardCall(gxSTANDARDCAMERACLEAR, camera, colour, clearMode) > 0 ? camera : nullptr;
 }
 
 GxCamera* GxCameraShowRaster(GxCamera* camera, void* window, GxUInt32 flags)
 {
-    if (camera == nullptr || camera->frameBuffer == nullptr) {
+    GX_ASSERT(camera, "a camera shows its raster");
+    if (camera->frameBuffer == nullptr) {
         GxErrorRaise(0, gxERRNULLARG);
         return nullptr;
     }
@@ -416,10 +402,7 @@ GxCamera* GxCameraShowRaster(GxCamera* camera, void* window, GxUInt32 flags)
 
 GxCamera* GxCameraSetProjection(GxCamera* camera, GxInt32 projection)
 {
-    if (camera == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(camera, "a camera's projection is set");
     if (projection != gxPERSPECTIVE && projection != gxPARALLEL) {
         GxErrorRaise(0, GxErrorMakeCode(gxERRINVALIDENUM, "Invalid projection type specified"));
         return nullptr;
@@ -432,10 +415,7 @@ GxCamera* GxCameraSetProjection(GxCamera* camera, GxInt32 projection)
 
 GxCamera* GxCameraSetViewWindow(GxCamera* camera, const GxV2d* viewWindow)
 {
-    if (camera == nullptr || viewWindow == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(camera && viewWindow, "a camera's view window is set");
     camera->viewWindow = *viewWindow;
     camera->recipViewWindow = {1.0f / viewWindow->x, 1.0f / viewWindow->y};
     MarkFrameDirty(camera);
@@ -444,10 +424,7 @@ GxCamera* GxCameraSetViewWindow(GxCamera* camera, const GxV2d* viewWindow)
 
 GxCamera* GxCameraSetViewOffset(GxCamera* camera, const GxV2d* offset)
 {
-    if (camera == nullptr || offset == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(camera && offset, "a camera's view offset is set");
     camera->viewOffset = *offset;
     MarkFrameDirty(camera);
     return camera;
@@ -457,10 +434,7 @@ namespace {
 
 GxCamera* SetClipPlane(GxCamera* camera, GxReal GxCamera::*plane, GxReal distance)
 {
-    if (camera == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(camera, "a camera's clip plane is set");
     // The z scale keeps its values while 1/distance is not finite.
     camera->*plane = distance;
     UpdateZScaleShift(camera);
@@ -514,10 +488,7 @@ GxInt32 GxCameraStreamGetSize(const GxCamera* camera)
 
 const GxCamera* GxCameraStreamWrite(const GxCamera* camera, GxStream* stream)
 {
-    if (camera == nullptr || stream == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(camera && stream, "a camera is written to a stream");
     const GxReal values[7] = {camera->viewWindow.x, camera->viewWindow.y, camera->viewOffset.x, camera->viewOffset.y,
                               camera->nearPlane,    camera->farPlane,     camera->fogPlane};
     const GxUInt32 projection = static_cast<GxUInt32>(camera->projectionType);
@@ -534,10 +505,7 @@ const GxCamera* GxCameraStreamWrite(const GxCamera* camera, GxStream* stream)
 
 GxCamera* GxCameraStreamRead(GxStream* stream)
 {
-    if (stream == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream, "a camera is read from a stream");
     GxReal values[7];
     GxUInt32 projection = 0;
     if (!ReadStruct(stream, values, &projection)) {

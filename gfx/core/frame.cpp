@@ -597,10 +597,7 @@ GxFrame* GxFrameCreate(void)
 
 GxBool GxFrameDestroy(GxFrame* frame)
 {
-    if (frame == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(frame != nullptr, "a frame is given");
     GxPluginRegistryDeInitObject(&gxFrameTKList, frame);
     Detach(frame);
     UnlistRoot(frame);
@@ -670,10 +667,7 @@ GxFrame* GxFrameGetRoot(const GxFrame* frame)
 
 GxFrame* GxFrameAddChildNoUpdate(GxFrame* parent, GxFrame* child)
 {
-    if (parent == nullptr || child == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(parent != nullptr && child != nullptr, "a parent and a child are given");
     // Linking a frame below itself would make a cycle.
     if (IsAncestorOrSelf(child, parent)) {
         GxErrorRaise(0, gxERRNULLARG);
@@ -798,9 +792,10 @@ bool ConstructClones(GxFrame* root)
 
 GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root)
 {
+    GX_ASSERT(root != nullptr, "a frame is given");
     GxFrameModuleBlock* block = FrameBlock();
-    if (root == nullptr || block == nullptr) {
-        GxErrorRaise(0, root == nullptr ? gxERRNULLARG : gxERRENGINESTATE);
+    if (block == nullptr) {
+        GxErrorRaise(0, gxERRENGINESTATE);
         return nullptr;
     }
     ShapeChanged();

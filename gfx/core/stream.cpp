@@ -108,10 +108,7 @@ bool OpenMemory(GxStream* stream, const void* data)
         return true;
     case gxSTREAMREAD:
     case gxSTREAMAPPEND:
-        if (record == nullptr || (record->start == nullptr && record->length != 0)) {
-            GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-            return false;
-        }
+        GX_ASSERT(record && (record->start || record->length == 0), "a memory stream is read from a memory record");
         mem.position = stream->accessType == gxSTREAMREAD ? 0 : record->length;
         mem.nSize = record->length;
         mem.memBlock = record->start;
@@ -124,10 +121,7 @@ bool OpenMemory(GxStream* stream, const void* data)
 
 bool OpenCustom(GxStream* stream, const void* data)
 {
-    if (data == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return false;
-    }
+    GX_ASSERT(data, "a custom stream is opened with its callbacks");
     stream->Type.custom = *static_cast<const GxStreamCustom*>(data);
     return true;
 }
@@ -347,10 +341,7 @@ GxStream* GxStreamOpen(GxStreamType type, GxStreamAccessType accessType, const v
 
 GxBool GxStreamClose(GxStream* stream, void* data)
 {
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(stream, "an open stream is closed");
     GxBool result = 1;
     switch (stream->type) {
     case gxSTREAMFILE:
@@ -386,10 +377,7 @@ GxBool GxStreamClose(GxStream* stream, void* data)
 
 GxUInt32 GxStreamRead(GxStream* stream, void* buffer, GxUInt32 length)
 {
-    if (stream == nullptr || (buffer == nullptr && length != 0)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(stream && (buffer || length == 0), "a stream is read into a buffer");
     switch (stream->type) {
     case gxSTREAMFILE:
     case gxSTREAMFILENAME:
@@ -406,10 +394,7 @@ GxUInt32 GxStreamRead(GxStream* stream, void* buffer, GxUInt32 length)
 
 GxStream* GxStreamWrite(GxStream* stream, const void* buffer, GxUInt32 length)
 {
-    if (stream == nullptr || (buffer == nullptr && length != 0)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream && (buffer || length == 0), "a stream is written from a buffer");
     if (length == 0)
         return stream;
     switch (stream->type) {
@@ -428,10 +413,7 @@ GxStream* GxStreamWrite(GxStream* stream, const void* buffer, GxUInt32 length)
 
 GxStream* GxStreamSkip(GxStream* stream, GxUInt32 offset)
 {
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream, "an open stream is skipped");
     if (offset == 0)
         return stream;
     switch (stream->type) {
@@ -476,10 +458,7 @@ GxUInt32 GxStreamBytesLeft(const GxStream* stream)
 
 GxUInt8* GxStreamReadBlock(GxStream* stream, GxUInt32 length)
 {
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream, "a block is read from an open stream");
     if (!GxStreamCanSupply(stream, length)) {
         GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
         return nullptr;

@@ -19,6 +19,9 @@ inline GxBool GxTestTankRenderGeometry(GxAtomic* atomic, GxParticleTankFormat*, 
     return drawn ? 1 : 0;
 }
 
+// The atomic's own render step after the geometry was drawn: nothing more to draw.
+inline GxAtomic* GxTestTankDrawnAlready(GxAtomic* atomic) { return atomic; }
+
 // Gives a quad tank (with a frame, fewer corners than a geometry holds) a geometry of four vertices and two
 // triangles per particle, with a colour on every corner and texture coordinates when its particles have them, and
 // the generic instancers. Null when it cannot.
@@ -67,7 +70,7 @@ inline GxAtomic* GxTestTankUseGeometry(GxAtomic* atomic)
     tank->cFlags |= gxPTANKDFLAGHIDEINACTIVE;
     GxPTankSelectInstancers(atomic);
     tank->callbacks.render = GxTestTankRenderGeometry;
-    tank->savedRender = nullptr;
+    tank->savedRender = GxTestTankDrawnAlready;  // the render callback drew the geometry
     tank->updateFlags = 0xFFFFFFFFu;
     return atomic;
 }

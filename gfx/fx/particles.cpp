@@ -863,10 +863,7 @@ bool GxParticleRunCallBacks(GxParticleCallBack GxParticleCallBackSet::*member, G
 GxParticleEmitterClass* GxParticleEmitterClassSetCallBacks(GxParticleEmitterClass* emitterClass,
                                                            const GxParticleEmitterCallBackSet* sets, GxInt32 count)
 {
-    if (!emitterClass || count < 0 || (count > 0 && !sets)) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(emitterClass && count >= 0 && (count == 0 || sets), "a class is given its callback sets");
     GxParticleEmitterCallBackSet* copy = count > 0 ? CopySets(sets, count) : nullptr;
     if (count > 0 && !copy) {
         return nullptr;
@@ -880,10 +877,7 @@ GxParticleEmitterClass* GxParticleEmitterClassSetCallBacks(GxParticleEmitterClas
 GxParticleClass* GxParticleClassSetCallBacks(GxParticleClass* particleClass, const GxParticleCallBackSet* sets,
                                              GxInt32 count)
 {
-    if (!particleClass || count < 0 || (count > 0 && !sets)) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(particleClass && count >= 0 && (count == 0 || sets), "a class is given its callback sets");
     GxParticleCallBackSet* copy = count > 0 ? CopySets(sets, count) : nullptr;
     if (count > 0 && !copy) {
         return nullptr;
@@ -1106,10 +1100,7 @@ GxUInt8* GxParticleBatchGetParticles(GxParticleBatch* batch)
 
 GxParticleEmitter* GxParticleEmitterCreate(GxParticleEmitterClass* emitterClass, void* data)
 {
-    if (!emitterClass) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(emitterClass, "an emitter is made of a class");
     auto* e = static_cast<GxParticleEmitter*>(GxMalloc(static_cast<GxUInt32>(emitterClass->objSize), kParticleHint));
     if (!e) {
         GxErrorRaise(gxPLUGINPARTICLES, gxERRNOMEMORY);
@@ -1162,10 +1153,7 @@ GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter)
 
 GxParticleEmitter* GxParticleEmitterClone(GxParticleEmitter* emitter)
 {
-    if (!emitter) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(emitter, "an emitter is cloned");
     GxParticleEmitter* clone = GxParticleEmitterCreate(emitter->emtClass, nullptr);
     if (!clone) {
         return nullptr;

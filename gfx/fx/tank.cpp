@@ -214,10 +214,7 @@ GxAtomic* GxParticleTankCreate(GxInt32 maxParticles, GxUInt32 dataFlags, GxUInt3
 GxAtomic* GxParticleTankCreateWithCallbacks(GxInt32 maxParticles, GxUInt32 dataFlags, GxUInt32 platFlags,
                                             const GxParticleTankCallBackSet* callbacks)
 {
-    if (maxParticles < 0 || !callbacks) {
-        GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(maxParticles >= 0 && callbacks, "a tank is made for a capacity with a callback table");
     GxAtomic* atomic = GxAtomicCreate();
     if (!atomic) {
         return nullptr;
@@ -304,10 +301,7 @@ GxAtomic* GxParticleTankUnlock(GxAtomic* atomic)
 GxAtomic* GxParticleTankSetCount(GxAtomic* atomic, GxInt32 count)
 {
     GxParticleTank* tank = GxParticleTankGet(atomic);
-    if (!tank || count < 0 || count > tank->maxPCount) {
-        GxErrorRaise(gxPLUGINPARTICLETANK, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(tank && count >= 0 && count <= tank->maxPCount, "a tank draws at most its capacity");
     tank->pCount = count;
     tank->updateFlags |= gxPTANKDFLAGNEWCOUNT;
     return atomic;
@@ -328,7 +322,7 @@ GxAtomic* GxParticleTankRender(GxAtomic* atomic)
             return nullptr;
         }
     }
-    return tank->savedRender ? tank->savedRender(atomic) : atomic;
+    return tank->savedRender(atomic);
 }
 
 GxBool GxPTankInstance(GxAtomic* atomic, GxParticleTankFormat*, GxInt32 count, GxUInt32)

@@ -414,7 +414,7 @@ GxClump* GxClumpRender(GxClump* clump)
             if (frame) {
                 GxFrameGetWorldMatrix(frame);
             }
-            if (!atomic->renderCallBack || !atomic->renderCallBack(atomic)) {
+            if (!atomic->renderCallBack(atomic)) {
                 result = nullptr;
             }
         }

@@ -77,14 +77,15 @@ void ReleaseRecord(GxAtomic* atomic)
 GxAtomic* LODRender(GxAtomic* atomic)
 {
     GxLODAtomicRecord* record = RecordOf(atomic);
-    GxInt32 level = record->select ? record->select(atomic) : kNoLevel;
+    GxInt32 level = record->select(atomic);
     if (level < 0) {
         level = record->currentLevel;
     }
     if (level >= gxLODATOMICMAXLEVELS) {
         level = gxLODATOMICMAXLEVELS - 1;
     }
-    GxAtomicCallBackRender previous = record->previousRender ? record->previousRender : GxAtomicDefaultRenderCallback;
+    // Hooking took the atomic's callback, which is never null.
+    GxAtomicCallBackRender previous = record->previousRender;
     if (level < 0) {
         // Nothing chosen yet: draw what the atomic has.
         return atomic->geometry ? previous(atomic) : nullptr;
@@ -278,15 +279,13 @@ GxStream* StreamRead(GxStream* stream, GxInt32 length, void* object, GxInt32, Gx
 
 GxBool GxLODAtomicPluginAttach(void)
 {
-    if (GxEngineRegisterPlugin(0, gxPLUGINLODATOMIC, GxCountingModuleOpen<&openCount>,
-                               GxCountingModuleClose<&openCount>) < 0) {
-        return 0;
-    }
+    GxEngineRegisterPlugin(0, gxPLUGINLODATOMIC, GxCountingModuleOpen<&openCount>, GxCountingModuleClose<&openCount>);
     extensionOffset = GxAtomicRegisterPlugin(sizeof(GxLODAtomicRecord*), gxPLUGINLODATOMIC, Construct, Destruct, Copy);
     if (extensionOffset < 0) {
         return 0;
     }
-    return GxAtomicRegisterPluginStream(gxPLUGINLODATOMIC, StreamRead, StreamWrite, StreamSize) >= 0;
+    GxAtomicRegisterPluginStream(gxPLUGINLODATOMIC, StreamRead, StreamWrite, StreamSize);
+    return 1;
 }
 
 GxLODAtomicRecord* GxLODAtomicGetRecord(GxAtomic* atomic)

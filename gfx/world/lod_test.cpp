@@ -154,3 +154,46 @@ TEST_F(LOD, RecordIsSixtyFourBytesAndWrittenWithoutTheCurrentLevel)
     atomic = nullptr;  // the clump took it
     GxTestTakeError();
 }
+
+// A stream carrying the record twice for one atomic: the second replaces the first, so the render callback
+// the record restores and calls is the atomic's own, never the level callback itself.
+TEST_F(LOD, ASecondRecordInOneAtomicReplacesTheFirst)
+{
+    GxLODAtomicSetGeometry(atomic, 1, nullptr);
+    GxLODAtomicGetRecord(atomic)->currentLevel = 0;
+    GxClump* clump = GxClumpCreate();
+    GxClumpSetFrame(clump, GxFrameCreate());
+    GxAtomicSetFrame(atomic, static_cast<GxFrame*>(clump->object.parent));
+    GxClumpAddAtomic(clump, atomic);
+    std::vector<GxUInt8> bytes =
+        GxWorldTestWrite([clump](GxStream* s) { return GxClumpStreamWrite(clump, s) != nullptr; });
+    GxClumpDestroy(clump);
+    atomic = nullptr;  // the clump took it
+    size_t chunk = 0;
+    for (size_t i = 0; i + 12 <= bytes.size(); i++) {
+        if (GxBytesGetU32(&bytes[i]) == gxPLUGINLODATOMIC && GxBytesGetU32(&bytes[i + 8]) == 0x1C02000A) {
+            chunk = i;
+        }
+    }
+    ASSERT_NE(chunk, 0u);
+    const GxUInt32 size = 12 + GxBytesGetU32(&bytes[chunk + 4]);
+    // Every chunk holding the record (clump, atomic, its extension) grows by the copy.
+    for (size_t i = 0; i < chunk; i++) {
+        const GxUInt32 type = GxBytesGetU32(&bytes[i]);
+        const bool holder = type == gxID_CLUMP || type == gxID_ATOMIC || type == gxID_EXTENSION;
+        if (holder && i + 12 <= chunk && GxBytesGetU32(&bytes[i + 8]) == 0x1C02000A &&
+            i + 12 + GxBytesGetU32(&bytes[i + 4]) >= chunk + size) {
+            GxBytesPutU32(&bytes[i + 4], GxBytesGetU32(&bytes[i + 4]) + size);
+        }
+    }
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(chunk + size),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(chunk),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(chunk + size));
+    GxClump* copy = GxWorldTestRead<GxClump>(bytes, gxID_CLUMP, GxClumpStreamRead);
+    ASSERT_NE(copy, nullptr);
+    GxAtomic* read = GxLinkGetData(copy->atomicList.next, GxAtomic, inClumpLink);
+    const GxLODAtomicRecord* record = GxLODAtomicGetRecord(read);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->previousRender, GxAtomicDefaultRenderCallback);
+    GxClumpDestroy(copy);
+}

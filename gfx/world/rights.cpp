@@ -29,9 +29,10 @@ GxStream* GxAtomicRightsStreamRead(GxStream* stream, GxInt32 length, void*, GxIn
 
 GxStream* GxAtomicRightsStreamWrite(GxStream* stream, GxInt32, const void* object, GxInt32, GxInt32)
 {
+    // The registry writes only what the size callback announced, so the pipeline is there.
     const GxPipeline* pipeline = static_cast<const GxAtomic*>(object)->pipeline;
-    if (!pipeline || !GxWorldWriteU32(stream, pipeline->ownerPluginId) ||
-        !GxWorldWriteU32(stream, pipeline->pluginData)) {
+    GX_ASSERT(pipeline, "a rights chunk is written only for an atomic with a pipeline");
+    if (!GxWorldWriteU32(stream, pipeline->ownerPluginId) || !GxWorldWriteU32(stream, pipeline->pluginData)) {
         return nullptr;
     }
     return stream;
