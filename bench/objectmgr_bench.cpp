@@ -19,6 +19,7 @@
 #include "engine/world/clumpext.h"
 #include "game/testsupport/objectmgr.h"
 #include "game/world/objectmgr.h"
+#include "game/world/objectmgr_testing.h"
 #include "game/world/templates.h"
 #include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
@@ -159,7 +160,7 @@ struct QueryFloor {
     {
         manager.DeleteAll();
         CDynamicObjectManager::SetSeam(nullptr);
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
     }
     CObjectQuery Query(int32_t kind) const
     {

@@ -14,6 +14,7 @@
 #include "game/world/factories.h"
 #include "game/world/floors.h"
 #include "game/world/floors_testing.h"
+#include "game/world/objectmgr_testing.h"
 
 namespace {
 
@@ -169,7 +170,7 @@ TEST_F(BuildingPlaceTest, CharactersLeaveCoveredCells)
     classes.isOfKind[OBJECT_LIST_SHOPPERS] = [](CFerroxObject* o) { return dynamic_cast<CBaseObject*>(o) ? 0 : 1; };
     CDynamicObjectManager::SetClassHooks(classes);
     manager->AddToLists(shopper, 0);
-    CDynamicObjectManager::ResetClassHooks();
+    ResetObjectClassHooks();
     ASSERT_EQ(1u, manager->GetShoppers().size());
 
     auto object = std::make_unique<Exposed<CPathableObject>>();
@@ -376,7 +377,7 @@ TEST_F(BuildingSlotTest, RegisteredClassesJoinTheirLists)
     shop2.reset();
 
     CDynamicObjectManager::DestroyInstance();
-    CDynamicObjectManager::ResetClassHooks();
+    ResetObjectClassHooks();
     CFloorManager::SetCellFilter(nullptr);
     for (const char* name : {kScalableObjectFactoryName, kShopFactoryName, kDoorObjectFactoryName,
                              kStairsObjectFactoryName, kSceneryObjectFactoryName, kUsableObjectFactoryName,

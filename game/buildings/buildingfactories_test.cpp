@@ -11,6 +11,7 @@
 #include "game/buildings/buildings.h"
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
+#include "game/world/objectmgr_testing.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ TEST(BuildingFactories, EachSlotHoldsTheFactoryOfItsClass)
                              kStairsObjectFactoryName, kSceneryObjectFactoryName, kUsableObjectFactoryName,
                              kBaseObjectFactoryName, kPathableObjectFactoryName, kAtriumObjectFactoryName})
         SetObjectFactoryMaker(name, nullptr);
-    CDynamicObjectManager::ResetClassHooks();
+    ResetObjectClassHooks();
     CFloorManager::SetCellFilter(nullptr);
     ResetBuildingHooks();
 }

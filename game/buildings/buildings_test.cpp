@@ -16,6 +16,7 @@
 #include "game/world/factories.h"
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
+#include "game/world/objectmgr_testing.h"
 #include "game/world/templates.h"
 
 namespace {
@@ -27,7 +28,7 @@ protected:
     void TearDown() override
     {
         GameObjectTest::TearDown();
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
         CFloorManager::SetCellFilter(nullptr);
         ResetBuildingHooks();
         for (const char* name : {kScalableObjectFactoryName, kShopFactoryName, kDoorObjectFactoryName,

@@ -9,6 +9,7 @@
 
 #include "game/buildings/placement_testing.h"
 #include "game/world/levelmanager.h"
+#include "game/world/objectmgr_testing.h"
 #include "game/world/world.h"
 #include "gfx/core/image.h"
 
@@ -46,7 +47,7 @@ protected:
             CloseLevel();
         CDynamicObjectManager::DestroyInstance();
         CGame::DestroyInstance(nullptr);
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
         CDynamicObjectManager::SetSeam(nullptr);
         CFloorManager::SetCellFilter(nullptr);
         ResetBuildingHooks();

@@ -10,6 +10,7 @@
 #include "game/buildings/placement_testing.h"
 #include "game/buildings/shop.h"
 #include "game/world/levelmanager.h"
+#include "game/world/objectmgr_testing.h"
 #include "game/world/world.h"
 #include "gfx/core/image.h"
 #include "gfx/testsupport/demo_scene.h"
@@ -76,7 +77,7 @@ protected:
         floors.reset();
         CDynamicObjectManager::DestroyInstance();
         CGame::DestroyInstance(nullptr);
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
         CFloorManager::SetCellFilter(nullptr);
         ResetBuildingHooks();
         g_pFerroxSetupTree = nullptr;

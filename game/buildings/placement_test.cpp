@@ -12,6 +12,7 @@
 #include "game/buildings/stairs.h"
 #include "game/figures/aicharhooks_testing.h"
 #include "game/figures/characters.h"
+#include "game/world/objectmgr_testing.h"
 #include "game/world/statistics.h"
 
 namespace {
@@ -294,7 +295,7 @@ TEST_F(Placement, DemolishedStairsFreeTheirWellAndSendNoOneAway)
     outside->m_currentCell = Cell(25, 25);
     manager->AddObject(outside);
     manager->AddToLists(outside, 0);
-    CDynamicObjectManager::ResetClassHooks();
+    ResetObjectClassHooks();
     ASSERT_EQ(4u, manager->GetShoppers().size());
 
     controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);

@@ -23,6 +23,7 @@
 #include "game/world/floors.h"
 #include "game/world/levelmanager.h"
 #include "game/world/objectmgr.h"
+#include "game/world/objectmgr_testing.h"
 #include "gfx/fx/particles.h"
 #include "gfx/testsupport/engine_gtest.h"
 
@@ -130,7 +131,7 @@ protected:
         CDynamicObjectManager::DestroyInstance();  // the objects go before the storeys they stand on
         floors.reset();
         CGame::DestroyInstance(nullptr);
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
         CDynamicObjectManager::SetSeam(nullptr);
         CFloorManager::SetCellFilter(nullptr);
         ResetBuildingHooks();

@@ -7,6 +7,7 @@
 #include "game/buildings/placement_testing.h"
 #include "game/shell/camera.h"
 #include "game/world/levelmanager.h"
+#include "game/world/objectmgr_testing.h"
 #include "game/world/world.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/image.h"
@@ -79,7 +80,7 @@ protected:
         level.reset();
         CDynamicObjectManager::DestroyInstance();
         CGame::DestroyInstance(nullptr);
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
         ResetBuildingHooks();
         g_shopper = nullptr;
         g_pFerroxSetupTree = nullptr;

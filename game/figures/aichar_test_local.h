@@ -18,6 +18,7 @@
 #include "game/figures/aichar.h"
 #include "game/figures/aicharhooks_testing.h"
 #include "game/figures/characters.h"
+#include "game/world/objectmgr_testing.h"
 #include "gfx/anim/anim.h"
 #include "gfx/fx/fx.h"
 #include "gfx/world/userdata.h"
@@ -40,7 +41,7 @@ protected:
         ASSERT_TRUE(GxTestEngineOpenAndStart());
         ResetBuildingHooks();
         ResetAICharacterHooks();
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
         RegisterBuildingClasses();
         RegisterCharacterClasses();
         manager = CDynamicObjectManager::Instance();
@@ -56,7 +57,7 @@ protected:
         CDynamicObjectManager::DestroyInstance();
         ResetBuildingHooks();
         ResetAICharacterHooks();
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
         m_models.Clear();
         GameTest::TearDown();
     }

@@ -9,6 +9,7 @@
 
 #include "game/figures/characters.h"
 #include "game/world/objectmgr.h"
+#include "game/world/objectmgr_testing.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ TEST(FigureFactories, EachSlotHoldsTheFactoryOfItsClass)
     for (const char* name : {kShopperFactoryName, kCriminalFactoryName, kCleanerFactoryName, kSecurityFactoryName,
                              kMaintenanceFactoryName})
         SetObjectFactoryMaker(name, nullptr);
-    CDynamicObjectManager::ResetClassHooks();
+    ResetObjectClassHooks();
 }
 
 }  // namespace

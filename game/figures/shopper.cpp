@@ -19,6 +19,7 @@
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
 #include "gfx/2d/charset.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -256,9 +257,8 @@ int CShopper::ChooseTarget()
             return 0;
         }
         uint16_t* need = GetMostPressingNeed();
-        if (!need) {
-            m_plan = SHOPPER_PLAN_WEIGH_SHOPS;
-        } else if (*need > kRestlessNeed && FerroxRand() % kRestlessChance == 0) {
+        GX_ASSERT(need != nullptr, "the wish to shop never exceeds 100, so some need presses");
+        if (*need > kRestlessNeed && FerroxRand() % kRestlessChance == 0) {
             m_plan = SHOPPER_PLAN_STAIRS;
         } else if (need == &m_record.S) {
             m_plan = SHOPPER_PLAN_WEIGH_SHOPS;

@@ -52,8 +52,6 @@ void SetSpawnerHooks(const SpawnerHooks& hooks)
         g_spawnerHooks.placementMode = hooks.placementMode;
 }
 
-void ResetSpawnerHooks() { g_spawnerHooks = SpawnerHooks{}; }
-
 CSpawner* CSpawner::GetInstance() { return g_pInstance; }
 
 CSpawner::CSpawner() : m_pStaff(nullptr), m_placing(0), m_pCursorBox(nullptr), m_moving(0), m_pMovedFrom(nullptr)
@@ -286,7 +284,7 @@ int CSpawner::IsStaffCell(CFerroxBlockMesh* floor, int cell)
         return 0;
     const uint16_t index = m_pFloorManager ? m_pFloorManager->GetFloorIndex(floor) : 0;
     // Above the ground a member stands only on a floor tile.
-    if (index != kNoStorey && index > 0 && !floor->IsAreaTiled(cell, 1, 1))
+    if (index > 0 && !floor->IsAreaTiled(cell, 1, 1))
         return 0;
     return 1;
 }

@@ -53,7 +53,6 @@ struct SpawnerHooks {
     int32_t (*placementMode)();
 };
 void SetSpawnerHooks(const SpawnerHooks& hooks);
-void ResetSpawnerHooks();
 
 class CSpawner : public CSpawnPointTarget {
 public:

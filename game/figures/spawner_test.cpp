@@ -8,6 +8,7 @@
 #include "engine/data/random.h"
 #include "game/figures/aichar_test_local.h"
 #include "game/figures/shopper.h"
+#include "game/figures/spawner_testing.h"
 #include "game/figures/staff.h"
 #include "game/world/floors.h"
 

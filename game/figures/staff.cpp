@@ -361,10 +361,13 @@ int CCleaner::FindLitter(int start, int maximumLeg)
 {
     if (!m_pGrid || !m_pGrid->IsValidCell(start, 1))
         return -1;
-    const int rows = m_pGrid->GetRows();
-    const int columns = m_pGrid->GetColumns();
-    // Legs beyond twice the longer side visit nothing new: the square then holds the whole grid.
-    const int reach = 2 * (rows > columns ? rows : columns) + 1;
+    // The grid numbers its cells row after row, R to a row (`GetRows`), W rows (`GetColumns`): x is the place
+    // in the row (index mod R), y the row. Every grid is square, so a step of y is the spiral's step of W.
+    const int rowLength = m_pGrid->GetRows();
+    const int rowCount = m_pGrid->GetColumns();
+    // Legs beyond twice the longer side visit nothing new: the walk, held inside the grid, has then been
+    // everywhere it can reach.
+    const int reach = 2 * (rowLength > rowCount ? rowLength : rowCount) + 1;
     const int longest = maximumLeg < reach ? maximumLeg : reach;
     int x = m_pGrid->GetCellColumn(start, 1);
     int y = m_pGrid->GetCellRow(start, 1);
@@ -378,7 +381,7 @@ int CCleaner::FindLitter(int start, int maximumLeg)
                 // A move that would leave the grid is not made: the walk stays on the cell it reached.
                 const int nextX = x + stepX[direction];
                 const int nextY = y + stepY[direction];
-                if (nextX >= 0 && nextX < rows && nextY >= 0 && nextY < columns) {
+                if (nextX >= 0 && nextX < rowLength && nextY >= 0 && nextY < rowCount) {
                     x = nextX;
                     y = nextY;
                 }

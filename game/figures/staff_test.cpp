@@ -405,8 +405,8 @@ TEST_F(StaffTest, GuardLetsGoOfAnUnfinishedSuspect)
 
 // A saved member comes back hired with its own template's title, picture, wage and job length (the save keeps
 // none of them: hired from an empty record, a guard would come back as a cleaner on the default wage), with the
-// grade of its trade's level as a new hire, and with its saved jobs and work timer; a guard's arrest is not
-// resumed; bad lines remove the member.
+// grade of its trade's level as a new hire, and with its saved jobs and work timer (at most one job's length); a
+// guard's arrest is not resumed; bad lines remove the member.
 TEST_F(StaffTest, SavedLines)
 {
     const std::vector<std::string> values = {"3", "2", "250", "8.0"};
@@ -438,6 +438,10 @@ TEST_F(StaffTest, SavedLines)
 
     const size_t cut = text.rfind("3.5");
     ASSERT_NE(std::string::npos, cut);
+    // A timer beyond the job length would hold the member at one job for ever: it starts a whole job.
+    auto* endless = Make<CSecurity>(Cell(1, 1), {}, values);
+    ASSERT_EQ(0, LoadInto(endless, text.substr(0, cut) + "1e30\r\n", "endless.txt"));
+    EXPECT_FLOAT_EQ(8.0f, endless->m_workTimer);
     for (const std::string& bad :
          {text.substr(0, cut), text.substr(0, cut) + "-1\r\n", text.substr(0, cut) + "nan\r\n"}) {
         auto* broken = Make<CSecurity>(Cell(1, 1), {}, values);

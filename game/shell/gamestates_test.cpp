@@ -16,6 +16,7 @@
 #include "game/shell/input.h"
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
+#include "game/world/objectmgr_testing.h"
 #include "game/world/statistics.h"
 
 namespace {
@@ -93,7 +94,7 @@ protected:
     {
         game->SetShell(nullptr);
         GameTest::TearDown();
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
     }
     void Frames(int count, float frameTime = kFrame)
     {

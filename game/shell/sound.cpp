@@ -121,7 +121,7 @@ void CSoundManager::SetAmbientVolume(int32_t volume)
     SoundSample* ambient = m_pCurrentAmbient;
     if (!m_effectsEnabled || ambient == nullptr)
         return;
-    if (volume <= 0) {
+    if (volume == 0) {
         if (FSOUND_IsPlaying(ambient->channel))
             FSOUND_StopSound(ambient->channel);
         ambient->channel = -1;

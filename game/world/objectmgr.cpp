@@ -645,8 +645,6 @@ void CDynamicObjectManager::SetClassHooks(const ObjectClassHooks& hooks)
 
 const ObjectClassHooks& CDynamicObjectManager::GetClassHooks() { return g_hooks; }
 
-void CDynamicObjectManager::ResetClassHooks() { g_hooks = ObjectClassHooks{}; }
-
 void CDynamicObjectManager::SetAnimTextureMaker(ObjectAnimTextureMaker maker)
 {
     g_animTextureMaker = maker ? maker : MakeEngineAnimTexture;

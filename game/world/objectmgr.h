@@ -211,9 +211,6 @@ public:
     // Installs the non-null entries of the hooks over the current ones.
     static void SetClassHooks(const ObjectClassHooks& hooks);
     static const ObjectClassHooks& GetClassHooks();
-    // Forgets every installed hook. Only tests call it (the game's rooms' tests and the object manager's
-    // benchmark), so that each starts from the hooks it installs itself.
-    static void ResetClassHooks();
     // Makes the animated textures (null: the engine's own, the default). Only templates_test installs another, to
     // see the textures made without an engine.
     static void SetAnimTextureMaker(ObjectAnimTextureMaker maker);

@@ -1,6 +1,7 @@
 // Object manager: factory look-up by part of a name, floor records, class and floor lists, the object query,
 // deletion during and outside the update pass, the selection cleared on removal and the objects' save walk.
 #include "game/world/objectmgr.h"
+#include "game/world/objectmgr_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ protected:
         GameTest::SetUp();
         game->SetNotices(&popups);
         TestLog() = TestObjectLog();
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
         CDynamicObjectManager::SetClassHooks(TestClassHooks());
         CDynamicObjectManager::SetSeam(&seam);
         ASSERT_EQ(1, grid.Create(kSide, kSide, GxV3d{0.0f, 0.0f, 0.0f}, 1, 0));
@@ -41,7 +42,7 @@ protected:
     {
         CDynamicObjectManager::DestroyInstance();
         CDynamicObjectManager::SetSeam(nullptr);
-        CDynamicObjectManager::ResetClassHooks();
+        ResetObjectClassHooks();
         GameTest::TearDown();
     }
     // A test object described by the case, on the storey (null: no floor object).

@@ -364,7 +364,7 @@ int CStatistics::Load(CFerroxTagFile* file, int* refused)
 
 int CStatistics::Save(CFerroxFile* file)
 {
-    if (!file || file->HasWriteFailed())
+    if (!file)
         return 0;
     file->WriteLine(std::string(kSectionTag) + kLineEnd);
     for (uint32_t account : {m_startingFunds, m_chargesReceived, m_yearlyBonuses, m_rentExpense, m_staffWages,
