@@ -24,9 +24,17 @@ bool Move(const std::filesystem::path& from, const std::filesystem::path& to)
     return !failure && std::filesystem::remove(from, failure) && !failure;
 }
 
+// The path from the working folder as it is now; empty (no run) stays empty.
+std::string Whole(const std::string& path)
+{
+    std::error_code failure;
+    return path.empty() ? path : std::filesystem::absolute(path, failure).string();
+}
+
 }  // namespace
 
-CKeptSaves::CKeptSaves(const std::string& folder, const std::vector<std::string>& names) : m_folder(folder)
+CKeptSaves::CKeptSaves(const std::string& folder, const std::vector<std::string>& names)
+    : m_folder(Whole(folder)), m_maps(Whole(kFilePanelMapsFolder))
 {
     for (const std::string& name : names)
         for (const char* extension : kExtensions)
@@ -35,7 +43,7 @@ CKeptSaves::CKeptSaves(const std::string& folder, const std::vector<std::string>
 
 bool CKeptSaves::SetAside(std::string* error)
 {
-    const std::filesystem::path maps = kFilePanelMapsFolder;
+    const std::filesystem::path maps = m_maps;
     const std::filesystem::path kept = std::filesystem::path(m_folder) / kKeptFolder;
     std::error_code failure;
     // The run's own saves go to the folder at the end: it stands before the run, or the run does not start.
@@ -62,7 +70,7 @@ void CKeptSaves::Finish()
     if (!m_setAside)
         return;
     m_setAside = false;
-    const std::filesystem::path maps = kFilePanelMapsFolder;
+    const std::filesystem::path maps = m_maps;
     const std::filesystem::path kept = std::filesystem::path(m_folder) / kKeptFolder;
     std::error_code failure;
     for (const std::string& file : m_files) {

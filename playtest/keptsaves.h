@@ -17,7 +17,9 @@ public:
     void Finish();
 
 private:
+    // Both taken whole when the run starts: the file panels change the working folder as the player browses.
     std::string m_folder;
+    std::string m_maps;
     std::vector<std::string> m_files;  // the file names, with their extensions
     bool m_setAside = false;
 };
