@@ -95,7 +95,7 @@ bool FileCanvasNameAllowed(const std::string& name) { return name.find_first_of(
 
 // ---- Canvas ----
 
-CFerroxFileIOCanvas::CFerroxFileIOCanvas() : m_folderPath(kRootPath), m_pFont(nullptr), m_pendingKind(0)
+CFerroxFileIOCanvas::CFerroxFileIOCanvas() : m_folderPath(kRootPath), m_pFont(nullptr)
 {
     CFerroxFileIOCanvas::Init();
 }
@@ -382,22 +382,17 @@ bool CFerroxFileIOCanvas::OnFileButton(int32_t index, int32_t event)
         const std::string name = GetNameText();
         // Saves stay under "maps": no folder whose name holds it is left upwards or removed.
         const bool inMaps = GetWorkingDirectoryName().find(kFilePanelMapsFolder) != std::string::npos;
+        // The question is modal: until it is answered the name field and the selection stay as they are.
         if (index == FILE_PANEL_NEW_FOLDER) {
-            m_pendingName = Wide(name);
-            m_question = name;
-            Ask(MakeFolderConfirmed, FILE_PANEL_TEXT_NEW_FOLDER, m_tooltipList, 0, m_question.c_str());
+            Ask(MakeFolderConfirmed, FILE_PANEL_TEXT_NEW_FOLDER, m_tooltipList, 0, name.c_str());
         } else if (index == FILE_PANEL_UP) {
             if (!inMaps && ChangeFolder(u".."))
                 FollowFolder(u"..");
         } else if (index == FILE_PANEL_DELETE) {
             // The selected entry is the one deleted, the one the question names, whatever the field holds since.
-            if (m_selected >= 0 && static_cast<size_t>(m_selected) < m_entries.size()) {
-                m_pendingName = m_entries[static_cast<size_t>(m_selected)].name;
-                m_pendingKind = FILE_ENTRY_SAVE;
-                m_question = FerroxUtf16ToUtf8(m_pendingName);
-                Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, m_question.c_str());
+            if (const FileEntry* selected = SelectedEntry()) {
+                Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, FerroxUtf16ToUtf8(selected->name).c_str());
             } else if (m_entries.empty() && !inMaps) {
-                m_pendingKind = FILE_ENTRY_FOLDER;
                 Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, nullptr);
             }
         } else if (index == FILE_PANEL_PAGE_BACK) {
@@ -419,6 +414,13 @@ bool CFerroxFileIOCanvas::OnFileButton(int32_t index, int32_t event)
     return false;
 }
 
+const FileEntry* CFerroxFileIOCanvas::SelectedEntry() const
+{
+    if (m_selected < 0 || static_cast<size_t>(m_selected) >= m_entries.size())
+        return nullptr;
+    return &m_entries[static_cast<size_t>(m_selected)];
+}
+
 void CFerroxFileIOCanvas::ShowSelectedRow()
 {
     if (m_selected >= 0) {
@@ -436,8 +438,8 @@ void CFerroxFileIOCanvas::MakeFolderConfirmed()
     if (!panel)
         return;
     // A name the folder already holds, in any case, is not made, nor one reaching another folder: nothing happens.
-    const std::string name = FerroxUtf16ToUtf8(panel->m_pendingName);
-    if (FileCanvasNameAllowed(name) && _wmkdir(panel->m_pendingName.c_str()) == 0)
+    const std::string name = panel->GetNameText();
+    if (FileCanvasNameAllowed(name) && _wmkdir(Wide(name).c_str()) == 0)
         panel->EnterFolder(name);
 }
 
@@ -446,9 +448,9 @@ void CFerroxFileIOCanvas::DeleteConfirmed()
     CFerroxFileIOCanvas* panel = s_pAsking;
     if (!panel)
         return;
-    if (panel->m_pendingKind == FILE_ENTRY_SAVE) {
+    if (const FileEntry* selected = panel->SelectedEntry()) {
         // Only the files of this very name go: a picture of another save, named but for case, stays.
-        const std::string stem = FerroxUtf16ToUtf8(panel->m_pendingName);
+        const std::string stem = FerroxUtf16ToUtf8(selected->name);
         for (const char* suffix : {kFilePanelSaveSuffix, kFilePanelThumbnailSuffix}) {
             const std::string name = stem + suffix;
             if (FileCanvasNameAllowed(name) && panel->FileNamed(name))
@@ -457,8 +459,6 @@ void CFerroxFileIOCanvas::DeleteConfirmed()
         panel->ListFolder();
         return;
     }
-    if (panel->m_pendingKind != FILE_ENTRY_FOLDER)
-        return;
     const std::string folder = GetWorkingDirectoryName();
     // Only from the folder above is the name the one just left.
     if (!panel->ChangeFolder(u".."))

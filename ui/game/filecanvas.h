@@ -120,6 +120,8 @@ protected:
     // The buttons both panels share, as a panel's OnWidgetEvent begins: true when button 6 (load or save) was
     // pressed, which the panel then acts on before ShowSelectedRow.
     bool OnFileButton(int32_t index, int32_t event);
+    // The selected save entry, null when none is selected.
+    const FileEntry* SelectedEntry() const;
     // After every event: the selected entry's row button shows, red.
     void ShowSelectedRow();
     // The list rows both panels draw after the file canvas.
@@ -162,12 +164,6 @@ protected:
     int16_t m_selected;
     std::unique_ptr<CFerroxImage> m_pThumbnail;
     std::vector<FileEntry> m_entries;
-
-    // What a question in flight will act on, fixed when it was asked.
-    std::u16string m_pendingName;
-    int32_t m_pendingKind;
-    std::string m_pendingPath;
-    std::string m_question;
 
     // The panel whose question is open.
     static CFerroxFileIOCanvas* s_pAsking;

@@ -175,7 +175,12 @@ private:
 // The popup of a selected shopper, shop or staff member, until each gets its own panel: it keeps the record.
 class CSelectionPopup : public CFerroxCanvas {
 public:
-    void SetRecord(const void* record) { m_pRecord = record; }
+    // Stores the record the card draws and gives it back.
+    const void* SetRecord(const void* record)
+    {
+        m_pRecord = record;
+        return m_pRecord;
+    }
     const void* GetRecord() const { return m_pRecord; }
 
 private:

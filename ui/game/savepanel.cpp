@@ -47,33 +47,31 @@ void CSavePanel::TellFailed()
         g_pGame->QueueMessage(kSavePanelFailedMessage);
 }
 
-bool CSavePanel::WriteSave()
+std::string CSavePanel::SavePath() const { return GetNameText() + kFilePanelSaveSuffix; }
+
+void CSavePanel::WriteSave(const std::string& path)
 {
-    if (!SaveGameFile(m_pendingPath)) {
+    if (!SaveGameFile(path)) {
         TellFailed();
-        return false;
+        return;
     }
-    const std::string thumbnail =
-        m_pendingPath.substr(0, m_pendingPath.size() - kFilePanelSaveSuffixLength) + kFilePanelThumbnailSuffix;
+    const std::string thumbnail = path.substr(0, path.size() - kFilePanelSaveSuffixLength) + kFilePanelThumbnailSuffix;
     SaveThumbnail(thumbnail, kFilePanelThumbnailSide, kFilePanelThumbnailSide);
-    return true;
 }
 
 void CSavePanel::Save()
 {
-    const std::string name = GetNameText();
-    // In the working directory, the folder browsed.
-    m_pendingPath = name + kFilePanelSaveSuffix;
+    const std::string path = SavePath();
     // A name reaching another folder, or a save too deep to be listed and loaded again, fails as a failed save does,
     // before anything is written.
-    if (!FileCanvasNameAllowed(name) || !Reachable(m_pendingPath)) {
+    if (!FileCanvasNameAllowed(GetNameText()) || !Reachable(path)) {
         TellFailed();
         Close();
         return;
     }
     CFerroxFile existing;
-    if (existing.Open(m_pendingPath.c_str(), 1) != 0) {
-        WriteSave();
+    if (existing.Open(path.c_str(), 1) != 0) {
+        WriteSave(path);
         Close();
         return;
     }
@@ -87,7 +85,8 @@ void CSavePanel::SaveConfirmed()
     CSavePanel* panel = s_pCurrent;
     if (!panel)
         return;
-    panel->WriteSave();
+    // The question is modal: the name field holds the name asked about.
+    panel->WriteSave(panel->SavePath());
     if (g_pGame)
         g_pGame->Resume();
     panel->ReturnToStartFolder();

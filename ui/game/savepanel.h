@@ -28,8 +28,10 @@ public:
     static CSavePanel* s_pCurrent;
 
 private:
+    // The save's path: the name field's text + ".fds", in the folder browsed.
+    std::string SavePath() const;
     void Save();
-    // Saves the game and its thumbnail at m_pendingPath; on failure writes no thumbnail and tells the player.
-    bool WriteSave();
+    // Saves the game and its thumbnail at path; on failure writes no thumbnail and tells the player.
+    void WriteSave(const std::string& path);
     void TellFailed();
 };

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/application/mouse.h"
+#include "gfx/core/assert.h"
 #include "ui/toolkit/interface.h"
 
 namespace {
@@ -96,9 +97,9 @@ void CFerroxCanvasNode::EnableWidget(uint16_t index)
 
 void CFerroxCanvasNode::OnWidgetEvent(int32_t index, int32_t event)
 {
+    GX_ASSERT(m_pListener != nullptr, "a page gets events only once its listener is set");
     CFerroxWidget* widget = GetWidget(index);
-    if (!m_pListener || !widget)
-        return;
+    GX_ASSERT(widget != nullptr, "events name a widget of the page");
     m_pListener->RefreshButton(this, index);
     const bool disabled = IsDisabled(static_cast<uint16_t>(index));
     if (event == FERROX_WIDGET_OVER) {
