@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "game/buildings/shop.h"
+#include "gfx/core/assert.h"
 #include "game/shell/game.h"
 #include "ui/game/management_local.h"
 #include "ui/game/popups.h"
@@ -134,8 +135,7 @@ void CMallSummaryPanel::PressRowButton(int32_t index)
     if (row >= stats->m_shops.size() || row >= stats->m_shopCount)
         return;
     ShopRecord* shop = stats->m_shops[row];
-    if (!shop || !shop->owner)
-        return;
+    GX_ASSERT(shop && shop->owner, "a listed shop record belongs to its shop");
     if ((index - m_firstRowButton) % 2 == 0)
         shop->owner->IncreaseCharge();
     else

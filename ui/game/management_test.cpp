@@ -9,6 +9,7 @@
 
 #include "engine/data/techtree.h"
 #include "engine/world/clumpext.h"
+#include "game/buildings/shop.h"
 #include "game/world/templates.h"
 #include "gfx/world/userdata.h"
 #include "ui/game/ingame_testing_local.h"
@@ -211,9 +212,19 @@ TEST_F(ManagementTest, FinanceListPagesAndShowsOnlyListedShops)
 
     RenderOnly(finance);
     EXPECT_EQ(VisibleRowButtons(), 10);
-    // A hidden pair ignores presses, and a listed shop without a shop object is skipped.
+    // A hidden pair ignores presses (its records have no shop to charge).
     Press(finance, finance->GetFirstRowButton() + 12);
-    Press(finance, finance->GetFirstRowButton());
+    // Pair k charges the shop of row k: plus raises its charge by a step, minus lowers it.
+    CShop shop;
+    stats->m_shops[1] = &shop.GetRecord();
+    stats->m_baseCharge = 100;
+    const int16_t charge = shop.GetRecord().chargeAdjust;
+    Press(finance, finance->GetFirstRowButton() + 2);
+    EXPECT_EQ(shop.GetRecord().chargeAdjust, charge + 50);
+    Press(finance, finance->GetFirstRowButton() + 3);
+    Press(finance, finance->GetFirstRowButton() + 3);
+    EXPECT_EQ(shop.GetRecord().chargeAdjust, charge - 50);
+    stats->m_shops[1] = &records[1];
 
     // Category pictures outside the table draw nothing.
     records[0].category = 0;
