@@ -174,12 +174,8 @@ int CInterface::Create(CFerroxTagTree* data)
     m_pManagementPanel = MakePanel<CManagementPanel>(*picture++);
     m_pOptionsPanel = MakePanel<COptionsPanel>(*picture++);
     m_pMallSummaryPanel = MakePanel<CMallSummaryPanel>(*picture++);
-    auto shopperSummary = MakePanel<CShopperSummaryPanel>(*picture++);
-    CShopperSummaryPanel* shopperSummaryPanel = shopperSummary.get();
-    m_pShopperSummaryPanel = std::move(shopperSummary);
-    auto staffSummary = MakePanel<CStaffSummaryPanel>(*picture++);
-    CStaffSummaryPanel* staffSummaryPanel = staffSummary.get();
-    m_pStaffSummaryPanel = std::move(staffSummary);
+    m_pShopperSummaryPanel = MakePanel<CShopperSummaryPanel>(*picture++);
+    m_pStaffSummaryPanel = MakePanel<CStaffSummaryPanel>(*picture++);
     m_pStaffHirePanel = MakePanel<CStaffHirePanel>(*picture++);
     m_pContractsPanel = MakePanel<CContractsPanel>(*picture++);
     m_pHistoryPanel = MakePanel<CMessageHistoryPanel>(*picture++);
@@ -187,13 +183,9 @@ int CInterface::Create(CFerroxTagTree* data)
     m_pSavePanel = MakeFilePanel<CSavePanel>(*picture++);
     m_pConfirmPanel = MakePanel<CConfirmPanel>(*picture++);
     PlaceAboveMainBar(m_pConfirmPanel.get());
-    auto shopperPopup = MakePanel<CShopperPopupPanel>(*picture++);
-    shopperSummaryPanel->SetShopperPopup(shopperPopup.get());
-    m_pShopperPopup = std::move(shopperPopup);
+    m_pShopperPopup = MakePanel<CShopperPopupPanel>(*picture++);
     m_pShopPopup = MakePanel<CShopPopupPanel>(*picture++);
-    auto staffPopup = MakePanel<CStaffPopupPanel>(*picture++);
-    staffSummaryPanel->SetStaffPopup(staffPopup.get());
-    m_pStaffPopup = std::move(staffPopup);
+    m_pStaffPopup = MakePanel<CStaffPopupPanel>(*picture++);
     m_pEndGameCanvas = MakePanel<CEndGameCanvas>(*picture++);
 
     LoadFonts(data);

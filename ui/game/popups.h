@@ -97,11 +97,9 @@ public:
     void OnWidgetEvent(int32_t index, int32_t event) override;
     void Render() override;
 
-    void SetShopperPopup(CShopperPopupPanel* popup) { m_pShopperPopup = popup; }
     uint16_t GetFirstLine() const { return m_firstLine; }
 
 private:
-    CShopperPopupPanel* m_pShopperPopup = nullptr;  // not owned
     uint16_t m_firstLine = 0;
 };
 
@@ -122,14 +120,12 @@ public:
     // Appends line i's fire and move buttons.
     void AddRowButtons(int32_t i);
 
-    void SetStaffPopup(CStaffPopupPanel* popup) { m_pStaffPopup = popup; }
     uint16_t GetFirstLine() const { return m_firstLine; }
     uint16_t GetFirstRowButton() const { return m_firstRowButton; }
 
 private:
     void ActOnLine(int32_t index);
 
-    CStaffPopupPanel* m_pStaffPopup = nullptr;  // not owned
     uint16_t m_firstLine = 0;
     uint16_t m_firstRowButton = 0;
     uint16_t m_widgetTotal = 0;

@@ -1,6 +1,7 @@
 // The shopper and staff summary panels: the registers' figures and a paged list drawn with the cards' lines.
 //
 // Sections: shopper summary; staff summary.
+#include "gfx/core/assert.h"
 #include "ui/game/popups.h"
 #include "ui/game/popups_local.h"
 #include "ui/game/popups_records.h"
@@ -35,6 +36,19 @@ int32_t LinesShown(size_t count, uint16_t firstLine, uint16_t pageLines)
     if (left <= 0)
         return 0;
     return static_cast<int32_t>(left < pageLines ? left : pageLines);
+}
+
+// The lines are the cards' own, which the interface holds.
+CShopperPopupPanel* ShopperCard()
+{
+    CInterface* ui = InterfaceGet();
+    return ui ? dynamic_cast<CShopperPopupPanel*>(ui->m_pShopperPopup.get()) : nullptr;
+}
+
+CStaffPopupPanel* StaffCard()
+{
+    CInterface* ui = InterfaceGet();
+    return ui ? dynamic_cast<CStaffPopupPanel*>(ui->m_pStaffPopup.get()) : nullptr;
 }
 
 }  // namespace
@@ -89,10 +103,11 @@ void CShopperSummaryPanel::Render()
 
     const std::vector<ShopperRecord*>& shoppers = stats->GetShoppers();
     const int32_t lines = LinesShown(shoppers.size(), m_firstLine, kShopperSummaryLines);
-    if (!m_pShopperPopup)
+    CShopperPopupPanel* card = ShopperCard();
+    if (!card)
         return;
     for (int32_t i = 0; i < lines; i++)
-        m_pShopperPopup->DrawShopperRecord(shoppers[m_firstLine + static_cast<size_t>(i)], m_x + kShopperSummaryLineX,
+        card->DrawShopperRecord(shoppers[m_firstLine + static_cast<size_t>(i)], m_x + kShopperSummaryLineX,
                                            m_y + kShopperTopLineY - kShopperLineHeight * static_cast<float>(i));
 }
 
@@ -127,7 +142,7 @@ void CStaffSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
     CStatistics* stats = CDynamicObjectManager::PeekStatistics();
     const size_t count = stats ? stats->GetStaff().size() : 0;
     CFerroxWidget* widget = GetWidget(index);
-    const bool rowButton = m_firstRowButton > 0 && index >= m_firstRowButton && index < m_widgetTotal;
+    const bool rowButton = index >= m_firstRowButton && index < m_widgetTotal;
     if (widget && event == FERROX_WIDGET_OVER) {
         if (rowButton)
             widget->SetColour(kWhite);
@@ -181,8 +196,9 @@ void CStaffSummaryPanel::ActOnLine(int32_t index)
         return;
     const int32_t offset = index - m_firstRowButton;
     const size_t line = static_cast<size_t>(offset / kButtonsPerRow) + m_firstLine;
-    if (line >= stats->GetStaff().size() || !stats->GetStaff()[line])
+    if (line >= stats->GetStaff().size())
         return;
+    GX_ASSERT(stats->GetStaff()[line], "the staff list holds records");
     CStaff* member = PopupStaffOfRecord(*stats->GetStaff()[line]);
     if (!member)
         return;
@@ -203,12 +219,13 @@ void CStaffSummaryPanel::Render()
     const std::vector<StaffRecord*> none;
     const std::vector<StaffRecord*>& staff = stats ? stats->GetStaff() : none;
     const int32_t lines = LinesShown(staff.size(), m_firstLine, kStaffSummaryLines);
+    CStaffPopupPanel* card = StaffCard();
     for (int32_t i = 0; i < lines; i++) {
         for (int32_t k = 0; k < kButtonsPerRow; k++)
             if (CFerroxWidget* button = GetWidget(m_firstRowButton + kButtonsPerRow * i + k))
                 button->m_visible = 1;
-        if (m_pStaffPopup)
-            m_pStaffPopup->DrawStaffRecord(staff[m_firstLine + static_cast<size_t>(i)], m_x + kStaffSummaryLineX,
+        if (card)
+            card->DrawStaffRecord(staff[m_firstLine + static_cast<size_t>(i)], m_x + kStaffSummaryLineX,
                                            m_y + kStaffTopLineY - kRowHeight * static_cast<float>(i));
     }
     for (int32_t k = m_firstRowButton + kButtonsPerRow * lines; k < m_widgetTotal; k++)
