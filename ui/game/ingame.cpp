@@ -183,7 +183,10 @@ int CInterface::Create(CFerroxTagTree* data)
     m_pSavePanel = MakeFilePanel<CSavePanel>(*picture++);
     m_pConfirmPanel = MakePanel<CConfirmPanel>(*picture++);
     PlaceAboveMainBar(m_pConfirmPanel.get());
-    m_pShopperPopup = MakePanel<CShopperPopupPanel>(*picture++);
+    auto shopperPopup = MakePanel<CShopperPopupPanel>(*picture++);
+    if (auto* summary = dynamic_cast<CShopperSummaryPanel*>(m_pShopperSummaryPanel.get()))
+        summary->SetShopperPopup(shopperPopup.get());
+    m_pShopperPopup = std::move(shopperPopup);
     m_pShopPopup = MakePanel<CShopPopupPanel>(*picture++);
     m_pStaffPopup = MakePanel<CStaffPopupPanel>(*picture++);
     m_pEndGameCanvas = MakePanel<CEndGameCanvas>(*picture++);

@@ -62,12 +62,11 @@ public:
     ~CInterface() override;
 
     void CloseCanvases() override;
-    // A level left: the message queue and history empty, the first contracts are offered again and the save
-    // panel lets its picture of the mall go.
+    // A level left: the message queue and history empty, and the first contracts are offered again.
     void ClearData() override;
     CFerroxFont* GetFont(int32_t index) override;
     void Update(float frameTime) override;
-    // Over the mall just drawn: first the open save panel keeps its picture, then the panels draw.
+    // Over the mall just drawn: the open panels, the delayed tooltip and the cursor value.
     void Render() override;
     // Builds every panel, pushes the main bar, loads the fonts of "FONTS" and queues the first message.
     int Create(CFerroxTagTree* data);

@@ -97,9 +97,11 @@ public:
     void OnWidgetEvent(int32_t index, int32_t event) override;
     void Render() override;
 
+    void SetShopperPopup(CShopperPopupPanel* popup) { m_pShopperPopup = popup; }
     uint16_t GetFirstLine() const { return m_firstLine; }
 
 private:
+    CShopperPopupPanel* m_pShopperPopup = nullptr;  // not owned
     uint16_t m_firstLine = 0;
 };
 

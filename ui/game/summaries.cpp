@@ -38,13 +38,7 @@ int32_t LinesShown(size_t count, uint16_t firstLine, uint16_t pageLines)
     return static_cast<int32_t>(left < pageLines ? left : pageLines);
 }
 
-// The lines are the cards' own, which the interface holds.
-CShopperPopupPanel* ShopperCard()
-{
-    CInterface* ui = InterfaceGet();
-    return ui ? dynamic_cast<CShopperPopupPanel*>(ui->m_pShopperPopup.get()) : nullptr;
-}
-
+// The staff lines are the staff card's, which the interface holds.
 CStaffPopupPanel* StaffCard()
 {
     CInterface* ui = InterfaceGet();
@@ -55,7 +49,11 @@ CStaffPopupPanel* StaffCard()
 
 // ---- Shopper summary ----
 
-void CShopperSummaryPanel::Init() { m_firstLine = 0; }
+void CShopperSummaryPanel::Init()
+{
+    m_pShopperPopup = nullptr;
+    m_firstLine = 0;
+}
 
 void CShopperSummaryPanel::OnWidgetEvent(int32_t index, int32_t event)
 {
@@ -103,11 +101,10 @@ void CShopperSummaryPanel::Render()
 
     const std::vector<ShopperRecord*>& shoppers = stats->GetShoppers();
     const int32_t lines = LinesShown(shoppers.size(), m_firstLine, kShopperSummaryLines);
-    CShopperPopupPanel* card = ShopperCard();
-    if (!card)
+    if (!m_pShopperPopup)
         return;
     for (int32_t i = 0; i < lines; i++)
-        card->DrawShopperRecord(shoppers[m_firstLine + static_cast<size_t>(i)], m_x + kShopperSummaryLineX,
+        m_pShopperPopup->DrawShopperRecord(shoppers[m_firstLine + static_cast<size_t>(i)], m_x + kShopperSummaryLineX,
                                            m_y + kShopperTopLineY - kShopperLineHeight * static_cast<float>(i));
 }
 
