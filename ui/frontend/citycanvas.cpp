@@ -13,6 +13,7 @@
 #include "engine/world/spline.h"
 #include "engine/world/world.h"
 #include "game/shell/game.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/renderstate.h"
@@ -221,8 +222,7 @@ void CCityCanvas::StepScenario(int32_t step)
 void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)
 {
     CFerroxWidget* widget = GetWidget(index);
-    if (!widget || index == 0)
-        return;
+    GX_ASSERT(widget != nullptr && index > 0, "the routing raises events for the widgets after the background");
     if (index == m_viewIndex || index == m_overlayIndex) {
         if (event == FERROX_WIDGET_PRESSED)
             FerroxReleaseButton();

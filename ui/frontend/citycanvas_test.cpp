@@ -223,7 +223,6 @@ TEST_F(CityCanvasTest, PressOnTheViewOrOverlayOnlyConsumesTheClick)
     }
 }
 
-// In a larger screen mode the overlay is scaled with the view it frames: its top edge stays on the view's.
 // The overlay is not scaled: its picture's own size, at the background's unscaled height less the view's.
 TEST_F(CityCanvasTest, TheOverlayKeepsItsPicturesSize)
 {

@@ -14,6 +14,7 @@
 #include "engine/application/mouse.h"
 #include "engine/data/context.h"
 #include "engine/data/locale.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "platform/win32/windows.h"
@@ -373,8 +374,7 @@ std::string FerroxFindNumberedFile(const char* folder, const char* number, bool 
 
 void CFerroxCanvas::Build(const char* path, float x, float y, int32_t scaled)
 {
-    if (!path)
-        return;
+    GX_ASSERT(path != nullptr, "a canvas is built from a picture");
     m_x = x;
     m_y = y;
     AddWidget(FerroxMakeImage(path, 0.0f, 0.0f, scaled));
