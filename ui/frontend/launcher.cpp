@@ -264,8 +264,7 @@ int CLauncherDialog::OnInitDialog()
         std::snprintf(m_adapterNames[i], kLauncherAdapterNameSize, "%s", info.name);
         ++m_adapterCount;
         const LRESULT item = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(m_adapterNames[i]));
-        if (item != CB_ERR)
-            SendMessageA(combo, CB_SETITEMDATA, static_cast<WPARAM>(item), i);
+        SendMessageA(combo, CB_SETITEMDATA, static_cast<WPARAM>(item), i);
     }
     const LRESULT items = SendMessageA(combo, CB_GETCOUNT, 0, 0);
     for (LRESULT item = 0; item < items; ++item) {
@@ -303,8 +302,6 @@ void CLauncherDialog::FillModeList(HWND combo)
                       static_cast<unsigned long>(static_cast<uint32_t>(mode.height)),
                       static_cast<unsigned long>(static_cast<uint32_t>(mode.depth)), kBitWord);
         const LRESULT item = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        if (item == CB_ERR)
-            continue;
         SendMessageA(combo, CB_SETITEMDATA, static_cast<WPARAM>(item), i);
         if (mode.width <= m_storedWidth && mode.height <= m_storedHeight && mode.depth <= m_storedDepth)
             m_defaultModeItem = static_cast<int32_t>(item);
@@ -453,12 +450,12 @@ void CLauncherDialog::LoadLanguageBitmaps(int language)
     }
 }
 
-bool CLauncherDialog::SaveSettings()
+void CLauncherDialog::SaveSettings()
 {
     CFerroxTagTree* tree = m_pGame->setup;
     // Only a tree that loaded is saved: one that did not would replace the file with the little it holds.
     if (tree == nullptr || !tree->IsLoaded())
-        return true;
+        return;
     GxVideoMode mode = {};
     GxEngineGetVideoModeInfo(&mode, m_selectedMode);
     // The first value of the first node whose name holds "Language"; a node without a value keeps none.
@@ -472,10 +469,9 @@ bool CLauncherDialog::SaveSettings()
             ReplaceKey(tree, application, kModeKeys[i], std::to_string(values[i]) + "\n");
     }
     if (tree->Save(m_pGame->setupFile))
-        return true;
+        return;
     OutputDebugStringA(
         ("launcher: the settings were not saved: " + std::string(m_pGame->setupFile) + " cannot be written\n").c_str());
-    return false;
 }
 
 void CLauncherDialog::Repaint()

@@ -84,8 +84,8 @@ private:
     void LoadLanguageBitmaps(int language);
     void FillModeList(HWND combo);
     void OnAdapterChanged();
-    // False when the settings were to be saved and could not be (told on the error stream).
-    bool SaveSettings();
+    // A save that fails is told on the debugger output.
+    void SaveSettings();
     void Repaint();
     void ShowCombos(bool show);
     int CurrentLanguage() const;
