@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "engine/data/tagtree.h"
 #include "engine/world/camera.h"
 #include "engine/world/spline.h"
 #include "engine/world/world.h"
@@ -123,39 +122,6 @@ TEST_F(CityCanvasTest, TextsAreDrawnOnlyWithADescription)
         ASSERT_NE(number, uiDrawRecords.end());
         EXPECT_EQ(number->y, 300.0f - 30.0f * scale);
     }
-}
-
-// The description box holds the scenario's description alone, whatever goals its file holds, and follows the
-// chooser; a file whose later sections are damaged still shows its description, and the page names nothing.
-TEST_F(CityCanvasTest, TheBoxHoldsTheDescriptionAlone)
-{
-    const char texts[] = "<LANGUAGE>\n<InGameMessages>\n</InGameMessages>\n"
-                         "<scenarios>\n<0>\nFirst.\n</0>\n<1>\nSecond.\n</1>\n</scenarios>\n</LANGUAGE>\n";
-    auto catalogue = std::make_unique<CLocale>();
-    CFerroxTagTree tree;
-    ASSERT_TRUE(tree.LoadFromMemory(texts, sizeof(texts) - 1));
-    catalogue->LoadTextsFromTree(tree);
-    game->m_pLocale = std::move(catalogue);
-    WriteCities();
-    WriteScenario("berlin1.fds", "<CONDITIONS>\r\n0\r\n2,1,500\r\n0,0,-20000\r\n</CONDITIONS>\r\n");
-    WriteScenario("berlin2.fds", "<CONDITIONS>\r\n1\r\n2,1,500\r\n\r\n</CONDITIONS>\r\n<STATISTICS>\r\n25000\r\n");
-
-    CCityCanvas city;
-    city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
-    const auto boxed = [] {
-        std::vector<std::string> texts;
-        for (const UiDrawRecord& record : uiDrawRecords)
-            if (record.boxed)
-                texts.push_back(record.picture);
-        return texts;
-    };
-    uiDrawRecords.clear();
-    city.Render();
-    EXPECT_EQ(boxed(), std::vector<std::string>{"First."});
-    city.OnWidgetEvent(CITY_NEXT, FERROX_WIDGET_PRESSED);
-    uiDrawRecords.clear();
-    city.Render();
-    EXPECT_EQ(boxed(), std::vector<std::string>{"Second."});
 }
 
 TEST_F(CityCanvasTest, CameraPathsLieBesideTheModel)

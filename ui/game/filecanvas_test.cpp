@@ -271,39 +271,6 @@ TEST_F(FileCanvasTest, CloseReturnsToTheStartAndResumes)
     EXPECT_NE(mouse->GetPosition()->left, 1);  // the press was taken: it acts once
 }
 
-// A name the folder already holds, as written or in another case, is no new folder: the make fails and nothing
-// happens, the existing folder is not entered and a file in the way stays.
-TEST_F(FileCanvasTest, ANewFolderOfAnExistingNameMakesNothing)
-{
-    Touch("maps/Sub/x.fds");
-    Touch("maps/notes", "kept");
-    panel->OpenMapsFolder();
-    for (const char* name : {"Sub", "SUB", "NOTES"}) {
-        Type(name);
-        Press(FILE_PANEL_NEW_FOLDER);
-        Yes();
-        EXPECT_EQ(panel->GetFolderPath(), "./maps/") << name;
-        EXPECT_EQ(Here(), "maps") << name;
-    }
-    EXPECT_EQ(Read("maps/notes"), "kept");
-    EXPECT_EQ(Names(), std::vector<std::string>{"Sub"});
-}
-
-// A picture beside a save is shown whatever its size: one of 300 pixels, larger than the game writes, shows whole.
-TEST_F(FileCanvasTest, APictureOfAnySizeBesideASaveIsShown)
-{
-    Touch("maps/a.fds");
-    Touch("maps/b.fds");
-    ASSERT_EQ(seam.SaveScreenshot((start / "maps" / "a.bmp").string().c_str(), 300, 300), 1);
-    ASSERT_EQ(seam.SaveScreenshot((start / "maps" / "b.bmp").string().c_str(), 64, 64), 1);
-    panel->OpenMapsFolder();
-    ASSERT_NE(panel->GetThumbnail(), nullptr);
-    EXPECT_EQ(panel->GetThumbnail()->m_width, 300.0f);
-    Press(FILE_PANEL_FIRST_ROW + 1);
-    ASSERT_NE(panel->GetThumbnail(), nullptr);
-    EXPECT_EQ(panel->GetThumbnail()->m_width, 64.0f);
-}
-
 // A folder of more names than the panel's 16-bit index reaches lists as many as it reaches, each a row that a
 // press selects; the files past the bound stay.
 TEST_F(FileCanvasTest, AListingIsBoundedAndEveryRowOfItIsSelectable)

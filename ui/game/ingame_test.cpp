@@ -7,7 +7,6 @@
 
 #include "engine/data/locale.h"
 
-#include "ui/game/buildmenu.h"
 #include "ui/toolkit/node.h"
 
 namespace {
@@ -119,16 +118,6 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     ASSERT_EQ(ui->GetFontCount(), 4);
     EXPECT_EQ(ui->GetFont(3), ui->m_fonts[3].get());
     EXPECT_EQ(ui->m_fonts.size(), 4u);
-}
-
-TEST_F(InGameInterfaceTest, BuildMenusAreTheDefaultAndSetUpAfterCreate)
-{
-    CreateWithFonts();
-    auto* menus = dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get());
-    ASSERT_NE(menus, nullptr);
-    ui->CreateBuildMenus(&data);  // no menus in the data: none built, nothing breaks
-    ui->CloseCanvases();
-    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
 }
 
 TEST_F(InGameInterfaceTest, MissingOrTooFewFontsDrawNothingAndNeverCrash)
