@@ -95,10 +95,7 @@ bool FileCanvasNameAllowed(const std::string& name) { return name.find_first_of(
 
 // ---- Canvas ----
 
-CFerroxFileIOCanvas::CFerroxFileIOCanvas() : m_folderPath(kRootPath), m_pFont(nullptr)
-{
-    CFerroxFileIOCanvas::Init();
-}
+CFerroxFileIOCanvas::CFerroxFileIOCanvas() : m_folderPath(kRootPath), m_pFont(nullptr) { CFerroxFileIOCanvas::Init(); }
 
 CFerroxFileIOCanvas::~CFerroxFileIOCanvas()
 {
@@ -391,7 +388,8 @@ bool CFerroxFileIOCanvas::OnFileButton(int32_t index, int32_t event)
         } else if (index == FILE_PANEL_DELETE) {
             // The selected entry is the one deleted, the one the question names, whatever the field holds since.
             if (const FileEntry* selected = SelectedEntry()) {
-                Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, FerroxUtf16ToUtf8(selected->name).c_str());
+                Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0,
+                    FerroxUtf16ToUtf8(selected->name).c_str());
             } else if (m_entries.empty() && !inMaps) {
                 Ask(DeleteConfirmed, FILE_PANEL_TEXT_DELETE, m_tooltipList, 0, nullptr);
             }

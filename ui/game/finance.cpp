@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "game/buildings/shop.h"
-#include "gfx/core/assert.h"
 #include "game/shell/game.h"
+#include "gfx/core/assert.h"
 #include "ui/game/management_local.h"
 #include "ui/game/popups.h"
 

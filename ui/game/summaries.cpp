@@ -223,7 +223,7 @@ void CStaffSummaryPanel::Render()
                 button->m_visible = 1;
         if (card)
             card->DrawStaffRecord(staff[m_firstLine + static_cast<size_t>(i)], m_x + kStaffSummaryLineX,
-                                           m_y + kStaffTopLineY - kRowHeight * static_cast<float>(i));
+                                  m_y + kStaffTopLineY - kRowHeight * static_cast<float>(i));
     }
     for (int32_t k = m_firstRowButton + kButtonsPerRow * lines; k < m_widgetTotal; k++)
         if (CFerroxWidget* button = GetWidget(k))
