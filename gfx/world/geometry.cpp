@@ -523,10 +523,7 @@ GxUInt32 GxGeometryStreamGetSize(const GxGeometry* geometry)
 
 const GxGeometry* GxGeometryStreamWrite(const GxGeometry* geometry, GxStream* stream)
 {
-    if (!geometry || !stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(geometry && stream, "a geometry is written to a stream");
     const GxUInt32 nv = static_cast<GxUInt32>(geometry->numVertices);
     const GxUInt32 format = (geometry->flags & ~gxGEOMETRYTEXCOORDSETSMASK) |
                             (static_cast<GxUInt32>(geometry->numTexCoordSets) << gxGEOMETRYTEXCOORDSETSSHIFT);
@@ -700,10 +697,7 @@ bool MaterialIndicesValid(const GxGeometry* geometry)
 
 GxGeometry* GxGeometryStreamRead(GxStream* stream)
 {
-    if (!stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream, "a geometry is read from a stream");
     GxUInt32 length = 0;
     GxUInt8 head[kStructFixedSize];
     if (!GxWorldFindStruct(stream, kStructFixedSize, &length) || !GxWorldRead(stream, head, sizeof(head))) {

@@ -641,10 +641,7 @@ GxInt32 GxWorldSectorRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkRe
 
 GxWorld* GxWorldCreate(const GxBBox* box)
 {
-    if (!box || !WorldBlock()) {
-        GxErrorRaise(gxPLUGINCORE, box ? gxERRENGINESTATE : gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(box && WorldBlock(), "a box is given and the world module is open");
     auto* world = static_cast<GxWorld*>(GxMalloc(static_cast<size_t>(gxWorldTKList.sizeOfStruct), kWorldHint));
     auto* sector =
         static_cast<GxWorldSector*>(GxMalloc(static_cast<size_t>(gxWorldSectorTKList.sizeOfStruct), kWorldHint));

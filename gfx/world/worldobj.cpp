@@ -652,10 +652,7 @@ void GxWorldSectorRemoveAllTies(GxWorldSector* sector)
 
 GxWorld* GxWorldAddClump(GxWorld* world, GxClump* clump)
 {
-    if (!world || !clump || clumpOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(world && clump && clumpOffset >= 0, "the world plugin is attached and both objects are given");
     ClumpExt* ext = OfClump(clump);
     if (ext->world) {
         // A clump is in one world at a time: linking it twice would corrupt both lists.
@@ -742,10 +739,7 @@ GxWorld* GxWorldRemoveClump(GxWorld* world, GxClump* clump)
 
 GxWorld* GxWorldAddLight(GxWorld* world, GxLight* light)
 {
-    if (!world || !light || lightOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(world && light && lightOffset >= 0, "the world plugin is attached and both objects are given");
     LightExt* ext = OfLight(light);
     if (ext->world) {
         GxWorldRemoveLight(ext->world, light);
@@ -762,10 +756,7 @@ GxWorld* GxWorldAddLight(GxWorld* world, GxLight* light)
 
 GxWorld* GxWorldRemoveLight(GxWorld* world, GxLight* light)
 {
-    if (!world || !light || lightOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(world && light && lightOffset >= 0, "the world plugin is attached and both objects are given");
     OfLight(light)->world = nullptr;
     RemoveLightTies(light);
     GxLinkRemove(&light->inWorld);
@@ -775,10 +766,7 @@ GxWorld* GxWorldRemoveLight(GxWorld* world, GxLight* light)
 
 GxWorld* GxWorldAddCamera(GxWorld* world, GxCamera* camera)
 {
-    if (!world || !camera || cameraOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(world && camera && cameraOffset >= 0, "the world plugin is attached and both objects are given");
     OfCamera(camera)->world = world;
     SetFrameDirty(camera->object.object.parent);
     return world;
@@ -786,7 +774,8 @@ GxWorld* GxWorldAddCamera(GxWorld* world, GxCamera* camera)
 
 GxWorld* GxWorldRemoveCamera(GxWorld* world, GxCamera* camera)
 {
-    if (!camera || cameraOffset < 0 || !OfCamera(camera)->world) {
+    GX_ASSERT(camera && cameraOffset >= 0, "the world plugin is attached and a camera is given");
+    if (!OfCamera(camera)->world) {
         return nullptr;
     }
     OfCamera(camera)->world = nullptr;
