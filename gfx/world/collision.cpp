@@ -730,9 +730,8 @@ GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection
                                     void* data)
 {
     GxUInt32* counter = QueryCounter();
-    if (!world || !intersection || !callBack || !counter || atomicOffset < 0) {
-        return world;
-    }
+    GX_ASSERT(world && intersection && callBack, "a world, a query and a callback are given");
+    GX_ASSERT(counter && atomicOffset >= 0, "the collision plugin is attached and the engine open");
     GX_ASSERT(!worldQueryRunning, "a world query does not start another from its callback");
     worldQueryRunning = true;
     WorldQuery q = {world, intersection, callBack, data, ++*counter, false};
@@ -751,9 +750,8 @@ GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection
         break;
     case gxINTERSECTATOMIC: {
         GxAtomic* atomic = intersection->t.atomic;
-        if (atomic) {
-            QuerySphere(&q, *GxAtomicGetWorldBoundingSphere(atomic), atomic);
-        }
+        GX_ASSERT(atomic, "an atomic query names its atomic");
+        QuerySphere(&q, *GxAtomicGetWorldBoundingSphere(atomic), atomic);
         break;
     }
     default:
@@ -1038,8 +1036,10 @@ void StaticSphere(GxGeometry* geometry, const GxSphere& sphere, const TriangleQu
 GxAtomic* GxAtomicForAllIntersections(GxAtomic* atomic, GxIntersection* intersection,
                                       GxIntersectionTriangleCallBack callBack, void* data)
 {
-    GxGeometry* geometry = atomic ? atomic->geometry : nullptr;
-    if (!geometry || !intersection || !callBack || !geometry->morphTarget || !geometry->triangles) {
+    GX_ASSERT(atomic && intersection && callBack, "an atomic, a query and a callback are given");
+    GxGeometry* geometry = atomic->geometry;
+    // No geometry, or one whose triangles live only in native data: nothing to test.
+    if (!geometry || !geometry->triangles) {
         return atomic;
     }
     const TriangleQuery q = {intersection, callBack, data};
@@ -1051,9 +1051,8 @@ GxAtomic* GxAtomicForAllIntersections(GxAtomic* atomic, GxIntersection* intersec
         GxAtomicSphereIntersections(atomic, intersection, callBack, data);
         break;
     case gxINTERSECTATOMIC:
-        if (intersection->t.atomic) {
-            GxAtomicSphereIntersections(atomic, intersection, callBack, data);
-        }
+        GX_ASSERT(intersection->t.atomic, "an atomic query names its atomic");
+        GxAtomicSphereIntersections(atomic, intersection, callBack, data);
         break;
     default:
         break;
@@ -1080,13 +1079,13 @@ void GxCameraCalcPixelRay(const GxCamera* camera, GxLine* line, const GxV2d* pix
 void GxAtomicSphereIntersections(GxAtomic* atomic, GxIntersection* intersection,
                                  GxIntersectionTriangleCallBack callBack, void* data)
 {
-    GxGeometry* geometry = atomic ? atomic->geometry : nullptr;
-    if (!geometry || !geometry->morphTarget || !geometry->triangles) {
+    GX_ASSERT(atomic && intersection, "an atomic and a query are given");
+    GxGeometry* geometry = atomic->geometry;
+    if (!geometry || !geometry->triangles) {
         return;
     }
-    GxSphere sphere = intersection->type == gxINTERSECTATOMIC && intersection->t.atomic
-                          ? *GxAtomicGetWorldBoundingSphere(intersection->t.atomic)
-                          : intersection->t.sphere;
+    GxSphere sphere = intersection->type == gxINTERSECTATOMIC ? *GxAtomicGetWorldBoundingSphere(intersection->t.atomic)
+                                                              : intersection->t.sphere;
     auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
     if (frame) {
         GxMatrix inverse;
