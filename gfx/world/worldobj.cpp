@@ -692,11 +692,13 @@ GxWorld* GxWorldAddClump(GxWorld* world, GxClump* clump)
 
 GxWorld* GxWorldRemoveClump(GxWorld* world, GxClump* clump)
 {
-    ClumpExt* ext = clump && clumpOffset >= 0 ? OfClump(clump) : nullptr;
-    if (!world || !ext || ext->world != world) {
+    GX_ASSERT(world && clump && clumpOffset >= 0, "the world plugin is attached and both objects are given");
+    ClumpExt* ext = OfClump(clump);
+    if (!ext->world) {
         GxErrorRaise(gxPLUGINWORLD, gxERRNOTINWORLD);
         return nullptr;
     }
+    GX_ASSERT(ext->world == world, "a clump leaves the world it is in");
     world->numClumpsInWorld--;
     if (world->currentClumpLink == &clump->inWorldLink) {
         world->currentClumpLink = clump->inWorldLink.next;
@@ -824,9 +826,7 @@ GxCamera* GxCameraForAllSectorsInFrustum(GxCamera* camera, GxWorldSectorCallBack
 GxCamera* GxCameraForAllClumpsInFrustum(GxCamera* camera, GxClumpCallBack callBack, void* data)
 {
     EngineBlock* block = Block();
-    if (!camera || !block) {
-        return camera;
-    }
+    GX_ASSERT(camera && block, "a camera is given and the world module is open");
     const GxInt32 stamp = ++block->clumpStamp;
     const GxInt32 count = GxCameraGetNumVisibleSectors(camera);
     for (GxInt32 i = 0; i < count; i++) {
