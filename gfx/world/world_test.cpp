@@ -146,9 +146,9 @@ TEST_F(WorldObjects, RenderDrawsTheCurrentWorldThroughTheCurrentCamera)
     GxFrameSyncDirty();
     ASSERT_EQ(GxCameraGetNumVisibleSectors(camera), 1);
     drawnSectors.clear();
-    GxWorldRender(b);
-    EXPECT_TRUE(drawnSectors.empty()) << "no camera is updating";
     GxEngineInstance->curCamera = camera;
+    GxWorldRender(b);
+    EXPECT_TRUE(drawnSectors.empty()) << "a camera in no world makes none current";
     GxEngineInstance->curWorld = a;
     GxWorldRender(b);
     GxEngineInstance->curCamera = nullptr;
