@@ -65,7 +65,11 @@ bool BuildContext(GxClump* clump, GxClumpWriteContext* context)
     }
     for (GxLink* link = clump->atomicList.next; link != &clump->atomicList; link = link->next) {
         GxGeometry* geometry = AtomicOfLink(link)->geometry;
-        GX_ASSERT(geometry, "every atomic of a clump written to a stream has its geometry");
+        // A level-of-detail atomic drawn on a level without geometry is left with none: it has nothing to write.
+        if (!geometry) {
+            GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
+            return false;
+        }
         bool seen = false;
         for (GxGeometry* g : context->geometries) {
             seen = seen || g == geometry;
