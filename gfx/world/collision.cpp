@@ -891,12 +891,18 @@ void AtomicLine(GxAtomic* atomic, GxGeometry* geometry, const GxLine& worldLine,
         const GxReal f = ip.position * ip.recipTime;
         for (GxInt32 i = 0; i < geometry->numTriangles; i++) {
             const GxTriangle& t = geometry->triangles[i];
-            GxV3d v[3];
+            // Equal targets: the target's own positions, where they stand.
+            GxV3d blended[3];
+            GxV3d* v[3];
             for (GxInt32 k = 0; k < 3; k++) {
-                v[k] = start == end ? start->verts[t.vertIndex[k]]
-                                    : Lerp(start->verts[t.vertIndex[k]], end->verts[t.vertIndex[k]], f);
+                if (start == end) {
+                    v[k] = TriangleVertex(start->verts, t, k);
+                } else {
+                    blended[k] = Lerp(start->verts[t.vertIndex[k]], end->verts[t.vertIndex[k]], f);
+                    v[k] = &blended[k];
+                }
             }
-            if (!LineTriangle(q, line.start, delta, i, &v[0], &v[1], &v[2])) {
+            if (!LineTriangle(q, line.start, delta, i, v[0], v[1], v[2])) {
                 return;
             }
         }

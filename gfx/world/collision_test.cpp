@@ -527,15 +527,21 @@ TEST_F(Collision, MorphingAtomicsAreTestedBetweenTheirTargets)
     // Equal targets: the triangles of that target as they stand (z 5 to 8), their own vertices reported.
     atomic->interpolator.startMorphTarget = 1;
     sphere.t.sphere.center.z = 5.1f;
-    std::vector<GxV3d*> corners;
-    GxAtomicForAllIntersections(
-        atomic, &sphere,
-        [](GxIntersection*, GxCollTriangle* triangle, GxReal, void* data) -> GxCollTriangle* {
-            static_cast<std::vector<GxV3d*>*>(data)->push_back(triangle->vertices[0]);
-            return triangle;
-        },
-        &corners);
-    EXPECT_EQ(corners, (std::vector<GxV3d*>{&geometry->morphTarget[1].verts[0]}));
+    auto corners = [atomic](GxIntersection query) {
+        std::vector<GxV3d*> found;
+        GxAtomicForAllIntersections(
+            atomic, &query,
+            [](GxIntersection*, GxCollTriangle* triangle, GxReal, void* data) -> GxCollTriangle* {
+                static_cast<std::vector<GxV3d*>*>(data)->push_back(triangle->vertices[0]);
+                return triangle;
+            },
+            &found);
+        return found;
+    };
+    EXPECT_EQ(corners(sphere), (std::vector<GxV3d*>{&geometry->morphTarget[1].verts[0]}));
+    GxIntersection shortLine = line;
+    shortLine.t.line = GxLine{{0.25f, 0.25f, 5.5f}, {0.25f, 0.25f, 4.5f}};
+    EXPECT_EQ(corners(shortLine), (std::vector<GxV3d*>{&geometry->morphTarget[1].verts[0]}));
     // A target the geometry lacks stands for target 0: the triangles as they stand at z -3 to 0.
     atomic->interpolator.startMorphTarget = 0;
     atomic->interpolator.endMorphTarget = 7;
