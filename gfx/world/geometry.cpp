@@ -397,10 +397,7 @@ GxGeometry* GxGeometryUnlock(GxGeometry* geometry)
 
 GxBBox* GxBBoxCalculate(GxBBox* box, const GxV3d* points, GxInt32 count)
 {
-    if (count < 1) {
-        *box = GxBBox{};
-        return box;
-    }
+    GX_ASSERT(count >= 1, "a box bounds at least one point");
     box->sup = points[0];
     box->inf = points[0];
     for (GxInt32 i = 1; i < count; i++) {

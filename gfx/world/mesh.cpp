@@ -230,9 +230,7 @@ GxMeshBuilder* GxMeshBuilderAddTriangle(GxMeshBuilder* builder, GxMaterial* mate
 
 GxBool GxMeshBuilderDestroy(GxMeshBuilder* builder)
 {
-    if (!builder) {
-        return 0;
-    }
+    GX_ASSERT(builder, "a builder is given");
     if (builder->entries) {
         GxFree(builder->entries);
     }
