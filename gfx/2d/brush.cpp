@@ -109,7 +109,7 @@ void FillSubpath(const Gx2DPath* sub, const Gx2DBrush* brush, const GxMatrix* ma
 {
     const Gx2DPath* drawn = DrawnPoints(sub);
     const GxInt32 n = Gx2DPathGetNumPoints(drawn);
-    if (n <= 1) {
+    if (n <= 0) {
         return;
     }
     const Gx2DPoint* pts = drawn->points;
@@ -117,6 +117,9 @@ void FillSubpath(const Gx2DPath* sub, const Gx2DBrush* brush, const GxMatrix* ma
     c.kx = Gx2DSafeReciprocal(c.bounds.maxX - c.bounds.minX);
     c.ky = Gx2DSafeReciprocal(c.bounds.maxY - c.bounds.minY);
     Gx2DBrushSetupTexture(brush);
+    if (n == 1) {
+        return;
+    }
 
     GxIm3DVertex* out = gx2D.scratch;
     const GxUInt32 flags = BatchFlags(brush);

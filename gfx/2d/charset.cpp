@@ -102,7 +102,8 @@ GxInt32 GxCharsetBuildQuads(const GxChar* string, GxInt32 length, GxCharset* cha
 
 GxCharset* GxCharsetPrint(GxCharset* charset, const GxChar* string, GxInt32 x, GxInt32 y)
 {
-    const GxInt32 n = string ? static_cast<GxInt32>(strlen(string)) : 0;
+    GX_ASSERT(string, "a string is given");
+    const GxInt32 n = static_cast<GxInt32>(strlen(string));
     if (n == 0) {
         return charset;
     }

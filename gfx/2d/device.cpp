@@ -130,9 +130,7 @@ GxBool Gx2DOpen(GxCamera* camera)
 
 GxBool Gx2DClose(void)
 {
-    if (!gx2D.open) {
-        return 0;
-    }
+    GX_ASSERT(gx2D.open, "the toolkit is closed once for each open");
     CtmClose();
     Gx2DFontModuleClose();
     Gx2DBrushModuleClose();

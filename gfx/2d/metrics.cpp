@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "gfx/2d/font_local.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
@@ -600,9 +601,7 @@ Version ReadVersion(LineReader* lines)
 
 Gx2DFont* Gx2DFontStreamReadMetrics(GxStream* stream)
 {
-    if (!stream) {
-        return nullptr;
-    }
+    GX_ASSERT(stream, "a stream is given");
     Gx2DFont* font = Gx2DFontCreate();
     if (!font) {
         return nullptr;
@@ -635,9 +634,7 @@ Gx2DFont* Gx2DFontStreamReadMetrics(GxStream* stream)
 
 Gx2DFont* Gx2DFontReadMetrics(const GxChar* name)
 {
-    if (!name || !gx2D.fontPath) {
-        return nullptr;
-    }
+    GX_ASSERT(name && gx2D.fontPath, "a name is given and the toolkit is open");
     const size_t size = strlen(gx2D.fontPath) + strlen(name) + 5;
     auto* fileName = static_cast<GxChar*>(GxMalloc(size, gx2DHINTFONTNAME));
     if (!fileName) {

@@ -402,18 +402,16 @@ GxClump* GxClumpAddCamera(GxClump* clump, GxCamera* camera)
 
 GxClump* GxClumpRender(GxClump* clump)
 {
-    if (!clump) {
-        return nullptr;
-    }
+    GX_ASSERT(clump, "a clump is given");
     GxClump* result = clump;
     for (GxLink* link = clump->atomicList.next; link != &clump->atomicList;) {
         GxLink* next = link->next;
         GxAtomic* atomic = GxLinkGetData(link, GxAtomic, inClumpLink);
         if (atomic->object.object.flags & gxATOMICRENDER) {
             auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
-            if (frame) {
-                GxFrameGetWorldMatrix(frame);
-            }
+            // Read clumps frame every atomic, and a clone refuses a frameless one: only a caller leaves one out.
+            GX_ASSERT(frame, "every atomic a clump renders hangs on a frame");
+            GxFrameGetWorldMatrix(frame);
             if (!atomic->renderCallBack(atomic)) {
                 result = nullptr;
             }

@@ -56,8 +56,10 @@ protected:
     GxClump* ClumpOfThree(GxAtomic* atomics[3])
     {
         GxClump* clump = GxClumpCreate();
+        GxClumpSetFrame(clump, GxFrameCreate());
         for (GxInt32 i = 2; i >= 0; i--) {
             atomics[i] = GxAtomicCreate();
+            GxAtomicSetFrame(atomics[i], static_cast<GxFrame*>(clump->object.parent));
             GxAtomicSetRenderCallBack(atomics[i], RecordRender);
             GxClumpAddAtomic(clump, atomics[i]);
         }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
@@ -58,15 +59,13 @@ GxCamera* CameraOfLink(GxLink* link)
 bool BuildContext(GxClump* clump, GxClumpWriteContext* context)
 {
     auto* root = static_cast<GxFrame*>(clump->object.parent);
-    if (!root) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return false;
-    }
+    GX_ASSERT(root, "a clump written to a stream has its frame hierarchy");
     if (!GxFrameListInitialize(&context->frames, root)) {
         return false;
     }
     for (GxLink* link = clump->atomicList.next; link != &clump->atomicList; link = link->next) {
         GxGeometry* geometry = AtomicOfLink(link)->geometry;
+        // A level-of-detail atomic drawn on a level without geometry is left with none: it has nothing to write.
         if (!geometry) {
             GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
             return false;
@@ -124,11 +123,9 @@ GxUInt32 ClumpSize(GxClump* clump, const GxClumpWriteContext& context)
 bool FrameIndex(const GxClumpWriteContext& context, const GxFramedObject* object, GxInt32* index)
 {
     const auto* frame = static_cast<const GxFrame*>(object->object.parent);
-    if (!frame || !GxFrameListFindFrame(&context.frames, frame, index)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return false;
-    }
-    return true;
+    const bool found = frame && GxFrameListFindFrame(&context.frames, frame, index);
+    GX_ASSERT(found, "every object of a clump written to a stream hangs in the clump's frame hierarchy");
+    return found;
 }
 
 }  // namespace
@@ -171,10 +168,7 @@ bool WriteIndexStruct(GxStream* stream, GxInt32 index)
 
 GxClump* GxClumpStreamWrite(GxClump* clump, GxStream* stream)
 {
-    if (!clump || !stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(clump && stream, "a clump is written to a stream");
     GxClumpWriteContext context;
     context.stream = stream;
     if (!BuildContext(clump, &context)) {
@@ -381,10 +375,7 @@ bool ReadFrames(GxStream* stream, GxClumpReadContext* context)
 
 GxClump* GxClumpStreamRead(GxStream* stream)
 {
-    if (!stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream, "a clump is read from a stream");
     GxUInt32 length = 0;
     GxUInt8 record[kClumpStructSize];
     if (!GxWorldFindStruct(stream, kClumpStructSize, &length) || !GxWorldRead(stream, record, sizeof(record)) ||

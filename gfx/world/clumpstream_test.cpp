@@ -245,6 +245,20 @@ TEST_F(ClumpStream, DestroyedAtomicLeavesItsClump)
     GxClumpDestroy(copy);
 }
 
+// A level-of-detail atomic drawn on a level without geometry keeps none; its clump is refused, not written.
+TEST_F(ClumpStream, AClumpWithAnAtomicWithoutGeometryIsNotWritten)
+{
+    GxAtomicSetGeometry(atomics[1], nullptr, 0);
+    GxStream* stream = GxStreamOpen(gxSTREAMMEMORY, gxSTREAMWRITE, nullptr);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(GxClumpStreamWrite(clump, stream), nullptr);
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
+    GxMemory memory = {nullptr, 0};
+    GxStreamClose(stream, &memory);
+    EXPECT_EQ(memory.length, 0u) << "nothing of the clump is written";
+    GxFree(memory.start);
+}
+
 TEST_F(ClumpStream, CloneCopiesAtomicsOnly)
 {
     GxClump* copy = GxClumpClone(clump);

@@ -730,9 +730,8 @@ GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection
                                     void* data)
 {
     GxUInt32* counter = QueryCounter();
-    if (!world || !intersection || !callBack || !counter || atomicOffset < 0) {
-        return world;
-    }
+    GX_ASSERT(world && intersection && callBack, "a world, a query and a callback are given");
+    GX_ASSERT(counter && atomicOffset >= 0, "the collision plugin is attached and the engine open");
     GX_ASSERT(!worldQueryRunning, "a world query does not start another from its callback");
     worldQueryRunning = true;
     WorldQuery q = {world, intersection, callBack, data, ++*counter, false};
@@ -751,9 +750,8 @@ GxWorld* GxWorldForAllIntersections(GxWorld* world, GxIntersection* intersection
         break;
     case gxINTERSECTATOMIC: {
         GxAtomic* atomic = intersection->t.atomic;
-        if (atomic) {
-            QuerySphere(&q, *GxAtomicGetWorldBoundingSphere(atomic), atomic);
-        }
+        GX_ASSERT(atomic, "an atomic query names its atomic");
+        QuerySphere(&q, *GxAtomicGetWorldBoundingSphere(atomic), atomic);
         break;
     }
     default:
@@ -893,12 +891,18 @@ void AtomicLine(GxAtomic* atomic, GxGeometry* geometry, const GxLine& worldLine,
         const GxReal f = ip.position * ip.recipTime;
         for (GxInt32 i = 0; i < geometry->numTriangles; i++) {
             const GxTriangle& t = geometry->triangles[i];
-            GxV3d v[3];
+            // Equal targets: the target's own positions, where they stand.
+            GxV3d blended[3];
+            GxV3d* v[3];
             for (GxInt32 k = 0; k < 3; k++) {
-                v[k] = start == end ? start->verts[t.vertIndex[k]]
-                                    : Lerp(start->verts[t.vertIndex[k]], end->verts[t.vertIndex[k]], f);
+                if (start == end) {
+                    v[k] = TriangleVertex(start->verts, t, k);
+                } else {
+                    blended[k] = Lerp(start->verts[t.vertIndex[k]], end->verts[t.vertIndex[k]], f);
+                    v[k] = &blended[k];
+                }
             }
-            if (!LineTriangle(q, line.start, delta, i, &v[0], &v[1], &v[2])) {
+            if (!LineTriangle(q, line.start, delta, i, v[0], v[1], v[2])) {
                 return;
             }
         }
@@ -1038,8 +1042,10 @@ void StaticSphere(GxGeometry* geometry, const GxSphere& sphere, const TriangleQu
 GxAtomic* GxAtomicForAllIntersections(GxAtomic* atomic, GxIntersection* intersection,
                                       GxIntersectionTriangleCallBack callBack, void* data)
 {
-    GxGeometry* geometry = atomic ? atomic->geometry : nullptr;
-    if (!geometry || !intersection || !callBack || !geometry->morphTarget || !geometry->triangles) {
+    GX_ASSERT(atomic && intersection && callBack, "an atomic, a query and a callback are given");
+    GxGeometry* geometry = atomic->geometry;
+    // No geometry, or one whose triangles live only in native data: nothing to test.
+    if (!geometry || !geometry->triangles) {
         return atomic;
     }
     const TriangleQuery q = {intersection, callBack, data};
@@ -1051,9 +1057,8 @@ GxAtomic* GxAtomicForAllIntersections(GxAtomic* atomic, GxIntersection* intersec
         GxAtomicSphereIntersections(atomic, intersection, callBack, data);
         break;
     case gxINTERSECTATOMIC:
-        if (intersection->t.atomic) {
-            GxAtomicSphereIntersections(atomic, intersection, callBack, data);
-        }
+        GX_ASSERT(intersection->t.atomic, "an atomic query names its atomic");
+        GxAtomicSphereIntersections(atomic, intersection, callBack, data);
         break;
     default:
         break;
@@ -1080,13 +1085,13 @@ void GxCameraCalcPixelRay(const GxCamera* camera, GxLine* line, const GxV2d* pix
 void GxAtomicSphereIntersections(GxAtomic* atomic, GxIntersection* intersection,
                                  GxIntersectionTriangleCallBack callBack, void* data)
 {
-    GxGeometry* geometry = atomic ? atomic->geometry : nullptr;
-    if (!geometry || !geometry->morphTarget || !geometry->triangles) {
+    GX_ASSERT(atomic && intersection, "an atomic and a query are given");
+    GxGeometry* geometry = atomic->geometry;
+    if (!geometry || !geometry->triangles) {
         return;
     }
-    GxSphere sphere = intersection->type == gxINTERSECTATOMIC && intersection->t.atomic
-                          ? *GxAtomicGetWorldBoundingSphere(intersection->t.atomic)
-                          : intersection->t.sphere;
+    GxSphere sphere = intersection->type == gxINTERSECTATOMIC ? *GxAtomicGetWorldBoundingSphere(intersection->t.atomic)
+                                                              : intersection->t.sphere;
     auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
     if (frame) {
         GxMatrix inverse;

@@ -97,10 +97,7 @@ GxGeometry* GxGeometryCreate(GxInt32 numVertices, GxInt32 numTriangles, GxUInt32
         return nullptr;
     }
     const GxInt32 sets = TexCoordSetsOf(format);
-    if (sets > gxMAXTEXCOORDSETS) {
-        GxErrorRaise(gxPLUGINCORE, gxERRINVALIDENUM);
-        return nullptr;
-    }
+    GX_ASSERT(sets <= gxMAXTEXCOORDSETS, "a format asks for at most eight coordinate sets");
     const GxUInt32 setBit = sets == 1 ? GxUInt32{gxGEOMETRYTEXTURED} : (sets > 1 ? GxUInt32{gxGEOMETRYTEXTURED2} : 0u);
     const GxUInt32 flags = (format & kStoredFlagsMask) | setBit | (format & kStoredHighMask);
     const bool native = (flags & gxGEOMETRYNATIVE) != 0;
@@ -162,8 +159,9 @@ GxGeometry* GxGeometryCreateEmpty(GxReal radius)
 
 GxInt32 GxGeometryAddMorphTargets(GxGeometry* geometry, GxInt32 count)
 {
+    GX_ASSERT(geometry, "a geometry is given");
     // A negative count would shrink the array under the records it keeps.
-    if (!geometry || count < 0) {
+    if (count < 0) {
         return -1;
     }
     const GxInt32 old = geometry->numMorphTargets;
@@ -239,9 +237,7 @@ GxBool GxGeometryDestroy(GxGeometry* geometry)
 
 GxGeometry* GxGeometryLock(GxGeometry* geometry, GxUInt16 lockFlags)
 {
-    if (!geometry) {
-        return nullptr;
-    }
+    GX_ASSERT(geometry, "a geometry is given");
     geometry->lockedSinceLastInst |= lockFlags;
     geometry->lockStamp++;
     if (lockFlags & gxGEOMETRYLOCKPOLYGONS) {
@@ -344,18 +340,19 @@ GxMeshBuilder* GxMeshBuilderAddListTriangles(GxMeshBuilder* builder, const GxMat
 
 namespace {
 
-// Every triangle must name existing vertices, and a material whenever the list has any.
-bool TrianglesValid(const GxGeometry* geometry)
+// A triangle without a material while the list has some is refused; an index past the vertices or the list is
+// the caller's error (the stream read refuses both before it unlocks).
+bool TrianglesNameMaterials(const GxGeometry* geometry)
 {
     const GxInt32 numMaterials = geometry->matList.numMaterials;
     for (GxInt32 i = 0; i < geometry->numTriangles; i++) {
         const GxTriangle& t = geometry->triangles[i];
-        for (GxUInt16 v : t.vertIndex) {
-            if (v >= geometry->numVertices) {
-                return false;
-            }
-        }
-        if (numMaterials == 0 ? t.matIndex != gxGEOMETRYNOMATERIAL : t.matIndex >= numMaterials) {
+        GX_ASSERT(t.vertIndex[0] < geometry->numVertices && t.vertIndex[1] < geometry->numVertices &&
+                      t.vertIndex[2] < geometry->numVertices,
+                  "a triangle names vertices of its geometry");
+        GX_ASSERT(t.matIndex == gxGEOMETRYNOMATERIAL || t.matIndex < numMaterials,
+                  "a triangle names a material of its list");
+        if (numMaterials > 0 && t.matIndex == gxGEOMETRYNOMATERIAL) {
             return false;
         }
     }
@@ -366,9 +363,7 @@ bool TrianglesValid(const GxGeometry* geometry)
 
 GxGeometry* GxGeometryUnlock(GxGeometry* geometry)
 {
-    if (!geometry) {
-        return nullptr;
-    }
+    GX_ASSERT(geometry, "a geometry is given");
     if (geometry->mesh) {
         return geometry;
     }
@@ -377,7 +372,7 @@ GxGeometry* GxGeometryUnlock(GxGeometry* geometry)
         geometry->mesh = GxMeshHeaderGetEmpty();
         return geometry;
     }
-    if (!TrianglesValid(geometry)) {
+    if (!TrianglesNameMaterials(geometry)) {
         GxErrorRaise(gxPLUGINWORLD, gxERRBADMATERIALINDEX);
         return nullptr;
     }
@@ -402,10 +397,7 @@ GxGeometry* GxGeometryUnlock(GxGeometry* geometry)
 
 GxBBox* GxBBoxCalculate(GxBBox* box, const GxV3d* points, GxInt32 count)
 {
-    if (count < 1) {
-        *box = GxBBox{};
-        return box;
-    }
+    GX_ASSERT(count >= 1, "a box bounds at least one point");
     box->sup = points[0];
     box->inf = points[0];
     for (GxInt32 i = 1; i < count; i++) {
@@ -523,10 +515,7 @@ GxUInt32 GxGeometryStreamGetSize(const GxGeometry* geometry)
 
 const GxGeometry* GxGeometryStreamWrite(const GxGeometry* geometry, GxStream* stream)
 {
-    if (!geometry || !stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(geometry && stream, "a geometry is written to a stream");
     const GxUInt32 nv = static_cast<GxUInt32>(geometry->numVertices);
     const GxUInt32 format = (geometry->flags & ~gxGEOMETRYTEXCOORDSETSMASK) |
                             (static_cast<GxUInt32>(geometry->numTexCoordSets) << gxGEOMETRYTEXCOORDSETSSHIFT);
@@ -700,10 +689,7 @@ bool MaterialIndicesValid(const GxGeometry* geometry)
 
 GxGeometry* GxGeometryStreamRead(GxStream* stream)
 {
-    if (!stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream, "a geometry is read from a stream");
     GxUInt32 length = 0;
     GxUInt8 head[kStructFixedSize];
     if (!GxWorldFindStruct(stream, kStructFixedSize, &length) || !GxWorldRead(stream, head, sizeof(head))) {

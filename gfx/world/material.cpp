@@ -277,10 +277,7 @@ GxUInt32 GxMaterialStreamGetSize(const GxMaterial* material)
 
 const GxMaterial* GxMaterialStreamWrite(const GxMaterial* material, GxStream* stream)
 {
-    if (!material || !stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(material && stream, "a material is written to a stream");
     GxUInt8 record[kMaterialStructSize] = {};
     record[4] = material->color.red;
     record[5] = material->color.green;
@@ -317,10 +314,7 @@ bool ReadMaterialTexture(GxStream* stream, GxMaterial* material)
 
 GxMaterial* GxMaterialStreamRead(GxStream* stream)
 {
-    if (!stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream, "a material is read from a stream");
     GxUInt32 length = 0;
     GxUInt8 record[kMaterialStructSize] = {};
     if (!GxWorldFindStruct(stream, kMaterialStructSize, &length) || !GxWorldRead(stream, record, sizeof(record)) ||

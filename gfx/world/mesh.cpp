@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/plugin.h"
@@ -185,10 +186,7 @@ GxBool GxMeshPluginAttach(void)
 GxMeshBuilder* GxMeshBuilderCreate(GxUInt32 numTriangles)
 {
     MeshModuleBlock* block = MeshBlock();
-    if (!block) {
-        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-        return nullptr;
-    }
+    GX_ASSERT(block, "the mesh module is open");
     auto* builder = static_cast<GxMeshBuilder*>(GxFreeListAllocEntry(block->builderFreeList, kHeaderHint));
     if (!builder) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
@@ -232,9 +230,7 @@ GxMeshBuilder* GxMeshBuilderAddTriangle(GxMeshBuilder* builder, GxMaterial* mate
 
 GxBool GxMeshBuilderDestroy(GxMeshBuilder* builder)
 {
-    if (!builder) {
-        return 0;
-    }
+    GX_ASSERT(builder, "a builder is given");
     if (builder->entries) {
         GxFree(builder->entries);
     }
@@ -248,9 +244,7 @@ GxMeshHeader* GxMeshHeaderGetEmpty(void) { return &emptyHeader; }
 
 GxMeshHeader* GxMeshHeaderFromBuilder(GxMeshBuilder* builder, GxBool strips)
 {
-    if (!builder) {
-        return nullptr;
-    }
+    GX_ASSERT(builder, "a builder is given");
     GxMeshHeader* header = nullptr;
     if (builder->count == 0) {
         header = &emptyHeader;

@@ -46,6 +46,9 @@ TEST_F(Rights, DefaultRenderRunsTheAtomicsPipelineOrTheCurrentOne)
     GxClump* clump = GxClumpCreate();
     GxAtomic* own = GxAtomicCreate();
     GxAtomic* plain = GxAtomicCreate();
+    GxClumpSetFrame(clump, GxFrameCreate());
+    GxAtomicSetFrame(own, static_cast<GxFrame*>(clump->object.parent));
+    GxAtomicSetFrame(plain, static_cast<GxFrame*>(clump->object.parent));
     GxClumpAddAtomic(clump, own);
     GxClumpAddAtomic(clump, plain);
     own->pipeline = pipeline;

@@ -92,10 +92,6 @@ void* WorldModuleClose(void* instance, GxInt32 offset, GxInt32)
 bool LinkWorld(GxWorld* world, size_t size)
 {
     WorldModuleBlock* block = WorldBlock();
-    if (!block) {
-        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-        return false;
-    }
     auto* record = static_cast<WorldRecord*>(GxFreeListAllocEntry(block->records, kWorldRecordHint));
     if (!record) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
@@ -510,7 +506,7 @@ GxSector* ReadPlaneSector(Reader* r, GxInt32 depth)
     return reinterpret_cast<GxSector*>(plane);
 }
 
-// Planes and sectors come back linked even when a child failed; `failed` says whether the tree is whole.
+// Planes and sectors come back linked even when a child failed; TreeComplete says whether the tree is whole.
 GxSector* ReadSector(Reader* r, bool atomic, GxInt32 depth)
 {
     return atomic ? ReadAtomicSector(r) : ReadPlaneSector(r, depth);
@@ -641,10 +637,7 @@ GxInt32 GxWorldSectorRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkRe
 
 GxWorld* GxWorldCreate(const GxBBox* box)
 {
-    if (!box || !WorldBlock()) {
-        GxErrorRaise(gxPLUGINCORE, box ? gxERRENGINESTATE : gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(box && WorldBlock(), "a box is given and the world module is open");
     auto* world = static_cast<GxWorld*>(GxMalloc(static_cast<size_t>(gxWorldTKList.sizeOfStruct), kWorldHint));
     auto* sector =
         static_cast<GxWorldSector*>(GxMalloc(static_cast<size_t>(gxWorldSectorTKList.sizeOfStruct), kWorldHint));
@@ -673,9 +666,7 @@ GxWorld* GxWorldCreate(const GxBBox* box)
 
 GxBool GxWorldDestroy(GxWorld* world)
 {
-    if (!world) {
-        return 0;
-    }
+    GX_ASSERT(world, "a world is given");
     // Whatever is still in the world leaves it, so no clump, light or camera points at freed sectors.
     while (!GxLinkIsEmpty(&world->clumpList)) {
         GxClump* clump =
@@ -699,11 +690,8 @@ GxBool GxWorldDestroy(GxWorld* world)
 
 GxWorld* GxWorldStreamRead(GxStream* stream)
 {
+    GX_ASSERT(stream && WorldBlock(), "a stream is given and the world module is open");
     GxUInt32 length = 0;
-    if (!WorldBlock()) {
-        GxErrorRaise(gxPLUGINCORE, gxERRENGINESTATE);
-        return nullptr;
-    }
     if (!GxWorldFindStruct(stream, kWorldStructSize, &length)) {
         return nullptr;
     }
@@ -807,7 +795,9 @@ GxWorld* GxWorldForAllWorldSectors(GxWorld* world, GxWorldSectorCallBack callBac
 {
     GxSector* stack[gxWORLDSTACKDEPTH];
     GxInt32 top = 0;
-    if (!world || !world->rootSector) {
+    GX_ASSERT(world, "a world is given");
+    // A read that failed part-way leaves a tree without its root or with missing children.
+    if (!world->rootSector) {
         return world;
     }
     stack[top++] = world->rootSector;
@@ -831,15 +821,15 @@ GxWorld* GxWorldForAllWorldSectors(GxWorld* world, GxWorldSectorCallBack callBac
 
 GxWorld* GxWorldSetSectorRenderCallback(GxWorld* world, GxWorldSectorCallBackRender callBack)
 {
-    if (world) {
-        world->renderCallBack = callBack ? callBack : GxWorldSectorRender;
-    }
+    GX_ASSERT(world, "a world is given");
+    world->renderCallBack = callBack ? callBack : GxWorldSectorRender;
     return world;
 }
 
 GxWorldSector* GxWorldSectorRender(GxWorldSector* sector)
 {
-    if (!sector || sector->numTriangles == 0) {
+    GX_ASSERT(sector, "a sector is given");
+    if (sector->numTriangles == 0) {
         return sector;
     }
     GxPipeline* pipeline = sector->pipeline;
@@ -855,13 +845,13 @@ GxWorldSector* GxWorldSectorRender(GxWorldSector* sector)
     return GxPipelineExecute(pipeline, sector, 1) ? sector : nullptr;
 }
 
-// The current world drawn through the current camera; outside a camera's update there is neither, and nothing
-// is drawn.
+// The current world drawn through the current camera. A camera in no world makes none current: nothing is drawn.
 GxWorld* GxWorldRender(GxWorld* world)
 {
     GxCamera* camera = GxEngineInstance->curCamera;
     GxWorld* current = GxEngineInstance->curWorld;
-    if (!camera || !current) {
+    GX_ASSERT(camera, "a world is rendered between a camera's begin and end update");
+    if (!current) {
         return world;
     }
     const GxUInt16 frame = GxWorldGetRenderFrame();

@@ -59,8 +59,6 @@ TEST_F(WorldObjects, CreatedWorldHasOneEmptySectorThatDrawsNothing)
     GxCameraDestroy(camera);
 }
 
-// A new atomic was last rendered in the frame before the current one, also when the counter has wrapped to 0,
-// so the world render never takes it for one already drawn this frame.
 // The world attach registers the engine modules in the engine's order, then the world-object module, then the clump
 // membership extensions of cameras and lights.
 TEST_F(WorldObjects, ModulesAndExtensionsAttachInTheirOrder)
@@ -75,6 +73,8 @@ TEST_F(WorldObjects, ModulesAndExtensionsAttachInTheirOrder)
     EXPECT_LT(GxLightGetPluginOffset(gxPLUGINWORLDOBJMODULE), GxClumpLightMembershipOffset());
 }
 
+// A new atomic was last rendered in the frame before the current one, also when the counter has wrapped to 0,
+// so the world render never takes it for one already drawn this frame.
 TEST_F(WorldObjects, NewAtomicsWereLastRenderedTheFrameBefore)
 {
     while (GxWorldGetRenderFrame() != 0) {
@@ -146,9 +146,9 @@ TEST_F(WorldObjects, RenderDrawsTheCurrentWorldThroughTheCurrentCamera)
     GxFrameSyncDirty();
     ASSERT_EQ(GxCameraGetNumVisibleSectors(camera), 1);
     drawnSectors.clear();
-    GxWorldRender(b);
-    EXPECT_TRUE(drawnSectors.empty()) << "no camera is updating";
     GxEngineInstance->curCamera = camera;
+    GxWorldRender(b);
+    EXPECT_TRUE(drawnSectors.empty()) << "a camera in no world makes none current";
     GxEngineInstance->curWorld = a;
     GxWorldRender(b);
     GxEngineInstance->curCamera = nullptr;

@@ -652,10 +652,7 @@ void GxWorldSectorRemoveAllTies(GxWorldSector* sector)
 
 GxWorld* GxWorldAddClump(GxWorld* world, GxClump* clump)
 {
-    if (!world || !clump || clumpOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(world && clump && clumpOffset >= 0, "the world plugin is attached and both objects are given");
     ClumpExt* ext = OfClump(clump);
     if (ext->world) {
         // A clump is in one world at a time: linking it twice would corrupt both lists.
@@ -695,11 +692,13 @@ GxWorld* GxWorldAddClump(GxWorld* world, GxClump* clump)
 
 GxWorld* GxWorldRemoveClump(GxWorld* world, GxClump* clump)
 {
-    ClumpExt* ext = clump && clumpOffset >= 0 ? OfClump(clump) : nullptr;
-    if (!world || !ext || ext->world != world) {
+    GX_ASSERT(world && clump && clumpOffset >= 0, "the world plugin is attached and both objects are given");
+    ClumpExt* ext = OfClump(clump);
+    if (!ext->world) {
         GxErrorRaise(gxPLUGINWORLD, gxERRNOTINWORLD);
         return nullptr;
     }
+    GX_ASSERT(ext->world == world, "a clump leaves the world it is in");
     world->numClumpsInWorld--;
     if (world->currentClumpLink == &clump->inWorldLink) {
         world->currentClumpLink = clump->inWorldLink.next;
@@ -742,10 +741,7 @@ GxWorld* GxWorldRemoveClump(GxWorld* world, GxClump* clump)
 
 GxWorld* GxWorldAddLight(GxWorld* world, GxLight* light)
 {
-    if (!world || !light || lightOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(world && light && lightOffset >= 0, "the world plugin is attached and both objects are given");
     LightExt* ext = OfLight(light);
     if (ext->world) {
         GxWorldRemoveLight(ext->world, light);
@@ -762,10 +758,7 @@ GxWorld* GxWorldAddLight(GxWorld* world, GxLight* light)
 
 GxWorld* GxWorldRemoveLight(GxWorld* world, GxLight* light)
 {
-    if (!world || !light || lightOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(world && light && lightOffset >= 0, "the world plugin is attached and both objects are given");
     OfLight(light)->world = nullptr;
     RemoveLightTies(light);
     GxLinkRemove(&light->inWorld);
@@ -775,10 +768,7 @@ GxWorld* GxWorldRemoveLight(GxWorld* world, GxLight* light)
 
 GxWorld* GxWorldAddCamera(GxWorld* world, GxCamera* camera)
 {
-    if (!world || !camera || cameraOffset < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(world && camera && cameraOffset >= 0, "the world plugin is attached and both objects are given");
     OfCamera(camera)->world = world;
     SetFrameDirty(camera->object.object.parent);
     return world;
@@ -786,7 +776,8 @@ GxWorld* GxWorldAddCamera(GxWorld* world, GxCamera* camera)
 
 GxWorld* GxWorldRemoveCamera(GxWorld* world, GxCamera* camera)
 {
-    if (!camera || cameraOffset < 0 || !OfCamera(camera)->world) {
+    GX_ASSERT(camera && cameraOffset >= 0, "the world plugin is attached and a camera is given");
+    if (!OfCamera(camera)->world) {
         return nullptr;
     }
     OfCamera(camera)->world = nullptr;
@@ -835,9 +826,7 @@ GxCamera* GxCameraForAllSectorsInFrustum(GxCamera* camera, GxWorldSectorCallBack
 GxCamera* GxCameraForAllClumpsInFrustum(GxCamera* camera, GxClumpCallBack callBack, void* data)
 {
     EngineBlock* block = Block();
-    if (!camera || !block) {
-        return camera;
-    }
+    GX_ASSERT(camera && block, "a camera is given and the world module is open");
     const GxInt32 stamp = ++block->clumpStamp;
     const GxInt32 count = GxCameraGetNumVisibleSectors(camera);
     for (GxInt32 i = 0; i < count; i++) {
