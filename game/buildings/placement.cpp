@@ -482,8 +482,7 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
 bool CPlacementController::GetDragOutline(GxV3d* corner, int* cellsX, int* cellsZ) const
 {
     CFerroxBlockMesh* storey = CurrentStorey();
-    if ((m_mode != PLACEMENT_LAY && m_mode != PLACEMENT_CLEAR) || !storey || m_dragStart == kNoCell ||
-        !storey->IsValidCell(m_dragEnd, 0))
+    if ((m_mode != PLACEMENT_LAY && m_mode != PLACEMENT_CLEAR) || !storey || m_dragStart == kNoCell)
         return false;
     // Rows run along +x and columns along -z; the outline starts at the outer corner of the rectangle's lowest
     // row and column, so its lines are the cell borders.
@@ -512,8 +511,7 @@ void CPlacementController::Render()
         return;
     m_shownValue = static_cast<int16_t>(m_pHeld->GetValue());
     CPathableObject* pathable = dynamic_cast<CPathableObject*>(m_pHeld);
-    // Lights come from the level's world: without one nothing is drawn.
-    if (!pathable || !m_pCursorBox || !storey || !m_pWorld)
+    if (!pathable || !m_pCursorBox || !storey)
         return;
     for (int32_t i = 0; i < pathable->GetEntranceCount(); i++) {
         GxV3d at = {};

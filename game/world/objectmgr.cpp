@@ -60,8 +60,6 @@ private:
 
 std::unique_ptr<CObjectAnimTexture> MakeEngineAnimTexture() { return std::make_unique<EngineAnimTexture>(); }
 
-ObjectAnimTextureMaker g_animTextureMaker = MakeEngineAnimTexture;
-
 bool IsOfKind(CFerroxObject* object, ObjectListKind kind)
 {
     GX_ASSERT(kind >= 0 && kind < OBJECT_LIST_KIND_COUNT, "a list kind names one of the manager's lists");
@@ -205,12 +203,9 @@ void CDynamicObjectManager::Update(float dt)
 void CDynamicObjectManager::RegisterFactories()
 {
     CreateStatistics();
-    if (m_factories.empty()) {
-        for (size_t i = 0; i < kObjectFactoryCount; i++)
-            m_factories.push_back(MakeObjectFactory(i));
-    }
-    if (m_floors.empty())
-        m_floors.push_back(std::make_unique<CFloorObjects>());
+    for (size_t i = 0; i < kObjectFactoryCount; i++)
+        m_factories.push_back(MakeObjectFactory(i));
+    m_floors.push_back(std::make_unique<CFloorObjects>());
 }
 
 CFerroxObjectFactory* CDynamicObjectManager::FindFactory(const char* text, CFerroxWorld* world)
@@ -229,8 +224,7 @@ CFerroxObjectFactory* CDynamicObjectManager::FindFactory(const char* text, CFerr
 CFerroxObject* CDynamicObjectManager::CreateObject(CFerroxObjectFactory* factory,
                                                    const FerroxObjectDescriptor* descriptor)
 {
-    if (!factory || !descriptor)
-        return nullptr;
+    GX_ASSERT(factory && descriptor, "callers find the factory and fill a descriptor before they create");
     FerroxObjectDescriptor named = *descriptor;
     named.factory = factory;
     CFerroxObject* object = CFerroxDynamicObjectManager::CreateObject(factory, &named);
@@ -568,7 +562,8 @@ void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
         GxTexture* texture = material ? material->texture : nullptr;
         if (!texture || FindAnimTexture(texture))
             continue;
-        std::unique_ptr<CObjectAnimTexture> animation = g_animTextureMaker();
+        std::unique_ptr<CObjectAnimTexture> animation =
+            s_animTextureMaker ? s_animTextureMaker() : MakeEngineAnimTexture();
         if (!animation)
             continue;
         const size_t length = strnlen(texture->name, sizeof(texture->name));
@@ -619,6 +614,8 @@ int CDynamicObjectManager::SaveObjects(CFerroxFile* file)
 // ---------------------------------------------------------------------------------------------------------
 // Seams
 
+ObjectAnimTextureMaker CDynamicObjectManager::s_animTextureMaker = nullptr;
+
 void CDynamicObjectManager::SetSeam(CObjectManagerSeam* seam) { g_pSeam = seam; }
 
 CObjectManagerSeam* CDynamicObjectManager::GetSeam() { return g_pSeam; }
@@ -644,8 +641,3 @@ void CDynamicObjectManager::SetClassHooks(const ObjectClassHooks& hooks)
 }
 
 const ObjectClassHooks& CDynamicObjectManager::GetClassHooks() { return g_hooks; }
-
-void CDynamicObjectManager::SetAnimTextureMaker(ObjectAnimTextureMaker maker)
-{
-    g_animTextureMaker = maker ? maker : MakeEngineAnimTexture;
-}
