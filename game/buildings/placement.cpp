@@ -22,6 +22,7 @@
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
 #include "game/world/templates.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -168,7 +169,6 @@ void CPlacementController::Init()
     m_pieces.clear();
     m_pWorld = nullptr;
     m_pHeldTemplate = nullptr;
-    m_pHeldFactory = nullptr;
     m_shownValue = kNoShownValue;
     m_objectsLeftOut = 0;
 }
@@ -209,7 +209,6 @@ void CPlacementController::Release()
     if (m_pGround && manager)
         manager->RemoveObject(m_pGround, 1);
     m_pGround = nullptr;
-    m_pRecord.reset();
 }
 
 void CPlacementController::LoadWallTemplates()
@@ -305,7 +304,6 @@ bool CPlacementController::BeginObjectPlacement(int drop, CFerroxAssetSet* set, 
         return false;
     }
     m_pHeldTemplate = set;
-    m_pHeldFactory = factory;
     CreateBoxes();
     SetHeldObject();
     return true;
@@ -546,8 +544,7 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
         MoveHeldObject(m_pFloors->GetPickPoint());
         RemoveWallsFrom(storey);
     }
-    if (!m_pRecord)
-        m_pRecord = std::make_unique<CPlacementRecord>(CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey});
+    GX_ASSERT(m_pRecord, "an object is held only with the record its placement began with");
     m_pRecord->world = world;
     m_pRecord->controller = this;
     if (m_pHeld->Place(m_pRecord.get())) {

@@ -135,7 +135,6 @@ void CDynamicObjectManager::Release()
     m_pModelPool.reset();
     m_factories.clear();
     m_pStatistics.reset();
-    Init();
 }
 
 CDynamicObjectManager::~CDynamicObjectManager()
@@ -564,8 +563,6 @@ void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
             continue;
         std::unique_ptr<CObjectAnimTexture> animation =
             s_animTextureMaker ? s_animTextureMaker() : MakeEngineAnimTexture();
-        if (!animation)
-            continue;
         const size_t length = strnlen(texture->name, sizeof(texture->name));
         const std::string base(texture->name, length > kAnimTextureSuffix ? length - kAnimTextureSuffix : 0);
         const std::string path = folder + kAnimFolder + base + kAnimExtension;
@@ -580,8 +577,7 @@ void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
 
 int CDynamicObjectManager::SaveObjects(CFerroxFile* file)
 {
-    if (!file)
-        return 0;
+    GX_ASSERT(file, "the save hands its open file");
     auto save = [file](CFerroxObject* object) {
         if (CFerroxIOObject* saved = dynamic_cast<CFerroxIOObject*>(object))
             saved->Save(file);
