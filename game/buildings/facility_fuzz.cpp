@@ -77,8 +77,8 @@ void PlaceInTheMiddle(CPathableObject* object, CFerroxAssetSet* set, CFerroxBloc
     CPlacementRecord record = {nullptr, nullptr, set, 1, ground};
     if (!object->Place(&record))
         return;
-    Check(object->IsPlaced() && ground->IsAreaInside(object->GetFirstCell(), object->GetRows(),
-                                                     object->GetColumns(), 1));
+    Check(object->IsPlaced() &&
+          ground->IsAreaInside(object->GetFirstCell(), object->GetRows(), object->GetColumns(), 1));
     Check(statistics->m_buildingCosts == costs + static_cast<uint16_t>(object->GetValue()));
 }
 
