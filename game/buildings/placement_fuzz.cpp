@@ -25,25 +25,31 @@ namespace {
 constexpr int kSide = 12;
 constexpr int kCell = 2;
 
-#define FUZZ_PLAN(model, values) "<plan>\n" model "\n" values "<prerequisits>\n</prerequisits>\n</plan>\n"
+// One plan of a template category.
+std::string Plan(const char* model, const char* values)
+{
+    return std::string("<plan>\n") + model + "\n" + values + "<prerequisits>\n</prerequisits>\n</plan>\n";
+}
 
-// The wall templates are "AUX" 1 to 10 after the box; the ground model stands in a category of its own.
-const char* const kData =
-    "<FLOOR_TILES>\n<t0>\n./tile.png\n</t0>\n</FLOOR_TILES>\n"
-    "<TEMPLATES>\n"
-    "<SHOP_FASHION>\n<plans>\n" FUZZ_PLAN("./shop.gxs", "4\n4\n8000\n0\n0\n60\n120\n3\n2\n1\n0\n3\n2\n1\n0\n")
-    "</plans>\n</SHOP_FASHION>\n"
-    "<DOORS>\n<plans>\n" FUZZ_PLAN("./door.gxs", "4\n2\n1000\n4\n0\n") "</plans>\n</DOORS>\n"
-    "<SCEN_PLANTS>\n<plans>\n" FUZZ_PLAN("./plant.gxs", "2\n2\n300\n20\n") "</plans>\n</SCEN_PLANTS>\n"
-    "<AUX>\n<plans>\n" FUZZ_PLAN("./box.gxs", "1\n1\n") FUZZ_PLAN("./wallS.gxs", "2\n2\n")
-        FUZZ_PLAN("./wallW.gxs", "2\n2\n") FUZZ_PLAN("./wallN.gxs", "2\n2\n") FUZZ_PLAN("./wallE.gxs", "2\n2\n")
-            FUZZ_PLAN("./wallNE.gxs", "2\n2\n") FUZZ_PLAN("./balcS.gxs", "2\n2\n") FUZZ_PLAN("./balcW.gxs", "2\n2\n")
-                FUZZ_PLAN("./balcN.gxs", "2\n2\n") FUZZ_PLAN("./balcE.gxs", "2\n2\n")
-                    FUZZ_PLAN("./spare10.gxs", "2\n2\n") "</plans>\n</AUX>\n"
-    "<MISC>\n<plans>\n" FUZZ_PLAN("./ground.gxs", "") "</plans>\n</MISC>\n"
-    "</TEMPLATES>\n";
+std::string Category(const char* name, const std::string& plans)
+{
+    return std::string("<") + name + ">\n<plans>\n" + plans + "</plans>\n</" + name + ">\n";
+}
 
-#undef FUZZ_PLAN
+// The game data: one floor tile type and the templates. The wall templates are "AUX" 1 to 10 after the box; the
+// ground model stands in a category of its own.
+std::string GameData()
+{
+    std::string walls = Plan("./box.gxs", "1\n1\n");
+    for (const char* model : {"./wallS.gxs", "./wallW.gxs", "./wallN.gxs", "./wallE.gxs", "./wallNE.gxs", "./balcS.gxs",
+                              "./balcW.gxs", "./balcN.gxs", "./balcE.gxs", "./spare10.gxs"})
+        walls += Plan(model, "2\n2\n");
+    return "<FLOOR_TILES>\n<t0>\n./tile.png\n</t0>\n</FLOOR_TILES>\n<TEMPLATES>\n" +
+           Category("SHOP_FASHION", Plan("./shop.gxs", "4\n4\n8000\n0\n0\n60\n120\n3\n2\n1\n0\n3\n2\n1\n0\n")) +
+           Category("DOORS", Plan("./door.gxs", "4\n2\n1000\n4\n0\n")) +
+           Category("SCEN_PLANTS", Plan("./plant.gxs", "2\n2\n300\n20\n")) + Category("AUX", walls) +
+           Category("MISC", Plan("./ground.gxs", "")) + "</TEMPLATES>\n";
+}
 
 // The factories of the boxes, the wall pieces and the ground object, whose objects no save holds.
 const char* const kUnsavedFactories[] = {"scalableObjectFactory", "ferroxObjectFactory"};
@@ -115,8 +121,8 @@ public:
         }
         std::set<CFerroxObject*> buildings;
         for (const std::unique_ptr<CFloorObjects>& record : manager->GetFloors()) {
-            for (const ObjectList* list : {&record->shops, &record->doors, &record->stairs, &record->scenery,
-                                           &record->usable})
+            for (const ObjectList* list :
+                 {&record->shops, &record->doors, &record->stairs, &record->scenery, &record->usable})
                 buildings.insert(list->begin(), list->end());
         }
         return buildings.size();
@@ -153,7 +159,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     g_input = GxFuzzScratchPath("ferrox_placement_in");
     g_output = GxFuzzScratchPath("ferrox_placement_out");
     RegisterBuildingClasses();
-    g_data.LoadFromMemory(kData, std::char_traits<char>::length(kData));
+    const std::string data = GameData();
+    g_data.LoadFromMemory(data.data(), data.size());
     CDynamicObjectManager::Instance()->LoadObjectData(&g_data);
     return 0;
 }

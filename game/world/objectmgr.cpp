@@ -209,10 +209,9 @@ void CDynamicObjectManager::RegisterFactories()
 
 CFerroxObjectFactory* CDynamicObjectManager::FindFactory(const char* text, CFerroxWorld* world)
 {
-    const char* wanted = text ? text : "";
+    GX_ASSERT(text, "a factory is looked for by a text");
     for (const std::unique_ptr<CFerroxObjectFactory>& factory : m_factories) {
-        const char* name = factory->GetName();
-        if (*wanted && (!name || !std::strstr(name, wanted)))
+        if (*text && !std::strstr(factory->GetName(), text))
             continue;
         factory->SetOwner(world);
         return factory.get();
