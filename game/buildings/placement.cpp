@@ -103,32 +103,17 @@ CFerroxTileRecord* HookCurrentTile()
     return floors ? floors->GetCurrentTileType() : nullptr;
 }
 
-// Without a controller (after it is gone) the storey is laid and cleared the same way, directly.
+// A building placed without a record's controller (a load's) lays and clears through the controller serving.
 void HookSetFloorArea(CPlacementController* controller, CFerroxBlockMesh* storey, int first, int last)
 {
-    CPlacementController* target = controller ? controller : g_pController;
-    if (target) {
+    if (CPlacementController* target = controller ? controller : g_pController)
         target->SetFloorArea(storey, first, last, nullptr, 0, 0);
-        return;
-    }
-    if (!storey)
-        return;
-    storey->SetRangeTileEx(HookCurrentTile(), first, last, 0, 0, nullptr);
-    storey->SetRangeState(first, last, 0, 1);
 }
 
 void HookClearFloorArea(CPlacementController* controller, CFerroxBlockMesh* storey, int first, int last)
 {
-    CPlacementController* target = controller ? controller : g_pController;
-    if (target) {
+    if (CPlacementController* target = controller ? controller : g_pController)
         target->ClearFloorArea(storey, first, last);
-        return;
-    }
-    if (!storey)
-        return;
-    storey->SetRangeTile(first, last, 1, nullptr);
-    if (storey->GetLower())
-        storey->SetRangeState(first, last, kOpenCellState, 0);
 }
 
 bool IsBuilding(CFerroxObject* object)
