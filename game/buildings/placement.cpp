@@ -275,7 +275,6 @@ bool CPlacementController::BeginObjectPlacement(int drop, CFerroxAssetSet* set, 
     CFerroxBlockMesh* storey = CurrentStorey();
     m_pRecord->templateSet = set;
     m_pRecord->storey = storey;
-    factory->SetOwner(m_pWorld);
     FerroxObjectDescriptor descriptor = {};
     descriptor.assetSet = set;
     descriptor.modelMode = kHeldModelMode;
