@@ -378,7 +378,8 @@ int CDynamicObjectManager::RemoveFromLists(CFerroxObject* object, int16_t floor)
 
 CFerroxObject* CDynamicObjectManager::FindObject(const CObjectQuery* query)
 {
-    if (!query || !query->grid)
+    GX_ASSERT(query, "a character asks with its query");
+    if (!query->grid)
         return nullptr;
     const int16_t floor = FloorIndexOf(query->grid);
     if (floor < 0 || static_cast<size_t>(floor) >= m_floors.size())
