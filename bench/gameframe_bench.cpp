@@ -207,7 +207,7 @@ public:
             return -1;
         m_floors->GoToFloor(storey, m_world);
         CFerroxBlockMesh* mesh = Storey(storey);
-        m_controller->SetMode(PLACEMENT_OBJECT, m_world, 0, set, m_manager->FindFactory(factory, nullptr));
+        m_controller->SetMode(PLACEMENT_OBJECT, m_world, 0, set, m_manager->FindFactory(factory, m_world));
         m_controller->Update(At(mesh, cell));
         const int result = m_controller->PlaceHeldObject(At(mesh, cell), m_world, 0);
         m_controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);

@@ -22,6 +22,7 @@
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
 #include "game/world/templates.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -102,32 +103,17 @@ CFerroxTileRecord* HookCurrentTile()
     return floors ? floors->GetCurrentTileType() : nullptr;
 }
 
-// Without a controller (after it is gone) the storey is laid and cleared the same way, directly.
+// A building placed without a record's controller (a load's) lays and clears through the controller serving.
 void HookSetFloorArea(CPlacementController* controller, CFerroxBlockMesh* storey, int first, int last)
 {
-    CPlacementController* target = controller ? controller : g_pController;
-    if (target) {
+    if (CPlacementController* target = controller ? controller : g_pController)
         target->SetFloorArea(storey, first, last, nullptr, 0, 0);
-        return;
-    }
-    if (!storey)
-        return;
-    storey->SetRangeTileEx(HookCurrentTile(), first, last, 0, 0, nullptr);
-    storey->SetRangeState(first, last, 0, 1);
 }
 
 void HookClearFloorArea(CPlacementController* controller, CFerroxBlockMesh* storey, int first, int last)
 {
-    CPlacementController* target = controller ? controller : g_pController;
-    if (target) {
+    if (CPlacementController* target = controller ? controller : g_pController)
         target->ClearFloorArea(storey, first, last);
-        return;
-    }
-    if (!storey)
-        return;
-    storey->SetRangeTile(first, last, 1, nullptr);
-    if (storey->GetLower())
-        storey->SetRangeState(first, last, kOpenCellState, 0);
 }
 
 bool IsBuilding(CFerroxObject* object)
@@ -168,7 +154,6 @@ void CPlacementController::Init()
     m_pieces.clear();
     m_pWorld = nullptr;
     m_pHeldTemplate = nullptr;
-    m_pHeldFactory = nullptr;
     m_shownValue = kNoShownValue;
     m_objectsLeftOut = 0;
 }
@@ -209,7 +194,6 @@ void CPlacementController::Release()
     if (m_pGround && manager)
         manager->RemoveObject(m_pGround, 1);
     m_pGround = nullptr;
-    m_pRecord.reset();
 }
 
 void CPlacementController::LoadWallTemplates()
@@ -291,7 +275,6 @@ bool CPlacementController::BeginObjectPlacement(int drop, CFerroxAssetSet* set, 
     CFerroxBlockMesh* storey = CurrentStorey();
     m_pRecord->templateSet = set;
     m_pRecord->storey = storey;
-    factory->SetOwner(m_pWorld);
     FerroxObjectDescriptor descriptor = {};
     descriptor.assetSet = set;
     descriptor.modelMode = kHeldModelMode;
@@ -305,7 +288,6 @@ bool CPlacementController::BeginObjectPlacement(int drop, CFerroxAssetSet* set, 
         return false;
     }
     m_pHeldTemplate = set;
-    m_pHeldFactory = factory;
     CreateBoxes();
     SetHeldObject();
     return true;
@@ -482,8 +464,7 @@ void CPlacementController::UpdateDrag(const GxV3d& point, CFerroxBlockMesh* stor
 bool CPlacementController::GetDragOutline(GxV3d* corner, int* cellsX, int* cellsZ) const
 {
     CFerroxBlockMesh* storey = CurrentStorey();
-    if ((m_mode != PLACEMENT_LAY && m_mode != PLACEMENT_CLEAR) || !storey || m_dragStart == kNoCell ||
-        !storey->IsValidCell(m_dragEnd, 0))
+    if ((m_mode != PLACEMENT_LAY && m_mode != PLACEMENT_CLEAR) || !storey || m_dragStart == kNoCell)
         return false;
     // Rows run along +x and columns along -z; the outline starts at the outer corner of the rectangle's lowest
     // row and column, so its lines are the cell borders.
@@ -512,8 +493,7 @@ void CPlacementController::Render()
         return;
     m_shownValue = static_cast<int16_t>(m_pHeld->GetValue());
     CPathableObject* pathable = dynamic_cast<CPathableObject*>(m_pHeld);
-    // Lights come from the level's world: without one nothing is drawn.
-    if (!pathable || !m_pCursorBox || !storey || !m_pWorld)
+    if (!pathable || !m_pCursorBox || !storey)
         return;
     for (int32_t i = 0; i < pathable->GetEntranceCount(); i++) {
         GxV3d at = {};
@@ -548,8 +528,7 @@ int CPlacementController::PlaceHeldObject(const GxV3d& point, CFerroxWorld* worl
         MoveHeldObject(m_pFloors->GetPickPoint());
         RemoveWallsFrom(storey);
     }
-    if (!m_pRecord)
-        m_pRecord = std::make_unique<CPlacementRecord>(CPlacementRecord{nullptr, nullptr, m_pHeldTemplate, 1, storey});
+    GX_ASSERT(m_pRecord, "an object is held only with the record its placement began with");
     m_pRecord->world = world;
     m_pRecord->controller = this;
     if (m_pHeld->Place(m_pRecord.get())) {

@@ -157,7 +157,6 @@ private:
     std::vector<CFerroxObject*> m_pieces;
     CFerroxWorld* m_pWorld;
     CFerroxAssetSet* m_pHeldTemplate;
-    CFerroxObjectFactory* m_pHeldFactory;
     int16_t m_shownValue;
     int m_objectsLeftOut;
     FloorHooksImpl m_floorHooks;

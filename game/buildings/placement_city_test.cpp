@@ -23,7 +23,8 @@ protected:
     }
     int Place(CFerroxAssetSet* set, const char* factory, CFerroxBlockMesh* storey, int cell)
     {
-        controller->SetMode(PLACEMENT_OBJECT, level->GetWorld(), 0, set, manager->FindFactory(factory, nullptr));
+        controller->SetMode(PLACEMENT_OBJECT, level->GetWorld(), 0, set,
+                            manager->FindFactory(factory, level->GetWorld()));
         controller->Update(At(storey, cell));
         const int result = controller->PlaceHeldObject(At(storey, cell), level->GetWorld(), 0);
         controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);

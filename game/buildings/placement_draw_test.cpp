@@ -125,7 +125,7 @@ protected:
     GxV3d HoldShopAt(int cell)
     {
         controller->SetMode(PLACEMENT_OBJECT, level->GetWorld(), 0, manager->FindTemplate("SHOP_FASHION", 0),
-                            manager->FindFactory(kShopFactoryName, nullptr));
+                            manager->FindFactory(kShopFactoryName, level->GetWorld()));
         controller->Update(At(cell));
         auto* held = dynamic_cast<CPathableObject*>(controller->GetHeldObject());
         GxV3d entrance = {};
@@ -255,7 +255,7 @@ TEST_F(PlacementDraw, CursorBoxGreenWhereTheShopFitsRedWhereItOverlaps)
 
     // A second shop over the first cannot go in.
     controller->SetMode(PLACEMENT_OBJECT, level->GetWorld(), 0, manager->FindTemplate("SHOP_FASHION", 0),
-                        manager->FindFactory(kShopFactoryName, nullptr));
+                        manager->FindFactory(kShopFactoryName, level->GetWorld()));
     controller->Update(At(Cell(10, 10)));
     ASSERT_EQ(0, controller->PlaceHeldObject(At(Cell(10, 10)), level->GetWorld(), 0));
     DrawWithAndWithout(Cell(10, 10), &with, &without);

@@ -31,7 +31,7 @@ protected:
         controller->Update(At(Ground(), Cell(20, 20)));
         EXPECT_EQ(0, controller->LayFloorArea(At(Ground(), Cell(20, 20)), nullptr));
         controller->SetMode(PLACEMENT_OBJECT, level->GetWorld(), 0, manager->FindTemplate("SHOP_FASHION", 0),
-                            manager->FindFactory(kShopFactoryName, nullptr));
+                            manager->FindFactory(kShopFactoryName, level->GetWorld()));
         controller->Update(At(Ground(), cell));
         EXPECT_EQ(0, controller->PlaceHeldObject(At(Ground(), cell), level->GetWorld(), 0));
         controller->SetMode(PLACEMENT_IDLE, nullptr, 0, nullptr, nullptr);

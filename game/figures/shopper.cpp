@@ -109,21 +109,20 @@ void CShopper::ClearCandidates()
 void CShopper::Release()
 {
     ClearCandidates();
-    if (m_registered) {
-        m_registered = 0;
-        if (CStatistics* stats = CDynamicObjectManager::PeekStatistics())
-            stats->RemoveShopper(&m_record);
-    }
+    Unregister();
     CAICharacter::Release();
 }
 
-CShopper::~CShopper()
+// The manager deletes a shopper that leaves without its Release: the register must not keep its record.
+CShopper::~CShopper() { Unregister(); }
+
+void CShopper::Unregister()
 {
-    if (m_registered) {
-        m_registered = 0;
-        if (CStatistics* stats = CDynamicObjectManager::PeekStatistics())
-            stats->RemoveShopper(&m_record);
-    }
+    if (!m_registered)
+        return;
+    m_registered = 0;
+    if (CStatistics* stats = CDynamicObjectManager::PeekStatistics())
+        stats->RemoveShopper(&m_record);
 }
 
 void CShopper::Setup(const FerroxObjectDescriptor* descriptor)

@@ -108,6 +108,8 @@ private:
     void Footfall();
     // The milestones of the count of shoppers come, told as the shopper registers.
     void TellMilestone(uint16_t came);
+    // Takes the record out of the statistics' register, once.
+    void Unregister();
 
     int32_t m_registered;
 };

@@ -63,6 +63,16 @@ TEST_F(ShopperTest, SetupFromTemplateAndRegister)
     EXPECT_EQ(0, stats->m_shoppersPresent) << "released once";
 }
 
+// A shopper that leaves is deleted by the manager without its Release: its record leaves the register all the same.
+TEST_F(ShopperTest, AShopperTheManagerDeletesLeavesTheRegister)
+{
+    CShopper* staying = MakeShopper(Cell(8, 8));
+    manager->RemoveObject(MakeShopper(Cell(9, 9)), 1);
+    ASSERT_EQ(1u, stats->GetShoppers().size());
+    EXPECT_EQ(&staying->m_record, stats->GetShoppers()[0]);
+    EXPECT_EQ(1, stats->m_shoppersPresent);
+}
+
 TEST_F(ShopperTest, PressingNeedAndPlan)
 {
     CShopper* shopper = MakeShopper(Cell(8, 8));

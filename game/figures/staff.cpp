@@ -111,6 +111,7 @@ void CStaff::Release()
     CStaff::Init();
 }
 
+// The manager deletes a fired member without its Release: the register must not keep its record.
 CStaff::~CStaff() { Unregister(); }
 
 void CStaff::Register()

@@ -3,6 +3,7 @@
 #include "game/figures/staff.h"
 
 #include <climits>
+#include <initializer_list>
 
 #include "game/buildings/facility.h"
 #include "game/figures/aichar_test_local.h"
@@ -127,6 +128,18 @@ TEST_F(StaffTest, HireTakesTemplateAndTradeLevel)
 }
 
 // A job of 10 s takes 10 s at grade 0 and half at grade 1; no grade works and reaches as grade 0.
+// A fired member is deleted by the manager without its Release: its record leaves the register all the same.
+TEST_F(StaffTest, AMemberTheManagerDeletesLeavesTheRegister)
+{
+    auto* kept = Hired<CCleaner>(Cell(5, 5));
+    for (CStaff* fired : std::initializer_list<CStaff*>{Hired<CCleaner>(Cell(6, 6)), Hired<CMaintenance>(Cell(7, 7)),
+                                                        Hired<CSecurity>(Cell(8, 8))})
+        manager->RemoveObject(fired, 1);
+    ASSERT_EQ(1u, stats->GetStaff().size());
+    EXPECT_TRUE(Registered(kept));
+    EXPECT_EQ(1, stats->m_staffCount);
+}
+
 TEST_F(StaffTest, GradeSpeedsTheJob)
 {
     auto* cleaner = Hired<CCleaner>(Cell(5, 5));

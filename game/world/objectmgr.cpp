@@ -60,8 +60,6 @@ private:
 
 std::unique_ptr<CObjectAnimTexture> MakeEngineAnimTexture() { return std::make_unique<EngineAnimTexture>(); }
 
-ObjectAnimTextureMaker g_animTextureMaker = MakeEngineAnimTexture;
-
 bool IsOfKind(CFerroxObject* object, ObjectListKind kind)
 {
     GX_ASSERT(kind >= 0 && kind < OBJECT_LIST_KIND_COUNT, "a list kind names one of the manager's lists");
@@ -137,7 +135,6 @@ void CDynamicObjectManager::Release()
     m_pModelPool.reset();
     m_factories.clear();
     m_pStatistics.reset();
-    Init();
 }
 
 CDynamicObjectManager::~CDynamicObjectManager()
@@ -205,20 +202,16 @@ void CDynamicObjectManager::Update(float dt)
 void CDynamicObjectManager::RegisterFactories()
 {
     CreateStatistics();
-    if (m_factories.empty()) {
-        for (size_t i = 0; i < kObjectFactoryCount; i++)
-            m_factories.push_back(MakeObjectFactory(i));
-    }
-    if (m_floors.empty())
-        m_floors.push_back(std::make_unique<CFloorObjects>());
+    for (size_t i = 0; i < kObjectFactoryCount; i++)
+        m_factories.push_back(MakeObjectFactory(i));
+    m_floors.push_back(std::make_unique<CFloorObjects>());
 }
 
 CFerroxObjectFactory* CDynamicObjectManager::FindFactory(const char* text, CFerroxWorld* world)
 {
-    const char* wanted = text ? text : "";
+    GX_ASSERT(text, "a factory is looked for by a text");
     for (const std::unique_ptr<CFerroxObjectFactory>& factory : m_factories) {
-        const char* name = factory->GetName();
-        if (*wanted && (!name || !std::strstr(name, wanted)))
+        if (*text && !std::strstr(factory->GetName(), text))
             continue;
         factory->SetOwner(world);
         return factory.get();
@@ -229,8 +222,7 @@ CFerroxObjectFactory* CDynamicObjectManager::FindFactory(const char* text, CFerr
 CFerroxObject* CDynamicObjectManager::CreateObject(CFerroxObjectFactory* factory,
                                                    const FerroxObjectDescriptor* descriptor)
 {
-    if (!factory || !descriptor)
-        return nullptr;
+    GX_ASSERT(factory && descriptor, "callers find the factory and fill a descriptor before they create");
     FerroxObjectDescriptor named = *descriptor;
     named.factory = factory;
     CFerroxObject* object = CFerroxDynamicObjectManager::CreateObject(factory, &named);
@@ -386,7 +378,8 @@ int CDynamicObjectManager::RemoveFromLists(CFerroxObject* object, int16_t floor)
 
 CFerroxObject* CDynamicObjectManager::FindObject(const CObjectQuery* query)
 {
-    if (!query || !query->grid)
+    GX_ASSERT(query, "a character asks with its query");
+    if (!query->grid)
         return nullptr;
     const int16_t floor = FloorIndexOf(query->grid);
     if (floor < 0 || static_cast<size_t>(floor) >= m_floors.size())
@@ -568,9 +561,8 @@ void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
         GxTexture* texture = material ? material->texture : nullptr;
         if (!texture || FindAnimTexture(texture))
             continue;
-        std::unique_ptr<CObjectAnimTexture> animation = g_animTextureMaker();
-        if (!animation)
-            continue;
+        std::unique_ptr<CObjectAnimTexture> animation =
+            s_animTextureMaker ? s_animTextureMaker() : MakeEngineAnimTexture();
         const size_t length = strnlen(texture->name, sizeof(texture->name));
         const std::string base(texture->name, length > kAnimTextureSuffix ? length - kAnimTextureSuffix : 0);
         const std::string path = folder + kAnimFolder + base + kAnimExtension;
@@ -585,8 +577,7 @@ void CDynamicObjectManager::CreateAnimTexturesFor(const std::string& modelName,
 
 int CDynamicObjectManager::SaveObjects(CFerroxFile* file)
 {
-    if (!file)
-        return 0;
+    GX_ASSERT(file, "the save hands its open file");
     auto save = [file](CFerroxObject* object) {
         if (CFerroxIOObject* saved = dynamic_cast<CFerroxIOObject*>(object))
             saved->Save(file);
@@ -619,6 +610,8 @@ int CDynamicObjectManager::SaveObjects(CFerroxFile* file)
 // ---------------------------------------------------------------------------------------------------------
 // Seams
 
+ObjectAnimTextureMaker CDynamicObjectManager::s_animTextureMaker = nullptr;
+
 void CDynamicObjectManager::SetSeam(CObjectManagerSeam* seam) { g_pSeam = seam; }
 
 CObjectManagerSeam* CDynamicObjectManager::GetSeam() { return g_pSeam; }
@@ -644,8 +637,3 @@ void CDynamicObjectManager::SetClassHooks(const ObjectClassHooks& hooks)
 }
 
 const ObjectClassHooks& CDynamicObjectManager::GetClassHooks() { return g_hooks; }
-
-void CDynamicObjectManager::SetAnimTextureMaker(ObjectAnimTextureMaker maker)
-{
-    g_animTextureMaker = maker ? maker : MakeEngineAnimTexture;
-}

@@ -4,9 +4,9 @@
 //
 // The manager is a process-wide singleton (Instance). What it needs from the floors, the level and the
 // object classes built above it comes through seams their owners install: the floor seam (storey index and
-// world name), the class hooks (list membership, availability, kind, entrance cell, effects, characters)
-// and the animated-texture maker. Without a seam the manager works with safe defaults (every object on floor
-// record 0 for creation, queries find nothing, no animated textures). One thread.
+// world name) and the class hooks (list membership, availability, kind, entrance cell, effects, characters).
+// Without them the manager works with safe defaults (every object on floor record 0 for creation, queries find
+// nothing). One thread.
 #pragma once
 
 #include <cstdint>
@@ -211,9 +211,6 @@ public:
     // Installs the non-null entries of the hooks over the current ones.
     static void SetClassHooks(const ObjectClassHooks& hooks);
     static const ObjectClassHooks& GetClassHooks();
-    // Makes the animated textures (null: the engine's own, the default). Only templates_test installs another, to
-    // see the textures made without an engine.
-    static void SetAnimTextureMaker(ObjectAnimTextureMaker maker);
 
     CStatistics* GetStatistics() const { return m_pStatistics.get(); }
     const std::vector<std::unique_ptr<CObjectCategory>>& GetCategories() const { return m_categories; }
@@ -239,6 +236,11 @@ private:
     // The floor's record when there is one; never grows the records.
     CFloorObjects* ExistingFloorRecord(int32_t floor);
     void ForEachCharacter(void (*visit)(CFerroxObject*, int32_t), int32_t value);
+    // Tests see the textures made without an engine (objectmgr_testing.h).
+    friend void SetObjectAnimTextureMaker(ObjectAnimTextureMaker maker);
+
+    // What makes the animated textures; null: the engine's own.
+    static ObjectAnimTextureMaker s_animTextureMaker;
 
     std::unique_ptr<CStatistics> m_pStatistics;
     std::vector<std::unique_ptr<CObjectCategory>> m_categories;

@@ -81,7 +81,6 @@ TEST_F(ObjectManager, FindsFactoriesByPartOfTheirNameInRegistrationOrder)
     const CFerroxWorld* world = reinterpret_cast<CFerroxWorld*>(&grid);
     CFerroxWorld* owner = reinterpret_cast<CFerroxWorld*>(&grid);
     EXPECT_STREQ(kScalableObjectFactoryName, manager->FindFactory("", nullptr)->GetName());
-    EXPECT_STREQ(kScalableObjectFactoryName, manager->FindFactory(nullptr, nullptr)->GetName());
     EXPECT_STREQ(kFerroxObjectFactoryName, manager->FindFactory("ferrox", nullptr)->GetName());
     EXPECT_STREQ(kBaseObjectFactoryName, manager->FindFactory("base", nullptr)->GetName());
     // "u" is in the usable and the atrium factory's names and in none before them: the earlier wins.

@@ -1,4 +1,5 @@
-// Test support: the object manager's class hooks emptied between cases.
+// Test support: the object manager's class hooks emptied between cases, and its animated textures made without
+// an engine.
 #pragma once
 
 #include "game/world/objectmgr.h"
@@ -8,4 +9,10 @@
 inline void ResetObjectClassHooks()
 {
     const_cast<ObjectClassHooks&>(CDynamicObjectManager::GetClassHooks()) = ObjectClassHooks{};
+}
+
+// Makes the manager's animated textures with the maker (null: the engine's own again).
+inline void SetObjectAnimTextureMaker(ObjectAnimTextureMaker maker)
+{
+    CDynamicObjectManager::s_animTextureMaker = maker;
 }

@@ -18,6 +18,7 @@
 #include "game/testsupport/gameobjects.h"
 #include "game/testsupport/objectmgr.h"
 #include "game/world/objectmgr.h"
+#include "game/world/objectmgr_testing.h"
 #include "gfx/core/texture.h"
 #include "gfx/world/material.h"
 
@@ -337,11 +338,11 @@ TEST_F(Templates, AnimatesEachTextureOnceFromTheModelsFolder)
     GxMaterialSetTexture(materials[2], fire);
     const std::vector<GxMaterial*> list(materials, materials + 3);
 
-    CDynamicObjectManager::SetAnimTextureMaker(
+    SetObjectAnimTextureMaker(
         []() -> std::unique_ptr<CObjectAnimTexture> { return std::make_unique<RecordingAnimTexture>(); });
     manager->CreateAnimTexturesFor("./models/shops/fountain.gxs", list);
     manager->CreateAnimTexturesFor("./models/other/fountain.gxs", list);
-    CDynamicObjectManager::SetAnimTextureMaker(nullptr);
+    SetObjectAnimTextureMaker(nullptr);
     const std::vector<std::string> paths = {"./models/shops/ani/water.ini", "./models/shops/ani/fire.ini"};
     EXPECT_EQ(paths, g_anim.paths) << "materials sharing a texture share one animation";
     ASSERT_EQ(2u, g_anim.slots.size());
