@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "engine/data/file.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -175,8 +176,7 @@ bool FromString<float>(const std::string& text, float& target)
 // A piece that is no number gives 0, so the values after it keep their places.
 void ReadIntList(CFerroxFile* file, std::vector<int>& out, char separator)
 {
-    if (!file)
-        return;
+    GX_ASSERT(file != nullptr, "a list line is read from or written to an open file");
     std::string line;
     file->ReadLine(line);
     for (const std::string& piece : SplitLine(line, separator)) {
@@ -188,8 +188,7 @@ void ReadIntList(CFerroxFile* file, std::vector<int>& out, char separator)
 
 void ReadU16List(CFerroxFile* file, std::vector<unsigned short>& out, char separator)
 {
-    if (!file)
-        return;
+    GX_ASSERT(file != nullptr, "a list line is read from or written to an open file");
     std::string line;
     file->ReadLine(line);
     for (const std::string& piece : SplitLine(line, separator)) {
@@ -201,8 +200,7 @@ void ReadU16List(CFerroxFile* file, std::vector<unsigned short>& out, char separ
 
 void WriteU16List(CFerroxFile* file, const std::vector<unsigned short>& values, char separator)
 {
-    if (!file)
-        return;
+    GX_ASSERT(file != nullptr, "a list line is read from or written to an open file");
     std::string line;
     for (unsigned short value : values) {
         line += ToString<unsigned short>(value);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 
 namespace {
@@ -59,11 +60,9 @@ void EndDebugDraw()
 
 std::vector<GxIm3DVertex> BuildDebugLineVertices(const GxV3d* points, int count, float height)
 {
+    GX_ASSERT(count >= 0 && (points != nullptr || count == 0), "a polyline of count points");
     std::vector<GxIm3DVertex> vertices;
-    if (points == nullptr || count <= 0) {
-        return vertices;
-    }
-    vertices.reserve(count);
+    vertices.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; i++) {
         GxV3d p = points[i];
         p.y += height;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/filesys.h"
 
 namespace {
@@ -26,8 +27,7 @@ int CFerroxFile::Init()
 
 int CFerroxFile::Open(const char* name, int read)
 {
-    if (!name)
-        return 1;
+    GX_ASSERT(name != nullptr, "a file is opened by its name");
     Close();
     if (read && !GxFileExists(name))
         return 1;
@@ -130,7 +130,7 @@ bool CFerroxFile::ReadLineWithin(std::string& out, size_t limit)
             cut = true;
         }
         // One byte more than the limit is held, so that a CR before the line end does not count as over it.
-        const size_t room = limit == std::string::npos ? kept : limit + 1 - std::min(out.size(), limit + 1);
+        const size_t room = limit + 1 - std::min(out.size(), limit + 1);
         if (kept > room)
             within = false;
         out.append(start, std::min(kept, room));
@@ -146,7 +146,8 @@ bool CFerroxFile::ReadLineWithin(std::string& out, size_t limit)
 
 void CFerroxFile::WriteLine(const char* text)
 {
-    if (!m_pFile || m_mode != 0 || !text || !*text)
+    GX_ASSERT(text != nullptr, "a line to write");
+    if (!m_pFile || m_mode != 0 || !*text)
         return;
     if (static_cast<size_t>(GxFilePuts(text, m_pFile)) != strlen(text))
         m_writeFailed = true;
@@ -192,7 +193,7 @@ bool CFerroxTagFile::Rewind()
 int CFerroxTagFile::SeekTag(std::string tag)
 {
     // Reopening a file held for writing would truncate it.
-    if (m_name.empty() || m_mode != 1 || !Rewind())
+    if (m_mode != 1 || !Rewind())
         return 1;
     std::string line;
     while (!IsEof()) {

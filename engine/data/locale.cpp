@@ -10,6 +10,7 @@
 #include "engine/data/context.h"
 #include "engine/data/root.h"
 #include "engine/data/tagtree.h"
+#include "gfx/core/assert.h"
 #include "platform/win32/windows.h"
 
 namespace {
@@ -159,8 +160,7 @@ void CLocale::ExportTexts() { ExportTextsFrom("./language.xml", "./language"); }
 
 int16_t CLocale::FindTextList(const char* name)
 {
-    if (!name)
-        return FERROX_NO_TEXT_LIST;
+    GX_ASSERT(name != nullptr, "a list is looked up by a text");
     for (size_t i = 0; i < m_lists.size(); ++i) {
         if (strstr(m_lists[i]->name.c_str(), name))
             return static_cast<int16_t>(i);
@@ -172,7 +172,7 @@ std::u16string CLocale::GetText(int16_t list, uint16_t index, bool* outOfRange) 
 {
     if (outOfRange)
         *outOfRange = false;
-    if (list < 0 || list >= static_cast<int32_t>(m_listCount) || static_cast<size_t>(list) >= m_lists.size())
+    if (list < 0 || list >= static_cast<int32_t>(m_listCount))
         return FormatWide("Invalid language vector. index %d", list);
     const FerroxTextList* texts = m_lists[static_cast<size_t>(list)].get();
     if (index >= texts->texts.size()) {

@@ -117,7 +117,6 @@ TEST_F(Locale, FindTextListTakesTheFirstNameContainingTheText)
     EXPECT_EQ(1, locale.FindTextList("<maps>"));
     EXPECT_EQ(0, locale.FindTextList(""));
     EXPECT_EQ(FERROX_NO_TEXT_LIST, locale.FindTextList("jobtitles"));
-    EXPECT_EQ(FERROX_NO_TEXT_LIST, locale.FindTextList(nullptr));
     locale.Release();
     EXPECT_EQ(0, locale.GetListCount());
     EXPECT_EQ(FERROX_NO_TEXT_LIST, locale.FindTextList(""));

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/image.h"
 #include "platform/win32/winbase.h"
@@ -16,8 +17,7 @@ constexpr GxUInt32 kHintPath = 0x10000;
 // The model file's folder followed by the texture folder; empty when the path has no separator.
 std::string MakeTexturePath(const char* modelPath)
 {
-    if (!modelPath)
-        return std::string();
+    GX_ASSERT(modelPath != nullptr, "a model is loaded from a path");
     const std::string path(modelPath);
     const size_t last = path.find_last_of("\\/");
     if (last == std::string::npos)
@@ -47,8 +47,7 @@ std::string GetWorkingDirectoryName()
 
 char* DuplicatePath(const char* path)
 {
-    if (!path)
-        return nullptr;
+    GX_ASSERT(path != nullptr, "a path to copy");
     const size_t length = std::strlen(path);
     char* copy = static_cast<char*>(GxMalloc(length + 1, kHintPath));
     if (!copy)

@@ -13,7 +13,7 @@ std::string GetWorkingDirectory();
 std::string GetWorkingDirectoryName();
 
 // A copy of the path with every "/" turned into "\\", made with the graphics core's memory functions; free it
-// with FreePath. Null for a null path or no memory.
+// with FreePath. Null when there is no memory.
 char* DuplicatePath(const char* path);
 void FreePath(char* copy);
 

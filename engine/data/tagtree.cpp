@@ -380,13 +380,7 @@ long FindChildIndex(const CFerroxTagNode* node, const TagSearch& search)
 {
     const std::vector<CFerroxTagNode*>& children = node->children;
     const std::vector<uint64_t>& masks = node->childMasks;
-    if (masks.size() != children.size()) {
-        for (size_t i = 0; i < children.size(); ++i) {
-            if (NameMatches(children[i], search))
-                return static_cast<long>(i);
-        }
-        return -1;
-    }
+    GX_ASSERT(masks.size() == children.size(), "the tree keeps a mask for every child");
     // The masks side by side reject most children without touching them, a group of four at a time.
     const uint64_t want = search.mask;
     const size_t count = masks.size();
@@ -407,12 +401,6 @@ long FindChildIndex(const CFerroxTagNode* node, const TagSearch& search)
             return static_cast<long>(i);
     }
     return -1;
-}
-
-void Fault(std::string* problem, const std::string& text)
-{
-    if (problem)
-        *problem = text;
 }
 
 }  // namespace
@@ -493,26 +481,19 @@ bool CFerroxTagParser::ReadFile(Tree tree, GxFile* file)
 }
 
 // The text is built whole and written at once; the file it replaces changes only when all of it was written.
-int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName, size_t maxBytes, std::string* problem)
+int CFerroxTagParser::Write(CFerroxTagNode* root, const char* fileName, size_t maxBytes)
 {
-    if (!root || !fileName) {
-        Fault(problem, "has no name");
+    if (!root || !fileName)
         return 0;
-    }
     std::string text;
     for (CFerroxTagNode* child : root->children)
         WriteNode(child, text);
     // A file its readers would refuse is never written over one they take.
-    if (text.size() > maxBytes) {
-        Fault(problem, "would be larger than " + std::to_string(maxBytes) + " bytes");
+    if (text.size() > maxBytes)
         return 0;
-    }
     char temporary[gxFILEMAXPATH + 1];
     GxFile* file = GxFileOpenTemporary(fileName, temporary, sizeof(temporary));
-    if (file && GxFileCommitTemporary(file, temporary, fileName, WriteText(file, text)))
-        return 1;
-    Fault(problem, "cannot be written");
-    return 0;
+    return file && GxFileCommitTemporary(file, temporary, fileName, WriteText(file, text)) ? 1 : 0;
 }
 
 void CFerroxTagParser::WriteNode(CFerroxTagNode* node, std::string& out)
@@ -666,11 +647,7 @@ int CFerroxTagTree::Load(const char* fileName)
     return 1;
 }
 
-int CFerroxTagTree::Save(const char* fileName)
-{
-    std::string fault;
-    return m_pParser->Write(m_pRoot, fileName, kMaxTagFileSize, &fault) ? 1 : 0;
-}
+int CFerroxTagTree::Save(const char* fileName) { return m_pParser->Write(m_pRoot, fileName, kMaxTagFileSize); }
 
 int CFerroxTagTree::SaveSplit(const char* prefix) { return m_pParser->WriteSplit(m_pRoot, prefix); }
 

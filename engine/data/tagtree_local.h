@@ -69,7 +69,7 @@ public:
     // Reads the file in blocks, cutting each block's whole pieces; false past kMaxTagFileSize.
     bool ReadFile(Tree tree, GxFile* file);
     // The whole text; 0, writing nothing, when it would be larger than maxBytes.
-    int Write(CFerroxTagNode* root, const char* fileName, size_t maxBytes, std::string* problem);
+    int Write(CFerroxTagNode* root, const char* fileName, size_t maxBytes);
     void WriteNode(CFerroxTagNode* node, std::string& out);
     int WriteSplit(CFerroxTagNode* root, const char* prefix);
     void WriteNodeSplit(CFerroxTagNode* node, std::string& tags, std::string& data);

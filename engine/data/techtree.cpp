@@ -8,6 +8,7 @@
 
 #include "engine/data/file.h"
 #include "engine/data/tagtree.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -154,8 +155,7 @@ FerroxTechEntry* CFerroxTechTree::FindEntry(uint16_t id)
 
 int CFerroxTechTree::Activate(FerroxTechEntry* entry)
 {
-    if (!entry)
-        return 0;
+    GX_ASSERT(entry != nullptr, "an entry of the tree is started");
     entry->state = FERROX_TECH_DEVELOPING;
     m_active.push_back(entry);
     m_activeCount = static_cast<int32_t>(m_active.size());
@@ -241,8 +241,7 @@ void CFerroxTechTree::ReadCategory(CFerroxTagTree* tree)
         tree->MoveToParent();
     }
     m_categories.push_back(std::move(category));
-    if (m_categoryCount < 0xFFFF)
-        ++m_categoryCount;
+    ++m_categoryCount;
 }
 
 int CFerroxTechTree::LoadTechnologies(CFerroxTagTree* tree, FerroxTechUnlockCallback callback)
@@ -261,8 +260,7 @@ int CFerroxTechTree::LoadTechnologies(CFerroxTagTree* tree, FerroxTechUnlockCall
 
 int CFerroxTechTree::Save(CFerroxFile* file)
 {
-    if (!file || file->HasWriteFailed())
-        return 0;
+    GX_ASSERT(file != nullptr, "the section is written to an open file");
     std::vector<uint16_t> completed;
     for (FerroxTechEntry* entry : m_completed)
         completed.push_back(entry->id);
@@ -280,7 +278,8 @@ int CFerroxTechTree::Save(CFerroxFile* file)
 
 int CFerroxTechTree::Load(CFerroxTagFile* file)
 {
-    if (!file || file->SeekTag("<TECHTREE>") != 0)
+    GX_ASSERT(file != nullptr, "the section is read from an open file");
+    if (file->SeekTag("<TECHTREE>") != 0)
         return 0;
     std::string line;
     // Only unfinished entries complete and only waiting ones start, so a repeated id, or one both completed and

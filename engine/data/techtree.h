@@ -56,10 +56,11 @@ public:
     virtual void Reset();
     // Reads the "<TECHTREE>" section of an open tag file; 1 when the section was found.
     virtual int Load(CFerroxTagFile* file);
+    // Writes the section; 0 when a write to the file has failed.
     virtual int Save(CFerroxFile* file);
     virtual FerroxTechEntry* FindEntry(uint16_t id);
-    // Puts the entry into development whatever its state; 0 only for no entry. The caller offers an entry
-    // only when it is waiting with no prerequisites left.
+    // Puts the entry into development whatever its state; 1. The caller offers an entry only when it is waiting
+    // with no prerequisites left.
     virtual int Activate(FerroxTechEntry* entry);
     virtual int LoadTechnologies(CFerroxTagTree* tree, FerroxTechUnlockCallback callback);
     virtual void Update(float dt);

@@ -3,12 +3,14 @@
 
 #include <climits>
 
+#include "gfx/core/assert.h"
 #include "platform/win32/windows.h"
 
 std::u16string FerroxUtf8ToUtf16(const char* text, size_t length)
 {
+    GX_ASSERT(text != nullptr || length == 0, "length bytes of text");
     std::u16string out;
-    if (!text || length == 0 || length > INT_MAX)
+    if (length == 0 || length > INT_MAX)
         return out;
     const int size = static_cast<int>(length);
     const int units = MultiByteToWideChar(CP_UTF8, 0, text, size, nullptr, 0);

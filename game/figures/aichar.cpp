@@ -25,6 +25,7 @@
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
 #include "gfx/2d/charset.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -478,11 +479,10 @@ void CAICharacter::HeadForExit(CSpawnPoint* point)
 {
     ClearTarget();
     m_pExitObject = point;
-    if (!point || !point->spline || !m_pGrid || point->spline->GetPointCount() < 1)
+    // Without a spawn point (a loaded level may have none), or with a path of no point, there is no cell to go to.
+    if (!point || point->spline->GetPointCount() < 1)
         return;
-    const GxV3d* points = point->spline->GetPoints();
-    if (points)
-        m_targetCell = m_pGrid->GetCellAt(points[point->spline->GetPointCount() - 1]);
+    m_targetCell = m_pGrid->GetCellAt(point->spline->GetPoints()[point->spline->GetPointCount() - 1]);
 }
 
 int CAICharacter::DoActivity()
@@ -493,7 +493,7 @@ int CAICharacter::DoActivity()
         m_slotIndex = -1;
         return 1;
     }
-    if (m_pExitObject && m_pExitObject->spline) {
+    if (m_pExitObject) {
         // Out along the spawn path, backwards from where the character stands.
         FollowPath(m_pExitObject->spline.get(), 1);
         m_backwards = 1;
@@ -503,7 +503,7 @@ int CAICharacter::DoActivity()
         SetState(AI_STATE_LEAVE);
         return 1;
     }
-    if (m_pStairsLink && m_pStairsLink->path) {
+    if (m_pStairsLink) {
         StopMoving();
         m_pPathSpline = m_pStairsLink->path->Clone();
         m_pPendingFloor = m_pStairsLink->destination;
@@ -650,8 +650,7 @@ void CAICharacter::PlaySlotAction(CFerroxSpline* path)
 
 void CAICharacter::OnObjectRemoved(CFerroxObject* object)
 {
-    if (!object)
-        return;
+    GX_ASSERT(object != nullptr, "only an object that exists is removed");
     if (object == m_pSlotObject)
         ReleaseSlot();
     if (object == static_cast<CFerroxObject*>(m_pLastObject)) {
@@ -715,9 +714,7 @@ void CAICharacter::RemoveIfOnFloorCell(int cell, CFerroxBlockGrid* floor)
 void CAICharacter::UpdateVisibility(int32_t shownFloor)
 {
     if (GetLevelNumber() <= shownFloor) {
-        // Without the level's answer, the world of the factory that made the character (the level's, too).
-        CFerroxObjectFactory* factory = dynamic_cast<CFerroxObjectFactory*>(GetSecondLineObject());
-        CFerroxWorld* world = g_aiHooks.levelWorld ? g_aiHooks.levelWorld() : (factory ? factory->GetWorld() : nullptr);
+        CFerroxWorld* world = g_aiHooks.levelWorld ? g_aiHooks.levelWorld() : nullptr;
         if (world)
             AddToWorld(world);
         return;
@@ -759,8 +756,6 @@ void CAICharacter::SetupAppearance()
     m_tintCount++;
 }
 
-void CAICharacter::DrawDebugInfo() { CFerroxCharacter::DrawDebugInfo(); }
-
 void CAICharacter::DrawDebugInfo(GxRaster* charset)
 {
     CFerroxCharacter::DrawDebugInfo(charset);
@@ -778,7 +773,8 @@ int CAICharacter::ShouldSave() { return m_presence > kPresenceNone && HasCell(m_
 
 int CAICharacter::Save(CFerroxFile* file)
 {
-    if (!file || !ShouldSave())
+    GX_ASSERT(file != nullptr, "a save has a file");
+    if (!ShouldSave())
         return 0;
     SaveFields(file);
     return 0;
@@ -804,7 +800,7 @@ int CAICharacter::SaveFields(CFerroxFile* file)
 
 bool CAICharacter::ReadInt(CFerroxFile* file, int32_t low, int32_t high, int32_t* out)
 {
-    if (!file || file->IsEof())
+    if (file->IsEof())
         return false;
     std::string line;
     file->ReadLine(line);
@@ -817,7 +813,7 @@ bool CAICharacter::ReadInt(CFerroxFile* file, int32_t low, int32_t high, int32_t
 
 bool CAICharacter::ReadFloat(CFerroxFile* file, float* out)
 {
-    if (!file || file->IsEof())
+    if (file->IsEof())
         return false;
     std::string line;
     file->ReadLine(line);

@@ -58,7 +58,7 @@ constexpr float kPathBudgetSeconds = 0.0025f;
 
 // Seams to modules the characters cannot link.
 struct AICharacterHooks {
-    CFerroxWorld* (*levelWorld)();   // the current level's world; default: the factory's world
+    CFerroxWorld* (*levelWorld)();   // the current level's world; default: none
     CFerroxObject* (*heldObject)();  // the object the placement controller holds; default: none
 };
 void SetAICharacterHooks(const AICharacterHooks& hooks);
@@ -73,7 +73,7 @@ public:
     ~CAICharacter() override;
 
     void Update(float dt) override;
-    void DrawDebugInfo() override;
+    using CFerroxCharacter::DrawDebugInfo;
     virtual void DrawDebugInfo(GxRaster* charset);
     // Takes the floor from the descriptor's grid, or its floor object when it names none.
     void Setup(const FerroxObjectDescriptor* descriptor) override;

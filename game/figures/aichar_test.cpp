@@ -290,15 +290,10 @@ TEST_F(AIVisitTest, RemovalOfTheTarget)
     EXPECT_EQ(nullptr, walking->m_pTarget);
     walking->HandleEvent(99);
     EXPECT_EQ(AI_STATE_PAUSE, walking->GetState());
-}
-
-// A dropped target takes the cell the character was heading for with it.
-TEST_F(AIVisitTest, DropTargetForgetsTheTargetAndItsCell)
-{
-    auto* shop = MakeShop(Cell(4, 4), 10, {"plain"});
-    auto* walking = Make<CShopper>(Cell(12, 12));
-    walking->m_pTarget = shop;
-    walking->m_targetCell = shop->GetEntranceCell(0);
+    // A dropped target takes the cell the character was heading for with it.
+    auto* next = MakeShop(Cell(10, 4), 10, {"plain"});
+    walking->m_pTarget = next;
+    walking->m_targetCell = next->GetEntranceCell(0);
     walking->DropTarget();
     EXPECT_EQ(nullptr, walking->m_pTarget);
     EXPECT_EQ(-1, walking->m_targetCell);

@@ -212,6 +212,10 @@ TEST_F(ShopperTest, LeavingPlans)
     shopper->m_presence = kPresenceOutside;
     shopper->ChooseTarget();
     EXPECT_EQ(SHOPPER_PLAN_LEAVE, shopper->m_plan);
+    // A level without spawn points gives no way out: the shopper pauses where it stands and tries again.
+    EXPECT_EQ(1, shopper->ChooseTarget());
+    EXPECT_EQ(nullptr, shopper->m_pExitObject);
+    EXPECT_EQ(-1, shopper->m_targetCell);
 
     ASSERT_EQ(0, ground.BuildStoreyAbove(4.0f, &tile, nullptr));
     std::unique_ptr<CFerroxBlockMesh> upper(ground.GetUpper());

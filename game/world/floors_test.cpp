@@ -249,6 +249,16 @@ TEST_F(Floors, LitterOnAnyStoreyLowersTheRatingAndSweepingRestoresIt)
     stats.Update();
     EXPECT_EQ(stats.m_dirtPenalty, 0);
     EXPECT_EQ(stats.m_rating, 500);
+
+    // 3 x 105 x 105 inner cells does not fit 16 bits: wrapped, the penalty would raise the rating instead.
+    constexpr int kWideSide = 107;
+    ASSERT_EQ(floors.AddBaseFloor(kWideSide, kWideSide, {0.0f, 0.0f, 0.0f}, kCell, 2), 1);
+    CFerroxBlockMesh* wide = floors.FindBaseFloor(2);
+    for (int cell = 0; cell < kWideSide * kWideSide; cell++)
+        wide->OccupyCell(cell);
+    stats.Update();
+    EXPECT_EQ(stats.m_dirtPenalty, 32767);
+    EXPECT_EQ(stats.m_rating, -1000);
 }
 
 TEST_F(Floors, AMapOfThreeStoreysReadsIntoAFreshLevelAndWritesTheSame)

@@ -210,6 +210,16 @@ std::string CutParticleName(const std::string& line)
     return name;
 }
 
+void AddParticleLine(std::vector<std::string>* lines, const std::string& line)
+{
+    size_t start = 0;
+    do {
+        const size_t limit = lines->size() < kParticleHeaderLines ? kParticleHeaderLineBytes : kParticleValueLineBytes;
+        lines->push_back(line.substr(start, limit));
+        start += limit;
+    } while (start < line.size());
+}
+
 void ReadParticleConfig(const std::vector<std::string>& lines, ParticleConfig* config)
 {
     if (lines.size() > kTextureLine)
@@ -253,11 +263,7 @@ int CConfigurableStdParticle::Load(const char* fileName)
     std::vector<std::string> lines;
     while (opened && !file.IsEof()) {
         std::string line;
-        file.ReadLine(line);
-        const size_t limit = lines.size() < kParticleHeaderLines ? kParticleHeaderLineBytes : kParticleValueLineBytes;
-        if (line.size() > limit)
-            line.resize(limit);
-        lines.push_back(line);
+        AddParticleLine(&lines, file.ReadLine(line));
     }
     if (opened)
         file.Close();

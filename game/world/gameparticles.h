@@ -16,7 +16,8 @@ class CFerroxObject;
 
 // The texture an effect gets when Load is given no file.
 constexpr const char* kParticleDefaultTexture = "./data/images/particle.png";
-// Longest header line (texture and mask names) and longest value line read.
+// Longest header line (texture and mask names) and longest value line read: a longer line is read in pieces of
+// that length, each a line of its own.
 constexpr size_t kParticleHeaderLineBytes = 512;
 constexpr size_t kParticleValueLineBytes = 2048;
 // Header lines before the first value line.
@@ -58,6 +59,8 @@ constexpr int kParticleValueLines = 15;
 ParticleConfig ParticleConfigDefaults();
 // A name of line 2 or 4: cut before a comma that stands four characters after the name's last ".".
 std::string CutParticleName(const std::string& line);
+// Appends a line of the file to lines as it is read: in pieces of the longest length at its place.
+void AddParticleLine(std::vector<std::string>* lines, const std::string& line);
 // Reads the lines of a configuration file over the values in config (its defaults): the names from lines 2
 // and 4, then the value lines. A value line that is missing or does not read whole keeps its values; blend
 // indexes outside 0 .. 10 keep theirs.

@@ -9,7 +9,7 @@
 
 namespace {
 
-// Lines as the file reader gives them: LF ends a line, a CR before it is dropped, each cut to the longest read.
+// Lines as the file reader gives them: LF ends a line, a CR before it is dropped, each read in pieces.
 std::vector<std::string> SplitParticleLines(const char* bytes, size_t size)
 {
     std::vector<std::string> lines;
@@ -18,11 +18,10 @@ std::vector<std::string> SplitParticleLines(const char* bytes, size_t size)
         size_t end = start;
         while (end < size && bytes[end] != '\n')
             end++;
-        const size_t limit = lines.size() < kParticleHeaderLines ? kParticleHeaderLineBytes : kParticleValueLineBytes;
-        std::string line(bytes + start, end - start < limit ? end - start : limit);
+        std::string line(bytes + start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        lines.push_back(line);
+        AddParticleLine(&lines, line);
         start = end + 1;
     }
     return lines;

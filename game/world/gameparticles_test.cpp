@@ -1,5 +1,5 @@
 // Configurable particles: a whole file reaches the emitter, missing and short files keep the defaults, counts
-// are taken as written, the blend line, and an emitter following an object.
+// are taken as written, the blend line, long lines read in pieces, and an emitter following an object.
 #include "game/world/gameparticles.h"
 
 #include <fstream>
@@ -139,6 +139,28 @@ TEST_F(ConfigParticle, NamesAreCutAtTheCommaAfterTheirExtension)
     EXPECT_EQ(CutParticleName("./images/fire.png, spare\r"), "./images/fire.png");
     EXPECT_EQ(CutParticleName("./images/fire,png"), "./images/fire,png");
     EXPECT_EQ(CutParticleName("fire"), "fire");
+}
+
+TEST_F(ConfigParticle, ALineLongerThanItsPlaceTakesContinuesAsTheNextLine)
+{
+    // The texture line runs on: its rest is the free text of line 3, line 3 names the mask, and every line after
+    // it moves down one, so that captions fall where the values were.
+    const std::string longName(kParticleHeaderLineBytes, 'a');
+    std::string text = Config("mask.png", FireValues());
+    text.replace(text.find("mask.png"), 8, longName + "b.png");
+    CConfigurableStdParticle effect;
+    ASSERT_EQ(effect.Load(Write("long.prt", text).c_str()), 1);
+    EXPECT_EQ(effect.GetConfig().textureName, longName);
+    EXPECT_EQ(effect.GetConfig().maskName, "Mask");
+    EXPECT_EQ(effect.GetConfig().valueLinesRead, 0);
+
+    std::vector<std::string> lines(kParticleHeaderLines);
+    AddParticleLine(&lines, std::string(kParticleValueLineBytes + 1, '1'));
+    AddParticleLine(&lines, "");
+    ASSERT_EQ(lines.size(), kParticleHeaderLines + 3u);
+    EXPECT_EQ(lines[kParticleHeaderLines].size(), kParticleValueLineBytes);
+    EXPECT_EQ(lines[kParticleHeaderLines + 1], "1");
+    EXPECT_EQ(lines[kParticleHeaderLines + 2], "");
 }
 
 TEST_F(ConfigParticle, TheEmitterFollowsItsObjectOnlyWhenTimePasses)

@@ -95,6 +95,13 @@ void EraseAll(std::vector<T*>& list, T* item)
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
 
+// Summed 16-bit dirt counts of the floor manager's storeys; 0 without a floor manager.
+int32_t FloorDirtSum()
+{
+    const CFloorManager* floors = CFloorManager::GetInstance();
+    return floors ? floors->GetDirtSum() : 0;
+}
+
 }  // namespace
 
 CStatistics::CStatistics() { Init(); }
@@ -209,12 +216,6 @@ int32_t CStatistics::GetBalance() const
 }
 
 // --- The reckoning -------------------------------------------------------------------------------------------
-
-int32_t CStatistics::FloorDirtSum()
-{
-    const CFloorManager* floors = CFloorManager::GetInstance();
-    return floors ? floors->GetDirtSum() : 0;
-}
 
 void CStatistics::Update()
 {

@@ -56,8 +56,6 @@ public:
     virtual void ClearCategories() { m_categories.clear(); }
     // Every figure to its default, and one counter per category of the game's technology tree.
     virtual void Init();
-    // Summed 16-bit dirt counts of the floor manager's storeys; 0 without a floor manager.
-    virtual int32_t FloorDirtSum();
 
     // Registers a shopper: one more present and one more come.
     void AddShopper(ShopperRecord* shopper);
