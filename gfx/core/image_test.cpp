@@ -643,6 +643,29 @@ TEST_F(ImageTest, QuantiserTakesPalettisedImagesAndWeights)
     GxImageDestroy(sixteen);
 }
 
+// A node the free list can not give leaves the quantiser without a tree: no palette, no index written.
+TEST_F(ImageTest, QuantiserThatCanNotGrowMakesNoPaletteAndMatchesNothing)
+{
+    // 4096 lattice cells need more nodes than the first block of the free list holds.
+    GxImage* image = NewImage(64, 64, 32);
+    for (GxInt32 y = 0; y < 64; ++y)
+        for (GxInt32 x = 0; x < 64; ++x)
+            *Pixel(image, x, y) = GxRGBA{static_cast<GxUInt8>(x * 4), static_cast<GxUInt8>(y * 4), 0, 255};
+    auto* q = new GxPaletteQuantizer;
+    ASSERT_TRUE(GxPaletteQuantizerInit(q));
+    gxTestMemory.mallocFailAfter = 0;
+    GxPaletteQuantizerAddImage(q, image, 1.0f);
+    gxTestMemory.mallocFailAfter = -1;
+    std::vector<GxRGBA> palette(16);
+    EXPECT_EQ(GxPaletteQuantizerMakePalette(palette.data(), 16, q), 0);
+    Bytes indices(64 * 64, 0xEE);
+    GxPaletteQuantizerMatchImage(indices.data(), 64, 8, 0, q, image);
+    EXPECT_EQ(indices, Bytes(64 * 64, 0xEE));
+    GxPaletteQuantizerTerm(q);
+    delete q;
+    GxImageDestroy(image);
+}
+
 TEST_F(ImageTest, ResamplingAveragesByCoverage)
 {
     GxImage* square = NewImage(2, 2, 32);

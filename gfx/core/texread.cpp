@@ -537,9 +537,9 @@ GxBool GxTextureImagesMakePalette(GxRGBA* palette, GxImage* keep, GxImage** imag
     for (GxInt32 i = 0; i < count; i++) {
         GxPaletteQuantizerAddImage(quantizer, images[i], 1.0f);
     }
-    GxPaletteQuantizerMakePalette(palette, 1 << depth, quantizer);
-    GxBool result = 1;
-    for (GxInt32 i = 0; i < count; i++) {
+    // No entry means the quantiser lost its tree to a failed allocation: nothing can be matched.
+    GxBool result = GxPaletteQuantizerMakePalette(palette, 1 << depth, quantizer) > 0 ? 1 : 0;
+    for (GxInt32 i = 0; result && i < count; i++) {
         GxImage* indexed = NewImage(images[i]->width, images[i]->height, depth);
         if (indexed == nullptr) {
             result = 0;
