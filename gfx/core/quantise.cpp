@@ -45,6 +45,7 @@ GxPaletteQuantizerNode* NewNode(GxPaletteQuantizer* q)
 {
     auto* node = static_cast<GxPaletteQuantizerNode*>(GxFreeListAllocEntry(q->nodeFreeList, kNodeHint));
     if (!node) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
     }
     memset(node, 0, sizeof(*node));
@@ -401,6 +402,7 @@ GxBool GxPaletteQuantizerInit(GxPaletteQuantizer* quantizer)
     quantizer->nodeFreeList =
         GxFreeListCreate(sizeof(GxPaletteQuantizerNode), kNodesPerBlock, alignof(GxPaletteQuantizerNode), kNodeHint);
     if (!quantizer->nodeFreeList) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return 0;
     }
     quantizer->root = NewNode(quantizer);
