@@ -77,9 +77,6 @@ TEST_F(PluginTest, OffsetsFollowRegistrationOrder)
     EXPECT_EQ(40, GxPluginRegistryAddPlugin(&limited, 8, 0x101, nullptr, nullptr, nullptr));
     EXPECT_EQ(-1, GxPluginRegistryAddPlugin(&limited, 1, 0x102, nullptr, nullptr, nullptr));
     EXPECT_EQ(gxERRNOERROR, GxTestTakeErrorCode());
-    EXPECT_EQ(-1, GxPluginRegistryAddPlugin(&limited, -1, 0x103, nullptr, nullptr, nullptr));
-    EXPECT_EQ(-1, GxPluginRegistryAddPlugin(&limited, 0x7FFFFFF0, 0x104, nullptr, nullptr, nullptr));
-    EXPECT_EQ(-1, GxPluginRegistryAddPlugin(nullptr, 4, 0x105, nullptr, nullptr, nullptr));
 
     // Terminating resets every registry to its bare size.
     GxTestEngineShutdown();
@@ -435,10 +432,6 @@ TEST_F(ExtensionChunkTest, TheAnnouncedLengthAlwaysMatchesWhatIsWritten)
     EXPECT_EQ(nullptr, GxPluginRegistryWriteDataChunks(&reg, stream, source.data()));
     EXPECT_EQ(gxERRWRITE, GxTestTakeErrorCode());
     GxStreamClose(stream, nullptr);
-
-    EXPECT_EQ(nullptr, GxPluginRegistryWriteDataChunks(&reg, nullptr, source.data()));
-    EXPECT_EQ(nullptr, GxPluginRegistryReadDataChunks(nullptr, nullptr, target.data()));
-    EXPECT_EQ(gxERRNULLARG, GxTestTakeErrorCode());
 }
 
 TEST_F(ExtensionChunkTest, SkipPassesOverTheWholeChunk)
