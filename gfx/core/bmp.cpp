@@ -118,14 +118,9 @@ bool CheckHeader(BmpHeader* h)
     return true;
 }
 
+// The entries the file does not give stay as the allocation left them.
 bool ReadPalette(GxStream* stream, const BmpHeader& h, GxImage* image)
 {
-    for (GxInt32 i = 0; i < (1 << image->depth); ++i) {
-        image->palette[i] = GxRGBA{0, 0, 0, 255};
-    }
-    if (h.bitCount > 8) {
-        return true;
-    }
     if (h.headerSize != kCoreHeaderSize && h.headerSize != kInfoHeaderSize) {
         return Fail(gxERRUNSUPPORTED);
     }

@@ -187,9 +187,9 @@ TEST_F(BmpTest, PalettisedBitCounts)
                 ASSERT_TRUE(GxTestSameRGBA(At(image, x, y), want));
             }
         }
-        // Entries the file does not give are opaque black.
+        // Entries the file does not give stay as allocated.
         if (c.colours < (1u << c.depth)) {
-            EXPECT_TRUE(GxTestSameRGBA(image->palette[c.colours], GxRGBA{0, 0, 0, 255}));
+            EXPECT_TRUE(GxTestSameRGBA(image->palette[c.colours], GxRGBA{0, 0, 0, 0}));
         }
         GxImageDestroy(image);
     }

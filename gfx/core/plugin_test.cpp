@@ -112,24 +112,6 @@ TEST_F(PluginTest, ObjectsAreBuiltCopiedAndDestroyedThroughEveryPlugin)
     EXPECT_EQ((std::vector<int>{1, 2, 10, 20, -2, -1}), calls);
 }
 
-TEST_F(PluginTest, NoOpCallbacksLeaveExtensionsAndStreamsAsTheyAre)
-{
-    const GxInt32 offset =
-        GxPluginRegistryAddPlugin(&reg, 4, 0x101, GxPluginNoOpCallback, GxPluginNoOpCallback, GxPluginNoOpCallback);
-    std::vector<char> a(reg.sizeOfStruct, 0x11), b(reg.sizeOfStruct, 0x22);
-    ASSERT_EQ(&reg, GxPluginRegistryInitObject(&reg, a.data()));
-    ASSERT_EQ(&reg, GxPluginRegistryCopyObject(&reg, b.data(), a.data()));
-    EXPECT_EQ(0x11, a[offset]);
-    EXPECT_EQ(0x22, b[offset]);  // the copy keeps its own extension
-    ASSERT_EQ(&reg, GxPluginRegistryDeInitObject(&reg, a.data()));
-    EXPECT_EQ(0x11, a[offset]);
-
-    // The stream write touches nothing: a stand-in that is never a stream comes back as it went.
-    auto* stream = reinterpret_cast<GxStream*>(b.data());
-    EXPECT_EQ(stream, GxPluginNoOpCallback(stream, 4, a.data(), offset, 4));
-    EXPECT_EQ(std::vector<char>(reg.sizeOfStruct, 0x22), b);
-}
-
 TEST(PluginRegistryFreeListsOff, EntriesAreFoundAndFreedWithoutTheFreeList)
 {
     static GxPluginRegistry reg = GxPluginRegistryInitializer(16, 0);

@@ -411,7 +411,7 @@ GxTexture* GxTextureRead(const GxChar* name, const GxChar* maskName)
         return nullptr;
     }
     GX_ASSERT(name != nullptr, "a texture name to read");
-    GxTexture* texture = block->findCallBack != nullptr ? block->findCallBack(name) : nullptr;
+    GxTexture* texture = block->findCallBack(name);
     if (texture != nullptr) {
         texture->refCount++;
         return texture;
@@ -432,7 +432,8 @@ GxTexture* GxTextureRead(const GxChar* name, const GxChar* maskName)
 GxTexture* GxTextureDefaultFind(const GxChar* name)
 {
     GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || name == nullptr) {
+    GX_ASSERT(name != nullptr, "a texture name");
+    if (block == nullptr) {
         return nullptr;
     }
     if (block->currentDictionary != nullptr) {
@@ -450,7 +451,8 @@ GxTexture* GxTextureDefaultFind(const GxChar* name)
 GxTexture* GxTextureDefaultRead(const GxChar* name, const GxChar* maskName)
 {
     GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || name == nullptr) {
+    GX_ASSERT(name != nullptr, "a texture name");
+    if (block == nullptr) {
         return nullptr;
     }
     if (block->mipmapping) {
@@ -462,7 +464,8 @@ GxTexture* GxTextureDefaultRead(const GxChar* name, const GxChar* maskName)
 GxTexture* GxTextureReadMipmapped(const GxChar* name, const GxChar* maskName)
 {
     GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || name == nullptr) {
+    GX_ASSERT(name != nullptr, "a texture name");
+    if (block == nullptr) {
         return nullptr;
     }
     GxInt32 flags = gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP;
