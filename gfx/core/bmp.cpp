@@ -1,6 +1,7 @@
 // BMP reader (1, 4, 8, 15, 16, 24 and 32 bits, 8-bit run-length) and writer (4, 8 and 24 bits).
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/filesys.h"
@@ -117,14 +118,9 @@ bool CheckHeader(BmpHeader* h)
     return true;
 }
 
+// The entries the file does not give stay as the allocation left them.
 bool ReadPalette(GxStream* stream, const BmpHeader& h, GxImage* image)
 {
-    for (GxInt32 i = 0; i < (1 << image->depth); ++i) {
-        image->palette[i] = GxRGBA{0, 0, 0, 255};
-    }
-    if (h.bitCount > 8) {
-        return true;
-    }
     if (h.headerSize != kCoreHeaderSize && h.headerSize != kInfoHeaderSize) {
         return Fail(gxERRUNSUPPORTED);
     }
@@ -398,15 +394,10 @@ GxImage* GxImageReadBMP(const GxChar* imageName)
 
 GxImage* GxImageWriteBMP(GxImage* image, const GxChar* imageName)
 {
-    if (!image || !imageName || !image->pixels) {
-        GxErrorRaise(gxPLUGINBMP, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(image && imageName && image->pixels, "an allocated image and a name to write");
     const bool palettised = (image->depth == 4 || image->depth == 8) && image->palette;
-    if ((!palettised && image->depth != 32) || image->width <= 0 || image->height <= 0) {
-        GxErrorRaise(gxPLUGINBMP, gxERRUNSUPPORTED);
-        return nullptr;
-    }
+    GX_ASSERT((palettised || image->depth == 32) && image->width > 0 && image->height > 0,
+              "an image of a depth images have");
     const GxUInt32 bitCount = palettised ? static_cast<GxUInt32>(image->depth) : 24;
     auto* row = static_cast<GxUInt8*>(GxMalloc(WriteRowSize(image, bitCount), kRowHint));
     if (!row) {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
@@ -203,10 +204,7 @@ GxBool GxStreamReadChunkHeader(GxStream* stream, GxUInt32* type, GxUInt32* lengt
 
 GxStream* GxStreamReadChunkHeaderInfo(GxStream* stream, GxChunkHeaderInfo* info)
 {
-    if (info == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(info != nullptr, "a record to fill");
     if (!GxStreamReadChunkHeader(stream, &info->type, &info->length, &info->version, &info->buildNum))
         return nullptr;
     info->isComplex = IsComplexChunk(info->type) ? 1 : 0;
@@ -240,10 +238,7 @@ GxStream* GxStreamWriteReal(GxStream* stream, const GxReal* reals, GxUInt32 numB
     // Staged in pieces: the place where a big-endian host would swap bytes.
     GxUInt8 staging[gxREALSTAGING];
     const GxUInt8* src = reinterpret_cast<const GxUInt8*>(reals);
-    if (reals == nullptr && numBytes != 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(reals != nullptr || numBytes == 0, "values to write");
     while (numBytes > 0) {
         GxUInt32 n = numBytes < gxREALSTAGING ? numBytes : gxREALSTAGING;
         std::memcpy(staging, src, n);
@@ -281,10 +276,7 @@ const GxChar* GxStringStreamWrite(const GxChar* string, GxStream* stream)
     if (string == nullptr)
         string = "";
     size_t length = std::strlen(string);
-    if (length > UINT32_MAX - 4) {
-        GxErrorRaise(gxPLUGINCORE, gxERRWRITE);
-        return nullptr;
-    }
+    GX_ASSERT(length <= UINT32_MAX - 4, "a string a chunk can hold");
     GxUInt32 size = GxStringStreamGetSize(string);
     GxUInt32 chars = static_cast<GxUInt32>(length);
     if (GxStreamWriteChunkHeader(stream, gxID_STRING, size, gxLIBRARYVERSION, gxLIBRARYBUILD) == nullptr ||
@@ -295,14 +287,7 @@ const GxChar* GxStringStreamWrite(const GxChar* string, GxStream* stream)
 
 GxChar* GxStringStreamRead(GxChar* buffer, GxStream* stream, GxUInt32 bufferSize)
 {
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    if (buffer != nullptr && bufferSize == 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream != nullptr && (buffer == nullptr || bufferSize > 0), "a stream and room for the NUL");
     for (;;) {
         GxUInt32 type, length, version;
         if (!GxStreamReadChunkHeader(stream, &type, &length, &version, nullptr))

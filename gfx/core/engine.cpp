@@ -84,10 +84,7 @@ GxInt32 RequestNumber(GxInt32 request, GxInt32 fallback)
 // Entry n of one of the device's lists, into info.
 GxBool RequestEntry(GxInt32 request, void* info, GxInt32 n)
 {
-    if (!info) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(info != nullptr, "a record to fill");
     return Request(request, info, nullptr, n);
 }
 
@@ -247,10 +244,7 @@ GxInt32 GxEngineRegisterPlugin(GxInt32 size, GxUInt32 pluginID, GxPluginObjectCo
 
 GxBool GxEngineRegisterModule(const GxCoreModule* module)
 {
-    if (!module) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(module != nullptr, "a module to register");
     return GxEngineRegisterPlugin(module->blockSize, module->pluginID, module->open, module->close) >= 0;
 }
 
@@ -262,29 +256,23 @@ GxInt32 GxEngineGetOpenCount(void) { return engineOpenCount; }
 
 GxBool GxEngineDeviceRequest(GxDevice* device, GxInt32 request, void* out, void* inOut, GxInt32 in)
 {
-    if (device && device->fpSystem) {
-        GxBool result = device->fpSystem(request, out, inOut, in);
-        if (result) {
-            return result;
-        }
+    GX_ASSERT(device != nullptr && device->fpSystem != nullptr, "a device with its request handler");
+    const GxBool result = device->fpSystem(request, out, inOut, in);
+    if (result) {
+        return result;
     }
     switch (request) {
     case gxDEVICESYSTEMGETNUMSUBSYSTEMS:
     case gxDEVICESYSTEMGETCURRENTSUBSYSTEM:
-        if (!out) {
-            break;
-        }
+        GX_ASSERT(out != nullptr, "a place for the answer");
         *static_cast<GxInt32*>(out) = request == gxDEVICESYSTEMGETNUMSUBSYSTEMS ? 1 : 0;
         return 1;
     case gxDEVICESYSTEMGETSUBSYSTEMINFO:
-        if (in != 0 || !out) {
+        if (in != 0) {
             break;
         }
-        if (GxEngineInstance->stringFuncs.gxStrcpy) {
-            GxEngineInstance->stringFuncs.gxStrcpy(static_cast<GxSubSystemInfo*>(out)->name, subSystemName);
-        } else {
-            memcpy(static_cast<GxSubSystemInfo*>(out)->name, subSystemName, sizeof(subSystemName));
-        }
+        GX_ASSERT(out != nullptr, "a place for the answer");
+        GxEngineInstance->stringFuncs.gxStrcpy(static_cast<GxSubSystemInfo*>(out)->name, subSystemName);
         return 1;
     case gxDEVICESYSTEMSETSUBSYSTEM:
         if (in != 0) {

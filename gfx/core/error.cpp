@@ -1,4 +1,5 @@
 // Error module (core module 0x40F): the pending error record, where the first error wins.
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 
 namespace {
@@ -44,9 +45,7 @@ const GxCoreModule gxErrorModule = {0x40F, static_cast<GxInt32>(sizeof(ErrorBloc
 
 GxError* GxErrorSet(GxError* record)
 {
-    if (!record) {
-        return nullptr;
-    }
+    GX_ASSERT(record != nullptr, "a record to set");
     GxError* pending = Pending();
     if (pending->pluginID != 0 || pending->errorCode != gxERRNOERROR) {
         return record;
@@ -58,9 +57,7 @@ GxError* GxErrorSet(GxError* record)
 
 GxError* GxErrorGet(GxError* out)
 {
-    if (!out) {
-        return nullptr;
-    }
+    GX_ASSERT(out != nullptr, "a record to fill");
     GxError* pending = Pending();
     *out = *pending;
     pending->pluginID = 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/filesys_local.h"
@@ -91,19 +92,19 @@ void FreeSlot(GxFile* file)
     LeaveCriticalSection(&slotLock);
 }
 
-bool Usable(const GxFile* file)
+// Every file operation but the open works on a file that is open.
+void AssertOpen(const GxFile* file)
 {
-    return file != nullptr && file->fileSystem != nullptr && file->status != gxFILESTATUSFREE &&
-           file->status != gxFILESTATUSOPENING;
+    GX_ASSERT(file != nullptr && file->fileSystem != nullptr && file->status != gxFILESTATUSFREE &&
+                  file->status != gxFILESTATUSOPENING,
+              "a file that is open");
 }
 
-// size x count as a 32-bit byte count; false when it does not fit.
-bool ByteCount(size_t size, size_t count, GxUInt32& bytes)
+// size x count as a 32-bit byte count.
+GxUInt32 ByteCount(size_t size, size_t count)
 {
-    if (size == 0 || count > 0xFFFFFFFFu / size)
-        return false;
-    bytes = static_cast<GxUInt32>(size * count);
-    return true;
+    GX_ASSERT(size != 0 && count <= 0xFFFFFFFFu / size, "items whose bytes a file operation can count");
+    return static_cast<GxUInt32>(size * count);
 }
 
 void DestroyFileSystem(GxFileSystem* fs)
@@ -214,8 +215,7 @@ void GxFileSystemUnregister(GxFileSystem* fs)
 
 GxFileSystem* GxFileSystemFind(const char* name)
 {
-    if (name == nullptr)
-        return nullptr;
+    GX_ASSERT(name != nullptr, "a name to find");
     for (GxFileSystem* fs = manager.first; fs != nullptr; fs = fs->next) {
         if (std::strcmp(fs->name, name) == 0)
             return fs;
@@ -225,8 +225,7 @@ GxFileSystem* GxFileSystemFind(const char* name)
 
 GxFileSystem* GxFileSystemFindByDevice(const char* device)
 {
-    if (device == nullptr)
-        return nullptr;
+    GX_ASSERT(device != nullptr, "a device to find");
     for (GxFileSystem* fs = manager.first; fs != nullptr; fs = fs->next) {
         if (fs->deviceName != nullptr && _stricmp(fs->deviceName, device) == 0)
             return fs;
@@ -236,11 +235,9 @@ GxFileSystem* GxFileSystemFindByDevice(const char* device)
 
 GxFile* GxFileOpen(const char* path, const char* mode)
 {
-    if (path == nullptr || mode == nullptr)
-        return nullptr;
+    GX_ASSERT(path != nullptr && mode != nullptr, "a path and a mode");
     GxUInt32 flags = ModeFlags(mode);
-    if (flags == 0)
-        return nullptr;
+    GX_ASSERT(flags != 0, "a mode that names an access");
     GxFileSystem* fs = FileSystemForPath(path);
     if (fs == nullptr || fs->ops.open == nullptr)
         return nullptr;
@@ -268,8 +265,7 @@ GxFile* GxFileOpen(const char* path, const char* mode)
 
 GxInt32 GxFileClose(GxFile* file)
 {
-    if (!Usable(file))
-        return 0;
+    AssertOpen(file);
     EnterCriticalSection(&slotLock);
     // A write that failed earlier leaves the slot failed; the close reports it, as fclose does.
     bool failed = (file->mode & gxFILEMODEWRITE) != 0 && file->status == gxFILESTATUSFAILED;
@@ -286,23 +282,28 @@ GxInt32 GxFileClose(GxFile* file)
 
 size_t GxFileRead(void* buffer, size_t size, size_t count, GxFile* file)
 {
-    GxUInt32 bytes;
-    if (buffer == nullptr || !Usable(file) || !ByteCount(size, count, bytes) || file->fileSystem->ops.read == nullptr)
+    GX_ASSERT(buffer != nullptr, "a buffer to read into");
+    AssertOpen(file);
+    const GxUInt32 bytes = ByteCount(size, count);
+    if (file->fileSystem->ops.read == nullptr)
         return 0;
     return file->fileSystem->ops.read(file, buffer, bytes) / size;
 }
 
 size_t GxFileWrite(const void* buffer, size_t size, size_t count, GxFile* file)
 {
-    GxUInt32 bytes;
-    if (buffer == nullptr || !Usable(file) || !ByteCount(size, count, bytes) || file->fileSystem->ops.write == nullptr)
+    GX_ASSERT(buffer != nullptr, "bytes to write");
+    AssertOpen(file);
+    const GxUInt32 bytes = ByteCount(size, count);
+    if (file->fileSystem->ops.write == nullptr)
         return 0;
     return file->fileSystem->ops.write(file, buffer, bytes) / size;
 }
 
 GxInt32 GxFileSeek(GxFile* file, GxInt32 offset, GxInt32 origin)
 {
-    if (!Usable(file) || origin < 0 || origin > 2 || file->fileSystem->ops.seek == nullptr)
+    AssertOpen(file);
+    if (origin < 0 || origin > 2 || file->fileSystem->ops.seek == nullptr)
         return -1;
     if (file->async) {
         file->operation = gxFILEOPSEEK;
@@ -313,15 +314,16 @@ GxInt32 GxFileSeek(GxFile* file, GxInt32 offset, GxInt32 origin)
 
 GxInt32 GxFileTell(GxFile* file)
 {
-    if (!Usable(file))
-        return -1;
+    AssertOpen(file);
     return static_cast<GxInt32>(file->posLow);
 }
 
 char* GxFileGets(char* buffer, GxInt32 n, GxFile* file)
 {
+    GX_ASSERT(buffer != nullptr, "a buffer to read into");
+    AssertOpen(file);
     // Room for at least one byte and the NUL, else nothing can be read.
-    if (buffer == nullptr || n < 2 || !Usable(file))
+    if (n < 2)
         return nullptr;
     size_t got = GxFileRead(buffer, 1, static_cast<size_t>(n - 1), file);
     if (got == 0)
@@ -345,8 +347,8 @@ char* GxFileGets(char* buffer, GxInt32 n, GxFile* file)
 
 GxInt32 GxFilePuts(const char* string, GxFile* file)
 {
-    if (string == nullptr || !Usable(file))
-        return 0;
+    GX_ASSERT(string != nullptr, "a string to write");
+    AssertOpen(file);
     size_t length = std::strlen(string);
     if (length == 0)
         return 0;
@@ -355,16 +357,15 @@ GxInt32 GxFilePuts(const char* string, GxFile* file)
 
 GxBool GxFileEof(GxFile* file)
 {
-    // A file that is not open has nothing left to read.
-    if (!Usable(file) || file->fileSystem->ops.eof == nullptr)
+    AssertOpen(file);
+    if (file->fileSystem->ops.eof == nullptr)
         return 1;
     return file->fileSystem->ops.eof(file);
 }
 
 GxBool GxFileExists(const char* path)
 {
-    if (path == nullptr)
-        return 0;
+    GX_ASSERT(path != nullptr, "a path to test");
     GxFileSystem* fs = FileSystemForPath(path);
     if (fs == nullptr || fs->ops.exists == nullptr)
         return 0;
@@ -373,8 +374,7 @@ GxBool GxFileExists(const char* path)
 
 GxBool GxFileRename(const char* from, const char* to)
 {
-    if (from == nullptr || to == nullptr)
-        return 0;
+    GX_ASSERT(from != nullptr && to != nullptr, "two names");
     GxFileSystem* fs = FileSystemForPath(from);
     if (fs == nullptr || fs != FileSystemForPath(to) || fs->ops.rename == nullptr)
         return 0;
@@ -383,8 +383,7 @@ GxBool GxFileRename(const char* from, const char* to)
 
 GxBool GxFileRemove(const char* path)
 {
-    if (path == nullptr)
-        return 0;
+    GX_ASSERT(path != nullptr, "a path to remove");
     GxFileSystem* fs = FileSystemForPath(path);
     if (fs == nullptr || fs->ops.remove == nullptr)
         return 0;

@@ -150,8 +150,6 @@ TEST_F(FileSystemTest, NamesLongerThanTheFieldAreRefused)
 {
     EXPECT_EQ(GxWin32FileSystemCreate(4, "C:", "EIGHTCHR"), nullptr);
     EXPECT_EQ(GxWin32FileSystemCreate(4, "C:", ""), nullptr);
-    EXPECT_EQ(GxWin32FileSystemCreate(0, "C:", "KFS"), nullptr);
-    EXPECT_EQ(GxWin32FileSystemCreate(4, nullptr, "KFS"), nullptr);
     GxFileSystem* seven = GxWin32FileSystemCreate(4, "C:", "SEVENCH");
     ASSERT_NE(seven, nullptr);
     EXPECT_STREQ(seven->name, "SEVENCH");
@@ -244,8 +242,6 @@ TEST_F(FileSystemTest, SlotsRunOutWithTheNoSlotError)
     EXPECT_EQ(GxFileSystemManagerGet()->lastError, 8u);
     EXPECT_EQ(reported, std::vector<GxInt32>{gxFSERRNOSLOT});
     EXPECT_EQ(GxFileClose(first), 0);
-    // Closing twice must not close another file's handle.
-    EXPECT_EQ(GxFileClose(first), 0);
     GxFile* again = GxFileOpen(Path("a.bin").c_str(), "rb");
     EXPECT_EQ(again, first);
     char byte = 0;
@@ -253,7 +249,6 @@ TEST_F(FileSystemTest, SlotsRunOutWithTheNoSlotError)
     EXPECT_EQ(byte, 'a');
     GxFileClose(again);
     GxFileClose(second);
-    GxFileClose(nullptr);
     // A missing file fails and keeps its slot free.
     EXPECT_EQ(GxFileOpen(Path("none.bin").c_str(), "rb"), nullptr);
     EXPECT_EQ(GxFileSystemManagerGet()->lastError, static_cast<GxUInt32>(ERROR_FILE_NOT_FOUND));
@@ -300,16 +295,8 @@ TEST_F(FileSystemTest, ReadWriteSeekTellAndEof)
     EXPECT_EQ(GxFileTell(file), -1);
     EXPECT_TRUE(GxFileEof(file));
     EXPECT_EQ(GxFileSeek(file, 0, 0), 0);
-    // Byte counts that overflow 32 bits, zero sizes and null buffers read nothing.
-    EXPECT_EQ(GxFileRead(read, 0x10000, 0x10000, file), 0u);
-    EXPECT_EQ(GxFileRead(read, 0, 4, file), 0u);
-    EXPECT_EQ(GxFileRead(nullptr, 1, 4, file), 0u);
-    EXPECT_EQ(GxFileTell(file), 0);
     EXPECT_EQ(GxFileWrite("x", 1, 1, file), 0u);  // opened for reading only
     GxFileClose(file);
-    EXPECT_EQ(GxFileTell(file), -1);
-    EXPECT_TRUE(GxFileEof(file));
-    EXPECT_EQ(GxFileTell(nullptr), -1);
 }
 
 // A write that failed is reported again by the close, and a whole-file write replaces the old
@@ -464,9 +451,6 @@ TEST_F(FileSystemTest, ModesTruncateKeepAndAppend)
     ASSERT_NE(file, nullptr);
     GxFileClose(file);
     EXPECT_EQ(fs::file_size(dir / "log.txt"), 0u);
-    EXPECT_EQ(GxFileOpen(Path("log.txt").c_str(), ""), nullptr);
-    EXPECT_EQ(GxFileOpen(Path("log.txt").c_str(), nullptr), nullptr);
-    EXPECT_EQ(GxFileOpen(nullptr, "r"), nullptr);
 }
 
 TEST_F(FileSystemTest, GetsSplitsLinesAndDropsCrBeforeLf)
@@ -522,7 +506,6 @@ TEST_F(FileSystemTest, GetsNeverOverrunsSmallBuffers)
     EXPECT_EQ(GxFileGets(buffer, -5, file), nullptr);
     EXPECT_STREQ(buffer, "same");
     EXPECT_EQ(GxFileTell(file), 0);
-    EXPECT_EQ(GxFileGets(nullptr, 10, file), nullptr);
     // Two bytes hold one character: the CR of a CR LF comes alone, then the LF.
     Put("cr.txt", "\r\n");
     GxFile* cr = GxFileOpen(Path("cr.txt").c_str(), "r");

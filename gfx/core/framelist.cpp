@@ -1,6 +1,7 @@
 // Frame lists: a hierarchy flattened into an array, and its chunk (0x0E) on streams.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame_local.h"
@@ -101,10 +102,7 @@ bool ReadFrames(GxStream* stream, GxFrame** frames, GxInt32 count, GxInt32* made
 
 GxFrameList* GxFrameListInitialize(GxFrameList* list, GxFrame* root)
 {
-    if (list == nullptr || root == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(list != nullptr && root != nullptr, "a list and a root");
     const GxInt32 count = GxFrameCount(root);
     auto* frames = static_cast<GxFrame**>(GxMalloc(sizeof(GxFrame*) * count, kListHint));
     auto* stack = static_cast<GxFrame**>(GxMalloc(sizeof(GxFrame*) * count, kScratchHint));
@@ -174,10 +172,7 @@ GxInt32 GxFrameListStreamGetSize(const GxFrameList* list)
 
 const GxFrameList* GxFrameListStreamWrite(const GxFrameList* list, GxStream* stream)
 {
-    if (list == nullptr || stream == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(list != nullptr && stream != nullptr, "a list and a stream");
     const GxUInt32 structSize = static_cast<GxUInt32>(list->numFrames) * kRecordSize + 4;
     const GxUInt32 size = static_cast<GxUInt32>(GxFrameListStreamGetSize(list));
     if (GxStreamWriteChunkHeader(stream, kFrameListChunk, size, gxLIBRARYVERSION, gxLIBRARYBUILD) == nullptr ||
@@ -206,10 +201,7 @@ const GxFrameList* GxFrameListStreamWrite(const GxFrameList* list, GxStream* str
 
 GxFrameList* GxFrameListStreamRead(GxStream* stream, GxFrameList* list)
 {
-    if (stream == nullptr || list == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream != nullptr && list != nullptr, "a stream and a list");
     GxUInt32 structSize = 0;
     if (!GxStreamFindChunk(stream, gxID_STRUCT, &structSize, nullptr)) {
         return nullptr;
@@ -265,10 +257,7 @@ GxFrameList* GxFrameListStreamRead(GxStream* stream, GxFrameList* list)
 
 GxFrameList* GxFrameListStreamReadSized(GxStream* stream, GxFrameList* list, GxUInt32 length)
 {
-    if (stream == nullptr || list == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream != nullptr && list != nullptr, "a stream and a list");
     GxUInt8* body = GxStreamReadBlock(stream, length);
     if (body == nullptr) {
         return nullptr;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/image_local.h"
 #include "gfx/core/memory.h"
@@ -246,10 +247,7 @@ GxBool GxImageDestroy(GxImage* image)
 
 GxImage* GxImageAllocatePixels(GxImage* image)
 {
-    if (!image) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(image != nullptr, "an image to allocate");
     const GxInt32 stride = AllocatedStride(image->width, image->height, image->depth);
     GxUInt8* block = stride < 0 ? nullptr : NewPixelBlock(stride, image->height, image->depth);
     if (!block) {
@@ -280,10 +278,7 @@ GxImage* GxImageFreePixels(GxImage* image)
 
 GxImage* GxImageResize(GxImage* image, GxInt32 width, GxInt32 height)
 {
-    if (!image) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(image != nullptr, "an image to resize");
     if (!(image->flags & gxIMAGEALLOCATED)) {
         image->width = width;
         image->height = height;
@@ -317,10 +312,7 @@ GxImage* GxImageResize(GxImage* image, GxInt32 width, GxInt32 height)
 
 GxImage* GxImageCopy(GxImage* destination, const GxImage* source)
 {
-    if (!destination || !source || !destination->pixels || !source->pixels) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(destination && source && destination->pixels && source->pixels, "two allocated images");
     if (destination->width != source->width || destination->height != source->height) {
         GxErrorRaise(gxPLUGINCORE, gxERRSIZEMISMATCH);
         return nullptr;
@@ -366,10 +358,7 @@ GxImage* GxImageMakeMask(GxImage* image)
 
 GxImage* GxImageApplyMask(GxImage* image, const GxImage* mask)
 {
-    if (!image || !mask || !image->pixels || !mask->pixels) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(image && mask && image->pixels && mask->pixels, "an allocated image and mask");
     if (image->width != mask->width || image->height != mask->height) {
         GxErrorRaise(gxPLUGINCORE, gxERRSIZEMISMATCH);
         return nullptr;
@@ -413,10 +402,7 @@ GxImage* GxImageGammaCorrect(GxImage* image)
     if (!block) {
         return nullptr;
     }
-    if (!image) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(image != nullptr, "an image to correct");
     const GxUInt8* table = block->gammaTable;
     if (IsPalettised(image->depth)) {
         if (!image->palette) {
@@ -465,10 +451,7 @@ GxImage* GxImageStreamRead(GxStream* stream)
 
 GxImage* GxImageStreamReadSized(GxStream* stream, GxUInt32 bodyLength)
 {
-    if (!stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream != nullptr, "a stream to read");
     GxUInt32 structLength = 0;
     if (!GxStreamFindChunk(stream, gxID_STRUCT, &structLength, nullptr)) {
         return nullptr;

@@ -515,7 +515,6 @@ TEST_F(ImageTest, DamagedImageChunksAreRefusedBeforeAllocating)
     EXPECT_EQ(ReadBody(ChunkBody(1000, 1000, 32, 4000, Bytes(8, 1), {}), 100), nullptr);
     EXPECT_LT(gxTestMemory.largest, 4096u);
     EXPECT_EQ(GxTestLiveBlocks(), live);
-    EXPECT_EQ(GxImageStreamRead(nullptr), nullptr);
 }
 
 // Depths are checked before any size is computed from them, and a chunk read without a length is
@@ -641,6 +640,30 @@ TEST_F(ImageTest, QuantiserTakesPalettisedImagesAndWeights)
     delete q;
     GxImageDestroy(indexed);
     GxImageDestroy(sixteen);
+}
+
+// A node the free list can not give leaves the quantiser without a tree: no palette, no index written.
+TEST_F(ImageTest, QuantiserThatCanNotGrowMakesNoPaletteAndMatchesNothing)
+{
+    // 4096 lattice cells need more nodes than the first block of the free list holds.
+    GxImage* image = NewImage(64, 64, 32);
+    for (GxInt32 y = 0; y < 64; ++y)
+        for (GxInt32 x = 0; x < 64; ++x)
+            *Pixel(image, x, y) = GxRGBA{static_cast<GxUInt8>(x * 4), static_cast<GxUInt8>(y * 4), 0, 255};
+    auto* q = new GxPaletteQuantizer;
+    ASSERT_TRUE(GxPaletteQuantizerInit(q));
+    gxTestMemory.mallocFailAfter = 0;
+    GxPaletteQuantizerAddImage(q, image, 1.0f);
+    gxTestMemory.mallocFailAfter = -1;
+    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOMEMORY);
+    std::vector<GxRGBA> palette(16);
+    EXPECT_EQ(GxPaletteQuantizerMakePalette(palette.data(), 16, q), 0);
+    Bytes indices(64 * 64, 0xEE);
+    GxPaletteQuantizerMatchImage(indices.data(), 64, 8, 0, q, image);
+    EXPECT_EQ(indices, Bytes(64 * 64, 0xEE));
+    GxPaletteQuantizerTerm(q);
+    delete q;
+    GxImageDestroy(image);
 }
 
 TEST_F(ImageTest, ResamplingAveragesByCoverage)

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image_local.h"
@@ -122,9 +123,7 @@ const GxChar* GxImageGetPath(void)
 
 GxBool GxImageIsAbsolutePath(const GxChar* name)
 {
-    if (!name) {
-        return 0;
-    }
+    GX_ASSERT(name != nullptr, "a name to test");
     if (name[0] == '\\' || name[0] == '/') {
         return 1;
     }
@@ -139,10 +138,7 @@ const GxChar* GxImageForEachPathCandidate(const GxChar* name, GxInt32 spareBytes
     if (!block) {
         return nullptr;
     }
-    if (!name || !callBack || spareBytes < 1) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(name != nullptr && callBack != nullptr && spareBytes >= 1, "a name, a callback and room for its end");
     const size_t nameLength = strlen(name);
     if (GxImageIsAbsolutePath(name) || block->path[0] == '\0') {
         if (!GrowBuffer(&block->nameBuffer, &block->nameBufferSize, nameLength + spareBytes, gxIMAGENAMEHINT)) {
@@ -180,10 +176,7 @@ GxBool GxImageRegisterImageFormat(const GxChar* extension, GxImageCallBackRead r
     if (!block) {
         return 0;
     }
-    if (!extension) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(extension != nullptr, "an extension to register");
     GxChar lower[gxIMAGEEXTENSIONSIZE] = ".";
     strncat(lower, extension, gxIMAGEEXTENSIONSIZE - 2);
     for (GxChar* c = lower; *c; ++c) {
@@ -217,8 +210,9 @@ GxBool GxImageRegisterImageFormat(const GxChar* extension, GxImageCallBackRead r
 
 GxImage* GxImageRead(const GxChar* imageName)
 {
+    GX_ASSERT(imageName != nullptr, "a name to read");
     GxImageModuleBlock* block = GxImageBlockOrRaise();
-    if (!block || !imageName) {
+    if (!block) {
         return nullptr;
     }
     const GxChar* extension = NameExtension(imageName);
@@ -259,8 +253,9 @@ GxImage* GxImageReadMaskedImage(const GxChar* imageName, const GxChar* maskName)
 
 const GxChar* GxImageFindFileExtension(const GxChar* imageName)
 {
+    GX_ASSERT(imageName != nullptr, "a name to look for");
     GxImageModuleBlock* block = GxImageBlockOrRaise();
-    if (!block || !imageName) {
+    if (!block) {
         return nullptr;
     }
     ExtensionSearch search = {block, nullptr};

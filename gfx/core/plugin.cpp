@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/memory.h"
@@ -86,9 +87,7 @@ GxBool RememberRegistry(GxPluginRegistry* reg)
 // The entry of a plugin; null when the registry is null or the plugin is not in it.
 GxPluginRegistryEntry* FindEntry(const GxPluginRegistry* reg, GxUInt32 pluginID)
 {
-    if (!reg) {
-        return nullptr;
-    }
+    GX_ASSERT(reg != nullptr, "a registry to search");
     for (GxPluginRegistryEntry* e = reg->firstRegEntry; e; e = e->nextRegEntry) {
         if (e->pluginID == pluginID) {
             return e;
@@ -219,10 +218,7 @@ GxInt32 GxPluginRegistryAddPlugin(GxPluginRegistry* reg, GxInt32 size, GxUInt32 
     if (!registryOpen) {
         return -1;
     }
-    if (!reg || size < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return -1;
-    }
+    GX_ASSERT(reg != nullptr && size >= 0, "a registry and a size");
     if (GxEngineGetOpenCount() != 0) {
         GxErrorRaise(gxPLUGINCORE, gxERRPLUGINREG);
         return -1;
@@ -236,10 +232,8 @@ GxInt32 GxPluginRegistryAddPlugin(GxPluginRegistry* reg, GxInt32 size, GxUInt32 
     }
     // A block big enough to hold a pointer starts on a pointer boundary.
     const GxInt32 align = size >= static_cast<GxInt32>(sizeof(void*)) ? static_cast<GxInt32>(alignof(void*)) : 4;
-    if (reg->sizeOfStruct < 0 || size > INT32_MAX - 16 || reg->sizeOfStruct > INT32_MAX - 16 - size) {
-        GxErrorRaise(gxPLUGINCORE, gxERRPLUGINREG);
-        return -1;
-    }
+    GX_ASSERT(reg->sizeOfStruct >= 0 && size <= INT32_MAX - 16 && reg->sizeOfStruct <= INT32_MAX - 16 - size,
+              "an extension the object's size can hold");
     const GxInt32 offset = RoundUp(reg->sizeOfStruct, align);
     const GxInt32 newSize = offset + RoundUp(size, 4);
     if (reg->maxSizeOfStruct != 0 && newSize > reg->maxSizeOfStruct) {
@@ -282,10 +276,7 @@ GxInt32 GxPluginRegistryGetPluginOffset(const GxPluginRegistry* reg, GxUInt32 pl
 
 const GxPluginRegistry* GxPluginRegistryInitObject(const GxPluginRegistry* reg, void* object)
 {
-    if (!reg || !object) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(reg != nullptr && object != nullptr, "a registry and an object");
     for (GxPluginRegistryEntry* e = reg->firstRegEntry; e; e = e->nextRegEntry) {
         if (e->constructCB(object, e->offset, e->size)) {
             continue;
@@ -300,10 +291,7 @@ const GxPluginRegistry* GxPluginRegistryInitObject(const GxPluginRegistry* reg, 
 
 const GxPluginRegistry* GxPluginRegistryDeInitObject(const GxPluginRegistry* reg, void* object)
 {
-    if (!reg || !object) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(reg != nullptr && object != nullptr, "a registry and an object");
     for (GxPluginRegistryEntry* e = reg->lastRegEntry; e; e = e->prevRegEntry) {
         e->destructCB(object, e->offset, e->size);
     }
@@ -312,10 +300,7 @@ const GxPluginRegistry* GxPluginRegistryDeInitObject(const GxPluginRegistry* reg
 
 const GxPluginRegistry* GxPluginRegistryCopyObject(const GxPluginRegistry* reg, void* dst, const void* src)
 {
-    if (!reg || !dst || !src) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(reg != nullptr && dst != nullptr && src != nullptr, "a registry and two objects");
     for (GxPluginRegistryEntry* e = reg->firstRegEntry; e; e = e->nextRegEntry) {
         e->copyCB(dst, src, e->offset, e->size);
     }
@@ -347,10 +332,8 @@ GxInt32 GxPluginRegistryAddPluginStreamRights(GxPluginRegistry* reg, GxUInt32 pl
 
 GxInt32 GxPluginRegistryGetSize(const GxPluginRegistry* reg, const void* object)
 {
+    GX_ASSERT(reg != nullptr && object != nullptr, "a registry and an object");
     GxInt32 total = 0;
-    if (!reg || !object) {
-        return 0;
-    }
     // Only what the writer will write counts, so the chunk's length always matches its body.
     for (GxPluginRegistryEntry* e = reg->firstRegEntry; e; e = e->nextRegEntry) {
         if (!e->getSizeCB || !e->writeCB) {
@@ -367,10 +350,7 @@ GxInt32 GxPluginRegistryGetSize(const GxPluginRegistry* reg, const void* object)
 const GxPluginRegistry* GxPluginRegistryWriteDataChunks(const GxPluginRegistry* reg, GxStream* stream,
                                                         const void* object)
 {
-    if (!reg || !stream || !object) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(reg != nullptr && stream != nullptr && object != nullptr, "a registry, a stream and an object");
     const GxInt32 total = GxPluginRegistryGetSize(reg, object);
     if (!GxStreamWriteChunkHeader(stream, gxID_EXTENSION, static_cast<GxUInt32>(total), gxLIBRARYVERSION,
                                   gxLIBRARYBUILD)) {
@@ -405,10 +385,7 @@ const GxPluginRegistry* GxPluginRegistryWriteDataChunks(const GxPluginRegistry* 
 
 const GxPluginRegistry* GxPluginRegistryReadDataChunks(const GxPluginRegistry* reg, GxStream* stream, void* object)
 {
-    if (!reg || !stream || !object) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(reg != nullptr && stream != nullptr && object != nullptr, "a registry, a stream and an object");
     GxUInt32 remaining = 0;
     GxUInt32 version = 0;
     if (!GxStreamFindChunk(stream, gxID_EXTENSION, &remaining, &version)) {
@@ -459,10 +436,7 @@ const GxPluginRegistry* GxPluginRegistryReadDataChunks(const GxPluginRegistry* r
 
 const GxPluginRegistry* GxPluginRegistrySkipDataChunks(const GxPluginRegistry* reg, GxStream* stream)
 {
-    if (!reg || !stream) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(reg != nullptr && stream != nullptr, "a registry and a stream");
     GxUInt32 remaining = 0;
     if (!GxStreamFindChunk(stream, gxID_EXTENSION, &remaining, nullptr)) {
         return nullptr;

@@ -391,19 +391,4 @@ TEST_F(PngTest, ImageBombsAreRefusedFromTheirHeaders)
     GxImageDestroy(image);
 }
 
-TEST_F(PngTest, ReadThroughTheFormatRegistry)
-{
-    ContentPngImage png;
-    png.width = 2;
-    png.height = 1;
-    png.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    png.rows = {1, 2, 3, 4, 5, 6, 7, 8};
-    ASSERT_TRUE(ContentWritePng(path.c_str(), png));
-    ASSERT_TRUE(GxImageRegisterImageFormat("png", GxImageReadPNG, nullptr));
-    GxImage* image = GxImageRead(path.c_str());
-    ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->pixels[7], 8);
-    GxImageDestroy(image);
-}
-
 }  // namespace

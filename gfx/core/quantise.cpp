@@ -62,14 +62,22 @@ void FreeNodes(GxPaletteQuantizer* q, GxPaletteQuantizerNode* node)
     GxFreeListFreeEntry(q->nodeFreeList, node);
 }
 
-void AddColour(GxPaletteQuantizer* q, const GxRGBA& c, float weight)
+// A node the free list can not give leaves the quantiser without its tree: the palette and the match that follow
+// do nothing, so no pixel is matched to a leaf that was never made.
+void DropTree(GxPaletteQuantizer* q)
+{
+    FreeNodes(q, q->root);
+    q->root = nullptr;
+}
+
+bool AddColour(GxPaletteQuantizer* q, const GxRGBA& c, float weight)
 {
     GxUInt32 key = ColourKey(c);
     GxPaletteQuantizerNode* node = q->root;
     for (GxInt32 level = 0; level < kLeafLevel; ++level, key >>= 4) {
         GxPaletteQuantizerNode*& child = node->children[key & 15];
         if (!child && !(child = NewNode(q))) {
-            return;
+            return false;
         }
         node = child;
     }
@@ -81,6 +89,7 @@ void AddColour(GxPaletteQuantizer* q, const GxRGBA& c, float weight)
         m.sum[ch] += weight * v;
         m.variance += weight * v * v;
     }
+    return true;
 }
 
 // Calls `visit` with the colour of every pixel of a 4-, 8- or 32-bit image.
@@ -419,15 +428,18 @@ void GxPaletteQuantizerTerm(GxPaletteQuantizer* quantizer)
 
 void GxPaletteQuantizerAddImage(GxPaletteQuantizer* quantizer, const GxImage* image, GxReal weight)
 {
-    if (!quantizer->root || !image) {
-        return;
-    }
-    ForEachPixel(image, [&](GxInt32, GxInt32, const GxRGBA& c) { AddColour(quantizer, c, weight); });
+    GX_ASSERT(image != nullptr, "an image to add");
+    ForEachPixel(image, [&](GxInt32, GxInt32, const GxRGBA& c) {
+        if (quantizer->root && !AddColour(quantizer, c, weight)) {
+            DropTree(quantizer);
+        }
+    });
 }
 
 GxInt32 GxPaletteQuantizerMakePalette(GxRGBA* palette, GxInt32 numEntries, GxPaletteQuantizer* quantizer)
 {
-    if (!palette || !quantizer->root || numEntries <= 0) {
+    GX_ASSERT(palette != nullptr && numEntries > 0, "a palette of at least one entry");
+    if (!quantizer->root) {
         return 0;
     }
     const GxInt32 n = numEntries < gxPALETTEQUANTIZERMAXBOXES ? numEntries : gxPALETTEQUANTIZERMAXBOXES;
@@ -451,7 +463,8 @@ GxInt32 GxPaletteQuantizerMakePalette(GxRGBA* palette, GxInt32 numEntries, GxPal
 void GxPaletteQuantizerMatchImage(GxUInt8* pixels, GxInt32 stride, GxInt32 depth, GxBool packed,
                                   GxPaletteQuantizer* quantizer, const GxImage* image)
 {
-    if (!pixels || !quantizer->root || !image) {
+    GX_ASSERT(pixels != nullptr && image != nullptr, "pixels to write and an image to match");
+    if (!quantizer->root) {
         return;
     }
     const bool twoPerByte = depth == 4 && packed;
@@ -476,10 +489,7 @@ void GxPaletteQuantizerMatchImage(GxUInt8* pixels, GxInt32 stride, GxInt32 depth
 
 GxImage* GxImageResample(GxImage* destination, const GxImage* source)
 {
-    if (!destination || !source || !destination->pixels || !source->pixels) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(destination && source && destination->pixels && source->pixels, "two allocated images");
     if (destination->depth != 32 || source->depth != 32 || destination->width <= 0 || destination->height <= 0 ||
         source->width <= 0 || source->height <= 0) {
         GxErrorRaise(gxPLUGINCORE, gxERRUNSUPPORTED);
@@ -522,10 +532,7 @@ GxImage* GxImageResample(GxImage* destination, const GxImage* source)
 
 GxImage* GxImageCreateResample(const GxImage* image, GxInt32 width, GxInt32 height)
 {
-    if (!image) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(image != nullptr, "an image to resample");
     GxImage* result = GxImageCreate(width, height, 32);
     if (!result || !GxImageAllocatePixels(result)) {
         GxImageDestroy(result);

@@ -149,16 +149,12 @@ GxRaster* GxRasterCreate(GxInt32 width, GxInt32 height, GxInt32 depth, GxInt32 f
 GxBool GxRasterDestroy(GxRaster* raster)
 {
     GxRasterModuleBlock* block = RasterBlock();
-    if (raster == nullptr || block == nullptr) {
-        GxErrorRaise(0, raster == nullptr ? gxERRNULLARG : gxERRENGINESTATE);
+    GX_ASSERT(raster != nullptr, "a raster to destroy");
+    GX_ASSERT(raster->pixels == nullptr && !(raster->privateFlags & gxRASTERPALETTELOCKED),
+              "a raster is unlocked before it is destroyed");
+    if (block == nullptr) {
+        GxErrorRaise(0, gxERRENGINESTATE);
         return 0;
-    }
-    // A raster destroyed while locked would leave the device holding the locked level.
-    if (raster->pixels != nullptr) {
-        GxRasterUnlock(raster);
-    }
-    if (raster->privateFlags & gxRASTERPALETTELOCKED) {
-        GxRasterUnlockPalette(raster);
     }
     // No context entry may keep pointing at it.
     for (GxInt32 i = 1; i <= block->stackTop; i++) {
@@ -186,10 +182,7 @@ GxRaster* GxRasterGetParent(const GxRaster* raster)
 
 GxRaster* GxRasterSubRaster(GxRaster* raster, GxRaster* parent, const GxRect* rect)
 {
-    if (raster == nullptr || parent == nullptr || rect == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr && parent != nullptr && rect != nullptr, "a raster, a parent and a rectangle");
     if (!(raster->flags & gxRASTERDONTALLOCATE) || raster == parent || !RectInsideParent(rect, parent)) {
         return nullptr;
     }
@@ -208,10 +201,7 @@ GxRaster* GxRasterSubRaster(GxRaster* raster, GxRaster* parent, const GxRect* re
 
 GxUInt8* GxRasterLock(GxRaster* raster, GxUInt8 level, GxInt32 lockMode)
 {
-    if (raster == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr, "a raster to work on");
     GxUInt8* pixels = nullptr;
     const GxInt32 in = (static_cast<GxInt32>(level) << kLockLevelShift) + (lockMode & kLockModeMask);
     if (!GxEngineStandardCall(gxSTANDARDRASTERLOCK, &pixels, raster, in)) {
@@ -222,19 +212,13 @@ GxUInt8* GxRasterLock(GxRaster* raster, GxUInt8 level, GxInt32 lockMode)
 
 GxRaster* GxRasterUnlock(GxRaster* raster)
 {
-    if (raster == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr, "a raster to work on");
     return GxEngineStandardCall(gxSTANDARDRASTERUNLOCK, nullptr, raster, 0) ? raster : nullptr;
 }
 
 GxUInt8* GxRasterLockPalette(GxRaster* raster, GxInt32 lockMode)
 {
-    if (raster == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr, "a raster to work on");
     GxUInt8* palette = nullptr;
     if (!GxEngineStandardCall(gxSTANDARDRASTERLOCKPALETTE, &palette, raster, lockMode & kLockModeMask)) {
         return nullptr;
@@ -244,10 +228,7 @@ GxUInt8* GxRasterLockPalette(GxRaster* raster, GxInt32 lockMode)
 
 GxRaster* GxRasterUnlockPalette(GxRaster* raster)
 {
-    if (raster == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr, "a raster to work on");
     const GxBool unlocked = GxEngineStandardCall(gxSTANDARDRASTERUNLOCKPALETTE, nullptr, raster, 0);
     raster->privateFlags &= static_cast<GxUInt8>(~gxRASTERPALETTELOCKED);
     return unlocked ? raster : nullptr;
@@ -255,10 +236,7 @@ GxRaster* GxRasterUnlockPalette(GxRaster* raster)
 
 GxInt32 GxRasterGetNumLevels(GxRaster* raster)
 {
-    if (raster == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return -1;
-    }
+    GX_ASSERT(raster != nullptr, "a raster to ask");
     if (!(GxRasterGetFormat(raster) & gxRASTERFORMATMIPMAP)) {
         return 1;
     }
@@ -272,8 +250,9 @@ GxInt32 GxRasterGetNumLevels(GxRaster* raster)
 GxRaster* GxRasterPushContext(GxRaster* raster)
 {
     GxRasterModuleBlock* block = RasterBlock();
-    if (raster == nullptr || block == nullptr) {
-        GxErrorRaise(0, raster == nullptr ? gxERRNULLARG : gxERRENGINESTATE);
+    GX_ASSERT(raster != nullptr, "a raster to push");
+    if (block == nullptr) {
+        GxErrorRaise(0, gxERRENGINESTATE);
         return nullptr;
     }
     if (block->stackTop >= gxRASTERCONTEXTSTACKSIZE - 1) {
@@ -316,19 +295,13 @@ GxRaster* GxRasterGetCurrentContext(void)
 
 GxRaster* GxRasterRenderScaled(GxRaster* raster, const GxRect* rect)
 {
-    if (raster == nullptr || rect == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr && rect != nullptr, "a raster and a rectangle");
     return GxEngineStandardCall(gxSTANDARDRASTERRENDERSCALED, raster, const_cast<GxRect*>(rect), 0) ? raster : nullptr;
 }
 
 GxRaster* GxRasterShowRaster(GxRaster* raster, void* dev, GxUInt32 flags)
 {
-    if (raster == nullptr) {
-        GxErrorRaise(0, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(raster != nullptr, "a raster to work on");
     GxResourcesNewFrame();
     return GxEngineStandardCall(gxSTANDARDRASTERSHOWRASTER, raster, dev, static_cast<GxInt32>(flags)) ? raster
                                                                                                       : nullptr;

@@ -1,6 +1,7 @@
 // Resources arena (core module 0x40B) and the first-fit resource heap it allocates from.
 #include <cstdint>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/resources_local.h"
@@ -184,9 +185,7 @@ GxResourceEntry* GxResourceEntryAlloc(void* owner, GxResourceEntry** ownerRef, G
 
 GxBool GxResourceEntryFree(GxResourceEntry* entry)
 {
-    if (!entry) {
-        return 0;
-    }
+    GX_ASSERT(entry != nullptr, "an entry to free");
     if (entry->destroyNotify) {
         entry->destroyNotify(entry);
     }
@@ -206,7 +205,8 @@ GxBool GxResourceEntryFree(GxResourceEntry* entry)
 
 GxResourceEntry* GxResourcesUseResEntry(GxResourceEntry* entry)
 {
-    if (!entry || !entry->link.next || resourcesModuleInstances <= 0) {
+    GX_ASSERT(entry != nullptr, "an entry to use");
+    if (!entry->link.next || resourcesModuleInstances <= 0) {
         return entry;
     }
     GxLinkRemove(&entry->link);
@@ -251,9 +251,7 @@ GxBool GxResourcesEmptyArena(void)
 
 GxBool GxResHeapInit(void* buffer, GxUInt32 size)
 {
-    if (!buffer) {
-        return 0;
-    }
+    GX_ASSERT(buffer != nullptr, "a buffer for the heap");
     const uintptr_t start = reinterpret_cast<uintptr_t>(buffer);
     // The first header is the first grain boundary past the heap record.
     const uintptr_t first =
@@ -300,9 +298,7 @@ void GxResHeapSplitBlock(GxResHeapBlockHeader* block, GxUInt32 size)
 
 void* GxResHeapAlloc(GxResHeap* heap, GxUInt32 size)
 {
-    if (!heap || size > 0xFFFFFFFFu - (gxRESHEAPGRAIN - 1)) {
-        return nullptr;
-    }
+    GX_ASSERT(heap != nullptr && size <= 0xFFFFFFFFu - (gxRESHEAPGRAIN - 1), "a heap and a size it can round");
     const GxUInt32 needed = (size + gxRESHEAPGRAIN - 1) & ~(gxRESHEAPGRAIN - 1);
     GxResHeapBlockHeader* block = heap->firstFree;
     while (block && ((block->flags & gxRESHEAPUSED) || block->size < needed)) {
@@ -345,13 +341,9 @@ void MergeWithNext(GxResHeap* heap, GxResHeapBlockHeader* block)
 
 void GxResHeapFree(void* data)
 {
-    if (!data) {
-        return;
-    }
+    GX_ASSERT(data != nullptr, "a block to free");
     GxResHeapBlockHeader* header = HeaderOf(data);
-    if (!(header->flags & gxRESHEAPUSED)) {
-        return;  // not a used block: freeing it twice would corrupt the chain
-    }
+    GX_ASSERT(header->flags & gxRESHEAPUSED, "a block is freed once");
     GxResHeap* heap = header->heap;
     header->flags &= ~gxRESHEAPUSED;
     if (!heap->firstFree || header < heap->firstFree) {

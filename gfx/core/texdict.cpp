@@ -321,10 +321,7 @@ bool ReadChunkTexture(GxStream* stream)
         GxTextureDestroy(texture);
         return false;
     }
-    GxTexDictionary* current = GxTexDictionaryGetCurrent();
-    if (current != nullptr) {
-        GxTexDictionaryAddTexture(current, texture);
-    }
+    GxTexDictionaryAddTexture(GxTexDictionaryGetCurrent(), texture);
     return true;
 }
 
@@ -377,10 +374,7 @@ GxBool GxTexDictionaryDestroy(GxTexDictionary* dictionary)
     if (block == nullptr) {
         return 0;
     }
-    if (dictionary == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(dictionary != nullptr, "a dictionary to destroy");
     if (block->currentDictionary == dictionary) {
         block->currentDictionary = nullptr;
     }
@@ -403,10 +397,7 @@ GxBool GxTexDictionaryDestroy(GxTexDictionary* dictionary)
 
 GxTexture* GxTexDictionaryAddTexture(GxTexDictionary* dictionary, GxTexture* texture)
 {
-    if (dictionary == nullptr || texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(dictionary != nullptr && texture != nullptr, "a dictionary and a texture to add");
     GxTextureUnlinkFromDictionary(texture);
     GxLinkAddAfter(&dictionary->texturesInDict, &texture->lInDictionary);
     texture->dictionary = dictionary;
@@ -415,10 +406,7 @@ GxTexture* GxTexDictionaryAddTexture(GxTexDictionary* dictionary, GxTexture* tex
 
 GxTexture* GxTexDictionaryFindNamedTexture(GxTexDictionary* dictionary, const GxChar* name)
 {
-    if (dictionary == nullptr || name == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(dictionary != nullptr && name != nullptr, "a dictionary and a name to look up");
     for (GxLink* link = dictionary->texturesInDict.next; link != &dictionary->texturesInDict; link = link->next) {
         GxTexture* texture = TextureOf(link);
         if (GxTextureNamesMatch(texture->name, name)) {
@@ -431,10 +419,7 @@ GxTexture* GxTexDictionaryFindNamedTexture(GxTexDictionary* dictionary, const Gx
 const GxTexDictionary* GxTexDictionaryForAllTextures(const GxTexDictionary* dictionary, GxTextureCallBack callBack,
                                                      void* data)
 {
-    if (dictionary == nullptr || callBack == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(dictionary != nullptr && callBack != nullptr, "a dictionary and a callback");
     const GxLink* head = &dictionary->texturesInDict;
     GxLink* link = head->next;
     while (link != head) {
@@ -449,9 +434,7 @@ const GxTexDictionary* GxTexDictionaryForAllTextures(const GxTexDictionary* dict
 
 GxInt32 GxTexDictionaryGetNumTextures(const GxTexDictionary* dictionary)
 {
-    if (dictionary == nullptr) {
-        return 0;
-    }
+    GX_ASSERT(dictionary != nullptr, "a dictionary to count");
     GxInt32 count = 0;
     for (const GxLink* link = dictionary->texturesInDict.next; link != &dictionary->texturesInDict; link = link->next) {
         count++;
@@ -494,10 +477,7 @@ bool GxTexDictionaryBodySize(const GxTexDictionary* dictionary, GxUInt32* size)
 
 const GxTexDictionary* GxTexDictionaryStreamWrite(const GxTexDictionary* dictionary, GxStream* stream)
 {
-    if (dictionary == nullptr || stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(dictionary != nullptr && stream != nullptr, "a dictionary and a stream to write");
     GxUInt32 size = 0;
     if (!GxTexDictionaryBodySize(dictionary, &size) ||
         !GxStreamWriteChunkHeader(stream, gxID_TEXDICTIONARY, size, gxLIBRARYVERSION, gxLIBRARYBUILD) ||
@@ -530,10 +510,7 @@ const GxTexDictionary* GxTexDictionaryStreamWrite(const GxTexDictionary* diction
 
 GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream)
 {
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream != nullptr, "a stream to read");
     GxUInt32 word = 0;
     if (!GxTextureReadStructWord(stream, &word)) {
         return nullptr;
@@ -579,10 +556,7 @@ GxTexDictionary* GxTexDictionaryStreamRead(GxStream* stream)
 
 GxTexDictionary* GxTexDictionaryStreamReadImages(GxStream* stream)
 {
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream != nullptr, "a stream to read");
     GxUInt32 header = 0;
     if (GxStreamReadInt32(stream, &header, sizeof(header)) == nullptr) {
         GxErrorRaise(gxPLUGINIMAGEDICTIONARY, gxERRREAD);
@@ -627,10 +601,7 @@ GxTexDictionary* GxTexDictionaryStreamReadImages(GxStream* stream)
 
 GxTOC* GxTOCStreamRead(GxStream* stream)
 {
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream != nullptr, "a stream to read");
     GxInt32 count = 0;
     if (GxStreamReadInt32(stream, &count, sizeof(count)) == nullptr) {
         GxErrorRaise(gxPLUGINTOC, gxERRREAD);

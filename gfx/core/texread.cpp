@@ -2,6 +2,7 @@
 // read by name or generated; the exchange of images and rasters through the device.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
@@ -409,11 +410,8 @@ GxTexture* GxTextureRead(const GxChar* name, const GxChar* maskName)
     if (block == nullptr) {
         return nullptr;
     }
-    if (name == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
-    GxTexture* texture = block->findCallBack != nullptr ? block->findCallBack(name) : nullptr;
+    GX_ASSERT(name != nullptr, "a texture name to read");
+    GxTexture* texture = block->findCallBack(name);
     if (texture != nullptr) {
         texture->refCount++;
         return texture;
@@ -434,7 +432,8 @@ GxTexture* GxTextureRead(const GxChar* name, const GxChar* maskName)
 GxTexture* GxTextureDefaultFind(const GxChar* name)
 {
     GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || name == nullptr) {
+    GX_ASSERT(name != nullptr, "a texture name");
+    if (block == nullptr) {
         return nullptr;
     }
     if (block->currentDictionary != nullptr) {
@@ -452,7 +451,8 @@ GxTexture* GxTextureDefaultFind(const GxChar* name)
 GxTexture* GxTextureDefaultRead(const GxChar* name, const GxChar* maskName)
 {
     GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || name == nullptr) {
+    GX_ASSERT(name != nullptr, "a texture name");
+    if (block == nullptr) {
         return nullptr;
     }
     if (block->mipmapping) {
@@ -464,7 +464,8 @@ GxTexture* GxTextureDefaultRead(const GxChar* name, const GxChar* maskName)
 GxTexture* GxTextureReadMipmapped(const GxChar* name, const GxChar* maskName)
 {
     GxTextureModuleBlock* block = GxTextureModuleGetBlock();
-    if (block == nullptr || name == nullptr) {
+    GX_ASSERT(name != nullptr, "a texture name");
+    if (block == nullptr) {
         return nullptr;
     }
     GxInt32 flags = gxRASTERTYPETEXTURE | gxRASTERFORMATMIPMAP;
@@ -485,10 +486,7 @@ GxTexture* GxTextureReadMipmapped(const GxChar* name, const GxChar* maskName)
 GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName, GxInt32 rasterFlags, GxInt32* width,
                                      GxInt32* height, GxInt32* depth, GxInt32* format)
 {
-    if (name == nullptr || width == nullptr || height == nullptr || depth == nullptr || format == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(name && width && height && depth && format, "a name and the raster size to fill");
     WorkNames names(name, maskName);
     AppendFoundExtension(names.name);
     if (names.mask[0] != '\0') {
@@ -513,10 +511,8 @@ GxImage* GxTextureImageReadForRaster(const GxChar* name, const GxChar* maskName,
 
 GxBool GxTextureImagesMakePalette(GxRGBA* palette, GxImage* keep, GxImage** images, GxInt32 count, GxInt32 depth)
 {
-    if (palette == nullptr || images == nullptr || count < 1 || images[0] == nullptr || (depth != 4 && depth != 8)) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(palette && images && count >= 1 && images[0] && (depth == 4 || depth == 8),
+              "a palette, images and a palette depth");
     // Images of one depth whose palettes agree can share the first one's as it stands.
     const GxImage* first = images[0];
     bool shared = first->palette != nullptr && (first->depth == 4 || first->depth == 8) && first->depth <= depth;
@@ -537,9 +533,9 @@ GxBool GxTextureImagesMakePalette(GxRGBA* palette, GxImage* keep, GxImage** imag
     for (GxInt32 i = 0; i < count; i++) {
         GxPaletteQuantizerAddImage(quantizer, images[i], 1.0f);
     }
-    GxPaletteQuantizerMakePalette(palette, 1 << depth, quantizer);
-    GxBool result = 1;
-    for (GxInt32 i = 0; i < count; i++) {
+    // No entry means the quantiser lost its tree to a failed allocation: nothing can be matched.
+    GxBool result = GxPaletteQuantizerMakePalette(palette, 1 << depth, quantizer) > 0 ? 1 : 0;
+    for (GxInt32 i = 0; result && i < count; i++) {
         GxImage* indexed = NewImage(images[i]->width, images[i]->height, depth);
         if (indexed == nullptr) {
             result = 0;
@@ -579,10 +575,7 @@ GxBool GxTextureGenerateMipmapName(GxChar* name, GxChar* maskName, GxUInt8 mipLe
 
 GxBool GxTextureDefaultGenerateMipmaps(GxRaster* raster, GxImage* image)
 {
-    if (raster == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(raster != nullptr, "a raster to fill");
     const GxInt32 levels = GxRasterGetNumLevels(raster);
     if (levels < 1 || levels > gxTEXTUREMAXMIPLEVELS) {
         return 0;

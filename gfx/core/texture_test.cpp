@@ -15,6 +15,8 @@ constexpr GxRGBA kWhite = {250, 250, 250, 255};
 
 using TextureRead = GxTextureTest;
 
+GxBool RefuseLevelCount(void*, void*, GxInt32) { return 0; }
+
 TEST_F(TextureRead, ByNameAlongTheImagePathWithMask)
 {
     std::vector<GxRGBA> mask;
@@ -137,6 +139,15 @@ TEST_F(TextureRead, MipmappedReadTakesEachLevelFromItsOwnFile)
     EXPECT_EQ(gxTextureTestCounts.textures, 0);
     EXPECT_EQ(gxTextureTestCounts.rasters, 0);
 
+    // A level count the device can not give fails the read: no texture of unwritten levels.
+    GxStandardFunc& levels = GxEngineInstance->stdFunc[gxSTANDARDRASTERGETMIPLEVELS];
+    const GxStandardFunc counted = levels;
+    levels = RefuseLevelCount;
+    EXPECT_EQ(GxTextureRead("tile", nullptr), nullptr);
+    levels = counted;
+    EXPECT_EQ(gxTextureTestCounts.textures, 0);
+    EXPECT_EQ(gxTextureTestCounts.rasters, 0);
+
     // With automatic mipmaps only the base file is needed.
     GxTextureSetAutoMipmapping(1);
     texture = GxTextureRead("gap", nullptr);
@@ -174,6 +185,13 @@ TEST_F(TextureRead, GeneratedMipmapsAverageTheLevelAbove)
     EXPECT_TRUE(GxTextureRasterGenerateMipmaps(raster, nullptr));
     EXPECT_NEAR(Pixel(raster, 3, 0, 0).green, 127, 1);
     EXPECT_TRUE(GxRasterGetFormat(raster) & gxRASTERFORMATAUTOMIPMAP);
+
+    // A level count the device can not give is a failed generation, not one that wrote nothing.
+    GxStandardFunc& levels = GxEngineInstance->stdFunc[gxSTANDARDRASTERGETMIPLEVELS];
+    const GxStandardFunc counted = levels;
+    levels = RefuseLevelCount;
+    EXPECT_FALSE(GxTextureRasterGenerateMipmaps(raster, image));
+    levels = counted;
     GxRasterDestroy(raster);
     GxImageDestroy(image);
 }

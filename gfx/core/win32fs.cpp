@@ -1,6 +1,7 @@
 // Win32 file system over the kernel file calls: slots, full paths, synchronous and overlapped transfers.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/win32fs.h"
 #include "platform/win32/windows.h"
@@ -140,7 +141,8 @@ GxUInt32 Transfer(GxFile* file, void* buffer, GxUInt32 n, bool write)
 
 GxFile* GetFile(GxFileSystem* fs, GxInt32 index)
 {
-    if (fs == nullptr || fs->files == nullptr || index < 0 || index >= fs->numFiles)
+    GX_ASSERT(fs != nullptr && fs->files != nullptr && index >= 0, "a file system's slot index");
+    if (index >= fs->numFiles)
         return nullptr;
     return &fs->files[index];
 }
@@ -148,8 +150,7 @@ GxFile* GetFile(GxFileSystem* fs, GxInt32 index)
 // Closes what is still open, then frees the slots.
 void CloseFileSystem(GxFileSystem* fs)
 {
-    if (fs == nullptr || fs->files == nullptr)
-        return;
+    GX_ASSERT(fs != nullptr && fs->files != nullptr, "a file system with its slots");
     for (GxInt32 i = 0; i < fs->numFiles; i++) {
         if (HasHandle(&fs->files[i]) || fs->files[i].event != nullptr)
             GxWin32FileClose(&fs->files[i]);
@@ -203,8 +204,7 @@ bool SetUp(GxFileSystem* fs, GxInt32 numFiles, const char* deviceName, const cha
 
 GxBool GxWin32FileSystemFullPath(const GxFileSystem* fs, const char* path, char* out, size_t outSize)
 {
-    if (fs == nullptr || fs->deviceName == nullptr || path == nullptr || out == nullptr)
-        return 0;
+    GX_ASSERT(fs && fs->deviceName && path && out, "a file system, a path and room for the full path");
     const char* colon = std::strchr(path, ':');
     const char* rest = colon != nullptr ? colon + 1 : path;
     size_t deviceLength = std::strlen(fs->deviceName);
@@ -221,7 +221,8 @@ GxBool GxWin32FileSystemFullPath(const GxFileSystem* fs, const char* path, char*
 
 GxFileSystem* GxWin32FileSystemCreate(GxInt32 numFiles, const char* deviceName, const char* fsName)
 {
-    if (numFiles <= 0 || deviceName == nullptr || fsName == nullptr || !MemoryReady())
+    GX_ASSERT(numFiles > 0 && deviceName != nullptr && fsName != nullptr, "slots, a device and a name");
+    if (!MemoryReady())
         return nullptr;
     // The name lives inline in the record.
     if (fsName[0] == '\0' || std::strlen(fsName) > static_cast<size_t>(gxFILESYSTEMMAXNAME))
@@ -260,7 +261,8 @@ GxFileSystem* GxWin32FileSystemCreate(GxInt32 numFiles, const char* deviceName, 
 GxInt32 GxWin32FileOpen(GxFileSystem* fs, GxFile* file, const char* path, GxUInt32 mode)
 {
     char fullPath[gxFILEMAXPATH + 1];
-    if (file == nullptr || !GxWin32FileSystemFullPath(fs, path, fullPath, sizeof(fullPath)))
+    GX_ASSERT(file != nullptr, "a slot to open");
+    if (!GxWin32FileSystemFullPath(fs, path, fullPath, sizeof(fullPath)))
         return gxFILEOPENPATHTOOLONG;
     bool async = (mode & gxFILEMODEASYNC) != 0;
     bool write = (mode & gxFILEMODEWRITE) != 0;
@@ -306,8 +308,7 @@ GxInt32 GxWin32FileOpen(GxFileSystem* fs, GxFile* file, const char* path, GxUInt
 
 void GxWin32FileClose(GxFile* file)
 {
-    if (file == nullptr)
-        return;
+    GX_ASSERT(file != nullptr, "a slot to close");
     file->status = gxFILESTATUSFREE;
     file->operation = gxFILEOPNONE;
     file->opened = 0;
@@ -356,8 +357,7 @@ GxBool GxWin32FileSeek(GxFile* file, GxInt32 offset, GxInt32 origin)
 
 GxInt32 GxWin32FileSync(GxFile* file, GxBool wait)
 {
-    if (file == nullptr)
-        return 0;
+    GX_ASSERT(file != nullptr, "a slot to sync");
     if (!file->async || file->status != gxFILESTATUSBUSY ||
         (file->operation != gxFILEOPREAD && file->operation != gxFILEOPWRITE) || !HasHandle(file))
         return file->status;
@@ -388,8 +388,7 @@ void GxWin32FileRelease(GxFile* file)
 
 GxBool GxWin32FileEof(GxFile* file)
 {
-    if (file == nullptr)
-        return 1;
+    GX_ASSERT(file != nullptr, "a slot to test");
     if (file->posLow == 0xFFFFFFFFu || file->posHigh > file->sizeHigh)
         return 1;
     return file->posHigh == file->sizeHigh && file->posLow >= file->sizeLow;
@@ -397,8 +396,7 @@ GxBool GxWin32FileEof(GxFile* file)
 
 GxInt32 GxWin32FileWait(GxFile* file)
 {
-    if (file == nullptr)
-        return 0;
+    GX_ASSERT(file != nullptr, "a slot to wait for");
     if (file->status == gxFILESTATUSFREE)
         return file->status;
     return GxWin32FileSync(file, 0);

@@ -141,9 +141,8 @@ ContentPngImage LanguagePicture(int index, Language language)
 
 bool WriteBmp(const ContentPngImage& picture, const std::string& path, std::string* error)
 {
-    GxImage* image = GxImageAllocatePixels(
-        GxImageCreate(static_cast<GxInt32>(picture.width), static_cast<GxInt32>(picture.height), 32));
-    bool ok = image != nullptr;
+    GxImage* image = GxImageCreate(static_cast<GxInt32>(picture.width), static_cast<GxInt32>(picture.height), 32);
+    bool ok = image != nullptr && GxImageAllocatePixels(image) != nullptr;
     if (ok) {
         for (uint32_t y = 0; y < picture.height; ++y) {
             const uint8_t* in = &picture.rows[static_cast<size_t>(y) * picture.width * kChannels];
