@@ -337,10 +337,7 @@ void Put(GxParticleEmitterTank* t, GxInt32 slot, const void* value, size_t size)
 
 GxParticleBatch* GxParticleBatchCreate(GxParticleEmitter* e)
 {
-    if (!e || !e->ptcleClass) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(e && e->ptcleClass, "batches are made for an emitter that has a particle class");
     GxParticleBatch* batch = e->spareBatch;
     if (batch) {
         e->spareBatch = batch->next;
