@@ -718,28 +718,6 @@ TEST_F(Particles, OrientedParticlesCarryTheirMatrixThroughTankAndStream)
     Done(atomic);
 }
 
-}  // namespace
-
-// An engine without the plugin, after one with it: no particle atomic is made and a plain atomic has no emitters,
-// rather than either reading a block the atomic does not have.
-TEST(ParticlesWithoutPlugin, AtomicsAnswerNothing)
-{
-    {
-        GxTestEngine first(GxFxEngineSetup());
-        ASSERT_TRUE(first.Ok()) << first.Failure();
-    }
-    GxTestEngine later(GxTestRecordingSetup([] { return GxWorldPluginAttach() != 0; }));
-    ASSERT_TRUE(later.Ok()) << later.Failure();
-    EXPECT_EQ(GxParticleAtomicCreate(nullptr, nullptr), nullptr);
-    GxAtomic* plain = GxAtomicCreate();
-    ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(GxParticleAtomicGetEmitters(plain), nullptr);
-    GxParticleUpdateData step = {0.1f};
-    EXPECT_EQ(GxParticleAtomicUpdate(plain, &step), nullptr);
-    GxAtomicDestroy(plain);
-}
-
-namespace {
 
 constexpr GxUInt32 kPlacedParticles = 0x42;  // velocity, position
 
