@@ -29,10 +29,7 @@ GxBool GrowTo(GxGrowArray* array, int64_t capacity, GxUInt32 hint)
 
 GxGrowArray* GxGrowArrayCreate(GxUInt32 entrySize, GxUInt32 hint)
 {
-    if (entrySize == 0 || entrySize > 0x7FFFFFFFu / gxGROWARRAYINITIAL) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(entrySize > 0 && entrySize <= 0x7FFFFFFFu / gxGROWARRAYINITIAL, "a grow array holds entries of a size");
     auto* array = static_cast<GxGrowArray*>(GxMalloc(sizeof(GxGrowArray), gxMEMHINTDUROBJECT));
     if (!array) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
@@ -53,11 +50,7 @@ GxGrowArray* GxGrowArrayCreate(GxUInt32 entrySize, GxUInt32 hint)
 void* GxGrowArrayAddEntry(GxGrowArray* array, GxUInt32 hint)
 {
     if (array->count >= array->capacity) {
-        // A small capacity still grows by one entry at least.
-        int64_t grown = static_cast<int64_t>(array->capacity) + array->capacity / 4;
-        if (grown <= array->count) {
-            grown = static_cast<int64_t>(array->count) + 1;
-        }
+        const int64_t grown = static_cast<int64_t>(array->capacity) + array->capacity / 4;
         if (!GrowTo(array, grown, hint)) {
             return nullptr;
         }
@@ -69,10 +62,7 @@ void* GxGrowArrayAddEntry(GxGrowArray* array, GxUInt32 hint)
 
 void* GxGrowArrayAddEntries(GxGrowArray* array, GxInt32 n, GxUInt32 hint)
 {
-    if (n < 0) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(n >= 0, "entries are added, never taken away");
     if (static_cast<int64_t>(array->count) + n >= array->capacity) {
         int64_t grown = static_cast<int64_t>(array->capacity) + array->capacity / 4 + n;
         if (!GrowTo(array, grown, hint)) {
@@ -107,9 +97,7 @@ void* GxGrowArrayGetEnd(GxGrowArray* array)
 
 GxBool GxGrowArrayDestroy(GxGrowArray* array)
 {
-    if (!array) {
-        return 0;
-    }
+    GX_ASSERT(array, "a grow array is destroyed");
     if (array->entries && array->capacity > 0) {
         GxFree(array->entries);
     }
@@ -119,9 +107,7 @@ GxBool GxGrowArrayDestroy(GxGrowArray* array)
 
 void* GxGrowArrayDestroyKeepEntries(GxGrowArray* array)
 {
-    if (!array) {
-        return nullptr;
-    }
+    GX_ASSERT(array, "a grow array is destroyed");
     void* entries = array->entries;
     if (array->count == 0) {
         GxFree(entries);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/matrix.h"
 #include "gfx/core/memory.h"
@@ -240,10 +241,7 @@ GxMatrix* GxMatrixCreate(void)
 GxBool GxMatrixDestroy(GxMatrix* matrix)
 {
     GxMatrixModuleBlock* block = MatrixBlock();
-    if (matrix == nullptr || block == nullptr) {
-        GxErrorRaise(0, matrix == nullptr ? gxERRNULLARG : gxERRENGINESTATE);
-        return 0;
-    }
+    GX_ASSERT(matrix && block, "a matrix goes back to the open module's free list");
     GxFreeListFreeEntry(block->matrixFreeList, matrix);
     return 1;
 }

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "platform/win32/windows.h"
 
@@ -14,8 +15,7 @@ char* FindString(const char* s, const char* sub) { return const_cast<char*>(std:
 
 GxBool GxOSInstallFunctions(void)
 {
-    if (GxEngineInstance == nullptr)
-        return 0;
+    GX_ASSERT(GxEngineInstance, "the engine instance holds the table");
     GxOSFunctions& os = GxEngineInstance->stringFuncs;
     os.gxSprintf = std::sprintf;
     os.gxVsprintf = std::vsprintf;

@@ -563,9 +563,7 @@ void* GxPipelineScratchAllocBottom(GxUInt32 size)
 
 GxUInt32 GxPipelineCountClusters(GxPipeline* pipeline)
 {
-    if (!pipeline) {
-        return 0;
-    }
+    GX_ASSERT(pipeline, "clusters are counted in a pipeline");
     // Repeatedly the smallest address above the previous one: no allocation, a handful of nodes.
     GxUInt32 count = 0;
     const GxClusterDefinition* previous = nullptr;
@@ -630,9 +628,8 @@ GxPipelineNode* GxPipelineFindNodeByName(GxPipeline* pipeline, const char* name,
     }
     GxUInt32 i = 0;
     if (startNode) {
-        if (startNode < pipeline->nodeArray || startNode >= pipeline->nodeArray + pipeline->nodeCount) {
-            return nullptr;
-        }
+        GX_ASSERT(startNode >= pipeline->nodeArray && startNode < pipeline->nodeArray + pipeline->nodeCount,
+                  "a search starts after a node of the pipeline searched");
         i = static_cast<GxUInt32>(startNode - pipeline->nodeArray) + 1;
     }
     for (; i < pipeline->nodeCount; i++) {

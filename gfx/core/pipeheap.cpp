@@ -1,6 +1,7 @@
 // The pipeline heap: superblocks of chained blocks with a free-block array, reset as a whole between runs.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
 
@@ -192,9 +193,7 @@ GxPipelineHeap* GxPipelineHeapCreate(GxUInt32 size)
 
 void GxPipelineHeapDestroy(GxPipelineHeap* heap)
 {
-    if (!heap) {
-        return;
-    }
+    GX_ASSERT(heap, "a heap is destroyed");
     GxPipelineHeapSuperBlock* superBlock = heap->head;
     while (superBlock) {
         GxPipelineHeapSuperBlock* next = superBlock->next;
@@ -209,9 +208,7 @@ void GxPipelineHeapDestroy(GxPipelineHeap* heap)
 
 GxBool GxPipelineHeapReset(GxPipelineHeap* heap)
 {
-    if (!heap || !heap->head) {
-        return 0;
-    }
+    GX_ASSERT(heap && heap->head, "a heap is reset");
     heap->entriesUsed = 0;
     heap->headBlock = nullptr;
     GxPipelineHeapSuperBlock* previous = nullptr;
@@ -238,8 +235,10 @@ GxBool GxPipelineHeapReset(GxPipelineHeap* heap)
 
 void* GxPipelineHeapAlloc(GxPipelineHeap* heap, GxUInt32 size)
 {
-    if (!heap || size > 0x40000000u) {
-        GxErrorRaise(gxPLUGINCORE, heap ? gxERRNOMEMORY : gxERRNULLARG);
+    GX_ASSERT(heap, "blocks come from a heap");
+    // Sizes near the 32-bit limit would wrap when rounded up.
+    if (size > 0x40000000u) {
+        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
     }
     const GxUInt32 need = size ? RoundUp(size, kHeader) : kHeader;
@@ -270,13 +269,9 @@ void* GxPipelineHeapAlloc(GxPipelineHeap* heap, GxUInt32 size)
 
 void GxPipelineHeapFree(GxPipelineHeap* heap, void* payload)
 {
-    if (!heap || !payload) {
-        return;
-    }
+    GX_ASSERT(heap && payload, "a block is given back to its heap");
     GxPipelineHeapBlockHeader* block = static_cast<GxPipelineHeapBlockHeader*>(payload) - 1;
-    if (block->freeEntry) {
-        return;  // already free: a second free must not link it twice
-    }
+    GX_ASSERT(!block->freeEntry, "a block is freed once");
     GxPipelineHeapBlockHeader* prev = block->prev;
     GxPipelineHeapBlockHeader* next = block->next;
     const GxBool prevFree = prev && prev->freeEntry;

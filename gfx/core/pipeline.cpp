@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/frame_local.h"
 #include "gfx/core/memory.h"
@@ -362,13 +363,10 @@ GxBool InitNode(GxPipeline* pipeline, GxNodeDefinition* definition)
     return 1;
 }
 
-// Whether the pipeline may be edited: it exists and is locked. Raises the error when not.
+// Whether the pipeline may be edited: it is locked. Raises the error when not.
 bool Editable(const GxPipeline* pipeline)
 {
-    if (!pipeline) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return false;
-    }
+    GX_ASSERT(pipeline, "a pipeline is edited");
     if (!pipeline->isLocked) {
         GxErrorRaise(gxPLUGINCORE, gxERRPIPELINENOTLOCKED);
         return false;
@@ -520,10 +518,8 @@ GxPipelineNode* ReleaseNode(GxPipelineNode* node, GxPipeline* pipeline)
 
 GxPipelineNode* GxPipelineNodeDestroy(GxPipelineNode* node, GxPipeline* pipeline)
 {
-    if (!node || !pipeline || node < pipeline->nodeArray || node >= pipeline->nodeArray + pipeline->nodeCount) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(node && pipeline && node >= pipeline->nodeArray && node < pipeline->nodeArray + pipeline->nodeCount,
+              "a node is released from the pipeline that holds it");
     return ReleaseNode(node, pipeline);
 }
 
@@ -603,10 +599,7 @@ GxBool GxPipelineNodeSendToOutput(GxPipelineNode* node, GxUInt32 output, const G
 
 GxPipeline* GxPipelineLock(GxPipeline* pipeline)
 {
-    if (!pipeline) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(pipeline, "a pipeline is locked");
     if (pipeline->isLocked) {
         return pipeline;
     }
@@ -751,10 +744,7 @@ void GxPipelinePacketRelease(GxPipelinePacket* packet)
 
 GxUInt32* GxRenderStateVectorGetDefault(GxUInt32* vector)
 {
-    if (!vector) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(vector, "the default render states are written into a vector");
     GxPipelineModuleBlock* block = Block();
     if (!block) {
         GxErrorRaise(gxPLUGINCORE, gxERRNOTSTARTEDVECTOR);
@@ -776,9 +766,7 @@ GxUInt32* GxRenderStateVectorGetDefault(GxUInt32* vector)
 
 GxFramedObject* GxObjectUnlinkFrame(GxFramedObject* object)
 {
-    if (!object) {
-        return nullptr;
-    }
+    GX_ASSERT(object, "an object is unlinked from its frame");
     // A zeroed link has never been in a list; a self-linked one is already out.
     if (object->inFrameList.next) {
         GxLinkRemove(&object->inFrameList);
@@ -789,9 +777,7 @@ GxFramedObject* GxObjectUnlinkFrame(GxFramedObject* object)
 
 GxFramedObject* GxObjectSetFrame(GxFramedObject* object, GxFrame* frame)
 {
-    if (!object) {
-        return nullptr;
-    }
+    GX_ASSERT(object, "an object is given a frame");
     if (object->object.parent) {
         GxObjectUnlinkFrame(object);
     }

@@ -98,8 +98,6 @@ TEST_F(Pipeline, ModuleOpensOnceWithTheDefaultRenderStates)
     ASSERT_EQ(GxRenderStateVectorGetDefault(copy), copy);
     EXPECT_EQ(memcmp(copy, expected, sizeof(expected)), 0);
     EXPECT_EQ(memcmp(GxPipelineGetModuleBlock()->defaultRenderStates, expected, sizeof(expected)), 0);
-    EXPECT_EQ(GxRenderStateVectorGetDefault(nullptr), nullptr);
-    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
 }
 
 TEST_F(Pipeline, ChainRunsInOrderAndNodeFailureFailsTheRun)
@@ -207,9 +205,6 @@ TEST_F(Pipeline, NestedRunGivesTheOuterRunItsPipelineBack)
 
 TEST_F(Pipeline, EditingFailuresAndEmptyPipelines)
 {
-    EXPECT_EQ(GxPipelineLock(nullptr), nullptr);
-    EXPECT_EQ(GxPipelineUnlock(nullptr), nullptr);
-    EXPECT_EQ(GxTestTakeErrorCode(), gxERRNULLARG);
     GxPipeline* pipeline = GxPipelineCreate();
     EXPECT_EQ(GxPipelineUnlock(pipeline), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRPIPELINENOTLOCKED);

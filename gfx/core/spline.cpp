@@ -323,7 +323,6 @@ GxSpline* ReadBody(GxStream* stream, GxUInt32 limit)
 {
     GxUInt8 header[kBodyHeaderSize];
     if (limit < kBodyHeaderSize || GxStreamRead(stream, header, kBodyHeaderSize) != kBodyHeaderSize) {
-        GxErrorRaise(gxPLUGINSPLINE, gxERRREAD);
         return nullptr;
     }
     GxInt32 count;

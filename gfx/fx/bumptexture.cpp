@@ -2,6 +2,7 @@
 // made through the device's image and raster exchange.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
@@ -102,9 +103,7 @@ GxUInt32 FilterAndAddressing(const GxTexture* source)
 
 GxTexture* GxMaterialEffectsCreateBumpTexture(GxTexture* baseTexture, GxTexture* bumpMapTexture)
 {
-    if (!bumpMapTexture || !bumpMapTexture->raster) {
-        return nullptr;
-    }
+    GX_ASSERT(bumpMapTexture && bumpMapTexture->raster, "a bump texture is made from a bump map with a raster");
     const bool hasBase = baseTexture && baseTexture->raster;
     GxImage* mask = ImageOfRaster(bumpMapTexture->raster);
     GxImage* colour = !mask     ? nullptr

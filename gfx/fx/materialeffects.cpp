@@ -493,10 +493,8 @@ GxBool GxMaterialEffectsPluginAttach(void)
 
 GxMaterial* GxMaterialEffectsSetType(GxMaterial* material, GxInt32 effectsType)
 {
-    if (!material || effectsType < 0 || effectsType >= gxMATFXEFFECTMAX) {
-        GxErrorRaise(gxPLUGINMATERIALEFFECTS, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(material && effectsType >= 0 && effectsType < gxMATFXEFFECTMAX,
+              "a material is given one of the effects types; a stream's is checked where it is read");
     GxMaterialEffects* record = GetOrMakeRecord(material);
     if (!record) {
         return nullptr;

@@ -42,7 +42,16 @@ TEST_F(MaterialEffects, TypesGiveTheirSlotsAndSettersNeedThem)
     EXPECT_EQ(dual, &GxMaterialEffectsGetSlot(material, gxMATFXSLOTUVTRANSFORM)[1]);
     EXPECT_EQ(dual->data.dual.srcBlendMode, 5);
     EXPECT_EQ(dual->data.dual.dstBlendMode, 6);
-    EXPECT_EQ(GxMaterialEffectsSetType(material, gxMATFXEFFECTMAX), nullptr);
+    // A stream naming a type past the table is refused: it has no slots to read into.
+    ASSERT_NE(GxMaterialEffectsSetType(material, gxMATFXEFFECTUVTRANSFORM), nullptr);
+    std::vector<GxUInt8> bytes = WriteMaterial(material);
+    const size_t type = bytes.size() - 12;  // the record is the last chunk: type, then two slot types
+    GxUInt32 stored = 0;
+    memcpy(&stored, &bytes[type], sizeof(stored));
+    ASSERT_EQ(stored, static_cast<GxUInt32>(gxMATFXEFFECTUVTRANSFORM));
+    const GxUInt32 beyond = gxMATFXEFFECTMAX;
+    memcpy(&bytes[type], &beyond, sizeof(beyond));
+    EXPECT_EQ(ReadMaterial(bytes), nullptr);
     GxTestTakeError();
     GxMaterialDestroy(material);
 }

@@ -337,10 +337,7 @@ void Put(GxParticleEmitterTank* t, GxInt32 slot, const void* value, size_t size)
 
 GxParticleBatch* GxParticleBatchCreate(GxParticleEmitter* e)
 {
-    if (!e || !e->ptcleClass) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(e && e->ptcleClass, "batches are made for an emitter that has a particle class");
     GxParticleBatch* batch = e->spareBatch;
     if (batch) {
         e->spareBatch = batch->next;
@@ -1144,7 +1141,8 @@ GxBool GxParticleEmitterDeinit(GxParticleEmitter* emitter)
 
 GxBool GxParticleEmitterDestroy(GxParticleEmitter* emitter)
 {
-    if (!emitter || !GxParticleEmitterDeinit(emitter)) {
+    GX_ASSERT(emitter, "an emitter is destroyed");
+    if (!GxParticleEmitterDeinit(emitter)) {
         return 0;
     }
     GxFree(emitter);
@@ -1171,10 +1169,8 @@ GxParticleEmitter* GxParticleEmitterClone(GxParticleEmitter* emitter)
 GxParticleEmitter* GxParticleEmitterSetParticleClass(GxParticleEmitter* emitter, GxParticleClass* particleClass,
                                                      GxInt32 maxPtclePerBatch)
 {
-    if (!emitter || !particleClass || maxPtclePerBatch < 1 || static_cast<GxUInt32>(maxPtclePerBatch) > kMaxBatch) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(emitter && particleClass && maxPtclePerBatch >= 1 && static_cast<GxUInt32>(maxPtclePerBatch) <= kMaxBatch,
+              "an emitter is given a particle class and a batch size a stream reader has checked");
     GxParticleEmitterFreeBatches(emitter);
     emitter->numPtcles = 0;
     particleClass->refCount++;
@@ -1306,7 +1302,9 @@ GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* dat
         if (geometry) {
             GxGeometryDestroy(geometry);
         }
-        GxParticleEmitterDestroy(emitter);
+        if (emitter) {
+            GxParticleEmitterDestroy(emitter);
+        }
         return nullptr;
     }
     GxParticleAtomicAddEmitter(atomic, emitter);
@@ -1324,10 +1322,7 @@ GxParticleEmitter* GxParticleAtomicGetEmitters(const GxAtomic* atomic)
 
 GxAtomic* GxParticleAtomicAddEmitter(GxAtomic* atomic, GxParticleEmitter* emitter)
 {
-    if (!atomic || !emitter || !Attached()) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(atomic && emitter && Attached(), "an emitter is added to an atomic of an engine with the plugin");
     GxParticleEmitter** at = &EmittersOf(atomic);
     while (*at) {
         at = &(*at)->next;

@@ -319,7 +319,9 @@ GxParticleEmitter* ReadEmitter(GxStream* s, GxAtomic* atomic)
     GxParticleEmitterClassDestroy(emitterClass);
     GxParticleClassDestroy(particleClass);
     if (!ok) {
-        GxParticleEmitterDestroy(e);
+        if (e) {
+            GxParticleEmitterDestroy(e);
+        }
         return nullptr;
     }
     return e;

@@ -259,20 +259,23 @@ GxBool GxParticleTankDestroy(GxAtomic* atomic) { return GxAtomicDestroy(atomic);
 
 GxParticleTank* GxParticleTankGet(const GxAtomic* atomic)
 {
-    return atomic && tankOffset >= 0 ? TankOf(atomic) : nullptr;
+    GX_ASSERT(atomic, "a tank is asked of an atomic");
+    return TankOf(atomic);
 }
 
 const GxParticleTankFormat* GxParticleTankGetFormat(const GxAtomic* atomic)
 {
     GxParticleTank* tank = GxParticleTankGet(atomic);
-    return tank ? &tank->format : nullptr;
+    GX_ASSERT(tank, "the format is asked of a tank atomic");
+    return &tank->format;
 }
 
 GxBool GxParticleTankLock(GxAtomic* atomic, GxParticleTankLockStruct* out, GxUInt32 dataBit, GxUInt32 lockFlags)
 {
     *out = {nullptr, 0};
     GxParticleTank* tank = GxParticleTankGet(atomic);
-    if (!tank || !(tank->format.dataFlags & dataBit & kKindMask)) {
+    GX_ASSERT(tank, "only a tank atomic is locked");
+    if (!(tank->format.dataFlags & dataBit & kKindMask)) {
         return 0;
     }
     for (GxInt32 k = 0; k < gxPTANKKINDS; k++) {
@@ -290,9 +293,7 @@ GxBool GxParticleTankLock(GxAtomic* atomic, GxParticleTankLockStruct* out, GxUIn
 GxAtomic* GxParticleTankUnlock(GxAtomic* atomic)
 {
     GxParticleTank* tank = GxParticleTankGet(atomic);
-    if (!tank) {
-        return nullptr;
-    }
+    GX_ASSERT(tank, "only a tank atomic is unlocked");
     tank->updateFlags |= tank->lockFlags;
     tank->lockFlags = 0;
     return atomic;
@@ -309,6 +310,7 @@ GxAtomic* GxParticleTankSetCount(GxAtomic* atomic, GxInt32 count)
 
 GxAtomic* GxParticleTankRender(GxAtomic* atomic)
 {
+    // A copy of a tank atomic keeps this callback but gets no tank of its own.
     GxParticleTank* tank = GxParticleTankGet(atomic);
     if (!tank) {
         return nullptr;
@@ -329,8 +331,9 @@ GxBool GxPTankInstance(GxAtomic* atomic, GxParticleTankFormat*, GxInt32 count, G
 {
     GxParticleTank* tank = GxParticleTankGet(atomic);
     const GxPTankInstancers& table = tank->instancers;
+    GX_ASSERT(table.setup, "a tank's create callback installs its set-up instancer");
     GxPTankInstanceWork work = {};
-    if (!table.setup || !table.setup(&work, atomic, tank, count)) {
+    if (!table.setup(&work, atomic, tank, count)) {
         return 0;
     }
     if (table.positions && work.hasPositions) {

@@ -57,7 +57,7 @@ GxBool CountRender(GxAtomic*, GxParticleTankFormat*, GxInt32)
     return 1;
 }
 
-TEST_F(ParticleTank, EmptyTanksCallNothingAndCountedTanksDraw)
+TEST_F(ParticleTank, EmptyTanksCallNothingCountedTanksDrawAndCopiesHaveNoTank)
 {
     const GxParticleTankCallBackSet callbacks = {nullptr, nullptr, CountInstance, CountRender};
     GxAtomic* tank = GxParticleTankCreateWithCallbacks(4, gxPTANKDFLAGPOSITION | gxPTANKDFLAGARRAY, 0, &callbacks);
@@ -69,6 +69,13 @@ TEST_F(ParticleTank, EmptyTanksCallNothingAndCountedTanksDraw)
     EXPECT_EQ(tank->renderCallBack(tank), tank);
     EXPECT_EQ(instances, 1);
     EXPECT_EQ(renders, 1);
+    // A copy of the atomic takes its render callback but no tank: it draws nothing and fails.
+    GxAtomic* copy = GxAtomicClone(tank);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(GxParticleTankGet(copy), nullptr);
+    EXPECT_EQ(copy->renderCallBack(copy), nullptr);
+    EXPECT_EQ(instances + renders, 2);
+    GxAtomicDestroy(copy);
     GxParticleTankDestroy(tank);
 }
 
@@ -104,8 +111,6 @@ TEST_F(ParticleTank, InstancingRunsTheTableThePartsTheSetUpFound)
     ran.clear();
     EXPECT_EQ(GxPTankInstance(atomic, &tank->format, 0, 0), 0);
     EXPECT_EQ(std::string(ran.begin(), ran.end()), "s");
-    tank->instancers.setup = nullptr;
-    EXPECT_EQ(GxPTankInstance(atomic, &tank->format, 2, 0), 0);
     GxParticleTankDestroy(atomic);
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/stream.h"
@@ -134,9 +135,7 @@ void GxPTankPropertyCopy(GxParticleEmitterTank* dst, const GxParticleEmitterTank
 
 GxParticleEmitterTank* GxPTankPropertyLockArrays(GxParticleEmitterTank* property)
 {
-    if (!property || !property->tank) {
-        return nullptr;
-    }
+    GX_ASSERT(property && property->tank, "only a property that holds a tank locks its arrays");
     property->dataFlags = 0;
     for (GxInt32 slot = 0; slot < gxPARTICLETANKSLOTS; slot++) {
         GxParticleTankLockStruct lock;
@@ -152,10 +151,7 @@ GxParticleEmitterTank* GxPTankPropertyLockArrays(GxParticleEmitterTank* property
 GxParticleEmitter* GxPTankPropertyCreateTank(GxParticleEmitter* emitter)
 {
     GxParticleEmitterTank* t = emitter ? TankProperty(emitter) : nullptr;
-    if (!t) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(t, "a tank is made for an emitter that carries the tank property");
     if (t->tank) {
         ClearArrays(t);
         return emitter;
@@ -195,8 +191,8 @@ GxParticleEmitter* GxPTankPropertyLinkTank(GxParticleEmitter* emitter, GxAtomic*
 {
     GxParticleEmitterTank* t = emitter ? TankProperty(emitter) : nullptr;
     GxParticleTank* record = GxParticleTankGet(tank);
-    if (!t || !record || t->tank) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
+    GX_ASSERT(t && record, "a tank atomic is linked to an emitter that carries the tank property");
+    if (t->tank) {
         return nullptr;
     }
     t->tank = tank;

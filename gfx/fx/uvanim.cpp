@@ -561,9 +561,7 @@ GxAnimation* GxUVAnimAddRef(GxAnimation* animation)
 
 GxBool GxUVAnimDestroy(GxAnimation* animation)
 {
-    if (!animation) {
-        return 0;
-    }
+    GX_ASSERT(animation, "a UV animation is released");
     if (--GxUVAnimGetCustomData(animation)->refCount <= 0) {
         GxAnimationDestroy(animation);
     }
@@ -678,10 +676,7 @@ GxUVAnimDictionary* GxUVAnimDictionaryCreate(void)
 
 GxUVAnimDictionary* GxUVAnimDictionaryAddEntry(GxUVAnimDictionary* dictionary, GxAnimation* animation)
 {
-    if (!dictionary || !animation || !IsUVScheme(animation)) {
-        GxErrorRaise(gxPLUGINUVANIM, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(dictionary && animation && IsUVScheme(animation), "a dictionary takes UV animations");
     if (dictionary->numEntries == dictionary->space) {
         const GxInt32 space = dictionary->space ? dictionary->space * 2 : 4;
         auto* grown = static_cast<GxAnimation**>(GxRealloc(
@@ -710,9 +705,7 @@ GxAnimation* GxUVAnimDictionaryFindEntry(const GxUVAnimDictionary* dictionary, c
 
 GxBool GxUVAnimDictionaryDestroy(GxUVAnimDictionary* dictionary)
 {
-    if (!dictionary) {
-        return 0;
-    }
+    GX_ASSERT(dictionary, "a dictionary is destroyed");
     ListRemove(dictionary);
     for (GxInt32 i = 0; i < dictionary->numEntries; i++) {
         GxUVAnimDestroy(dictionary->entries[i]);
@@ -750,7 +743,9 @@ GxUVAnimDictionary* GxUVAnimDictionaryStreamRead(GxStream* stream)
             animation = nullptr;
         }
         const bool added = animation && GxUVAnimDictionaryAddEntry(dictionary, animation);
-        GxUVAnimDestroy(animation);
+        if (animation) {
+            GxUVAnimDestroy(animation);
+        }
         if (!added) {
             GxUVAnimDictionaryDestroy(dictionary);
             return nullptr;
