@@ -170,24 +170,6 @@ TEST_F(PopupsTest, ShopperLinesAndTotalsStandWhereTheyArePut)
     game->m_dayCounter = 0;
 }
 
-TEST_F(PopupsTest, ShopperNeedHFullDrawsAFullBarAndFiveHidesIt)
-{
-    CSelectionPopup* card = ui->m_pShopperPopup.get();
-    auto full = PopupTestShopper({250, 0, 31, 0, 0, 0, 1000, 100, 100});
-    card->SetRecord(full.get());
-    RenderOnly(card);
-    std::vector<UiDrawRecord> bars = Bars();
-    ASSERT_EQ(bars.size(), 3u);
-    EXPECT_EQ(bars[2].tint.green, 255);
-    EXPECT_EQ(bars[2].tint.red, 0);
-    EXPECT_FLOAT_EQ(bars[2].width, bars[0].width) << "H 1000 is as full as B 100";
-
-    auto low = PopupTestShopper({250, 0, 31, 0, 0, 0, 5, 100, 100});
-    card->SetRecord(low.get());
-    RenderOnly(card);
-    EXPECT_EQ(Bars().size(), 2u) << "H 5 is 0 percent";
-}
-
 // Each need has its own bar: B yellow, E orange, H green, each as long as its need's share of 48, at 96, 144 and
 // 192 from the line and 5 below it; the money ends where the first bar starts.
 TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
@@ -219,6 +201,10 @@ TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
     RenderOnly(card);
     ASSERT_EQ(Bars().size(), 3u);
     EXPECT_NEAR(Bars()[0].width, kFull * 0.1f, 0.5f);
+    // H 5 is 0 percent: its bar goes.
+    PopupTestShopperSetNeeds(shopper.get(), 5, 50, 10);
+    RenderOnly(card);
+    EXPECT_EQ(Bars().size(), 2u);
 }
 
 // The staff summary's line: the level, wage and jobs done right-aligned at 188, 219 and 252 from its origin (28, 161),
@@ -630,11 +616,8 @@ TEST_F(PopupsTest, StaffSummaryFiresTheMemberOfThePressedLine)
     EXPECT_FALSE(PopupTestIsMoving(members[0]));
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
     stats->m_staff.clear();
-}
 
-TEST_F(PopupsTest, StaffSummaryHireOpensTheHirePanelOnTopOfTheMainBar)
-{
-    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
+    // Hire opens the hire panel on top of the main bar.
     Open(summary);
     Press(summary, STAFF_HIRE);
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 2) << "the main bar and the hire panel";
