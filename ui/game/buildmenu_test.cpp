@@ -140,13 +140,6 @@ TEST_F(BuildMenuTest, TreeCategoriesAndItemIdsFollowTheData)
     EXPECT_EQ(root->GetChild(2)->GetWidget(1)->m_id, 6);
     EXPECT_EQ(manager.GetFirstItemId(), 7);
 
-    // Hovering shows the item's text of the build tooltips, even over a disabled item.
-    g_recorded.unavailable[{1, 0}] = 1;
-    root->GetChild(1)->OnWidgetEvent(1, FERROX_WIDGET_OVER);
-    EXPECT_EQ(Interface()->m_tooltipText, 5);
-    EXPECT_EQ(Interface()->m_tooltipList, 2);
-    EXPECT_EQ(manager.GetTooltipList(), 2);
-
     // The counter is never reset: a second build in the same run numbers on.
     RecordingBuildMenus again;
     ASSERT_TRUE(tree.LoadFromMemory(text.data(), text.size()));
