@@ -37,13 +37,6 @@ TEST(WidgetBaseTest, RectangleEdgesAreInsideAndScaleFlagMultiplies)
     FerroxSetInterfaceScale(1.0f, 1.0f);
 }
 
-TEST(WidgetBaseTest, TileSizesArePowersOfTwoUpTo256)
-{
-    EXPECT_EQ(FerroxImageTileSizes(300), (std::vector<int32_t>{256, 32, 8, 4}));
-    EXPECT_EQ(FerroxImageTileSizes(100), (std::vector<int32_t>{64, 32, 4}));
-    EXPECT_TRUE(FerroxImageTileSizes(0).empty());
-}
-
 TEST(WidgetBaseTest, OpaqueBlackKeepsGreenOne)
 {
     const uint8_t black[4] = {0, 0, 0, 255};
