@@ -65,12 +65,6 @@ protected:
                 return false;
         return !uiDrawRecords.empty();
     }
-    void RenderOnly(CFerroxCanvas* panel)
-    {
-        uiDrawRecords.clear();
-        panel->Render();
-    }
-    void Press(CFerroxCanvas* panel, int32_t index) { panel->OnWidgetEvent(index, FERROX_WIDGET_PRESSED); }
     // One update with the pointer away: the panel's hover pictures hide.
     void Settle(CFerroxCanvas* panel)
     {
@@ -216,10 +210,7 @@ TEST_F(PopupsTest, StaffLineStandsWhereThePanelPutsIt)
     PopupTestSetStaff(shared.get(), 0, 0, 3, 300, 999);
     stats->m_staff.assign(1, shared.get());
     RenderOnly(summary);
-    std::vector<UiDrawRecord> figures;
-    for (const UiDrawRecord& record : uiDrawRecords)
-        if (record.picture.find(".png") == std::string::npos)
-            figures.push_back(record);
+    const std::vector<UiDrawRecord> figures = Figures(uiDrawRecords);
     const std::vector<UiDrawRecord> level = TextsOf("3");
     ASSERT_EQ(level.size(), 1u);
     std::vector<UiDrawRecord> line;
@@ -259,13 +250,6 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
     constexpr float kAgeAndMoney = 0.0f;
     constexpr int16_t kShopNames = 6;  // a list of the recording locale
     MeasureLikeTheGame();
-    const auto figures = [](const std::vector<UiDrawRecord>& drawn) {
-        std::vector<UiDrawRecord> kept;
-        for (const UiDrawRecord& record : drawn)
-            if (record.picture.find(".png") == std::string::npos)
-                kept.push_back(record);
-        return kept;
-    };
 
     const std::shared_ptr<ShopperRecord> shopper = PopupTestShopper({1249, 999, 99, 11, 1, 3, 1000, 100, 100});
     CSelectionPopup* shopperCard = ui->m_pShopperPopup.get();
@@ -275,7 +259,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
         Settle(panel);
     RenderOnly(shopperCard);
     ASSERT_EQ(TextsOf("1249").size(), 1u);
-    ExpectApart(figures(DrawnOn("shopperpopup.png")), kAgeAndMoney, shopperCard->GetX());
+    ExpectApart(Figures(DrawnOn("shopperpopup.png")), kAgeAndMoney, shopperCard->GetX());
     CFerroxCanvas* shoppers = ui->m_pShopperSummaryPanel.get();
     stats->m_shoppers.assign(2, shopper.get());
     // The first month, whose figures are a month's, then a long game's totals.
@@ -285,7 +269,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
         stats->m_takings = counter ? 9999999u : 99999u;
         RenderOnly(shoppers);
         ASSERT_EQ(TextsOf("99999").size(), counter ? 1u : 2u);
-        ExpectApart(figures(DrawnOn("shoppers.png")), kAgeAndMoney, shoppers->GetX());
+        ExpectApart(Figures(DrawnOn("shoppers.png")), kAgeAndMoney, shoppers->GetX());
     }
     game->m_dayCounter = 0;
 
@@ -299,7 +283,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
     locale->texts.clear();
     RenderOnly(staffCard);
     ASSERT_EQ(TextsOf("999").size(), 1u);
-    ExpectApart(figures(DrawnOn("staffpopup.png", kJobTitles, kStaffTitleRoom)), kGap, staffCard->GetX());
+    ExpectApart(Figures(DrawnOn("staffpopup.png", kJobTitles, kStaffTitleRoom)), kGap, staffCard->GetX());
     CFerroxCanvas* staff = ui->m_pStaffSummaryPanel.get();
     Settle(staff);
     stats->m_staff.assign(2, member.get());
@@ -311,7 +295,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
     RenderOnly(staff);
     ASSERT_EQ(TextsOf("99999").size(), 2u);
     ASSERT_EQ(DrawsOf("staff/fire").size(), 2u);
-    ExpectApart(figures(DrawnOn("staff.png", kJobTitles, kStaffTitleRoom)), kGap, staff->GetX());
+    ExpectApart(Figures(DrawnOn("staff.png", kJobTitles, kStaffTitleRoom)), kGap, staff->GetX());
 
     // The most takings and nothing paid, then the other way round; the most charge.
     CShop shop;
@@ -331,7 +315,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
         RenderOnly(shopCard);
         ASSERT_EQ(TextsOf(paid ? "-99999" : "999999").size(), paid ? 1u : 2u);
         ASSERT_EQ(TextsOf("2000").size(), 1u);
-        ExpectApart(figures(DrawnOn("shoppopup.png", kShopNames, kShopNameRoom)), kGap, shopCard->GetX());
+        ExpectApart(Figures(DrawnOn("shoppopup.png", kShopNames, kShopNameRoom)), kGap, shopCard->GetX());
     }
     shopCard->SetRecord(nullptr);
 }
