@@ -2,12 +2,8 @@
 // destroying twice or resetting.
 #include "ui/frontend/frontend.h"
 
-#include <filesystem>
 #include <memory>
-#include <set>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include "engine/world/spline.h"
@@ -92,35 +88,6 @@ TEST_F(FrontEndTest, ButtonsOpenTheirCitiesAndAPressActsOnce)
     front.GetMainMenu()->Update();
     front.GetMainMenu()->Update();
     EXPECT_EQ(app.IsQuitting(), 1);
-}
-
-// Half of a file, as a copy cut short leaves it.
-void CutInHalf(const std::string& path) { std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2); }
-
-// A menu map that does not read is as none: the numbered files are laid in a row after the background, silently,
-// and only they and the background are drawn.
-TEST_F(FrontEndTest, ADamagedMenuMapIsAsNone)
-{
-    WriteCities();
-    WriteCanvas("images/mainmenu", "mainmenu", 4);
-    for (int k = 1; k <= 4; k++)
-        ASSERT_TRUE(UiPicture(10, 10, {0, 200, 0, 255}).Write("images/mainmenu/0" + std::to_string(k) + "_s.png"));
-    CutInHalf("images/mainmenu/mainmenu_p.png");
-    CFrontEnd front;
-    front.Build();
-    CFerroxCanvas* menu = front.GetMainMenu();
-    ASSERT_EQ(5, menu->GetWidgetCount());
-    for (int k = 1; k <= 4; k++) {
-        EXPECT_NE(std::string(menu->GetWidget(k)->GetName()).find("/0" + std::to_string(k) + "_s.png"),
-                  std::string::npos);
-        EXPECT_EQ(menu->GetWidget(k)->m_x, 200.0f + 10.0f * static_cast<float>(k - 1));
-    }
-    uiDrawRecords.clear();
-    locale->draws.clear();
-    front.Render();
-    EXPECT_TRUE(locale->draws.empty()) << "no message is shown";
-    for (const UiDrawRecord& record : uiDrawRecords)
-        EXPECT_NE(record.picture.find("mainmenu"), std::string::npos) << record.picture;
 }
 
 TEST_F(FrontEndTest, DestroyingTwiceOrResettingDeletesNothingTwice)

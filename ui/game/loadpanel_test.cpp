@@ -21,6 +21,7 @@ TEST_F(LoadPanelTest, LoadOpensTheListedFileOfTheFolderEnteredByItsRow)
     EXPECT_EQ(notices.questions[0].list, kFilePanelTestMessageList);
     EXPECT_EQ(notices.questions[0].closeBoth, 1);
     EXPECT_TRUE(seam.loaded.empty());
+    EXPECT_FALSE(Resumed());
     Yes();
     // The folder path and the name, read from the start folder.
     ASSERT_EQ(seam.loaded.size(), 1u);
