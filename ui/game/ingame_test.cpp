@@ -7,6 +7,8 @@
 
 #include "engine/data/locale.h"
 
+#include "ui/game/loadpanel.h"
+#include "ui/game/savepanel.h"
 #include "ui/toolkit/node.h"
 
 namespace {
@@ -60,6 +62,17 @@ TEST_F(InGameInterfaceTest, CreateMakesThePanelsInOrderAndOpensOnlyTheMainBar)
     }
     EXPECT_EQ(made, expected);
 
+    CFerroxCanvas* const panels[] = {
+        ui->m_pMainPanel.get(),        ui->m_pManagementPanel.get(),     ui->m_pOptionsPanel.get(),
+        ui->m_pMallSummaryPanel.get(), ui->m_pShopperSummaryPanel.get(), ui->m_pStaffSummaryPanel.get(),
+        ui->m_pStaffHirePanel.get(),   ui->m_pContractsPanel.get(),      ui->m_pHistoryPanel.get(),
+        ui->m_pShopperPopup.get(),     ui->m_pShopPopup.get(),           ui->m_pStaffPopup.get(),
+        ui->m_pEndGameCanvas.get(),    ui->m_pLoadPanel.get(),           ui->m_pSavePanel.get(),
+        ui->m_pConfirmPanel.get()};
+    for (CFerroxCanvas* panel : panels)
+        EXPECT_NE(panel, nullptr);
+    EXPECT_NE(dynamic_cast<CLoadPanel*>(ui->m_pLoadPanel.get()), nullptr);
+    EXPECT_NE(dynamic_cast<CSavePanel*>(ui->m_pSavePanel.get()), nullptr);
     EXPECT_EQ(ui->m_pBuildMenu.get(), g_buildMenu);
     EXPECT_EQ(ui->m_pMainPanel->GetWidgetCount(), 12);
     EXPECT_EQ(ui->m_pConfirmPanel->GetWidgetCount(), 3);

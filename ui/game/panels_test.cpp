@@ -2,7 +2,6 @@
 #include "ui/game/ingame_testing_local.h"
 
 #include "game/shell/sound.h"
-#include "ui/game/loadpanel.h"
 
 namespace {
 
