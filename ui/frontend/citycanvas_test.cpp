@@ -166,19 +166,28 @@ TEST_F(CityCanvasTest, StartHandsTheLevelThePathAndTheLoadState)
     EXPECT_EQ(game->m_gameFilePath, "");
 }
 
+// A press on the view or the overlay only consumes the click. The overlay is not scaled: its picture's own size,
+// at the background's unscaled height less the view's.
 TEST_F(CityCanvasTest, PressOnTheViewOrOverlayOnlyConsumesTheClick)
 {
     WriteCities();
     ASSERT_TRUE(UiPicture(20, 20, {0, 0, 0, 128}).Write("images/scenario/Berlin/overlay.png"));
     WriteScenario("berlin1.fds", "<CONDITIONS>\r\n1\r\n</CONDITIONS>\r\n");
     WriteScenario("berlin2.fds", "<CONDITIONS>\r\n2\r\n</CONDITIONS>\r\n");
+    FerroxSetInterfaceScale(2.0f, 2.0f);
     CCityCanvas city;
     city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
+    FerroxSetInterfaceScale(1.0f, 1.0f);
     // The picture's five buttons, then the view and the overlay.
     EXPECT_EQ(city.GetViewIndex(), 6);
     EXPECT_EQ(city.GetOverlayIndex(), 7);
-    // The overlay sits on the view's top edge: 390 below the background's top.
-    EXPECT_EQ(city.GetWidget(7)->m_y, 100.0f - kCityViewHeight);
+    const CFerroxWidget* view = city.GetWidget(city.GetViewIndex());
+    const CFerroxWidget* overlay = city.GetWidget(city.GetOverlayIndex());
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(overlay->m_width, 20.0f);
+    EXPECT_EQ(overlay->m_y, 100.0f - kCityViewHeight);
+    EXPECT_EQ(overlay->m_x, view->m_x);
+    EXPECT_EQ(view->m_width, 2.0f * kCityViewWidth) << "the view is scaled";
     for (int32_t index : {city.GetViewIndex(), city.GetOverlayIndex()}) {
         mouse->GetPosition()->left = FERROX_BUTTON_DOWN;
         city.OnWidgetEvent(index, FERROX_WIDGET_NOT_OVER);
@@ -187,24 +196,6 @@ TEST_F(CityCanvasTest, PressOnTheViewOrOverlayOnlyConsumesTheClick)
         EXPECT_EQ(mouse->GetPosition()->left, FERROX_BUTTON_RELEASED);
         EXPECT_EQ(city.GetScenarioNumber(), 1);
     }
-}
-
-// The overlay is not scaled: its picture's own size, at the background's unscaled height less the view's.
-TEST_F(CityCanvasTest, TheOverlayKeepsItsPicturesSize)
-{
-    WriteCities();
-    ASSERT_TRUE(UiPicture(20, 20, {0, 0, 0, 128}).Write("images/scenario/Berlin/overlay.png"));
-    FerroxSetInterfaceScale(2.0f, 2.0f);
-    CCityCanvas city;
-    city.Create(kBerlinPicture, "./models/levels/Berlin/berlin.gxs", 1, nullptr);
-    const CFerroxWidget* view = city.GetWidget(city.GetViewIndex());
-    const CFerroxWidget* overlay = city.GetWidget(city.GetOverlayIndex());
-    FerroxSetInterfaceScale(1.0f, 1.0f);
-    ASSERT_NE(overlay, nullptr);
-    EXPECT_EQ(overlay->m_width, 20.0f);
-    EXPECT_EQ(overlay->m_y, 100.0f - kCityViewHeight);
-    EXPECT_EQ(overlay->m_x, view->m_x);
-    EXPECT_EQ(view->m_width, 2.0f * kCityViewWidth) << "the view is scaled";
 }
 
 TEST_F(CityCanvasTest, GivenWorldOutlivesTheCanvasAndAnOwnedOneGoesWithIt)

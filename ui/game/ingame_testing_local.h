@@ -263,6 +263,22 @@ protected:
         return found;
     }
     bool Drew(const std::string& name) const { return !DrawsOf(name).empty(); }
+    // The figures among what was drawn: every record that is no picture.
+    static std::vector<UiDrawRecord> Figures(const std::vector<UiDrawRecord>& drawn)
+    {
+        std::vector<UiDrawRecord> kept;
+        for (const UiDrawRecord& record : drawn)
+            if (record.picture.find(".png") == std::string::npos)
+                kept.push_back(record);
+        return kept;
+    }
+    // Draws one panel alone.
+    static void RenderOnly(CFerroxCanvas* panel)
+    {
+        uiDrawRecords.clear();
+        panel->Render();
+    }
+    static void Press(CFerroxCanvas* panel, int32_t index) { panel->OnWidgetEvent(index, FERROX_WIDGET_PRESSED); }
     std::vector<UiDrawRecord> Bars() const { return DrawsOf("bar.png"); }
 
     const std::vector<std::string> kFontNames = {"/images/fonts/bigFont", "/images/fonts/figures",

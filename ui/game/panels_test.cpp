@@ -2,7 +2,6 @@
 #include "ui/game/ingame_testing_local.h"
 
 #include "game/shell/sound.h"
-#include "ui/game/loadpanel.h"
 
 namespace {
 
@@ -317,12 +316,6 @@ TEST_F(OptionsTest, SwitchedOffOptionsStayRedAndPressesToggleThem)
     Press(OPTIONS_EFFECTS);
     EXPECT_EQ(sound->m_musicEnabled, 1);
     EXPECT_EQ(sound->m_effectsEnabled, 1);
-
-    // Load opens the interface's own load panel in place of this one.
-    Press(OPTIONS_LOAD);
-    EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
-    EXPECT_TRUE(ui->GetStack().Holds(ui->m_pLoadPanel.get()));
-    EXPECT_NE(dynamic_cast<CLoadPanel*>(ui->m_pLoadPanel.get()), nullptr);
 }
 
 TEST_F(OptionsTest, QuitAsksAndYesLeavesForTheFrontEnd)

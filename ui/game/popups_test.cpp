@@ -65,12 +65,6 @@ protected:
                 return false;
         return !uiDrawRecords.empty();
     }
-    void RenderOnly(CFerroxCanvas* panel)
-    {
-        uiDrawRecords.clear();
-        panel->Render();
-    }
-    void Press(CFerroxCanvas* panel, int32_t index) { panel->OnWidgetEvent(index, FERROX_WIDGET_PRESSED); }
     // One update with the pointer away: the panel's hover pictures hide.
     void Settle(CFerroxCanvas* panel)
     {
@@ -170,24 +164,6 @@ TEST_F(PopupsTest, ShopperLinesAndTotalsStandWhereTheyArePut)
     game->m_dayCounter = 0;
 }
 
-TEST_F(PopupsTest, ShopperNeedHFullDrawsAFullBarAndFiveHidesIt)
-{
-    CSelectionPopup* card = ui->m_pShopperPopup.get();
-    auto full = PopupTestShopper({250, 0, 31, 0, 0, 0, 1000, 100, 100});
-    card->SetRecord(full.get());
-    RenderOnly(card);
-    std::vector<UiDrawRecord> bars = Bars();
-    ASSERT_EQ(bars.size(), 3u);
-    EXPECT_EQ(bars[2].tint.green, 255);
-    EXPECT_EQ(bars[2].tint.red, 0);
-    EXPECT_FLOAT_EQ(bars[2].width, bars[0].width) << "H 1000 is as full as B 100";
-
-    auto low = PopupTestShopper({250, 0, 31, 0, 0, 0, 5, 100, 100});
-    card->SetRecord(low.get());
-    RenderOnly(card);
-    EXPECT_EQ(Bars().size(), 2u) << "H 5 is 0 percent";
-}
-
 // Each need has its own bar: B yellow, E orange, H green, each as long as its need's share of 48, at 96, 144 and
 // 192 from the line and 5 below it; the money ends where the first bar starts.
 TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
@@ -219,6 +195,10 @@ TEST_F(PopupsTest, ShopperNeedBarsFollowTheirOwnNeeds)
     RenderOnly(card);
     ASSERT_EQ(Bars().size(), 3u);
     EXPECT_NEAR(Bars()[0].width, kFull * 0.1f, 0.5f);
+    // H 5 is 0 percent: its bar goes.
+    PopupTestShopperSetNeeds(shopper.get(), 5, 50, 10);
+    RenderOnly(card);
+    EXPECT_EQ(Bars().size(), 2u);
 }
 
 // The staff summary's line: the level, wage and jobs done right-aligned at 188, 219 and 252 from its origin (28, 161),
@@ -230,10 +210,7 @@ TEST_F(PopupsTest, StaffLineStandsWhereThePanelPutsIt)
     PopupTestSetStaff(shared.get(), 0, 0, 3, 300, 999);
     stats->m_staff.assign(1, shared.get());
     RenderOnly(summary);
-    std::vector<UiDrawRecord> figures;
-    for (const UiDrawRecord& record : uiDrawRecords)
-        if (record.picture.find(".png") == std::string::npos)
-            figures.push_back(record);
+    const std::vector<UiDrawRecord> figures = Figures(uiDrawRecords);
     const std::vector<UiDrawRecord> level = TextsOf("3");
     ASSERT_EQ(level.size(), 1u);
     std::vector<UiDrawRecord> line;
@@ -273,13 +250,6 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
     constexpr float kAgeAndMoney = 0.0f;
     constexpr int16_t kShopNames = 6;  // a list of the recording locale
     MeasureLikeTheGame();
-    const auto figures = [](const std::vector<UiDrawRecord>& drawn) {
-        std::vector<UiDrawRecord> kept;
-        for (const UiDrawRecord& record : drawn)
-            if (record.picture.find(".png") == std::string::npos)
-                kept.push_back(record);
-        return kept;
-    };
 
     const std::shared_ptr<ShopperRecord> shopper = PopupTestShopper({1249, 999, 99, 11, 1, 3, 1000, 100, 100});
     CSelectionPopup* shopperCard = ui->m_pShopperPopup.get();
@@ -289,7 +259,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
         Settle(panel);
     RenderOnly(shopperCard);
     ASSERT_EQ(TextsOf("1249").size(), 1u);
-    ExpectApart(figures(DrawnOn("shopperpopup.png")), kAgeAndMoney, shopperCard->GetX());
+    ExpectApart(Figures(DrawnOn("shopperpopup.png")), kAgeAndMoney, shopperCard->GetX());
     CFerroxCanvas* shoppers = ui->m_pShopperSummaryPanel.get();
     stats->m_shoppers.assign(2, shopper.get());
     // The first month, whose figures are a month's, then a long game's totals.
@@ -299,7 +269,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
         stats->m_takings = counter ? 9999999u : 99999u;
         RenderOnly(shoppers);
         ASSERT_EQ(TextsOf("99999").size(), counter ? 1u : 2u);
-        ExpectApart(figures(DrawnOn("shoppers.png")), kAgeAndMoney, shoppers->GetX());
+        ExpectApart(Figures(DrawnOn("shoppers.png")), kAgeAndMoney, shoppers->GetX());
     }
     game->m_dayCounter = 0;
 
@@ -313,7 +283,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
     locale->texts.clear();
     RenderOnly(staffCard);
     ASSERT_EQ(TextsOf("999").size(), 1u);
-    ExpectApart(figures(DrawnOn("staffpopup.png", kJobTitles, kStaffTitleRoom)), kGap, staffCard->GetX());
+    ExpectApart(Figures(DrawnOn("staffpopup.png", kJobTitles, kStaffTitleRoom)), kGap, staffCard->GetX());
     CFerroxCanvas* staff = ui->m_pStaffSummaryPanel.get();
     Settle(staff);
     stats->m_staff.assign(2, member.get());
@@ -325,7 +295,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
     RenderOnly(staff);
     ASSERT_EQ(TextsOf("99999").size(), 2u);
     ASSERT_EQ(DrawsOf("staff/fire").size(), 2u);
-    ExpectApart(figures(DrawnOn("staff.png", kJobTitles, kStaffTitleRoom)), kGap, staff->GetX());
+    ExpectApart(Figures(DrawnOn("staff.png", kJobTitles, kStaffTitleRoom)), kGap, staff->GetX());
 
     // The most takings and nothing paid, then the other way round; the most charge.
     CShop shop;
@@ -345,7 +315,7 @@ TEST_F(PopupsTest, CardsAndSummariesKeepTheFiguresOfAGameApart)
         RenderOnly(shopCard);
         ASSERT_EQ(TextsOf(paid ? "-99999" : "999999").size(), paid ? 1u : 2u);
         ASSERT_EQ(TextsOf("2000").size(), 1u);
-        ExpectApart(figures(DrawnOn("shoppopup.png", kShopNames, kShopNameRoom)), kGap, shopCard->GetX());
+        ExpectApart(Figures(DrawnOn("shoppopup.png", kShopNames, kShopNameRoom)), kGap, shopCard->GetX());
     }
     shopCard->SetRecord(nullptr);
 }
@@ -630,11 +600,8 @@ TEST_F(PopupsTest, StaffSummaryFiresTheMemberOfThePressedLine)
     EXPECT_FALSE(PopupTestIsMoving(members[0]));
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 1);
     stats->m_staff.clear();
-}
 
-TEST_F(PopupsTest, StaffSummaryHireOpensTheHirePanelOnTopOfTheMainBar)
-{
-    auto* summary = static_cast<CStaffSummaryPanel*>(ui->m_pStaffSummaryPanel.get());
+    // Hire opens the hire panel on top of the main bar.
     Open(summary);
     Press(summary, STAFF_HIRE);
     EXPECT_EQ(ui->GetStack().GetNormalCount(), 2) << "the main bar and the hire panel";

@@ -315,37 +315,6 @@ TEST_F(RoutingTest, WidgetListKeepsCountAndIgnoresOutsiders)
     EXPECT_EQ(canvas.GetWidgetRect(0), nullptr);
 }
 
-TEST(FerroxDecodeMapTest, BlocksMeasureOneLessThanTheirPixels)
-{
-    GxImage image = {};
-    const int32_t w = 6, h = 5;
-    std::vector<GxUInt8> pixels(static_cast<size_t>(w) * h * 4, 0);
-    auto set = [&](int x, int y, uint8_t r, uint8_t g, uint8_t b) {
-        GxUInt8* p = &pixels[(static_cast<size_t>(y) * w + x) * 4];
-        p[0] = r;
-        p[1] = g;
-        p[2] = b;
-        p[3] = 255;
-    };
-    set(0, 0, 1, 2, 3);
-    set(1, 0, 255, 255, 255);
-    for (int y = 1; y <= 3; y++)
-        for (int x = 2; x <= 4; x++)
-            set(x, y, 1, 2, 3);
-    image.width = w;
-    image.height = h;
-    image.depth = 32;
-    image.stride = w * 4;
-    image.pixels = pixels.data();
-    std::vector<FerroxMapBlock> blocks = FerroxDecodeMap(&image);
-    ASSERT_EQ(blocks.size(), 1u);
-    EXPECT_TRUE(blocks[0].found);
-    EXPECT_EQ(blocks[0].column, 2);
-    EXPECT_EQ(blocks[0].bottom, 1);  // row 3 from the top of five rows
-    EXPECT_EQ(blocks[0].width, 2);
-    EXPECT_EQ(blocks[0].height, 2);
-}
-
 // A palette map decodes as its RGBA form does: indices sharing a colour, clear runs longer than a word and a
 // block starting right after one.
 TEST(FerroxDecodeMapTest, PaletteMapGivesTheBlocksOfItsRgbaForm)

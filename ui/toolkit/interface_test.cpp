@@ -43,28 +43,6 @@ TEST_F(InterfaceTest, RenderTurnsDepthAndFogOffBeforeTheCanvases)
     }
 }
 
-TEST_F(InterfaceTest, StackUpdatesAndDrawsOpenCanvases)
-{
-    CFerroxCanvas canvas;
-    FerroxWidgetRecord record = {};
-    std::filesystem::create_directories(dir);
-    ASSERT_TRUE(UiPicture(4, 4, {1, 2, 3, 255}).Write(Path("pic.png")));
-    const std::string name = Path("pic.png");
-    record.name = name.c_str();
-    auto image = std::make_unique<CFerroxImage>();
-    image->Configure(&record);
-    canvas.AddWidget(std::move(image));
-    Interface()->GetStack().Push(&canvas, 0);
-    Interface()->Render();
-    EXPECT_EQ(uiDrawRecords.size(), 1u);
-    // The pointer over a canvas is over the interface.
-    PointAt(2.0f, 2.0f);
-    Interface()->Update(0.0f);
-    EXPECT_EQ(mouse->GetPosition()->overInterface, 1);
-    Interface()->GetStack().Remove(&canvas);
-    canvas.Release();
-}
-
 // Draws text `index` of a list as "tip<index>" where it is asked to, and counts the calls and what they asked.
 class TipLocale : public UiTestLocale {
 public:

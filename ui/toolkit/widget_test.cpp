@@ -37,13 +37,6 @@ TEST(WidgetBaseTest, RectangleEdgesAreInsideAndScaleFlagMultiplies)
     FerroxSetInterfaceScale(1.0f, 1.0f);
 }
 
-TEST(WidgetBaseTest, TileSizesArePowersOfTwoUpTo256)
-{
-    EXPECT_EQ(FerroxImageTileSizes(300), (std::vector<int32_t>{256, 32, 8, 4}));
-    EXPECT_EQ(FerroxImageTileSizes(100), (std::vector<int32_t>{64, 32, 4}));
-    EXPECT_TRUE(FerroxImageTileSizes(0).empty());
-}
-
 TEST(WidgetBaseTest, OpaqueBlackKeepsGreenOne)
 {
     const uint8_t black[4] = {0, 0, 0, 255};
@@ -218,20 +211,6 @@ TEST_F(WidgetTest, AlphaDecidesHitsAndNegativeScaleIsIgnored)
     EXPECT_EQ(image.m_width, 8.0f);  // the widget keeps its size for hit tests
 }
 
-TEST_F(WidgetTest, MissingPictureDrawsNothingAndIsNeverHit)
-{
-    FerroxWidgetRecord record = {};
-    const std::string name = Path("absent.png");
-    record.name = name.c_str();
-    CFerroxImage image;
-    image.Configure(&record);
-    FerroxPoint origin = At(0.0f, 0.0f);
-    EXPECT_EQ(image.HitTest(&origin), 0);
-    image.SetColour({255, 0, 0, 255});
-    image.Draw(0.0f, 0.0f);
-    EXPECT_TRUE(uiDrawRecords.empty());
-}
-
 // An image reads the picture it is given, in every language: another picture beside it is not read.
 TEST_F(WidgetTest, ImageReadsThePictureItIsGivenInEveryLanguage)
 {
@@ -248,24 +227,6 @@ TEST_F(WidgetTest, ImageReadsThePictureItIsGivenInEveryLanguage)
         EXPECT_EQ(image.m_width, 4.0f) << language;
         EXPECT_STREQ(image.GetName(), name.c_str());
     }
-}
-
-TEST_F(WidgetTest, TintReachesTheDraw)
-{
-    ASSERT_TRUE(UiPicture(4, 4, {1, 1, 1, 255}).Write(Path("tint.png")));
-    const std::string name = Path("tint.png");
-    FerroxWidgetRecord record = {};
-    record.name = name.c_str();
-    CFerroxImage image;
-    image.Configure(&record);
-    image.SetColour({255, 0, 0, 255});
-    image.Draw(3.0f, 4.0f);
-    ASSERT_EQ(uiDrawRecords.size(), 1u);
-    EXPECT_EQ(uiDrawRecords[0].tint.green, 0);
-    EXPECT_EQ(uiDrawRecords[0].x, 3.0f);
-    image.m_visible = 0;
-    image.Draw(3.0f, 4.0f);
-    EXPECT_EQ(uiDrawRecords.size(), 1u);
 }
 
 TEST_F(WidgetTest, BarShowsItsShareAndAnchorsRight)
