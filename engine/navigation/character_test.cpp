@@ -495,14 +495,6 @@ TEST_F(Character, WalksItsRoutesToTheEnd)
     EXPECT_EQ(from, walker.m_currentCell);
     EXPECT_EQ(0, walker.m_backwards);
     ExpectWalkable(drawn.grid, cells);
-
-    // Round the wall.
-    walker.m_routeState = FERROX_ROUTE_IDLE;
-    const int beyond = drawn.Cell(2, 7);
-    ASSERT_EQ(1, walker.StepPath(from, beyond, 0, 0));
-    cells = WalkToTheEnd(walker, &frames);
-    EXPECT_EQ(beyond, walker.m_currentCell);
-    ExpectWalkable(drawn.grid, cells);
 }
 
 TEST_F(Character, PathEndsAndWaypointsAhead)
