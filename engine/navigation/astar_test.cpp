@@ -10,34 +10,13 @@
 #include "engine/data/random.h"
 #include "engine/navigation/astar_testing.h"
 #include "engine/navigation/blockgrid.h"
+#include "engine/navigation/blockgrid_testing.h"
 #include "engine/testsupport/graphics.h"
 #include "engine/world/spline.h"
 
 namespace {
 
-// A grid drawn one row per line: '#' blocked, 'S' start, 'G' goal, anything else free.
-struct DrawnGrid {
-    CFerroxBlockGrid grid;
-    int start = -1;
-    int goal = -1;
-    explicit DrawnGrid(const std::vector<std::string>& rows)
-    {
-        const int n = static_cast<int>(rows.size());
-        grid.Create(n, n, {0, 0, 0}, 2, 0);
-        for (int r = 0; r < n; r++) {
-            for (int c = 0; c < n; c++) {
-                const char ch = rows[r][c];
-                const int cell = r * n + c;
-                if (ch == '#')
-                    grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
-                if (ch == 'S')
-                    start = cell;
-                if (ch == 'G')
-                    goal = cell;
-            }
-        }
-    }
-};
+using DrawnGrid = FerroxDrawnGrid;
 
 // Runs a whole search and returns its final status.
 int Search(CFerroxAStar& finder, CFerroxBlockGrid& grid, int start, int goal)
