@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -115,19 +114,17 @@ protected:
     // box on a frame of its own for each part tag.
     void ModelFor(CFerroxCharacter& walker, CFerroxBlockGrid* grid, const std::vector<const char*>& parts = {})
     {
-        GxClump* clump = FerroxCharacterClump(parts);
-        ASSERT_NE(nullptr, clump);
-        SetupFromClump(clump, walker, FERROX_MODEL_CLONE, grid);
+        SetupOn(models.Pool(FerroxCharacterClump(parts), "walker"), walker, FERROX_MODEL_CLONE, grid);
         ASSERT_NE(nullptr, walker.GetModel());
         ASSERT_NE(nullptr, walker.GetPosition());
     }
 
-    // Pools the clump (which goes) as a model and sets the walker up on it.
-    void SetupFromClump(GxClump* clump, CFerroxCharacter& walker, int modelMode, CFerroxBlockGrid* grid = nullptr)
+    // Sets the walker up on a set the pool made.
+    void SetupOn(CFerroxAssetSet* set, CFerroxCharacter& walker, int modelMode, CFerroxBlockGrid* grid = nullptr)
     {
+        ASSERT_NE(nullptr, set);
         FerroxObjectDescriptor descriptor = {};
-        descriptor.assetSet = models.Pool(clump, "walker");
-        ASSERT_NE(nullptr, descriptor.assetSet);
+        descriptor.assetSet = set;
         descriptor.modelMode = modelMode;
         descriptor.grid = grid;
         walker.Setup(&descriptor);
@@ -248,39 +245,15 @@ TEST_F(Character, SearchStopsWithinItsBudgetAndResumes)
     EXPECT_EQ(reference.GetRouteCells(), walker.GetRouteCells());
 }
 
-// The atomic of the clump whose frame is tagged with the name, or null.
-GxAtomic* TaggedAtomic(GxClump* clump, const char* tag)
-{
-    struct Search {
-        const char* tag;
-        GxAtomic* found;
-    } search = {tag, nullptr};
-    GxClumpForAllAtomics(
-        clump,
-        [](GxAtomic* atomic, void* data) -> GxAtomic* {
-            auto* s = static_cast<Search*>(data);
-            auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
-            const GxUserDataArray* array = frame != nullptr && GxFrameGetUserDataArrayCount(frame) > 0
-                                               ? GxFrameGetUserDataArray(frame, 0)
-                                               : nullptr;
-            if (array != nullptr && std::strcmp(GxUserDataArrayGetString(array, 0), s->tag) == 0) {
-                s->found = atomic;
-            }
-            return atomic;
-        },
-        &search);
-    return search.found;
-}
-
 // Dressing: one head variant shown, every material the wardrobe part offers as a wardrobe item, repeats included,
 // with a choice that wraps over however many there are, and none at all (nor a crash) on a model without parts.
 TEST_F(Character, DressedFromTheModelsParts)
 {
-    GxClump* clump = FerroxCharacterClump({"head1", "head2", "head3", "wardrobe"});
-    ASSERT_NE(nullptr, clump);
-    GxAtomic* wardrobe = TaggedAtomic(clump, "wardrobe");
+    CFerroxAssetSet* set = models.Pool(FerroxCharacterClump({"head1", "head2", "head3", "wardrobe"}), "walker");
+    ASSERT_NE(nullptr, set);
+    GxAtomic* wardrobe = set->GetModels()[0]->asset->FindPart("wardrobe");
     ASSERT_NE(nullptr, wardrobe);
-    // The wardrobe's material list: its box's material twice, then a second one.
+    // The pooled wardrobe's material list, which its copies share: its box's material twice, then a second one.
     GxMaterialList* list = &wardrobe->geometry->matList;
     ASSERT_EQ(1, list->numMaterials);
     GxMaterial* second = GxMaterialCreate();
@@ -288,7 +261,7 @@ TEST_F(Character, DressedFromTheModelsParts)
     ASSERT_EQ(2, GxMaterialListAppendMaterial(list, second));
     GxMaterialDestroy(second);
     CFerroxCharacter dressed;
-    SetupFromClump(clump, dressed, FERROX_MODEL_CLONE);
+    SetupOn(set, dressed, FERROX_MODEL_CLONE);
     ASSERT_NE(nullptr, dressed.GetModel());
     int shown = 0;
     for (const char* tag : {"head1", "head2", "head3"}) {
@@ -383,7 +356,7 @@ TEST_F(Character, FarCharactersAreDrawnWithTheirLighterBodyInTheirOwnColours)
     GxGeometryDestroy(body);
     GxGeometryDestroy(far);
     CFerroxCharacter walker;
-    SetupFromClump(clump, walker, FERROX_MODEL_COPY);
+    SetupOn(models.Pool(clump, "walker"), walker, FERROX_MODEL_COPY);
     ASSERT_NE(nullptr, walker.GetModel());
     GxAtomic* drawn = walker.GetModel()->FindPart("");
     ASSERT_NE(nullptr, drawn);
