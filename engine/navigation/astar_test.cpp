@@ -10,34 +10,13 @@
 #include "engine/data/random.h"
 #include "engine/navigation/astar_testing.h"
 #include "engine/navigation/blockgrid.h"
+#include "engine/navigation/blockgrid_testing.h"
 #include "engine/testsupport/graphics.h"
 #include "engine/world/spline.h"
 
 namespace {
 
-// A grid drawn one row per line: '#' blocked, 'S' start, 'G' goal, anything else free.
-struct DrawnGrid {
-    CFerroxBlockGrid grid;
-    int start = -1;
-    int goal = -1;
-    explicit DrawnGrid(const std::vector<std::string>& rows)
-    {
-        const int n = static_cast<int>(rows.size());
-        grid.Create(n, n, {0, 0, 0}, 2, 0);
-        for (int r = 0; r < n; r++) {
-            for (int c = 0; c < n; c++) {
-                const char ch = rows[r][c];
-                const int cell = r * n + c;
-                if (ch == '#')
-                    grid.GetBlock(cell)->SetState(FERROX_BLOCK_BLOCKED);
-                if (ch == 'S')
-                    start = cell;
-                if (ch == 'G')
-                    goal = cell;
-            }
-        }
-    }
-};
+using DrawnGrid = FerroxDrawnGrid;
 
 // Runs a whole search and returns its final status.
 int Search(CFerroxAStar& finder, CFerroxBlockGrid& grid, int start, int goal)
@@ -115,39 +94,40 @@ TEST_F(AStarTest, TrivialSearchesAndStatuses)
     EXPECT_EQ(0, FerroxAStarTesting::LiveNodes(finder));
 }
 
-TEST_F(AStarTest, StraightLineAndAroundAWall)
+// Exact routes: straight on an open grid, up round a wall the shorter way without cutting its corner, and of two
+// equal ways round a wall the one whose downward diagonal is produced first (the upward one when that is closed).
+TEST_F(AStarTest, ExactRoutesOnDrawnGrids)
 {
-    DrawnGrid open({"........", ".S....G.", "........", "........", "........", "........", "........", "........"});
-    ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, open.grid, open.start, open.goal));
-    EXPECT_EQ((std::vector<int>{9, 10, 11, 12, 13, 14}), PathOf(finder));
-    finder.ClearMap();
-
-    DrawnGrid wall({"........", "...#....", ".S.#..G.", "...#....", "...#....", "........", "........", "........"});
-    ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, wall.grid, wall.start, wall.goal));
-    const std::vector<int> path = PathOf(finder);
-    ExpectLegal(wall.grid, path);
-    // Up round the top of the wall, the shorter way: no corner of it is cut.
-    EXPECT_EQ((std::vector<int>{17, 10, 2, 3, 4, 13, 22}), path);
-    EXPECT_EQ(static_cast<int>(path.size()), finder.GetPathLength());
-}
-
-TEST_F(AStarTest, TwoEqualRoutesGiveTheSameChoiceEveryTime)
-{
-    DrawnGrid d({".......", ".......", "...#...", ".S.#.G.", "...#...", ".......", "......."});
-    ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, d.grid, d.start, d.goal));
-    const std::vector<int> first = PathOf(finder);
-    ExpectLegal(d.grid, first);
-    EXPECT_EQ(7u, first.size());
-    finder.ClearMap();
-    ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, d.grid, d.start, d.goal));
-    EXPECT_EQ(first, PathOf(finder));
-    // Round the bottom: the downward diagonal is produced before the upward one and wins the tie.
-    EXPECT_EQ((std::vector<int>{22, 30, 37, 38, 39, 33, 26}), first);
-    finder.ClearMap();
-    // The mirror image is as long when the bottom way is closed.
-    d.grid.GetBlock(38)->SetState(FERROX_BLOCK_BLOCKED);
-    ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, d.grid, d.start, d.goal));
-    EXPECT_EQ((std::vector<int>{22, 16, 9, 10, 11, 19, 26}), PathOf(finder));
+    struct Case {
+        std::vector<std::string> rows;
+        int closed;
+        std::vector<int> path;
+    };
+    const Case cases[] = {
+        {{"........", ".S....G.", "........", "........", "........", "........", "........", "........"},
+         -1,
+         {9, 10, 11, 12, 13, 14}},
+        {{"........", "...#....", ".S.#..G.", "...#....", "...#....", "........", "........", "........"},
+         -1,
+         {17, 10, 2, 3, 4, 13, 22}},
+        {{".......", ".......", "...#...", ".S.#.G.", "...#...", ".......", "......."},
+         -1,
+         {22, 30, 37, 38, 39, 33, 26}},
+        {{".......", ".......", "...#...", ".S.#.G.", "...#...", ".......", "......."},
+         38,
+         {22, 16, 9, 10, 11, 19, 26}},
+    };
+    for (const Case& c : cases) {
+        DrawnGrid d(c.rows);
+        if (c.closed >= 0)
+            d.grid.GetBlock(c.closed)->SetState(FERROX_BLOCK_BLOCKED);
+        ASSERT_EQ(FERROX_ASTAR_FOUND, Search(finder, d.grid, d.start, d.goal));
+        const std::vector<int> path = PathOf(finder);
+        EXPECT_EQ(c.path, path);
+        ExpectLegal(d.grid, path);
+        EXPECT_EQ(static_cast<int>(path.size()), finder.GetPathLength());
+        finder.ClearMap();
+    }
 }
 
 TEST_F(AStarTest, UnreachableGoalFailsOrGivesUpAndLeavesNoPath)
@@ -196,10 +176,7 @@ TEST_F(AStarTest, EachStepExpandsExactlyOneNode)
     EXPECT_EQ(6, finder.GetPathLength());
     std::unique_ptr<CFerroxSpline> spline = finder.BuildPathSpline();
     ASSERT_NE(nullptr, spline);
-    ASSERT_EQ(6, spline->GetPointCount());
-    EXPECT_FLOAT_EQ(2.0f, spline->GetPoints()[0].x);
-    EXPECT_FLOAT_EQ(12.0f, spline->GetPoints()[5].x);
-    EXPECT_FLOAT_EQ(-12.0f, spline->GetPoints()[5].z);
+    EXPECT_EQ(6, spline->GetPointCount());
     finder.DrawDebugInfo();
 }
 
@@ -373,7 +350,6 @@ TEST_F(AStarTest, AGridThatRefusesMovesIsAskedForEachOne)
     finder.ClearMap();
 }
 
-// A second SetGrid keeps the one node list: the nodes of a search under way go back to the list they came from.
 // A finder whose node list runs dry after a number of nodes.
 class CStarvedAStar : public CFerroxAStar {
 public:
@@ -398,6 +374,7 @@ TEST_F(AStarTest, ASearchOutOfNodesGoesOnWithoutThem)
     }
 }
 
+// A second SetGrid keeps the one node list: the nodes of a search under way go back to the list they came from.
 TEST_F(AStarTest, SetGridAgainKeepsItsNodeList)
 {
     DrawnGrid d({"....", ".S..", "....", "...G"});

@@ -228,11 +228,6 @@ class WalledBlock : public CFerroxBlock {
 public:
     int IsBlockedToNextColumn() override { return 1; }
 };
-class WalledGrid : public CFerroxBlockGrid {
-public:
-    CFerroxBlock* CreateBlock() override { return ++made == 45 ? new WalledBlock() : new CFerroxBlock(); }
-    int made = 0;
-};
 
 // Blocks of the base CreateBlock and of a subclass side by side: each kind freed its own way,
 // and a wall of the subclass's blocks still stops a move.
@@ -248,6 +243,8 @@ TEST(BlockGrid, MixedBlockMakersAreFreedAndTestedEachTheirWay)
     MixedGrid grid;
     ASSERT_EQ(1, grid.Create(6, 6, {0, 0, 0}, 2, 0));
     EXPECT_EQ(0, grid.CanMove(0, 6));  // cell 6 is the seventh made: walled on its next column
+    EXPECT_EQ(0, grid.CanMove(1, 6));  // nor cut past the wall's corner
+    EXPECT_EQ(1, grid.CanMove(2, 6));
     EXPECT_EQ(1, grid.CanMove(0, 7));
     grid.GetBlock(9)->SetState(FERROX_BLOCK_BLOCKED);
     EXPECT_EQ(0, grid.CanMove(1, 2));                  // the diagonal's target is blocked
@@ -320,12 +317,6 @@ TEST_F(GridTest, CanMoveNeverCutsACornerOrLeavesTheGrid)
     EXPECT_EQ(0, grid.CanMove(2, 44));
     grid.GetBlock(54)->SetState(FERROX_BLOCK_OCCUPIED);  // occupied is walkable
     EXPECT_EQ(1, grid.CanMove(2, 44));
-
-    WalledGrid walled;
-    ASSERT_EQ(1, walled.Create(10, 10, {0, 0, 0}, 2, 0));
-    EXPECT_EQ(0, walled.CanMove(0, 44));  // cell 44 holds the wall
-    EXPECT_EQ(0, walled.CanMove(1, 44));
-    EXPECT_EQ(1, walled.CanMove(2, 44));
 }
 
 class GridSplineTest : public FerroxGraphicsTest {};

@@ -1,4 +1,4 @@
-// Tests of the block mesh: save text, two storeys read back identical, tile ranges, storeys and the strips drawn.
+// Tests of the block mesh: save text, two storeys read back identical, tile ranges, storeys and the vertices drawn.
 #include "engine/navigation/blockmesh.h"
 
 #include <gtest/gtest.h>
@@ -277,7 +277,8 @@ TEST_F(BlockMeshTest, FreeObjectsTakeEmptyCellsAndClearWithoutTheirTiles)
     EXPECT_EQ(0, ground.PlaceFreeObject(8, &plant, 1, 1));
 }
 
-TEST_F(BlockMeshTest, StripsAndVerticesCoverTheRightCells)
+// The strips drawn from these vertices: NavDraw.FloorStripsPerRunOfEqualTilesOnTwoStoreys.
+TEST_F(BlockMeshTest, VerticesCoverTheirCells)
 {
     CFerroxBlockMesh mesh;
     ASSERT_EQ(1, mesh.Create(4, 4, {0, 0, 0}, 2, 0));
@@ -292,23 +293,6 @@ TEST_F(BlockMeshTest, StripsAndVerticesCoverTheRightCells)
     EXPECT_FLOAT_EQ(1.0f, pair[0].v);
     EXPECT_FLOAT_EQ(2.0f, pair[1].v);
     EXPECT_EQ(0xFFFFFFFFu, pair[1].color);
-
-    mesh.SetRangeTileEx(&gTiles[0], 0, 1, 1, 0, nullptr);
-    mesh.SetRangeTileEx(&gTiles[1], 2, 2, 1, 0, nullptr);
-    mesh.SetRangeTileEx(&gTiles[1], 9, 10, 1, 0, nullptr);
-    std::vector<FerroxTileStrip> strips;
-    mesh.BuildTileStrips(strips);
-    ASSERT_EQ(3u, strips.size());
-    EXPECT_EQ(0, strips[0].row);
-    EXPECT_EQ(0, strips[0].firstColumn);
-    EXPECT_EQ(2, strips[0].cells);
-    EXPECT_EQ(6, strips[0].vertexCount);
-    EXPECT_EQ(&gTiles[1], strips[1].tile);
-    EXPECT_EQ(2, strips[1].firstColumn);
-    EXPECT_EQ(4, strips[1].firstVertex);
-    EXPECT_EQ(2, strips[2].row);
-    EXPECT_EQ(1, strips[2].firstColumn);
-    EXPECT_EQ((2 * 5 + 1) * 2, strips[2].firstVertex);
 }
 
 }  // namespace

@@ -93,19 +93,13 @@ TEST_F(NavDraw, DebugGridsAndLinesReachTheDeviceAsLineListsAndStrips)
     DrawDebugGrid({0, 1, 0}, 2, 3, 2.0f);
     std::vector<D3D9SoftEvent> draws = TakeDraws();
     ASSERT_EQ(1u, draws.size());
+    // The vertices themselves: DebugDraw.GridAndLineVertices.
     const D3D9SoftEvent& grid = draws[0];
     EXPECT_EQ(D3DPT_LINELIST, grid.draw.type);
     EXPECT_EQ(7u, grid.draw.primitiveCount);  // 4 lines along x, 3 along z
     EXPECT_FALSE(grid.draw.indexed);
-    ASSERT_EQ(16u, grid.stride0);  // untextured: position and colour
+    EXPECT_EQ(16u, grid.stride0);  // untextured: position and colour
     EXPECT_EQ(nullptr, grid.texture0);
-    for (UINT i = 0; i < 14; i++) {
-        const DrawnVertex v = VertexOf(grid, i);
-        EXPECT_FLOAT_EQ(1.0f, v.position.y) << i;
-        EXPECT_EQ(0xFFFF00FFu, v.color) << i;  // opaque magenta by default
-    }
-    EXPECT_FLOAT_EQ(4.0f, VertexOf(grid, 1).position.x);
-    EXPECT_FLOAT_EQ(-6.0f, VertexOf(grid, 7).position.z);
     // The usual blending and depth states are back afterwards.
     EXPECT_EQ(FERROX_BLEND_SRCALPHA, RenderState(gxRENDERSTATESRCBLEND));
     EXPECT_EQ(FERROX_BLEND_INVSRCALPHA, RenderState(gxRENDERSTATEDESTBLEND));
@@ -117,7 +111,6 @@ TEST_F(NavDraw, DebugGridsAndLinesReachTheDeviceAsLineListsAndStrips)
     ASSERT_EQ(1u, draws.size());
     EXPECT_EQ(D3DPT_LINESTRIP, draws[0].draw.type);
     EXPECT_EQ(2u, draws[0].draw.primitiveCount);
-    EXPECT_FLOAT_EQ(2.1f, VertexOf(draws[0], 1).position.y);
 
     // Nothing to draw, or more lines than one batch holds: no draw and no stale batch left.
     DrawDebugLines(points, 1, 0.1f);

@@ -87,8 +87,6 @@ TEST_F(Camera, ClipPlanesAndBackgroundComeFromTheSettings)
     EXPECT_EQ(2, bg->green);  // truncated to a byte
     EXPECT_EQ(3, bg->blue);
     EXPECT_EQ(4, bg->alpha);
-    EXPECT_EQ(80, camera.GetWidth());
-    EXPECT_EQ(60, camera.GetHeight());
 }
 
 // Missing nodes, text where numbers belong and planes that make no projection fall back to the defaults.
@@ -121,7 +119,7 @@ TEST_F(Camera, DamagedSettingsGiveTheDefaults)
     EXPECT_FLOAT_EQ(0.05f, camera.GetGraphicsCamera()->nearPlane);
 }
 
-TEST_F(Camera, GlideStaysInsideTheGroundBounds)
+TEST_F(Camera, GlideStaysInsideTheGroundBoundsAndRaiseMovesStraightUp)
 {
     GroundCamera camera;
     ASSERT_EQ(1, camera.Create(80, 60, 1));
@@ -145,6 +143,15 @@ TEST_F(Camera, GlideStaysInsideTheGroundBounds)
     camera.m_keepMotion = 0;
     camera.Update();
     EXPECT_FLOAT_EQ(0.0f, camera.m_motion[0]);
+
+    camera.m_mode = VANTOR_CAMERA_RAISE;
+    camera.m_motion[1] = -1.2f;
+    const GxV3d before = *camera.GetPosition();
+    camera.Update();
+    EXPECT_NEAR(12.0f, std::fabs(camera.GetPosition()->y - before.y), 1e-4f);
+    EXPECT_FLOAT_EQ(before.x, camera.GetPosition()->x);
+    EXPECT_FLOAT_EQ(before.z, camera.GetPosition()->z);
+    EXPECT_FLOAT_EQ(0.0f, camera.m_motion[1]);
 }
 
 TEST_F(Camera, PitchRequestsOutsideTheRangeAreIgnoredAndLockedModeIgnoresThem)
@@ -170,17 +177,6 @@ TEST_F(Camera, PitchRequestsOutsideTheRangeAreIgnoredAndLockedModeIgnoresThem)
     camera.Yaw(nullptr, 90.0f, 1);
     EXPECT_NEAR(atY, camera.GetAt()->y, 1e-5f);
     EXPECT_FLOAT_EQ(90.0f, camera.GetYawTotal());
-}
-
-TEST_F(Camera, RaiseModeMovesStraightUp)
-{
-    GroundCamera camera;
-    ASSERT_EQ(1, camera.Create(80, 60, 1));
-    camera.m_mode = VANTOR_CAMERA_RAISE;
-    camera.m_motion[1] = -1.2f;
-    camera.Update();
-    EXPECT_NEAR(12.0f, std::fabs(camera.GetPosition()->y), 1e-4f);
-    EXPECT_FLOAT_EQ(0.0f, camera.m_motion[1]);
 }
 
 // Looking straight down the heading has no level part: a move along it goes nowhere.

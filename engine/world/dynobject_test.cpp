@@ -67,10 +67,10 @@ protected:
 
 }  // namespace
 
-TEST_F(DynamicObjects, ObjectsAreKeptInCreationOrder)
+TEST_F(DynamicObjects, ObjectsAreKeptInCreationOrderAndRemovedAtOnce)
 {
     Probe* a = Make("A");
-    Make("B");
+    Probe* b = Make("B");
     Probe* c = Make("C");
     EXPECT_EQ(a, manager.GetObject(0));
     EXPECT_EQ(c, manager.GetObject(2));
@@ -79,17 +79,12 @@ TEST_F(DynamicObjects, ObjectsAreKeptInCreationOrder)
     EXPECT_EQ(nullptr, manager.CreateObject(&factory, nullptr));
     EXPECT_EQ(nullptr, manager.CreateObject(nullptr, nullptr));
     EXPECT_EQ(3u, manager.GetCount());
-}
 
-TEST_F(DynamicObjects, RemovalAtOnceDeletesNowAndUnknownObjectsAreIgnored)
-{
-    Make("A");
-    Probe* b = Make("B");
-    Probe* c = Make("C");
     manager.RemoveObject(b, 1);
     EXPECT_EQ(2u, manager.GetCount());
     EXPECT_EQ(1, Deletions("B"));
     EXPECT_EQ(c, manager.GetObject(1));
+    // Objects the manager does not hold are ignored.
     Probe stranger("S", &log);
     manager.RemoveObject(&stranger, 1);
     manager.RemoveObject(&stranger, 0);
@@ -98,28 +93,20 @@ TEST_F(DynamicObjects, RemovalAtOnceDeletesNowAndUnknownObjectsAreIgnored)
     EXPECT_EQ(0u, manager.GetQueuedCount());
 }
 
-TEST_F(DynamicObjects, TheUpdatePassTakesInObjectsAddedDuringIt)
+// An object made during the pass is updated in it, after those before it; one that removes itself is updated,
+// then deleted after the pass.
+TEST_F(DynamicObjects, ThePassTakesInObjectsMadeDuringItAndDeletesThoseRemovedAfterIt)
 {
     Probe* a = Make("A");
-    Make("B");
-    // A creates D while the pass runs; D is updated in the same pass, after B.
-    a->onUpdate = [this]() { Make("D"); };
-    manager.Update(0.1f);
-    const std::vector<std::string> expected = {"update A", "update B", "update D"};
-    EXPECT_EQ(expected, log);
-    EXPECT_EQ(3u, manager.GetCount());
-}
-
-TEST_F(DynamicObjects, AnObjectRemovingItselfIsUpdatedThenDeletedAfterThePass)
-{
-    Make("A");
     Probe* b = Make("B");
     Probe* c = Make("C");
+    a->onUpdate = [this]() { Make("D"); };
     b->onUpdate = [this, b]() { manager.RemoveObject(b, 0); };
     manager.Update(0.1f);
-    const std::vector<std::string> expected = {"update A", "update B", "update C", "delete B"};
+    const std::vector<std::string> expected = {"update A", "update B", "update C", "update D", "delete B"};
     EXPECT_EQ(expected, log);
     EXPECT_EQ(c, manager.GetObject(1));
+    EXPECT_EQ(3u, manager.GetCount());
     EXPECT_EQ(0u, manager.GetQueuedCount());
 }
 

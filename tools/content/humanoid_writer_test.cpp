@@ -44,18 +44,6 @@ GxAtomic* FirstAtomic(GxClump* clump)
                                              offsetof(GxAtomic, inClumpLink));
 }
 
-TEST_F(HumanoidWriter, NodeFlagsFollowTheTreeShape)
-{
-    GxInt32 ids[CONTENTHUMANOIDBONES];
-    GxInt32 flags[CONTENTHUMANOIDBONES];
-    ContentHumanoidNodes(ids, flags);
-    EXPECT_EQ(flags[0], 0);                                              // hips: children, no sibling
-    EXPECT_EQ(flags[1], gxHANIMPUSHPARENTMATRIX);                        // spine: legs follow it
-    EXPECT_EQ(flags[4], gxHANIMPOPPARENTMATRIX);                         // head: last leaf of its branch
-    EXPECT_EQ(flags[3], gxHANIMPUSHPARENTMATRIX);                        // neck: arms follow it
-    EXPECT_EQ(flags[CONTENTHUMANOIDBONES - 1], gxHANIMPOPPARENTMATRIX);  // right foot
-}
-
 // Each material's triangles use one run of vertices of their own: a draw of one mesh reads no other's vertices.
 TEST_F(HumanoidWriter, EachMaterialUsesItsOwnRunOfVertices)
 {
@@ -151,7 +139,8 @@ TEST_F(HumanoidWriter, CharacterFileReadsBackAndItsFirstPoseIsTheBindPose)
         EXPECT_EQ(GxAnimationGetNumNodes(animation), CONTENTHUMANOIDBONES);
         EXPECT_TRUE(GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, animation));
     }
-    // Pause at time 0 holds the bind pose: skinning must give back the modelled body.
+    // Pause at time 0 holds the bind pose: skinning must give back the modelled body, which it does only when the
+    // nodes push and pop their parents' matrices as the tree's shape asks.
     ASSERT_TRUE(GxAnimInterpolatorSetCurrentAnim(hierarchy->currentAnim, animations[0]));
     hierarchy->flags |= gxHANIMHIERARCHYLOCALSPACEMATRICES;
     GxAnimHierarchyUpdateMatrices(hierarchy);

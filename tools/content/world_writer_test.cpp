@@ -1,4 +1,4 @@
-// Worlds written by the world writer and read by the library: the tree, ties of moving atomics and lights,
+// Worlds written by the world writer and read by the library: the tree, ties of atomics and lights,
 // rendering once per frame, frustum culling, intersection queries, pixel rays and refusal of damaged streams.
 #include "tools/content/world_writer.h"
 
@@ -125,6 +125,24 @@ protected:
         }
         return out;
     }
+    // The atomics a query reports, in order, with their distances.
+    struct Found {
+        std::vector<GxAtomic*> atomics;
+        std::vector<GxReal> distances;
+    };
+    Found Run(GxIntersection query)
+    {
+        Found found;
+        GxWorldForAllIntersections(
+            world, &query,
+            [](GxIntersection*, GxWorldSector* sector, GxAtomic* atomic, GxReal distance, void* data) {
+                static_cast<Found*>(data)->atomics.push_back(atomic);
+                static_cast<Found*>(data)->distances.push_back(distance);
+                return sector;
+            },
+            &found);
+        return found;
+    }
     // A camera at `at` looking straight down.
     void LookDown(GxV3d at, GxReal far = 100.0f)
     {
@@ -175,7 +193,7 @@ TEST_F(WorldFile, WrittenAndReadBackAsATreeOfSectors)
     EXPECT_EQ(triangles, 200);
 }
 
-TEST_F(WorldFile, TiesFollowMovingAtomicsAndLocalLights)
+TEST_F(WorldFile, AtomicsAndLocalLightsAreTiedToTheSectorsTheyReach)
 {
     world = Read(Bytes(10, 4));
     ASSERT_NE(world, nullptr);
@@ -186,12 +204,6 @@ TEST_F(WorldFile, TiesFollowMovingAtomicsAndLocalLights)
     const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
     EXPECT_EQ(Ties(atomic), expected(sphere->center, sphere->radius));
     EXPECT_GT(Ties(atomic).size(), 1u);
-    const GxV3d move = {9, 0, 4};
-    GxFrameTranslate(static_cast<GxFrame*>(atomic->object.object.parent), &move, 1);
-    GxFrameSyncDirty();
-    const GxSphere* moved = GxAtomicGetWorldBoundingSphere(atomic);
-    EXPECT_NEAR(moved->center.x, 14, 1e-5f);
-    EXPECT_EQ(Ties(atomic), expected(moved->center, moved->radius));
 
     GxLight* light = GxLightCreate(gxLIGHTPOINT);
     GxFrame* frame = GxFrameCreate();
@@ -332,15 +344,6 @@ TEST_F(WorldFile, ClumpsInTheFrustumAreVisitedOnceEach)
     EXPECT_EQ(seen, std::vector<GxClump*>{clumps[0]});
 }
 
-struct Hits {
-    std::vector<GxAtomic*> atomics;
-};
-GxWorldSector* Collect(GxIntersection*, GxWorldSector* sector, GxAtomic* atomic, GxReal, void* data)
-{
-    static_cast<Hits*>(data)->atomics.push_back(atomic);
-    return sector;
-}
-
 TEST_F(WorldFile, QueriesVisitEachAtomicOnce)
 {
     world = Read(Bytes(10, 2));
@@ -349,10 +352,9 @@ TEST_F(WorldFile, QueriesVisitEachAtomicOnce)
     GxAtomic* b = AddAtomic(GxV3d{16, 0, 4}, 1.0f);
     GxAtomic* c = AddAtomic(GxV3d{10, 0, 16}, 1.0f);
     auto run = [&](GxIntersection query) {
-        Hits hits;
-        GxWorldForAllIntersections(world, &query, Collect, &hits);
-        std::set<GxAtomic*> unique(hits.atomics.begin(), hits.atomics.end());
-        EXPECT_EQ(unique.size(), hits.atomics.size()) << "an atomic reported twice";
+        const std::vector<GxAtomic*> hits = Run(query).atomics;
+        std::set<GxAtomic*> unique(hits.begin(), hits.end());
+        EXPECT_EQ(unique.size(), hits.size()) << "an atomic reported twice";
         return unique;
     };
     GxIntersection line = {};
@@ -386,32 +388,16 @@ TEST_F(WorldFile, QueriesOfNoExtentReportADistanceOfZero)
     GxAtomic* ball = AddAtomic(GxV3d{4, 0, 4}, 3.0f);
     GxAtomic* dot = AddAtomic(GxV3d{16, 0, 4}, 0.0f);
     ASSERT_EQ(GxAtomicGetWorldBoundingSphere(dot)->radius, 0.0f);
-    struct Found {
-        std::vector<GxAtomic*> atomics;
-        std::vector<GxReal> distances;
-    };
-    auto run = [&](GxIntersection query) {
-        Found found;
-        GxWorldForAllIntersections(
-            world, &query,
-            [](GxIntersection*, GxWorldSector* sector, GxAtomic* atomic, GxReal distance, void* data) {
-                static_cast<Found*>(data)->atomics.push_back(atomic);
-                static_cast<Found*>(data)->distances.push_back(distance);
-                return sector;
-            },
-            &found);
-        return found;
-    };
     GxIntersection line = {};
     line.type = gxINTERSECTLINE;
     line.t.line = GxLine{{4, 0, 4}, {4, 0, 4}};
-    Found found = run(line);
+    Found found = Run(line);
     EXPECT_EQ(found.atomics, std::vector<GxAtomic*>{ball});
     EXPECT_EQ(found.distances, std::vector<GxReal>{0.0f});
     GxIntersection point = {};
     point.type = gxINTERSECTPOINT;
     point.t.point = GxV3d{16, 0, 4};
-    found = run(point);
+    found = Run(point);
     EXPECT_EQ(found.atomics, std::vector<GxAtomic*>{dot});
     EXPECT_EQ(found.distances, std::vector<GxReal>{0.0f});
 }
@@ -484,14 +470,6 @@ TEST_F(WorldFile, PixelRaysThroughKnownPointsPickTheAtomicBelow)
     GxAtomic* target = AddAtomic(GxV3d{10, 0, 10}, 1.0f);
     LookDown(GxV3d{10, 10, 10});
     GxLine ray;
-    const GxV2d corner = {0, 0};
-    GxCameraCalcPixelRay(camera, &ray, &corner);
-    EXPECT_NEAR(ray.start.x, camera->frustumCorners[0].x, 1e-4f);
-    EXPECT_NEAR(ray.end.z, camera->frustumCorners[4].z, 1e-4f);
-    const GxV2d far = {64, 64};
-    GxCameraCalcPixelRay(camera, &ray, &far);
-    EXPECT_NEAR(ray.start.x, camera->frustumCorners[2].x, 1e-4f);
-    EXPECT_NEAR(ray.end.z, camera->frustumCorners[6].z, 1e-4f);
     const GxV2d centre = {32, 32};
     GxCameraCalcPixelRay(camera, &ray, &centre);
     EXPECT_NEAR(ray.end.x, 10, 1e-3f);
@@ -501,9 +479,7 @@ TEST_F(WorldFile, PixelRaysThroughKnownPointsPickTheAtomicBelow)
     GxIntersection pick = {};
     pick.type = gxINTERSECTLINE;
     pick.t.line = ray;
-    Hits hits;
-    GxWorldForAllIntersections(world, &pick, Collect, &hits);
-    EXPECT_EQ(hits.atomics, std::vector<GxAtomic*>{target});
+    EXPECT_EQ(Run(pick).atomics, std::vector<GxAtomic*>{target});
     // Against the atomic's own triangles the ray enters the box's top face.
     std::vector<std::pair<GxInt32, GxReal>> triangles;
     GxAtomicForAllIntersections(target, &pick, CountTriangle, &triangles);
