@@ -359,22 +359,10 @@ TEST_F(BuildingSlotTest, RegisteredClassesJoinTheirLists)
     EXPECT_EQ(ObjectList{shop}, floor->shops);
     EXPECT_EQ(ObjectList{door}, floor->doors);
     EXPECT_EQ(ObjectList{usable}, floor->usable);
-    EXPECT_EQ(0, CDynamicObjectManager::GetClassHooks().getKind(shop));
-    EXPECT_EQ(4, CDynamicObjectManager::GetClassHooks().getKind(door));
-    EXPECT_EQ(5, CDynamicObjectManager::GetClassHooks().getKind(stairs));
+    EXPECT_EQ(kObjectKindShop, CDynamicObjectManager::GetClassHooks().getKind(shop));
+    EXPECT_EQ(kObjectKindDoor, CDynamicObjectManager::GetClassHooks().getKind(door));
+    EXPECT_EQ(kObjectKindStairs, CDynamicObjectManager::GetClassHooks().getKind(stairs));
     EXPECT_EQ(BuildingStoreyFilter, CFloorManagerTesting::CellFilter());
-
-    // Factories made after the registration make the classes.
-    CDynamicObjectManager::DestroyInstance();
-    manager = CDynamicObjectManager::Instance();
-    TestTemplate stairsTemplate("stairs_a", {"2", "4", "250"});
-    const FerroxObjectDescriptor descriptor = stairsTemplate.Descriptor(&ground);
-    CFerroxObject* made = manager->CreateObject(manager->FindFactory("stairsObject", nullptr), &descriptor);
-    ASSERT_NE(nullptr, dynamic_cast<CStairs*>(made));
-    EXPECT_EQ(250, static_cast<CStairs*>(made)->GetValue());
-    std::unique_ptr<CFerroxObject> shop2(manager->FindFactory(kShopFactoryName, nullptr)->CreateObject(&descriptor));
-    EXPECT_NE(nullptr, dynamic_cast<CShop*>(shop2.get()));
-    shop2.reset();
 
     CDynamicObjectManager::DestroyInstance();
     ResetObjectClassHooks();

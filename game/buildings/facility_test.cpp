@@ -30,42 +30,34 @@ TEST_F(FacilityTest, PlacementReadsKindPriceAndBreakability)
     EXPECT_EQ(340u, stats->m_buildingCosts);
 }
 
-// At level 0 a facility used 60 times breaks on the next new day; one never used never breaks.
+// At level 0 (also without category counters) a facility used 60 times breaks on the next new day; one never
+// used never breaks.
 TEST_F(FacilityTest, BreakdownsByUse)
 {
-    Exposed<CUsableObject> phone;
-    phone.Put(&ground, Cell(4, 4), 1, 1);
-    phone.Place(nullptr);
-    phone.SetEffectKind(kEffectFire);
-    for (uint16_t day = 1; day <= 30; day++) {
-        EndDay(day);
+    for (bool counters : {true, false}) {
+        if (!counters)
+            stats->m_categories.clear();
+        notices.Clear();
+        Exposed<CUsableObject> phone;
+        phone.Put(&ground, Cell(4, 4), 1, 1);
+        phone.Place(nullptr);
+        phone.SetEffectKind(kEffectFire);
+        for (uint16_t day = 1; day <= 30; day++) {
+            EndDay(day);
+            phone.Update(0.1f);
+        }
+        EXPECT_EQ(0, phone.IsEffectOn());
+        for (int i = 0; i < 60; i++)
+            phone.AddTakings(0);
+        game->m_newDay = 0;
         phone.Update(0.1f);
+        EXPECT_EQ(0, phone.IsEffectOn()) << "only on a new day";
+        EndDay(31);
+        phone.Update(0.1f);
+        EXPECT_EQ(1, phone.IsEffectOn()) << counters;
+        EXPECT_EQ(0, phone.GetUseCount());
+        EXPECT_EQ(std::vector<int16_t>{kMessageNeedsWork}, notices.messages);
     }
-    EXPECT_EQ(0, phone.IsEffectOn());
-    for (int i = 0; i < 60; i++)
-        phone.AddTakings(0);
-    game->m_newDay = 0;
-    phone.Update(0.1f);
-    EXPECT_EQ(0, phone.IsEffectOn()) << "only on a new day";
-    EndDay(31);
-    phone.Update(0.1f);
-    EXPECT_EQ(1, phone.IsEffectOn());
-    EXPECT_EQ(0, phone.GetUseCount());
-    EXPECT_EQ(std::vector<int16_t>{kMessageNeedsWork}, notices.messages);
-}
-
-TEST_F(FacilityTest, BreakdownWithoutCategoryCountersDrawsAtLevelZero)
-{
-    stats->m_categories.clear();
-    Exposed<CUsableObject> phone;
-    phone.Put(&ground, Cell(4, 4), 1, 1);
-    phone.Place(nullptr);
-    phone.SetEffectKind(kEffectFire);
-    for (int i = 0; i < 60; i++)
-        phone.AddTakings(0);
-    EndDay(3);
-    phone.Update(0.1f);
-    EXPECT_EQ(1, phone.IsEffectOn());
 }
 
 typedef BuildingTest SceneryTest;

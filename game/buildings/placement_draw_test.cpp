@@ -106,17 +106,24 @@ protected:
     }
     CFerroxBlockMesh* Ground() const { return floors->FindBaseFloor(1); }
     int Cell(int row, int column) const { return (row + 1) * Ground()->GetRows() + column + 1; }
-    GxV3d At(int cell) const
+    // The middle of a cell of the storey (the ground by default).
+    GxV3d At(int cell, CFerroxBlockMesh* storey = nullptr) const
     {
-        return {static_cast<float>(Ground()->GetCellWorldX(cell, 1)), Ground()->GetOrigin().y,
-                static_cast<float>(Ground()->GetCellWorldZ(cell, 1))};
+        storey = storey ? storey : Ground();
+        return {static_cast<float>(storey->GetCellWorldX(cell, 1)), storey->GetOrigin().y,
+                static_cast<float>(storey->GetCellWorldZ(cell, 1))};
+    }
+    // The pointer pressed at `from` and moved to `to`, in the mode given.
+    void Drag(PlacementMode mode, const GxV3d& from, const GxV3d& to)
+    {
+        controller->SetMode(mode, level->GetWorld(), 0, nullptr, nullptr);
+        controller->Update(from);
+        controller->BeginDrag(from);
+        controller->Update(to);
     }
     void Lay(int first, int last)
     {
-        controller->SetMode(PLACEMENT_LAY, level->GetWorld(), 0, nullptr, nullptr);
-        controller->Update(At(first));
-        controller->BeginDrag(At(first));
-        controller->Update(At(last));
+        Drag(PLACEMENT_LAY, At(first), At(last));
         ASSERT_EQ(0, controller->LayFloorArea(At(last), level->GetWorld()));
         controller->SetMode(PLACEMENT_IDLE, level->GetWorld(), 0, nullptr, nullptr);
     }
@@ -205,14 +212,8 @@ protected:
     // same view once the drag is dropped.
     void DrawDrag(CFerroxBlockMesh* storey, int first, int last, Pixel* with, Pixel* without)
     {
-        const GxV3d from = {static_cast<float>(storey->GetCellWorldX(first, 1)), storey->GetOrigin().y,
-                            static_cast<float>(storey->GetCellWorldZ(first, 1))};
-        const GxV3d to = {static_cast<float>(storey->GetCellWorldX(last, 1)), storey->GetOrigin().y,
-                          static_cast<float>(storey->GetCellWorldZ(last, 1))};
-        controller->SetMode(PLACEMENT_LAY, level->GetWorld(), 0, nullptr, nullptr);
-        controller->Update(from);
-        controller->BeginDrag(from);
-        controller->Update(to);
+        const GxV3d from = At(first, storey), to = At(last, storey);
+        Drag(PLACEMENT_LAY, from, to);
         LookDownAt({(from.x + to.x) * 0.5f, from.y, (from.z + to.z) * 0.5f});
         *with = Draw();
         controller->SetMode(PLACEMENT_IDLE, level->GetWorld(), 0, nullptr, nullptr);
@@ -273,10 +274,7 @@ TEST_F(PlacementDraw, AreaBoxGreenOverTheGroundRedWhereNothingIsLaidBelow)
     g_FerroxDebugSettings.SetSwitch("debugtxtonscreen", 0);
     DrawDrag(Ground(), Cell(8, 8), Cell(12, 12), &with, &without);
     // What build mode draws of its own over the frame while the drag is held: the grid, with debugging off.
-    controller->SetMode(PLACEMENT_LAY, level->GetWorld(), 0, nullptr, nullptr);
-    controller->Update(At(Cell(8, 8)));
-    controller->BeginDrag(At(Cell(8, 8)));
-    controller->Update(At(Cell(12, 12)));
+    Drag(PLACEMENT_LAY, At(Cell(8, 8)), At(Cell(12, 12)));
     Draw(kControllerOnly);
     EXPECT_GT(MagentaPixels(), 0) << "the grid shows in play";
     g_FerroxDebugSettings.SetSwitch("debugtxtonscreen", debugging);
@@ -311,10 +309,7 @@ TEST_F(WallPicture, WallsStandOnTheOutlineAndCloseTheCorners)
 {
     // Rows and columns 6 to 15: twenty units a side, the hole the middle two by two cells.
     Lay(Cell(6, 6), Cell(15, 15));
-    controller->SetMode(PLACEMENT_CLEAR, level->GetWorld(), 0, nullptr, nullptr);
-    controller->Update(At(Cell(10, 10)));
-    controller->BeginDrag(At(Cell(10, 10)));
-    controller->Update(At(Cell(11, 11)));
+    Drag(PLACEMENT_CLEAR, At(Cell(10, 10)), At(Cell(11, 11)));
     ASSERT_EQ(1, controller->ClearArea(At(Cell(11, 11)), nullptr, level->GetWorld()));
     controller->SetMode(PLACEMENT_IDLE, level->GetWorld(), 0, nullptr, nullptr);
     ASSERT_NE(nullptr, GxCameraSetProjection(camera, gxPARALLEL));

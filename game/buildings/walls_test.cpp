@@ -38,28 +38,12 @@ protected:
         }
         return pieces;
     }
-    // The step from a piece's cells to the laid cells it closes: walls by the side of the room they close, rails
-    // by the side of the opening they stand on.
+    // The step from a piece's cells to the laid cells it closes, by template: walls (1 to 4: S, W, N, E) by the side
+    // of the room they close, rails (6 to 9: balcS, balcW, balcN, balcE) by the side of the opening they stand on.
     static int StepToFloor(int wall)
     {
-        switch (wall) {
-        case 6:  // balcS, on the opening's +z side
-            return -1;
-        case 7:  // balcW
-            return -kMallSide;
-        case 8:  // balcN
-            return +1;
-        case 9:  // balcE
-            return +kMallSide;
-        case 1:  // wallS, beyond the room's +z side
-            return +1;
-        case 2:  // wallW, beyond -x
-            return +kMallSide;
-        case 3:  // wallN, beyond -z
-            return -1;
-        default:  // wallE, beyond +x
-            return -kMallSide;
-        }
+        const int steps[] = {0, +1, +kMallSide, -1, -kMallSide, 0, -1, -kMallSide, +1, +kMallSide};
+        return steps[wall];
     }
     // How many wall pieces (or rails) close each edge of the storey.
     std::map<Edge, int> ClosedEdges(CFerroxBlockMesh* storey, bool rails = false)

@@ -192,17 +192,8 @@ TEST_F(AICharacterTest, MissingDoorMeansEnteredMissingShopCountsAFailure)
     EXPECT_EQ(1, walker->m_failCount);
 }
 
-TEST_F(AIVisitTest, DirtyObjectIsNotUsed)
-{
-    auto* shop = MakeShop(Cell(4, 4), 10, {"plain"});
-    shop->SetEffectKind(kEffectFire);
-    ASSERT_EQ(1, shop->CreateEffects());
-    auto* walker = AtShop<CAICharacter>(shop);
-    EXPECT_EQ(1, walker->VisitTarget());
-    EXPECT_EQ(0, shop->GetUsedSlots());
-}
-
-// A slot without a path (a model that names none) goes back at once, and the visit ends as without a slot.
+// A slot without a path (a model that names none) goes back at once, and the visit ends as without a slot; a
+// dirty object is not used at all.
 TEST_F(AIVisitTest, SlotWithoutAPathIsGivenBack)
 {
     auto* shop = MakeShop(Cell(4, 4), 10, {});
@@ -211,6 +202,12 @@ TEST_F(AIVisitTest, SlotWithoutAPathIsGivenBack)
     EXPECT_EQ(1, walker->VisitTarget());
     EXPECT_EQ(0, shop->GetUsedSlots());
     EXPECT_EQ(kVisitStart, walker->m_visitPhase);
+
+    auto* dirty = MakeShop(Cell(10, 4), 10, {"plain"});
+    dirty->SetEffectKind(kEffectFire);
+    ASSERT_EQ(1, dirty->CreateEffects());
+    EXPECT_EQ(1, AtShop<CAICharacter>(dirty)->VisitTarget());
+    EXPECT_EQ(0, dirty->GetUsedSlots());
 }
 
 // A path without an action ends the visit at its end; an action lasts 10 s and the path is walked back.
@@ -299,15 +296,6 @@ TEST_F(AIVisitTest, RemovalOfTheTarget)
     EXPECT_EQ(-1, walking->m_targetCell);
 }
 
-TEST_F(AIVisitTest, NothingSavedOutsideOrOffTheFloor)
-{
-    auto* walker = Make<CAICharacter>(Cell(8, 8));
-    EXPECT_EQ("", Saved(walker, "outside.txt"));
-    walker->m_presence = kPresenceOutside;
-    walker->m_currentCell = -1;
-    EXPECT_EQ("", Saved(walker, "off.txt"));
-}
-
 // Save, load, save again for every visit phase: the second and third texts are the same; a loaded character
 // holds no slot, so the used slots come back to 0 when the visitor leaves.
 TEST_F(AIVisitTest, SaveLoadSaveInEveryPhase)
@@ -369,12 +357,17 @@ TEST_F(AIVisitTest, APausedWalkerLoadsFindingItsPath)
     EXPECT_EQ(0.0f, loaded->m_pathParam);
 }
 
-// A target cell whose occupant is no walk-to object pauses the loaded character; a character saved inside a
-// footprint comes out at its entrance; one on no cell of the floor, or with lines missing, is removed.
+// Nothing is saved of a character not yet come or off the floor. A target cell whose occupant is no walk-to object
+// pauses the loaded character; a character saved inside a footprint comes out at its entrance; one on no cell of
+// the floor, or with lines missing, is removed.
 TEST_F(AIVisitTest, LoadPlacesOrRemoves)
 {
     auto* walker = Make<CAICharacter>(Cell(8, 8));
+    EXPECT_EQ("", Saved(walker, "none.txt"));
     walker->m_presence = kPresenceInside;
+    walker->m_currentCell = -1;
+    EXPECT_EQ("", Saved(walker, "off.txt"));
+    walker->m_currentCell = Cell(8, 8);
     walker->m_targetCell = Cell(12, 12);
     const std::string text = Saved(walker, "walker.txt");
     auto piece = MakePiece("bench");

@@ -138,24 +138,6 @@ TEST_F(LevelManager, TheSavedWorldNameBringsBackItsLevelTheHighestWhenPathsShare
     EXPECT_EQ(LoadLevel(1), 3) << "every path holds an empty name";
 }
 
-// Level numbers with gaps are all found from the total down, also under a total far above the levels there are;
-// a number above the total is not.
-TEST_F(LevelManager, SparseLevelsAndAHugeTotalFindEveryLevelThereIs)
-{
-    Use("<Level_Data>\n<0>\n./a.gxs\n</0>\n<5>\n./f.gxs\n</5>\n<total>\n5\n</total>\n</Level_Data>\n");
-    SaveLevel("./f.gxs");
-    EXPECT_EQ(LoadLevel(0), 5);
-    Use("<Level_Data>\n<0>\n./a.gxs\n</0>\n<1>\n./b.gxs\n</1>\n<1999999999>\n./z.gxs\n</1999999999>\n"
-        "<total>\n2000000000\n</total>\n</Level_Data>\n");
-    SaveLevel("./b.gxs");
-    EXPECT_EQ(LoadLevel(0), 1);
-    SaveLevel("./z.gxs");
-    EXPECT_EQ(LoadLevel(0), 1999999999);
-    Use("<Level_Data>\n<0>\n./a.gxs\n</0>\n<7>\n./g.gxs\n</7>\n<total>\n6\n</total>\n</Level_Data>\n");
-    SaveLevel("./g.gxs");
-    EXPECT_EQ(LoadLevel(2), 2);
-}
-
 // A block of `entries` entries after the three levels, each named by `digits` random digits.
 std::string DigitNamedBlock(size_t entries, size_t digits, const char* total, unsigned seed)
 {
