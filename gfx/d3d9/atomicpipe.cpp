@@ -124,7 +124,6 @@ GxResourceEntry* AllocEntry(void* owner, GxResourceEntry** slot, GxUInt32 size, 
     }
     auto* entry = static_cast<GxResourceEntry*>(GxMalloc(sizeof(GxResourceEntry) + size, kInstanceHint));
     if (!entry) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
     }
     *entry = GxResourceEntry{{nullptr, nullptr}, size, owner, slot, GxD3D9InstanceDestroy};

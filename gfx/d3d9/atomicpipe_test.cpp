@@ -441,6 +441,42 @@ TEST_F(AtomicPipe, DynamicListCountsTheInstancesOfAGeometry)
     GxGeometryDestroy(morphing);
 }
 
+namespace {
+
+class AtomicPipeMemory : public AtomicPipe {
+protected:
+    void SetUp() override
+    {
+        memoryFunctions = GxTestMemoryReset();
+        AtomicPipe::SetUp();
+    }
+};
+
+}  // namespace
+
+// A geometry the dynamic list has no memory for is left out; the list goes on with the others.
+TEST_F(AtomicPipeMemory, DynamicListWithoutMemoryLeavesTheGeometryOut)
+{
+    std::vector<GxGeometry> geometries(129);  // only their addresses are listed
+    gxTestMemory.mallocFailAfter = 0;
+    GxD3D9DynamicGeometryAdd(&geometries[0]);
+    gxTestMemory.mallocFailAfter = -1;
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(&geometries[0]));
+    // One block holds 128 entries; the next block is refused.
+    for (size_t i = 0; i < 128; i++) {
+        GxD3D9DynamicGeometryAdd(&geometries[i]);
+    }
+    gxTestMemory.mallocFailAfter = 0;
+    GxD3D9DynamicGeometryAdd(&geometries[128]);
+    gxTestMemory.mallocFailAfter = -1;
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(&geometries[128]));
+    EXPECT_TRUE(GxD3D9DynamicGeometryContains(&geometries[127]));
+    for (GxGeometry& geometry : geometries) {
+        GxD3D9DynamicGeometryRemove(&geometry);
+    }
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(&geometries[0]));
+}
+
 TEST_F(AtomicPipe, LightingIsOffWithoutACurrentWorld)
 {
     MakeAtomic(GxWorldTestBox(nullptr, nullptr));

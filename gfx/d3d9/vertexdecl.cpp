@@ -485,7 +485,6 @@ GxUInt32 GxD3D9WriteTangents(GxUInt32 type, void* dst, const GxV3d* positions, c
     const GxUInt32 total = header->vertexTotal;
     auto* sums = static_cast<GxV3d*>(GxCalloc(std::max<GxUInt32>(total, 1), sizeof(GxV3d), kTangentHint));
     if (!sums) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return GxD3D9VertexDeclTypeGetSize(type);
     }
     void* locked = nullptr;

@@ -289,7 +289,6 @@ void GxD3D9DynamicGeometryAdd(GxGeometry* geometry)
     }
     auto* entry = static_cast<DynamicEntry*>(GxFreeListAllocEntry(glue.dynamicEntries, kDynamicHint));
     if (!entry) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return;
     }
     *entry = DynamicEntry{geometry, 1, glue.dynamic};
