@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
@@ -500,23 +501,17 @@ void GxD3D9AtomicLighting(void* object)
 
 namespace {
 
-GxBool Draw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh)
+void Draw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh)
 {
     IDirect3DDevice9* device = GxD3D9Device();
-    if (!device || mesh.primitiveCount == 0) {
-        return 1;
-    }
     GxD3D9RenderStateFlush();
-    HRESULT result;
+    const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
     if (header->indexBuffer) {
-        result = device->DrawIndexedPrimitive(static_cast<D3DPRIMITIVETYPE>(header->primitive),
-                                              static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount, mesh.firstIndex,
-                                              mesh.primitiveCount);
-    } else {
-        result = device->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(header->primitive), mesh.vertexBase,
-                                       mesh.primitiveCount);
+        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount, mesh.firstIndex,
+                                     mesh.primitiveCount);
+        return;
     }
-    return SUCCEEDED(result);
+    device->DrawPrimitive(primitive, mesh.vertexBase, mesh.primitiveCount);
 }
 
 void Stage(GxUInt32 stage, GxUInt32 op, GxUInt32 arg1, GxUInt32 arg2)
@@ -729,7 +724,8 @@ GxBool AtomicAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
     GxResourceEntry* entry =
         GxD3D9AtomicInstanceGet(atomic, callBacks->instanceCallBack, callBacks->reinstanceCallBack);
     if (!entry) {
-        return (geometry->flags & gxGEOMETRYNATIVE) ? 1 : 0;
+        GX_ASSERT(!(geometry->flags & gxGEOMETRYNATIVE), "a native geometry keeps the instance it was read with");
+        return 0;
     }
     if (geometry->flags & gxGEOMETRYINSTANCEONLY) {
         return 1;

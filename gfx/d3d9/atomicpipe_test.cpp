@@ -360,6 +360,26 @@ TEST_F(AtomicPipe, UsageOfAbsentPartsKeepsOneStream)
     EXPECT_FALSE(GxD3D9DynamicGeometryContains(atomic->geometry));
 }
 
+// A geometry whose format grows under its instance is never written past the instance's buffers: the draw that
+// finds it fails and the next one builds an instance of the new layout.
+TEST_F(AtomicPipe, FormatGrownUnderTheInstanceGetsANewOne)
+{
+    GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    GxGeometry* geometry = atomic->geometry;
+    ASSERT_TRUE(Render());
+    const GxUInt32 stride = HeaderOf(geometry->repEntry)->streams[0].stride;
+    std::vector<GxRGBA> colours(static_cast<size_t>(geometry->numVertices), GxRGBA{255, 255, 255, 255});
+    geometry->preLitLum = colours.data();
+    geometry->flags |= gxGEOMETRYPRELIT;
+    GxGeometryLock(geometry, gxGEOMETRYLOCKTEXCOORDS);
+    ASSERT_NE(GxGeometryUnlock(geometry), nullptr);
+    EXPECT_FALSE(Render());
+    EXPECT_TRUE(Render());
+    EXPECT_EQ(HeaderOf(geometry->repEntry)->streams[0].stride, stride + 4);
+    geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYPRELIT);
+    geometry->preLitLum = nullptr;
+}
+
 TEST_F(AtomicPipe, EveryAtomicSharingAGeometryIsReinstancedAfterALock)
 {
     // Morphing atomics keep instances of their own; one plain atomic shares the geometry's.
