@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
@@ -724,8 +723,7 @@ GxBool AtomicAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
     GxResourceEntry* entry =
         GxD3D9AtomicInstanceGet(atomic, callBacks->instanceCallBack, callBacks->reinstanceCallBack);
     if (!entry) {
-        GX_ASSERT(!(geometry->flags & gxGEOMETRYNATIVE), "a native geometry keeps the instance it was read with");
-        return 0;
+        return 0;  // a native geometry read without its native data has nothing to draw from
     }
     if (geometry->flags & gxGEOMETRYINSTANCEONLY) {
         return 1;

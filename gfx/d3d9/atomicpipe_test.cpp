@@ -380,6 +380,17 @@ TEST_F(AtomicPipe, FormatGrownUnderTheInstanceGetsANewOne)
     geometry->preLitLum = nullptr;
 }
 
+// A native geometry read without its native data has no instance: it is not drawn and its draw fails.
+TEST_F(AtomicPipe, NativeGeometryWithoutItsInstanceIsNotDrawn)
+{
+    GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    atomic->geometry->flags |= gxGEOMETRYNATIVE;
+    D3D9SoftClearLog(gxD3D9State.device);
+    EXPECT_FALSE(Render());
+    EXPECT_EQ(Draws(gxD3D9State.device), 0u);
+    atomic->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYNATIVE);
+}
+
 TEST_F(AtomicPipe, EveryAtomicSharingAGeometryIsReinstancedAfterALock)
 {
     // Morphing atomics keep instances of their own; one plain atomic shares the geometry's.
