@@ -500,19 +500,6 @@ void GxD3D9AtomicLighting(void* object)
 
 namespace {
 
-void Draw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh)
-{
-    IDirect3DDevice9* device = GxD3D9Device();
-    GxD3D9RenderStateFlush();
-    const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
-    if (header->indexBuffer) {
-        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount, mesh.firstIndex,
-                                     mesh.primitiveCount);
-        return;
-    }
-    device->DrawPrimitive(primitive, mesh.vertexBase, mesh.primitiveCount);
-}
-
 void Stage(GxUInt32 stage, GxUInt32 op, GxUInt32 arg1, GxUInt32 arg2)
 {
     GxD3D9SetTextureStageState(stage, D3DTSS_COLOROP, op);
@@ -554,7 +541,7 @@ void DrawBlack(const GxD3D9InstanceHeader* header, GxUInt32 flags)
             switched = false;
         }
         GxD3D9SetVertexShader(static_cast<IDirect3DVertexShader9*>(meshes[m].shader));
-        Draw(header, meshes[m]);
+        GxD3D9InstanceMeshDraw(header, &meshes[m], meshes[m].vertexBase);
     }
     GxD3D9SetRenderState(D3DRS_DITHERENABLE, dither);
     GxD3D9SetRenderState(D3DRS_SHADEMODE, shade);
@@ -588,6 +575,18 @@ void SetMode(GxUInt32 mode, GxUInt32 previous)
 }
 
 }  // namespace
+
+void GxD3D9InstanceMeshDraw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh, GxUInt32 baseVertex)
+{
+    GxD3D9RenderStateFlush();
+    const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
+    if (header->indexBuffer) {
+        GxD3D9Device()->DrawIndexedPrimitive(primitive, static_cast<INT>(baseVertex), 0, mesh->vertexCount,
+                                             mesh->firstIndex, mesh->primitiveCount);
+        return;
+    }
+    GxD3D9Device()->DrawPrimitive(primitive, baseVertex, mesh->primitiveCount);
+}
 
 void GxD3D9CullTest(void* object, GxUInt8 type)
 {
@@ -639,7 +638,7 @@ void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 t
         SetMode(mode, previous);
         previous = mode;
         GxD3D9SetVertexShader(static_cast<IDirect3DVertexShader9*>(meshes[m].shader));
-        Draw(header, meshes[m]);
+        GxD3D9InstanceMeshDraw(header, &meshes[m], meshes[m].vertexBase);
     }
     if (previous == (kModeTexture | kModeFactor)) {
         GxD3D9SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
