@@ -124,7 +124,6 @@ GxResourceEntry* AllocEntry(void* owner, GxResourceEntry** slot, GxUInt32 size, 
     }
     auto* entry = static_cast<GxResourceEntry*>(GxMalloc(sizeof(GxResourceEntry) + size, kInstanceHint));
     if (!entry) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return nullptr;
     }
     *entry = GxResourceEntry{{nullptr, nullptr}, size, owner, slot, GxD3D9InstanceDestroy};
@@ -501,25 +500,6 @@ void GxD3D9AtomicLighting(void* object)
 
 namespace {
 
-GxBool Draw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance& mesh)
-{
-    IDirect3DDevice9* device = GxD3D9Device();
-    if (!device || mesh.primitiveCount == 0) {
-        return 1;
-    }
-    GxD3D9RenderStateFlush();
-    HRESULT result;
-    if (header->indexBuffer) {
-        result = device->DrawIndexedPrimitive(static_cast<D3DPRIMITIVETYPE>(header->primitive),
-                                              static_cast<INT>(mesh.vertexBase), 0, mesh.vertexCount, mesh.firstIndex,
-                                              mesh.primitiveCount);
-    } else {
-        result = device->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(header->primitive), mesh.vertexBase,
-                                       mesh.primitiveCount);
-    }
-    return SUCCEEDED(result);
-}
-
 void Stage(GxUInt32 stage, GxUInt32 op, GxUInt32 arg1, GxUInt32 arg2)
 {
     GxD3D9SetTextureStageState(stage, D3DTSS_COLOROP, op);
@@ -561,7 +541,7 @@ void DrawBlack(const GxD3D9InstanceHeader* header, GxUInt32 flags)
             switched = false;
         }
         GxD3D9SetVertexShader(static_cast<IDirect3DVertexShader9*>(meshes[m].shader));
-        Draw(header, meshes[m]);
+        GxD3D9InstanceMeshDraw(header, &meshes[m], meshes[m].vertexBase);
     }
     GxD3D9SetRenderState(D3DRS_DITHERENABLE, dither);
     GxD3D9SetRenderState(D3DRS_SHADEMODE, shade);
@@ -595,6 +575,18 @@ void SetMode(GxUInt32 mode, GxUInt32 previous)
 }
 
 }  // namespace
+
+void GxD3D9InstanceMeshDraw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh, GxUInt32 baseVertex)
+{
+    GxD3D9RenderStateFlush();
+    const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
+    if (header->indexBuffer) {
+        GxD3D9Device()->DrawIndexedPrimitive(primitive, static_cast<INT>(baseVertex), 0, mesh->vertexCount,
+                                             mesh->firstIndex, mesh->primitiveCount);
+        return;
+    }
+    GxD3D9Device()->DrawPrimitive(primitive, baseVertex, mesh->primitiveCount);
+}
 
 void GxD3D9CullTest(void* object, GxUInt8 type)
 {
@@ -646,7 +638,7 @@ void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 t
         SetMode(mode, previous);
         previous = mode;
         GxD3D9SetVertexShader(static_cast<IDirect3DVertexShader9*>(meshes[m].shader));
-        Draw(header, meshes[m]);
+        GxD3D9InstanceMeshDraw(header, &meshes[m], meshes[m].vertexBase);
     }
     if (previous == (kModeTexture | kModeFactor)) {
         GxD3D9SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
@@ -730,7 +722,7 @@ GxBool AtomicAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
     GxResourceEntry* entry =
         GxD3D9AtomicInstanceGet(atomic, callBacks->instanceCallBack, callBacks->reinstanceCallBack);
     if (!entry) {
-        return (geometry->flags & gxGEOMETRYNATIVE) ? 1 : 0;
+        return 0;  // a native geometry read without its native data has nothing to draw from
     }
     if (geometry->flags & gxGEOMETRYINSTANCEONLY) {
         return 1;

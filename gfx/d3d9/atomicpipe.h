@@ -76,6 +76,8 @@ void GxD3D9DefaultRenderCallback(GxResourceEntry* entry, void* object, GxUInt8 t
 // Clipping off for an object wholly inside the current camera's frustum (an atomic's world bounding sphere, a
 // sector's bounding box), on otherwise.
 void GxD3D9CullTest(void* object, GxUInt8 type);
+// Flushes the render states and draws one mesh of an instance from the given base vertex.
+void GxD3D9InstanceMeshDraw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh, GxUInt32 baseVertex);
 
 // The global lights of a world, linked through GxLight::inWorld; installed by the code that owns worlds, or by
 // a program that lights atomics with lights of its own (it is asked with the current world, null without one).

@@ -360,6 +360,37 @@ TEST_F(AtomicPipe, UsageOfAbsentPartsKeepsOneStream)
     EXPECT_FALSE(GxD3D9DynamicGeometryContains(atomic->geometry));
 }
 
+// A geometry whose format grows under its instance is never written past the instance's buffers: the draw that
+// finds it fails and the next one builds an instance of the new layout.
+TEST_F(AtomicPipe, FormatGrownUnderTheInstanceGetsANewOne)
+{
+    GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    GxGeometry* geometry = atomic->geometry;
+    ASSERT_TRUE(Render());
+    const GxUInt32 stride = HeaderOf(geometry->repEntry)->streams[0].stride;
+    std::vector<GxRGBA> colours(static_cast<size_t>(geometry->numVertices), GxRGBA{255, 255, 255, 255});
+    geometry->preLitLum = colours.data();
+    geometry->flags |= gxGEOMETRYPRELIT;
+    GxGeometryLock(geometry, gxGEOMETRYLOCKTEXCOORDS);
+    ASSERT_NE(GxGeometryUnlock(geometry), nullptr);
+    EXPECT_FALSE(Render());
+    EXPECT_TRUE(Render());
+    EXPECT_EQ(HeaderOf(geometry->repEntry)->streams[0].stride, stride + 4);
+    geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYPRELIT);
+    geometry->preLitLum = nullptr;
+}
+
+// A native geometry read without its native data has no instance: it is not drawn and its draw fails.
+TEST_F(AtomicPipe, NativeGeometryWithoutItsInstanceIsNotDrawn)
+{
+    GxAtomic* atomic = MakeAtomic(GxWorldTestBox(nullptr, nullptr));
+    atomic->geometry->flags |= gxGEOMETRYNATIVE;
+    D3D9SoftClearLog(gxD3D9State.device);
+    EXPECT_FALSE(Render());
+    EXPECT_EQ(Draws(gxD3D9State.device), 0u);
+    atomic->geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYNATIVE);
+}
+
 TEST_F(AtomicPipe, EveryAtomicSharingAGeometryIsReinstancedAfterALock)
 {
     // Morphing atomics keep instances of their own; one plain atomic shares the geometry's.
@@ -439,6 +470,42 @@ TEST_F(AtomicPipe, DynamicListCountsTheInstancesOfAGeometry)
     GxFrameDestroy(frame);
     EXPECT_FALSE(GxD3D9DynamicGeometryContains(morphing));
     GxGeometryDestroy(morphing);
+}
+
+namespace {
+
+class AtomicPipeMemory : public AtomicPipe {
+protected:
+    void SetUp() override
+    {
+        memoryFunctions = GxTestMemoryReset();
+        AtomicPipe::SetUp();
+    }
+};
+
+}  // namespace
+
+// A geometry the dynamic list has no memory for is left out; the list goes on with the others.
+TEST_F(AtomicPipeMemory, DynamicListWithoutMemoryLeavesTheGeometryOut)
+{
+    std::vector<GxGeometry> geometries(129);  // only their addresses are listed
+    gxTestMemory.mallocFailAfter = 0;
+    GxD3D9DynamicGeometryAdd(&geometries[0]);
+    gxTestMemory.mallocFailAfter = -1;
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(&geometries[0]));
+    // One block holds 128 entries; the next block is refused.
+    for (size_t i = 0; i < 128; i++) {
+        GxD3D9DynamicGeometryAdd(&geometries[i]);
+    }
+    gxTestMemory.mallocFailAfter = 0;
+    GxD3D9DynamicGeometryAdd(&geometries[128]);
+    gxTestMemory.mallocFailAfter = -1;
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(&geometries[128]));
+    EXPECT_TRUE(GxD3D9DynamicGeometryContains(&geometries[127]));
+    for (GxGeometry& geometry : geometries) {
+        GxD3D9DynamicGeometryRemove(&geometry);
+    }
+    EXPECT_FALSE(GxD3D9DynamicGeometryContains(&geometries[0]));
 }
 
 TEST_F(AtomicPipe, LightingIsOffWithoutACurrentWorld)

@@ -220,7 +220,6 @@ protected:
     GxUInt32 At(GxInt32 x, GxInt32 y) const { return pixels[static_cast<size_t>(y) * 64 + static_cast<size_t>(x)]; }
 
     const char* backend;
-    const GxMemoryFunctions* memoryFunctions = nullptr;  // the engine's (null: the default ones)
     bool worldless = false;
     GxCamera* camera = nullptr;
     std::vector<GxAtomic*> atomics;

@@ -415,7 +415,6 @@ GxBool GxD3D9CreateDisplayModesList(void)
     const size_t bytes = sizeof(GxD3D9DisplayMode) * static_cast<size_t>(capacity);
     void* block = S().modes ? GxRealloc(S().modes, bytes, modeListHint) : GxMalloc(bytes, modeListHint);
     if (!block) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return 0;
     }
     S().modes = static_cast<GxD3D9DisplayMode*>(block);

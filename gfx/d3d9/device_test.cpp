@@ -139,6 +139,25 @@ TEST_F(D3D9Device, ModeListKeepsEachSizeOnceAtItsHighestRate)
     EXPECT_EQ(Mode(2).width, 800);
 }
 
+// A list memory refuses fails the request; a list already built stays whole.
+TEST_F(D3D9Device, ModeListMemoryRefusesFailsTheRequest)
+{
+    GxEngineSetDriver(GxD3D9GetDriver());
+    ASSERT_TRUE(GxEngineInit(GxTestMemoryReset(), 0, 0x400000));
+    ASSERT_TRUE(GxEngineOpen(&window));
+    GxInt32 listed = 0;
+    gxTestMemory.mallocFailAfter = 0;
+    EXPECT_FALSE(GxD3D9SystemHandler(gxDEVICESYSTEMGETNUMMODES, &listed, nullptr, 0));
+    gxTestMemory.mallocFailAfter = -1;
+    const GxInt32 count = GxEngineGetNumVideoModes();
+    ASSERT_GE(count, 4);
+    gxTestMemory.reallocFailures = 1;
+    EXPECT_FALSE(GxD3D9CreateDisplayModesList());
+    gxTestMemory.reallocFailures = 0;
+    EXPECT_EQ(GxEngineGetNumVideoModes(), count);
+    EXPECT_EQ(Mode(count - 1).flags, 1);
+}
+
 TEST_F(D3D9Device, RefreshCapTakesTheBestRateTheSizeOffers)
 {
     ASSERT_TRUE(Open());

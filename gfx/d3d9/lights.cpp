@@ -61,7 +61,6 @@ GxBool ArrayPush(IndexArray* array, GxInt32 value, GxUInt32 growth)
         void* grown = array->entries ? GxRealloc(array->entries, capacity * sizeof(GxInt32), kListHint)
                                      : GxMalloc(capacity * sizeof(GxInt32), kListHint);
         if (!grown) {
-            GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
             return 0;
         }
         array->entries = static_cast<GxInt32*>(grown);

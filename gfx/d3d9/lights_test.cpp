@@ -270,3 +270,47 @@ TEST_F(D3D9Lights, LightWithoutFrameIsNotSet)
     EXPECT_FALSE(Enabled(IndexOf(light)));
     GxLightDestroy(light);
 }
+
+namespace {
+
+class D3D9LightsMemory : public D3D9Lights {
+protected:
+    void SetUp() override
+    {
+        memoryFunctions = GxTestMemoryReset();
+        D3D9Lights::SetUp();
+    }
+};
+
+}  // namespace
+
+// A list or free stack that memory refuses to grow stays as it was: the light is set but not counted, and a
+// released index it cannot hold is never handed out again.
+TEST_F(D3D9LightsMemory, GrowthMemoryRefusesLeavesTheListsAsTheyWere)
+{
+    // Nine lights first, so that the device's table holds them; the list then starts again empty.
+    std::vector<GxLight*> set;
+    for (int i = 0; i < 9; i++) {
+        set.push_back(Make(gxLIGHTPOINT));
+        ASSERT_TRUE(GxD3D9LocalLightSetup(set.back()));
+    }
+    GxD3D9LightsEnable(1);
+    for (int i = 0; i < 8; i++) {
+        ASSERT_TRUE(GxD3D9LocalLightSetup(set[i]));
+    }
+    GxLight* ninth = set[8];
+    gxTestMemory.reallocFailures = 1;
+    EXPECT_FALSE(GxD3D9LocalLightSetup(ninth));
+    gxTestMemory.reallocFailures = 0;
+    GxD3D9LightsEnable(1);
+    EXPECT_TRUE(Enabled(IndexOf(set[7])));
+    EXPECT_FALSE(Enabled(IndexOf(ninth)));
+
+    gxTestMemory.mallocFailAfter = 0;
+    Destroy(set[0]);
+    gxTestMemory.mallocFailAfter = -1;
+    GxLight* next = Make(gxLIGHTPOINT);
+    ASSERT_TRUE(GxD3D9LocalLightSetup(next));
+    EXPECT_EQ(IndexOf(next), 9);
+    GxD3D9LightsEnable(1);
+}

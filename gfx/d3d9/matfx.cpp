@@ -124,25 +124,9 @@ GxD3D9MaterialEffectsCaps* GxD3D9MaterialEffectsGetCaps(void) { return &state.ca
 
 // ---------------------------------------------------------------------------------------------- shared helpers
 
-void GxD3D9MatFXDrawFrom(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh, GxUInt32 baseVertex)
-{
-    IDirect3DDevice9* device = GxD3D9Device();
-    if (!device || mesh->primitiveCount == 0) {
-        return;
-    }
-    GxD3D9RenderStateFlush();
-    const auto type = static_cast<D3DPRIMITIVETYPE>(header->primitive);
-    if (header->indexBuffer) {
-        device->DrawIndexedPrimitive(type, static_cast<INT>(baseVertex), 0, mesh->vertexCount, mesh->firstIndex,
-                                     mesh->primitiveCount);
-    } else {
-        device->DrawPrimitive(type, baseVertex, mesh->primitiveCount);
-    }
-}
-
 void GxD3D9MatFXDraw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh)
 {
-    GxD3D9MatFXDrawFrom(header, mesh, mesh->vertexBase);
+    GxD3D9InstanceMeshDraw(header, mesh, mesh->vertexBase);
 }
 
 void GxD3D9MatFXDrawFixed(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh)

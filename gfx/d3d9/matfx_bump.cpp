@@ -361,14 +361,14 @@ void FixedFunction(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUIn
     GxD3D9RenderStateGet(gxRENDERSTATEDESTBLEND, &dstBlend);
     SetBlend(gxRENDERSTATESRCBLEND, gxD3D9BLENDINVSRCALPHA);
     SetBlend(gxRENDERSTATEDESTBLEND, gxD3D9BLENDZERO);
-    GxD3D9MatFXDrawFrom(header, mesh, base);
+    GxD3D9InstanceMeshDraw(header, mesh, base);
     GxD3D9SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
     SetBlend(gxRENDERSTATESRCBLEND, gxD3D9BLENDSRCALPHA);
     SetBlend(gxRENDERSTATEDESTBLEND, gxD3D9BLENDONE);
     GxD3D9GetRenderState(D3DRS_ZWRITEENABLE, &zWrite);
     GxD3D9SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     GxD3D9SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
-    GxD3D9MatFXDrawFrom(header, mesh, base);
+    GxD3D9InstanceMeshDraw(header, mesh, base);
     GxD3D9SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     GxD3D9SetRenderState(D3DRS_ZWRITEENABLE, zWrite);
     GxD3D9SetVertexAlpha(0);
@@ -401,13 +401,13 @@ void WithShader(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32
         if (IDirect3DDevice9* device = GxD3D9Device()) {
             device->SetPixelShaderConstantF(0, c0, 1);
         }
-        GxD3D9MatFXDrawFrom(header, mesh, base);
+        GxD3D9InstanceMeshDraw(header, mesh, base);
         GxD3D9SetTexture(nullptr, 2);
         GxD3D9SetTextureStageState(2, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
         GxD3D9SetTextureStageState(2, D3DTSS_TEXCOORDINDEX, 2);
     } else {
         GxD3D9SetPixelShader(GxD3D9MatFXShader(BumpShader));
-        GxD3D9MatFXDrawFrom(header, mesh, base);
+        GxD3D9InstanceMeshDraw(header, mesh, base);
     }
     GxD3D9SetPixelShader(nullptr);
     GxD3D9SetRenderState(D3DRS_ALPHABLENDENABLE, blending);

@@ -43,7 +43,6 @@ IDirect3DPixelShader9* GxD3D9MatFXShader(GxInt32 which);
 
 // Flushes the caches and draws the mesh from the header's buffers (base vertex: the mesh's, or `baseVertex`).
 void GxD3D9MatFXDraw(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh);
-void GxD3D9MatFXDrawFrom(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh, GxUInt32 baseVertex);
 // Pixel shader off, the mesh's vertex shader, draw.
 void GxD3D9MatFXDrawFixed(const GxD3D9InstanceHeader* header, const GxD3D9MeshInstance* mesh);
 // One stage's colour or alpha operation with its two arguments.

@@ -287,7 +287,6 @@ bool ReadBody(Budget* budget, const NativeOwner& owner, GxResourceEntry** entryO
     const GxUInt32 dataSize = sizeof(GxD3D9InstanceHeader) + meshCount * sizeof(GxD3D9MeshInstance);
     auto* entry = static_cast<GxResourceEntry*>(GxCalloc(1, sizeof(GxResourceEntry) + dataSize, kEntryHint));
     if (!entry) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return false;
     }
     *entry = GxResourceEntry{{nullptr, nullptr}, dataSize, owner.object, owner.slot, GxD3D9InstanceDestroy};

@@ -595,10 +595,8 @@ GxBool GxD3D9RasterRenderGeneric(GxRaster* raster, const GxRect* rect, GxBool sc
         return 0;
     }
     GxRaster* context = currentContext;
-    if (context == nullptr || rect == nullptr || gxD3D9RasterExtOffset < 0) {
-        RaiseCombination();
-        return 0;
-    }
+    GX_ASSERT(context != nullptr && rect != nullptr, "a draw needs a context and a place");
+    GX_ASSERT(gxD3D9RasterExtOffset >= 0, "a draw needs the started driver");
     const GxInt32 source = raster->type;
     const GxInt32 target = context->type;
     if (!TextureLike(target) && !CameraLike(target)) {

@@ -27,7 +27,7 @@ GxD3D9SectorGlue gxD3D9SectorGlue;
 namespace {
 
 constexpr GxUInt32 kMaxElements = 6;
-constexpr GxReal kNormalScale = 1.0f / 128.0f;
+constexpr GxUInt32 kTangentUsage = 0x10000;
 constexpr GxInt32 kRightsSize = 8;
 constexpr GxInt32 kRightsIDSize = 4;
 
@@ -69,7 +69,7 @@ struct SectorLayout {
     D3DVERTEXELEMENT9 elements[kMaxElements + 1];
     GxUInt32 count;
     GxUInt32 stride;
-    GxUInt32 normalOffset, prelitOffset, uvOffset[2];
+    GxUInt32 normalOffset, prelitOffset, uvOffset[2], tangentOffset;
 };
 
 void AddElement(SectorLayout* layout, GxUInt32 type, GxUInt32 usage, GxUInt32 index, GxUInt32* offset)
@@ -81,13 +81,19 @@ void AddElement(SectorLayout* layout, GxUInt32 type, GxUInt32 usage, GxUInt32 in
     layout->stride += GxD3D9VertexDeclTypeGetSize(type);
 }
 
+// The coordinate set tangents follow: the second when there is one, else the first; null without either.
+const GxTexCoords* TangentTexCoords(const SectorLayout& layout, const GxWorldSector* sector)
+{
+    return layout.uvOffset[1] ? sector->texCoords[1] : layout.uvOffset[0] ? sector->texCoords[0] : nullptr;
+}
+
 SectorLayout LayoutOf(const GxWorld* world, const GxWorldSector* sector)
 {
     SectorLayout layout = {};
     GxUInt32 position = 0;
     AddElement(&layout, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0, &position);
     if ((world->flags & gxGEOMETRYNORMALS) && sector->normals) {
-        AddElement(&layout, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0, &layout.normalOffset);
+        AddElement(&layout, GxD3D9PackedNormalType(), D3DDECLUSAGE_NORMAL, 0, &layout.normalOffset);
     }
     if ((world->flags & gxGEOMETRYPRELIT) && sector->preLitLum) {
         AddElement(&layout, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0, &layout.prelitOffset);
@@ -99,6 +105,9 @@ SectorLayout LayoutOf(const GxWorld* world, const GxWorldSector* sector)
             AddElement(&layout, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD, set, &layout.uvOffset[set]);
         }
     }
+    if ((GxD3D9SectorGetUsageFlags(sector) & kTangentUsage) && TangentTexCoords(layout, sector)) {
+        AddElement(&layout, GxD3D9PackedNormalType(), D3DDECLUSAGE_TANGENT, 0, &layout.tangentOffset);
+    }
     layout.elements[layout.count] = D3DVERTEXELEMENT9 D3DDECL_END();
     return layout;
 }
@@ -109,17 +118,24 @@ GxWorld* WorldOf(const GxWorldSector* sector)
     return world ? world : GxWorldSectorGetWorld(sector);
 }
 
-void WriteVertices(const GxWorld* world, const GxWorldSector* sector, const SectorLayout& layout, char* base,
-                   GxD3D9InstanceHeader* header)
+// The element type at an offset of the layout.
+GxUInt32 TypeAt(const SectorLayout& layout, GxUInt32 offset)
+{
+    for (GxUInt32 i = 0; i < layout.count; i++) {
+        if (layout.elements[i].Offset == offset) {
+            return layout.elements[i].Type;
+        }
+    }
+    return D3DDECLTYPE_UNUSED;
+}
+
+void WriteVertices(const GxWorldSector* sector, const SectorLayout& layout, char* base, GxD3D9InstanceHeader* header)
 {
     const GxUInt32 count = sector->numVertices;
     GxD3D9WriteV3d(D3DDECLTYPE_FLOAT3, base, sector->vertices, count, layout.stride);
     if (layout.normalOffset) {
-        for (GxUInt32 v = 0; v < count; v++) {
-            const auto* packed = reinterpret_cast<const GxInt8*>(&sector->normals[v]);
-            const GxV3d normal = {packed[0] * kNormalScale, packed[1] * kNormalScale, packed[2] * kNormalScale};
-            memcpy(base + v * layout.stride + layout.normalOffset, &normal, sizeof(normal));
-        }
+        GxD3D9WriteSectorNormals(TypeAt(layout, layout.normalOffset), base + layout.normalOffset,
+                                 reinterpret_cast<const GxInt8*>(sector->normals), count, layout.stride);
     }
     GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     if (layout.prelitOffset) {
@@ -136,7 +152,10 @@ void WriteVertices(const GxWorld* world, const GxWorldSector* sector, const Sect
                                  layout.stride);
         }
     }
-    (void)world;
+    if (layout.tangentOffset) {
+        GxD3D9WriteTangents(TypeAt(layout, layout.tangentOffset), base + layout.tangentOffset, sector->vertices,
+                            &TangentTexCoords(layout, sector)[0].u, header, layout.stride);
+    }
 }
 
 // ---- The node.
@@ -155,7 +174,7 @@ GxBool SectorAllInOneBody(GxPipelineNode* node, const GxPipelineExecutionParams*
     GxResourceEntry* entry = sector->repEntry;
     const bool native = (world->flags & gxGEOMETRYNATIVE) != 0;
     if (native && !entry) {
-        return 1;  // a native sector has no arrays to instance from
+        return 0;  // read without its native data: no arrays to instance from
     }
     if (entry && !native) {
         const auto* header = reinterpret_cast<const GxD3D9InstanceHeader*>(entry + 1);
@@ -316,7 +335,7 @@ GxBool GxD3D9SectorInstance(void* object, GxD3D9InstanceHeader* header, GxBool r
     if (FAILED(stream.buffer->Lock(stream.offset, stream.stride * header->vertexTotal, &data, D3DLOCK_NOSYSLOCK))) {
         return 0;
     }
-    WriteVertices(world, sector, layout, static_cast<char*>(data), header);
+    WriteVertices(sector, layout, static_cast<char*>(data), header);
     stream.buffer->Unlock();
     return 1;
 }

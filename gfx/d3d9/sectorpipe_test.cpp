@@ -8,8 +8,11 @@
 #include "gfx/core/pipeline.h"
 #include "gfx/core/plugin.h"
 #include "gfx/d3d9/atomicpipe.h"
+#include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/lights.h"
 #include "gfx/d3d9/sectorpipe_testing.h"
+#include "gfx/d3d9/vertexbuffer.h"
+#include "gfx/d3d9/vertexdecl.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
@@ -305,6 +308,51 @@ TEST_F(SectorPipe, RightsChunksReachTheirPluginAndSectorsWriteThemBack)
     EXPECT_EQ(GxD3D9SectorRenderRightsStreamSize(&empty), 0) << "no plugin id, no chunk";
     GxPluginRegistryAddPluginStreamRights(&gxWorldSectorTKList, sectorPlugin, nullptr);
     GxPluginRegistryAddPluginStreamRights(&gxWorldTKList, worldPlugin, nullptr);
+}
+
+// A lit, textured sector packs its normals as the device reads them best and, asked for, carries tangents along
+// the texture's u axis.
+TEST_F(SectorPipe, SectorNormalsArePackedAndTangentsFollowTheUsageFlag)
+{
+    const GxBBox bounds = {{1, 1, 1}, {-1, -1, -1}};
+    world = GxWorldCreate(&bounds);
+    ASSERT_NE(world, nullptr);
+    world->flags |= gxGEOMETRYNORMALS | gxGEOMETRYTEXTURED;
+    auto* sector = reinterpret_cast<GxWorldSector*>(world->rootSector);
+    GxV3d vertices[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    GxUInt32 normals[3] = {0x7F0000u, 0x7F0000u, 0x7F0000u};  // (0, 0, 127): +z
+    GxTexCoords uv[3] = {{0, 0}, {1, 0}, {0, 1}};
+    sector->vertices = vertices;
+    sector->normals = normals;
+    sector->texCoords[0] = uv;
+    sector->numVertices = 3;
+    ASSERT_TRUE(GxD3D9SectorSetUsageFlags(sector, 0x10000));
+
+    GxD3D9InstanceHeader header = {};
+    ASSERT_TRUE(GxD3D9SectorInstance(sector, &header, 0));
+    D3DVERTEXELEMENT9 elements[8] = {};
+    UINT count = 8;
+    ASSERT_EQ(header.declaration->GetDeclaration(elements, &count), D3D_OK);
+    const GxUInt32 packed = GxD3D9PackedNormalType();
+    ASSERT_EQ(count, 5u) << "position, normal, coordinates, tangent and the end";
+    EXPECT_EQ(elements[1].Usage, D3DDECLUSAGE_NORMAL);
+    EXPECT_EQ(elements[1].Type, packed);
+    EXPECT_EQ(elements[3].Usage, D3DDECLUSAGE_TANGENT);
+    EXPECT_EQ(header.streams[0].stride, 12 + 2 * GxD3D9VertexDeclTypeGetSize(packed) + 8);
+
+    GxD3D9SectorSetUsageFlags(sector, 0);
+    GxD3D9InstanceHeader plain = {};
+    ASSERT_TRUE(GxD3D9SectorInstance(sector, &plain, 0));
+    EXPECT_EQ(plain.streams[0].stride, 12 + GxD3D9VertexDeclTypeGetSize(packed) + 8) << "no tangent unasked";
+    for (GxD3D9InstanceHeader* h : {&header, &plain}) {
+        const GxD3D9VertexStream& stream = h->streams[0];
+        GxD3D9DestroyVertexBuffer(stream.stride, stream.stride * h->vertexTotal, stream.buffer, stream.offset);
+        GxD3D9DeleteVertexDeclaration(h->declaration);
+    }
+    sector->vertices = nullptr;
+    sector->normals = nullptr;
+    sector->texCoords[0] = nullptr;
+    sector->numVertices = 0;
 }
 
 // A world writes the plugin id and data of its sector pipeline, and nothing without one or with plugin id 0.

@@ -585,15 +585,7 @@ void GxD3D9SkinShaderMeshRender(const GxD3D9InstanceHeader* header, const GxD3D9
     GxD3D9SetTexture(texture, 0);
     SetStage0(texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2);
     GxD3D9SetVertexShader(static_cast<IDirect3DVertexShader9*>(mesh->shader));
-    GxD3D9RenderStateFlush();
-    IDirect3DDevice9* device = GxD3D9Device();
-    const auto primitive = static_cast<D3DPRIMITIVETYPE>(header->primitive);
-    if (header->indexBuffer) {
-        device->DrawIndexedPrimitive(primitive, static_cast<INT>(mesh->vertexBase), 0, mesh->vertexCount,
-                                     mesh->firstIndex, mesh->primitiveCount);
-    } else {
-        device->DrawPrimitive(primitive, mesh->vertexBase, mesh->primitiveCount);
-    }
+    GxD3D9InstanceMeshDraw(header, mesh, mesh->vertexBase);
 }
 
 void GxD3D9SkinAtomicRenderShader(const GxD3D9SkinNodeCallBacks* callBacks, GxAtomic* atomic, GxGeometry*, GxSkin* skin,

@@ -1,6 +1,7 @@
 // Device standard functions: the table, camera begin and end update, clear, raster show and lost-device recovery.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/memory.h"
@@ -363,17 +364,16 @@ GxBool GxReturnZero(void*, void*, GxInt32) { return 0; }
 
 GxBool GxD3D9SetStandardFunctions(GxStandardFunc* table, GxInt32 count)
 {
-    if (!table || count <= 0) {
-        return 0;
-    }
+    GX_ASSERT(count <= 0 || (table && (count == 1 || count >= gxSTANDARDNUMOFSTANDARD)),
+              "the engine's table holds every standard function");
     for (GxInt32 i = 0; i < count; i++) {
         table[i] = GxReturnZero;
     }
-    // A shorter table gets the functions that fit in it.
+    if (count <= 1) {
+        return 1;
+    }
     for (const NumberedFunction& entry : standardFunctions) {
-        if (entry.number < count) {
-            table[entry.number] = entry.function;
-        }
+        table[entry.number] = entry.function;
     }
     return 1;
 }
@@ -443,15 +443,13 @@ void GxD3D9FetchDefaultSurfaces(void)
 GxBool GxD3D9CameraBeginUpdate(void*, void* inOut, GxInt32)
 {
     auto* camera = static_cast<GxCamera*>(inOut);
-    if (!camera || !S().device || !camera->frameBuffer) {
+    GX_ASSERT(camera && camera->frameBuffer && GxCameraGetFrame(camera), "a camera with a frame and a frame buffer");
+    if (!S().device) {
         return 0;
     }
     GxFPUForceSinglePrecision();
     S().currentCamera = camera;
     GxFrame* frame = GxCameraGetFrame(camera);
-    if (!frame) {
-        return 0;
-    }
     BuildViewMatrix(GxFrameGetWorldMatrix(frame));
     GxD3D9SetTransform(D3DTS_VIEW, &S().viewMatrix);
     GxD3D9BuildProjectionMatrix(camera, &S().projectionMatrix);
@@ -510,7 +508,8 @@ GxBool GxD3D9CameraClear(void* out, void* inOut, GxInt32 in)
 {
     auto* camera = static_cast<GxCamera*>(out);
     const auto* rgba = static_cast<const GxRGBA*>(inOut);
-    if (!camera || !camera->frameBuffer || !S().device || ((in & 1) && !rgba)) {
+    GX_ASSERT(camera && camera->frameBuffer && (rgba || !(in & 1)), "a camera with a frame buffer and a colour");
+    if (!S().device) {
         return 0;
     }
     const D3DCOLOR colour = (in & 1) ? D3DCOLOR_ARGB(rgba->alpha, rgba->red, rgba->green, rgba->blue) : 0;

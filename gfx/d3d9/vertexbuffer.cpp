@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/memory.h"
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/vertexbuffer_local.h"
@@ -192,7 +193,8 @@ GxUInt32 ChooseSlot(GxUInt32 stride, GxUInt32 bytes)
 
 GxBool GxD3D9CreateVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBuffer9** vertexBuffer, GxUInt32* offset)
 {
-    if (stride == 0 || !vertexBuffer || !offset || !manager.strideFreeList) {
+    GX_ASSERT(vertexBuffer && offset, "the range goes to the caller's variables");
+    if (stride == 0 || !manager.strideFreeList) {
         return 0;
     }
     GxD3D9VertexBufferStrideList* list = FindStride(stride);
@@ -279,7 +281,8 @@ void GxD3D9DestroyVertexBuffer(GxUInt32 stride, GxUInt32 size, IDirect3DVertexBu
 
 GxBool GxD3D9DynamicVertexBufferCreate(GxUInt32 size, IDirect3DVertexBuffer9** slot)
 {
-    if (!slot || !manager.recordFreeList) {
+    GX_ASSERT(slot, "the buffer goes to the caller's variable");
+    if (!manager.recordFreeList) {
         return 0;
     }
     GxD3D9DynamicVertexBufferRecord* smallest = nullptr;
@@ -366,16 +369,12 @@ GxBool GxD3D9DynamicVertexBufferLock(GxUInt32 stride, GxUInt32 numVertices, IDir
                                      void** data, GxUInt32* baseVertex)
 {
     const uint64_t bytes64 = static_cast<uint64_t>(stride) * numVertices;
-    if (stride == 0 || bytes64 > 0xFFFFFFFFu || !vertexBuffer || !data || !baseVertex) {
+    GX_ASSERT(vertexBuffer && data && baseVertex, "the lock goes to the caller's variables");
+    if (stride == 0 || bytes64 > 0xFFFFFFFFu) {
         return 0;
     }
     const GxUInt32 bytes = static_cast<GxUInt32>(bytes64);
-    GxUInt32 start = 0;
-    if (HardwareTransform()) {
-        start = ChooseSlot(stride, bytes);
-    } else {
-        start = 0;
-    }
+    const GxUInt32 start = HardwareTransform() ? ChooseSlot(stride, bytes) : 0;
     Slot& slot = manager.slots[manager.current];
     if (bytes > slot.size) {
         if (slot.vertexBuffer) {
@@ -406,9 +405,7 @@ GxBool GxD3D9DynamicVertexBufferLock(GxUInt32 stride, GxUInt32 numVertices, IDir
 
 GxBool GxD3D9DynamicVertexBufferUnlock(IDirect3DVertexBuffer9* vertexBuffer)
 {
-    if (!vertexBuffer) {
-        return 0;
-    }
+    GX_ASSERT(vertexBuffer, "a locked buffer is unlocked");
     return SUCCEEDED(vertexBuffer->Unlock()) ? 1 : 0;
 }
 

@@ -485,7 +485,6 @@ GxUInt32 GxD3D9WriteTangents(GxUInt32 type, void* dst, const GxV3d* positions, c
     const GxUInt32 total = header->vertexTotal;
     auto* sums = static_cast<GxV3d*>(GxCalloc(std::max<GxUInt32>(total, 1), sizeof(GxV3d), kTangentHint));
     if (!sums) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return GxD3D9VertexDeclTypeGetSize(type);
     }
     void* locked = nullptr;
@@ -498,9 +497,6 @@ GxUInt32 GxD3D9WriteTangents(GxUInt32 type, void* dst, const GxV3d* positions, c
     const GxD3D9MeshInstance* meshes = GxD3D9InstanceMeshes(header);
     for (GxUInt32 m = 0; m < header->meshCount; m++) {
         const GxUInt16* indices = locked ? static_cast<const GxUInt16*>(locked) + meshes[m].firstIndex : nullptr;
-        if (indices && meshes[m].firstIndex + meshes[m].indexCount > header->indexTotal) {
-            continue;
-        }
         AddMesh(&sum, indices, &meshes[m], header->primitive);
     }
     if (locked) {

@@ -64,7 +64,7 @@ GxD3D9VertexShaderCacheEntry* Found(GxD3D9VertexShaderCacheEntry* entry, GxD3D9V
 
 }  // namespace
 
-GxD3D9VertexShaderCacheState gxD3D9VertexShaderCache = {{}, 0, 0, 0, 0, false, 0, D3DXAssembleShader};
+GxD3D9VertexShaderCacheState gxD3D9VertexShaderCache = {{}, 0, 0, 0, 0, false, D3DXAssembleShader};
 
 void GxD3D9VertexShaderCacheOpen(void)
 {
@@ -91,7 +91,6 @@ void GxD3D9VertexShaderCacheClose(void)
 IDirect3DVertexShader9* GxD3D9VertexShaderGenerate(const GxD3D9VertexShaderDescriptor* descriptor,
                                                    GxD3D9VertexShaderRegisters* registers)
 {
-    cache.generated++;
     const GxD3D9VertexShaderTarget target = {cache.level, cache.wFog, cache.constants};
     const std::string text = GxD3D9VertexShaderWriteText(descriptor, &target, registers);
     if (text.empty()) {

@@ -25,7 +25,6 @@ struct GxD3D9VertexShaderCacheState {
     GxInt32 level;
     GxUInt32 constants;
     bool wFog;
-    GxUInt32 generated;  // shaders generated since the program started (null ones included)
     GxD3D9VertexShaderAssembler assemble;
 };
 

@@ -14,9 +14,6 @@ inline GxUInt32 GxD3D9VertexShaderCacheKey(GxUInt32 index)
 inline GxInt32 GxD3D9VertexShaderGetLevel(void) { return gxD3D9VertexShaderCache.level; }
 inline GxUInt32 GxD3D9VertexShaderGetMaxConstants(void) { return gxD3D9VertexShaderCache.constants; }
 
-// Shaders generated since the program started (null ones included).
-inline GxUInt32 GxD3D9VertexShaderCacheGenerated(void) { return gxD3D9VertexShaderCache.generated; }
-
 // Replaces the utility library's assembler (null restores it), so tests choose which texts assemble.
 inline void GxD3D9VertexShaderSetAssembler(GxD3D9VertexShaderAssembler function)
 {

@@ -2,6 +2,7 @@
 // dynamic-geometry list and the device restore that re-instances it, and the default atomic and material
 // pipelines.
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
 #include "gfx/core/pipeline.h"
@@ -271,9 +272,7 @@ void GxD3D9SetDefaultAtomicPipeline(GxPipeline* pipeline)
 
 void GxD3D9DynamicGeometryAdd(GxGeometry* geometry)
 {
-    if (!geometry) {
-        return;
-    }
+    GX_ASSERT(geometry, "a two-stream instance names its geometry");
     for (DynamicEntry* entry = glue.dynamic; entry; entry = entry->next) {
         if (entry->geometry == geometry) {
             entry->users++;
@@ -289,7 +288,6 @@ void GxD3D9DynamicGeometryAdd(GxGeometry* geometry)
     }
     auto* entry = static_cast<DynamicEntry*>(GxFreeListAllocEntry(glue.dynamicEntries, kDynamicHint));
     if (!entry) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNOMEMORY);
         return;
     }
     *entry = DynamicEntry{geometry, 1, glue.dynamic};

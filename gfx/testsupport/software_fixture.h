@@ -31,6 +31,7 @@ protected:
         setup.width = windowWidth;
         setup.height = windowHeight;
         setup.files = false;
+        setup.memory = memoryFunctions;
         setup.plugins = [this] {
             AttachPlugins();
             return !HasFatalFailure();
@@ -69,6 +70,7 @@ protected:
     HWND window = nullptr;
     std::vector<GxRaster*> rasters;
     std::optional<GxTestEngine> engine;
+    const GxMemoryFunctions* memoryFunctions = nullptr;  // the engine's (null: the default ones)
 
 private:
     int windowWidth;
