@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/world/camera.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -91,15 +92,15 @@ CFerroxKeyboard::~CFerroxKeyboard() {}
 
 int CFerroxKeyboard::KeyDown(const FerroxKeyEvent* event)
 {
-    if (event)
-        m_event = *event;
+    GX_ASSERT(event, "a key event to copy");
+    m_event = *event;
     return 1;
 }
 
 int CFerroxKeyboard::KeyUp(const FerroxKeyEvent* event)
 {
-    if (event)
-        m_event = *event;
+    GX_ASSERT(event, "a key event to copy");
+    m_event = *event;
     return 1;
 }
 
@@ -110,7 +111,7 @@ int CVantorKeyboard::KeyDown(const FerroxKeyEvent* event)
 {
     CFerroxKeyboard::KeyDown(event);
     CVantorCamera* camera = GameCamera();
-    if (!event || !camera)
+    if (!camera)
         return 1;
     const int32_t key = event->keyCode;
     if (IsArrow(key)) {
@@ -135,7 +136,7 @@ int CVantorKeyboard::KeyUp(const FerroxKeyEvent* event)
 {
     CFerroxKeyboard::KeyUp(event);
     CVantorCamera* camera = GameCamera();
-    if (!event || !camera)
+    if (!camera)
         return 1;
     if (IsArrow(event->keyCode) || IsModifier(event->keyCode)) {
         camera->m_motionRamp = 0.0f;
