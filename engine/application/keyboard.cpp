@@ -72,9 +72,12 @@ bool IsArrow(int32_t key) { return key >= FERROX_KEY_UP && key <= FERROX_KEY_RIG
 
 bool IsModifier(int32_t key) { return key >= FERROX_KEY_LSHIFT && key <= FERROX_KEY_RCONTROL; }
 
+// The game's camera, which the camera control drives: a game makes it before its input takes events.
 CVantorCamera* GameCamera()
 {
-    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->GetCamera()) : nullptr;
+    CVantorCamera* camera = g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->GetCamera()) : nullptr;
+    GX_ASSERT(camera, "the game's camera");
+    return camera;
 }
 
 }  // namespace
@@ -111,8 +114,6 @@ int CVantorKeyboard::KeyDown(const FerroxKeyEvent* event)
 {
     CFerroxKeyboard::KeyDown(event);
     CVantorCamera* camera = GameCamera();
-    if (!camera)
-        return 1;
     const int32_t key = event->keyCode;
     if (IsArrow(key)) {
         const ArrowMotion& arrow = kArrowMotions[key - FERROX_KEY_UP];
@@ -136,8 +137,6 @@ int CVantorKeyboard::KeyUp(const FerroxKeyEvent* event)
 {
     CFerroxKeyboard::KeyUp(event);
     CVantorCamera* camera = GameCamera();
-    if (!camera)
-        return 1;
     if (IsArrow(event->keyCode) || IsModifier(event->keyCode)) {
         camera->m_motionRamp = 0.0f;
         camera->m_mode = VANTOR_CAMERA_NONE;
