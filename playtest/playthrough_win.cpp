@@ -14,7 +14,6 @@
 #include <string>
 #include <utility>
 
-#include "engine/application/mouse.h"
 #include "engine/data/utf.h"
 #include "engine/navigation/blockmesh.h"
 #include "game/buildings/building.h"
@@ -23,11 +22,11 @@
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
-#include "ui/game/buildmenu.h"
 #include "ui/game/ingame.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"
 #include "ui/game/popups.h"
+#include "ui/toolkit/node.h"
 
 namespace {
 

@@ -157,8 +157,9 @@ int32_t CFerroxWin32Keyboard::GetScanCode(WPARAM, LPARAM lParam)
 int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->GetKeyboard() : nullptr;
+    GX_ASSERT(keyboard, "the game's keyboard, made before the application hands on input");
     // Character messages carry nothing the key table does not: they are dropped.
-    if (!keyboard || (message != WM_KEYDOWN && message != WM_KEYUP))
+    if (message != WM_KEYDOWN && message != WM_KEYUP)
         return 1;
     FerroxKeyEvent event;
     event.modifiers0 = GetKeyState(VK_CONTROL) & kKeyHeldMask;

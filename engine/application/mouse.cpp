@@ -378,8 +378,7 @@ void CFerroxWin32Mouse::SyncCursor(const FerroxMousePosition* position)
 int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CFerroxMouse* mouse = FerroxGameMouse();
-    if (!mouse)
-        return 1;
+    GX_ASSERT(mouse, "the game's mouse, made before the application hands on input");
     const float x = static_cast<float>(GET_X_LPARAM(lParam));
     const float y = static_cast<float>(GET_Y_LPARAM(lParam));
     HWND window = g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr;
