@@ -14,6 +14,8 @@
 #include <string>
 #include <utility>
 
+#include "engine/application/base.h"
+#include "engine/application/mouse.h"
 #include "engine/data/utf.h"
 #include "engine/navigation/blockmesh.h"
 #include "game/buildings/building.h"
@@ -216,17 +218,18 @@ std::vector<int> SpotsOfRoom(CFerroxBlockMesh* ground, int first, int last)
     return spots;
 }
 
-// The cells just outside the room's outline, where its walls stand.
+// The cells just outside the room's outline, where its walls stand, one wall after another along it, so that a
+// door that cannot go on one cell goes on the next of the same wall.
 std::vector<int> WallCells(CFerroxBlockMesh* ground, int first, int last)
 {
     const int r0 = ground->GetCellRow(first, 1) - 1, r1 = ground->GetCellRow(last, 1) + 1;
     const int c0 = ground->GetCellColumn(first, 1) - 1, c1 = ground->GetCellColumn(last, 1) + 1;
     std::vector<int> cells;
-    for (int r = r0 + 1; r < r1; r++)
-        for (int c : {c0, c1})
+    for (int c : {c0, c1})
+        for (int r = r0 + 1; r < r1; r++)
             cells.push_back(ground->GetCellIndex(c, r, 1));
-    for (int c = c0 + 1; c < c1; c++)
-        for (int r : {r0, r1})
+    for (int r : {r0, r1})
+        for (int c = c0 + 1; c < c1; c++)
             cells.push_back(ground->GetCellIndex(c, r, 1));
     return cells;
 }
@@ -518,7 +521,10 @@ void CPlayThrough::Build()
         CellOnScreen(m_spots[static_cast<size_t>(m_spot)], &x, &y);
         m_input.Move(x, y);
     } else if (step == kPressStep) {
-        if (order.category != kDoorPage && !KeepsWays(&m_newWays)) {
+        // A spot under an open page or panel is passed over, as a press there is the interface's and would put
+        // the item down.
+        const FerroxMousePosition* pointer = FerroxGameMouse() ? FerroxGameMouse()->GetPosition() : nullptr;
+        if ((pointer && pointer->overInterface) || (order.category != kDoorPage && !KeepsWays(&m_newWays))) {
             // Not here: the next spot is tried from the pointer's move.
             m_spot++;
             m_frame = 0;
