@@ -146,7 +146,6 @@ int CProgramShell::IsCanvasUnderModal(float x, float y)
 
 void CProgramShell::LeaveInterface()
 {
-    m_leaveCount++;
     CInterface* ui = Interface();
     if (!ui)
         return;

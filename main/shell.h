@@ -52,12 +52,9 @@ public:
     void DestroyGame();
 
     CFrontEnd* GetFrontEnd() const { return m_pFrontEnd.get(); }
-    // How often the game left a level (LeaveInterface calls).
-    int GetLeaveCount() const { return m_leaveCount; }
 
 private:
     CInterface* Interface() const;
 
     std::unique_ptr<CFrontEnd> m_pFrontEnd;
-    int m_leaveCount = 0;
 };

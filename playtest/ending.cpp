@@ -4,17 +4,13 @@
 #include "engine/data/locale.h"
 #include "game/shell/game.h"
 #include "game/shell/sound.h"
+#include "platform/fmod/fmod_testing.h"
 #include "ui/frontend/endgame.h"
 #include "ui/game/ingame.h"
 
 namespace {
 
 constexpr const char* kEndGameTexts = "endgamemessages";
-
-bool EndsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 }  // namespace
 
@@ -33,15 +29,10 @@ EndingShown EndingRead()
     return ending;
 }
 
-uint32_t EndingSoundStarts(const char* fileName)
+uint32_t EndingSoundStarts(int32_t effect)
 {
     CSoundManager* sound = g_pGame ? g_pGame->GetSoundManager() : nullptr;
-    uint32_t starts = 0;
-    if (!sound || !fileName)
+    if (!sound || effect < 0 || static_cast<size_t>(effect) >= sound->m_effects.size())
         return 0;
-    for (const auto& effect : sound->m_effects) {
-        if (effect && EndsWith(effect->path, std::string("/") + fileName))
-            starts += effect->starts;
-    }
-    return starts;
+    return FSOUND_SampleStarts(sound->m_effects[static_cast<size_t>(effect)]->sample);
 }

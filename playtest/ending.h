@@ -1,5 +1,5 @@
 // What the scripted runs read of a game's ending: whether the end-game sequence is up, the message it shows
-// in the player's language, and how often each sound file was started, so that a run can tell which one played.
+// in the player's language, and how often each effect was started, so that a run can tell which one played.
 #pragma once
 
 #include <cstdint>
@@ -12,5 +12,6 @@ struct EndingShown {
 };
 
 EndingShown EndingRead();
-// Starts of the effects loaded from a file with this name ("win.wav"); 0 without a sound manager.
-uint32_t EndingSoundStarts(const char* fileName);
+// Starts of the game's effect with this number (kGameWinSample ...), as the sound library counts them; 0 without a
+// sound manager or such an effect.
+uint32_t EndingSoundStarts(int32_t effect);

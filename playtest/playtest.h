@@ -257,7 +257,7 @@ private:
     bool EndingLeave(int frame);
     // Checks the end-game sequence on the screen: its message, the start of its text, and the one sound it played
     // since the step noted them.
-    bool CheckEnding(int16_t message, const std::u16string& text, const char* sound, const char* silent);
+    bool CheckEnding(int16_t message, const std::u16string& text, int32_t sound, int32_t silent);
     void NoteEndingSounds();
     // Panel steps (playtest/playtest_panels.cpp).
 public:

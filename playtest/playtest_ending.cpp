@@ -34,8 +34,6 @@ constexpr float kFloorRight = 0.94f;
 constexpr int kFloorDragSteps = 6;
 constexpr int kFloorDragFrames = 2 + kFloorDragSteps + 2 + 4;
 constexpr int kLargeItem = 2;
-const char* const kWinSound = "win.wav";
-const char* const kLoseSound = "lose.wav";
 
 // Frames the end-game sequence is drawn before it is looked at, and the main menu after it.
 constexpr int kSettleFrames = 10;
@@ -73,11 +71,11 @@ bool EndsWith(const std::string& text, const std::string& end)
 
 void CPlayTest::NoteEndingSounds()
 {
-    m_soundStarts[0] = EndingSoundStarts(kWinSound);
-    m_soundStarts[1] = EndingSoundStarts(kLoseSound);
+    m_soundStarts[0] = EndingSoundStarts(kGameWinSample);
+    m_soundStarts[1] = EndingSoundStarts(kGameLoseSample);
 }
 
-bool CPlayTest::CheckEnding(int16_t message, const std::u16string& text, const char* sound, const char* silent)
+bool CPlayTest::CheckEnding(int16_t message, const std::u16string& text, int32_t sound, int32_t silent)
 {
     const EndingShown ending = EndingRead();
     if (ending.message != message || ending.text.compare(0, text.size(), text) != 0) {
@@ -85,12 +83,12 @@ bool CPlayTest::CheckEnding(int16_t message, const std::u16string& text, const c
              std::to_string(message));
         return false;
     }
-    const bool won = std::string(sound) == kWinSound;
+    const bool won = sound == kGameWinSample;
     const uint32_t played = EndingSoundStarts(sound) - m_soundStarts[won ? 0 : 1];
     const uint32_t unplayed = EndingSoundStarts(silent) - m_soundStarts[won ? 1 : 0];
     if (played != 1 || unplayed != 0) {
-        Fail(std::string("the ending played ") + sound + " " + std::to_string(played) + " times and " + silent + " " +
-             std::to_string(unplayed));
+        Fail("the ending played effect " + std::to_string(sound) + " " + std::to_string(played) + " times and effect " +
+             std::to_string(silent) + " " + std::to_string(unplayed));
         return false;
     }
     const float w = static_cast<float>(Game()->GetScreenWidth()), h = static_cast<float>(Game()->GetScreenHeight());
@@ -136,7 +134,7 @@ bool CPlayTest::EndingWon(int frame)
     m_waiting = "the end-game sequence";
     if (!EndingRead().shown || m_count++ < kSettleFrames)
         return false;
-    return CheckEnding(kWinMessage, kWinText, kWinSound, kLoseSound);
+    return CheckEnding(kWinMessage, kWinText, kGameWinSample, kGameLoseSample);
 }
 
 // In London's first scenario: floor laid across the view, then large electric shops built spot after spot until
@@ -198,7 +196,7 @@ bool CPlayTest::EndingBankrupt(int frame)
     }
     if (m_count++ < kSettleFrames)
         return false;
-    return CheckEnding(kOutOfMoneyMessage, kOutOfMoneyText, kLoseSound, kWinSound);
+    return CheckEnding(kOutOfMoneyMessage, kOutOfMoneyText, kGameLoseSample, kGameWinSample);
 }
 
 // A click anywhere ends the sequence: the main menu comes back, and the game takes its keys again.

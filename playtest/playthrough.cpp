@@ -284,6 +284,8 @@ void CPlayThrough::BeforeFrame()
         return;
     m_total++;
     m_frame++;
+    if (!m_input.GetFailure().empty())
+        return Fail(m_input.GetFailure().c_str());
     CFrontEnd* front = m_pShell->GetFrontEnd();
     float x = 0.0f;
     float y = 0.0f;
@@ -326,6 +328,9 @@ void CPlayThrough::BeforeFrame()
         break;
     case kHire:
         Hire();
+        break;
+    case kOpenMall:
+        OpenMall();
         break;
     case kPlaceShop: {
         if (m_frame == 1) {
@@ -374,7 +379,7 @@ void CPlayThrough::BeforeFrame()
         break;
     case kLeaveEnded:
         // Any click ends the sequence and leaves for the front end.
-        if (Click(ScreenX(kMiddleX), ScreenY(kMiddleY), 1))
+        if (m_input.Click(m_frame - 1, ScreenX(kMiddleX), ScreenY(kMiddleY)))
             Next(kWaitMenuAgain);
         break;
     case kPause:
@@ -486,9 +491,15 @@ void CPlayThrough::BeforeFrame()
     case kQuit:
         if (!front || !WidgetCentre(front->GetMainMenu(), MAIN_MENU_QUIT, &x, &y))
             return Fail("the main menu has no quit button");
-        // The press quits: the application ends after this frame.
-        Click(x, y, 1);
-        if (m_frame >= 2)
+        // The press quits: the application ends after the frame that takes it.
+        if (!m_playToWin) {
+            Click(x, y, 1);
+            if (m_frame >= 2)
+                Next(kDone);
+            break;
+        }
+        m_input.Click(m_frame - 1, x, y);
+        if (m_frame - 1 >= CPlayInput::kPressFrame)
             Next(kDone);
         break;
     default:

@@ -1,9 +1,9 @@
 // A scripted play-through for headless runs: the main menu, London's first scenario, a room of floor laid in the
 // middle of the view and a shop built on it where the mouse finds a free cell, 3,000 frames at speed 3 (one in a
 // hundred drawn), then, paused, the options panel's save as "run1", its load of run1 and its save as "run2" (run2
-// keeps what a load keeps of run1), then Escape, yes and quit. Input
-// goes to the game's own mouse and keyboard objects, as the application's input adapters would hand it on;
-// screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
+// keeps what a load keeps of run1), then Escape, yes and quit. The short form's input goes to the game's own
+// mouse and keyboard objects, as the application's input adapters would hand it on; the winning form's is sent
+// through SDL's event queue as a player gives it (playtest/playinput.h); screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
 // short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing. The
 // winning form (playtest/playthrough_win.cpp) builds a real mall to a plan instead (a room of floor, a door in
 // its wall, shops and facilities on its floor, staff; more of each for richer starting funds), plays it at speed
@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "playtest/playinput.h"
 
 class CGame;
 class CProgramShell;
@@ -56,6 +58,7 @@ private:
         kLayFloor,
         kBuild,
         kHire,
+        kOpenMall,
         kRunToEnd,
         kEnded,
         kLeaveEnded,
@@ -104,6 +107,9 @@ private:
     // Finds the room's cells in the view: which way the camera's right vector points, then the largest square
     // of bare ground about the middle of the view whose corners the player sees.
     void LearnView();
+    // Clicks through the build menu, from whatever page is open, to item `item` of the page of `category`; true
+    // once the item's click is over.
+    bool PickBuildItem(int16_t category, int32_t item);
     // Holds the first floor tile and drags it over the room.
     void LayFloor();
     void Build();
@@ -126,6 +132,7 @@ private:
 
     std::string m_folder;
     CProgramShell* m_pShell;
+    CPlayInput m_input;  // the winning form's
     Phase m_phase = kWaitMenu;
     int m_frame = 0;  // frames since the phase began
     int m_total = 0;
@@ -140,6 +147,9 @@ private:
     // The winning form: the plan's order under way, how many of it stand, the spot tried, whether its item is held,
     // the objects standing before the spot's click, and the sample counts before the end.
     size_t m_order = 0;
+    int m_menuFrame = 0;      // frames into the build menu's click under way
+    int m_menuClicks = 0;     // clicks made toward the item picked
+    bool m_menuItem = false;  // the click under way is the item's
     int m_built = 0;
     int m_spot = 0;
     bool m_holding = false;

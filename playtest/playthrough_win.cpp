@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/application/base.h"
 #include "engine/application/mouse.h"
 #include "engine/data/utf.h"
 #include "engine/navigation/blockmesh.h"
@@ -23,11 +24,11 @@
 #include "game/world/floors.h"
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
-#include "ui/game/buildmenu.h"
 #include "ui/game/ingame.h"
 #include "ui/game/management.h"
 #include "ui/game/panels.h"
 #include "ui/game/popups.h"
+#include "ui/toolkit/node.h"
 
 namespace {
 
@@ -94,21 +95,25 @@ constexpr float kRoomMiddleX = 400.0f;
 constexpr float kRoomMiddleY = 400.0f;
 // A pick this far from the pointer (pixels) does not tell which way the camera's right vector points.
 constexpr float kPickSlack = 4.0f;
-// Frames at a spot: the pointer goes there, two frames let the pick and the held object follow, press, release,
-// and the frame after tells whether the object stands.
+// Frames at a spot, the input of each reaching the game in the frame after it is sent: the pointer goes there
+// (twice: the first move after a warp is its echo), a frame lets the pick and the held object follow, press,
+// release, and the frame after tells whether the object stands.
 constexpr int kSpotFrames = 6;
+constexpr int kMoveSteps = 2;
 constexpr int kPressStep = 3;
 // Frames of the floor's drag: the press, the pointer carried over this many frames, the release.
 constexpr int kDragSteps = 6;
 constexpr int kSettleFrames = 4;
-constexpr int kClickFrames = 3;
+constexpr int kClickFrames = CPlayInput::kClickFrames;
 // Hiring one member: clicks through the management button, its staff page and the hire page, then the spots of
 // the room's middle tried for the member to stand on.
 constexpr int kHireClicks = 4;
 constexpr int kStaffSpots = 12;
 constexpr int kHireFrames = kHireClicks * kClickFrames + kStaffSpots * kSpotFrames;
-
-constexpr int kKeySpeedThree = 51;
+// The build menu is reached from any page in a few clicks: back, the root's page, the item.
+constexpr int kMostMenuClicks = 6;
+// The 3 key sets the top speed: down, up, and the frames until the speed is looked at.
+constexpr int kKeyFrames = 4;
 // Game frames run between two drawn ones while the mall plays itself: 20 s of play at speed 3 a drawn frame.
 constexpr int kUndrawnFrames = 400;
 // London's first scenario is won in about twenty game days; twice that means its balance or the mall went wrong.
@@ -116,8 +121,6 @@ constexpr int kUndrawnFrames = 400;
 constexpr uint16_t kMostDays = 40;
 constexpr uint16_t kMostChosenDays = 360;
 
-const char* const kWinSound = "win.wav";
-const char* const kLoseSound = "lose.wav";
 constexpr int16_t kWinMessage = 0;
 // The message is drawn in white letters across the middle of the sequence's picture: a line of them lights a
 // few hundred pixels of this band (in the 800 x 600 screen, scaled to the one the game runs on).
@@ -215,22 +218,97 @@ std::vector<int> SpotsOfRoom(CFerroxBlockMesh* ground, int first, int last)
     return spots;
 }
 
-// The cells just outside the room's outline, where its walls stand.
+// The cells just outside the room's outline, where its walls stand, one wall after another along it, so that a
+// door that cannot go on one cell goes on the next of the same wall.
 std::vector<int> WallCells(CFerroxBlockMesh* ground, int first, int last)
 {
     const int r0 = ground->GetCellRow(first, 1) - 1, r1 = ground->GetCellRow(last, 1) + 1;
     const int c0 = ground->GetCellColumn(first, 1) - 1, c1 = ground->GetCellColumn(last, 1) + 1;
     std::vector<int> cells;
-    for (int r = r0 + 1; r < r1; r++)
-        for (int c : {c0, c1})
+    for (int c : {c0, c1})
+        for (int r = r0 + 1; r < r1; r++)
             cells.push_back(ground->GetCellIndex(c, r, 1));
-    for (int c = c0 + 1; c < c1; c++)
-        for (int r : {r0, r1})
+    for (int r : {r0, r1})
+        for (int c = c0 + 1; c < c1; c++)
             cells.push_back(ground->GetCellIndex(c, r, 1));
     return cells;
 }
 
+// The pages from the root down to the first page of the category, root first; empty when there is none.
+std::vector<CFerroxCanvasNode*> PathToPage(CFerroxCanvasNode* page, int16_t category)
+{
+    if (!page)
+        return {};
+    if (page->GetNodeId() == category)
+        return {page};
+    for (size_t i = 0; CFerroxCanvasNode* child = page->GetChild(i); i++) {
+        std::vector<CFerroxCanvasNode*> path = PathToPage(child, category);
+        if (!path.empty()) {
+            path.insert(path.begin(), page);
+            return path;
+        }
+    }
+    return {};
+}
+
+// The widget of the page that opens the child, or 0.
+int ChildButton(CFerroxCanvasNode* page, CFerroxCanvasNode* child)
+{
+    for (size_t i = 0; CFerroxCanvasNode* each = page->GetChild(i); i++)
+        if (each == child)
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
 }  // namespace
+
+bool CPlayThrough::PickBuildItem(int16_t category, int32_t item)
+{
+    CInterface* ui = InterfaceGet();
+    CFerroxCanvasNodeManager* menus = ui ? ui->m_pBuildMenu.get() : nullptr;
+    if (!menus) {
+        Fail("the interface has no build menus");
+        return false;
+    }
+    void* canvas = nullptr;
+    int widget = 0;
+    if (m_menuFrame == 0) {
+        // Each click aims from the page open now: the item's own page, a page on the way to it, or back.
+        const std::vector<CFerroxCanvasNode*> path = PathToPage(menus->GetRoot(), category);
+        CFerroxCanvasNode* open = menus->GetOpenNode();
+        const auto on = std::find(path.begin(), path.end(), open);
+        m_menuItem = false;
+        if (path.empty()) {
+            Fail("the build menu has no page of the plan's item");
+            return false;
+        } else if (!open) {
+            canvas = ui->m_pMainPanel.get(), widget = MAIN_BUILD;
+        } else if (open == path.back()) {
+            canvas = open, widget = item + 1;
+            m_menuItem = true;
+        } else if (on != path.end()) {
+            canvas = open, widget = ChildButton(open, *(on + 1));
+        } else {
+            canvas = open, widget = open->GetWidgetCount() - 1;
+        }
+        if (++m_menuClicks > kMostMenuClicks) {
+            Fail("the build menu does not lead to the plan's item");
+            return false;
+        }
+    }
+    float x = 0.0f, y = 0.0f;
+    if (!m_input.WidgetCentre(canvas, widget, &x, &y)) {
+        Fail("the build menu's button is not on the screen");
+        return false;
+    }
+    if (!m_input.Click(m_menuFrame++, x, y))
+        return false;
+    m_menuFrame = 0;
+    if (!m_menuItem)
+        return false;
+    m_menuClicks = 0;
+    return true;
+}
 
 // A player leaves a way to every front: the held object covers none of the ways kept so far, and the two cells
 // out from its entrance are bare floor. Those two become ways too once it stands.
@@ -330,9 +408,9 @@ void CPlayThrough::LearnView()
     if (!floors || !ground)
         return Fail("the level has no ground storey");
     const float x = ScreenX(kRoomMiddleX), y = ScreenY(kRoomMiddleY);
-    if (m_frame == 1)
-        game->GetMouse()->MoveTo(x, y);
-    if (m_frame < kSettleFrames)
+    if (m_frame <= kMoveSteps)
+        m_input.Move(x, y);
+    if (m_frame < kMoveSteps + kSettleFrames)
         return;
     for (int mirror : {0, 1}) {
         float px = 0.0f, py = 0.0f;
@@ -367,34 +445,36 @@ void CPlayThrough::LearnView()
 
 void CPlayThrough::LayFloor()
 {
-    CGame* game = Game();
     CFerroxBlockMesh* ground = Ground();
     float fx = 0.0f, fy = 0.0f, lx = 0.0f, ly = 0.0f;
     if (!CellOnScreen(m_roomFirst, &fx, &fy) || !CellOnScreen(m_roomLast, &lx, &ly))
         return Fail("a corner of the room is off the view");
-    if (m_frame == 1) {
-        // The build menu's press on the first floor tile, as a click on its button gives it.
-        CInterface* ui = InterfaceGet();
-        auto* menus = ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
-        if (!menus)
-            return Fail("the interface has no build menus");
-        menus->OnLeafButton(kFloorPage, 1, FERROX_WIDGET_PRESSED);
+    if (!m_holding) {
+        // The build menu's first floor tile, clicked.
+        if (!PickBuildItem(kFloorPage, 0))
+            return;
         if (HeldMode() != PLACEMENT_LAY)
             return Fail("the build menu's floor tile is not held");
-        game->GetMouse()->MoveTo(fx, fy);
+        m_holding = true;
+        m_frame = 0;
         return;
     }
-    const int t = m_frame - kSettleFrames;
-    if (t < 0)
+    // The pointer to the first corner, the press, the pointer carried to the last corner (twice there, so that
+    // the last move is not taken for an echo), the release.
+    const int t = m_frame - 1 - kMoveSteps - kSettleFrames;
+    if (t < 0) {
+        if (m_frame <= kMoveSteps)
+            m_input.Move(fx, fy);
         return;
+    }
     if (t == 0) {
-        game->GetMouse()->LeftButtonDown();
-    } else if (t <= kDragSteps) {
-        const float k = static_cast<float>(t) / kDragSteps;
-        game->GetMouse()->MoveTo(fx + (lx - fx) * k, fy + (ly - fy) * k);
-    } else if (t == kDragSteps + 2) {
-        game->GetMouse()->LeftButtonUp();
-    } else if (t == kDragSteps + 2 + kSettleFrames) {
+        m_input.Button(MOUSEEVENTF_LEFTDOWN);
+    } else if (t <= kDragSteps + 1) {
+        const float k = static_cast<float>(std::min(t, kDragSteps)) / kDragSteps;
+        m_input.Move(fx + (lx - fx) * k, fy + (ly - fy) * k);
+    } else if (t == kDragSteps + 3) {
+        m_input.Button(MOUSEEVENTF_LEFTUP);
+    } else if (t == kDragSteps + 3 + kSettleFrames) {
         if (!ground->IsAreaTiled(m_roomFirst, 1, 1) || !ground->IsAreaTiled(m_roomLast, 1, 1))
             return Fail("the drag laid no floor over the room");
         m_order = 0;
@@ -410,15 +490,11 @@ void CPlayThrough::Build()
         MakePlan();
     if (m_order >= g_plan.size())
         return Next(kHire);
-    CGame* game = Game();
     const BuildOrder& order = g_plan[m_order];
     if (!m_holding) {
-        // The build menu's press on the item, as a click on its button gives it.
-        CInterface* ui = InterfaceGet();
-        auto* menus = ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
-        if (!menus)
-            return Fail("the interface has no build menus");
-        menus->OnLeafButton(order.category, order.item + 1, FERROX_WIDGET_PRESSED);
+        // The item, clicked in the build menu.
+        if (!PickBuildItem(order.category, order.item))
+            return;
         if (HeldMode() != PLACEMENT_OBJECT)
             return Fail("the build menu's item is not held");
         // A door goes into the room's wall, everything else onto its floor.
@@ -430,8 +506,8 @@ void CPlayThrough::Build()
         return;
     }
     const int step = (m_frame - 1) % kSpotFrames;
+    float x = 0.0f, y = 0.0f;
     if (step == 0) {
-        float x = 0.0f, y = 0.0f;
         while (m_spot < static_cast<int>(m_spots.size()) &&
                (!CellOnScreen(m_spots[static_cast<size_t>(m_spot)], &x, &y) ||
                 (order.category != kDoorPage && !OpenSpot(m_spots[static_cast<size_t>(m_spot)]))))
@@ -440,17 +516,23 @@ void CPlayThrough::Build()
             return Fail("the room has no free spot for the plan");
         m_standing = StandingObjects();
         m_newWays.clear();
-        game->GetMouse()->MoveTo(x, y);
+        m_input.Move(x, y);
+    } else if (step < kMoveSteps) {
+        CellOnScreen(m_spots[static_cast<size_t>(m_spot)], &x, &y);
+        m_input.Move(x, y);
     } else if (step == kPressStep) {
-        if (order.category != kDoorPage && !KeepsWays(&m_newWays)) {
+        // A spot under an open page or panel is passed over, as a press there is the interface's and would put
+        // the item down.
+        const FerroxMousePosition* pointer = FerroxGameMouse() ? FerroxGameMouse()->GetPosition() : nullptr;
+        if ((pointer && pointer->overInterface) || (order.category != kDoorPage && !KeepsWays(&m_newWays))) {
             // Not here: the next spot is tried from the pointer's move.
             m_spot++;
             m_frame = 0;
             return;
         }
-        game->GetMouse()->LeftButtonDown();
+        m_input.Button(MOUSEEVENTF_LEFTDOWN);
     } else if (step == kPressStep + 1) {
-        game->GetMouse()->LeftButtonUp();
+        m_input.Button(MOUSEEVENTF_LEFTUP);
     } else if (step == kSpotFrames - 1) {
         // A spot taken or refused, the next one is tried; the placed object's twin follows the pointer.
         if (StandingObjects() > m_standing) {
@@ -469,7 +551,6 @@ void CPlayThrough::Build()
 
 void CPlayThrough::Hire()
 {
-    CGame* game = Game();
     CInterface* ui = InterfaceGet();
     if (!ui)
         return Fail("there is no interface");
@@ -477,14 +558,14 @@ void CPlayThrough::Hire()
     if (m_frame <= kClickFrames) {
         // A click on the main bar's background lets go of the last item first.
         m_hired = static_cast<int>(StaffCount());
-        if (!WidgetCentre(ui->m_pMainPanel.get(), 0, &x, &y))
+        if (!m_input.WidgetCentre(ui->m_pMainPanel.get(), 0, &x, &y))
             return Fail("the main bar has no background");
-        Click(x, y, 1);
+        m_input.Click(m_frame - 1, x, y);
         return;
     }
     const int hired = static_cast<int>(StaffCount()) - m_hired;
     if (hired >= static_cast<int>(g_hires.size()))
-        return OpenMall();
+        return Next(kOpenMall);
     if (m_frame > kClickFrames + static_cast<int>(g_hires.size()) * kHireFrames)
         return Fail("the staff were not hired and put down in the room");
     // Each member: the management button, its staff page, the hire page's button of the kind, then spots of the
@@ -495,44 +576,44 @@ void CPlayThrough::Hire()
     if (click < kHireClicks) {
         bool found = false;
         if (click == 0)
-            found = WidgetCentre(ui->m_pMainPanel.get(), MAIN_MANAGE, &x, &y);
+            found = m_input.WidgetCentre(ui->m_pMainPanel.get(), MAIN_MANAGE, &x, &y);
         else if (click == 1)
-            found = WidgetCentre(ui->m_pManagementPanel.get(), MANAGEMENT_STAFF, &x, &y);
+            found = m_input.WidgetCentre(ui->m_pManagementPanel.get(), MANAGEMENT_STAFF, &x, &y);
         else if (click == 2)
-            found = WidgetCentre(ui->m_pStaffSummaryPanel.get(), STAFF_HIRE, &x, &y);
+            found = m_input.WidgetCentre(ui->m_pStaffSummaryPanel.get(), STAFF_HIRE, &x, &y);
         else if (auto* hire = dynamic_cast<CStaffHirePanel*>(ui->m_pStaffHirePanel.get()))
-            found = WidgetCentre(hire, hire->GetFirstButton() + g_hires[static_cast<size_t>(hired)], &x, &y);
+            found = m_input.WidgetCentre(hire, hire->GetFirstButton() + g_hires[static_cast<size_t>(hired)], &x, &y);
         if (!found)
             return Fail("the staff panels have no button to hire with");
-        if (press == 0)
-            game->GetMouse()->MoveTo(x, y);
-        else if (press == 1)
-            game->GetMouse()->LeftButtonDown();
-        else
-            game->GetMouse()->LeftButtonUp();
+        m_input.Click(press, x, y);
         return;
     }
     const int t = round - kHireClicks * kClickFrames;
     const std::vector<int> spots = SpotsOfRoom(Ground(), m_roomFirst, m_roomLast);
     const size_t spot = spots.size() - 1 - static_cast<size_t>(t / kSpotFrames);
-    if (t % kSpotFrames == 0 && CellOnScreen(spots[spot], &x, &y))
-        game->GetMouse()->MoveTo(x, y);
+    if (t % kSpotFrames < kMoveSteps && CellOnScreen(spots[spot], &x, &y))
+        m_input.Move(x, y);
     else if (t % kSpotFrames == kPressStep)
-        game->GetMouse()->LeftButtonDown();
+        m_input.Button(MOUSEEVENTF_LEFTDOWN);
     else if (t % kSpotFrames == kPressStep + 1)
-        game->GetMouse()->LeftButtonUp();
+        m_input.Button(MOUSEEVENTF_LEFTUP);
 }
 
 void CPlayThrough::OpenMall()
 {
     CGame* game = Game();
-    if (HeldMode() != PLACEMENT_IDLE)
-        return Fail("the building did not end");
-    if (StandingObjects() != PlannedObjects())
-        return Fail("the mall does not stand as planned");
-    if (!Screenshot("mall.bmp"))
-        return Fail("mall.bmp was not written");
-    Key(kKeySpeedThree);
+    if (m_frame == 1) {
+        if (HeldMode() != PLACEMENT_IDLE)
+            return Fail("the building did not end");
+        if (StandingObjects() != PlannedObjects())
+            return Fail("the mall does not stand as planned");
+        if (!Screenshot("mall.bmp"))
+            return Fail("mall.bmp was not written");
+    }
+    if (m_frame <= 2)
+        m_input.Key('3', m_frame == 1);
+    if (m_frame < kKeyFrames)
+        return;
     if (game->GetSpeed() != 3.0f)
         return Fail("the 3 key did not set the top speed");
     NoteSounds();
@@ -541,8 +622,8 @@ void CPlayThrough::OpenMall()
 
 void CPlayThrough::NoteSounds()
 {
-    m_winStarts = EndingSoundStarts(kWinSound);
-    m_loseStarts = EndingSoundStarts(kLoseSound);
+    m_winStarts = EndingSoundStarts(kGameWinSample);
+    m_loseStarts = EndingSoundStarts(kGameLoseSample);
 }
 
 void CPlayThrough::RunToEnd()
@@ -567,8 +648,8 @@ void CPlayThrough::RunToEnd()
 void CPlayThrough::Ended()
 {
     CGame* game = Game();
-    m_endWinStarts = EndingSoundStarts(kWinSound) - m_winStarts;
-    m_endLoseStarts = EndingSoundStarts(kLoseSound) - m_loseStarts;
+    m_endWinStarts = EndingSoundStarts(kGameWinSample) - m_winStarts;
+    m_endLoseStarts = EndingSoundStarts(kGameLoseSample) - m_loseStarts;
     const CStatistics* statistics = CDynamicObjectManager::PeekStatistics();
     std::fprintf(stderr, "play-through: %s's scenario %d ended after %u game days, with %u shoppers come\n",
                  kCityNames[m_city - 1], m_scenario, static_cast<unsigned>(game->GetDayCounter()),
@@ -590,7 +671,7 @@ void CPlayThrough::CheckEnded()
     if (ending.message != kWinMessage || ending.text.empty())
         return Fail("the end-game sequence does not congratulate the player");
     if (m_endWinStarts != 1 || m_endLoseStarts != 0)
-        return Fail("the end of the game did not play win.wav alone");
+        return Fail("the end of the game did not play the win's effect alone");
     const float scale = ScreenX(1.0f) * ScreenY(1.0f);
     const int lit =
         BrightPixels(static_cast<int>(ScreenX(kMessageLeft)), static_cast<int>(ScreenY(kMessageTop)),

@@ -113,7 +113,9 @@ std::string FirstDifference(const std::string& before, const std::string& after)
 
 // ---- set-up ----
 
-CRandomPlayer::CRandomPlayer(const std::string& folder, CProgramShell* shell) : m_folder(folder), m_pShell(shell) {}
+CRandomPlayer::CRandomPlayer(const std::string& folder, CProgramShell* shell)
+    : m_folder(folder), m_pShell(shell), m_leaveCounter(shell)
+{}
 
 void CRandomPlayer::UseSeed(uint32_t seed, int count)
 {
@@ -178,6 +180,7 @@ void CRandomPlayer::AfterFrame()
 {
     if (m_done || !Game())
         return;
+    m_leaveCounter.Install(Game());
     m_frames++;
     if (!m_input.GetFailure().empty())
         return Broken(m_input.GetFailure());
@@ -196,7 +199,7 @@ void CRandomPlayer::AfterFrame()
     LearnMirror();
     if (m_levelFrames++ < kSettleFrames)
         return;
-    const std::string broken = m_rules.Check(m_pShell->GetLeaveCount());
+    const std::string broken = m_rules.Check(m_leaveCounter.GetLeaves());
     if (!broken.empty())
         return Broken(broken);
     if (m_action >= static_cast<size_t>(m_count))

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/win32/windows.h"
+#include "playtest/leavecount.h"
 #include "playtest/playinput.h"
 #include "playtest/randomplayer_actions.h"
 #include "playtest/randomplayer_rules.h"
@@ -87,6 +88,7 @@ private:
 
     std::string m_folder;
     CProgramShell* m_pShell;
+    CLeaveCountingShell m_leaveCounter;  // between the game and the program's shell from the first frame
     CPlayInput m_input;
     CMallRules m_rules;
     std::unique_ptr<CRandomActionMaker> m_pMaker;

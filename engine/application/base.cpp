@@ -11,6 +11,7 @@
 #include "engine/data/techtree.h"
 #include "engine/world/camera.h"
 #include "engine/world/level.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/image.h"
 
 CFerroxGame* g_pFerroxGame = nullptr;
@@ -158,8 +159,9 @@ void CFerroxDebugSettings::ReservedSlot2() {}
 
 void CFerroxDebugSettings::SetSwitch(const char* name, int32_t value)
 {
+    GX_ASSERT(name, "a switch name");
     // An enabled full trace freezes every switch.
-    if (!name || m_switches[FERROX_DEBUG_FULLTRACE])
+    if (m_switches[FERROX_DEBUG_FULLTRACE])
         return;
     for (int i = 0; i < FERROX_DEBUG_COUNT; ++i) {
         if (strcmp(name, kSwitchKeys[i]) == 0) {

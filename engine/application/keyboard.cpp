@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/world/camera.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -71,9 +72,12 @@ bool IsArrow(int32_t key) { return key >= FERROX_KEY_UP && key <= FERROX_KEY_RIG
 
 bool IsModifier(int32_t key) { return key >= FERROX_KEY_LSHIFT && key <= FERROX_KEY_RCONTROL; }
 
+// The game's camera, which the camera control drives: a game makes it before its input takes events.
 CVantorCamera* GameCamera()
 {
-    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->GetCamera()) : nullptr;
+    CVantorCamera* camera = g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->GetCamera()) : nullptr;
+    GX_ASSERT(camera, "the game's camera");
+    return camera;
 }
 
 }  // namespace
@@ -91,15 +95,15 @@ CFerroxKeyboard::~CFerroxKeyboard() {}
 
 int CFerroxKeyboard::KeyDown(const FerroxKeyEvent* event)
 {
-    if (event)
-        m_event = *event;
+    GX_ASSERT(event, "a key event to copy");
+    m_event = *event;
     return 1;
 }
 
 int CFerroxKeyboard::KeyUp(const FerroxKeyEvent* event)
 {
-    if (event)
-        m_event = *event;
+    GX_ASSERT(event, "a key event to copy");
+    m_event = *event;
     return 1;
 }
 
@@ -110,8 +114,6 @@ int CVantorKeyboard::KeyDown(const FerroxKeyEvent* event)
 {
     CFerroxKeyboard::KeyDown(event);
     CVantorCamera* camera = GameCamera();
-    if (!event || !camera)
-        return 1;
     const int32_t key = event->keyCode;
     if (IsArrow(key)) {
         const ArrowMotion& arrow = kArrowMotions[key - FERROX_KEY_UP];
@@ -135,8 +137,6 @@ int CVantorKeyboard::KeyUp(const FerroxKeyEvent* event)
 {
     CFerroxKeyboard::KeyUp(event);
     CVantorCamera* camera = GameCamera();
-    if (!event || !camera)
-        return 1;
     if (IsArrow(event->keyCode) || IsModifier(event->keyCode)) {
         camera->m_motionRamp = 0.0f;
         camera->m_mode = VANTOR_CAMERA_NONE;
@@ -157,8 +157,9 @@ int32_t CFerroxWin32Keyboard::GetScanCode(WPARAM, LPARAM lParam)
 int CFerroxWin32Keyboard::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CFerroxKeyboard* keyboard = g_pFerroxGame ? g_pFerroxGame->GetKeyboard() : nullptr;
+    GX_ASSERT(keyboard, "the game's keyboard, made before the application hands on input");
     // Character messages carry nothing the key table does not: they are dropped.
-    if (!keyboard || (message != WM_KEYDOWN && message != WM_KEYUP))
+    if (message != WM_KEYDOWN && message != WM_KEYUP)
         return 1;
     FerroxKeyEvent event;
     event.modifiers0 = GetKeyState(VK_CONTROL) & kKeyHeldMask;

@@ -7,6 +7,7 @@
 #include "engine/application/base.h"
 #include "engine/application/keyboard.h"
 #include "engine/world/camera.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
 
@@ -22,9 +23,12 @@ const float kEdgeScrollSpeed = 80.0f;
 const float kWheelScale = 0.1f;
 const char* const kCursorFile = "cursor.png";
 
+// The game's camera, which the camera control drives: a game makes it before its input takes events.
 CVantorCamera* GameCamera()
 {
-    return g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->GetCamera()) : nullptr;
+    CVantorCamera* camera = g_pFerroxGame ? dynamic_cast<CVantorCamera*>(g_pFerroxGame->GetCamera()) : nullptr;
+    GX_ASSERT(camera, "the game's camera");
+    return camera;
 }
 
 int ScreenWidth() { return g_pFerroxGame ? g_pFerroxGame->GetScreenWidth() : 0; }
@@ -200,8 +204,6 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
 {
     CFerroxMouse::MoveTo(x, y);
     CVantorCamera* camera = GameCamera();
-    if (!camera)
-        return &m_pos;
     int32_t mode = camera->m_mode;
     if (mode == VANTOR_CAMERA_TURN) {
         SetTurn(camera, m_pos.dx, m_pos.dy);
@@ -264,8 +266,8 @@ FerroxMousePosition* CVantorMouse::MoveTo(float x, float y)
 int CVantorMouse::LeftButtonDown()
 {
     CFerroxMouse::LeftButtonDown();
-    if (CVantorCamera* camera = GameCamera())
-        camera->m_mode = camera->m_mode == VANTOR_CAMERA_TURN ? VANTOR_CAMERA_RAISE : VANTOR_CAMERA_NONE;
+    CVantorCamera* camera = GameCamera();
+    camera->m_mode = camera->m_mode == VANTOR_CAMERA_TURN ? VANTOR_CAMERA_RAISE : VANTOR_CAMERA_NONE;
     return 1;
 }
 
@@ -273,7 +275,7 @@ int CVantorMouse::LeftButtonUp()
 {
     CFerroxMouse::LeftButtonUp();
     CVantorCamera* camera = GameCamera();
-    if (camera && camera->m_mode == VANTOR_CAMERA_MODE2)
+    if (camera->m_mode == VANTOR_CAMERA_MODE2)
         camera->m_mode = VANTOR_CAMERA_NONE;
     return 1;
 }
@@ -281,24 +283,21 @@ int CVantorMouse::LeftButtonUp()
 int CVantorMouse::RightButtonDown()
 {
     CFerroxMouse::RightButtonDown();
-    if (CVantorCamera* camera = GameCamera())
-        camera->m_mode = VANTOR_CAMERA_TURN;
+    GameCamera()->m_mode = VANTOR_CAMERA_TURN;
     return 1;
 }
 
 int CVantorMouse::RightButtonUp()
 {
     CFerroxMouse::RightButtonUp();
-    if (CVantorCamera* camera = GameCamera())
-        camera->m_mode = VANTOR_CAMERA_NONE;
+    GameCamera()->m_mode = VANTOR_CAMERA_NONE;
     return 1;
 }
 
 int CVantorMouse::MiddleButtonDown()
 {
     CFerroxMouse::MiddleButtonDown();
-    if (CVantorCamera* camera = GameCamera())
-        camera->m_mode = VANTOR_CAMERA_TURN;
+    GameCamera()->m_mode = VANTOR_CAMERA_TURN;
     return 1;
 }
 
@@ -306,7 +305,7 @@ int CVantorMouse::MiddleButtonUp()
 {
     CFerroxMouse::MiddleButtonUp();
     CVantorCamera* camera = GameCamera();
-    if (camera && camera->m_mode == VANTOR_CAMERA_TURN)
+    if (camera->m_mode == VANTOR_CAMERA_TURN)
         camera->m_mode = VANTOR_CAMERA_NONE;
     return 1;
 }
@@ -316,7 +315,7 @@ int CVantorMouse::SetWheel(int32_t value)
     CFerroxMouse::SetWheel(value);
     CVantorCamera* camera = GameCamera();
     const float lift = static_cast<float>(value) * kWheelScale;
-    if (!camera || lift == 0.0f)
+    if (lift == 0.0f)
         return 1;
     camera->m_mode = VANTOR_CAMERA_RAISE;
     camera->m_motion[0] = 0.0f;
@@ -379,8 +378,7 @@ void CFerroxWin32Mouse::SyncCursor(const FerroxMousePosition* position)
 int CFerroxWin32Mouse::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CFerroxMouse* mouse = FerroxGameMouse();
-    if (!mouse)
-        return 1;
+    GX_ASSERT(mouse, "the game's mouse, made before the application hands on input");
     const float x = static_cast<float>(GET_X_LPARAM(lParam));
     const float y = static_cast<float>(GET_Y_LPARAM(lParam));
     HWND window = g_pFerroxApp ? g_pFerroxApp->GetWindow() : nullptr;

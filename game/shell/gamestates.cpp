@@ -40,6 +40,7 @@
 #include "game/world/objectmgr.h"
 #include "game/world/statistics.h"
 #include "game/world/world.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/image.h"
 #include "gfx/core/raster.h"
@@ -648,10 +649,8 @@ void CGame::LeaveLevel()
     m_levelLoaded = 0;
     if (m_pSpawner)
         m_pSpawner->Release();
-    if (m_pFloorManager) {
+    if (m_pFloorManager)
         m_pFloorManager->Clear();
-        m_pFloorManager->SetWorld(nullptr);
-    }
     if (m_pTechTree)
         m_pTechTree->Reset();
     if (m_pConditions) {
@@ -682,8 +681,9 @@ void CGame::ContinuePlacement()
 
 void CGame::OnKeyDown(const FerroxKeyEvent* event)
 {
+    GX_ASSERT(event, "the keyboard's event");
     CGame* game = Game();
-    if (!game || !event)
+    if (!game)
         return;
     game->m_lastKey = *event;
     if (game->m_inputBlocked)
@@ -695,8 +695,9 @@ void CGame::OnKeyDown(const FerroxKeyEvent* event)
 
 void CGame::OnKeyUp(const FerroxKeyEvent* event)
 {
+    GX_ASSERT(event, "the keyboard's event");
     CGame* game = Game();
-    if (!game || !event || game->m_inputBlocked || game->GetState() != kGameStateInGame)
+    if (!game || game->m_inputBlocked || game->GetState() != kGameStateInGame)
         return;
     if (event->keyCode == FERROX_KEY_ESCAPE)
         game->GetShell()->AskLeave(OnConfirmLeave);

@@ -84,7 +84,6 @@ void CSoundManager::LoadList(CFerroxTagTree* data, const char* child, const std:
         const std::string path = start + ValueText(line.view());
         auto record = std::make_unique<SoundSample>();
         record->sample = FSOUND_Sample_Load(FSOUND_FREE, path.c_str(), mode, 0);
-        record->path = path;
         record->loop = (mode & FSOUND_LOOP_NORMAL) != 0 ? 1 : 0;
         into->push_back(std::move(record));
         ++*count;
@@ -109,8 +108,6 @@ void CSoundManager::PlaySample(int32_t index, int32_t volume)
         return;
     SoundSample* record = m_effects[static_cast<size_t>(index)].get();
     record->channel = FSOUND_PlaySound(FSOUND_FREE, record->sample);
-    if (record->channel >= 0)
-        record->starts++;
     FSOUND_SetVolume(record->channel, volume);
 }
 

@@ -23,8 +23,6 @@ struct SoundSample {
     FSOUND_SAMPLE* sample = nullptr;  // null when its file did not load: it plays nothing
     int32_t channel = -1;             // of its last start, -1 when it has none
     int32_t loop = 0;
-    std::string path;     // the file it was loaded from
-    uint32_t starts = 0;  // times the library started it on a channel
 };
 
 class CSoundManager {

@@ -90,14 +90,12 @@ TEST_F(SoundManagerTest, EffectsPlayInRangeAtTheAskedVolumeOnTheChannelTheyGotAn
 {
     Create(6, 0, 0);
     ASSERT_EQ(6, manager.m_effectCount);
-    // Each record knows its file, so a player's check can tell which sound a number stands for.
-    EXPECT_EQ(Path("") + "/sfx5.wav", manager.m_effects[5]->path);
     manager.PlaySample(6, 255);
     manager.PlaySample(0, 0);
     manager.PlaySample(0, 256);
     manager.PlaySample(-1, 255);
     EXPECT_EQ(0, PlayingSamples());
-    EXPECT_EQ(0u, manager.m_effects[0]->starts);
+    EXPECT_EQ(0u, FSOUND_SampleStarts(manager.m_effects[0]->sample));
 
     manager.PlaySample(0, 100);
     const int first = manager.m_effects[0]->channel;
@@ -112,15 +110,15 @@ TEST_F(SoundManagerTest, EffectsPlayInRangeAtTheAskedVolumeOnTheChannelTheyGotAn
     EXPECT_EQ(255, FSOUND_GetVolume(first));
     EXPECT_EQ(50, FSOUND_GetVolume(second));
     EXPECT_TRUE(FSOUND_IsPlaying(second));
-    EXPECT_EQ(2u, manager.m_effects[0]->starts);
-    EXPECT_EQ(1u, manager.m_effects[1]->starts);
+    EXPECT_EQ(2u, FSOUND_SampleStarts(manager.m_effects[0]->sample));
+    EXPECT_EQ(1u, FSOUND_SampleStarts(manager.m_effects[1]->sample));
 
     manager.StopAllSamples();
     EXPECT_EQ(0, PlayingSamples());
     manager.m_effectsEnabled = 0;
     manager.PlaySample(0, 255);
     EXPECT_EQ(0, PlayingSamples());
-    EXPECT_EQ(2u, manager.m_effects[0]->starts);
+    EXPECT_EQ(2u, FSOUND_SampleStarts(manager.m_effects[0]->sample));
 }
 
 TEST_F(SoundManagerTest, AmbientVolumeClampsStopsAtZeroAndSwitchingStopsTheOldLoop)

@@ -122,7 +122,7 @@ public:
     void Clear();
 
     void SetHooks(CFloorHooks* hooks) { m_pHooks = hooks; }
-    // The level's world, into which the objects of a storey go back when it is shown again.
+    // For tests: the level's world, as the game's first FloorUp gives it.
     void SetWorld(CFerroxWorld* world) { m_pWorld = world; }
     const std::vector<std::unique_ptr<CFerroxBlockMesh>>& GetBaseFloors() const { return m_baseFloors; }
     int32_t GetBaseFloorCount() const { return m_baseFloorCount; }

@@ -417,6 +417,7 @@ void FSOUND_Sample_Free(FSOUND_SAMPLE* sample)
 {
     if (!g_fmodDevice.open || g_fmodDevice.samples.erase(sample) == 0)
         return;
+    g_fmodDevice.starts.erase(sample);
     for (int i = 0; i < g_fmodDevice.sampleChannels; i++) {
         FmodChannel& c = g_fmodDevice.channel[static_cast<size_t>(i)];
         if (c.sample == sample) {
@@ -447,6 +448,7 @@ int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample)
     if (Mix_PlayChannel(target, &sample->sound.chunk, loops) < 0)
         return -1;
     g_fmodDevice.channel[static_cast<size_t>(target)].sample = sample;
+    g_fmodDevice.starts[sample]++;
     ApplyPan(target);
     return target;
 }

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct FmodDevice {
     uint32_t nextSerial = 0;
     std::vector<FmodChannel> channel;
     std::set<FSOUND_SAMPLE*> samples;
+    // Plays begun per loaded sample: what a player of the stand-in hears, told to its test access.
+    std::map<const FSOUND_SAMPLE*, uint32_t> starts;
     std::set<FSOUND_STREAM*> streams;
 };
 
