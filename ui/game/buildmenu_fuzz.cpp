@@ -82,7 +82,10 @@ void Exercise(CBuildCanvasManager* manager, CFerroxCanvasNode* page, int* visite
 {
     if (!page || ++*visited > kPageLimit)
         return;
-    for (int32_t i = 0; i <= page->GetWidgetCount(); i++) {
+    // Routing names only widgets the page holds.
+    for (int32_t i = 0; i < page->GetWidgetCount(); i++) {
+        if (!page->GetWidget(i))
+            continue;
         page->OnWidgetEvent(i, FERROX_WIDGET_OVER);
         page->OnWidgetEvent(i, FERROX_WIDGET_NOT_OVER);
         page->OnWidgetEvent(i, FERROX_WIDGET_PRESSED);
