@@ -4,6 +4,7 @@
 
 #include "main/shell.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,7 +12,6 @@
 #include <vector>
 
 #include "engine/application/app.h"
-#include "engine/application/keyboard.h"
 #include "engine/application/mouse.h"
 #include "engine/world/camera.h"
 #include "game/buildings/placement.h"
@@ -26,7 +26,6 @@
 #include "platform/win32/dialog_auto.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/frontend/frontend.h"
-#include "ui/game/buildmenu.h"
 #include "ui/game/filecanvas.h"
 #include "ui/game/ingame.h"
 #include "ui/game/panels.h"
@@ -46,8 +45,8 @@ constexpr int kRunFrames = 3000;
 // While the shop's mall plays, one frame in this many is drawn: the run is checked by what it leaves.
 constexpr int kRunDrawEvery = 100;
 constexpr float kFrameSeconds = 0.05f;
-constexpr int kKeySpeedThree = 51;
-constexpr int kKeySpeedZero = 48;
+constexpr WORD kKeySpeedThree = '3';
+constexpr WORD kKeySpeedZero = '0';
 // Game days are months; the tenth month of a year (a day counter of 9 past the year) is the first with two digits.
 constexpr uint16_t kMonthsAYear = 12;
 constexpr uint16_t kFirstTwoDigitMonth = 9;
@@ -58,8 +57,9 @@ constexpr char kSettlePath[] = "./maps/run0.fds";
 constexpr const char* kLoadName = "run1";
 constexpr uint16_t kShopCategory = 1;
 constexpr uint16_t kFirstShop = 0;
-constexpr int kClickFrames = 3;
 constexpr int kCandidateFrames = 6;
+constexpr int kCandidateMoves = 2;
+constexpr int kCandidatePress = 3;
 constexpr uint32_t kClearColour = 0x6868BC;  // the camera's clear colour (104, 104, 188)
 // Points of the view in pixels of the 800 x 600 screen, scaled to the screen the game runs on: its middle, and
 // the points of the level tried for the shop, a grid over the plot in the lower half of the view, above the
@@ -199,40 +199,12 @@ void CPlayThrough::Next(Phase phase)
     m_frame = 0;
 }
 
-bool CPlayThrough::Click(float x, float y, int start)
-{
-    CFerroxMouse* mouse = Game()->GetMouse();
-    const int step = m_frame - start;
-    if (!mouse || step < 0)
-        return false;
-    if (step == 0)
-        mouse->MoveTo(x, y);
-    else if (step == 1)
-        mouse->LeftButtonDown();
-    else if (step == 2)
-        mouse->LeftButtonUp();
-    return step >= kClickFrames - 1;
-}
+bool CPlayThrough::Click(float x, float y) { return m_input.Click(m_frame - 1, x, y); }
 
-bool CPlayThrough::WidgetCentre(void* target, int index, float* x, float* y)
+void CPlayThrough::Key(WORD vk)
 {
-    auto* canvas = static_cast<CFerroxCanvas*>(target);
-    const float* rect = canvas ? canvas->GetWidgetRect(index) : nullptr;
-    if (!rect)
-        return false;
-    *x = canvas->GetX() + rect[0] + rect[2] * 0.5f;
-    *y = FerroxGetScreenHeight() - canvas->GetY() - (rect[1] + rect[3] * 0.5f);
-    return true;
-}
-
-void CPlayThrough::Key(int code)
-{
-    FerroxKeyEvent event = {};
-    event.keyCode = code;
-    if (CFerroxKeyboard* keyboard = Game()->GetKeyboard()) {
-        keyboard->KeyDown(&event);
-        keyboard->KeyUp(&event);
-    }
+    m_input.Key(vk, true);
+    m_input.Key(vk, false);
 }
 
 long CPlayThrough::Pixel(int x, int y) { return FramePixel(x, y); }
@@ -291,9 +263,9 @@ void CPlayThrough::BeforeFrame()
     float y = 0.0f;
     switch (m_phase) {
     case kClickLondon:
-        if (!front || !WidgetCentre(front->GetMainMenu(), MAIN_MENU_LONDON + m_city - 1, &x, &y))
+        if (!front || !m_input.WidgetCentre(front->GetMainMenu(), MAIN_MENU_LONDON + m_city - 1, &x, &y))
             return Fail("the main menu has no button for the city");
-        if (Click(x, y, 1))
+        if (Click(x, y))
             Next(kWaitCity);
         break;
     case kChooseScenario: {
@@ -307,17 +279,17 @@ void CPlayThrough::BeforeFrame()
         }
         if (m_frame > kStepFrames)
             return Fail("the city has no scenario of the number chosen");
-        if (!WidgetCentre(city, CITY_NEXT, &x, &y))
+        if (!m_input.WidgetCentre(city, CITY_NEXT, &x, &y))
             return Fail("the city's view has no next button");
         // One click a step: the view shows the next scenario once it is through.
-        if (Click(x, y, 1))
+        if (Click(x, y))
             m_frame = 0;
         break;
     }
     case kClickStart:
-        if (!WidgetCentre(CityCanvas(), CITY_START, &x, &y))
+        if (!m_input.WidgetCentre(CityCanvas(), CITY_START, &x, &y))
             return Fail("the city's view has no start button");
-        if (Click(x, y, 1))
+        if (Click(x, y))
             Next(kWaitLevel);
         break;
     case kLearnView:
@@ -332,41 +304,9 @@ void CPlayThrough::BeforeFrame()
     case kOpenMall:
         OpenMall();
         break;
-    case kPlaceShop: {
-        if (m_frame == 1) {
-            m_startBalance = Balance();
-            // The build menu's press on its first fashion shop, as a click on that button gives it.
-            CInterface* ui = InterfaceGet();
-            auto* menus = ui ? dynamic_cast<CBuildCanvasManager*>(ui->m_pBuildMenu.get()) : nullptr;
-            if (!menus)
-                return Fail("the interface has no build menus");
-            menus->OnLeafButton(kShopCategory, kFirstShop + 1, FERROX_WIDGET_PRESSED);
-            if (!game->GetPlacementController() || game->GetPlacementController()->GetMode() != PLACEMENT_OBJECT)
-                return Fail("the build menu's shop is not held");
-        }
-        const int start = 2 + m_candidate * kCandidateFrames;
-        if (m_frame < start)
-            break;
-        const float px = ScreenX(kLeft + kStepX * static_cast<float>(m_candidate % kColumns));
-        const float py = ScreenY(kTop + kStepY * static_cast<float>(m_candidate / kColumns));
-        // Two frames at the point let the pick and the held object follow it before the press.
-        const int step = m_frame - start;
-        if (step == 0)
-            game->GetMouse()->MoveTo(px, py);
-        else if (step == 3)
-            game->GetMouse()->LeftButtonDown();
-        else if (step == 4)
-            game->GetMouse()->LeftButtonUp();
-        else if (step == kCandidateFrames - 1) {
-            if (ShopCount() > 0) {
-                Key(kKeySpeedThree);
-                Next(kRun);
-            } else if (++m_candidate >= kColumns * kRows) {
-                return Fail("no free cell took the shop");
-            }
-        }
+    case kPlaceShop:
+        PlaceShop();
         break;
-    }
     case kRun:
         for (int i = 1; i < kRunDrawEvery && m_frame < kRunFrames; i++, m_frame++)
             UndrawnFrame();
@@ -379,7 +319,7 @@ void CPlayThrough::BeforeFrame()
         break;
     case kLeaveEnded:
         // Any click ends the sequence and leaves for the front end.
-        if (m_input.Click(m_frame - 1, ScreenX(kMiddleX), ScreenY(kMiddleY)))
+        if (Click(ScreenX(kMiddleX), ScreenY(kMiddleY)))
             Next(kWaitMenuAgain);
         break;
     case kPause:
@@ -387,31 +327,21 @@ void CPlayThrough::BeforeFrame()
         if (m_frame == 1)
             Key(kKeySpeedZero);
         break;
-    case kSettleWalks:
-        // A walk in progress is saved with its progress, but a load restarts it from where the character stands
-        // (the path itself is not saved). One save and load first brings every walk to that form, so the
-        // rounds through the panels below compare like with like.
-        if (m_frame == 1) {
-            if (!game->SaveGame(kSettlePath) || !game->LoadGame(kSettlePath))
-                return Fail("the settling save and load failed");
-            // A load starts the game at speed 1: stopped again before its first step.
-            Key(kKeySpeedZero);
-        }
-        break;
     case kOpenOptions: {
         CInterface* ui = InterfaceGet();
-        if (!ui || !WidgetCentre(ui->m_pMainPanel.get(), MAIN_OPTIONS, &x, &y))
+        if (!ui || !m_input.WidgetCentre(ui->m_pMainPanel.get(), MAIN_OPTIONS, &x, &y))
             return Fail("the main bar has no options button");
-        Click(x, y, 1);
+        Click(x, y);
         if (m_frame >= kStepFrames)
             Next(kPressFileButton);
         break;
     }
     case kPressFileButton: {
         CInterface* ui = InterfaceGet();
-        if (!ui || !WidgetCentre(ui->m_pOptionsPanel.get(), m_fileRound == 1 ? OPTIONS_LOAD : OPTIONS_SAVE, &x, &y))
+        if (!ui ||
+            !m_input.WidgetCentre(ui->m_pOptionsPanel.get(), m_fileRound == 1 ? OPTIONS_LOAD : OPTIONS_SAVE, &x, &y))
             return Fail("the options panel has no load or save button");
-        Click(x, y, 1);
+        Click(x, y);
         if (m_frame >= kStepFrames) {
             auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
             if (!panel || !ui->GetStack().HasModal())
@@ -430,49 +360,39 @@ void CPlayThrough::BeforeFrame()
         if (m_typed == 0 && !panel->GetNameText().empty()) {
             if (m_frame > kStateTimeout / 2)
                 return Fail("backspace does not empty the save panel's name field");
-            Key(kFerroxKeyBackspace);
+            Key(VK_BACK);
         } else if (m_typed < name.size()) {
-            Key(static_cast<unsigned char>(name[m_typed++]));
+            Key(static_cast<WORD>(std::toupper(static_cast<unsigned char>(name[m_typed++]))));
         } else {
             m_typed++;
         }
         break;
     }
     case kPressAct: {
-        if (!WidgetCentre(FilePanel(), FILE_PANEL_ACT, &x, &y))
+        if (!m_input.WidgetCentre(FilePanel(), FILE_PANEL_ACT, &x, &y))
             return Fail("the file panel has no save or load button");
-        Click(x, y, 1);
+        Click(x, y);
         if (m_frame >= kStepFrames)
             Next(m_fileRound == 1 ? kConfirmLoad : kWaitSaved);
         break;
     }
-    case kSelectRow: {
-        auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
-        if (!panel)
-            return Fail("there is no load panel");
-        const std::vector<FileEntry>& entries = panel->GetEntries();
-        int row = -1;
-        for (size_t i = 0; i < entries.size(); i++) {
-            if (entries[i].kind == FILE_ENTRY_SAVE && entries[i].name == u"run1")
-                row = static_cast<int>(i) - panel->GetFirstVisible();
-        }
-        if (row < 0 || row >= kFilePanelRows || !WidgetCentre(panel, FILE_PANEL_FIRST_ROW + row, &x, &y))
+    case kSelectRow:
+        if (!m_input.RowCentre(FilePanel(), FILE_ENTRY_SAVE, u"run1", &x, &y))
             return Fail("the load panel does not show run1 on its page");
-        Click(x, y, 1);
+        Click(x, y);
         break;
-    }
     case kConfirmLoad: {
         CInterface* ui = InterfaceGet();
-        if (!ui || !WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y))
+        if (!ui || !m_input.WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y))
             return Fail("the load question has no yes button");
-        Click(x, y, 1);
+        Click(x, y);
         if (m_frame >= kStepFrames)
             Next(kWaitLoaded);
         break;
     }
     case kLeave:
         if (m_frame == 1)
-            Key(FERROX_KEY_ESCAPE);
+            Key(VK_ESCAPE);
         if (m_frame == 3) {
             CInterface* ui = InterfaceGet();
             if (!ui || !ui->GetStack().HasModal())
@@ -482,29 +402,69 @@ void CPlayThrough::BeforeFrame()
         break;
     case kConfirm: {
         CInterface* ui = InterfaceGet();
-        if (!ui || !WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y))
+        if (!ui || !m_input.WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y))
             return Fail("the question has no yes button");
-        if (Click(x, y, 1))
+        if (Click(x, y))
             Next(kWaitMenuAgain);
         break;
     }
     case kQuit:
-        if (!front || !WidgetCentre(front->GetMainMenu(), MAIN_MENU_QUIT, &x, &y))
+        if (!front || !m_input.WidgetCentre(front->GetMainMenu(), MAIN_MENU_QUIT, &x, &y))
             return Fail("the main menu has no quit button");
         // The press quits: the application ends after the frame that takes it.
-        if (!m_playToWin) {
-            Click(x, y, 1);
-            if (m_frame >= 2)
-                Next(kDone);
-            break;
-        }
-        m_input.Click(m_frame - 1, x, y);
+        Click(x, y);
         if (m_frame - 1 >= CPlayInput::kPressFrame)
             Next(kDone);
         break;
     default:
         break;
     }
+}
+
+// The build menu's first fashion shop, clicked, then put down at the first point of the grid that takes it.
+void CPlayThrough::PlaceShop()
+{
+    if (!m_holding) {
+        if (m_frame == 1)
+            m_startBalance = Balance();
+        if (!PickBuildItem(kShopCategory, kFirstShop))
+            return;
+        CPlacementController* placement = Game()->GetPlacementController();
+        if (!placement || placement->GetMode() != PLACEMENT_OBJECT)
+            return Fail("the build menu's shop is not held");
+        m_holding = true;
+        m_frame = 0;
+        return;
+    }
+    const float x = ScreenX(kLeft + kStepX * static_cast<float>(m_candidate % kColumns));
+    const float y = ScreenY(kTop + kStepY * static_cast<float>(m_candidate / kColumns));
+    // The pointer moves there twice (the first move after a warp is its echo); a frame more lets the pick and
+    // the held object follow it before the press.
+    const int step = m_frame - 1;
+    if (step < kCandidateMoves) {
+        m_input.Move(x, y);
+    } else if (step == kCandidatePress) {
+        // A point under the open build menu is passed over: a press there is the interface's.
+        const FerroxMousePosition* pointer = Game()->GetMouse() ? Game()->GetMouse()->GetPosition() : nullptr;
+        if (pointer && pointer->overInterface)
+            return NextCandidate();
+        m_input.Button(MOUSEEVENTF_LEFTDOWN);
+    } else if (step == kCandidatePress + 1) {
+        m_input.Button(MOUSEEVENTF_LEFTUP);
+    } else if (step == kCandidateFrames - 1) {
+        if (ShopCount() == 0)
+            return NextCandidate();
+        m_holding = false;
+        Key(kKeySpeedThree);
+        Next(kRun);
+    }
+}
+
+void CPlayThrough::NextCandidate()
+{
+    if (++m_candidate >= kColumns * kRows)
+        return Fail("no free cell took the shop");
+    m_frame = 0;
 }
 
 void CPlayThrough::UndrawnFrame()
@@ -539,7 +499,7 @@ void CPlayThrough::AfterFrame()
             const long corner = Pixel(10, 10);
             float x = 0.0f;
             float y = 0.0f;
-            if (!WidgetCentre(m_pShell->GetFrontEnd()->GetMainMenu(), MAIN_MENU_LONDON, &x, &y))
+            if (!m_input.WidgetCentre(m_pShell->GetFrontEnd()->GetMainMenu(), MAIN_MENU_LONDON, &x, &y))
                 return Fail("the main menu has no London button");
             if (corner < 0 || static_cast<uint32_t>(corner) == kClearColour)
                 return Fail("the main menu is not drawn");
@@ -640,6 +600,15 @@ void CPlayThrough::AfterFrame()
         Next(kSettleWalks);
         break;
     case kSettleWalks:
+        // A walk in progress is saved with its progress, but a load restarts it from where the character stands
+        // (the path itself is not saved). One save and load first brings every walk to that form, so the
+        // rounds through the panels below compare like with like. It is made after a frame, so that the key
+        // that stops the game again (a load starts it at speed 1) is taken before the next step.
+        if (m_frame == 1) {
+            if (!game->SaveGame(kSettlePath) || !game->LoadGame(kSettlePath))
+                return Fail("the settling save and load failed");
+            Key(kKeySpeedZero);
+        }
         if (!LevelBack(game, "the level never came back after the settling load"))
             break;
         if (game->GetSpeed() != 0.0f)

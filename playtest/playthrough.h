@@ -1,10 +1,10 @@
 // A scripted play-through for headless runs: the main menu, London's first scenario, a room of floor laid in the
 // middle of the view and a shop built on it where the mouse finds a free cell, 3,000 frames at speed 3 (one in a
 // hundred drawn), then, paused, the options panel's save as "run1", its load of run1 and its save as "run2" (run2
-// keeps what a load keeps of run1), then Escape, yes and quit. The short form's input goes to the game's own
-// mouse and keyboard objects, as the application's input adapters would hand it on; the winning form's is sent
-// through SDL's event queue as a player gives it (playtest/playinput.h); screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
-// short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing. The
+// keeps what a load keeps of run1), then Escape, yes and quit. Its input is sent through SDL's event queue as a
+// player gives it (playtest/playinput.h); screenshots of the settled menu, the city view and the level (played:
+// its shop built and shoppers come; in the short form, as it opened) are checked at chosen pixels and written to
+// a folder, made when it is missing. The
 // winning form (playtest/playthrough_win.cpp) builds a real mall to a plan instead (a room of floor, a door in
 // its wall, shops and facilities on its floor, staff; more of each for richer starting funds), plays it at speed
 // 3, undrawn, until the scenario ends, prints the game days it took, checks the end-game sequence's text and
@@ -81,11 +81,10 @@ private:
     };
     void Fail(const char* what);
     void Next(Phase phase);
-    // Move, press and release over three frames, starting at the phase's frame `start`.
-    bool Click(float x, float y, int start);
-    // Centre of widget `index` of a canvas in window pixels; false when it has no such widget.
-    bool WidgetCentre(void* canvas, int index, float* x, float* y);
-    void Key(int code);
+    // A click from the phase's first frame (playtest/playinput.h); true once it is over.
+    bool Click(float x, float y);
+    // A key pressed and released in one frame; the game takes it before its next step.
+    void Key(WORD vk);
     // In game with the level loaded and no question open; fails after the time-out.
     bool LevelBack(CGame* game, const char* failure);
     // The save panel in the save rounds, the load panel in the load round.
@@ -98,6 +97,9 @@ private:
     // Pixels of the rectangle (window pixels, y down) whose three channels all reach `least`.
     int BrightPixels(int left, int top, int right, int bottom, int least);
 
+    // Holds the build menu's shop and tries the grid's points until one takes it; the next point of the grid.
+    void PlaceShop();
+    void NextCandidate();
     // One game frame of the fixed step, undrawn, as the application's loop would run it. It passes in no time at
     // all: the effects it started would have played out before the next, so they stop and the channels stay free.
     void UndrawnFrame();
@@ -132,7 +134,7 @@ private:
 
     std::string m_folder;
     CProgramShell* m_pShell;
-    CPlayInput m_input;  // the winning form's
+    CPlayInput m_input;
     Phase m_phase = kWaitMenu;
     int m_frame = 0;  // frames since the phase began
     int m_total = 0;
