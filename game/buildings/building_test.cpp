@@ -368,7 +368,7 @@ TEST_F(BuildingSlotTest, RegisteredClassesJoinTheirLists)
     CDynamicObjectManager::DestroyInstance();
     manager = CDynamicObjectManager::Instance();
     TestTemplate stairsTemplate("stairs_a", {"2", "4", "250"});
-    const FerroxObjectDescriptor descriptor = stairsTemplate.Descriptor(&ground);
+    FerroxObjectDescriptor descriptor = stairsTemplate.Descriptor(&ground);
     CFerroxObject* made = manager->CreateObject(manager->FindFactory("stairsObject", nullptr), &descriptor);
     ASSERT_NE(nullptr, dynamic_cast<CStairs*>(made));
     EXPECT_EQ(250, static_cast<CStairs*>(made)->GetValue());
