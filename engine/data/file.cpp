@@ -147,7 +147,8 @@ bool CFerroxFile::ReadLineWithin(std::string& out, size_t limit)
 void CFerroxFile::WriteLine(const char* text)
 {
     GX_ASSERT(text != nullptr, "a line to write");
-    if (!m_pFile || m_mode != 0 || !*text)
+    GX_ASSERT(m_pFile && m_mode == 0, "lines are written to a file open for writing");
+    if (!*text)
         return;
     if (static_cast<size_t>(GxFilePuts(text, m_pFile)) != strlen(text))
         m_writeFailed = true;

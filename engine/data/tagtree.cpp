@@ -754,22 +754,19 @@ void CFerroxTagTree::DeleteCurrent()
     if (!node || !node->parent)
         return;
     CFerroxTagNode* parent = node->parent;
+    // A node is always among its parent's children, its mask beside it, and in the list of its depth.
     std::vector<CFerroxTagNode*>& siblings = parent->children;
-    auto it = std::find(siblings.begin(), siblings.end(), node);
-    if (it != siblings.end()) {
-        size_t index = static_cast<size_t>(it - siblings.begin());
-        siblings.erase(it);
-        if (parent->childMasks.size() > index)
-            parent->childMasks.erase(parent->childMasks.begin() + static_cast<long>(index));
-    }
+    const auto it = std::find(siblings.begin(), siblings.end(), node);
+    GX_ASSERT(it != siblings.end(), "a node is one of its parent's children");
+    const long index = static_cast<long>(it - siblings.begin());
+    siblings.erase(it);
+    parent->childMasks.erase(parent->childMasks.begin() + index);
     // Every node of the subtree leaves its depth list, then the subtree is destroyed.
     std::vector<CFerroxTagNode*> subtree(1, node);
     for (size_t i = 0; i < subtree.size(); ++i) {
         CFerroxTagNode* n = subtree[i];
-        if (n->depth < m_depthLists.size()) {
-            std::vector<CFerroxTagNode*>& list = m_depthLists[n->depth];
-            list.erase(std::remove(list.begin(), list.end(), n), list.end());
-        }
+        std::vector<CFerroxTagNode*>& list = m_depthLists[n->depth];
+        list.erase(std::remove(list.begin(), list.end(), n), list.end());
         subtree.insert(subtree.end(), n->children.begin(), n->children.end());
     }
     for (CFerroxTagNode* n : subtree)

@@ -40,10 +40,9 @@ void CFerroxDynamicObjectManager::DeleteAll()
 }
 
 CFerroxObject* CFerroxDynamicObjectManager::CreateObject(CFerroxObjectFactory* factory,
-                                                         const FerroxObjectDescriptor* descriptor)
+                                                         FerroxObjectDescriptor* descriptor)
 {
-    if (!factory)
-        return nullptr;
+    GX_ASSERT(factory, "an object is created through a factory");
     std::unique_ptr<CFerroxObject> object = factory->CreateObject(descriptor);
     CFerroxObject* made = object.get();
     AddObject(object.release());

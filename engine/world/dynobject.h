@@ -40,7 +40,7 @@ public:
     // updated is deleted after the pass.
     virtual void DeleteAll();
     // The factory's object, appended to the list; null when the factory made none.
-    virtual CFerroxObject* CreateObject(CFerroxObjectFactory* factory, const FerroxObjectDescriptor* descriptor);
+    virtual CFerroxObject* CreateObject(CFerroxObjectFactory* factory, FerroxObjectDescriptor* descriptor);
     // atOnce 0: deleted after the next Update's pass (a second request changes nothing); otherwise now,
     // except the object being updated, deleted after the pass. An object that is not managed is ignored.
     virtual void RemoveObject(CFerroxObject* object, int atOnce);

@@ -212,8 +212,6 @@ CFerroxBlockMesh* CPlacementController::Ground() const
 {
     if (!m_pFloors)
         return nullptr;
-    if (CFerroxBlockMesh* first = m_pFloors->FindBaseFloor(1))
-        return first;
     return m_pFloors->GetBaseFloors().empty() ? nullptr : m_pFloors->GetBaseFloors().front().get();
 }
 

@@ -534,17 +534,18 @@ void CAICharacter::FollowPath(CFerroxSpline* spline, int start)
 // ---------------------------------------------------------------------------------------------------------
 // Visits
 
+// A path of no points ignores the index, as the spline ignores any index it does not hold.
 void CAICharacter::SetFirstPointHere(CFerroxSpline* spline)
 {
-    const GxV3d* at = GetPosition();
-    if (spline && at && spline->GetPointCount() > 0)
+    GX_ASSERT(spline, "a point is set on the path the character follows");
+    if (const GxV3d* at = GetPosition())
         spline->SetPoint(0, *at);
 }
 
 void CAICharacter::SetLastPointHere(CFerroxSpline* spline)
 {
-    const GxV3d* at = GetPosition();
-    if (spline && at && spline->GetPointCount() > 0)
+    GX_ASSERT(spline, "a point is set on the path the character follows");
+    if (const GxV3d* at = GetPosition())
         spline->SetPoint(spline->GetPointCount() - 1, *at);
 }
 
@@ -567,8 +568,7 @@ void CAICharacter::ReleaseSlot()
 
 int CAICharacter::VisitTarget()
 {
-    if (!m_pTarget)
-        return 1;
+    GX_ASSERT(m_pTarget, "a visit has a target");
     const bool door = m_pTarget->GetKind() == kObjectKindDoor;
     if (m_visitPhase != kVisitStart && door)
         m_visitPhase = kVisitStart;
@@ -601,7 +601,8 @@ int CAICharacter::VisitTarget()
     case kVisitWalkIn: {
         if (m_movementMode == FERROX_MOVE_FOLLOWING)
             return 0;
-        const char* name = m_pPathSpline ? m_pPathSpline->GetName() : nullptr;
+        GX_ASSERT(m_pPathSpline, "the slot path was taken when the walk in began");
+        const char* name = m_pPathSpline->GetName();
         if (name && std::strchr(name, kActionSeparator)) {
             PlaySlotAction(m_pPathSpline.get());
             m_visitPhase = kVisitAction;
@@ -639,7 +640,8 @@ void CAICharacter::PlaySlotAction(CFerroxSpline* path)
 {
     const char* name = path ? path->GetName() : nullptr;
     const char* separator = name ? std::strchr(name, kActionSeparator) : nullptr;
-    const char* action = separator ? separator + 1 : "";
+    GX_ASSERT(separator, "an action is played for a slot path whose name names one");
+    const char* action = separator + 1;
     if (std::strstr(action, kSitAction))
         RotateYaw(&kUp, kTurnAbout, 1);
     PlayAnimation(action, 1, kSlotActionSeconds);

@@ -22,6 +22,7 @@
 #include "game/world/statistics.h"
 #include "game/world/templates.h"
 #include "gfx/2d/charset.h"
+#include "gfx/core/assert.h"
 
 namespace {
 
@@ -531,8 +532,7 @@ int CMaintenance::ChooseTarget()
 
 int CMaintenance::VisitTarget()
 {
-    if (!m_pTarget)
-        return 1;
+    GX_ASSERT(m_pTarget, "a visit has a target");
     if (m_visitPhase == kVisitStart) {
         m_pLastObject = m_pTarget;
         Claim(m_pTarget);

@@ -189,9 +189,9 @@ int CDynamicObjectManager::Reset()
 
 void CDynamicObjectManager::Update(float dt)
 {
+    GX_ASSERT(m_pStatistics, "the statistics are made with the factories, before any update");
     CFerroxDynamicObjectManager::Update(dt);
-    if (m_pStatistics)
-        m_pStatistics->Update();
+    m_pStatistics->Update();
     for (ObjectAnimTextureEntry& entry : m_animTextures)
         entry.animation->Update(dt);
 }
@@ -219,18 +219,16 @@ CFerroxObjectFactory* CDynamicObjectManager::FindFactory(const char* text, CFerr
     return nullptr;
 }
 
-CFerroxObject* CDynamicObjectManager::CreateObject(CFerroxObjectFactory* factory,
-                                                   const FerroxObjectDescriptor* descriptor)
+CFerroxObject* CDynamicObjectManager::CreateObject(CFerroxObjectFactory* factory, FerroxObjectDescriptor* descriptor)
 {
     GX_ASSERT(factory && descriptor, "callers find the factory and fill a descriptor before they create");
-    FerroxObjectDescriptor named = *descriptor;
-    named.factory = factory;
-    CFerroxObject* object = CFerroxDynamicObjectManager::CreateObject(factory, &named);
+    descriptor->factory = factory;
+    CFerroxObject* object = CFerroxDynamicObjectManager::CreateObject(factory, descriptor);
     if (!object)
         return nullptr;
     int16_t floor = 0;
-    if (named.floorObject) {
-        CFerroxBlockMesh* storey = static_cast<CFerroxBlockMesh*>(named.floorObject);
+    if (descriptor->floorObject) {
+        CFerroxBlockMesh* storey = static_cast<CFerroxBlockMesh*>(descriptor->floorObject);
         floor = FloorIndexOf(storey);
     }
     AddToLists(object, floor);
@@ -340,13 +338,11 @@ int CDynamicObjectManager::RemoveFromLists(CFerroxObject* object, int16_t floor)
 {
     if (!object)
         return 0;
+    GX_ASSERT(floor >= -1, "a floor index, or -1 for every floor");
     const bool everyFloor = floor == -1;
     // A record that does not exist holds nothing: removal never grows the records.
-    CFloorObjects* record = nullptr;
-    if (!m_floors.empty()) {
-        const size_t index = floor < 0 ? 0 : static_cast<size_t>(floor);
-        record = index < m_floors.size() ? m_floors[index].get() : nullptr;
-    }
+    const size_t index = static_cast<size_t>(floor);
+    CFloorObjects* record = !everyFloor && index < m_floors.size() ? m_floors[index].get() : nullptr;
     auto fromFloors = [&](ObjectList CFloorObjects::*list) {
         if (record && UnlinkFrom(record->*list, object))
             return true;

@@ -167,7 +167,7 @@ public:
     ~CDynamicObjectManager() override;
 
     void DeleteAll() override;
-    CFerroxObject* CreateObject(CFerroxObjectFactory* factory, const FerroxObjectDescriptor* descriptor) override;
+    CFerroxObject* CreateObject(CFerroxObjectFactory* factory, FerroxObjectDescriptor* descriptor) override;
     // Clears the game's selection when it is this object, unlinks it from every list and hands it to the
     // base removal.
     void RemoveObject(CFerroxObject* object, int now) override;

@@ -123,6 +123,7 @@ TEST_F(ObjectManager, ASlotWithoutAMakerMakesNothing)
     CFerroxObject* made = manager->CreateObject(shop, &descriptor);
     ASSERT_NE(nullptr, made);
     EXPECT_EQ(shop, static_cast<TestObjectFactory*>(shop)->lastFactory) << "the descriptor names the factory";
+    EXPECT_EQ(shop, descriptor.factory) << "the caller's descriptor, not a copy of it";
 
     CFerroxObject* plain = manager->CreateObject(manager->FindFactory("ferrox", nullptr), &descriptor);
     ASSERT_NE(nullptr, plain);

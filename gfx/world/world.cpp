@@ -581,15 +581,6 @@ GxInt32 TexCoordSets(GxUInt32 flags)
 
 // ---- Modules.
 
-namespace {
-
-GxBool RegisterModuleOnce(const GxCoreModule* module)
-{
-    return GxEngineGetPluginOffset(module->pluginID) >= 0 || GxEngineRegisterModule(module);
-}
-
-}  // namespace
-
 GxBool GxWorldPluginAttach(void)
 {
     static const GxCoreModule sectorModule = {gxPLUGINSECTORMODULE, 4, GxCountingModuleOpen<&sectorModuleInstances>,
@@ -599,9 +590,9 @@ GxBool GxWorldPluginAttach(void)
     static const GxCoreModule worldModule = {gxPLUGINWORLDMODULE, sizeof(WorldModuleBlock), WorldModuleOpen,
                                              WorldModuleClose};
     // Every module in the engine's order: materials, meshes, sectors, atomics, lights, the open count, the worlds.
-    if (!(GxMaterialPluginAttach() && GxMeshPluginAttach()) || !RegisterModuleOnce(&sectorModule) ||
-        !(GxClumpModuleAttach() && GxLightPluginAttach()) || !RegisterModuleOnce(&countModule) ||
-        !RegisterModuleOnce(&worldModule)) {
+    if (!(GxMaterialPluginAttach() && GxMeshPluginAttach()) || !GxEngineRegisterModule(&sectorModule) ||
+        !(GxClumpModuleAttach() && GxLightPluginAttach()) || !GxEngineRegisterModule(&countModule) ||
+        !GxEngineRegisterModule(&worldModule)) {
         return 0;
     }
     // The world-object module, then the clump membership extensions.

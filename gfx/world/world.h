@@ -134,8 +134,8 @@ inline GxLight* GxLightFromWorldLink(GxLink* link)
 
 // ---- worlds, sectors and rendering ----
 
-// Registers the world objects (when not yet), the sector, open-count and world modules and the world-object
-// module; before GxEngineOpen. The renderer attaches its world side after it.
+// Registers the world objects, the sector, open-count and world modules and the world-object module, once,
+// before GxEngineOpen. The renderer attaches its world side after it.
 GxBool GxWorldPluginAttach(void);
 // A world with one empty atomic sector covering the box.
 GxWorld* GxWorldCreate(const GxBBox* box);

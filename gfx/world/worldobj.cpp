@@ -73,7 +73,6 @@ GxInt32 cameraOffset = -1;
 GxInt32 atomicOffset = -1;
 GxInt32 clumpOffset = -1;
 GxInt32 lightOffset = -1;
-GxUInt16 renderFrameOutside = 0;  // the counter while the module is not open
 
 EngineBlock* Block() { return static_cast<EngineBlock*>(GxCoreModuleBlock(engineOffset, engineInstances)); }
 
@@ -579,18 +578,21 @@ GxWorld* WorldOfSector(const void* object) { return GxWorldSectorGetWorld(static
 
 bool IsNativeWorld(const GxWorld* world) { return (world->flags & gxGEOMETRYNATIVE) != 0; }
 
+// A sector lives inside its world's allocation, and a world is listed from its creation or the start of its
+// read: the sector's world is always found.
 GxInt32 SectorBinMeshSize(const void* object, GxInt32, GxInt32)
 {
     const GxWorld* world = WorldOfSector(object);
-    return world ? GxBinMeshStreamGetSize(static_cast<const GxWorldSector*>(object)->mesh, IsNativeWorld(world)) : 0;
+    GX_ASSERT(world, "a sector belongs to a listed world");
+    return GxBinMeshStreamGetSize(static_cast<const GxWorldSector*>(object)->mesh, IsNativeWorld(world));
 }
 
 GxStream* SectorBinMeshWrite(GxStream* stream, GxInt32, const void* object, GxInt32, GxInt32)
 {
     const GxWorld* world = WorldOfSector(object);
+    GX_ASSERT(world, "a sector belongs to a listed world");
     const GxMeshHeader* header = static_cast<const GxWorldSector*>(object)->mesh;
-    return world && header && GxBinMeshStreamWrite(stream, header, &world->matList, IsNativeWorld(world)) ? stream
-                                                                                                          : nullptr;
+    return header && GxBinMeshStreamWrite(stream, header, &world->matList, IsNativeWorld(world)) ? stream : nullptr;
 }
 
 // A stored mesh is kept (validated against the sector and its world); sectors without one build it after reading.
@@ -598,10 +600,7 @@ GxStream* SectorBinMeshRead(GxStream* stream, GxInt32 length, void* object, GxIn
 {
     auto* sector = static_cast<GxWorldSector*>(object);
     const GxWorld* world = WorldOfSector(sector);
-    if (!world) {
-        GxErrorRaise(gxPLUGINWORLD, gxERRNOTINWORLD);
-        return nullptr;
-    }
+    GX_ASSERT(world, "a sector belongs to a listed world");
     GxMeshHeader* header =
         GxBinMeshStreamRead(stream, length, &world->matList, sector->numVertices, IsNativeWorld(world));
     if (!header) {
@@ -619,14 +618,15 @@ GxStream* SectorBinMeshRead(GxStream* stream, GxInt32 length, void* object, GxIn
 void GxWorldBumpRenderFrame(void)
 {
     EngineBlock* block = Block();
-    GxUInt16* frame = block ? &block->renderFrame : &renderFrameOutside;
-    ++*frame;
+    GX_ASSERT(block, "frames are rendered while the engine is open");
+    ++block->renderFrame;
 }
 
 GxUInt16 GxWorldGetRenderFrame(void)
 {
     EngineBlock* block = Block();
-    return block ? block->renderFrame : renderFrameOutside;
+    GX_ASSERT(block, "the render frame is read while the engine is open");
+    return block->renderFrame;
 }
 
 void GxWorldSectorRemoveAllTies(GxWorldSector* sector)
@@ -860,9 +860,6 @@ GxCamera* GxCameraForAllClumpsInFrustum(GxCamera* camera, GxClumpCallBack callBa
 
 GxBool GxWorldObjectPluginAttach(void)
 {
-    if (GxEngineGetPluginOffset(gxPLUGINWORLDOBJMODULE) >= 0) {
-        return 1;
-    }
     static const GxCoreModule module = {gxPLUGINWORLDOBJMODULE, sizeof(EngineBlock), EngineOpen, EngineClose};
     if (!GxEngineRegisterModule(&module)) {
         return 0;

@@ -5,6 +5,7 @@
 #include "engine/data/locale.h"
 #include "game/shell/game.h"
 #include "game/shell/sound.h"
+#include "gfx/core/assert.h"
 #include "ui/frontend/citycanvas.h"
 #include "ui/toolkit/font.h"
 
@@ -63,7 +64,8 @@ void CMainMenu::Update() { CFerroxCanvas::Update(); }
 
 void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
 {
-    if (index == 0 || !FrontEndButtonPressed(GetWidget(index), event) || !m_pOwner)
+    GX_ASSERT(index != 0, "the background widget receives no events");
+    if (!FrontEndButtonPressed(GetWidget(index), event) || !m_pOwner)
         return;
     switch (index) {
     case MAIN_MENU_LONDON:

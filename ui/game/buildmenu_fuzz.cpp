@@ -82,10 +82,8 @@ void Exercise(CBuildCanvasManager* manager, CFerroxCanvasNode* page, int* visite
 {
     if (!page || ++*visited > kPageLimit)
         return;
-    // Routing names only widgets the page holds.
-    for (int32_t i = 0; i < page->GetWidgetCount(); i++) {
-        if (!page->GetWidget(i))
-            continue;
+    // Events as the routing raises them: for every widget after the background.
+    for (int32_t i = 1; page->GetWidget(i); i++) {
         page->OnWidgetEvent(i, FERROX_WIDGET_OVER);
         page->OnWidgetEvent(i, FERROX_WIDGET_NOT_OVER);
         page->OnWidgetEvent(i, FERROX_WIDGET_PRESSED);

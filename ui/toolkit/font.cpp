@@ -10,6 +10,7 @@
 #include "gfx/2d/brush.h"
 #include "gfx/2d/font.h"
 #include "gfx/2d/path.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/raster.h"
@@ -111,9 +112,8 @@ void CFerroxFontImpl::Release()
 int CFerroxFontImpl::Load(const char* path, int32_t scaled, int32_t nearest)
 {
     Release();
-    // The toolkit's fonts live while it is open.
-    if (!path || !Gx2DDeviceGetCamera())
-        return 0;
+    GX_ASSERT(path, "a font is loaded from a path");
+    GX_ASSERT(Gx2DDeviceGetCamera(), "fonts are loaded while the 2D toolkit is open");
     const char* slash = std::strrchr(path, '/');
     if (!slash || slash == path)
         return 0;
