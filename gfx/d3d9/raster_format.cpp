@@ -431,13 +431,8 @@ GxBool GxD3D9CheckAutoMipmapCubeFormat(GxUInt32 format) { return CheckAutoMipmap
 void GxD3D9RasterClampSize(GxInt32* width, GxInt32* height, GxInt32 formatAndType)
 {
     const D3DCAPS9& caps = gxD3D9State.caps;
-    // Unknown limits (no device yet) do not shrink anything.
-    if (caps.MaxTextureWidth != 0) {
-        *width = std::min<GxInt32>(*width, static_cast<GxInt32>(caps.MaxTextureWidth));
-    }
-    if (caps.MaxTextureHeight != 0) {
-        *height = std::min<GxInt32>(*height, static_cast<GxInt32>(caps.MaxTextureHeight));
-    }
+    *width = std::min<GxInt32>(*width, static_cast<GxInt32>(caps.MaxTextureWidth));
+    *height = std::min<GxInt32>(*height, static_cast<GxInt32>(caps.MaxTextureHeight));
     const bool pow2 = (caps.TextureCaps & D3DPTEXTURECAPS_POW2) != 0;
     const bool conditional = (caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) != 0;
     const bool mipmapped = (formatAndType & gxRASTERFORMATMIPMAP) != 0;

@@ -157,7 +157,8 @@ void PaletteBlocksClose()
 GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a palette lock needs a raster of the driver");
+    GX_ASSERT(out != nullptr && raster != nullptr && gxD3D9RasterExtOffset >= 0,
+              "a palette lock needs a raster of the driver and a place for its palette");
     const GxInt32 type = raster->type;
     if (!TextureType(type)) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERLOCK);
@@ -170,9 +171,7 @@ GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in)
     if (in & gxRASTERLOCKWRITE) {
         raster->privateFlags |= gxRASTERPALETTELOCKEDWRITE;
     }
-    if (out != nullptr) {
-        *static_cast<GxUInt8**>(out) = raster->palette;
-    }
+    *static_cast<GxUInt8**>(out) = raster->palette;
     return 1;
 }
 
