@@ -185,7 +185,9 @@ GxBool GxD3D9RasterUnlockPalette(void* /*out*/, void* inOut, GxInt32 /*in*/)
         return 0;
     }
     GxD3D9PaletteBlock* block = Ext(TopRaster(raster))->palette;
-    if ((raster->privateFlags & gxRASTERPALETTELOCKEDWRITE) && block != nullptr && GxD3D9Device() != nullptr) {
+    // A raster without a palette has nothing to send, however it was locked.
+    if ((raster->privateFlags & gxRASTERPALETTELOCKEDWRITE) && block != nullptr) {
+        GX_ASSERT(GxD3D9Device() != nullptr, "a palette exists only on a started device");
         GxD3D9Device()->SetPaletteEntries(block->paletteNumber, block->entries);
     }
     raster->palette = nullptr;

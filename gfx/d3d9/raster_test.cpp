@@ -655,6 +655,8 @@ TEST_F(D3D9Raster, PalettesAndTheirNumbers)
     EXPECT_EQ(GxRasterLockPalette(plain, gxRASTERLOCKREAD), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR) << "a raster without a palette hands out none";
     GxRasterUnlockPalette(plain);
+    EXPECT_EQ(GxRasterLockPalette(plain, gxRASTERLOCKWRITE), nullptr);
+    EXPECT_NE(GxRasterUnlockPalette(plain), nullptr) << "nor sends one";
 
     // A freed palette number is the next one handed out.
     GxRasterDestroy(raster);
