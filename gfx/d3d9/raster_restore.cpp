@@ -79,7 +79,6 @@ bool RestoreSwapChain(GxD3D9RasterExt* ext)
     params.hDeviceWindow = ext->window;
     params.BackBufferWidth = (client.right - client.left) == 0 ? 1 : 0;
     params.BackBufferHeight = (client.bottom - client.top) == 0 ? 1 : 0;
-    params.EnableAutoDepthStencil = FALSE;
     IDirect3DSwapChain9* chain = nullptr;
     ext->swapChain = nullptr;
     if (FAILED(GxD3D9Device()->CreateAdditionalSwapChain(&params, &chain))) {
