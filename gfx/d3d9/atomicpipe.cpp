@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/memory.h"
@@ -323,10 +324,7 @@ void WriteV3dPart(const GxD3D9VertexElement& e, char* base, GxUInt32 stride, con
 {
     const GxV3d* a = normals ? morph.start->normals : morph.start->verts;
     const GxV3d* b = normals ? morph.end->normals : morph.end->verts;
-    if (!a) {
-        return;
-    }
-    if (b && a != b && morph.factor != 0.0f) {
+    if (a != b && morph.factor != 0.0f) {
         GxD3D9WriteV3dInterpolated(e.type, base + e.offset, a, b, morph.factor, count, stride);
     } else {
         GxD3D9WriteV3d(e.type, base + e.offset, a, count, stride);
@@ -418,10 +416,8 @@ GxBool InstanceAtomic(GxAtomic* atomic, GxD3D9InstanceHeader* header, GxBool rei
                 }
             } else if (tangent) {
                 const GxTexCoords* uv = geometry->texCoords[geometry->numTexCoordSets - 1];
-                if (uv && morph.start->verts) {
-                    GxD3D9WriteTangents(e.type, base + e.offset, morph.start->verts, &uv[0].u, header, stride);
-                }
-            } else if (geometry->texCoords[e.usageIndex]) {
+                GxD3D9WriteTangents(e.type, base + e.offset, morph.start->verts, &uv[0].u, header, stride);
+            } else {
                 GxD3D9WriteTexCoords(e.type, base + e.offset, &geometry->texCoords[e.usageIndex][0].u, count, stride);
             }
         }
@@ -659,11 +655,12 @@ bool AxisNearUnit(const GxV3d& v)
 void SetWorldTransform(GxAtomic* atomic)
 {
     auto* frame = static_cast<GxFrame*>(atomic->object.object.parent);
-    const GxMatrix* matrix = frame ? GxFrameGetWorldMatrix(frame) : nullptr;
+    GX_ASSERT(frame != nullptr, "a drawn atomic hangs on a frame");
+    const GxMatrix* matrix = GxFrameGetWorldMatrix(frame);
     GxD3D9SetTransformWorld(matrix);
     GxUInt32 lighting = 0;
     GxD3D9GetRenderState(D3DRS_LIGHTING, &lighting);
-    if (!lighting || !matrix || (matrix->flags & kOrthonormalFlags)) {
+    if (!lighting || (matrix->flags & kOrthonormalFlags)) {
         GxD3D9SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
         return;
     }

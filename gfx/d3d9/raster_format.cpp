@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/d3d9/raster_local.h"
 
 GxD3D9FormatInfoEntry GxD3D9FormatInfo[gxD3D9FORMATINFOSIZE];
@@ -16,9 +17,7 @@ namespace {
 HRESULT CheckFormat(DWORD usage, D3DRESOURCETYPE type, GxUInt32 format)
 {
     IDirect3D9* d3d = GxD3D9Direct3D();
-    if (d3d == nullptr) {
-        return D3DERR_NOTAVAILABLE;
-    }
+    GX_ASSERT(d3d != nullptr, "format checks need the driver's Direct3D object");
     return d3d->CheckDeviceFormat(gxD3D9State.adapter, D3DDEVTYPE_HAL, DisplayFormat(), usage, type,
                                   static_cast<D3DFORMAT>(format));
 }
@@ -26,13 +25,7 @@ HRESULT CheckFormat(DWORD usage, D3DRESOURCETYPE type, GxUInt32 format)
 GxBool DepthStencilMatch(GxUInt32 renderTarget, GxUInt32 depth)
 {
     IDirect3D9* d3d = GxD3D9Direct3D();
-    if (d3d == nullptr) {
-        return 0;
-    }
-    // A device without a depth buffer has nothing a render target must match.
-    if (depth == D3DFMT_UNKNOWN) {
-        return 1;
-    }
+    GX_ASSERT(d3d != nullptr, "format checks need the driver's Direct3D object");
     return SUCCEEDED(d3d->CheckDepthStencilMatch(gxD3D9State.adapter, D3DDEVTYPE_HAL, DisplayFormat(),
                                                  static_cast<D3DFORMAT>(renderTarget), static_cast<D3DFORMAT>(depth)));
 }
@@ -431,13 +424,8 @@ GxBool GxD3D9CheckAutoMipmapCubeFormat(GxUInt32 format) { return CheckAutoMipmap
 void GxD3D9RasterClampSize(GxInt32* width, GxInt32* height, GxInt32 formatAndType)
 {
     const D3DCAPS9& caps = gxD3D9State.caps;
-    // Unknown limits (no device yet) do not shrink anything.
-    if (caps.MaxTextureWidth != 0) {
-        *width = std::min<GxInt32>(*width, static_cast<GxInt32>(caps.MaxTextureWidth));
-    }
-    if (caps.MaxTextureHeight != 0) {
-        *height = std::min<GxInt32>(*height, static_cast<GxInt32>(caps.MaxTextureHeight));
-    }
+    *width = std::min<GxInt32>(*width, static_cast<GxInt32>(caps.MaxTextureWidth));
+    *height = std::min<GxInt32>(*height, static_cast<GxInt32>(caps.MaxTextureHeight));
     const bool pow2 = (caps.TextureCaps & D3DPTEXTURECAPS_POW2) != 0;
     const bool conditional = (caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) != 0;
     const bool mipmapped = (formatAndType & gxRASTERFORMATMIPMAP) != 0;

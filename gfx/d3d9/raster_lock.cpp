@@ -233,8 +233,8 @@ void UnlockCamera(GxRaster* raster, GxD3D9RasterExt* ext)
 GxBool GxD3D9RasterLock(void* out, void* inOut, GxInt32 in)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0 && GxD3D9Device() != nullptr,
-              "a lock needs a raster of the started driver");
+    GX_ASSERT(out != nullptr && raster != nullptr && gxD3D9RasterExtOffset >= 0 && GxD3D9Device() != nullptr,
+              "a lock needs a raster of the started driver and a place for its pixels");
     if (raster->pixels != nullptr) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERLOCK);
         return 0;
@@ -257,7 +257,7 @@ GxBool GxD3D9RasterLock(void* out, void* inOut, GxInt32 in)
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERLOCK);
         return 0;
     }
-    if (locked && out != nullptr) {
+    if (locked) {
         *static_cast<GxUInt8**>(out) = raster->pixels;
     }
     return locked;

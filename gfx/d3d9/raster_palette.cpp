@@ -157,7 +157,8 @@ void PaletteBlocksClose()
 GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in)
 {
     auto* raster = static_cast<GxRaster*>(inOut);
-    GX_ASSERT(raster != nullptr && gxD3D9RasterExtOffset >= 0, "a palette lock needs a raster of the driver");
+    GX_ASSERT(out != nullptr && raster != nullptr && gxD3D9RasterExtOffset >= 0,
+              "a palette lock needs a raster of the driver and a place for its palette");
     const GxInt32 type = raster->type;
     if (!TextureType(type)) {
         GxErrorRaise(gxPLUGINCORE, gxERRRASTERLOCK);
@@ -170,9 +171,7 @@ GxBool GxD3D9RasterLockPalette(void* out, void* inOut, GxInt32 in)
     if (in & gxRASTERLOCKWRITE) {
         raster->privateFlags |= gxRASTERPALETTELOCKEDWRITE;
     }
-    if (out != nullptr) {
-        *static_cast<GxUInt8**>(out) = raster->palette;
-    }
+    *static_cast<GxUInt8**>(out) = raster->palette;
     return 1;
 }
 
@@ -186,7 +185,9 @@ GxBool GxD3D9RasterUnlockPalette(void* /*out*/, void* inOut, GxInt32 /*in*/)
         return 0;
     }
     GxD3D9PaletteBlock* block = Ext(TopRaster(raster))->palette;
-    if ((raster->privateFlags & gxRASTERPALETTELOCKEDWRITE) && block != nullptr && GxD3D9Device() != nullptr) {
+    // A raster without a palette has nothing to send, however it was locked.
+    if ((raster->privateFlags & gxRASTERPALETTELOCKEDWRITE) && block != nullptr) {
+        GX_ASSERT(GxD3D9Device() != nullptr, "a palette exists only on a started device");
         GxD3D9Device()->SetPaletteEntries(block->paletteNumber, block->entries);
     }
     raster->palette = nullptr;

@@ -1,4 +1,5 @@
 // Native rasters, device loss: the rasters with default-pool objects, released before a Reset and made again after.
+#include "gfx/core/assert.h"
 #include "gfx/core/memory.h"
 #include "gfx/d3d9/raster_local.h"
 
@@ -78,7 +79,6 @@ bool RestoreSwapChain(GxD3D9RasterExt* ext)
     params.hDeviceWindow = ext->window;
     params.BackBufferWidth = (client.right - client.left) == 0 ? 1 : 0;
     params.BackBufferHeight = (client.bottom - client.top) == 0 ? 1 : 0;
-    params.EnableAutoDepthStencil = FALSE;
     IDirect3DSwapChain9* chain = nullptr;
     ext->swapChain = nullptr;
     if (FAILED(GxD3D9Device()->CreateAdditionalSwapChain(&params, &chain))) {
@@ -194,9 +194,7 @@ void ListRemove(GxRaster* raster)
 
 GxBool GxD3D9RasterListOpen(void)
 {
-    if (rasterList.nodes != nullptr) {
-        return 1;
-    }
+    GX_ASSERT(rasterList.nodes == nullptr, "the device-memory list opens once per device open");
     rasterList.head = nullptr;
     rasterList.nodes =
         GxFreeListCreate(sizeof(GxD3D9RasterListNode), kListNodesPerBlock, kListAlignment, gxD3D9RASTERLISTHINT);

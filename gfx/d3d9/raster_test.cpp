@@ -18,6 +18,7 @@ protected:
     D3D9Raster() : GxD3D9SoftwareTest(320, 240) {}
     void SetUp() override
     {
+        memoryFunctions = GxTestMemoryReset();
         GxD3D9SoftwareTest::SetUp();
         savedCaps = gxD3D9State.caps;
     }
@@ -655,6 +656,20 @@ TEST_F(D3D9Raster, PalettesAndTheirNumbers)
     EXPECT_EQ(GxRasterLockPalette(plain, gxRASTERLOCKREAD), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRNOERROR) << "a raster without a palette hands out none";
     GxRasterUnlockPalette(plain);
+    EXPECT_EQ(GxRasterLockPalette(plain, gxRASTERLOCKWRITE), nullptr);
+    EXPECT_NE(GxRasterUnlockPalette(plain), nullptr) << "nor sends one";
+
+    // A free-number stack that can not grow loses the number given back, and nothing else.
+    GxRaster* lost = Make(8, 8, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    ASSERT_NE(lost, nullptr);
+    const GxUInt32 lostNumber = GxD3D9RASTEREXTFromRaster(lost)->palette->paletteNumber;
+    gxTestMemory.mallocFailAfter = 0;
+    GxRasterDestroy(lost);
+    gxTestMemory.mallocFailAfter = -1;
+    rasters.pop_back();
+    GxRaster* fresh = Make(8, 8, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_GT(GxD3D9RASTEREXTFromRaster(fresh)->palette->paletteNumber, lostNumber);
 
     // A freed palette number is the next one handed out.
     GxRasterDestroy(raster);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/raster.h"
@@ -287,9 +288,7 @@ GxBool SetFogType(GxUInt32 type)
 
 GxBool SetFogDensity(const GxReal* density)
 {
-    if (!density) {
-        return 0;
-    }
+    GX_ASSERT(density != nullptr, "the fog density is given by address");
     if (*density == caches.engine.fogDensity) {
         return 1;
     }
@@ -718,9 +717,7 @@ GxBool GxD3D9RenderStateSet(GxInt32 state, void* value)
 
 GxBool GxD3D9RenderStateGet(GxInt32 state, void* value)
 {
-    if (!value) {
-        return 0;
-    }
+    GX_ASSERT(value != nullptr, "a state is read into the caller's variable");
     const EngineState& e = caches.engine;
     const StageRecord& stage = caches.stages[0];
     GxUInt32 result = 0;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
@@ -405,10 +406,9 @@ void GxD3D9SetDefaultSectorPipeline(GxPipeline* pipeline)
 
 GxBool GxD3D9SectorPluginAttach(void)
 {
-    if (GxEngineGetPluginOffset(gxPLUGIND3D9WORLDMODULE) >= 0) {
-        return 1;
-    }
-    if (GxEngineGetPluginOffset(gxPLUGIND3D9USAGEFLAGS) < 0 && !GxD3D9WorldPluginAttach()) {
+    GX_ASSERT(GxEngineGetPluginOffset(gxPLUGIND3D9WORLDMODULE) < 0,
+              "the sector glue is attached once per engine start");
+    if (!GxD3D9WorldPluginAttach()) {
         return 0;
     }
     if (GxEngineRegisterPlugin(0, gxPLUGIND3D9WORLDMODULE, GxD3D9WorldModuleOpen, GxD3D9WorldModuleClose) < 0) {

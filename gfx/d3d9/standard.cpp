@@ -611,7 +611,9 @@ GxBool GxD3D9RestoreVideoMemory(void)
 
 GxBool GxD3D9CameraAttachWindow(GxCamera* camera, HWND window)
 {
-    if (!camera || !window || !S().device || IsFullScreen() || window == S().window) {
+    GX_ASSERT(camera != nullptr && window != nullptr && S().device != nullptr,
+              "a window is attached to a camera on the started device");
+    if (IsFullScreen() || window == S().window) {
         return 0;
     }
     RECT rect = {};

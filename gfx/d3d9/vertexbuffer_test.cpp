@@ -54,6 +54,14 @@ Lock LockAndUnlock(GxUInt32 stride, GxUInt32 count)
     return lock;
 }
 
+// The free-list allocation the engine ran with; entries past the allowed count are refused.
+GxFreeListAllocFunc realAlloc = nullptr;
+int entriesAllowed = 0;
+void* RefuseEntriesPastTheAllowed(GxFreeList* list, GxUInt32 hint)
+{
+    return entriesAllowed-- > 0 ? realAlloc(list, hint) : nullptr;
+}
+
 TEST_F(VertexBufferTest, SharedRangesComeFromOneBufferPerStride)
 {
     IDirect3DVertexBuffer9* a = nullptr;
@@ -229,6 +237,33 @@ TEST_F(VertexBufferTest, DynamicBuffersAreReusedAndSurviveAReset)
     ASSERT_TRUE(GxD3D9DynamicVertexBufferCreate(777, &refused));
     ASSERT_NE(refused, nullptr);
     EXPECT_EQ(BufferSize(refused), 777u);
+}
+
+// Records the free lists refuse fail the request and leave the manager as it was: the stride record, then the
+// buffer's list node, then its free range (the buffer made for it goes back), then a dynamic record.
+TEST_F(VertexBufferTest, RefusedRecordMemoryFailsTheRequestAndKeepsTheLists)
+{
+    realAlloc = GxEngineInstance->memoryAlloc;
+    GxEngineInstance->memoryAlloc = RefuseEntriesPastTheAllowed;
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    GxUInt32 offset = 0;
+    // The stride record made on the second try stays, so the third refuses the range.
+    for (int allowed : {0, 1, 1}) {
+        entriesAllowed = allowed;
+        EXPECT_FALSE(GxD3D9CreateVertexBuffer(28, 280, &buffer, &offset)) << allowed;
+        EXPECT_TRUE(FreeRanges(28).empty()) << allowed;
+    }
+    IDirect3DVertexBuffer9* dynamic = reinterpret_cast<IDirect3DVertexBuffer9*>(1);
+    entriesAllowed = 0;
+    EXPECT_FALSE(GxD3D9DynamicVertexBufferCreate(1000, &dynamic));
+    EXPECT_EQ(dynamic, nullptr);
+    GxEngineInstance->memoryAlloc = realAlloc;
+
+    ASSERT_TRUE(GxD3D9CreateVertexBuffer(28, 280, &buffer, &offset));
+    EXPECT_EQ(offset, 0u);
+    ASSERT_EQ(FreeRanges(28).size(), 1u);
+    EXPECT_EQ(FreeRanges(28)[0].offset, 280u);
+    ASSERT_TRUE(GxD3D9DynamicVertexBufferCreate(1000, &dynamic));
 }
 
 }  // namespace

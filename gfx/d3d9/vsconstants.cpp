@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
@@ -209,7 +210,8 @@ const GxReal* GxD3D9VSSetBonePalette(GxMatrix* palette, GxAtomic* atomic, const 
     const GxSkin* skin = GxSkinGeometryGetSkin(atomic->geometry);
     GxFrame* frame = GxFramedObjectGetFrame(&atomic->object);
     const GxUInt32 stamp = ~static_cast<GxUInt32>(GxWorldGetRenderFrame()) & kStampMask;
-    if (!palette || !skin || GxD3D9SkinPaletteKeyMatches(hierarchy, skin, stamp, frame)) {
+    GX_ASSERT(palette != nullptr && skin != nullptr, "a bone palette is built for a skinned atomic");
+    if (GxD3D9SkinPaletteKeyMatches(hierarchy, skin, stamp, frame)) {
         return rows;
     }
     // The products as matrices first, then packed front to back into three registers a bone: an entry never

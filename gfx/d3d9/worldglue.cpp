@@ -117,19 +117,13 @@ GxPipeline* BuildPipeline(GxNodeDefinition* definition)
 
 GxBool GxD3D9WorldPluginAttach(void)
 {
+    GX_ASSERT(GxEngineGetPluginOffset(gxPLUGIND3D9USAGEFLAGS) < 0, "the world glue is attached once per engine start");
     if (!GxD3D9LightPluginAttach()) {
         return 0;
     }
-    glue.geometryOffset = GxGeometryGetPluginOffset(gxPLUGIND3D9USAGEFLAGS);
-    if (glue.geometryOffset < 0) {
-        glue.geometryOffset = GxGeometryRegisterPlugin(sizeof(GeometryGlue), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
-                                                       UsageDestruct, UsageCopy);
-    }
-    if (glue.geometryOffset < 0 || (GxEngineGetPluginOffset(gxPLUGIND3D9USAGEFLAGS) < 0 &&
-                                    GxEngineRegisterPlugin(0, gxPLUGIND3D9USAGEFLAGS, EngineOpen, EngineClose) < 0)) {
-        return 0;
-    }
-    if (GxGeometryGetPluginOffset(gxID_NATIVEDATA) < 0 &&
+    glue.geometryOffset = GxGeometryRegisterPlugin(sizeof(GeometryGlue), gxPLUGIND3D9USAGEFLAGS, UsageConstruct,
+                                                   UsageDestruct, UsageCopy);
+    if (glue.geometryOffset < 0 || GxEngineRegisterPlugin(0, gxPLUGIND3D9USAGEFLAGS, EngineOpen, EngineClose) < 0 ||
         GxGeometryRegisterPlugin(0, gxID_NATIVEDATA, nullptr, nullptr, nullptr) < 0) {
         return 0;
     }
