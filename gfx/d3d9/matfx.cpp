@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/image.h"
 #include "gfx/core/memory.h"
@@ -117,7 +118,8 @@ void CreateShaders()
 
 IDirect3DPixelShader9* GxD3D9MatFXShader(GxInt32 which)
 {
-    return which >= 0 && which < gxD3D9MATFXSHADERS ? state.shaders[which] : nullptr;
+    GX_ASSERT(which >= 0 && which < gxD3D9MATFXSHADERS, "one of the six shaders");
+    return state.shaders[which];
 }
 
 GxD3D9MaterialEffectsCaps* GxD3D9MaterialEffectsGetCaps(void) { return &state.caps; }
@@ -346,7 +348,8 @@ GxBool GxMaterialEffectsAtomicInstanceCallback(void* object, GxD3D9InstanceHeade
         GxD3D9GeometrySetUsageFlags(atomic->geometry,
                                     GxD3D9GeometryGetUsageFlags(atomic->geometry) | gxD3D9USAGETANGENTS);
     }
-    return state.atomicInstance ? state.atomicInstance(object, header, reinstance) : 0;
+    GX_ASSERT(state.atomicInstance != nullptr, "the pipeline was opened");
+    return state.atomicInstance(object, header, reinstance);
 }
 
 GxBool GxMaterialEffectsSectorInstanceCallback(void* object, GxD3D9InstanceHeader* header, GxBool reinstance)
@@ -355,7 +358,8 @@ GxBool GxMaterialEffectsSectorInstanceCallback(void* object, GxD3D9InstanceHeade
     if (!reinstance && WantsTangents(header)) {
         GxD3D9SectorSetUsageFlags(sector, GxD3D9SectorGetUsageFlags(sector) | gxD3D9USAGETANGENTS);
     }
-    return state.sectorInstance ? state.sectorInstance(object, header, reinstance) : 0;
+    GX_ASSERT(state.sectorInstance != nullptr, "the pipeline was opened");
+    return state.sectorInstance(object, header, reinstance);
 }
 
 // ---------------------------------------------------------------------------------------------- render callback
@@ -480,9 +484,7 @@ constexpr GxInt32 kDestColour = gxD3D9BLENDDESTCOLOR;
 bool Validates()
 {
     IDirect3DDevice9* device = GxD3D9Device();
-    if (!device) {
-        return false;
-    }
+    GX_ASSERT(device != nullptr, "meshes are drawn while the device exists");
     GxD3D9RenderStateFlush();
     DWORD passes = 0;
     return SUCCEEDED(device->ValidateDevice(&passes)) && passes <= 1;
@@ -652,21 +654,21 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
 {
     const auto* material = static_cast<const GxMaterial*>(mesh->material);
     const GxMaterialEffectsSlot* dualSlot = GxD3D9MatFXSlot(material, gxMATFXSLOTDUAL);
-    if (!dualTexture || !dualTexture->raster || !dualSlot) {
+    if (!dualTexture || !dualTexture->raster) {
         GxMaterialEffectsRenderPlain(header, mesh, flags, baseTexture);
         return;
     }
+    GX_ASSERT(dualSlot != nullptr, "a dual texture comes from the material's dual slot");
     const GxMaterialEffectsDual& data = dualSlot->data.dual;
     const GxMaterialEffectsSlot* transformSlot = GxD3D9MatFXSlot(material, gxMATFXSLOTUVTRANSFORM);
     const GxMatrix* baseTransform = transformSlot ? transformSlot->data.uvTransform.baseTransform : nullptr;
     const GxMatrix* dualTransform = transformSlot ? transformSlot->data.uvTransform.dualTransform : nullptr;
     const GxBool textured = GxD3D9MatFXTextured(flags);
-    GxTexture* base = textured ? baseTexture : nullptr;
-    GxD3D9MatFXStage0(textured, base);
+    GxD3D9MatFXStage0(textured, baseTexture);
     GxD3D9MatFXApplyTransform(baseTransform, 0);
     GxD3D9MatFXOnePalette(baseTexture, dualTexture);
     const bool second = (flags & gxGEOMETRYTEXTURED2) != 0;
-    if (state.caps.twoTextures && SinglePass(base, dualTexture, data.srcBlendMode, data.dstBlendMode)) {
+    if (state.caps.twoTextures && SinglePass(baseTexture, dualTexture, data.srcBlendMode, data.dstBlendMode)) {
         if (!second) {
             GxD3D9SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
         }
@@ -683,7 +685,7 @@ void GxMaterialEffectsRenderDual(GxD3D9InstanceHeader* header, GxD3D9MeshInstanc
     } else {
         GxD3D9MatFXDrawFixed(header, mesh);
         SecondPass(header, mesh, flags, dualTexture, data, dualTransform);
-        GxD3D9MatFXStage0(1, base);
+        GxD3D9MatFXStage0(1, baseTexture);
     }
     if (transformSlot) {
         GxD3D9SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
