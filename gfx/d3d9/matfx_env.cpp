@@ -2,6 +2,7 @@
 // shiny environment to a mesh in a pixel-shader pass, one fixed-function pass or two passes.
 #include <cstdint>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
@@ -42,8 +43,10 @@ D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
 const GxMatrix* CameraMatrix()
 {
     GxCamera* camera = GxEngineInstance->curCamera;
-    auto* frame = camera ? static_cast<GxFrame*>(camera->object.object.parent) : nullptr;
-    return frame ? GxFrameGetWorldMatrix(frame) : nullptr;
+    GX_ASSERT(camera != nullptr, "meshes are drawn through the current camera");
+    auto* frame = static_cast<GxFrame*>(camera->object.object.parent);
+    GX_ASSERT(frame != nullptr, "a drawing camera hangs on a frame");
+    return GxFrameGetWorldMatrix(frame);
 }
 
 void SetBlend(GxInt32 state, GxUInt32 value)
@@ -71,29 +74,25 @@ void SelectTexture(D3DTEXTURESTAGESTATETYPE op, D3DTEXTURESTAGESTATETYPE arg1)
     GxD3D9SetTextureStageState(0, arg1, D3DTA_TEXTURE);
 }
 
-bool HasAlpha(const GxTexture* texture) { return texture && GxD3D9TextureHasAlpha(texture); }
-
 }  // namespace
 
 GxBool GxMaterialEffectsSetupEnvMapStage(GxTexture* texture, GxUInt32 stage, GxFrame* frame)
 {
+    GX_ASSERT(texture && texture->raster, "an environment texture with its raster");
     GxD3D9SetTexture(texture, stage);
     const GxMatrix* camera = CameraMatrix();
     D3DMATRIX matrix = kScaleBias;
-    if (texture && texture->raster && GxD3D9RasterIsCubeTexture(texture->raster)) {
+    if (GxD3D9RasterIsCubeTexture(texture->raster)) {
         GxD3D9SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT3);
         GxD3D9SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
-        matrix = D3DMATRIX{{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
-        if (camera) {
-            matrix = D3DMATRIX{{{-camera->right.x, -camera->right.y, -camera->right.z, 0, camera->up.x, camera->up.y,
-                                 camera->up.z, 0, camera->at.x, camera->at.y, camera->at.z, 0, 0, 0, 0, 1}}};
-        }
+        matrix = D3DMATRIX{{{-camera->right.x, -camera->right.y, -camera->right.z, 0, camera->up.x, camera->up.y,
+                             camera->up.z, 0, camera->at.x, camera->at.y, camera->at.z, 0, 0, 0, 0, 1}}};
         GxD3D9SetTransform(D3DTS_TEXTURE0 + stage, &matrix);
         return 1;
     }
     GxD3D9SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
     GxD3D9SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
-    if (frame && camera) {
+    if (frame) {
         // The sphere map turns with the environment frame: camera-space normals into the frame's space.
         GxMatrix inverse, product;
         GxMatrixInvert(&inverse, GxFrameGetWorldMatrix(frame));
@@ -189,10 +188,10 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
     GxD3D9MaterialEffectsCaps& caps = *GxD3D9MaterialEffectsGetCaps();
     const GxUInt32 alpha = material ? material->color.alpha : kOpaque;
     const bool alphaFree =
-        env.useFrameBufferAlpha || (!mesh->hasVertexAlpha && alpha == kOpaque && !(useBase && HasAlpha(base)));
+        env.useFrameBufferAlpha || (!mesh->hasVertexAlpha && alpha == kOpaque && !(useBase && GxD3D9TextureHasAlpha(base)));
     bool single = false, shader = false;
     if (alphaFree) {
-        if (!HasAlpha(envTexture)) {
+        if (!GxD3D9TextureHasAlpha(envTexture)) {
             single =
                 caps.multiplyAdd || (shine == kFullShine && (!useBase || caps.envAddValidated || caps.validateEnvAdd));
         } else {
@@ -201,9 +200,9 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
     }
     if (shader) {
         const float c0[4] = {env.coef, env.coef, env.coef, env.coef};
-        if (IDirect3DDevice9* device = GxD3D9Device()) {
-            device->SetPixelShaderConstantF(0, c0, 1);
-        }
+        IDirect3DDevice9* device = GxD3D9Device();
+        GX_ASSERT(device != nullptr, "meshes are drawn while the device exists");
+        device->SetPixelShaderConstantF(0, c0, 1);
         const GxUInt32 stage = useBase ? 1 : 0;
         IDirect3DPixelShader9* ps = GxD3D9MatFXShader(useBase ? EnvShader : EnvShaderNoBase);
         GxMaterialEffectsSetupEnvMapStage(envTexture, stage, frame);
@@ -229,7 +228,8 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
                 GxD3D9RenderStateFlush();
                 DWORD passes = 0;
                 IDirect3DDevice9* device = GxD3D9Device();
-                caps.envAddValidated = device && SUCCEEDED(device->ValidateDevice(&passes)) && passes == 1;
+                GX_ASSERT(device != nullptr, "meshes are drawn while the device exists");
+                caps.envAddValidated = SUCCEEDED(device->ValidateDevice(&passes)) && passes == 1;
                 caps.validateEnvAdd = 0;
             }
         } else {
