@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/camera.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
@@ -61,11 +62,10 @@ GxFramedObject* FirstLight(GxFrame* frame)
 GxV3d LightVector(GxFrame* slotFrame)
 {
     GxFrame* frame = slotFrame;
-    if (!frame && GxEngineInstance->curCamera) {
-        frame = static_cast<GxFrame*>(GxEngineInstance->curCamera->object.object.parent);
-    }
     if (!frame) {
-        return {0, 0, 0};
+        GX_ASSERT(GxEngineInstance->curCamera != nullptr, "meshes are drawn through the current camera");
+        frame = static_cast<GxFrame*>(GxEngineInstance->curCamera->object.object.parent);
+        GX_ASSERT(frame != nullptr, "a drawing camera hangs on a frame");
     }
     D3DMATRIX world;
     GxD3D9GetTransform(D3DTS_WORLD, &world);
@@ -398,9 +398,9 @@ void WithShader(GxD3D9InstanceHeader* header, GxD3D9MeshInstance* mesh, GxUInt32
         }
         GxD3D9SetPixelShader(shader);
         const float c0[4] = {data.coef, data.coef, data.coef, data.coef};
-        if (IDirect3DDevice9* device = GxD3D9Device()) {
-            device->SetPixelShaderConstantF(0, c0, 1);
-        }
+        IDirect3DDevice9* device = GxD3D9Device();
+        GX_ASSERT(device != nullptr, "meshes are drawn while the device exists");
+        device->SetPixelShaderConstantF(0, c0, 1);
         GxD3D9InstanceMeshDraw(header, mesh, base);
         GxD3D9SetTexture(nullptr, 2);
         GxD3D9SetTextureStageState(2, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);

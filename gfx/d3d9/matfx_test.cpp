@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/core/frame.h"
 #include "gfx/d3d9/atomicpipe_testing.h"
 #include "gfx/d3d9/bindings.h"
 #include "gfx/d3d9/matfx_local.h"
@@ -636,7 +637,10 @@ protected:
         GxMaterialSetTexture(material, GreyTexture(150, 200));
         GxMaterialEffectsSetType(material, gxMATFXEFFECTBUMPMAP);
         GxMaterialEffectsSetBumpiness(material, 1.0f);
-        GxMaterialEffectsGetSlot(material, gxMATFXSLOTBUMPMAP)->data.bumpMap.invBumpWidth = 0.5f;
+        GxMaterialEffectsBumpMap& bump = GxMaterialEffectsGetSlot(material, gxMATFXSLOTBUMPMAP)->data.bumpMap;
+        bump.invBumpWidth = 0.5f;
+        lightFrame = GxFrameCreate();  // a light at the origin
+        bump.frame = lightFrame;
         return material;
     }
     void TearDown() override
@@ -644,9 +648,13 @@ protected:
         if (material) {
             GxMaterialDestroy(material);
         }
+        if (lightFrame) {
+            GxFrameDestroy(lightFrame);
+        }
         MatFXTest::TearDown();
     }
     GxMaterial* material = nullptr;
+    GxFrame* lightFrame = nullptr;
 };
 
 // A list of four vertices holds one whole triangle: the fourth vertex keeps its coordinates, nothing past the
