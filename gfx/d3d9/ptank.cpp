@@ -6,6 +6,7 @@
 // instancers - plugin.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/texture.h"
 #include "gfx/d3d9/atomicpipe.h"
@@ -19,8 +20,6 @@ namespace {
 
 constexpr GxInt32 kCorners = 4;
 constexpr GxInt32 kIndicesPerQuad = 6;
-// 16-bit indices reach this many quads; larger tanks draw in batches from a moved first vertex.
-constexpr GxInt32 kMaxIndexedQuads = gxPTANKMAXQUADVERTICES / kCorners;
 constexpr GxInt32 kMaxPointsPerDraw = 65535;
 constexpr GxReal kAmbient = 0.3f;
 constexpr GxReal kSpecular = 1.0f;
@@ -161,17 +160,6 @@ GxUInt8* PointPositions(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxPar
     return dst;
 }
 
-GxUInt8* PointConstantColour(GxUInt8* dst, GxInt32 stride, GxInt32 count, const GxParticleTank* tank,
-                             const GxPTankInstanceWork*)
-{
-    const GxUInt32 argb = GxPTankColorARGB(tank->cColor);
-    for (GxInt32 i = 0; i < count; i++) {
-        memcpy(dst, &argb, sizeof(argb));
-        dst += stride;
-    }
-    return dst;
-}
-
 GxPTankInstancer PickPointPositions(GxUInt32 flags)
 {
     const bool offset = (flags & gxPTANKDFLAGUSECENTER) != 0;
@@ -193,9 +181,10 @@ bool ChoosePoints(GxUInt32 dataFlags, GxUInt32 platformFlags)
     return (dataFlags & ~allowed) == 0;
 }
 
-bool EnsureQuadIndices(GxInt32 capacity)
+// The shared buffer holds two triangles per particle of the largest tank; batches past 16-bit reach draw from a
+// moved first vertex, so the wrapped indices of later quads are never used.
+bool EnsureQuadIndices(GxInt32 quads)
 {
-    const GxInt32 quads = capacity < kMaxIndexedQuads ? capacity : kMaxIndexedQuads;
     if (quads <= driver.quadIndexQuads && driver.quadIndices) {
         return true;
     }
@@ -411,9 +400,9 @@ GxBool GxD3D9ParticleTankCreateCallback(GxAtomic* atomic, GxParticleTankFormat* 
         tank->instancers.setup = GxD3D9ParticleTankLockPoints;
         tank->instancers.positions = PickPointPositions(format->dataFlags | tank->cFlags);
         tank->instancers.normals = GxD3D9ParticleTankInstanceNormals;
-        tank->instancers.colors =
-            (format->dataFlags & gxPTANKDFLAGCOLOR) ? GxD3D9ParticleTankInstanceColours : PointConstantColour;
-        tank->instancers.texCoords = nullptr;
+        if (format->dataFlags & gxPTANKDFLAGCOLOR) {
+            tank->instancers.colors = GxD3D9ParticleTankInstanceColours;
+        }
     } else {
         tank->instancers.setup = GxD3D9ParticleTankLockQuads;
     }
@@ -425,10 +414,7 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat* 
 {
     GxParticleTank* tank = GxParticleTankGet(atomic);
     GxGeometry* geometry = atomic->geometry;
-    IDirect3DDevice9* device = GxD3D9Device();
-    if (!tank || !geometry || !device) {
-        return 0;
-    }
+    GX_ASSERT(tank && geometry && format, "a tank atomic holds its record, geometry and format");
     if (!driver.vertexBuffer || count <= 0) {
         return 1;  // nothing could be locked: nothing is drawn
     }
@@ -446,8 +432,7 @@ GxBool GxD3D9ParticleTankRenderCallback(GxAtomic* atomic, GxParticleTankFormat* 
     const GxUInt32 op = texture ? D3DTOP_MODULATE : D3DTOP_SELECTARG2;
     // Without lighting and without per-particle colour (one colour or four corners) the tank's constant colour
     // comes in as the texture factor.
-    const GxUInt32 dataFlags = format ? format->dataFlags : tank->format.dataFlags;
-    if (!lighting && !(dataFlags & (gxPTANKDFLAGCOLOR | gxPTANKDFLAGVTXCOLOR))) {
+    if (!lighting && !(format->dataFlags & (gxPTANKDFLAGCOLOR | gxPTANKDFLAGVTXCOLOR))) {
         GxD3D9SetRenderState(D3DRS_TEXTUREFACTOR, GxPTankColorARGB(tank->cColor));
         GxD3D9SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
         Stage0(op, D3DTA_TFACTOR);
