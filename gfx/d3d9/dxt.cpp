@@ -1,6 +1,7 @@
 // CPU decoders of DDS texel data into 32-bit R, G, B, A images: DXT1, DXT3 and DXT5 blocks and uncompressed layouts.
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/bytes.h"
 #include "gfx/core/image.h"
 #include "gfx/d3d9/dds.h"
@@ -127,9 +128,7 @@ enum Kind {
 
 GxBool Decode(Kind kind, GxInt32 width, GxInt32 height, GxUInt8* pixels, const GxUInt8* blocks)
 {
-    if (width <= 0 || height <= 0 || pixels == nullptr || blocks == nullptr) {
-        return 0;
-    }
+    GX_ASSERT(pixels != nullptr && blocks != nullptr, "decoders write an image from blocks");
     const GxInt32 across = (width + 3) / 4;
     const GxInt32 down = (height + 3) / 4;
     const GxInt32 blockBytes = kind == kDXT1 ? 8 : 16;
@@ -185,9 +184,7 @@ void GxD3D9DecompressDXT5(GxInt32 width, GxInt32 height, GxUInt8* pixels, const 
 
 void GxD3D9DecompressDXT5Alpha(GxUInt8* texels, const GxUInt8* alphaBlock, GxInt32 imageWidth, GxUInt32 keepMask)
 {
-    if (texels == nullptr || alphaBlock == nullptr || imageWidth <= 0) {
-        return;
-    }
+    GX_ASSERT(texels != nullptr && alphaBlock != nullptr && imageWidth > 0, "a block's alpha into an image");
     GxUInt32 table[8];
     AlphaTable(alphaBlock, table);
     for (GxInt32 t = 0; t < 16; t++) {
@@ -248,8 +245,8 @@ GxUInt32 ConvertTexel(DDSLayout layout, const GxUInt8* p, const GxUInt8* palette
     case DDSLayout::A4L4:
         return Rgba((v & 0xF) << 4, (v & 0xF) << 4, (v & 0xF) << 4, v & 0xF0);
     case DDSLayout::P8:
-        return palette ? Rgba(palette[4 * v], palette[4 * v + 1], palette[4 * v + 2], palette[4 * v + 3])
-                       : Rgba(v, v, v, 255);
+        GX_ASSERT(palette != nullptr, "a palettised file's palette is read before its texels");
+        return Rgba(palette[4 * v], palette[4 * v + 1], palette[4 * v + 2], palette[4 * v + 3]);
     default:
         return 0;
     }
@@ -290,9 +287,8 @@ GxUInt32 DDSLayoutTexelBytes(DDSLayout layout)
 void DDSConvertRows(DDSLayout layout, const GxUInt8* data, GxUInt32 rowBytes, const GxUInt8* palette, GxImage* image)
 {
     const GxUInt32 bytes = DDSLayoutTexelBytes(layout);
-    if (bytes == 0 || data == nullptr || image == nullptr || image->pixels == nullptr) {
-        return;
-    }
+    GX_ASSERT(bytes != 0 && data != nullptr && image != nullptr && image->pixels != nullptr,
+              "texels of a known layout into an allocated image");
     for (GxInt32 y = 0; y < image->height; y++) {
         const GxUInt8* src = data + static_cast<size_t>(y) * rowBytes;
         GxUInt8* dst = image->pixels + static_cast<size_t>(y) * image->stride;
@@ -305,10 +301,8 @@ void DDSConvertRows(DDSLayout layout, const GxUInt8* data, GxUInt32 rowBytes, co
 
 bool DDSDecodeDXT(GxUInt32 fourCC, GxImage* image, const GxUInt8* blocks)
 {
-    // The decoders write rows of width x 4 bytes.
-    if (image == nullptr || image->pixels == nullptr || image->stride != image->width * 4) {
-        return false;
-    }
+    GX_ASSERT(image != nullptr && image->pixels != nullptr && image->stride == image->width * 4,
+              "the decoders write rows of width x 4 bytes");
     switch (fourCC) {
     case D3DFMT_DXT1:
         return GxD3D9DecompressDXT1(image->width, image->height, image->pixels, blocks) != 0;
