@@ -182,6 +182,22 @@ TEST_F(AtomicPipe, DeviceRestoreReinstancesDynamicGeometryOnly)
     EXPECT_FALSE(GxD3D9DynamicGeometryContains(geometry));
 }
 
+// The driver's state outlives the engine: a second start keeps the one restore callback it chained at the first,
+// instead of chaining that callback to itself (which would call itself at the next device reset without end).
+TEST_F(AtomicPipe, DeviceRestoreIsChainedOnceAcrossEngineRestarts)
+{
+    const GxD3D9DeviceRestoreCallBack installed = GxD3D9GetDeviceRestoreCallBack();
+    ASSERT_NE(installed, nullptr);
+    GxTestCameraDestroy(camera);
+    camera = nullptr;
+    engine.reset();
+    StartEngine([] { return GxWorldPluginAttach() && GxD3D9WorldPluginAttach(); });
+    ASSERT_FALSE(HasFatalFailure());
+    camera = GxTestCameraCreate(64, 64);
+    EXPECT_EQ(GxD3D9GetDeviceRestoreCallBack(), installed);
+    EXPECT_NE(gxD3D9WorldGlue.previousRestore, installed);
+}
+
 TEST_F(AtomicPipe, EmptyGeometryDrawsNothing)
 {
     GxAtomic* atomic = MakeAtomic(GxGeometryCreate(0, 0, gxGEOMETRYPOSITIONS));

@@ -21,6 +21,8 @@ struct GxD3D9WorldGlue {
     GxD3D9DynamicGeometryEntry* dynamic = nullptr;
     GxFreeList* dynamicEntries = nullptr;
     GxD3D9DeviceRestoreCallBack previousRestore = nullptr;
+    // The driver's state outlives an engine restart: the restore is chained at the first attach only, or a second
+    // start would chain it to itself.
     bool restoreInstalled = false;
 };
 
