@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/matrix.h"
@@ -161,11 +162,9 @@ void ResetRecords()
 
 GxBool GxD3D9LightPluginAttach(void)
 {
-    module.offset = GxLightGetPluginOffset(gxPLUGIND3D9LIGHT);
-    if (module.offset < 0) {
-        module.offset =
-            GxLightRegisterPlugin(sizeof(GxD3D9LightData), gxPLUGIND3D9LIGHT, LightConstruct, LightDestruct, LightCopy);
-    }
+    GX_ASSERT(GxLightGetPluginOffset(gxPLUGIND3D9LIGHT) < 0, "the light glue is attached once per engine start");
+    module.offset =
+        GxLightRegisterPlugin(sizeof(GxD3D9LightData), gxPLUGIND3D9LIGHT, LightConstruct, LightDestruct, LightCopy);
     return module.offset >= 0;
 }
 
