@@ -361,6 +361,13 @@ TEST_F(MatFXTest, DualTextureSingleOrSecondPass)
     EXPECT_EQ(StageAtDraw(1, 1, D3DTSS_COLOROP, 0), static_cast<DWORD>(D3DTOP_MODULATE));
     EXPECT_EQ(StageAtDraw(1, 1, D3DTSS_TEXCOORDINDEX, 1), 0u);  // one coordinate set: both textures use it
     EXPECT_EQ(StageAtDraw(1, 2, D3DTSS_COLOROP, D3DTOP_DISABLE), static_cast<DWORD>(D3DTOP_DISABLE));
+    // The arrangement follows the base texture the material has, whether or not the geometry is textured.
+    GxGeometry* geometry = atomics.back()->geometry;
+    const GxUInt32 flags = geometry->flags;
+    geometry->flags &= ~static_cast<GxUInt32>(gxGEOMETRYTEXTURED | gxGEOMETRYTEXTURED2);
+    ASSERT_TRUE(RenderLogged());
+    EXPECT_EQ(StageAtDraw(1, 1, D3DTSS_COLOROP, D3DTOP_DISABLE), static_cast<DWORD>(D3DTOP_MODULATE));
+    geometry->flags = flags;
 
     GxD3D9MaterialEffectsCaps* caps = GxD3D9MaterialEffectsGetCaps();
     caps->blendStages = 2;
