@@ -187,8 +187,8 @@ void GxMaterialEffectsRenderEnvMap(GxD3D9InstanceHeader* header, GxD3D9MeshInsta
     GxD3D9MatFXOnePalette(base, envTexture);
     GxD3D9MaterialEffectsCaps& caps = *GxD3D9MaterialEffectsGetCaps();
     const GxUInt32 alpha = material ? material->color.alpha : kOpaque;
-    const bool alphaFree =
-        env.useFrameBufferAlpha || (!mesh->hasVertexAlpha && alpha == kOpaque && !(useBase && GxD3D9TextureHasAlpha(base)));
+    const bool alphaFree = env.useFrameBufferAlpha ||
+                           (!mesh->hasVertexAlpha && alpha == kOpaque && !(useBase && GxD3D9TextureHasAlpha(base)));
     bool single = false, shader = false;
     if (alphaFree) {
         if (!GxD3D9TextureHasAlpha(envTexture)) {
