@@ -10,6 +10,7 @@
 
 #include "gfx/d3d9/d3d9_local.h"
 #include "gfx/d3d9/vscache_testing.h"
+#include "gfx/testsupport/software_fixture.h"
 #include "gfx/world/world_testing.h"
 #include "platform/d3d9/d3dx9.h"
 
@@ -207,10 +208,16 @@ TEST(VertexShaderDescriptor, KeyAndConstantCount)
     EXPECT_EQ(GxD3D9VertexShaderGetNumConstants(&d), 34u);
 }
 
-class VertexShaderCacheTest : public ::testing::Test {
+// The engine is open with the world module, whose render frames stamp the cache's entries.
+class VertexShaderCacheTest : public GxD3D9SoftwareTest {
 protected:
+    void AttachPlugins() override { ASSERT_TRUE(GxWorldPluginAttach()); }
     void SetUp() override
     {
+        GxD3D9SoftwareTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         saved = gxD3D9State.caps;
         gxD3D9State.caps.VertexShaderVersion = D3DVS_VERSION(1, 1);
         gxD3D9State.caps.MaxVertexShaderConst = 300;
@@ -224,6 +231,7 @@ protected:
         GxD3D9VertexShaderSetAssembler(nullptr);
         GxD3D9VertexShaderCacheClose();
         gxD3D9State.caps = saved;
+        GxD3D9SoftwareTest::TearDown();
     }
     // Counts the shaders the cache has generated: each text reaches the assembler, which refuses it.
     static HRESULT CountAndRefuse(const char*, UINT, const D3DXMACRO*, LPD3DXINCLUDE, DWORD, LPD3DXBUFFER*,
