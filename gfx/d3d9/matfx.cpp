@@ -192,7 +192,7 @@ GxBool GxD3D9MatFXTextured(GxUInt32 flags) { return (flags & (gxGEOMETRYTEXTURED
 
 GxMaterialEffectsSlot* GxD3D9MatFXSlot(const GxMaterial* material, GxInt32 slotType)
 {
-    return material ? GxMaterialEffectsGetSlot(material, slotType) : nullptr;
+    return GxMaterialEffectsGetSlot(material, slotType);
 }
 
 void GxD3D9MatFXOnePalette(const GxTexture* first, GxTexture* second)
