@@ -9,7 +9,6 @@ GxD3D9RasterList gxD3D9RasterList = {};
 namespace {
 
 constexpr GxInt32 kListNodesPerBlock = 127;
-constexpr GxInt32 kListAlignment = 4;
 
 GxD3D9RasterList& rasterList = gxD3D9RasterList;
 
@@ -199,7 +198,7 @@ GxBool GxD3D9RasterListOpen(void)
     }
     rasterList.head = nullptr;
     rasterList.nodes =
-        GxFreeListCreate(sizeof(GxD3D9RasterListNode), kListNodesPerBlock, kListAlignment, gxD3D9RASTERLISTHINT);
+        GxFreeListCreate(sizeof(GxD3D9RasterListNode), kListNodesPerBlock, alignof(GxD3D9RasterListNode), gxD3D9RASTERLISTHINT);
     return rasterList.nodes != nullptr;
 }
 
