@@ -84,10 +84,7 @@ void ReleaseObjects(GxFrame* frame)
     GxLinkInit(&frame->objectList);
 }
 
-void FreeFrame(GxFrame* frame)
-{
-    GxFreeListFreeEntry(FrameBlock()->frameFreeList, frame);
-}
+void FreeFrame(GxFrame* frame) { GxFreeListFreeEntry(FrameBlock()->frameFreeList, frame); }
 
 // Takes the child out of its parent's child list; it becomes a dirty root.
 void Detach(GxFrame* child)

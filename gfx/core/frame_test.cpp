@@ -16,8 +16,8 @@
 
 namespace {
 
-// Live blocks carrying the frame module's id (0x0E), leaving out the module's own resizable scratch array.
-long LiveFrameBlocks() { return GxTestLiveBlocks(0x100FFFF, 0x0E); }
+// Live blocks carrying the frame module's id (0x0E).
+long LiveFrameBlocks() { return GxTestLiveBlocks(0xFFFF, 0x0E); }
 
 // A frame extension: a tag that streams as 4 bytes, plus counters.
 constexpr GxUInt32 kTestPluginID = 0x7F01;
@@ -496,9 +496,10 @@ TEST_F(FrameTest, SyncCallbackDirtyingAnotherFrameIsHandledNextPass)
     EXPECT_TRUE(DirtyRoots().empty());
     GxFrameSetDirty(a);
     GxFrameSyncDirty();
-    // A callback re-dirtying its own frame waits for the next pass instead of looping.
+    // A callback re-dirtying its own frame waits for the next pass instead of looping, with all of its work listed.
     EXPECT_EQ(onA.syncs, 2);
     EXPECT_EQ(DirtyRoots(), std::vector<GxFrame*>{a});
+    EXPECT_EQ(Flags(a) & 0x0F, 0x0F);
     GxLinkRemove(&onA.framed.inFrameList);
     GxFrameDestroy(a);
     GxFrameDestroy(b);

@@ -197,8 +197,8 @@ GxBool GxD3D9RasterListOpen(void)
         return 1;
     }
     rasterList.head = nullptr;
-    rasterList.nodes =
-        GxFreeListCreate(sizeof(GxD3D9RasterListNode), kListNodesPerBlock, alignof(GxD3D9RasterListNode), gxD3D9RASTERLISTHINT);
+    rasterList.nodes = GxFreeListCreate(sizeof(GxD3D9RasterListNode), kListNodesPerBlock, alignof(GxD3D9RasterListNode),
+                                        gxD3D9RASTERLISTHINT);
     return rasterList.nodes != nullptr;
 }
 

@@ -451,10 +451,13 @@ GxBool GxD3D9DynamicVertexBuffersRestore(void)
 GxBool GxD3D9VertexBufferManagerOpen(void)
 {
     GxD3D9VertexBufferManagerClose();
-    manager.strideFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferStrideList), 16, alignof(GxD3D9VertexBufferStrideList), listHint);
-    manager.rangeFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferFreeRange), 100, alignof(GxD3D9VertexBufferFreeRange), listHint);
+    manager.strideFreeList =
+        GxFreeListCreate(sizeof(GxD3D9VertexBufferStrideList), 16, alignof(GxD3D9VertexBufferStrideList), listHint);
+    manager.rangeFreeList =
+        GxFreeListCreate(sizeof(GxD3D9VertexBufferFreeRange), 100, alignof(GxD3D9VertexBufferFreeRange), listHint);
     manager.nodeFreeList = GxFreeListCreate(sizeof(BufferNode), 100, alignof(BufferNode), listHint);
-    manager.recordFreeList = GxFreeListCreate(sizeof(GxD3D9DynamicVertexBufferRecord), 42, alignof(GxD3D9DynamicVertexBufferRecord), listHint);
+    manager.recordFreeList = GxFreeListCreate(sizeof(GxD3D9DynamicVertexBufferRecord), 42,
+                                              alignof(GxD3D9DynamicVertexBufferRecord), listHint);
     if (!manager.strideFreeList || !manager.rangeFreeList || !manager.nodeFreeList || !manager.recordFreeList) {
         GxD3D9VertexBufferManagerClose();
         return 0;
