@@ -483,9 +483,7 @@ GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root)
 
 GxFrame* GxFrameRestoreRoots(GxFrame* root)
 {
-    if (root == nullptr) {
-        return nullptr;
-    }
+    GX_ASSERT(root != nullptr, "a frame is given");
     GxFrame* parent = Parent(root);
     SetSubtreeRoot(root, parent != nullptr ? parent->root : root);
     return root;
