@@ -252,10 +252,7 @@ GxFrame* GxFrameInit(GxFrame* frame)
 GxFrame* GxFrameCreate(void)
 {
     GxFrameModuleBlock* block = FrameBlock();
-    if (block == nullptr) {
-        GxErrorRaise(0, gxERRENGINESTATE);
-        return nullptr;
-    }
+    GX_ASSERT(block != nullptr, "frames are made while the engine runs");
     auto* frame = static_cast<GxFrame*>(GxFreeListAllocEntry(block->frameFreeList, kFrameHint));
     if (frame == nullptr) {
         GxErrorRaise(0, gxERRNOMEMORY);
@@ -466,10 +463,7 @@ GxFrame* GxFrameCloneHierarchyNoRestore(GxFrame* root)
 {
     GX_ASSERT(root != nullptr, "a frame is given");
     GxFrameModuleBlock* block = FrameBlock();
-    if (block == nullptr) {
-        GxErrorRaise(0, gxERRENGINESTATE);
-        return nullptr;
-    }
+    GX_ASSERT(block != nullptr, "frames are cloned while the engine runs");
     GxFrame* newRoot = CloneFrames(block, root);
     if (newRoot == nullptr || !ConstructClones(root)) {
         // The source must not keep root pointers to clones that are gone.
@@ -567,11 +561,7 @@ GxInt32 GxFrameRegisterPluginStream(GxUInt32 pluginID, GxPluginDataChunkReadCall
 // is always on a valid list.
 GxBool GxFrameSyncDirty(void)
 {
-    // The list head is set up by the module's open; before that there is nothing to walk.
-    if (FrameBlock() == nullptr) {
-        GxErrorRaise(0, gxERRENGINESTATE);
-        return 0;
-    }
+    GX_ASSERT(FrameBlock() != nullptr, "the dirty list is set up by the frame module's open");
     GxLink* head = &GxEngineInstance->dirtyFrameList;
     if (GxLinkIsEmpty(head)) {
         return 1;
