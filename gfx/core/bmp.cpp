@@ -386,7 +386,9 @@ GxImage* GxImageReadBMP(const GxChar* imageName)
     }
     GxStreamClose(r.stream, nullptr);
     if (!ok) {
-        GxImageDestroy(r.image);
+        if (r.image) {
+            GxImageDestroy(r.image);
+        }
         return nullptr;
     }
     return r.image;

@@ -103,8 +103,7 @@ bool ReadStringBody(GxStream* stream, GxUInt32 length, bool wide, GxStringSink& 
     GxUInt32 pieceSize = wide ? gxWIDESTRINGPIECE : gxSTRINGPIECE;
     while (length > 0) {
         GxUInt32 n = length < pieceSize ? length : pieceSize;
-        if (GxStreamRead(stream, piece, n) != n) {
-            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
+        if (GxStreamRead(stream, piece, n) != n) {  // the stream has raised why
             return false;
         }
         length -= n;
@@ -123,10 +122,10 @@ GxChar* ReadStringChunk(GxChar* buffer, GxUInt32 bufferSize, GxStream* stream, G
 {
     GxStringSink sink = {buffer, bufferSize, 0, wide ? length / 2 : length, buffer == nullptr, false};
     if (sink.owned) {
-        // A body larger than what the stream holds is refused before anything is allocated.
+        // A body larger than what the stream holds is refused before anything is allocated, with the error its
+        // short read would raise.
         if (length > GxStreamBytesLeft(stream)) {
             GxErrorRaise(gxPLUGINCORE, gxERRENDOFSTREAM);
-            GxErrorRaise(gxPLUGINCORE, gxERRREAD);
             return nullptr;
         }
         GxUInt32 first = sink.maxChars < 63 ? sink.maxChars + 1 : 64;

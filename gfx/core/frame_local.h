@@ -6,7 +6,3 @@
 
 // The frame type's extension registry.
 extern GxPluginRegistry gxFrameTKList;
-
-// An object joined a frame's object list: the sync passes' remembered lists of the frames that carry objects are
-// read again (GxObjectSetFrame calls it).
-void GxFrameObjectsChanged(void);

@@ -16,8 +16,8 @@
 
 namespace {
 
-// Live blocks carrying the frame module's id (0x0E), leaving out the module's own resizable scratch array.
-long LiveFrameBlocks() { return GxTestLiveBlocks(0x100FFFF, 0x0E); }
+// Live blocks carrying the frame module's id (0x0E).
+long LiveFrameBlocks() { return GxTestLiveBlocks(0xFFFF, 0x0E); }
 
 // A frame extension: a tag that streams as 4 bytes, plus counters.
 constexpr GxUInt32 kTestPluginID = 0x7F01;
@@ -211,11 +211,6 @@ TEST_F(FrameTest, NewFrameIsAnUnlistedIdentityRoot)
     EXPECT_EQ(constructorCalls, 1);
     EXPECT_TRUE(GxFrameDestroy(frame));
     EXPECT_EQ(LiveFrameBlocks(), 0);
-
-    GxTestEngineShutdown();
-    EXPECT_EQ(GxFrameCreate(), nullptr);
-    EXPECT_FALSE(GxFrameSyncDirty());
-    EXPECT_EQ(GxTestTakeErrorCode(), gxERRENGINESTATE);
 }
 
 TEST_F(FrameTest, WorldMatricesAreComputedOnceAndMatchTheParentChain)
@@ -496,9 +491,10 @@ TEST_F(FrameTest, SyncCallbackDirtyingAnotherFrameIsHandledNextPass)
     EXPECT_TRUE(DirtyRoots().empty());
     GxFrameSetDirty(a);
     GxFrameSyncDirty();
-    // A callback re-dirtying its own frame waits for the next pass instead of looping.
+    // A callback re-dirtying its own frame waits for the next pass instead of looping, with all of its work listed.
     EXPECT_EQ(onA.syncs, 2);
     EXPECT_EQ(DirtyRoots(), std::vector<GxFrame*>{a});
+    EXPECT_EQ(Flags(a) & 0x0F, 0x0F);
     GxLinkRemove(&onA.framed.inFrameList);
     GxFrameDestroy(a);
     GxFrameDestroy(b);
@@ -528,8 +524,8 @@ void ExpectWorldsMatchChains(const std::vector<GxFrame*>& frames, const char* wh
     }
 }
 
-// Large hierarchies are walked through a remembered frame order; every change of
-// shape between passes (reparenting, sibling order, destruction, new objects) must be seen.
+// Every change of shape between passes (reparenting, sibling order, destruction, new objects) is seen, and a move
+// recomputes only the frames below the moved one.
 TEST_F(FrameTest, LargeHierarchiesFollowEveryShapeChange)
 {
     constexpr int kFrames = 60;
@@ -562,7 +558,7 @@ TEST_F(FrameTest, LargeHierarchiesFollowEveryShapeChange)
     GxFrameSyncDirty();
     ExpectWorldsMatchChains(f, "under a leaf");
 
-    // An object attached after the order and its frames carrying objects were remembered is synchronised.
+    // An object attached between passes is synchronised.
     GxFrameTranslate(f[0], &axis, gxCOMBINEPOSTCONCAT);
     GxFrameSyncDirty();
     TestObject late;
@@ -592,56 +588,6 @@ TEST_F(FrameTest, LargeHierarchiesFollowEveryShapeChange)
     }
     GxFrameDestroyHierarchy(f[0]);
     EXPECT_TRUE(DirtyRoots().empty());
-    EXPECT_EQ(LiveFrameBlocks(), 0);
-}
-
-// A crowd: hundreds of small hierarchies remember their orders side by side, some sharing a slot of the
-// table, and hierarchies freed and built again (at addresses that may come back) must not take an old order.
-TEST_F(FrameTest, ManySmallHierarchiesKeepTheirOwnOrders)
-{
-    constexpr int kHierarchies = 200;
-    constexpr int kFrames = 20;
-    constexpr int kPasses = 3;
-    const GxV3d axis = {0.0f, 0.0f, 1.0f};
-    std::vector<std::vector<GxFrame*>> crowd(kHierarchies);
-    std::vector<TestObject> objects(kHierarchies);
-    const auto build = [&](int h, int shape) {
-        for (int i = 0; i < kFrames; i++) {
-            crowd[h].push_back(NewFrame(float((i + h) % 7 + 1)));
-            GxFrameRotate(crowd[h].back(), &axis, float(i * 11 + h), gxCOMBINEPOSTCONCAT);
-            if (i > 0) {
-                GxFrameAddChild(crowd[h][(i - 1) / shape], crowd[h].back());
-            }
-        }
-        Attach(&objects[h], crowd[h][kFrames / 2]);
-    };
-    for (int h = 0; h < kHierarchies; h++) {
-        build(h, 2);
-    }
-    GxFrameSyncDirty();
-    for (int pass = 0; pass < kPasses; pass++) {
-        for (int h = 0; h < kHierarchies; h++) {
-            GxFrameTranslate(crowd[h][(h + pass) % kFrames], &axis, gxCOMBINEPOSTCONCAT);
-        }
-        GxFrameSyncDirty();
-        if (pass == 0) {
-            // Every other hierarchy built again in another shape, at addresses the old ones may have had.
-            for (int h = 0; h < kHierarchies; h += 2) {
-                GxLinkRemove(&objects[h].framed.inFrameList);
-                GxFrameDestroyHierarchy(crowd[h][0]);
-                crowd[h].clear();
-                build(h, 3);
-            }
-            GxFrameSyncDirty();
-        }
-    }
-    for (int h = 0; h < kHierarchies; h++) {
-        ExpectWorldsMatchChains(crowd[h], "crowd");
-        // The first sync, one a pass, and one more for those built again.
-        EXPECT_EQ(objects[h].syncs, h % 2 == 0 ? kPasses + 2 : kPasses + 1) << "hierarchy " << h;
-        GxLinkRemove(&objects[h].framed.inFrameList);
-        GxFrameDestroyHierarchy(crowd[h][0]);
-    }
     EXPECT_EQ(LiveFrameBlocks(), 0);
 }
 

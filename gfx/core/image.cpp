@@ -236,9 +236,7 @@ GxImage* GxImageCreate(GxInt32 width, GxInt32 height, GxInt32 depth)
 GxBool GxImageDestroy(GxImage* image)
 {
     GxImageModuleBlock* block = GxImageBlock();
-    if (!image || !block) {
-        return 1;
-    }
+    GX_ASSERT(image && block, "destroy takes an image of the open image module");
     GxImageFreePixels(image);
     GxPluginRegistryDeInitObject(&imageTKList, image);
     GxFreeListFreeEntry(block->imageFreeList, image);
@@ -264,9 +262,7 @@ GxImage* GxImageAllocatePixels(GxImage* image)
 
 GxImage* GxImageFreePixels(GxImage* image)
 {
-    if (!image) {
-        return nullptr;
-    }
+    GX_ASSERT(image, "free the pixels of an image");
     if (image->flags & gxIMAGEALLOCATED) {
         GxFree(image->pixels);
     }
@@ -372,7 +368,10 @@ GxImage* GxImageApplyMask(GxImage* image, const GxImage* mask)
     if (image->depth != 32) {
         // Expand into a new block first so a failure leaves the image as it was.
         GxImage* expanded = GxImageCreate(image->width, image->height, 32);
-        if (!expanded || !GxImageAllocatePixels(expanded)) {
+        if (!expanded) {
+            return nullptr;
+        }
+        if (!GxImageAllocatePixels(expanded)) {
             GxImageDestroy(expanded);
             return nullptr;
         }

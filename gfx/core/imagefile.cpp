@@ -103,10 +103,7 @@ const GxChar* GxImageSetPath(const GxChar* path)
     if (!block) {
         return nullptr;
     }
-    if (!path) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(path, "the search path is a text");
     const size_t length = strlen(path);
     if (!GrowBuffer(&block->path, &block->pathSize, length + 1, gxIMAGEPATHHINT)) {
         return nullptr;

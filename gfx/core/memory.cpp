@@ -26,18 +26,14 @@ void Unpoison(const void*, size_t) {}
 void FreedTwice() {}
 #endif
 
-constexpr GxUInt32 kBitmapWordBits = 64;
-constexpr GxUInt32 kInverseNewtonSteps = 5;  // 3 correct bits doubled five times covers 64
-constexpr GxInt32 kDefaultAlignment = 4;     // what an alignment of 0 asks for
+constexpr GxUInt32 kDefaultAlignment = 4;  // what an alignment of 0 asks for
+constexpr GxUInt8 kFullByte = 0xFF;
+constexpr GxUInt32 kFreeListsPerBlock = 16;
 
-// A block: its two links, where its entries start, how many are in use, then the
-// usage bitmap (entry i is bit i % 64 of word i / 64), padding to the alignment, the entries.
-// Bits past the block's last entry are set, so a search never hands them out.
+// A block: its two links, then the usage bitmap (entry 0 is bit 7 of byte 0, most significant bit
+// first), padding up to the alignment, then the entries.
 struct FreeListBlock {
     GxLink link;
-    GxUInt8* data;
-    GxUInt32 used;
-    GxUInt32 reserved;
     // bitmap follows
 };
 
@@ -58,30 +54,37 @@ const GxMemoryFunctions defaultMemoryFunctions = {DefaultMalloc, DefaultFree, De
 
 inline GxUInt8* BlockBitmap(FreeListBlock* block) { return reinterpret_cast<GxUInt8*>(block + 1); }
 
-inline GxUInt32 BitmapWords(const GxFreeList* list)
+inline uintptr_t BitmapEnd(const GxFreeList* list, FreeListBlock* block)
 {
-    return (list->entriesPerBlock + kBitmapWordBits - 1) / kBitmapWordBits;
+    return reinterpret_cast<uintptr_t>(BlockBitmap(block)) + list->heapSize;
 }
 
-inline uint64_t LoadWord(const GxUInt8* bitmap, GxUInt32 word)
+// The first address at or after the bitmap's end that is a multiple of the alignment.
+inline GxUInt8* BlockData(const GxFreeList* list, FreeListBlock* block)
 {
-    uint64_t value;
-    memcpy(&value, bitmap + static_cast<size_t>(word) * sizeof(value), sizeof(value));
-    return value;
+    const uintptr_t align = list->alignment;
+    return reinterpret_cast<GxUInt8*>((BitmapEnd(list, block) + align - 1) / align * align);
 }
 
-inline void StoreWord(GxUInt8* bitmap, GxUInt32 word, uint64_t value)
-{
-    memcpy(bitmap + static_cast<size_t>(word) * sizeof(value), &value, sizeof(value));
-}
+inline GxUInt8 EntryMask(GxUInt32 index) { return static_cast<GxUInt8>(0x80u >> (index % 8)); }
+
+size_t EntriesSize(const GxFreeList* list) { return static_cast<size_t>(list->entriesPerBlock) * list->entrySize; }
 
 size_t BlockSize(const GxFreeList* list)
 {
-    return sizeof(FreeListBlock) + static_cast<size_t>(BitmapWords(list)) * sizeof(uint64_t) +
-           static_cast<size_t>(list->entriesPerBlock) * list->entrySize + list->alignment - 1;
+    return sizeof(FreeListBlock) + list->heapSize + EntriesSize(list) + list->alignment - 1;
 }
 
-size_t EntriesSize(const GxFreeList* list) { return static_cast<size_t>(list->entriesPerBlock) * list->entrySize; }
+bool BlockIsEmpty(const GxFreeList* list, FreeListBlock* block)
+{
+    const GxUInt8* bitmap = BlockBitmap(block);
+    for (GxUInt32 i = 0; i < list->heapSize; i++) {
+        if (bitmap[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
 
 FreeListBlock* NewBlock(GxFreeList* list, GxUInt32 hint)
 {
@@ -89,19 +92,8 @@ FreeListBlock* NewBlock(GxFreeList* list, GxUInt32 hint)
     if (!block) {
         return nullptr;
     }
-    const GxUInt32 words = BitmapWords(list);
-    GxUInt8* bitmap = BlockBitmap(block);
-    memset(bitmap, 0, static_cast<size_t>(words) * sizeof(uint64_t));
-    const GxUInt32 tail = list->entriesPerBlock % kBitmapWordBits;
-    if (tail != 0) {
-        StoreWord(bitmap, words - 1, ~uint64_t(0) << tail);
-    }
-    const uintptr_t end = reinterpret_cast<uintptr_t>(bitmap) + static_cast<size_t>(words) * sizeof(uint64_t);
-    const uintptr_t align = list->alignment;
-    block->data = reinterpret_cast<GxUInt8*>((end + align - 1) / align * align);
-    block->used = 0;
-    block->reserved = 0;
-    Poison(block->data, EntriesSize(list));
+    memset(BlockBitmap(block), 0, list->heapSize);
+    Poison(BlockData(list, block), EntriesSize(list));
     GxLinkAddAfter(&list->blockList, &block->link);
     return block;
 }
@@ -109,7 +101,7 @@ FreeListBlock* NewBlock(GxFreeList* list, GxUInt32 hint)
 // A block goes back to the memory functions whole and unpoisoned: they may hand its bytes out again.
 void FreeBlock(const GxFreeList* list, FreeListBlock* block)
 {
-    Unpoison(block->data, EntriesSize(list));
+    Unpoison(BlockData(list, block), EntriesSize(list));
     GxFree(block);
 }
 
@@ -122,7 +114,6 @@ void FreeAllBlocks(GxFreeList* list)
         cur = next;
     }
     GxLinkInit(&list->blockList);
-    list->lastFreeBlock = nullptr;
 }
 
 // Gives a record back to where it came from.
@@ -138,66 +129,34 @@ void ReleaseRecord(GxFreeList* list)
     GxFreeListFreeEntry(freeListFreeList, list);
 }
 
-// Inverse of an odd number modulo 2^64, by Newton's iteration.
-uint64_t OddInverse(uint64_t odd)
+// The first clear bit among the block's real entries, most significant first; entriesPerBlock when it is full.
+GxUInt32 FirstFreeEntry(const GxFreeList* list, FreeListBlock* block)
 {
-    uint64_t inverse = odd;
-    for (GxUInt32 i = 0; i < kInverseNewtonSteps; i++) {
-        inverse *= 2 - odd * inverse;
+    const GxUInt8* bitmap = BlockBitmap(block);
+    for (GxUInt32 byte = 0; byte < list->heapSize; byte++) {
+        if (bitmap[byte] == kFullByte) {
+            continue;
+        }
+        for (GxUInt32 index = byte * 8; index < byte * 8 + 8 && index < list->entriesPerBlock; index++) {
+            if (!(bitmap[byte] & EntryMask(index))) {
+                return index;
+            }
+        }
     }
-    return inverse;
+    return list->entriesPerBlock;
 }
 
-inline uint64_t RotateRight(uint64_t value, GxUInt32 shift)
-{
-    return (value >> shift) | (value << ((64 - shift) & 63));
-}
-
-// Index of the entry at `address` in `block`, or entriesPerBlock or more when the address is
-// not the start of one of its entries. Multiplying by the odd factor's inverse and rotating
-// by the power of two maps exactly the multiples j * entrySize to j and everything else
-// (below the block, past its end, inside an entry) to a value of at least 2^64 / entrySize.
-inline uint64_t EntryIndex(const GxFreeList* list, const FreeListBlock* block, uintptr_t address)
-{
-    const uint64_t offset = static_cast<uint64_t>(address - reinterpret_cast<uintptr_t>(block->data));
-    return RotateRight(offset * list->entryInverse, list->entryShift);
-}
-
-// The rarer paths stay out of line so the common ones need no stack frame.
-__attribute__((noinline)) GxFreeList* ReleaseBlock(GxFreeList* list, FreeListBlock* block)
-{
-    GxLinkRemove(&block->link);
-    FreeBlock(list, block);
-    if (list->lastFreeBlock == block) {
-        list->lastFreeBlock = nullptr;
-    }
-    return list;
-}
-
-// The block holding an entry at `address`, or null.
-__attribute__((noinline)) FreeListBlock* FindBlock(const GxFreeList* list, uintptr_t address)
+// The block whose range, from the end of its bitmap to its last entry's end, holds `address`, or null.
+FreeListBlock* FindBlock(const GxFreeList* list, uintptr_t address)
 {
     for (GxLink* cur = list->blockList.next; cur != &list->blockList; cur = cur->next) {
         auto* block = reinterpret_cast<FreeListBlock*>(cur);
-        if (EntryIndex(list, block, address) < list->entriesPerBlock) {
+        const uintptr_t start = BitmapEnd(list, block);
+        if (address >= start && address <= start + EntriesSize(list)) {
             return block;
         }
     }
     return nullptr;
-}
-
-__attribute__((noinline)) void* AllocInNewBlock(GxFreeList* list, GxUInt32 hint)
-{
-    FreeListBlock* block = NewBlock(list, hint);
-    if (!block) {
-        return nullptr;
-    }
-    GxUInt8* bitmap = BlockBitmap(block);
-    StoreWord(bitmap, 0, LoadWord(bitmap, 0) | 1);
-    block->used = 1;
-    list->lastFreeBlock = block;
-    Unpoison(block->data, list->entrySize);
-    return block->data;
 }
 
 }  // namespace
@@ -206,17 +165,14 @@ GxBool GxFreeListsSwitchedOff(void) { return GxEngineInstance->memoryAlloc == Gx
 
 GxBool GxMemoryOpen(const GxMemoryFunctions* memFuncs)
 {
-    if (memoryOpen) {
-        return 0;
-    }
-    if (memFuncs && (!memFuncs->gxMalloc || !memFuncs->gxFree || !memFuncs->gxRealloc || !memFuncs->gxCalloc)) {
-        return 0;
-    }
+    GX_ASSERT(!memoryOpen, "the memory module is opened once per init");
+    GX_ASSERT(!memFuncs || (memFuncs->gxMalloc && memFuncs->gxFree && memFuncs->gxRealloc && memFuncs->gxCalloc),
+              "memory functions come as a whole set");
     GxLinkInit(&allFreeLists);
     memoryOpen = 1;
     memorySession++;
     freeListFreeList = nullptr;
-    GxFreeList* list = GxFreeListCreateAndPreallocate(sizeof(GxFreeList), 16, alignof(GxFreeList), 0,
+    GxFreeList* list = GxFreeListCreateAndPreallocate(sizeof(GxFreeList), kFreeListsPerBlock, alignof(GxFreeList), 0,
                                                       &freeListFreeListSpace, gxMEMHINTDURGLOBAL);
     if (!list) {
         memoryOpen = 0;
@@ -231,9 +187,7 @@ GxBool GxMemoryOpen(const GxMemoryFunctions* memFuncs)
 
 void GxMemoryClose(void)
 {
-    if (!memoryOpen) {
-        return;
-    }
+    GX_ASSERT(memoryOpen, "the memory module closes once after its open");
     while (!GxLinkIsEmpty(&allFreeLists)) {
         GxFreeList* list = GxLinkGetData(allFreeLists.next, GxFreeList, lFreeList);
         GxFreeListDestroy(list);
@@ -296,10 +250,7 @@ GxFreeList* GxFreeListCreateAndPreallocate(GxInt32 entrySize, GxInt32 entriesPer
     list->entriesPerBlock = static_cast<GxUInt32>(entriesPerBlock);
     list->heapSize = (static_cast<GxUInt32>(entriesPerBlock) + 7) / 8;
     list->alignment = static_cast<GxUInt32>(alignment);
-    list->entryShift = static_cast<GxUInt32>(__builtin_ctzll(roundedSize));
-    list->entryInverse = OddInverse(roundedSize >> list->entryShift);
     list->flags = flags;
-    list->lastFreeBlock = nullptr;
     GxLinkInit(&list->blockList);
 
     for (GxInt32 i = 0; i < numBlocksToPrealloc; i++) {
@@ -315,9 +266,7 @@ GxFreeList* GxFreeListCreateAndPreallocate(GxInt32 entrySize, GxInt32 entriesPer
 
 GxBool GxFreeListDestroy(GxFreeList* freeList)
 {
-    if (!freeList) {
-        return 0;
-    }
+    GX_ASSERT(freeList, "destroy takes a free list");
     GxLinkRemove(&freeList->lFreeList);
     FreeAllBlocks(freeList);
     ReleaseRecord(freeList);
@@ -327,62 +276,53 @@ GxBool GxFreeListDestroy(GxFreeList* freeList)
 // The first block with room, newest first, hands out its lowest free entry.
 void* GxFreeListAlloc(GxFreeList* freeList, GxUInt32 hint)
 {
-    const GxUInt32 entries = freeList->entriesPerBlock;
     for (GxLink* cur = freeList->blockList.next; cur != &freeList->blockList; cur = cur->next) {
         auto* block = reinterpret_cast<FreeListBlock*>(cur);
-        if (block->used == entries) {
-            continue;
+        const GxUInt32 index = FirstFreeEntry(freeList, block);
+        if (index < freeList->entriesPerBlock) {
+            BlockBitmap(block)[index / 8] |= EntryMask(index);
+            GxUInt8* entry = BlockData(freeList, block) + static_cast<size_t>(index) * freeList->entrySize;
+            Unpoison(entry, freeList->entrySize);
+            return entry;
         }
-        GxUInt8* bitmap = BlockBitmap(block);
-        GxUInt32 word = 0;
-        uint64_t bits = LoadWord(bitmap, 0);
-        // A block with room has a clear bit, and padding bits are set: the search ends inside the bitmap.
-        while (bits == ~uint64_t(0)) {
-            bits = LoadWord(bitmap, ++word);
-        }
-        const GxUInt32 bit = static_cast<GxUInt32>(__builtin_ctzll(~bits));
-        StoreWord(bitmap, word, bits | (uint64_t(1) << bit));
-        block->used++;
-        freeList->lastFreeBlock = block;
-        GxUInt8* entry = block->data + static_cast<size_t>(word * kBitmapWordBits + bit) * freeList->entrySize;
-        Unpoison(entry, freeList->entrySize);
-        return entry;
     }
-    return AllocInNewBlock(freeList, hint);
+    FreeListBlock* block = NewBlock(freeList, hint);
+    if (!block) {
+        return nullptr;
+    }
+    BlockBitmap(block)[0] = EntryMask(0);
+    GxUInt8* entry = BlockData(freeList, block);
+    Unpoison(entry, freeList->entrySize);
+    return entry;
 }
 
 // Refuses, with null, anything that is not an entry in use of this list: a foreign pointer,
 // one past a block's last entry, a pointer inside an entry, an entry already free.
 GxFreeList* GxFreeListFree(GxFreeList* freeList, void* entry)
 {
-    if (!freeList || !entry) {
+    GX_ASSERT(freeList && entry, "free takes a free list and one of its entries");
+    const uintptr_t address = reinterpret_cast<uintptr_t>(entry);
+    FreeListBlock* block = FindBlock(freeList, address);
+    if (!block) {
         return nullptr;
     }
-    const uintptr_t address = reinterpret_cast<uintptr_t>(entry);
-    const GxUInt32 entries = freeList->entriesPerBlock;
-    // Entries tend to be freed near the last one handled: try its block first.
-    auto* block = static_cast<FreeListBlock*>(freeList->lastFreeBlock);
-    uint64_t index = block ? EntryIndex(freeList, block, address) : entries;
-    if (index >= entries) {
-        block = FindBlock(freeList, address);
-        if (!block) {
-            return nullptr;
-        }
-        index = EntryIndex(freeList, block, address);
+    const uintptr_t offset = address - reinterpret_cast<uintptr_t>(BlockData(freeList, block));
+    const uintptr_t index = offset / freeList->entrySize;
+    if (address < reinterpret_cast<uintptr_t>(BlockData(freeList, block)) || offset % freeList->entrySize != 0 ||
+        index >= freeList->entriesPerBlock) {
+        return nullptr;
     }
-    GxUInt8* bitmap = BlockBitmap(block);
-    const GxUInt32 word = static_cast<GxUInt32>(index / kBitmapWordBits);
-    const uint64_t mask = uint64_t(1) << (index % kBitmapWordBits);
-    const uint64_t bits = LoadWord(bitmap, word);
-    if (!(bits & mask)) {
+    GxUInt8* bits = &BlockBitmap(block)[index / 8];
+    const GxUInt8 mask = EntryMask(static_cast<GxUInt32>(index));
+    if (!(*bits & mask)) {
         FreedTwice();
         return nullptr;
     }
-    StoreWord(bitmap, word, bits & ~mask);
+    *bits = static_cast<GxUInt8>(*bits & ~mask);
     Poison(entry, freeList->entrySize);
-    freeList->lastFreeBlock = block;
-    if (--block->used == 0 && (freeList->flags & gxFREELISTFLAGFREEBLOCKS)) {
-        return ReleaseBlock(freeList, block);
+    if ((freeList->flags & gxFREELISTFLAGFREEBLOCKS) && BlockIsEmpty(freeList, block)) {
+        GxLinkRemove(&block->link);
+        FreeBlock(freeList, block);
     }
     return freeList;
 }
@@ -397,40 +337,28 @@ GxFreeList* GxFreeListFreeDirect(GxFreeList* freeList, void* entry)
 
 GxInt32 GxFreeListPurge(GxFreeList* freeList)
 {
-    if (!freeList) {
-        return 0;
-    }
-    GxLink taken;
-    GxLinkInit(&taken);
-    if (!GxLinkIsEmpty(&freeList->blockList)) {
-        // Move the whole chain onto a local head, then sort each block back or free it.
-        taken.next = freeList->blockList.next;
-        taken.prev = freeList->blockList.prev;
-        taken.next->prev = &taken;
-        taken.prev->next = &taken;
-        GxLinkInit(&freeList->blockList);
-    }
+    GX_ASSERT(freeList, "purge takes a free list");
+    // Each block in turn leaves the list: a used one goes back at the head, an empty one is freed.
     GxInt32 freed = 0;
-    freeList->lastFreeBlock = nullptr;
-    while (!GxLinkIsEmpty(&taken)) {
-        GxLink* cur = taken.next;
-        GxLinkRemove(cur);
+    GxLink* cur = freeList->blockList.next;
+    while (cur != &freeList->blockList) {
+        GxLink* next = cur->next;
         auto* block = reinterpret_cast<FreeListBlock*>(cur);
-        if (block->used == 0) {
+        GxLinkRemove(cur);
+        if (BlockIsEmpty(freeList, block)) {
             FreeBlock(freeList, block);
             freed++;
         } else {
             GxLinkAddAfter(&freeList->blockList, cur);
         }
+        cur = next;
     }
     return static_cast<GxInt32>(freeList->entrySize) * freed;
 }
 
 GxInt32 GxFreeListPurgeAllFreeLists(void)
 {
-    if (!memoryOpen) {
-        return 0;
-    }
+    GX_ASSERT(memoryOpen, "purging needs the memory module open");
     GxInt32 total = 0;
     for (GxLink* cur = allFreeLists.next; cur != &allFreeLists; cur = cur->next) {
         GxInt32 freed = GxFreeListPurge(GxLinkGetData(cur, GxFreeList, lFreeList));
@@ -443,24 +371,20 @@ GxInt32 GxFreeListPurgeAllFreeLists(void)
 
 GxFreeList* GxFreeListForAllUsed(GxFreeList* freeList, GxFreeListCallBack callBack, void* data)
 {
-    if (!freeList || !callBack) {
-        return nullptr;
-    }
-    const GxUInt32 entries = freeList->entriesPerBlock;
-    const size_t bitmapBytes = static_cast<size_t>(BitmapWords(freeList)) * sizeof(uint64_t);
+    GX_ASSERT(freeList && callBack, "a walk takes a free list and a callback");
     GxLink* cur = freeList->blockList.next;
     while (cur != &freeList->blockList) {
         // The callback may free entries, and with them this block: work from a copy.
         GxLink* next = cur->next;
         auto* block = reinterpret_cast<FreeListBlock*>(cur);
-        auto* copy = static_cast<GxUInt8*>(GxMalloc(bitmapBytes, gxMEMHINTDURFUNCTION));
+        auto* copy = static_cast<GxUInt8*>(GxMalloc(freeList->heapSize, gxMEMHINTDURFUNCTION));
         if (!copy) {
             return nullptr;
         }
-        memcpy(copy, BlockBitmap(block), bitmapBytes);
-        GxUInt8* first = block->data;
-        for (GxUInt32 index = 0; index < entries; index++) {
-            if (LoadWord(copy, index / kBitmapWordBits) & (uint64_t(1) << (index % kBitmapWordBits))) {
+        memcpy(copy, BlockBitmap(block), freeList->heapSize);
+        GxUInt8* first = BlockData(freeList, block);
+        for (GxUInt32 index = 0; index < freeList->entriesPerBlock; index++) {
+            if (copy[index / 8] & EntryMask(index)) {
                 callBack(first + static_cast<size_t>(index) * freeList->entrySize, data);
             }
         }

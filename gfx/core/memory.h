@@ -18,14 +18,11 @@ constexpr GxUInt32 gxFREELISTFLAGFREEBLOCKS = 0x2;  // a block goes as soon as i
 struct GxFreeList {
     GxUInt32 entrySize;  // rounded up to the alignment
     GxUInt32 entriesPerBlock;
-    GxUInt32 heapSize;  // bitmap bytes per block (kept in whole 64-bit words)
+    GxUInt32 heapSize;  // bitmap bytes per block: (entries + 7) / 8
     GxUInt32 alignment;
     GxLink blockList;  // circular; the head points at itself when empty
     GxUInt32 flags;
-    GxUInt32 entryShift;    // entrySize is (odd factor) << entryShift
-    GxLink lFreeList;       // link in the list of all free lists
-    uint64_t entryInverse;  // inverse of entrySize's odd factor mod 2^64: entry index without a division
-    void* lastFreeBlock;    // block of the last allocate or free, searched first; null when unknown
+    GxLink lFreeList;  // link in the list of all free lists
 };
 
 GxBool GxMemoryOpen(const GxMemoryFunctions* memFuncs);

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr GxUInt32 kPipelineFreeListHint = 0x40409;
-constexpr GxInt32 kPipelineFreeListAlignment = 4;
 constexpr GxUInt32 kNodeBlockHint = 0x1030409;
 
 // Per-node bookkeeping while a pipeline is locked (the unlock's ordering state).
@@ -408,7 +407,7 @@ GxBool GxPipelineSystemOpen(void)
         return 0;
     }
     GxPipelineModuleBlock* block = Block();
-    block->pipelineFreeList = GxFreeListCreateAndPreallocate(sizeof(GxPipeline), 64, kPipelineFreeListAlignment, 1,
+    block->pipelineFreeList = GxFreeListCreateAndPreallocate(sizeof(GxPipeline), 64, alignof(GxPipeline), 1,
                                                              &pipelineFreeListSpace, kPipelineFreeListHint);
     if (!block->pipelineFreeList) {
         GxPipelineHeapDestroy(heap);
@@ -784,7 +783,6 @@ GxFramedObject* GxObjectSetFrame(GxFramedObject* object, GxFrame* frame)
     object->object.parent = frame;
     if (frame) {
         GxLinkAddAfter(&frame->objectList, &object->inFrameList);
-        GxFrameObjectsChanged();
         GxFrameSetDirty(frame);
     }
     return object;

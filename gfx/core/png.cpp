@@ -203,7 +203,9 @@ GxImage* GxImageReadPNG(const GxChar* imageName)
     }
     GxStreamClose(s.stream, nullptr);
     if (!ok) {
-        GxImageDestroy(s.image);
+        if (s.image) {
+            GxImageDestroy(s.image);
+        }
         return nullptr;
     }
     return s.image;

@@ -275,14 +275,18 @@ TEST_F(PngTest, DamagedFilesFailCleanly)
         ASSERT_TRUE(Store(Bytes(good.begin(), good.begin() + static_cast<long>(n))));
         GxImage* image = GxImageReadPNG(path.c_str());
         EXPECT_EQ(image, nullptr) << "prefix of " << n << " bytes";
-        GxImageDestroy(image);
+        if (image != nullptr) {
+            GxImageDestroy(image);
+        }
     }
     // Flipped bytes anywhere past the signature: refused or read, never a crash.
     for (size_t n = 8; n < good.size(); ++n) {
         Bytes bad = good;
         bad[n] ^= 0x55;
         ASSERT_TRUE(Store(bad));
-        GxImageDestroy(GxImageReadPNG(path.c_str()));
+        if (GxImage* image = GxImageReadPNG(path.c_str())) {
+            GxImageDestroy(image);
+        }
     }
     EXPECT_EQ(GxTestLiveBlocks(), live);
     GxTestTakeError();

@@ -534,7 +534,10 @@ GxImage* GxImageCreateResample(const GxImage* image, GxInt32 width, GxInt32 heig
 {
     GX_ASSERT(image != nullptr, "an image to resample");
     GxImage* result = GxImageCreate(width, height, 32);
-    if (!result || !GxImageAllocatePixels(result)) {
+    if (!result) {
+        return nullptr;
+    }
+    if (!GxImageAllocatePixels(result)) {
         GxImageDestroy(result);
         return nullptr;
     }
@@ -543,14 +546,18 @@ GxImage* GxImageCreateResample(const GxImage* image, GxInt32 width, GxInt32 heig
     if (image->depth != 32) {
         widened = GxImageCreate(image->width, image->height, 32);
         if (!widened || !GxImageAllocatePixels(widened) || !GxImageCopy(widened, image)) {
-            GxImageDestroy(widened);
+            if (widened) {
+                GxImageDestroy(widened);
+            }
             GxImageDestroy(result);
             return nullptr;
         }
         source = widened;
     }
     GxImage* done = GxImageResample(result, source);
-    GxImageDestroy(widened);
+    if (widened) {
+        GxImageDestroy(widened);
+    }
     if (!done) {
         GxImageDestroy(result);
     }

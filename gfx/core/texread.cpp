@@ -188,7 +188,9 @@ GxImage* FitImage(GxImage* image, GxInt32 width, GxInt32 height)
     }
     GxImage* resized = NewImage(width, height, 32);
     if (resized == nullptr || GxImageResample(resized, wide) == nullptr) {
-        GxImageDestroy(resized);
+        if (resized != nullptr) {
+            GxImageDestroy(resized);
+        }
         GxImageDestroy(wide);
         return nullptr;
     }

@@ -10,7 +10,6 @@ GxD3D9RasterList gxD3D9RasterList = {};
 namespace {
 
 constexpr GxInt32 kListNodesPerBlock = 127;
-constexpr GxInt32 kListAlignment = 4;
 
 GxD3D9RasterList& rasterList = gxD3D9RasterList;
 
@@ -196,8 +195,8 @@ GxBool GxD3D9RasterListOpen(void)
 {
     GX_ASSERT(rasterList.nodes == nullptr, "the device-memory list opens once per device open");
     rasterList.head = nullptr;
-    rasterList.nodes =
-        GxFreeListCreate(sizeof(GxD3D9RasterListNode), kListNodesPerBlock, kListAlignment, gxD3D9RASTERLISTHINT);
+    rasterList.nodes = GxFreeListCreate(sizeof(GxD3D9RasterListNode), kListNodesPerBlock, alignof(GxD3D9RasterListNode),
+                                        gxD3D9RASTERLISTHINT);
     return rasterList.nodes != nullptr;
 }
 

@@ -18,7 +18,6 @@ using Slot = GxD3D9DynamicVertexBufferSlot;
 GxD3D9VertexBufferManagerState& manager = gxD3D9VertexBufferManager;
 
 constexpr GxUInt32 listHint = gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
-constexpr GxInt32 kListAlignment = 4;
 constexpr GxUInt32 sharedEntryHint = gxMEMHINTDUROBJECT | gxD3D9MEMHINTDRIVER;
 constexpr GxUInt32 dynamicEntryHint = gxMEMHINTDURGLOBAL | gxD3D9MEMHINTDRIVER;
 constexpr DWORD dynamicUsage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
@@ -449,10 +448,13 @@ GxBool GxD3D9DynamicVertexBuffersRestore(void)
 GxBool GxD3D9VertexBufferManagerOpen(void)
 {
     GxD3D9VertexBufferManagerClose();
-    manager.strideFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferStrideList), 16, kListAlignment, listHint);
-    manager.rangeFreeList = GxFreeListCreate(sizeof(GxD3D9VertexBufferFreeRange), 100, kListAlignment, listHint);
-    manager.nodeFreeList = GxFreeListCreate(sizeof(BufferNode), 100, kListAlignment, listHint);
-    manager.recordFreeList = GxFreeListCreate(sizeof(GxD3D9DynamicVertexBufferRecord), 42, kListAlignment, listHint);
+    manager.strideFreeList =
+        GxFreeListCreate(sizeof(GxD3D9VertexBufferStrideList), 16, alignof(GxD3D9VertexBufferStrideList), listHint);
+    manager.rangeFreeList =
+        GxFreeListCreate(sizeof(GxD3D9VertexBufferFreeRange), 100, alignof(GxD3D9VertexBufferFreeRange), listHint);
+    manager.nodeFreeList = GxFreeListCreate(sizeof(BufferNode), 100, alignof(BufferNode), listHint);
+    manager.recordFreeList = GxFreeListCreate(sizeof(GxD3D9DynamicVertexBufferRecord), 42,
+                                              alignof(GxD3D9DynamicVertexBufferRecord), listHint);
     if (!manager.strideFreeList || !manager.rangeFreeList || !manager.nodeFreeList || !manager.recordFreeList) {
         GxD3D9VertexBufferManagerClose();
         return 0;
