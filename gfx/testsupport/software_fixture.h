@@ -18,6 +18,9 @@ protected:
     // Plugins a test needs go in here, between init and open.
     virtual void AttachPlugins() {}
 
+    // The engine's memory functions, set before SetUp; the engine's own by default.
+    const GxMemoryFunctions* memory = nullptr;
+
     void SetUp() override
     {
         if (!startInSetUp) {
@@ -31,6 +34,7 @@ protected:
         setup.width = windowWidth;
         setup.height = windowHeight;
         setup.files = false;
+        setup.memory = memory;
         setup.plugins = [this] {
             AttachPlugins();
             return !HasFatalFailure();
