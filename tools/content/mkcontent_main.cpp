@@ -214,8 +214,7 @@ HWND StartEngine()
                          (GxFileSystemManagerSetDefault(files), true) && GxSplinePluginAttach() &&
                          GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
                          GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() &&
-                         GxUVAnimPluginAttach() &&
-                         GxEngineOpen(&window) && GxEngineStart();
+                         GxUVAnimPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
     if (!started) {
         DestroyWindow(window);
         return nullptr;
