@@ -51,6 +51,7 @@ protected:
         ASSERT_TRUE(GxUserDataPluginAttach());
         ASSERT_TRUE(GxSplinePluginAttach());
         ASSERT_TRUE(AttachClumpExtension());
+        ASSERT_TRUE(GxAnimPluginAttach());
         ASSERT_TRUE(GxUVAnimPluginAttach());
         ASSERT_TRUE(GxParticleTankPluginAttach());
         ASSERT_TRUE(GxParticlePluginAttach());

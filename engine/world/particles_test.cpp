@@ -77,26 +77,32 @@ TEST_F(StdParticle, MissingTextureStillGivesAnUntexturedEffect)
     effect.Render();
 }
 
-// An engine whose particle atomics cannot be made.
+// An engine whose memory runs out when the test says so.
 class StdParticleUnmade : public FerroxSceneTest {
 protected:
-    void AttachPlugins() override
-    {
-        ASSERT_TRUE(GxWorldPluginAttach());
-        ASSERT_TRUE(GxParticleTankPluginAttach());
-    }
+    StdParticleUnmade() { memoryFunctions = GxTestMemoryReset(); }
 };
 
 // An effect whose atomic cannot be made is not made at all: it draws, updates and blends nothing.
 TEST_F(StdParticleUnmade, AnEffectWithoutItsAtomicIsNotMade)
 {
     CFerroxStdParticle effect;
+    // The classes made beforehand, and their property tables, are shared: the emitter's block is the first
+    // allocation of the creation.
+    GxParticleEmitterClass* emitterClass = GxParticleEmitterClassCreate(kFerroxParticleEmitterFlags);
+    GxParticleClass* particleClass = GxParticleClassCreate(kFerroxParticleClassFlags);
+    ASSERT_NE(emitterClass, nullptr);
+    ASSERT_NE(particleClass, nullptr);
+    gxTestMemory.mallocFailAfter = 0;
     EXPECT_EQ(effect.Create("spark", nullptr), nullptr);
+    gxTestMemory.mallocFailAfter = -1;
     EXPECT_EQ(effect.GetAtomic(), nullptr);
     EXPECT_EQ(effect.GetEmitter(), nullptr);
     effect.Update(0.2f);
     EXPECT_EQ(1, effect.SetBlendModes(0));
     effect.Render();
+    GxParticleClassDestroy(particleClass);
+    GxParticleEmitterClassDestroy(emitterClass);
 }
 
 TEST_F(StdParticle, BlendIndexesReachTheTankMadeBeforeOrAfter)

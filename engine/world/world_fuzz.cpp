@@ -5,7 +5,9 @@
 #include "engine/testsupport/fuzz_files.h"
 #include "engine/world/clumpext.h"
 #include "engine/world/world.h"
+#include "gfx/anim/anim.h"
 #include "gfx/core/spline.h"
+#include "gfx/fx/fx.h"
 #include "gfx/testsupport/fuzz.h"
 #include "gfx/testsupport/plugins.h"
 #include "gfx/world/lod.h"
@@ -19,7 +21,8 @@ std::string g_input;
 void AttachLevelPlugins()
 {
     if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxTestSectorPluginAttach() ||
-        !GxUserDataPluginAttach() || !GxSplinePluginAttach() || !AttachClumpExtension())
+        !GxUserDataPluginAttach() || !GxSplinePluginAttach() || !AttachClumpExtension() || !GxAnimPluginAttach() ||
+        !GxUVAnimPluginAttach())
         std::abort();
 }
 

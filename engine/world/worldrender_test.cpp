@@ -26,7 +26,8 @@ protected:
     {
         engineSetup.plugins = [] {
             return GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxTestSectorPluginAttach() &&
-                   GxUserDataPluginAttach() && GxSplinePluginAttach() && AttachClumpExtension();
+                   GxUserDataPluginAttach() && GxSplinePluginAttach() && AttachClumpExtension() &&
+                   GxAnimPluginAttach() && GxUVAnimPluginAttach();
         };
     }
     void SetUp() override

@@ -5,6 +5,7 @@
 #include "gfx/anim/anim_local.h"
 #include "gfx/anim/anim_testing.h"
 #include "gfx/anim/skinsplit_testing.h"
+#include "gfx/core/bytes.h"
 #include "gfx/core/plugin.h"
 #include "gfx/world/world.h"
 #include "gfx/world/world_testing.h"
@@ -260,48 +261,31 @@ TEST_F(SkinTest, OlderAtomicLayoutRebuildsMaximumWeightsAndUsedBones)
     GxAtomicSetGeometry(atomic, geometry, 0);
     const GxUInt32 n = static_cast<GxUInt32>(geometry->numVertices);
     std::vector<GxUInt8> bytes;
-    auto word = [&](GxUInt32 value) {
-        for (GxInt32 i = 0; i < 4; i++) {
-            bytes.push_back(static_cast<GxUInt8>(value >> (8 * i)));
-        }
-    };
-    word(kBones);
-    word(0);
+    GxBytesAppend(&bytes, kBones);
+    GxBytesAppend(&bytes, 0);
     for (GxUInt32 v = 0; v < n; v++) {
-        word(Pack(2, 1, 0, 0));
+        GxBytesAppend(&bytes, Pack(2, 1, 0, 0));
     }
     for (GxUInt32 v = 0; v < n; v++) {
-        const GxReal w[4] = {0.5f, 0.5f, 0.0f, 0.0f};
-        for (GxReal f : w) {
+        for (GxReal f : {0.5f, 0.5f, 0.0f, 0.0f}) {
             GxUInt32 bits;
             memcpy(&bits, &f, 4);
-            word(bits);
+            GxBytesAppend(&bytes, bits);
         }
     }
     for (GxUInt32 b = 0; b < kBones; b++) {
         bytes.insert(bytes.end(), 12 + sizeof(GxMatrix), 0);
     }
     // Through the atomic's extension chunk, as a clump's atomic is read.
-    std::vector<GxUInt8> chunk;
-    auto put = [&](GxUInt32 value) {
-        for (GxInt32 i = 0; i < 4; i++) {
-            chunk.push_back(static_cast<GxUInt8>(value >> (8 * i)));
-        }
-    };
-    put(gxPLUGINSKIN);
-    put(static_cast<GxUInt32>(bytes.size()));
-    put(GxStreamMakeLibraryStamp(gxLIBRARYVERSION, gxLIBRARYBUILD));
-    chunk.insert(chunk.end(), bytes.begin(), bytes.end());
+    const GxUInt32 stamp = GxStreamMakeLibraryStamp(gxLIBRARYVERSION, gxLIBRARYBUILD);
     std::vector<GxUInt8> extension;
-    auto putTo = [&](GxUInt32 value) {
-        for (GxInt32 i = 0; i < 4; i++) {
-            extension.push_back(static_cast<GxUInt8>(value >> (8 * i)));
-        }
-    };
-    putTo(gxID_EXTENSION);
-    putTo(static_cast<GxUInt32>(chunk.size()));
-    putTo(GxStreamMakeLibraryStamp(gxLIBRARYVERSION, gxLIBRARYBUILD));
-    extension.insert(extension.end(), chunk.begin(), chunk.end());
+    GxBytesAppend(&extension, gxID_EXTENSION);
+    GxBytesAppend(&extension, static_cast<GxUInt32>(bytes.size() + gxCHUNKHEADERSIZE));
+    GxBytesAppend(&extension, stamp);
+    GxBytesAppend(&extension, gxPLUGINSKIN);
+    GxBytesAppend(&extension, static_cast<GxUInt32>(bytes.size()));
+    GxBytesAppend(&extension, stamp);
+    extension.insert(extension.end(), bytes.begin(), bytes.end());
     GxStream* stream = GxWorldTestOpen(extension);
     ASSERT_NE(GxPluginRegistryReadDataChunks(&gxAtomicTKList, stream, atomic), nullptr);
     GxStreamClose(stream, nullptr);

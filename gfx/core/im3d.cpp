@@ -42,6 +42,9 @@ GxInt32 SlotOf(GxInt32 primType)
     }
 }
 
+// Slot of a type the render calls draw (the five line and triangle types), or -1.
+GxInt32 DrawnSlotOf(GxInt32 primType) { return primType == gxPRIMTYPEPOINTLIST ? -1 : SlotOf(primType); }
+
 GxPipeline* BuildPipeline(GxNodeDefinition* definition)
 {
     GxPipeline* pipeline = GxPipelineCreate();
@@ -129,13 +132,14 @@ GxIm3DVertex* GxIm3DTransform(GxIm3DVertex* vertices, GxInt32 numVertices, const
 GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* indices, GxInt32 numIndices)
 {
     GxIm3DModuleBlock* block = Block();
-    if (!block || block->pool.transform.numVerts == 0) {
+    GX_ASSERT(block != nullptr, "a batch needs the open module");
+    if (block->pool.transform.numVerts == 0) {
         GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
         return 0;
     }
     GX_ASSERT(numIndices >= 0, "an index count is not negative");
-    const GxInt32 slot = SlotOf(primType);
-    if (slot < 0 || !block->renderPipelines[slot]) {
+    const GxInt32 slot = DrawnSlotOf(primType);
+    if (slot < 0) {
         GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
         return 0;
     }
@@ -161,12 +165,13 @@ GxBool GxIm3DRenderIndexedPrimitive(GxInt32 primType, const GxImVertexIndex* ind
 GxBool GxIm3DRenderPrimitive(GxInt32 primType)
 {
     GxIm3DModuleBlock* block = Block();
-    if (!block || block->pool.transform.numVerts == 0) {
+    GX_ASSERT(block != nullptr, "a batch needs the open module");
+    if (block->pool.transform.numVerts == 0) {
         GxErrorRaise(gxPLUGINCORE, gxERRIM3DNOTRANSFORM);
         return 0;
     }
-    const GxInt32 slot = SlotOf(primType);
-    if (slot < 0 || !block->renderPipelines[slot]) {
+    const GxInt32 slot = DrawnSlotOf(primType);
+    if (slot < 0) {
         GxErrorRaise(gxPLUGINCORE, gxERRIM3DPRIMTYPE);
         return 0;
     }
@@ -183,7 +188,8 @@ GxBool GxIm3DRenderPrimitive(GxInt32 primType)
 GxBool GxIm3DEnd(void)
 {
     GxIm3DModuleBlock* block = Block();
-    if (!block || block->pool.transform.numVerts == 0) {
+    GX_ASSERT(block != nullptr, "a batch needs the open module");
+    if (block->pool.transform.numVerts == 0) {
         return 0;
     }
     memset(&block->pool, 0, sizeof(block->pool));

@@ -152,10 +152,7 @@ const GxCoreModule gxMatrixModule = {0x402, sizeof(GxMatrixModuleBlock), MatrixM
 GxBool GxMatrixSetMultiplyFunction(GxMatrixMultiplyFunc routine)
 {
     GxMatrixModuleBlock* block = MatrixBlock();
-    if (block == nullptr) {
-        GxErrorRaise(0, gxERRENGINESTATE);
-        return 0;
-    }
+    GX_ASSERT(block != nullptr, "the multiply routine is set in an open engine");
     block->multiply = routine ? routine : PortableMultiply;
     return 1;
 }

@@ -546,10 +546,11 @@ void GxPipelineDestroy(GxPipeline* pipeline)
 
 GxPipeline* GxPipelineExecute(GxPipeline* pipeline, void* object, GxBool resetHeap)
 {
+    GX_ASSERT(pipeline, "a pipeline is executed");
     // A pipeline still being edited, or one with no node, has nothing that could run.
-    if (!pipeline || pipeline->isLocked || pipeline->nodeCount == 0 || !pipeline->nodeArray[0].definition ||
+    if (pipeline->isLocked || pipeline->nodeCount == 0 || !pipeline->nodeArray[0].definition ||
         !pipeline->nodeArray[0].definition->body) {
-        GxErrorRaise(gxPLUGINCORE, pipeline ? gxERRPIPELINEEMPTY : gxERRNULLARG);
+        GxErrorRaise(gxPLUGINCORE, gxERRPIPELINEEMPTY);
         return nullptr;
     }
     if (resetHeap && pipelineHeap && pipelineHeap->dirty) {

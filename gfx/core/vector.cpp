@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/core_local.h"
 #include "gfx/core/matrix.h"
 
@@ -242,10 +243,7 @@ GxBool GxV3dSetTransformFunctions(GxV3dTransformPointFunc point, GxV3dTransformP
                                   GxV3dTransformVectorFunc vector, GxV3dTransformVectorsFunc vectors)
 {
     GxVectorModuleBlock* block = VectorBlock();
-    if (block == nullptr) {
-        GxErrorRaise(0, gxERRENGINESTATE);
-        return 0;
-    }
+    GX_ASSERT(block != nullptr, "the transform routines are set in an open engine");
     block->transformPoint = point ? point : PortableTransformPoint;
     block->transformPoints = points ? points : PortableTransformPoints;
     block->transformVector = vector ? vector : PortableTransformVector;

@@ -8,6 +8,7 @@
 
 #include "gfx/d3d9/cpu_testing.h"
 #include "gfx/d3d9/d3d9_local.h"
+#include "gfx/testsupport/engine_fixture.h"
 
 namespace {
 
@@ -104,6 +105,9 @@ TEST(CPUTransforms, WritesOnlyItsElements)
 
 TEST(CPUFeatures, DetectionChoiceAndFlushToZero)
 {
+    // The routines chosen after a start go into the open engine's matrix and vector modules.
+    GxTestEngine engine;
+    ASSERT_TRUE(engine.Ok()) << engine.Failure();
     GxCPUDetectFeatures();
     EXPECT_EQ(GxCPUHaveSSE(), 1);  // every 64-bit processor has both
     EXPECT_EQ(GxCPUHaveSSE2(), 1);

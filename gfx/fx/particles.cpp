@@ -1291,10 +1291,7 @@ GxAtomic* GxParticleAtomicRender(GxAtomic* atomic)
 
 GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* data)
 {
-    if (!Attached()) {
-        GxErrorRaise(gxPLUGINPARTICLES, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(Attached(), "particle atomics are made in an engine with the plugin");
     GxParticleEmitter* emitter = GxParticleEmitterCreate(emitterClass, data);
     GxGeometry* geometry = emitter ? GxGeometryCreateEmpty(0.0f) : nullptr;
     GxAtomic* atomic = geometry ? GxAtomicCreate() : nullptr;
@@ -1317,7 +1314,8 @@ GxAtomic* GxParticleAtomicCreate(GxParticleEmitterClass* emitterClass, void* dat
 
 GxParticleEmitter* GxParticleAtomicGetEmitters(const GxAtomic* atomic)
 {
-    return atomic && Attached() ? EmittersOf(atomic) : nullptr;
+    GX_ASSERT(atomic && Attached(), "the emitters of an atomic of an engine with the plugin");
+    return EmittersOf(atomic);
 }
 
 GxAtomic* GxParticleAtomicAddEmitter(GxAtomic* atomic, GxParticleEmitter* emitter)

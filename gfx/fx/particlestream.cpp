@@ -2,6 +2,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/stream.h"
 #include "gfx/core/texture.h"
@@ -388,10 +389,7 @@ GxStream* GxParticleAtomicStreamWrite(GxStream* stream, GxInt32, const void* obj
         return nullptr;
     }
     for (GxParticleEmitter* e = GxParticleAtomicGetEmitters(atomic); e; e = e->next) {
-        if (!e->ptcleClass) {
-            Refuse("particle emitter without a particle class");
-            return nullptr;
-        }
+        GX_ASSERT(e->ptcleClass, "an emitter is written with its particle class");
         const GxUInt32 words[kEmitterWords] = {e->emtClass->id, e->flags & ~gxPRTSTDEMITTERFLAGSTREAMREAD,
                                                e->ptcleClass->id, static_cast<GxUInt32>(e->maxPtclePerBatch), 1};
         if (!Put(stream, words, sizeof(words)) || !WriteTable(stream, e->ptcleClass->propTab, false) ||
@@ -410,9 +408,7 @@ GxInt32 GxParticleAtomicStreamGetSize(const void* object, GxInt32, GxInt32)
 {
     GxUInt32 size = 0;
     for (GxParticleEmitter* e = GxParticleAtomicGetEmitters(static_cast<const GxAtomic*>(object)); e; e = e->next) {
-        if (!e->ptcleClass) {
-            continue;
-        }
+        GX_ASSERT(e->ptcleClass, "an emitter is written with its particle class");
         size += kEmitterWords * kWord + TableBody(e->ptcleClass->propTab) + TableBody(e->emtClass->propTab) +
                 2 * kClassBody + 4 * gxCHUNKHEADERSIZE;
         GxInt32 properties = 0;

@@ -505,21 +505,19 @@ GxBool GxUVAnimKeepChannelMatrices(GxUVAnimMaterialExt* ext)
     return 1;
 }
 
-// The block behind the public calls: null for a null material or when this engine runs without the plugin (the
-// offset kept from an earlier engine would point into another layout).
+// The block behind the public calls, of a material of an engine with the plugin (an offset kept from an earlier
+// engine would point into another layout).
 GxUVAnimMaterialExt* GxUVAnimAttachedExtOf(const GxMaterial* material)
 {
-    return material && GxMaterialGetPluginOffset(gxPLUGINUVANIM) == materialOffset && materialOffset >= 0
-               ? ExtOf(material)
-               : nullptr;
+    GX_ASSERT(material && materialOffset >= 0 && GxMaterialGetPluginOffset(gxPLUGINUVANIM) == materialOffset,
+              "a material of an engine with UV animation");
+    return ExtOf(material);
 }
 
 GxBool GxUVAnimPluginAttach(void)
 {
-    // The interpolation schemes live in the keyframe toolkit's table, which its module empties when it closes.
-    if (GxEngineGetPluginOffset(gxPLUGINANIM) < 0 && !GxAnimPluginAttach()) {
-        return 0;
-    }
+    // The open registers the schemes in the keyframe toolkit's table, so the toolkit opens first.
+    GX_ASSERT(GxEngineGetPluginOffset(gxPLUGINANIM) >= 0, "the keyframe toolkit is attached before UV animation");
     if (GxEngineRegisterPlugin(0, gxPLUGINUVANIM, ModuleOpen, ModuleClose) < 0) {
         return 0;
     }
@@ -595,9 +593,6 @@ void GxUVAnimKeyFrameInit(const GxAnimation* animation, void* keyFrame, void* pr
 GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds)
 {
     GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
-    if (!ext) {
-        return material;
-    }
     for (GxAnimInterpolator* interp : ext->slots) {
         if (interp) {
             GxAnimInterpolatorAddAnimTime(interp, seconds);
@@ -609,9 +604,6 @@ GxMaterial* GxUVAnimMaterialAddTime(GxMaterial* material, GxReal seconds)
 GxMaterial* GxUVAnimMaterialApply(GxMaterial* material)
 {
     GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
-    if (!ext) {
-        return material;
-    }
     for (GxMatrix* matrix : ext->uv) {
         if (matrix) {
             GxMatrixSetIdentity(matrix);
@@ -640,9 +632,6 @@ GxMaterial* GxUVAnimMaterialApply(GxMaterial* material)
 GxBool GxUVAnimMaterialHasAnimation(const GxMaterial* material)
 {
     const GxUVAnimMaterialExt* ext = GxUVAnimAttachedExtOf(material);
-    if (!ext) {
-        return 0;
-    }
     for (GxAnimInterpolator* interp : ext->slots) {
         if (interp) {
             return 1;

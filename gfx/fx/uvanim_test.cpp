@@ -328,14 +328,4 @@ TEST_F(UVAnim, ReadersRefuseHostileCountsLinksAndNames)
     GxTestTakeError();
 }
 
-// The keyframe schemes of texture-coordinate animation live in the toolkit's table: an engine that attaches
-// the plugin without the toolkit must still open, the next time too.
-TEST(UVAnimPluginLifetime, OpensAgainInAnEngineWithoutTheKeyframeToolkitAttachedByHand)
-{
-    for (int run = 0; run < 2; run++) {
-        GxTestEngine engine(GxTestRecordingSetup([] { return GxWorldPluginAttach() && GxUVAnimPluginAttach(); }));
-        ASSERT_TRUE(engine.Ok()) << run << ": " << engine.Failure();
-    }
-}
-
 }  // namespace

@@ -167,7 +167,7 @@ protected:
     {
         ASSERT_TRUE(GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxD3D9SectorPluginAttach() &&
                     GxUserDataPluginAttach() && GxSplinePluginAttach() && AttachClumpExtension() &&
-                    GxMaterialEffectsPluginAttach() && GxUVAnimPluginAttach());
+                    GxMaterialEffectsPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach());
     }
     void SetUp() override
     {

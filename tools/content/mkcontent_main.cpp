@@ -213,8 +213,8 @@ HWND StartEngine()
                          (files = GxWin32FileSystemCreate(10, "C:", "wfs")) != nullptr && GxFileSystemRegister(files) &&
                          (GxFileSystemManagerSetDefault(files), true) && GxSplinePluginAttach() &&
                          GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
-                         GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() && GxUVAnimPluginAttach() &&
-                         GxEngineOpen(&window) && GxEngineStart();
+                         GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() &&
+                         GxUVAnimPluginAttach() && GxEngineOpen(&window) && GxEngineStart();
     if (!started) {
         DestroyWindow(window);
         return nullptr;

@@ -9,6 +9,7 @@
 #include "gfx/anim/anim.h"
 #include "gfx/core/filesys.h"
 #include "gfx/core/spline.h"
+#include "gfx/fx/fx.h"
 #include "gfx/testsupport/headless.h"
 #include "gfx/testsupport/software_fixture.h"
 #include "gfx/testsupport/temp_dir.h"
@@ -50,22 +51,24 @@ private:
     std::optional<GxTestTempDir> m_scratch;
 };
 
-// The plugins of a character file: skeleton, skin and the user data that tags its materials.
+// The plugins of a character file: skeleton, skin, the user data that tags its materials and the UV animation
+// the game's loading asks about.
 class ContentCharacterTest : public ContentModelTest {
 protected:
     void AttachPlugins() override
     {
         ASSERT_TRUE(GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
-                    GxAnimHierarchyPluginAttach() && GxSkinPluginAttach());
+                    GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() && GxSkinPluginAttach() &&
+                    GxUVAnimPluginAttach());
     }
 };
 
-// The plugins of an object model: its atomics' levels of detail, tags and paths.
+// The plugins of an object model: its atomics' levels of detail, tags, paths and UV animation.
 class ContentObjectTest : public ContentModelTest {
 protected:
     void AttachPlugins() override
     {
         ASSERT_TRUE(GxWorldPluginAttach() && GxLODAtomicPluginAttach() && GxUserDataPluginAttach() &&
-                    GxSplinePluginAttach());
+                    GxSplinePluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach());
     }
 };
