@@ -18,7 +18,6 @@ protected:
     // Plugins a test needs go in here, between init and open.
     virtual void AttachPlugins() {}
 
-
     void SetUp() override
     {
         if (!startInSetUp) {
