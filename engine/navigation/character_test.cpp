@@ -287,10 +287,20 @@ TEST_F(Character, DressedFromTheModelsParts)
     }
     EXPECT_TRUE(dressed.GetSpeed() >= 1.0f && dressed.GetSpeed() <= 1.5f) << dressed.GetSpeed();
 
-    // Drawing goes through the character's callback, which marks the frame as drawn until the next update.
+    // Drawing goes through the character's callback, which marks the frame as drawn until the next update. The
+    // recording device installs no atomic pipeline: the draw runs one that does nothing.
+    GxNodeDefinition nothing = {};
+    nothing.name = "nothing";
+    nothing.body = [](GxPipelineNode*, const GxPipelineExecutionParams*) -> GxBool { return 1; };
+    GxPipeline* pipeline = GxPipelineCreate();
+    ASSERT_TRUE(pipeline && GxPipelineLock(pipeline) && GxPipelineAddFragment(pipeline, nullptr, &nothing, nullptr) &&
+                GxPipelineUnlock(pipeline));
+    GxPipelineGetModuleBlock()->currentAtomicPipeline = pipeline;
     EXPECT_EQ(0, dressed.m_drawnThisFrame);
     dressed.Render();
     EXPECT_EQ(1, dressed.m_drawnThisFrame);
+    GxPipelineGetModuleBlock()->currentAtomicPipeline = nullptr;
+    GxPipelineDestroy(pipeline);
     DrawnGrid drawn(kOpen);
     dressed.SetBlockGrid(&drawn.grid);
     dressed.Update(kFrame);
