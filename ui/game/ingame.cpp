@@ -160,8 +160,6 @@ int CInterface::Create(CFerroxTagTree* data)
     CFerroxLocale* locale = FerroxGameLocale();
     if (locale)
         m_defaultTooltipList = locale->FindTextList(kGeneralTooltips);
-    // The first request without a list of its own reads the default list too, not only those after a draw.
-    m_tooltipList = m_defaultTooltipList;
     if (g_pGame)
         g_pGame->SetNotices(this);
 

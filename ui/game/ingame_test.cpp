@@ -180,13 +180,13 @@ protected:
         locale = nullptr;
         CreateWithFonts();
     }
-    // One frame with the pointer at (x, bottom-up y), asking for general text `text` unless it is negative.
-    std::vector<UiDrawRecord> Rest(float x, float y, int text, float seconds = 0.25f)
+    // One frame with the pointer at (x, bottom-up y), asking for text `text` of `list` unless it is negative.
+    std::vector<UiDrawRecord> Rest(float x, float y, int text, float seconds = 0.25f, int16_t list = -1)
     {
         PointAt(x, y);
         ui->Update(seconds);
         if (text >= 0)
-            ui->SetTooltip(static_cast<uint16_t>(text), -1);
+            ui->SetTooltip(static_cast<uint16_t>(text), list);
         uiDrawRecords.clear();
         ui->Render();
         std::vector<UiDrawRecord> tips;
@@ -207,14 +207,17 @@ protected:
 };
 
 // The tooltip waits 0.6 s, then its text is drawn at the pointer, stays where it first showed while the pointer
-// rests on the button, and goes the frame the pointer leaves.
+// rests on the button, and goes the frame the pointer leaves. A drawn tooltip puts the general list back, so a
+// request without a list of its own reads it.
 TEST_F(TooltipTest, WaitsThenShowsAtThePointerAndGoesWithIt)
 {
     const std::array<int32_t, 4> manage = UiMainButton(MAIN_MANAGE);
     const float x = static_cast<float>(manage[0] + manage[2] / 2), y = static_cast<float>(manage[1] + manage[3] / 2);
-    EXPECT_TRUE(Rest(x, y, 0).empty());
-    EXPECT_TRUE(Rest(x, y, 0).empty());  // 0.5 s
-    std::vector<UiDrawRecord> shown = Rest(x + 2.0f, y - 3.0f, 0);
+    const int16_t general = ui->m_defaultTooltipList;
+    EXPECT_LT(ui->m_tooltipList, 0) << "no list is requested before a tooltip is drawn";
+    EXPECT_TRUE(Rest(x, y, 0, 0.25f, general).empty());
+    EXPECT_TRUE(Rest(x, y, 0, 0.25f, general).empty());  // 0.5 s
+    std::vector<UiDrawRecord> shown = Rest(x + 2.0f, y - 3.0f, 0, 0.25f, general);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].picture, "Manage the mall");
     ExpectAt(shown, x + 2.0f, y - 3.0f);
