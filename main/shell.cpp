@@ -164,6 +164,8 @@ void CProgramShell::LeaveInterface()
         endGame->TearDown();
 }
 
+CFerroxGameInterface* CProgramShell::GetFrontEndInterface() const { return m_pFrontEnd.get(); }
+
 int CProgramShell::CreateFrontEnd()
 {
     if (!m_pFrontEnd) {

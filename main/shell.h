@@ -37,6 +37,7 @@ public:
     void AskLeave(void (*yes)()) override;
     int IsCanvasUnderModal(float x, float y) override;
     void LeaveInterface() override;
+    CFerroxGameInterface* GetFrontEndInterface() const override;
     int CreateFrontEnd() override;
     void UpdateFrontEnd(float frameTime) override;
     void RenderFrontEnd() override;

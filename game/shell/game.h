@@ -156,6 +156,8 @@ public:
     // The interface above, installed by the program (null: the shell that does nothing).
     CGameShell* GetShell() const;
     void SetShell(CGameShell* shell) { m_pShell = shell; }
+    // The front end the shell holds, which its main menu and city views reach; null without one.
+    CFerroxGameInterface* GetFrontEnd() const;
 
     // The installed notice seam, or null: then nothing is told.
     CGameNotices* GetNotices() const { return m_pNotices; }

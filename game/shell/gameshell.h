@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+class CFerroxGameInterface;
 class CFerroxTagTree;
 class CFerroxWorld;
 
@@ -67,6 +68,8 @@ public:
     virtual void AdvanceContract(int32_t category) { (void)category; }
 
     // The front end: made and built once; rebuilt when the game is left; its canvases go when a game starts.
+    // Its canvases reach it through the game (null while there is none).
+    virtual CFerroxGameInterface* GetFrontEndInterface() const { return nullptr; }
     virtual int CreateFrontEnd() { return 0; }
     virtual void UpdateFrontEnd(float frameTime) { (void)frameTime; }
     virtual void RenderFrontEnd() {}

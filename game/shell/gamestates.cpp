@@ -175,6 +175,8 @@ bool IsCharacterShown(CFerroxObject* object)
 
 CGameShell* CGame::GetShell() const { return m_pShell ? m_pShell : &g_idleShell; }
 
+CFerroxGameInterface* CGame::GetFrontEnd() const { return GetShell()->GetFrontEndInterface(); }
+
 int CGame::Create(HWND window, const char* name)
 {
     g_pGame = this;

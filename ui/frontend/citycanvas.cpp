@@ -232,8 +232,8 @@ void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)
         return;
     switch (index) {
     case CITY_BACK:
-        if (m_pFrontEnd)
-            m_pFrontEnd->SwitchTo(m_pFrontEnd->GetMainMenu());
+        if (CFrontEnd* frontEnd = FrontEndGet())
+            frontEnd->SwitchTo(frontEnd->GetMainMenu());
         break;
     case CITY_PREVIOUS:
         StepScenario(-1);
@@ -242,8 +242,8 @@ void CCityCanvas::OnWidgetEvent(int32_t index, int32_t event)
         StepScenario(1);
         break;
     case CITY_START:
-        if (m_pFrontEnd)
-            m_pFrontEnd->GetStack().RequestPop();
+        if (CFrontEnd* frontEnd = FrontEndGet())
+            frontEnd->GetStack().RequestPop();
         if (g_pGame)
             g_pGame->StartScenario(m_city, m_scenarioPath.c_str());
         break;

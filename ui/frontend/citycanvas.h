@@ -15,7 +15,6 @@ class CFerroxFont;
 class CFerroxSpline;
 class CFerroxSplineSubCamera;
 class CFerroxWorld;
-class CFrontEnd;
 
 // City-canvas buttons.
 enum CityCanvasButton : int32_t {
@@ -54,9 +53,6 @@ public:
     // loads the level (unless a world is given), adds the view and the overlay, and reads the first scenario.
     virtual void Create(const char* picture, const char* model, int32_t city, CFerroxWorld* world);
 
-    // The front end whose stack and main menu the back and start buttons use.
-    void SetFrontEnd(CFrontEnd* frontEnd) { m_pFrontEnd = frontEnd; }
-
     int16_t GetDescription() const { return m_description; }
     int16_t GetScenarioNumber() const { return m_scenarioNumber; }
     const std::string& GetScenarioPath() const { return m_scenarioPath; }
@@ -88,5 +84,4 @@ protected:
     std::unique_ptr<CFerroxSpline> m_pSecondPath;
     CFerroxWorld* m_pWorld;                     // the world the view shows: m_pOwnWorld, or the caller's, shared
     std::unique_ptr<CFerroxWorld> m_pOwnWorld;  // made here when no world was given
-    CFrontEnd* m_pFrontEnd = nullptr;
 };

@@ -146,6 +146,7 @@ TEST_F(CityCanvasTest, StartHandsTheLevelThePathAndTheLoadState)
     WriteScenario("paris1.fds", "<CONDITIONS>\r\n2\r\n</CONDITIONS>\r\n");
     game->m_pLevelManager = std::make_unique<CFerroxLevelManager>();
     CFrontEnd front;
+    shell.frontEnd = &front;
     front.Build();
     CCityCanvas* paris = front.GetParis();
     front.SwitchTo(paris);

@@ -26,15 +26,16 @@ constexpr City kLondon = {"./images/scenario/London/london.png", "./models/level
 constexpr City kBerlin = {"./images/scenario/Berlin/berlin.png", "./models/levels/Berlin/berlin.gxs", 1};
 constexpr City kParis = {"./images/scenario/Paris/paris.png", "./models/levels/Paris/paris.gxs", 2};
 
-std::unique_ptr<CCityCanvas> MakeCity(const City& city, CFrontEnd* owner)
+std::unique_ptr<CCityCanvas> MakeCity(const City& city)
 {
     auto canvas = std::make_unique<CCityCanvas>();
-    canvas->SetFrontEnd(owner);
     canvas->Create(city.picture, city.model, city.index, nullptr);
     return canvas;
 }
 
 }  // namespace
+
+CFrontEnd* FrontEndGet() { return g_pGame ? dynamic_cast<CFrontEnd*>(g_pGame->GetFrontEnd()) : nullptr; }
 
 bool FrontEndButtonPressed(CFerroxWidget* widget, int32_t event)
 {
@@ -65,20 +66,23 @@ void CMainMenu::Update() { CFerroxCanvas::Update(); }
 void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
 {
     GX_ASSERT(index != 0, "the background widget receives no events");
-    if (!FrontEndButtonPressed(GetWidget(index), event) || !m_pOwner)
+    if (!FrontEndButtonPressed(GetWidget(index), event))
+        return;
+    CFrontEnd* frontEnd = FrontEndGet();
+    if (!frontEnd)
         return;
     switch (index) {
     case MAIN_MENU_LONDON:
-        m_pOwner->SwitchTo(m_pOwner->GetLondon());
+        frontEnd->SwitchTo(frontEnd->GetLondon());
         break;
     case MAIN_MENU_PARIS:
-        m_pOwner->SwitchTo(m_pOwner->GetParis());
+        frontEnd->SwitchTo(frontEnd->GetParis());
         break;
     case MAIN_MENU_BERLIN:
-        m_pOwner->SwitchTo(m_pOwner->GetBerlin());
+        frontEnd->SwitchTo(frontEnd->GetBerlin());
         break;
     case MAIN_MENU_QUIT:
-        m_pOwner->GetStack().RequestPop();
+        frontEnd->GetStack().RequestPop();
         if (g_pFerroxApp)
             g_pFerroxApp->Quit();
         break;
@@ -145,11 +149,11 @@ void CFrontEnd::Build()
     DestroyCanvases();
     CFerroxLocale* locale = FerroxGameLocale();
     const int32_t language = locale ? locale->GetLanguage() : g_pGame ? g_pGame->GetLanguage() : 0;
-    m_pMainMenu = std::make_unique<CMainMenu>(this);
+    m_pMainMenu = std::make_unique<CMainMenu>();
     m_pMainMenu->Create(language == kFrontEndGerman ? kFrontEndMenuPictureGerman : kFrontEndMenuPicture);
-    m_pLondon = MakeCity(kLondon, this);
-    m_pBerlin = MakeCity(kBerlin, this);
-    m_pParis = MakeCity(kParis, this);
+    m_pLondon = MakeCity(kLondon);
+    m_pBerlin = MakeCity(kBerlin);
+    m_pParis = MakeCity(kParis);
     m_pTooltipFont = std::make_unique<CFerroxFont>();
     m_pTooltipFont->Load(kFrontEndTooltipFont, 1, 0);
     m_stack.Push(m_pMainMenu.get(), 0);

@@ -36,6 +36,9 @@ enum MainMenuButton : int32_t {
     MAIN_MENU_QUIT = 4,
 };
 
+// The game's front end, which the main menu and the city views reach through the game; null without one.
+CFrontEnd* FrontEndGet();
+
 // A front-end button shows only while the pointer is over it: sets what it shows for the event, and true for a press,
 // after releasing the button for the next.
 bool FrontEndButtonPressed(CFerroxWidget* widget, int32_t event);
@@ -43,16 +46,12 @@ bool FrontEndButtonPressed(CFerroxWidget* widget, int32_t event);
 // The full-screen menu: its buttons show only under the pointer and open a city canvas or end the program.
 class CMainMenu : public CFerroxCanvas {
 public:
-    explicit CMainMenu(CFrontEnd* owner = nullptr) : m_pOwner(owner) {}
     void Init() override {}
     void Release() override {}
     void OnWidgetEvent(int32_t index, int32_t event) override;
     void Update() override;
     // Builds the canvas from the picture (scaled); a canvas without a tooltip list takes "mainmenu".
     virtual void Create(const char* path);
-
-private:
-    CFrontEnd* m_pOwner;
 };
 
 class CFrontEnd : public CFerroxInterface {

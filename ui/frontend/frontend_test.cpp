@@ -19,6 +19,7 @@ TEST_F(FrontEndTest, MainMenuPictureFollowsTheLanguage)
     WriteCanvas("images/mainmenu", "mainmenu", 4);
     WriteCanvas("images/mainmenu", "mainmenuger", 4);
     CFrontEnd front;
+    shell.frontEnd = &front;
     locale->SetLanguage(1);
     front.Build();
     EXPECT_STREQ(front.GetMainMenu()->GetWidget(0)->GetName(), kFrontEndMenuPictureGerman);
@@ -58,6 +59,7 @@ TEST_F(FrontEndTest, ButtonsOpenTheirCitiesAndAPressActsOnce)
     WriteCanvas("images/mainmenu", "mainmenu", 4);
     WriteCities();
     CFrontEnd front;
+    shell.frontEnd = &front;
     front.Build();
     // Button 2 is Paris, though the canvases are built London, Berlin, Paris.
     PressButton(MAIN_MENU_PARIS);
@@ -119,6 +121,7 @@ TEST_F(FrontEndTest, NothingOnDiskStillBuildsAndDraws)
 {
     game->m_pLevelManager = std::make_unique<CFerroxLevelManager>();
     CFrontEnd front;
+    shell.frontEnd = &front;
     front.Build();
     ASSERT_NE(front.GetMainMenu(), nullptr);
     EXPECT_EQ(front.GetMainMenu()->GetWidgetCount(), 1);
@@ -138,6 +141,7 @@ TEST_F(FrontEndTest, ShowCityTakesTheMenusPlace)
 {
     WriteCities();
     CFrontEnd front;
+    shell.frontEnd = &front;
     front.Build();
     front.ShowCity(front.GetLondon()->GetCity());
     EXPECT_TRUE(front.GetStack().Holds(front.GetLondon()));
@@ -152,6 +156,7 @@ TEST_F(FrontEndTest, TooltipWaitsThenShowsAtThePointerAndGoesWithIt)
     WriteCanvas("images/mainmenu", "mainmenu", 4);
     game->SetScreenSize(800, 600);
     CFrontEnd front;
+    shell.frontEnd = &front;
     front.Build();
     CFerroxInterface* ui = Interface();
     locale->drawThrough = true;

@@ -48,6 +48,13 @@ public:
     bool drawThrough = false;  // the font draws "text" for each call
 };
 
+// The shell through which the game gives its canvases the front end: the one a test makes.
+class FrontTestShell : public CGameShell {
+public:
+    CFerroxGameInterface* GetFrontEndInterface() const override { return frontEnd; }
+    CFerroxGameInterface* frontEnd = nullptr;
+};
+
 class FrontEndTest : public UiWorldTest {
 protected:
     void SetUp() override
@@ -58,6 +65,7 @@ protected:
         game->m_pLocale = std::make_unique<FrontRecordingLocale>();
         locale = static_cast<FrontRecordingLocale*>(game->m_pLocale.get());
         g_pFerroxApp = &app;
+        game->SetShell(&shell);
         previous = std::filesystem::current_path();
         root = std::filesystem::temp_directory_path() /
                ("ferrox_front_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
@@ -146,6 +154,7 @@ protected:
 
     FrontRecordingLocale* locale = nullptr;
     CFerroxApp app;
+    FrontTestShell shell;
     std::filesystem::path previous;
     std::filesystem::path root;
     float screen = 600.0f;
