@@ -239,18 +239,4 @@ TEST_F(TooltipSteps, MovingBetweenHotSpotsAndTheSameTooltipAgain)
     ExpectDrawnAt(195.0f, 95.0f);
 }
 
-// A press leaves the tooltip as it is: drawn while the pointer rests on what asks for it, gone (the delay back at
-// 0.6 s) the first frame the pointer has left, pressed or not.
-TEST_F(TooltipSteps, APressLeavesTheTooltipAndLeavingPutsItAway)
-{
-    Frame(0.7f, 110.0f, 105.0f, kSpotA, 2);
-    mouse->GetPosition()->left = FERROX_BUTTON_DOWN;
-    EXPECT_EQ(Frame(0.05f, 110.0f, 105.0f, kSpotA, 2), std::vector<std::string>{"tip2"});
-    EXPECT_EQ(Frame(0.05f, 110.0f, 105.0f, kSpotA, 2), std::vector<std::string>{"tip2"});
-    EXPECT_TRUE(Frame(0.05f, 300.0f, 300.0f).empty());
-    EXPECT_FLOAT_EQ(ui->delay, 0.6f);
-    mouse->GetPosition()->left = FERROX_BUTTON_UP;
-    EXPECT_TRUE(Frame(0.05f, 300.0f, 300.0f).empty());
-}
-
 }  // namespace
