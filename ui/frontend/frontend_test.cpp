@@ -19,7 +19,6 @@ TEST_F(FrontEndTest, MainMenuPictureFollowsTheLanguage)
     WriteCanvas("images/mainmenu", "mainmenu", 4);
     WriteCanvas("images/mainmenu", "mainmenuger", 4);
     CFrontEnd front;
-    shell.frontEnd = &front;
     locale->SetLanguage(1);
     front.Build();
     EXPECT_STREQ(front.GetMainMenu()->GetWidget(0)->GetName(), kFrontEndMenuPictureGerman);
@@ -121,7 +120,6 @@ TEST_F(FrontEndTest, NothingOnDiskStillBuildsAndDraws)
 {
     game->m_pLevelManager = std::make_unique<CFerroxLevelManager>();
     CFrontEnd front;
-    shell.frontEnd = &front;
     front.Build();
     ASSERT_NE(front.GetMainMenu(), nullptr);
     EXPECT_EQ(front.GetMainMenu()->GetWidgetCount(), 1);
@@ -141,7 +139,6 @@ TEST_F(FrontEndTest, ShowCityTakesTheMenusPlace)
 {
     WriteCities();
     CFrontEnd front;
-    shell.frontEnd = &front;
     front.Build();
     front.ShowCity(front.GetLondon()->GetCity());
     EXPECT_TRUE(front.GetStack().Holds(front.GetLondon()));
