@@ -227,8 +227,10 @@ TEST_F(D3D9Raster, CreatorsMakeTheObjectOfTheirType)
 
 TEST_F(D3D9Raster, RefusedRequests)
 {
-    EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL4 | gxRASTERFORMAT888), nullptr);
-    EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER);
+    for (GxInt32 pixel : {0, static_cast<GxInt32>(gxRASTERFORMAT888)}) {
+        EXPECT_EQ(Make(16, 16, gxRASTERTYPETEXTURE | gxRASTERFORMATPAL4 | pixel), nullptr) << pixel;
+        EXPECT_EQ(GxTestTakeErrorCode(), gxERRINVALIDRASTER) << pixel;
+    }
     EXPECT_EQ(Make(16, 16, gxRASTERTYPECAMERATEXTURE | gxRASTERFORMATPAL8 | gxRASTERFORMAT888), nullptr);
     EXPECT_EQ(GxTestTakeErrorCode(), gxERRDEVICEFAILURE);
     EXPECT_EQ(Make(400, 240, gxRASTERTYPECAMERA), nullptr);
