@@ -234,9 +234,7 @@ GxBool SetZWrite(GxBool on)
 
 GxBool SetAlphaFunction(GxUInt32 function)
 {
-    if (function > maxCompare) {
-        return 0;
-    }
+    GX_ASSERT(function <= maxCompare, "the alpha-test function is a comparison of the table");
     if (function == caches.engine.alphaFunction) {
         return 1;
     }
@@ -275,9 +273,7 @@ GxBool SetFog(GxBool on)
 
 GxBool SetFogType(GxUInt32 type)
 {
-    if (type > maxFogType) {
-        return 0;
-    }
+    GX_ASSERT(type <= maxFogType, "the fog type is one of the table");
     if (type == caches.engine.fogType) {
         return 1;
     }
@@ -297,12 +293,10 @@ GxBool SetFogDensity(const GxReal* density)
     return 1;
 }
 
-// Sets an engine scalar and its Direct3D state when the value changes; 0 for a value above max.
+// Sets an engine scalar and its Direct3D state (the same number) when the value changes.
 GxBool SetMapped(GxUInt32* field, D3DRENDERSTATETYPE state, GxUInt32 value, GxUInt32 max)
 {
-    if (value > max) {
-        return 0;
-    }
+    GX_ASSERT(value <= max, "an engine value maps through its table");
     if (*field == value) {
         return 1;
     }
@@ -311,6 +305,7 @@ GxBool SetMapped(GxUInt32* field, D3DRENDERSTATETYPE state, GxUInt32 value, GxUI
     return 1;
 }
 
+// Addressing and filter values come from texture data as it was read: one past its table is refused.
 GxBool SetStageZeroSampler(GxInt32 state, GxUInt32 value)
 {
     StageRecord& stage = caches.stages[0];
@@ -650,11 +645,15 @@ GxBool GxD3D9SetVertexAlpha(GxBool on)
 
 GxBool GxD3D9GetVertexAlpha(void) { return caches.engine.vertexAlpha; }
 
-GxBool GxD3D9SetSrcBlend(GxUInt32 blend) { return SetMapped(&caches.engine.srcBlend, D3DRS_SRCBLEND, blend, maxBlend); }
+// Blend words come from material-effect and tank data as they were read: one past the table is refused.
+GxBool GxD3D9SetSrcBlend(GxUInt32 blend)
+{
+    return blend <= maxBlend && SetMapped(&caches.engine.srcBlend, D3DRS_SRCBLEND, blend, maxBlend);
+}
 
 GxBool GxD3D9SetDestBlend(GxUInt32 blend)
 {
-    return SetMapped(&caches.engine.destBlend, D3DRS_DESTBLEND, blend, maxBlend);
+    return blend <= maxBlend && SetMapped(&caches.engine.destBlend, D3DRS_DESTBLEND, blend, maxBlend);
 }
 
 // ---- engine level ----

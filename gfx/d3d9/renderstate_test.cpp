@@ -155,16 +155,17 @@ TEST_F(RenderStateTest, UnsupportedStatesAndValuesFailWithoutChangingAnything)
     EXPECT_FALSE(GxD3D9RenderStateSet(gxRENDERSTATETEXTUREPERSPECTIVE, V(0)));
     EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATETEXTUREPERSPECTIVE, V(1)));
 
-    // Values outside the mapping tables are refused.
+    // Blend, filter and addressing values, which files hand on, are refused outside their tables.
     const std::pair<GxInt32, uintptr_t> outside[] = {{gxRENDERSTATESRCBLEND, 12},
-                                                     {gxRENDERSTATECULLMODE, 4},
+                                                     {gxRENDERSTATEDESTBLEND, 12},
                                                      {gxRENDERSTATETEXTUREFILTER, 7},
-                                                     {gxRENDERSTATEFOGTYPE, 4},
-                                                     {gxRENDERSTATETEXTUREADDRESSU, 5}};
+                                                     {gxRENDERSTATETEXTUREADDRESS, 5},
+                                                     {gxRENDERSTATETEXTUREADDRESSU, 5},
+                                                     {gxRENDERSTATETEXTUREADDRESSV, 16}};
     for (const auto& o : outside) {
         EXPECT_FALSE(GxD3D9RenderStateSet(o.first, V(o.second))) << o.first;
     }
-    EXPECT_EQ(Get(gxRENDERSTATECULLMODE), 2u);
+    EXPECT_EQ(Get(gxRENDERSTATESRCBLEND), static_cast<GxUInt32>(D3DBLEND_SRCALPHA));
     GxD3D9RenderStateFlush();
     EXPECT_EQ(Count(D3D9_STATE_RENDER), 0u);
     EXPECT_EQ(Count(D3D9_STATE_SAMPLER), 0u);
