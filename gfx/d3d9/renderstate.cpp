@@ -467,7 +467,8 @@ void SetEngineDefaults(void)
 
 void GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value)
 {
-    if (state >= gxD3D9NUMRENDERSTATES || caches.rsWanted[state] == value) {
+    GX_ASSERT(state < gxD3D9NUMRENDERSTATES, "a render state of the cache");
+    if (caches.rsWanted[state] == value) {
         return;
     }
     caches.rsWanted[state] = value;
@@ -479,16 +480,14 @@ void GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value)
 
 void GxD3D9GetRenderState(GxUInt32 state, GxUInt32* value)
 {
-    if (value) {
-        *value = state < gxD3D9NUMRENDERSTATES ? caches.rsWanted[state] : 0;
-    }
+    GX_ASSERT(value != nullptr && state < gxD3D9NUMRENDERSTATES, "a render state of the cache, read into a variable");
+    *value = caches.rsWanted[state];
 }
 
 void GxD3D9SetTextureStageState(GxUInt32 stage, GxUInt32 state, GxUInt32 value)
 {
-    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES) || state >= gxD3D9NUMTEXTURESTAGESTATES) {
-        return;
-    }
+    GX_ASSERT(stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES) && state < gxD3D9NUMTEXTURESTAGESTATES,
+              "a texture-stage state of the cache");
     const GxUInt32 slot = stage * gxD3D9NUMTEXTURESTAGESTATES + state;
     if (caches.tsWanted[slot] == value) {
         return;
@@ -502,9 +501,8 @@ void GxD3D9SetTextureStageState(GxUInt32 stage, GxUInt32 state, GxUInt32 value)
 
 void GxD3D9SetSamplerState(GxUInt32 sampler, GxUInt32 state, GxUInt32 value)
 {
-    if (sampler >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES) || state >= gxD3D9NUMSAMPLERSTATES) {
-        return;
-    }
+    GX_ASSERT(sampler < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES) && state < gxD3D9NUMSAMPLERSTATES,
+              "a sampler state of the cache");
     GxUInt32& sent = caches.samplerSent[sampler * gxD3D9NUMSAMPLERSTATES + state];
     if (sent == value) {
         return;
@@ -550,9 +548,7 @@ void GxD3D9RenderStateFlush(void)
 
 GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage)
 {
-    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES)) {
-        return 0;
-    }
+    GX_ASSERT(stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES), "a texture stage of the cache");
     if (stage == 0) {
         SetStageZeroAlpha(raster);
     }
@@ -585,9 +581,7 @@ GxBool GxD3D9SetTextureFilterMode(GxUInt32 mode)
 
 GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage)
 {
-    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES)) {
-        return 0;
-    }
+    GX_ASSERT(stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES), "a texture stage of the cache");
     StageRecord& record = caches.stages[stage];
     if (!texture) {
         if (stage == 0) {
@@ -616,17 +610,13 @@ GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage)
 
 GxRaster* GxD3D9GetTextureRaster(GxUInt32 stage)
 {
-    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES)) {
-        return nullptr;
-    }
+    GX_ASSERT(stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES), "a texture stage of the cache");
     return const_cast<GxRaster*>(caches.stages[stage].raster);
 }
 
 void GxD3D9TextureRasterForget(const GxRaster* raster)
 {
-    if (!raster) {
-        return;
-    }
+    GX_ASSERT(raster != nullptr, "a raster that goes is named");
     for (GxUInt32 stage = 0; stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES); stage++) {
         if (caches.stages[stage].raster == raster) {
             GxD3D9SetTextureRaster(nullptr, stage);
