@@ -153,12 +153,9 @@ TEST_F(RenderStateTest, UnsupportedStatesAndValuesFailWithoutChangingAnything)
     EXPECT_TRUE(GxD3D9RenderStateSet(gxRENDERSTATETEXTUREPERSPECTIVE, V(1)));
 
     // Blend, filter and addressing values, which files hand on, are refused outside their tables.
-    const std::pair<GxInt32, uintptr_t> outside[] = {{gxRENDERSTATESRCBLEND, 12},
-                                                     {gxRENDERSTATEDESTBLEND, 12},
-                                                     {gxRENDERSTATETEXTUREFILTER, 7},
-                                                     {gxRENDERSTATETEXTUREADDRESS, 5},
-                                                     {gxRENDERSTATETEXTUREADDRESSU, 5},
-                                                     {gxRENDERSTATETEXTUREADDRESSV, 16}};
+    const std::pair<GxInt32, uintptr_t> outside[] = {
+        {gxRENDERSTATESRCBLEND, 12},      {gxRENDERSTATEDESTBLEND, 12},      {gxRENDERSTATETEXTUREFILTER, 7},
+        {gxRENDERSTATETEXTUREADDRESS, 5}, {gxRENDERSTATETEXTUREADDRESSU, 5}, {gxRENDERSTATETEXTUREADDRESSV, 16}};
     for (const auto& o : outside) {
         EXPECT_FALSE(GxD3D9RenderStateSet(o.first, V(o.second))) << o.first;
     }
