@@ -426,7 +426,7 @@ void GxMaterialEffectsRenderBumpMap(GxD3D9InstanceHeader* header, GxD3D9MeshInst
     }
     // Without a height source, or vertices the emboss cannot read, the mesh is drawn plain.
     Layout layout;
-    if (!source || !ReadLayout(header, &layout) || mesh->vertexCount == 0) {
+    if (!source || !ReadLayout(header, &layout)) {
         GxMaterialEffectsRenderPlain(header, mesh, flags, baseTexture);
         return;
     }

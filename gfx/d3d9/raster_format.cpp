@@ -45,6 +45,7 @@ GxInt32 HighestBit(GxInt32 value)
 bool ResolveTextureFormat(GxRaster* raster, GxD3D9RasterExt* ext, GxInt32* format)
 {
     const GxInt32 nibble = PixelNibble(*format);
+    // A 4-bit palette texture is refused whether or not a pixel format comes with it.
     if (*format & gxRASTERFORMATPAL4) {
         GxErrorRaise(gxPLUGINCORE, gxERRINVALIDRASTER);
         return false;

@@ -211,7 +211,6 @@ GxRaster* GxD3D9RasterConvertFromPalette(GxRaster* raster)
     IDirect3DTexture9* expanded =
         GxD3D9CheckTextureFormat(d3dFormat) ? ExpandTexture(indexed, ext->palette->entries, pixelFormat) : nullptr;
     if (expanded == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, GxErrorMakeCode(gxERRDEVICEFAILURE, "Failed to convert a palettised texture."));
         return nullptr;
     }
     // No stage may keep the indexed texture bound, and a true-colour texture has no palette to send after a reset.

@@ -234,9 +234,7 @@ GxBool SetZWrite(GxBool on)
 
 GxBool SetAlphaFunction(GxUInt32 function)
 {
-    if (function > maxCompare) {
-        return 0;
-    }
+    GX_ASSERT(function <= maxCompare, "the alpha-test function is a comparison of the table");
     if (function == caches.engine.alphaFunction) {
         return 1;
     }
@@ -275,9 +273,7 @@ GxBool SetFog(GxBool on)
 
 GxBool SetFogType(GxUInt32 type)
 {
-    if (type > maxFogType) {
-        return 0;
-    }
+    GX_ASSERT(type <= maxFogType, "the fog type is one of the table");
     if (type == caches.engine.fogType) {
         return 1;
     }
@@ -297,12 +293,10 @@ GxBool SetFogDensity(const GxReal* density)
     return 1;
 }
 
-// Sets an engine scalar and its Direct3D state when the value changes; 0 for a value above max.
+// Sets an engine scalar and its Direct3D state (the same number) when the value changes.
 GxBool SetMapped(GxUInt32* field, D3DRENDERSTATETYPE state, GxUInt32 value, GxUInt32 max)
 {
-    if (value > max) {
-        return 0;
-    }
+    GX_ASSERT(value <= max, "an engine value maps through its table");
     if (*field == value) {
         return 1;
     }
@@ -311,6 +305,7 @@ GxBool SetMapped(GxUInt32* field, D3DRENDERSTATETYPE state, GxUInt32 value, GxUI
     return 1;
 }
 
+// Addressing and filter values come from texture data as it was read: one past its table is refused.
 GxBool SetStageZeroSampler(GxInt32 state, GxUInt32 value)
 {
     StageRecord& stage = caches.stages[0];
@@ -472,7 +467,8 @@ void SetEngineDefaults(void)
 
 void GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value)
 {
-    if (state >= gxD3D9NUMRENDERSTATES || caches.rsWanted[state] == value) {
+    GX_ASSERT(state < gxD3D9NUMRENDERSTATES, "a render state of the cache");
+    if (caches.rsWanted[state] == value) {
         return;
     }
     caches.rsWanted[state] = value;
@@ -484,16 +480,14 @@ void GxD3D9SetRenderState(GxUInt32 state, GxUInt32 value)
 
 void GxD3D9GetRenderState(GxUInt32 state, GxUInt32* value)
 {
-    if (value) {
-        *value = state < gxD3D9NUMRENDERSTATES ? caches.rsWanted[state] : 0;
-    }
+    GX_ASSERT(value != nullptr && state < gxD3D9NUMRENDERSTATES, "a render state of the cache, read into a variable");
+    *value = caches.rsWanted[state];
 }
 
 void GxD3D9SetTextureStageState(GxUInt32 stage, GxUInt32 state, GxUInt32 value)
 {
-    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES) || state >= gxD3D9NUMTEXTURESTAGESTATES) {
-        return;
-    }
+    GX_ASSERT(stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES) && state < gxD3D9NUMTEXTURESTAGESTATES,
+              "a texture-stage state of the cache");
     const GxUInt32 slot = stage * gxD3D9NUMTEXTURESTAGESTATES + state;
     if (caches.tsWanted[slot] == value) {
         return;
@@ -507,9 +501,8 @@ void GxD3D9SetTextureStageState(GxUInt32 stage, GxUInt32 state, GxUInt32 value)
 
 void GxD3D9SetSamplerState(GxUInt32 sampler, GxUInt32 state, GxUInt32 value)
 {
-    if (sampler >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES) || state >= gxD3D9NUMSAMPLERSTATES) {
-        return;
-    }
+    GX_ASSERT(sampler < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES) && state < gxD3D9NUMSAMPLERSTATES,
+              "a sampler state of the cache");
     GxUInt32& sent = caches.samplerSent[sampler * gxD3D9NUMSAMPLERSTATES + state];
     if (sent == value) {
         return;
@@ -555,9 +548,7 @@ void GxD3D9RenderStateFlush(void)
 
 GxBool GxD3D9SetTextureRaster(GxRaster* raster, GxUInt32 stage)
 {
-    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES)) {
-        return 0;
-    }
+    GX_ASSERT(stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES), "a texture stage of the cache");
     if (stage == 0) {
         SetStageZeroAlpha(raster);
     }
@@ -590,9 +581,7 @@ GxBool GxD3D9SetTextureFilterMode(GxUInt32 mode)
 
 GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage)
 {
-    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES)) {
-        return 0;
-    }
+    GX_ASSERT(stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES), "a texture stage of the cache");
     StageRecord& record = caches.stages[stage];
     if (!texture) {
         if (stage == 0) {
@@ -621,17 +610,13 @@ GxBool GxD3D9SetTexture(const GxTexture* texture, GxUInt32 stage)
 
 GxRaster* GxD3D9GetTextureRaster(GxUInt32 stage)
 {
-    if (stage >= static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES)) {
-        return nullptr;
-    }
+    GX_ASSERT(stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES), "a texture stage of the cache");
     return const_cast<GxRaster*>(caches.stages[stage].raster);
 }
 
 void GxD3D9TextureRasterForget(const GxRaster* raster)
 {
-    if (!raster) {
-        return;
-    }
+    GX_ASSERT(raster != nullptr, "a raster that goes is named");
     for (GxUInt32 stage = 0; stage < static_cast<GxUInt32>(gxD3D9MAXTEXTURESTAGES); stage++) {
         if (caches.stages[stage].raster == raster) {
             GxD3D9SetTextureRaster(nullptr, stage);
@@ -650,11 +635,15 @@ GxBool GxD3D9SetVertexAlpha(GxBool on)
 
 GxBool GxD3D9GetVertexAlpha(void) { return caches.engine.vertexAlpha; }
 
-GxBool GxD3D9SetSrcBlend(GxUInt32 blend) { return SetMapped(&caches.engine.srcBlend, D3DRS_SRCBLEND, blend, maxBlend); }
+// Blend words come from material-effect and tank data as they were read: one past the table is refused.
+GxBool GxD3D9SetSrcBlend(GxUInt32 blend)
+{
+    return blend <= maxBlend && SetMapped(&caches.engine.srcBlend, D3DRS_SRCBLEND, blend, maxBlend);
+}
 
 GxBool GxD3D9SetDestBlend(GxUInt32 blend)
 {
-    return SetMapped(&caches.engine.destBlend, D3DRS_DESTBLEND, blend, maxBlend);
+    return blend <= maxBlend && SetMapped(&caches.engine.destBlend, D3DRS_DESTBLEND, blend, maxBlend);
 }
 
 // ---- engine level ----
