@@ -52,9 +52,9 @@ constexpr uint16_t kMonthsAYear = 12;
 constexpr uint16_t kFirstTwoDigitMonth = 9;
 // Frames a click and the canvas it opens or closes are given before the next step.
 constexpr int kStepFrames = 6;
-// The save and load that settle the walks before the compared rounds.
-constexpr char kSettlePath[] = "./maps/run0.fds";
-constexpr const char* kLoadName = "run1";
+// The saves of the file rounds, a round's by its number: the settling save and load, then the compared rounds.
+constexpr const char* kRoundSaves[] = {"run0", "run0", "run1", "run1", "run2"};
+constexpr int kLastRound = 4;
 constexpr uint16_t kShopCategory = 1;
 constexpr uint16_t kFirstShop = 0;
 constexpr int kCandidateFrames = 6;
@@ -181,8 +181,10 @@ void* CPlayThrough::FilePanel() const
     CInterface* ui = InterfaceGet();
     if (!ui)
         return nullptr;
-    return m_fileRound == 1 ? ui->m_pLoadPanel.get() : ui->m_pSavePanel.get();
+    return LoadRound() ? ui->m_pLoadPanel.get() : ui->m_pSavePanel.get();
 }
+
+const char* CPlayThrough::RoundSave() const { return kRoundSaves[m_fileRound]; }
 
 void CPlayThrough::Fail(const char* what)
 {
@@ -323,7 +325,7 @@ void CPlayThrough::BeforeFrame()
             Next(kWaitMenuAgain);
         break;
     case kPause:
-        // The game stands still from the first save to the second, so both describe the same moment.
+        // The game stands still from the first save to the last, so all describe the same moment.
         if (m_frame == 1)
             Key(kKeySpeedZero);
         break;
@@ -338,15 +340,14 @@ void CPlayThrough::BeforeFrame()
     }
     case kPressFileButton: {
         CInterface* ui = InterfaceGet();
-        if (!ui ||
-            !m_input.WidgetCentre(ui->m_pOptionsPanel.get(), m_fileRound == 1 ? OPTIONS_LOAD : OPTIONS_SAVE, &x, &y))
+        if (!ui || !m_input.WidgetCentre(ui->m_pOptionsPanel.get(), LoadRound() ? OPTIONS_LOAD : OPTIONS_SAVE, &x, &y))
             return Fail("the options panel has no load or save button");
         Click(x, y);
         if (m_frame >= kStepFrames) {
             auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
             if (!panel || !ui->GetStack().HasModal())
                 return Fail("the options panel's button opened no file panel");
-            Next(m_fileRound == 1 ? kSelectRow : kTypeName);
+            Next(LoadRound() ? kSelectRow : kTypeName);
         }
         break;
     }
@@ -354,7 +355,7 @@ void CPlayThrough::BeforeFrame()
         // One key a frame, the name field taking the frame's key: backspace over what the field still holds,
         // then the name.
         auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
-        const std::string name = SaveName();
+        const std::string name = RoundSave();
         if (!panel)
             return Fail("there is no save panel");
         if (m_typed == 0 && !panel->GetNameText().empty()) {
@@ -373,14 +374,16 @@ void CPlayThrough::BeforeFrame()
             return Fail("the file panel has no save or load button");
         Click(x, y);
         if (m_frame >= kStepFrames)
-            Next(m_fileRound == 1 ? kConfirmLoad : kWaitSaved);
+            Next(LoadRound() ? kConfirmLoad : kWaitSaved);
         break;
     }
-    case kSelectRow:
-        if (!m_input.RowCentre(FilePanel(), FILE_ENTRY_SAVE, u"run1", &x, &y))
-            return Fail("the load panel does not show run1 on its page");
+    case kSelectRow: {
+        const std::string name = RoundSave();
+        if (!m_input.RowCentre(FilePanel(), FILE_ENTRY_SAVE, std::u16string(name.begin(), name.end()), &x, &y))
+            return Fail("the load panel does not show the save on its page");
         Click(x, y);
         break;
+    }
     case kConfirmLoad: {
         CInterface* ui = InterfaceGet();
         if (!ui || !m_input.WidgetCentre(ui->m_pConfirmPanel.get(), CONFIRM_YES, &x, &y))
@@ -597,26 +600,13 @@ void CPlayThrough::AfterFrame()
             break;
         if (game->GetSpeed() != 0.0f)
             return Fail("the 0 key did not stop the game");
-        Next(kSettleWalks);
-        break;
-    case kSettleWalks:
         // A walk in progress is saved with its progress, but a load restarts it from where the character stands
-        // (the path itself is not saved). One save and load first brings every walk to that form, so the
-        // rounds through the panels below compare like with like. It is made after a frame, so that the key
-        // that stops the game again (a load starts it at speed 1) is taken before the next step.
-        if (m_frame == 1) {
-            if (!game->SaveGame(kSettlePath) || !game->LoadGame(kSettlePath))
-                return Fail("the settling save and load failed");
-            Key(kKeySpeedZero);
-        }
-        if (!LevelBack(game, "the level never came back after the settling load"))
-            break;
-        if (game->GetSpeed() != 0.0f)
-            return Fail("the settling load started the game again");
+        // (the path itself is not saved). The first save and load bring every walk to that form, so the
+        // rounds of run1 and run2 compare like with like.
         Next(kOpenOptions);
         break;
     case kTypeName: {
-        const std::string name = SaveName();
+        const std::string name = RoundSave();
         if (m_typed <= name.size())
             break;
         m_typed = 0;
@@ -627,15 +617,15 @@ void CPlayThrough::AfterFrame()
             return Fail("typing did not reach the save panel's name field");
         }
         // The panel browses by the working directory.
-        m_savePaths[m_fileRound == 0 ? 0 : 1] = (std::filesystem::current_path() / (name + ".fds")).string();
+        RoundPath() = (std::filesystem::current_path() / (name + ".fds")).string();
         // A save of an earlier run would be overwritten only after a question: the run starts without it.
-        std::remove(m_savePaths[m_fileRound == 0 ? 0 : 1].c_str());
+        std::remove(RoundPath().c_str());
         Next(kPressAct);
         break;
     }
     case kWaitSaved: {
         CInterface* ui = InterfaceGet();
-        const std::string& path = m_savePaths[m_fileRound == 0 ? 0 : 1];
+        const std::string& path = RoundPath();
         if (!Exists(path) || (ui && ui->GetStack().HasModal())) {
             if (m_frame > kStateTimeout) {
                 std::fprintf(stderr, "play-through: %s\n", path.c_str());
@@ -645,16 +635,15 @@ void CPlayThrough::AfterFrame()
         }
         if (m_frame < kSettleFrames)
             break;
-        m_fileRound++;
-        Next(m_fileRound == 1 ? kOpenOptions : kCompare);
+        Next(m_fileRound++ < kLastRound ? kOpenOptions : kCompare);
         break;
     }
     case kSelectRow: {
         if (m_frame < kStepFrames)
             break;
         auto* panel = static_cast<CFerroxFileIOCanvas*>(FilePanel());
-        if (!panel || panel->GetNameText() != kLoadName)
-            return Fail("selecting run1's row did not name it in the load panel");
+        if (!panel || panel->GetNameText() != RoundSave())
+            return Fail("selecting the save's row did not name it in the load panel");
         Next(kPressAct);
         break;
     }
@@ -663,14 +652,17 @@ void CPlayThrough::AfterFrame()
             break;
         if (ShopCount() == 0)
             return Fail("the loaded game has no shop");
-        m_fileRound = 2;
+        // The panels keep the pause through a load.
+        if (game->GetSpeed() != 0.0f)
+            return Fail("the load started the game again");
+        m_fileRound++;
         Next(kOpenOptions);
         break;
     }
     case kCompare: {
         std::string first;
         std::string second;
-        if (!ReadWhole(m_savePaths[0], &first) || !ReadWhole(m_savePaths[1], &second))
+        if (!ReadWhole(m_savePaths[1], &first) || !ReadWhole(m_savePaths[2], &second))
             return Fail("run1.fds or run2.fds cannot be read back");
         // A load plans the figures' walks afresh; everything else a load keeps is saved again.
         const std::string change = SavedGameChange(first, second, game->m_pFloorManager.get());

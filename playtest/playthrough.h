@@ -1,10 +1,10 @@
 // A scripted play-through for headless runs: the main menu, London's first scenario, a room of floor laid in the
 // middle of the view and a shop built on it where the mouse finds a free cell, 3,000 frames at speed 3 (one in a
-// hundred drawn), then, paused, the options panel's save as "run1", its load of run1 and its save as "run2" (run2
-// keeps what a load keeps of run1), then Escape, yes and quit. Its input is sent through SDL's event queue as a
-// player gives it (playtest/playinput.h); screenshots of the settled menu, the city view and the level (played:
-// its shop built and shoppers come; in the short form, as it opened) are checked at chosen pixels and written to
-// a folder, made when it is missing. The
+// hundred drawn), then, paused, the options panel's save as "run0" and its load of run0 (which settles the walks),
+// its save as "run1", its load of run1 and its save as "run2" (run2 keeps what a load keeps of run1), then Escape,
+// yes and quit. Its input is sent through SDL's event queue as a player gives it (playtest/playinput.h);
+// screenshots of the settled menu, the city view and the level (played: its shop built and shoppers come; in the
+// short form, as it opened) are checked at chosen pixels and written to a folder, made when it is missing. The
 // winning form (playtest/playthrough_win.cpp) builds a real mall to a plan instead (a room of floor, a door in
 // its wall, shops and facilities on its floor, staff; more of each for richer starting funds), plays it at speed
 // 3, undrawn, until the scenario ends, prints the game days it took, checks the end-game sequence's text and
@@ -63,7 +63,6 @@ private:
         kEnded,
         kLeaveEnded,
         kPause,
-        kSettleWalks,
         kOpenOptions,
         kPressFileButton,
         kTypeName,
@@ -87,10 +86,12 @@ private:
     void Key(WORD vk);
     // In game with the level loaded and no question open; fails after the time-out.
     bool LevelBack(CGame* game, const char* failure);
-    // The save panel in the save rounds, the load panel in the load round.
+    // The save panel in the save rounds, the load panel in the load rounds.
+    bool LoadRound() const { return m_fileRound % 2 == 1; }
     void* FilePanel() const;
-    // The name typed in the current save round.
-    const char* SaveName() const { return m_fileRound == 0 ? "run1" : "run2"; }
+    // The save the current round writes or loads: run0, run0, run1, run1, run2.
+    const char* RoundSave() const;
+    std::string& RoundPath() { return m_savePaths[m_fileRound / 2]; }
     bool Screenshot(const char* name);
     // The frame buffer's pixel as 0xRRGGBB, or -1.
     long Pixel(int x, int y);
@@ -169,8 +170,9 @@ private:
     uint32_t m_endWinStarts = 0;  // what the frame that ended the game started of them
     uint32_t m_endLoseStarts = 0;
     bool m_quitFromLevel = false;
-    // 0: the first save, 1: the load, 2: the second save.
+    // Even rounds save, odd ones load what the round before saved: the settling save and load of run0, then run1
+    // saved and loaded, then run2 saved.
     int m_fileRound = 0;
     size_t m_typed = 0;  // characters of the name typed so far, then one more once the last one was taken
-    std::string m_savePaths[2];
+    std::string m_savePaths[3];
 };
