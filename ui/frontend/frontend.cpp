@@ -65,8 +65,9 @@ void CMainMenu::Update() { CFerroxCanvas::Update(); }
 void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
 {
     GX_ASSERT(index != 0, "the background widget receives no events");
-    if (!FrontEndButtonPressed(GetWidget(index), event) || !m_pOwner)
+    if (!FrontEndButtonPressed(GetWidget(index), event))
         return;
+    GX_ASSERT(m_pOwner, "a menu that takes presses belongs to a front end");
     switch (index) {
     case MAIN_MENU_LONDON:
         m_pOwner->SwitchTo(m_pOwner->GetLondon());
