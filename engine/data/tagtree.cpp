@@ -653,14 +653,11 @@ int CFerroxTagTree::SaveSplit(const char* prefix) { return m_pParser->WriteSplit
 
 int CFerroxTagTree::FindNode(const char* text, int fromRoot)
 {
-    if (!text || !m_pRoot)
+    if (!text)
         return 0;
-    unsigned start = 0;
-    if (!fromRoot) {
-        if (!m_pCursor)
-            return 0;
-        start = m_pCursor->depth;
-    }
+    GX_ASSERT(fromRoot || m_pCursor, "a search from the cursor needs a loaded tree");
+    // Before Load there are no depth lists: a search from the root finds nothing.
+    const unsigned start = fromRoot ? 0 : m_pCursor->depth;
     TagSearch search(text);
     for (unsigned depth = start; depth <= m_maxDepth && depth < m_depthLists.size(); ++depth) {
         for (CFerroxTagNode* node : m_depthLists[depth]) {
@@ -686,7 +683,8 @@ int CFerroxTagTree::FindChild(const char* text)
 
 int CFerroxTagTree::NextSibling(const char* text)
 {
-    if (!m_pCursor || !m_pCursor->parent)
+    GX_ASSERT(m_pCursor, "the cursor is set by Load");
+    if (!m_pCursor->parent)
         return 0;
     std::vector<CFerroxTagNode*>& siblings = m_pCursor->parent->children;
     auto it = std::find(siblings.begin(), siblings.end(), m_pCursor);
@@ -707,17 +705,23 @@ int CFerroxTagTree::HasChild(const char* text)
 
 int CFerroxTagTree::MoveToParent()
 {
-    if (!m_pCursor || !m_pCursor->parent)
+    GX_ASSERT(m_pCursor, "the cursor is set by Load");
+    if (!m_pCursor->parent)
         return 0;
     m_pCursor = m_pCursor->parent;
     return 1;
 }
 
-CFerroxTagValues* CFerroxTagTree::GetValues() { return m_pCursor ? &m_pCursor->values : nullptr; }
+CFerroxTagValues* CFerroxTagTree::GetValues()
+{
+    GX_ASSERT(m_pCursor, "the cursor is set by Load");
+    return &m_pCursor->values;
+}
 
 const char* CFerroxTagTree::GetValue(size_t index)
 {
-    if (!m_pCursor || index >= m_pCursor->values.size())
+    GX_ASSERT(m_pCursor, "the cursor is set by Load");
+    if (index >= m_pCursor->values.size())
         return nullptr;
     return m_pCursor->values[index].c_str();
 }
@@ -751,7 +755,8 @@ int CFerroxTagTree::AddValue(const char* value)
 void CFerroxTagTree::DeleteCurrent()
 {
     CFerroxTagNode* node = m_pCursor;
-    if (!node || !node->parent)
+    GX_ASSERT(node, "the cursor is set by Load");
+    if (!node->parent)
         return;
     CFerroxTagNode* parent = node->parent;
     // A node is always among its parent's children, its mask beside it, and in the list of its depth.

@@ -175,9 +175,9 @@ public:
     int FindChild(const char* text);
     int NextSibling(const char* text);
     int HasChild(const char* text);
-    // Cursor to its parent; 0 (no move) at the root or without a cursor.
+    // Cursor to its parent; 0 (no move) at the root.
     int MoveToParent();
-    // The cursor node's value lines (null without a cursor); callers may change them.
+    // The cursor node's value lines; callers may change them.
     CFerroxTagValues* GetValues();
     // Value line index of the cursor node, or null when it has no such value.
     const char* GetValue(size_t index);

@@ -285,15 +285,16 @@ TEST_F(TagTreeFiles, AddChildAndAddValueAppendWhatTheyAreGiven)
     EXPECT_EQ("<a\r\n<x>\r\nc\nd\r\n</a\r\n", ReadFile(out));
 }
 
+// Before Load the cursor is null: the searches answer 0 and the edits add nothing.
 TEST(TagTreeEdit, OperationsWithoutARootFailQuietly)
 {
     CFerroxTagTree tree;
     EXPECT_EQ(0, tree.FindNode("", 1));
     EXPECT_EQ(0, tree.FindChild(nullptr));
+    EXPECT_EQ(0, tree.HasChild(nullptr));
     EXPECT_EQ(0, tree.AddChild("x"));
     EXPECT_EQ(0, tree.AddValue("x"));
-    EXPECT_EQ(nullptr, tree.GetValues());
-    tree.DeleteCurrent();
+    EXPECT_EQ(nullptr, tree.GetRoot());
 }
 
 // Child searches over many children find the first name holding the text, wherever it stands.

@@ -414,6 +414,15 @@ TEST_F(Placement, DragToAnInvalidCellResets)
     EXPECT_EQ(1, controller->LayFloorArea(PointOf(Ground(), Cell(6, 6)), nullptr));
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(5, 5)));
     EXPECT_EQ(nullptr, Ground()->GetTile(Cell(6, 6)));
+    // Clearing after the same drag clears nothing: the reset start cell spans no rectangle.
+    ASSERT_EQ(0, Lay(Cell(2, 2), Cell(8, 8)));
+    controller->SetMode(PLACEMENT_CLEAR, nullptr, 0, nullptr, nullptr);
+    controller->Update(PointOf(Ground(), Cell(5, 5)));
+    controller->BeginDrag(PointOf(Ground(), Cell(5, 5)));
+    controller->Update(PointOf(Ground(), Cell(0, 9)));
+    EXPECT_EQ(1, controller->ClearArea(PointOf(Ground(), Cell(6, 6)), nullptr, nullptr));
+    for (int cell : {Cell(5, 5), Cell(6, 6)})
+        EXPECT_NE(nullptr, Ground()->GetTile(cell)) << cell;
 }
 
 // Characters ask build mode through their hooks: shoppers skip the object it holds, and characters shown again

@@ -1,5 +1,6 @@
 // The selection marker on the authored London level, drawn on the OpenGL back end: made once from the template
-// with the ring model, and seen round the feet of the selected shopper only.
+// with the ring model, and seen round the feet of the selected shopper only; the game's frame of the level, which
+// hands the ring's clump to its callback.
 #include <memory>
 #include <string>
 
@@ -33,6 +34,13 @@ public:
 
 StandingShopper* g_shopper = nullptr;
 int IsTestShopper(CFerroxObject* object) { return object == g_shopper; }
+
+int g_clumpCallbacks = 0;
+GxClump* CountClumpCallback(GxClump* clump, void*)
+{
+    g_clumpCallbacks++;
+    return clump;
+}
 
 // The London level on the OpenGL back end with the game data loaded, and the game's camera in its world.
 class SelectionMarker : public LevelGLDraw {
@@ -167,6 +175,37 @@ TEST_F(SelectionMarker, TheRingLiesUnderTheSelectedShopperAndNowhereElse)
     game->m_pSelectedObject = &shop;
     EXPECT_EQ(0, YellowPixels());
     game->m_pSelectedObject = nullptr;
+}
+
+// The level's frame hands each clump in view to its own callback before the world is drawn: a character's
+// skeleton advances only there.
+TEST_F(SelectionMarker, TheLevelsFrameRunsTheCallbacksOfTheClumpsInView)
+{
+    game->CreateSelectionIndicator();
+    CFerroxObject* marker = game->m_pSelectionIndicator.get();
+    ASSERT_NE(nullptr, marker);
+    marker->AddToWorld(level->GetWorld());
+    ASSERT_EQ(0, marker->GetModel()->SetClumpCallback(CountClumpCallback));
+    ObjectClassHooks hooks = {};
+    hooks.isOfKind[OBJECT_LIST_SHOPPERS] = IsTestShopper;
+    CDynamicObjectManager::SetClassHooks(hooks);
+    g_shopper = &shopper;
+    shopper.at = {20.0f, 0.0f, -20.0f};
+    game->m_pSelectedObject = &shopper;
+    const GxV3d eye = {shopper.at.x, shopper.at.y + kEyeHeight, shopper.at.z};
+    camera->SetPosition(&eye);
+    camera->Pitch(nullptr, kLookDown, 0);
+
+    // The level goes to the game for the frame and comes back for the fixture's teardown.
+    game->m_pLevelManager = std::move(level);
+    game->m_levelLoaded = 1;
+    game->SetState(kGameStateInGame);
+    g_clumpCallbacks = 0;
+    game->Render();
+    game->m_levelLoaded = 0;
+    level.reset(static_cast<CLevelManager*>(game->m_pLevelManager.release()));
+    game->m_pSelectedObject = nullptr;
+    EXPECT_EQ(1, g_clumpCallbacks);
 }
 
 }  // namespace

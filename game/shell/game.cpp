@@ -102,8 +102,8 @@ private:
 };
 
 CGame::CGame()
-    : m_pSplash(nullptr), m_pNotices(nullptr), m_pBuildSeams(std::make_unique<BuildSeams>(this)),
-      m_pPlacement(m_pBuildSeams.get()), m_pFloors(m_pBuildSeams.get()), m_pShell(nullptr), m_setUp(0), m_levelLoaded(0)
+    : m_levelLoaded(0), m_pSplash(nullptr), m_pNotices(nullptr), m_pBuildSeams(std::make_unique<BuildSeams>(this)),
+      m_pPlacement(m_pBuildSeams.get()), m_pFloors(m_pBuildSeams.get()), m_pShell(nullptr), m_setUp(0)
 {
     Init();
 }

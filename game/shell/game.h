@@ -264,6 +264,7 @@ public:
     GxRaster* m_pDebugCharset;  // the debug texts' character set; destroyed at Release when present
     // Closed and deleted at Release.
     std::unique_ptr<CSoundManager> m_pSoundManager;
+    int32_t m_levelLoaded;             // 1 from StartLevel's world until the level is left
     CFerroxObject* m_pSelectedObject;  // chosen with the left button; null
     int32_t m_selectionChanged;        // 1 in the frame the selected object changed
     CFerroxObject* m_pPickedObject;    // under the mouse this frame
@@ -306,7 +307,6 @@ private:
     CGameFloors* m_pFloors;
     CGameShell* m_pShell;
     int32_t m_setUp;
-    int32_t m_levelLoaded;
     std::unique_ptr<CObjectManagerSeam> m_pObjectSeam;
     CGameSaveParts* m_pSaveParts = nullptr;
     std::unique_ptr<CGameSaveParts> m_pOwnSaveParts;  // what the set-up installs when nothing else is

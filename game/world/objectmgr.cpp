@@ -238,8 +238,7 @@ CFerroxObject* CDynamicObjectManager::CreateObject(CFerroxObjectFactory* factory
 
 void CDynamicObjectManager::RemoveObject(CFerroxObject* object, int now)
 {
-    if (!object)
-        return;
+    GX_ASSERT(object, "callers remove an object they hold");
     if (g_pGameContext && g_pGameContext->GetSelectedObject() == object)
         g_pGameContext->ClosePopups();
     RemoveFromLists(object, -1);
@@ -248,8 +247,7 @@ void CDynamicObjectManager::RemoveObject(CFerroxObject* object, int now)
 
 int CDynamicObjectManager::RemoveObjectOnFloor(CFerroxObject* object, int now, int16_t floor)
 {
-    if (!object)
-        return 0;
+    GX_ASSERT(object, "callers remove an object they hold");
     if (g_pGameContext && g_pGameContext->GetSelectedObject() == object)
         g_pGameContext->ClosePopups();
     const int removed = RemoveFromLists(object, floor);
@@ -294,8 +292,7 @@ ObjectList* CDynamicObjectManager::CharacterList(ObjectListKind kind)
 
 void CDynamicObjectManager::AddToLists(CFerroxObject* object, int16_t floor)
 {
-    if (!object)
-        return;
+    GX_ASSERT(object, "callers file an object they hold");
     // An unknown storey files the object on the first record; stairs then also take the record above it,
     // so that they are never entered twice in one list.
     const int16_t index = floor < 0 ? 0 : floor;

@@ -69,8 +69,7 @@ void CMainMenu::OnWidgetEvent(int32_t index, int32_t event)
     if (!FrontEndButtonPressed(GetWidget(index), event))
         return;
     CFrontEnd* frontEnd = FrontEndGet();
-    if (!frontEnd)
-        return;
+    GX_ASSERT(frontEnd != nullptr, "a menu that takes presses belongs to a front end");
     switch (index) {
     case MAIN_MENU_LONDON:
         frontEnd->SwitchTo(frontEnd->GetLondon());
