@@ -18,6 +18,7 @@
 #include "engine/world/clumpext.h"
 #include "engine/world/composite.h"
 #include "engine/world/spline.h"
+#include "gfx/anim/anim.h"
 #include "gfx/core/engine_testing.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/pipeline.h"
@@ -98,7 +99,8 @@ protected:
         // The models list their texture-animated materials, so the animation plugins come too.
         engine.emplace(GxTestRecordingSetup([] {
             return GxSplinePluginAttach() && GxWorldPluginAttach() && GxLODAtomicPluginAttach() &&
-                   GxUserDataPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach() && AttachClumpExtension();
+                   GxUserDataPluginAttach() && GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() &&
+                   GxUVAnimPluginAttach() && AttachClumpExtension();
         }));
         GX_ASSERT_ENGINE_STARTED(*engine);
     }

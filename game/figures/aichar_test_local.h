@@ -37,7 +37,8 @@ protected:
         if (HasFatalFailure())
             return;
         ASSERT_TRUE(GxSplinePluginAttach() && GxWorldPluginAttach() && GxUserDataPluginAttach() &&
-                    GxAnimPluginAttach() && GxUVAnimPluginAttach() && AttachClumpExtension());
+                    GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() && GxUVAnimPluginAttach() &&
+                    AttachClumpExtension());
         ASSERT_TRUE(GxTestEngineOpenAndStart());
         ResetBuildingHooks();
         ResetAICharacterHooks();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/world/clumpext.h"
+#include "gfx/anim/anim.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/stream.h"
 #include "gfx/world/clump.h"
@@ -13,10 +14,11 @@
 #include "gfx/world/userdata.h"
 #include "gfx/world/world.h"
 
-// Levels of detail, worlds, user data and the clump extension; aborts when one does not attach.
+// Levels of detail, worlds, the hierarchy, user data and the clump extension; aborts when one does not attach.
 inline void GameFuzzAttachModelPlugins()
 {
-    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxUserDataPluginAttach() || !AttachClumpExtension())
+    if (!GxLODAtomicPluginAttach() || !GxWorldPluginAttach() || !GxAnimHierarchyPluginAttach() ||
+        !GxUserDataPluginAttach() || !AttachClumpExtension())
         std::abort();
 }
 

@@ -46,11 +46,7 @@ GxFrame* GxFrameSetAnimHierarchy(GxFrame* frame, GxAnimHierarchy* hierarchy)
     return frame;
 }
 
-GxInt32 GxFrameGetNodeID(const GxFrame* frame)
-{
-    const GxAnimFrameExtension* extension = GxAnimFrameExtensionOf(const_cast<GxFrame*>(frame));
-    return extension ? extension->nodeID : -1;
-}
+GxInt32 GxFrameGetNodeID(const GxFrame* frame) { return GxAnimFrameExtensionOf(const_cast<GxFrame*>(frame))->nodeID; }
 
 GxFrame* GxFrameSetNodeID(GxFrame* frame, GxInt32 nodeID)
 {

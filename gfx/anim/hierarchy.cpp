@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gfx/anim/anim_local.h"
+#include "gfx/core/assert.h"
 #include "gfx/core/engine.h"
 #include "gfx/core/frame.h"
 #include "gfx/core/memory.h"
@@ -584,14 +585,11 @@ void* ModuleClose(void* instance, GxInt32, GxInt32) { return instance; }
 
 GxAnimFrameExtension* GxAnimFrameExtensionOf(GxFrame* frame)
 {
-    return gxAnimHierarchyFrameOffset >= 0 && frame ? ExtensionOf(frame) : nullptr;
+    GX_ASSERT(gxAnimHierarchyFrameOffset >= 0 && frame != nullptr, "a frame of an engine with the hierarchy plugin");
+    return ExtensionOf(frame);
 }
 
-GxAnimHierarchy* GxFrameGetAnimHierarchy(GxFrame* frame)
-{
-    const GxAnimFrameExtension* extension = GxAnimFrameExtensionOf(frame);
-    return extension ? extension->hierarchy : nullptr;
-}
+GxAnimHierarchy* GxFrameGetAnimHierarchy(GxFrame* frame) { return GxAnimFrameExtensionOf(frame)->hierarchy; }
 
 GxBool GxAnimHierarchyPluginAttach(void)
 {

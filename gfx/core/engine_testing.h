@@ -123,6 +123,7 @@ struct GxTestMemory {
     int frees = 0;                                     // blocks freed
     size_t largest = 0;                                // largest request of any kind
     int mallocFailAfter = -1;                          // mallocs left before they fail; -1 never
+    int callocFailAfter = -1;                          // callocs left before they fail; -1 never
     int reallocFailures = 0;                           // reallocs left to fail
 };
 
@@ -173,6 +174,12 @@ inline void* GxTestRealloc(void* block, size_t size, GxUInt32 hint)
 
 inline void* GxTestCalloc(size_t count, size_t size, GxUInt32 hint)
 {
+    if (gxTestMemory.callocFailAfter == 0) {
+        return nullptr;
+    }
+    if (gxTestMemory.callocFailAfter > 0) {
+        gxTestMemory.callocFailAfter--;
+    }
     return GxTestMemoryNote(std::calloc(count, size), count * size, hint);
 }
 

@@ -152,8 +152,23 @@ TEST_F(ImageTest, MasksTakeTheBrightestChannel)
     EXPECT_EQ(Pixel(mask, 0, 0)->alpha, 200);
     EXPECT_EQ(Pixel(mask, 1, 0)->alpha, 99);
 
+    // An expansion that cannot get its memory leaves the 8-bit image whole, whichever allocation fails.
+    const GxUInt8* pixels = image->pixels;
+    GxImage* applied = nullptr;
+    for (int allowed = 0; applied == nullptr && allowed < 8; ++allowed) {
+        gxTestMemory.callocFailAfter = allowed;
+        applied = GxImageApplyMask(image, mask);
+        gxTestMemory.callocFailAfter = -1;
+        if (applied == nullptr) {
+            GxTestTakeErrorCode();
+            ASSERT_EQ(image->depth, 8);
+            ASSERT_EQ(image->pixels, pixels);
+            EXPECT_EQ(image->pixels[1], 1);
+            EXPECT_EQ(image->palette[1].green, 50);
+        }
+    }
     // An 8-bit image becomes 32-bit with its colours and the mask's alpha.
-    ASSERT_EQ(GxImageApplyMask(image, mask), image);
+    ASSERT_EQ(applied, image);
     EXPECT_EQ(image->depth, 32);
     EXPECT_EQ(image->palette, nullptr);
     EXPECT_TRUE(image->flags & gxIMAGEGAMMASET);

@@ -223,10 +223,7 @@ GxMatrix* GxMatrixCopy(GxMatrix* dst, const GxMatrix* src)
 GxMatrix* GxMatrixCreate(void)
 {
     GxMatrixModuleBlock* block = MatrixBlock();
-    if (block == nullptr) {
-        GxErrorRaise(0, gxERRENGINESTATE);
-        return nullptr;
-    }
+    GX_ASSERT(block != nullptr, "matrices are made in an open engine");
     auto* matrix = static_cast<GxMatrix*>(GxFreeListAllocEntry(block->matrixFreeList, 0x3000D));
     if (matrix == nullptr) {
         GxErrorRaise(0, gxERRNOMEMORY);

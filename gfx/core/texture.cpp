@@ -198,10 +198,7 @@ GxTexture* GxTextureCreate(GxRaster* raster)
 
 GxBool GxTextureDestroy(GxTexture* texture)
 {
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return 0;
-    }
+    GX_ASSERT(texture != nullptr, "a texture");
     GX_ASSERT(texture->refCount > 0, "a texture is destroyed once per reference");
     if (--texture->refCount > 0) {
         return 1;
@@ -224,40 +221,28 @@ GxBool GxTextureDestroy(GxTexture* texture)
 
 GxTexture* GxTextureAddRef(GxTexture* texture)
 {
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(texture != nullptr, "a texture");
     texture->refCount++;
     return texture;
 }
 
 GxTexture* GxTextureSetName(GxTexture* texture, const GxChar* name)
 {
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(texture != nullptr, "a texture");
     GxTextureCopyName(texture->name, name);
     return texture;
 }
 
 GxTexture* GxTextureSetMaskName(GxTexture* texture, const GxChar* maskName)
 {
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(texture != nullptr, "a texture");
     GxTextureCopyName(texture->mask, maskName);
     return texture;
 }
 
 GxTexture* GxTextureSetRaster(GxTexture* texture, GxRaster* raster)
 {
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(texture != nullptr, "a texture");
     if (raster == nullptr) {
         texture->raster = nullptr;
         return texture;
@@ -267,20 +252,14 @@ GxTexture* GxTextureSetRaster(GxTexture* texture, GxRaster* raster)
 
 GxTexture* GxTextureSetFilterMode(GxTexture* texture, GxUInt8 filter)
 {
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(texture != nullptr, "a texture");
     texture->filterAddressing = (texture->filterAddressing & kAddressingBits) | filter;
     return texture;
 }
 
 GxTexture* GxTextureSetAddressing(GxTexture* texture, GxUInt8 addressing)
 {
-    if (texture == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(texture != nullptr, "a texture");
     const GxUInt32 mode = addressing & gxTEXTUREADDRESSMODEMASK;
     texture->filterAddressing = (texture->filterAddressing & gxTEXTUREFILTERMASK) | (mode << gxTEXTUREADDRESSUSHIFT) |
                                 (mode << gxTEXTUREADDRESSVSHIFT);
@@ -391,19 +370,14 @@ GxBool GxTextureExtensionStreamRead(GxTexture* texture, GxStream* stream)
 
 GxUInt32 GxTextureStreamGetSize(const GxTexture* texture)
 {
-    if (texture == nullptr) {
-        return 0;
-    }
+    GX_ASSERT(texture != nullptr, "a texture");
     return kStructSize + GxStringStreamGetSize(texture->name) + GxStringStreamGetSize(texture->mask) +
            static_cast<GxUInt32>(GxTextureExtensionStreamGetSize(texture)) + 4 * gxCHUNKHEADERSIZE;
 }
 
 const GxTexture* GxTextureStreamWrite(const GxTexture* texture, GxStream* stream)
 {
-    if (texture == nullptr || stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(texture != nullptr && stream != nullptr, "a texture and a stream");
     GxUInt32 flags = texture->filterAddressing & gxTEXTUREFILTERADDRESSINGMASK;
     if (texture->raster != nullptr && !(GxRasterGetFormat(texture->raster) & gxRASTERFORMATAUTOMIPMAP)) {
         flags |= kStoredLevelsBit;
@@ -424,10 +398,7 @@ GxTexture* GxTextureStreamRead(GxStream* stream)
     if (block == nullptr) {
         return nullptr;
     }
-    if (stream == nullptr) {
-        GxErrorRaise(gxPLUGINCORE, gxERRNULLARG);
-        return nullptr;
-    }
+    GX_ASSERT(stream != nullptr, "a stream");
     GxUInt32 flags = 0;
     if (!ReadFlags(stream, &flags)) {
         return nullptr;

@@ -233,9 +233,10 @@ bool RetieInPlace(GxAtomic* atomic, GxWorld* world, const GxBBox& box)
 bool TieAtomic(GxAtomic* atomic, GxWorld* world)
 {
     EngineBlock* block = Block();
+    GX_ASSERT(block, "atomics are tied while the engine is open");
     const GxSphere* sphere = GxAtomicGetWorldBoundingSphere(atomic);
     const GxBBox box = sphere ? BoxAround(sphere->center, sphere->radius) : GxBBox{};
-    if (block && sphere && RetieInPlace(atomic, world, box)) {
+    if (sphere && RetieInPlace(atomic, world, box)) {
         return true;
     }
     AtomicExt* ext = OfAtomic(atomic);
@@ -243,7 +244,7 @@ bool TieAtomic(GxAtomic* atomic, GxWorld* world)
     GxLink spare;
     GxLinkInit(&spare);
     TakeAtomicTies(atomic, &spare);
-    if (!block || !sphere) {
+    if (!sphere) {
         FreeAtomicTies(&spare);
         return false;
     }
@@ -288,11 +289,12 @@ bool TieAtomic(GxAtomic* atomic, GxWorld* world)
 
 bool TieLight(GxLight* light, GxWorld* world)
 {
-    RemoveLightTies(light);
     EngineBlock* block = Block();
+    GX_ASSERT(block, "lights are tied while the engine is open");
+    RemoveLightTies(light);
     auto* frame = static_cast<GxFrame*>(light->object.object.parent);
-    if (!block || !frame) {
-        return block != nullptr;
+    if (!frame) {
+        return true;
     }
     const GxV3d position = GxFrameGetWorldMatrix(frame)->pos;
     bool ok = true;
@@ -632,21 +634,18 @@ GxUInt16 GxWorldGetRenderFrame(void)
 void GxWorldSectorRemoveAllTies(GxWorldSector* sector)
 {
     EngineBlock* block = Block();
+    GX_ASSERT(block, "a sector lets go of its ties while the engine is open");
     while (!GxLinkIsEmpty(&sector->collAtomicsInWorldSector)) {
         GxTie* tie = GxTieFromSectorLink(sector->collAtomicsInWorldSector.next);
         GxLinkRemove(&tie->lWorldSector);
         GxLinkRemove(&tie->lAtomic);
-        if (block) {
-            GxFreeListFreeEntry(block->atomicTies, tie);
-        }
+        GxFreeListFreeEntry(block->atomicTies, tie);
     }
     while (!GxLinkIsEmpty(&sector->lightsInWorldSector)) {
         GxLightTie* tie = GxLightTieFromSectorLink(sector->lightsInWorldSector.next);
         GxLinkRemove(&tie->lWorldSector);
         GxLinkRemove(&tie->lLight);
-        if (block) {
-            GxFreeListFreeEntry(block->lightTies, tie);
-        }
+        GxFreeListFreeEntry(block->lightTies, tie);
     }
 }
 
@@ -685,8 +684,9 @@ GxWorld* GxWorldAddClump(GxWorld* world, GxClump* clump)
         GxMatrixOptimize(&frame->modelling, nullptr);
         GxFrameSetDirty(frame);
     }
-    EngineBlock* block = Block();
-    ext->stamp = block ? block->clumpStamp : 0;
+    const EngineBlock* block = Block();
+    GX_ASSERT(block, "clumps join worlds while the engine is open");
+    ext->stamp = block->clumpStamp;
     return world;
 }
 
