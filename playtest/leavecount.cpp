@@ -56,4 +56,6 @@ void CLeaveCountingShell::DestroyFrontEndCanvases() { m_pInner->DestroyFrontEndC
 
 void CLeaveCountingShell::ShowCityView(int32_t level) { m_pInner->ShowCityView(level); }
 
+CFerroxGameInterface* CLeaveCountingShell::GetFrontEndInterface() const { return m_pInner->GetFrontEndInterface(); }
+
 void CLeaveCountingShell::Release() { m_pInner->Release(); }

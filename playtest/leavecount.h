@@ -30,6 +30,7 @@ public:
     void BuildFrontEnd() override;
     void DestroyFrontEndCanvases() override;
     void ShowCityView(int32_t level) override;
+    CFerroxGameInterface* GetFrontEndInterface() const override;
     void Release() override;
 
 private:
