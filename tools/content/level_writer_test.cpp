@@ -167,7 +167,8 @@ protected:
     {
         ASSERT_TRUE(GxLODAtomicPluginAttach() && GxWorldPluginAttach() && GxD3D9SectorPluginAttach() &&
                     GxUserDataPluginAttach() && GxSplinePluginAttach() && AttachClumpExtension() &&
-                    GxMaterialEffectsPluginAttach() && GxAnimPluginAttach() && GxUVAnimPluginAttach());
+                    GxMaterialEffectsPluginAttach() && GxAnimPluginAttach() && GxAnimHierarchyPluginAttach() &&
+                    GxUVAnimPluginAttach());
     }
     void SetUp() override
     {
